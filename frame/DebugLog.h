@@ -1,0 +1,71 @@
+#pragma once
+// The library's two logs: the diagnostic log (named after the host
+// executable) and the statistics log "VelmoraStatistics", both written
+// through the runtime log-file service.
+#include "platform/Format.h"
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+class TDebugLogFile;
+
+enum class TLogLevel { llNone, llError, llWarning, llInfo };
+
+class TDebugLog {
+public:
+    // With the name "bds" (any case) the log has no file and does nothing.
+    TDebugLog(std::wstring name, int64_t maxFileSize, std::wstring_view prefix);
+    ~TDebugLog();
+    TDebugLog(const TDebugLog&) = delete;
+    TDebugLog& operator=(const TDebugLog&) = delete;
+
+    void WriteLog(TLogLevel level, std::wstring_view text, std::wstring_view className = {});
+    template <class... Args>
+    void WriteLogF(TLogLevel level, std::wstring_view format, const Args&... args) {
+        WriteLog(level, Format(format, args...));
+    }
+    void LogValue(TLogLevel level, std::wstring_view name, std::wstring_view value);
+    void LogError(TLogLevel level, std::wstring_view text, std::exception_ptr error);
+    void BeginProc(TLogLevel level, std::wstring_view name);
+    void EndProc(TLogLevel level, std::wstring_view name);
+    void BeginNesting();
+    void EndNesting();
+    void SetLogLevel(TLogLevel level);
+    void SetDirectWrite(bool direct);
+
+    const std::wstring& LogName() const { return FLogName; }
+    // The prefix padded to 30 characters, plus one space.
+    const std::wstring& ModuleName() const { return FModuleName; }
+
+private:
+    std::wstring FModuleName;
+    TDebugLogFile* FDebugLogFile = nullptr;
+    std::wstring FLogName;
+};
+
+// The diagnostic log, created at library load.
+TDebugLog& DebugLog();
+
+// The statistics log, created on first use at level llError.
+class StatisticsLog {
+public:
+    static void Add(std::wstring_view text);
+    template <class... Args>
+    static void Add(std::wstring_view format, const Args&... args) {
+        Add(std::wstring_view(Format(format, args...)));
+    }
+    // Logs an error; without an argument, the exception being handled.
+    static void AddError(std::exception_ptr error = std::current_exception());
+    // Writes the run header: system information and the uninstall registry.
+    static void Reset();
+    static TDebugLog& Instance();
+};
+
+// Message text of an exception (UTF-16), for logs and error results.
+std::wstring ErrorMessage(std::exception_ptr error);
+
+} // namespace velmora
