@@ -37,6 +37,7 @@ public:
     }
     I* get() const noexcept { return FPtr; }
     I* operator->() const noexcept { return FPtr; }
+    I& operator*() const noexcept { return *FPtr; }
     explicit operator bool() const noexcept { return FPtr != nullptr; }
     void reset() noexcept {
         if (I* p = std::exchange(FPtr, nullptr))
@@ -77,7 +78,7 @@ public:
             *out = QueryOther(riid);
         if (!*out)
             return E_NOINTERFACE;
-        AddRef();
+        static_cast<First*>(this)->AddRef();
         return S_OK;
     }
 

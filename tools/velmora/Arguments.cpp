@@ -1,0 +1,77 @@
+#include "tools/velmora/Arguments.h"
+
+#include "platform/Format.h"
+
+namespace velmora::cli {
+
+const wchar_t* UsageText() {
+    return L"Usage: velmora <command> [options]\n"
+           L"\n"
+           L"Commands:\n"
+           L"  version                 show the library's version\n"
+           L"  list [--updates|--unused] [--json] [--timeout SECONDS]\n"
+           L"                          read the inventory and list installed programs,\n"
+           L"                          installed updates or rarely used programs\n"
+           L"  help, --help            show this text\n"
+           L"\n"
+           L"Exit codes: 0 done, 1 the operation failed, 2 wrong usage,\n"
+           L"            3 VelmoraHelper.dll could not be loaded.\n";
+}
+
+static bool ParseSeconds(const std::wstring& text, unsigned& seconds) {
+    if (text.empty() || text.size() > 6)
+        return false;
+    unsigned value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return false;
+        value = value * 10 + (c - L'0');
+    }
+    if (value == 0)
+        return false;
+    seconds = value;
+    return true;
+}
+
+std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, std::wstring& error) {
+    TArguments parsed;
+    if (args.empty())
+        return parsed;
+    const std::wstring& command = args[0];
+    if (command == L"help" || command == L"--help" || command == L"-h" || command == L"/?")
+        return parsed;
+    if (command == L"version")
+        parsed.Command = TCommand::Version;
+    else if (command == L"list")
+        parsed.Command = TCommand::List;
+    else {
+        error = Format(L"Unknown command \"%s\".", command);
+        return std::nullopt;
+    }
+    bool kindGiven = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& option = args[i];
+        if (parsed.Command == TCommand::List && (option == L"--updates" || option == L"--unused")) {
+            if (kindGiven) {
+                error = L"Give at most one of --updates and --unused.";
+                return std::nullopt;
+            }
+            kindGiven = true;
+            parsed.Kind = option == L"--updates" ? TListKind::Updates : TListKind::Unused;
+        } else if (parsed.Command == TCommand::List && option == L"--json") {
+            parsed.Json = true;
+        } else if (parsed.Command == TCommand::List && option == L"--timeout") {
+            if (i + 1 == args.size() || !ParseSeconds(args[i + 1], parsed.TimeoutSeconds)) {
+                error = L"--timeout needs a number of seconds from 1 to 999999.";
+                return std::nullopt;
+            }
+            ++i;
+        } else {
+            error = Format(L"Unknown option \"%s\" for \"%s\".", option, command);
+            return std::nullopt;
+        }
+    }
+    return parsed;
+}
+
+} // namespace velmora::cli

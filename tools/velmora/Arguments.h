@@ -1,0 +1,25 @@
+#pragma once
+// Command line of the console front end.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora::cli {
+
+enum class TCommand { Help, Version, List };
+enum class TListKind { Programs, Updates, Unused };
+
+struct TArguments {
+    TCommand Command = TCommand::Help;
+    TListKind Kind = TListKind::Programs;
+    bool Json = false;
+    unsigned TimeoutSeconds = 300;
+};
+
+// Parses the arguments after the program name; on a usage error returns
+// nothing and sets error to a sentence for the user.
+std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, std::wstring& error);
+
+const wchar_t* UsageText();
+
+} // namespace velmora::cli

@@ -1,0 +1,11 @@
+#pragma once
+#include "tools/velmora/Arguments.h"
+#include "tools/velmora/VelmoraLibrary.h"
+
+namespace velmora::cli {
+
+// Each command returns the process exit code.
+int RunVersion(TVelmoraLibrary& library);
+int RunList(TVelmoraLibrary& library, const TArguments& args);
+
+} // namespace velmora::cli

@@ -1,0 +1,11 @@
+#pragma once
+#include <string_view>
+
+namespace velmora::cli {
+
+// Writes to standard output or error: wide text on a console, UTF-8 when
+// redirected.
+void WriteOut(std::wstring_view text);
+void WriteErr(std::wstring_view text);
+
+} // namespace velmora::cli

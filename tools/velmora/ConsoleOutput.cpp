@@ -1,0 +1,170 @@
+#include "tools/velmora/ConsoleOutput.h"
+
+#include "platform/Format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace velmora::cli {
+
+std::wstring JsonEscape(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size() + 2);
+    for (wchar_t c : text) {
+        switch (c) {
+        case L'"': out += L"\\\""; break;
+        case L'\\': out += L"\\\\"; break;
+        case L'\n': out += L"\\n"; break;
+        case L'\r': out += L"\\r"; break;
+        case L'\t': out += L"\\t"; break;
+        default:
+            if (c < 0x20) {
+                static const wchar_t hex[] = L"0123456789abcdef";
+                out += L"\\u00";
+                out += hex[(c >> 4) & 0xF];
+                out += hex[c & 0xF];
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out;
+}
+
+static std::wstring TwoDigits(int v) { return (v < 10 ? L"0" : L"") + std::to_wstring(v); }
+
+// Civil date from a day count (days since 1970-01-01), proleptic Gregorian.
+static void CivilFromDays(int64_t z, int& y, int& m, int& d) {
+    z += 719468;
+    int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    int64_t doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    int64_t mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+std::wstring FormatOleDate(double date) {
+    if (date == 0 || !std::isfinite(date) || std::fabs(date) > 3e6)
+        return {};
+    // OLE dates count days from 1899-12-30; 25569 days before 1970-01-01.
+    double days = std::floor(date);
+    int64_t seconds = std::llround((date - days) * 86400.0);
+    if (seconds >= 86400)
+        days += 1, seconds -= 86400;
+    int y, m, d;
+    CivilFromDays(static_cast<int64_t>(days) - 25569, y, m, d);
+    std::wstring text = std::to_wstring(y) + L"-" + TwoDigits(m) + L"-" + TwoDigits(d);
+    if (seconds != 0)
+        text += L"T" + TwoDigits(static_cast<int>(seconds / 3600)) + L":" +
+                TwoDigits(static_cast<int>(seconds / 60 % 60)) + L":" + TwoDigits(static_cast<int>(seconds % 60));
+    return text;
+}
+
+std::wstring FormatSize(int64_t bytes) {
+    if (bytes < 1024)
+        return std::to_wstring(bytes) + L" B";
+    static const wchar_t* units[] = {L"KB", L"MB", L"GB", L"TB", L"PB"};
+    double value = static_cast<double>(bytes);
+    int unit = -1;
+    while (value >= 1024 && unit < 4)
+        value /= 1024, ++unit;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ", value);
+    return Widen(text) + units[unit];
+}
+
+std::wstring ValueText(const TValue& value) {
+    struct {
+        std::wstring operator()(std::monostate) const { return {}; }
+        std::wstring operator()(const std::wstring& s) const { return s; }
+        std::wstring operator()(int64_t v) const { return std::to_wstring(v); }
+        std::wstring operator()(double d) const { return FormatOleDate(d); }
+        std::wstring operator()(bool b) const { return b ? L"yes" : L"no"; }
+    } visit;
+    return std::visit(visit, value);
+}
+
+std::wstring ValueJson(const TValue& value) {
+    struct {
+        std::wstring operator()(std::monostate) const { return L"null"; }
+        std::wstring operator()(const std::wstring& s) const { return L"\"" + JsonEscape(s) + L"\""; }
+        std::wstring operator()(int64_t v) const { return std::to_wstring(v); }
+        std::wstring operator()(double d) const {
+            std::wstring text = FormatOleDate(d);
+            return text.empty() ? L"null" : L"\"" + text + L"\"";
+        }
+        std::wstring operator()(bool b) const { return b ? L"true" : L"false"; }
+    } visit;
+    return std::visit(visit, value);
+}
+
+std::wstring RenderJson(const std::vector<TRecord>& records) {
+    if (records.empty())
+        return L"[]\n";
+    std::wstring out = L"[\n";
+    for (size_t r = 0; r < records.size(); ++r) {
+        out += L"  {";
+        for (size_t f = 0; f < records[r].size(); ++f) {
+            const TField& field = records[r][f];
+            out += (f ? L", \"" : L"\"") + JsonEscape(field.Name) + L"\": " + ValueJson(field.Value);
+        }
+        out += r + 1 < records.size() ? L"},\n" : L"}\n";
+    }
+    return out + L"]\n";
+}
+
+static std::wstring Cut(const std::wstring& text, size_t width) {
+    if (text.size() <= width)
+        return text;
+    return width <= 3 ? text.substr(0, width) : text.substr(0, width - 3) + L"...";
+}
+
+std::wstring RenderTable(const std::vector<TRecord>& records, size_t maxWidth) {
+    if (records.empty())
+        return {};
+    const TRecord& first = records.front();
+    std::vector<size_t> widths;
+    for (const TField& field : first)
+        widths.push_back(std::min(field.Title.size(), maxWidth));
+    std::vector<std::vector<std::wstring>> cells;
+    for (const TRecord& record : records) {
+        auto& row = cells.emplace_back();
+        for (size_t c = 0; c < first.size(); ++c) {
+            row.push_back(c < record.size() ? Cut(ValueText(record[c].Value), maxWidth) : std::wstring());
+            widths[c] = std::max(widths[c], row.back().size());
+        }
+    }
+    auto line = [&](auto cellOf) {
+        std::wstring text;
+        for (size_t c = 0; c < widths.size(); ++c) {
+            std::wstring cell = cellOf(c);
+            text += cell;
+            if (c + 1 < widths.size())
+                text += std::wstring(widths[c] - cell.size() + 2, L' ');
+        }
+        while (!text.empty() && text.back() == L' ')
+            text.pop_back();
+        return text + L"\n";
+    };
+    std::wstring out = line([&](size_t c) { return Cut(first[c].Title, widths[c]); });
+    out += line([&](size_t c) { return std::wstring(widths[c], L'-'); });
+    for (auto& row : cells)
+        out += line([&](size_t c) { return row[c]; });
+    return out;
+}
+
+std::wstring RenderDetails(const TRecord& record) {
+    size_t width = 0;
+    for (const TField& field : record)
+        width = std::max(width, field.Title.size());
+    std::wstring out;
+    for (const TField& field : record)
+        out += field.Title + L":" + std::wstring(width - field.Title.size() + 1, L' ') + ValueText(field.Value) + L"\n";
+    return out;
+}
+
+} // namespace velmora::cli

@@ -1,0 +1,39 @@
+#pragma once
+// Rendering rules of the console front end: plain tables for people, JSON
+// for scripts. No Windows API here.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace velmora::cli {
+
+// One information value as the front end received it.
+using TValue = std::variant<std::monostate, std::wstring, int64_t, double /* OLE date */, bool>;
+
+struct TField {
+    std::wstring Name; // JSON key
+    std::wstring Title; // column or label text
+    TValue Value;
+};
+
+using TRecord = std::vector<TField>;
+
+std::wstring JsonEscape(const std::wstring& text);
+// "yyyy-mm-dd" (or "yyyy-mm-ddThh:nn:ss" with a time of day); empty for 0.
+std::wstring FormatOleDate(double date);
+// Human sizes: "512 B", "1.5 KB", "20.0 MB", ...
+std::wstring FormatSize(int64_t bytes);
+std::wstring ValueText(const TValue& value);
+std::wstring ValueJson(const TValue& value);
+
+// A JSON array of objects, one per record, keys in field order.
+std::wstring RenderJson(const std::vector<TRecord>& records);
+// Columns sized to their widest cell (capped at maxWidth, cut with "..."),
+// separated by two spaces, with a header line.
+std::wstring RenderTable(const std::vector<TRecord>& records, size_t maxWidth = 48);
+// "Title: value" lines, titles aligned.
+std::wstring RenderDetails(const TRecord& record);
+
+} // namespace velmora::cli

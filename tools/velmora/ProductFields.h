@@ -1,0 +1,20 @@
+#pragma once
+// The information indices of a product as named fields.
+#include "frame/Interfaces.Velmora.h"
+#include "tools/velmora/ConsoleOutput.h"
+
+namespace velmora::cli {
+
+struct TFieldInfo {
+    int32_t Index;
+    const wchar_t* Name;
+    const wchar_t* Title;
+};
+
+// Every index of the product information table, in index order.
+const std::vector<TFieldInfo>& AllFields();
+TValue ReadValue(IProduct& product, int32_t index);
+// The fields of the collection's mask, in index order.
+TRecord ReadRecord(IProduct& product, int32_t infoMask);
+
+} // namespace velmora::cli

@@ -1,0 +1,63 @@
+#include "tools/velmora/ProductFields.h"
+
+#include "platform/ComText.h"
+
+namespace velmora::cli {
+
+const std::vector<TFieldInfo>& AllFields() {
+    static const std::vector<TFieldInfo> fields = {
+        {piDisplayName, L"displayName", L"Name"},
+        {piDisplayVersion, L"displayVersion", L"Version"},
+        {piPublisher, L"publisher", L"Publisher"},
+        {piInstallLocation, L"installLocation", L"Install location"},
+        {piInstallSource, L"installSource", L"Install source"},
+        {piInstallDate, L"installDate", L"Installed"},
+        {piContact, L"contact", L"Contact"},
+        {piComments, L"comments", L"Comments"},
+        {piURLReadMe, L"urlReadMe", L"Readme URL"},
+        {piURLHelpLink, L"helpLink", L"Help link"},
+        {piURLSupport, L"urlSupport", L"Support URL"},
+        {piPhoneSupport, L"phoneSupport", L"Support telephone"},
+        {piURLUpdateInfo, L"urlUpdateInfo", L"Update information URL"},
+        {piLanguage, L"language", L"Language"},
+        {piEstimatedSize, L"estimatedSize", L"Size"},
+        {piRegisteredOwner, L"registeredOwner", L"Registered owner"},
+        {piRegisteredCompany, L"registeredCompany", L"Registered company"},
+        {piProductKeyName, L"productKeyName", L"Product key name"},
+        {piProductID, L"productId", L"Product ID"},
+        {piLastUsedDate, L"lastUsedDate", L"Last used"},
+        {piUsedType, L"usedType", L"Usage"},
+        {piSoftwareRating, L"rating", L"Reputation"},
+        {piUpdateID, L"updateId", L"Update ID"},
+        {piReleaseType, L"releaseType", L"Release type"},
+        {piParentDisplayName, L"parentDisplayName", L"Program"},
+    };
+    return fields;
+}
+
+TValue ReadValue(IProduct& product, int32_t index) {
+    VARIANT v;
+    VariantInit(&v);
+    product.GetInfo(index, &v);
+    TValue value;
+    switch (V_VT(&v)) {
+    case VT_BSTR: value = BstrText(V_BSTR(&v)); break;
+    case VT_I4: value = static_cast<int64_t>(V_I4(&v)); break;
+    case VT_I8: value = static_cast<int64_t>(V_I8(&v)); break;
+    case VT_DATE: value = V_DATE(&v); break;
+    case VT_BOOL: value = V_BOOL(&v) != VARIANT_FALSE; break;
+    default: break;
+    }
+    VariantClear(&v);
+    return value;
+}
+
+TRecord ReadRecord(IProduct& product, int32_t infoMask) {
+    TRecord record;
+    for (const TFieldInfo& field : AllFields())
+        if (infoMask & (1 << field.Index))
+            record.push_back({field.Name, field.Title, ReadValue(product, field.Index)});
+    return record;
+}
+
+} // namespace velmora::cli

@@ -1,0 +1,47 @@
+// velmora.exe: the console front end of VelmoraHelper.dll. It loads the
+// library from its own folder and uses nothing but its exports and
+// interfaces, as the suite's desktop front end does.
+#include "tools/velmora/Arguments.h"
+#include "tools/velmora/Commands.h"
+#include "tools/velmora/Console.h"
+
+#include <objbase.h>
+
+namespace velmora::cli {
+
+constexpr int kUsage = 2;
+constexpr int kNoLibrary = 3;
+
+static int Run(const std::vector<std::wstring>& args) {
+    std::wstring error;
+    auto parsed = ParseArguments(args, error);
+    if (!parsed) {
+        WriteErr(error + L"\n\n" + UsageText());
+        return kUsage;
+    }
+    if (parsed->Command == TCommand::Help) {
+        WriteOut(UsageText());
+        return 0;
+    }
+    TVelmoraLibrary library;
+    if (!library.Loaded()) {
+        WriteErr(library.Error() + L"\n");
+        return kNoLibrary;
+    }
+    switch (parsed->Command) {
+    case TCommand::Version: return RunVersion(library);
+    case TCommand::List: return RunList(library, *parsed);
+    case TCommand::Help: break;
+    }
+    return 0;
+}
+
+} // namespace velmora::cli
+
+int wmain(int argc, wchar_t** argv) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    int code = velmora::cli::Run(args);
+    CoUninitialize();
+    return code;
+}
