@@ -1,0 +1,48 @@
+#include "tools/velmora/Arguments.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora::cli;
+
+namespace {
+std::optional<TArguments> Parse(std::vector<std::wstring> args, std::wstring* error = nullptr) {
+    std::wstring text;
+    auto parsed = ParseArguments(args, text);
+    if (error)
+        *error = text;
+    return parsed;
+}
+} // namespace
+
+TEST(Arguments, NoArgumentsOrHelpShowUsage) {
+    EXPECT_EQ(Parse({})->Command, TCommand::Help);
+    EXPECT_EQ(Parse({L"--help"})->Command, TCommand::Help);
+    EXPECT_EQ(Parse({L"help"})->Command, TCommand::Help);
+}
+
+TEST(Arguments, ListKindsJsonAndTimeout) {
+    auto list = Parse({L"list"});
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->Command, TCommand::List);
+    EXPECT_EQ(list->Kind, TListKind::Programs);
+    EXPECT_FALSE(list->Json);
+    auto updates = Parse({L"list", L"--json", L"--updates", L"--timeout", L"30"});
+    ASSERT_TRUE(updates);
+    EXPECT_EQ(updates->Kind, TListKind::Updates);
+    EXPECT_TRUE(updates->Json);
+    EXPECT_EQ(updates->TimeoutSeconds, 30u);
+    EXPECT_EQ(Parse({L"list", L"--unused"})->Kind, TListKind::Unused);
+}
+
+TEST(Arguments, UsageErrorsSaySentencesAPersonUnderstands) {
+    std::wstring error;
+    EXPECT_FALSE(Parse({L"frobnicate"}, &error));
+    EXPECT_EQ(error, L"Unknown command \"frobnicate\".");
+    EXPECT_FALSE(Parse({L"list", L"--updates", L"--unused"}, &error));
+    EXPECT_EQ(error, L"Give at most one of --updates and --unused.");
+    EXPECT_FALSE(Parse({L"list", L"--timeout"}, &error));
+    EXPECT_FALSE(Parse({L"list", L"--timeout", L"0"}, &error));
+    EXPECT_FALSE(Parse({L"list", L"--timeout", L"12x"}, &error));
+    EXPECT_FALSE(Parse({L"version", L"--json"}, &error));
+    EXPECT_EQ(error, L"Unknown option \"--json\" for \"version\".");
+}
