@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Shows what the library sees on the sample Windows machine, through
+# velmora.exe exactly as a person would use it.
+# Usage: demo.sh BUILD_DIR   (the Windows build tree)
+set -euo pipefail
+build=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+machine="$build/demo"
+export VELMORA_WINE_VERSION=${VELMORA_WINE_VERSION:-win10}
+velmora() { "$root/cmake/wine-run.sh" "$machine" "$build/bin/velmora.exe" "$@"; }
+
+echo "== velmora version"
+velmora version
+echo
+echo "== velmora list (installed programs)"
+velmora list
+echo
+echo "== velmora list --updates"
+velmora list --updates
