@@ -4,14 +4,13 @@
 # VELMORA_WINE_VERSION picks the reported Windows version (winxp64, vista,
 # win7, win8, win10); each version gets its own prefix, created on first use.
 set -e
-root=$1
+root=$(mkdir -p "$1" && cd "$1" && pwd)
 shift
 version=${VELMORA_WINE_VERSION:-win7}
 WINEPREFIX="$root/$version"
 WINEDEBUG=${WINEDEBUG:--all}
 export WINEPREFIX WINEDEBUG
 wine=${VELMORA_WINE:-/usr/lib/wine/wine64}
-mkdir -p "$root"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then

@@ -9,6 +9,8 @@ machine="$build/demo"
 export VELMORA_WINE_VERSION=${VELMORA_WINE_VERSION:-win10}
 velmora() { "$root/cmake/wine-run.sh" "$machine" "$build/bin/velmora.exe" "$@"; }
 
+"$root/tests/e2e/prepare-machine.sh" "$build" "$machine"
+
 echo "== velmora version"
 velmora version
 echo
