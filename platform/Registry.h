@@ -1,0 +1,173 @@
+#pragma once
+// Registry keys: an owner over unique_hkey with typed readers, writers,
+// subkey and value ranges, recursive delete and change notification.
+//
+// Opening never throws: a key that cannot be opened is an empty TRegKey
+// (false in a boolean context) and the status is kept for the caller.
+// Readers answer std::optional; a value of another type than the reader's is
+// absent by construction. Writers and deleters answer bool and leave the
+// system error in GetLastError().
+#include "platform/Handles.h"
+#include "platform/RegistryKeyText.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+HKEY RootKey(TRegRoot root);
+// The predefined key as a root; nothing for any other handle.
+std::optional<TRegRoot> RootFromKey(HKEY key);
+// KEY_WOW64_32KEY / KEY_WOW64_64KEY for the view; 0 for the default view.
+REGSAM ViewAccess(TRegView view);
+// The key text of an HKEY root (predefined keys only), view flags and path.
+std::wstring RegistryKeyToStr(REGSAM viewFlags, HKEY root, std::wstring_view path);
+
+// Names of the subkeys or values of an open key, for range-for. The key must
+// not change while it is walked (collect with ToVector() before deleting).
+class TRegNameRange {
+public:
+    enum class TKind { SubKeys, Values };
+
+    class iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = std::wstring;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const std::wstring*;
+        using reference = const std::wstring&;
+
+        iterator() = default;
+        iterator(HKEY key, TKind kind);
+        reference operator*() const { return FName; }
+        pointer operator->() const { return &FName; }
+        iterator& operator++();
+        void operator++(int) { ++*this; }
+        bool operator==(const iterator& other) const { return FKey == other.FKey && FIndex == other.FIndex; }
+
+    private:
+        void Fetch();
+        HKEY FKey = nullptr; // nullptr at the end
+        TKind FKind = TKind::SubKeys;
+        DWORD FIndex = 0;
+        std::wstring FName;
+    };
+
+    TRegNameRange(HKEY key, TKind kind) : FKey(key), FKind(kind) {}
+    iterator begin() const { return FKey ? iterator(FKey, FKind) : iterator(); }
+    iterator end() const { return {}; }
+    std::vector<std::wstring> ToVector() const;
+
+private:
+    HKEY FKey;
+    TKind FKind;
+};
+
+// A value of any type as stored.
+struct TRegValue {
+    DWORD Type = REG_NONE;
+    std::vector<BYTE> Data;
+};
+
+class TRegKey {
+public:
+    TRegKey() = default;
+    // Takes ownership of an open key; root and path only serve KeyText().
+    explicit TRegKey(unique_hkey key, TRegView view = TRegView::Default,
+                     std::optional<TRegRoot> root = std::nullopt, std::wstring path = {});
+
+    static TRegKey Open(HKEY root, std::wstring_view path, REGSAM access = KEY_READ,
+                        TRegView view = TRegView::Default);
+    static TRegKey Open(TRegRoot root, std::wstring_view path, REGSAM access = KEY_READ,
+                        TRegView view = TRegView::Default);
+    // Opens the key, creating it and its missing parents.
+    static TRegKey Create(HKEY root, std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE,
+                          TRegView view = TRegView::Default);
+    static TRegKey Create(TRegRoot root, std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE,
+                          TRegView view = TRegView::Default);
+    // Throwing twins for callers where a missing key is an error (EOSError).
+    static TRegKey OpenOrThrow(HKEY root, std::wstring_view path, REGSAM access = KEY_READ,
+                               TRegView view = TRegView::Default);
+    static TRegKey CreateOrThrow(HKEY root, std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE,
+                                 TRegView view = TRegView::Default);
+
+    // Subkeys in the same view.
+    TRegKey OpenSubKey(std::wstring_view path, REGSAM access = KEY_READ) const;
+    TRegKey CreateSubKey(std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE) const;
+
+    explicit operator bool() const { return static_cast<bool>(FKey); }
+    HKEY Handle() const { return FKey.get(); }
+    TRegView View() const { return FView; }
+    // The status of the open or create that made this object (ERROR_SUCCESS when open).
+    LSTATUS Status() const { return FStatus; }
+    // The key text ("(x64)HKEY_LOCAL_MACHINE\Software\..."); empty when the
+    // key was not opened from a predefined root.
+    std::wstring KeyText() const;
+
+    // Type of a value; nothing when it does not exist.
+    std::optional<DWORD> ValueType(std::wstring_view name) const;
+    bool ValueExists(std::wstring_view name) const { return ValueType(name).has_value(); }
+
+    std::optional<std::wstring> ReadString(std::wstring_view name) const; // REG_SZ
+    std::optional<std::wstring> ReadText(std::wstring_view name) const; // REG_SZ or REG_EXPAND_SZ, unexpanded
+    std::optional<DWORD> ReadNumber(std::wstring_view name) const;      // REG_DWORD
+    std::optional<uint64_t> ReadQword(std::wstring_view name) const;    // REG_QWORD
+    std::optional<std::vector<std::wstring>> ReadMultiString(std::wstring_view name) const; // REG_MULTI_SZ
+    std::optional<std::vector<BYTE>> ReadBinary(std::wstring_view name) const;              // REG_BINARY
+    std::optional<TRegValue> ReadValue(std::wstring_view name) const;                       // any type
+
+    bool WriteString(std::wstring_view name, std::wstring_view value) const;
+    bool WriteExpandString(std::wstring_view name, std::wstring_view value) const;
+    bool WriteNumber(std::wstring_view name, DWORD value) const;
+    bool WriteQword(std::wstring_view name, uint64_t value) const;
+    // Empty entries cannot be stored (an empty string ends the list) and are left out.
+    bool WriteMultiString(std::wstring_view name, const std::vector<std::wstring>& value) const;
+    bool WriteBinary(std::wstring_view name, const void* data, size_t size) const;
+    bool WriteValue(std::wstring_view name, const TRegValue& value) const;
+    bool DeleteValue(std::wstring_view name) const;
+    // Deletes a subkey with everything below it.
+    bool DeleteSubKey(std::wstring_view path) const;
+
+    TRegNameRange SubKeyNames() const { return {FKey.get(), TRegNameRange::TKind::SubKeys}; }
+    TRegNameRange ValueNames() const { return {FKey.get(), TRegNameRange::TKind::Values}; }
+    bool HasSubKeys() const;
+
+    // Last write time of the key: as stored (UTC), and as a local OLE date.
+    std::optional<FILETIME> LastWriteTime() const;
+    std::optional<double> LastWriteDate() const;
+
+    // Arms an asynchronous change notification that signals event. It lasts
+    // until it fires or the key is closed; before Windows 8 it also ends with
+    // the thread that armed it, so arm it from a thread that outlives the wait.
+    bool NotifyChange(HANDLE event, bool watchSubtree = true,
+                      DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET) const;
+
+private:
+    unique_hkey FKey;
+    TRegView FView = TRegView::Default;
+    std::optional<TRegRoot> FRoot;
+    std::wstring FPath;
+    LSTATUS FStatus = ERROR_INVALID_HANDLE;
+};
+
+bool KeyExists(HKEY root, std::wstring_view path, TRegView view = TRegView::Default);
+bool KeyExists(TRegRoot root, std::wstring_view path, TRegView view = TRegView::Default);
+// Deletes a key with all its subkeys and values in the given view. False when
+// the key does not exist (ERROR_FILE_NOT_FOUND) or a part could not be deleted.
+bool DeleteKey(HKEY root, std::wstring_view path, TRegView view = TRegView::Default);
+bool DeleteKey(TRegRoot root, std::wstring_view path, TRegView view = TRegView::Default);
+
+// The statistics-log dump of a key and its subkeys, depth first: the key text,
+// one line per REG_SZ, REG_MULTI_SZ and REG_DWORD value
+// ("Name (REG_SZ) = "value""), an empty line. A key that does not open writes nothing.
+void DumpRegistryKey(TRegRoot root, std::wstring_view path, TRegView view,
+                     const std::function<void(const std::wstring& line)>& writeLine);
+
+} // namespace velmora
