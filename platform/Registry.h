@@ -70,6 +70,16 @@ private:
     TKind FKind;
 };
 
+// What RegQueryInfoKeyW tells about a key.
+struct TRegKeyInfo {
+    DWORD SubKeyCount = 0;
+    DWORD ValueCount = 0;
+    DWORD MaxSubKeyLength = 0;    // characters, without terminator
+    DWORD MaxValueNameLength = 0; // characters, without terminator
+    DWORD MaxValueDataSize = 0;   // bytes
+    FILETIME LastWriteTime{};     // UTC
+};
+
 // A value of any type as stored.
 struct TRegValue {
     DWORD Type = REG_NONE;
@@ -132,11 +142,20 @@ public:
     bool WriteBinary(std::wstring_view name, const void* data, size_t size) const;
     bool WriteValue(std::wstring_view name, const TRegValue& value) const;
     bool DeleteValue(std::wstring_view name) const;
+    // Gives a value another name; false when it is missing or the new name is taken.
+    bool RenameValue(std::wstring_view oldName, std::wstring_view newName) const;
     // Deletes a subkey with everything below it.
     bool DeleteSubKey(std::wstring_view path) const;
+    // Copies a subkey with its values and subkeys to a new subkey (both
+    // relative to this key, same view), then deletes the original unless
+    // keepOriginal. False when the source is missing or the target exists.
+    bool MoveSubKey(std::wstring_view oldPath, std::wstring_view newPath, bool keepOriginal = false) const;
+    // Writes the key's changes to disk now (RegFlushKey).
+    bool Flush() const;
 
     TRegNameRange SubKeyNames() const { return {FKey.get(), TRegNameRange::TKind::SubKeys}; }
     TRegNameRange ValueNames() const { return {FKey.get(), TRegNameRange::TKind::Values}; }
+    std::optional<TRegKeyInfo> KeyInfo() const;
     bool HasSubKeys() const;
 
     // Last write time of the key: as stored (UTC), and as a local OLE date.

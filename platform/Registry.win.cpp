@@ -2,6 +2,7 @@
 
 #include "platform/Format.h"
 #include "platform/OSError.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <array>
@@ -131,6 +132,24 @@ LSTATUS DeleteTree(HKEY parent, const std::wstring& path, REGSAM view) {
     }
     key.reset();
     return RegDeleteKeyExW(parent, path.c_str(), view, 0);
+}
+
+LSTATUS CopyTree(const TRegKey& source, const TRegKey& target) {
+    for (const auto& name : source.ValueNames().ToVector()) {
+        auto value = source.ReadValue(name);
+        if (value && !target.WriteValue(name, *value))
+            return static_cast<LSTATUS>(GetLastError());
+    }
+    for (const auto& name : source.SubKeyNames().ToVector()) {
+        TRegKey from = source.OpenSubKey(name, KEY_READ);
+        TRegKey to = target.CreateSubKey(name, KEY_READ | KEY_WRITE);
+        if (!from || !to)
+            return from ? to.Status() : from.Status();
+        LSTATUS status = CopyTree(from, to);
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    return ERROR_SUCCESS;
 }
 
 std::optional<double> FileTimeToLocalDate(const FILETIME& utc) {
@@ -384,6 +403,41 @@ bool TRegKey::DeleteValue(std::wstring_view name) const {
     return Succeeded(RegDeleteValueW(FKey.get(), std::wstring(name).c_str()));
 }
 
+bool TRegKey::RenameValue(std::wstring_view oldName, std::wstring_view newName) const {
+    auto value = ReadValue(oldName);
+    if (!value)
+        return Succeeded(ERROR_FILE_NOT_FOUND);
+    if (SameText(oldName, newName))
+        return Succeeded(ERROR_SUCCESS);
+    if (ValueExists(newName))
+        return Succeeded(ERROR_ALREADY_EXISTS);
+    return WriteValue(newName, *value) && DeleteValue(oldName);
+}
+
+bool TRegKey::MoveSubKey(std::wstring_view oldPath, std::wstring_view newPath, bool keepOriginal) const {
+    std::wstring from = NormalPath(oldPath), to = NormalPath(newPath);
+    if (!FKey || from.empty() || to.empty())
+        return Succeeded(ERROR_INVALID_PARAMETER);
+    TRegKey source = OpenSubKey(from, KEY_READ);
+    if (!source)
+        return Succeeded(source.Status());
+    // Also refuses a target inside the source, which the copy would never finish.
+    if (OpenSubKey(to, KEY_QUERY_VALUE) || StartsWithText(to + L'\\', from + L'\\'))
+        return Succeeded(ERROR_ALREADY_EXISTS);
+    TRegKey target = CreateSubKey(to, KEY_READ | KEY_WRITE);
+    if (!target)
+        return Succeeded(target.Status());
+    LSTATUS status = CopyTree(source, target);
+    if (status != ERROR_SUCCESS)
+        return Succeeded(status);
+    source = {};
+    return keepOriginal || DeleteSubKey(from);
+}
+
+bool TRegKey::Flush() const {
+    return Succeeded(RegFlushKey(FKey.get()));
+}
+
 bool TRegKey::DeleteSubKey(std::wstring_view path) const {
     std::wstring normal = NormalPath(path);
     if (!FKey || normal.empty())
@@ -391,20 +445,23 @@ bool TRegKey::DeleteSubKey(std::wstring_view path) const {
     return Succeeded(DeleteTree(FKey.get(), normal, ViewAccess(FView)));
 }
 
+std::optional<TRegKeyInfo> TRegKey::KeyInfo() const {
+    TRegKeyInfo info;
+    if (!FKey || RegQueryInfoKeyW(FKey.get(), nullptr, nullptr, nullptr, &info.SubKeyCount,
+                                  &info.MaxSubKeyLength, nullptr, &info.ValueCount, &info.MaxValueNameLength,
+                                  &info.MaxValueDataSize, nullptr, &info.LastWriteTime) != ERROR_SUCCESS)
+        return std::nullopt;
+    return info;
+}
+
 bool TRegKey::HasSubKeys() const {
-    DWORD count = 0;
-    return FKey &&
-           RegQueryInfoKeyW(FKey.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-           count > 0;
+    auto info = KeyInfo();
+    return info && info->SubKeyCount > 0;
 }
 
 std::optional<FILETIME> TRegKey::LastWriteTime() const {
-    FILETIME time{};
-    if (!FKey || RegQueryInfoKeyW(FKey.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                  nullptr, nullptr, nullptr, &time) != ERROR_SUCCESS)
-        return std::nullopt;
-    return time;
+    auto info = KeyInfo();
+    return info ? std::optional(info->LastWriteTime) : std::nullopt;
 }
 
 std::optional<double> TRegKey::LastWriteDate() const {

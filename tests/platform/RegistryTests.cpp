@@ -205,6 +205,44 @@ TEST_F(RegistryTest, DeleteRemovesAWholeTreeButNeverARoot) {
     EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, FPath + L"\\keep"));
 }
 
+TEST_F(RegistryTest, RenameAndMoveKeepTypesDataAndSubkeys) {
+    ASSERT_TRUE(FKey.WriteExpandString(L"old", L"%TEMP%"));
+    ASSERT_TRUE(FKey.WriteNumber(L"taken", 1));
+    EXPECT_FALSE(FKey.RenameValue(L"old", L"taken"));
+    EXPECT_EQ(FKey.ReadNumber(L"taken"), 1u);
+    EXPECT_TRUE(FKey.RenameValue(L"old", L"new"));
+    EXPECT_FALSE(FKey.ValueExists(L"old"));
+    EXPECT_EQ(FKey.ValueType(L"new"), DWORD(REG_EXPAND_SZ));
+    EXPECT_EQ(FKey.ReadText(L"new"), L"%TEMP%");
+    EXPECT_FALSE(FKey.RenameValue(L"missing", L"other"));
+
+    TRegKey source = FKey.CreateSubKey(L"from");
+    ASSERT_TRUE(source.WriteString(L"", L"default"));
+    ASSERT_TRUE(source.CreateSubKey(L"a\\b").WriteMultiString(L"m", {L"x", L"y"}));
+    ASSERT_TRUE(FKey.CreateSubKey(L"busy"));
+    source = {};
+    EXPECT_FALSE(FKey.MoveSubKey(L"from", L"busy"));
+    EXPECT_FALSE(FKey.MoveSubKey(L"from", L"from\\inside"));
+    EXPECT_FALSE(FKey.MoveSubKey(L"missing", L"elsewhere"));
+
+    EXPECT_TRUE(FKey.MoveSubKey(L"from", L"copy", true));
+    EXPECT_TRUE(FKey.MoveSubKey(L"from", L"to\\deeper"));
+    EXPECT_FALSE(FKey.OpenSubKey(L"from"));
+    for (const wchar_t* path : {L"copy", L"to\\deeper"}) {
+        TRegKey moved = FKey.OpenSubKey(path);
+        ASSERT_TRUE(moved);
+        EXPECT_EQ(moved.ReadString(L""), L"default");
+        EXPECT_EQ(moved.OpenSubKey(L"a\\b").ReadMultiString(L"m"), (std::vector<std::wstring>{L"x", L"y"}));
+    }
+
+    auto info = FKey.KeyInfo();
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->SubKeyCount, 3u); // busy, copy, to
+    EXPECT_EQ(info->ValueCount, 2u);  // taken, new
+    EXPECT_EQ(info->MaxValueNameLength, 5u);
+    EXPECT_TRUE(FKey.Flush());
+}
+
 TEST_F(RegistryTest, KeyTextNamesTheKeySoItCanBeOpenedAgain) {
     EXPECT_EQ(FKey.KeyText(), L"HKEY_CURRENT_USER\\" + FPath);
     TRegKey sub = FKey.CreateSubKey(L"\\child\\");
