@@ -65,7 +65,14 @@ public:
 
 protected:
     void Execute() override;
-    void HandleError(std::exception_ptr error) override { StatisticsLog::AddError(error); }
+    // An error that reaches the thread body ends the read; the lists keep what
+    // was read and the read state its last value.
+    void HandleError(std::exception_ptr error) override {
+        try {
+            StatisticsLog::AddError(error);
+        } catch (...) {
+        }
+    }
 
 private:
     template <class Call> void LocationPass(Call&& call);

@@ -1,0 +1,223 @@
+#pragma once
+// Recording test doubles for the inventory: locations and items that write
+// what is done to them into one event log, and a wait-until helper.
+#include "frame/DebugLog.h"
+#include "inventory/ItemProgram.h"
+#include "inventory/ItemUpdate.h"
+#include "inventory/LocationOwner.h"
+#include "platform/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velmora::testkit {
+
+// Waits (with short polls) until the condition holds; generous timeout.
+template <class Pred>
+bool WaitUntil(Pred&& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class TEventLog {
+public:
+    void Add(std::wstring event) {
+        std::lock_guard lock(FLock);
+        FEvents.push_back(std::move(event));
+    }
+    std::vector<std::wstring> Events() {
+        std::lock_guard lock(FLock);
+        return FEvents;
+    }
+    int CountOf(const std::wstring& event) {
+        std::lock_guard lock(FLock);
+        return static_cast<int>(std::count(FEvents.begin(), FEvents.end(), event));
+    }
+    bool Has(const std::wstring& event) { return CountOf(event) > 0; }
+    // Position of the n-th (0-based) occurrence, or -1.
+    int IndexOf(const std::wstring& event, int occurrence = 0) {
+        std::lock_guard lock(FLock);
+        for (size_t i = 0; i < FEvents.size(); ++i) {
+            if (FEvents[i] == event && occurrence-- == 0)
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
+    void Clear() {
+        std::lock_guard lock(FLock);
+        FEvents.clear();
+    }
+
+private:
+    std::mutex FLock;
+    std::vector<std::wstring> FEvents;
+};
+
+// Reads back what reached the statistics log file after the reader was made
+// (it writes a unique mark line and looks only past it).
+class TStatisticsLogReader {
+public:
+    TStatisticsLogReader() {
+        StatisticsLog::Instance().SetDirectWrite(true);
+        static std::atomic<int> serial{0};
+        FMark = "statistics mark " + std::to_string(++serial) + " " +
+                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+        StatisticsLog::Add(Widen(FMark));
+    }
+
+    bool Contains(const std::wstring& text) {
+        std::string all = ReadFile(RotatedName()) + ReadFile(FileName());
+        size_t mark = all.rfind(FMark);
+        return mark != std::string::npos && all.find(Narrow(text), mark) != std::string::npos;
+    }
+
+private:
+    static std::filesystem::path FileName() {
+        return std::filesystem::path(StatisticsLog::Instance().FileName());
+    }
+    // The older part after a rotation: <name>.1.log.
+    static std::filesystem::path RotatedName() { return FileName().replace_extension(".1.log"); }
+    static std::string ReadFile(const std::filesystem::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+    std::string FMark;
+};
+
+// Ends the calling reading thread's step only through a stop request, as a
+// long read does at its cancellation points.
+inline void BlockUntilTerminated() {
+    TThread* thread = TThread::Current();
+    ASSERT_NE(thread, nullptr);
+    thread->SleepByAndCheck(600'000);
+    FAIL() << "sleep ended without a stop request";
+}
+
+// A location that records its calls ("A.ReadPrograms", "A?1" for a poll that
+// answered true) and runs optional behaviour set by the test.
+class TTestLocation : public TLocationUninstall {
+public:
+    TTestLocation(std::wstring name, TEventLog& log) : FName(std::move(name)), FLog(log) {
+        FLog.Add(FName + L".Created");
+    }
+    ~TTestLocation() override { FLog.Add(FName + L".Destroyed"); }
+
+    void Read() override { Run(L"Read", OnRead); }
+    void ReadPrograms() override { Run(L"ReadPrograms", OnReadPrograms); }
+    void ReadProgramsSlowInfo() override { Run(L"ReadProgramsSlowInfo", OnReadProgramsSlowInfo); }
+    void ReadUpdates() override { Run(L"ReadUpdates", OnReadUpdates); }
+    bool IsChanged() override {
+        ++Polls;
+        bool changed = Changed.exchange(false);
+        FLog.Add(FName + (changed ? L"?1" : L"?0"));
+        return changed;
+    }
+
+    std::atomic<bool> Changed{false};
+    std::atomic<int> Polls{0};
+    // Set before the reading starts; run on the reading thread.
+    std::function<void()> OnRead, OnReadPrograms, OnReadProgramsSlowInfo, OnReadUpdates;
+
+private:
+    void Run(const wchar_t* call, const std::function<void()>& behaviour) {
+        FLog.Add(FName + L"." + call);
+        if (behaviour)
+            behaviour();
+    }
+
+    std::wstring FName;
+    TEventLog& FLog;
+};
+
+// Records its stages ("P1.Fast", "P1.Ext", "P1.Images", "P1.Slow") and its
+// destruction ("P1.Destroyed").
+template <class Base> class TTestItem : public Base {
+public:
+    TTestItem(std::wstring name, TEventLog& log, TTypeUninstallLocation* location = nullptr)
+        : Base(location), FName(std::move(name)), FLog(log) {}
+    ~TTestItem() override { FLog.Add(FName + L".Destroyed"); }
+
+    // Answered once by the next CheckChange, which then marks the item for
+    // reading again as a changed install folder does.
+    std::atomic<bool> FolderChanged{false};
+    std::function<void()> OnFast, OnExtended, OnImages, OnSlow;
+
+    bool CheckChange() override {
+        if (!FolderChanged.exchange(false))
+            return false;
+        this->FIsNeedReadFastInfo = true;
+        this->FIsNeedReadSlowInfo = true;
+        this->SetChanged();
+        return true;
+    }
+
+    // Installs a running action thread, as RunAction does.
+    void SetActionThread(std::unique_ptr<TThread> thread) {
+        thread->Start();
+        std::lock_guard lock(this->FActionThreadCS);
+        this->FActionThread = std::move(thread);
+    }
+
+    const std::wstring& Name() const { return FName; }
+    // Takes and releases the item lock if it is free.
+    bool TryLock() {
+        if (!this->FCSItem.try_lock())
+            return false;
+        this->FCSItem.unlock();
+        return true;
+    }
+
+protected:
+    void ReadFastData() override { Run(L"Fast", OnFast); }
+    void DoReadExtendedInfo() override { Run(L"Ext", OnExtended); }
+    void DoReadImages() override { Run(L"Images", OnImages); }
+    void DoReadSlowInfo() override { Run(L"Slow", OnSlow); }
+
+private:
+    void Run(const wchar_t* stage, const std::function<void()>& behaviour) {
+        FLog.Add(FName + L"." + stage);
+        if (behaviour)
+            behaviour();
+    }
+
+    std::wstring FName;
+    TEventLog& FLog;
+};
+
+using TTestProgram = TTestItem<TItemProgram>;
+using TTestUpdate = TTestItem<TItemUpdate>;
+
+// A thread standing for a running action: it waits until it is stopped.
+class TWaitingThread : public TThread {
+public:
+    explicit TWaitingThread(std::atomic<bool>& stopped) : FStopped(stopped) {}
+    ~TWaitingThread() override { TerminateAndWait(); }
+
+protected:
+    void Execute() override {
+        SleepBy(600'000);
+        FStopped = Terminated();
+    }
+
+private:
+    std::atomic<bool>& FStopped;
+};
+
+} // namespace velmora::testkit

@@ -1,0 +1,228 @@
+#include "InventoryTestKit.h"
+
+#include <future>
+#include <stdexcept>
+
+using namespace velmora;
+using namespace velmora::testkit;
+
+namespace {
+
+std::shared_ptr<TTestProgram> NewProgram(const wchar_t* name, TEventLog& log) {
+    return std::make_shared<TTestProgram>(name, log);
+}
+
+bool LockedByAnotherThread(TTestProgram& item) {
+    return std::async(std::launch::async, [&] { return !item.TryLock(); }).get();
+}
+
+} // namespace
+
+TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
+    TEventLog log;
+    auto item = NewProgram(L"P", log);
+    bool lockedDuringRead = false;
+    item->OnFast = [&] { lockedDuringRead = LockedByAnotherThread(*item); };
+    item->ReadFastInfo();
+    item->ReadFastInfo();
+    EXPECT_EQ(log.CountOf(L"P.Fast"), 1);
+    EXPECT_FALSE(item->IsNeedReadFastInfo());
+    EXPECT_TRUE(lockedDuringRead);
+    EXPECT_FALSE(LockedByAnotherThread(*item));
+
+    item->FolderChanged = true;
+    EXPECT_TRUE(item->CheckChange());
+    item->ReadFastInfo();
+    EXPECT_EQ(log.CountOf(L"P.Fast"), 2);
+}
+
+TEST(ItemProductStages, FastInfoFailureIsLoggedAndNotRepeatedAbortPassesOn) {
+    TEventLog log;
+    auto failing = NewProgram(L"F", log);
+    failing->OnFast = [] { throw std::runtime_error("unreadable key"); };
+    EXPECT_NO_THROW(failing->ReadFastInfo());
+    EXPECT_FALSE(failing->IsNeedReadFastInfo());
+    failing->ReadFastInfo();
+    EXPECT_EQ(log.CountOf(L"F.Fast"), 1);
+
+    auto aborted = NewProgram(L"A", log);
+    aborted->OnFast = [] { throw EAbort(); };
+    EXPECT_THROW(aborted->ReadFastInfo(), EAbort);
+    EXPECT_FALSE(aborted->IsNeedReadFastInfo());
+}
+
+TEST(ItemProductStages, ExtendedAndImagesRunOnlyWhileSlowInfoIsNeeded) {
+    TEventLog log;
+    auto item = NewProgram(L"P", log);
+    item->ReadExtendedInfo();
+    EXPECT_TRUE(item->TakeChanged());
+    item->ReadImages();
+    EXPECT_TRUE(item->TakeChanged());
+    EXPECT_FALSE(item->TakeChanged());
+
+    item->ReadSlowInfo();
+    EXPECT_FALSE(item->IsNeedReadSlowInfo());
+    EXPECT_TRUE(item->TakeChanged());
+    item->ReadExtendedInfo();
+    item->ReadImages();
+    item->ReadSlowInfo();
+    EXPECT_FALSE(item->TakeChanged());
+    EXPECT_EQ(log.Events(), (std::vector<std::wstring>{L"P.Ext", L"P.Images", L"P.Slow"}));
+}
+
+TEST(ItemProductStages, SlowInfoErrorCountsAsReadButAbortLeavesItForLater) {
+    TEventLog log;
+    auto failing = NewProgram(L"F", log);
+    failing->OnSlow = [] { throw std::runtime_error("no reputation component"); };
+    EXPECT_NO_THROW(failing->ReadSlowInfo());
+    EXPECT_FALSE(failing->IsNeedReadSlowInfo());
+    EXPECT_TRUE(failing->TakeChanged());
+
+    auto aborted = NewProgram(L"A", log);
+    aborted->OnSlow = [] { throw EAbort(); };
+    EXPECT_THROW(aborted->ReadSlowInfo(), EAbort);
+    EXPECT_TRUE(aborted->IsNeedReadSlowInfo());
+    EXPECT_TRUE(aborted->TakeChanged());
+    aborted->OnSlow = nullptr;
+    aborted->ReadSlowInfo();
+    EXPECT_EQ(log.CountOf(L"A.Slow"), 2);
+    EXPECT_FALSE(aborted->IsNeedReadSlowInfo());
+}
+
+TEST(ItemProductActions, StopAndDestructionEndTheActionThread) {
+    TEventLog log;
+    auto item = NewProgram(L"P", log);
+    EXPECT_FALSE(item->IsActionRunning());
+    std::atomic<bool> stopped{false};
+    item->SetActionThread(std::make_unique<TWaitingThread>(stopped));
+    EXPECT_TRUE(item->IsActionRunning());
+    item->StopActionThread();
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(item->IsActionRunning());
+
+    std::atomic<bool> stoppedByDestruction{false};
+    item->SetActionThread(std::make_unique<TWaitingThread>(stoppedByDestruction));
+    item.reset();
+    EXPECT_TRUE(stoppedByDestruction);
+    EXPECT_TRUE(log.Has(L"P.Destroyed"));
+}
+
+TEST(ItemList, WalksFromLastToFirstAndSkipsItemsRemovedMeanwhile) {
+    TEventLog log;
+    TItemList<TItemProgram> list;
+    std::vector<std::shared_ptr<TTestProgram>> items;
+    for (auto name : {L"P0", L"P1", L"P2", L"P3"}) {
+        items.push_back(NewProgram(name, log));
+        list.Add(items.back());
+    }
+    TTestProgram* p1 = items[1].get();
+    TTestProgram* p3 = items[3].get();
+    items.clear();
+
+    std::vector<std::wstring> visited;
+    list.ForEachFromLast([&](TItemProgram& item) {
+        auto& program = static_cast<TTestProgram&>(item);
+        visited.push_back(program.Name());
+        if (&program == p3) {
+            // The step removes its own item and one not yet visited: its own
+            // item stays alive until the step returns.
+            EXPECT_TRUE(list.Remove(p3));
+            EXPECT_TRUE(list.Remove(p1));
+            EXPECT_TRUE(log.Has(L"P1.Destroyed"));
+            EXPECT_FALSE(log.Has(L"P3.Destroyed"));
+            EXPECT_EQ(program.Name(), L"P3");
+        }
+    });
+    EXPECT_TRUE(log.Has(L"P3.Destroyed"));
+    EXPECT_EQ(visited, (std::vector<std::wstring>{L"P3", L"P2", L"P0"}));
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_FALSE(list.Remove(p3));
+}
+
+TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
+    // An item's destruction may wait for a thread that needs the list lock.
+    TItemList<TItemProgram> list;
+    TEventLog log;
+    struct TWaitsForLockUser : TTestProgram {
+        TWaitsForLockUser(TEventLog& log, TItemList<TItemProgram>& list, bool& free)
+            : TTestProgram(L"W", log), List(list), Free(free) {}
+        ~TWaitsForLockUser() override {
+            auto user = std::async(std::launch::async, [this] { std::lock_guard lock(List.Lock()); });
+            Free = user.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        }
+        TItemList<TItemProgram>& List;
+        bool& Free;
+    };
+    bool free = false;
+    auto item = std::make_shared<TWaitsForLockUser>(log, list, free);
+    auto* raw = item.get();
+    list.Add(std::move(item));
+    EXPECT_TRUE(list.Remove(raw));
+    EXPECT_TRUE(free);
+
+    free = false;
+    list.Add(std::make_shared<TWaitsForLockUser>(log, list, free));
+    list.Clear();
+    EXPECT_TRUE(free);
+}
+
+TEST(ItemList, ConcurrentRemovalDuringAWalkNeverFreesTheItemInUse) {
+    TEventLog log;
+    TItemList<TItemProgram> list;
+    constexpr int count = 400;
+    std::vector<TItemProgram*> raw;
+    for (int i = 0; i < count; ++i) {
+        auto item = NewProgram(L"P", log);
+        raw.push_back(item.get());
+        list.Add(std::move(item));
+    }
+    std::atomic<int> walked{0};
+    std::thread remover([&] {
+        for (int i = 0; i < count; i += 2)
+            list.Remove(raw[static_cast<size_t>(i)]);
+    });
+    list.ForEachFromLast([&](TItemProgram& item) {
+        // The item is held by the walk: reading it is safe (ASan/TSan check).
+        EXPECT_EQ(static_cast<TTestProgram&>(item).Name(), L"P");
+        item.ReadExtendedInfo();
+        ++walked;
+    });
+    remover.join();
+    EXPECT_EQ(list.Count(), count / 2);
+    EXPECT_GE(walked.load(), count / 2);
+    EXPECT_EQ(log.CountOf(L"P.Destroyed"), count / 2);
+}
+
+TEST(ItemList, RarelyUsedProgramsShareTheProgramLockAndLeaveWhenDestroyed) {
+    TEventLog log;
+    TItemProgram::Init();
+    auto& programs = TItemProgram::Items();
+    auto& unused = TItemProgram::UnusedItems();
+    EXPECT_EQ(&unused.Lock(), &programs.Lock());
+
+    auto p0 = NewProgram(L"P0", log);
+    auto p1 = NewProgram(L"P1", log);
+    programs.Add(p0);
+    programs.Add(p1);
+    unused.Add(p0.get());
+    unused.Add(p1.get());
+    unused.Add(p1.get());
+    EXPECT_EQ(unused.Count(), 2);
+    EXPECT_EQ(unused.Get(1), p1);
+    EXPECT_EQ(unused.Get(2), nullptr);
+
+    // Removing a program from the program list destroys it once no one else
+    // holds it; then it has left the subset too.
+    programs.Remove(p0.get());
+    EXPECT_TRUE(unused.Contains(p0.get()));
+    p0.reset();
+    EXPECT_EQ(unused.Count(), 1);
+    EXPECT_EQ(unused.Get(0), p1);
+
+    unused.Remove(p1.get());
+    EXPECT_EQ(unused.Count(), 0);
+    EXPECT_EQ(programs.Count(), 1);
+    p1.reset();
+    TItemProgram::Done();
+    EXPECT_TRUE(log.Has(L"P1.Destroyed"));
+}
