@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace velmora {
 
@@ -24,11 +26,13 @@ public:
     TDebugLog& operator=(const TDebugLog&) = delete;
 
     void WriteLog(TLogLevel level, std::wstring_view text, std::wstring_view className = {});
-    template <class... Args>
-    void WriteLogF(TLogLevel level, std::wstring_view format, const Args&... args) {
+    template <class... Args> void WriteLogF(TLogLevel level, std::wstring_view format, const Args&... args) {
         WriteLog(level, Format(format, args...));
     }
     void LogValue(TLogLevel level, std::wstring_view name, std::wstring_view value);
+    // Several "name = value" pairs on one line.
+    void LogValues(TLogLevel level,
+                   std::initializer_list<std::pair<std::wstring_view, std::wstring_view>> values);
     void LogError(TLogLevel level, std::wstring_view text, std::exception_ptr error);
     void BeginProc(TLogLevel level, std::wstring_view name);
     void EndProc(TLogLevel level, std::wstring_view name);
@@ -36,6 +40,11 @@ public:
     void EndNesting();
     void SetLogLevel(TLogLevel level);
     void SetDirectWrite(bool direct);
+    // Keeps other threads' lines out of a group of lines (re-entrant).
+    void Lock();
+    void Unlock();
+    // The file the log writes to; empty for a log without a file.
+    std::wstring FileName() const;
 
     const std::wstring& LogName() const { return FLogName; }
     // The prefix padded to 30 characters, plus one space.
@@ -54,8 +63,7 @@ TDebugLog& DebugLog();
 class StatisticsLog {
 public:
     static void Add(std::wstring_view text);
-    template <class... Args>
-    static void Add(std::wstring_view format, const Args&... args) {
+    template <class... Args> static void Add(std::wstring_view format, const Args&... args) {
         Add(std::wstring_view(Format(format, args...)));
     }
     // Logs an error; without an argument, the exception being handled.
@@ -65,7 +73,15 @@ public:
     static TDebugLog& Instance();
 };
 
-// Message text of an exception (UTF-16), for logs and error results.
+// Message text of an exception (UTF-16), for logs and error results; empty
+// for no exception.
 std::wstring ErrorMessage(std::exception_ptr error);
+// The exception's class name without namespaces ("EOSError", "bad_alloc").
+std::wstring ErrorClassName(std::exception_ptr error);
+
+// What the logs are named after (per OS): the host executable's file name
+// without extension, and the file name of the module the library is linked into.
+std::wstring HostProgramName();
+std::wstring LibraryFileName();
 
 } // namespace velmora

@@ -1,0 +1,71 @@
+// A reputation component for the GetTrustika tests, built as TrustikaHelper.dll
+// next to the test program. It rates by simple rules so that a test can tell
+// which method answered, and counts what it hands out.
+#include "frame/Interfaces.Trustika.h"
+
+#include <atomic>
+#include <cwchar>
+
+namespace {
+
+std::atomic<int> Created{0};
+std::atomic<int> Live{0};
+
+class TStubTrustika : public ITrustika {
+public:
+    TStubTrustika() {
+        ++Created;
+        ++Live;
+    }
+    virtual ~TStubTrustika() { --Live; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(ITrustika))) {
+            *out = static_cast<ITrustika*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG refs = --FRefs;
+        if (refs == 0)
+            delete this;
+        return refs;
+    }
+    // Files under a "risky" folder are risky, everything else unknown.
+    TSoftwareRating STDMETHODCALLTYPE GetFileRating(LPCWSTR Path) override {
+        return Path && std::wcsstr(Path, L"\\risky\\") ? TSoftwareRating::stRisky
+                                                       : TSoftwareRating::stUnknown;
+    }
+    // The suite's own maker is trustworthy, everyone else unknown.
+    TSoftwareRating STDMETHODCALLTYPE GetCompanyRating(LPCWSTR Company) override {
+        return Company && std::wcscmp(Company, L"Velmora") == 0 ? TSoftwareRating::stTrustWorthy
+                                                                : TSoftwareRating::stUnknown;
+    }
+
+private:
+    std::atomic<ULONG> FRefs{1};
+};
+
+} // namespace
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllGetInstance(REFIID riid, void** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    auto* trustika = new TStubTrustika();
+    HRESULT hr = trustika->QueryInterface(riid, out);
+    trustika->Release();
+    return hr;
+}
+
+extern "C" __declspec(dllexport) int WINAPI StubCreatedCount() {
+    return Created;
+}
+extern "C" __declspec(dllexport) int WINAPI StubLiveCount() {
+    return Live;
+}
