@@ -9,13 +9,15 @@ shift
 version=${VELMORA_WINE_VERSION:-win7}
 WINEPREFIX="$root/$version"
 WINEDEBUG=${WINEDEBUG:--all}
-export WINEPREFIX WINEDEBUG
+# Installers must not write shortcuts into the host's desktop menus.
+WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
+export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 wine=${VELMORA_WINE:-/usr/lib/wine/wine64}
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
     rm -rf "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot --init >/dev/null 2>&1
+    WINEDLLOVERRIDES="mscoree,mshtml=;$WINEDLLOVERRIDES" "$wine" wineboot --init >/dev/null 2>&1
     "$wine" winecfg -v "$version" >/dev/null 2>&1
     "$(dirname "$wine")/wineserver" -w
     touch "$WINEPREFIX/.velmora-ready"

@@ -1,0 +1,57 @@
+// The three exports of VelmoraHelper.dll.
+#include "features/FeatureManager.h"
+#include "frame/Boundary.h"
+#include "frame/Velmora.h"
+#include "inventory/ProductCollections.h"
+#include "platform/FileVersionInfo.h"
+#include "platform/Module.h"
+
+#include <shlwapi.h>
+
+using namespace velmora;
+
+extern "C" {
+
+HRESULT WINAPI DllGetInstance(REFIID riid, void** Obj) {
+    if (!Obj)
+        return E_POINTER;
+    *Obj = nullptr;
+    if (!IsEqualIID(riid, __uuidof(IVelmora)))
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return Guarded(E_UNEXPECTED, [&] {
+        *Obj = MakeCom<TVelmora, IVelmora>().Detach();
+        return S_OK;
+    });
+}
+
+// Exact: every class whose objects are handed out through interfaces counts.
+HRESULT WINAPI DllCanUnloadNow() {
+    int alive = LiveObjectCount<TVelmora, TFeatureManager, TItemProgramCollection, TItemUpdateCollection,
+                                TItemUnusedCollection>();
+    return alive == 0 ? S_OK : S_FALSE;
+}
+
+HRESULT WINAPI DllGetVersion(DLLVERSIONINFO2* Info) {
+    if (!Info)
+        return E_POINTER;
+    DWORD size = Info->info1.cbSize;
+    if (size != sizeof(DLLVERSIONINFO) && size != sizeof(DLLVERSIONINFO2))
+        return E_INVALIDARG;
+    return Guarded(E_FAIL, [&] {
+        TFileVersionInfo version(ThisModuleFileName());
+        auto fixed = version.FixedFileVersion();
+        if (!fixed)
+            return E_FAIL;
+        Info->info1.dwMajorVersion = fixed->Major;
+        Info->info1.dwMinorVersion = fixed->Minor;
+        Info->info1.dwBuildNumber = fixed->Release;
+        Info->info1.dwPlatformID = DLLVER_PLATFORM_NT;
+        if (size == sizeof(DLLVERSIONINFO2)) {
+            Info->dwFlags = 0;
+            Info->ullVersion = MAKEDLLVERULL(fixed->Major, fixed->Minor, fixed->Release, fixed->Build);
+        }
+        return S_OK;
+    });
+}
+
+} // extern "C"

@@ -1,0 +1,16 @@
+#include "frame/FeatureEngineChoice.h"
+
+#include "features/FeatureEngines.h"
+#include "platform/OSInfo.h"
+
+namespace velmora {
+
+TFeatureManager* CreateFeatureEngine() {
+    if (IsWindows8OrLater())
+        return new TMumEngineWin8();
+    if (IsWindowsVistaOrLater())
+        return new TMumEngine();
+    return new TSysocEngine();
+}
+
+} // namespace velmora

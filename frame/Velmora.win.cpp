@@ -1,0 +1,230 @@
+#include "frame/Velmora.h"
+
+#include "features/FeatureManager.h"
+#include "frame/Boundary.h"
+#include "frame/FeatureEngineChoice.h"
+#include "frame/RefreshARPCache.h"
+#include "frame/StringsLocalized.h"
+#include "frame/WindowsFeaturesLauncher.h"
+#include "inventory/ProductCollections.h"
+#include "platform/ComText.h"
+
+#include <memory>
+#include <mutex>
+
+namespace velmora {
+
+namespace {
+
+// Library-wide state of the root objects. The front end sets the callbacks
+// before it starts reading; the mutex only keeps the reference counting of
+// a concurrent replacement sound.
+struct TRootState {
+    std::mutex Lock;
+    TComPtr<IFeatures> Features;
+    TFeatureManager* Engine = nullptr;
+    TNotifyHandler NotifyHandler{};
+    TComPtr<IErrorCallback> ErrorCallback;
+    TComPtr<IQuestionCallback> QuestionCallback;
+    bool ARPRefreshRequested = false;
+    std::unique_ptr<TRefreshARPCache> ARPRefreshThread;
+};
+
+TRootState& Root() {
+    static TRootState state;
+    return state;
+}
+
+template <class I>
+void CopyOut(const TComPtr<I>& source, I** out) {
+    if (!out)
+        return;
+    *out = nullptr;
+    std::lock_guard lock(Root().Lock);
+    source.CopyTo(out);
+}
+
+template <class Collection>
+void NewCollection(IProductCollection** out) {
+    Guarded([&] {
+        if (!out)
+            return;
+        *out = nullptr;
+        *out = MakeCom<Collection, IProductCollection>().Detach();
+    });
+}
+
+} // namespace
+
+TInstanceCycle& TVelmora::Cycle() {
+    static TInstanceCycle cycle(&FirstInstanceCreate, &LastInstanceDestroy);
+    return cycle;
+}
+
+TVelmora::TVelmora() = default;
+TVelmora::~TVelmora() = default;
+
+void TVelmora::FirstInstanceCreate() {
+    DebugLog().WriteLog(TLogLevel::llInfo, L"Choosing component engine");
+    TFeatureManager* engine = CreateFeatureEngine();
+    DebugLog().WriteLogF(TLogLevel::llInfo, L"Component engine: %s", engine->ClassName());
+    {
+        auto& root = Root();
+        std::lock_guard lock(root.Lock);
+        root.Features = TComPtr<IFeatures>(engine);
+        root.Engine = engine;
+        root.ARPRefreshRequested = false;
+    }
+    TLocationOwner::SetOnListRead(&ListRead);
+}
+
+void TVelmora::LastInstanceDestroy() {
+    auto& root = Root();
+    std::unique_ptr<TRefreshARPCache> arpThread;
+    TComPtr<IFeatures> features;
+    TComPtr<IErrorCallback> errorCallback;
+    TComPtr<IQuestionCallback> questionCallback;
+    {
+        std::lock_guard lock(root.Lock);
+        root.NotifyHandler = {};
+        errorCallback = std::move(root.ErrorCallback);
+        questionCallback = std::move(root.QuestionCallback);
+    }
+    errorCallback.reset();
+    questionCallback.reset();
+    TLocationOwner::SetOnListRead(nullptr);
+    {
+        std::lock_guard lock(root.Lock);
+        features = std::move(root.Features);
+        root.Engine = nullptr;
+        arpThread = std::move(root.ARPRefreshThread);
+    }
+    // Released outside the lock: the engine's and the thread's ends wait for
+    // their threads.
+    features.reset();
+    arpThread.reset();
+}
+
+// Runs on the reading thread after the first pass of a full read.
+void TVelmora::ListRead() {
+    auto& root = Root();
+    TComPtr<IFeatures> features;
+    {
+        std::lock_guard lock(root.Lock);
+        features = root.Features;
+    }
+    if (features)
+        features->Refresh();
+    std::lock_guard lock(root.Lock);
+    if (!root.ARPRefreshRequested)
+        return;
+    root.ARPRefreshRequested = false;
+    if (!root.ARPRefreshThread) {
+        root.ARPRefreshThread = std::make_unique<TRefreshARPCache>();
+        root.ARPRefreshThread->Start();
+    }
+}
+
+TComPtr<IErrorCallback> TVelmora::ErrorCallback() {
+    std::lock_guard lock(Root().Lock);
+    return Root().ErrorCallback;
+}
+
+TComPtr<IQuestionCallback> TVelmora::QuestionCallback() {
+    std::lock_guard lock(Root().Lock);
+    return Root().QuestionCallback;
+}
+
+TFeatureManager* TVelmora::FeatureManager() {
+    std::lock_guard lock(Root().Lock);
+    return Root().Engine;
+}
+
+TThread* TVelmora::ARPRefreshThread() {
+    std::lock_guard lock(Root().Lock);
+    return Root().ARPRefreshThread.get();
+}
+
+void TVelmora::GetPrograms(IProductCollection** Programs) { NewCollection<TItemProgramCollection>(Programs); }
+
+void TVelmora::GetUpdates(IProductCollection** Updates) { NewCollection<TItemUpdateCollection>(Updates); }
+
+void TVelmora::GetUnusedPrograms(IProductCollection** Programs) { NewCollection<TItemUnusedCollection>(Programs); }
+
+TReadState TVelmora::GetReadState() { return TLocationOwner::GetReadState(); }
+
+void TVelmora::GetOnNotify(TNotifyHandler* Handler) {
+    if (!Handler)
+        return;
+    std::lock_guard lock(Root().Lock);
+    *Handler = Root().NotifyHandler;
+}
+
+void TVelmora::SetOnNotify(TNotifyHandler Handler) {
+    std::lock_guard lock(Root().Lock);
+    Root().NotifyHandler = Handler;
+}
+
+void TVelmora::GetErrorCallback(IErrorCallback** Callback) { CopyOut(Root().ErrorCallback, Callback); }
+
+void TVelmora::SetErrorCallback(IErrorCallback* Callback) {
+    TComPtr<IErrorCallback> old(Callback);
+    {
+        std::lock_guard lock(Root().Lock);
+        std::swap(Root().ErrorCallback, old);
+    }
+}
+
+void TVelmora::GetQuestionCallback(IQuestionCallback** Callback) { CopyOut(Root().QuestionCallback, Callback); }
+
+void TVelmora::SetQuestionCallback(IQuestionCallback* Callback) {
+    TComPtr<IQuestionCallback> old(Callback);
+    {
+        std::lock_guard lock(Root().Lock);
+        std::swap(Root().QuestionCallback, old);
+    }
+}
+
+void TVelmora::GetFeatures(IFeatures** Features) { CopyOut(Root().Features, Features); }
+
+void TVelmora::ShowWindowsFeatures() { Guarded([] { LaunchWindowsFeatures(); }); }
+
+void TVelmora::Refresh() { Guarded([] { TLocationOwner::StartReading(false); }); }
+
+void TVelmora::RefreshProgramList() { Guarded([] { TLocationOwner::StartReading(true); }); }
+
+void TVelmora::RequestARPCacheRefresh() {
+    std::lock_guard lock(Root().Lock);
+    Root().ARPRefreshRequested = true;
+}
+
+void TVelmora::ReadUpdates() { Guarded([] { TLocationOwner::ReadUpdates(); }); }
+
+void TVelmora::Stop() {
+    Guarded([] {
+        TComPtr<IFeatures> features;
+        {
+            std::lock_guard lock(Root().Lock);
+            features = Root().Features;
+        }
+        if (features)
+            features->Stop();
+        TLocationOwner::StopAll();
+    });
+}
+
+void TVelmora::SetLocalizedStrings(IVelmoraStrings* Strings) {
+    Guarded([&] {
+        if (!Strings)
+            return;
+        DLLStringsLocalized::SetStrings([&](const std::wstring& name) {
+            BSTR value = nullptr;
+            Strings->GetValue(name.c_str(), &value);
+            std::wstring text = BstrText(value);
+            SysFreeString(value);
+            return text;
+        });
+    });
+}
+
+} // namespace velmora

@@ -1,0 +1,90 @@
+#include "inventory/ProductCollections.h"
+
+#include "frame/Boundary.h"
+#include "inventory/ItemProductIntf.h"
+#include "inventory/ItemProgram.h"
+#include "inventory/ItemUpdate.h"
+
+namespace velmora {
+
+// Information indices 0 to 16 and 18 to 21.
+struct TProgramSource {
+    static constexpr int32_t InfoMask = 0x3DFFFF;
+    static auto& Items() { return TItemProgram::Items(); }
+    static std::recursive_mutex& ListLock() { return TItemProgram::Items().Lock(); }
+    static bool AskProducts() { return false; }
+};
+
+// The rarely used programs are guarded by the program list's lock.
+struct TUnusedSource {
+    static constexpr int32_t InfoMask = 0x3DFFFF;
+    static auto& Items() { return TItemProgram::UnusedItems(); }
+    static std::recursive_mutex& ListLock() { return TItemProgram::Items().Lock(); }
+    static bool AskProducts() { return false; }
+};
+
+// Information indices 0 to 14 and 22 to 24.
+struct TUpdateSource {
+    static constexpr int32_t InfoMask = 0x1C07FFF;
+    static auto& Items() { return TItemUpdate::Items(); }
+    static std::recursive_mutex& ListLock() { return TItemUpdate::Items().Lock(); }
+    static bool AskProducts() { return true; }
+};
+
+template <class Source>
+int32_t TProductCollection<Source>::GetInfoMask() {
+    return Source::InfoMask;
+}
+
+template <class Source>
+int32_t TProductCollection<Source>::GetCount() {
+    return Guarded(0, [] { return Source::Items().Count(); });
+}
+
+template <class Source>
+void TProductCollection<Source>::GetItem(int32_t Index, IProduct** Product) {
+    Guarded([&] {
+        if (!Product)
+            return;
+        *Product = nullptr;
+        if (auto item = Source::Items().Get(Index))
+            *Product = MakeCom<TItemProductIntf, IProduct>(item).Detach();
+    });
+}
+
+// The icon lists of the items arrive with the program and update icons.
+template <class Source>
+HIMAGELIST TProductCollection<Source>::GetSmallImages() {
+    return nullptr;
+}
+
+template <class Source>
+HIMAGELIST TProductCollection<Source>::GetLargeImages() {
+    return nullptr;
+}
+
+template <class Source>
+bool TProductCollection<Source>::IsAnyActionRunning() {
+    if (!Source::AskProducts())
+        return false;
+    return Guarded(false, [] {
+        std::lock_guard lock(Source::ListLock());
+        return Source::Items().Any([](auto& item) { return item.IsActionRunning(); });
+    });
+}
+
+template <class Source>
+void TProductCollection<Source>::Lock() {
+    Source::ListLock().lock();
+}
+
+template <class Source>
+void TProductCollection<Source>::Unlock() {
+    Source::ListLock().unlock();
+}
+
+template class TProductCollection<TProgramSource>;
+template class TProductCollection<TUnusedSource>;
+template class TProductCollection<TUpdateSource>;
+
+} // namespace velmora
