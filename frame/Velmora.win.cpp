@@ -3,6 +3,7 @@
 #include "features/FeatureManager.h"
 #include "frame/Boundary.h"
 #include "frame/FeatureEngineChoice.h"
+#include "frame/Globals.h"
 #include "frame/RefreshARPCache.h"
 #include "frame/StringsLocalized.h"
 #include "frame/WindowsFeaturesLauncher.h"
@@ -76,6 +77,9 @@ void TVelmora::FirstInstanceCreate() {
         root.ARPRefreshRequested = false;
     }
     TLocationOwner::SetOnListRead(&ListRead);
+    // The inventory's last owner releases the reputation component; set here,
+    // never cleared, because collections may outlive every root object.
+    TLocationOwner::SetFinalizeInterfaces(&DLLGlobals::FinalizeInterfaces);
 }
 
 void TVelmora::LastInstanceDestroy() {
