@@ -1,14 +1,48 @@
 #include "inventory/ItemProduct.h"
 
 #include "frame/DebugLog.h"
+#include "platform/Format.h"
+#include "platform/Text.h"
 #include "platform/Thread.h"
 
+#include <cmath>
+
 namespace velmora {
+
+std::wstring ComposeVersion(const std::optional<std::wstring>& major,
+                            const std::optional<std::wstring>& minor) {
+    if (!major && !minor)
+        return {};
+    std::wstring version = major.value_or(std::wstring());
+    if (minor)
+        version += L"." + *minor;
+    return version;
+}
+
+bool IsInProgramFolder(std::wstring_view folder, std::wstring_view programFiles,
+                       std::wstring_view programFilesX86) {
+    auto startsWith = [&](std::wstring_view prefix) {
+        return !prefix.empty() && folder.size() >= prefix.size() &&
+               SameText(folder.substr(0, prefix.size()), prefix);
+    };
+    return startsWith(programFiles) || startsWith(programFilesX86);
+}
+
+double RefinedInstallDate(double installDate, const std::vector<std::optional<double>>& keyDates) {
+    for (const auto& date : keyDates) {
+        if (!date)
+            continue;
+        if (installDate == 0 || std::trunc(*date) == std::trunc(installDate))
+            return *date;
+    }
+    return installDate;
+}
 
 TItemProduct::TItemProduct(TTypeUninstallLocation* location) : FLocation(location) {}
 
 TItemProduct::~TItemProduct() {
     FreeActionThread();
+    CloseWaitEvent();
 }
 
 void TItemProduct::ReadFastInfo() {
@@ -21,6 +55,7 @@ void TItemProduct::ReadFastInfo() {
     std::lock_guard lock(FCSItem);
     try {
         ReadFastData();
+        RefineInstallDate();
     } catch (const EAbort&) {
         throw;
     } catch (...) {
@@ -57,8 +92,118 @@ void TItemProduct::ReadSlowInfo() {
     SetChanged();
 }
 
-bool TItemProduct::CheckChange() {
-    return false;
+std::wstring TItemProduct::GetActionCommand(TPossibleActions action) {
+    const bool installerManaged = FIsWinInstaller && !FGUID.empty();
+    auto installerCommand = [&](TPossibleActions a) -> std::wstring {
+        switch (a) {
+        case TPossibleActions::paUninstall:
+            return Format(L"msiexec.exe /x %s", FGUID);
+        case TPossibleActions::paModify:
+        case TPossibleActions::paModifyRemove:
+            return Format(L"msiexec.exe /i %s", FGUID);
+        case TPossibleActions::paRepair:
+            return Format(L"msiexec.exe /fa %s", FGUID);
+        default:
+            return {};
+        }
+    };
+    std::lock_guard lock(FCSItem);
+    switch (action) {
+    case TPossibleActions::paUninstallQuiet:
+        return FCmdUninstallQuiet;
+    case TPossibleActions::paUninstall:
+    case TPossibleActions::paModify:
+    case TPossibleActions::paRepair:
+    case TPossibleActions::paModifyRemove: {
+        if (installerManaged)
+            return installerCommand(action);
+        std::wstring command = action == TPossibleActions::paModify   ? FCmdModify
+                               : action == TPossibleActions::paRepair ? FCmdRepair
+                                                                      : FCmdUninstall;
+        if (command.empty() && !FGUID.empty())
+            command = installerCommand(action);
+        return command;
+    }
+    default:
+        return {};
+    }
+}
+
+void TItemProduct::AddCommandActions(const TCommandFlags& flags,
+                                     const std::function<bool(const std::wstring&)>& programExists) {
+    using enum TPossibleActions;
+    if (!FCmdUninstallQuiet.empty() && (flags.WindowsInstaller || programExists(FCmdUninstallQuiet)))
+        AddPossibleAction(paUninstallQuiet);
+    if (flags.WindowsInstaller) {
+        if (!flags.NoRemove)
+            AddPossibleAction(paUninstall);
+        if (!flags.NoModify)
+            AddPossibleAction(paModify);
+        if (!flags.NoRepair)
+            AddPossibleAction(paRepair);
+        FIsWinInstaller = true;
+    } else if (!FCmdUninstall.empty() && FCmdModify.empty() && FCmdRepair.empty()) {
+        // A lone uninstaller usually offers its own modify/remove choice.
+        if (!flags.NoRepair && !flags.NoRemove)
+            AddPossibleAction(paModifyRemove);
+        else if (programExists(FCmdUninstall))
+            AddPossibleAction(paUninstall);
+    } else {
+        if (!FCmdUninstall.empty() && !flags.NoRemove && programExists(FCmdUninstall))
+            AddPossibleAction(paUninstall);
+        if (!FCmdModify.empty() && !flags.NoModify)
+            AddPossibleAction(paModify);
+        if (!FCmdRepair.empty() && !flags.NoRepair)
+            AddPossibleAction(paRepair);
+    }
+}
+
+TInfoValue TItemProduct::GetInfo(int index) {
+    std::lock_guard lock(FCSItem);
+    switch (index) {
+    case 0:
+        return FDisplayName;
+    case 1:
+        return FDisplayVersion;
+    case 2:
+        return FPublisher;
+    case 3:
+        return FInstallLocation;
+    case 4:
+        return FInstallSource;
+    case 5:
+        return TInfoDate{FInstallDate};
+    case 6:
+        return FContact;
+    case 7:
+        return FComments;
+    case 8:
+        return FURLReadMe;
+    case 9:
+        return FURLHelpLink;
+    case 10:
+        return FURLSupport;
+    case 11:
+        return FPhoneSupport;
+    case 12:
+        return FURLUpdateInfo;
+    case 13:
+        return FLanguage;
+    case 14:
+        return FEstimatedSize;
+    default:
+        return {};
+    }
+}
+
+std::vector<std::wstring> TItemProduct::RegistryKeys() {
+    std::lock_guard lock(FCSItem);
+    return FRegistryKeys;
+}
+
+std::wstring TItemProduct::InstallLocation() {
+    std::lock_guard lock(FCSItem);
+    return FInstallLocation;
 }
 
 bool TItemProduct::IsActionRunning() {

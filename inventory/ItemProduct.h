@@ -3,16 +3,53 @@
 // stages of rising cost, each guarded by a need flag, so that the list can be
 // shown early and the details follow. Items are owned by the library-wide
 // lists through std::shared_ptr; a call in progress keeps its item alive.
+#include "frame/Enums.Velmora.h"
 #include "inventory/LocationUninstall.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
 
 namespace velmora {
 
 class TThread;
+class TRegKey;
+class TIconImageList;
+
+// An OLE date among the information values (distinct from a plain number).
+struct TInfoDate {
+    double Value = 0;
+    bool operator==(const TInfoDate&) const = default;
+};
+// One answer of the product information table: null, text, date, 32-bit or
+// 64-bit integer.
+using TInfoValue = std::variant<std::monostate, std::wstring, TInfoDate, int32_t, int64_t>;
+
+// The flags an uninstall key sets for its commands (REG_DWORD, non-zero = set).
+struct TCommandFlags {
+    bool NoModify = false;
+    bool NoRepair = false;
+    bool NoRemove = false;
+    bool WindowsInstaller = false;
+};
+
+// "VersionMajor" / "VersionMinor" as a version text: "5.2", "5" or empty.
+std::wstring ComposeVersion(const std::optional<std::wstring>& major,
+                            const std::optional<std::wstring>& minor);
+// True when folder lies under one of the Program Files folders (case-insensitive
+// prefix; an empty Program Files folder matches nothing).
+bool IsInProgramFolder(std::wstring_view folder, std::wstring_view programFiles,
+                       std::wstring_view programFilesX86);
+// The install date after comparing it with the write dates of the item's keys
+// (in key order; nothing for a key that does not open): the first key written
+// on the recorded day, or the first key at all when no date is recorded.
+double RefinedInstallDate(double installDate, const std::vector<std::optional<double>>& keyDates);
 
 class TItemProduct : public std::enable_shared_from_this<TItemProduct> {
 public:
@@ -41,6 +78,10 @@ public:
     // again (the need flags are then set). The base item watches nothing.
     virtual bool CheckChange();
 
+    // The command line an action runs; empty when the action runs nothing.
+    virtual std::wstring GetActionCommand(TPossibleActions action);
+    // True: an action's process shows its window.
+    virtual bool ShowActionWindow() { return true; }
     virtual bool IsActionRunning();
     // Takes the action thread from the item and frees it outside the lock
     // (terminate and wait); a started uninstaller process keeps running.
@@ -50,9 +91,39 @@ public:
     // Reads and clears the changed flag in one step.
     bool TakeChanged() { return FIsChanged.exchange(0) != 0; }
 
-    TTypeUninstallLocation* Location() const { return FLocation; }
-    bool IsNeedReadFastInfo() const { return FIsNeedReadFastInfo.load(); }
-    bool IsNeedReadSlowInfo() const { return FIsNeedReadSlowInfo.load(); }
+    // One entry of the product information table (indices 0 to 14 here; the
+    // kinds add theirs), read under the item lock; null for unknown indices.
+    virtual TInfoValue GetInfo(int index);
+
+    bool IsInstallerMaybeCorrupted() const {
+        return FInstallLocationCorrupted || FDisplayIconNotFound || FProductCodeNotFound;
+    }
+    int32_t IconIndex() const { return FIconIndex.load(); }
+    TPossibleActionsSet PossibleActions() const { return FPossibleActions.load(); }
+    // Copies taken under the item lock.
+    std::vector<std::wstring> RegistryKeys();
+    std::wstring InstallLocation();
+
+#ifdef _WIN32
+    // Reads every key of FRegistryKeys; the first key that gives a value wins.
+    void ReadRegistryKeys();
+    // Writes the estimated size (in kilobytes) back to the main key.
+    void WriteDataToRegistry();
+    // Loads the icon of a reference ("file,index"); false when none loads.
+    bool LoadIconFromReference(TIconImageList& iconList, const std::wstring& reference);
+    // Adds a PNG of the library's resources; always true.
+    bool LoadPngIcon(TIconImageList& iconList, const wchar_t* resourceName);
+#endif
+
+    TTypeUninstallLocation* Location() const {
+        return FLocation;
+    }
+    bool IsNeedReadFastInfo() const {
+        return FIsNeedReadFastInfo.load();
+    }
+    bool IsNeedReadSlowInfo() const {
+        return FIsNeedReadSlowInfo.load();
+    }
 
 protected:
     // The kind's fast reading (run by ReadFastInfo under the item lock).
@@ -60,6 +131,24 @@ protected:
     virtual void DoReadExtendedInfo() {}
     virtual void DoReadImages() {}
     virtual void DoReadSlowInfo() {}
+#ifdef _WIN32
+    virtual void ReadRegistryValues(const TRegKey& reg);
+    virtual void ReadCommands(const TRegKey& reg);
+#endif
+
+    // Adds the actions the commands allow, after the commands and flags of a
+    // key have been read; programExists tells whether a command's program file exists.
+    void AddCommandActions(const TCommandFlags& flags,
+                           const std::function<bool(const std::wstring&)>& programExists);
+    // Gives the install date the time of day of the key written that day.
+    void RefineInstallDate();
+    void AddPossibleAction(TPossibleActions action) {
+        FPossibleActions.fetch_or(ActionBit(action));
+    }
+    // Swaps in a new icon list index; answers the old one.
+    int32_t ExchangeIconIndex(int32_t index) {
+        return FIconIndex.exchange(index);
+    }
 
     // The running action's thread; read and written only under FActionThreadCS,
     // which is never held while waiting for the thread.
@@ -72,8 +161,43 @@ protected:
     std::atomic<bool> FIsNeedReadSlowInfo{true};
     std::atomic<int32_t> FIsChanged{0};
 
+    std::wstring FDisplayNameNative;
+    std::wstring FGUID;
+    // Key texts, the main key first.
+    std::vector<std::wstring> FRegistryKeys;
+    std::wstring FDisplayIcon;
+    bool FIsWinInstaller = false;
+    std::wstring FCmdUninstallQuiet;
+    std::wstring FCmdUninstall;
+    std::wstring FCmdModify;
+    std::wstring FCmdRepair;
+    std::wstring FDisplayName;
+    std::atomic<int32_t> FIconIndex{-1};
+    std::wstring FDisplayVersion;
+    std::wstring FPublisher;
+    std::wstring FInstallLocation;
+    std::wstring FInstallSource;
+    double FInstallDate = 0;
+    std::wstring FContact;
+    std::wstring FComments;
+    std::wstring FURLReadMe;
+    std::wstring FURLHelpLink;
+    std::wstring FURLSupport;
+    std::wstring FPhoneSupport;
+    std::wstring FURLUpdateInfo;
+    std::wstring FLanguage;
+    int64_t FEstimatedSize = 0;
+    std::atomic<TPossibleActionsSet> FPossibleActions{0};
+    // The install folder's change notification (a HANDLE; null until created).
+    void* FWaitEvent = nullptr;
+    std::atomic<bool> FInstallLocationCorrupted{false};
+    std::atomic<bool> FDisplayIconNotFound{false};
+    std::atomic<bool> FProductCodeNotFound{false};
+
 private:
     void FreeActionThread();
+    // Per OS: closes the install folder's change notification.
+    void CloseWaitEvent();
 };
 
 } // namespace velmora

@@ -3,23 +3,53 @@
 #include "frame/Boundary.h"
 #include "inventory/ItemProduct.h"
 #include "platform/ComText.h"
+#include "platform/Module.h"
+#include "platform/Text.h"
+
+#include <type_traits>
+#include <variant>
 
 namespace velmora {
 
 TItemProductIntf::TItemProductIntf(std::weak_ptr<TItemProduct> product) : FProduct(std::move(product)) {}
 
-// The item's descriptive fields arrive with the product item's registry
-// reading; until then every index is null.
-void TItemProductIntf::GetInfo(int32_t, VARIANT* Value) {
+void TItemProductIntf::GetInfo(int32_t Index, VARIANT* Value) {
+    if (!Value)
+        return;
+    SetVariantNull(Value);
     Guarded([&] {
-        if (Value)
-            SetVariantNull(Value);
+        auto item = FProduct.lock();
+        if (!item)
+            return;
+        std::visit(
+            [&](const auto& v) {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, std::wstring>)
+                    SetVariantText(Value, v);
+                else if constexpr (std::is_same_v<T, TInfoDate>)
+                    SetVariantDate(Value, v.Value);
+                else if constexpr (std::is_same_v<T, int32_t>)
+                    SetVariantInt(Value, v);
+                else if constexpr (std::is_same_v<T, int64_t>)
+                    SetVariantInt64(Value, v);
+            },
+            item->GetInfo(Index));
     });
 }
 
-int32_t TItemProductIntf::GetImageIndex() { return -1; }
+int32_t TItemProductIntf::GetImageIndex() {
+    return Guarded(int32_t(-1), [&] {
+        auto item = FProduct.lock();
+        return item ? item->IconIndex() : -1;
+    });
+}
 
-TPossibleActionsSet TItemProductIntf::GetPossibleActions() { return 0; }
+TPossibleActionsSet TItemProductIntf::GetPossibleActions() {
+    return Guarded(TPossibleActionsSet(0), [&] {
+        auto item = FProduct.lock();
+        return item ? item->PossibleActions() : TPossibleActionsSet(0);
+    });
+}
 
 bool TItemProductIntf::CheckChanged() {
     return Guarded(false, [&] {
@@ -44,10 +74,32 @@ void TItemProductIntf::GetForceRemove(IForceRemove** ForceRemove) {
         *ForceRemove = nullptr;
 }
 
-bool TItemProductIntf::IsNotHost() { return true; }
+// False when the host executable lies in the product's install folder.
+bool TItemProductIntf::IsNotHost() {
+    return Guarded(true, [&] {
+        auto item = FProduct.lock();
+        if (!item)
+            return true;
+        std::wstring location = item->InstallLocation();
+        if (location.empty())
+            return true;
+        return UpperCase(HostExecutableFileName()).find(UpperCase(location)) == std::wstring::npos;
+    });
+}
 
-void TItemProductIntf::GetRegistryKeys(IVelmoraStrings*) {}
+void TItemProductIntf::GetRegistryKeys(IVelmoraStrings* Keys) {
+    Guarded([&] {
+        auto item = FProduct.lock();
+        if (!item || !Keys)
+            return;
+        for (const auto& key : item->RegistryKeys())
+            Keys->Add(key.c_str());
+    });
+}
 
-bool TItemProductIntf::IsInstallerMaybeCorrupted() { return false; }
+bool TItemProductIntf::IsInstallerMaybeCorrupted() {
+    auto item = FProduct.lock();
+    return item && item->IsInstallerMaybeCorrupted();
+}
 
 } // namespace velmora

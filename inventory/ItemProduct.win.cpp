@@ -1,0 +1,251 @@
+// Reading an item from its uninstall keys, watching its install folder and
+// loading its icon.
+#include "inventory/ItemProduct.h"
+
+#include "frame/Globals.h"
+#include "frame/IconImageList.h"
+#include "platform/FileVersionInfo.h"
+#include "platform/Handles.h"
+#include "platform/Module.h"
+#include "platform/PathText.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+
+#include <cstdlib>
+
+namespace velmora {
+
+namespace {
+
+constexpr wchar_t InstallPropertiesKey[] = L"InstallProperties";
+
+// Opens a key text; uses its "InstallProperties" subkey when there is one
+// (installer-managed products keep their data there).
+TRegKey OpenProductKey(const std::wstring& keyText, REGSAM access) {
+    TRegView view;
+    TRegRoot root;
+    std::wstring path;
+    if (!ExtractKeyParams(keyText, view, root, path))
+        return {};
+    TRegKey key = TRegKey::Open(root, path, access, view);
+    if (!key)
+        return key;
+    if (TRegKey properties = key.OpenSubKey(InstallPropertiesKey, access))
+        return properties;
+    return key;
+}
+
+// A string, or a number written in decimal.
+std::optional<std::wstring> ReadStringOrNumber(const TRegKey& reg, std::wstring_view name) {
+    if (auto text = reg.ReadString(name))
+        return text;
+    if (auto number = reg.ReadNumber(name))
+        return std::to_wstring(*number);
+    return std::nullopt;
+}
+
+bool ReadFlag(const TRegKey& reg, std::wstring_view name) {
+    auto value = reg.ReadNumber(name);
+    return value && *value != 0;
+}
+
+// The program file a command line runs.
+std::wstring ProgramOfCommand(const std::wstring& command) {
+    std::wstring program = PathRemoveArgs(command);
+    if (ExtractFilePath(program).empty()) {
+        std::wstring found = SearchPath(program);
+        if (!found.empty())
+            program = found;
+    }
+    return CheckFileX64(PrepareFileName(program));
+}
+
+bool ProgramExists(const std::wstring& command) {
+    return FileExists(ProgramOfCommand(command));
+}
+
+void ReadIfEmpty(std::wstring& field, const std::optional<std::wstring>& value) {
+    if (field.empty() && value)
+        field = *value;
+}
+
+} // namespace
+
+void TItemProduct::ReadRegistryKeys() {
+    FIsWinInstaller = false;
+    for (const auto& keyText : FRegistryKeys) {
+        TRegKey reg = OpenProductKey(keyText, KEY_READ);
+        if (!reg)
+            continue;
+        ReadRegistryValues(reg);
+        ReadCommands(reg);
+        if (FEstimatedSize <= 0) {
+            if (auto size = reg.ReadNumber(L"EstimatedSize"))
+                FEstimatedSize = static_cast<int64_t>(static_cast<int32_t>(*size)) * 1024;
+        }
+    }
+}
+
+void TItemProduct::ReadRegistryValues(const TRegKey& reg) {
+    if (auto localized = reg.ReadText(L"DisplayName_Localized")) {
+        std::wstring description = TFileVersionInfo(*localized).GetValue(L"FileDescription");
+        if (!description.empty())
+            FDisplayName = description;
+    }
+    if (FDisplayName.empty())
+        FDisplayName = FDisplayNameNative;
+
+    if (FDisplayVersion.empty()) {
+        if (auto version = reg.ReadString(L"DisplayVersion"))
+            FDisplayVersion = *version;
+        else
+            FDisplayVersion = ComposeVersion(ReadStringOrNumber(reg, L"VersionMajor"),
+                                             ReadStringOrNumber(reg, L"VersionMinor"));
+    }
+    ReadIfEmpty(FPublisher, reg.ReadString(L"Publisher"));
+
+    if (FInstallLocation.empty()) {
+        if (auto location = reg.ReadText(L"InstallLocation"))
+            FInstallLocation = StripQuotes(*location);
+        if (FInstallLocation.empty())
+            ReadIfEmpty(FInstallLocation, reg.ReadText(L"Inno Setup: App Path"));
+        if (FInstallLocation.empty()) {
+            if (auto uninstall = reg.ReadText(L"UninstallString")) {
+                std::wstring folder = ExtractFileDir(PrepareFileName(PathRemoveArgs(*uninstall)));
+                if (IsInProgramFolder(folder, ProgramFilesFolder(), ProgramFilesX86Folder()))
+                    FInstallLocation = folder;
+            }
+        }
+    }
+    ReadIfEmpty(FInstallSource, reg.ReadText(L"InstallSource"));
+    if (FInstallDate <= 0) {
+        if (auto date = reg.ReadString(L"InstallDate"))
+            FInstallDate = DLLGlobals::DecodeDateTimeRegistry(*date);
+        else if (auto installed = reg.ReadString(L"Installed"))
+            FInstallDate = DLLGlobals::DecodeDateTimeRegistry(*installed);
+    }
+    ReadIfEmpty(FContact, reg.ReadString(L"Contact"));
+    ReadIfEmpty(FComments, reg.ReadString(L"Comments"));
+    ReadIfEmpty(FURLReadMe, reg.ReadText(L"Readme"));
+    ReadIfEmpty(FURLHelpLink, reg.ReadText(L"HelpLink"));
+    ReadIfEmpty(FURLSupport, reg.ReadText(L"URLInfoAbout"));
+    ReadIfEmpty(FURLSupport, reg.ReadText(L"MoreInfoURL"));
+    ReadIfEmpty(FPhoneSupport, reg.ReadString(L"HelpTelephone"));
+    ReadIfEmpty(FURLUpdateInfo, reg.ReadText(L"URLUpdateInfo"));
+    if (FLanguage.empty()) {
+        if (auto name = reg.ReadString(L"Language"))
+            FLanguage = DLLGlobals::LocaleIDToString(std::wstring_view(*name));
+        else if (auto lcid = reg.ReadNumber(L"Language"))
+            FLanguage = DLLGlobals::LocaleIDToString(static_cast<uint32_t>(*lcid));
+        if (FLanguage.empty()) {
+            if (auto transform = reg.ReadString(L"ShellUITransformLanguage"))
+                FLanguage = DLLGlobals::LocaleIDToString(std::wstring_view(*transform));
+        }
+    }
+    ReadIfEmpty(FDisplayIcon, reg.ReadText(L"DisplayIcon"));
+    ReadIfEmpty(FDisplayIcon, reg.ReadText(L"ProductIcon"));
+}
+
+void TItemProduct::ReadCommands(const TRegKey& reg) {
+    if (auto quiet = reg.ReadText(L"QuietUninstallString"))
+        FCmdUninstallQuiet = *quiet;
+    if (FCmdUninstall.empty()) {
+        if (auto uninstall = reg.ReadText(L"UninstallString"))
+            FCmdUninstall = *uninstall;
+        else if (auto path = reg.ReadText(L"UninstallPath"))
+            FCmdUninstall = *path;
+    }
+    if (auto modify = reg.ReadText(L"ModifyPath"))
+        FCmdModify = *modify;
+    if (auto repair = reg.ReadText(L"RepairPath"))
+        FCmdRepair = *repair;
+    TCommandFlags flags;
+    flags.NoModify = ReadFlag(reg, L"NoModify");
+    flags.NoRepair = ReadFlag(reg, L"NoRepair");
+    flags.NoRemove = ReadFlag(reg, L"NoRemove");
+    flags.WindowsInstaller = ReadFlag(reg, L"WindowsInstaller");
+    AddCommandActions(flags, ProgramExists);
+}
+
+void TItemProduct::RefineInstallDate() {
+    std::vector<std::optional<double>> dates;
+    for (const auto& keyText : FRegistryKeys) {
+        TRegView view;
+        TRegRoot root;
+        std::wstring path;
+        if (!ExtractKeyParams(keyText, view, root, path)) {
+            dates.push_back(std::nullopt);
+            continue;
+        }
+        TRegKey key = TRegKey::Open(root, path, KEY_READ, view);
+        dates.push_back(key ? std::optional<double>(key.LastWriteDate().value_or(0)) : std::nullopt);
+    }
+    FInstallDate = RefinedInstallDate(FInstallDate, dates);
+}
+
+bool TItemProduct::CheckChange() {
+    if (FWaitEvent) {
+        HANDLE wait = static_cast<HANDLE>(FWaitEvent);
+        if (WaitForSingleObject(wait, 0) != WAIT_OBJECT_0)
+            return false;
+        FindNextChangeNotification(wait);
+        SetChanged();
+        FIsNeedReadFastInfo = true;
+        FIsNeedReadSlowInfo = true;
+        FPossibleActions = 0;
+        return true;
+    }
+    std::wstring folder = InstallLocation();
+    if (!folder.empty()) {
+        unique_change_notification notification(FindFirstChangeNotificationW(
+            folder.c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
+        if (notification)
+            FWaitEvent = notification.release();
+    }
+    return false;
+}
+
+void TItemProduct::CloseWaitEvent() {
+    if (FWaitEvent)
+        unique_change_notification(static_cast<HANDLE>(std::exchange(FWaitEvent, nullptr)));
+}
+
+void TItemProduct::WriteDataToRegistry() {
+    std::wstring mainKey;
+    int64_t size;
+    {
+        std::lock_guard lock(FCSItem);
+        if (FRegistryKeys.empty())
+            return;
+        mainKey = FRegistryKeys.front();
+        size = FEstimatedSize;
+    }
+    if (TRegKey key = OpenProductKey(mainKey, KEY_ALL_ACCESS))
+        key.WriteNumber(L"EstimatedSize", static_cast<DWORD>(size / 1024));
+}
+
+bool TItemProduct::LoadIconFromReference(TIconImageList& iconList, const std::wstring& reference) {
+    std::wstring fileName = CheckFileX64(PrepareFileName(ExtractIconFileName(reference)));
+    int iconIndex = std::abs(ExtractIconIndex(reference));
+    int listIndex = iconList.AddAppIcon(fileName, iconIndex);
+    if (listIndex < 0 && iconIndex > 0)
+        listIndex = iconList.AddAppIcon(fileName, 0);
+    if (listIndex < 0)
+        return false;
+    int32_t old = ExchangeIconIndex(listIndex);
+    if (old >= 0)
+        iconList.FreeIconIndex(old);
+    return true;
+}
+
+bool TItemProduct::LoadPngIcon(TIconImageList& iconList, const wchar_t* resourceName) {
+    int listIndex = iconList.AddFromPNGResources(ThisModule(), resourceName);
+    if (listIndex >= 0) {
+        int32_t old = ExchangeIconIndex(listIndex);
+        if (old >= 0)
+            iconList.FreeIconIndex(old);
+    }
+    return true;
+}
+
+} // namespace velmora
