@@ -98,3 +98,10 @@ TEST(ConsoleFrontEnd, MissingLibraryExitsWithThree) {
     EXPECT_EQ(run.ExitCode, 3u);
     EXPECT_NE(run.Err.find("Cannot load"), std::string::npos) << run.Err;
 }
+
+TEST(ConsoleFrontEnd, ShowingAnUnknownProductFailsWithASentence) {
+    TRun run = RunProgram(Velmora(), L"show \"No Such Program 7f3a\" --timeout 60");
+    EXPECT_EQ(run.ExitCode, 1u);
+    EXPECT_NE(run.Err.find("No installed program or update is named \"No Such Program 7f3a\"."), std::string::npos)
+        << run.Err;
+}

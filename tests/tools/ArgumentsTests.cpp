@@ -46,3 +46,16 @@ TEST(Arguments, UsageErrorsSaySentencesAPersonUnderstands) {
     EXPECT_FALSE(Parse({L"version", L"--json"}, &error));
     EXPECT_EQ(error, L"Unknown option \"--json\" for \"version\".");
 }
+
+TEST(Arguments, ShowTakesANameThenOptions) {
+    auto show = Parse({L"show", L"Velmora Tracker", L"--json"});
+    ASSERT_TRUE(show);
+    EXPECT_EQ(show->Command, TCommand::Show);
+    EXPECT_EQ(show->Name, L"Velmora Tracker");
+    EXPECT_TRUE(show->Json);
+    std::wstring error;
+    EXPECT_FALSE(Parse({L"show"}, &error));
+    EXPECT_EQ(error, L"Give the name of the program or update to show.");
+    EXPECT_FALSE(Parse({L"show", L"--json"}, &error));
+    EXPECT_FALSE(Parse({L"show", L"App", L"--updates"}, &error));
+}

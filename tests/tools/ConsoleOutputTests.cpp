@@ -51,3 +51,17 @@ TEST(ConsoleOutput, DetailsAlignTitles) {
     TRecord record = {{L"n", L"Name", std::wstring(L"App")}, {L"l", L"Install location", std::wstring(L"C:\\App")}};
     EXPECT_EQ(RenderDetails(record), L"Name:             App\nInstall location: C:\\App\n");
 }
+
+TEST(ConsoleOutput, ActionNamesFollowTheEnumerationOrder) {
+    EXPECT_TRUE(ActionNames(0).empty());
+    TPossibleActionsSet set = ActionBit(TPossibleActions::paRemoveFromRegistry) |
+                              ActionBit(TPossibleActions::paUninstall) | ActionBit(TPossibleActions::paRepair);
+    EXPECT_EQ(ActionNames(set), (std::vector<std::wstring>{L"Uninstall", L"Repair", L"Remove from registry"}));
+}
+
+TEST(ConsoleOutput, ListValuesAsJsonArraysAndIndentedDetailLines) {
+    TRecord record = {{L"keys", L"Keys", std::vector<std::wstring>{L"HKLM\\A", L"HKCU\\\"B\""}},
+                      {L"none", L"None", std::vector<std::wstring>{}}};
+    EXPECT_EQ(RenderJsonObject(record), L"{\"keys\": [\"HKLM\\\\A\", \"HKCU\\\\\\\"B\\\"\"], \"none\": []}");
+    EXPECT_EQ(RenderDetails(record), L"Keys: HKLM\\A\n      HKCU\\\"B\"\nNone: \n");
+}

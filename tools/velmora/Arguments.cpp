@@ -12,6 +12,9 @@ const wchar_t* UsageText() {
            L"  list [--updates|--unused] [--json] [--timeout SECONDS]\n"
            L"                          read the inventory and list installed programs,\n"
            L"                          installed updates or rarely used programs\n"
+           L"  show NAME [--json] [--timeout SECONDS]\n"
+           L"                          read the inventory and show every detail of the\n"
+           L"                          installed program or update of that name\n"
            L"  help, --help            show this text\n"
            L"\n"
            L"Exit codes: 0 done, 1 the operation failed, 2 wrong usage,\n"
@@ -44,12 +47,24 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
         parsed.Command = TCommand::Version;
     else if (command == L"list")
         parsed.Command = TCommand::List;
+    else if (command == L"show")
+        parsed.Command = TCommand::Show;
     else {
         error = Format(L"Unknown command \"%s\".", command);
         return std::nullopt;
     }
     bool kindGiven = false;
-    for (size_t i = 1; i < args.size(); ++i) {
+    size_t first = 1;
+    if (parsed.Command == TCommand::Show) {
+        if (args.size() < 2 || args[1].empty() || args[1].starts_with(L"--")) {
+            error = L"Give the name of the program or update to show.";
+            return std::nullopt;
+        }
+        parsed.Name = args[1];
+        first = 2;
+    }
+    const bool reads = parsed.Command == TCommand::List || parsed.Command == TCommand::Show;
+    for (size_t i = first; i < args.size(); ++i) {
         const std::wstring& option = args[i];
         if (parsed.Command == TCommand::List && (option == L"--updates" || option == L"--unused")) {
             if (kindGiven) {
@@ -58,9 +73,9 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
             }
             kindGiven = true;
             parsed.Kind = option == L"--updates" ? TListKind::Updates : TListKind::Unused;
-        } else if (parsed.Command == TCommand::List && option == L"--json") {
+        } else if (reads && option == L"--json") {
             parsed.Json = true;
-        } else if (parsed.Command == TCommand::List && option == L"--timeout") {
+        } else if (reads && option == L"--timeout") {
             if (i + 1 == args.size() || !ParseSeconds(args[i + 1], parsed.TimeoutSeconds)) {
                 error = L"--timeout needs a number of seconds from 1 to 999999.";
                 return std::nullopt;

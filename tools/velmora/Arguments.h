@@ -6,12 +6,13 @@
 
 namespace velmora::cli {
 
-enum class TCommand { Help, Version, List };
+enum class TCommand { Help, Version, List, Show };
 enum class TListKind { Programs, Updates, Unused };
 
 struct TArguments {
     TCommand Command = TCommand::Help;
     TListKind Kind = TListKind::Programs;
+    std::wstring Name; // the product shown by "show"
     bool Json = false;
     unsigned TimeoutSeconds = 300;
 };

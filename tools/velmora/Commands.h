@@ -7,5 +7,6 @@ namespace velmora::cli {
 // Each command returns the process exit code.
 int RunVersion(TVelmoraLibrary& library);
 int RunList(TVelmoraLibrary& library, const TArguments& args);
+int RunShow(TVelmoraLibrary& library, const TArguments& args);
 
 } // namespace velmora::cli

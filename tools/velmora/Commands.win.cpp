@@ -1,6 +1,8 @@
 #include "tools/velmora/Commands.h"
 
+#include "frame/VelmoraStrings.h"
 #include "platform/Format.h"
+#include "platform/Text.h"
 #include "tools/velmora/Console.h"
 #include "tools/velmora/ProductFields.h"
 
@@ -79,6 +81,35 @@ const wchar_t* KindName(TListKind kind) {
     return L"";
 }
 
+// The first product of the collection whose display name is name.
+TComPtr<IProduct> FindProduct(IProductCollection& collection, const std::wstring& name) {
+    TComPtr<IProduct> found;
+    collection.Lock();
+    for (int32_t i = 0, n = collection.GetCount(); i < n && !found; ++i) {
+        TComPtr<IProduct> product;
+        collection.GetItem(i, product.put());
+        if (product) {
+            TValue display = ReadValue(*product, piDisplayName);
+            if (auto* text = std::get_if<std::wstring>(&display); text && SameText(*text, name))
+                found = product;
+        }
+    }
+    collection.Unlock();
+    return found;
+}
+
+// Every field of the product, then what the front end asks besides.
+TRecord DetailRecord(IProduct& product, int32_t infoMask) {
+    TRecord record = ReadRecord(product, infoMask);
+    auto keys = MakeCom<TVelmoraStrings, IVelmoraStrings>();
+    product.GetRegistryKeys(keys.get());
+    record.push_back({L"possibleActions", L"Possible actions", ActionNames(product.GetPossibleActions())});
+    record.push_back({L"imageIndex", L"Icon index", static_cast<int64_t>(product.GetImageIndex())});
+    record.push_back({L"registryKeys", L"Registry keys", static_cast<TVelmoraStrings*>(keys.get())->Lines()});
+    record.push_back({L"installerMaybeCorrupted", L"Installer maybe corrupted", product.IsInstallerMaybeCorrupted()});
+    return record;
+}
+
 } // namespace
 
 int RunVersion(TVelmoraLibrary& library) {
@@ -127,6 +158,36 @@ int RunList(TVelmoraLibrary& library, const TArguments& args) {
         WriteOut(Format(L"No %s found.\n", KindName(args.Kind)));
     else
         WriteOut(RenderTable(records) + Format(L"\n%d %s\n", records.size(), KindName(args.Kind)));
+    return kDone;
+}
+
+int RunShow(TVelmoraLibrary& library, const TArguments& args) {
+    TComPtr<IVelmora> root = library.CreateRoot();
+    if (!root) {
+        WriteErr(library.Error() + L"\n");
+        return kFailed;
+    }
+    root->Refresh();
+    if (!WaitForInventory(*root, args.TimeoutSeconds)) {
+        root->Stop();
+        return kFailed;
+    }
+    TRecord record;
+    for (TListKind kind : {TListKind::Programs, TListKind::Updates}) {
+        TComPtr<IProductCollection> collection = Collection(*root, kind);
+        if (!collection)
+            continue;
+        if (TComPtr<IProduct> product = FindProduct(*collection, args.Name)) {
+            record = DetailRecord(*product, collection->GetInfoMask());
+            break;
+        }
+    }
+    root->Stop();
+    if (record.empty()) {
+        WriteErr(Format(L"No installed program or update is named \"%s\".\n", args.Name));
+        return kFailed;
+    }
+    WriteOut(args.Json ? RenderJsonObject(record) + L"\n" : RenderDetails(record));
     return kDone;
 }
 

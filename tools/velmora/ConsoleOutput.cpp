@@ -84,6 +84,12 @@ std::wstring ValueText(const TValue& value) {
         std::wstring operator()(int64_t v) const { return std::to_wstring(v); }
         std::wstring operator()(double d) const { return FormatOleDate(d); }
         std::wstring operator()(bool b) const { return b ? L"yes" : L"no"; }
+        std::wstring operator()(const std::vector<std::wstring>& list) const {
+            std::wstring text;
+            for (const std::wstring& entry : list)
+                text += (text.empty() ? L"" : L", ") + entry;
+            return text;
+        }
     } visit;
     return std::visit(visit, value);
 }
@@ -98,22 +104,39 @@ std::wstring ValueJson(const TValue& value) {
             return text.empty() ? L"null" : L"\"" + text + L"\"";
         }
         std::wstring operator()(bool b) const { return b ? L"true" : L"false"; }
+        std::wstring operator()(const std::vector<std::wstring>& list) const {
+            std::wstring text = L"[";
+            for (size_t i = 0; i < list.size(); ++i)
+                text += (i ? L", \"" : L"\"") + JsonEscape(list[i]) + L"\"";
+            return text + L"]";
+        }
     } visit;
     return std::visit(visit, value);
+}
+
+std::vector<std::wstring> ActionNames(TPossibleActionsSet actions) {
+    static const wchar_t* names[] = {L"Uninstall", L"Quiet uninstall",       L"Modify", L"Repair",
+                                     L"Modify or remove", L"Remove from registry", L"Install"};
+    std::vector<std::wstring> list;
+    for (unsigned i = 0; i < sizeof names / sizeof names[0]; ++i)
+        if (actions & (1u << i))
+            list.emplace_back(names[i]);
+    return list;
+}
+
+std::wstring RenderJsonObject(const TRecord& record) {
+    std::wstring out = L"{";
+    for (size_t f = 0; f < record.size(); ++f)
+        out += (f ? L", \"" : L"\"") + JsonEscape(record[f].Name) + L"\": " + ValueJson(record[f].Value);
+    return out + L"}";
 }
 
 std::wstring RenderJson(const std::vector<TRecord>& records) {
     if (records.empty())
         return L"[]\n";
     std::wstring out = L"[\n";
-    for (size_t r = 0; r < records.size(); ++r) {
-        out += L"  {";
-        for (size_t f = 0; f < records[r].size(); ++f) {
-            const TField& field = records[r][f];
-            out += (f ? L", \"" : L"\"") + JsonEscape(field.Name) + L"\": " + ValueJson(field.Value);
-        }
-        out += r + 1 < records.size() ? L"},\n" : L"}\n";
-    }
+    for (size_t r = 0; r < records.size(); ++r)
+        out += L"  " + RenderJsonObject(records[r]) + (r + 1 < records.size() ? L",\n" : L"\n");
     return out + L"]\n";
 }
 
@@ -162,8 +185,17 @@ std::wstring RenderDetails(const TRecord& record) {
     for (const TField& field : record)
         width = std::max(width, field.Title.size());
     std::wstring out;
-    for (const TField& field : record)
-        out += field.Title + L":" + std::wstring(width - field.Title.size() + 1, L' ') + ValueText(field.Value) + L"\n";
+    for (const TField& field : record) {
+        std::wstring head = field.Title + L":" + std::wstring(width - field.Title.size() + 1, L' ');
+        if (auto* list = std::get_if<std::vector<std::wstring>>(&field.Value)) {
+            for (size_t i = 0; i < list->size(); ++i)
+                out += (i ? std::wstring(head.size(), L' ') : head) + (*list)[i] + L"\n";
+            if (list->empty())
+                out += head + L"\n";
+        } else {
+            out += head + ValueText(field.Value) + L"\n";
+        }
+    }
     return out;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Rendering rules of the console front end: plain tables for people, JSON
 // for scripts. No Windows API here.
+#include "frame/Enums.Velmora.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,7 +12,8 @@
 namespace velmora::cli {
 
 // One information value as the front end received it.
-using TValue = std::variant<std::monostate, std::wstring, int64_t, double /* OLE date */, bool>;
+using TValue = std::variant<std::monostate, std::wstring, int64_t, double /* OLE date */, bool,
+                            std::vector<std::wstring>>;
 
 struct TField {
     std::wstring Name; // JSON key
@@ -28,12 +31,18 @@ std::wstring FormatSize(int64_t bytes);
 std::wstring ValueText(const TValue& value);
 std::wstring ValueJson(const TValue& value);
 
+// The names of the actions in a set, in enumeration order.
+std::vector<std::wstring> ActionNames(TPossibleActionsSet actions);
+
+// A JSON object with the record's fields in order.
+std::wstring RenderJsonObject(const TRecord& record);
 // A JSON array of objects, one per record, keys in field order.
 std::wstring RenderJson(const std::vector<TRecord>& records);
 // Columns sized to their widest cell (capped at maxWidth, cut with "..."),
 // separated by two spaces, with a header line.
 std::wstring RenderTable(const std::vector<TRecord>& records, size_t maxWidth = 48);
-// "Title: value" lines, titles aligned.
+// "Title: value" lines, titles aligned; a list value continues on lines of
+// its own, indented under its first entry.
 std::wstring RenderDetails(const TRecord& record);
 
 } // namespace velmora::cli

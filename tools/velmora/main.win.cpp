@@ -31,6 +31,7 @@ static int Run(const std::vector<std::wstring>& args) {
     switch (parsed->Command) {
     case TCommand::Version: return RunVersion(library);
     case TCommand::List: return RunList(library, *parsed);
+    case TCommand::Show: return RunShow(library, *parsed);
     case TCommand::Help: break;
     }
     return 0;
