@@ -1,5 +1,12 @@
 #include "inventory/ItemProgram.h"
 
+#include "frame/DebugLog.h"
+#include "platform/PathText.h"
+#include "platform/Text.h"
+
+#include <cmath>
+#include <cstring>
+
 namespace velmora {
 
 namespace {
@@ -7,6 +14,7 @@ namespace {
 struct TProgramLists {
     TItemList<TItemProgram> Items;
     TItemRefList<TItemProgram> Unused{Items.Lock()};
+    std::wstring HostFolder;
     // Programs leave the rarely used list in their destructors: destroy them
     // while that list still exists.
     ~TProgramLists() { Items.Clear(); }
@@ -17,9 +25,88 @@ TProgramLists& Lists() {
     return lists;
 }
 
+template <class T> T ReadLittleEndian(std::span<const uint8_t> data, size_t offset) {
+    std::make_unsigned_t<T> value = 0;
+    for (size_t i = 0; i < sizeof(T); ++i)
+        value |= static_cast<std::make_unsigned_t<T>>(static_cast<std::make_unsigned_t<T>>(data[offset + i])
+                                                      << (8 * i));
+    return static_cast<T>(value);
+}
+
+TUsedType UsedTypeOf(int32_t count) {
+    if (count < 0)
+        return TUsedType::utNone;
+    if (count <= 4)
+        return TUsedType::utRarely;
+    if (count <= 10)
+        return TUsedType::utOccasionaly;
+    return TUsedType::utFrequently;
+}
+
 } // namespace
 
+// Per OS: the folder of the library's own file and the program icon list.
+namespace program_os {
+std::wstring QueryHostFolder();
+void CreateIconList();
+void FreeIconList();
+void FreeProgramIcon(int32_t index);
+} // namespace program_os
+
+bool IsRarelyUsed(double lastUsed, double now) {
+    return lastUsed > 0 && std::trunc(now - lastUsed) > RarelyUsedDays;
+}
+
+std::optional<TSlowInfoCache> ParseSlowInfoCache(std::span<const uint8_t> data) {
+    if (data.size() != TSlowInfoCache::RecordSize)
+        return std::nullopt;
+    constexpr size_t NameOffset = 28;
+    constexpr size_t NameChars = 262;
+    TSlowInfoCache cache;
+    cache.HasName = ReadLittleEndian<uint32_t>(data, 4) != 0;
+    cache.InstallSize = ReadLittleEndian<int64_t>(data, 8);
+    cache.LastUsed = ReadLittleEndian<uint64_t>(data, 16);
+    cache.UseCount = ReadLittleEndian<int32_t>(data, 24);
+    for (size_t i = 0; i < NameChars; ++i) {
+        auto ch = ReadLittleEndian<uint16_t>(data, NameOffset + 2 * i);
+        if (ch == 0)
+            break;
+        cache.FileName.push_back(static_cast<wchar_t>(ch));
+    }
+    return cache;
+}
+
+std::wstring CommandProgram(std::wstring_view command) {
+    size_t start = command.find_first_not_of(L" \t");
+    if (start == std::wstring_view::npos)
+        return {};
+    command.remove_prefix(start);
+    if (command.front() == L'"') {
+        size_t close = command.find(L'"', 1);
+        return std::wstring(
+            command.substr(1, close == std::wstring_view::npos ? std::wstring_view::npos : close - 1));
+    }
+    return std::wstring(command.substr(0, command.find_first_of(L" \t")));
+}
+
+bool IsCommandMissing(const std::wstring& command,
+                      const std::function<bool(const std::wstring&)>& fileExists) {
+    if (command.empty() || fileExists(command))
+        return false;
+    std::wstring program = CommandProgram(command);
+    if (ExtractFilePath(program).empty())
+        return false;
+    return !fileExists(program);
+}
+
+TItemProgram::TItemProgram(TTypeUninstallLocation* location) : TItemProduct(location) {
+    FIconIndex = 3;
+}
+
 TItemProgram::~TItemProgram() {
+    // Seam: once the background job queue exists, wait here until it no longer
+    // holds or runs this item's size job.
+    program_os::FreeProgramIcon(ExchangeIconIndex(-1));
     UnusedItems().Remove(this);
 }
 
@@ -31,16 +118,113 @@ TItemRefList<TItemProgram>& TItemProgram::UnusedItems() {
     return Lists().Unused;
 }
 
+const std::wstring& TItemProgram::HostFolder() {
+    return Lists().HostFolder;
+}
+
+bool TItemProgram::IsInHostFolder(std::wstring_view path) {
+    const std::wstring& host = HostFolder();
+    return !host.empty() && path.size() >= host.size() && SameText(path.substr(0, host.size()), host);
+}
+
 // A fresh cycle starts with empty lists, whatever a previous one left.
 void TItemProgram::Init() {
     UnusedItems().Clear();
     Items().Clear();
+    Lists().HostFolder = program_os::QueryHostFolder();
+    program_os::CreateIconList();
 }
 
 // Destroys every program (each stops its action thread first).
 void TItemProgram::Done() {
     UnusedItems().Clear();
     Items().Clear();
+    program_os::FreeIconList();
+}
+
+std::shared_ptr<TItemProgram> TItemProgram::ItemByGUIDName(std::wstring_view guid, std::wstring_view name,
+                                                           TTypeUninstallLocation* location) {
+    auto& items = Items();
+    std::lock_guard lock(items.Lock());
+    for (int index = 0; index < items.Count(); ++index) {
+        auto item = items.Get(index);
+        if (item && item->FLocation == location && SameText(item->FGUID, guid) &&
+            SameText(item->FDisplayNameNative, name))
+            return item;
+    }
+    return nullptr;
+}
+
+void TItemProgram::MarkAllFrom(TTypeUninstallLocation* location) {
+    auto& items = Items();
+    std::lock_guard lock(items.Lock());
+    for (int index = 0; index < items.Count(); ++index) {
+        auto item = items.Get(index);
+        if (item && item->FLocation == location)
+            item->FMarked = true;
+    }
+}
+
+void TItemProgram::RemoveMarked(TTypeUninstallLocation* location) {
+    auto& items = Items();
+    std::lock_guard lock(items.Lock());
+    for (int index = items.Count() - 1; index >= 0; --index) {
+        auto item = items.Get(index);
+        if (!item || item->FLocation != location || !item->FMarked)
+            continue;
+        StatisticsLog::Add(L"");
+        StatisticsLog::Add(L"Delete Program: %s (%s)", item->FDisplayNameNative, item->FGUID);
+        items.Delete(index);
+    }
+}
+
+void TItemProgram::ReadSlowInfo() {
+    TItemProduct::ReadSlowInfo();
+    if (IsNeedReadSlowInfo())
+        return;
+    bool rarelyUsed;
+    {
+        std::lock_guard itemLock(FCSItem);
+        rarelyUsed = IsRarelyUsed(FLastUsedDate, NowOleDate());
+    }
+    auto& unused = UnusedItems();
+    std::lock_guard lock(unused.Lock());
+    if (rarelyUsed)
+        unused.Add(this);
+    else
+        unused.Remove(this);
+}
+
+TInfoValue TItemProgram::GetInfo(int index) {
+    if (index < 15 || index > 21)
+        return TItemProduct::GetInfo(index);
+    std::lock_guard lock(FCSItem);
+    switch (index) {
+    case 15:
+        return FRegisteredOwner;
+    case 16:
+        return FRegisteredCompany;
+    case 17:
+        return FGUID;
+    case 18:
+        return FProductID;
+    case 19:
+        return TInfoDate{FLastUsedDate};
+    case 20:
+        return static_cast<int32_t>(UsedTypeOf(FUsedFrequencyCount));
+    default:
+        return static_cast<int32_t>(FSoftwareRating);
+    }
+}
+
+void TItemProgram::ApplySlowInfoCache(const TSlowInfoCache& cache, double lastUsedDate) {
+    if (FEstimatedSize <= 0)
+        FEstimatedSize = cache.InstallSize;
+    if (cache.HasName && FSlowExePath.empty())
+        FSlowExePath = cache.FileName;
+    FUsedFrequencyCount = std::max(FUsedFrequencyCount, cache.UseCount);
+    if (lastUsedDate > FLastUsedDate)
+        FLastUsedDate = lastUsedDate;
 }
 
 } // namespace velmora

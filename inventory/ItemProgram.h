@@ -1,15 +1,60 @@
 #pragma once
-// Installed programs. The class owns the library-wide program list, set up by
-// Init and emptied by Done (both run by the location owner's instance cycle).
+// Installed programs. The class owns the library-wide program list, the list
+// of rarely used programs and the program icon list, set up by Init and
+// emptied by Done (both run by the location owner's instance cycle).
 #include "inventory/ItemList.h"
 #include "inventory/ItemProduct.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#ifdef _WIN32
+#include "frame/IconImageList.h"
+#endif
+
 namespace velmora {
+
+class TItemFolder;
+
+// Days without use after which a program counts as rarely used.
+constexpr int RarelyUsedDays = 182;
+
+// True when lastUsed (an OLE date, 0 = never) lies more than RarelyUsedDays
+// whole days before now.
+bool IsRarelyUsed(double lastUsed, double now);
+
+// The Add/Remove Programs cache record ("SlowInfoCache"), as Windows before
+// Windows 7 stores it for each program.
+struct TSlowInfoCache {
+    static constexpr size_t RecordSize = 552;
+    bool HasName = false;
+    int64_t InstallSize = 0;
+    // FILETIME (UTC) as one number.
+    uint64_t LastUsed = 0;
+    int32_t UseCount = 0;
+    std::wstring FileName;
+};
+// Nothing unless data is a record of exactly RecordSize bytes.
+std::optional<TSlowInfoCache> ParseSlowInfoCache(std::span<const uint8_t> data);
+
+// The program part of a command line (quoted up to the closing quote, else up
+// to the first blank), as the shell splits its first argument.
+std::wstring CommandProgram(std::wstring_view command);
+// True when a command names a program by a path that does not exist. An empty
+// command, one that names an existing file as a whole, and one whose program
+// has no folder part (found through the search path) never count as missing.
+bool IsCommandMissing(const std::wstring& command,
+                      const std::function<bool(const std::wstring&)>& fileExists);
 
 class TItemProgram : public TItemProduct {
 public:
-    using TItemProduct::TItemProduct;
-    // Leaves the rarely used list.
+    explicit TItemProgram(TTypeUninstallLocation* location);
+    // Leaves the icon list and the rarely used list.
     ~TItemProgram() override;
 
     static void Init();
@@ -22,6 +67,72 @@ public:
     static TItemRefList<TItemProgram>& UnusedItems();
     static void LockItems() { Items().Lock().lock(); }
     static void UnlockItems() { Items().Lock().unlock(); }
+
+    // The first program of location with this GUID and native display name
+    // (both without regard to case), or nullptr.
+    static std::shared_ptr<TItemProgram> ItemByGUIDName(std::wstring_view guid, std::wstring_view name,
+                                                        TTypeUninstallLocation* location);
+    // A location's re-read: mark all, unmark (or add) what is found, remove the rest.
+    static void MarkAllFrom(TTypeUninstallLocation* location);
+    static void RemoveMarked(TTypeUninstallLocation* location);
+
+    // The folder of the library's own file, with a trailing separator.
+    static const std::wstring& HostFolder();
+    static bool IsInHostFolder(std::wstring_view path);
+
+    // The base slow reading, then keeps the rarely used list in step.
+    void ReadSlowInfo() override;
+
+    // Indices 15 to 21 on top of the product's.
+    TInfoValue GetInfo(int index) override;
+
+    bool Marked() const { return FMarked.load(); }
+    void SetMarked(bool marked) { FMarked = marked; }
+
+#ifdef _WIN32
+    // The icons of all programs: the three rating images (0 to 2) and the
+    // default program icon (3) come first and are never a program's own.
+    class TProgramIconList : public TIconImageList {
+    public:
+        TProgramIconList();
+    };
+    // Null outside Init..Done, or when the library's images could not be loaded.
+    static TProgramIconList* IconList();
+#endif
+
+protected:
+    void ReadFastData() override;
+#ifdef _WIN32
+    void DoReadExtendedInfo() override;
+    void DoReadImages() override;
+    void DoReadSlowInfo() override;
+    void ReadRegistryValues(const TRegKey& reg) override;
+    void ReadCommands(const TRegKey& reg) override;
+    // Rating through the reputation component; throws when it is unavailable.
+    virtual void ReadSoftwareRating(TItemFolder* itemExe);
+    // Usage data for the install folder (with a trailing separator).
+    virtual void ReadUsage(const std::wstring& folder);
+    // Merges the Add/Remove Programs cache entry of keyName (machine, then user).
+    void ReadSlowInfoCache(const std::wstring& keyName);
+#endif
+    // Takes over what the Add/Remove Programs cache knows; lastUsedDate is the
+    // record's time as a local OLE date.
+    void ApplySlowInfoCache(const TSlowInfoCache& cache, double lastUsedDate);
+
+    std::wstring FProductID;
+    std::wstring FRegisteredOwner;
+    std::wstring FRegisteredCompany;
+    TSoftwareRating FSoftwareRating = TSoftwareRating::stUnknown;
+    std::wstring FSlowExePath;
+    double FLastUsedDate = 0;
+    int32_t FUsedFrequencyCount = -1;
+    // The program's main executable in its install folder; not owned. Stays
+    // null until the executable catalogue exists.
+    TItemFolder* FItemExe = nullptr;
+    std::atomic<bool> FMarked{false};
 };
+
+// The current local time as an OLE date.
+double NowOleDate();
 
 } // namespace velmora

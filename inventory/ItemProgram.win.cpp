@@ -1,0 +1,322 @@
+// Reading a program from its uninstall keys, the Add/Remove Programs cache,
+// Windows Installer and the reputation component; its icon.
+#include "inventory/ItemProgram.h"
+
+#include "frame/DebugLog.h"
+#include "frame/Globals.h"
+#include "msi/MsiEngine.h"
+#include "platform/FileVersionInfo.h"
+#include "platform/Module.h"
+#include "platform/OSInfo.h"
+#include "platform/PathText.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+
+#include <windows.h>
+
+#include <msi.h>
+#include <oleauto.h>
+
+#include <memory>
+#include <mutex>
+
+namespace velmora {
+
+namespace {
+
+constexpr wchar_t ARPCacheKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache\\";
+// Indices below this are the list's fixed icons, never a program's own.
+constexpr int32_t FirstProgramIcon = 4;
+
+std::mutex IconListLock;
+std::unique_ptr<TItemProgram::TProgramIconList> ProgramIcons;
+
+// A UTC FILETIME as a local OLE date; 0 when it is no valid time.
+double LocalOleDate(uint64_t fileTime) {
+    if (fileTime == 0)
+        return 0;
+    FILETIME utc{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+    FILETIME local;
+    SYSTEMTIME system;
+    double date = 0;
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &system) ||
+        !SystemTimeToVariantTime(&system, &date))
+        return 0;
+    return date;
+}
+
+// A program file, also in its 64-bit form when this is a 32-bit process on
+// 64-bit Windows.
+bool ProgramFileExists(const std::wstring& path) {
+    if (FileExists(path))
+        return true;
+    return IsWow64Process() && FileExists(CheckFileX64(path));
+}
+
+// The languages of a file's version information, in the order listed.
+std::vector<uint32_t> VersionLanguages(const std::wstring& fileName) {
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(fileName.c_str(), &handle);
+    if (size == 0)
+        return {};
+    std::vector<BYTE> data(size);
+    if (!GetFileVersionInfoW(fileName.c_str(), 0, size, data.data()))
+        return {};
+    struct TTranslation {
+        WORD Language;
+        WORD CodePage;
+    };
+    TTranslation* translations = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
+                        &length) ||
+        !translations)
+        return {};
+    std::vector<uint32_t> languages;
+    for (UINT i = 0; i < length / sizeof(TTranslation); ++i)
+        languages.push_back(translations[i].Language);
+    return languages;
+}
+
+std::optional<std::wstring> FirstString(const TRegKey& reg, std::initializer_list<const wchar_t*> names) {
+    for (const wchar_t* name : names) {
+        if (auto value = reg.ReadString(name))
+            return value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+namespace program_os {
+
+std::wstring QueryHostFolder() {
+    return ThisModuleFolder();
+}
+
+// Without the library's images (a host that does not carry them) programs
+// keep the default index and no icons are loaded; the error is logged.
+void CreateIconList() {
+    std::lock_guard lock(IconListLock);
+    ProgramIcons.reset();
+    try {
+        ProgramIcons = std::make_unique<TItemProgram::TProgramIconList>();
+    } catch (...) {
+        StatisticsLog::AddError();
+    }
+}
+
+void FreeIconList() {
+    std::lock_guard lock(IconListLock);
+    ProgramIcons.reset();
+}
+
+void FreeProgramIcon(int32_t index) {
+    if (index < FirstProgramIcon)
+        return;
+    std::lock_guard lock(IconListLock);
+    if (ProgramIcons)
+        ProgramIcons->FreeIconIndex(index);
+}
+
+} // namespace program_os
+
+double NowOleDate() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    double date = 0;
+    SystemTimeToVariantTime(&now, &date);
+    return date;
+}
+
+TItemProgram::TProgramIconList::TProgramIconList() {
+    HMODULE module = ThisModule();
+    AddFromPNGResources(module, L"RATING_TRUST");
+    AddFromPNGResources(module, L"RATING_UNKNOWN");
+    AddFromPNGResources(module, L"RATING_RISKY");
+    if (IsWindowsVistaOrLater())
+        AddIconResources(module, L"ICON_DEF_VISTA_SMALL", L"ICON_DEF_VISTA_LARGE");
+    else
+        AddIconResources(module, L"ICON_DEF_XP_SMALL", L"ICON_DEF_XP_LARGE");
+    FixInitialIcons();
+}
+
+TItemProgram::TProgramIconList* TItemProgram::IconList() {
+    std::lock_guard lock(IconListLock);
+    return ProgramIcons.get();
+}
+
+void TItemProgram::ReadFastData() {
+    ReadRegistryKeys();
+}
+
+void TItemProgram::ReadRegistryValues(const TRegKey& reg) {
+    TItemProduct::ReadRegistryValues(reg);
+    if (FProductID.empty())
+        FProductID = reg.ReadString(L"ProductID").value_or(std::wstring());
+    if (FRegisteredOwner.empty())
+        FRegisteredOwner =
+            FirstString(reg, {L"Inno Setup: User Info: Name", L"Inno Setup: User", L"RegOwner"})
+                .value_or(L"");
+    if (FRegisteredCompany.empty())
+        FRegisteredCompany = FirstString(reg, {L"Inno Setup: User Info: Organization",
+                                               L"Inno Setup: Organization", L"RegCompany"})
+                                 .value_or(L"");
+    // From Windows 7 on, Windows keeps this cache no longer.
+    if (!IsWindows7OrLater())
+        ReadSlowInfoCache(ExtractFileName(reg.KeyText()));
+}
+
+void TItemProgram::ReadSlowInfoCache(const std::wstring& keyName) {
+    if (keyName.empty())
+        return;
+    const REGSAM access = KEY_READ | (IsWow64Process() ? KEY_WOW64_64KEY : 0);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        TRegKey key = TRegKey::Open(root, ARPCacheKey + keyName, access);
+        if (!key)
+            continue;
+        auto data = key.ReadBinary(L"SlowInfoCache");
+        if (!data)
+            continue;
+        if (auto cache = ParseSlowInfoCache(*data))
+            ApplySlowInfoCache(*cache, LocalOleDate(cache->LastUsed));
+    }
+}
+
+void TItemProgram::ReadCommands(const TRegKey& reg) {
+    AddPossibleAction(TPossibleActions::paRemoveFromRegistry);
+    TItemProduct::ReadCommands(reg);
+    // The suite's own programs are not offered for removal.
+    if (IsInHostFolder(FInstallLocation))
+        FPossibleActions = 0;
+}
+
+void TItemProgram::DoReadExtendedInfo() {
+    std::wstring location, guid, slowExe, displayName, publisher, version, language;
+    {
+        std::lock_guard itemLock(FCSItem);
+        location = FInstallLocation;
+        guid = FGUID;
+        slowExe = FSlowExePath;
+        displayName = FDisplayName;
+        publisher = FPublisher;
+        version = FDisplayVersion;
+        language = FLanguage;
+    }
+
+    // Completing the install location asks the installer's thread: done
+    // outside the program list lock, stored under it.
+    if (!location.empty()) {
+        location = IncludeTrailingBackslash(location);
+    } else {
+        if (!guid.empty()) {
+            TMsiEngine& engine = TMsiEngine::Instance();
+            engine.RefreshIfNeeded();
+            if (auto product = engine.ProductByGUID(guid))
+                location = product->InstallLocation();
+            if (!location.empty())
+                location = IncludeTrailingBackslash(location);
+        }
+        if (location.empty() && !slowExe.empty())
+            location = IncludeTrailingBackslash(ExtractFileDir(slowExe));
+    }
+
+    // Seam: the executable catalogue (TItemFolder::SearchForExecutable for
+    // displayName in location) does not exist yet, so FItemExe stays null and
+    // only the Add/Remove Programs cache's file fills the gaps below.
+    (void)displayName;
+    if (!slowExe.empty() && (publisher.empty() || version.empty() || language.empty())) {
+        TFileVersionInfo info(slowExe);
+        if (publisher.empty())
+            publisher = info.GetValue(L"CompanyName");
+        if (version.empty()) {
+            version = info.GetValue(L"ProductVersion");
+            if (version.empty())
+                version = info.GetValue(L"FileVersion");
+        }
+        if (language.empty())
+            language = DLLGlobals::LocaleIDListToString(VersionLanguages(slowExe));
+    }
+
+    std::wstring cmdUninstall, cmdModify, cmdRepair;
+    bool installerManaged;
+    {
+        std::lock_guard listLock(Items().Lock());
+        std::lock_guard itemLock(FCSItem);
+        FInstallLocation = location;
+        FPublisher = publisher;
+        FDisplayVersion = version;
+        FLanguage = language;
+        if (IsInHostFolder(location))
+            FPossibleActions = 0;
+        cmdUninstall = FCmdUninstall;
+        cmdModify = FCmdModify;
+        cmdRepair = FCmdRepair;
+        installerManaged = FIsWinInstaller;
+    }
+
+    FInstallLocationCorrupted = (!location.empty() && !FolderExists(ExcludeTrailingBackslash(location))) ||
+                                IsCommandMissing(cmdUninstall, ProgramFileExists) ||
+                                IsCommandMissing(cmdModify, ProgramFileExists) ||
+                                IsCommandMissing(cmdRepair, ProgramFileExists);
+    FProductCodeNotFound =
+        installerManaged && !guid.empty() && MsiQueryProductStateW(guid.c_str()) == INSTALLSTATE_INVALIDARG;
+}
+
+void TItemProgram::DoReadImages() {
+    TProgramIconList* icons = IconList();
+    std::wstring displayIcon, slowExe;
+    {
+        std::lock_guard lock(FCSItem);
+        displayIcon = FDisplayIcon;
+        slowExe = FSlowExePath;
+    }
+    // Seam: the executable's icon location and file follow once FItemExe exists.
+    if (icons && IconIndex() < FirstProgramIcon) {
+        for (const std::wstring* reference : {&displayIcon, &slowExe}) {
+            if (!reference->empty() && LoadIconFromReference(*icons, *reference))
+                break;
+        }
+    }
+    FDisplayIconNotFound = IconIndex() < FirstProgramIcon && !displayIcon.empty();
+}
+
+void TItemProgram::DoReadSlowInfo() {
+    // Seam: the size job (queue this item on the background job queue when
+    // FEstimatedSize <= 0 and the install folder qualifies) comes with the job
+    // queue; until then the size is what the keys and the cache gave.
+    ReadSoftwareRating(FItemExe);
+    ReadUsage(InstallLocation());
+}
+
+void TItemProgram::ReadSoftwareRating(TItemFolder* itemExe) {
+    TComPtr<ITrustika> trustika = DLLGlobals::GetTrustika();
+    std::wstring slowExe, publisher;
+    {
+        std::lock_guard lock(FCSItem);
+        slowExe = FSlowExePath;
+        publisher = FPublisher;
+    }
+    TSoftwareRating rating = TSoftwareRating::stUnknown;
+    // Seam: the executable's file and company name are asked first once
+    // itemExe can be something other than null.
+    (void)itemExe;
+    if (rating == TSoftwareRating::stUnknown && !slowExe.empty())
+        rating = trustika->GetFileRating(slowExe.c_str());
+    if (rating == TSoftwareRating::stUnknown && !publisher.empty())
+        rating = trustika->GetCompanyRating(publisher.c_str());
+    std::lock_guard lock(FCSItem);
+    FSoftwareRating = rating;
+}
+
+void TItemProgram::ReadUsage(const std::wstring& folder) {
+    if (folder.empty()) {
+        std::lock_guard lock(FCSItem);
+        FUsedFrequencyCount = -1;
+        return;
+    }
+    // Seam: the usage statistics (TAppUsage::CollectByFolder) do not exist
+    // yet; the count and date stay as the Add/Remove Programs cache left them.
+}
+
+} // namespace velmora
