@@ -4,7 +4,6 @@
 // servicing packages, store apps) are read by the engines themselves.
 #include "features/FeatureManager.h"
 
-
 namespace velmora {
 
 // Optional components of systems before Windows Vista.

@@ -19,7 +19,9 @@ private:
 
 TFeatureManager::TFeatureManager() = default;
 
-TFeatureManager::~TFeatureManager() { FreeReadingThread(); }
+TFeatureManager::~TFeatureManager() {
+    FreeReadingThread();
+}
 
 void TFeatureManager::FreeReadingThread() {
     std::unique_ptr<TReadThread> thread;
@@ -32,9 +34,13 @@ void TFeatureManager::FreeReadingThread() {
 }
 
 // Indices a feature answers: 0, 3, 5, 7, 14, 21, 25, 26, 27, 28.
-int32_t TFeatureManager::GetInfoMask() { return 0x1E2040A9; }
+int32_t TFeatureManager::GetInfoMask() {
+    return 0x1E2040A9;
+}
 
-int32_t TFeatureManager::GetCount() { return GetFeatureCount(); }
+int32_t TFeatureManager::GetCount() {
+    return GetFeatureCount();
+}
 
 void TFeatureManager::GetItem(int32_t Index, IProduct** Product) {
     Guarded([&] {
@@ -47,11 +53,21 @@ void TFeatureManager::GetItem(int32_t Index, IProduct** Product) {
     });
 }
 
-HIMAGELIST TFeatureManager::GetSmallImages() { return GetFeatureSmallImages(); }
-HIMAGELIST TFeatureManager::GetLargeImages() { return GetFeatureLargeImages(); }
-bool TFeatureManager::IsAnyActionRunning() { return false; }
-void TFeatureManager::Lock() { FListLock.lock(); }
-void TFeatureManager::Unlock() { FListLock.unlock(); }
+HIMAGELIST TFeatureManager::GetSmallImages() {
+    return GetFeatureSmallImages();
+}
+HIMAGELIST TFeatureManager::GetLargeImages() {
+    return GetFeatureLargeImages();
+}
+bool TFeatureManager::IsAnyActionRunning() {
+    return false;
+}
+void TFeatureManager::Lock() {
+    FListLock.lock();
+}
+void TFeatureManager::Unlock() {
+    FListLock.unlock();
+}
 
 void TFeatureManager::GetFeature(int32_t Index, IFeature** Feature) {
     Guarded([&] {
@@ -69,11 +85,17 @@ int32_t TFeatureManager::GetFeatureCount() {
     return static_cast<int32_t>(FFeatures.size());
 }
 
-uint64_t TFeatureManager::GetStateStamp() { return FStateStamp.load(); }
+uint64_t TFeatureManager::GetStateStamp() {
+    return FStateStamp.load();
+}
 
 // The engines' icon lists arrive with the feature tree.
-HIMAGELIST TFeatureManager::GetFeatureSmallImages() { return nullptr; }
-HIMAGELIST TFeatureManager::GetFeatureLargeImages() { return nullptr; }
+HIMAGELIST TFeatureManager::GetFeatureSmallImages() {
+    return nullptr;
+}
+HIMAGELIST TFeatureManager::GetFeatureLargeImages() {
+    return nullptr;
+}
 
 int32_t TFeatureManager::GetTotalCount() {
     return Guarded(0, [&] {
@@ -85,10 +107,18 @@ int32_t TFeatureManager::GetTotalCount() {
     });
 }
 
-TInstallState TFeatureManager::GetInstallState() { return FInstallState.load(); }
-TReadState TFeatureManager::GetReadState() { return FReadState.load(); }
-bool TFeatureManager::GetShowHidden() { return FShowHidden.load(); }
-void TFeatureManager::SetShowHidden(bool Show) { FShowHidden = Show; }
+TInstallState TFeatureManager::GetInstallState() {
+    return FInstallState.load();
+}
+TReadState TFeatureManager::GetReadState() {
+    return FReadState.load();
+}
+bool TFeatureManager::GetShowHidden() {
+    return FShowHidden.load();
+}
+void TFeatureManager::SetShowHidden(bool Show) {
+    FShowHidden = Show;
+}
 
 void TFeatureManager::Stop() {
     Guarded([&] {
@@ -143,6 +173,8 @@ void TFeatureManager::AddFeature(TComPtr<IFeature> feature) {
     MarkChanged();
 }
 
-void TFeatureManager::MarkChanged() { FStateStamp = GetTickCount(); }
+void TFeatureManager::MarkChanged() {
+    FStateStamp = GetTickCount();
+}
 
 } // namespace velmora

@@ -9,8 +9,8 @@
 namespace velmora {
 
 template <class Body, class Result = std::invoke_result_t<Body>>
-    requires(!std::is_void_v<Result>)
-Result Guarded(Result failure, Body&& body) noexcept {
+requires(!std::is_void_v<Result>) Result Guarded(Result failure, Body&& body)
+noexcept {
     try {
         return body();
     } catch (...) {
@@ -23,7 +23,7 @@ Result Guarded(Result failure, Body&& body) noexcept {
 }
 
 template <class Body>
-    requires std::is_void_v<std::invoke_result_t<Body>>
+requires std::is_void_v<std::invoke_result_t<Body>>
 void Guarded(Body&& body) noexcept {
     try {
         body();

@@ -41,7 +41,12 @@ enum class TReadState : uint8_t { rsNonw, rsLoading, rsLoaded };
 
 enum class TSoftwareRating : uint8_t { stTrustWorthy, stUnknown, stRisky };
 
-enum class TFRAction : uint8_t { fraCalculating, fraCheckingFiles, fraRemovingRegistryKeys, fraRemovingFiles };
+enum class TFRAction : uint8_t {
+    fraCalculating,
+    fraCheckingFiles,
+    fraRemovingRegistryKeys,
+    fraRemovingFiles
+};
 
 enum class TFRState : uint8_t { frsInitial, frsRunning, frsPaused, frsFinished };
 

@@ -39,8 +39,8 @@ private:
 void RefreshEveryApplication() {
     TComApartment apartment;
     TComPtr<IEnumInstalledApps> apps;
-    HRESULT hr = CoCreateInstance(CLSID_EnumInstalledApps, nullptr, CLSCTX_INPROC_SERVER, IID_IEnumInstalledApps,
-                                  reinterpret_cast<void**>(apps.put()));
+    HRESULT hr = CoCreateInstance(CLSID_EnumInstalledApps, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IEnumInstalledApps, reinterpret_cast<void**>(apps.put()));
     CheckHResult(hr, L"The shell's installed-applications enumerator");
     for (;;) {
         TComPtr<IShellApp> app;
@@ -55,9 +55,13 @@ void RefreshEveryApplication() {
 
 } // namespace
 
-TRefreshARPCache::TRefreshARPCache() { SetPriority(TThreadPriority::Idle); }
+TRefreshARPCache::TRefreshARPCache() {
+    SetPriority(TThreadPriority::Idle);
+}
 
-TRefreshARPCache::~TRefreshARPCache() { TerminateAndWait(); }
+TRefreshARPCache::~TRefreshARPCache() {
+    TerminateAndWait();
+}
 
 void TRefreshARPCache::Execute() {
     StatisticsLog::Add(L"");

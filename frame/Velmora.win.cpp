@@ -36,8 +36,7 @@ TRootState& Root() {
     return state;
 }
 
-template <class I>
-void CopyOut(const TComPtr<I>& source, I** out) {
+template <class I> void CopyOut(const TComPtr<I>& source, I** out) {
     if (!out)
         return;
     *out = nullptr;
@@ -45,8 +44,7 @@ void CopyOut(const TComPtr<I>& source, I** out) {
     source.CopyTo(out);
 }
 
-template <class Collection>
-void NewCollection(IProductCollection** out) {
+template <class Collection> void NewCollection(IProductCollection** out) {
     Guarded([&] {
         if (!out)
             return;
@@ -149,13 +147,21 @@ TThread* TVelmora::ARPRefreshThread() {
     return Root().ARPRefreshThread.get();
 }
 
-void TVelmora::GetPrograms(IProductCollection** Programs) { NewCollection<TItemProgramCollection>(Programs); }
+void TVelmora::GetPrograms(IProductCollection** Programs) {
+    NewCollection<TItemProgramCollection>(Programs);
+}
 
-void TVelmora::GetUpdates(IProductCollection** Updates) { NewCollection<TItemUpdateCollection>(Updates); }
+void TVelmora::GetUpdates(IProductCollection** Updates) {
+    NewCollection<TItemUpdateCollection>(Updates);
+}
 
-void TVelmora::GetUnusedPrograms(IProductCollection** Programs) { NewCollection<TItemUnusedCollection>(Programs); }
+void TVelmora::GetUnusedPrograms(IProductCollection** Programs) {
+    NewCollection<TItemUnusedCollection>(Programs);
+}
 
-TReadState TVelmora::GetReadState() { return TLocationOwner::GetReadState(); }
+TReadState TVelmora::GetReadState() {
+    return TLocationOwner::GetReadState();
+}
 
 void TVelmora::GetOnNotify(TNotifyHandler* Handler) {
     if (!Handler)
@@ -169,7 +175,9 @@ void TVelmora::SetOnNotify(TNotifyHandler Handler) {
     Root().NotifyHandler = Handler;
 }
 
-void TVelmora::GetErrorCallback(IErrorCallback** Callback) { CopyOut(Root().ErrorCallback, Callback); }
+void TVelmora::GetErrorCallback(IErrorCallback** Callback) {
+    CopyOut(Root().ErrorCallback, Callback);
+}
 
 void TVelmora::SetErrorCallback(IErrorCallback* Callback) {
     TComPtr<IErrorCallback> old(Callback);
@@ -179,7 +187,9 @@ void TVelmora::SetErrorCallback(IErrorCallback* Callback) {
     }
 }
 
-void TVelmora::GetQuestionCallback(IQuestionCallback** Callback) { CopyOut(Root().QuestionCallback, Callback); }
+void TVelmora::GetQuestionCallback(IQuestionCallback** Callback) {
+    CopyOut(Root().QuestionCallback, Callback);
+}
 
 void TVelmora::SetQuestionCallback(IQuestionCallback* Callback) {
     TComPtr<IQuestionCallback> old(Callback);
@@ -189,20 +199,30 @@ void TVelmora::SetQuestionCallback(IQuestionCallback* Callback) {
     }
 }
 
-void TVelmora::GetFeatures(IFeatures** Features) { CopyOut(Root().Features, Features); }
+void TVelmora::GetFeatures(IFeatures** Features) {
+    CopyOut(Root().Features, Features);
+}
 
-void TVelmora::ShowWindowsFeatures() { Guarded([] { LaunchWindowsFeatures(); }); }
+void TVelmora::ShowWindowsFeatures() {
+    Guarded([] { LaunchWindowsFeatures(); });
+}
 
-void TVelmora::Refresh() { Guarded([] { TLocationOwner::StartReading(false); }); }
+void TVelmora::Refresh() {
+    Guarded([] { TLocationOwner::StartReading(false); });
+}
 
-void TVelmora::RefreshProgramList() { Guarded([] { TLocationOwner::StartReading(true); }); }
+void TVelmora::RefreshProgramList() {
+    Guarded([] { TLocationOwner::StartReading(true); });
+}
 
 void TVelmora::RequestARPCacheRefresh() {
     std::lock_guard lock(Root().Lock);
     Root().ARPRefreshRequested = true;
 }
 
-void TVelmora::ReadUpdates() { Guarded([] { TLocationOwner::ReadUpdates(); }); }
+void TVelmora::ReadUpdates() {
+    Guarded([] { TLocationOwner::ReadUpdates(); });
+}
 
 void TVelmora::Stop() {
     Guarded([] {

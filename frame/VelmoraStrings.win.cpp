@@ -43,7 +43,8 @@ void TVelmoraStrings::GetValue(LPCWSTR Name, BSTR* Value) {
             std::lock_guard lock(FLock);
             for (const std::wstring& line : FLines) {
                 size_t equals = line.find(L'=');
-                if (equals != std::wstring::npos && SameText(std::wstring_view(line).substr(0, equals), name)) {
+                if (equals != std::wstring::npos &&
+                    SameText(std::wstring_view(line).substr(0, equals), name)) {
                     value = line.substr(equals + 1);
                     break;
                 }

@@ -31,18 +31,15 @@ struct TUpdateSource {
     static bool AskProducts() { return true; }
 };
 
-template <class Source>
-int32_t TProductCollection<Source>::GetInfoMask() {
+template <class Source> int32_t TProductCollection<Source>::GetInfoMask() {
     return Source::InfoMask;
 }
 
-template <class Source>
-int32_t TProductCollection<Source>::GetCount() {
+template <class Source> int32_t TProductCollection<Source>::GetCount() {
     return Guarded(0, [] { return Source::Items().Count(); });
 }
 
-template <class Source>
-void TProductCollection<Source>::GetItem(int32_t Index, IProduct** Product) {
+template <class Source> void TProductCollection<Source>::GetItem(int32_t Index, IProduct** Product) {
     Guarded([&] {
         if (!Product)
             return;
@@ -53,18 +50,15 @@ void TProductCollection<Source>::GetItem(int32_t Index, IProduct** Product) {
 }
 
 // The icon lists of the items arrive with the program and update icons.
-template <class Source>
-HIMAGELIST TProductCollection<Source>::GetSmallImages() {
+template <class Source> HIMAGELIST TProductCollection<Source>::GetSmallImages() {
     return nullptr;
 }
 
-template <class Source>
-HIMAGELIST TProductCollection<Source>::GetLargeImages() {
+template <class Source> HIMAGELIST TProductCollection<Source>::GetLargeImages() {
     return nullptr;
 }
 
-template <class Source>
-bool TProductCollection<Source>::IsAnyActionRunning() {
+template <class Source> bool TProductCollection<Source>::IsAnyActionRunning() {
     if (!Source::AskProducts())
         return false;
     return Guarded(false, [] {
@@ -73,13 +67,11 @@ bool TProductCollection<Source>::IsAnyActionRunning() {
     });
 }
 
-template <class Source>
-void TProductCollection<Source>::Lock() {
+template <class Source> void TProductCollection<Source>::Lock() {
     Source::ListLock().lock();
 }
 
-template <class Source>
-void TProductCollection<Source>::Unlock() {
+template <class Source> void TProductCollection<Source>::Unlock() {
     Source::ListLock().unlock();
 }
 

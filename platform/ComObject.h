@@ -11,8 +11,7 @@
 namespace velmora {
 
 // Counted reference to an interface.
-template <class I>
-class TComPtr {
+template <class I> class TComPtr {
 public:
     TComPtr() noexcept = default;
     TComPtr(std::nullptr_t) noexcept {}
@@ -63,8 +62,7 @@ private:
 
 // Answers QueryInterface for IUnknown and each listed interface (compared by
 // __uuidof); QueryOther lets a class add interfaces its listed ones derive from.
-template <class... Itfs>
-class TInterfaceTable : public Itfs... {
+template <class... Itfs> class TInterfaceTable : public Itfs... {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out)
@@ -88,8 +86,7 @@ protected:
 
 private:
     using First = std::tuple_element_t<0, std::tuple<Itfs...>>;
-    template <class I>
-    bool TryInterface(REFIID riid, void** out) {
+    template <class I> bool TryInterface(REFIID riid, void** out) {
         if (!IsEqualIID(riid, __uuidof(I)))
             return false;
         *out = static_cast<I*>(this);
@@ -99,8 +96,7 @@ private:
 
 // Reference-counted object: freed when the last reference is released; owns a
 // re-entrant lock.
-template <class... Itfs>
-class TInterfacedObject : public TInterfaceTable<Itfs...> {
+template <class... Itfs> class TInterfacedObject : public TInterfaceTable<Itfs...> {
 public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefCount; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -120,16 +116,14 @@ private:
 };
 
 // Object owned by its list: interface references never free it.
-template <class... Itfs>
-class TUnmanagedInterfacedObject : public TInterfaceTable<Itfs...> {
+template <class... Itfs> class TUnmanagedInterfacedObject : public TInterfaceTable<Itfs...> {
 public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
 
 // Creates a counted object and hands out its interface I with one reference.
-template <class T, class I, class... Args>
-TComPtr<I> MakeCom(Args&&... args) {
+template <class T, class I, class... Args> TComPtr<I> MakeCom(Args&&... args) {
     T* object = new T(std::forward<Args>(args)...);
     return TComPtr<I>(static_cast<I*>(object));
 }

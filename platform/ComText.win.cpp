@@ -12,7 +12,9 @@ void SetBstr(BSTR* out, std::wstring_view text) {
         throw std::bad_alloc();
 }
 
-std::wstring BstrText(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
+std::wstring BstrText(BSTR text) {
+    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+}
 
 void SetVariantNull(VARIANT* v) {
     VariantInit(v);

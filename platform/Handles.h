@@ -10,8 +10,7 @@
 
 namespace velmora {
 
-template <class Traits>
-class TUniqueHandle {
+template <class Traits> class TUniqueHandle {
 public:
     using Type = typename Traits::Type;
 
@@ -45,8 +44,7 @@ private:
 };
 
 namespace traits {
-template <class T, auto CloseFn>
-struct Handle {
+template <class T, auto CloseFn> struct Handle {
     using Type = T;
     static Type Invalid() noexcept { return Type{}; }
     static void Close(Type h) noexcept { CloseFn(h); }
@@ -66,15 +64,33 @@ struct ChangeNotification {
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(Type h) noexcept { FindCloseChangeNotification(h); }
 };
-inline void CloseKey(HKEY key) noexcept { RegCloseKey(key); }
-inline void CloseGeneric(HANDLE h) noexcept { CloseHandle(h); }
-inline void CloseModule(HMODULE h) noexcept { FreeLibrary(h); }
-inline void CloseBstr(BSTR s) noexcept { SysFreeString(s); }
-inline void CloseCoTaskMem(void* p) noexcept { CoTaskMemFree(p); }
-inline void CloseService(SC_HANDLE h) noexcept { CloseServiceHandle(h); }
-inline void CloseIcon(HICON h) noexcept { DestroyIcon(h); }
-inline void CloseImageList(HIMAGELIST h) noexcept { ImageList_Destroy(h); }
-inline void CloseGdiObject(HGDIOBJ h) noexcept { DeleteObject(h); }
+inline void CloseKey(HKEY key) noexcept {
+    RegCloseKey(key);
+}
+inline void CloseGeneric(HANDLE h) noexcept {
+    CloseHandle(h);
+}
+inline void CloseModule(HMODULE h) noexcept {
+    FreeLibrary(h);
+}
+inline void CloseBstr(BSTR s) noexcept {
+    SysFreeString(s);
+}
+inline void CloseCoTaskMem(void* p) noexcept {
+    CoTaskMemFree(p);
+}
+inline void CloseService(SC_HANDLE h) noexcept {
+    CloseServiceHandle(h);
+}
+inline void CloseIcon(HICON h) noexcept {
+    DestroyIcon(h);
+}
+inline void CloseImageList(HIMAGELIST h) noexcept {
+    ImageList_Destroy(h);
+}
+inline void CloseGdiObject(HGDIOBJ h) noexcept {
+    DeleteObject(h);
+}
 } // namespace traits
 
 using unique_handle = TUniqueHandle<traits::Handle<HANDLE, traits::CloseGeneric>>;

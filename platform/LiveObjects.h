@@ -8,8 +8,7 @@ namespace velmora {
 
 // A class that hands its objects out through interfaces derives from
 // TLiveCount<Itself>; the library is unloadable when every such count is 0.
-template <class T>
-class TLiveCount {
+template <class T> class TLiveCount {
 public:
     static int Count() { return FCount.load(); }
 
@@ -22,8 +21,7 @@ private:
     static inline std::atomic<int> FCount{0};
 };
 
-template <class... Ts>
-int LiveObjectCount() {
+template <class... Ts> int LiveObjectCount() {
     return (0 + ... + TLiveCount<Ts>::Count());
 }
 

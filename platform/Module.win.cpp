@@ -23,13 +23,17 @@ std::wstring ModuleFileName(HMODULE module) {
     }
 }
 
-std::wstring ThisModuleFileName() { return ModuleFileName(ThisModule()); }
+std::wstring ThisModuleFileName() {
+    return ModuleFileName(ThisModule());
+}
 
 std::wstring ThisModuleFolder() {
     std::wstring path = ThisModuleFileName();
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-std::wstring HostExecutableFileName() { return ModuleFileName(nullptr); }
+std::wstring HostExecutableFileName() {
+    return ModuleFileName(nullptr);
+}
 
 } // namespace velmora

@@ -24,7 +24,8 @@ static std::string Describe(std::wstring_view context, DWORD code) {
     return Narrow(Format(L"%s: %s (%s)", context, message, hex));
 }
 
-EOSError::EOSError(std::wstring_view context, DWORD code) : std::runtime_error(Describe(context, code)), FCode(code) {}
+EOSError::EOSError(std::wstring_view context, DWORD code)
+    : std::runtime_error(Describe(context, code)), FCode(code) {}
 
 EOSError EOSError::FromHResult(std::wstring_view context, HRESULT hr) {
     return EOSError(context, static_cast<DWORD>(hr));

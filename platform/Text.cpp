@@ -62,7 +62,9 @@ int CompareText(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool SameText(std::wstring_view a, std::wstring_view b) { return a.size() == b.size() && CompareText(a, b) == 0; }
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && CompareText(a, b) == 0;
+}
 
 bool StartsWithText(std::wstring_view text, std::wstring_view prefix) {
     return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);

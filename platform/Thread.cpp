@@ -10,7 +10,9 @@ thread_local TThread* tCurrent = nullptr;
 
 TThread::TThread() = default;
 
-TThread::~TThread() { TerminateAndWait(); }
+TThread::~TThread() {
+    TerminateAndWait();
+}
 
 void TThread::Start() {
     std::lock_guard lock(FMutex);
@@ -101,7 +103,9 @@ void TThread::SleepByAndCheck(uint32_t ms) {
         throw EAbort();
 }
 
-TThread* TThread::Current() { return tCurrent; }
+TThread* TThread::Current() {
+    return tCurrent;
+}
 
 void TThread::CheckTerminated() {
     if (tCurrent && tCurrent->Terminated())

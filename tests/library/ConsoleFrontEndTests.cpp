@@ -43,7 +43,8 @@ TRun RunProgram(const std::wstring& exe, const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     PROCESS_INFORMATION pi{};
     TRun run;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                        &pi)) {
         run.ExitCode = static_cast<DWORD>(-1);
         return run;
     }
@@ -60,7 +61,9 @@ TRun RunProgram(const std::wstring& exe, const std::wstring& arguments) {
     return run;
 }
 
-std::wstring Velmora() { return ThisModuleFolder() + L"velmora.exe"; }
+std::wstring Velmora() {
+    return ThisModuleFolder() + L"velmora.exe";
+}
 
 } // namespace
 
@@ -102,6 +105,7 @@ TEST(ConsoleFrontEnd, MissingLibraryExitsWithThree) {
 TEST(ConsoleFrontEnd, ShowingAnUnknownProductFailsWithASentence) {
     TRun run = RunProgram(Velmora(), L"show \"No Such Program 7f3a\" --timeout 60");
     EXPECT_EQ(run.ExitCode, 1u);
-    EXPECT_NE(run.Err.find("No installed program or update is named \"No Such Program 7f3a\"."), std::string::npos)
+    EXPECT_NE(run.Err.find("No installed program or update is named \"No Such Program 7f3a\"."),
+              std::string::npos)
         << run.Err;
 }

@@ -11,7 +11,9 @@ namespace {
 class Exports : public ::testing::Test {
 protected:
     TLoadedLibrary Library;
-    void SetUp() override { ASSERT_NE(Library.Module(), nullptr) << "VelmoraHelper.dll not found beside the test"; }
+    void SetUp() override {
+        ASSERT_NE(Library.Module(), nullptr) << "VelmoraHelper.dll not found beside the test";
+    }
 };
 
 } // namespace
@@ -75,7 +77,8 @@ TEST_F(Exports, RootAnswersItsOwnInterfacesOnly) {
     TComPtr<IUnknown> unknown;
     EXPECT_EQ(root->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown.put())), S_OK);
     TComPtr<IProduct> product;
-    EXPECT_EQ(root->QueryInterface(__uuidof(IProduct), reinterpret_cast<void**>(product.put())), E_NOINTERFACE);
+    EXPECT_EQ(root->QueryInterface(__uuidof(IProduct), reinterpret_cast<void**>(product.put())),
+              E_NOINTERFACE);
     EXPECT_FALSE(product);
 }
 

@@ -21,7 +21,9 @@ public:
     }
     HMODULE Module() const { return FModule.get(); }
 
-    HRESULT GetInstance(REFIID iid, void** out) const { return Export<TDllGetInstance>("DllGetInstance")(iid, out); }
+    HRESULT GetInstance(REFIID iid, void** out) const {
+        return Export<TDllGetInstance>("DllGetInstance")(iid, out);
+    }
     HRESULT CanUnloadNow() const { return Export<TDllCanUnloadNow>("DllCanUnloadNow")(); }
 
     TComPtr<IVelmora> NewRoot() const {
@@ -30,8 +32,7 @@ public:
         return root;
     }
 
-    template <class Fn>
-    Fn Export(const char* name) const {
+    template <class Fn> Fn Export(const char* name) const {
         auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(FModule.get(), name)));
         if (!fn)
             throw std::runtime_error(std::string("missing export ") + name);

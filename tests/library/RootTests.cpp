@@ -100,7 +100,8 @@ TEST(Root, ARPCacheRefreshStartsAfterAFullReadAtMostOncePerCycle) {
         EXPECT_EQ(TVelmora::ARPRefreshThread(), first) << "the thread object is never started twice";
         root->Stop();
         // The refresh writes its end line whether or not the shell could enumerate.
-        EXPECT_TRUE(WaitUntil([&] { return CountStatisticsLines("End update system ARP Cache.") == ended + 1; }));
+        EXPECT_TRUE(
+            WaitUntil([&] { return CountStatisticsLines("End update system ARP Cache.") == ended + 1; }));
         EXPECT_EQ(CountStatisticsLines("Begin update system ARP Cache."), begun + 1);
     }
     auto next = MakeCom<TVelmora, IVelmora>();

@@ -5,7 +5,8 @@
 using namespace velmora;
 
 TEST(Format, SubstitutesTextAndNumbersInOrder) {
-    EXPECT_EQ(Format(L"Delete Program: %s (%s)", L"7-Zip", std::wstring(L"{GUID}")), L"Delete Program: 7-Zip ({GUID})");
+    EXPECT_EQ(Format(L"Delete Program: %s (%s)", L"7-Zip", std::wstring(L"{GUID}")),
+              L"Delete Program: 7-Zip ({GUID})");
     EXPECT_EQ(Format(L"%s: %d.%d", "shell32.dll", 6, -1), L"shell32.dll: 6.-1");
     EXPECT_EQ(Format(L"IsWow64Process: %s", true), L"IsWow64Process: True");
 }
@@ -18,7 +19,8 @@ TEST(Format, KeepsPercentSignsAndToleratesArgumentMismatch) {
 }
 
 TEST(Format, Utf8RoundTripIncludingSurrogates) {
-    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80";
+    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F"
+                             "e \xE2\x82\xAC \xF0\x9F\x98\x80";
     EXPECT_EQ(Narrow(Widen(utf8)), utf8);
     EXPECT_EQ(Widen("\xC3\xBC"), L"\u00FC");
     EXPECT_EQ(Widen("bad\xFF"), L"bad\uFFFD");

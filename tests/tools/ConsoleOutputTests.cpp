@@ -5,7 +5,8 @@
 using namespace velmora::cli;
 
 TEST(ConsoleOutput, JsonEscapesQuotesBackslashesAndControlCharacters) {
-    EXPECT_EQ(JsonEscape(L"C:\\Program Files\\\"A\"\n\t\x01"), L"C:\\\\Program Files\\\\\\\"A\\\"\\n\\t\\u0001");
+    EXPECT_EQ(JsonEscape(L"C:\\Program Files\\\"A\"\n\t\x01"),
+              L"C:\\\\Program Files\\\\\\\"A\\\"\\n\\t\\u0001");
     EXPECT_EQ(JsonEscape(L"\u00E4\u20AC"), L"\u00E4\u20AC");
 }
 
@@ -27,7 +28,9 @@ TEST(ConsoleOutput, SizesInBinaryUnits) {
 
 TEST(ConsoleOutput, JsonKeepsFieldOrderAndTypes) {
     std::vector<TRecord> records = {
-        {{L"name", L"Name", std::wstring(L"7-Zip")}, {L"size", L"Size", int64_t(42)}, {L"date", L"Date", 45000.0}},
+        {{L"name", L"Name", std::wstring(L"7-Zip")},
+         {L"size", L"Size", int64_t(42)},
+         {L"date", L"Date", 45000.0}},
         {{L"name", L"Name", std::monostate{}}, {L"ok", L"OK", true}},
     };
     EXPECT_EQ(RenderJson(records), L"[\n  {\"name\": \"7-Zip\", \"size\": 42, \"date\": \"2023-03-15\"},\n"
@@ -48,15 +51,18 @@ TEST(ConsoleOutput, TableAlignsColumnsAndCutsLongCells) {
 }
 
 TEST(ConsoleOutput, DetailsAlignTitles) {
-    TRecord record = {{L"n", L"Name", std::wstring(L"App")}, {L"l", L"Install location", std::wstring(L"C:\\App")}};
+    TRecord record = {{L"n", L"Name", std::wstring(L"App")},
+                      {L"l", L"Install location", std::wstring(L"C:\\App")}};
     EXPECT_EQ(RenderDetails(record), L"Name:             App\nInstall location: C:\\App\n");
 }
 
 TEST(ConsoleOutput, ActionNamesFollowTheEnumerationOrder) {
     EXPECT_TRUE(ActionNames(0).empty());
     TPossibleActionsSet set = ActionBit(TPossibleActions::paRemoveFromRegistry) |
-                              ActionBit(TPossibleActions::paUninstall) | ActionBit(TPossibleActions::paRepair);
-    EXPECT_EQ(ActionNames(set), (std::vector<std::wstring>{L"Uninstall", L"Repair", L"Remove from registry"}));
+                              ActionBit(TPossibleActions::paUninstall) |
+                              ActionBit(TPossibleActions::paRepair);
+    EXPECT_EQ(ActionNames(set),
+              (std::vector<std::wstring>{L"Uninstall", L"Repair", L"Remove from registry"}));
 }
 
 TEST(ConsoleOutput, ListValuesAsJsonArraysAndIndentedDetailLines) {

@@ -15,9 +15,12 @@ constexpr int kFailed = 1;
 
 const wchar_t* ReadStateName(TReadState state) {
     switch (state) {
-    case TReadState::rsNonw: return L"rsNonw";
-    case TReadState::rsLoading: return L"rsLoading";
-    case TReadState::rsLoaded: return L"rsLoaded";
+    case TReadState::rsNonw:
+        return L"rsNonw";
+    case TReadState::rsLoading:
+        return L"rsLoading";
+    case TReadState::rsLoaded:
+        return L"rsLoaded";
     }
     return L"unknown";
 }
@@ -45,9 +48,15 @@ bool WaitForInventory(IVelmora& root, unsigned timeoutSeconds) {
 TComPtr<IProductCollection> Collection(IVelmora& root, TListKind kind) {
     TComPtr<IProductCollection> collection;
     switch (kind) {
-    case TListKind::Programs: root.GetPrograms(collection.put()); break;
-    case TListKind::Updates: root.GetUpdates(collection.put()); break;
-    case TListKind::Unused: root.GetUnusedPrograms(collection.put()); break;
+    case TListKind::Programs:
+        root.GetPrograms(collection.put());
+        break;
+    case TListKind::Updates:
+        root.GetUpdates(collection.put());
+        break;
+    case TListKind::Unused:
+        root.GetUnusedPrograms(collection.put());
+        break;
     }
     return collection;
 }
@@ -74,9 +83,12 @@ TRecord TableRecord(IProduct& product, const std::vector<int32_t>& columns) {
 
 const wchar_t* KindName(TListKind kind) {
     switch (kind) {
-    case TListKind::Programs: return L"installed programs";
-    case TListKind::Updates: return L"installed updates";
-    case TListKind::Unused: return L"rarely used programs";
+    case TListKind::Programs:
+        return L"installed programs";
+    case TListKind::Updates:
+        return L"installed updates";
+    case TListKind::Unused:
+        return L"rarely used programs";
     }
     return L"";
 }
@@ -106,7 +118,8 @@ TRecord DetailRecord(IProduct& product, int32_t infoMask) {
     record.push_back({L"possibleActions", L"Possible actions", ActionNames(product.GetPossibleActions())});
     record.push_back({L"imageIndex", L"Icon index", static_cast<int64_t>(product.GetImageIndex())});
     record.push_back({L"registryKeys", L"Registry keys", static_cast<TVelmoraStrings*>(keys.get())->Lines()});
-    record.push_back({L"installerMaybeCorrupted", L"Installer maybe corrupted", product.IsInstallerMaybeCorrupted()});
+    record.push_back(
+        {L"installerMaybeCorrupted", L"Installer maybe corrupted", product.IsInstallerMaybeCorrupted()});
     return record;
 }
 
@@ -147,7 +160,8 @@ int RunList(TVelmoraLibrary& library, const TArguments& args) {
         TComPtr<IProduct> product;
         collection->GetItem(i, product.put());
         if (product)
-            records.push_back(args.Json ? ReadRecord(*product, mask) : TableRecord(*product, TableColumns(args.Kind)));
+            records.push_back(args.Json ? ReadRecord(*product, mask)
+                                        : TableRecord(*product, TableColumns(args.Kind)));
     }
     collection->Unlock();
     root->Stop();

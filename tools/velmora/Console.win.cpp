@@ -19,7 +19,11 @@ static void Write(DWORD which, std::wstring_view text) {
     WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-void WriteOut(std::wstring_view text) { Write(STD_OUTPUT_HANDLE, text); }
-void WriteErr(std::wstring_view text) { Write(STD_ERROR_HANDLE, text); }
+void WriteOut(std::wstring_view text) {
+    Write(STD_OUTPUT_HANDLE, text);
+}
+void WriteErr(std::wstring_view text) {
+    Write(STD_ERROR_HANDLE, text);
+}
 
 } // namespace velmora::cli

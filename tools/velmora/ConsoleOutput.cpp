@@ -13,11 +13,21 @@ std::wstring JsonEscape(const std::wstring& text) {
     out.reserve(text.size() + 2);
     for (wchar_t c : text) {
         switch (c) {
-        case L'"': out += L"\\\""; break;
-        case L'\\': out += L"\\\\"; break;
-        case L'\n': out += L"\\n"; break;
-        case L'\r': out += L"\\r"; break;
-        case L'\t': out += L"\\t"; break;
+        case L'"':
+            out += L"\\\"";
+            break;
+        case L'\\':
+            out += L"\\\\";
+            break;
+        case L'\n':
+            out += L"\\n";
+            break;
+        case L'\r':
+            out += L"\\r";
+            break;
+        case L'\t':
+            out += L"\\t";
+            break;
         default:
             if (c < 0x20) {
                 static const wchar_t hex[] = L"0123456789abcdef";
@@ -32,7 +42,9 @@ std::wstring JsonEscape(const std::wstring& text) {
     return out;
 }
 
-static std::wstring TwoDigits(int v) { return (v < 10 ? L"0" : L"") + std::to_wstring(v); }
+static std::wstring TwoDigits(int v) {
+    return (v < 10 ? L"0" : L"") + std::to_wstring(v);
+}
 
 // Civil date from a day count (days since 1970-01-01), proleptic Gregorian.
 static void CivilFromDays(int64_t z, int& y, int& m, int& d) {
@@ -60,7 +72,8 @@ std::wstring FormatOleDate(double date) {
     std::wstring text = std::to_wstring(y) + L"-" + TwoDigits(m) + L"-" + TwoDigits(d);
     if (seconds != 0)
         text += L"T" + TwoDigits(static_cast<int>(seconds / 3600)) + L":" +
-                TwoDigits(static_cast<int>(seconds / 60 % 60)) + L":" + TwoDigits(static_cast<int>(seconds % 60));
+                TwoDigits(static_cast<int>(seconds / 60 % 60)) + L":" +
+                TwoDigits(static_cast<int>(seconds % 60));
     return text;
 }
 
@@ -115,7 +128,7 @@ std::wstring ValueJson(const TValue& value) {
 }
 
 std::vector<std::wstring> ActionNames(TPossibleActionsSet actions) {
-    static const wchar_t* names[] = {L"Uninstall", L"Quiet uninstall",       L"Modify", L"Repair",
+    static const wchar_t* names[] = {L"Uninstall",        L"Quiet uninstall",      L"Modify", L"Repair",
                                      L"Modify or remove", L"Remove from registry", L"Install"};
     std::vector<std::wstring> list;
     for (unsigned i = 0; i < sizeof names / sizeof names[0]; ++i)

@@ -16,7 +16,7 @@ using TValue = std::variant<std::monostate, std::wstring, int64_t, double /* OLE
                             std::vector<std::wstring>>;
 
 struct TField {
-    std::wstring Name; // JSON key
+    std::wstring Name;  // JSON key
     std::wstring Title; // column or label text
     TValue Value;
 };

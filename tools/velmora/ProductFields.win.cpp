@@ -41,12 +41,23 @@ TValue ReadValue(IProduct& product, int32_t index) {
     product.GetInfo(index, &v);
     TValue value;
     switch (V_VT(&v)) {
-    case VT_BSTR: value = BstrText(V_BSTR(&v)); break;
-    case VT_I4: value = static_cast<int64_t>(V_I4(&v)); break;
-    case VT_I8: value = static_cast<int64_t>(V_I8(&v)); break;
-    case VT_DATE: value = V_DATE(&v); break;
-    case VT_BOOL: value = V_BOOL(&v) != VARIANT_FALSE; break;
-    default: break;
+    case VT_BSTR:
+        value = BstrText(V_BSTR(&v));
+        break;
+    case VT_I4:
+        value = static_cast<int64_t>(V_I4(&v));
+        break;
+    case VT_I8:
+        value = static_cast<int64_t>(V_I8(&v));
+        break;
+    case VT_DATE:
+        value = V_DATE(&v);
+        break;
+    case VT_BOOL:
+        value = V_BOOL(&v) != VARIANT_FALSE;
+        break;
+    default:
+        break;
     }
     VariantClear(&v);
     return value;

@@ -9,8 +9,7 @@ namespace velmora::cli {
 namespace {
 using TDllGetVersion = HRESULT(WINAPI*)(DLLVERSIONINFO2*);
 
-template <class Fn>
-Fn Export(HMODULE module, const char* name) {
+template <class Fn> Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 } // namespace

@@ -29,10 +29,14 @@ static int Run(const std::vector<std::wstring>& args) {
         return kNoLibrary;
     }
     switch (parsed->Command) {
-    case TCommand::Version: return RunVersion(library);
-    case TCommand::List: return RunList(library, *parsed);
-    case TCommand::Show: return RunShow(library, *parsed);
-    case TCommand::Help: break;
+    case TCommand::Version:
+        return RunVersion(library);
+    case TCommand::List:
+        return RunList(library, *parsed);
+    case TCommand::Show:
+        return RunShow(library, *parsed);
+    case TCommand::Help:
+        break;
     }
     return 0;
 }
