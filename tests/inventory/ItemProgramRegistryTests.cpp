@@ -38,6 +38,7 @@ public:
     using TItemProgram::FSlowExePath;
     using TItemProgram::FUsedFrequencyCount;
     using TItemProgram::ReadSlowInfoCache;
+    void SetGUID(std::wstring guid) { FGUID = std::move(guid); }
 };
 
 std::wstring TestName(const wchar_t* prefix) {
@@ -236,6 +237,63 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
     EXPECT_EQ(ignored->FSlowExePath, L"");
     EXPECT_EQ(ignored->FUsedFrequencyCount, -1);
     DeleteKey(TRegRoot::CurrentUser, cachePath);
+}
+
+TEST_F(ItemProgramRegistry, UnknownProductCodeCountsOnlyForInstallerManagedProducts) {
+    auto read = [&](const wchar_t* name, bool installer) {
+        auto key = Key(name);
+        key.WriteNumber(L"WindowsInstaller", installer ? 1 : 0);
+        key.WriteString(L"InstallLocation", L"");
+        auto item = Read({name});
+        item->SetGUID(L"not a product code");
+        item->ReadExtendedInfo();
+        return item;
+    };
+    EXPECT_TRUE(read(L"Managed", true)->FProductCodeNotFound);
+    EXPECT_FALSE(read(L"Plain", false)->FProductCodeNotFound);
+    // A well-formed code that is simply not installed is no fault.
+    auto key = Key(L"Absent");
+    key.WriteNumber(L"WindowsInstaller", 1);
+    auto absent = Read({L"Absent"});
+    absent->SetGUID(L"{6A1C2E9B-0D44-4F1E-9C3B-7E5D2A8F0B11}");
+    absent->ReadExtendedInfo();
+    EXPECT_FALSE(absent->FProductCodeNotFound);
+    EXPECT_EQ(absent->InstallLocation(), L"");
+}
+
+TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnes) {
+    auto* icons = TItemProgram::IconList();
+    ASSERT_NE(icons, nullptr);
+    EXPECT_EQ(icons->InitIconCount(), 4);
+    EXPECT_EQ(icons->Count(), 4);
+
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    auto withIcon = Key(L"WithIcon");
+    withIcon.WriteString(L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0");
+    auto missingIcon = Key(L"MissingIcon");
+    missingIcon.WriteString(L"DisplayIcon", L"C:\\No Such Folder\\app.ico");
+    auto noIcon = Key(L"NoIcon");
+    noIcon.WriteString(L"DisplayName", L"Plain");
+
+    auto a = Read({L"WithIcon"});
+    a->ReadImages();
+    EXPECT_GE(a->IconIndex(), 4);
+    EXPECT_FALSE(a->IsInstallerMaybeCorrupted());
+    auto b = Read({L"MissingIcon"});
+    b->ReadImages();
+    EXPECT_EQ(b->IconIndex(), 3);
+    EXPECT_TRUE(b->IsInstallerMaybeCorrupted());
+    auto c = Read({L"NoIcon"});
+    c->ReadImages();
+    EXPECT_EQ(c->IconIndex(), 3);
+    EXPECT_FALSE(c->IsInstallerMaybeCorrupted());
+
+    // A destroyed program gives its icon back.
+    const int used = a->IconIndex();
+    TItemProgram::Items().Remove(a.get());
+    a.reset();
+    EXPECT_FALSE(icons->IsUsed(used));
 }
 
 TEST_F(ItemProgramRegistry, AdapterAnswersTheProgramIndices) {
