@@ -144,3 +144,26 @@ TEST_F(Exports, CallbacksAndNotificationHandlerAreStoredAndHandedBack) {
     fresh->GetOnNotify(&out);
     EXPECT_EQ(out.Code, nullptr) << "a new cycle starts with fresh state";
 }
+
+TEST_F(Exports, CollectionsAnswerTheirMasksAndNothingOutsideTheirRange) {
+    auto root = Library.NewRoot();
+    TComPtr<IProductCollection> programs, updates, unused;
+    root->GetPrograms(programs.put());
+    root->GetUpdates(updates.put());
+    root->GetUnusedPrograms(unused.put());
+    ASSERT_TRUE(programs && updates && unused);
+    EXPECT_EQ(programs->GetInfoMask(), 0x3DFFFF);
+    EXPECT_EQ(unused->GetInfoMask(), 0x3DFFFF);
+    EXPECT_EQ(updates->GetInfoMask(), 0x1C07FFF);
+    for (IProductCollection* collection : {programs.get(), updates.get(), unused.get()}) {
+        collection->Lock();
+        int32_t count = collection->GetCount();
+        IProduct* product = reinterpret_cast<IProduct*>(1);
+        collection->GetItem(-1, &product);
+        EXPECT_EQ(product, nullptr);
+        product = reinterpret_cast<IProduct*>(1);
+        collection->GetItem(count, &product);
+        EXPECT_EQ(product, nullptr);
+        collection->Unlock();
+    }
+}
