@@ -296,6 +296,37 @@ TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnes) {
     EXPECT_FALSE(icons->IsUsed(used));
 }
 
+// The test runs next to the reputation component's stand-in: files under a
+// "risky" folder are risky, the maker "Velmora" is trustworthy.
+TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFileBeforeItsPublisher) {
+    auto rate = [&](const wchar_t* name, const wchar_t* slowExe, const wchar_t* publisher) {
+        auto key = Key(name);
+        if (*publisher)
+            key.WriteString(L"Publisher", publisher);
+        auto item = Read({name});
+        item->FSlowExePath = slowExe;
+        item->ReadSlowInfo();
+        EXPECT_FALSE(item->IsNeedReadSlowInfo());
+        return std::get<int32_t>(item->GetInfo(21));
+    };
+    const auto risky = static_cast<int32_t>(TSoftwareRating::stRisky);
+    const auto trusted = static_cast<int32_t>(TSoftwareRating::stTrustWorthy);
+    const auto unknown = static_cast<int32_t>(TSoftwareRating::stUnknown);
+    EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe", L"Velmora"), risky);
+    EXPECT_EQ(rate(L"TrustedMaker", L"C:\\Apps\\plain\\a.exe", L"Velmora"), trusted);
+    EXPECT_EQ(rate(L"MakerOnly", L"", L"Velmora"), trusted);
+    EXPECT_EQ(rate(L"Nothing", L"", L"Someone"), unknown);
+}
+
+TEST_F(ItemProgramRegistry, ProgramWithoutFolderHasNoUsageData) {
+    auto key = Key(L"NoFolder");
+    auto item = Read({L"NoFolder"});
+    item->FUsedFrequencyCount = 9;
+    item->ReadSlowInfo();
+    EXPECT_EQ(item->FUsedFrequencyCount, -1);
+    EXPECT_EQ(std::get<int32_t>(item->GetInfo(20)), static_cast<int32_t>(TUsedType::utNone));
+}
+
 TEST_F(ItemProgramRegistry, AdapterAnswersTheProgramIndices) {
     auto key = Key(L"Indexed");
     key.WriteString(L"RegOwner", L"Owner Name");
