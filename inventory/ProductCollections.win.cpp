@@ -1,6 +1,7 @@
 #include "inventory/ProductCollections.h"
 
 #include "frame/Boundary.h"
+#include "frame/IconImageList.h"
 #include "inventory/ItemProductIntf.h"
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
@@ -12,6 +13,7 @@ struct TProgramSource {
     static constexpr int32_t InfoMask = 0x3DFFFF;
     static auto& Items() { return TItemProgram::Items(); }
     static std::recursive_mutex& ListLock() { return TItemProgram::Items().Lock(); }
+    static TIconImageList* Images() { return TItemProgram::IconList(); }
     static bool AskProducts() { return false; }
 };
 
@@ -20,6 +22,7 @@ struct TUnusedSource {
     static constexpr int32_t InfoMask = 0x3DFFFF;
     static auto& Items() { return TItemProgram::UnusedItems(); }
     static std::recursive_mutex& ListLock() { return TItemProgram::Items().Lock(); }
+    static TIconImageList* Images() { return TItemProgram::IconList(); }
     static bool AskProducts() { return false; }
 };
 
@@ -28,6 +31,8 @@ struct TUpdateSource {
     static constexpr int32_t InfoMask = 0x1C07FFF;
     static auto& Items() { return TItemUpdate::Items(); }
     static std::recursive_mutex& ListLock() { return TItemUpdate::Items().Lock(); }
+    // The update icon list arrives with the update items.
+    static TIconImageList* Images() { return nullptr; }
     static bool AskProducts() { return true; }
 };
 
@@ -49,13 +54,14 @@ template <class Source> void TProductCollection<Source>::GetItem(int32_t Index, 
     });
 }
 
-// The icon lists of the items arrive with the program and update icons.
 template <class Source> HIMAGELIST TProductCollection<Source>::GetSmallImages() {
-    return nullptr;
+    TIconImageList* images = Source::Images();
+    return images ? images->SmallIcons() : nullptr;
 }
 
 template <class Source> HIMAGELIST TProductCollection<Source>::GetLargeImages() {
-    return nullptr;
+    TIconImageList* images = Source::Images();
+    return images ? images->LargeIcons() : nullptr;
 }
 
 template <class Source> bool TProductCollection<Source>::IsAnyActionRunning() {

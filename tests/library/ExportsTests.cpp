@@ -155,6 +155,15 @@ TEST_F(Exports, CollectionsAnswerTheirMasksAndNothingOutsideTheirRange) {
     EXPECT_EQ(programs->GetInfoMask(), 0x3DFFFF);
     EXPECT_EQ(unused->GetInfoMask(), 0x3DFFFF);
     EXPECT_EQ(updates->GetInfoMask(), 0x1C07FFF);
+    ASSERT_NE(programs->GetSmallImages(), nullptr);
+    EXPECT_EQ(unused->GetSmallImages(), programs->GetSmallImages()) << "one program icon list";
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(programs->GetSmallImages(), &cx, &cy);
+    EXPECT_EQ(cx, 16);
+    ImageList_GetIconSize(programs->GetLargeImages(), &cx, &cy);
+    EXPECT_EQ(cx, 32);
+    EXPECT_EQ(ImageList_GetImageCount(programs->GetLargeImages()), 4)
+        << "ratings and the default program icon";
     for (IProductCollection* collection : {programs.get(), updates.get(), unused.get()}) {
         collection->Lock();
         int32_t count = collection->GetCount();
