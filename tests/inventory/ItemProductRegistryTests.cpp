@@ -202,3 +202,25 @@ TEST_F(ItemProductRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+std::wstring SampleProgram() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path().parent_path().wstring() + L"\\fixtures\\editor.exe";
+}
+
+TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
+    ASSERT_TRUE(std::filesystem::exists(SampleProgram())) << "the sample program is built with the tests";
+    auto localized = Key(L"Localized");
+    localized.WriteString(L"DisplayName_Localized", SampleProgram());
+    auto missing = Key(L"Missing");
+    missing.WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
+    EXPECT_EQ(Read({L"Localized"})->Text(0), L"Velmora Sample Editor");
+    EXPECT_EQ(Read({L"Missing"})->Text(0), L"Native name") << "a failed read keeps the plain name";
+}
+
+} // namespace
+} // namespace velmora
