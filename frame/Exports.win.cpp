@@ -2,6 +2,8 @@
 #include "features/FeatureManager.h"
 #include "frame/Boundary.h"
 #include "frame/Velmora.h"
+#include "frame/VelmoraStrings.h"
+#include "inventory/ItemProductIntf.h"
 #include "inventory/ProductCollections.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Module.h"
@@ -26,8 +28,8 @@ HRESULT WINAPI DllGetInstance(REFIID riid, void** Obj) {
 
 // Exact: every class whose objects are handed out through interfaces counts.
 HRESULT WINAPI DllCanUnloadNow() {
-    int alive = LiveObjectCount<TVelmora, TFeatureManager, TItemProgramCollection, TItemUpdateCollection,
-                                TItemUnusedCollection>();
+    int alive = LiveObjectCount<TVelmora, TFeatureManager, TItemProductIntf, TItemProgramCollection,
+                                TItemUpdateCollection, TItemUnusedCollection, TVelmoraStrings>();
     return alive == 0 ? S_OK : S_FALSE;
 }
 
