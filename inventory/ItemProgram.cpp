@@ -5,7 +5,6 @@
 #include "platform/Text.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace velmora {
 
@@ -97,6 +96,23 @@ bool IsCommandMissing(const std::wstring& command,
     if (ExtractFilePath(program).empty())
         return false;
     return !fileExists(program);
+}
+
+bool NeedsSizeJob(int64_t estimatedSize, std::wstring_view location, std::wstring_view windowsFolder,
+                  std::wstring_view programFiles, std::wstring_view programFilesX86) {
+    if (estimatedSize > 0 || location.size() <= 3)
+        return false;
+    const std::wstring folder = IncludeTrailingBackslash(location);
+    const std::wstring windows =
+        windowsFolder.empty() ? std::wstring() : IncludeTrailingBackslash(windowsFolder);
+    if (!windows.empty() && folder.size() >= windows.size() &&
+        SameText(std::wstring_view(folder).substr(0, windows.size()), windows))
+        return false;
+    for (std::wstring_view programs : {programFiles, programFilesX86}) {
+        if (!programs.empty() && SameText(folder, IncludeTrailingBackslash(programs)))
+            return false;
+    }
+    return true;
 }
 
 TItemProgram::TItemProgram(TTypeUninstallLocation* location) : TItemProduct(location) {

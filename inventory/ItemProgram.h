@@ -51,6 +51,13 @@ std::wstring CommandProgram(std::wstring_view command);
 bool IsCommandMissing(const std::wstring& command,
                       const std::function<bool(const std::wstring&)>& fileExists);
 
+// True when a program's folder is worth measuring in the background: no size
+// known yet, a folder longer than a drive root, not under the Windows folder
+// and not one of the Program Files folders itself (all without regard to case
+// or trailing separators). Whether the folder exists is the caller's check.
+bool NeedsSizeJob(int64_t estimatedSize, std::wstring_view location, std::wstring_view windowsFolder,
+                  std::wstring_view programFiles, std::wstring_view programFilesX86);
+
 class TItemProgram : public TItemProduct {
 public:
     explicit TItemProgram(TTypeUninstallLocation* location);

@@ -282,9 +282,11 @@ void TItemProgram::DoReadImages() {
 }
 
 void TItemProgram::DoReadSlowInfo() {
-    // Seam: the size job (queue this item on the background job queue when
-    // FEstimatedSize <= 0 and the install folder qualifies) comes with the job
-    // queue; until then the size is what the keys and the cache gave.
+    // Seam: the size job comes with the background job queue (TTaskManager):
+    // queue this item when NeedsSizeJob(FEstimatedSize, FInstallLocation,
+    // WindowsFolder(), ProgramFilesFolder(), ProgramFilesX86Folder()) holds
+    // and the folder exists. Until then the size is what the keys and the
+    // cache gave.
     ReadSoftwareRating(FItemExe);
     ReadUsage(InstallLocation());
 }

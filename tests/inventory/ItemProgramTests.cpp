@@ -247,6 +247,27 @@ TEST_F(ProgramList, CacheFillsOnlyWhatIsMissingOrOlder) {
     EXPECT_EQ(unnamed->FLastUsedDate, 0);
 }
 
+// --- the size job -----------------------------------------------------------------
+
+TEST(SizeJob, OnlyUnmeasuredFoldersOutsideTheSystemAndProgramsRoots) {
+    auto needs = [](int64_t size, const wchar_t* location) {
+        return NeedsSizeJob(size, location, L"C:\\Windows", L"C:\\Program Files",
+                            L"C:\\Program Files (x86)\\");
+    };
+    EXPECT_TRUE(needs(0, L"C:\\Program Files\\App\\"));
+    EXPECT_TRUE(needs(-1, L"D:\\Games\\Game"));
+    EXPECT_TRUE(needs(0, L"D:\\X")); // longer than a drive root
+    EXPECT_TRUE(needs(0, L"C:\\WindowsApps\\Tool\\")); // a sibling of the Windows folder
+
+    EXPECT_FALSE(needs(4096, L"C:\\Program Files\\App\\"));
+    EXPECT_FALSE(needs(0, L"C:\\"));
+    EXPECT_FALSE(needs(0, L"D:\\"));
+    EXPECT_FALSE(needs(0, L"c:\\windows\\System32\\Tool\\"));
+    EXPECT_FALSE(needs(0, L"C:\\PROGRAM FILES\\"));
+    EXPECT_FALSE(needs(0, L"C:\\Program Files"));
+    EXPECT_FALSE(needs(0, L"c:\\program files (x86)"));
+}
+
 // --- missing commands ----------------------------------------------------------
 
 TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
