@@ -192,13 +192,12 @@ void TItemProgram::ReadCommands(const TRegKey& reg) {
 }
 
 void TItemProgram::DoReadExtendedInfo() {
-    std::wstring location, guid, slowExe, displayName, publisher, version, language;
+    std::wstring location, guid, slowExe, publisher, version, language;
     {
         std::lock_guard itemLock(FCSItem);
         location = FInstallLocation;
         guid = FGUID;
         slowExe = FSlowExePath;
-        displayName = FDisplayName;
         publisher = FPublisher;
         version = FDisplayVersion;
         language = FLanguage;
@@ -222,9 +221,8 @@ void TItemProgram::DoReadExtendedInfo() {
     }
 
     // Seam: the executable catalogue (TItemFolder::SearchForExecutable for
-    // displayName in location) does not exist yet, so FItemExe stays null and
+    // FDisplayName in location) does not exist yet, so FItemExe stays null and
     // only the Add/Remove Programs cache's file fills the gaps below.
-    (void)displayName;
     if (!slowExe.empty() && (publisher.empty() || version.empty() || language.empty())) {
         TFileVersionInfo info(slowExe);
         if (publisher.empty())

@@ -256,7 +256,7 @@ TEST(SizeJob, OnlyUnmeasuredFoldersOutsideTheSystemAndProgramsRoots) {
     };
     EXPECT_TRUE(needs(0, L"C:\\Program Files\\App\\"));
     EXPECT_TRUE(needs(-1, L"D:\\Games\\Game"));
-    EXPECT_TRUE(needs(0, L"D:\\X")); // longer than a drive root
+    EXPECT_TRUE(needs(0, L"D:\\X"));                   // longer than a drive root
     EXPECT_TRUE(needs(0, L"C:\\WindowsApps\\Tool\\")); // a sibling of the Windows folder
 
     EXPECT_FALSE(needs(4096, L"C:\\Program Files\\App\\"));
