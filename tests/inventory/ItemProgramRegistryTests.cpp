@@ -3,6 +3,7 @@
 // host-folder rule, the install-folder and command checks of the extended
 // pass, the Add/Remove Programs cache entry and the program indices of the
 // adapter.
+#include "frame/Globals.h"
 #include "inventory/ItemProductIntf.h"
 #include "inventory/ItemProgram.h"
 #include "platform/ComObject.h"
@@ -325,6 +326,34 @@ TEST_F(ItemProgramRegistry, ProgramWithoutFolderHasNoUsageData) {
     item->ReadSlowInfo();
     EXPECT_EQ(item->FUsedFrequencyCount, -1);
     EXPECT_EQ(std::get<int32_t>(item->GetInfo(20)), static_cast<int32_t>(TUsedType::utNone));
+}
+
+// The test program itself stands for the cached program file (its version
+// resource names a maker, a product version and German).
+TEST_F(ItemProgramRegistry, CachedProgramFileFillsOnlyTheMissingDetails) {
+    const std::wstring exe = ThisModuleFileName();
+    auto bare = Key(L"Bare");
+    bare.WriteString(L"DisplayName", L"Bare");
+    auto own = Key(L"Own");
+    own.WriteString(L"Publisher", L"Own Maker");
+    own.WriteString(L"DisplayVersion", L"9.9");
+    own.WriteNumber(L"Language", 0x0409);
+
+    auto a = Read({L"Bare"});
+    a->FSlowExePath = exe;
+    a->ReadExtendedInfo();
+    EXPECT_EQ(std::get<std::wstring>(a->GetInfo(2)), L"Velmora Test Maker");
+    EXPECT_EQ(std::get<std::wstring>(a->GetInfo(1)), L"3.1 test");
+    EXPECT_FALSE(std::get<std::wstring>(a->GetInfo(13)).empty());
+    EXPECT_EQ(std::get<std::wstring>(a->GetInfo(13)), DLLGlobals::LocaleIDToString(0x0407));
+    EXPECT_EQ(a->InstallLocation(), ThisModuleFolder());
+
+    auto b = Read({L"Own"});
+    b->FSlowExePath = exe;
+    b->ReadExtendedInfo();
+    EXPECT_EQ(std::get<std::wstring>(b->GetInfo(2)), L"Own Maker");
+    EXPECT_EQ(std::get<std::wstring>(b->GetInfo(1)), L"9.9");
+    EXPECT_EQ(std::get<std::wstring>(b->GetInfo(13)), DLLGlobals::LocaleIDToString(0x0409));
 }
 
 TEST_F(ItemProgramRegistry, AdapterAnswersTheProgramIndices) {
