@@ -96,11 +96,11 @@ std::wstring FormatArgs(std::wstring_view format, std::initializer_list<std::wst
             out.push_back(c);
             continue;
         }
-        wchar_t spec = format[i + 1];
-        if (spec == L'%') {
+        wchar_t conversion = format[i + 1];
+        if (conversion == L'%') {
             out.push_back(L'%');
             ++i;
-        } else if (spec == L's' || spec == L'd') {
+        } else if (conversion == L's' || conversion == L'd') {
             if (next != args.end())
                 out += *next++;
             ++i;
