@@ -1,5 +1,6 @@
 // The product item read from uninstall keys written by the test under
 // HKCU\Software\VelmoraTests\<unique>, and the adapter over it.
+#include "frame/IconImageList.h"
 #include "inventory/ItemProduct.h"
 #include "inventory/ItemProductIntf.h"
 #include "platform/ComObject.h"
@@ -220,6 +221,30 @@ TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
     missing.WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
     EXPECT_EQ(Read({L"Localized"})->Text(0), L"Velmora Sample Editor");
     EXPECT_EQ(Read({L"Missing"})->Text(0), L"Native name") << "a failed read keeps the plain name";
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(ItemProductIcons, ReferenceIndexMadePositiveFallingBackToTheFirstIcon) {
+    TIconImageList icons;
+    TRegItem item({});
+    EXPECT_TRUE(item.LoadIconFromReference(icons, L"%SystemRoot%\\system32\\shell32.dll,-5"));
+    const int32_t first = item.IconIndex();
+    EXPECT_GE(first, 0);
+    EXPECT_EQ(icons.Count(), 1);
+
+    // No icon 9999: icon 0 is taken instead, and the earlier index is given back.
+    EXPECT_TRUE(item.LoadIconFromReference(icons, L"\"C:\\windows\\system32\\shell32.dll\",9999"));
+    EXPECT_NE(item.IconIndex(), first);
+    EXPECT_FALSE(icons.IsUsed(first));
+
+    const int32_t kept = item.IconIndex();
+    EXPECT_FALSE(item.LoadIconFromReference(icons, L"C:\\No Such Folder\\missing.exe,0"));
+    EXPECT_EQ(item.IconIndex(), kept) << "a failed load keeps the icon";
 }
 
 } // namespace
