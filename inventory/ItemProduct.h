@@ -124,6 +124,8 @@ public:
     bool IsNeedReadSlowInfo() const {
         return FIsNeedReadSlowInfo.load();
     }
+    // A source saw the item again: its slow information is read anew.
+    void SetNeedReadSlowInfo() { FIsNeedReadSlowInfo = true; }
 
 protected:
     // The kind's fast reading (run by ReadFastInfo under the item lock).
