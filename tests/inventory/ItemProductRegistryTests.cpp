@@ -4,6 +4,7 @@
 #include "inventory/ItemProduct.h"
 #include "inventory/ItemProductIntf.h"
 #include "platform/ComObject.h"
+#include "platform/OSError.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 
@@ -245,6 +246,23 @@ TEST(ItemProductIcons, ReferenceIndexMadePositiveFallingBackToTheFirstIcon) {
     const int32_t kept = item.IconIndex();
     EXPECT_FALSE(item.LoadIconFromReference(icons, L"C:\\No Such Folder\\missing.exe,0"));
     EXPECT_EQ(item.IconIndex(), kept) << "a failed load keeps the icon";
+}
+
+TEST(ItemProductIcons, LibraryPngTakesASlotAndGivesTheEarlierOneBack) {
+    TIconImageList icons;
+    TRegItem item({});
+    EXPECT_TRUE(item.LoadPngIcon(icons, L"RATING_TRUST"));
+    const int32_t first = item.IconIndex();
+    ASSERT_GE(first, 0);
+    EXPECT_TRUE(icons.IsUsed(first));
+
+    EXPECT_TRUE(item.LoadPngIcon(icons, L"RATING_RISKY"));
+    EXPECT_NE(item.IconIndex(), first);
+    EXPECT_FALSE(icons.IsUsed(first));
+
+    const int32_t kept = item.IconIndex();
+    EXPECT_THROW(item.LoadPngIcon(icons, L"NO_SUCH_IMAGE"), EOSError) << "the image list's error passes on";
+    EXPECT_EQ(item.IconIndex(), kept);
 }
 
 } // namespace
