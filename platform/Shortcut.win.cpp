@@ -1,0 +1,57 @@
+#include "platform/Shortcut.h"
+
+#include "platform/ComObject.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+namespace velmora {
+
+namespace {
+
+// COM on the calling thread for the duration of one read; a thread already
+// in an apartment of either kind keeps it.
+class TComUse {
+public:
+    TComUse() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~TComUse() {
+        if (SUCCEEDED(FResult))
+            CoUninitialize();
+    }
+    TComUse(const TComUse&) = delete;
+    TComUse& operator=(const TComUse&) = delete;
+
+private:
+    HRESULT FResult;
+};
+
+} // namespace
+
+TLnkFileInfo::TLnkFileInfo(std::wstring_view linkFile) {
+    TComUse com;
+    TComPtr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(link.put()))))
+        return;
+    TComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))))
+        return;
+    std::wstring name(linkFile);
+    if (FAILED(file->Load(name.c_str(), STGM_READ)))
+        return;
+
+    wchar_t buffer[MAX_PATH + 1] = {};
+    // No resolution: it may search the disks or ask the user.
+    if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH)))
+        FTargetPath = buffer;
+    buffer[0] = 0;
+    int index = 0;
+    if (SUCCEEDED(link->GetIconLocation(buffer, MAX_PATH, &index))) {
+        FIconLocation = buffer;
+        FIconIndex = FIconLocation.empty() ? 0 : index;
+    }
+}
+
+} // namespace velmora
