@@ -1,0 +1,73 @@
+// Times one full inventory read as the front end sees it: VelmoraHelper.dll
+// loaded from this program's folder, a root object from DllGetInstance,
+// Refresh, then the read state polled until rsLoading and rsLoaded.
+// Prints "name value" lines (milliseconds, counts) for bench/run-bench.sh.
+#include "frame/Interfaces.Velmora.h"
+#include "platform/ComObject.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+using velmora::TComPtr;
+using Clock = std::chrono::steady_clock;
+
+static double Milliseconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+static int32_t Count(IVelmora& root, void (STDMETHODCALLTYPE IVelmora::*get)(IProductCollection**)) {
+    TComPtr<IProductCollection> collection;
+    (root.*get)(collection.put());
+    return collection ? collection->GetCount() : -1;
+}
+
+int wmain() {
+    wchar_t path[MAX_PATH];
+    std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    folder.resize(folder.find_last_of(L'\\') + 1);
+
+    Clock::time_point start = Clock::now();
+    HMODULE library = LoadLibraryW((folder + L"VelmoraHelper.dll").c_str());
+    auto getInstance = library ? reinterpret_cast<TDllGetInstance>(
+                                     reinterpret_cast<void*>(GetProcAddress(library, "DllGetInstance")))
+                               : nullptr;
+    TComPtr<IVelmora> root;
+    if (!getInstance || FAILED(getInstance(__uuidof(IVelmora), reinterpret_cast<void**>(root.put()))) ||
+        !root) {
+        std::fprintf(stderr, "VelmoraHelper.dll did not load or gave no root object\n");
+        return 1;
+    }
+    Clock::time_point created = Clock::now();
+
+    root->Refresh();
+    Clock::time_point refreshed = Clock::now(), loading{}, loaded{};
+    int32_t programsAtLoading = -1;
+    Clock::time_point deadline = refreshed + std::chrono::minutes(10);
+    for (;;) {
+        TReadState state = root->GetReadState();
+        Clock::time_point now = Clock::now();
+        if (state != TReadState::rsNonw && loading == Clock::time_point{}) {
+            loading = now;
+            programsAtLoading = Count(*root, &IVelmora::GetPrograms);
+        }
+        if (state == TReadState::rsLoaded) {
+            loaded = now;
+            break;
+        }
+        if (now > deadline) {
+            std::fprintf(stderr, "the read did not reach rsLoaded within 10 minutes\n");
+            root->Stop();
+            return 1;
+        }
+        Sleep(1);
+    }
+    std::printf("load %.1f\n", Milliseconds(start, created));
+    std::printf("rsLoading %.1f\n", Milliseconds(refreshed, loading));
+    std::printf("rsLoaded %.1f\n", Milliseconds(refreshed, loaded));
+    std::printf("programsAtLoading %d\n", programsAtLoading);
+    std::printf("programs %d\n", Count(*root, &IVelmora::GetPrograms));
+    std::printf("updates %d\n", Count(*root, &IVelmora::GetUpdates));
+    root->Stop();
+    return 0;
+}
