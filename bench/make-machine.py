@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""Writes the benchmark's synthetic machine as a .reg file on standard output:
+2,000 uninstall entries (machine 64-bit and 32-bit views, current user) with
+the values real setup tools write, 200 of them Windows Installer products with
+their installer registrations (packed code under the installer class root and
+under the machine's installer data, with InstallProperties). The same file
+every time (fixed seed), so the prefix is filled once.
+"""
+import random
+import sys
+
+ENTRIES = 2000
+INSTALLER_PRODUCTS = 200
+UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall"
+USERDATA = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18\Products"
+CLASSES = r"HKEY_LOCAL_MACHINE\Software\Classes\Installer\Products"
+
+VENDORS = ["Arvel Labs", "Brightmoor Software", "Cindra Systems", "Dunhallow Tools", "Eskerfield",
+           "Fenwick Data", "Glimmerstone", "Harrowgate Media", "Islay Networks", "Jorvik Games",
+           "Kestrel Utilities", "Larkspur Audio", "Morrow Devices", "Northby Graphics", "Oakhurst Office"]
+WORDS = ["Studio", "Viewer", "Sync", "Backup", "Editor", "Player", "Converter", "Manager", "Monitor",
+         "Toolkit", "Runtime", "Driver", "Assistant", "Designer", "Reader", "Recorder", "Scanner"]
+
+
+def text(value):
+    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def dword(value):
+    return "dword:%08x" % value
+
+
+def packed(guid):
+    g = guid.strip("{}").replace("-", "")
+    return g[:8][::-1] + g[8:12][::-1] + g[12:16][::-1] + "".join(g[i + 1] + g[i] for i in range(16, 32, 2))
+
+
+def key(out, path, values):
+    out.append("[%s]" % path)
+    out.extend('"%s"=%s' % (name, value) for name, value in values)
+    out.append("")
+
+
+def main():
+    rng = random.Random(20261205)
+    out = ["Windows Registry Editor Version 5.00", ""]
+    for n in range(ENTRIES):
+        vendor = rng.choice(VENDORS)
+        product = "%s %s %d" % (rng.choice(WORDS), rng.choice(WORDS), n)
+        name = "%s %s" % (vendor.split()[0], product)
+        version = "%d.%d.%d" % (rng.randint(1, 20), rng.randint(0, 9), rng.randint(0, 9999))
+        date = "20%02d%02d%02d" % (rng.randint(15, 26), rng.randint(1, 12), rng.randint(1, 28))
+        size = rng.randint(200, 4000000)
+        msi = n < INSTALLER_PRODUCTS
+        if msi or n % 3 == 0:
+            root, folder = "HKEY_LOCAL_MACHINE\\" + UNINSTALL, r"C:\Program Files"
+        elif n % 3 == 1:
+            root, folder = "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall", \
+                r"C:\Program Files (x86)"
+        else:
+            root, folder = "HKEY_CURRENT_USER\\" + UNINSTALL, r"C:\Users\Public\AppData\Local\Programs"
+        location = "%s\\%s\\%s" % (folder, vendor, product)
+        guid = "{%08X-%04X-%04X-%04X-%012X}" % (rng.getrandbits(32), rng.getrandbits(16), rng.getrandbits(16),
+                                                 rng.getrandbits(16), rng.getrandbits(48))
+        common = [("DisplayName", text(name)), ("DisplayVersion", text(version)), ("Publisher", text(vendor)),
+                  ("InstallLocation", text(location)), ("InstallDate", text(date)),
+                  ("EstimatedSize", dword(size)), ("URLInfoAbout", text("https://%s.example/" % vendor.split()[0].lower())),
+                  ("HelpLink", text("https://%s.example/help" % vendor.split()[0].lower()))]
+        if msi:
+            key(out, root + "\\" + guid, common + [
+                ("UninstallString", text("MsiExec.exe /X" + guid)), ("ModifyPath", text("MsiExec.exe /I" + guid)),
+                ("WindowsInstaller", dword(1)), ("Language", dword(1033)),
+                ("VersionMajor", dword(int(version.split(".")[0]))), ("VersionMinor", dword(int(version.split(".")[1])))])
+            code = packed(guid)
+            key(out, "%s\\%s\\InstallProperties" % (USERDATA, code), common + [
+                ("LocalPackage", text("C:\\Windows\\Installer\\%x.msi" % rng.getrandbits(24))),
+                ("UninstallString", text("MsiExec.exe /X" + guid)), ("WindowsInstaller", dword(1))])
+            key(out, "%s\\%s" % (CLASSES, code), [
+                ("ProductName", text(name)), ("PackageCode", text("%032X" % rng.getrandbits(128))),
+                ("Language", dword(1033)), ("Version", dword(rng.getrandbits(24))), ("Assignment", dword(1)),
+                ("AdvertiseFlags", dword(388))])
+        else:
+            style = n % 4
+            subkey = guid if style == 0 else ("%s_is1" % name if style == 1 else name.replace(" ", ""))
+            uninstaller = "%s\\unins000.exe" % location if style == 1 else "%s\\uninstall.exe" % location
+            key(out, root + "\\" + subkey, common + [
+                ("UninstallString", text('"%s"' % uninstaller)),
+                ("QuietUninstallString", text('"%s" /S' % uninstaller)),
+                ("DisplayIcon", text("%s\\%s.exe,0" % (location, product.split()[0].lower()))),
+                ("NoModify", dword(1)), ("NoRepair", dword(1))])
+    sys.stdout.write("\r\n".join(out) + "\r\n")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""The inventory read benchmark: fills a Wine prefix of the Windows build tree
+once with the synthetic machine of make-machine.py, then measures in one run
+(the median of VELMORA_BENCH_RUNS runs, default 5):
+  - a full read through VelmoraHelper.dll (ReadTimes.exe): Refresh to
+    rsLoading and to rsLoaded, measured inside the process;
+  - the floor: a plain walk of the same registry places (PlainWalk.exe),
+    measured inside the process;
+  - Wine's own list of installed programs ("uninstaller --list"), measured
+    from outside, less the start of an empty process in the same prefix;
+and prints the ratios of ours to both.
+
+Usage: run-bench.py BUILD_DIR   (the Windows build tree)
+"""
+import hashlib
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+
+def main():
+    build = os.path.abspath(sys.argv[1])
+    machine = os.path.join(build, "bench")
+    version = os.environ.setdefault("VELMORA_WINE_VERSION", "win10")
+    prefix = os.path.join(machine, version)
+    runs = int(os.environ.get("VELMORA_BENCH_RUNS", "5"))
+    wine_run = os.path.join(ROOT, "cmake", "wine-run.sh")
+    bin_dir = os.path.join(build, "bin")
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all")
+
+    def run(*args):
+        done = subprocess.run([wine_run, machine] + list(args), capture_output=True, timeout=1800)
+        if done.returncode != 0:
+            raise SystemExit("%s failed (%d): %s" % (" ".join(args), done.returncode,
+                                                     done.stderr.decode("utf-8", "replace")))
+        return done.stdout.decode("utf-8", "replace")
+
+    def timed(*args):
+        start = time.perf_counter()
+        out = run(*args)
+        return (time.perf_counter() - start) * 1000.0, out
+
+    def fields(out):
+        return {line.split()[0]: float(line.split()[1]) for line in out.splitlines() if len(line.split()) == 2}
+
+    os.makedirs(machine, exist_ok=True)
+    reg = os.path.join(machine, "machine.reg")
+    content = subprocess.run([sys.executable, os.path.join(HERE, "make-machine.py")], check=True,
+                             capture_output=True).stdout
+    stamp = hashlib.sha256(content).hexdigest()[:16]
+    stamp_file = os.path.join(prefix, ".velmora-bench-machine")
+    if not os.path.exists(stamp_file) or open(stamp_file).read().strip() != stamp:
+        print("Filling the benchmark machine in %s" % prefix, flush=True)
+        subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+        shutil.rmtree(prefix, ignore_errors=True)
+        with open(reg, "wb") as f:
+            f.write(content)
+        windows_reg = run("winepath", "-w", reg).strip()
+        run("reg", "import", windows_reg)
+        subprocess.run(["wineserver", "-w"], env=env)
+        with open(stamp_file, "w") as f:
+            f.write(stamp + "\n")
+
+    try:
+        samples = {k: [] for k in ("rsLoading", "rsLoaded", "walk", "startup", "uninstaller")}
+        counts = {}
+        run(os.path.join(bin_dir, "PlainWalk.exe"), "--startup")  # starts the server and the session
+        for i in range(runs):
+            ours = fields(run(os.path.join(bin_dir, "ReadTimes.exe")))
+            walk = fields(run(os.path.join(bin_dir, "PlainWalk.exe")))
+            startup, _ = timed(os.path.join(bin_dir, "PlainWalk.exe"), "--startup")
+            uninstaller, listed = timed("uninstaller", "--list")
+            samples["rsLoading"].append(ours["rsLoading"])
+            samples["rsLoaded"].append(ours["rsLoaded"])
+            samples["walk"].append(walk["walk"])
+            samples["startup"].append(startup)
+            samples["uninstaller"].append(uninstaller - startup)
+            counts = {"programs": int(ours["programs"]), "programs at rsLoading": int(ours["programsAtLoading"]),
+                      "updates": int(ours["updates"]), "keys walked": int(walk["keys"]),
+                      "values read": int(walk["values"]), "lines of uninstaller --list": len(listed.splitlines())}
+            print("run %d: rsLoading %.0f ms, rsLoaded %.0f ms, walk %.0f ms, uninstaller %.0f ms (process start %.0f ms)"
+                  % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup), flush=True)
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+
+    m = {k: statistics.median(v) for k, v in samples.items()}
+    print()
+    print("Synthetic machine: %s" % ", ".join("%s %d" % kv for kv in counts.items()))
+    print("Median of %d runs (Wine %s prefix):" % (runs, version))
+    print("  full read, Refresh to rsLoading   %8.1f ms" % m["rsLoading"])
+    print("  full read, Refresh to rsLoaded    %8.1f ms" % m["rsLoaded"])
+    print("  plain walk of the same keys       %8.1f ms" % m["walk"])
+    print("  uninstaller --list (less start)   %8.1f ms   (process start %.1f ms)" % (m["uninstaller"], m["startup"]))
+    print("Ratios:")
+    def ratio(a, b):
+        return "%7.2f" % (a / b) if b > 0 else "    n/a"
+
+    for name in ("rsLoading", "rsLoaded"):
+        print("  %-9s / plain walk   %s" % (name, ratio(m[name], m["walk"])))
+        print("  %-9s / uninstaller  %s" % (name, ratio(m[name], m["uninstaller"])))
+
+
+if __name__ == "__main__":
+    main()
