@@ -1,18 +1,181 @@
 #include "inventory/ItemUpdate.h"
 
+#include "frame/DebugLog.h"
+#include "frame/StringsLocalized.h"
+#include "platform/Format.h"
+#include "platform/Text.h"
+
+#include <mutex>
+
 namespace velmora {
+
+// Per OS: the update icon list and the name of the running Windows version.
+namespace update_os {
+void CreateIconList();
+void FreeIconList();
+void FreeUpdateIcon(int32_t index);
+std::wstring RunningWindowsName();
+} // namespace update_os
+
+namespace {
+
+// The display name of an update known only by its package identifier; empty
+// for a release type without a text of its own.
+std::wstring KBDisplayName(TReleaseType releaseType, const std::wstring& kbid) {
+    std::wstring text;
+    switch (releaseType) {
+    case TReleaseType::rtSoftwareUpdate:
+        text = DLLStringsLocalized::SoftwareUpdate();
+        break;
+    case TReleaseType::rtUpdate:
+        text = DLLStringsLocalized::Update();
+        break;
+    case TReleaseType::rtUpdateRollup:
+        text = DLLStringsLocalized::UpdateRollup();
+        break;
+    case TReleaseType::rtServicePack:
+        text = DLLStringsLocalized::ServicePack();
+        break;
+    case TReleaseType::rtCriticalUpdate:
+        text = DLLStringsLocalized::CriticalUpdate();
+        break;
+    case TReleaseType::rtSecurityUpdate:
+        text = DLLStringsLocalized::SecurityUpdate();
+        break;
+    case TReleaseType::rtHotfix:
+        text = DLLStringsLocalized::Hotfix();
+        break;
+    default:
+        return {};
+    }
+    return Format(text, kbid);
+}
+
+std::wstring LocationClassName(TTypeUninstallLocation* location) {
+    auto* source = dynamic_cast<TLocationUninstall*>(location);
+    return source ? source->ClassName() : std::wstring();
+}
+
+} // namespace
+
+bool IsKBIdent(std::wstring_view name) {
+    if (name.size() < 2 || name[0] != L'K' || name[1] != L'B')
+        return false;
+    for (wchar_t c : name.substr(2)) {
+        if (c < L'0' || c > L'9')
+            return false;
+    }
+    return true;
+}
+
+TItemUpdate::TItemUpdate(TTypeUninstallLocation* location, const TUpdateRecord& record)
+    : TItemProduct(location), FPackageCode(record.PackageCode), FReleaseType(record.ReleaseType),
+      FParentKeyName(record.ParentKeyName), FParentDisplayName(record.ParentDisplayName) {
+    FDisplayNameNative = record.DisplayNameNative;
+    FGUID = record.GUID;
+    FRegistryKeys = record.RegistryKeys;
+    FIconIndex = 0;
+}
+
+TItemUpdate::~TItemUpdate() {
+    update_os::FreeUpdateIcon(ExchangeIconIndex(-1));
+}
 
 TItemList<TItemUpdate>& TItemUpdate::Items() {
     static TItemList<TItemUpdate> items;
     return items;
 }
 
+// A fresh cycle starts with an empty list, whatever a previous one left.
 void TItemUpdate::Init() {
     Items().Clear();
+    update_os::CreateIconList();
 }
 
+// The items give their icons back before the icon list goes.
 void TItemUpdate::Done() {
     Items().Clear();
+    update_os::FreeIconList();
+}
+
+void TItemUpdate::MarkAllItems(TTypeUninstallLocation* location) {
+    auto& items = Items();
+    std::lock_guard lock(items.Lock());
+    for (int index = 0; index < items.Count(); ++index) {
+        auto item = items.Get(index);
+        if (item && item->FLocation == location)
+            item->FMarked = true;
+    }
+}
+
+void TItemUpdate::CheckDeleteMarked(TTypeUninstallLocation* location) {
+    // Destroyed after the lock is released: an update stops its action thread
+    // on destruction, and an ending action may need the list.
+    std::vector<std::shared_ptr<TItemUpdate>> deleted;
+    const std::wstring className = LocationClassName(location);
+    auto& items = Items();
+    std::lock_guard lock(items.Lock());
+    for (int index = items.Count() - 1; index >= 0; --index) {
+        auto item = items.Get(index);
+        if (!item || item->FLocation != location || !item->FMarked)
+            continue;
+        StatisticsLog::Add(L"");
+        StatisticsLog::Add(L"Location: %s, NativeName: %s, PackageCode: %s", className,
+                           item->FDisplayNameNative, item->FPackageCode);
+        items.Delete(index);
+        deleted.push_back(std::move(item));
+    }
+}
+
+std::shared_ptr<TItemUpdate> TItemUpdate::ItemByCode(std::wstring_view code,
+                                                     TTypeUninstallLocation* location) {
+    auto& items = Items();
+    std::lock_guard lock(items.Lock());
+    for (int index = 0; index < items.Count(); ++index) {
+        auto item = items.Get(index);
+        if (item && item->FLocation == location && SameText(item->FPackageCode, code))
+            return item;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<TItemUpdate> TItemUpdate::ItemByGUIDName(std::wstring_view guid, std::wstring_view name,
+                                                         TTypeUninstallLocation* location) {
+    auto& items = Items();
+    std::lock_guard lock(items.Lock());
+    for (int index = 0; index < items.Count(); ++index) {
+        auto item = items.Get(index);
+        if (item && item->FLocation == location && SameText(item->FGUID, guid) &&
+            SameText(item->FDisplayNameNative, name))
+            return item;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<TItemUpdate> TItemUpdate::ItemByKBIdent(std::wstring_view name,
+                                                        TTypeUninstallLocation* location) {
+    if (!IsKBIdent(name))
+        return nullptr;
+    auto& items = Items();
+    std::lock_guard lock(items.Lock());
+    for (int index = 0; index < items.Count(); ++index) {
+        auto item = items.Get(index);
+        if (item && item->FLocation == location && item->FDisplayNameNative.find(name) != std::wstring::npos)
+            return item;
+    }
+    return nullptr;
+}
+
+void TItemUpdate::ReadFastData() {
+    ReadDetails();
+    if (FReleaseType == TReleaseType::rtNone)
+        FReleaseType = TReleaseType::rtUpdate;
+    if ((FDisplayName.empty() || SameText(FDisplayName, L"default")) && !FKBID.empty())
+        FDisplayName = KBDisplayName(FReleaseType, FKBID);
+    if (FDisplayName.empty() && !FParentDisplayName.empty())
+        FDisplayName = Format(DLLStringsLocalized::SoftwarePatch(), FParentDisplayName);
+    if (FParentDisplayName.empty())
+        FParentDisplayName = update_os::RunningWindowsName();
 }
 
 } // namespace velmora

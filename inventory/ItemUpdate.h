@@ -1,14 +1,41 @@
 #pragma once
 // Installed updates. The class owns the library-wide update list, set up by
 // Init and emptied by Done (both run by the location owner's instance cycle).
+#include "frame/Enums.Velmora.h"
 #include "inventory/ItemList.h"
 #include "inventory/ItemProduct.h"
 
+#include <atomic>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#ifdef _WIN32
+#include "frame/IconImageList.h"
+#endif
+
 namespace velmora {
+
+// What a source knows of an update when it creates the item.
+struct TUpdateRecord {
+    std::wstring DisplayNameNative;
+    std::wstring GUID;
+    std::wstring PackageCode;
+    std::vector<std::wstring> RegistryKeys;
+    TReleaseType ReleaseType = TReleaseType::rtNone;
+    std::wstring ParentKeyName;
+    std::wstring ParentDisplayName;
+};
+
+// "KB" followed by nothing but decimal digits (the bare "KB" counts).
+bool IsKBIdent(std::wstring_view name);
 
 class TItemUpdate : public TItemProduct {
 public:
-    using TItemProduct::TItemProduct;
+    TItemUpdate(TTypeUninstallLocation* location, const TUpdateRecord& record);
+    // Releases the item's icon in the update icon list.
+    ~TItemUpdate() override;
 
     static void Init();
     static void Done();
@@ -18,6 +45,48 @@ public:
     static TItemList<TItemUpdate>& Items();
     static void LockItems() { Items().Lock().lock(); }
     static void UnlockItems() { Items().Lock().unlock(); }
+
+    // Mark and sweep of one source's re-read.
+    static void MarkAllItems(TTypeUninstallLocation* location);
+    // Deletes the items of location still marked, logging each.
+    static void CheckDeleteMarked(TTypeUninstallLocation* location);
+    // Lookups among location's items; nullptr when none matches.
+    static std::shared_ptr<TItemUpdate> ItemByCode(std::wstring_view code, TTypeUninstallLocation* location);
+    static std::shared_ptr<TItemUpdate> ItemByGUIDName(std::wstring_view guid, std::wstring_view name,
+                                                       TTypeUninstallLocation* location);
+    static std::shared_ptr<TItemUpdate> ItemByKBIdent(std::wstring_view name,
+                                                      TTypeUninstallLocation* location);
+
+    bool ShowActionWindow() override { return false; }
+
+    bool Marked() const { return FMarked.load(); }
+    void SetMarked(bool marked) { FMarked = marked; }
+
+#ifdef _WIN32
+    class TUpdateIconList : public TIconImageList {
+    public:
+        TUpdateIconList();
+    };
+    // Null outside Init..Done, or when the library's images could not be loaded.
+    static TUpdateIconList* IconList();
+#endif
+
+protected:
+    void ReadFastData() override;
+#ifdef _WIN32
+    void DoReadSlowInfo() override;
+#endif
+    // The update's own values; by default the registry keys.
+    virtual void ReadDetails();
+
+    std::wstring FPackageCode;
+    std::vector<std::wstring> FFileNames;
+    TReleaseType FReleaseType = TReleaseType::rtNone;
+    std::wstring FParentKeyName;
+    std::wstring FParentDisplayName;
+    std::atomic<bool> FMarked{false};
+    std::wstring FKBID;
+    std::wstring FUpdateID;
 };
 
 } // namespace velmora

@@ -31,8 +31,7 @@ struct TUpdateSource {
     static constexpr int32_t InfoMask = 0x1C07FFF;
     static auto& Items() { return TItemUpdate::Items(); }
     static std::recursive_mutex& ListLock() { return TItemUpdate::Items().Lock(); }
-    // The update icon list arrives with the update items.
-    static TIconImageList* Images() { return nullptr; }
+    static TIconImageList* Images() { return TItemUpdate::IconList(); }
     static bool AskProducts() { return true; }
 };
 

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace velmora::testkit {
@@ -150,8 +151,14 @@ private:
 // destruction ("P1.Destroyed").
 template <class Base> class TTestItem : public Base {
 public:
-    TTestItem(std::wstring name, TEventLog& log, TTypeUninstallLocation* location = nullptr)
+    TTestItem(std::wstring name, TEventLog& log, TTypeUninstallLocation* location = nullptr) requires
+        std::is_constructible_v<Base, TTypeUninstallLocation*>
         : Base(location), FName(std::move(name)), FLog(log) {}
+    // Updates are created from what their source read.
+    TTestItem(std::wstring name, TEventLog& log, TTypeUninstallLocation* location = nullptr,
+              const TUpdateRecord& record = {}) requires
+        std::is_constructible_v<Base, TTypeUninstallLocation*, const TUpdateRecord&>
+        : Base(location, record), FName(std::move(name)), FLog(log) {}
     ~TTestItem() override { FLog.Add(FName + L".Destroyed"); }
 
     // Answered once by the next CheckChange, which then marks the item for

@@ -1,0 +1,232 @@
+// Update items without the operating system: the knowledge-base identifier,
+// lookups and the mark and sweep of one source among others, and the display
+// names given by the fast reading.
+#include "InventoryTestKit.h"
+
+#include "frame/StringsLocalized.h"
+
+#include <map>
+
+using namespace velmora;
+using namespace velmora::testkit;
+
+namespace {
+
+// An update whose details are what the test sets, as a source's reading gives them.
+class TFakeUpdate : public TItemUpdate {
+public:
+    TFakeUpdate(TTypeUninstallLocation* location, const TUpdateRecord& record)
+        : TItemUpdate(location, record) {}
+    using TItemUpdate::FParentDisplayName;
+    using TItemUpdate::FReleaseType;
+
+    std::wstring DetailName;
+    std::wstring DetailKBID;
+
+protected:
+    void ReadDetails() override {
+        FDisplayName = DetailName;
+        FKBID = DetailKBID;
+    }
+};
+
+std::wstring DisplayName(TItemProduct& item) {
+    return std::get<std::wstring>(item.GetInfo(0));
+}
+
+class ItemUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TLocationOwner::UnregisterLocations();
+        for (const wchar_t* name : {L"TSourceA", L"TSourceB"}) {
+            TLocationOwner::RegisterLocation(name, [this, name] {
+                auto location = std::make_unique<TTestLocation>(name, Log);
+                FLocations[name] = location.get();
+                return location;
+            });
+        }
+        FOwner = std::make_unique<TLocationOwner>();
+    }
+    void TearDown() override {
+        FOwner.reset();
+        TLocationOwner::UnregisterLocations();
+        DLLStringsLocalized::ResetDefaults();
+    }
+
+    TTestLocation* A() { return FLocations.at(L"TSourceA"); }
+    TTestLocation* B() { return FLocations.at(L"TSourceB"); }
+
+    // Publishes an update as a source does (the name is also the native name).
+    TTestUpdate* Add(const std::wstring& name, TTypeUninstallLocation* location,
+                     std::wstring packageCode = {}, std::wstring guid = {}) {
+        TUpdateRecord record;
+        record.DisplayNameNative = name;
+        record.PackageCode = std::move(packageCode);
+        record.GUID = std::move(guid);
+        auto update = std::make_shared<TTestUpdate>(name, Log, location, record);
+        TTestUpdate* raw = update.get();
+        TItemUpdate::Items().Add(std::move(update));
+        return raw;
+    }
+
+    TEventLog Log;
+
+private:
+    std::map<std::wstring, TTestLocation*> FLocations;
+    std::unique_ptr<TLocationOwner> FOwner;
+};
+
+TEST(KBIdent, UpperCaseKBFollowedOnlyByDigits) {
+    EXPECT_TRUE(IsKBIdent(L"KB"));
+    EXPECT_TRUE(IsKBIdent(L"KB123"));
+    EXPECT_TRUE(IsKBIdent(L"KB0987654321"));
+    EXPECT_FALSE(IsKBIdent(L"kb123"));
+    EXPECT_FALSE(IsKBIdent(L"Kb123"));
+    EXPECT_FALSE(IsKBIdent(L"KB12a"));
+    EXPECT_FALSE(IsKBIdent(L"KB 12"));
+    EXPECT_FALSE(IsKBIdent(L"XKB12"));
+    EXPECT_FALSE(IsKBIdent(L"K"));
+    EXPECT_FALSE(IsKBIdent(L""));
+}
+
+TEST_F(ItemUpdateTest, NewUpdateTakesTheRecordAndTheDefaultIcon) {
+    TUpdateRecord record;
+    record.DisplayNameNative = L"Hotfix for Something (KB42)";
+    record.GUID = L"{00000000-0000-0000-0000-000000000042}";
+    record.ReleaseType = TReleaseType::rtHotfix;
+    record.RegistryKeys = {L"HKEY_CURRENT_USER\\Software\\A", L"HKEY_CURRENT_USER\\Software\\B"};
+    TFakeUpdate update(A(), record);
+    EXPECT_EQ(update.IconIndex(), 0);
+    EXPECT_EQ(update.Location(), A());
+    EXPECT_EQ(update.RegistryKeys(), record.RegistryKeys);
+    EXPECT_EQ(update.FReleaseType, TReleaseType::rtHotfix);
+    EXPECT_FALSE(update.Marked());
+    EXPECT_FALSE(update.ShowActionWindow());
+}
+
+TEST_F(ItemUpdateTest, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
+    TTestUpdate* b = Add(L"Package of B", B(), L"Package_for_KB1~31bf", L"{B}");
+    TTestUpdate* a1 = Add(L"Package of A", A(), L"Package_for_KB1~31bf", L"{A1}");
+    TTestUpdate* a2 = Add(L"Second of A", A(), L"Package_for_KB2~31bf", L"{A2}");
+
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"PACKAGE_FOR_KB1~31BF", A()).get(), a1);
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"package_for_kb2~31bf", A()).get(), a2);
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"Package_for_KB2~31bf", B()), nullptr);
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"Package_for_KB1", A()), nullptr);
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"Package_for_KB1~31bf", B()).get(), b);
+
+    EXPECT_EQ(TItemUpdate::ItemByGUIDName(L"{a1}", L"PACKAGE OF A", A()).get(), a1);
+    EXPECT_EQ(TItemUpdate::ItemByGUIDName(L"{A1}", L"Second of A", A()), nullptr) << "both must match";
+    EXPECT_EQ(TItemUpdate::ItemByGUIDName(L"{B}", L"Package of B", A()), nullptr);
+    EXPECT_EQ(TItemUpdate::ItemByGUIDName(L"{A1}", L"Package of A", nullptr), nullptr);
+}
+
+TEST_F(ItemUpdateTest, KBLookupNeedsAnIdentifierAndMatchesCaseSensitively) {
+    Add(L"Security Update KB5000 of B", B());
+    TTestUpdate* hotfix = Add(L"Hotfix KB77 for A", A());
+    TTestUpdate* security = Add(L"Security Update KB5000", A());
+    Add(L"Odd KB12abc", A());
+
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB5000", A()).get(), security);
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB7", A()).get(), hotfix) << "a substring of the native name";
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB", A()).get(), hotfix) << "the first native name containing KB";
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB12a", A()), nullptr) << "not an identifier";
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"kb77", A()), nullptr);
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB6000", A()), nullptr);
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB77", B()), nullptr);
+}
+
+TEST_F(ItemUpdateTest, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
+    TTestUpdate* b1 = Add(L"B1", B(), L"CodeB1");
+    Add(L"A1", A(), L"CodeA1");
+    TTestUpdate* a2 = Add(L"A2", A(), L"CodeA2");
+    Add(L"A3", A(), L"CodeA3");
+    b1->SetMarked(true);
+    TStatisticsLogReader statistics;
+
+    TItemUpdate::MarkAllItems(A());
+    EXPECT_TRUE(a2->Marked());
+    // The source sees A2 again.
+    TItemUpdate::ItemByCode(L"CodeA2", A())->SetMarked(false);
+    TItemUpdate::CheckDeleteMarked(A());
+
+    EXPECT_EQ(TItemUpdate::Items().Count(), 2);
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"CodeA2", A()).get(), a2);
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"CodeB1", B()).get(), b1) << "another location's marked item stays";
+    EXPECT_FALSE(Log.Has(L"A2.Destroyed"));
+    ASSERT_TRUE(Log.Has(L"A1.Destroyed"));
+    EXPECT_LT(Log.IndexOf(L"A3.Destroyed"), Log.IndexOf(L"A1.Destroyed"));
+    EXPECT_TRUE(statistics.Contains(L"Location: TSourceA, NativeName: A3, PackageCode: CodeA3"));
+    EXPECT_TRUE(statistics.Contains(L"Location: TSourceA, NativeName: A1, PackageCode: CodeA1"));
+    EXPECT_FALSE(statistics.Contains(L"NativeName: A2"));
+
+    TItemUpdate::CheckDeleteMarked(B());
+    EXPECT_EQ(TItemUpdate::Items().Count(), 1);
+    EXPECT_TRUE(statistics.Contains(L"Location: TSourceB, NativeName: B1, PackageCode: CodeB1"));
+}
+
+TEST_F(ItemUpdateTest, IdentifierNamesAnUpdateWithoutANameByItsReleaseType) {
+    const std::map<TReleaseType, std::wstring> expected{
+        {TReleaseType::rtNone, L"Update for Microsoft Windows (KB1234)"},
+        {TReleaseType::rtSoftwareUpdate, L"Software Update for Microsoft Windows (KB1234)"},
+        {TReleaseType::rtUpdate, L"Update for Microsoft Windows (KB1234)"},
+        {TReleaseType::rtUpdateRollup, L"Update Rollup for Microsoft Windows (KB1234)"},
+        {TReleaseType::rtServicePack, L"Service Pack for Microsoft Windows (KB1234)"},
+        {TReleaseType::rtCriticalUpdate, L"Critical Update for Microsoft Windows (KB1234)"},
+        {TReleaseType::rtSecurityUpdate, L"Security Update for Microsoft Windows (KB1234)"},
+        {TReleaseType::rtHotfix, L"Hotfix for Microsoft Windows (KB1234)"},
+    };
+    for (const auto& [releaseType, name] : expected) {
+        for (const wchar_t* given : {L"", L"default", L"DEFAULT"}) {
+            TUpdateRecord record;
+            record.ReleaseType = releaseType;
+            record.ParentDisplayName = L"Some Product";
+            TFakeUpdate update(A(), record);
+            update.DetailName = given;
+            update.DetailKBID = L"KB1234";
+            update.ReadFastInfo();
+            EXPECT_EQ(DisplayName(update), name) << "name \"" << Narrow(given) << "\"";
+        }
+    }
+}
+
+TEST_F(ItemUpdateTest, FastReadingCompletesTypeNameAndParent) {
+    auto read = [&](TReleaseType releaseType, const wchar_t* name, const wchar_t* kbid,
+                    const wchar_t* parent) {
+        TUpdateRecord record;
+        record.ReleaseType = releaseType;
+        record.ParentDisplayName = parent;
+        auto update = std::make_unique<TFakeUpdate>(A(), record);
+        update->DetailName = name;
+        update->DetailKBID = kbid;
+        update->ReadFastInfo();
+        return update;
+    };
+    auto typed = read(TReleaseType::rtNone, L"Own name", L"", L"Editor");
+    EXPECT_EQ(typed->FReleaseType, TReleaseType::rtUpdate);
+    EXPECT_EQ(DisplayName(*typed), L"Own name");
+    EXPECT_EQ(typed->FParentDisplayName, L"Editor");
+
+    EXPECT_EQ(DisplayName(*read(TReleaseType::rtHotfix, L"Own name", L"KB1", L"Editor")), L"Own name");
+    EXPECT_EQ(DisplayName(*read(TReleaseType::rtHotfix, L"", L"", L"Editor 2")), L"Update for Editor 2");
+    EXPECT_EQ(DisplayName(*read(TReleaseType::rtHotfix, L"default", L"", L"Editor 2")), L"default")
+        << "only an empty name is taken from the parent";
+    EXPECT_EQ(DisplayName(*read(TReleaseType::rtHotfix, L"", L"", L"")), L"");
+
+    auto orphan = read(TReleaseType::rtHotfix, L"", L"KB9", L"");
+    EXPECT_EQ(DisplayName(*orphan), L"Hotfix for Microsoft Windows (KB9)");
+    EXPECT_FALSE(orphan->FParentDisplayName.empty()) << "the Windows version stands in for the parent";
+
+    DLLStringsLocalized::SetStrings([](const std::wstring& key) -> std::wstring {
+        if (key == L"S_SOFTWARE_PATCH")
+            return L"Aktualisierung fuer %s";
+        if (key == L"S_SECURITY_UPDATE")
+            return L"Sicherheitsupdate (%s)";
+        return {};
+    });
+    EXPECT_EQ(DisplayName(*read(TReleaseType::rtUpdate, L"", L"", L"Editor")), L"Aktualisierung fuer Editor");
+    EXPECT_EQ(DisplayName(*read(TReleaseType::rtSecurityUpdate, L"", L"KB5", L"")),
+              L"Sicherheitsupdate (KB5)");
+}
+
+} // namespace
