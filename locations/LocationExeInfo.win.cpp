@@ -47,11 +47,11 @@ void AddStartMenu() {
 }
 
 void AddRunKeys() {
-    // The default view first; on 64-bit Windows the 64-bit view once more (in
-    // the x64 build the same keys, which the catalogue does not add twice).
+    // On 64-bit Windows both views, the 32-bit one (where 32-bit programs
+    // register) first, whatever the bitness of this build.
     std::vector<TRegView> views = {TRegView::Default};
     if (Is64BitWindows())
-        views.push_back(TRegView::x64);
+        views = {TRegView::x32, TRegView::x64};
     for (TRegView view : views) {
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
             const TRegKey key = TRegKey::Open(root, RunKey, KEY_READ, view);

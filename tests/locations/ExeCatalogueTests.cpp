@@ -12,6 +12,8 @@
 #include "platform/Registry.h"
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
+#include "platform/Thread.h"
+#include "platform/Format.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,7 @@
 #include <shobjidl.h>
 
 #include <functional>
+#include <thread>
 #include <vector>
 
 namespace velmora {
@@ -214,7 +217,7 @@ TEST_F(ExeCatalogue, ShortcutsShareTheEntryOfTheirTargetOnlyUnderTheSameName) {
     EXPECT_EQ(help->LinkName(), L"Widget Help");
     EXPECT_EQ(help->IconLocation(), L"");
 
-    // An executable added first takes the shortcut's name with it.
+    // A shortcut to an executable added before it joins that entry.
     const std::wstring early = FFolder + L"\\Early.exe";
     WriteFile(early);
     TItemFolder* earlyEntry = TItemFolder::AddItem(early);
@@ -292,28 +295,96 @@ TEST_F(ExeCatalogue, RunValuesAddQuotedAndBareExecutablesOnly) {
     const std::wstring withArgs = run + L"\\plain.exe";
     const std::wstring machine = run + L"\\machine.exe";
     const std::wstring script = run + L"\\agent.bat";
-    for (const auto& file : {quoted, withArgs, machine, script})
+    const std::wstring machine32 = run + L"\\machine32.exe";
+    for (const auto& file : {quoted, withArgs, machine, script, machine32})
         WriteFile(file);
     const std::wstring q = FName + L"q", a = FName + L"a", m = FName + L"m", s = FName + L"s";
     const TRegKey userKey = TRegKey::Create(HKEY_CURRENT_USER, RunKey);
     const TRegKey local = TRegKey::Create(HKEY_LOCAL_MACHINE, RunKey, KEY_READ | KEY_WRITE, TRegView::x64);
     ASSERT_TRUE(userKey);
+    const TRegKey local32 = TRegKey::Create(HKEY_LOCAL_MACHINE, RunKey, KEY_READ | KEY_WRITE, TRegView::x32);
     ASSERT_TRUE(local);
+    ASSERT_TRUE(local32);
     ASSERT_TRUE(userKey.WriteString(q, L"\"" + quoted + L"\" /background"));
     ASSERT_TRUE(userKey.WriteExpandString(a, withArgs + L" /min"));
     ASSERT_TRUE(userKey.WriteString(s, script));
     ASSERT_TRUE(local.WriteString(m, machine));
+    ASSERT_TRUE(local32.WriteString(m, machine32));
 
     TLocationExeInfo().ReadProgramsSlowInfo();
     userKey.DeleteValue(q);
     userKey.DeleteValue(a);
     userKey.DeleteValue(s);
     local.DeleteValue(m);
+    local32.DeleteValue(m);
 
     EXPECT_EQ(EntriesForFile(quoted).size(), 1u);
     EXPECT_EQ(EntriesForFile(machine).size(), 1u);
+    EXPECT_EQ(EntriesForFile(machine32).size(), 1u);
     EXPECT_TRUE(EntriesForFile(withArgs).empty());
     EXPECT_TRUE(EntriesForFile(script).empty());
+}
+
+// Runs a scan on a runtime thread that has been asked to stop.
+class TStoppedScan : public TThread {
+public:
+    ~TStoppedScan() override { TerminateAndWait(); }
+    bool Returned = false;
+    bool Failed = false;
+
+protected:
+    void Execute() override {
+        Terminate();
+        TLocationExeInfo().ReadProgramsSlowInfo();
+        Returned = true;
+    }
+    void HandleError(std::exception_ptr) override { Failed = true; }
+};
+
+TEST_F(ExeCatalogue, StopRequestEndsTheScanQuietly) {
+    const std::wstring exe = Folder(L"Stop") + L"\\stopped.exe";
+    WriteFile(exe);
+    const std::wstring value = FName + L"stop";
+    const TRegKey run = TRegKey::Create(HKEY_CURRENT_USER, RunKey);
+    ASSERT_TRUE(run.WriteString(value, exe));
+
+    TStoppedScan scan;
+    scan.Start();
+    scan.WaitFor();
+    EXPECT_TRUE(scan.Returned);
+    EXPECT_FALSE(scan.Failed);
+    // The scan ended in the Start menu, before the Run keys.
+    EXPECT_TRUE(EntriesForFile(exe).empty());
+
+    TLocationExeInfo().ReadProgramsSlowInfo();
+    run.DeleteValue(value);
+    EXPECT_EQ(EntriesForFile(exe).size(), 1u);
+}
+
+TEST_F(ExeCatalogue, ConcurrentAdditionsKeepOneEntryPerFile) {
+    const std::wstring folder = Folder(L"Many");
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 12; ++i) {
+        files.push_back(Format(L"%s\\program%d.exe", folder, i));
+        WriteFile(files.back());
+    }
+    for (int i = 0; i < 4; ++i) {
+        CreateShortcut(Format(L"%s\\Link%s.lnk", FMenu, std::wstring(1, wchar_t(L'A' + i))), files[i]);
+        files.push_back(Format(L"%s\\Link%s.lnk", FMenu, std::wstring(1, wchar_t(L'A' + i))));
+    }
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&files, t] {
+            for (size_t i = 0; i < files.size(); ++i) {
+                TItemFolder::AddItem(files[(i + t * 3) % files.size()]);
+                TItemFolder::SearchForExecutable(L"Unrelated", L"C:\\Nowhere");
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(EntriesForFile(files[i]).size(), 1u) << i;
 }
 
 // The Explorer usage records of the current user, restored afterwards.
