@@ -159,6 +159,17 @@ TItemFolder* TItemFolder::AddItem(std::wstring_view fileName) {
 
 TItemFolder* TItemFolder::AddLink(std::wstring_view linkFile) {
     const std::wstring link(linkFile);
+    TCatalogue& catalogue = Catalogue();
+    // Every scan meets the same shortcuts again: one already resolved is not
+    // read a second time (the outcome would be the same entry, unchanged).
+    {
+        TCatalogueLock lock(catalogue.Mutex);
+        for (const auto& item : catalogue.Items) {
+            if (SameText(item->FLinkFile, link) && !item->FExecutedFile.empty())
+                return item.get();
+        }
+    }
+
     const TLnkFileInfo info(link);
 
     std::wstring target = AdvertisedTarget(link);
@@ -173,7 +184,6 @@ TItemFolder* TItemFolder::AddLink(std::wstring_view linkFile) {
     fileName.resize(fileName.size() - ExtractFileExt(fileName).size());
     const std::wstring linkName = CleanName(fileName);
 
-    TCatalogue& catalogue = Catalogue();
     TCatalogueLock lock(catalogue.Mutex);
     TItemFolder* entry = nullptr;
     for (const auto& item : catalogue.Items) {
