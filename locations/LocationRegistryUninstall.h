@@ -1,0 +1,85 @@
+#pragma once
+// The inventory source of the registry: uninstall entries of the machine and
+// the user in both views, installer product registrations with their patches,
+// and the legacy update keys. A read scans everything into temporary records
+// (merging duplicates), then publishes them to the program and update lists
+// by mark and sweep. Registry change notifications tell the owner when to
+// read again.
+#include "inventory/ItemProgram.h"
+#include "inventory/LocationUninstall.h"
+#include "locations/ProductList.h"
+#include "platform/Handles.h"
+#include "platform/RegistryKeyText.h"
+
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+class TRegKey;
+
+// The program items this location publishes.
+class TItemRegistryProgram : public TItemProgram {
+public:
+    TItemRegistryProgram(TTypeUninstallLocation* location, const std::wstring& displayName,
+                         const std::wstring& guid, const std::vector<std::wstring>& registryKeys);
+};
+
+class TLocationRegistryUninstall : public TLocationUninstall {
+public:
+    // Arms the change notifications; throws EOSError when the event cannot be made.
+    TLocationRegistryUninstall();
+    ~TLocationRegistryUninstall() override;
+
+    void Read() override;
+    void ReadPrograms() override;
+    void ReadUpdates() override;
+    // After a change: re-arms, lets the writer finish (500 ms), answers true.
+    bool IsChanged() override;
+
+    // How long IsChanged waits after a change before the owner re-reads.
+    static constexpr DWORD ChangeSettleMs = 500;
+
+private:
+    struct TPlace {
+        TRegRoot Root;
+        TRegView View;
+    };
+    // HKLM then HKCU, 64-bit view first on 64-bit Windows, then the 32-bit view.
+    static std::vector<TPlace> ReadPlaces();
+    static std::vector<TRegView> Views();
+
+    // The steps of the reads; the caller holds FReadLock.
+    void ScanPrograms();
+    void ScanUpdateKeys();
+    void ReadUninstallEntries(TPlace place);
+    void ReadSystemComponents(TPlace place);
+    void ReadInstallerProducts(TPlace place);
+    void ReadInstallerProductList(TPlace place, const std::wstring& path);
+    void ReadInstallerPatches(TPlace place, TTemporaryInfo& product, const std::wstring& productKey);
+    void ReadClassesProducts();
+    void ReadUpdateKeys(TPlace place, const std::wstring& path);
+    void PublishPrograms();
+    void PublishUpdates();
+
+    // Fills what is still empty in info from key; keyText is the key's text.
+    static void FillInfo(const TRegKey& key, TTemporaryInfo& info, const std::wstring& keyName,
+                         const std::wstring& keyText);
+
+    void WatchKeys();
+    void CloseWatches();
+
+    unique_event FWaitEvent;
+    std::vector<unique_hkey> FWaitRegHandle;
+    TProductList FProgramList;
+    TProductList FUpdateList;
+    // Codes of uninstall entries marked as system components; only grows.
+    std::set<std::wstring, TTextLess> FGUIDSystemList;
+    // Keeps a front-end ReadUpdates off the temporary lists while the reading
+    // thread uses them (and the other way round).
+    std::recursive_mutex FReadLock;
+};
+
+} // namespace velmora

@@ -1,0 +1,528 @@
+#include "locations/LocationRegistryUninstall.h"
+
+#include "frame/Decoders.h"
+#include "frame/DebugLog.h"
+#include "inventory/ItemUpdate.h"
+#include "platform/Format.h"
+#include "platform/OSError.h"
+#include "platform/OSInfo.h"
+#include "platform/Registry.h"
+#include "platform/Thread.h"
+
+#include <windows.h>
+
+namespace velmora {
+
+namespace {
+
+constexpr wchar_t UninstallPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr wchar_t HotFixPath[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\HotFix";
+constexpr wchar_t UpdatesPath[] = L"Software\\Microsoft\\Updates";
+constexpr wchar_t ClassesProductsPath[] = L"Installer\\Products";
+constexpr wchar_t LocalSystemSID[] = L"S-1-5-18";
+
+std::wstring ReadDisplayName(const TRegKey& key) {
+    for (const wchar_t* name : {L"DisplayName", L"ProductName", L"PackageName"}) {
+        if (auto value = key.ReadString(name))
+            return *value;
+    }
+    return {};
+}
+
+std::wstring DecodeGUID(std::wstring_view text) {
+    std::wstring guid;
+    TryDecodeGUIDFromStr(text, guid);
+    return guid;
+}
+
+std::wstring ReadGUID(const TRegKey& key, const std::wstring& keyName) {
+    if (auto productID = key.ReadString(L"ProductID")) {
+        std::wstring guid = DecodeGUID(*productID);
+        if (!guid.empty())
+            return guid;
+    }
+    std::wstring_view name = keyName;
+    while (!name.empty() && name.back() == L'\\')
+        name.remove_suffix(1);
+    return DecodeGUID(name);
+}
+
+bool IsSystemComponent(const TRegKey& key) {
+    auto value = key.ReadNumber(L"SystemComponent");
+    return value && *value != 0;
+}
+
+bool IsKeyEmpty(const TRegKey& key) {
+    auto info = key.KeyInfo();
+    return !info || info->ValueCount == 0;
+}
+
+bool IsPatchApplied(const TRegKey& key) {
+    auto state = key.ReadNumber(L"State");
+    return !state || *state == 1;
+}
+
+TRegKey OpenKey(TRegRoot root, TRegView view, std::wstring_view path) {
+    while (!path.empty() && path.back() == L'\\')
+        path.remove_suffix(1);
+    return TRegKey::Open(root, path, KEY_READ, view);
+}
+
+std::vector<std::wstring> SubKeyNames(TRegRoot root, TRegView view, std::wstring_view path) {
+    TRegKey key = OpenKey(root, view, path);
+    return key ? key.SubKeyNames().ToVector() : std::vector<std::wstring>();
+}
+
+// Runs a read step; the silent abort ends it quietly, any other error is
+// logged. The temporary lists are emptied by the caller's cleanup either way.
+template <class Step> void Guarded(Step&& step) {
+    try {
+        step();
+    } catch (const EAbort&) {
+    } catch (...) {
+        StatisticsLog::AddError();
+    }
+}
+
+} // namespace
+
+TItemRegistryProgram::TItemRegistryProgram(TTypeUninstallLocation* location, const std::wstring& displayName,
+                                           const std::wstring& guid,
+                                           const std::vector<std::wstring>& registryKeys)
+    : TItemProgram(location) {
+    FDisplayNameNative = displayName;
+    FGUID = guid;
+    FRegistryKeys = registryKeys;
+}
+
+TLocationRegistryUninstall::TLocationRegistryUninstall() {
+    FWaitEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!FWaitEvent)
+        throw EOSError(L"CreateEvent", GetLastError());
+    WatchKeys();
+}
+
+TLocationRegistryUninstall::~TLocationRegistryUninstall() {
+    CloseWatches();
+}
+
+std::vector<TRegView> TLocationRegistryUninstall::Views() {
+    if (Is64BitWindows())
+        return {TRegView::x64, TRegView::x32};
+    return {TRegView::x32};
+}
+
+std::vector<TLocationRegistryUninstall::TPlace> TLocationRegistryUninstall::ReadPlaces() {
+    std::vector<TPlace> places;
+    for (TRegView view : Views()) {
+        places.push_back({TRegRoot::LocalMachine, view});
+        places.push_back({TRegRoot::CurrentUser, view});
+    }
+    return places;
+}
+
+// ---- reading
+
+void TLocationRegistryUninstall::FillInfo(const TRegKey& key, TTemporaryInfo& info,
+                                          const std::wstring& keyName, const std::wstring& keyText) {
+    if (info.FInternalName.empty())
+        info.FInternalName = keyName;
+    if (info.FDisplayName.empty())
+        info.FDisplayName = ReadDisplayName(key);
+    if (info.FGUID.empty())
+        info.FGUID = ReadGUID(key, keyName);
+    if (info.FReleaseType == TReleaseType::rtNone) {
+        if (auto type = key.ReadString(L"ReleaseType"))
+            info.FReleaseType = DecodeReleaseType(*type);
+    }
+    if (info.FReleaseType == TReleaseType::rtNone) {
+        if (auto type = key.ReadString(L"Type"))
+            info.FReleaseType = DecodeReleaseType(*type);
+    }
+    if (info.FReleaseType == TReleaseType::rtNone || info.FReleaseType == TReleaseType::rtUpdate) {
+        // 1 to 8 stand for the release types from rtNone on; 0 and 9 mean nothing here.
+        if (auto patchType = key.ReadNumber(L"PatchType"); patchType && *patchType >= 1 && *patchType <= 8)
+            info.FReleaseType = static_cast<TReleaseType>(*patchType - 1);
+    }
+    if (info.FParentKeyName.empty())
+        info.FParentKeyName = key.ReadString(L"ParentKeyName").value_or(L"");
+    if (info.FParentDisplayName.empty())
+        info.FParentDisplayName = key.ReadString(L"ParentDisplayName").value_or(L"");
+    if (info.FReleaseType == TReleaseType::rtNone &&
+        (!info.FParentKeyName.empty() || !info.FParentDisplayName.empty()))
+        info.FReleaseType = TReleaseType::rtUpdate;
+    info.AddKey(keyText);
+}
+
+void TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
+    for (const auto& name : SubKeyNames(place.Root, place.View, UninstallPath)) {
+        std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
+        TRegKey key = OpenKey(place.Root, place.View, path);
+        if (!key)
+            continue;
+        CheckTerminated();
+        if (IsKeyEmpty(key) || IsSystemComponent(key))
+            continue;
+        auto info = std::make_unique<TTemporaryInfo>();
+        FillInfo(key, *info, name, RegistryKeyToStr(place.View, place.Root, path));
+        if (info->FDisplayName.empty() && info->FGUID.empty())
+            continue;
+        // The first root and view that lists a product wins; the later key is dropped.
+        if (FProgramList.Find(info->FGUID, info->FDisplayName))
+            continue;
+        if (info->FReleaseType != TReleaseType::rtNone) {
+            TTemporaryInfo* update = FUpdateList.Add(std::move(info));
+            FUpdateList.Map(update->FGUID, update);
+            continue;
+        }
+        TTemporaryInfo* program = FProgramList.Add(std::move(info));
+        FProgramList.Map(program->FGUID, program);
+        if (auto codes = key.ReadMultiString(L"ProductCodes")) {
+            for (const auto& code : *codes)
+                FProgramList.Map(DecodeGUID(code), program);
+        }
+    }
+}
+
+void TLocationRegistryUninstall::ReadSystemComponents(TPlace place) {
+    for (const auto& name : SubKeyNames(place.Root, place.View, UninstallPath)) {
+        std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
+        TRegKey key = OpenKey(place.Root, place.View, path);
+        if (!key)
+            continue;
+        CheckTerminated();
+        if (IsKeyEmpty(key) || !IsSystemComponent(key))
+            continue;
+        std::wstring guid = ReadGUID(key, name);
+        std::wstring displayName = ReadDisplayName(key);
+        if (TTemporaryInfo* program = FProgramList.Find(guid, displayName)) {
+            program->AddKey(RegistryKeyToStr(place.View, place.Root, path));
+            if (!guid.empty() && program->FGUID.empty()) {
+                program->FGUID = guid;
+                FProgramList.Map(guid, program);
+            }
+        } else if (!guid.empty()) {
+            FGUIDSystemList.insert(guid);
+        }
+    }
+}
+
+void TLocationRegistryUninstall::ReadInstallerProducts(TPlace place) {
+    std::wstring sid = UserSID();
+    const std::wstring managed =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\Managed\\%s\\Installer\\Products";
+    const std::wstring userData =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\%s\\Products";
+    ReadInstallerProductList(place, Format(managed, sid));
+    ReadInstallerProductList(place, Format(managed, LocalSystemSID));
+    ReadInstallerProductList(place, L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\Products");
+    ReadInstallerProductList(place, Format(userData, sid));
+    ReadInstallerProductList(place, Format(userData, LocalSystemSID));
+    ReadInstallerProductList(place, L"Software\\Microsoft\\Installer\\Products");
+}
+
+void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const std::wstring& path) {
+    for (const auto& name : SubKeyNames(place.Root, place.View, path)) {
+        CheckTerminated();
+        std::wstring code = DecodeGUID(name);
+        if (code.empty())
+            continue;
+        std::wstring productKey = path + L"\\" + name + L"\\";
+        std::wstring infoKey = productKey + L"InstallProperties\\";
+        if (!OpenKey(place.Root, place.View, infoKey))
+            infoKey = productKey;
+
+        std::wstring displayName;
+        bool systemComponent = false;
+        {
+            TRegKey key = OpenKey(place.Root, place.View, infoKey);
+            if (!key)
+                continue;
+            displayName = ReadDisplayName(key);
+            systemComponent = IsSystemComponent(key);
+        }
+
+        TTemporaryInfo* record = FProgramList.Find(code, displayName);
+        if (!record && !systemComponent && !FGUIDSystemList.contains(code)) {
+            auto info = std::make_unique<TTemporaryInfo>();
+            info->FGUID = code;
+            info->FDisplayName = displayName;
+            record = FProgramList.Add(std::move(info));
+            FProgramList.Map(code, record);
+            if (TRegKey key = OpenKey(place.Root, place.View, infoKey))
+                FillInfo(key, *record, name, RegistryKeyToStr(place.View, place.Root, infoKey));
+        }
+        if (!record)
+            continue;
+        record->AddKey(RegistryKeyToStr(place.View, place.Root, productKey));
+        if (record->FGUID.empty()) {
+            record->FGUID = code;
+            FProgramList.Map(code, record);
+        }
+        ReadInstallerPatches(place, *record, productKey);
+    }
+}
+
+void TLocationRegistryUninstall::ReadInstallerPatches(TPlace place, TTemporaryInfo& product,
+                                                      const std::wstring& productKey) {
+    std::wstring patchesPath = productKey + L"Patches\\";
+    for (const auto& name : SubKeyNames(place.Root, place.View, patchesPath)) {
+        CheckTerminated();
+        std::wstring patchCode = DecodeGUID(name);
+        if (patchCode.empty())
+            continue;
+        std::wstring patchKey = patchesPath + name + L"\\";
+        std::wstring displayName;
+        bool applied = false;
+        {
+            TRegKey key = OpenKey(place.Root, place.View, patchKey);
+            if (!key)
+                continue;
+            displayName = ReadDisplayName(key);
+            applied = IsPatchApplied(key);
+        }
+
+        TTemporaryInfo* record = FUpdateList.Find(patchCode, displayName);
+        if (!record)
+            record = FUpdateList.Find(patchCode, product.FGUID + L"." + displayName);
+        if (!record)
+            record = FUpdateList.Find(patchCode, product.FInternalName + L"." + displayName);
+        if (!record && applied) {
+            auto info = std::make_unique<TTemporaryInfo>();
+            info->FGUID = patchCode;
+            info->FDisplayName = displayName;
+            info->FParentDisplayName = product.FDisplayName;
+            info->FParentKeyName = product.FInternalName;
+            record = FUpdateList.Add(std::move(info));
+            FUpdateList.Map(patchCode, record);
+            if (TRegKey key = OpenKey(place.Root, place.View, patchKey))
+                FillInfo(key, *record, name, RegistryKeyToStr(place.View, place.Root, patchKey));
+        }
+        if (!record)
+            continue;
+        record->AddKey(RegistryKeyToStr(place.View, place.Root, patchKey));
+        if (record->FGUID.empty()) {
+            record->FGUID = patchCode;
+            FUpdateList.Map(patchCode, record);
+        }
+    }
+}
+
+void TLocationRegistryUninstall::ReadClassesProducts() {
+    if (Is64BitWindows()) {
+        ReadInstallerProductList({TRegRoot::ClassesRoot, TRegView::x64}, ClassesProductsPath);
+        CheckTerminated();
+    }
+    ReadInstallerProductList({TRegRoot::ClassesRoot, TRegView::x32}, ClassesProductsPath);
+}
+
+void TLocationRegistryUninstall::ReadUpdateKeys(TPlace place, const std::wstring& path) {
+    std::vector<std::wstring> subKeys;
+    {
+        TRegKey key = OpenKey(place.Root, place.View, path);
+        if (!key)
+            return;
+        TTemporaryInfo* record = nullptr;
+        if (auto link = key.ReadString(L"ARPLink"))
+            record = FindByARPLink(FProgramList, FUpdateList, *link);
+        else
+            record = FindByKBNumber(FProgramList, FUpdateList, path);
+        if (record)
+            record->AddKey(RegistryKeyToStr(place.View, place.Root, path));
+        subKeys = key.SubKeyNames().ToVector();
+    }
+    for (const auto& name : subKeys) {
+        CheckTerminated();
+        ReadUpdateKeys(place, path + L"\\" + name);
+    }
+}
+
+void TLocationRegistryUninstall::ScanPrograms() {
+    auto places = ReadPlaces();
+    for (const auto& place : places) {
+        ReadUninstallEntries(place);
+        ReadSystemComponents(place);
+        if (place.Root == TRegRoot::CurrentUser)
+            CheckTerminated();
+    }
+    for (const auto& place : places) {
+        ReadInstallerProducts(place);
+        if (place.Root == TRegRoot::CurrentUser)
+            CheckTerminated();
+    }
+    ReadClassesProducts();
+    MergeUpdates(FProgramList, FUpdateList);
+    PublishPrograms();
+    CheckTerminated();
+}
+
+void TLocationRegistryUninstall::ScanUpdateKeys() {
+    CheckTerminated();
+    for (TRegView view : Views()) {
+        for (const wchar_t* path : {HotFixPath, UpdatesPath}) {
+            ReadUpdateKeys({TRegRoot::LocalMachine, view}, path);
+            ReadUpdateKeys({TRegRoot::CurrentUser, view}, path);
+        }
+        CheckTerminated();
+    }
+}
+
+// ---- publishing
+
+void TLocationRegistryUninstall::PublishPrograms() {
+    TItemProgram::MarkAllFrom(this);
+    for (size_t index = 0; index < FProgramList.Count(); ++index) {
+        CheckTerminated();
+        const TTemporaryInfo& info = FProgramList[index];
+        if (info.FDisplayName.empty())
+            continue;
+        if (auto item = TItemProgram::ItemByGUIDName(info.FGUID, info.FDisplayName, this)) {
+            item->SetNeedReadSlowInfo();
+            item->SetMarked(false);
+            continue;
+        }
+        auto item =
+            std::make_shared<TItemRegistryProgram>(this, info.FDisplayName, info.FGUID, info.FRegistryKeys);
+        StatisticsLog::Add(L"");
+        StatisticsLog::Add(L"Add Program: %s (%s)", info.FDisplayName, info.FGUID);
+        for (const auto& key : info.FRegistryKeys)
+            StatisticsLog::Add(std::wstring_view(key));
+        item->ReadFastInfo();
+        std::lock_guard lock(TItemProgram::Items().Lock());
+        TItemProgram::Items().Add(std::move(item));
+    }
+    CheckTerminated();
+    TItemProgram::RemoveMarked(this);
+}
+
+void TLocationRegistryUninstall::PublishUpdates() {
+    TItemUpdate::MarkAllItems(this);
+    for (size_t index = 0; index < FUpdateList.Count(); ++index) {
+        CheckTerminated();
+        const TTemporaryInfo& info = FUpdateList[index];
+        auto item = TItemUpdate::ItemByGUIDName(info.FGUID, info.FDisplayName, this);
+        if (!item)
+            item = TItemUpdate::ItemByKBIdent(info.FDisplayName, this);
+        if (item) {
+            item->SetNeedReadSlowInfo();
+            item->SetMarked(false);
+            continue;
+        }
+        TUpdateRecord record;
+        record.DisplayNameNative = info.FDisplayName;
+        record.GUID = info.FGUID;
+        record.RegistryKeys = info.FRegistryKeys;
+        record.ReleaseType = info.FReleaseType;
+        record.ParentKeyName = info.FParentKeyName;
+        record.ParentDisplayName = info.FParentDisplayName;
+        auto update = std::make_shared<TItemUpdate>(this, record);
+        StatisticsLog::Add(L"");
+        StatisticsLog::Add(L"Add Registry Update: %s (%s)", info.FDisplayName, info.FGUID);
+        for (const auto& key : info.FRegistryKeys)
+            StatisticsLog::Add(std::wstring_view(key));
+        update->ReadFastInfo();
+        std::lock_guard lock(TItemUpdate::Items().Lock());
+        TItemUpdate::Items().Add(std::move(update));
+    }
+    CheckTerminated();
+    TItemUpdate::CheckDeleteMarked(this);
+}
+
+// ---- the operations of the location
+
+void TLocationRegistryUninstall::ReadPrograms() {
+    std::lock_guard lock(FReadLock);
+    Guarded([&] { ScanPrograms(); });
+    // The update records found so far wait for ReadUpdates.
+    FProgramList.Clear();
+}
+
+void TLocationRegistryUninstall::ReadUpdates() {
+    std::lock_guard lock(FReadLock);
+    Guarded([&] {
+        ScanUpdateKeys();
+        CheckTerminated();
+        MergeUpdates(FProgramList, FUpdateList);
+        CheckTerminated();
+        PublishUpdates();
+    });
+    FUpdateList.Clear();
+}
+
+void TLocationRegistryUninstall::Read() {
+    std::lock_guard lock(FReadLock);
+    Guarded([&] {
+        ScanPrograms();
+        // The program records are still there, so update keys can claim them.
+        ScanUpdateKeys();
+        CheckTerminated();
+        MergeUpdates(FProgramList, FUpdateList);
+        CheckTerminated();
+        PublishUpdates();
+    });
+    FProgramList.Clear();
+    FUpdateList.Clear();
+}
+
+// ---- change detection
+
+void TLocationRegistryUninstall::CloseWatches() {
+    FWaitRegHandle.clear();
+}
+
+void TLocationRegistryUninstall::WatchKeys() {
+    CloseWatches();
+    ResetEvent(FWaitEvent.get());
+
+    const wchar_t* const perRootFirst[] = {
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\Products",
+    };
+    const wchar_t* const perRootThen[] = {
+        L"Software\\Microsoft\\Installer\\Products",
+        L"Software\\Microsoft\\Windows NT\\CurrentVersion\\HotFix",
+        L"Software\\Microsoft\\Updates",
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\Managed",
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData",
+    };
+    // Before Windows 8 a notification ends (signalling the event) with the
+    // thread that armed it, and the reading threads come and go; from Windows 8
+    // on it can outlive its thread, which spares that extra re-read.
+    DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+    if (IsWindows8OrLater())
+        filter |= REG_NOTIFY_THREAD_AGNOSTIC;
+    auto watch = [&](HKEY root, const wchar_t* path, REGSAM view) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+            return;
+        unique_hkey owned(key);
+        if (RegNotifyChangeKeyValue(key, TRUE, filter, FWaitEvent.get(), TRUE) == ERROR_SUCCESS)
+            FWaitRegHandle.push_back(std::move(owned));
+    };
+    auto watchAll = [&](REGSAM view) {
+        for (const wchar_t* path : perRootFirst) {
+            watch(HKEY_CURRENT_USER, path, view);
+            watch(HKEY_LOCAL_MACHINE, path, view);
+        }
+        watch(HKEY_CLASSES_ROOT, ClassesProductsPath, view);
+        for (const wchar_t* path : perRootThen) {
+            watch(HKEY_CURRENT_USER, path, view);
+            watch(HKEY_LOCAL_MACHINE, path, view);
+        }
+    };
+    // The first set is what a 32-bit process sees without a view flag; the x64
+    // build names that view, so both builds watch what they read.
+    watchAll(KEY_WOW64_32KEY);
+    if (Is64BitWindows())
+        watchAll(KEY_WOW64_64KEY);
+}
+
+bool TLocationRegistryUninstall::IsChanged() {
+    if (WaitForSingleObject(FWaitEvent.get(), 0) != WAIT_OBJECT_0)
+        return false;
+    WatchKeys();
+    Sleep(ChangeSettleMs);
+    return true;
+}
+
+} // namespace velmora

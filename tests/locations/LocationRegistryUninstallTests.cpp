@@ -1,0 +1,470 @@
+// The registry uninstall location read from real registry entries: uninstall
+// keys of HKLM (both views) and HKCU, installer product registrations with
+// InstallProperties and patches, and legacy update keys, all written under
+// names unique to the test and deleted afterwards. The prefix holds other
+// entries too, so every check looks only at the test's own items.
+#include "locations/LocationRegistryUninstall.h"
+
+#include "inventory/ItemUpdate.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include "tests/inventory/InventoryTestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <windows.h>
+
+#include <algorithm>
+
+namespace velmora {
+namespace {
+
+using testkit::TStatisticsLogReader;
+using testkit::WaitUntil;
+
+constexpr wchar_t Uninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr wchar_t UserProducts[] = L"Software\\Microsoft\\Installer\\Products";
+constexpr wchar_t SystemUserData[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products";
+constexpr wchar_t Updates[] = L"Software\\Microsoft\\Updates";
+constexpr wchar_t HotFix[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\HotFix";
+
+std::wstring NewGUID() {
+    GUID guid;
+    EXPECT_EQ(CoCreateGuid(&guid), S_OK);
+    wchar_t text[40];
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+// The installer's 32-character form of a braced GUID.
+std::wstring Packed(const std::wstring& guid) {
+    std::wstring hex;
+    for (wchar_t c : guid)
+        if (c != L'{' && c != L'}' && c != L'-')
+            hex += c;
+    std::wstring packed(hex.rbegin() + 24, hex.rend()); // first 8, reversed
+    packed.append(hex.rbegin() + 20, hex.rbegin() + 24);
+    packed.append(hex.rbegin() + 16, hex.rbegin() + 20);
+    for (size_t i = 16; i < 32; i += 2) {
+        packed += hex[i + 1];
+        packed += hex[i];
+    }
+    return packed;
+}
+
+TEST(PackedGUID, IsTheFormTheDecoderReads) {
+    EXPECT_EQ(Packed(L"{12345678-ABCD-EF01-2345-6789ABCDEF01}"), L"87654321DCBA10FE32547698BADCFE10");
+}
+
+class LocationRegistryUninstall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int serial = 0;
+        FTag = L"VlmK" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) +
+               L"x" + std::to_wstring(++serial);
+        TItemProgram::Init();
+        TItemUpdate::Init();
+    }
+    void TearDown() override {
+        FLocation.reset();
+        TItemUpdate::Done();
+        TItemProgram::Done();
+        for (auto it = FCreated.rbegin(); it != FCreated.rend(); ++it)
+            DeleteKey(it->Root, it->Path, it->View);
+    }
+
+    // Creates base\name (and missing parents); teardown deletes the first
+    // component of name with everything below it, never the shared base.
+    TRegKey Key(TRegRoot root, TRegView view, const std::wstring& base, const std::wstring& name) {
+        FCreated.push_back({root, view, base + L"\\" + name.substr(0, name.find(L'\\'))});
+        return TRegKey::Create(root, base + L"\\" + name, KEY_ALL_ACCESS, view);
+    }
+    TRegKey Entry(TRegRoot root, TRegView view, const std::wstring& keyName,
+                  const std::wstring& displayName) {
+        TRegKey key = Key(root, view, Uninstall, keyName);
+        if (!displayName.empty())
+            key.WriteString(L"DisplayName", displayName);
+        return key;
+    }
+    static std::wstring EntryText(TRegRoot root, TRegView view, const std::wstring& keyName) {
+        return RegistryKeyToStr(view, root, std::wstring(Uninstall) + L"\\" + keyName);
+    }
+    std::wstring Name(const std::wstring& what) const { return what + L" " + FTag; }
+
+    TLocationRegistryUninstall& Location() {
+        if (!FLocation)
+            FLocation = std::make_unique<TLocationRegistryUninstall>();
+        return *FLocation;
+    }
+    void ReadAll() {
+        Location().ReadPrograms();
+        Location().ReadUpdates();
+    }
+
+    std::shared_ptr<TItemProgram> Program(const std::wstring& guid, const std::wstring& name) {
+        return TItemProgram::ItemByGUIDName(guid, name, &Location());
+    }
+    std::shared_ptr<TItemUpdate> Update(const std::wstring& guid, const std::wstring& name) {
+        return TItemUpdate::ItemByGUIDName(guid, name, &Location());
+    }
+    // Where the x32 view of a key is the same key (HKCU, shared installer
+    // keys), the 32-bit pass adds its text as well: look for one text.
+    static bool HasKey(TItemProduct& item, const std::wstring& keyText) {
+        auto keys = item.RegistryKeys();
+        return std::find(keys.begin(), keys.end(), keyText) != keys.end();
+    }
+    // The test's own programs or updates: a key text or the display name names the tag.
+    template <class T> int OwnCount() {
+        int count = 0;
+        T::Items().ForEachFromLast([&](T& item) {
+            auto keys = item.RegistryKeys();
+            TInfoValue name = item.GetInfo(0);
+            bool own = std::holds_alternative<std::wstring>(name) &&
+                       ContainsText(std::get<std::wstring>(name), FTag);
+            own = own || std::any_of(keys.begin(), keys.end(),
+                                     [&](const std::wstring& k) { return ContainsText(k, FTag); });
+            if (own && item.Location() == FLocation.get())
+                ++count;
+        });
+        return count;
+    }
+
+    struct TCreated {
+        TRegRoot Root;
+        TRegView View;
+        std::wstring Path;
+    };
+    std::wstring FTag;
+    std::vector<TCreated> FCreated;
+    std::unique_ptr<TLocationRegistryUninstall> FLocation;
+};
+
+constexpr TRegRoot HKLM = TRegRoot::LocalMachine;
+constexpr TRegRoot HKCU = TRegRoot::CurrentUser;
+constexpr TRegView X64 = TRegView::x64;
+constexpr TRegView X32 = TRegView::x32;
+
+TEST_F(LocationRegistryUninstall, EntriesOfBothViewsAndRootsAreListedOnceFirstReadWins) {
+    Entry(HKLM, X64, L"A" + FTag, Name(L"Machine64"));
+    Entry(HKLM, X32, L"B" + FTag, Name(L"Machine32"));
+    Entry(HKCU, X64, L"C" + FTag, Name(L"User"));
+    // Read order: HKLM 64-bit, HKCU 64-bit, then the 32-bit view.
+    Entry(HKCU, X64, L"D" + FTag, Name(L"Twice"));
+    Entry(HKLM, X32, L"E" + FTag, Name(L"twice"));
+    const std::wstring code = NewGUID();
+    Entry(HKLM, X64, L"F" + FTag, Name(L"Coded")).WriteString(L"ProductID", code);
+    Entry(HKLM, X32, code, Name(L"Coded under another name"));
+    Key(HKLM, X64, Uninstall, L"G" + FTag).WriteString(L"ProductName", Name(L"From product name"));
+    Key(HKLM, X64, Uninstall, L"H" + FTag);                                 // no values: skipped
+    Key(HKLM, X64, Uninstall, L"I" + FTag).WriteString(L"Publisher", L"x"); // no name, no code: dropped
+    const std::wstring codeOnly = NewGUID();
+    Key(HKLM, X64, Uninstall, codeOnly + L"_" + FTag).WriteString(L"Publisher", L"x");
+
+    TStatisticsLogReader log;
+    Location().ReadPrograms();
+
+    auto machine64 = Program(L"", Name(L"Machine64"));
+    ASSERT_NE(machine64, nullptr);
+    EXPECT_EQ(machine64->RegistryKeys(), std::vector<std::wstring>{EntryText(HKLM, X64, L"A" + FTag)});
+    ASSERT_NE(Program(L"", Name(L"Machine32")), nullptr);
+    EXPECT_EQ(Program(L"", Name(L"Machine32"))->RegistryKeys()[0], EntryText(HKLM, X32, L"B" + FTag));
+    ASSERT_NE(Program(L"", Name(L"User")), nullptr);
+
+    auto twice = Program(L"", Name(L"Twice"));
+    ASSERT_NE(twice, nullptr);
+    EXPECT_EQ(twice->RegistryKeys(), std::vector<std::wstring>{EntryText(HKCU, X64, L"D" + FTag)});
+    auto coded = Program(code, Name(L"Coded"));
+    ASSERT_NE(coded, nullptr);
+    EXPECT_EQ(coded->RegistryKeys(), std::vector<std::wstring>{EntryText(HKLM, X64, L"F" + FTag)});
+    EXPECT_NE(Program(L"", Name(L"From product name")), nullptr);
+    // A record with only a product code is not a program.
+    EXPECT_EQ(Program(codeOnly, L""), nullptr);
+    EXPECT_EQ(OwnCount<TItemProgram>(), 6);
+
+    EXPECT_TRUE(log.Contains(L"Add Program: " + Name(L"Coded") + L" (" + code + L")"));
+    EXPECT_TRUE(log.Contains(EntryText(HKLM, X64, L"F" + FTag)));
+    EXPECT_TRUE(log.Contains(L"Add Program: " + Name(L"Machine64") + L" ()"));
+}
+
+TEST_F(LocationRegistryUninstall, SystemComponentsJoinTheirProgramOrHideTheInstallerProduct) {
+    const std::wstring code = NewGUID();
+    Entry(HKCU, X64, L"Main" + FTag, Name(L"Main"));
+    auto joined = Entry(HKCU, X64, L"Part" + FTag, Name(L"Main"));
+    joined.WriteNumber(L"SystemComponent", 1);
+    joined.WriteString(L"ProductID", code);
+    // A system component matching nothing keeps the installer product of its code out.
+    const std::wstring hidden = NewGUID();
+    Entry(HKLM, X64, hidden, Name(L"Hidden")).WriteNumber(L"SystemComponent", 1);
+    Key(HKCU, X64, UserProducts, Packed(hidden)).WriteString(L"ProductName", Name(L"Hidden product"));
+    // SystemComponent = 0 is an ordinary entry.
+    Entry(HKLM, X64, L"Zero" + FTag, Name(L"Zero")).WriteNumber(L"SystemComponent", 0);
+
+    ReadAll();
+    // The component gave the program its code and its key.
+    auto main = Program(code, Name(L"Main"));
+    ASSERT_NE(main, nullptr);
+    auto keys = main->RegistryKeys();
+    ASSERT_GE(keys.size(), 2u);
+    EXPECT_EQ(keys[0], EntryText(HKCU, X64, L"Main" + FTag));
+    EXPECT_EQ(keys[1], EntryText(HKCU, X64, L"Part" + FTag));
+    EXPECT_EQ(Program(hidden, Name(L"Hidden")), nullptr);
+    EXPECT_EQ(Program(hidden, Name(L"Hidden product")), nullptr);
+    EXPECT_NE(Program(L"", Name(L"Zero")), nullptr);
+    EXPECT_EQ(OwnCount<TItemProgram>(), 2);
+
+    // The hidden code is remembered for the life of the location, also when
+    // the component's entry is gone.
+    DeleteKey(HKLM, std::wstring(Uninstall) + L"\\" + hidden, X64);
+    Location().Read();
+    EXPECT_EQ(Program(hidden, Name(L"Hidden product")), nullptr);
+}
+
+TEST_F(LocationRegistryUninstall, InstallerProductsTakeInstallPropertiesAndJoinEntriesThatListThem) {
+    // Standalone: the product's name and values come from InstallProperties.
+    const std::wstring alone = NewGUID();
+    const std::wstring alonePath = std::wstring(SystemUserData) + L"\\" + Packed(alone);
+    Key(HKLM, X64, SystemUserData, Packed(alone) + L"\\InstallProperties")
+        .WriteString(L"DisplayName", Name(L"Properties"));
+    // Absorbed: an uninstall entry whose "ProductCodes" lists the product.
+    const std::wstring part = NewGUID();
+    const std::wstring suite = NewGUID();
+    auto suiteKey = Entry(HKLM, X64, L"Suite" + FTag, Name(L"Suite"));
+    suiteKey.WriteString(L"ProductID", suite);
+    suiteKey.WriteMultiString(L"ProductCodes", {L"not a code", part});
+    Key(HKCU, X64, UserProducts, Packed(part)).WriteString(L"ProductName", Name(L"Suite part"));
+    // Merged by code: the record keeps the entry's values and gains only the product key.
+    const std::wstring merged = NewGUID();
+    Entry(HKLM, X64, L"Merged" + FTag, Name(L"Merged")).WriteString(L"ProductID", merged);
+    Key(HKLM, X64, SystemUserData, Packed(merged) + L"\\InstallProperties")
+        .WriteString(L"DisplayName", Name(L"Merged other name"));
+
+    ReadAll();
+    auto properties = Program(alone, Name(L"Properties"));
+    ASSERT_NE(properties, nullptr);
+    auto keys = properties->RegistryKeys();
+    ASSERT_GE(keys.size(), 2u);
+    EXPECT_EQ(keys[0], RegistryKeyToStr(X64, HKLM, alonePath + L"\\InstallProperties\\"));
+    EXPECT_EQ(keys[1], RegistryKeyToStr(X64, HKLM, alonePath + L"\\"));
+
+    auto suiteItem = Program(suite, Name(L"Suite"));
+    ASSERT_NE(suiteItem, nullptr);
+    keys = suiteItem->RegistryKeys();
+    ASSERT_GE(keys.size(), 2u);
+    EXPECT_EQ(keys[0], EntryText(HKLM, X64, L"Suite" + FTag));
+    EXPECT_EQ(keys[1],
+              RegistryKeyToStr(X64, HKCU, std::wstring(UserProducts) + L"\\" + Packed(part) + L"\\"));
+    EXPECT_EQ(Program(part, Name(L"Suite part")), nullptr);
+
+    auto mergedItem = Program(merged, Name(L"Merged"));
+    ASSERT_NE(mergedItem, nullptr);
+    keys = mergedItem->RegistryKeys();
+    ASSERT_GE(keys.size(), 2u);
+    EXPECT_EQ(keys[1],
+              RegistryKeyToStr(X64, HKLM, std::wstring(SystemUserData) + L"\\" + Packed(merged) + L"\\"));
+    EXPECT_FALSE(std::any_of(keys.begin(), keys.end(),
+                             [](const std::wstring& k) { return ContainsText(k, L"InstallProperties"); }));
+    EXPECT_EQ(OwnCount<TItemProgram>(), 3);
+}
+
+TEST_F(LocationRegistryUninstall, ClassesRootProductsAreReadToo) {
+    const std::wstring code = NewGUID();
+    // HKCR shows the machine's classes.
+    Key(HKLM, X64, L"Software\\Classes\\Installer\\Products", Packed(code))
+        .WriteString(L"ProductName", Name(L"Classes product"));
+    ReadAll();
+    auto item = Program(code, Name(L"Classes product"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->RegistryKeys().front(),
+              RegistryKeyToStr(X64, TRegRoot::ClassesRoot, L"Installer\\Products\\" + Packed(code) + L"\\"));
+}
+
+TEST_F(LocationRegistryUninstall, ReleaseTypesDecideBetweenProgramsAndUpdates) {
+    auto key = [&](const wchar_t* what) { return Entry(HKLM, X64, std::wstring(what) + FTag, Name(what)); };
+    key(L"Typed").WriteString(L"ReleaseType", L"security update");
+    key(L"OldType").WriteString(L"Type", L"Hotfix");
+    key(L"Patch1").WriteNumber(L"PatchType", 1);
+    auto updateThenOne = key(L"UpdateThenOne");
+    updateThenOne.WriteString(L"ReleaseType", L"Update");
+    updateThenOne.WriteNumber(L"PatchType", 1);
+    key(L"Patch3").WriteNumber(L"PatchType", 3);
+    key(L"Patch9").WriteNumber(L"PatchType", 9);
+    key(L"Patch0").WriteNumber(L"PatchType", 0);
+    auto nine = key(L"UpdateNine");
+    nine.WriteString(L"ReleaseType", L"Update");
+    nine.WriteNumber(L"PatchType", 9);
+    key(L"ParentKey").WriteString(L"ParentKeyName", L"SomeProduct");
+    key(L"ParentName").WriteString(L"ParentDisplayName", L"Some Product");
+    key(L"Unknown").WriteString(L"ReleaseType", L"Nonsense");
+    // Only a product code: no program, but published as an update.
+    const std::wstring codeOnly = NewGUID();
+    Key(HKLM, X64, Uninstall, codeOnly).WriteString(L"ParentKeyName", FTag);
+
+    TStatisticsLogReader log;
+    ReadAll();
+    for (const wchar_t* program : {L"Patch1", L"UpdateThenOne", L"Patch9", L"Patch0", L"Unknown"}) {
+        EXPECT_NE(Program(L"", Name(program)), nullptr) << program;
+        EXPECT_EQ(Update(L"", Name(program)), nullptr) << program;
+    }
+    for (const wchar_t* update :
+         {L"Typed", L"OldType", L"Patch3", L"UpdateNine", L"ParentKey", L"ParentName"}) {
+        EXPECT_NE(Update(L"", Name(update)), nullptr) << update;
+        EXPECT_EQ(Program(L"", Name(update)), nullptr) << update;
+    }
+    auto nameless = Update(codeOnly, L"");
+    ASSERT_NE(nameless, nullptr);
+    EXPECT_EQ(nameless->RegistryKeys(), std::vector<std::wstring>{EntryText(HKLM, X64, codeOnly)});
+    EXPECT_TRUE(log.Contains(L"Add Registry Update:  (" + codeOnly + L")"));
+    EXPECT_TRUE(log.Contains(L"Add Registry Update: " + Name(L"Typed") + L" ()"));
+}
+
+TEST_F(LocationRegistryUninstall, PatchesOfInstallerProductsBecomeUpdatesWhenApplied) {
+    const std::wstring product = NewGUID();
+    const std::wstring productPath = std::wstring(UserProducts) + L"\\" + Packed(product);
+    Key(HKCU, X64, UserProducts, Packed(product)).WriteString(L"ProductName", Name(L"Patched"));
+    const std::wstring applied = NewGUID(), pending = NewGUID(), attached = NewGUID();
+    Key(HKCU, X64, productPath + L"\\Patches", Packed(applied)).WriteString(L"DisplayName", Name(L"Applied"));
+    auto pendingKey = Key(HKCU, X64, productPath + L"\\Patches", Packed(pending));
+    pendingKey.WriteString(L"DisplayName", Name(L"Pending"));
+    pendingKey.WriteNumber(L"State", 2);
+    // An unapplied patch still joins an update record that matches its name.
+    auto attachedKey = Key(HKCU, X64, productPath + L"\\Patches", Packed(attached));
+    attachedKey.WriteString(L"DisplayName", Name(L"Listed fix"));
+    attachedKey.WriteNumber(L"State", 0);
+    Entry(HKLM, X64, L"Fix" + FTag, Name(L"Listed fix")).WriteString(L"ReleaseType", L"Hotfix");
+
+    ReadAll();
+    ASSERT_NE(Program(product, Name(L"Patched")), nullptr);
+    auto appliedItem = Update(applied, Name(L"Applied"));
+    ASSERT_NE(appliedItem, nullptr);
+    EXPECT_EQ(appliedItem->RegistryKeys().front(),
+              RegistryKeyToStr(X64, HKCU, productPath + L"\\Patches\\" + Packed(applied) + L"\\"));
+    EXPECT_EQ(Update(pending, Name(L"Pending")), nullptr);
+    // The listed fix gained the patch code and the patch key.
+    auto fix = Update(attached, Name(L"Listed fix"));
+    ASSERT_NE(fix, nullptr);
+    ASSERT_GE(fix->RegistryKeys().size(), 2u);
+    EXPECT_EQ(fix->RegistryKeys()[0], EntryText(HKLM, X64, L"Fix" + FTag));
+    EXPECT_EQ(fix->RegistryKeys()[1],
+              RegistryKeyToStr(X64, HKCU, productPath + L"\\Patches\\" + Packed(attached) + L"\\"));
+    EXPECT_EQ(OwnCount<TItemUpdate>(), 2);
+}
+
+TEST_F(LocationRegistryUninstall, UpdateKeysClaimEntriesByLinkOrKnowledgeBaseNumber) {
+    const std::wstring kb =
+        std::to_wstring(10'000'000 + (GetTickCount() ^ GetCurrentProcessId()) % 89'999'999);
+    Entry(HKLM, X64, L"Linked" + FTag, Name(L"Linked"));
+    Entry(HKLM, X64, L"Numbered" + FTag, Name(L"Hotfix (KB" + kb + L")"));
+    Entry(HKLM, X64, L"Tiny" + FTag, Name(L"Tiny 417"));
+    const std::wstring group = L"Group" + FTag;
+    auto link = Key(HKLM, X64, Updates, group + L"\\Linked");
+    // The link is matched as a suffix of the entry's key text.
+    link.WriteString(L"ARPLink", std::wstring(L"CurrentVersion\\Uninstall\\Linked") + FTag);
+    Key(HKLM, X64, HotFix, L"KB" + kb + L"-v2");
+    Key(HKLM, X64, Updates, group + L"\\Q417");
+
+    Location().Read();
+    auto linked = Update(L"", Name(L"Linked"));
+    ASSERT_NE(linked, nullptr);
+    EXPECT_EQ(linked->RegistryKeys().front(), EntryText(HKLM, X64, L"Linked" + FTag));
+    EXPECT_TRUE(
+        HasKey(*linked, RegistryKeyToStr(X64, HKLM, std::wstring(Updates) + L"\\" + group + L"\\Linked")));
+    auto numbered = Update(L"", Name(L"Hotfix (KB" + kb + L")"));
+    ASSERT_NE(numbered, nullptr);
+    EXPECT_TRUE(HasKey(*numbered, RegistryKeyToStr(X64, HKLM, std::wstring(HotFix) + L"\\KB" + kb + L"-v2")));
+    // Fewer than 4 digits match nothing.
+    EXPECT_EQ(Update(L"", Name(L"Tiny 417")), nullptr);
+    // Entries claimed by an update key in a full read stay programs as well.
+    EXPECT_NE(Program(L"", Name(L"Linked")), nullptr);
+    EXPECT_NE(Program(L"", Name(L"Tiny 417")), nullptr);
+
+    // Read separately, the programs are gone from the records when the update
+    // keys are read: nothing is claimed.
+    TItemUpdate::Done();
+    TItemUpdate::Init();
+    ReadAll();
+    EXPECT_EQ(Update(L"", Name(L"Linked")), nullptr);
+    EXPECT_EQ(OwnCount<TItemUpdate>(), 0);
+}
+
+TEST_F(LocationRegistryUninstall, ReReadKeepsSeenItemsAndRemovesDeletedOnes) {
+    Entry(HKLM, X64, L"Stays" + FTag, Name(L"Stays"));
+    Entry(HKCU, X64, L"Goes" + FTag, Name(L"Goes"));
+    Entry(HKLM, X64, L"GoingFix" + FTag, Name(L"Going fix")).WriteString(L"ReleaseType", L"Hotfix");
+    ReadAll();
+    auto stays = Program(L"", Name(L"Stays"));
+    ASSERT_NE(stays, nullptr);
+    ASSERT_NE(Program(L"", Name(L"Goes")), nullptr);
+    ASSERT_NE(Update(L"", Name(L"Going fix")), nullptr);
+
+    DeleteKey(HKCU, std::wstring(Uninstall) + L"\\Goes" + FTag, X64);
+    DeleteKey(HKLM, std::wstring(Uninstall) + L"\\GoingFix" + FTag, X64);
+    TStatisticsLogReader log;
+    Location().Read();
+    EXPECT_EQ(Program(L"", Name(L"Stays")), stays);
+    EXPECT_EQ(Program(L"", Name(L"Goes")), nullptr);
+    EXPECT_EQ(Update(L"", Name(L"Going fix")), nullptr);
+    EXPECT_TRUE(log.Contains(L"Delete Program: " + Name(L"Goes") + L" ()"));
+    EXPECT_FALSE(log.Contains(L"Add Program: " + Name(L"Stays")));
+}
+
+// Reads on a thread asked to stop end at their first cancellation point,
+// quietly, and leave nothing half-published behind.
+class TStoppedRead : public TThread {
+public:
+    explicit TStoppedRead(TLocationRegistryUninstall& location) : FLocation(location) {}
+    ~TStoppedRead() override { TerminateAndWait(); }
+
+protected:
+    void Execute() override {
+        while (!Terminated())
+            SleepBy(1);
+        FLocation.ReadPrograms();
+        FLocation.ReadUpdates();
+    }
+
+private:
+    TLocationRegistryUninstall& FLocation;
+};
+
+TEST_F(LocationRegistryUninstall, AStopRequestEndsTheReadSilently) {
+    Entry(HKLM, X64, L"Stopped" + FTag, Name(L"Stopped"));
+    TStatisticsLogReader log;
+    {
+        TStoppedRead thread(Location());
+        thread.Start();
+        thread.Terminate();
+        thread.WaitFor();
+    }
+    EXPECT_EQ(Program(L"", Name(L"Stopped")), nullptr);
+    EXPECT_FALSE(log.Contains(L"Add Program: " + Name(L"Stopped")));
+    EXPECT_FALSE(log.Contains(L"EAbort"));
+    EXPECT_FALSE(log.Contains(L"Operation aborted"));
+    // The temporary lists were emptied: a later read starts afresh.
+    ReadAll();
+    EXPECT_NE(Program(L"", Name(L"Stopped")), nullptr);
+}
+
+TEST_F(LocationRegistryUninstall, ChangesToWatchedKeysAreReported) {
+    // Both views are watched; the 32-bit uninstall key must exist to be armed.
+    Entry(HKLM, X32, L"Anchor" + FTag, Name(L"Anchor"));
+    Entry(HKCU, X64, L"Anchor" + FTag, Name(L"Anchor"));
+    auto& location = Location();
+    EXPECT_FALSE(location.IsChanged());
+
+    for (auto [root, view] : {std::pair{HKLM, X64}, std::pair{HKLM, X32}, std::pair{HKCU, X64}}) {
+        Entry(root, view, L"New" + FTag, Name(L"New"));
+        EXPECT_TRUE(WaitUntil([&] { return location.IsChanged(); }, std::chrono::seconds(5)));
+        // Re-armed: quiet again until the next write.
+        EXPECT_FALSE(location.IsChanged());
+    }
+    Key(HKLM, X64, HotFix, L"KB1" + FTag);
+    EXPECT_TRUE(WaitUntil([&] { return location.IsChanged(); }, std::chrono::seconds(5)));
+    // Reading changes nothing that is watched.
+    location.Read();
+    EXPECT_FALSE(location.IsChanged());
+}
+
+} // namespace
+} // namespace velmora
