@@ -133,8 +133,8 @@ protected:
     std::wstring FSlowExePath;
     double FLastUsedDate = 0;
     int32_t FUsedFrequencyCount = -1;
-    // The program's main executable in its install folder; not owned. Stays
-    // null until the executable catalogue exists.
+    // The program's main executable in its install folder (an entry of the
+    // executable catalogue, which outlives every item); not owned.
     TItemFolder* FItemExe = nullptr;
     std::atomic<bool> FMarked{false};
 };

@@ -4,6 +4,7 @@
 
 #include "frame/DebugLog.h"
 #include "frame/Globals.h"
+#include "locations/ItemFolder.h"
 #include "msi/MsiEngine.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Module.h"
@@ -192,9 +193,10 @@ void TItemProgram::ReadCommands(const TRegKey& reg) {
 }
 
 void TItemProgram::DoReadExtendedInfo() {
-    std::wstring location, guid, slowExe, publisher, version, language;
+    std::wstring displayName, location, guid, slowExe, publisher, version, language;
     {
         std::lock_guard itemLock(FCSItem);
+        displayName = FDisplayName;
         location = FInstallLocation;
         guid = FGUID;
         slowExe = FSlowExePath;
@@ -220,9 +222,20 @@ void TItemProgram::DoReadExtendedInfo() {
             location = IncludeTrailingBackslash(ExtractFileDir(slowExe));
     }
 
-    // Seam: the executable catalogue (TItemFolder::SearchForExecutable for
-    // FDisplayName in location) does not exist yet, so FItemExe stays null and
-    // only the Add/Remove Programs cache's file fills the gaps below.
+    TItemFolder* itemExe = TItemFolder::SearchForExecutable(displayName, location);
+    if (itemExe) {
+        DebugLog().WriteLog(TLogLevel::llInfo,
+                            Format(L"FItemExe for (%s): %s", displayName, itemExe->ExecutedFile()));
+        if (location.empty() && !itemExe->ExecutedFile().empty())
+            location = IncludeTrailingBackslash(ExtractFileDir(itemExe->ExecutedFile()));
+        if (publisher.empty())
+            publisher = itemExe->CompanyName();
+        if (version.empty())
+            version = itemExe->ProductVersion();
+        if (language.empty())
+            language = itemExe->Translations();
+    }
+    // The Add/Remove Programs cache's file fills what the executable left empty.
     if (!slowExe.empty() && (publisher.empty() || version.empty() || language.empty())) {
         TFileVersionInfo info(slowExe);
         if (publisher.empty())
@@ -241,6 +254,7 @@ void TItemProgram::DoReadExtendedInfo() {
     {
         std::lock_guard listLock(Items().Lock());
         std::lock_guard itemLock(FCSItem);
+        FItemExe = itemExe;
         FInstallLocation = location;
         FPublisher = publisher;
         FDisplayVersion = version;
@@ -263,15 +277,18 @@ void TItemProgram::DoReadExtendedInfo() {
 
 void TItemProgram::DoReadImages() {
     TProgramIconList* icons = IconList();
-    std::wstring displayIcon, slowExe;
+    std::wstring displayIcon, slowExe, exeIcon, exeFile;
     {
         std::lock_guard lock(FCSItem);
         displayIcon = FDisplayIcon;
         slowExe = FSlowExePath;
+        if (FItemExe) {
+            exeIcon = FItemExe->IconLocation();
+            exeFile = FItemExe->ExecutedFile();
+        }
     }
-    // Seam: the executable's icon location and file follow once FItemExe exists.
     if (icons && IconIndex() < FirstProgramIcon) {
-        for (const std::wstring* reference : {&displayIcon, &slowExe}) {
+        for (const std::wstring* reference : {&displayIcon, &slowExe, &exeIcon, &exeFile}) {
             if (!reference->empty() && LoadIconFromReference(*icons, *reference))
                 break;
         }
@@ -285,7 +302,12 @@ void TItemProgram::DoReadSlowInfo() {
     // WindowsFolder(), ProgramFilesFolder(), ProgramFilesX86Folder()) holds
     // and the folder exists. Until then the size is what the keys and the
     // cache gave.
-    ReadSoftwareRating(FItemExe);
+    TItemFolder* itemExe;
+    {
+        std::lock_guard lock(FCSItem);
+        itemExe = FItemExe;
+    }
+    ReadSoftwareRating(itemExe);
     ReadUsage(InstallLocation());
 }
 
@@ -297,14 +319,17 @@ void TItemProgram::ReadSoftwareRating(TItemFolder* itemExe) {
         slowExe = FSlowExePath;
         publisher = FPublisher;
     }
+    std::wstring exeFile = itemExe ? itemExe->ExecutedFile() : std::wstring();
+    std::wstring exeCompany = itemExe ? itemExe->CompanyName() : std::wstring();
     TSoftwareRating rating = TSoftwareRating::stUnknown;
-    // Seam: the executable's file and company name are asked first once
-    // itemExe can be something other than null.
-    (void)itemExe;
-    if (rating == TSoftwareRating::stUnknown && !slowExe.empty())
-        rating = trustika->GetFileRating(slowExe.c_str());
-    if (rating == TSoftwareRating::stUnknown && !publisher.empty())
-        rating = trustika->GetCompanyRating(publisher.c_str());
+    for (const std::wstring* file : {&exeFile, &slowExe}) {
+        if (rating == TSoftwareRating::stUnknown && !file->empty())
+            rating = trustika->GetFileRating(file->c_str());
+    }
+    for (const std::wstring* company : {&publisher, &exeCompany}) {
+        if (rating == TSoftwareRating::stUnknown && !company->empty())
+            rating = trustika->GetCompanyRating(company->c_str());
+    }
     std::lock_guard lock(FCSItem);
     FSoftwareRating = rating;
 }
