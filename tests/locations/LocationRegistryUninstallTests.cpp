@@ -16,6 +16,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace velmora {
 namespace {
@@ -444,6 +446,29 @@ TEST_F(LocationRegistryUninstall, AStopRequestEndsTheReadSilently) {
     // The temporary lists were emptied: a later read starts afresh.
     ReadAll();
     EXPECT_NE(Program(L"", Name(L"Stopped")), nullptr);
+}
+
+// A front-end read and the reading thread share the location's temporary
+// records: a second read waits until the running one has ended.
+TEST_F(LocationRegistryUninstall, ReadsOfOneLocationTakeTurns) {
+    Entry(HKLM, X64, L"App" + FTag, Name(L"App"));
+    auto& location = Location();
+    std::atomic<bool> secondDone{false};
+    std::unique_lock updates(TItemUpdate::Items().Lock());
+    std::thread first([&] { location.Read(); });
+    // Its programs are published: the first read now waits for the update list.
+    EXPECT_TRUE(WaitUntil([&] { return Program(L"", Name(L"App")) != nullptr; }));
+    std::thread second([&] {
+        location.ReadPrograms();
+        secondDone = true;
+    });
+    // Nothing to await here: the second read must not end while the first is held.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(secondDone);
+    updates.unlock();
+    first.join();
+    second.join();
+    EXPECT_TRUE(secondDone);
 }
 
 TEST_F(LocationRegistryUninstall, ChangesToWatchedKeysAreReported) {
