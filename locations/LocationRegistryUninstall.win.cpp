@@ -68,8 +68,8 @@ TRegKey OpenKey(TRegRoot root, TRegView view, std::wstring_view path) {
     return TRegKey::Open(root, path, KEY_READ, view);
 }
 
-std::vector<std::wstring> SubKeyNames(TRegRoot root, TRegView view, std::wstring_view path) {
-    TRegKey key = OpenKey(root, view, path);
+// Collected first: the walk must not see the key change under it.
+std::vector<std::wstring> SubKeyNames(const TRegKey& key) {
     return key ? key.SubKeyNames().ToVector() : std::vector<std::wstring>();
 }
 
@@ -155,9 +155,10 @@ void TLocationRegistryUninstall::FillInfo(const TRegKey& key, TTemporaryInfo& in
 }
 
 void TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
-    for (const auto& name : SubKeyNames(place.Root, place.View, UninstallPath)) {
+    TRegKey uninstall = OpenKey(place.Root, place.View, UninstallPath);
+    for (const auto& name : SubKeyNames(uninstall)) {
         std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
-        TRegKey key = OpenKey(place.Root, place.View, path);
+        TRegKey key = uninstall.OpenSubKey(name);
         if (!key)
             continue;
         CheckTerminated();
@@ -185,9 +186,10 @@ void TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
 }
 
 void TLocationRegistryUninstall::ReadSystemComponents(TPlace place) {
-    for (const auto& name : SubKeyNames(place.Root, place.View, UninstallPath)) {
+    TRegKey uninstall = OpenKey(place.Root, place.View, UninstallPath);
+    for (const auto& name : SubKeyNames(uninstall)) {
         std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
-        TRegKey key = OpenKey(place.Root, place.View, path);
+        TRegKey key = uninstall.OpenSubKey(name);
         if (!key)
             continue;
         CheckTerminated();
@@ -222,25 +224,23 @@ void TLocationRegistryUninstall::ReadInstallerProducts(TPlace place) {
 }
 
 void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const std::wstring& path) {
-    for (const auto& name : SubKeyNames(place.Root, place.View, path)) {
+    TRegKey products = OpenKey(place.Root, place.View, path);
+    for (const auto& name : SubKeyNames(products)) {
         CheckTerminated();
         std::wstring code = DecodeGUID(name);
         if (code.empty())
             continue;
         std::wstring productKey = path + L"\\" + name + L"\\";
         std::wstring infoKey = productKey + L"InstallProperties\\";
-        if (!OpenKey(place.Root, place.View, infoKey))
+        TRegKey infoReg = products.OpenSubKey(name + L"\\InstallProperties");
+        if (!infoReg) {
             infoKey = productKey;
-
-        std::wstring displayName;
-        bool systemComponent = false;
-        {
-            TRegKey key = OpenKey(place.Root, place.View, infoKey);
-            if (!key)
-                continue;
-            displayName = ReadDisplayName(key);
-            systemComponent = IsSystemComponent(key);
+            infoReg = products.OpenSubKey(name);
         }
+        if (!infoReg)
+            continue;
+        std::wstring displayName = ReadDisplayName(infoReg);
+        bool systemComponent = IsSystemComponent(infoReg);
 
         TTemporaryInfo* record = FProgramList.Find(code, displayName);
         if (!record && !systemComponent && !FGUIDSystemList.contains(code)) {
@@ -249,8 +249,7 @@ void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const st
             info->FDisplayName = displayName;
             record = FProgramList.Add(std::move(info));
             FProgramList.Map(code, record);
-            if (TRegKey key = OpenKey(place.Root, place.View, infoKey))
-                FillInfo(key, *record, name, RegistryKeyToStr(place.View, place.Root, infoKey));
+            FillInfo(infoReg, *record, name, RegistryKeyToStr(place.View, place.Root, infoKey));
         }
         if (!record)
             continue;
@@ -266,21 +265,18 @@ void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const st
 void TLocationRegistryUninstall::ReadInstallerPatches(TPlace place, TTemporaryInfo& product,
                                                       const std::wstring& productKey) {
     std::wstring patchesPath = productKey + L"Patches\\";
-    for (const auto& name : SubKeyNames(place.Root, place.View, patchesPath)) {
+    TRegKey patches = OpenKey(place.Root, place.View, patchesPath);
+    for (const auto& name : SubKeyNames(patches)) {
         CheckTerminated();
         std::wstring patchCode = DecodeGUID(name);
         if (patchCode.empty())
             continue;
         std::wstring patchKey = patchesPath + name + L"\\";
-        std::wstring displayName;
-        bool applied = false;
-        {
-            TRegKey key = OpenKey(place.Root, place.View, patchKey);
-            if (!key)
-                continue;
-            displayName = ReadDisplayName(key);
-            applied = IsPatchApplied(key);
-        }
+        TRegKey key = patches.OpenSubKey(name);
+        if (!key)
+            continue;
+        std::wstring displayName = ReadDisplayName(key);
+        bool applied = IsPatchApplied(key);
 
         TTemporaryInfo* record = FUpdateList.Find(patchCode, displayName);
         if (!record)
@@ -295,8 +291,7 @@ void TLocationRegistryUninstall::ReadInstallerPatches(TPlace place, TTemporaryIn
             info->FParentKeyName = product.FInternalName;
             record = FUpdateList.Add(std::move(info));
             FUpdateList.Map(patchCode, record);
-            if (TRegKey key = OpenKey(place.Root, place.View, patchKey))
-                FillInfo(key, *record, name, RegistryKeyToStr(place.View, place.Root, patchKey));
+            FillInfo(key, *record, name, RegistryKeyToStr(place.View, place.Root, patchKey));
         }
         if (!record)
             continue;
