@@ -4,7 +4,10 @@
 #include "frame/Velmora.h"
 #include "frame/VelmoraStrings.h"
 #include "inventory/ItemProductIntf.h"
+#include "inventory/LocationOwner.h"
 #include "inventory/ProductCollections.h"
+#include "locations/LocationExeInfo.h"
+#include "locations/LocationRegistryUninstall.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Module.h"
 
@@ -13,6 +16,22 @@
 using namespace velmora;
 
 extern "C" {
+
+// Registers the inventory sources in reading order. Nothing here waits or
+// loads another library, as the loader lock is held.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    try {
+        if (reason == DLL_PROCESS_ATTACH) {
+            TLocationOwner::RegisterLocation<TLocationExeInfo>(L"TLocationExeInfo");
+            TLocationOwner::RegisterLocation<TLocationRegistryUninstall>(L"TLocationRegistryUninstall");
+        } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+            TLocationOwner::UnregisterLocations();
+        }
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
 
 HRESULT WINAPI DllGetInstance(REFIID riid, void** Obj) {
     if (!Obj)
