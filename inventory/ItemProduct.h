@@ -197,6 +197,9 @@ protected:
     std::atomic<bool> FProductCodeNotFound{false};
 
 private:
+    // Stores a measured size under the item lock.
+    friend class TTaskManager;
+
     void FreeActionThread();
     // Per OS: closes the install folder's change notification.
     void CloseWaitEvent();

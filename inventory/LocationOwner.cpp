@@ -313,7 +313,7 @@ void TLocationOwner::StopAll() {
     auto& state = State();
     std::lock_guard lock(state.OwnerLock);
     state.ReadThread.reset();
-    TTaskManager::Stop();
+    TTaskManager::Instance().Stop();
     StopActionThreads(TItemProgram::Items());
     StopActionThreads(TItemUpdate::Items());
 }
