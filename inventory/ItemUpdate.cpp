@@ -178,4 +178,18 @@ void TItemUpdate::ReadFastData() {
         FParentDisplayName = update_os::RunningWindowsName();
 }
 
+TInfoValue TItemUpdate::GetInfo(int index) {
+    if (index < 22 || index > 24)
+        return TItemProduct::GetInfo(index);
+    std::lock_guard lock(FCSItem);
+    switch (index) {
+    case 22:
+        return FUpdateID.empty() ? FGUID : FUpdateID;
+    case 23:
+        return static_cast<int32_t>(FReleaseType);
+    default:
+        return FParentDisplayName;
+    }
+}
+
 } // namespace velmora

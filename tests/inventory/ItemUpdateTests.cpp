@@ -229,4 +229,20 @@ TEST_F(ItemUpdateTest, FastReadingCompletesTypeNameAndParent) {
               L"Sicherheitsupdate (KB5)");
 }
 
+TEST(ItemUpdateInfo, IdentifierReleaseTypeAndParentOnlyForUpdates) {
+    TUpdateRecord record;
+    record.GUID = L"{6F1C2A10-3B7E-4C55-9A0D-2E5170B0E011}";
+    record.ReleaseType = TReleaseType::rtSecurityUpdate;
+    record.ParentDisplayName = L"Editor";
+    TFakeUpdate update(nullptr, record);
+    update.DetailName = L"Fix";
+    update.ReadFastInfo();
+
+    EXPECT_EQ(std::get<std::wstring>(update.GetInfo(22)), record.GUID) << "no update ID: the GUID";
+    EXPECT_EQ(std::get<int32_t>(update.GetInfo(23)), static_cast<int32_t>(TReleaseType::rtSecurityUpdate));
+    EXPECT_EQ(std::get<std::wstring>(update.GetInfo(24)), L"Editor");
+    for (int index : {15, 21, 25, -1})
+        EXPECT_TRUE(std::holds_alternative<std::monostate>(update.GetInfo(index))) << index;
+}
+
 } // namespace
