@@ -83,8 +83,10 @@ TTaskManager::TTaskManager(TMeasure measure) : FMeasure(std::move(measure)) {}
 
 TTaskManager::~TTaskManager() {
     Stop();
-    // A worker that gave its slot up on its own may still be ending.
-    while (FActiveThreads.load() > 0)
+    // A worker that gave its slot up on its own may still be ending. The wait
+    // is bounded: at process exit such a thread may have been killed already.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (FActiveThreads.load() > 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
