@@ -1,6 +1,7 @@
 #include "inventory/ItemProgram.h"
 
 #include "frame/DebugLog.h"
+#include "inventory/TaskManager.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
 
@@ -120,8 +121,8 @@ TItemProgram::TItemProgram(TTypeUninstallLocation* location) : TItemProduct(loca
 }
 
 TItemProgram::~TItemProgram() {
-    // Seam: once the background job queue exists, wait here until it no longer
-    // holds or runs this item's size job.
+    // No size job may still hold the item.
+    TTaskManager::Instance().WaitQueue(this);
     program_os::FreeProgramIcon(ExchangeIconIndex(-1));
     UnusedItems().Remove(this);
 }

@@ -4,6 +4,7 @@
 
 #include "frame/DebugLog.h"
 #include "frame/Globals.h"
+#include "inventory/TaskManager.h"
 #include "locations/ItemFolder.h"
 #include "msi/MsiEngine.h"
 #include "platform/FileVersionInfo.h"
@@ -297,18 +298,20 @@ void TItemProgram::DoReadImages() {
 }
 
 void TItemProgram::DoReadSlowInfo() {
-    // Seam: the size job comes with the background job queue (TTaskManager):
-    // queue this item when NeedsSizeJob(FEstimatedSize, FInstallLocation,
-    // WindowsFolder(), ProgramFilesFolder(), ProgramFilesX86Folder()) holds
-    // and the folder exists. Until then the size is what the keys and the
-    // cache gave.
+    std::wstring location;
+    int64_t size;
     TItemFolder* itemExe;
     {
         std::lock_guard lock(FCSItem);
+        location = FInstallLocation;
+        size = FEstimatedSize;
         itemExe = FItemExe;
     }
+    if (NeedsSizeJob(size, location, WindowsFolder(), ProgramFilesFolder(), ProgramFilesX86Folder()) &&
+        FolderExists(ExcludeTrailingBackslash(location)))
+        TTaskManager::Instance().Queue(this);
     ReadSoftwareRating(itemExe);
-    ReadUsage(InstallLocation());
+    ReadUsage(location);
 }
 
 void TItemProgram::ReadSoftwareRating(TItemFolder* itemExe) {

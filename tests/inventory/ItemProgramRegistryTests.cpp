@@ -6,11 +6,15 @@
 #include "frame/Globals.h"
 #include "inventory/ItemProductIntf.h"
 #include "inventory/ItemProgram.h"
+#include "inventory/TaskManager.h"
 #include "platform/ComObject.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+
+#include "InventoryTestKit.h"
 
 #include <gtest/gtest.h>
 
@@ -380,6 +384,37 @@ TEST_F(ItemProgramRegistry, AdapterAnswersTheProgramIndices) {
     EXPECT_EQ(value.lVal, static_cast<int32_t>(TSoftwareRating::stUnknown));
     adapter->GetInfo(22, &value);
     EXPECT_EQ(value.vt, VT_NULL);
+}
+
+TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBack) {
+    std::wstring file = MakeFile(L"app.exe");
+    std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    std::filesystem::create_directories(folder / L"data");
+    std::ofstream(folder / L"data" / L"big.bin") << std::string(5000, 'b');
+    auto sized = Key(L"Sized");
+    sized.WriteString(L"InstallLocation", folder.wstring());
+    auto programFiles = Key(L"ProgramFiles");
+    programFiles.WriteString(L"InstallLocation", ProgramFilesFolder());
+
+    auto measured = Read({L"Sized"});
+    auto skipped = Read({L"ProgramFiles"});
+    for (auto& item : {measured, skipped}) {
+        item->ReadExtendedInfo();
+        item->ReadImages();
+        item->ReadSlowInfo();
+    }
+    auto size = [](TRegProgram& item) {
+        item.Lock();
+        int64_t bytes = item.FEstimatedSize;
+        item.Unlock();
+        return bytes;
+    };
+    ASSERT_TRUE(testkit::WaitUntil([&] { return size(*measured) == 5001; }));
+    EXPECT_TRUE(measured->TakeChanged());
+    EXPECT_TRUE(testkit::WaitUntil([&] { return Key(L"Sized").ReadNumber(L"EstimatedSize") == 4u; }))
+        << "written back in kilobytes";
+    TTaskManager::Instance().WaitQueue(skipped.get());
+    EXPECT_EQ(size(*skipped), 0) << "the Program Files folder itself is never measured";
 }
 
 } // namespace
