@@ -1,0 +1,231 @@
+#include "features/Process.h"
+
+#include "frame/DebugLog.h"
+#include "frame/StringsLocalized.h"
+#include "platform/Handles.h"
+#include "platform/OSError.h"
+#include "platform/OSInfo.h"
+#include "platform/ProcessList.h"
+#include "platform/Thread.h"
+
+#include <cwctype>
+#include <mutex>
+#include <string>
+#include <utility>
+
+namespace velmora {
+
+namespace {
+
+constexpr DWORD ExpansionBufferSize = 8191;
+constexpr DWORD PipeBufferSize = 65535;
+constexpr DWORD PollInterval = 100;
+constexpr int32_t ResultAlreadyExists = 183; // the servicing tool's "ask again", not an error
+
+std::mutex HookLock;
+TProcess::TQuestionHook QuestionHook;
+TProcess::TErrorHook ErrorHook;
+
+// Attaching to another console is process-wide: one answer at a time.
+std::mutex ConsoleLock;
+
+std::wstring ExpandCommand(std::wstring_view commandLine) {
+    std::wstring command(commandLine);
+    std::wstring expanded(ExpansionBufferSize, L'\0');
+    DWORD n = ExpandEnvironmentStringsW(command.c_str(), expanded.data(), ExpansionBufferSize);
+    // Too long for the buffer: the command is run as given.
+    if (n == 0 || n > ExpansionBufferSize)
+        return command;
+    expanded.resize(n - 1);
+    return expanded;
+}
+
+// Console output is in the OEM code page; the rest of the system speaks ANSI.
+std::wstring OemToText(std::string& bytes) {
+    CheckOS(OemToCharBuffA(bytes.data(), bytes.data(), static_cast<DWORD>(bytes.size())), L"OemToCharBuff");
+    int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
+    return text;
+}
+
+void TypeIntoConsole(DWORD processID, wchar_t c) {
+    std::lock_guard lock(ConsoleLock);
+    CheckOS(AttachConsole(processID), L"AttachConsole");
+    struct TDetach {
+        ~TDetach() { FreeConsole(); }
+    } detach;
+    unique_file input(CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    CheckOS(static_cast<bool>(input), L"CONIN$");
+
+    char oem = 0;
+    CheckOS(CharToOemBuffW(&c, &oem, 1), L"CharToOemBuff");
+    SHORT key = VkKeyScanW(c);
+    INPUT_RECORD records[2]{};
+    for (int i = 0; i < 2; ++i) {
+        auto& event = records[i].Event.KeyEvent;
+        records[i].EventType = KEY_EVENT;
+        event.bKeyDown = i == 0;
+        event.wRepeatCount = 1;
+        // Without a keyboard layout (no display) the letter is its own key code.
+        event.wVirtualKeyCode =
+            key == -1 ? static_cast<WORD>(std::towupper(c)) : static_cast<WORD>(LOBYTE(key));
+        event.wVirtualScanCode = LOWORD(OemKeyScan(static_cast<BYTE>(oem)));
+        event.uChar.UnicodeChar = c;
+        event.dwControlKeyState = 0;
+    }
+    DWORD written = 0;
+    CheckOS(WriteConsoleInputW(input.get(), records, 2, &written), L"WriteConsoleInput");
+}
+
+} // namespace
+
+void TProcess::SetQuestionHook(TQuestionHook hook) {
+    std::lock_guard lock(HookLock);
+    QuestionHook = std::move(hook);
+}
+
+void TProcess::SetErrorHook(TErrorHook hook) {
+    std::lock_guard lock(HookLock);
+    ErrorHook = std::move(hook);
+}
+
+TProcess::TProcess(std::wstring_view commandLine, uint16_t showWindow)
+    : FCmd(ExpandCommand(commandLine)), FShowWindow(showWindow) {}
+
+TProcess::~TProcess() = default;
+
+int32_t TProcess::DoExecute(TThread& thread) {
+    StatisticsLog::Add(L"Run command: \"%s\".", FCmd);
+    FStartTick = GetTickCount();
+    FOutput.Clear();
+
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    unique_handle readPipe, writePipe;
+    CheckOS(CreatePipe(readPipe.put(), writePipe.put(), &inheritable, PipeBufferSize), L"CreatePipe");
+
+    unique_handle processToken, userToken;
+    CheckOS(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, processToken.put()), L"OpenProcessToken");
+    CheckOS(DuplicateTokenEx(processToken.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
+                             TokenPrimary, userToken.put()),
+            L"DuplicateTokenEx");
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = FShowWindow;
+    DWORD creationFlags = CREATE_UNICODE_ENVIRONMENT;
+    if (FShowWindow == 0) {
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = writePipe.get();
+        startup.hStdError = writePipe.get();
+        creationFlags |= CREATE_NO_WINDOW;
+    }
+
+    FProcessInfo = {};
+    bool started;
+    {
+        TWow64FsRedirectionGuard redirectionOff;
+        // The command line buffer must be writable.
+        std::wstring commandLine = FCmd;
+        started = CreateProcessAsUserW(userToken.get(), nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                       creationFlags, nullptr, nullptr, &startup, &FProcessInfo);
+    }
+    // A command that cannot start is not reported here: its empty output gives result 0.
+    unique_handle process(started ? FProcessInfo.hProcess : nullptr);
+    unique_handle mainThread(started ? FProcessInfo.hThread : nullptr);
+    if (started)
+        FProcessID = FProcessInfo.dwProcessId;
+    else
+        DebugLog().WriteLogF(TLogLevel::llWarning, L"Command not started: %s",
+                             SystemErrorMessage(GetLastError()));
+
+    FErrors.clear();
+    size_t lineIndex = 0;
+    bool running = started;
+    auto endChildIfRunning = [&] {
+        if (!started || !FTerminateProccessAtAbort)
+            return;
+        DWORD exitCode = 0;
+        if (!GetExitCodeProcess(process.get(), &exitCode) || exitCode == STILL_ACTIVE) {
+            TerminateThread(mainThread.get(), 0);
+            TerminateProcess(process.get(), 0);
+        }
+    };
+    try {
+        do {
+            if (started)
+                running = WaitForSingleObject(process.get(), PollInterval) == WAIT_TIMEOUT;
+            ReadPipe(readPipe.get());
+            auto question = FindPrompt(FOutput.Lines(), lineIndex, [](const std::wstring& line) {
+                DebugLog().WriteLogF(TLogLevel::llInfo, L"Console: \"%s\"", line);
+            });
+            if (question)
+                AnswerPrompt(*question);
+        } while (!thread.Terminated() && running);
+    } catch (...) {
+        // A hidden child left waiting for an answer that never comes would
+        // wait forever: a failed run is stopped like an aborted one.
+        endChildIfRunning();
+        throw;
+    }
+    endChildIfRunning();
+
+    auto result = ResultFromOutput(FOutput.Lines());
+    FErrors = std::move(result.Errors);
+    FProcessInfo.hProcess = nullptr;
+    FProcessInfo.hThread = nullptr;
+    return result.Result;
+}
+
+void TProcess::ReadPipe(HANDLE pipe) {
+    DWORD available = 0;
+    CheckOS(PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr), L"PeekNamedPipe");
+    if (available == 0)
+        return;
+    std::string bytes(available, '\0');
+    DWORD read = 0;
+    CheckOS(ReadFile(pipe, bytes.data(), available, &read, nullptr), L"ReadFile");
+    bytes.resize(read);
+    if (bytes.empty())
+        return;
+    FOutput.Append(OemToText(bytes));
+}
+
+void TProcess::AnswerPrompt(const std::wstring& question) {
+    const std::wstring caption = DLLStringsLocalized::OperationComplete();
+    TQuestionHook hook;
+    {
+        std::lock_guard lock(HookLock);
+        hook = QuestionHook;
+    }
+    std::optional<bool> yes;
+    if (hook)
+        yes = hook(question, caption);
+    if (!yes)
+        yes = MessageBoxW(nullptr, question.c_str(), caption.c_str(),
+                          MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL) == IDYES;
+    TypeIntoConsole(FProcessInfo.dwProcessId, *yes ? L'Y' : L'N');
+}
+
+void TProcess::DoFinish(int32_t result) {
+    if (result == 0 || result == ResultAlreadyExists)
+        return;
+    TErrorHook hook;
+    {
+        std::lock_guard lock(HookLock);
+        hook = ErrorHook;
+    }
+    if (hook && hook(FErrors))
+        return;
+    MessageBoxW(nullptr, FErrors.c_str(), L"", MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+}
+
+HWND TProcess::GetTopWindow() const {
+    DWORD processID = FProcessID.load();
+    return processID ? FindTopWindow(processID) : nullptr;
+}
+
+} // namespace velmora

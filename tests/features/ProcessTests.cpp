@@ -1,0 +1,235 @@
+// The console runner with a real child: the console tool double built next
+// to this test, run hidden with its output captured.
+#include "features/Process.h"
+
+#include "frame/StringsLocalized.h"
+#include "platform/Format.h"
+#include "platform/Handles.h"
+#include "platform/OSError.h"
+#include "platform/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <exception>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace velmora;
+
+namespace {
+
+std::wstring ToolPath() {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, n);
+    return folder.substr(0, folder.rfind(L'\\') + 1) + L"console_double.exe";
+}
+
+std::wstring ToolCommand(const wchar_t* mode) {
+    return L"\"" + ToolPath() + L"\" " + mode;
+}
+
+// Runs a process on a runtime thread, as the action and feature threads do.
+class TRunThread : public TThread {
+public:
+    explicit TRunThread(TProcess& process) : FProcess(process) {}
+    ~TRunThread() override { TerminateAndWait(); }
+
+    int32_t Result = -100;
+    std::exception_ptr Error;
+
+protected:
+    void Execute() override {
+        try {
+            Result = FProcess.DoExecute(*this);
+        } catch (...) {
+            Error = std::current_exception();
+        }
+    }
+
+private:
+    TProcess& FProcess;
+};
+
+int32_t RunToEnd(TProcess& process) {
+    TRunThread thread(process);
+    thread.Start();
+    thread.WaitFor();
+    if (thread.Error)
+        std::rethrow_exception(thread.Error);
+    return thread.Result;
+}
+
+bool OutputHas(const TProcess& process, const std::wstring& line) {
+    for (auto& l : process.Output().Lines())
+        if (l == line)
+            return true;
+    return false;
+}
+
+template <class Condition> bool Await(Condition condition) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// Hooks set for one test, reset afterwards so that no test sees another's.
+class ProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TProcess::SetErrorHook([this](const std::wstring& text) {
+            Errors.push_back(text);
+            return true;
+        });
+        TProcess::SetQuestionHook([this](const std::wstring& question, const std::wstring& caption) {
+            Questions.push_back(question);
+            Captions.push_back(caption);
+            bool answer = !Answers.empty() && Answers.front();
+            if (!Answers.empty())
+                Answers.erase(Answers.begin());
+            return std::optional<bool>(answer);
+        });
+    }
+    void TearDown() override {
+        TProcess::SetErrorHook(nullptr);
+        TProcess::SetQuestionHook(nullptr);
+    }
+
+    std::vector<std::wstring> Errors, Questions, Captions;
+    std::vector<bool> Answers;
+};
+
+bool IsRunning(DWORD processID, DWORD* exitCode = nullptr) {
+    unique_handle process(OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processID));
+    if (!process)
+        return false;
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    if (exitCode)
+        *exitCode = code;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+// Ends a child the test left running, also when an assertion returned early.
+struct TEndChild {
+    HANDLE Process;
+    ~TEndChild() {
+        if (WaitForSingleObject(Process, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(Process, 9);
+            WaitForSingleObject(Process, 10000);
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(ProcessTest, ErrorLineGivesItsCodeAndTheErrorTextGoesToTheErrorHook) {
+    TProcess process(ToolCommand(L"error87"), 0);
+    EXPECT_EQ(RunToEnd(process), 87);
+    EXPECT_TRUE(OutputHas(process, L"Console tool 1.0"));
+    EXPECT_EQ(process.Errors(), L"Error: 87\r\nThe parameter is incorrect.\r\nSee the log file for details.");
+
+    process.DoFinish(0);
+    process.DoFinish(183);
+    EXPECT_TRUE(Errors.empty());
+    process.DoFinish(87);
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0], process.Errors());
+}
+
+TEST_F(ProcessTest, HexCodeGivesMinusOneAndSilenceGivesZeroWhateverTheExitCode) {
+    TProcess hex(ToolCommand(L"hexerror"), 0);
+    EXPECT_EQ(RunToEnd(hex), -1);
+    EXPECT_EQ(hex.Errors(), L"Error: 0x80070005");
+    hex.DoFinish(-1);
+    EXPECT_EQ(Errors, std::vector<std::wstring>{L"Error: 0x80070005"});
+
+    TProcess silent(ToolCommand(L"silent"), 0);
+    EXPECT_EQ(RunToEnd(silent), 0);
+    EXPECT_TRUE(silent.Output().Empty());
+    EXPECT_TRUE(silent.Errors().empty());
+    // The child did run and end with its own code, which the result ignores.
+    DWORD exitCode = 0;
+    EXPECT_NE(silent.ProcessID(), 0u);
+    EXPECT_FALSE(IsRunning(silent.ProcessID(), &exitCode));
+}
+
+TEST_F(ProcessTest, VariablesAreExpandedAndACommandThatCannotStartGivesZero) {
+    std::wstring tool = ToolPath();
+    std::wstring folder = tool.substr(0, tool.rfind(L'\\'));
+    SetEnvironmentVariableW(L"VELMORA_PROCESS_TEST", folder.c_str());
+    TProcess expanded(L"\"%VELMORA_PROCESS_TEST%\\console_double.exe\" hexerror", 0);
+    EXPECT_EQ(expanded.Cmd(), ToolCommand(L"hexerror"));
+    EXPECT_EQ(RunToEnd(expanded), -1);
+    SetEnvironmentVariableW(L"VELMORA_PROCESS_TEST", nullptr);
+
+    TProcess missing(L"\"" + folder + L"\\no_such_tool.exe\" error87", 0);
+    EXPECT_EQ(RunToEnd(missing), 0);
+    EXPECT_EQ(missing.ProcessID(), 0u);
+    EXPECT_TRUE(missing.Errors().empty());
+}
+
+// A process with a console of its own cannot attach to the child's: the
+// answer cannot be typed, the run fails with the system error and the child,
+// which would wait for its answer forever, is ended.
+TEST_F(ProcessTest, AnswerThatCannotBeTypedRaisesAndEndsTheChild) {
+    AllocConsole();
+    Answers = {true};
+    TProcess process(ToolCommand(L"ask"), 0);
+    try {
+        RunToEnd(process);
+        ADD_FAILURE() << "typing into the child's console did not fail";
+    } catch (const EOSError& e) {
+        EXPECT_EQ(e.Code(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_EQ(Questions.size(), 1u);
+    ASSERT_NE(process.ProcessID(), 0u);
+    EXPECT_TRUE(Await([&] { return !IsRunning(process.ProcessID()); }));
+}
+
+// The runner types the answer into the child's console, which needs this
+// process to be detached from any console first, as the front end (a
+// windowed program) is.
+TEST_F(ProcessTest, PromptsAreAskedThroughTheHookAndTheAnswersTypedIntoTheChild) {
+    FreeConsole();
+    Answers = {true, false};
+    TProcess process(ToolCommand(L"ask"), 0);
+    EXPECT_EQ(RunToEnd(process), 0);
+    // The first question carries the line that came with the prompt; the
+    // second prompt arrived in two pieces and is found once complete.
+    EXPECT_EQ(Questions, (std::vector<std::wstring>{L"Removing the sample.\r\nContinue?", L"Restart now?"}));
+    EXPECT_EQ(Captions, std::vector<std::wstring>(2, DLLStringsLocalized::OperationComplete()));
+    EXPECT_TRUE(OutputHas(process, L"Got: Y (key 89)")) << Narrow(process.Output().Text());
+    EXPECT_TRUE(OutputHas(process, L"Got: N (key 78)")) << Narrow(process.Output().Text());
+}
+
+TEST_F(ProcessTest, StoppingTheThreadKillsTheChildOnlyWhenAskedTo) {
+    for (bool terminate : {true, false}) {
+        TProcess process(ToolCommand(L"wait"), 0);
+        process.FTerminateProccessAtAbort = terminate;
+        TRunThread thread(process);
+        thread.Start();
+        ASSERT_TRUE(Await([&] { return process.ProcessID() != 0; }));
+        DWORD child = process.ProcessID();
+        unique_handle handle(
+            OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, child));
+        ASSERT_TRUE(handle);
+        TEndChild endChild{handle.get()};
+        thread.TerminateAndWait();
+        ASSERT_FALSE(thread.Error);
+        if (terminate) {
+            ASSERT_EQ(WaitForSingleObject(handle.get(), 10000), WAIT_OBJECT_0);
+            DWORD exitCode = 1;
+            GetExitCodeProcess(handle.get(), &exitCode);
+            EXPECT_EQ(exitCode, 0u);
+        } else {
+            EXPECT_EQ(WaitForSingleObject(handle.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+        }
+    }
+}
