@@ -55,31 +55,6 @@ bool ProgramFileExists(const std::wstring& path) {
     return IsWow64Process() && FileExists(CheckFileX64(path));
 }
 
-// The languages of a file's version information, in the order listed.
-std::vector<uint32_t> VersionLanguages(const std::wstring& fileName) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(fileName.c_str(), &handle);
-    if (size == 0)
-        return {};
-    std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(fileName.c_str(), 0, size, data.data()))
-        return {};
-    struct TTranslation {
-        WORD Language;
-        WORD CodePage;
-    };
-    TTranslation* translations = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
-                        &length) ||
-        !translations)
-        return {};
-    std::vector<uint32_t> languages;
-    for (UINT i = 0; i < length / sizeof(TTranslation); ++i)
-        languages.push_back(translations[i].Language);
-    return languages;
-}
-
 std::optional<std::wstring> FirstString(const TRegKey& reg, std::initializer_list<const wchar_t*> names) {
     for (const wchar_t* name : names) {
         if (auto value = reg.ReadString(name))
@@ -247,7 +222,7 @@ void TItemProgram::DoReadExtendedInfo() {
                 version = info.GetValue(L"FileVersion");
         }
         if (language.empty())
-            language = DLLGlobals::LocaleIDListToString(VersionLanguages(slowExe));
+            language = DLLGlobals::LocaleIDListToString(info.Languages());
     }
 
     std::wstring cmdUninstall, cmdModify, cmdRepair;

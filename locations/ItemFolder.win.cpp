@@ -58,27 +58,6 @@ std::wstring AdvertisedTarget(const std::wstring& linkFile) {
     return path;
 }
 
-// The languages of a version resource, in the order listed.
-std::vector<uint32_t> VersionLanguages(const std::wstring& fileName) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(fileName.c_str(), &handle);
-    if (size == 0)
-        return {};
-    std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(fileName.c_str(), 0, size, data.data()))
-        return {};
-    const WORD* translations = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
-                        reinterpret_cast<void**>(const_cast<WORD**>(&translations)), &length) ||
-        !translations)
-        return {};
-    std::vector<uint32_t> languages;
-    for (UINT i = 0; i + 1 < length / sizeof(WORD); i += 2)
-        languages.push_back(translations[i]);
-    return languages;
-}
-
 } // namespace
 
 std::wstring TItemFolder::ExecutedFile() const {
@@ -243,7 +222,7 @@ void TItemFolder::ReadResource() {
         if (FProductVersion.empty())
             FProductVersion = info.GetValue(L"FileVersion");
     }
-    FTranslations = DLLGlobals::LocaleIDListToString(VersionLanguages(FExecutedFile));
+    FTranslations = DLLGlobals::LocaleIDListToString(info.Languages());
     FResourceReaded = true;
 }
 

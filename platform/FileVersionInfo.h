@@ -3,6 +3,7 @@
 // ("FileVersion", "CompanyName", "ProductName", ...).
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,8 @@ public:
     // A string value of the first translation the file lists, falling back to
     // U.S. English in Unicode or Windows Latin-1; empty when absent.
     std::wstring GetValue(std::wstring_view name) const;
+    // The language identifiers of the translations the file lists, in order.
+    std::vector<uint32_t> Languages() const;
 
 private:
     std::vector<BYTE> FData;

@@ -64,4 +64,18 @@ std::wstring TFileVersionInfo::GetValue(std::wstring_view name) const {
     return {};
 }
 
+std::vector<uint32_t> TFileVersionInfo::Languages() const {
+    void* block = nullptr;
+    UINT size = 0;
+    if (FData.empty() || !VerQueryValueW(FData.data(), L"\\VarFileInfo\\Translation", &block, &size) ||
+        !block)
+        return {};
+    // Pairs of language and code page.
+    const auto* pairs = static_cast<const WORD*>(block);
+    std::vector<uint32_t> languages;
+    for (UINT i = 0; i + 1 < size / sizeof(WORD); i += 2)
+        languages.push_back(pairs[i]);
+    return languages;
+}
+
 } // namespace velmora
