@@ -72,11 +72,13 @@ TEST_F(FolderSizeUnderWindows, LinkedFolderIsAReparsePointThatAddsNothing) {
     EXPECT_EQ(MeasureFolderSize(TreeRoot), OwnSize + 50000) << "the target counts once, where it lies";
 }
 
-// Whatever the system makes of a symbolic link created by Windows code, the
-// measurement does not follow it.
+// A directory link made by Windows code is not followed. (Wine 8 answers
+// success but makes no link: nothing to show there.)
 TEST_F(FolderSizeUnderWindows, SymbolicLinkMadeByWindowsAddsNothing) {
     const std::wstring link = Measured + L"\\windows-link";
     CreateSymbolicLinkW(link.c_str(), (TreeRoot + L"\\outside").c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    if (GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "the system made no symbolic link";
     EXPECT_EQ(MeasureFolderSize(Measured), OwnSize);
     RemoveDirectoryW(link.c_str());
 }
