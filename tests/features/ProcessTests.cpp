@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <string>
@@ -127,6 +128,85 @@ struct TEndChild {
     }
 };
 
+// Message boxes need a display: skipped without one, unless the run asks
+// for one (the virtual-display run of these tests).
+bool HasDisplay() {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (!window)
+        return false;
+    DestroyWindow(window);
+    return true;
+}
+#define REQUIRE_DISPLAY()                                                                                    \
+    if (!HasDisplay()) {                                                                                     \
+        if (GetEnvironmentVariableW(L"VELMORA_REQUIRE_DISPLAY", nullptr, 0))                                 \
+            FAIL() << "no window can be created";                                                            \
+        GTEST_SKIP() << "no display";                                                                        \
+    }
+
+struct TBox {
+    std::wstring Caption, Text;
+};
+
+// Plays the user: answers each message box this process shows with the next
+// button, recording its caption and text.
+class TBoxAnswerer {
+public:
+    explicit TBoxAnswerer(std::vector<int> buttons)
+        : FButtons(std::move(buttons)), FThread([this] { Watch(); }) {}
+    ~TBoxAnswerer() { Stop(); }
+    // The boxes answered so far; the answerer stops.
+    const std::vector<TBox>& Stop() {
+        FStop = true;
+        if (FThread.joinable())
+            FThread.join();
+        return FBoxes;
+    }
+
+private:
+    static HWND FindBox() {
+        HWND found = nullptr;
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                wchar_t className[16] = {};
+                GetClassNameW(window, className, 16);
+                if (owner != GetCurrentProcessId() || lstrcmpW(className, L"#32770") != 0 ||
+                    !IsWindowVisible(window))
+                    return TRUE;
+                *reinterpret_cast<HWND*>(param) = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+    static std::wstring TextOf(HWND window) {
+        wchar_t text[1024] = {};
+        GetWindowTextW(window, text, 1024);
+        return text;
+    }
+    void Watch() {
+        for (size_t next = 0; !FStop && next < FButtons.size();) {
+            HWND box = FindBox();
+            if (!box) {
+                Sleep(20);
+                continue;
+            }
+            // The message text is the box's static control (id 0xFFFF).
+            FBoxes.push_back({TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))});
+            PostMessageW(box, WM_COMMAND, FButtons[next++], 0);
+            while (!FStop && IsWindow(box))
+                Sleep(20);
+        }
+    }
+
+    std::vector<int> FButtons;
+    std::vector<TBox> FBoxes;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
 } // namespace
 
 TEST_F(ProcessTest, ErrorLineGivesItsCodeAndTheErrorTextGoesToTheErrorHook) {
@@ -232,4 +312,39 @@ TEST_F(ProcessTest, StoppingTheThreadKillsTheChildOnlyWhenAskedTo) {
             EXPECT_EQ(WaitForSingleObject(handle.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
         }
     }
+}
+
+TEST_F(ProcessTest, WithoutAQuestionHandlerAQuestionBoxAsksAndItsAnswerIsTyped) {
+    REQUIRE_DISPLAY();
+    FreeConsole();
+    TProcess::SetQuestionHook(nullptr);
+    TBoxAnswerer user({IDYES, IDNO});
+    TProcess process(ToolCommand(L"ask"), 0);
+    EXPECT_EQ(RunToEnd(process), 0);
+    auto& boxes = user.Stop();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].Caption, DLLStringsLocalized::OperationComplete());
+    EXPECT_EQ(boxes[0].Text, L"Removing the sample.\r\nContinue?");
+    EXPECT_EQ(boxes[1].Text, L"Restart now?");
+    EXPECT_TRUE(OutputHas(process, L"Got: Y (key 89)")) << Narrow(process.Output().Text());
+    EXPECT_TRUE(OutputHas(process, L"Got: N (key 78)")) << Narrow(process.Output().Text());
+}
+
+TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
+    REQUIRE_DISPLAY();
+    int hookCalls = 0;
+    // The hook finds no handler registered by the front end.
+    TProcess::SetErrorHook([&](const std::wstring&) {
+        ++hookCalls;
+        return false;
+    });
+    TProcess process(ToolCommand(L"error87"), 0);
+    ASSERT_EQ(RunToEnd(process), 87);
+    TBoxAnswerer user({IDOK});
+    process.DoFinish(87);
+    auto& boxes = user.Stop();
+    EXPECT_EQ(hookCalls, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Caption, L"");
+    EXPECT_EQ(boxes[0].Text, process.Errors());
 }
