@@ -240,6 +240,15 @@ TEST_F(ProcessTest, HexCodeGivesMinusOneAndSilenceGivesZeroWhateverTheExitCode) 
     EXPECT_FALSE(IsRunning(silent.ProcessID(), &exitCode));
 }
 
+TEST_F(ProcessTest, OutputIsConvertedFromTheOemCodePage) {
+    TProcess process(ToolCommand(L"oem"), 0);
+    EXPECT_EQ(RunToEnd(process), 0);
+    const char oem[] = "Gr\x81\xE1" "e";
+    wchar_t expected[16];
+    int n = MultiByteToWideChar(CP_OEMCP, 0, oem, 5, expected, 16);
+    EXPECT_EQ(process.Output().Lines(), std::vector<std::wstring>{std::wstring(expected, n)});
+}
+
 TEST_F(ProcessTest, VariablesAreExpandedAndACommandThatCannotStartGivesZero) {
     std::wstring tool = ToolPath();
     std::wstring folder = tool.substr(0, tool.rfind(L'\\'));
@@ -347,4 +356,28 @@ TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Caption, L"");
     EXPECT_EQ(boxes[0].Text, process.Errors());
+}
+
+TEST_F(ProcessTest, ShownChildsWindowIsTheTopWindow) {
+    REQUIRE_DISPLAY();
+    TProcess process(ToolCommand(L"window"), SW_SHOWNORMAL);
+    EXPECT_EQ(process.GetTopWindow(), nullptr);
+    TRunThread thread(process);
+    thread.Start();
+    HWND window = nullptr;
+    ASSERT_TRUE(Await([&] {
+        window = process.GetTopWindow();
+        return window != nullptr;
+    }));
+    unique_handle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.ProcessID()));
+    ASSERT_TRUE(child);
+    TEndChild endChild{child.get()};
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    EXPECT_EQ(owner, process.ProcessID());
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    EXPECT_STREQ(title, L"Console tool");
+    thread.TerminateAndWait();
+    EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
 }

@@ -7,6 +7,9 @@
 //              and prints "Got: <key> (key <virtual key>)"; then the same
 //              with "Restart now (Y/N)", written in two pieces
 //   wait       prints "Waiting" and waits forever
+//   oem        prints "Gr\x81\xE1e" (German for greetings in code page 437)
+//   window     shows a top-level window titled "Console tool" and runs
+//              until it is closed
 #include <windows.h>
 
 namespace {
@@ -64,6 +67,23 @@ int Ask() {
     return 0;
 }
 
+int ShowWindowAndWait() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"ConsoleToolWindow";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Console tool",
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!window)
+        return 4;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0 && IsWindow(window))
+        DispatchMessageW(&message);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -83,6 +103,12 @@ int wmain(int argc, wchar_t** argv) {
         return 5;
     if (lstrcmpW(mode, L"ask") == 0)
         return Ask();
+    if (lstrcmpW(mode, L"oem") == 0) {
+        Print("Gr\x81\xE1" "e\r\n");
+        return 0;
+    }
+    if (lstrcmpW(mode, L"window") == 0)
+        return ShowWindowAndWait();
     if (lstrcmpW(mode, L"wait") == 0) {
         Print("Waiting\r\n");
         Sleep(INFINITE);
