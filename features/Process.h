@@ -49,6 +49,8 @@ public:
     const std::wstring& Cmd() const { return FCmd; }
     const TProcessOutput& Output() const { return FOutput; }
     const std::wstring& Errors() const { return FErrors; }
+    // Tick count (ms) when the last run started.
+    DWORD StartTick() const { return FStartTick; }
     // The id of the last child started (0 before), readable from any thread.
     DWORD ProcessID() const { return FProcessID.load(); }
 
