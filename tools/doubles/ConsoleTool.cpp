@@ -6,7 +6,7 @@
 //   ask        asks "Continue (Y/N)", reads one key from its console input
 //              and prints "Got: <key> (key <virtual key>)"; then the same
 //              with "Restart now (Y/N)", written in two pieces
-//   wait       prints "Waiting" and waits forever
+//   wait       prints "Waiting" and waits forever for console input
 //   oem        prints "Gr\x81\xE1e" (German for greetings in code page 437)
 //   window     shows a top-level window titled "Console tool" and runs
 //              until it is closed
@@ -59,7 +59,9 @@ int Ask() {
         return 3;
     // A prompt that arrives in two pieces: the runner must look at the line again.
     Print("Restart now (Y/");
-    Sleep(300);
+    // Long enough for the runner to read the first piece on its own even on a
+    // busy machine (it reads every 100 ms).
+    Sleep(1000);
     Print("N)");
     if (!PrintKey(input))
         return 3;
@@ -104,14 +106,23 @@ int wmain(int argc, wchar_t** argv) {
     if (lstrcmpW(mode, L"ask") == 0)
         return Ask();
     if (lstrcmpW(mode, L"oem") == 0) {
-        Print("Gr\x81\xE1" "e\r\n");
+        Print("Gr\x81\xE1"
+              "e\r\n");
         return 0;
     }
     if (lstrcmpW(mode, L"window") == 0)
         return ShowWindowAndWait();
     if (lstrcmpW(mode, L"wait") == 0) {
         Print("Waiting\r\n");
-        Sleep(INFINITE);
+        // Waits for console input that never comes, as a tool waiting for an answer.
+        HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+        for (;;) {
+            INPUT_RECORD record;
+            DWORD read = 0;
+            if (input == INVALID_HANDLE_VALUE || !ReadConsoleInputW(input, &record, 1, &read))
+                Sleep(INFINITE);
+        }
     }
     return 1;
 }
