@@ -51,7 +51,8 @@ public:
     const std::wstring& Errors() const { return FErrors; }
     // Tick count (ms) when the last run started.
     DWORD StartTick() const { return FStartTick; }
-    // The id of the last child started (0 before), readable from any thread.
+    // The id of the child of the last run (0 before, or when it did not
+    // start), readable from any thread.
     DWORD ProcessID() const { return FProcessID.load(); }
 
     // Cleared by callers that must leave a child running when they are stopped.

@@ -126,21 +126,22 @@ int32_t TProcess::DoExecute(TThread& thread) {
 
     FProcessInfo = {};
     bool started;
+    DWORD startError = 0;
     {
         TWow64FsRedirectionGuard redirectionOff;
         // The command line buffer must be writable.
         std::wstring commandLine = FCmd;
         started = CreateProcessAsUserW(userToken.get(), nullptr, commandLine.data(), nullptr, nullptr, TRUE,
                                        creationFlags, nullptr, nullptr, &startup, &FProcessInfo);
+        startError = started ? 0 : GetLastError();
     }
     // A command that cannot start is not reported here: its empty output gives result 0.
     unique_handle process(started ? FProcessInfo.hProcess : nullptr);
     unique_handle mainThread(started ? FProcessInfo.hThread : nullptr);
-    if (started)
-        FProcessID = FProcessInfo.dwProcessId;
-    else
+    FProcessID = started ? FProcessInfo.dwProcessId : 0;
+    if (!started)
         DebugLog().WriteLogF(TLogLevel::llWarning, L"Command not started: %s",
-                             SystemErrorMessage(GetLastError()));
+                             SystemErrorMessage(startError));
 
     FErrors.clear();
     size_t lineIndex = 0;
