@@ -78,6 +78,16 @@ public:
         }
     }
 
+    // Marks every item that came from location, under the lock (the first
+    // step of a location's mark and sweep).
+    template <class Location> void MarkAllOf(const Location* location) {
+        std::lock_guard lock(FLock);
+        for (const TItemPtr& item : FItems) {
+            if (item->Location() == location)
+                item->SetMarked(true);
+        }
+    }
+
     template <class Pred> bool Any(Pred&& pred) {
         std::lock_guard lock(FLock);
         return std::any_of(FItems.begin(), FItems.end(), [&](const TItemPtr& p) { return pred(*p); });

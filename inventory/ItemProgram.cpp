@@ -173,13 +173,7 @@ std::shared_ptr<TItemProgram> TItemProgram::ItemByGUIDName(std::wstring_view gui
 }
 
 void TItemProgram::MarkAllFrom(TTypeUninstallLocation* location) {
-    auto& items = Items();
-    std::lock_guard lock(items.Lock());
-    for (int index = 0; index < items.Count(); ++index) {
-        auto item = items.Get(index);
-        if (item && item->FLocation == location)
-            item->FMarked = true;
-    }
+    Items().MarkAllOf(location);
 }
 
 void TItemProgram::RemoveMarked(TTypeUninstallLocation* location) {

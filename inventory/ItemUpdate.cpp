@@ -99,13 +99,7 @@ void TItemUpdate::Done() {
 }
 
 void TItemUpdate::MarkAllItems(TTypeUninstallLocation* location) {
-    auto& items = Items();
-    std::lock_guard lock(items.Lock());
-    for (int index = 0; index < items.Count(); ++index) {
-        auto item = items.Get(index);
-        if (item && item->FLocation == location)
-            item->FMarked = true;
-    }
+    Items().MarkAllOf(location);
 }
 
 void TItemUpdate::CheckDeleteMarked(TTypeUninstallLocation* location) {

@@ -84,6 +84,15 @@ template <class Step> void Guarded(Step&& step) {
     }
 }
 
+// The statistics lines of a newly published item: an empty line, the title
+// with display name and code, then its keys.
+void LogAdded(std::wstring_view title, const TTemporaryInfo& info) {
+    StatisticsLog::Add(L"");
+    StatisticsLog::Add(title, info.FDisplayName, info.FGUID);
+    for (const auto& key : info.FRegistryKeys)
+        StatisticsLog::Add(std::wstring_view(key));
+}
+
 } // namespace
 
 TItemRegistryProgram::TItemRegistryProgram(TTypeUninstallLocation* location, const std::wstring& displayName,
@@ -378,10 +387,7 @@ void TLocationRegistryUninstall::PublishPrograms() {
         }
         auto item =
             std::make_shared<TItemRegistryProgram>(this, info.FDisplayName, info.FGUID, info.FRegistryKeys);
-        StatisticsLog::Add(L"");
-        StatisticsLog::Add(L"Add Program: %s (%s)", info.FDisplayName, info.FGUID);
-        for (const auto& key : info.FRegistryKeys)
-            StatisticsLog::Add(std::wstring_view(key));
+        LogAdded(L"Add Program: %s (%s)", info);
         item->ReadFastInfo();
         std::lock_guard lock(TItemProgram::Items().Lock());
         TItemProgram::Items().Add(std::move(item));
@@ -411,10 +417,7 @@ void TLocationRegistryUninstall::PublishUpdates() {
         record.ParentKeyName = info.FParentKeyName;
         record.ParentDisplayName = info.FParentDisplayName;
         auto update = std::make_shared<TItemUpdate>(this, record);
-        StatisticsLog::Add(L"");
-        StatisticsLog::Add(L"Add Registry Update: %s (%s)", info.FDisplayName, info.FGUID);
-        for (const auto& key : info.FRegistryKeys)
-            StatisticsLog::Add(std::wstring_view(key));
+        LogAdded(L"Add Registry Update: %s (%s)", info);
         update->ReadFastInfo();
         std::lock_guard lock(TItemUpdate::Items().Lock());
         TItemUpdate::Items().Add(std::move(update));
