@@ -45,6 +45,8 @@ UPDATES = {
     "Velmora Sample Editor Hotfix 2.4.1.1": ("Velmora Sample Editor", RT_UPDATE),  # installer patch
 }
 NEVER_UPDATES = ["Velmora Sample Editor Preview Patch"]  # patch whose "State" is not 1
+# An installer patch is identified by its patch code, decoded from the packed key name.
+UPDATE_IDS = {"Velmora Sample Editor Hotfix 2.4.1.1": "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E0A1}"}
 
 # name -> registry keys (path endings) that must be among the item's keys
 KEYS = {
@@ -139,6 +141,9 @@ def main():
                      "%r: program %r, expected %r" % (name, record.get("parentDisplayName"), parent))
             c.expect(record.get("releaseType") == release,
                      "%r: release type %r, expected %r" % (name, record.get("releaseType"), release))
+            if name in UPDATE_IDS:
+                c.expect(record.get("updateId") == UPDATE_IDS[name],
+                         "%r: update id %r, expected %r" % (name, record.get("updateId"), UPDATE_IDS[name]))
     for name in NEVER_UPDATES + list(PROGRAMS) + NEVER_PROGRAMS:
         c.expect(name not in updates, "%r is listed as an update" % name)
     strays = [n for n in updates if "Velmora" in n and n not in UPDATES]
