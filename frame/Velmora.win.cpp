@@ -1,6 +1,7 @@
 #include "frame/Velmora.h"
 
 #include "features/FeatureManager.h"
+#include "features/Process.h"
 #include "frame/Boundary.h"
 #include "frame/FeatureEngineChoice.h"
 #include "frame/Globals.h"
@@ -12,6 +13,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace velmora {
 
@@ -75,6 +77,22 @@ void TVelmora::FirstInstanceCreate() {
         root.ARPRefreshRequested = false;
     }
     TLocationOwner::SetOnListRead(&ListRead);
+    // The console runner asks the callbacks current at the moment it asks;
+    // without them it shows its own message boxes.
+    TProcess::SetQuestionHook(
+        [](const std::wstring& question, const std::wstring& caption) -> std::optional<bool> {
+            TComPtr<IQuestionCallback> callback = QuestionCallback();
+            if (!callback)
+                return std::nullopt;
+            return callback->AskYesNo(question.c_str(), caption.c_str());
+        });
+    TProcess::SetErrorHook([](const std::wstring& text) {
+        TComPtr<IErrorCallback> callback = ErrorCallback();
+        if (!callback)
+            return false;
+        callback->ShowError(text.c_str());
+        return true;
+    });
     // The inventory's last owner releases the reputation component; set here,
     // never cleared, because collections may outlive every root object.
     TLocationOwner::SetFinalizeInterfaces(&DLLGlobals::FinalizeInterfaces);
@@ -92,6 +110,8 @@ void TVelmora::LastInstanceDestroy() {
         errorCallback = std::move(root.ErrorCallback);
         questionCallback = std::move(root.QuestionCallback);
     }
+    TProcess::SetQuestionHook(nullptr);
+    TProcess::SetErrorHook(nullptr);
     errorCallback.reset();
     questionCallback.reset();
     TLocationOwner::SetOnListRead(nullptr);

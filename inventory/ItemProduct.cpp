@@ -211,6 +211,13 @@ bool TItemProduct::IsActionRunning() {
     return FActionThread != nullptr;
 }
 
+void TItemProduct::DetachActionThread(TThread* thread) {
+    std::lock_guard lock(FActionThreadCS);
+    if (FActionThread.get() != thread)
+        return;
+    FActionThread.release()->Detach();
+}
+
 void TItemProduct::StopActionThread() {
     FreeActionThread();
 }

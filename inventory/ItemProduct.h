@@ -3,6 +3,10 @@
 // stages of rising cost, each guarded by a need flag, so that the list can be
 // shown early and the details follow. Items are owned by the library-wide
 // lists through std::shared_ptr; a call in progress keeps its item alive.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "frame/Enums.Velmora.h"
 #include "inventory/LocationUninstall.h"
 
@@ -83,6 +87,16 @@ public:
     // True: an action's process shows its window.
     virtual bool ShowActionWindow() { return true; }
     virtual bool IsActionRunning();
+#ifdef _WIN32
+    // Starts the action's thread and answers true; paRemoveFromRegistry runs
+    // nothing here. While an action runs nothing starts: action and topWindow
+    // then name the running action and its window, and the answer is false.
+    // The set of possible actions is not consulted.
+    virtual bool RunAction(TPossibleActions& action, HWND& topWindow);
+#endif
+    // Called by the action thread when its work is done: unless a stop has
+    // taken it already, the thread leaves the item and frees itself when it ends.
+    void DetachActionThread(TThread* thread);
     // Takes the action thread from the item and frees it outside the lock
     // (terminate and wait); a started uninstaller process keeps running.
     virtual void StopActionThread();

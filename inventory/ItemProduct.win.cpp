@@ -3,6 +3,7 @@
 #include "inventory/ItemProduct.h"
 
 #include "frame/Globals.h"
+#include "inventory/ActionThread.h"
 #include "frame/IconImageList.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Handles.h"
@@ -245,6 +246,23 @@ bool TItemProduct::LoadPngIcon(TIconImageList& iconList, const wchar_t* resource
         if (old >= 0)
             iconList.FreeIconIndex(old);
     }
+    return true;
+}
+
+bool TItemProduct::RunAction(TPossibleActions& action, HWND& topWindow) {
+    std::lock_guard lock(FActionThreadCS);
+    topWindow = nullptr;
+    if (FActionThread) {
+        if (auto* running = dynamic_cast<TExecuteActionThread*>(FActionThread.get())) {
+            topWindow = running->GetTopWindow();
+            action = running->Action();
+        }
+        return false;
+    }
+    if (action == TPossibleActions::paRemoveFromRegistry)
+        return true;
+    FActionThread = std::make_unique<TExecuteActionThread>(*this, action);
+    FActionThread->Start();
     return true;
 }
 

@@ -58,10 +58,21 @@ bool TItemProductIntf::CheckChanged() {
     });
 }
 
-bool TItemProductIntf::RunAction(TPossibleActions*, HWND* TopWindow) {
+// Not under the item lock: a remove-from-registry action takes the program
+// list lock, which is never taken while an item lock is held.
+bool TItemProductIntf::RunAction(TPossibleActions* Action, HWND* TopWindow) {
     if (TopWindow)
         *TopWindow = nullptr;
-    return true;
+    return Guarded(true, [&] {
+        auto item = FProduct.lock();
+        if (!item || !Action)
+            return true;
+        HWND topWindow = nullptr;
+        bool started = item->RunAction(*Action, topWindow);
+        if (TopWindow)
+            *TopWindow = topWindow;
+        return started;
+    });
 }
 
 bool TItemProductIntf::IsActionRunning() {

@@ -90,6 +90,12 @@ public:
     // The base slow reading, then keeps the rarely used list in step.
     void ReadSlowInfo() override;
 
+#ifdef _WIN32
+    // The base behaviour; a remove-from-registry action then drops the
+    // program from the program list (its uninstall entry stays).
+    bool RunAction(TPossibleActions& action, HWND& topWindow) override;
+#endif
+
     // Indices 15 to 21 on top of the product's.
     TInfoValue GetInfo(int index) override;
 

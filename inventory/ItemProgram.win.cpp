@@ -322,4 +322,16 @@ void TItemProgram::ReadUsage(const std::wstring& folder) {
     // yet; the count and date stay as the Add/Remove Programs cache left them.
 }
 
+bool TItemProgram::RunAction(TPossibleActions& action, HWND& topWindow) {
+    if (!TItemProduct::RunAction(action, topWindow))
+        return false;
+    if (action == TPossibleActions::paRemoveFromRegistry) {
+        // The caller holds the item: it is destroyed when that call returns.
+        StatisticsLog::Add(L"");
+        StatisticsLog::Add(L"Remove Program from list: %s (%s)", FDisplayNameNative, FGUID);
+        Items().Remove(this);
+    }
+    return true;
+}
+
 } // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
-// The running processes (Toolhelp snapshot) and their top-level windows.
+// The running processes (Toolhelp snapshot, terminal-server list) and their
+// top-level windows.
 #include <windows.h>
 
 #include <string>
@@ -19,6 +20,11 @@ struct TProcessListItem {
 };
 
 std::vector<TProcessListItem> ProcessList();
+// The processes of the local terminal server (name and id, no parent), or a
+// Toolhelp snapshot when that list cannot be had; empty when both fail.
+std::vector<TProcessListItem> ProcessSnapshot();
+// The full path of a running process's executable; empty when it cannot be asked.
+std::wstring ProcessImagePath(DWORD processID);
 // Processes whose executable file name equals name (case-insensitive).
 std::vector<TProcessListItem> FindProcesses(std::wstring_view name);
 // First visible top-level window of a process, or nullptr.

@@ -4,6 +4,7 @@
 #include "platform/Text.h"
 
 #include <tlhelp32.h>
+#include <wtsapi32.h>
 
 namespace velmora {
 
@@ -17,6 +18,38 @@ std::vector<TProcessListItem> ProcessList() {
     for (BOOL ok = Process32FirstW(snapshot.get(), &entry); ok; ok = Process32NextW(snapshot.get(), &entry))
         list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
     return list;
+}
+
+std::vector<TProcessListItem> ProcessSnapshot() {
+    WTS_PROCESS_INFOW* processes = nullptr;
+    DWORD count = 0;
+    if (WTSEnumerateProcessesW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &processes, &count)) {
+        std::vector<TProcessListItem> list;
+        list.reserve(count);
+        for (DWORD i = 0; i < count; ++i)
+            list.push_back(
+                {processes[i].ProcessId, 0, processes[i].pProcessName ? processes[i].pProcessName : L""});
+        WTSFreeMemory(processes);
+        return list;
+    }
+    return ProcessList();
+}
+
+std::wstring ProcessImagePath(DWORD processID) {
+    unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processID));
+    if (!process)
+        return {};
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(path.size());
+        if (QueryFullProcessImageNameW(process.get(), 0, path.data(), &size)) {
+            path.resize(size);
+            return path;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || path.size() >= 32768)
+            return {};
+        path.resize(path.size() * 2);
+    }
 }
 
 std::vector<TProcessListItem> FindProcesses(std::wstring_view name) {
