@@ -59,3 +59,26 @@ TEST(Arguments, ShowTakesANameThenOptions) {
     EXPECT_FALSE(Parse({L"show", L"--json"}, &error));
     EXPECT_FALSE(Parse({L"show", L"App", L"--updates"}, &error));
 }
+
+TEST(Arguments, ActionCommandsTakeANameAndATimeout) {
+    const std::pair<const wchar_t*, TCommand> commands[] = {{L"uninstall", TCommand::Uninstall},
+                                                            {L"quiet-uninstall", TCommand::QuietUninstall},
+                                                            {L"modify", TCommand::Modify},
+                                                            {L"repair", TCommand::Repair},
+                                                            {L"forget", TCommand::Forget}};
+    for (auto [word, command] : commands) {
+        auto parsed = Parse({word, L"Velmora Tracker", L"--timeout", L"45"});
+        ASSERT_TRUE(parsed) << word;
+        EXPECT_EQ(parsed->Command, command);
+        EXPECT_TRUE(IsActionCommand(parsed->Command));
+        EXPECT_EQ(parsed->Name, L"Velmora Tracker");
+        EXPECT_EQ(parsed->TimeoutSeconds, 45u);
+    }
+    EXPECT_FALSE(IsActionCommand(TCommand::Show));
+    std::wstring error;
+    EXPECT_FALSE(Parse({L"uninstall"}, &error));
+    EXPECT_EQ(error, L"Give the name of the program or update to uninstall.");
+    EXPECT_FALSE(Parse({L"forget", L"--timeout", L"5"}, &error));
+    EXPECT_FALSE(Parse({L"repair", L"App", L"--json"}, &error));
+    EXPECT_EQ(error, L"Unknown option \"--json\" for \"repair\".");
+}

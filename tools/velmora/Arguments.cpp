@@ -15,10 +15,59 @@ const wchar_t* UsageText() {
            L"  show NAME [--json] [--timeout SECONDS]\n"
            L"                          read the inventory and show every detail of the\n"
            L"                          installed program or update of that name\n"
+           L"  uninstall NAME [--timeout SECONDS]\n"
+           L"  quiet-uninstall NAME [--timeout SECONDS]\n"
+           L"  modify NAME [--timeout SECONDS]\n"
+           L"  repair NAME [--timeout SECONDS]\n"
+           L"                          run the program's (or update's) uninstaller,\n"
+           L"                          its quiet uninstaller, or its modify or repair\n"
+           L"                          command, answer its questions here and wait\n"
+           L"                          for it; after an uninstall, wait until the\n"
+           L"                          inventory no longer lists it\n"
+           L"  forget NAME [--timeout SECONDS]\n"
+           L"                          drop the program from the inventory read by\n"
+           L"                          this run; its registry entries stay\n"
            L"  help, --help            show this text\n"
            L"\n"
+           L"--timeout bounds each wait (reading the inventory, the action, the\n"
+           L"product leaving the inventory); the default is 300 seconds. An action\n"
+           L"still running then is left running.\n"
+           L"\n"
            L"Exit codes: 0 done, 1 the operation failed, 2 wrong usage,\n"
-           L"            3 VelmoraHelper.dll could not be loaded.\n";
+           L"            3 VelmoraHelper.dll could not be loaded,\n"
+           L"            4 no installed program or update has that name,\n"
+           L"            5 the product does not offer that action,\n"
+           L"            6 another action is already running on the product,\n"
+           L"            7 the action ended but the product is still listed,\n"
+           L"            8 the action was still running at the timeout,\n"
+           L"            9 the command reported an error (shown on standard error).\n";
+}
+
+bool IsActionCommand(TCommand command) {
+    switch (command) {
+    case TCommand::Uninstall:
+    case TCommand::QuietUninstall:
+    case TCommand::Modify:
+    case TCommand::Repair:
+    case TCommand::Forget:
+        return true;
+    default:
+        return false;
+    }
+}
+
+static std::optional<TCommand> ActionCommand(const std::wstring& name) {
+    if (name == L"uninstall")
+        return TCommand::Uninstall;
+    if (name == L"quiet-uninstall")
+        return TCommand::QuietUninstall;
+    if (name == L"modify")
+        return TCommand::Modify;
+    if (name == L"repair")
+        return TCommand::Repair;
+    if (name == L"forget")
+        return TCommand::Forget;
+    return std::nullopt;
 }
 
 static bool ParseSeconds(const std::wstring& text, unsigned& seconds) {
@@ -49,21 +98,26 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
         parsed.Command = TCommand::List;
     else if (command == L"show")
         parsed.Command = TCommand::Show;
+    else if (auto action = ActionCommand(command))
+        parsed.Command = *action;
     else {
         error = Format(L"Unknown command \"%s\".", command);
         return std::nullopt;
     }
     bool kindGiven = false;
     size_t first = 1;
-    if (parsed.Command == TCommand::Show) {
+    if (parsed.Command == TCommand::Show || IsActionCommand(parsed.Command)) {
         if (args.size() < 2 || args[1].empty() || args[1].starts_with(L"--")) {
-            error = L"Give the name of the program or update to show.";
+            error = parsed.Command == TCommand::Show
+                        ? L"Give the name of the program or update to show."
+                        : Format(L"Give the name of the program or update to %s.", command);
             return std::nullopt;
         }
         parsed.Name = args[1];
         first = 2;
     }
     const bool reads = parsed.Command == TCommand::List || parsed.Command == TCommand::Show;
+    const bool waits = reads || IsActionCommand(parsed.Command);
     for (size_t i = first; i < args.size(); ++i) {
         const std::wstring& option = args[i];
         if (parsed.Command == TCommand::List && (option == L"--updates" || option == L"--unused")) {
@@ -75,7 +129,7 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
             parsed.Kind = option == L"--updates" ? TListKind::Updates : TListKind::Unused;
         } else if (reads && option == L"--json") {
             parsed.Json = true;
-        } else if (reads && option == L"--timeout") {
+        } else if (waits && option == L"--timeout") {
             if (i + 1 == args.size() || !ParseSeconds(args[i + 1], parsed.TimeoutSeconds)) {
                 error = L"--timeout needs a number of seconds from 1 to 999999.";
                 return std::nullopt;

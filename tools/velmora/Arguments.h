@@ -6,13 +6,16 @@
 
 namespace velmora::cli {
 
-enum class TCommand { Help, Version, List, Show };
+enum class TCommand { Help, Version, List, Show, Uninstall, QuietUninstall, Modify, Repair, Forget };
+
+// True for the commands that run an action on one product.
+bool IsActionCommand(TCommand command);
 enum class TListKind { Programs, Updates, Unused };
 
 struct TArguments {
     TCommand Command = TCommand::Help;
     TListKind Kind = TListKind::Programs;
-    std::wstring Name; // the product shown by "show"
+    std::wstring Name; // the product shown by "show" or acted on
     bool Json = false;
     unsigned TimeoutSeconds = 300;
 };

@@ -8,5 +8,7 @@ namespace velmora::cli {
 int RunVersion(TVelmoraLibrary& library);
 int RunList(TVelmoraLibrary& library, const TArguments& args);
 int RunShow(TVelmoraLibrary& library, const TArguments& args);
+// uninstall, quiet-uninstall, modify, repair and forget.
+int RunProductAction(TVelmoraLibrary& library, const TArguments& args);
 
 } // namespace velmora::cli

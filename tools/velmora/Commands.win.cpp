@@ -6,12 +6,22 @@
 #include "tools/velmora/Console.h"
 #include "tools/velmora/ProductFields.h"
 
+#include <atomic>
+#include <mutex>
+#include <optional>
+
 namespace velmora::cli {
 
 namespace {
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
+constexpr int kNoProduct = 4;
+constexpr int kNotOffered = 5;
+constexpr int kOtherActionRunning = 6;
+constexpr int kStillListed = 7;
+constexpr int kStillRunning = 8;
+constexpr int kCommandError = 9;
 
 const wchar_t* ReadStateName(TReadState state) {
     switch (state) {
@@ -123,6 +133,81 @@ TRecord DetailRecord(IProduct& product, int32_t infoMask) {
     return record;
 }
 
+// The uninstaller's yes/no questions, asked on the terminal (standard error,
+// so that standard output stays the command's result).
+class TTerminalQuestions : public TInterfacedObject<IQuestionCallback> {
+public:
+    bool STDMETHODCALLTYPE AskYesNo(LPCWSTR Text, LPCWSTR Caption) override {
+        std::lock_guard lock(FLock);
+        WriteErr(Format(L"\n[%s]\n%s (y/n) ", Caption ? Caption : L"", Text ? Text : L""));
+        for (;;) {
+            std::optional<std::wstring> line = ReadLine();
+            if (!line) {
+                WriteErr(L"n (no more input)\n");
+                return false;
+            }
+            std::wstring answer = UpperCase(*line);
+            std::erase(answer, L' ');
+            if (answer == L"Y" || answer == L"YES")
+                return true;
+            if (answer == L"N" || answer == L"NO")
+                return false;
+            WriteErr(L"Answer y or n: ");
+        }
+    }
+
+private:
+    std::mutex FLock;
+};
+
+class TTerminalErrors : public TInterfacedObject<IErrorCallback> {
+public:
+    void STDMETHODCALLTYPE ShowError(LPCWSTR Text) override {
+        WriteErr(Format(L"The command reported an error:\n%s\n", Text ? Text : L""));
+        FReported = true;
+    }
+    bool Reported() const { return FReported.load(); }
+
+private:
+    std::atomic<bool> FReported{false};
+};
+
+TPossibleActions ActionOf(TCommand command) {
+    switch (command) {
+    case TCommand::QuietUninstall:
+        return TPossibleActions::paUninstallQuiet;
+    case TCommand::Modify:
+        return TPossibleActions::paModify;
+    case TCommand::Repair:
+        return TPossibleActions::paRepair;
+    case TCommand::Forget:
+        return TPossibleActions::paRemoveFromRegistry;
+    default:
+        return TPossibleActions::paUninstall;
+    }
+}
+
+std::wstring ActionName(TPossibleActions action) {
+    auto names = ActionNames(ActionBit(action));
+    return names.empty() ? std::wstring(L"unknown") : names.front();
+}
+
+// The adapter of a product whose item has left the inventory answers no name.
+bool IsListed(IProduct& product) {
+    return std::holds_alternative<std::wstring>(ReadValue(product, piDisplayName));
+}
+
+// Polls until done() holds or the timeout passes; false on timeout.
+template <class Done> bool WaitFor(unsigned timeoutSeconds, Done&& done) {
+    ULONGLONG deadline = GetTickCount64() + 1000ull * timeoutSeconds;
+    while (!done()) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(200);
+    }
+    return true;
+}
+
 } // namespace
 
 int RunVersion(TVelmoraLibrary& library) {
@@ -203,6 +288,86 @@ int RunShow(TVelmoraLibrary& library, const TArguments& args) {
     }
     WriteOut(args.Json ? RenderJsonObject(record) + L"\n" : RenderDetails(record));
     return kDone;
+}
+
+
+int RunProductAction(TVelmoraLibrary& library, const TArguments& args) {
+    TComPtr<IVelmora> root = library.CreateRoot();
+    if (!root) {
+        WriteErr(library.Error() + L"\n");
+        return kFailed;
+    }
+    auto questions = MakeCom<TTerminalQuestions, IQuestionCallback>();
+    auto errorsObject = new TTerminalErrors;
+    TComPtr<IErrorCallback> errors(static_cast<IErrorCallback*>(errorsObject));
+    root->SetQuestionCallback(questions.get());
+    root->SetErrorCallback(errors.get());
+    // The library stops the action's wait (the uninstaller keeps running)
+    // and lets go of the callbacks before this returns.
+    auto finish = [&](int code) {
+        root->Stop();
+        root->SetQuestionCallback(nullptr);
+        root->SetErrorCallback(nullptr);
+        return code;
+    };
+
+    root->Refresh();
+    if (!WaitForInventory(*root, args.TimeoutSeconds))
+        return finish(kFailed);
+    TComPtr<IProduct> product;
+    for (TListKind kind : {TListKind::Programs, TListKind::Updates}) {
+        if (TComPtr<IProductCollection> collection = Collection(*root, kind))
+            if ((product = FindProduct(*collection, args.Name)))
+                break;
+    }
+    if (!product) {
+        WriteErr(Format(L"No installed program or update is named \"%s\".\n", args.Name));
+        return finish(kNoProduct);
+    }
+
+    const TPossibleActions action = ActionOf(args.Command);
+    TPossibleActionsSet offered = product->GetPossibleActions();
+    if ((offered & ActionBit(action)) == 0) {
+        std::wstring list;
+        for (const auto& name : ActionNames(offered))
+            list += (list.empty() ? L"" : L", ") + name;
+        WriteErr(Format(L"\"%s\" does not offer %s; it offers: %s.\n", args.Name, ActionName(action),
+                        list.empty() ? std::wstring(L"nothing") : list));
+        return finish(kNotOffered);
+    }
+
+    WriteErr(Format(L"Running %s for \"%s\".\n", ActionName(action), args.Name));
+    TPossibleActions running = action;
+    HWND topWindow = nullptr;
+    if (!product->RunAction(&running, &topWindow)) {
+        WriteErr(
+            Format(L"Another action (%s) is already running on \"%s\".\n", ActionName(running), args.Name));
+        return finish(kOtherActionRunning);
+    }
+    ULONGLONG started = GetTickCount64();
+    if (!WaitFor(args.TimeoutSeconds, [&] { return !product->IsActionRunning(); })) {
+        WriteErr(Format(L"The action was still running after %d seconds; it is left running.\n",
+                        args.TimeoutSeconds));
+        return finish(kStillRunning);
+    }
+    WriteErr(Format(L"The action ended after %d ms.\n", static_cast<int64_t>(GetTickCount64() - started)));
+    if (errorsObject->Reported())
+        return finish(kCommandError);
+
+    const bool removes = action == TPossibleActions::paUninstall ||
+                         action == TPossibleActions::paUninstallQuiet ||
+                         action == TPossibleActions::paRemoveFromRegistry;
+    if (!removes) {
+        WriteOut(Format(L"%s of \"%s\" done.\n", ActionName(action), args.Name));
+        return finish(kDone);
+    }
+    if (!WaitFor(args.TimeoutSeconds, [&] { return !IsListed(*product); })) {
+        WriteErr(Format(L"\"%s\" is still listed %d seconds after the action ended.\n", args.Name,
+                        args.TimeoutSeconds));
+        return finish(kStillListed);
+    }
+    WriteOut(Format(L"\"%s\" is no longer listed.\n", args.Name));
+    return finish(kDone);
 }
 
 } // namespace velmora::cli

@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace velmora::cli {
@@ -7,5 +9,7 @@ namespace velmora::cli {
 // redirected.
 void WriteOut(std::wstring_view text);
 void WriteErr(std::wstring_view text);
+// One line from standard input without its line end; nothing at its end.
+std::optional<std::wstring> ReadLine();
 
 } // namespace velmora::cli

@@ -26,4 +26,31 @@ void WriteErr(std::wstring_view text) {
     Write(STD_ERROR_HANDLE, text);
 }
 
+std::optional<std::wstring> ReadLine() {
+    HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+    if (!handle || handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    DWORD mode, read = 0;
+    std::wstring line;
+    if (GetConsoleMode(handle, &mode)) {
+        wchar_t buffer[512];
+        if (!ReadConsoleW(handle, buffer, 512, &read, nullptr) || read == 0)
+            return std::nullopt;
+        line.assign(buffer, read);
+    } else {
+        // Redirected: bytes up to the line end, one at a time so that
+        // nothing of a later answer is consumed.
+        std::string bytes;
+        char c;
+        while (ReadFile(handle, &c, 1, &read, nullptr) && read == 1 && c != '\n')
+            bytes.push_back(c);
+        if (bytes.empty() && read == 0)
+            return std::nullopt;
+        line = Widen(bytes);
+    }
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
+        line.pop_back();
+    return line;
+}
+
 } // namespace velmora::cli

@@ -35,6 +35,12 @@ static int Run(const std::vector<std::wstring>& args) {
         return RunList(library, *parsed);
     case TCommand::Show:
         return RunShow(library, *parsed);
+    case TCommand::Uninstall:
+    case TCommand::QuietUninstall:
+    case TCommand::Modify:
+    case TCommand::Repair:
+    case TCommand::Forget:
+        return RunProductAction(library, *parsed);
     case TCommand::Help:
         break;
     }
