@@ -40,6 +40,10 @@ double RefinedInstallDate(double installDate, const std::vector<std::optional<do
 
 TItemProduct::TItemProduct(TTypeUninstallLocation* location) : FLocation(location) {}
 
+void TItemProduct::RefineInstallDate() {
+    FInstallDate = RefinedInstallDate(FInstallDate, FRegistryKeyDates);
+}
+
 TItemProduct::~TItemProduct() {
     FreeActionThread();
     CloseWaitEvent();

@@ -101,9 +101,13 @@ public:
     // (terminate and wait); a started uninstaller process keeps running.
     virtual void StopActionThread();
 
-    void SetChanged() { FIsChanged.exchange(-1); }
+    void SetChanged() {
+        FIsChanged.exchange(-1);
+    }
     // Reads and clears the changed flag in one step.
-    bool TakeChanged() { return FIsChanged.exchange(0) != 0; }
+    bool TakeChanged() {
+        return FIsChanged.exchange(0) != 0;
+    }
 
     // One entry of the product information table (indices 0 to 14 here; the
     // kinds add theirs), read under the item lock; null for unknown indices.
@@ -112,8 +116,12 @@ public:
     bool IsInstallerMaybeCorrupted() const {
         return FInstallLocationCorrupted || FDisplayIconNotFound || FProductCodeNotFound;
     }
-    int32_t IconIndex() const { return FIconIndex.load(); }
-    TPossibleActionsSet PossibleActions() const { return FPossibleActions.load(); }
+    int32_t IconIndex() const {
+        return FIconIndex.load();
+    }
+    TPossibleActionsSet PossibleActions() const {
+        return FPossibleActions.load();
+    }
     // Copies taken under the item lock.
     std::vector<std::wstring> RegistryKeys();
     std::wstring InstallLocation();
@@ -139,7 +147,9 @@ public:
         return FIsNeedReadSlowInfo.load();
     }
     // A source saw the item again: its slow information is read anew.
-    void SetNeedReadSlowInfo() { FIsNeedReadSlowInfo = true; }
+    void SetNeedReadSlowInfo() {
+        FIsNeedReadSlowInfo = true;
+    }
 
 protected:
     // The kind's fast reading (run by ReadFastInfo under the item lock).
@@ -156,7 +166,8 @@ protected:
     // key have been read; programExists tells whether a command's program file exists.
     void AddCommandActions(const TCommandFlags& flags,
                            const std::function<bool(const std::wstring&)>& programExists);
-    // Gives the install date the time of day of the key written that day.
+    // Gives the install date the time of day of the key written that day
+    // (the write dates ReadRegistryKeys saw).
     void RefineInstallDate();
     void AddPossibleAction(TPossibleActions action) {
         FPossibleActions.fetch_or(ActionBit(action));
@@ -181,6 +192,9 @@ protected:
     std::wstring FGUID;
     // Key texts, the main key first.
     std::vector<std::wstring> FRegistryKeys;
+    // The last write date of each key as the last ReadRegistryKeys saw it
+    // (nothing for a key that did not open).
+    std::vector<std::optional<double>> FRegistryKeyDates;
     std::wstring FDisplayIcon;
     bool FIsWinInstaller = false;
     std::wstring FCmdUninstallQuiet;

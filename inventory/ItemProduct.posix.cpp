@@ -8,8 +8,6 @@ bool TItemProduct::CheckChange() {
     return false;
 }
 
-void TItemProduct::RefineInstallDate() {}
-
 void TItemProduct::CloseWaitEvent() {}
 
 } // namespace velmora

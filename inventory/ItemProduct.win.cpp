@@ -74,10 +74,16 @@ void ReadIfEmpty(std::wstring& field, const std::optional<std::wstring>& value) 
 
 void TItemProduct::ReadRegistryKeys() {
     FIsWinInstaller = false;
+    FRegistryKeyDates.clear();
     for (const auto& keyText : FRegistryKeys) {
         TRegKey reg = OpenProductKey(keyText, KEY_READ);
-        if (!reg)
+        if (!reg) {
+            FRegistryKeyDates.push_back(std::nullopt);
             continue;
+        }
+        // Far more names are asked than a key holds.
+        reg.CacheValues();
+        FRegistryKeyDates.push_back(reg.LastWriteDate().value_or(0));
         ReadRegistryValues(reg);
         ReadCommands(reg);
         if (FEstimatedSize <= 0) {
@@ -166,22 +172,6 @@ void TItemProduct::ReadCommands(const TRegKey& reg) {
     flags.NoRemove = ReadFlag(reg, L"NoRemove");
     flags.WindowsInstaller = ReadFlag(reg, L"WindowsInstaller");
     AddCommandActions(flags, ProgramExists);
-}
-
-void TItemProduct::RefineInstallDate() {
-    std::vector<std::optional<double>> dates;
-    for (const auto& keyText : FRegistryKeys) {
-        TRegView view;
-        TRegRoot root;
-        std::wstring path;
-        if (!ExtractKeyParams(keyText, view, root, path)) {
-            dates.push_back(std::nullopt);
-            continue;
-        }
-        TRegKey key = TRegKey::Open(root, path, KEY_READ, view);
-        dates.push_back(key ? std::optional<double>(key.LastWriteDate().value_or(0)) : std::nullopt);
-    }
-    FInstallDate = RefinedInstallDate(FInstallDate, dates);
 }
 
 bool TItemProduct::CheckChange() {

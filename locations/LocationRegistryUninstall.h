@@ -54,8 +54,10 @@ private:
     // The steps of the reads; the caller holds FReadLock.
     void ScanPrograms();
     void ScanUpdateKeys();
-    void ReadUninstallEntries(TPlace place);
-    void ReadSystemComponents(TPlace place);
+    // Answers the names of the subkeys that are system components, which
+    // the second pass then joins to the programs read by the first.
+    std::vector<std::wstring> ReadUninstallEntries(TPlace place);
+    void ReadSystemComponents(TPlace place, const std::vector<std::wstring>& names);
     void ReadInstallerProducts(TPlace place);
     void ReadInstallerProductList(TPlace place, const std::wstring& path);
     void ReadInstallerPatches(TPlace place, TTemporaryInfo& product, const std::wstring& productKey);

@@ -163,7 +163,8 @@ void TLocationRegistryUninstall::FillInfo(const TRegKey& key, TTemporaryInfo& in
     info.AddKey(keyText);
 }
 
-void TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
+std::vector<std::wstring> TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
+    std::vector<std::wstring> systemComponents;
     TRegKey uninstall = OpenKey(place.Root, place.View, UninstallPath);
     for (const auto& name : SubKeyNames(uninstall)) {
         std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
@@ -171,8 +172,12 @@ void TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
         if (!key)
             continue;
         CheckTerminated();
-        if (IsKeyEmpty(key) || IsSystemComponent(key))
+        if (IsKeyEmpty(key))
             continue;
+        if (IsSystemComponent(key)) {
+            systemComponents.push_back(name);
+            continue;
+        }
         auto info = std::make_unique<TTemporaryInfo>();
         FillInfo(key, *info, name, RegistryKeyToStr(place.View, place.Root, path));
         if (info->FDisplayName.empty() && info->FGUID.empty())
@@ -192,11 +197,12 @@ void TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
                 FProgramList.Map(DecodeGUID(code), program);
         }
     }
+    return systemComponents;
 }
 
-void TLocationRegistryUninstall::ReadSystemComponents(TPlace place) {
+void TLocationRegistryUninstall::ReadSystemComponents(TPlace place, const std::vector<std::wstring>& names) {
     TRegKey uninstall = OpenKey(place.Root, place.View, UninstallPath);
-    for (const auto& name : SubKeyNames(uninstall)) {
+    for (const auto& name : names) {
         std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
         TRegKey key = uninstall.OpenSubKey(name);
         if (!key)
@@ -344,8 +350,7 @@ void TLocationRegistryUninstall::ReadUpdateKeys(TPlace place, const std::wstring
 void TLocationRegistryUninstall::ScanPrograms() {
     auto places = ReadPlaces();
     for (const auto& place : places) {
-        ReadUninstallEntries(place);
-        ReadSystemComponents(place);
+        ReadSystemComponents(place, ReadUninstallEntries(place));
         if (place.Root == TRegRoot::CurrentUser)
             CheckTerminated();
     }

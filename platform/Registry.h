@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <functional>
 #include <iterator>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -121,6 +123,16 @@ public:
     // key was not opened from a predefined root.
     std::wstring KeyText() const;
 
+    // Reads all values of the key in one walk; the readers of this object
+    // and KeyInfo then answer from that copy (writes are not reflected). For a
+    // key read for many values, most of them absent: one call per value
+    // present instead of one per name asked. Without effect when the walk fails.
+    void CacheValues();
+    // Calls step(name, value) for every value in the registry's order, name
+    // and data read in one call each; false when the walk could not finish.
+    bool
+    ForEachValue(const std::function<void(const std::wstring& name, const TRegValue& value)>& step) const;
+
     // Type of a value; nothing when it does not exist.
     std::optional<DWORD> ValueType(std::wstring_view name) const;
     bool ValueExists(std::wstring_view name) const { return ValueType(name).has_value(); }
@@ -169,7 +181,22 @@ public:
                       DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET) const;
 
 private:
+    // A value whose type accept() takes, from the cache or the key.
+    std::optional<TRegValue> Query(std::wstring_view name, bool (*accept)(DWORD type)) const;
+
+    struct TNameLess {
+        bool operator()(const std::wstring& a, const std::wstring& b) const;
+    };
+    struct TValueCache {
+        TRegKeyInfo Info;
+        std::map<std::wstring, TRegValue, TNameLess> Values;
+    };
+    // The value walk of ForEachValue over a key described by info.
+    bool WalkValues(const TRegKeyInfo& info,
+                    const std::function<void(const std::wstring& name, const TRegValue& value)>& step) const;
+
     unique_hkey FKey;
+    std::shared_ptr<const TValueCache> FValues;
     TRegView FView = TRegView::Default;
     std::optional<TRegRoot> FRoot;
     std::wstring FPath;

@@ -78,32 +78,28 @@ std::vector<std::wstring> DecodeMultiString(const std::vector<BYTE>& data) {
     return list;
 }
 
-// Reads a value whose type accept() takes; a value of another type is not
-// read at all. The value may grow between the size query and the read: ask
-// again until it fits.
+// Reads a value whose type accept() takes. Most values fit the first
+// buffer, so one call reads them; a larger one is read again at its size,
+// and again while it grows between the calls.
 template <class TAccept>
 std::optional<TRegValue> QueryValue(HKEY key, std::wstring_view name, TAccept accept) {
     if (!key)
         return std::nullopt;
     std::wstring valueName(name);
     TRegValue value;
-    DWORD size = 0;
-    LSTATUS status = RegQueryValueExW(key, valueName.c_str(), nullptr, &value.Type, nullptr, &size);
-    for (int attempt = 0; attempt < 8 && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA); ++attempt) {
+    value.Data.resize(512);
+    DWORD size = static_cast<DWORD>(value.Data.size());
+    LSTATUS status = RegQueryValueExW(key, valueName.c_str(), nullptr, &value.Type, value.Data.data(), &size);
+    for (int attempt = 0; attempt < 8 && status == ERROR_MORE_DATA; ++attempt) {
         if (!accept(value.Type))
             return std::nullopt;
-        if (size == 0)
-            return value;
         value.Data.resize(size);
         status = RegQueryValueExW(key, valueName.c_str(), nullptr, &value.Type, value.Data.data(), &size);
-        if (status == ERROR_SUCCESS) {
-            if (!accept(value.Type))
-                return std::nullopt;
-            value.Data.resize(size);
-            return value;
-        }
     }
-    return std::nullopt;
+    if (status != ERROR_SUCCESS || !accept(value.Type))
+        return std::nullopt;
+    value.Data.resize(size);
+    return value;
 }
 
 LSTATUS SetValue(HKEY key, std::wstring_view name, DWORD type, const void* data, size_t size) {
@@ -309,9 +305,72 @@ std::wstring TRegKey::KeyText() const {
     return FRoot ? RegistryKeyToStr(FView, *FRoot, FPath) : std::wstring();
 }
 
+bool TRegKey::TNameLess::operator()(const std::wstring& a, const std::wstring& b) const {
+    return CompareText(a, b) < 0;
+}
+
+bool TRegKey::ForEachValue(
+    const std::function<void(const std::wstring& name, const TRegValue& value)>& step) const {
+    auto info = KeyInfo();
+    return info && WalkValues(*info, step);
+}
+
+bool TRegKey::WalkValues(
+    const TRegKeyInfo& info,
+    const std::function<void(const std::wstring& name, const TRegValue& value)>& step) const {
+    std::wstring name(info.MaxValueNameLength + 1, L'\0');
+    std::vector<BYTE> data(std::max<DWORD>(info.MaxValueDataSize, 1));
+    for (DWORD index = 0, retries = 0;;) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD size = static_cast<DWORD>(data.size());
+        TRegValue value;
+        LSTATUS status = RegEnumValueW(FKey.get(), index, name.data(), &nameLength, nullptr, &value.Type,
+                                       data.data(), &size);
+        if (status == ERROR_NO_MORE_ITEMS)
+            return true;
+        if (status == ERROR_MORE_DATA && retries++ < 8) {
+            // A value grew during the walk.
+            name.resize(std::max<size_t>(name.size() * 2, 256));
+            data.resize(std::max<size_t>(data.size(), size));
+            continue;
+        }
+        if (status != ERROR_SUCCESS)
+            return false;
+        value.Data.assign(data.begin(), data.begin() + size);
+        step(std::wstring(name.data(), nameLength), value);
+        ++index;
+        retries = 0;
+    }
+}
+
+void TRegKey::CacheValues() {
+    auto info = KeyInfo();
+    if (!info)
+        return;
+    auto cache = std::make_shared<TValueCache>();
+    cache->Info = *info;
+    if (WalkValues(*info, [&](const std::wstring& name, const TRegValue& value) {
+            cache->Values.emplace(name, value);
+        }))
+        FValues = std::move(cache);
+}
+
+std::optional<TRegValue> TRegKey::Query(std::wstring_view name, bool (*accept)(DWORD type)) const {
+    if (!FValues)
+        return QueryValue(FKey.get(), name, accept);
+    auto found = FValues->Values.find(std::wstring(name));
+    if (found == FValues->Values.end() || !accept(found->second.Type))
+        return std::nullopt;
+    return found->second;
+}
+
 std::optional<DWORD> TRegKey::ValueType(std::wstring_view name) const {
     if (!FKey)
         return std::nullopt;
+    if (FValues) {
+        auto found = FValues->Values.find(std::wstring(name));
+        return found == FValues->Values.end() ? std::nullopt : std::optional(found->second.Type);
+    }
     DWORD type = REG_NONE;
     if (RegQueryValueExW(FKey.get(), std::wstring(name).c_str(), nullptr, &type, nullptr, nullptr) !=
         ERROR_SUCCESS)
@@ -320,22 +379,21 @@ std::optional<DWORD> TRegKey::ValueType(std::wstring_view name) const {
 }
 
 std::optional<TRegValue> TRegKey::ReadValue(std::wstring_view name) const {
-    return QueryValue(FKey.get(), name, [](DWORD) { return true; });
+    return Query(name, [](DWORD) { return true; });
 }
 
 std::optional<std::wstring> TRegKey::ReadString(std::wstring_view name) const {
-    auto value = QueryValue(FKey.get(), name, [](DWORD type) { return type == REG_SZ; });
+    auto value = Query(name, [](DWORD type) { return type == REG_SZ; });
     return value ? std::optional(DecodeString(value->Data)) : std::nullopt;
 }
 
 std::optional<std::wstring> TRegKey::ReadText(std::wstring_view name) const {
-    auto value =
-        QueryValue(FKey.get(), name, [](DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; });
+    auto value = Query(name, [](DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; });
     return value ? std::optional(DecodeString(value->Data)) : std::nullopt;
 }
 
 std::optional<DWORD> TRegKey::ReadNumber(std::wstring_view name) const {
-    auto value = QueryValue(FKey.get(), name, [](DWORD type) { return type == REG_DWORD; });
+    auto value = Query(name, [](DWORD type) { return type == REG_DWORD; });
     if (!value || value->Data.size() != sizeof(DWORD))
         return std::nullopt;
     DWORD number;
@@ -344,7 +402,7 @@ std::optional<DWORD> TRegKey::ReadNumber(std::wstring_view name) const {
 }
 
 std::optional<uint64_t> TRegKey::ReadQword(std::wstring_view name) const {
-    auto value = QueryValue(FKey.get(), name, [](DWORD type) { return type == REG_QWORD; });
+    auto value = Query(name, [](DWORD type) { return type == REG_QWORD; });
     if (!value || value->Data.size() != sizeof(uint64_t))
         return std::nullopt;
     uint64_t number;
@@ -353,12 +411,12 @@ std::optional<uint64_t> TRegKey::ReadQword(std::wstring_view name) const {
 }
 
 std::optional<std::vector<std::wstring>> TRegKey::ReadMultiString(std::wstring_view name) const {
-    auto value = QueryValue(FKey.get(), name, [](DWORD type) { return type == REG_MULTI_SZ; });
+    auto value = Query(name, [](DWORD type) { return type == REG_MULTI_SZ; });
     return value ? std::optional(DecodeMultiString(value->Data)) : std::nullopt;
 }
 
 std::optional<std::vector<BYTE>> TRegKey::ReadBinary(std::wstring_view name) const {
-    auto value = QueryValue(FKey.get(), name, [](DWORD type) { return type == REG_BINARY; });
+    auto value = Query(name, [](DWORD type) { return type == REG_BINARY; });
     return value ? std::optional(std::move(value->Data)) : std::nullopt;
 }
 
@@ -446,6 +504,8 @@ bool TRegKey::DeleteSubKey(std::wstring_view path) const {
 }
 
 std::optional<TRegKeyInfo> TRegKey::KeyInfo() const {
+    if (FValues)
+        return FValues->Info;
     TRegKeyInfo info;
     if (!FKey || RegQueryInfoKeyW(FKey.get(), nullptr, nullptr, nullptr, &info.SubKeyCount,
                                   &info.MaxSubKeyLength, nullptr, &info.ValueCount, &info.MaxValueNameLength,
@@ -501,36 +561,33 @@ namespace {
 
 void DumpKey(const TRegKey& key, const std::function<void(const std::wstring&)>& writeLine) {
     writeLine(key.KeyText());
-    for (const auto& name : key.ValueNames().ToVector()) {
-        auto value = key.ReadValue(name);
-        if (!value)
-            continue;
+    key.ForEachValue([&](const std::wstring& name, const TRegValue& value) {
         std::wstring text;
         std::wstring_view typeName;
-        switch (value->Type) {
+        switch (value.Type) {
         case REG_SZ:
             typeName = L"REG_SZ";
-            text = DecodeString(value->Data);
+            text = DecodeString(value.Data);
             break;
         case REG_MULTI_SZ:
             typeName = L"REG_MULTISZ";
-            for (const auto& s : DecodeMultiString(value->Data))
+            for (const auto& s : DecodeMultiString(value.Data))
                 text += (text.empty() ? L"" : L", ") + s;
             break;
         case REG_DWORD: {
             DWORD number;
-            if (value->Data.size() != sizeof number)
-                continue;
-            std::memcpy(&number, value->Data.data(), sizeof number);
+            if (value.Data.size() != sizeof number)
+                return;
+            std::memcpy(&number, value.Data.data(), sizeof number);
             typeName = L"REG_DWORD";
             text = std::to_wstring(number);
             break;
         }
         default:
-            continue;
+            return;
         }
         writeLine(Format(L"%s (%s) = \"%s\"", name, typeName, text));
-    }
+    });
     writeLine(L"");
     for (const auto& name : key.SubKeyNames().ToVector())
         if (TRegKey sub = key.OpenSubKey(name, KEY_READ))

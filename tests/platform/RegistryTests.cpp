@@ -68,6 +68,41 @@ double NowAsLocalOleDate() {
 
 } // namespace
 
+TEST_F(RegistryTest, CachedValuesAnswerAsTheKeyDidAtTheWalk) {
+    ASSERT_TRUE(FKey.WriteString(L"Name", L"Editor"));
+    ASSERT_TRUE(FKey.WriteExpandString(L"Path", L"%ProgramFiles%\\Editor"));
+    ASSERT_TRUE(FKey.WriteNumber(L"Size", 42));
+    ASSERT_TRUE(FKey.WriteMultiString(L"Codes", {L"a", L"b"}));
+    const std::wstring longText(3000, L'x'); // beyond the first read's buffer
+    ASSERT_TRUE(FKey.WriteString(L"Long", longText));
+
+    TRegKey cached = TRegKey::Open(TRegRoot::CurrentUser, FPath, KEY_READ | KEY_WRITE);
+    cached.CacheValues();
+    EXPECT_EQ(cached.ReadString(L"NAME"), L"Editor") << "names without regard to case";
+    EXPECT_EQ(cached.ReadString(L"Path"), std::nullopt) << "REG_EXPAND_SZ is no plain string";
+    EXPECT_EQ(cached.ReadText(L"Path"), L"%ProgramFiles%\\Editor");
+    EXPECT_EQ(cached.ReadNumber(L"Size"), 42u);
+    EXPECT_EQ(cached.ReadNumber(L"Name"), std::nullopt);
+    EXPECT_EQ(cached.ReadMultiString(L"Codes"), (std::vector<std::wstring>{L"a", L"b"}));
+    EXPECT_EQ(cached.ReadString(L"Long"), longText);
+    EXPECT_EQ(FKey.ReadString(L"Long"), longText);
+    EXPECT_EQ(cached.ValueType(L"Missing"), std::nullopt);
+    EXPECT_EQ(cached.KeyInfo()->ValueCount, 5u);
+
+    ASSERT_TRUE(cached.WriteString(L"Name", L"Changed"));
+    EXPECT_EQ(cached.ReadString(L"Name"), L"Editor") << "the copy of the walk";
+    EXPECT_EQ(FKey.ReadString(L"Name"), L"Changed");
+
+    std::vector<std::wstring> walked;
+    EXPECT_TRUE(FKey.ForEachValue([&](const std::wstring& name, const TRegValue& value) {
+        walked.push_back(name);
+        if (name == L"Size") {
+            EXPECT_EQ(value.Type, static_cast<DWORD>(REG_DWORD));
+        }
+    }));
+    EXPECT_EQ(Sorted(walked), (std::vector<std::wstring>{L"Codes", L"Long", L"Name", L"Path", L"Size"}));
+}
+
 TEST_F(RegistryTest, TypedReadersAnswerOnlyForTheirOwnType) {
     const BYTE bytes[] = {1, 2, 3};
     ASSERT_TRUE(FKey.WriteString(L"sz", L"plain"));
