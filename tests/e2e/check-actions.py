@@ -19,9 +19,10 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 NOTES_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E002}"
 EDITOR_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"
-# An update of the editor whose uninstall command is the console tool double,
-# reporting an error.
+# Updates of the editor whose uninstall commands are the console tool double:
+# one that reports an error, one that asks two yes/no questions.
 ERROR_UPDATE = ("VelmoraSampleEditor_KB9990001", "Update for Velmora Sample Editor (KB9990001)", "error87")
+ASKING_UPDATE = ("VelmoraSampleEditor_KB9990002", "Update for Velmora Sample Editor (KB9990002)", "ask")
 
 
 class Checks:
@@ -41,13 +42,13 @@ class Machine:
         self.root = root
         self.prefix = os.path.join(root, os.environ.get("VELMORA_WINE_VERSION", "win10"))
 
-    def run(self, *args):
+    def run(self, *args, stdin=b""):
         command = [os.path.join(ROOT, "cmake", "wine-run.sh"), self.root] + list(args)
-        done = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+        done = subprocess.run(command, input=stdin, capture_output=True, timeout=300)
         return (done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace"))
 
-    def velmora(self, *args):
-        return self.run(os.path.join(self.build, "bin", "velmora.exe"), *args)
+    def velmora(self, *args, stdin=b""):
+        return self.run(os.path.join(self.build, "bin", "velmora.exe"), *args, stdin=stdin)
 
     def key_exists(self, key):
         return self.run("reg", "query", key)[0] == 0
@@ -57,18 +58,25 @@ class Machine:
         return {record.get("displayName") for record in json.loads(out)} if code == 0 else None
 
     def statistics_log(self):
+        return self.log("VelmoraStatistics.log")
+
+    def diagnostic_log(self):
+        """The library's diagnostic log, named after its host."""
+        return self.log("velmora.log")
+
+    def log(self, name):
         found = glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "AppData", "Local", "Velmora", "Logs",
-                                       "VelmoraStatistics.log"))
+                                       name))
         if not found:
             return ""
         with open(found[0], encoding="utf-8", errors="replace") as log:
             return log.read()
 
 
-def logged_by(machine, *args):
+def logged_by(machine, *args, stdin=b""):
     """Runs velmora.exe; answers its exit code, output, error output and what it added to the statistics log."""
     before = len(machine.statistics_log())
-    code, out, err = machine.velmora(*args)
+    code, out, err = machine.velmora(*args, stdin=stdin)
     return code, out, err, machine.statistics_log()[before:]
 
 
@@ -122,12 +130,25 @@ def check_forget(c, machine):
     c.expect(listed is not None and "Velmora Broken Tool" in listed, "the next run no longer lists the entry")
 
 
-def check_error_report(c, machine):
+def check_errors_and_questions(c, machine):
     add_update(machine, *ERROR_UPDATE)
+    add_update(machine, *ASKING_UPDATE)
     code, out, err, _ = logged_by(machine, "uninstall", ERROR_UPDATE[1], "--timeout", "30")
     c.expect(code == 9, "an uninstaller's error: exit %d, expected 9: %s%s" % (code, out, err))
     c.expect("The command reported an error:\nError: 87\nThe parameter is incorrect." in err.replace("\r", ""),
              "the error text did not reach the terminal: %r" % err)
+    # Both questions are asked on the terminal and the answers typed into the
+    # uninstaller's console (it writes what it got to its output, which the
+    # library's diagnostic log shows); the entry stays, the double deletes nothing.
+    before = len(machine.diagnostic_log())
+    code, out, err, _ = logged_by(machine, "uninstall", ASKING_UPDATE[1], "--timeout", "5", stdin=b"y\nn\n")
+    err = err.replace("\r", "")
+    c.expect("Removing the sample.\nContinue? (y/n)" in err and "Restart now? (y/n)" in err,
+             "the uninstaller's questions were not asked on the terminal: %r" % err)
+    typed = machine.diagnostic_log()[before:]
+    c.expect('Console: "Got: Y (key 89)"' in typed and 'Console: "Got: N (key 78)"' in typed,
+             "the answers did not reach the uninstaller:\n" + typed)
+    c.expect(code == 7, "an update that stays: exit %d, expected 7: %s%s" % (code, out, err))
 
 
 def check_refusals(c, machine):
@@ -142,7 +163,7 @@ def main():
     c = Checks()
     check_refusals(c, machine)
     check_forget(c, machine)
-    check_error_report(c, machine)
+    check_errors_and_questions(c, machine)
     check_nsis_uninstall(c, machine)
     check_msi_uninstall(c, machine)
     for failure in c.failures:

@@ -4,6 +4,7 @@
 #include "tools/velmora/Arguments.h"
 #include "tools/velmora/Commands.h"
 #include "tools/velmora/Console.h"
+#include "tools/velmora/Detached.h"
 
 #include <objbase.h>
 
@@ -23,6 +24,9 @@ static int Run(const std::vector<std::wstring>& args) {
         WriteOut(UsageText());
         return 0;
     }
+    if (IsActionCommand(parsed->Command))
+        if (std::optional<int> code = RunInDetachedCopy())
+            return *code;
     TVelmoraLibrary library;
     if (!library.Loaded()) {
         WriteErr(library.Error() + L"\n");
