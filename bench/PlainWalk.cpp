@@ -1,7 +1,7 @@
 // The floor of an inventory read: opens every key below the registry places
 // the uninstall location reads (both views where the registry has two) and
 // reads every value once, nothing else. Prints "name value" lines for
-// bench/run-bench.sh. With --startup it only starts and ends, which times the
+// bench/run-bench.py. With --startup it only starts and ends, which times the
 // start of a process in the prefix.
 #include "platform/Handles.h"
 

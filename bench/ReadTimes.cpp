@@ -1,7 +1,7 @@
 // Times one full inventory read as the front end sees it: VelmoraHelper.dll
 // loaded from this program's folder, a root object from DllGetInstance,
 // Refresh, then the read state polled until rsLoading and rsLoaded.
-// Prints "name value" lines (milliseconds, counts) for bench/run-bench.sh.
+// Prints "name value" lines (milliseconds, counts) for bench/run-bench.py.
 #include "frame/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 

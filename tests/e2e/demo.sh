@@ -19,3 +19,6 @@ velmora list
 echo
 echo "== velmora list --updates"
 velmora list --updates
+echo
+echo "== velmora show \"Velmora Tracker\" (one program in detail)"
+velmora show "Velmora Tracker"
