@@ -96,8 +96,10 @@ void TExecuteActionThread::Execute() {
         // starts at any moment of its run is new against it.
         std::vector<TProcessListItem> before = ProcessSnapshot();
         int32_t result = FProcess->DoExecute(*this);
+        // The command's own run time: an error box shown next may stay open long.
+        const DWORD ran = GetTickCount() - FProcess->StartTick();
         FProcess->DoFinish(result);
-        if (!Terminated() && GetTickCount() - FProcess->StartTick() <= RelaunchWindowMs)
+        if (!Terminated() && ran <= RelaunchWindowMs)
             WaitForRelaunchedUninstaller(before);
     } catch (const EAbort&) {
     } catch (...) {

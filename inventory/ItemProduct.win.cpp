@@ -252,7 +252,13 @@ bool TItemProduct::RunAction(TPossibleActions& action, HWND& topWindow) {
     if (action == TPossibleActions::paRemoveFromRegistry)
         return true;
     FActionThread = std::make_unique<TExecuteActionThread>(*this, action);
-    FActionThread->Start();
+    try {
+        FActionThread->Start();
+    } catch (...) {
+        // A thread that never ran must not count as a running action.
+        FActionThread.reset();
+        throw;
+    }
     return true;
 }
 
