@@ -290,7 +290,6 @@ int RunShow(TVelmoraLibrary& library, const TArguments& args) {
     return kDone;
 }
 
-
 int RunProductAction(TVelmoraLibrary& library, const TArguments& args) {
     TComPtr<IVelmora> root = library.CreateRoot();
     if (!root) {
