@@ -38,7 +38,8 @@ struct TRelaunchProbe {
 
 // The id of a process of after that is not in before and is a relaunched copy
 // of the uninstaller: named like one, or started by the uninstaller itself
-// from the temporary folder. 0 when there is none.
+// from the temporary folder. 0 when there is none, or when before is empty
+// (no snapshot could be taken).
 DWORD FindRelaunchedUninstaller(const std::vector<TProcessListItem>& before,
                                 const std::vector<TProcessListItem>& after, const TRelaunchProbe& probe);
 

@@ -55,6 +55,9 @@ bool IsRelaunchCopyName(const std::wstring& fileName) {
 
 DWORD FindRelaunchedUninstaller(const std::vector<TProcessListItem>& before,
                                 const std::vector<TProcessListItem>& after, const TRelaunchProbe& probe) {
+    // Without the first snapshot every process would look new.
+    if (before.empty())
+        return 0;
     std::unordered_set<DWORD> known;
     for (const auto& item : before)
         known.insert(item.ProcessID);

@@ -155,6 +155,8 @@ TEST(RelaunchRule, NewProcessesNamedLikeACopyOrStartedByTheUninstallerFromTemp) 
     EXPECT_EQ(FindRelaunchedUninstaller(before, {{32, 0, L"helper.exe"}, {33, 0, L"Un.exe"}}, probe), 0u);
     // Someone else's program in the temporary folder.
     EXPECT_EQ(FindRelaunchedUninstaller(before, {{50, 0, L"Un.exe"}}, probe), 0u);
+    // No first snapshot: nothing counts as new.
+    EXPECT_EQ(FindRelaunchedUninstaller({}, {{40, 0, L"Au_.exe"}, {31, 0, L"Un.exe"}}, probe), 0u);
 }
 
 TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
