@@ -5,6 +5,7 @@
 // "uninstall entry" under HKCU\Software\VelmoraTests\<unique>; the double
 // deletes it when its work is done.
 #include "features/Process.h"
+#include "frame/Velmora.h"
 #include "inventory/ActionThread.h"
 #include "inventory/ItemProductIntf.h"
 #include "inventory/ItemProgram.h"
@@ -39,6 +40,10 @@ std::wstring BinFolder() {
 
 std::wstring Double(const std::wstring& arguments) {
     return L"\"" + BinFolder() + L"relaunch_double.exe\" " + arguments;
+}
+
+std::wstring ConsoleTool(const std::wstring& mode) {
+    return L"\"" + BinFolder() + L"console_double.exe\" " + mode;
 }
 
 std::wstring TestName(const wchar_t* prefix) {
@@ -319,6 +324,83 @@ TEST_F(ActionTest, StopLeavesTheUninstallerRunning) {
     action = paUninstall;
     EXPECT_TRUE(program->RunAction(action, top));
     ASSERT_TRUE(WaitUntil([&] { return !program->IsActionRunning(); }, kLong));
+}
+
+// The front end's callbacks as the root object holds them.
+class TRecordingCallbacks : public TInterfacedObject<IQuestionCallback, IErrorCallback> {
+public:
+    bool STDMETHODCALLTYPE AskYesNo(LPCWSTR Text, LPCWSTR) override {
+        std::lock_guard lock(FLock);
+        Questions.push_back(Text);
+        return Questions.size() == 1;
+    }
+    void STDMETHODCALLTYPE ShowError(LPCWSTR Text) override {
+        std::lock_guard lock(FLock);
+        Errors.push_back(Text);
+    }
+    std::vector<std::wstring> TakeQuestions() {
+        std::lock_guard lock(FLock);
+        return Questions;
+    }
+    std::vector<std::wstring> TakeErrors() {
+        std::lock_guard lock(FLock);
+        return Errors;
+    }
+
+private:
+    std::mutex FLock;
+    std::vector<std::wstring> Questions, Errors;
+};
+
+// Through the root object as the front end uses it: the action's questions
+// and errors reach the callbacks set on it, and its stop-all ends the wait
+// for an uninstaller but not the uninstaller.
+TEST(RootActions, QuestionsAndErrorsReachTheRootsCallbacksAndStopLeavesTheUninstallerRunning) {
+    // Answers are typed into the uninstaller's console, which needs this
+    // process to have none, as the windowed front end has none.
+    FreeConsole();
+    auto root = MakeCom<TVelmora, IVelmora>();
+    auto callbacks = MakeCom<TRecordingCallbacks, IQuestionCallback>();
+    auto* recorder = static_cast<TRecordingCallbacks*>(callbacks.get());
+    root->SetQuestionCallback(callbacks.get());
+    root->SetErrorCallback(recorder);
+
+    auto program = std::make_shared<TActionProgram>();
+    TItemProgram::Items().Add(program);
+    auto product = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(program));
+    auto run = [&](const std::wstring& command) {
+        program->Set(command);
+        TPossibleActions action = paUninstall;
+        HWND top = nullptr;
+        ASSERT_TRUE(product->RunAction(&action, &top));
+        ASSERT_TRUE(WaitUntil([&] { return !product->IsActionRunning(); }, kLong));
+    };
+
+    run(ConsoleTool(L"error87"));
+    ASSERT_EQ(recorder->TakeErrors().size(), 1u);
+    EXPECT_TRUE(recorder->TakeErrors()[0].starts_with(L"Error: 87")) << Narrow(recorder->TakeErrors()[0]);
+
+    run(ConsoleTool(L"ask"));
+    EXPECT_EQ(recorder->TakeQuestions(),
+              (std::vector<std::wstring>{L"Removing the sample.\r\nContinue?", L"Restart now?"}));
+    EXPECT_EQ(recorder->TakeErrors().size(), 1u) << "the answered tool reported no error";
+
+    std::wstring entry = L"Software\\VelmoraTests\\" + TestName(L"R");
+    TRegKey::Create(TRegRoot::CurrentUser, entry, KEY_ALL_ACCESS).WriteString(L"DisplayName", L"R");
+    program->Set(Double(L"work \"" + entry + L"\" 3000"));
+    TPossibleActions action = paUninstall;
+    HWND top = nullptr;
+    ASSERT_TRUE(product->RunAction(&action, &top));
+    ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
+    root->Stop();
+    EXPECT_FALSE(product->IsActionRunning());
+    EXPECT_FALSE(FindProcesses(L"relaunch_double.exe").empty()) << "the stop ended the uninstaller";
+    ASSERT_TRUE(WaitUntil([&] { return FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
+    EXPECT_FALSE(KeyExists(entry)) << "the uninstaller did not finish its work";
+
+    root->SetQuestionCallback(nullptr);
+    root->SetErrorCallback(nullptr);
+    TItemProgram::Items().Remove(program.get());
 }
 
 } // namespace
