@@ -5,6 +5,7 @@
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
 #include "inventory/LocationOwner.h"
+#include "platform/LogDirectory.h"
 #include "platform/Thread.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,16 @@ private:
     std::mutex FLock;
     std::vector<std::wstring> FEvents;
 };
+
+// Each test program logs into a folder of its own (set before the first log
+// opens): programs running at the same time would otherwise rotate one shared
+// statistics log under each other's readers.
+inline const bool OwnLogDirectory = [] {
+    auto folder = std::filesystem::temp_directory_path() / L"VelmoraTestLogs" /
+                  std::filesystem::path(HostProgramName()).stem();
+    SetLogDirectory(folder.wstring());
+    return true;
+}();
 
 // Reads back what reached the statistics log file after the reader was made
 // (it writes a unique mark line and looks only past it).
