@@ -190,7 +190,11 @@ void StatisticsLog::AddError(std::exception_ptr error) {
         return;
     } catch (...) {
     }
-    Instance().LogError(TLogLevel::llError, L"", error);
+    // Logging never raises into its caller (a thread's last error handler).
+    try {
+        Instance().LogError(TLogLevel::llError, L"", error);
+    } catch (...) {
+    }
 }
 
 void StatisticsLog::Reset() {

@@ -66,7 +66,8 @@ public:
     template <class... Args> static void Add(std::wstring_view format, const Args&... args) {
         Add(std::wstring_view(Format(format, args...)));
     }
-    // Logs an error; without an argument, the exception being handled.
+    // Logs an error; without an argument, the exception being handled. Never
+    // raises; a stop request (EAbort) is not logged.
     static void AddError(std::exception_ptr error = std::current_exception());
     // Writes the run header: system information and the uninstall registry.
     static void Reset();

@@ -88,9 +88,33 @@ public:
         }
     }
 
-    template <class Pred> bool Any(Pred&& pred) {
+    // The sweep of a location's re-read: takes out, from the last to the
+    // first, every item of location still marked, calling step(item) for each
+    // under the lock. The items are handed back so that they are destroyed
+    // once the caller's own hold on the lock is gone (an item's destruction
+    // may wait for its action thread, which may need the list).
+    template <class Location, class Step>
+    [[nodiscard]] std::vector<TItemPtr> TakeMarkedOf(const Location* location, Step&& step) {
+        std::vector<TItemPtr> taken;
         std::lock_guard lock(FLock);
-        return std::any_of(FItems.begin(), FItems.end(), [&](const TItemPtr& p) { return pred(*p); });
+        for (size_t index = FItems.size(); index-- > 0;) {
+            const TItemPtr& item = FItems[index];
+            if (item->Location() != location || !item->Marked())
+                continue;
+            step(*item);
+            taken.push_back(std::move(FItems[index]));
+            FItems.erase(FItems.begin() + static_cast<std::ptrdiff_t>(index));
+        }
+        return taken;
+    }
+
+    template <class Pred> bool Any(Pred&& pred) { return First(pred) != nullptr; }
+
+    // The first item pred accepts, or nullptr; pred runs under the lock.
+    template <class Pred> TItemPtr First(Pred&& pred) {
+        std::lock_guard lock(FLock);
+        auto it = std::find_if(FItems.begin(), FItems.end(), [&](const TItemPtr& p) { return pred(*p); });
+        return it == FItems.end() ? nullptr : *it;
     }
 
     // Calls step(item) for every item from the last to the first, outside the

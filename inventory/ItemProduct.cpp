@@ -40,6 +40,11 @@ double RefinedInstallDate(double installDate, const std::vector<std::optional<do
 
 TItemProduct::TItemProduct(TTypeUninstallLocation* location) : FLocation(location) {}
 
+bool TItemProduct::IsGUIDName(const TTypeUninstallLocation* location, std::wstring_view guid,
+                              std::wstring_view name) const {
+    return FLocation == location && SameText(FGUID, guid) && SameText(FDisplayNameNative, name);
+}
+
 void TItemProduct::RefineInstallDate() {
     FInstallDate = RefinedInstallDate(FInstallDate, FRegistryKeyDates);
 }

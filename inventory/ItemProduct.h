@@ -137,6 +137,11 @@ public:
     bool LoadPngIcon(TIconImageList& iconList, const wchar_t* resourceName);
 #endif
 
+    // The lookup of a location's re-read: this location, this GUID and
+    // native name (both without regard to case). Caller holds the list lock.
+    bool IsGUIDName(const TTypeUninstallLocation* location, std::wstring_view guid,
+                    std::wstring_view name) const;
+
     TTypeUninstallLocation* Location() const {
         return FLocation;
     }

@@ -161,15 +161,7 @@ void TItemProgram::Done() {
 
 std::shared_ptr<TItemProgram> TItemProgram::ItemByGUIDName(std::wstring_view guid, std::wstring_view name,
                                                            TTypeUninstallLocation* location) {
-    auto& items = Items();
-    std::lock_guard lock(items.Lock());
-    for (int index = 0; index < items.Count(); ++index) {
-        auto item = items.Get(index);
-        if (item && item->FLocation == location && SameText(item->FGUID, guid) &&
-            SameText(item->FDisplayNameNative, name))
-            return item;
-    }
-    return nullptr;
+    return Items().First([&](const TItemProgram& item) { return item.IsGUIDName(location, guid, name); });
 }
 
 void TItemProgram::MarkAllFrom(TTypeUninstallLocation* location) {
@@ -177,16 +169,10 @@ void TItemProgram::MarkAllFrom(TTypeUninstallLocation* location) {
 }
 
 void TItemProgram::RemoveMarked(TTypeUninstallLocation* location) {
-    auto& items = Items();
-    std::lock_guard lock(items.Lock());
-    for (int index = items.Count() - 1; index >= 0; --index) {
-        auto item = items.Get(index);
-        if (!item || item->FLocation != location || !item->FMarked)
-            continue;
+    auto removed = Items().TakeMarkedOf(location, [](const TItemProgram& item) {
         StatisticsLog::Add(L"");
-        StatisticsLog::Add(L"Delete Program: %s (%s)", item->FDisplayNameNative, item->FGUID);
-        items.Delete(index);
-    }
+        StatisticsLog::Add(L"Delete Program: %s (%s)", item.FDisplayNameNative, item.FGUID);
+    });
 }
 
 void TItemProgram::ReadSlowInfo() {

@@ -103,61 +103,33 @@ void TItemUpdate::MarkAllItems(TTypeUninstallLocation* location) {
 }
 
 void TItemUpdate::CheckDeleteMarked(TTypeUninstallLocation* location) {
-    // Destroyed after the lock is released: an update stops its action thread
-    // on destruction, and an ending action may need the list.
-    std::vector<std::shared_ptr<TItemUpdate>> deleted;
     const std::wstring className = LocationClassName(location);
-    auto& items = Items();
-    std::lock_guard lock(items.Lock());
-    for (int index = items.Count() - 1; index >= 0; --index) {
-        auto item = items.Get(index);
-        if (!item || item->FLocation != location || !item->FMarked)
-            continue;
+    auto deleted = Items().TakeMarkedOf(location, [&](const TItemUpdate& item) {
         StatisticsLog::Add(L"");
         StatisticsLog::Add(L"Location: %s, NativeName: %s, PackageCode: %s", className,
-                           item->FDisplayNameNative, item->FPackageCode);
-        items.Delete(index);
-        deleted.push_back(std::move(item));
-    }
+                           item.FDisplayNameNative, item.FPackageCode);
+    });
 }
 
 std::shared_ptr<TItemUpdate> TItemUpdate::ItemByCode(std::wstring_view code,
                                                      TTypeUninstallLocation* location) {
-    auto& items = Items();
-    std::lock_guard lock(items.Lock());
-    for (int index = 0; index < items.Count(); ++index) {
-        auto item = items.Get(index);
-        if (item && item->FLocation == location && SameText(item->FPackageCode, code))
-            return item;
-    }
-    return nullptr;
+    return Items().First([&](const TItemUpdate& item) {
+        return item.FLocation == location && SameText(item.FPackageCode, code);
+    });
 }
 
 std::shared_ptr<TItemUpdate> TItemUpdate::ItemByGUIDName(std::wstring_view guid, std::wstring_view name,
                                                          TTypeUninstallLocation* location) {
-    auto& items = Items();
-    std::lock_guard lock(items.Lock());
-    for (int index = 0; index < items.Count(); ++index) {
-        auto item = items.Get(index);
-        if (item && item->FLocation == location && SameText(item->FGUID, guid) &&
-            SameText(item->FDisplayNameNative, name))
-            return item;
-    }
-    return nullptr;
+    return Items().First([&](const TItemUpdate& item) { return item.IsGUIDName(location, guid, name); });
 }
 
 std::shared_ptr<TItemUpdate> TItemUpdate::ItemByKBIdent(std::wstring_view name,
                                                         TTypeUninstallLocation* location) {
     if (!IsKBIdent(name))
         return nullptr;
-    auto& items = Items();
-    std::lock_guard lock(items.Lock());
-    for (int index = 0; index < items.Count(); ++index) {
-        auto item = items.Get(index);
-        if (item && item->FLocation == location && item->FDisplayNameNative.find(name) != std::wstring::npos)
-            return item;
-    }
-    return nullptr;
+    return Items().First([&](const TItemUpdate& item) {
+        return item.FLocation == location && item.FDisplayNameNative.find(name) != std::wstring::npos;
+    });
 }
 
 void TItemUpdate::ReadFastData() {

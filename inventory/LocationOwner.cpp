@@ -67,12 +67,7 @@ protected:
     void Execute() override;
     // An error that reaches the thread body ends the read; the lists keep what
     // was read and the read state its last value.
-    void HandleError(std::exception_ptr error) override {
-        try {
-            StatisticsLog::AddError(error);
-        } catch (...) {
-        }
-    }
+    void HandleError(std::exception_ptr error) override { StatisticsLog::AddError(error); }
 
 private:
     template <class Call> void LocationPass(Call&& call);

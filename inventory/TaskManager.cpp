@@ -26,12 +26,7 @@ public:
 
 protected:
     void Execute() override;
-    void HandleError(std::exception_ptr error) override {
-        try {
-            StatisticsLog::AddError(error);
-        } catch (...) {
-        }
-    }
+    void HandleError(std::exception_ptr error) override { StatisticsLog::AddError(error); }
 
 private:
     TTaskManager& FTaskManager;
