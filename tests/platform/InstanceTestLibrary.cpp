@@ -12,15 +12,11 @@ public:
     TGreeting() { ++Live; }
     virtual ~TGreeting() { --Live; }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(ITestGreeting))) {
-            *out = static_cast<ITestGreeting*>(this);
+        bool known = IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(ITestGreeting));
+        *out = known ? static_cast<ITestGreeting*>(this) : nullptr;
+        if (known)
             AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return known ? S_OK : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -41,7 +37,6 @@ private:
 extern "C" __declspec(dllexport) HRESULT WINAPI DllGetInstance(REFIID riid, void** out) {
     if (!out)
         return E_POINTER;
-    *out = nullptr;
     auto* greeting = new TGreeting();
     HRESULT hr = greeting->QueryInterface(riid, out);
     greeting->Release();

@@ -27,63 +27,50 @@ private:
 
 } // namespace
 
-TEST(Thread, DestructorTerminatesASleepingBodyPromptly) {
+TEST(Thread, DestructorEndsASleepingBodyWithTheAbortFoundThroughTheCallingThread) {
+    EXPECT_EQ(TThread::Current(), nullptr);
+    EXPECT_NO_THROW(TThread::CheckTerminated());
+    std::promise<TThread*> seen;
     std::atomic<bool> aborted{false};
     auto start = steady_clock::now();
     {
         TLambdaThread thread([&](TLambdaThread& self) {
+            seen.set_value(TThread::Current());
             try {
                 self.SleepByAndCheck(60'000);
             } catch (const EAbort&) {
+                EXPECT_THROW(TThread::CheckTerminated(), EAbort);
                 aborted = true;
                 throw;
             }
         });
         thread.Start();
-        std::this_thread::sleep_for(milliseconds(20));
+        EXPECT_EQ(seen.get_future().get(), &thread);
     }
     EXPECT_TRUE(aborted);
     EXPECT_LT(steady_clock::now() - start, seconds(10));
 }
 
-TEST(Thread, CheckTerminatedFindsTheCallingThreadObject) {
-    EXPECT_EQ(TThread::Current(), nullptr);
-    EXPECT_NO_THROW(TThread::CheckTerminated());
-
-    std::promise<TThread*> seen;
-    std::atomic<bool> raised{false};
-    TLambdaThread thread([&](TLambdaThread& self) {
-        seen.set_value(TThread::Current());
-        while (!self.Terminated())
-            std::this_thread::sleep_for(milliseconds(1));
-        try {
-            TThread::CheckTerminated();
-        } catch (const EAbort&) {
-            raised = true;
-        }
-    });
-    thread.Start();
-    EXPECT_EQ(seen.get_future().get(), &thread);
-    thread.TerminateAndWait();
-    EXPECT_TRUE(raised);
-    EXPECT_TRUE(thread.Finished());
-    EXPECT_FALSE(thread.Failed);
-}
-
-TEST(Thread, ErrorsReachHandlerAndTerminationCallbackAlwaysRuns) {
-    std::atomic<int> callbacks{0};
-    TLambdaThread failing([](TLambdaThread&) { throw std::runtime_error("boom"); });
-    failing.SetOnTerminate([&] { ++callbacks; });
-    failing.Start();
-    failing.WaitFor();
-    EXPECT_TRUE(failing.Failed);
-
-    TLambdaThread aborting([](TLambdaThread&) { throw EAbort(); });
-    aborting.SetOnTerminate([&] { ++callbacks; });
-    aborting.Start();
-    aborting.WaitFor();
-    EXPECT_FALSE(aborting.Failed);
-    EXPECT_EQ(callbacks, 2);
+TEST(Thread, ErrorsReachTheHandlerButAbortDoesNotAndTheCallbackAlwaysRuns) {
+    const struct {
+        const char* Name;
+        std::function<void(TLambdaThread&)> Body;
+        bool Fails;
+    } cases[] = {
+        {"error", [](TLambdaThread&) { throw std::runtime_error("boom"); }, true},
+        {"abort", [](TLambdaThread&) { throw EAbort(); }, false},
+        {"short sleep", [](TLambdaThread& self) { self.SleepByAndCheck(10); }, false},
+    };
+    for (const auto& c : cases) {
+        std::atomic<int> callbacks{0};
+        TLambdaThread thread(c.Body);
+        thread.SetOnTerminate([&] { ++callbacks; });
+        thread.Start();
+        thread.WaitFor();
+        EXPECT_EQ(thread.Failed, c.Fails) << c.Name;
+        EXPECT_TRUE(thread.Finished()) << c.Name;
+        EXPECT_EQ(callbacks, 1) << c.Name;
+    }
 }
 
 TEST(Thread, DetachedThreadFreesItselfWhetherFinishedOrNot) {
@@ -106,12 +93,4 @@ TEST(Thread, DetachedThreadFreesItselfWhetherFinishedOrNot) {
     for (int i = 0; i < 500 && destroyed < 2; ++i)
         std::this_thread::sleep_for(milliseconds(10));
     EXPECT_EQ(destroyed, 2);
-}
-
-TEST(Thread, SleepByReturnsAfterTheTimeWithoutTermination) {
-    TLambdaThread thread([](TLambdaThread& self) { self.SleepByAndCheck(10); });
-    thread.Start();
-    thread.WaitFor();
-    EXPECT_FALSE(thread.Failed);
-    EXPECT_TRUE(thread.Finished());
 }
