@@ -1,13 +1,11 @@
 #pragma once
-// Helpers for the log tests: a scratch folder the logs write to, and reading
-// a log file back as lines.
+// A scratch log folder per test, and log files read back as lines.
 #include "platform/Format.h"
 #include "platform/LogDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,61 +23,41 @@ inline std::wstring UniqueName(std::wstring_view stem) {
     return std::wstring(stem) + L"-" + std::to_wstring(seed) + L"-" + std::to_wstring(++counter);
 }
 
-inline std::wstring PathText(const fs::path& path) {
-    return path.wstring();
-}
-
-// Lines of a UTF-8 log file, without their line breaks.
+// Lines of a UTF-8 log file from byte offset `from`, without their line breaks.
 inline std::vector<std::wstring> ReadLines(const fs::path& file, std::streamoff from = 0) {
     std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return {};
     in.seekg(from);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::wstring> lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos)
-            end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         lines.push_back(Widen(line));
-        start = end + 1;
     }
     return lines;
 }
 
 // The parts of a record "yyyy.mm.dd hh:nn:ss.zzz [  thread] LEVEL prefix text".
 struct TRecord {
-    std::wstring Time, Thread, Level, Rest; // Rest: prefix and text
+    std::wstring Thread, Level, Rest; // Rest: prefix and text
 };
 inline TRecord ParseRecord(const std::wstring& line) {
-    TRecord r;
-    size_t open = line.find(L" [");
-    size_t close = line.find(L"] ");
+    size_t open = line.find(L" ["), close = line.find(L"] ");
     if (open == std::wstring::npos || close == std::wstring::npos || close + 8 > line.size())
-        return r;
-    r.Time = line.substr(0, open);
-    r.Thread = line.substr(open + 2, close - open - 2);
-    r.Level = line.substr(close + 2, 5);
-    r.Rest = line.substr(close + 8);
-    return r;
+        return {};
+    return {line.substr(open + 2, close - open - 2), line.substr(close + 2, 5), line.substr(close + 8)};
 }
 // The text of a record after a prefix of prefixLength characters.
-inline std::wstring RecordText(const std::wstring& line, size_t prefixLength) {
+inline std::wstring RecordText(const std::wstring& line, size_t prefixLength = 31) {
     std::wstring rest = ParseRecord(line).Rest;
     return rest.size() >= prefixLength ? rest.substr(prefixLength) : std::wstring();
 }
 
-// Every log opened during a test writes into a fresh folder.
 class LogFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Folder = fs::temp_directory_path() / fs::path(UniqueName(L"velmora-logs"));
         fs::create_directories(Folder);
-        SetLogDirectory(PathText(Folder));
+        SetLogDirectory(Folder.wstring());
     }
     void TearDown() override {
         SetLogDirectory(L"");
@@ -87,6 +65,12 @@ protected:
         fs::remove_all(Folder, ignored);
     }
     fs::path LogPath(const std::wstring& name) const { return Folder / fs::path(name + L".log"); }
+    std::vector<std::wstring> Texts(const std::wstring& name) const {
+        std::vector<std::wstring> texts;
+        for (auto& line : ReadLines(LogPath(name)))
+            texts.push_back(RecordText(line));
+        return texts;
+    }
 
     fs::path Folder;
 };

@@ -1,6 +1,6 @@
 // A reputation component for the GetTrustika tests, built as TrustikaHelper.dll
-// next to the test program. It rates by simple rules so that a test can tell
-// which method answered, and counts what it hands out.
+// next to the test program: rates by simple rules, so that a test can tell
+// which method answered, and counts the objects it hands out.
 #include "frame/Interfaces.Trustika.h"
 
 #include <atomic>
@@ -8,26 +8,15 @@
 
 namespace {
 
-std::atomic<int> Created{0};
-std::atomic<int> Live{0};
+std::atomic<int> Created{0}, Live{0};
 
 class TStubTrustika : public ITrustika {
 public:
-    TStubTrustika() {
-        ++Created;
-        ++Live;
-    }
+    TStubTrustika() { ++Created, ++Live; }
     virtual ~TStubTrustika() { --Live; }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(ITrustika))) {
-            *out = static_cast<ITrustika*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        *out = IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(ITrustika)) ? this : nullptr;
+        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -36,15 +25,12 @@ public:
             delete this;
         return refs;
     }
-    // Files under a "risky" folder are risky, everything else unknown.
     TSoftwareRating STDMETHODCALLTYPE GetFileRating(LPCWSTR Path) override {
-        return Path && std::wcsstr(Path, L"\\risky\\") ? TSoftwareRating::stRisky
-                                                       : TSoftwareRating::stUnknown;
+        return std::wcsstr(Path, L"\\risky\\") ? TSoftwareRating::stRisky : TSoftwareRating::stUnknown;
     }
-    // The suite's own maker is trustworthy, everyone else unknown.
     TSoftwareRating STDMETHODCALLTYPE GetCompanyRating(LPCWSTR Company) override {
-        return Company && std::wcscmp(Company, L"Velmora") == 0 ? TSoftwareRating::stTrustWorthy
-                                                                : TSoftwareRating::stUnknown;
+        return std::wcscmp(Company, L"Velmora") == 0 ? TSoftwareRating::stTrustWorthy
+                                                     : TSoftwareRating::stUnknown;
     }
 
 private:
@@ -54,15 +40,11 @@ private:
 } // namespace
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllGetInstance(REFIID riid, void** out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
     auto* trustika = new TStubTrustika();
     HRESULT hr = trustika->QueryInterface(riid, out);
     trustika->Release();
     return hr;
 }
-
 extern "C" __declspec(dllexport) int WINAPI StubCreatedCount() {
     return Created;
 }
