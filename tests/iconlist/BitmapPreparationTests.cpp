@@ -9,124 +9,63 @@ namespace {
 constexpr uint32_t Red = Argb(255, 255, 0, 0);
 constexpr uint32_t Blue = Argb(255, 0, 0, 255);
 
-// Left half red, right half blue, the lowest quarter transparent.
-TBgraImage Quarters(int size) {
-    TBgraImage image(size, size);
-    for (int y = 0; y < size * 3 / 4; ++y)
-        for (int x = 0; x < size; ++x)
-            image.At(x, y) = x < size / 2 ? Red : Blue;
+TBgraImage Row(std::initializer_list<uint32_t> pixels) {
+    TBgraImage image(static_cast<int>(pixels.size()), 1);
+    image.Pixels.assign(pixels);
     return image;
 }
 
 } // namespace
 
-TEST(PrepareBitmap, ImageWithoutAnyAlphaBecomesOpaqueKeepingItsColours) {
-    TBgraImage image(2, 1);
-    image.At(0, 0) = Argb(0, 10, 20, 30);
-    image.At(1, 0) = Argb(0, 0, 0, 0);
-    EXPECT_FALSE(HasAlphaChannel(image));
-    PrepareBitmap(image, false);
-    EXPECT_EQ(image.At(0, 0), Argb(255, 10, 20, 30));
-    EXPECT_EQ(image.At(1, 0), Argb(255, 0, 0, 0));
+TEST(PrepareBitmap, NoAlphaBecomesOpaqueAlphaIsKeptOrBlendedOverTheTileColour) {
+    TBgraImage noAlpha = Row({Argb(0, 10, 20, 30), Argb(0, 0, 0, 0)});
+    EXPECT_FALSE(HasAlphaChannel(noAlpha));
+    PrepareBitmap(noAlpha, true); // nothing to blend: opacity alone
+    EXPECT_EQ(noAlpha.Pixels, Row({Argb(255, 10, 20, 30), Argb(255, 0, 0, 0)}).Pixels);
 
-    TBgraImage blended(1, 1, Argb(0, 10, 20, 30));
-    PrepareBitmap(blended, true); // nothing to blend: opacity alone
-    EXPECT_EQ(blended.At(0, 0), Argb(255, 10, 20, 30));
-}
-
-TEST(PrepareBitmap, AlphaIsKeptWithoutBlending) {
-    TBgraImage image(3, 1);
-    image.At(0, 0) = Argb(128, 255, 255, 255);
-    image.At(1, 0) = Argb(0, 1, 2, 3);
-    image.At(2, 0) = Red;
-    TBgraImage before = image;
-    ASSERT_TRUE(HasAlphaChannel(image));
-    PrepareBitmap(image, false);
-    EXPECT_EQ(image.Pixels, before.Pixels);
-}
-
-TEST(PrepareBitmap, BlendingPutsEveryPixelOverTheTileColour) {
-    TBgraImage image(4, 1);
-    image.At(0, 0) = Argb(128, 255, 255, 255);
-    image.At(1, 0) = Argb(0, 99, 99, 99);
-    image.At(2, 0) = Red;
-    image.At(3, 0) = Argb(51, 200, 10, 0);
-    PrepareBitmap(image, true);
+    TBgraImage alpha = Row({Argb(128, 255, 255, 255), Argb(0, 99, 99, 99), Red, Argb(51, 200, 10, 0)});
+    TBgraImage kept = alpha;
+    PrepareBitmap(kept, false);
+    EXPECT_EQ(kept.Pixels, alpha.Pixels);
     // (c * a + background * (255 - a)) div 255 over RGB(0, 120, 215)
-    EXPECT_EQ(image.At(0, 0), Argb(255, 128, 187, 235));
-    EXPECT_EQ(image.At(1, 0), BlendBackground);
-    EXPECT_EQ(image.At(2, 0), Red);
-    EXPECT_EQ(image.At(3, 0), Argb(255, 40, 98, 172));
-}
-
-TEST(BlendOver, UsesTheGivenBackground) {
-    TBgraImage image(1, 1, Argb(64, 255, 0, 0));
-    BlendOver(image, Argb(255, 0, 0, 0));
-    EXPECT_EQ(image.At(0, 0), Argb(255, 64, 0, 0));
-}
-
-TEST(StretchImage, SameSizeIsAnExactCopy) {
-    TBgraImage image = Quarters(24);
-    image.At(3, 20) = Argb(7, 1, 2, 3);
-    EXPECT_EQ(StretchImage(image, 24, 24).Pixels, image.Pixels);
+    PrepareBitmap(alpha, true);
+    EXPECT_EQ(alpha.Pixels,
+              Row({Argb(255, 128, 187, 235), BlendBackground, Red, Argb(255, 40, 98, 172)}).Pixels);
 }
 
 TEST(StretchImage, EdgesOnWholePixelsStaySharpInBothDirections) {
-    for (int target : {32, 16, 48}) {
-        SCOPED_TRACE(target);
-        TBgraImage result = StretchImage(Quarters(24), target, target);
+    // Left half red, right half blue, the lowest quarter transparent.
+    TBgraImage quarters(24, 24);
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 24; ++x)
+            quarters.At(x, y) = x < 12 ? Red : Blue;
+    EXPECT_EQ(StretchImage(quarters, 24, 24).Pixels, quarters.Pixels);
+    for (int target : {32, 16}) {
+        TBgraImage result = StretchImage(quarters, target, target);
         ASSERT_EQ(result.Width, target);
         ASSERT_EQ(result.Height, target);
-        int half = target / 2, opaqueRows = target * 3 / 4;
-        for (int y = 0; y < target; ++y) {
-            for (int x = 0; x < target; ++x) {
-                uint32_t expected = y >= opaqueRows ? 0 : x < half ? Red : Blue;
-                ASSERT_EQ(result.At(x, y), expected) << x << "," << y;
-            }
-        }
+        for (int y = 0; y < target; ++y)
+            for (int x = 0; x < target; ++x)
+                ASSERT_EQ(result.At(x, y), y >= target * 3 / 4 ? 0
+                                           : x < target / 2    ? Red
+                                                               : Blue)
+                    << target << ": " << x << "," << y;
     }
 }
 
-TEST(StretchImage, ReductionAveragesTheCoveredPixels) {
-    TBgraImage image(2, 2);
-    image.At(0, 0) = Argb(255, 200, 0, 0);
-    image.At(1, 0) = Argb(255, 0, 100, 0);
-    image.At(0, 1) = Argb(255, 0, 0, 40);
-    image.At(1, 1) = Argb(255, 0, 0, 0);
-    EXPECT_EQ(StretchImage(image, 1, 1).At(0, 0), Argb(255, 50, 25, 10));
-
-    // Fractional coverage: three pixels into two, the middle one split.
-    TBgraImage row(3, 1);
-    row.At(0, 0) = Red;
-    row.At(1, 0) = Argb(255, 0, 255, 0);
-    row.At(2, 0) = Blue;
-    TBgraImage two = StretchImage(row, 2, 1);
-    EXPECT_EQ(two.At(0, 0), Argb(255, 170, 85, 0));
-    EXPECT_EQ(two.At(1, 0), Argb(255, 0, 85, 170));
+TEST(StretchImage, ReductionAveragesCoveredPixelsWeightedByAlpha) {
+    TBgraImage square(2, 2);
+    square.Pixels = {Argb(255, 200, 0, 0), Argb(255, 0, 100, 0), Argb(255, 0, 0, 40), Argb(255, 0, 0, 0)};
+    EXPECT_EQ(StretchImage(square, 1, 1).At(0, 0), Argb(255, 50, 25, 10));
+    // Three pixels into two, the middle one split.
+    EXPECT_EQ(StretchImage(Row({Red, Argb(255, 0, 255, 0), Blue}), 2, 1).Pixels,
+              Row({Argb(255, 170, 85, 0), Argb(255, 0, 85, 170)}).Pixels);
+    // Transparent pixels do not darken colours.
+    EXPECT_EQ(StretchImage(Row({0, Red}), 1, 1).At(0, 0), Argb(128, 255, 0, 0));
+    EXPECT_EQ(StretchImage(TBgraImage(4, 4, Argb(0, 9, 9, 9)), 2, 2).Pixels, TBgraImage(2, 2).Pixels);
 }
 
-TEST(StretchImage, TransparentPixelsDoNotDarkenColours) {
-    TBgraImage image(2, 1);
-    image.At(0, 0) = Argb(0, 0, 0, 0);
-    image.At(1, 0) = Red;
-    EXPECT_EQ(StretchImage(image, 1, 1).At(0, 0), Argb(128, 255, 0, 0));
-
-    TBgraImage clear(4, 4, Argb(0, 9, 9, 9));
-    for (uint32_t p : StretchImage(clear, 2, 2).Pixels)
-        EXPECT_EQ(p, 0u);
-}
-
-TEST(StretchImage, EnlargementRepeatsPixels) {
-    TBgraImage image(1, 1, Argb(200, 1, 2, 3));
-    for (uint32_t p : StretchImage(image, 3, 5).Pixels)
-        EXPECT_EQ(p, Argb(200, 1, 2, 3));
-}
-
-TEST(StretchImage, EmptyImagesGiveTransparentOrEmptyResults) {
-    TBgraImage result = StretchImage(TBgraImage(), 16, 16);
-    ASSERT_EQ(result.Pixels.size(), 256u);
-    for (uint32_t p : result.Pixels)
-        EXPECT_EQ(p, 0u);
-    EXPECT_TRUE(StretchImage(Quarters(24), 0, 16).Pixels.empty());
-    EXPECT_TRUE(TBgraImage(-3, 4).Pixels.empty());
+TEST(StretchImage, EmptySourceGivesATransparentImageEmptyTargetNothing) {
+    EXPECT_EQ(StretchImage(TBgraImage(), 16, 16).Pixels, TBgraImage(16, 16).Pixels);
+    EXPECT_TRUE(StretchImage(TBgraImage(2, 2, Red), 0, 16).Pixels.empty());
 }
