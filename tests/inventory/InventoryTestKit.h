@@ -25,7 +25,6 @@
 
 namespace velmora::testkit {
 
-// Waits (with short polls) until the condition holds; generous timeout.
 template <class Pred>
 bool WaitUntil(Pred&& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -35,6 +34,18 @@ bool WaitUntil(Pred&& condition, std::chrono::milliseconds timeout = std::chrono
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+// "A.Read P1.Fast" as the list of events {"A.Read", "P1.Fast"}.
+inline std::vector<std::wstring> EventList(std::wstring_view text) {
+    std::vector<std::wstring> events;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = std::min(text.find(L' ', start), text.size());
+        if (end > start)
+            events.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return events;
 }
 
 class TEventLog {
@@ -52,24 +63,24 @@ public:
         return static_cast<int>(std::count(FEvents.begin(), FEvents.end(), event));
     }
     bool Has(const std::wstring& event) { return CountOf(event) > 0; }
-    // Position of the n-th (0-based) occurrence, or -1.
-    int IndexOf(const std::wstring& event, int occurrence = 0) {
+    // Position of the first occurrence, or -1.
+    int IndexOf(const std::wstring& event) {
         std::lock_guard lock(FLock);
-        for (size_t i = 0; i < FEvents.size(); ++i) {
-            if (FEvents[i] == event && occurrence-- == 0)
-                return static_cast<int>(i);
-        }
-        return -1;
-    }
-    void Clear() {
-        std::lock_guard lock(FLock);
-        FEvents.clear();
+        auto found = std::find(FEvents.begin(), FEvents.end(), event);
+        return found == FEvents.end() ? -1 : static_cast<int>(found - FEvents.begin());
     }
 
 private:
     std::mutex FLock;
     std::vector<std::wstring> FEvents;
 };
+
+// A name no other test or run uses (registry keys, folders).
+inline std::wstring UniqueName(const wchar_t* prefix) {
+    static std::atomic<int> serial{0};
+    return prefix + std::to_wstring(std::chrono::steady_clock::now().time_since_epoch().count()) + L"_" +
+           std::to_wstring(++serial);
+}
 
 // Each test program logs into a folder of its own (set before the first log
 // opens): programs running at the same time would otherwise rotate one shared
@@ -133,7 +144,7 @@ public:
 
     void Read() override { Run(L"Read", OnRead); }
     void ReadPrograms() override { Run(L"ReadPrograms", OnReadPrograms); }
-    void ReadProgramsSlowInfo() override { Run(L"ReadProgramsSlowInfo", OnReadProgramsSlowInfo); }
+    void ReadProgramsSlowInfo() override { Run(L"ReadProgramsSlowInfo", nullptr); }
     void ReadUpdates() override { Run(L"ReadUpdates", OnReadUpdates); }
     bool IsChanged() override {
         ++Polls;
@@ -145,7 +156,7 @@ public:
     std::atomic<bool> Changed{false};
     std::atomic<int> Polls{0};
     // Set before the reading starts; run on the reading thread.
-    std::function<void()> OnRead, OnReadPrograms, OnReadProgramsSlowInfo, OnReadUpdates;
+    std::function<void()> OnRead, OnReadPrograms, OnReadUpdates;
 
 private:
     void Run(const wchar_t* call, const std::function<void()>& behaviour) {
@@ -175,7 +186,7 @@ public:
     // Answered once by the next CheckChange, which then marks the item for
     // reading again as a changed install folder does.
     std::atomic<bool> FolderChanged{false};
-    std::function<void()> OnFast, OnExtended, OnImages, OnSlow;
+    std::function<void()> OnFast, OnExtended, OnSlow;
 
     bool CheckChange() override {
         if (!FolderChanged.exchange(false))
@@ -205,7 +216,7 @@ public:
 protected:
     void ReadFastData() override { Run(L"Fast", OnFast); }
     void DoReadExtendedInfo() override { Run(L"Ext", OnExtended); }
-    void DoReadImages() override { Run(L"Images", OnImages); }
+    void DoReadImages() override { Run(L"Images", nullptr); }
     void DoReadSlowInfo() override { Run(L"Slow", OnSlow); }
 
 private:
@@ -237,5 +248,24 @@ protected:
 private:
     std::atomic<bool>& FStopped;
 };
+
+// An Add/Remove Programs cache record ("SlowInfoCache") as the system writes it.
+template <class T> void Put(std::vector<uint8_t>& data, size_t offset, T value) {
+    for (size_t i = 0; i < sizeof(T); ++i)
+        data[offset + i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
+}
+
+inline std::vector<uint8_t> CacheRecord(uint32_t hasName, int64_t size, uint64_t lastUsed, int32_t count,
+                                        const std::wstring& name) {
+    std::vector<uint8_t> data(552, 0);
+    Put<uint32_t>(data, 0, 552);
+    Put(data, 4, hasName);
+    Put(data, 8, size);
+    Put(data, 16, lastUsed);
+    Put(data, 24, count);
+    for (size_t i = 0; i < name.size(); ++i)
+        Put<uint16_t>(data, 28 + 2 * i, static_cast<uint16_t>(name[i]));
+    return data;
+}
 
 } // namespace velmora::testkit

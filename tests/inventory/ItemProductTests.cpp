@@ -34,21 +34,17 @@ TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
     EXPECT_TRUE(item->CheckChange());
     item->ReadFastInfo();
     EXPECT_EQ(log.CountOf(L"P.Fast"), 2);
-}
 
-TEST(ItemProductStages, FastInfoFailureIsLoggedAndNotRepeatedAbortPassesOn) {
-    TEventLog log;
+    // A failed read is logged, not repeated; an abort passes on.
     auto failing = NewProgram(L"F", log);
     failing->OnFast = [] { throw std::runtime_error("unreadable key"); };
     EXPECT_NO_THROW(failing->ReadFastInfo());
-    EXPECT_FALSE(failing->IsNeedReadFastInfo());
     failing->ReadFastInfo();
     EXPECT_EQ(log.CountOf(L"F.Fast"), 1);
-
-    auto aborted = NewProgram(L"A", log);
-    aborted->OnFast = [] { throw EAbort(); };
-    EXPECT_THROW(aborted->ReadFastInfo(), EAbort);
-    EXPECT_FALSE(aborted->IsNeedReadFastInfo());
+    failing->OnFast = [] { throw EAbort(); };
+    failing->FolderChanged = true;
+    failing->CheckChange();
+    EXPECT_THROW(failing->ReadFastInfo(), EAbort);
 }
 
 TEST(ItemProductStages, ExtendedAndImagesRunOnlyWhileSlowInfoIsNeeded) {
@@ -107,38 +103,6 @@ TEST(ItemProductActions, StopAndDestructionEndTheActionThread) {
     EXPECT_TRUE(log.Has(L"P.Destroyed"));
 }
 
-TEST(ItemList, WalksFromLastToFirstAndSkipsItemsRemovedMeanwhile) {
-    TEventLog log;
-    TItemList<TItemProgram> list;
-    std::vector<std::shared_ptr<TTestProgram>> items;
-    for (auto name : {L"P0", L"P1", L"P2", L"P3"}) {
-        items.push_back(NewProgram(name, log));
-        list.Add(items.back());
-    }
-    TTestProgram* p1 = items[1].get();
-    TTestProgram* p3 = items[3].get();
-    items.clear();
-
-    std::vector<std::wstring> visited;
-    list.ForEachFromLast([&](TItemProgram& item) {
-        auto& program = static_cast<TTestProgram&>(item);
-        visited.push_back(program.Name());
-        if (&program == p3) {
-            // The step removes its own item and one not yet visited: its own
-            // item stays alive until the step returns.
-            EXPECT_TRUE(list.Remove(p3));
-            EXPECT_TRUE(list.Remove(p1));
-            EXPECT_TRUE(log.Has(L"P1.Destroyed"));
-            EXPECT_FALSE(log.Has(L"P3.Destroyed"));
-            EXPECT_EQ(program.Name(), L"P3");
-        }
-    });
-    EXPECT_TRUE(log.Has(L"P3.Destroyed"));
-    EXPECT_EQ(visited, (std::vector<std::wstring>{L"P3", L"P2", L"P0"}));
-    EXPECT_EQ(list.Count(), 2);
-    EXPECT_FALSE(list.Remove(p3));
-}
-
 TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
     // An item's destruction may wait for a thread that needs the list lock.
     TItemList<TItemProgram> list;
@@ -191,38 +155,4 @@ TEST(ItemList, ConcurrentRemovalDuringAWalkNeverFreesTheItemInUse) {
     EXPECT_EQ(list.Count(), count / 2);
     EXPECT_GE(walked.load(), count / 2);
     EXPECT_EQ(log.CountOf(L"P.Destroyed"), count / 2);
-}
-
-TEST(ItemList, RarelyUsedProgramsShareTheProgramLockAndLeaveWhenDestroyed) {
-    TEventLog log;
-    TItemProgram::Init();
-    auto& programs = TItemProgram::Items();
-    auto& unused = TItemProgram::UnusedItems();
-    EXPECT_EQ(&unused.Lock(), &programs.Lock());
-
-    auto p0 = NewProgram(L"P0", log);
-    auto p1 = NewProgram(L"P1", log);
-    programs.Add(p0);
-    programs.Add(p1);
-    unused.Add(p0.get());
-    unused.Add(p1.get());
-    unused.Add(p1.get());
-    EXPECT_EQ(unused.Count(), 2);
-    EXPECT_EQ(unused.Get(1), p1);
-    EXPECT_EQ(unused.Get(2), nullptr);
-
-    // Removing a program from the program list destroys it once no one else
-    // holds it; then it has left the subset too.
-    programs.Remove(p0.get());
-    EXPECT_TRUE(unused.Contains(p0.get()));
-    p0.reset();
-    EXPECT_EQ(unused.Count(), 1);
-    EXPECT_EQ(unused.Get(0), p1);
-
-    unused.Remove(p1.get());
-    EXPECT_EQ(unused.Count(), 0);
-    EXPECT_EQ(programs.Count(), 1);
-    p1.reset();
-    TItemProgram::Done();
-    EXPECT_TRUE(log.Has(L"P1.Destroyed"));
 }

@@ -1,13 +1,13 @@
 // Program items: the library-wide program list and its re-read marks, the
-// rarely used list, the information indices of programs, and the portable
-// rules (the Add/Remove Programs cache record, missing commands).
+// rarely used list, and the portable rules (the Add/Remove Programs cache
+// record, the size job, missing commands).
 #include "InventoryTestKit.h"
 
 #include "inventory/ItemProgram.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace velmora {
@@ -25,10 +25,7 @@ public:
     using TItemProgram::ApplySlowInfoCache;
     using TItemProgram::FEstimatedSize;
     using TItemProgram::FLastUsedDate;
-    using TItemProgram::FRegisteredCompany;
-    using TItemProgram::FRegisteredOwner;
     using TItemProgram::FSlowExePath;
-    using TItemProgram::FSoftwareRating;
     using TItemProgram::FUsedFrequencyCount;
 
     void NeedSlowInfo() { FIsNeedReadSlowInfo = true; }
@@ -58,14 +55,6 @@ protected:
     TPlainLocation FirstLocation, SecondLocation;
 };
 
-TEST_F(ProgramList, ANewProgramHasTheDefaultIconAndNoData) {
-    auto item = Add(&FirstLocation, L"{A}", L"Alpha");
-    EXPECT_EQ(item->IconIndex(), 3);
-    EXPECT_EQ(item->FSoftwareRating, TSoftwareRating::stUnknown);
-    EXPECT_EQ(item->FUsedFrequencyCount, -1);
-    EXPECT_FALSE(item->Marked());
-}
-
 TEST_F(ProgramList, ItemByGUIDNameMatchesBothWithoutCaseAndOnlyInItsLocation) {
     auto alpha = Add(&FirstLocation, L"{ab-cd}", L"Alpha Tool");
     auto other = Add(&SecondLocation, L"{ab-cd}", L"Alpha Tool");
@@ -74,8 +63,6 @@ TEST_F(ProgramList, ItemByGUIDNameMatchesBothWithoutCaseAndOnlyInItsLocation) {
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool", &SecondLocation), other);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool 2", &FirstLocation), nullptr);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-ce}", L"Alpha Tool", &FirstLocation), nullptr);
-    TPlainLocation third;
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool", &third), nullptr);
 }
 
 TEST_F(ProgramList, ReReadRemovesWhatWasNotFoundAgainAndLogsIt) {
@@ -110,6 +97,7 @@ TEST_F(ProgramList, SlowPassKeepsTheRarelyUsedListInStep) {
         item->ReadSlowInfo();
 
     auto& unused = TItemProgram::UnusedItems();
+    EXPECT_EQ(&unused.Lock(), &TItemProgram::Items().Lock()) << "one lock for both lists";
     EXPECT_EQ(unused.Count(), 1);
     EXPECT_TRUE(unused.Contains(old.get()));
 
@@ -135,59 +123,16 @@ TEST_F(ProgramList, SlowPassKeepsTheRarelyUsedListInStep) {
 
 TEST(RarelyUsed, CountsWholeDaysAndNeedsADate) {
     const double now = 46000.5;
-    EXPECT_TRUE(IsRarelyUsed(now - 183, now));
-    EXPECT_TRUE(IsRarelyUsed(now - 200.9, now));
-    EXPECT_FALSE(IsRarelyUsed(now - 182.9, now)); // 182 whole days
-    EXPECT_FALSE(IsRarelyUsed(now - 182, now));
-    EXPECT_FALSE(IsRarelyUsed(0, now));
-    EXPECT_FALSE(IsRarelyUsed(-5, now));
-}
-
-TEST_F(ProgramList, ProgramInformationIndices) {
-    auto item = Add(&FirstLocation, L"{GUID-1}", L"Alpha");
-    item->FRegisteredOwner = L"Owner";
-    item->FRegisteredCompany = L"Company";
-    item->FLastUsedDate = 45000.25;
-    item->FSoftwareRating = TSoftwareRating::stRisky;
-    EXPECT_EQ(item->GetInfo(15), TInfoValue(std::wstring(L"Owner")));
-    EXPECT_EQ(item->GetInfo(16), TInfoValue(std::wstring(L"Company")));
-    EXPECT_EQ(item->GetInfo(17), TInfoValue(std::wstring(L"{GUID-1}")));
-    EXPECT_EQ(item->GetInfo(18), TInfoValue(std::wstring()));
-    EXPECT_EQ(item->GetInfo(19), TInfoValue(TInfoDate{45000.25}));
-    EXPECT_EQ(item->GetInfo(21), TInfoValue(int32_t(2)));
-    EXPECT_EQ(item->GetInfo(22), TInfoValue());
-    // The usage class follows the count.
-    const std::pair<int32_t, TUsedType> classes[] = {
-        {-1, TUsedType::utNone},       {0, TUsedType::utRarely},       {4, TUsedType::utRarely},
-        {5, TUsedType::utOccasionaly}, {10, TUsedType::utOccasionaly}, {11, TUsedType::utFrequently}};
-    for (auto [count, type] : classes) {
-        item->FUsedFrequencyCount = count;
-        EXPECT_EQ(item->GetInfo(20), TInfoValue(static_cast<int32_t>(type))) << count;
-    }
+    const std::pair<double, bool> cases[] = {{now - 183, true},  {now - 200.9, true}, {now - 182.9, false},
+                                             {now - 182, false}, {0.0, false},        {-5.0, false}};
+    for (auto [lastUsed, rarely] : cases)
+        EXPECT_EQ(IsRarelyUsed(lastUsed, now), rarely) << now - lastUsed << " days";
 }
 
 // --- the Add/Remove Programs cache record ------------------------------------
 
-template <class T> void Put(std::vector<uint8_t>& data, size_t offset, T value) {
-    for (size_t i = 0; i < sizeof(T); ++i)
-        data[offset + i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
-}
-
-std::vector<uint8_t> CacheRecord(uint32_t hasName, int64_t size, uint64_t lastUsed, int32_t count,
-                                 const std::wstring& name) {
-    std::vector<uint8_t> data(552, 0);
-    Put<uint32_t>(data, 0, 552);
-    Put(data, 4, hasName);
-    Put(data, 8, size);
-    Put(data, 16, lastUsed);
-    Put(data, 24, count);
-    for (size_t i = 0; i < name.size(); ++i)
-        Put<uint16_t>(data, 28 + 2 * i, static_cast<uint16_t>(name[i]));
-    return data;
-}
-
-TEST(SlowInfoCache, ParsesTheRecordOfExactSize) {
-    auto data = CacheRecord(1, 0x1'2345'6789, 0x01D7'0000'1234'5678, 17, L"C:\\Tools\\alpha.exe");
+TEST(SlowInfoCache, ParsesOnlyARecordOfExactSize) {
+    auto data = testkit::CacheRecord(1, 0x1'2345'6789, 0x01D7'0000'1234'5678, 17, L"C:\\Tools\\alpha.exe");
     auto cache = ParseSlowInfoCache(data);
     ASSERT_TRUE(cache);
     EXPECT_TRUE(cache->HasName);
@@ -196,28 +141,16 @@ TEST(SlowInfoCache, ParsesTheRecordOfExactSize) {
     EXPECT_EQ(cache->UseCount, 17);
     EXPECT_EQ(cache->FileName, L"C:\\Tools\\alpha.exe");
 
-    auto negative = ParseSlowInfoCache(CacheRecord(0, -1, 0, -1, L""));
+    auto negative = ParseSlowInfoCache(testkit::CacheRecord(0, -1, 0, -1, L""));
     ASSERT_TRUE(negative);
     EXPECT_FALSE(negative->HasName);
     EXPECT_EQ(negative->InstallSize, -1);
     EXPECT_EQ(negative->UseCount, -1);
-}
 
-TEST(SlowInfoCache, ANameFillingTheFieldStopsAtItsEnd) {
-    std::wstring longName(300, L'x');
-    auto data = CacheRecord(1, 0, 0, 0, longName.substr(0, 262));
-    auto cache = ParseSlowInfoCache(data);
-    ASSERT_TRUE(cache);
-    EXPECT_EQ(cache->FileName, std::wstring(262, L'x'));
-}
-
-TEST(SlowInfoCache, OtherSizesAreIgnored) {
-    auto data = CacheRecord(1, 10, 0, 1, L"a.exe");
     data.push_back(0);
-    EXPECT_FALSE(ParseSlowInfoCache(data));
+    EXPECT_FALSE(ParseSlowInfoCache(data)) << "a record of another size is ignored";
     data.resize(551);
     EXPECT_FALSE(ParseSlowInfoCache(data));
-    EXPECT_FALSE(ParseSlowInfoCache({}));
 }
 
 TEST_F(ProgramList, CacheFillsOnlyWhatIsMissingOrOlder) {
@@ -250,22 +183,18 @@ TEST_F(ProgramList, CacheFillsOnlyWhatIsMissingOrOlder) {
 // --- the size job -----------------------------------------------------------------
 
 TEST(SizeJob, OnlyUnmeasuredFoldersOutsideTheSystemAndProgramsRoots) {
-    auto needs = [](int64_t size, const wchar_t* location) {
-        return NeedsSizeJob(size, location, L"C:\\Windows", L"C:\\Program Files",
-                            L"C:\\Program Files (x86)\\");
+    const std::tuple<int64_t, const wchar_t*, bool> cases[] = {
+        {0, L"C:\\Program Files\\App\\", true},       {-1, L"D:\\Games\\Game", true},
+        {0, L"C:\\WindowsApps\\Tool\\", true}, // a sibling of the Windows folder
+        {4096, L"C:\\Program Files\\App\\", false},   {0, L"D:\\", false},
+        {0, L"c:\\windows\\System32\\Tool\\", false}, {0, L"C:\\PROGRAM FILES\\", false},
+        {0, L"c:\\program files (x86)", false},
     };
-    EXPECT_TRUE(needs(0, L"C:\\Program Files\\App\\"));
-    EXPECT_TRUE(needs(-1, L"D:\\Games\\Game"));
-    EXPECT_TRUE(needs(0, L"D:\\X"));                   // longer than a drive root
-    EXPECT_TRUE(needs(0, L"C:\\WindowsApps\\Tool\\")); // a sibling of the Windows folder
-
-    EXPECT_FALSE(needs(4096, L"C:\\Program Files\\App\\"));
-    EXPECT_FALSE(needs(0, L"C:\\"));
-    EXPECT_FALSE(needs(0, L"D:\\"));
-    EXPECT_FALSE(needs(0, L"c:\\windows\\System32\\Tool\\"));
-    EXPECT_FALSE(needs(0, L"C:\\PROGRAM FILES\\"));
-    EXPECT_FALSE(needs(0, L"C:\\Program Files"));
-    EXPECT_FALSE(needs(0, L"c:\\program files (x86)"));
+    for (auto [size, folder, expected] : cases)
+        EXPECT_EQ(
+            NeedsSizeJob(size, folder, L"C:\\Windows", L"C:\\Program Files", L"C:\\Program Files (x86)\\"),
+            expected)
+            << Narrow(folder) << " " << size;
 }
 
 // --- missing commands ----------------------------------------------------------
@@ -275,23 +204,17 @@ TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
     auto exists = [&](const std::wstring& path) {
         return std::find(files.begin(), files.end(), path) != files.end();
     };
-
-    EXPECT_FALSE(IsCommandMissing(L"", exists));
-    EXPECT_FALSE(IsCommandMissing(L"C:\\App\\unins000.exe", exists));
-    EXPECT_FALSE(IsCommandMissing(L"\"C:\\Program Files\\App\\remove.exe\" /S", exists));
-    EXPECT_FALSE(IsCommandMissing(L"MsiExec.exe /X{12345678-1234-1234-1234-123456789012}", exists));
-    EXPECT_FALSE(IsCommandMissing(L"rundll32.exe setupapi.dll,InstallHinfSection", exists));
-
-    EXPECT_TRUE(IsCommandMissing(L"C:\\Gone\\unins000.exe", exists));
-    EXPECT_TRUE(IsCommandMissing(L"\"C:\\Program Files\\Gone\\remove.exe\" /S", exists));
-    EXPECT_TRUE(IsCommandMissing(L"C:\\App\\other.exe /uninstall", exists));
-}
-
-TEST(CommandMissing, ProgramPartFollowsTheShellSplit) {
-    EXPECT_EQ(CommandProgram(L"\"C:\\Program Files\\A\\u.exe\" /x"), L"C:\\Program Files\\A\\u.exe");
-    EXPECT_EQ(CommandProgram(L"  C:\\A\\u.exe /x"), L"C:\\A\\u.exe");
-    EXPECT_EQ(CommandProgram(L"\"C:\\unterminated"), L"C:\\unterminated");
-    EXPECT_EQ(CommandProgram(L"   "), L"");
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"", false},
+        {L"\"C:\\Program Files\\App\\remove.exe\" /S", false},
+        {L"MsiExec.exe /X{12345678-1234-1234-1234-123456789012}", false},
+        {L"rundll32.exe setupapi.dll,InstallHinfSection", false},
+        {L"C:\\Gone\\unins000.exe", true},
+        {L"\"C:\\Program Files\\Gone\\remove.exe\" /S", true},
+        {L"C:\\App\\other.exe /uninstall", true},
+    };
+    for (auto [command, missing] : cases)
+        EXPECT_EQ(IsCommandMissing(command, exists), missing) << Narrow(command);
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 // Update items under Windows: the details read from uninstall keys written by
 // the test under HKCU\Software\VelmoraTests\<unique>, the running Windows as
-// the parent of an orphan update, and the update icons (the default icon,
-// an own icon, the icon copied from the program the update belongs to).
+// the parent of an orphan update, and the icon copied from the program the
+// update belongs to.
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
-#include "inventory/ProductCollections.h"
-#include "platform/ComObject.h"
 #include "platform/OSInfo.h"
 #include "platform/Registry.h"
+
+#include "InventoryTestKit.h"
 
 #include <gtest/gtest.h>
 
@@ -32,12 +32,6 @@ public:
     }
 };
 
-std::wstring TestName(const wchar_t* prefix) {
-    static int serial = 0;
-    return prefix + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(GetTickCount()) + L"_" +
-           std::to_wstring(++serial);
-}
-
 std::wstring NotepadIcon() {
     wchar_t windows[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
@@ -49,7 +43,7 @@ protected:
     void SetUp() override {
         TItemProgram::Init();
         TItemUpdate::Init();
-        FBase = L"Software\\VelmoraTests\\" + TestName(L"U");
+        FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"U");
     }
     void TearDown() override {
         DeleteKey(TRegRoot::CurrentUser, FBase);
@@ -92,7 +86,6 @@ TEST_F(ItemUpdateRegistry, DetailsComeFromTheKeysAndTheParentDefaultsToWindows) 
     auto key = Key(L"Patch");
     key.WriteString(L"Publisher", L"Editor Maker");
     key.WriteString(L"DisplayVersion", L"1.0.1");
-    key.WriteString(L"HelpLink", L"https://example.invalid/help");
     Key(L"Orphan");
 
     auto patch = Update(L"Patch", L"Editor");
@@ -100,44 +93,12 @@ TEST_F(ItemUpdateRegistry, DetailsComeFromTheKeysAndTheParentDefaultsToWindows) 
         << "the native name, as for programs";
     EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(1)), L"1.0.1");
     EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(2)), L"Editor Maker");
-    EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(9)), L"https://example.invalid/help");
     EXPECT_EQ(patch->FReleaseType, TReleaseType::rtUpdate);
     EXPECT_EQ(patch->FParentDisplayName, L"Editor");
 
     auto orphan = Update(L"Orphan");
     // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.
     EXPECT_EQ(orphan->FParentDisplayName, IsWindowsVistaOrLater() ? L"Windows 7" : L"Windows XP");
-}
-
-TEST_F(ItemUpdateRegistry, UpdateIconsStartAtTheDefaultIcon) {
-    auto* icons = TItemUpdate::IconList();
-    ASSERT_NE(icons, nullptr);
-    EXPECT_EQ(icons->InitIconCount(), 1);
-    EXPECT_EQ(icons->Count(), 1);
-
-    Key(L"Plain");
-    auto plain = Update(L"Plain", L"No such program");
-    EXPECT_EQ(plain->IconIndex(), 0);
-    plain->ReadSlowInfo();
-    EXPECT_EQ(plain->IconIndex(), 0) << "no icon of its own and no program to borrow from";
-
-    auto key = Key(L"OwnIcon");
-    key.WriteString(L"DisplayIcon", NotepadIcon());
-    auto own = Update(L"OwnIcon");
-    own->ReadSlowInfo();
-    const int32_t index = own->IconIndex();
-    EXPECT_GT(index, 0);
-    EXPECT_TRUE(icons->IsUsed(index));
-
-    // A later slow reading keeps the icon it has.
-    own->SetNeedReadSlowInfo();
-    own->ReadSlowInfo();
-    EXPECT_EQ(own->IconIndex(), index);
-    EXPECT_EQ(icons->Count(), 2);
-
-    TItemUpdate::Items().Remove(own.get());
-    own.reset();
-    EXPECT_FALSE(icons->IsUsed(index)) << "a destroyed update gives its icon back";
 }
 
 TEST_F(ItemUpdateRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
@@ -161,22 +122,10 @@ TEST_F(ItemUpdateRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
     plainPatch->ReadSlowInfo();
     EXPECT_EQ(plainPatch->IconIndex(), 0) << "the program's default icon is not copied";
 
-    // The first program of that name decides, even with a default icon.
-    auto twin = Program(L"Twin", L"Plain Editor", NotepadIcon());
-    ASSERT_GE(twin->IconIndex(), 4);
-    plainPatch->SetNeedReadSlowInfo();
-    plainPatch->ReadSlowInfo();
-    EXPECT_EQ(plainPatch->IconIndex(), 0);
-}
-
-TEST_F(ItemUpdateRegistry, UpdateCollectionHandsOutTheUpdateIcons) {
-    // The collection is an owner of its own: it keeps the lists the fixture set up.
-    auto collection = MakeCom<TItemUpdateCollection, IProductCollection>();
-    auto* icons = TItemUpdate::IconList();
-    ASSERT_NE(icons, nullptr);
-    EXPECT_EQ(collection->GetSmallImages(), icons->SmallIcons());
-    EXPECT_EQ(collection->GetLargeImages(), icons->LargeIcons());
-    EXPECT_NE(collection->GetSmallImages(), nullptr);
+    TItemUpdate::Items().Remove(patch.get());
+    const int borrowed = patch->IconIndex();
+    patch.reset();
+    EXPECT_FALSE(icons->IsUsed(borrowed)) << "a destroyed update gives its icon back";
 }
 
 } // namespace
