@@ -20,18 +20,15 @@ public:
                                      LOAD_WITH_ALTERED_SEARCH_PATH));
     }
     HMODULE Module() const { return FModule.get(); }
-
     HRESULT GetInstance(REFIID iid, void** out) const {
         return Export<TDllGetInstance>("DllGetInstance")(iid, out);
     }
     HRESULT CanUnloadNow() const { return Export<TDllCanUnloadNow>("DllCanUnloadNow")(); }
-
     TComPtr<IVelmora> NewRoot() const {
         TComPtr<IVelmora> root;
         EXPECT_EQ(GetInstance(__uuidof(IVelmora), reinterpret_cast<void**>(root.put())), S_OK);
         return root;
     }
-
     template <class Fn> Fn Export(const char* name) const {
         auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(FModule.get(), name)));
         if (!fn)
