@@ -37,9 +37,10 @@ struct TRelaunchProbe {
 };
 
 // The id of a process of after that is not in before and is a relaunched copy
-// of the uninstaller: named like one, or started by the uninstaller itself
-// from the temporary folder. 0 when there is none, or when before is empty
-// (no snapshot could be taken).
+// of the uninstaller: started by the uninstaller itself (directly or through
+// new processes between) and named like a copy or run from the temporary
+// folder. 0 when there is none, or when before is empty (no snapshot could
+// be taken) or the parents are unknown.
 DWORD FindRelaunchedUninstaller(const std::vector<TProcessListItem>& before,
                                 const std::vector<TProcessListItem>& after, const TRelaunchProbe& probe);
 

@@ -56,19 +56,29 @@ bool IsRelaunchCopyName(const std::wstring& fileName) {
 DWORD FindRelaunchedUninstaller(const std::vector<TProcessListItem>& before,
                                 const std::vector<TProcessListItem>& after, const TRelaunchProbe& probe) {
     // Without the first snapshot every process would look new.
-    if (before.empty())
+    if (before.empty() || probe.UninstallerID == 0 || !probe.ParentOf)
         return 0;
     std::unordered_set<DWORD> known;
     for (const auto& item : before)
         known.insert(item.ProcessID);
+    // Started by the uninstaller, directly or through processes that are new
+    // as well (a wrapper the command ran); the depth bounds a cycle of reused ids.
+    auto startedByUninstaller = [&](DWORD processID) {
+        for (int depth = 0; depth < 8; ++depth) {
+            const DWORD parent = probe.ParentOf(processID);
+            if (parent == probe.UninstallerID)
+                return true;
+            if (parent == 0 || known.contains(parent))
+                return false;
+            processID = parent;
+        }
+        return false;
+    };
     for (const auto& item : after) {
-        if (known.contains(item.ProcessID))
+        if (known.contains(item.ProcessID) || !startedByUninstaller(item.ProcessID))
             continue;
         if (IsRelaunchCopyName(item.FileName))
             return item.ProcessID;
-        if (probe.UninstallerID == 0 || !probe.ParentOf ||
-            probe.ParentOf(item.ProcessID) != probe.UninstallerID)
-            continue;
         std::wstring image = probe.ImagePathOf ? probe.ImagePathOf(item.ProcessID) : std::wstring();
         for (const auto& temp : probe.TempFolders)
             if (IsUnderFolder(image, temp))
@@ -118,10 +128,10 @@ void TExecuteActionThread::Execute() {
 // the work. The action counts as running until that copy ends, because the
 // front end takes the end of the action as the moment to look at the
 // inventory again. Only a process that is new against the snapshot taken
-// before the start counts, and only one named like such a copy ("Au_.exe")
-// or one the uninstaller itself started from the temporary folder (current
-// installers relaunch as "Un.exe" there): an unrelated program started
-// meanwhile must not hold the action.
+// before the start and that the uninstaller itself started counts, and only
+// one named like such a copy ("Au_.exe") or started from the temporary folder
+// (current installers relaunch as "Un.exe" there): an unrelated program
+// started meanwhile must not hold the action.
 void TExecuteActionThread::WaitForRelaunchedUninstaller(const std::vector<TProcessListItem>& before) {
     TRelaunchProbe probe;
     probe.UninstallerID = FProcess->ProcessID();

@@ -104,7 +104,7 @@ protected:
     std::vector<std::shared_ptr<TActionProgram>> FItems;
 };
 
-TEST(RelaunchRule, NewProcessesNamedLikeACopyOrStartedByTheUninstallerFromTemp) {
+TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrRunFromTemp) {
     EXPECT_TRUE(IsRelaunchCopyName(L"Bu_.exe"));
     for (const wchar_t* other : {L"AU_.EXE", L"Xau_.exe", L"u_.exe", L"Un.exe"})
         EXPECT_FALSE(IsRelaunchCopyName(other)) << Narrow(other);
@@ -113,25 +113,37 @@ TEST(RelaunchRule, NewProcessesNamedLikeACopyOrStartedByTheUninstallerFromTemp) 
     TRelaunchProbe probe;
     probe.UninstallerID = 20;
     probe.TempFolders = {L"C:\\users\\ME~1\\Temp", L"C:\\users\\me.long\\Temp"};
-    probe.ParentOf = [](DWORD id) -> DWORD { return id == 31 || id == 32 || id == 33 ? 20 : 1; };
+    // 20 started 31-34 and the wrapper 35, which started 36; 10 started 41;
+    // 42's parent 11 was running before the start.
+    probe.ParentOf = [](DWORD id) -> DWORD {
+        return id >= 31 && id <= 35 ? 20 : id == 36 ? 35 : id == 41 ? 10 : id == 42 ? 11 : 0;
+    };
     probe.ImagePathOf = [](DWORD id) -> std::wstring {
         return id == 31   ? L"C:\\Users\\Me.Long\\TEMP\\~nsuA.tmp\\Un.exe"
                : id == 32 ? L"C:\\Program Files\\App\\helper.exe"
                : id == 33 ? L"C:\\users\\me.long\\TempOther\\Un.exe"
+               : id == 35 ? L"C:\\windows\\system32\\cmd.exe"
                           : L"C:\\users\\me.long\\Temp\\x\\Un.exe";
     };
     // Already running before the start: never waited for.
     EXPECT_EQ(FindRelaunchedUninstaller(before, before, probe), 0u);
-    // Named like a copy: whoever started it.
-    EXPECT_EQ(FindRelaunchedUninstaller(before, {{10, 0, L"explorer.exe"}, {40, 0, L"Au_.exe"}}, probe), 40u);
+    // Named like a copy and started by the uninstaller, or through a wrapper.
+    EXPECT_EQ(FindRelaunchedUninstaller(before, {{10, 0, L"explorer.exe"}, {34, 0, L"Au_.exe"}}, probe), 34u);
+    EXPECT_EQ(FindRelaunchedUninstaller(before, {{35, 0, L"cmd.exe"}, {36, 0, L"Au_.exe"}}, probe), 36u);
+    // Named like a copy, but someone else's.
+    EXPECT_EQ(FindRelaunchedUninstaller(before, {{41, 0, L"Au_.exe"}, {42, 0, L"Bu_.exe"}}, probe), 0u);
     // The uninstaller's own child from the temporary folder (either form).
     EXPECT_EQ(FindRelaunchedUninstaller(before, {{31, 0, L"Un.exe"}}, probe), 31u);
     // Its child from elsewhere, or from a folder that only starts alike.
     EXPECT_EQ(FindRelaunchedUninstaller(before, {{32, 0, L"helper.exe"}, {33, 0, L"Un.exe"}}, probe), 0u);
     // Someone else's program in the temporary folder.
     EXPECT_EQ(FindRelaunchedUninstaller(before, {{50, 0, L"Un.exe"}}, probe), 0u);
+    // Parents unknown: nothing is waited for.
+    TRelaunchProbe blind = probe;
+    blind.ParentOf = nullptr;
+    EXPECT_EQ(FindRelaunchedUninstaller(before, {{34, 0, L"Au_.exe"}}, blind), 0u);
     // No first snapshot: nothing counts as new.
-    EXPECT_EQ(FindRelaunchedUninstaller({}, {{40, 0, L"Au_.exe"}, {31, 0, L"Un.exe"}}, probe), 0u);
+    EXPECT_EQ(FindRelaunchedUninstaller({}, {{34, 0, L"Au_.exe"}, {31, 0, L"Un.exe"}}, probe), 0u);
 }
 
 TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
