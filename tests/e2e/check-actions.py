@@ -15,6 +15,8 @@ import shutil
 import subprocess
 import sys
 
+from checks import Checks
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 NOTES_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E002}"
@@ -23,17 +25,6 @@ EDITOR_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"
 # one that reports an error, one that asks two yes/no questions.
 ERROR_UPDATE = ("VelmoraSampleEditor_KB9990001", "Update for Velmora Sample Editor (KB9990001)", "error87")
 ASKING_UPDATE = ("VelmoraSampleEditor_KB9990002", "Update for Velmora Sample Editor (KB9990002)", "ask")
-
-
-class Checks:
-    def __init__(self):
-        self.failures = []
-        self.count = 0
-
-    def expect(self, condition, text):
-        self.count += 1
-        if not condition:
-            self.failures.append(text)
 
 
 class Machine:
@@ -166,10 +157,7 @@ def main():
     check_errors_and_questions(c, machine)
     check_nsis_uninstall(c, machine)
     check_msi_uninstall(c, machine)
-    for failure in c.failures:
-        print("FAILED: " + failure)
-    print("%d checks, %d failed" % (c.count, len(c.failures)))
-    return 1 if c.failures else 0
+    return c.report()
 
 
 if __name__ == "__main__":

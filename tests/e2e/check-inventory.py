@@ -10,6 +10,8 @@ import os
 import subprocess
 import sys
 
+from checks import Checks
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EDITOR_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"
 EDITOR_PACKED = "01A2C1F6E7B355C4A9D0E2157A0B0E10"
@@ -81,17 +83,6 @@ KEYS = {
 }
 
 
-class Checks:
-    def __init__(self):
-        self.failures = []
-        self.count = 0
-
-    def expect(self, condition, text):
-        self.count += 1
-        if not condition:
-            self.failures.append(text)
-
-
 def velmora(c, build, machine, *args):
     """The parsed JSON output of one velmora.exe command; None (and a failed check) when it fails."""
     command = [os.path.join(ROOT, "cmake", "wine-run.sh"), machine, os.path.join(build, "bin", "velmora.exe")]
@@ -157,10 +148,7 @@ def main():
         for ending in endings:
             c.expect(key_ends_with(keys, ending), "%r: no key ending in %r among %r" % (name, ending, keys))
 
-    for failure in c.failures:
-        print("FAILED: " + failure)
-    print("%d checks, %d failed" % (c.count, len(c.failures)))
-    return 1 if c.failures else 0
+    return c.report()
 
 
 if __name__ == "__main__":

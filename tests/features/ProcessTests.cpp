@@ -5,6 +5,7 @@
 #include "frame/StringsLocalized.h"
 #include "platform/Format.h"
 #include "platform/Handles.h"
+#include "platform/Module.h"
 #include "platform/OSError.h"
 #include "platform/Thread.h"
 
@@ -22,10 +23,7 @@ using namespace velmora;
 namespace {
 
 std::wstring ToolPath() {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, n);
-    return folder.substr(0, folder.rfind(L'\\') + 1) + L"console_double.exe";
+    return ThisModuleFolder() + L"console_double.exe";
 }
 
 std::wstring ToolCommand(const wchar_t* mode) {

@@ -10,6 +10,7 @@
 #include "inventory/ItemProgram.h"
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
+#include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/ProcessList.h"
 #include "platform/Registry.h"
@@ -30,19 +31,12 @@ using testkit::WaitUntil;
 
 constexpr auto kLong = std::chrono::seconds(60);
 
-std::wstring BinFolder() {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring file(path, n);
-    return file.substr(0, file.rfind(L'\\') + 1);
-}
-
 std::wstring Double(const std::wstring& arguments) {
-    return L"\"" + BinFolder() + L"relaunch_double.exe\" " + arguments;
+    return L"\"" + ThisModuleFolder() + L"relaunch_double.exe\" " + arguments;
 }
 
 std::wstring ConsoleTool(const std::wstring& mode) {
-    return L"\"" + BinFolder() + L"console_double.exe\" " + mode;
+    return L"\"" + ThisModuleFolder() + L"console_double.exe\" " + mode;
 }
 
 bool KeyExists(const std::wstring& path) {

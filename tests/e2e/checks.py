@@ -1,0 +1,20 @@
+"""Counted checks of the end-to-end scripts: every failure is collected and
+reported at the end, so one run shows all that is wrong."""
+
+
+class Checks:
+    def __init__(self):
+        self.failures = []
+        self.count = 0
+
+    def expect(self, condition, text):
+        self.count += 1
+        if not condition:
+            self.failures.append(text)
+
+    def report(self):
+        """Prints the failures and the count; answers the script's exit code."""
+        for failure in self.failures:
+            print("FAILED: " + failure)
+        print("%d checks, %d failed" % (self.count, len(self.failures)))
+        return 1 if self.failures else 0
