@@ -99,8 +99,12 @@ public:
     // Indices 15 to 21 on top of the product's.
     TInfoValue GetInfo(int index) override;
 
-    bool Marked() const { return FMarked.load(); }
-    void SetMarked(bool marked) { FMarked = marked; }
+    bool Marked() const {
+        return FMarked.load();
+    }
+    void SetMarked(bool marked) {
+        FMarked = marked;
+    }
 
 #ifdef _WIN32
     // The icons of all programs: the three rating images (0 to 2) and the

@@ -6,6 +6,7 @@
 #include "locations/LocationRegistryUninstall.h"
 
 #include "inventory/ItemUpdate.h"
+#include "msi/MsiRules.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "tests/inventory/InventoryTestKit.h"
@@ -38,26 +39,6 @@ std::wstring NewGUID() {
     wchar_t text[40];
     StringFromGUID2(guid, text, 40);
     return text;
-}
-
-// The installer's 32-character form of a braced GUID.
-std::wstring Packed(const std::wstring& guid) {
-    std::wstring hex;
-    for (wchar_t c : guid)
-        if (c != L'{' && c != L'}' && c != L'-')
-            hex += c;
-    std::wstring packed(hex.rbegin() + 24, hex.rend()); // first 8, reversed
-    packed.append(hex.rbegin() + 20, hex.rbegin() + 24);
-    packed.append(hex.rbegin() + 16, hex.rbegin() + 20);
-    for (size_t i = 16; i < 32; i += 2) {
-        packed += hex[i + 1];
-        packed += hex[i];
-    }
-    return packed;
-}
-
-TEST(PackedGUID, IsTheFormTheDecoderReads) {
-    EXPECT_EQ(Packed(L"{12345678-ABCD-EF01-2345-6789ABCDEF01}"), L"87654321DCBA10FE32547698BADCFE10");
 }
 
 class LocationRegistryUninstall : public ::testing::Test {
@@ -199,7 +180,8 @@ TEST_F(LocationRegistryUninstall, SystemComponentsJoinTheirProgramOrHideTheInsta
     // A system component matching nothing keeps the installer product of its code out.
     const std::wstring hidden = NewGUID();
     Entry(HKLM, X64, hidden, Name(L"Hidden")).WriteNumber(L"SystemComponent", 1);
-    Key(HKCU, X64, UserProducts, Packed(hidden)).WriteString(L"ProductName", Name(L"Hidden product"));
+    Key(HKCU, X64, UserProducts, PackedUpgradeCode(hidden))
+        .WriteString(L"ProductName", Name(L"Hidden product"));
     // SystemComponent = 0 is an ordinary entry.
     Entry(HKLM, X64, L"Zero" + FTag, Name(L"Zero")).WriteNumber(L"SystemComponent", 0);
 
@@ -226,8 +208,8 @@ TEST_F(LocationRegistryUninstall, SystemComponentsJoinTheirProgramOrHideTheInsta
 TEST_F(LocationRegistryUninstall, InstallerProductsTakeInstallPropertiesAndJoinEntriesThatListThem) {
     // Standalone: the product's name and values come from InstallProperties.
     const std::wstring alone = NewGUID();
-    const std::wstring alonePath = std::wstring(SystemUserData) + L"\\" + Packed(alone);
-    Key(HKLM, X64, SystemUserData, Packed(alone) + L"\\InstallProperties")
+    const std::wstring alonePath = std::wstring(SystemUserData) + L"\\" + PackedUpgradeCode(alone);
+    Key(HKLM, X64, SystemUserData, PackedUpgradeCode(alone) + L"\\InstallProperties")
         .WriteString(L"DisplayName", Name(L"Properties"));
     // Absorbed: an uninstall entry whose "ProductCodes" lists the product.
     const std::wstring part = NewGUID();
@@ -235,11 +217,11 @@ TEST_F(LocationRegistryUninstall, InstallerProductsTakeInstallPropertiesAndJoinE
     auto suiteKey = Entry(HKLM, X64, L"Suite" + FTag, Name(L"Suite"));
     suiteKey.WriteString(L"ProductID", suite);
     suiteKey.WriteMultiString(L"ProductCodes", {L"not a code", part});
-    Key(HKCU, X64, UserProducts, Packed(part)).WriteString(L"ProductName", Name(L"Suite part"));
+    Key(HKCU, X64, UserProducts, PackedUpgradeCode(part)).WriteString(L"ProductName", Name(L"Suite part"));
     // Merged by code: the record keeps the entry's values and gains only the product key.
     const std::wstring merged = NewGUID();
     Entry(HKLM, X64, L"Merged" + FTag, Name(L"Merged")).WriteString(L"ProductID", merged);
-    Key(HKLM, X64, SystemUserData, Packed(merged) + L"\\InstallProperties")
+    Key(HKLM, X64, SystemUserData, PackedUpgradeCode(merged) + L"\\InstallProperties")
         .WriteString(L"DisplayName", Name(L"Merged other name"));
 
     ReadAll();
@@ -255,8 +237,8 @@ TEST_F(LocationRegistryUninstall, InstallerProductsTakeInstallPropertiesAndJoinE
     keys = suiteItem->RegistryKeys();
     ASSERT_GE(keys.size(), 2u);
     EXPECT_EQ(keys[0], EntryText(HKLM, X64, L"Suite" + FTag));
-    EXPECT_EQ(keys[1],
-              RegistryKeyToStr(X64, HKCU, std::wstring(UserProducts) + L"\\" + Packed(part) + L"\\"));
+    EXPECT_EQ(keys[1], RegistryKeyToStr(
+                           X64, HKCU, std::wstring(UserProducts) + L"\\" + PackedUpgradeCode(part) + L"\\"));
     EXPECT_EQ(Program(part, Name(L"Suite part")), nullptr);
 
     auto mergedItem = Program(merged, Name(L"Merged"));
@@ -264,7 +246,8 @@ TEST_F(LocationRegistryUninstall, InstallerProductsTakeInstallPropertiesAndJoinE
     keys = mergedItem->RegistryKeys();
     ASSERT_GE(keys.size(), 2u);
     EXPECT_EQ(keys[1],
-              RegistryKeyToStr(X64, HKLM, std::wstring(SystemUserData) + L"\\" + Packed(merged) + L"\\"));
+              RegistryKeyToStr(X64, HKLM,
+                               std::wstring(SystemUserData) + L"\\" + PackedUpgradeCode(merged) + L"\\"));
     EXPECT_FALSE(std::any_of(keys.begin(), keys.end(),
                              [](const std::wstring& k) { return ContainsText(k, L"InstallProperties"); }));
     EXPECT_EQ(OwnCount<TItemProgram>(), 3);
@@ -273,13 +256,14 @@ TEST_F(LocationRegistryUninstall, InstallerProductsTakeInstallPropertiesAndJoinE
 TEST_F(LocationRegistryUninstall, ClassesRootProductsAreReadToo) {
     const std::wstring code = NewGUID();
     // HKCR shows the machine's classes.
-    Key(HKLM, X64, L"Software\\Classes\\Installer\\Products", Packed(code))
+    Key(HKLM, X64, L"Software\\Classes\\Installer\\Products", PackedUpgradeCode(code))
         .WriteString(L"ProductName", Name(L"Classes product"));
     ReadAll();
     auto item = Program(code, Name(L"Classes product"));
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->RegistryKeys().front(),
-              RegistryKeyToStr(X64, TRegRoot::ClassesRoot, L"Installer\\Products\\" + Packed(code) + L"\\"));
+              RegistryKeyToStr(X64, TRegRoot::ClassesRoot,
+                               L"Installer\\Products\\" + PackedUpgradeCode(code) + L"\\"));
 }
 
 TEST_F(LocationRegistryUninstall, ReleaseTypesDecideBetweenProgramsAndUpdates) {
@@ -323,15 +307,16 @@ TEST_F(LocationRegistryUninstall, ReleaseTypesDecideBetweenProgramsAndUpdates) {
 
 TEST_F(LocationRegistryUninstall, PatchesOfInstallerProductsBecomeUpdatesWhenApplied) {
     const std::wstring product = NewGUID();
-    const std::wstring productPath = std::wstring(UserProducts) + L"\\" + Packed(product);
-    Key(HKCU, X64, UserProducts, Packed(product)).WriteString(L"ProductName", Name(L"Patched"));
+    const std::wstring productPath = std::wstring(UserProducts) + L"\\" + PackedUpgradeCode(product);
+    Key(HKCU, X64, UserProducts, PackedUpgradeCode(product)).WriteString(L"ProductName", Name(L"Patched"));
     const std::wstring applied = NewGUID(), pending = NewGUID(), attached = NewGUID();
-    Key(HKCU, X64, productPath + L"\\Patches", Packed(applied)).WriteString(L"DisplayName", Name(L"Applied"));
-    auto pendingKey = Key(HKCU, X64, productPath + L"\\Patches", Packed(pending));
+    Key(HKCU, X64, productPath + L"\\Patches", PackedUpgradeCode(applied))
+        .WriteString(L"DisplayName", Name(L"Applied"));
+    auto pendingKey = Key(HKCU, X64, productPath + L"\\Patches", PackedUpgradeCode(pending));
     pendingKey.WriteString(L"DisplayName", Name(L"Pending"));
     pendingKey.WriteNumber(L"State", 2);
     // An unapplied patch still joins an update record that matches its name.
-    auto attachedKey = Key(HKCU, X64, productPath + L"\\Patches", Packed(attached));
+    auto attachedKey = Key(HKCU, X64, productPath + L"\\Patches", PackedUpgradeCode(attached));
     attachedKey.WriteString(L"DisplayName", Name(L"Listed fix"));
     attachedKey.WriteNumber(L"State", 0);
     Entry(HKLM, X64, L"Fix" + FTag, Name(L"Listed fix")).WriteString(L"ReleaseType", L"Hotfix");
@@ -341,15 +326,16 @@ TEST_F(LocationRegistryUninstall, PatchesOfInstallerProductsBecomeUpdatesWhenApp
     auto appliedItem = Update(applied, Name(L"Applied"));
     ASSERT_NE(appliedItem, nullptr);
     EXPECT_EQ(appliedItem->RegistryKeys().front(),
-              RegistryKeyToStr(X64, HKCU, productPath + L"\\Patches\\" + Packed(applied) + L"\\"));
+              RegistryKeyToStr(X64, HKCU, productPath + L"\\Patches\\" + PackedUpgradeCode(applied) + L"\\"));
     EXPECT_EQ(Update(pending, Name(L"Pending")), nullptr);
     // The listed fix gained the patch code and the patch key.
     auto fix = Update(attached, Name(L"Listed fix"));
     ASSERT_NE(fix, nullptr);
     ASSERT_GE(fix->RegistryKeys().size(), 2u);
     EXPECT_EQ(fix->RegistryKeys()[0], EntryText(HKLM, X64, L"Fix" + FTag));
-    EXPECT_EQ(fix->RegistryKeys()[1],
-              RegistryKeyToStr(X64, HKCU, productPath + L"\\Patches\\" + Packed(attached) + L"\\"));
+    EXPECT_EQ(
+        fix->RegistryKeys()[1],
+        RegistryKeyToStr(X64, HKCU, productPath + L"\\Patches\\" + PackedUpgradeCode(attached) + L"\\"));
     EXPECT_EQ(OwnCount<TItemUpdate>(), 2);
 }
 
