@@ -25,6 +25,8 @@ EDITOR_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"
 # one that reports an error, one that asks two yes/no questions.
 ERROR_UPDATE = ("VelmoraSampleEditor_KB9990001", "Update for Velmora Sample Editor (KB9990001)", "error87")
 ASKING_UPDATE = ("VelmoraSampleEditor_KB9990002", "Update for Velmora Sample Editor (KB9990002)", "ask")
+# An update with a lone uninstall command that modifies or removes it.
+COMBINED_UPDATE = ("VelmoraSampleEditor_KB9990003", "Update for Velmora Sample Editor (KB9990003)", "silent")
 
 
 class Machine:
@@ -71,7 +73,7 @@ def logged_by(machine, *args, stdin=b""):
     return code, out, err, machine.statistics_log()[before:]
 
 
-def add_update(machine, key, name, mode):
+def add_update(machine, key, name, mode, no_repair=True):
     tool = os.path.join(machine.prefix, "drive_c", "VelmoraActionTests")
     os.makedirs(tool, exist_ok=True)
     shutil.copy(os.path.join(machine.build, "bin", "console_double.exe"), tool)
@@ -79,7 +81,7 @@ def add_update(machine, key, name, mode):
     for value in (["/v", "DisplayName", "/d", name], ["/v", "ParentKeyName", "/d", EDITOR_CODE],
                   ["/v", "ParentDisplayName", "/d", "Velmora Sample Editor"],
                   ["/v", "UninstallString", "/d", "C:\\VelmoraActionTests\\console_double.exe " + mode],
-                  ["/v", "NoRepair", "/t", "REG_DWORD", "/d", "1"]):
+                  ["/v", "NoRepair", "/t", "REG_DWORD", "/d", "1" if no_repair else "0"]):
         machine.run("reg", "add", path, *value, "/f")
 
 
@@ -142,6 +144,16 @@ def check_errors_and_questions(c, machine):
     c.expect(code == 7, "an update that stays: exit %d, expected 7: %s%s" % (code, out, err))
 
 
+def check_combined_command(c, machine):
+    """Modify runs the one command of a product that offers only modify-or-remove."""
+    add_update(machine, *COMBINED_UPDATE, no_repair=False)
+    code, out, err, log = logged_by(machine, "modify", COMBINED_UPDATE[1], "--timeout", "30")
+    c.expect(code == 0, "modify of a combined command: exit %d: %s%s" % (code, out, err))
+    c.expect("Modify or remove of \"%s\" done." % COMBINED_UPDATE[1] in out, "modify: %r" % out)
+    c.expect('Run command: "C:\\VelmoraActionTests\\console_double.exe silent".' in log,
+             "the combined command was not run:\n" + log)
+
+
 def check_refusals(c, machine):
     code, _, err = machine.velmora("repair", "Velmora Legacy Viewer 1.7")
     c.expect(code == 5 and "does not offer Repair" in err, "an action not offered: exit %d: %s" % (code, err))
@@ -155,6 +167,7 @@ def main():
     check_refusals(c, machine)
     check_forget(c, machine)
     check_errors_and_questions(c, machine)
+    check_combined_command(c, machine)
     check_nsis_uninstall(c, machine)
     check_msi_uninstall(c, machine)
     return c.report()

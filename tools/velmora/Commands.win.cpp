@@ -187,6 +187,17 @@ TPossibleActions ActionOf(TCommand command) {
     }
 }
 
+// A product whose one command both modifies and removes (an uninstaller
+// without separate modify or repair commands) offers that instead of
+// Uninstall and Modify: both commands run it.
+TPossibleActions OfferedAction(TPossibleActions wanted, TPossibleActionsSet offered) {
+    const bool combined = wanted == TPossibleActions::paUninstall || wanted == TPossibleActions::paModify;
+    if ((offered & ActionBit(wanted)) == 0 && combined &&
+        (offered & ActionBit(TPossibleActions::paModifyRemove)) != 0)
+        return TPossibleActions::paModifyRemove;
+    return wanted;
+}
+
 std::wstring ActionName(TPossibleActions action) {
     auto names = ActionNames(ActionBit(action));
     return names.empty() ? std::wstring(L"unknown") : names.front();
@@ -324,8 +335,8 @@ int RunProductAction(TVelmoraLibrary& library, const TArguments& args) {
         return finish(kNoProduct);
     }
 
-    const TPossibleActions action = ActionOf(args.Command);
-    TPossibleActionsSet offered = product->GetPossibleActions();
+    const TPossibleActionsSet offered = product->GetPossibleActions();
+    const TPossibleActions action = OfferedAction(ActionOf(args.Command), offered);
     if ((offered & ActionBit(action)) == 0) {
         std::wstring list;
         for (const auto& name : ActionNames(offered))
@@ -353,9 +364,8 @@ int RunProductAction(TVelmoraLibrary& library, const TArguments& args) {
     if (errorsObject->Reported())
         return finish(kCommandError);
 
-    const bool removes = action == TPossibleActions::paUninstall ||
-                         action == TPossibleActions::paUninstallQuiet ||
-                         action == TPossibleActions::paRemoveFromRegistry;
+    const bool removes = args.Command == TCommand::Uninstall || args.Command == TCommand::QuietUninstall ||
+                         args.Command == TCommand::Forget;
     if (!removes) {
         WriteOut(Format(L"%s of \"%s\" done.\n", ActionName(action), args.Name));
         return finish(kDone);
