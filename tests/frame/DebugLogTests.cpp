@@ -1,10 +1,8 @@
 // The log wrapper and the log-file service behind it.
 #include "LogTestKit.h"
 
-#include "frame/DebugLog.h"
 #include "platform/LogFile.h"
 #include "platform/Text.h"
-#include "platform/Thread.h"
 
 #include <gmock/gmock.h>
 
@@ -28,6 +26,9 @@ TEST_F(DebugLogTest, RecordLayoutPrefixPaddingAndOneLinePerRecord) {
         log.WriteLog(TLogLevel::llInfo, L"first record");
         log.WriteLog(TLogLevel::llWarning, L"second record", L"TItemProgram");
         longer.WriteLog(TLogLevel::llInfo, L"one\r\ntwo\nthree \u00FC\u65E5");
+        TDebugLog bds(L"BDS", 0, L"p"); // no file, every call ignored
+        EXPECT_EQ(bds.FileName(), L"");
+        bds.WriteLog(TLogLevel::llError, L"text");
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(Folder), fs::directory_iterator()), 1);
     auto lines = ReadLines(LogPath(name));
@@ -36,41 +37,18 @@ TEST_F(DebugLogTest, RecordLayoutPrefixPaddingAndOneLinePerRecord) {
     for (auto& line : lines)
         EXPECT_TRUE(std::regex_match(line, layout)) << Narrow(line);
     EXPECT_EQ(ParseRecord(lines[0]).Rest, L"VelmoraHelper.dll              first record");
-    EXPECT_EQ(ParseRecord(lines[1]).Level, L"WARN ");
     EXPECT_EQ(RecordText(lines[1]), L"TItemProgram: second record");
     EXPECT_EQ(ParseRecord(lines[2]).Rest, std::wstring(35, L'y') + L" one  two three \u00FC\u65E5");
 }
 
-TEST_F(DebugLogTest, BdsInAnyCaseHasNoFileAndIgnoresEveryCall) {
-    for (const wchar_t* name : {L"bds", L"BDS"}) {
-        TDebugLog log(name, 0, L"VelmoraHelper.dll");
-        EXPECT_EQ(log.FileName(), L"");
-        log.WriteLog(TLogLevel::llError, L"text");
-        log.BeginProc(TLogLevel::llError, L"Proc");
-        log.LogError(TLogLevel::llError, L"x", std::make_exception_ptr(std::runtime_error("y")));
-        log.Lock();
-        log.Unlock();
-    }
-    EXPECT_TRUE(fs::is_empty(Folder));
-}
-
-TEST_F(DebugLogTest, LevelFilterPassesOrdinalsUpToTheSetLevel) {
+TEST_F(DebugLogTest, LevelFilterNestingAndProcedures) {
     std::wstring name = UniqueName(L"Levels");
-    TDebugLog log(name, 0, L"p");
-    for (TLogLevel level : {TLogLevel::llInfo, TLogLevel::llWarning, TLogLevel::llNone}) {
-        if (level != TLogLevel::llInfo)
-            log.SetLogLevel(level);
-        log.WriteLog(TLogLevel::llError, L"error");
-        log.WriteLog(TLogLevel::llWarning, L"warning");
-        log.LogValue(TLogLevel::llInfo, L"info", L"1");
-    }
-    EXPECT_THAT(Texts(name), ElementsAre(L"error", L"warning", L"info = 1", L"error", L"warning"));
-}
-
-TEST_F(DebugLogTest, ProceduresAndNestingIndentPerThread) {
-    std::wstring name = UniqueName(L"Nesting");
     {
         TDebugLog log(name, 0, L"p");
+        log.SetLogLevel(TLogLevel::llWarning);
+        log.WriteLog(TLogLevel::llError, L"error");
+        log.LogValue(TLogLevel::llInfo, L"info", L"1");
+        log.SetLogLevel(TLogLevel::llInfo);
         log.BeginProc(TLogLevel::llInfo, L"ReadPrograms");
         log.LogValues(TLogLevel::llInfo, {{L"a", L"1"}, {L"b", L"2"}});
         std::thread([&] { log.WriteLog(TLogLevel::llInfo, L"other thread"); }).join();
@@ -80,11 +58,11 @@ TEST_F(DebugLogTest, ProceduresAndNestingIndentPerThread) {
         log.EndNesting();
         log.EndProc(TLogLevel::llInfo, L"ReadPrograms");
         log.EndNesting(); // more ends than begins never indent backwards
-        log.WriteLog(TLogLevel::llInfo, L"after");
+        log.SetLogLevel(TLogLevel::llNone);
+        log.WriteLog(TLogLevel::llError, L"not at level none");
     }
-    EXPECT_THAT(Texts(name),
-                ElementsAre(L"Begin ReadPrograms", L"  a = 1, b = 2", L"other thread",
-                            L"    Reading failed: runtime_error: boom", L"End ReadPrograms", L"after"));
+    EXPECT_THAT(Texts(name), ElementsAre(L"error", L"Begin ReadPrograms", L"  a = 1, b = 2", L"other thread",
+                                         L"    Reading failed: runtime_error: boom", L"End ReadPrograms"));
 }
 
 TEST_F(DebugLogTest, RotatesToDotOneKeepingTheNewestLinesInOrder) {
@@ -100,8 +78,7 @@ TEST_F(DebugLogTest, RotatesToDotOneKeepingTheNewestLinesInOrder) {
     ASSERT_TRUE(fs::exists(previous));
     EXPECT_LE(fs::file_size(LogPath(name)), static_cast<uintmax_t>(maxSize));
     EXPECT_LE(fs::file_size(previous), static_cast<uintmax_t>(maxSize));
-    auto all = ReadLines(previous);
-    auto newer = ReadLines(LogPath(name));
+    auto all = ReadLines(previous), newer = ReadLines(LogPath(name));
     ASSERT_FALSE(newer.empty());
     all.insert(all.end(), newer.begin(), newer.end());
     EXPECT_LT(all.size(), static_cast<size_t>(count));
@@ -133,10 +110,8 @@ TEST_F(DebugLogTest, ConcurrentWritersKeepLinesWholeInThreadOrderAndLockedGroups
     constexpr int threads = 6, perThread = 300;
     std::atomic<bool> stop{false};
     std::thread churn([&] {
-        while (!stop) {
-            TDebugLogFile* file = TDebugLogFile::GetLogInstance(name);
-            TDebugLogFile::FreeLogInstance(file);
-        }
+        while (!stop)
+            TDebugLogFile::FreeLogInstance(TDebugLogFile::GetLogInstance(name));
     });
     {
         std::vector<std::thread> writers;
@@ -144,14 +119,14 @@ TEST_F(DebugLogTest, ConcurrentWritersKeepLinesWholeInThreadOrderAndLockedGroups
             writers.emplace_back([&, t] {
                 TDebugLog log(name, 0, Format(L"writer%d", t));
                 for (int i = 0; i < perThread; ++i) {
-                    if (i % 50 != 0) {
-                        log.WriteLog(TLogLevel::llInfo, Format(L"%d line %d", t, i));
-                        continue;
+                    bool group = i % 50 == 0;
+                    if (group)
+                        log.Lock();
+                    log.WriteLog(TLogLevel::llInfo, Format(group ? L"%d group-a %d" : L"%d line %d", t, i));
+                    if (group) {
+                        log.WriteLog(TLogLevel::llInfo, Format(L"%d group-b %d", t, i));
+                        log.Unlock();
                     }
-                    log.Lock();
-                    log.WriteLog(TLogLevel::llInfo, Format(L"%d group-a %d", t, i));
-                    log.WriteLog(TLogLevel::llInfo, Format(L"%d group-b %d", t, i));
-                    log.Unlock();
                 }
             });
         for (auto& w : writers)

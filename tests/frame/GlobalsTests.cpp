@@ -3,43 +3,27 @@
 // have no language name.
 #include "LogTestKit.h"
 
-#include "frame/DebugLog.h"
 #include "frame/Globals.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
-
-#include <shellapi.h>
 
 #include <vector>
 
 namespace velmora::testing {
 namespace {
 
-bool ExpectWindowsXP() {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    bool xp = false;
-    for (int i = 1; i < argc; ++i)
-        xp = xp || SameText(argv[i], L"--expect-version=winxp64");
-    LocalFree(argv);
-    return xp;
-}
-
-TEST(LocaleNames, LanguageNamesOfIDsAndListsUnknownOnesLeftOut) {
+TEST(LocaleNames, LanguageNamesOfIDsListsAndNamedLocalesUnknownOnesLeftOut) {
     std::wstring english = DLLGlobals::LocaleIDToString(1033u);
     EXPECT_TRUE(ContainsText(english, L"English")) << Narrow(english);
     std::wstring out = L"stale";
     DLLGlobals::LocaleIDToString(0x0ABCDEFu, out);
     EXPECT_EQ(out, L"");
-    std::vector<uint32_t> lcids{0x0407, 0x0ABCDEF, 1033};
-    EXPECT_EQ(DLLGlobals::LocaleIDListToString(lcids),
+    EXPECT_EQ(DLLGlobals::LocaleIDListToString(std::vector<uint32_t>{0x0407, 0x0ABCDEF, 1033}),
               DLLGlobals::LocaleIDToString(0x0407u) + L", " + english);
-}
 
-TEST(LocaleNames, NamedLocaleFromVistaOnTheNameItselfBefore) {
     std::wstring german = DLLGlobals::LocaleIDToString(std::wstring_view(L"de-DE"));
-    if (ExpectWindowsXP())
+    if (ContainsText(GetCommandLineW(), L"--expect-version=winxp64"))
         EXPECT_EQ(german, L"de-DE");
     else
         EXPECT_TRUE(ContainsText(german, L"German")) << Narrow(german);

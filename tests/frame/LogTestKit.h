@@ -1,5 +1,6 @@
 #pragma once
-// A scratch log folder per test, and log files read back as lines.
+// A scratch log folder, and log files read back as lines.
+#include "frame/DebugLog.h"
 #include "platform/Format.h"
 #include "platform/LogDirectory.h"
 
@@ -8,7 +9,6 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +22,21 @@ inline std::wstring UniqueName(std::wstring_view stem) {
     static const unsigned seed = std::random_device{}();
     return std::wstring(stem) + L"-" + std::to_wstring(seed) + L"-" + std::to_wstring(++counter);
 }
+
+// A new temporary folder made the log directory while the object lives.
+struct TScratchLogFolder {
+    explicit TScratchLogFolder(std::wstring_view stem)
+        : Folder(fs::temp_directory_path() / fs::path(UniqueName(stem))) {
+        fs::create_directories(Folder);
+        SetLogDirectory(Folder.wstring());
+    }
+    ~TScratchLogFolder() {
+        SetLogDirectory(L"");
+        std::error_code ignored;
+        fs::remove_all(Folder, ignored);
+    }
+    const fs::path Folder;
+};
 
 // Lines of a UTF-8 log file from byte offset `from`, without their line breaks.
 inline std::vector<std::wstring> ReadLines(const fs::path& file, std::streamoff from = 0) {
@@ -52,18 +67,21 @@ inline std::wstring RecordText(const std::wstring& line, size_t prefixLength = 3
     return rest.size() >= prefixLength ? rest.substr(prefixLength) : std::wstring();
 }
 
+inline std::streamoff StatisticsFileEnd() {
+    std::error_code error;
+    auto size = fs::file_size(StatisticsLog::Instance().FileName(), error);
+    return error ? 0 : static_cast<std::streamoff>(size);
+}
+// Texts of the statistics records written since the file had the size `from`.
+inline std::vector<std::wstring> StatisticsTextsSince(std::streamoff from) {
+    std::vector<std::wstring> texts;
+    for (auto& line : ReadLines(StatisticsLog::Instance().FileName(), from))
+        texts.push_back(RecordText(line, StatisticsLog::Instance().ModuleName().size()));
+    return texts;
+}
+
 class LogFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Folder = fs::temp_directory_path() / fs::path(UniqueName(L"velmora-logs"));
-        fs::create_directories(Folder);
-        SetLogDirectory(Folder.wstring());
-    }
-    void TearDown() override {
-        SetLogDirectory(L"");
-        std::error_code ignored;
-        fs::remove_all(Folder, ignored);
-    }
     fs::path LogPath(const std::wstring& name) const { return Folder / fs::path(name + L".log"); }
     std::vector<std::wstring> Texts(const std::wstring& name) const {
         std::vector<std::wstring> texts;
@@ -72,7 +90,8 @@ protected:
         return texts;
     }
 
-    fs::path Folder;
+    TScratchLogFolder Scratch{L"velmora-logs"};
+    const fs::path& Folder = Scratch.Folder;
 };
 
 } // namespace velmora::testing

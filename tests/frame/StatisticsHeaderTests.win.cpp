@@ -3,7 +3,6 @@
 // (64-bit first), in the dump format.
 #include "LogTestKit.h"
 
-#include "frame/DebugLog.h"
 #include "platform/Registry.h"
 
 #include <gmock/gmock.h>
@@ -14,18 +13,6 @@ namespace velmora::testing {
 namespace {
 
 constexpr std::wstring_view Uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
-std::vector<std::wstring> ResetAndReadHeader() {
-    std::error_code error;
-    auto size = fs::file_size(StatisticsLog::Instance().FileName(), error);
-    StatisticsLog::Reset();
-    std::vector<std::wstring> texts;
-    size_t prefix = StatisticsLog::Instance().ModuleName().size();
-    for (auto& line :
-         ReadLines(StatisticsLog::Instance().FileName(), error ? 0 : static_cast<std::streamoff>(size)))
-        texts.push_back(RecordText(line, prefix));
-    return texts;
-}
 
 // An uninstall entry that exists for one test.
 struct TTestEntry {
@@ -59,7 +46,9 @@ TEST(StatisticsHeader, DumpsTheUninstallEntriesOfBothRootsAndViews) {
     ASSERT_TRUE(user.Key.WriteBinary(L"Blob", "\x01\x02", 2));
     ASSERT_TRUE(user.Key.CreateSubKey(L"Child").WriteString(L"Note", L"nested \"quoted\""));
 
-    auto texts = ResetAndReadHeader();
+    auto from = StatisticsFileEnd();
+    StatisticsLog::Reset();
+    auto texts = StatisticsTextsSince(from);
     auto at = [&](const std::wstring& line) {
         return std::find(texts.begin(), texts.end(), line) - texts.begin();
     };
