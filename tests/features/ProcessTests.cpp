@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <exception>
@@ -22,15 +23,10 @@ using namespace velmora;
 
 namespace {
 
-std::wstring ToolPath() {
-    return ThisModuleFolder() + L"console_double.exe";
-}
-
 std::wstring ToolCommand(const wchar_t* mode) {
-    return L"\"" + ToolPath() + L"\" " + mode;
+    return L"\"" + ThisModuleFolder() + L"console_double.exe\" " + mode;
 }
 
-// Runs a process on a runtime thread, as the action and feature threads do.
 class TRunThread : public TThread {
 public:
     explicit TRunThread(TProcess& process) : FProcess(process) {}
@@ -52,32 +48,9 @@ private:
     TProcess& FProcess;
 };
 
-// A run that does not end within a minute fails the test instead of hanging
-// it; the stop ends the child unless the test asked to leave it running.
-int32_t RunToEnd(TProcess& process) {
-    TRunThread thread(process);
-    thread.Start();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!thread.Finished() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const bool ended = thread.Finished();
-    thread.TerminateAndWait();
-    if (!ended)
-        ADD_FAILURE() << "the run did not end: " << Narrow(process.Output().Text());
-    if (thread.Error)
-        std::rethrow_exception(thread.Error);
-    return thread.Result;
-}
-
-bool OutputHas(const TProcess& process, const std::wstring& line) {
-    for (auto& l : process.Output().Lines())
-        if (l == line)
-            return true;
-    return false;
-}
-
-template <class Condition> bool Await(Condition condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+template <class Condition>
+bool Await(Condition condition, std::chrono::seconds limit = std::chrono::seconds(20)) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
@@ -85,6 +58,44 @@ template <class Condition> bool Await(Condition condition) {
     }
     return true;
 }
+
+// Runs on a runtime thread, as the action threads do. A run that does not end
+// within a minute fails the test instead of hanging it; the stop ends the child.
+int32_t RunToEnd(TProcess& process) {
+    TRunThread thread(process);
+    thread.Start();
+    if (!Await([&] { return thread.Finished(); }, std::chrono::minutes(1)))
+        ADD_FAILURE() << "the run did not end: " << Narrow(process.Output().Text());
+    thread.TerminateAndWait();
+    if (thread.Error)
+        std::rethrow_exception(thread.Error);
+    return thread.Result;
+}
+
+bool OutputHas(const TProcess& process, const std::wstring& line) {
+    auto& lines = process.Output().Lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The ask mode of the double writes the keys it got.
+void ExpectAnswersTyped(const TProcess& process) {
+    for (const wchar_t* line : {L"Got: Y (key 89)", L"Got: N (key 78)"})
+        EXPECT_TRUE(OutputHas(process, line)) << Narrow(process.Output().Text());
+}
+
+bool IsRunning(DWORD processID) {
+    unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, processID));
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+// Ends a child the test left running, also when an assertion returned early.
+struct TEndChild {
+    HANDLE Process;
+    ~TEndChild() {
+        if (WaitForSingleObject(Process, 0) == WAIT_TIMEOUT)
+            TerminateProcess(Process, 9);
+    }
+};
 
 // Hooks set for one test, reset afterwards so that no test sees another's.
 class ProcessTest : public ::testing::Test {
@@ -97,10 +108,7 @@ protected:
         TProcess::SetQuestionHook([this](const std::wstring& question, const std::wstring& caption) {
             Questions.push_back(question);
             Captions.push_back(caption);
-            bool answer = !Answers.empty() && Answers.front();
-            if (!Answers.empty())
-                Answers.erase(Answers.begin());
-            return std::optional<bool>(answer);
+            return std::optional<bool>(Questions.size() <= Answers.size() && Answers[Questions.size() - 1]);
         });
     }
     void TearDown() override {
@@ -112,56 +120,27 @@ protected:
     std::vector<bool> Answers;
 };
 
-bool IsRunning(DWORD processID, DWORD* exitCode = nullptr) {
-    unique_handle process(OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, processID));
-    if (!process)
-        return false;
-    DWORD code = 0;
-    GetExitCodeProcess(process.get(), &code);
-    if (exitCode)
-        *exitCode = code;
-    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
-}
-
-// Ends a child the test left running, also when an assertion returned early.
-struct TEndChild {
-    HANDLE Process;
-    ~TEndChild() {
-        if (WaitForSingleObject(Process, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(Process, 9);
-            WaitForSingleObject(Process, 10000);
-        }
-    }
-};
-
-// Message boxes need a display: skipped without one, unless the run asks
-// for one (the virtual-display run of these tests).
-bool HasDisplay() {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    if (!window)
-        return false;
-    DestroyWindow(window);
-    return true;
-}
+// Message boxes need a display: skipped without one, unless the run asks for
+// one (the virtual-display run of these tests).
 #define REQUIRE_DISPLAY()                                                                                    \
-    if (!HasDisplay()) {                                                                                     \
-        if (GetEnvironmentVariableW(L"VELMORA_REQUIRE_DISPLAY", nullptr, 0))                                 \
-            FAIL() << "no window can be created";                                                            \
-        GTEST_SKIP() << "no display";                                                                        \
-    }
+    if (HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr)) \
+        DestroyWindow(window);                                                                               \
+    else if (GetEnvironmentVariableW(L"VELMORA_REQUIRE_DISPLAY", nullptr, 0))                                \
+        FAIL() << "no window can be created";                                                                \
+    else                                                                                                     \
+        GTEST_SKIP() << "no display"
 
 struct TBox {
     std::wstring Caption, Text;
 };
 
-// Plays the user: answers each message box this process shows with the next
-// button, recording its caption and text.
+// Plays the user: answers each message box of this process with the next
+// button, recording its caption and text (the static control 0xFFFF).
 class TBoxAnswerer {
 public:
     explicit TBoxAnswerer(std::vector<int> buttons)
         : FButtons(std::move(buttons)), FThread([this] { Watch(); }) {}
     ~TBoxAnswerer() { Stop(); }
-    // The boxes answered so far; the answerer stops.
     const std::vector<TBox>& Stop() {
         FStop = true;
         if (FThread.joinable())
@@ -170,22 +149,15 @@ public:
     }
 
 private:
-    static HWND FindBox() {
-        HWND found = nullptr;
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                wchar_t className[16] = {};
-                GetClassNameW(window, className, 16);
-                if (owner != GetCurrentProcessId() || lstrcmpW(className, L"#32770") != 0 ||
-                    !IsWindowVisible(window))
-                    return TRUE;
-                *reinterpret_cast<HWND*>(param) = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
+    static BOOL CALLBACK IsBox(HWND window, LPARAM found) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (owner != GetCurrentProcessId() || lstrcmpW(className, L"#32770") != 0 || !IsWindowVisible(window))
+            return TRUE;
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
     }
     static std::wstring TextOf(HWND window) {
         wchar_t text[1024] = {};
@@ -193,13 +165,11 @@ private:
         return text;
     }
     void Watch() {
-        for (size_t next = 0; !FStop && next < FButtons.size();) {
-            HWND box = FindBox();
-            if (!box) {
-                Sleep(20);
+        for (size_t next = 0; !FStop && next < FButtons.size(); Sleep(20)) {
+            HWND box = nullptr;
+            EnumWindows(IsBox, reinterpret_cast<LPARAM>(&box));
+            if (!box)
                 continue;
-            }
-            // The message text is the box's static control (id 0xFFFF).
             FBoxes.push_back({TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))});
             PostMessageW(box, WM_COMMAND, FButtons[next++], 0);
             while (!FStop && IsWindow(box))
@@ -225,14 +195,12 @@ TEST_F(ProcessTest, ErrorLineGivesItsCodeAndTheErrorTextGoesToTheErrorHook) {
     process.DoFinish(183);
     EXPECT_TRUE(Errors.empty());
     process.DoFinish(87);
-    ASSERT_EQ(Errors.size(), 1u);
-    EXPECT_EQ(Errors[0], process.Errors());
+    EXPECT_EQ(Errors, std::vector<std::wstring>{process.Errors()});
 }
 
 TEST_F(ProcessTest, HexCodeGivesMinusOneAndSilenceGivesZeroWhateverTheExitCode) {
     TProcess hex(ToolCommand(L"hexerror"), 0);
     EXPECT_EQ(RunToEnd(hex), -1);
-    EXPECT_EQ(hex.Errors(), L"Error: 0x80070005");
     hex.DoFinish(-1);
     EXPECT_EQ(Errors, std::vector<std::wstring>{L"Error: 0x80070005"});
 
@@ -240,32 +208,30 @@ TEST_F(ProcessTest, HexCodeGivesMinusOneAndSilenceGivesZeroWhateverTheExitCode) 
     EXPECT_EQ(RunToEnd(silent), 0);
     EXPECT_TRUE(silent.Output().Empty());
     EXPECT_TRUE(silent.Errors().empty());
-    // The child did run and end with its own code, which the result ignores.
-    DWORD exitCode = 0;
     EXPECT_NE(silent.ProcessID(), 0u);
-    EXPECT_FALSE(IsRunning(silent.ProcessID(), &exitCode));
+    EXPECT_FALSE(IsRunning(silent.ProcessID()));
 }
 
 TEST_F(ProcessTest, OutputIsConvertedFromTheOemCodePage) {
     TProcess process(ToolCommand(L"oem"), 0);
     EXPECT_EQ(RunToEnd(process), 0);
-    const char oem[] = "Gr\x81\xE1"
-                       "e";
     wchar_t expected[16];
-    int n = MultiByteToWideChar(CP_OEMCP, 0, oem, 5, expected, 16);
+    int n = MultiByteToWideChar(CP_OEMCP, 0,
+                                "Gr\x81\xE1"
+                                "e",
+                                5, expected, 16);
     EXPECT_EQ(process.Output().Lines(), std::vector<std::wstring>{std::wstring(expected, n)});
 }
 
 TEST_F(ProcessTest, VariablesAreExpandedAndACommandThatCannotStartGivesZero) {
-    std::wstring tool = ToolPath();
-    std::wstring folder = tool.substr(0, tool.rfind(L'\\'));
-    SetEnvironmentVariableW(L"VELMORA_PROCESS_TEST", folder.c_str());
+    std::wstring folder = ThisModuleFolder();
+    SetEnvironmentVariableW(L"VELMORA_PROCESS_TEST", folder.substr(0, folder.size() - 1).c_str());
     TProcess expanded(L"\"%VELMORA_PROCESS_TEST%\\console_double.exe\" hexerror", 0);
+    SetEnvironmentVariableW(L"VELMORA_PROCESS_TEST", nullptr);
     EXPECT_EQ(expanded.Cmd(), ToolCommand(L"hexerror"));
     EXPECT_EQ(RunToEnd(expanded), -1);
-    SetEnvironmentVariableW(L"VELMORA_PROCESS_TEST", nullptr);
 
-    TProcess missing(L"\"" + folder + L"\\no_such_tool.exe\" error87", 0);
+    TProcess missing(L"\"" + folder + L"no_such_tool.exe\" error87", 0);
     EXPECT_EQ(RunToEnd(missing), 0);
     EXPECT_EQ(missing.ProcessID(), 0u);
     EXPECT_TRUE(missing.Errors().empty());
@@ -275,14 +241,12 @@ TEST_F(ProcessTest, VariablesAreExpandedAndACommandThatCannotStartGivesZero) {
 // answer cannot be typed, the run fails with the system error and the child,
 // which would wait for its answer forever, is ended.
 TEST_F(ProcessTest, AnswerThatCannotBeTypedRaisesAndEndsTheChild) {
-    // The console it was started with, or a new one.
     AllocConsole();
-    // Wine's console host now and then refuses a start right after the
-    // console was made ("internal error"): such a run starts nothing and is
-    // tried again.
+    Answers = {true};
+    // Wine's console host now and then refuses a start right after the console
+    // was made ("internal error"): such a run starts nothing and is tried again.
     DWORD child = 0;
     for (int attempt = 0; attempt < 3 && child == 0; ++attempt) {
-        Answers = {true};
         TProcess process(ToolCommand(L"ask"), 0);
         try {
             RunToEnd(process);
@@ -298,20 +262,17 @@ TEST_F(ProcessTest, AnswerThatCannotBeTypedRaisesAndEndsTheChild) {
     EXPECT_TRUE(Await([&] { return !IsRunning(child); }));
 }
 
-// The runner types the answer into the child's console, which needs this
-// process to be detached from any console first, as the front end (a
-// windowed program) is.
+// Typing into the child's console needs this process detached from any
+// console, as the windowed front end is.
 TEST_F(ProcessTest, PromptsAreAskedThroughTheHookAndTheAnswersTypedIntoTheChild) {
     FreeConsole();
     Answers = {true, false};
     TProcess process(ToolCommand(L"ask"), 0);
     EXPECT_EQ(RunToEnd(process), 0);
-    // The first question carries the line that came with the prompt; the
-    // second prompt arrived in two pieces and is found once complete.
+    // The second prompt arrives in two pieces and is found once complete.
     EXPECT_EQ(Questions, (std::vector<std::wstring>{L"Removing the sample.\r\nContinue?", L"Restart now?"}));
     EXPECT_EQ(Captions, std::vector<std::wstring>(2, DLLStringsLocalized::OperationComplete()));
-    EXPECT_TRUE(OutputHas(process, L"Got: Y (key 89)")) << Narrow(process.Output().Text());
-    EXPECT_TRUE(OutputHas(process, L"Got: N (key 78)")) << Narrow(process.Output().Text());
+    ExpectAnswersTyped(process);
 }
 
 TEST_F(ProcessTest, StoppingTheThreadKillsTheChildOnlyWhenAskedTo) {
@@ -321,20 +282,19 @@ TEST_F(ProcessTest, StoppingTheThreadKillsTheChildOnlyWhenAskedTo) {
         TRunThread thread(process);
         thread.Start();
         ASSERT_TRUE(Await([&] { return process.ProcessID() != 0; }));
-        DWORD child = process.ProcessID();
-        unique_handle handle(
-            OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, child));
-        ASSERT_TRUE(handle);
-        TEndChild endChild{handle.get()};
+        unique_handle child(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                        process.ProcessID()));
+        ASSERT_TRUE(child);
+        TEndChild endChild{child.get()};
         thread.TerminateAndWait();
         ASSERT_FALSE(thread.Error);
         if (terminate) {
-            ASSERT_EQ(WaitForSingleObject(handle.get(), 10000), WAIT_OBJECT_0);
+            ASSERT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
             DWORD exitCode = 1;
-            GetExitCodeProcess(handle.get(), &exitCode);
+            GetExitCodeProcess(child.get(), &exitCode);
             EXPECT_EQ(exitCode, 0u);
         } else {
-            EXPECT_EQ(WaitForSingleObject(handle.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+            EXPECT_EQ(WaitForSingleObject(child.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
         }
     }
 }
@@ -351,18 +311,14 @@ TEST_F(ProcessTest, WithoutAQuestionHandlerAQuestionBoxAsksAndItsAnswerIsTyped) 
     EXPECT_EQ(boxes[0].Caption, DLLStringsLocalized::OperationComplete());
     EXPECT_EQ(boxes[0].Text, L"Removing the sample.\r\nContinue?");
     EXPECT_EQ(boxes[1].Text, L"Restart now?");
-    EXPECT_TRUE(OutputHas(process, L"Got: Y (key 89)")) << Narrow(process.Output().Text());
-    EXPECT_TRUE(OutputHas(process, L"Got: N (key 78)")) << Narrow(process.Output().Text());
+    ExpectAnswersTyped(process);
 }
 
 TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
     REQUIRE_DISPLAY();
     int hookCalls = 0;
     // The hook finds no handler registered by the front end.
-    TProcess::SetErrorHook([&](const std::wstring&) {
-        ++hookCalls;
-        return false;
-    });
+    TProcess::SetErrorHook([&](const std::wstring&) { return ++hookCalls, false; });
     TProcess process(ToolCommand(L"error87"), 0);
     ASSERT_EQ(RunToEnd(process), 87);
     TBoxAnswerer user({IDOK});
@@ -372,28 +328,4 @@ TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Caption, L"");
     EXPECT_EQ(boxes[0].Text, process.Errors());
-}
-
-TEST_F(ProcessTest, ShownChildsWindowIsTheTopWindow) {
-    REQUIRE_DISPLAY();
-    TProcess process(ToolCommand(L"window"), SW_SHOWNORMAL);
-    EXPECT_EQ(process.GetTopWindow(), nullptr);
-    TRunThread thread(process);
-    thread.Start();
-    HWND window = nullptr;
-    ASSERT_TRUE(Await([&] {
-        window = process.GetTopWindow();
-        return window != nullptr;
-    }));
-    unique_handle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.ProcessID()));
-    ASSERT_TRUE(child);
-    TEndChild endChild{child.get()};
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    EXPECT_EQ(owner, process.ProcessID());
-    wchar_t title[64] = {};
-    GetWindowTextW(window, title, 64);
-    EXPECT_STREQ(title, L"Console tool");
-    thread.TerminateAndWait();
-    EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
 }
