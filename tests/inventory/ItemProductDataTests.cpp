@@ -40,64 +40,33 @@ TPossibleActionsSet Set(std::initializer_list<TPossibleActions> actions) {
 
 TEST(ItemProductActions, OfferedActionsFollowCommandsFlagsAndExistingPrograms) {
     struct TCase {
-        const char* name;
         const wchar_t *uninstall, *quiet, *modify, *repair;
         TCommandFlags flags;
         std::set<std::wstring> existing;
         TPossibleActionsSet expected;
     };
+    const TCommandFlags msi{.WindowsInstaller = true},
+        msiNoModify{.NoModify = true, .WindowsInstaller = true};
     const TCase cases[] = {
-        {"installer managed",
-         L"MsiExec.exe /X{A}",
-         L"",
-         L"",
-         L"",
-         {.NoModify = true, .WindowsInstaller = true},
-         {},
-         Set({paUninstall, paRepair})},
-        {"quiet, program missing", L"", L"q.exe /S", L"", L"", {}, {}, 0},
-        {"quiet, program there", L"", L"q.exe /S", L"", L"", {}, {L"q.exe /S"}, Set({paUninstallQuiet})},
-        {"quiet, installer managed",
-         L"",
-         L"q.exe /S",
-         L"",
-         L"",
-         {.WindowsInstaller = true},
-         {},
-         Set({paUninstallQuiet, paUninstall, paModify, paRepair})},
-        {"lone uninstaller, file missing", L"C:\\App\\u.exe", L"", L"", L"", {}, {}, Set({paModifyRemove})},
-        {"lone uninstaller, no remove", L"C:\\App\\u.exe", L"", L"", L"", {.NoRemove = true}, {}, 0},
-        {"lone uninstaller, no repair",
-         L"C:\\App\\u.exe",
-         L"",
-         L"",
-         L"",
-         {.NoRepair = true},
-         {L"C:\\App\\u.exe"},
-         Set({paUninstall})},
-        {"separate, uninstaller missing",
-         L"u.exe",
-         L"",
-         L"m.exe",
-         L"r.exe",
-         {.NoRepair = true},
-         {},
-         Set({paModify})},
-        {"separate",
-         L"u.exe",
-         L"",
-         L"m.exe",
-         L"r.exe",
-         {},
-         {L"u.exe"},
-         Set({paUninstall, paModify, paRepair})},
+        {L"MsiExec.exe /X{A}", L"", L"", L"", msiNoModify, {}, Set({paUninstall, paRepair})},
+        // A quiet command needs its program unless the installer manages the product.
+        {L"", L"q.exe", L"", L"", {}, {}, 0},
+        {L"", L"q.exe", L"", L"", {}, {L"q.exe"}, Set({paUninstallQuiet})},
+        {L"", L"q.exe", L"", L"", msi, {}, Set({paUninstallQuiet, paUninstall, paModify, paRepair})},
+        // A lone uninstaller offers modify/remove even when its file is missing.
+        {L"u.exe", L"", L"", L"", {}, {}, Set({paModifyRemove})},
+        {L"u.exe", L"", L"", L"", {.NoRemove = true}, {}, 0},
+        {L"u.exe", L"", L"", L"", {.NoRepair = true}, {L"u.exe"}, Set({paUninstall})},
+        {L"u.exe", L"", L"m.exe", L"r.exe", {.NoRepair = true}, {}, Set({paModify})},
+        {L"u.exe", L"", L"m.exe", L"r.exe", {}, {L"u.exe"}, Set({paUninstall, paModify, paRepair})},
     };
     for (const auto& c : cases) {
         TDataItem item(c.uninstall, c.quiet, c.modify, c.repair);
-        item.AddCommandActions(c.flags,
-                               [&](const std::wstring& file) { return c.existing.count(file) != 0; });
-        EXPECT_EQ(item.PossibleActions(), c.expected) << c.name;
-        EXPECT_EQ(item.FIsWinInstaller, c.flags.WindowsInstaller) << c.name;
+        auto exists = [&](const std::wstring& file) { return c.existing.count(file) != 0; };
+        item.AddCommandActions(c.flags, exists);
+        const auto row = &c - cases;
+        EXPECT_EQ(item.PossibleActions(), c.expected) << "row " << row;
+        EXPECT_EQ(item.FIsWinInstaller, c.flags.WindowsInstaller) << "row " << row;
     }
 }
 
