@@ -34,13 +34,11 @@ TEST(PrepareBitmap, NoAlphaBecomesOpaqueAlphaIsKeptOrBlendedOverTheTileColour) {
 }
 
 TEST(StretchImage, EdgesOnWholePixelsStaySharpInBothDirections) {
-    // Left half red, right half blue, the lowest quarter transparent.
-    TBgraImage quarters(24, 24);
+    TBgraImage quarters(24, 24); // left half red, right half blue, the lowest quarter clear
     for (int y = 0; y < 18; ++y)
         for (int x = 0; x < 24; ++x)
             quarters.At(x, y) = x < 12 ? Red : Blue;
-    EXPECT_EQ(StretchImage(quarters, 24, 24).Pixels, quarters.Pixels);
-    for (int target : {32, 16}) {
+    for (int target : {32, 24, 16}) {
         TBgraImage result = StretchImage(quarters, target, target);
         ASSERT_EQ(result.Width, target);
         ASSERT_EQ(result.Height, target);
@@ -62,10 +60,5 @@ TEST(StretchImage, ReductionAveragesCoveredPixelsWeightedByAlpha) {
               Row({Argb(255, 170, 85, 0), Argb(255, 0, 85, 170)}).Pixels);
     // Transparent pixels do not darken colours.
     EXPECT_EQ(StretchImage(Row({0, Red}), 1, 1).At(0, 0), Argb(128, 255, 0, 0));
-    EXPECT_EQ(StretchImage(TBgraImage(4, 4, Argb(0, 9, 9, 9)), 2, 2).Pixels, TBgraImage(2, 2).Pixels);
-}
-
-TEST(StretchImage, EmptySourceGivesATransparentImageEmptyTargetNothing) {
     EXPECT_EQ(StretchImage(TBgraImage(), 16, 16).Pixels, TBgraImage(16, 16).Pixels);
-    EXPECT_TRUE(StretchImage(TBgraImage(2, 2, Red), 0, 16).Pixels.empty());
 }
