@@ -35,19 +35,14 @@ TEST(GetTrustika, FailsCleanlyWhenTheLibraryIsMissing) {
 
 #else
 
-using TCount = int(WINAPI*)();
-
 int StubCount(const char* name) {
-    HMODULE stub = GetModuleHandleW(L"TrustikaHelper.dll");
-    if (!stub)
-        return -1;
-    auto count = reinterpret_cast<TCount>(reinterpret_cast<void*>(GetProcAddress(stub, name)));
+    auto count = reinterpret_cast<int(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"TrustikaHelper.dll"), name)));
     return count ? count() : -1;
 }
 
-// Concurrent first calls load the component once, all get the one cached
-// interface, whose methods answer in their contract slots; finalizing releases
-// it and the next call loads again.
+// Concurrent first calls load the component once and get the one cached
+// interface; finalizing releases it and the next call loads again.
 TEST(GetTrustika, LoadedOnceCachedUntilFinalized) {
     constexpr int threads = 8;
     std::barrier start(threads);
