@@ -1,8 +1,5 @@
-// Product actions under Wine with a real uninstaller double (relaunch_double,
-// see its source): one action at a time, remove-from-registry, the wait for a
-// relaunched copy and a stop that leaves the uninstaller running. Each test
-// writes its own "uninstall entry" under HKCU\Software\VelmoraTests\<unique>;
-// the double deletes it when its work is done.
+// Product actions under Wine with real uninstaller doubles. Each test writes
+// its own "uninstall entry" below HKCU that the double deletes when done.
 #include "features/Process.h"
 #include "frame/Velmora.h"
 #include "inventory/ActionThread.h"
@@ -31,12 +28,8 @@ using testkit::WaitUntil;
 
 constexpr auto kLong = std::chrono::seconds(60);
 
-std::wstring Double(const std::wstring& arguments) {
-    return L"\"" + ThisModuleFolder() + L"relaunch_double.exe\" " + arguments;
-}
-
-std::wstring ConsoleTool(const std::wstring& mode) {
-    return L"\"" + ThisModuleFolder() + L"console_double.exe\" " + mode;
+std::wstring Double(const std::wstring& arguments, const wchar_t* exe = L"relaunch_double.exe") {
+    return L"\"" + ThisModuleFolder() + exe + L"\" " + arguments;
 }
 
 bool KeyExists(const std::wstring& path) {
@@ -60,15 +53,15 @@ class ActionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TItemProgram::Init();
+        TItemProgram::Items().Add(FProgram);
         FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"A");
         // Errors go to the test, never to a message box.
         TProcess::SetErrorHook([](const std::wstring&) { return true; });
     }
     void TearDown() override {
         TProcess::SetErrorHook(nullptr);
-        for (const auto& item : FItems)
-            item->StopActionThread();
-        FItems.clear();
+        if (FProgram)
+            FProgram->StopActionThread();
         TItemProgram::Done();
         DeleteKey(TRegRoot::CurrentUser, FBase);
         // The copies' folders (a copy may still be ending: best effort).
@@ -84,18 +77,13 @@ protected:
         TRegKey::Create(TRegRoot::CurrentUser, path, KEY_ALL_ACCESS).WriteString(L"DisplayName", name);
         return path;
     }
-    std::shared_ptr<TActionProgram> Program() {
-        auto item = std::make_shared<TActionProgram>();
-        TItemProgram::Items().Add(item);
-        FItems.push_back(item);
-        return item;
-    }
     static bool Listed(const TItemProgram* item) {
         return TItemProgram::Items().Any([&](const TItemProgram& p) { return &p == item; });
     }
 
     std::wstring FBase;
-    std::vector<std::shared_ptr<TActionProgram>> FItems;
+    // Listed in the library's program list.
+    std::shared_ptr<TActionProgram> FProgram = std::make_shared<TActionProgram>();
 };
 
 TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrRunFromTemp) {
@@ -143,55 +131,49 @@ TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrRunFromTemp)
 TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
     std::wstring entry = Entry(L"Slow");
     std::wstring other = Entry(L"Untouched");
-    auto program = Program();
-    program->Set({}, Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + other + L"\" 0"));
+    FProgram->Set({}, Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + other + L"\" 0"));
 
     TPossibleActions action = paUninstallQuiet;
     HWND top = reinterpret_cast<HWND>(1);
-    ASSERT_TRUE(program->RunAction(action, top));
+    ASSERT_TRUE(FProgram->RunAction(action, top));
     EXPECT_EQ(top, nullptr);
-    EXPECT_TRUE(program->IsActionRunning());
+    EXPECT_TRUE(FProgram->IsActionRunning());
 
     action = paRepair;
     top = reinterpret_cast<HWND>(1);
-    EXPECT_FALSE(program->RunAction(action, top));
+    EXPECT_FALSE(FProgram->RunAction(action, top));
     EXPECT_EQ(action, paUninstallQuiet);
     // Neither can a remove-from-registry drop the program meanwhile.
     action = paRemoveFromRegistry;
-    EXPECT_FALSE(program->RunAction(action, top));
+    EXPECT_FALSE(FProgram->RunAction(action, top));
     EXPECT_EQ(action, paUninstallQuiet);
-    EXPECT_TRUE(Listed(program.get()));
+    EXPECT_TRUE(Listed(FProgram.get()));
 
-    ASSERT_TRUE(WaitUntil([&] { return !program->IsActionRunning(); }, kLong));
+    ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
     EXPECT_FALSE(KeyExists(entry)) << "the quiet uninstaller did its work";
     EXPECT_TRUE(KeyExists(other)) << "the repair command must not have run";
 }
 
 TEST_F(ActionTest, RemoveFromRegistryStartsNoThreadAndDropsTheProgramOnly) {
     std::wstring entry = Entry(L"Kept");
-    auto program = Program();
-    program->Set(Double(L"work \"" + entry + L"\" 0"));
-    std::weak_ptr<TItemProgram> watched = program;
-    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(program));
-    int count = TItemProgram::Items().Count();
+    FProgram->Set(Double(L"work \"" + entry + L"\" 0"));
+    std::weak_ptr<TItemProgram> watched = FProgram;
+    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(FProgram));
 
     TPossibleActions action = paRemoveFromRegistry;
     HWND top = nullptr;
     EXPECT_TRUE(adapter->RunAction(&action, &top));
-    EXPECT_FALSE(program->IsActionRunning());
-    EXPECT_FALSE(Listed(program.get()));
-    EXPECT_EQ(TItemProgram::Items().Count(), count - 1);
+    EXPECT_FALSE(FProgram->IsActionRunning());
+    EXPECT_FALSE(Listed(FProgram.get()));
     EXPECT_TRUE(KeyExists(entry)) << "the uninstall entry is left to a forced removal";
 
-    // Once the last holder lets go the item is gone and the adapter answers
-    // as for a missing product: true, nothing started.
-    FItems.erase(FItems.begin());
-    program.reset();
+    // Once the last holder lets go the adapter answers as for a missing
+    // product: true, nothing started.
+    FProgram.reset();
     EXPECT_TRUE(watched.expired());
     action = paUninstall;
     EXPECT_TRUE(adapter->RunAction(&action, &top));
     EXPECT_FALSE(adapter->IsActionRunning());
-    EXPECT_EQ(action, paUninstall);
 }
 
 // The double exits at once after starting its copy, which deletes the entry
@@ -200,20 +182,19 @@ class RelaunchTest : public ActionTest, public ::testing::WithParamInterface<con
 
 TEST_P(RelaunchTest, ActionRunsUntilTheRelaunchedCopyEnds) {
     std::wstring entry = Entry(L"Relaunching");
-    auto program = Program();
-    program->Set(Double(std::wstring(L"relaunch ") + GetParam() + L" \"" + entry + L"\" 3000"));
+    FProgram->Set(Double(std::wstring(L"relaunch ") + GetParam() + L" \"" + entry + L"\" 3000"));
     testkit::TStatisticsLogReader log;
 
     TPossibleActions action = paUninstall;
     HWND top = nullptr;
-    ASSERT_TRUE(program->RunAction(action, top));
+    ASSERT_TRUE(FProgram->RunAction(action, top));
     // The original is gone long before the copy has done its work.
     ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(GetParam()).empty(); }, kLong));
     ASSERT_TRUE(WaitUntil([&] { return FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
-    EXPECT_TRUE(program->IsActionRunning());
+    EXPECT_TRUE(FProgram->IsActionRunning());
     EXPECT_TRUE(KeyExists(entry));
 
-    ASSERT_TRUE(WaitUntil([&] { return !program->IsActionRunning(); }, kLong));
+    ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
     EXPECT_FALSE(KeyExists(entry)) << "the action ended before the copy did its work";
     EXPECT_TRUE(FindProcesses(GetParam()).empty());
     EXPECT_TRUE(log.Contains(L"Waiting for the relaunched uninstaller"));
@@ -237,7 +218,7 @@ public:
 // Through the root object as the front end uses it: the action's questions
 // and errors reach the callbacks set on it, and its stop-all ends the wait
 // for an uninstaller but not the uninstaller.
-TEST(RootActions, QuestionsAndErrorsReachTheRootsCallbacksAndStopLeavesTheUninstallerRunning) {
+TEST_F(ActionTest, RootCallbacksGetQuestionsAndErrorsAndStopLeavesTheUninstallerRunning) {
     // Answers are typed into the uninstaller's console, which needs this
     // process to have none, as the windowed front end has none.
     FreeConsole();
@@ -246,44 +227,39 @@ TEST(RootActions, QuestionsAndErrorsReachTheRootsCallbacksAndStopLeavesTheUninst
     auto* recorder = static_cast<TRecordingCallbacks*>(callbacks.get());
     root->SetQuestionCallback(callbacks.get());
     root->SetErrorCallback(recorder);
-
-    auto program = std::make_shared<TActionProgram>();
-    TItemProgram::Items().Add(program);
-    auto product = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(program));
-    auto run = [&](const std::wstring& command) {
-        program->Set(command);
+    TItemProgram::Items().Add(FProgram); // the root's first cycle starts with an empty list
+    auto product = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(FProgram));
+    auto start = [&](const std::wstring& command) {
+        FProgram->Set(command);
         TPossibleActions action = paUninstall;
         HWND top = nullptr;
         ASSERT_TRUE(product->RunAction(&action, &top));
+    };
+    auto run = [&](const std::wstring& command) {
+        start(command);
         ASSERT_TRUE(WaitUntil([&] { return !product->IsActionRunning(); }, kLong));
     };
 
-    run(ConsoleTool(L"error87"));
+    run(Double(L"error87", L"console_double.exe"));
     auto errors = recorder->Errors.Events();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(errors[0].starts_with(L"Error: 87")) << Narrow(errors[0]);
 
-    run(ConsoleTool(L"ask"));
+    run(Double(L"ask", L"console_double.exe"));
     EXPECT_EQ(recorder->Questions.Events(),
               (std::vector<std::wstring>{L"Removing the sample.\r\nContinue?", L"Restart now?"}));
     EXPECT_EQ(recorder->Errors.Events().size(), 1u) << "the answered tool reported no error";
 
-    std::wstring entry = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"R");
-    TRegKey::Create(TRegRoot::CurrentUser, entry, KEY_ALL_ACCESS).WriteString(L"DisplayName", L"R");
-    program->Set(Double(L"work \"" + entry + L"\" 3000"));
-    TPossibleActions action = paUninstall;
-    HWND top = nullptr;
-    ASSERT_TRUE(product->RunAction(&action, &top));
+    std::wstring entry = Entry(L"Stopped");
+    start(Double(L"work \"" + entry + L"\" 3000"));
     ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
     root->Stop();
     EXPECT_FALSE(product->IsActionRunning());
     EXPECT_FALSE(FindProcesses(L"relaunch_double.exe").empty()) << "the stop ended the uninstaller";
     ASSERT_TRUE(WaitUntil([&] { return FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
     EXPECT_FALSE(KeyExists(entry)) << "the uninstaller did not finish its work";
-
     root->SetQuestionCallback(nullptr);
     root->SetErrorCallback(nullptr);
-    TItemProgram::Items().Remove(program.get());
 }
 
 } // namespace
