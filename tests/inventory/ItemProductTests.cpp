@@ -107,11 +107,6 @@ TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
     list.Add(std::move(item));
     EXPECT_TRUE(list.Remove(raw));
     EXPECT_TRUE(free);
-
-    free = false;
-    list.Add(std::make_shared<TWaitsForLockUser>(log, list, free));
-    list.Clear();
-    EXPECT_TRUE(free);
 }
 
 TEST(ItemList, ConcurrentRemovalDuringAWalkNeverFreesTheItemInUse) {

@@ -112,28 +112,21 @@ TEST(RarelyUsed, CountsWholeDaysAndNeedsADate) {
         EXPECT_EQ(IsRarelyUsed(lastUsed, now), rarely) << now - lastUsed << " days";
 }
 
-TEST(SlowInfoCache, ParsesOnlyARecordOfExactSize) {
+TEST_F(ProgramList, CacheRecordOfExactSizeFillsOnlyWhatIsMissingOrOlder) {
     auto data = testkit::CacheRecord(1, 0x1'2345'6789, 0x01D7'0000'1234'5678, 17, L"C:\\Tools\\alpha.exe");
     auto cache = ParseSlowInfoCache(data);
     ASSERT_TRUE(cache);
-    EXPECT_TRUE(cache->HasName);
-    EXPECT_EQ(cache->InstallSize, 0x1'2345'6789);
     EXPECT_EQ(cache->LastUsed, 0x01D7'0000'1234'5678u);
-    EXPECT_EQ(cache->UseCount, 17);
-    EXPECT_EQ(cache->FileName, L"C:\\Tools\\alpha.exe");
     data.push_back(0);
     EXPECT_FALSE(ParseSlowInfoCache(data)) << "a record of another size is ignored";
-}
 
-TEST_F(ProgramList, CacheFillsOnlyWhatIsMissingOrOlder) {
     auto item = Add(&First, L"{C}", L"Cached");
-    item->ApplySlowInfoCache({.HasName = true, .InstallSize = 5000, .UseCount = 7, .FileName = L"c:\\a.exe"},
-                             45000);
+    item->ApplySlowInfoCache(*cache, 45000);
     item->ApplySlowInfoCache({.HasName = true, .InstallSize = 9, .UseCount = 3, .FileName = L"c:\\b.exe"},
                              44000);
-    EXPECT_EQ(item->FEstimatedSize, 5000);
-    EXPECT_EQ(item->FSlowExePath, L"c:\\a.exe");
-    EXPECT_EQ(item->FUsedFrequencyCount, 7);
+    EXPECT_EQ(item->FEstimatedSize, 0x1'2345'6789);
+    EXPECT_EQ(item->FSlowExePath, L"C:\\Tools\\alpha.exe");
+    EXPECT_EQ(item->FUsedFrequencyCount, 17);
     EXPECT_EQ(item->FLastUsedDate, 45000);
 
     auto unnamed = Add(&First, L"{U}", L"Unnamed");

@@ -1,11 +1,8 @@
 // Update items without the operating system: the knowledge-base identifier,
-// lookups and the mark and sweep of one source among others, and the display
-// names given by the fast reading.
+// lookups and the sweep of one source among others, and the display names.
 #include "InventoryTestKit.h"
 
 #include "frame/StringsLocalized.h"
-
-#include <map>
 
 using namespace velmora;
 using namespace velmora::testkit;
@@ -14,23 +11,13 @@ namespace {
 
 class ItemUpdateTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TLocationOwner::UnregisterLocations();
-        for (const wchar_t* name : {L"TSourceA", L"TSourceB"})
-            TLocationOwner::RegisterLocation(name, [this, name] {
-                auto location = std::make_unique<TTestLocation>(name, Log);
-                FLocations[name] = location.get();
-                return location;
-            });
-        FOwner = std::make_unique<TLocationOwner>();
-    }
+    void SetUp() override { TItemUpdate::Init(); }
     void TearDown() override {
-        FOwner.reset();
-        TLocationOwner::UnregisterLocations();
+        TItemUpdate::Done();
         DLLStringsLocalized::ResetDefaults();
     }
-    TTestLocation* A() { return FLocations.at(L"TSourceA"); }
-    TTestLocation* B() { return FLocations.at(L"TSourceB"); }
+    TTestLocation* A() { return &FA; }
+    TTestLocation* B() { return &FB; }
 
     // Publishes an update as a source does (the name is also the native name).
     TTestUpdate* Add(const std::wstring& name, TTypeUninstallLocation* location,
@@ -44,8 +31,7 @@ protected:
     }
 
     TEventLog Log;
-    std::map<std::wstring, TTestLocation*> FLocations;
-    std::unique_ptr<TLocationOwner> FOwner;
+    TTestLocation FA{L"TSourceA", Log}, FB{L"TSourceB", Log};
 };
 
 TEST(KBIdent, UpperCaseKBFollowedOnlyByDigits) {
@@ -98,7 +84,7 @@ TEST_F(ItemUpdateTest, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
     EXPECT_FALSE(Log.Has(L"A2.Destroyed"));
     ASSERT_TRUE(Log.Has(L"A1.Destroyed"));
     EXPECT_LT(Log.IndexOf(L"A3.Destroyed"), Log.IndexOf(L"A1.Destroyed"));
-    EXPECT_TRUE(statistics.Contains(L"Location: TSourceA, NativeName: A1, PackageCode: CodeA1"));
+    EXPECT_TRUE(statistics.Contains(L"NativeName: A1, PackageCode: CodeA1"));
     EXPECT_FALSE(statistics.Contains(L"NativeName: A2"));
 }
 
