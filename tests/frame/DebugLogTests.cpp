@@ -17,52 +17,42 @@ using ::testing::ElementsAre;
 
 class DebugLogTest : public LogFolderTest {};
 
-TEST_F(DebugLogTest, RecordLayoutPrefixPaddingAndOneLinePerRecord) {
+TEST_F(DebugLogTest, RecordLayoutLevelsAndNesting) {
     std::wstring name = UniqueName(L"Layout");
     {
         TDebugLog log(name, 0, L"VelmoraHelper.dll");
         TDebugLog longer(LowerCase(name), 0, std::wstring(35, L'y')); // other case, same file
+        TDebugLog bds(L"BDS", 0, L"p");                               // no file, every call ignored
         EXPECT_EQ(log.FileName(), LogPath(name).wstring());
-        log.WriteLog(TLogLevel::llInfo, L"first record");
-        log.WriteLog(TLogLevel::llWarning, L"second record", L"TItemProgram");
-        longer.WriteLog(TLogLevel::llInfo, L"one\r\ntwo\nthree \u00FC\u65E5");
-        TDebugLog bds(L"BDS", 0, L"p"); // no file, every call ignored
         EXPECT_EQ(bds.FileName(), L"");
         bds.WriteLog(TLogLevel::llError, L"text");
-    }
-    EXPECT_EQ(std::distance(fs::directory_iterator(Folder), fs::directory_iterator()), 1);
-    auto lines = ReadLines(LogPath(name));
-    ASSERT_EQ(lines.size(), 3u);
-    std::wregex layout(LR"(^\d{4}\.\d{2}\.\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[ *\d+\] (INFO |WARN ) (.*)$)");
-    for (auto& line : lines)
-        EXPECT_TRUE(std::regex_match(line, layout)) << Narrow(line);
-    EXPECT_EQ(ParseRecord(lines[0]).Rest, L"VelmoraHelper.dll              first record");
-    EXPECT_EQ(RecordText(lines[1]), L"TItemProgram: second record");
-    EXPECT_EQ(ParseRecord(lines[2]).Rest, std::wstring(35, L'y') + L" one  two three \u00FC\u65E5");
-}
-
-TEST_F(DebugLogTest, LevelFilterNestingAndProcedures) {
-    std::wstring name = UniqueName(L"Levels");
-    {
-        TDebugLog log(name, 0, L"p");
+        log.WriteLog(TLogLevel::llWarning, L"first record", L"TItemProgram");
+        longer.WriteLog(TLogLevel::llInfo, L"one\r\ntwo\nthree \u00FC\u65E5");
         log.SetLogLevel(TLogLevel::llWarning);
-        log.WriteLog(TLogLevel::llError, L"error");
         log.LogValue(TLogLevel::llInfo, L"info", L"1");
         log.SetLogLevel(TLogLevel::llInfo);
         log.BeginProc(TLogLevel::llInfo, L"ReadPrograms");
-        log.LogValues(TLogLevel::llInfo, {{L"a", L"1"}, {L"b", L"2"}});
         std::thread([&] { log.WriteLog(TLogLevel::llInfo, L"other thread"); }).join();
         log.BeginNesting();
-        log.LogError(TLogLevel::llError, L"Reading failed",
-                     std::make_exception_ptr(std::runtime_error("boom")));
+        log.LogError(TLogLevel::llError, L"Failed", std::make_exception_ptr(std::runtime_error("boom")));
         log.EndNesting();
         log.EndProc(TLogLevel::llInfo, L"ReadPrograms");
         log.EndNesting(); // more ends than begins never indent backwards
-        log.SetLogLevel(TLogLevel::llNone);
-        log.WriteLog(TLogLevel::llError, L"not at level none");
+        log.LogValues(TLogLevel::llInfo, {{L"a", L"1"}, {L"b", L"2"}});
     }
-    EXPECT_THAT(Texts(name), ElementsAre(L"error", L"Begin ReadPrograms", L"  a = 1, b = 2", L"other thread",
-                                         L"    Reading failed: runtime_error: boom", L"End ReadPrograms"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder), fs::directory_iterator()), 1);
+    auto lines = ReadLines(LogPath(name));
+    ASSERT_EQ(lines.size(), 7u);
+    std::wregex layout(
+        LR"(^\d{4}\.\d{2}\.\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[ *\d+\] (INFO |WARN |ERROR) (.*)$)");
+    for (auto& line : lines)
+        EXPECT_TRUE(std::regex_match(line, layout)) << Narrow(line);
+    EXPECT_EQ(ParseRecord(lines[0]).Rest, L"VelmoraHelper.dll              TItemProgram: first record");
+    EXPECT_EQ(ParseRecord(lines[1]).Rest, std::wstring(35, L'y') + L" one  two three \u00FC\u65E5");
+    auto texts = Texts(name);
+    EXPECT_THAT(std::vector(texts.begin() + 2, texts.end()),
+                ElementsAre(L"Begin ReadPrograms", L"other thread", L"    Failed: runtime_error: boom",
+                            L"End ReadPrograms", L"a = 1, b = 2"));
 }
 
 TEST_F(DebugLogTest, RotatesToDotOneKeepingTheNewestLinesInOrder) {
