@@ -3,50 +3,42 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 using namespace velmora;
 
-TEST(MsiRules, LongNameIsThePartAfterTheFirstBar) {
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"ENGINE~1.TXT|Engine notes.txt", L"Engine notes.txt"},
-        {L"plain.txt", L"plain.txt"},
-        {L"A|B|C", L"B|C"},
-        {L"short|", L""},
+TEST(MsiRules, LongNamesAndPackedCodes) {
+    // A long name is the part after the first bar; a code is packed only when braced.
+    const struct {
+        std::wstring (*Rule)(std::wstring_view);
+        const wchar_t *In, *Out;
+    } cases[] = {
+        {MsiLongName, L"ENGINE~1.TXT|Engine notes.txt", L"Engine notes.txt"},
+        {MsiLongName, L"plain.txt", L"plain.txt"},
+        {MsiLongName, L"A|B|C", L"B|C"},
+        {PackedUpgradeCode, L"{12345678-9ABC-DEF0-1234-56789ABCDEF0}", L"87654321CBA90FED21436587A9CBED0F"},
+        {PackedUpgradeCode, L"{0129291e-3e57-4f54-9f4a-e3a7dc6b3c22}", L"e192921075e345f4f9a43e7acdb6c322"},
+        {PackedUpgradeCode, L"0129291E-3E57-4F54-9F4A-E3A7DC6B3C22", L"0129291E-3E57-4F54-9F4A-E3A7DC6B3C22"},
+        {PackedUpgradeCode, L"{0129291E-3E57-4F54-9F4A-E3A7DC6B3C22}x",
+         L"{0129291E-3E57-4F54-9F4A-E3A7DC6B3C22}x"},
     };
-    for (auto [name, expected] : cases)
-        EXPECT_EQ(MsiLongName(name), expected) << name;
-}
-
-TEST(MsiRules, UpgradeCodeIsPackedInTheInstallersOrderOnlyWhenBraced) {
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"{12345678-9ABC-DEF0-1234-56789ABCDEF0}", L"87654321CBA90FED21436587A9CBED0F"},
-        {L"{0129291e-3e57-4f54-9f4a-e3a7dc6b3c22}", L"e192921075e345f4f9a43e7acdb6c322"},
-        {L"0129291E-3E57-4F54-9F4A-E3A7DC6B3C22", L"0129291E-3E57-4F54-9F4A-E3A7DC6B3C22"},
-        {L"{0129291E-3E57-4F54-9F4A-E3A7DC6B3C22}x", L"{0129291E-3E57-4F54-9F4A-E3A7DC6B3C22}x"},
-    };
-    for (auto [code, expected] : cases)
-        EXPECT_EQ(PackedUpgradeCode(code), expected) << code;
+    for (const auto& c : cases)
+        EXPECT_EQ(c.Rule(c.In), c.Out) << c.In;
 }
 
 TEST(MsiRules, RegistryRowsMapRootsAndNames) {
     EXPECT_EQ(MsiRegistryRootName(MsiRegistryRoot(3)), L"HKEY_USERS");
     for (int32_t other : {-1, 4, INT_MIN /* a null column */})
         EXPECT_EQ(MsiRegistryRoot(other), TMsiRegistryRoot::LocalMachine) << other;
-
     // Whole-key marks give an empty recursive name; key creation and default
     // value rows are skipped; anything else is a value name.
-    for (auto mark : {L"*", L"-"}) {
-        auto name = MsiRegistryName(mark);
-        ASSERT_TRUE(name) << mark;
-        EXPECT_EQ(name->ValueName, L"");
-        EXPECT_TRUE(name->Recursive);
-    }
-    EXPECT_FALSE(MsiRegistryName(L"+"));
-    EXPECT_FALSE(MsiRegistryName(L""));
-    for (auto text : {L"InstallDir", L"**", L"-x"}) {
+    std::vector<std::wstring> names;
+    for (auto text : {L"*", L"-", L"+", L"", L"InstallDir", L"**", L"-x"}) {
         auto name = MsiRegistryName(text);
-        ASSERT_TRUE(name) << text;
-        EXPECT_EQ(name->ValueName, text);
-        EXPECT_FALSE(name->Recursive);
+        names.push_back(!name             ? L"skipped"
+                        : name->Recursive ? L"whole key" + name->ValueName
+                                          : name->ValueName);
     }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"whole key", L"whole key", L"skipped", L"skipped",
+                                                L"InstallDir", L"**", L"-x"}));
 }
