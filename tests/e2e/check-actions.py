@@ -12,165 +12,140 @@ import json
 import os
 import re
 import shutil
-import subprocess
 import sys
 
-from checks import Checks
+from checks import Checks, wine_run
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 NOTES_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E002}"
-EDITOR_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"
 # Updates of the editor whose uninstall commands are the console tool double:
-# one that reports an error, one that asks two yes/no questions.
-ERROR_UPDATE = ("VelmoraSampleEditor_KB9990001", "Update for Velmora Sample Editor (KB9990001)", "error87")
-ASKING_UPDATE = ("VelmoraSampleEditor_KB9990002", "Update for Velmora Sample Editor (KB9990002)", "ask")
-# An update with a lone uninstall command that modifies or removes it.
-COMBINED_UPDATE = ("VelmoraSampleEditor_KB9990003", "Update for Velmora Sample Editor (KB9990003)", "silent")
+# one that reports an error, one that asks two yes/no questions, and one with a
+# lone uninstall command that modifies or removes it.
+ERROR_UPDATE = "Update for Velmora Sample Editor (KB9990001)"
+ASKING_UPDATE = "Update for Velmora Sample Editor (KB9990002)"
+COMBINED_UPDATE = "Update for Velmora Sample Editor (KB9990003)"
 
 
 class Machine:
     def __init__(self, build, root):
-        self.build = build
-        self.root = root
+        self.build, self.root = build, root
         self.prefix = os.path.join(root, os.environ.get("VELMORA_WINE_VERSION", "win10"))
+        self.c = Checks()
 
     def run(self, *args, stdin=b""):
-        command = [os.path.join(ROOT, "cmake", "wine-run.sh"), self.root] + list(args)
-        done = subprocess.run(command, input=stdin, capture_output=True, timeout=300)
-        return (done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace"))
-
-    def velmora(self, *args, stdin=b""):
-        return self.run(os.path.join(self.build, "bin", "velmora.exe"), *args, stdin=stdin)
-
-    def key_exists(self, key):
-        return self.run("reg", "query", key)[0] == 0
-
-    def listed(self):
-        code, out, _ = self.velmora("list", "--json")
-        return {record.get("displayName") for record in json.loads(out)} if code == 0 else None
-
-    def statistics_log(self):
-        return self.log("VelmoraStatistics.log")
-
-    def diagnostic_log(self):
-        """The library's diagnostic log, named after its host."""
-        return self.log("velmora.log")
+        return wine_run(self.root, *args, stdin=stdin)
 
     def log(self, name):
+        """A log of the library, named after its host or "VelmoraStatistics"."""
         found = glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "AppData", "Local", "Velmora", "Logs",
-                                       name))
+                                       name + ".log"))
         if not found:
             return ""
         with open(found[0], encoding="utf-8", errors="replace") as log:
             return log.read()
 
+    def act(self, wanted, *args, stdin=b""):
+        """Runs velmora.exe and checks its exit code; answers its output, error output and what it added to the
+        statistics log."""
+        before = len(self.log("VelmoraStatistics"))
+        code, out, err = self.run(os.path.join(self.build, "bin", "velmora.exe"), *args, stdin=stdin)
+        command = " ".join(args)
+        self.c.expect(code == wanted, "velmora %s: exit %d, expected %d: %s%s" % (command, code, wanted, out, err))
+        return out, err.replace("\r", ""), self.log("VelmoraStatistics")[before:]
 
-def logged_by(machine, *args, stdin=b""):
-    """Runs velmora.exe; answers its exit code, output, error output and what it added to the statistics log."""
-    before = len(machine.statistics_log())
-    code, out, err = machine.velmora(*args, stdin=stdin)
-    return code, out, err, machine.statistics_log()[before:]
+    def expect_listed(self, name, listed):
+        out = self.act(0, "list", "--json")[0]
+        names = {record.get("displayName") for record in (json.loads(out) if out.startswith("[") else [])}
+        self.c.expect((name in names) == listed, "%r is %slisted" % (name, "not " if listed else "still "))
+
+    def expect_key(self, key, exists):
+        self.c.expect((self.run("reg", "query", UNINSTALL + "\\" + key)[0] == 0) == exists,
+                      "the uninstall entry %s is %sthere" % (key, "not " if exists else "still "))
+
+    def add_update(self, number, mode, no_repair="1"):
+        tool = os.path.join(self.prefix, "drive_c", "VelmoraActionTests")
+        os.makedirs(tool, exist_ok=True)
+        shutil.copy(os.path.join(self.build, "bin", "console_double.exe"), tool)
+        path = UNINSTALL + "\\VelmoraSampleEditor_KB" + number
+        for name, value in (("DisplayName", "Update for Velmora Sample Editor (KB%s)" % number),
+                            ("ParentKeyName", "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"),
+                            ("ParentDisplayName", "Velmora Sample Editor"),
+                            ("UninstallString", "C:\\VelmoraActionTests\\console_double.exe " + mode)):
+            self.run("reg", "add", path, "/v", name, "/d", value, "/f")
+        self.run("reg", "add", path, "/v", "NoRepair", "/t", "REG_DWORD", "/d", no_repair, "/f")
 
 
-def add_update(machine, key, name, mode, no_repair=True):
-    tool = os.path.join(machine.prefix, "drive_c", "VelmoraActionTests")
-    os.makedirs(tool, exist_ok=True)
-    shutil.copy(os.path.join(machine.build, "bin", "console_double.exe"), tool)
-    path = UNINSTALL + "\\" + key
-    for value in (["/v", "DisplayName", "/d", name], ["/v", "ParentKeyName", "/d", EDITOR_CODE],
-                  ["/v", "ParentDisplayName", "/d", "Velmora Sample Editor"],
-                  ["/v", "UninstallString", "/d", "C:\\VelmoraActionTests\\console_double.exe " + mode],
-                  ["/v", "NoRepair", "/t", "REG_DWORD", "/d", "1" if no_repair else "0"]):
-        machine.run("reg", "add", path, *value, "/f")
-
-
-def check_nsis_uninstall(c, machine):
+def check_nsis_uninstall(m):
     """The real NSIS uninstaller relaunches itself from %TEMP%; the action lasts until that copy has ended."""
-    code, out, err, log = logged_by(machine, "quiet-uninstall", "Velmora Tracker", "--timeout", "120")
-    c.expect(code == 0, "quiet-uninstall Velmora Tracker: exit %d: %s%s" % (code, out, err))
-    c.expect("\"Velmora Tracker\" is no longer listed." in out, "quiet-uninstall: %r" % out)
+    out, _, log = m.act(0, "quiet-uninstall", "Velmora Tracker", "--timeout", "120")
+    m.c.expect("\"Velmora Tracker\" is no longer listed." in out, "quiet-uninstall: %r" % out)
     started = log.find('Run command: ""C:\\Program Files\\Velmora Tracker\\uninstall.exe" /S".')
-    c.expect(started >= 0, "the quiet uninstall command was not run:\n" + log)
+    m.c.expect(started >= 0, "the quiet uninstall command was not run:\n" + log)
     waiting = re.search(r"Waiting for the relaunched uninstaller \(process (\d+)\)\.", log)
-    c.expect(waiting is not None and waiting.start() > started, "no wait for the relaunched uninstaller:\n" + log)
-    if waiting:
-        ended = log.find("The relaunched uninstaller has ended (process %s)." % waiting.group(1))
-        c.expect(ended > waiting.start(), "the relaunched uninstaller's end was not seen:\n" + log)
-    c.expect(not machine.key_exists(UNINSTALL + "\\VelmoraTracker"), "the tracker's uninstall entry is still there")
-    c.expect(not os.path.exists(os.path.join(machine.prefix, "drive_c", "Program Files", "Velmora Tracker")),
-             "the tracker's folder is still there")
-    listed = machine.listed()
-    c.expect(listed is not None and "Velmora Tracker" not in listed, "the tracker is still listed")
+    m.c.expect(waiting is not None and waiting.start() > started, "no wait for the relaunched uninstaller:\n" + log)
+    ended = log.find("The relaunched uninstaller has ended (process %s)." % (waiting.group(1) if waiting else "?"))
+    m.c.expect(waiting is not None and ended > waiting.start(), "the relaunched copy's end was not seen:\n" + log)
+    m.expect_key("VelmoraTracker", False)
+    m.c.expect(not os.path.exists(os.path.join(m.prefix, "drive_c", "Program Files", "Velmora Tracker")),
+               "the tracker's folder is still there")
+    m.expect_listed("Velmora Tracker", False)
 
 
-def check_msi_uninstall(c, machine):
-    code, out, err, log = logged_by(machine, "uninstall", "Velmora Sample Notes", "--timeout", "120")
-    c.expect(code == 0, "uninstall Velmora Sample Notes: exit %d: %s%s" % (code, out, err))
-    c.expect('Run command: "msiexec.exe /x %s".' % NOTES_CODE in log, "msiexec /x was not run:\n" + log)
-    c.expect(not machine.key_exists(UNINSTALL + "\\" + NOTES_CODE), "the notes' uninstall entry is still there")
-    listed = machine.listed()
-    c.expect(listed is not None and "Velmora Sample Notes" not in listed, "the notes program is still listed")
+def check_msi_uninstall(m):
+    log = m.act(0, "uninstall", "Velmora Sample Notes", "--timeout", "120")[2]
+    m.c.expect('Run command: "msiexec.exe /x %s".' % NOTES_CODE in log, "msiexec /x was not run:\n" + log)
+    m.expect_key(NOTES_CODE, False)
+    m.expect_listed("Velmora Sample Notes", False)
 
 
-def check_forget(c, machine):
-    code, out, err, log = logged_by(machine, "forget", "Velmora Broken Tool")
-    c.expect(code == 0, "forget Velmora Broken Tool: exit %d: %s%s" % (code, out, err))
-    c.expect("\"Velmora Broken Tool\" is no longer listed." in out, "forget: %r" % out)
-    c.expect("Run command" not in log, "forget ran a command:\n" + log)
-    c.expect(machine.key_exists(UNINSTALL + "\\VelmoraBrokenTool"), "forget touched the registry")
-    listed = machine.listed()
-    c.expect(listed is not None and "Velmora Broken Tool" in listed, "the next run no longer lists the entry")
+def check_forget(m):
+    out, _, log = m.act(0, "forget", "Velmora Broken Tool")
+    m.c.expect("\"Velmora Broken Tool\" is no longer listed." in out, "forget: %r" % out)
+    m.c.expect("Run command" not in log, "forget ran a command:\n" + log)
+    m.expect_key("VelmoraBrokenTool", True)
+    m.expect_listed("Velmora Broken Tool", True)  # by the next run
 
 
-def check_errors_and_questions(c, machine):
-    add_update(machine, *ERROR_UPDATE)
-    add_update(machine, *ASKING_UPDATE)
-    code, out, err, _ = logged_by(machine, "uninstall", ERROR_UPDATE[1], "--timeout", "30")
-    c.expect(code == 9, "an uninstaller's error: exit %d, expected 9: %s%s" % (code, out, err))
-    c.expect("The command reported an error:\nError: 87\nThe parameter is incorrect." in err.replace("\r", ""),
-             "the error text did not reach the terminal: %r" % err)
+def check_errors_and_questions(m):
+    m.add_update("9990001", "error87")
+    m.add_update("9990002", "ask")
+    err = m.act(9, "uninstall", ERROR_UPDATE, "--timeout", "30")[1]
+    m.c.expect("The command reported an error:\nError: 87\nThe parameter is incorrect." in err,
+               "the error text did not reach the terminal: %r" % err)
     # Both questions are asked on the terminal and the answers typed into the
     # uninstaller's console (it writes what it got to its output, which the
-    # library's diagnostic log shows); the entry stays, the double deletes nothing.
-    before = len(machine.diagnostic_log())
-    code, out, err, _ = logged_by(machine, "uninstall", ASKING_UPDATE[1], "--timeout", "5", stdin=b"y\nn\n")
-    err = err.replace("\r", "")
-    c.expect("Removing the sample.\nContinue? (y/n)" in err and "Restart now? (y/n)" in err,
-             "the uninstaller's questions were not asked on the terminal: %r" % err)
-    typed = machine.diagnostic_log()[before:]
-    c.expect('Console: "Got: Y (key 89)"' in typed and 'Console: "Got: N (key 78)"' in typed,
-             "the answers did not reach the uninstaller:\n" + typed)
-    c.expect(code == 7, "an update that stays: exit %d, expected 7: %s%s" % (code, out, err))
+    # library's diagnostic log shows); the entry stays (exit 7), the double
+    # deletes nothing.
+    before = len(m.log("velmora"))
+    err = m.act(7, "uninstall", ASKING_UPDATE, "--timeout", "5", stdin=b"y\nn\n")[1]
+    m.c.expect("Removing the sample.\nContinue? (y/n)" in err and "Restart now? (y/n)" in err,
+               "the uninstaller's questions were not asked on the terminal: %r" % err)
+    typed = m.log("velmora")[before:]
+    m.c.expect('Console: "Got: Y (key 89)"' in typed and 'Console: "Got: N (key 78)"' in typed,
+               "the answers did not reach the uninstaller:\n" + typed)
 
 
-def check_combined_command(c, machine):
+def check_combined_command(m):
     """Modify runs the one command of a product that offers only modify-or-remove."""
-    add_update(machine, *COMBINED_UPDATE, no_repair=False)
-    code, out, err, log = logged_by(machine, "modify", COMBINED_UPDATE[1], "--timeout", "30")
-    c.expect(code == 0, "modify of a combined command: exit %d: %s%s" % (code, out, err))
-    c.expect("Modify or remove of \"%s\" done." % COMBINED_UPDATE[1] in out, "modify: %r" % out)
-    c.expect('Run command: "C:\\VelmoraActionTests\\console_double.exe silent".' in log,
-             "the combined command was not run:\n" + log)
+    m.add_update("9990003", "silent", no_repair="0")
+    out, _, log = m.act(0, "modify", COMBINED_UPDATE, "--timeout", "30")
+    m.c.expect("Modify or remove of \"%s\" done." % COMBINED_UPDATE in out, "modify: %r" % out)
+    m.c.expect('Run command: "C:\\VelmoraActionTests\\console_double.exe silent".' in log,
+               "the combined command was not run:\n" + log)
 
 
-def check_refusals(c, machine):
-    code, _, err = machine.velmora("repair", "Velmora Legacy Viewer 1.7")
-    c.expect(code == 5 and "does not offer Repair" in err, "an action not offered: exit %d: %s" % (code, err))
-    code, _, err = machine.velmora("uninstall", "Velmora No Such Program")
-    c.expect(code == 4, "an unknown product: exit %d: %s" % (code, err))
+def check_refusals(m):
+    err = m.act(5, "repair", "Velmora Legacy Viewer 1.7")[1]
+    m.c.expect("does not offer Repair" in err, "an action not offered: %s" % err)
+    m.act(4, "uninstall", "Velmora No Such Program")
 
 
 def main():
-    machine = Machine(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
-    c = Checks()
-    check_refusals(c, machine)
-    check_forget(c, machine)
-    check_errors_and_questions(c, machine)
-    check_combined_command(c, machine)
-    check_nsis_uninstall(c, machine)
-    check_msi_uninstall(c, machine)
-    return c.report()
+    m = Machine(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
+    for check in (check_refusals, check_forget, check_errors_and_questions, check_combined_command,
+                  check_nsis_uninstall, check_msi_uninstall):
+        check(m)
+    return m.c.report()
 
 
 if __name__ == "__main__":

@@ -7,12 +7,10 @@ Usage: check-inventory.py BUILD_DIR MACHINE_ROOT
 """
 import json
 import os
-import subprocess
 import sys
 
-from checks import Checks
+from checks import Checks, wine_run
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EDITOR_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"
 EDITOR_PACKED = "01A2C1F6E7B355C4A9D0E2157A0B0E10"
 PATCH_PACKED = "01A2C1F6E7B355C4A9D0E2157A0B0E1A"
@@ -21,8 +19,11 @@ PATCH_PACKED = "01A2C1F6E7B355C4A9D0E2157A0B0E1A"
 RT_UPDATE = 2
 RT_SECURITY_UPDATE = 6
 
-# name -> (version, publisher), as the installers and the fixture entries wrote them.
-PROGRAMS = {
+# name -> fields, as the installers and the fixture entries wrote them. No other
+# name with "Velmora" is listed: not the system component, the installer
+# product of its code, the suite's installer products, the patch whose "State"
+# is not 1, nor an update among the programs or a program among the updates.
+PROGRAMS = {name: {"displayVersion": version, "publisher": publisher} for name, (version, publisher) in {
     "Velmora Sample Editor": ("2.4.1", "Velmora Samples"),  # MSI, per machine
     "Velmora Sample Notes": ("1.0.3", "Velmora Samples"),  # MSI, per user
     "Velmora Tracker": ("3.2.0", "Velmora Samples"),  # NSIS
@@ -30,25 +31,15 @@ PROGRAMS = {
     "Velmora Broken Tool": ("0.9", "Velmora Samples"),
     "Velmora User Clock": ("5.2", "Velmora Samples"),  # per user, version from two numbers
     "Velmora Sample Suite": ("2026.1", "Velmora Samples"),  # owns two installer products
-}
-
-# Registered somewhere, but no program of their own.
-NEVER_PROGRAMS = [
-    "Velmora Shared Runtime",  # system component
-    "Velmora Hidden Runtime",  # installer product of that system component's code
-    "Velmora Suite Core",  # installer products named by the suite's "ProductCodes"
-    "Velmora Suite Extras",
-]
-
-# name -> (parent display name, release type)
+}.items()}
 UPDATES = {
-    "Security Update for Velmora Sample Editor (KB4012212)": ("Velmora Sample Editor", RT_SECURITY_UPDATE),
-    "Update for Velmora Tracker (KB2952664)": ("Velmora Tracker", RT_UPDATE),
-    "Velmora Sample Editor Hotfix 2.4.1.1": ("Velmora Sample Editor", RT_UPDATE),  # installer patch
+    "Security Update for Velmora Sample Editor (KB4012212)": {
+        "parentDisplayName": "Velmora Sample Editor", "releaseType": RT_SECURITY_UPDATE},
+    "Update for Velmora Tracker (KB2952664)": {"parentDisplayName": "Velmora Tracker", "releaseType": RT_UPDATE},
+    # An installer patch, identified by its patch code decoded from the packed key name.
+    "Velmora Sample Editor Hotfix 2.4.1.1": {"parentDisplayName": "Velmora Sample Editor", "releaseType": RT_UPDATE,
+                                             "updateId": "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E0A1}"},
 }
-NEVER_UPDATES = ["Velmora Sample Editor Preview Patch"]  # patch whose "State" is not 1
-# An installer patch is identified by its patch code, decoded from the packed key name.
-UPDATE_IDS = {"Velmora Sample Editor Hotfix 2.4.1.1": "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E0A1}"}
 
 # name -> registry keys (path endings) that must be among the item's keys
 KEYS = {
@@ -85,69 +76,37 @@ KEYS = {
 
 def velmora(c, build, machine, *args):
     """The parsed JSON output of one velmora.exe command; None (and a failed check) when it fails."""
-    command = [os.path.join(ROOT, "cmake", "wine-run.sh"), machine, os.path.join(build, "bin", "velmora.exe")]
-    done = subprocess.run(command + list(args), capture_output=True, timeout=600)
-    out = done.stdout.decode("utf-8", "replace")
-    c.expect(done.returncode == 0, "velmora %s failed (%d): %s%s" % (
-        " ".join(args), done.returncode, out, done.stderr.decode("utf-8", "replace").strip()))
-    return json.loads(out) if done.returncode == 0 else None
+    code, out, err = wine_run(machine, os.path.join(build, "bin", "velmora.exe"), *args)
+    c.expect(code == 0, "velmora %s failed (%d): %s%s" % (" ".join(args), code, out, err.strip()))
+    return json.loads(out) if code == 0 else None
 
 
-def by_name(records):
-    found = {}
-    for record in records:
-        found.setdefault(record.get("displayName") or "", []).append(record)
-    return found
-
-
-def key_ends_with(keys, ending):
-    ending = ending.lower().rstrip("\\")
-    return any(key.lower().rstrip("\\").endswith("\\" + ending) for key in keys)
+def check_listed(c, records, expected, kind):
+    listed = {}
+    for record in records or []:
+        listed.setdefault(record.get("displayName") or "", []).append(record)
+    for name, fields in expected.items():
+        found = listed.get(name, [])
+        c.expect(len(found) == 1, "%s %r listed %d times" % (kind, name, len(found)))
+        for record in found:
+            for field, value in fields.items():
+                c.expect(record.get(field) == value,
+                         "%r: %s %r, expected %r" % (name, field, record.get(field), value))
+    strays = [n for n in listed if "Velmora" in n and n not in expected]
+    c.expect(not strays, "unexpected %ss listed: %r" % (kind, strays))
 
 
 def main():
     build, machine = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     c = Checks()
-
-    programs = by_name(velmora(c, build, machine, "list", "--json") or [])
-    for name, (version, publisher) in PROGRAMS.items():
-        found = programs.get(name, [])
-        c.expect(len(found) == 1, "program %r listed %d times" % (name, len(found)))
-        for record in found:
-            c.expect(record.get("displayVersion") == version,
-                     "%r: version %r, expected %r" % (name, record.get("displayVersion"), version))
-            c.expect(record.get("publisher") == publisher,
-                     "%r: publisher %r, expected %r" % (name, record.get("publisher"), publisher))
-    for name in NEVER_PROGRAMS + list(UPDATES) + NEVER_UPDATES:
-        c.expect(name not in programs, "%r is listed as a program" % name)
-    strays = [n for n in programs if "Velmora" in n and n not in PROGRAMS]
-    c.expect(not strays, "unexpected programs listed: %r" % strays)
-
-    updates = by_name(velmora(c, build, machine, "list", "--updates", "--json") or [])
-    for name, (parent, release) in UPDATES.items():
-        found = updates.get(name, [])
-        c.expect(len(found) == 1, "update %r listed %d times" % (name, len(found)))
-        for record in found:
-            c.expect(record.get("parentDisplayName") == parent,
-                     "%r: program %r, expected %r" % (name, record.get("parentDisplayName"), parent))
-            c.expect(record.get("releaseType") == release,
-                     "%r: release type %r, expected %r" % (name, record.get("releaseType"), release))
-            if name in UPDATE_IDS:
-                c.expect(record.get("updateId") == UPDATE_IDS[name],
-                         "%r: update id %r, expected %r" % (name, record.get("updateId"), UPDATE_IDS[name]))
-    for name in NEVER_UPDATES + list(PROGRAMS) + NEVER_PROGRAMS:
-        c.expect(name not in updates, "%r is listed as an update" % name)
-    strays = [n for n in updates if "Velmora" in n and n not in UPDATES]
-    c.expect(not strays, "unexpected updates listed: %r" % strays)
-
+    check_listed(c, velmora(c, build, machine, "list", "--json"), PROGRAMS, "program")
+    check_listed(c, velmora(c, build, machine, "list", "--updates", "--json"), UPDATES, "update")
     for name, endings in KEYS.items():
         shown = velmora(c, build, machine, "show", name, "--json")
-        if shown is None:
-            continue
-        keys = shown.get("registryKeys") or []
-        for ending in endings:
-            c.expect(key_ends_with(keys, ending), "%r: no key ending in %r among %r" % (name, ending, keys))
-
+        keys = [key.lower().rstrip("\\") for key in (shown or {}).get("registryKeys") or []]
+        for ending in endings if shown else []:
+            c.expect(any(key.endswith("\\" + ending.lower()) for key in keys),
+                     "%r: no key ending in %r among %r" % (name, ending, keys))
     return c.report()
 
 

@@ -1,5 +1,16 @@
 """Counted checks of the end-to-end scripts: every failure is collected and
 reported at the end, so one run shows all that is wrong."""
+import os
+import subprocess
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def wine_run(machine, *args, stdin=b""):
+    """Runs a program on the sample machine; answers its exit code, output and error output."""
+    done = subprocess.run([os.path.join(ROOT, "cmake", "wine-run.sh"), machine, *args], input=stdin,
+                          capture_output=True, timeout=600)
+    return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace")
 
 
 class Checks:

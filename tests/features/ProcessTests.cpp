@@ -36,13 +36,8 @@ public:
     std::exception_ptr Error;
 
 protected:
-    void Execute() override {
-        try {
-            Result = FProcess.DoExecute(*this);
-        } catch (...) {
-            Error = std::current_exception();
-        }
-    }
+    void Execute() override { Result = FProcess.DoExecute(*this); }
+    void HandleError(std::exception_ptr error) override { Error = error; }
 
 private:
     TProcess& FProcess;
@@ -72,15 +67,12 @@ int32_t RunToEnd(TProcess& process) {
     return thread.Result;
 }
 
-bool OutputHas(const TProcess& process, const std::wstring& line) {
-    auto& lines = process.Output().Lines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 // The ask mode of the double writes the keys it got.
 void ExpectAnswersTyped(const TProcess& process) {
+    auto& lines = process.Output().Lines();
     for (const wchar_t* line : {L"Got: Y (key 89)", L"Got: N (key 78)"})
-        EXPECT_TRUE(OutputHas(process, line)) << Narrow(process.Output().Text());
+        EXPECT_TRUE(std::find(lines.begin(), lines.end(), line) != lines.end())
+            << Narrow(process.Output().Text());
 }
 
 bool IsRunning(DWORD processID) {
@@ -185,31 +177,29 @@ private:
 
 } // namespace
 
-TEST_F(ProcessTest, ErrorLineGivesItsCodeAndTheErrorTextGoesToTheErrorHook) {
-    TProcess process(ToolCommand(L"error87"), 0);
-    EXPECT_EQ(RunToEnd(process), 87);
-    EXPECT_TRUE(OutputHas(process, L"Console tool 1.0"));
-    EXPECT_EQ(process.Errors(), L"Error: 87\r\nThe parameter is incorrect.\r\nSee the log file for details.");
-
-    process.DoFinish(0);
-    process.DoFinish(183);
-    EXPECT_TRUE(Errors.empty());
-    process.DoFinish(87);
-    EXPECT_EQ(Errors, std::vector<std::wstring>{process.Errors()});
-}
-
-TEST_F(ProcessTest, HexCodeGivesMinusOneAndSilenceGivesZeroWhateverTheExitCode) {
-    TProcess hex(ToolCommand(L"hexerror"), 0);
-    EXPECT_EQ(RunToEnd(hex), -1);
-    hex.DoFinish(-1);
-    EXPECT_EQ(Errors, std::vector<std::wstring>{L"Error: 0x80070005"});
-
-    TProcess silent(ToolCommand(L"silent"), 0);
-    EXPECT_EQ(RunToEnd(silent), 0);
-    EXPECT_TRUE(silent.Output().Empty());
-    EXPECT_TRUE(silent.Errors().empty());
-    EXPECT_NE(silent.ProcessID(), 0u);
-    EXPECT_FALSE(IsRunning(silent.ProcessID()));
+TEST_F(ProcessTest, ResultComesFromTheOutputAndItsErrorTextGoesToTheErrorHook) {
+    struct {
+        const wchar_t* Mode;
+        int32_t Result;
+        std::wstring Errors;
+    } cases[] = {
+        {L"error87", 87, L"Error: 87\r\nThe parameter is incorrect.\r\nSee the log file for details."},
+        {L"hexerror", -1, L"Error: 0x80070005"},
+        {L"silent", 0, L""}, // exits with 5, which does not count
+    };
+    for (auto& c : cases) {
+        Errors.clear();
+        TProcess process(ToolCommand(c.Mode), 0);
+        EXPECT_EQ(RunToEnd(process), c.Result) << c.Mode;
+        EXPECT_NE(process.ProcessID(), 0u) << c.Mode;
+        EXPECT_EQ(process.Errors(), c.Errors) << c.Mode;
+        process.DoFinish(0);
+        process.DoFinish(183);
+        EXPECT_TRUE(Errors.empty()) << c.Mode;
+        process.DoFinish(c.Result);
+        EXPECT_EQ(Errors, c.Result ? std::vector<std::wstring>{c.Errors} : std::vector<std::wstring>{})
+            << c.Mode;
+    }
 }
 
 TEST_F(ProcessTest, OutputIsConvertedFromTheOemCodePage) {
