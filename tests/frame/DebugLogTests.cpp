@@ -47,9 +47,10 @@ TEST_F(DebugLogTest, RecordLayoutLevelsAndNesting) {
         LR"(^\d{4}\.\d{2}\.\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[ *\d+\] (INFO |WARN |ERROR) (.*)$)");
     for (auto& line : lines)
         EXPECT_TRUE(std::regex_match(line, layout)) << Narrow(line);
-    EXPECT_EQ(ParseRecord(lines[0]).Rest, L"VelmoraHelper.dll              TItemProgram: first record");
-    EXPECT_EQ(ParseRecord(lines[1]).Rest, std::wstring(35, L'y') + L" one  two three \u00FC\u65E5");
-    auto texts = Texts(name);
+    auto texts = RecordTexts(LogPath(name), 0);
+    EXPECT_EQ(texts[0], L"VelmoraHelper.dll              TItemProgram: first record");
+    EXPECT_EQ(texts[1], std::wstring(35, L'y') + L" one  two three \u00FC\u65E5");
+    texts = RecordTexts(LogPath(name));
     EXPECT_THAT(std::vector(texts.begin() + 2, texts.end()),
                 ElementsAre(L"Begin ReadPrograms", L"other thread", L"    Failed: runtime_error: boom",
                             L"End ReadPrograms", L"a = 1, b = 2"));
@@ -68,13 +69,13 @@ TEST_F(DebugLogTest, RotatesToDotOneKeepingTheNewestLinesInOrder) {
     ASSERT_TRUE(fs::exists(previous));
     EXPECT_LE(fs::file_size(LogPath(name)), static_cast<uintmax_t>(maxSize));
     EXPECT_LE(fs::file_size(previous), static_cast<uintmax_t>(maxSize));
-    auto all = ReadLines(previous), newer = ReadLines(LogPath(name));
+    auto all = RecordTexts(previous), newer = RecordTexts(LogPath(name));
     ASSERT_FALSE(newer.empty());
     all.insert(all.end(), newer.begin(), newer.end());
     EXPECT_LT(all.size(), static_cast<size_t>(count));
     int first = count - static_cast<int>(all.size());
     for (size_t i = 0; i < all.size(); ++i)
-        EXPECT_EQ(RecordText(all[i]), Format(L"line %d", first + static_cast<int>(i)));
+        EXPECT_EQ(all[i], Format(L"line %d", first + static_cast<int>(i)));
 }
 
 TEST_F(DebugLogTest, BufferedLinesReachTheFileOnDirectWriteOrWhenTheLastUserLetsGo) {
@@ -90,7 +91,7 @@ TEST_F(DebugLogTest, BufferedLinesReachTheFileOnDirectWriteOrWhenTheLastUserLets
         log.WriteLog(TLogLevel::llInfo, L"buffered");
         TDebugLog second(name, 0, L"p");
     }
-    EXPECT_THAT(Texts(name), ElementsAre(L"held", L"buffered"));
+    EXPECT_THAT(RecordTexts(LogPath(name)), ElementsAre(L"held", L"buffered"));
 }
 
 // Writers with wrappers of their own over the shared file, as the library's
@@ -124,19 +125,18 @@ TEST_F(DebugLogTest, ConcurrentWritersKeepLinesWholeInThreadOrderAndLockedGroups
     }
     stop = true;
     churn.join();
-    auto lines = ReadLines(LogPath(name));
+    auto lines = RecordTexts(LogPath(name), 0);
     ASSERT_EQ(lines.size(), static_cast<size_t>(threads * (perThread + perThread / 50)));
     std::vector<int> next(threads, 0);
     std::wregex record(LR"(^writer(\d) +(\d) (line|group-a|group-b) (\d+)$)");
     for (size_t k = 0; k < lines.size(); ++k) {
-        std::wstring rest = ParseRecord(lines[k]).Rest;
         std::wsmatch m;
-        ASSERT_TRUE(std::regex_match(rest, m, record)) << Narrow(lines[k]);
+        ASSERT_TRUE(std::regex_match(lines[k], m, record)) << Narrow(lines[k]);
         int t = std::stoi(m[2].str()), i = std::stoi(m[4].str());
         ASSERT_EQ(std::stoi(m[1].str()), t);
         if (m[3] == L"group-a") {
             ASSERT_LT(k + 1, lines.size());
-            EXPECT_TRUE(ParseRecord(lines[k + 1]).Rest.ends_with(Format(L"%d group-b %d", t, i)));
+            EXPECT_TRUE(lines[k + 1].ends_with(Format(L"%d group-b %d", t, i)));
         }
         if (m[3] != L"group-b") {
             EXPECT_EQ(i, next[t]);

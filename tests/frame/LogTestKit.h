@@ -51,20 +51,20 @@ inline std::vector<std::wstring> ReadLines(const fs::path& file, std::streamoff 
     return lines;
 }
 
-// The parts of a record "yyyy.mm.dd hh:nn:ss.zzz [  thread] LEVEL prefix text".
-struct TRecord {
-    std::wstring Thread, Level, Rest; // Rest: prefix and text
-};
-inline TRecord ParseRecord(const std::wstring& line) {
-    size_t open = line.find(L" ["), close = line.find(L"] ");
-    if (open == std::wstring::npos || close == std::wstring::npos || close + 8 > line.size())
-        return {};
-    return {line.substr(open + 2, close - open - 2), line.substr(close + 2, 5), line.substr(close + 8)};
+// A record "yyyy.mm.dd hh:nn:ss.zzz [  thread] LEVEL prefix text" from the level on.
+inline std::wstring RecordBody(const std::wstring& line) {
+    size_t close = line.find(L"] ");
+    return close == std::wstring::npos ? std::wstring() : line.substr(close + 2);
 }
-// The text of a record after a prefix of prefixLength characters.
-inline std::wstring RecordText(const std::wstring& line, size_t prefixLength = 31) {
-    std::wstring rest = ParseRecord(line).Rest;
-    return rest.size() >= prefixLength ? rest.substr(prefixLength) : std::wstring();
+// The texts of a log's records after a prefix of prefixLength characters, from byte offset `from`.
+inline std::vector<std::wstring> RecordTexts(const fs::path& file, size_t prefixLength = 31,
+                                             std::streamoff from = 0) {
+    std::vector<std::wstring> texts;
+    for (auto& line : ReadLines(file, from)) {
+        std::wstring body = RecordBody(line);
+        texts.push_back(body.size() >= prefixLength + 6 ? body.substr(prefixLength + 6) : std::wstring());
+    }
+    return texts;
 }
 
 inline std::streamoff StatisticsFileEnd() {
@@ -74,21 +74,13 @@ inline std::streamoff StatisticsFileEnd() {
 }
 // Texts of the statistics records written since the file had the size `from`.
 inline std::vector<std::wstring> StatisticsTextsSince(std::streamoff from) {
-    std::vector<std::wstring> texts;
-    for (auto& line : ReadLines(StatisticsLog::Instance().FileName(), from))
-        texts.push_back(RecordText(line, StatisticsLog::Instance().ModuleName().size()));
-    return texts;
+    return RecordTexts(StatisticsLog::Instance().FileName(), StatisticsLog::Instance().ModuleName().size(),
+                       from);
 }
 
 class LogFolderTest : public ::testing::Test {
 protected:
     fs::path LogPath(const std::wstring& name) const { return Folder / fs::path(name + L".log"); }
-    std::vector<std::wstring> Texts(const std::wstring& name) const {
-        std::vector<std::wstring> texts;
-        for (auto& line : ReadLines(LogPath(name)))
-            texts.push_back(RecordText(line));
-        return texts;
-    }
 
     TScratchLogFolder Scratch{L"velmora-logs"};
     const fs::path& Folder = Scratch.Folder;
