@@ -84,42 +84,35 @@ protected:
     TTaskManager FQueue{[this](const std::wstring& folder) { return FMeasure(folder); }};
 };
 
-TEST_F(TaskManager, SixthItemWaitsForTheFirstWorkerToFinish) {
+TEST_F(TaskManager, SixthItemWaitsForTheFirstWorkerToFinishAndWaitQueueWaitsForItsItem) {
     FillWorkers();
-    TSizedItem sixth(L"F555555");
+    TSizedItem sixth(L"F555555"), waiting(L"Waiting", 777);
     FQueue.Queue(&sixth);
+    FQueue.Queue(&waiting);
+    FQueue.Queue(&waiting);
     EXPECT_EQ(FQueue.ActiveThreads(), 5);
-    EXPECT_FALSE(FMeasure.ThreadOf(L"F555555")) << "the sixth waits for a worker";
+    // A waiting item is taken out of the queue, every entry of it, unmeasured.
+    FQueue.WaitQueue(&waiting);
 
+    auto measured = std::async(std::launch::async, [&] {
+        FQueue.WaitQueue(FBusy[2].get());
+        return FBusy[2]->Size();
+    });
+    EXPECT_EQ(measured.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    EXPECT_FALSE(FMeasure.ThreadOf(L"F555555")) << "the sixth waits for a worker";
     FMeasure.Release(L"B2");
+    EXPECT_EQ(measured.get(), 2) << "the size is stored before WaitQueue returns";
     ASSERT_TRUE(WaitUntil([&] { return FMeasure.ThreadOf(L"F555555").has_value(); }));
     EXPECT_EQ(FMeasure.ThreadOf(L"F555555"), FMeasure.ThreadOf(L"B2")) << "taken by the worker that finished";
 
     ReleaseAll();
     FMeasure.Release(L"F555555");
+    FMeasure.Release(L"Waiting");
     // Workers end on their own once the queue is empty.
     ASSERT_TRUE(WaitUntil([&] { return FQueue.ActiveThreads() == 0; }));
     EXPECT_EQ(sixth.Size(), 7);
     EXPECT_TRUE(sixth.TakeChanged());
-}
-
-TEST_F(TaskManager, WaitQueueTakesAWaitingItemOutAndWaitsForAMeasuredOne) {
-    FillWorkers();
-    TSizedItem waiting(L"Waiting", 777);
-    FQueue.Queue(&waiting);
-    FQueue.Queue(&waiting);
-    FQueue.WaitQueue(&waiting);
-
-    auto measured = std::async(std::launch::async, [&] {
-        FQueue.WaitQueue(FBusy[0].get());
-        return FBusy[0]->Size();
-    });
-    EXPECT_EQ(measured.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
-    FMeasure.Release(L"Waiting");
-    ReleaseAll();
-    EXPECT_EQ(measured.get(), 2) << "the size is stored before WaitQueue returns";
-    ASSERT_TRUE(WaitUntil([&] { return FQueue.ActiveThreads() == 0; }));
-    EXPECT_FALSE(FMeasure.ThreadOf(L"Waiting")) << "both entries were taken out";
+    EXPECT_FALSE(FMeasure.ThreadOf(L"Waiting"));
     EXPECT_EQ(waiting.Size(), 777);
     EXPECT_FALSE(waiting.TakeChanged());
 }
