@@ -8,10 +8,6 @@ using namespace velmora::testkit;
 
 namespace {
 
-std::shared_ptr<TTestProgram> NewProgram(const wchar_t* name, TEventLog& log) {
-    return std::make_shared<TTestProgram>(name, log);
-}
-
 bool LockedByAnotherThread(TTestProgram& item) {
     return std::async(std::launch::async, [&] { return !item.TryLock(); }).get();
 }
@@ -20,7 +16,7 @@ bool LockedByAnotherThread(TTestProgram& item) {
 
 TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
     TEventLog log;
-    auto item = NewProgram(L"P", log);
+    auto item = std::make_shared<TTestProgram>(L"P", log);
     bool lockedDuringRead = false;
     item->OnFast = [&] { lockedDuringRead = LockedByAnotherThread(*item); };
     item->ReadFastInfo();
@@ -38,7 +34,7 @@ TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
 // A failed read is logged and counts as done; an abort passes on and leaves it for later.
 TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
     TEventLog log;
-    auto failing = NewProgram(L"F", log);
+    auto failing = std::make_shared<TTestProgram>(L"F", log);
     failing->OnFast = [] { throw std::runtime_error("unreadable key"); };
     failing->OnSlow = [] { throw std::runtime_error("no reputation component"); };
     EXPECT_NO_THROW(failing->ReadFastInfo());
@@ -47,7 +43,7 @@ TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
     EXPECT_NO_THROW(failing->ReadSlowInfo());
     EXPECT_FALSE(failing->IsNeedReadSlowInfo());
 
-    auto aborted = NewProgram(L"A", log);
+    auto aborted = std::make_shared<TTestProgram>(L"A", log);
     aborted->OnFast = aborted->OnSlow = [] { throw EAbort(); };
     EXPECT_THROW(aborted->ReadFastInfo(), EAbort);
     EXPECT_THROW(aborted->ReadSlowInfo(), EAbort);
@@ -60,7 +56,7 @@ TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
 
 TEST(ItemProductActions, StopAndDestructionEndTheActionThread) {
     TEventLog log;
-    auto item = NewProgram(L"P", log);
+    auto item = std::make_shared<TTestProgram>(L"P", log);
     std::atomic<bool> stopped{false}, stoppedByDestruction{false};
     item->SetActionThread(std::make_unique<TWaitingThread>(stopped));
     EXPECT_TRUE(item->IsActionRunning());
@@ -101,7 +97,7 @@ TEST(ItemList, ConcurrentRemovalDuringAWalkNeverFreesTheItemInUse) {
     constexpr int count = 400;
     std::vector<TItemProgram*> raw;
     for (int i = 0; i < count; ++i) {
-        auto item = NewProgram(L"P", log);
+        auto item = std::make_shared<TTestProgram>(L"P", log);
         raw.push_back(item.get());
         list.Add(std::move(item));
     }

@@ -121,12 +121,6 @@ TEST_F(ProgramList, CacheRecordOfExactSizeFillsOnlyWhatIsMissingOrOlder) {
     EXPECT_EQ(item->FSlowExePath, L"C:\\Tools\\alpha.exe");
     EXPECT_EQ(item->FUsedFrequencyCount, 17);
     EXPECT_EQ(item->FLastUsedDate, 45000);
-
-    auto unnamed = Add(&First, L"{U}", L"Unnamed");
-    unnamed->FEstimatedSize = -1;
-    unnamed->ApplySlowInfoCache({.HasName = false, .InstallSize = 77, .FileName = L"c:\\x.exe"}, 0);
-    EXPECT_EQ(unnamed->FEstimatedSize, 77);
-    EXPECT_EQ(unnamed->FSlowExePath, L"");
 }
 
 TEST(SizeJob, OnlyUnmeasuredFoldersOutsideTheSystemAndProgramsRoots) {
