@@ -25,6 +25,7 @@ namespace {
 
 using testkit::TStatisticsLogReader;
 using testkit::WaitUntil;
+using Texts = std::vector<std::wstring>;
 
 constexpr wchar_t Uninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr wchar_t UserProducts[] = L"Software\\Microsoft\\Installer\\Products";
@@ -92,14 +93,17 @@ protected:
     std::shared_ptr<TItemUpdate> Update(const std::wstring& guid, const std::wstring& name) {
         return TItemUpdate::ItemByGUIDName(guid, name, &Location());
     }
+    template <class T> static std::vector<std::wstring> Keys(const std::shared_ptr<T>& item) {
+        return item ? item->RegistryKeys() : Texts{L"(no item)"};
+    }
     template <class T> static std::wstring KeyAt(const std::shared_ptr<T>& item, size_t i) {
-        auto keys = item ? item->RegistryKeys() : std::vector<std::wstring>{};
+        auto keys = Keys(item);
         return i < keys.size() ? keys[i] : L"(no key)";
     }
     // Where the x32 view of a key is the same key (HKCU, shared installer
     // keys), the 32-bit pass adds its text as well: look for one text.
     template <class T> static bool HasKey(const std::shared_ptr<T>& item, const std::wstring& keyText) {
-        auto keys = item ? item->RegistryKeys() : std::vector<std::wstring>{};
+        auto keys = Keys(item);
         return std::find(keys.begin(), keys.end(), keyText) != keys.end();
     }
     // The test's own programs or updates: a key text or the display name names the tag.
@@ -150,17 +154,11 @@ TEST_F(LocationRegistryUninstall, EntriesOfBothViewsAndRootsAreListedOnceFirstRe
 
     TStatisticsLogReader log;
     Location().ReadPrograms();
-    auto machine64 = Program(L"", Name(L"Machine64"));
-    ASSERT_NE(machine64, nullptr);
-    EXPECT_EQ(machine64->RegistryKeys(), std::vector<std::wstring>{EntryText(HKLM, X64, L"A" + FTag)});
+    EXPECT_EQ(Keys(Program(L"", Name(L"Machine64"))), Texts{EntryText(HKLM, X64, L"A" + FTag)});
     EXPECT_EQ(KeyAt(Program(L"", Name(L"Machine32")), 0), EntryText(HKLM, X32, L"B" + FTag));
     EXPECT_EQ(KeyAt(Program(L"", Name(L"User")), 0), EntryText(HKCU, X64, L"C" + FTag));
-    auto twice = Program(L"", Name(L"Twice"));
-    ASSERT_NE(twice, nullptr);
-    EXPECT_EQ(twice->RegistryKeys(), std::vector<std::wstring>{EntryText(HKCU, X64, L"D" + FTag)});
-    auto coded = Program(code, Name(L"Coded"));
-    ASSERT_NE(coded, nullptr);
-    EXPECT_EQ(coded->RegistryKeys(), std::vector<std::wstring>{EntryText(HKLM, X64, L"F" + FTag)});
+    EXPECT_EQ(Keys(Program(L"", Name(L"Twice"))), Texts{EntryText(HKCU, X64, L"D" + FTag)});
+    EXPECT_EQ(Keys(Program(code, Name(L"Coded"))), Texts{EntryText(HKLM, X64, L"F" + FTag)});
     EXPECT_NE(Program(L"", Name(L"From product name")), nullptr);
     EXPECT_EQ(Program(codeOnly, L""), nullptr); // only a product code: not a program
     EXPECT_EQ(OwnCount<TItemProgram>(), 6);
@@ -226,7 +224,7 @@ TEST_F(LocationRegistryUninstall, InstallerProductsTakeInstallPropertiesAndJoinE
     EXPECT_EQ(KeyAt(mergedItem, 1),
               RegistryKeyToStr(X64, HKLM,
                                std::wstring(SystemUserData) + L"\\" + PackedUpgradeCode(merged) + L"\\"));
-    auto mergedKeys = mergedItem ? mergedItem->RegistryKeys() : std::vector<std::wstring>{};
+    auto mergedKeys = Keys(mergedItem);
     EXPECT_FALSE(std::any_of(mergedKeys.begin(), mergedKeys.end(),
                              [](const std::wstring& k) { return ContainsText(k, L"InstallProperties"); }));
     EXPECT_EQ(KeyAt(Program(classes, Name(L"Classes product")), 0),
@@ -268,9 +266,7 @@ TEST_F(LocationRegistryUninstall, ReleaseTypesDecideBetweenProgramsAndUpdates) {
         EXPECT_EQ(Update(L"", Name(c.What)) != nullptr, c.IsUpdate) << c.What;
         EXPECT_EQ(Program(L"", Name(c.What)) != nullptr, !c.IsUpdate) << c.What;
     }
-    auto nameless = Update(codeOnly, L"");
-    ASSERT_NE(nameless, nullptr);
-    EXPECT_EQ(nameless->RegistryKeys(), std::vector<std::wstring>{EntryText(HKLM, X64, codeOnly)});
+    EXPECT_EQ(Keys(Update(codeOnly, L"")), Texts{EntryText(HKLM, X64, codeOnly)});
     EXPECT_TRUE(log.Contains(L"Add Registry Update:  (" + codeOnly + L")"));
 }
 
