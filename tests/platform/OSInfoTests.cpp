@@ -3,6 +3,7 @@
 #include "platform/OSInfo.h"
 
 #include "platform/Format.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 
@@ -10,38 +11,28 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+
 using namespace velmora;
 
-namespace {
-
-// Rank: how many of Vista, 7, 8, 8.1 and 10 the version is at least.
-struct TExpectation {
-    std::wstring_view WinecfgName;
-    TWindowsVersion Generation;
-    std::wstring_view Name;
-    int Rank;
-};
-
-const TExpectation Expectations[] = {
-    {L"winxp64", TWindowsVersion::wvXP, L"Windows XP", 0},
-    {L"vista", TWindowsVersion::wvVista, L"Windows Vista", 1},
-    {L"win7", TWindowsVersion::wv7, L"Windows 7", 2},
-    {L"win8", TWindowsVersion::wv8, L"Windows 8", 3},
-    {L"win81", TWindowsVersion::wv81, L"Windows 8.1", 4},
-    {L"win10", TWindowsVersion::wv10, L"Windows 10", 5},
-};
-
-} // namespace
-
 TEST(OSInfo, GenerationAndPredicatesMatchTheReportedVersion) {
+    // Rank: how many of Vista, 7, 8, 8.1 and 10 the version is at least.
+    const struct {
+        std::wstring_view WinecfgName;
+        TWindowsVersion Generation;
+        std::wstring_view Name;
+        int Rank;
+    } expectations[] = {
+        {L"winxp64", TWindowsVersion::wvXP, L"Windows XP", 0},
+        {L"win7", TWindowsVersion::wv7, L"Windows 7", 2},
+        {L"win10", TWindowsVersion::wv10, L"Windows 10", 5},
+    };
     const wchar_t* expected = _wgetenv(L"VELMORA_WINE_VERSION");
     if (!expected)
         GTEST_SKIP() << "no VELMORA_WINE_VERSION given";
-    const TExpectation* e = nullptr;
-    for (const auto& candidate : Expectations)
-        if (SameText(candidate.WinecfgName, expected))
-            e = &candidate;
-    ASSERT_NE(e, nullptr) << "unknown version " << Narrow(expected);
+    auto e = std::find_if(std::begin(expectations), std::end(expectations),
+                          [&](const auto& candidate) { return SameText(candidate.WinecfgName, expected); });
+    ASSERT_NE(e, std::end(expectations)) << "unknown version " << Narrow(expected);
 
     // Under win10 this also shows the version is not capped at 6.2, as
     // GetVersionExW is for an executable without a manifest.
@@ -58,31 +49,21 @@ TEST(OSInfo, GenerationAndPredicatesMatchTheReportedVersion) {
     }
 }
 
-TEST(OSInfo, ProcessIsA64BitProcessOn64BitWindows) {
+TEST(OSInfo, A64BitProcessOfTheInteractiveUser) {
     EXPECT_EQ(ArchitectureText(), L"x64");
     EXPECT_FALSE(IsWow64Process());
     EXPECT_TRUE(Is64BitWindows());
-}
-
-TEST(OSInfo, UserSidNamesTheLoadedHive) {
     std::wstring sid = UserSID();
     EXPECT_TRUE(StartsWithText(sid, L"S-1-5-")) << sid;
     EXPECT_TRUE(KeyExists(TRegRoot::Users, sid)) << sid;
     EXPECT_EQ(IsUserAdmin(), static_cast<bool>(IsUserAnAdmin()));
-}
 
-TEST(OSInfo, ProcessStartsForTheInteractiveUser) {
-    wchar_t system[MAX_PATH], temp[MAX_PATH];
-    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     std::wstring marker =
-        std::wstring(temp) + Format(L"velmora-lua-%d", static_cast<int>(GetCurrentProcessId()));
-    std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
-
+        Format(L"%s\\velmora-lua-%d", TempFolder(), static_cast<int>(GetCurrentProcessId()));
     unique_handle process;
-    ASSERT_TRUE(CreateProcessAsLUAUser(cmd, L"/c mkdir \"" + marker + L"\"", SW_HIDE, &process));
+    ASSERT_TRUE(CreateProcessAsLUAUser(SystemFolderWithBackslash() + L"cmd.exe",
+                                       L"/c mkdir \"" + marker + L"\"", SW_HIDE, &process));
     ASSERT_EQ(WaitForSingleObject(process.get(), 30000), DWORD(WAIT_OBJECT_0));
     EXPECT_TRUE(RemoveDirectoryW(marker.c_str())) << "the command ran";
-
-    EXPECT_FALSE(CreateProcessAsLUAUser(std::wstring(system) + L"\\no-such-program.exe", L"", SW_HIDE));
+    EXPECT_FALSE(CreateProcessAsLUAUser(SystemFolderWithBackslash() + L"no-such-program.exe", L"", SW_HIDE));
 }
