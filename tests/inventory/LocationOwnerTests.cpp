@@ -17,9 +17,7 @@ bool Loaded() {
 // The events up to the first occurrence of marker (inclusive).
 std::vector<std::wstring> EventsThrough(TEventLog& log, const std::wstring& marker) {
     auto events = log.Events();
-    int index = log.IndexOf(marker);
-    if (index >= 0)
-        events.resize(static_cast<size_t>(index) + 1);
+    events.resize(static_cast<size_t>(log.IndexOf(marker)) + 1);
     return events;
 }
 
@@ -30,7 +28,6 @@ protected:
         // No waiting between polls and before a re-read: the tests await conditions.
         TLocationOwner::SetReadTimings({1, 0});
     }
-
     void TearDown() override {
         FOwner.reset();
         EXPECT_FALSE(TLocationOwner::IsReading());
@@ -51,28 +48,18 @@ protected:
             return location;
         });
     }
-
     TTestLocation& Location(const std::wstring& name) { return *FLocations.at(name); }
-
     void CreateOwner() { FOwner = std::make_unique<TLocationOwner>(); }
 
-    // Adds to the library-wide lists as a location publishing an item does.
-    TTestProgram* AddProgram(const std::wstring& name, TTypeUninstallLocation* location = nullptr) {
-        auto program = std::make_shared<TTestProgram>(name, Log, location);
-        TTestProgram* raw = program.get();
-        TItemProgram::Items().Add(std::move(program));
-        return raw;
+    // Adds to the library-wide list as a location publishing an item does.
+    template <class T = TTestProgram>
+    T* Add(const std::wstring& name, TTypeUninstallLocation* location = nullptr) {
+        auto item = std::make_shared<T>(name, Log, location);
+        T::Items().Add(item);
+        return item.get();
     }
-    TTestUpdate* AddUpdate(const std::wstring& name, TTypeUninstallLocation* location = nullptr) {
-        auto update = std::make_shared<TTestUpdate>(name, Log, location);
-        TTestUpdate* raw = update.get();
-        TItemUpdate::Items().Add(std::move(update));
-        return raw;
-    }
-
     void RecordState() {
-        const wchar_t* names[] = {L"state:rsNonw", L"state:rsLoading", L"state:rsLoaded"};
-        Log.Add(names[static_cast<int>(TLocationOwner::GetReadState())]);
+        Log.Add(L"state" + std::to_wstring(static_cast<int>(TLocationOwner::GetReadState())));
     }
 
     TEventLog Log;
@@ -84,16 +71,17 @@ private:
 
 } // namespace
 
-TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderAndEndsLoaded) {
+TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderThenAChangedLocationIsReRead) {
     Register(L"A", [this](TTestLocation& a) {
         a.OnReadPrograms = [this, &a] {
-            AddProgram(L"P1", &a)->ReadFastInfo();
-            AddProgram(L"P2", &a)->ReadFastInfo();
+            Add(L"P1", &a)->ReadFastInfo();
+            Add(L"P2", &a)->ReadFastInfo();
             RecordState();
         };
+        a.OnRead = [this, &a] { Add(L"P3", &a)->ReadFastInfo(); };
     });
     Register(L"B", [this](TTestLocation& b) {
-        b.OnReadUpdates = [this, &b] { AddUpdate(L"U1", &b)->ReadFastInfo(); };
+        b.OnReadUpdates = [this, &b] { Add<TTestUpdate>(L"U1", &b)->ReadFastInfo(); };
     });
     TLocationOwner::SetOnListRead([this] {
         Log.Add(L"hook");
@@ -107,41 +95,26 @@ TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderAndEndsLoaded) {
     EXPECT_EQ(TLocationOwner::GetReadState(), TReadState::rsNonw);
 
     TLocationOwner::StartReading(false);
-    ASSERT_TRUE(WaitUntil(Loaded));
     ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"B?0"); }));
-    EXPECT_EQ(EventsThrough(Log, L"B?0"),
-              EventList(L"A.Created B.Created A.ReadPrograms P1.Fast P2.Fast state:rsNonw B.ReadPrograms "
-                        L"A.ReadProgramsSlowInfo B.ReadProgramsSlowInfo P2.Ext P1.Ext P2.Images P1.Images "
-                        L"A.ReadUpdates B.ReadUpdates U1.Fast hook state:rsNonw usage state:rsLoading "
-                        L"P2.Slow P1.Slow U1.Slow A?0 B?0"));
-    // Watching does not change the state.
-    ASSERT_TRUE(WaitUntil([this] { return Location(L"B").Polls >= 3; }));
     EXPECT_TRUE(Loaded());
-}
-
-TEST_F(LocationOwnerTest, ChangedLocationIsReReadThenExtendedPassUsageRefreshedOncePerThread) {
-    Register(L"A", [this](TTestLocation& a) {
-        a.OnReadPrograms = [this, &a] { AddProgram(L"P1", &a)->ReadFastInfo(); };
-        a.OnRead = [this, &a] { AddProgram(L"P2", &a)->ReadFastInfo(); };
-    });
-    Register(L"B");
-    TLocationOwner::SetUsageRefresh([this] { Log.Add(L"usage"); });
-    CreateOwner();
-    TLocationOwner::StartReading(false);
-    ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"B?0"); }));
+    // States 0, 1: rsNonw, rsLoading.
+    EXPECT_EQ(EventsThrough(Log, L"B?0"),
+              EventList(L"A.Created B.Created A.ReadPrograms P1.Fast P2.Fast state0 B.ReadPrograms "
+                        L"A.ReadProgramsSlowInfo B.ReadProgramsSlowInfo P2.Ext P1.Ext P2.Images P1.Images "
+                        L"A.ReadUpdates B.ReadUpdates U1.Fast hook state0 usage state1 "
+                        L"P2.Slow P1.Slow U1.Slow A?0 B?0"));
 
     TStatisticsLogReader statistics;
     Location(L"A").Changed = true;
-    ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"P2.Slow"); }));
+    ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"P3.Slow"); }));
     EXPECT_TRUE(statistics.Contains(L"Detect changes in location \"A\"."));
     auto events = Log.Events();
-    auto from = events.begin() + Log.IndexOf(L"A?1");
-    auto to = events.begin() + Log.IndexOf(L"P2.Slow") + 1;
-    // B is not polled once A answered; P1 is read already and is not read again.
+    // B is not polled once A answered; items read already are not read again.
     EXPECT_EQ(
-        std::vector<std::wstring>(from, to),
+        std::vector<std::wstring>(events.begin() + Log.IndexOf(L"A?1"),
+                                  events.begin() + Log.IndexOf(L"P3.Slow") + 1),
         EventList(
-            L"A?1 A.Read P2.Fast A.ReadProgramsSlowInfo B.ReadProgramsSlowInfo P2.Ext P2.Images P2.Slow"));
+            L"A?1 A.Read P3.Fast A.ReadProgramsSlowInfo B.ReadProgramsSlowInfo P3.Ext P3.Images P3.Slow"));
     EXPECT_EQ(Log.CountOf(L"usage"), 1);
     EXPECT_EQ(Log.CountOf(L"P1.Slow"), 1);
 
@@ -159,7 +132,7 @@ TEST_F(LocationOwnerTest, RefreshWhileReadingEndsTheOldThreadFirstAndDropsTheSta
                 BlockUntilTerminated();
                 return;
             }
-            program = AddProgram(L"P", &a);
+            program = Add(L"P", &a);
             program->OnSlow = [this] {
                 Log.Add(L"slow-begin");
                 try {
@@ -191,8 +164,8 @@ TEST_F(LocationOwnerTest, StopAllEndsAWaitingThreadPromptlyAndStopsTheActions) {
     Register(L"A", [](TTestLocation& a) { a.Changed = true; });
     CreateOwner();
     std::atomic<bool> programStopped{false}, updateStopped{false};
-    TTestProgram* program = AddProgram(L"P");
-    AddUpdate(L"U")->SetActionThread(std::make_unique<TWaitingThread>(updateStopped));
+    TTestProgram* program = Add(L"P");
+    Add<TTestUpdate>(L"U")->SetActionThread(std::make_unique<TWaitingThread>(updateStopped));
     program->SetActionThread(std::make_unique<TWaitingThread>(programStopped));
     TStatisticsLogReader statistics;
     TLocationOwner::StartReading(false);
@@ -213,7 +186,7 @@ TEST_F(LocationOwnerTest, StopAllEndsAWaitingThreadPromptlyAndStopsTheActions) {
 TEST_F(LocationOwnerTest, FailuresInAPassEndThatPassOnlyElsewhereTheThread) {
     Register(L"A", [this](TTestLocation& a) {
         a.OnReadPrograms = [this, &a] {
-            AddProgram(L"P1", &a);
+            Add(L"P1", &a);
             throw std::runtime_error("programs of A unreadable");
         };
         a.OnReadUpdates = [] { throw std::runtime_error("updates of A unreadable"); };
@@ -246,10 +219,10 @@ TEST_F(LocationOwnerTest, WalksSurviveProgramsRemovedDuringAPass) {
     TTestProgram* p2 = nullptr;
     Register(L"A", [&, this](TTestLocation& a) {
         a.OnReadPrograms = [&, this] {
-            p0 = AddProgram(L"P0", &a);
-            TTestProgram* p1 = AddProgram(L"P1", &a);
-            p2 = AddProgram(L"P2", &a);
-            TTestProgram* p3 = AddProgram(L"P3", &a);
+            p0 = Add(L"P0", &a);
+            TTestProgram* p1 = Add(L"P1", &a);
+            p2 = Add(L"P2", &a);
+            TTestProgram* p3 = Add(L"P3", &a);
             // On the reading thread: a step removes its own item and one not yet visited.
             p3->OnExtended = [p1, p3] {
                 TItemProgram::Items().Remove(p3);
@@ -295,8 +268,8 @@ TEST_F(LocationOwnerTest, FirstAndLastInstanceBoundOneCycleOfSharedState) {
     // One instance per registered class that could be created, in order.
     EXPECT_EQ(Log.Events(), EventList(L"A.Created B.Created"));
     EXPECT_TRUE(statistics.Contains(L"location cannot be created"));
-    AddProgram(L"P");
-    AddUpdate(L"U");
+    Add(L"P");
+    Add<TTestUpdate>(L"U");
     TLocationOwner::StartReading(false);
     ASSERT_TRUE(WaitUntil(Loaded));
 
