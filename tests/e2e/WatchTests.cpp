@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -29,22 +30,14 @@ const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uni
 const wchar_t kTrackerKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraTracker";
 const wchar_t kTrackerFolder[] = L"C:\\Program Files\\Velmora Tracker";
 
-std::wstring TextInfo(IProduct* product, int32_t index) {
+// A property of a product as text ("" when it has none).
+std::wstring Info(IProduct* product, int32_t index) {
     VARIANT v;
     VariantInit(&v);
     product->GetInfo(index, &v);
-    std::wstring text = V_VT(&v) == VT_BSTR && V_BSTR(&v) ? V_BSTR(&v) : L"";
+    std::wstring text = SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR)) && V_BSTR(&v) ? V_BSTR(&v) : L"";
     VariantClear(&v);
     return text;
-}
-
-int64_t SizeInfo(IProduct* product) {
-    VARIANT v;
-    VariantInit(&v);
-    product->GetInfo(piEstimatedSize, &v);
-    int64_t size = V_VT(&v) == VT_I8 ? V_I8(&v) : V_VT(&v) == VT_I4 ? V_I4(&v) : -1;
-    VariantClear(&v);
-    return size;
 }
 
 // Polls until the condition holds or the time is up; the last answer.
@@ -106,7 +99,7 @@ protected:
         // The tracker's installer records no size; a size written back by an
         // earlier run is taken away so that this read has to measure it.
         RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kTrackerKey, L"EstimatedSize");
-        Log = new StatisticsLogTail();
+        Log.emplace();
         wchar_t path[MAX_PATH];
         std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
         Library = LoadLibraryW((folder.substr(0, folder.rfind(L'\\') + 1) + L"VelmoraHelper.dll").c_str());
@@ -126,8 +119,7 @@ protected:
             Root->Release();
             Root = nullptr;
         }
-        delete Log;
-        Log = nullptr;
+        Log.reset();
         // The library stays loaded: its threads may still be ending.
     }
 
@@ -147,7 +139,7 @@ protected:
             for (int32_t i = 0, n = programs->GetCount(); i < n && !found; ++i) {
                 TComPtr<IProduct> product;
                 programs->GetItem(i, product.put());
-                if (product && TextInfo(product.get(), piDisplayName) == name)
+                if (product && Info(product.get(), piDisplayName) == name)
                     found = product;
             }
             programs->Unlock();
@@ -162,7 +154,7 @@ protected:
     static inline HMODULE Library = nullptr;
     static inline IVelmora* Root = nullptr;
     static inline bool Loaded = false;
-    static inline StatisticsLogTail* Log = nullptr;
+    static inline std::optional<StatisticsLogTail> Log;
 };
 
 TEST_F(InventoryWatch, MeasuresTheFolderOfAProgramThatRecordsNoSize) {
@@ -171,8 +163,9 @@ TEST_F(InventoryWatch, MeasuresTheFolderOfAProgramThatRecordsNoSize) {
     int64_t size = 0;
     ASSERT_TRUE(WaitFor(60s,
                         [&] {
-                            size = WithProgram(L"Velmora Tracker",
-                                               [](IProduct* p) { return p ? SizeInfo(p) : -1; });
+                            size = WithProgram(L"Velmora Tracker", [](IProduct* p) {
+                                return p ? _wtoi64(Info(p, piEstimatedSize).c_str()) : -1;
+                            });
                             return size > 0;
                         }))
         << "size still " << size;
@@ -212,8 +205,8 @@ TEST_F(InventoryWatch, SeesAProgramInstalledAndRemovedWhileItWatches) {
     // One poll a second, half a second to re-arm, a second before the re-read.
     EXPECT_TRUE(WaitFor(15s, [&] { return Listed(wideName); })) << "the new program did not appear";
     WithProgram(wideName, [](IProduct* p) {
-        EXPECT_EQ(p ? TextInfo(p, piDisplayVersion) : L"", L"4.5.6");
-        EXPECT_EQ(p ? TextInfo(p, piPublisher) : L"", L"Velmora Probes");
+        EXPECT_EQ(p ? Info(p, piDisplayVersion) : L"", L"4.5.6");
+        EXPECT_EQ(p ? Info(p, piPublisher) : L"", L"Velmora Probes");
         return 0;
     });
 

@@ -1,15 +1,14 @@
 #!/usr/bin/env python3
-"""Runs product actions with velmora.exe on a sample machine of their own and
-checks what happened to the machine, to the inventory and in the library's
-statistics log.
+"""Runs product actions with velmora.exe on a sample machine of their own (made
+anew for every run by prepare-machine.sh) and checks what happened to the
+machine, to the inventory and in the library's statistics log.
 
 Usage: check-actions.py BUILD_DIR MACHINE_ROOT
-(the machine is prepared by prepare-machine.sh; VELMORA_WINE_VERSION picks it;
-the actions uninstall programs, so it is made anew for every run)
 """
 import glob
 import json
 import os
+import pathlib
 import re
 import shutil
 import sys
@@ -18,12 +17,6 @@ from checks import Checks, wine_run
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 NOTES_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E002}"
-# Updates of the editor whose uninstall commands are the console tool double:
-# one that reports an error, one that asks two yes/no questions, and one with a
-# lone uninstall command that modifies or removes it.
-ERROR_UPDATE = "Update for Velmora Sample Editor (KB9990001)"
-ASKING_UPDATE = "Update for Velmora Sample Editor (KB9990002)"
-COMBINED_UPDATE = "Update for Velmora Sample Editor (KB9990003)"
 
 
 class Machine:
@@ -39,10 +32,7 @@ class Machine:
         """A log of the library, named after its host or "VelmoraStatistics"."""
         found = glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "AppData", "Local", "Velmora", "Logs",
                                        name + ".log"))
-        if not found:
-            return ""
-        with open(found[0], encoding="utf-8", errors="replace") as log:
-            return log.read()
+        return pathlib.Path(found[0]).read_text(encoding="utf-8", errors="replace") if found else ""
 
     def act(self, wanted, *args, stdin=b""):
         """Runs velmora.exe and checks its exit code; answers its output, error output and what it added to the
@@ -63,16 +53,19 @@ class Machine:
                       "the uninstall entry %s is %sthere" % (key, "not " if exists else "still "))
 
     def add_update(self, number, mode, no_repair="1"):
+        """Adds an update of the editor whose uninstall command is the console tool double; answers its name."""
+        name = "Update for Velmora Sample Editor (KB%s)" % number
         tool = os.path.join(self.prefix, "drive_c", "VelmoraActionTests")
         os.makedirs(tool, exist_ok=True)
         shutil.copy(os.path.join(self.build, "bin", "console_double.exe"), tool)
         path = UNINSTALL + "\\VelmoraSampleEditor_KB" + number
-        for name, value in (("DisplayName", "Update for Velmora Sample Editor (KB%s)" % number),
-                            ("ParentKeyName", "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"),
-                            ("ParentDisplayName", "Velmora Sample Editor"),
-                            ("UninstallString", "C:\\VelmoraActionTests\\console_double.exe " + mode)):
-            self.run("reg", "add", path, "/v", name, "/d", value, "/f")
+        for value_name, value in (("DisplayName", name),
+                                  ("ParentKeyName", "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"),
+                                  ("ParentDisplayName", "Velmora Sample Editor"),
+                                  ("UninstallString", "C:\\VelmoraActionTests\\console_double.exe " + mode)):
+            self.run("reg", "add", path, "/v", value_name, "/d", value, "/f")
         self.run("reg", "add", path, "/v", "NoRepair", "/t", "REG_DWORD", "/d", no_repair, "/f")
+        return name
 
 
 def check_nsis_uninstall(m):
@@ -107,9 +100,7 @@ def check_forget(m):
 
 
 def check_errors_and_questions(m):
-    m.add_update("9990001", "error87")
-    m.add_update("9990002", "ask")
-    err = m.act(9, "uninstall", ERROR_UPDATE, "--timeout", "30")[1]
+    err = m.act(9, "uninstall", m.add_update("9990001", "error87"), "--timeout", "30")[1]
     m.c.expect("The command reported an error:\nError: 87\nThe parameter is incorrect." in err,
                "the error text did not reach the terminal: %r" % err)
     # Both questions are asked on the terminal and the answers typed into the
@@ -117,7 +108,7 @@ def check_errors_and_questions(m):
     # library's diagnostic log shows); the entry stays (exit 7), the double
     # deletes nothing.
     before = len(m.log("velmora"))
-    err = m.act(7, "uninstall", ASKING_UPDATE, "--timeout", "5", stdin=b"y\nn\n")[1]
+    err = m.act(7, "uninstall", m.add_update("9990002", "ask"), "--timeout", "5", stdin=b"y\nn\n")[1]
     m.c.expect("Removing the sample.\nContinue? (y/n)" in err and "Restart now? (y/n)" in err,
                "the uninstaller's questions were not asked on the terminal: %r" % err)
     typed = m.log("velmora")[before:]
@@ -127,9 +118,9 @@ def check_errors_and_questions(m):
 
 def check_combined_command(m):
     """Modify runs the one command of a product that offers only modify-or-remove."""
-    m.add_update("9990003", "silent", no_repair="0")
-    out, _, log = m.act(0, "modify", COMBINED_UPDATE, "--timeout", "30")
-    m.c.expect("Modify or remove of \"%s\" done." % COMBINED_UPDATE in out, "modify: %r" % out)
+    name = m.add_update("9990003", "silent", no_repair="0")
+    out, _, log = m.act(0, "modify", name, "--timeout", "30")
+    m.c.expect("Modify or remove of \"%s\" done." % name in out, "modify: %r" % out)
     m.c.expect('Run command: "C:\\VelmoraActionTests\\console_double.exe silent".' in log,
                "the combined command was not run:\n" + log)
 

@@ -11,13 +11,9 @@ import sys
 
 from checks import Checks, wine_run
 
-EDITOR_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"
 EDITOR_PACKED = "01A2C1F6E7B355C4A9D0E2157A0B0E10"
-PATCH_PACKED = "01A2C1F6E7B355C4A9D0E2157A0B0E1A"
-
-# Release type ordinals of the public interface.
-RT_UPDATE = 2
-RT_SECURITY_UPDATE = 6
+UNINSTALL = "Windows\\CurrentVersion\\Uninstall\\"
+RT_UPDATE, RT_SECURITY_UPDATE = 2, 6  # release type ordinals of the public interface
 
 # name -> fields, as the installers and the fixture entries wrote them. No other
 # name with "Velmora" is listed: not the system component, the installer
@@ -43,34 +39,21 @@ UPDATES = {
 
 # name -> registry keys (path endings) that must be among the item's keys
 KEYS = {
-    "Velmora Tracker": [
-        r"Windows\CurrentVersion\Uninstall\VelmoraTracker",
-        r"Windows\CurrentVersion\Uninstall\VelmoraTrackerService",  # the system component joins
-    ],
-    "Velmora Sample Editor": [
-        r"Windows\CurrentVersion\Uninstall" + "\\" + EDITOR_CODE,
-        r"Installer\UserData\S-1-5-18\Products" + "\\" + EDITOR_PACKED,  # its installer registration joins
-    ],
-    "Velmora Sample Notes": [
-        r"Software\Microsoft\Installer\Products\01A2C1F6E7B355C4A9D0E2157A0B0E20",  # per-user registration
-    ],
-    "Velmora Sample Suite": [
-        r"Windows\CurrentVersion\Uninstall\VelmoraSampleSuite",
-        r"Installer\Products\01A2C1F6E7B355C4A9D0E2157A0B0E11",
-        r"Installer\UserData\S-1-5-18\Products\01A2C1F6E7B355C4A9D0E2157A0B0E21",
-    ],
+    # The system component joins the tracker; the editor's installer registration joins it.
+    "Velmora Tracker": [UNINSTALL + "VelmoraTracker", UNINSTALL + "VelmoraTrackerService"],
+    "Velmora Sample Editor": [UNINSTALL + "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}",
+                              r"Installer\UserData\S-1-5-18\Products" + "\\" + EDITOR_PACKED],
+    "Velmora Sample Notes": [r"Software\Microsoft\Installer\Products\01A2C1F6E7B355C4A9D0E2157A0B0E20"],  # per user
+    "Velmora Sample Suite": [UNINSTALL + "VelmoraSampleSuite", r"Installer\Products\01A2C1F6E7B355C4A9D0E2157A0B0E11",
+                             r"Installer\UserData\S-1-5-18\Products\01A2C1F6E7B355C4A9D0E2157A0B0E21"],
     "Security Update for Velmora Sample Editor (KB4012212)": [
-        r"Windows\CurrentVersion\Uninstall\KB4012212",
-        r"Software\Microsoft\Windows NT\CurrentVersion\HotFix\KB4012212",
-    ],
+        UNINSTALL + "KB4012212", r"Software\Microsoft\Windows NT\CurrentVersion\HotFix\KB4012212"],
     "Update for Velmora Tracker (KB2952664)": [
-        r"Windows\CurrentVersion\Uninstall\VelmoraTracker_KB2952664",
-        r"Software\Microsoft\Updates\Velmora Tracker\KB2952664",
-    ],
+        UNINSTALL + "VelmoraTracker_KB2952664", r"Software\Microsoft\Updates\Velmora Tracker\KB2952664"],
+    # The patch's key, and the key its "ARPLink" names.
     "Velmora Sample Editor Hotfix 2.4.1.1": [
-        "Products\\" + EDITOR_PACKED + "\\Patches\\" + PATCH_PACKED,
-        r"Software\Microsoft\Updates\Velmora Sample Editor\Hotfix 2.4.1.1",  # by its "ARPLink"
-    ],
+        "Products\\" + EDITOR_PACKED + "\\Patches\\01A2C1F6E7B355C4A9D0E2157A0B0E1A",
+        r"Software\Microsoft\Updates\Velmora Sample Editor\Hotfix 2.4.1.1"],
 }
 
 

@@ -141,15 +141,14 @@ public:
     }
 
 private:
-    static BOOL CALLBACK IsBox(HWND window, LPARAM found) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        wchar_t className[16] = {};
-        GetClassNameW(window, className, 16);
-        if (owner != GetCurrentProcessId() || lstrcmpW(className, L"#32770") != 0 || !IsWindowVisible(window))
-            return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
+    static HWND FindBox() {
+        for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr));) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == GetCurrentProcessId() && IsWindowVisible(window))
+                return window;
+        }
+        return nullptr;
     }
     static std::wstring TextOf(HWND window) {
         wchar_t text[1024] = {};
@@ -158,8 +157,7 @@ private:
     }
     void Watch() {
         for (size_t next = 0; !FStop && next < FButtons.size(); Sleep(20)) {
-            HWND box = nullptr;
-            EnumWindows(IsBox, reinterpret_cast<LPARAM>(&box));
+            HWND box = FindBox();
             if (!box)
                 continue;
             FBoxes.push_back({TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))});
@@ -206,10 +204,7 @@ TEST_F(ProcessTest, OutputIsConvertedFromTheOemCodePage) {
     TProcess process(ToolCommand(L"oem"), 0);
     EXPECT_EQ(RunToEnd(process), 0);
     wchar_t expected[16];
-    int n = MultiByteToWideChar(CP_OEMCP, 0,
-                                "Gr\x81\xE1"
-                                "e",
-                                5, expected, 16);
+    int n = MultiByteToWideChar(CP_OEMCP, 0, "Gr\x81\xE1\x65", 5, expected, 16);
     EXPECT_EQ(process.Output().Lines(), std::vector<std::wstring>{std::wstring(expected, n)});
 }
 
