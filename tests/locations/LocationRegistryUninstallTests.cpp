@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 namespace velmora {
 namespace {
@@ -56,7 +57,7 @@ protected:
         TItemUpdate::Done();
         TItemProgram::Done();
         for (auto it = FCreated.rbegin(); it != FCreated.rend(); ++it)
-            DeleteKey(it->Root, it->Path, it->View);
+            DeleteKey(std::get<0>(*it), std::get<2>(*it), std::get<1>(*it));
     }
 
     // Creates base\name (and missing parents); teardown deletes the first
@@ -68,8 +69,7 @@ protected:
     TRegKey Entry(TRegRoot root, TRegView view, const std::wstring& keyName,
                   const std::wstring& displayName) {
         TRegKey key = Key(root, view, Uninstall, keyName);
-        if (!displayName.empty())
-            key.WriteString(L"DisplayName", displayName);
+        key.WriteString(L"DisplayName", displayName);
         return key;
     }
     static std::wstring EntryText(TRegRoot root, TRegView view, const std::wstring& keyName) {
@@ -122,13 +122,8 @@ protected:
         return count;
     }
 
-    struct TCreated {
-        TRegRoot Root;
-        TRegView View;
-        std::wstring Path;
-    };
     std::wstring FTag;
-    std::vector<TCreated> FCreated;
+    std::vector<std::tuple<TRegRoot, TRegView, std::wstring>> FCreated;
     std::unique_ptr<TLocationRegistryUninstall> FLocation;
 };
 

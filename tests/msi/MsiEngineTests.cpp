@@ -79,11 +79,6 @@ void Uninstall(const wchar_t* code) {
         RunMsiexec(L"/x", code);
 }
 
-void Install(const std::wstring& package, std::wstring& error) {
-    if (intptr_t code = RunMsiexec(L"/i", package))
-        error += Format(L"msiexec /i %s answered %d. ", package, code);
-}
-
 std::set<std::wstring> ReadFiles(TMsiFileEnumerator& files) {
     std::set<std::wstring> found;
     while (files.Next())
@@ -96,22 +91,21 @@ std::set<std::wstring> ReadFiles(TMsiFileEnumerator& files) {
 class MsiEngineTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        SetupError.clear();
         Uninstall(TestCode);
-        auto folder = ThisModuleFolder();
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);
         auto completed = Format(L"%sVelmoraEngineTest-%d.msi", temp, GetCurrentProcessId());
-        if (!CopyFileW((folder + L"VelmoraEngineTest.msi").c_str(), completed.c_str(), FALSE))
-            SetupError = L"VelmoraEngineTest.msi missing next to the test";
         try {
-            if (SetupError.empty())
+            if (!CopyFileW((ThisModuleFolder() + L"VelmoraEngineTest.msi").c_str(), completed.c_str(), FALSE))
+                SetupError = L"VelmoraEngineTest.msi missing next to the test";
+            else {
                 CompletePackage(completed);
+                if (intptr_t code = RunMsiexec(L"/i", completed))
+                    SetupError = Format(L"msiexec /i %s answered %d", completed, code);
+            }
         } catch (const EMsiError& e) {
             SetupError = L"Completing the package failed: " + e.Message();
         }
-        if (SetupError.empty())
-            Install(completed, SetupError);
         DeleteFileW(completed.c_str());
     }
 
@@ -158,10 +152,10 @@ TEST_F(MsiEngineTest, ListsInstalledProductsAndReadsTheirProperties) {
     auto product = engine.ProductByGUID(LowerCase(TestCode));
     ASSERT_TRUE(product);
     EXPECT_FALSE(engine.ProductByGUID(UnknownCode));
-    std::set<std::wstring> listed;
+    bool listed = false;
     for (int32_t i = 0; i < engine.Count(); ++i)
-        listed.insert(UpperCase(engine.GetProduct(i)->Code()));
-    EXPECT_TRUE(listed.count(TestCode));
+        listed = listed || SameText(engine.GetProduct(i)->Code(), TestCode);
+    EXPECT_TRUE(listed);
     // Refresh reads the list anew and keeps the objects of products still installed.
     engine.Refresh();
     EXPECT_EQ(engine.ProductByGUID(TestCode), product);
@@ -237,33 +231,22 @@ TEST_F(MsiEngineTest, FailuresCarryTheFailedStepAndTheInstallersError) {
 
 TEST_F(MsiEngineTest, ThreadsShareTheEngineWhileTheListIsReRead) {
     std::vector<std::thread> workers;
-    std::vector<std::set<std::wstring>> results(4);
-    std::vector<std::wstring> errors(5);
+    std::vector<std::wstring> results(5);
     for (size_t i = 0; i < results.size(); ++i)
         workers.emplace_back([&, i] {
             try {
+                for (int n = 0; i == 4 && n < 10; ++n)
+                    TMsiEngine::Instance().Refresh();
                 auto product = Product(TestCode, true);
-                if (!product)
-                    throw EMsiError(L"not listed", 0);
-                results[i] = ReadFiles(*product->EnumFiles());
+                results[i] =
+                    product ? Format(L"%d files", ReadFiles(*product->EnumFiles()).size()) : L"not listed";
             } catch (const EMsiError& e) {
-                errors[i] = e.Message();
+                results[i] = e.Message();
             }
         });
-    workers.emplace_back([&] {
-        try {
-            for (int i = 0; i < 10; ++i)
-                TMsiEngine::Instance().Refresh();
-        } catch (const EMsiError& e) {
-            errors[4] = e.Message();
-        }
-    });
     for (auto& worker : workers)
         worker.join();
-    for (auto& error : errors)
-        EXPECT_EQ(error, L"");
-    for (auto& result : results)
-        EXPECT_EQ(result.size(), 3u);
+    EXPECT_EQ(results, std::vector<std::wstring>(5, L"3 files"));
 }
 
 TEST_F(MsiEngineTest, AFreedEngineFailsHeldObjectsCleanlyAndStartsAnew) {
