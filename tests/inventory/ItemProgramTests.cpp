@@ -51,19 +51,17 @@ protected:
     TTypeUninstallLocation First, Second;
 };
 
-TEST_F(ProgramList, ItemByGUIDNameMatchesBothWithoutCaseAndOnlyInItsLocation) {
-    auto alpha = Add(&First, L"{ab-cd}", L"Alpha Tool");
+TEST_F(ProgramList, LookupAndReReadKeepToTheirLocation) {
+    auto kept = Add(&First, L"{ab-cd}", L"Alpha Tool");
     auto other = Add(&Second, L"{ab-cd}", L"Alpha Tool");
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{AB-CD}", L"ALPHA tool", &First), alpha);
+    std::weak_ptr<TProgram> gone = Add(&First, L"{G}", L"Gone Program");
+    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{AB-CD}", L"ALPHA tool", &First), kept);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool", &Second), other);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool 2", &First), nullptr);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-ce}", L"Alpha Tool", &First), nullptr);
-}
 
-TEST_F(ProgramList, ReReadRemovesOnlyTheUnseenProgramsOfItsLocation) {
-    auto kept = Add(&First, L"{K}", L"Kept");
-    std::weak_ptr<TProgram> gone = Add(&First, L"{G}", L"Gone Program");
-    Add(&Second, L"{E}", L"Elsewhere")->SetMarked(true); // another location's marks are not touched
+    // A re-read removes the programs of its location that it did not find again.
+    other->SetMarked(true); // another location's marks are not touched
     TItemProgram::MarkAllFrom(&First);
     kept->SetMarked(false);
     TItemProgram::RemoveMarked(&First);
