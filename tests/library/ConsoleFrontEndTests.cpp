@@ -2,7 +2,9 @@
 #include "tests/library/LibraryHarness.h"
 
 #include "platform/Format.h"
+#include "platform/Paths.h"
 
+#include <cstdio>
 #include <string>
 
 using namespace velmora;
@@ -10,61 +12,35 @@ using namespace velmora::testing;
 
 namespace {
 
-struct TRun {
-    DWORD ExitCode = static_cast<DWORD>(-1);
-    std::string Err; // and standard output
-};
-
-// Runs a program, reading back what it writes.
-TRun RunProgram(const std::wstring& exe, const std::wstring& arguments) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE errRead, errWrite;
-    CreatePipe(&errRead, &errWrite, &inherit, 0);
-    unique_handle errR(errRead), errW(errWrite);
-    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = errWrite;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-    PROCESS_INFORMATION pi{};
-    TRun run;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return run;
-    unique_handle process(pi.hProcess), thread(pi.hThread);
-    errW.reset();
+// Runs a program through the command interpreter; its exit code and what it
+// writes to both outputs.
+std::pair<int, std::string> RunProgram(const std::wstring& exe, const std::wstring& arguments) {
+    FILE* pipe = _wpopen((L"\"\"" + exe + L"\" " + arguments + L" 2>&1\"").c_str(), L"rb");
+    if (!pipe)
+        return {-1, ""};
+    std::string output;
     char buffer[4096];
-    DWORD n;
-    while (ReadFile(errRead, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        run.Err.append(buffer, n);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    GetExitCodeProcess(pi.hProcess, &run.ExitCode);
-    return run;
-}
-
-std::wstring Velmora() {
-    return ThisModuleFolder() + L"velmora.exe";
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, n);
+    return {_pclose(pipe), output};
 }
 
 } // namespace
 
 TEST(ConsoleFrontEnd, UsageErrorsAndAMissingLibraryExitWithTheirCodesAndExplain) {
-    TRun run = RunProgram(Velmora(), L"list --bogus");
-    EXPECT_EQ(run.ExitCode, 2u);
-    EXPECT_NE(run.Err.find("Unknown option \"--bogus\" for \"list\"."), std::string::npos) << run.Err;
-    EXPECT_NE(run.Err.find("Usage: velmora"), std::string::npos);
+    const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
+    auto [code, output] = RunProgram(exe, L"list --bogus");
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(output.find("Unknown option \"--bogus\" for \"list\"."), std::string::npos) << output;
+    EXPECT_NE(output.find("Usage: velmora"), std::string::npos);
 
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder = Format(L"%svelmora-nolib-%d\\", temp, static_cast<int>(GetCurrentProcessId()));
+    std::wstring folder =
+        Format(L"%s\\velmora-nolib-%d", TempFolder(), static_cast<int>(GetCurrentProcessId()));
     CreateDirectoryW(folder.c_str(), nullptr);
-    std::wstring copy = folder + L"velmora.exe";
-    ASSERT_TRUE(CopyFileW(Velmora().c_str(), copy.c_str(), FALSE));
-    run = RunProgram(copy, L"list");
-    DeleteFileW(copy.c_str());
+    ASSERT_TRUE(CopyFileW(exe.c_str(), (folder + L"\\velmora.exe").c_str(), FALSE));
+    std::tie(code, output) = RunProgram(folder + L"\\velmora.exe", L"list");
+    DeleteFileW((folder + L"\\velmora.exe").c_str());
     RemoveDirectoryW(folder.c_str());
-    EXPECT_EQ(run.ExitCode, 3u);
-    EXPECT_NE(run.Err.find("Cannot load"), std::string::npos) << run.Err;
+    EXPECT_EQ(code, 3);
+    EXPECT_NE(output.find("Cannot load"), std::string::npos) << output;
 }

@@ -6,6 +6,7 @@
 #include "frame/DebugLog.h"
 #include "frame/Velmora.h"
 #include "platform/Format.h"
+#include "platform/Paths.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,18 +25,14 @@ std::string PrefixVersion() {
     return version && *version ? version : "win7";
 }
 
-std::string ReadBytes(const std::wstring& path) {
+template <class Char> std::basic_string<Char> Contents(const std::wstring& path) {
     std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-std::wstring ReadCalls(const std::wstring& path) {
-    std::string bytes = ReadBytes(path);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return std::basic_string<Char>(reinterpret_cast<const Char*>(bytes.data()), bytes.size() / sizeof(Char));
 }
 
 size_t CountStatisticsLines(const std::string& text) {
-    std::string log = ReadBytes(StatisticsLog::Instance().FileName());
+    std::string log = Contents<char>(StatisticsLog::Instance().FileName());
     size_t count = 0;
     for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
         ++count;
@@ -53,7 +50,7 @@ TEST(Root, FeatureEngineFollowsTheWindowsGeneration) {
     ASSERT_NE(it, expected.end()) << "unknown prefix version " << PrefixVersion();
     auto root = MakeCom<TVelmora, IVelmora>();
     ASSERT_NE(TVelmora::FeatureManager(), nullptr);
-    EXPECT_EQ(std::wstring(TVelmora::FeatureManager()->ClassName()), it->second);
+    EXPECT_EQ(TVelmora::FeatureManager()->ClassName(), it->second);
 }
 
 // A program-list read runs neither the feature read nor the ARP hook; a full
@@ -81,7 +78,6 @@ TEST(Root, FeatureReadAndARPCacheRefreshFollowAFullReadOnly) {
         ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
         EXPECT_EQ(TVelmora::ARPRefreshThread(), first) << "the thread object is never started twice";
         root->Stop();
-        // The refresh writes its end line whether or not the shell could enumerate.
         EXPECT_TRUE(
             WaitUntil([&] { return CountStatisticsLines("End update system ARP Cache.") == ended + 1; }));
         EXPECT_EQ(CountStatisticsLines("Begin update system ARP Cache."), begun + 1);
@@ -93,26 +89,24 @@ TEST(Root, FeatureReadAndARPCacheRefreshFollowAFullReadOnly) {
 TEST(Root, ComponentToolIsStartedOrBroughtToTheFront) {
     if (PrefixVersion() != "winxp64")
         GTEST_SKIP() << "the component tool is the launcher's choice before Windows Vista";
-    wchar_t system[MAX_PATH], windir[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    GetWindowsDirectoryW(windir, MAX_PATH);
-    const std::wstring tool = std::wstring(system) + L"\\Sysocmgr.exe";
+    const std::wstring tool = SystemFolder() + L"\\Sysocmgr.exe";
     const std::wstring calls = tool + L".calls";
     ASSERT_TRUE(CopyFileW((ThisModuleFolder() + L"sysocmgr_double.exe").c_str(), tool.c_str(), FALSE));
     DeleteFileW(calls.c_str());
     auto root = MakeCom<TVelmora, IVelmora>();
 
     root->ShowWindowsFeatures();
-    ASSERT_TRUE(WaitUntil([&] { return !ReadCalls(calls).empty(); }));
-    EXPECT_NE(ReadCalls(calls).find(Format(L"/i:%s\\inf\\sysoc.inf", windir)), std::wstring::npos)
-        << Narrow(ReadCalls(calls));
+    ASSERT_TRUE(WaitUntil([&] { return !Contents<wchar_t>(calls).empty(); }));
+    EXPECT_NE(Contents<wchar_t>(calls).find(Format(L"/i:%s\\inf\\sysoc.inf", WindowsFolder())),
+              std::wstring::npos)
+        << Narrow(Contents<wchar_t>(calls));
 
     // While the tool runs (it holds the "sysoc" mutex) nothing new is started.
     DeleteFileW(calls.c_str());
     unique_handle running(CreateMutexW(nullptr, FALSE, L"sysoc"));
     root->ShowWindowsFeatures();
     std::this_thread::sleep_for(1s);
-    EXPECT_TRUE(ReadCalls(calls).empty());
+    EXPECT_TRUE(Contents<wchar_t>(calls).empty());
 
     DeleteFileW(tool.c_str());
     DeleteFileW(calls.c_str());
