@@ -8,6 +8,7 @@
 #include "platform/Module.h"
 #include "platform/Text.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <process.h>
 #include <shlobj.h>
@@ -48,13 +49,6 @@ intptr_t RunMsiexec(const wchar_t* action, const std::wstring& target) {
     }
 }
 
-void Execute(MSIHANDLE database, const wchar_t* sql) {
-    MSIHANDLE handle = 0;
-    CheckMsi(MsiDatabaseOpenViewW(database, sql, &handle), sql);
-    unique_msihandle view(handle);
-    CheckMsi(MsiViewExecute(view.get(), 0), sql);
-}
-
 // What wixl cannot express: short|long names and whole-key registry rows.
 void CompletePackage(const std::wstring& path) {
     MSIHANDLE handle = 0;
@@ -69,8 +63,11 @@ void CompletePackage(const std::wstring& path) {
              L"('RegCreate', 1, 'Software\\Velmora Engine Test\\Created', '+', 'EngineFiles')",
              L"INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) VALUES "
              L"('RegObsolete', 2, 'Software\\Velmora Engine Test\\Obsolete', '-', 'EngineFiles')",
-         })
-        Execute(database.get(), sql);
+         }) {
+        CheckMsi(MsiDatabaseOpenViewW(database.get(), sql, &handle), sql);
+        unique_msihandle view(handle);
+        CheckMsi(MsiViewExecute(view.get(), 0), sql);
+    }
     CheckMsi(MsiDatabaseCommit(database.get()), L"commit package");
 }
 
@@ -84,6 +81,16 @@ std::set<std::wstring> ReadFiles(TMsiFileEnumerator& files) {
     while (files.Next())
         found.insert(files.Current());
     return found;
+}
+
+// The message of the installer error the call throws.
+template <class F> std::wstring ErrorOf(F&& call) {
+    try {
+        call();
+    } catch (const EMsiError& e) {
+        return e.Message();
+    }
+    return L"(no error)";
 }
 
 } // namespace
@@ -166,23 +173,6 @@ TEST_F(MsiEngineTest, ListsInstalledProductsAndReadsTheirProperties) {
     EXPECT_TRUE(EndsWithText(package, L".msi") && FileExists(package)) << Narrow(package);
 }
 
-TEST_F(MsiEngineTest, FilesAndShortcutsResolveToTheirInstalledPathsByLongName) {
-    auto product = Product(TestCode, true);
-    ASSERT_TRUE(product);
-    auto files = product->EnumFiles();
-    EXPECT_EQ(files->Count(), 3);
-    EXPECT_EQ(ReadFiles(*files),
-              (std::set<std::wstring>{InstallDir() + L"Engine notes.txt", InstallDir() + L"plain.txt",
-                                      InstallDir() + L"Data\\settings.ini"}));
-    auto shortcuts = product->EnumShortcuts();
-    ASSERT_TRUE(shortcuts->Next());
-    EXPECT_EQ(shortcuts->CurrentPath(), InstallDir() + L"Engine notes shortcut.lnk");
-    EXPECT_TRUE(FileExists(shortcuts->CurrentPath()));
-    EXPECT_FALSE(shortcuts->Next());
-    product->CloseProduct();
-    EXPECT_FALSE(product->IsOpen());
-}
-
 TEST_F(MsiEngineTest, RegistryRowsGiveRootKeyAndValueOrTheWholeKey) {
     auto product = Product(TestCode);
     ASSERT_TRUE(product);
@@ -207,26 +197,18 @@ TEST_F(MsiEngineTest, RegistryRowsGiveRootKeyAndValueOrTheWholeKey) {
 }
 
 TEST_F(MsiEngineTest, FailuresCarryTheFailedStepAndTheInstallersError) {
+    using testing::StartsWith;
     auto& engine = TMsiEngine::Instance();
-    auto expectError = [](auto&& call, std::wstring_view message) {
-        try {
-            call();
-            ADD_FAILURE() << "no error, expected " << Narrow(std::wstring(message));
-        } catch (const EMsiError& e) {
-            EXPECT_TRUE(e.Message().starts_with(message)) << e.what();
-        }
-    };
     auto missing = engine.CreateProduct(UnknownCode);
-    expectError([&] { missing->OpenProduct(); }, L"Unable to open product\r\n: 1605");
+    EXPECT_THAT(ErrorOf([&] { missing->OpenProduct(); }), StartsWith(L"Unable to open product\r\n: 1605"));
     EXPECT_FALSE(missing->IsOpen());
-    expectError([&] { missing->EnumRegKeys(); }, L"Unable to open database\r\n");
+    EXPECT_THAT(ErrorOf([&] { missing->EnumRegKeys(); }), StartsWith(L"Unable to open database\r\n"));
     // Costing needs the product opened first.
-    expectError([&] { engine.CreateProduct(TestCode)->CostFiles(); },
-                L"Unable to cost files\r\nError invalid handle: 6");
-
+    EXPECT_THAT(ErrorOf([&] { engine.CreateProduct(TestCode)->CostFiles(); }),
+                StartsWith(L"Unable to cost files\r\nError invalid handle: 6"));
     // This package has no Extension table: the query names a table that is not there.
-    expectError([&] { Product(TestCode)->EnumExtensions()->Next(); },
-                L"Unable to open view\r\nSQL query syntax invalid or unsupported: 1615");
+    EXPECT_THAT(ErrorOf([&] { Product(TestCode)->EnumExtensions()->Next(); }),
+                StartsWith(L"Unable to open view\r\nSQL query syntax invalid or unsupported: 1615"));
 }
 
 TEST_F(MsiEngineTest, ThreadsShareTheEngineWhileTheListIsReRead) {
@@ -249,26 +231,30 @@ TEST_F(MsiEngineTest, ThreadsShareTheEngineWhileTheListIsReRead) {
     EXPECT_EQ(results, std::vector<std::wstring>(5, L"3 files"));
 }
 
-TEST_F(MsiEngineTest, AFreedEngineFailsHeldObjectsCleanlyAndStartsAnew) {
+TEST_F(MsiEngineTest, FilesAndShortcutsResolveByLongNameAndAFreedEngineFailsHeldObjectsCleanly) {
     auto product = Product(TestCode, true);
     ASSERT_TRUE(product);
+    auto shortcuts = product->EnumShortcuts();
+    ASSERT_TRUE(shortcuts->Next());
+    EXPECT_EQ(shortcuts->CurrentPath(), InstallDir() + L"Engine notes shortcut.lnk");
+    EXPECT_TRUE(FileExists(shortcuts->CurrentPath()));
+    EXPECT_FALSE(shortcuts->Next());
     auto files = product->EnumFiles();
+    EXPECT_EQ(files->Count(), 3);
     ASSERT_TRUE(files->Next());
     // Closes every installer handle this thread created: none of the engine's.
     EXPECT_EQ(MsiCloseAllHandles(), 0u);
     ASSERT_TRUE(files->Next());
 
     TMsiEngine::FreeInstance();
-    try {
-        files->Next();
-        FAIL() << "used a handle of a freed engine";
-    } catch (const EMsiError& e) {
-        EXPECT_EQ(e.Message(), L"Installer engine freed\r\nError invalid handle: 6");
-    }
+    EXPECT_EQ(ErrorOf([&] { files->Next(); }), L"Installer engine freed\r\nError invalid handle: 6");
     files.reset();
     product.reset();
     auto again = Product(TestCode, true);
     ASSERT_TRUE(again);
-    EXPECT_EQ(ReadFiles(*again->EnumFiles()).size(), 3u);
+    EXPECT_EQ(ReadFiles(*again->EnumFiles()),
+              (std::set<std::wstring>{InstallDir() + L"Engine notes.txt", InstallDir() + L"plain.txt",
+                                      InstallDir() + L"Data\\settings.ini"}));
     again->CloseProduct();
+    EXPECT_FALSE(again->IsOpen());
 }
