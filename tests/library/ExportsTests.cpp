@@ -78,20 +78,20 @@ TEST_F(Exports, OtherInterfaceIdsAndBadArgumentsFail) {
 
 TEST_F(Exports, ProgramListsShareTheirIconsAndGiveNothingOutsideTheirRange) {
     auto root = Library.NewRoot();
-    TComPtr<IProductCollection> programs, updates, unused;
-    root->GetPrograms(programs.put());
-    root->GetUpdates(updates.put());
-    root->GetUnusedPrograms(unused.put());
-    ASSERT_TRUE(programs && updates && unused);
-    ASSERT_NE(programs->GetSmallImages(), nullptr);
-    EXPECT_EQ(unused->GetSmallImages(), programs->GetSmallImages()) << "one program icon list";
-    for (IProductCollection* collection : {programs.get(), updates.get(), unused.get()}) {
-        collection->Lock();
-        for (int32_t index : {-1, collection->GetCount()}) {
+    TComPtr<IProductCollection> lists[3];
+    root->GetPrograms(lists[0].put());
+    root->GetUpdates(lists[1].put());
+    root->GetUnusedPrograms(lists[2].put());
+    ASSERT_TRUE(lists[0] && lists[1] && lists[2]);
+    ASSERT_NE(lists[0]->GetSmallImages(), nullptr);
+    EXPECT_EQ(lists[2]->GetSmallImages(), lists[0]->GetSmallImages()) << "one program icon list";
+    for (const auto& list : lists) {
+        list->Lock();
+        for (int32_t index : {-1, list->GetCount()}) {
             IProduct* product = reinterpret_cast<IProduct*>(1);
-            collection->GetItem(index, &product);
+            list->GetItem(index, &product);
             EXPECT_EQ(product, nullptr) << index;
         }
-        collection->Unlock();
+        list->Unlock();
     }
 }

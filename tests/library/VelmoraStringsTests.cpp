@@ -5,27 +5,19 @@
 
 using namespace velmora;
 
-namespace {
-std::wstring Take(BSTR text) {
-    std::wstring value = BstrText(text);
-    SysFreeString(text);
-    return value;
-}
-} // namespace
-
 TEST(VelmoraStrings, LinesInOrderAndValuesOfTheFirstMatchingName) {
     auto list = MakeCom<TVelmoraStrings, IVelmoraStrings>();
-    list->Add(L"S_UPDATE=Update %s");
-    list->Add(L"plain line");
-    list->Add(L"s_update=second");
+    for (const wchar_t* line : {L"S_UPDATE=Update %s", L"plain line", L"s_update=second"})
+        list->Add(line);
     ASSERT_EQ(list->GetCount(), 3);
+    auto take = [](BSTR text) {
+        std::wstring value = BstrText(text);
+        SysFreeString(text);
+        return value;
+    };
     BSTR text = nullptr;
-    list->Get(1, &text);
-    EXPECT_EQ(Take(text), L"plain line");
-    list->Get(3, &text);
-    EXPECT_EQ(Take(text), L"") << "an index outside the list gives empty text";
-    list->GetValue(L"s_UPDATE", &text);
-    EXPECT_EQ(Take(text), L"Update %s");
-    list->GetValue(L"plain line", &text);
-    EXPECT_EQ(Take(text), L"") << "a line without '=' has no value";
+    EXPECT_EQ((list->Get(1, &text), take(text)), L"plain line");
+    EXPECT_EQ((list->Get(3, &text), take(text)), L"") << "an index outside the list gives empty text";
+    EXPECT_EQ((list->GetValue(L"s_UPDATE", &text), take(text)), L"Update %s");
+    EXPECT_EQ((list->GetValue(L"plain line", &text), take(text)), L"") << "a line without '=' has no value";
 }

@@ -1,24 +1,20 @@
 #include "tools/velmora/Arguments.h"
 
+#include "platform/Format.h"
+
 #include <gtest/gtest.h>
 
+using namespace velmora;
 using namespace velmora::cli;
 
 TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
-    std::wstring error;
-    EXPECT_EQ(ParseArguments({}, error)->Command, TCommand::Help);
-    auto list = ParseArguments({L"list", L"--json", L"--updates", L"--timeout", L"30"}, error);
-    ASSERT_TRUE(list);
-    EXPECT_EQ(list->Kind, TListKind::Updates);
-    EXPECT_TRUE(list->Json);
-    EXPECT_EQ(list->TimeoutSeconds, 30u);
-    auto forget = ParseArguments({L"forget", L"Velmora Tracker", L"--timeout", L"45"}, error);
-    ASSERT_TRUE(forget);
-    EXPECT_EQ(forget->Command, TCommand::Forget);
-    EXPECT_EQ(forget->Name, L"Velmora Tracker");
-    EXPECT_EQ(forget->TimeoutSeconds, 45u);
-
-    const std::pair<std::vector<std::wstring>, std::wstring> wrong[] = {
+    const struct {
+        std::vector<std::wstring> Args;
+        std::wstring Parsed; // "command kind json timeout name", the error, or "" for any error
+    } cases[] = {
+        {{}, L"0 0 0 300 "},
+        {{L"list", L"--json", L"--updates", L"--timeout", L"30"}, L"2 1 1 30 "},
+        {{L"forget", L"Velmora Tracker", L"--timeout", L"45"}, L"8 0 0 45 Velmora Tracker"},
         {{L"frobnicate"}, L"Unknown command \"frobnicate\"."},
         {{L"list", L"--updates", L"--unused"}, L"Give at most one of --updates and --unused."},
         {{L"repair", L"App", L"--json"}, L"Unknown option \"--json\" for \"repair\"."},
@@ -26,12 +22,18 @@ TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
         {{L"show", L"--json"}, L""},
         {{L"list", L"--timeout", L"12x"}, L""},
     };
-    for (const auto& [args, expected] : wrong) {
-        error.clear();
-        EXPECT_FALSE(ParseArguments(args, error)) << args.back();
-        EXPECT_FALSE(error.empty()) << args.back();
-        if (!expected.empty()) {
-            EXPECT_EQ(error, expected);
+    for (const auto& c : cases) {
+        std::wstring error;
+        auto a = ParseArguments(c.Args, error);
+        std::wstring parsed = a ? Format(L"%d %d %d %d %s", int(a->Command), int(a->Kind), int(a->Json),
+                                         int(a->TimeoutSeconds), a->Name)
+                                : error;
+        SCOPED_TRACE(Narrow(c.Args.empty() ? L"" : c.Args.back()));
+        if (c.Parsed.empty()) {
+            EXPECT_FALSE(a);
+            EXPECT_FALSE(error.empty());
+        } else {
+            EXPECT_EQ(parsed, c.Parsed);
         }
     }
 }
