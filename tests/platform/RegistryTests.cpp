@@ -75,7 +75,7 @@ TEST_F(RegistryTest, TypedReadersAnswerOnlyForTheirOwnTypeAlsoFromTheCache) {
     EXPECT_EQ(FKey.ReadString(L"sz"), L"changed");
 }
 
-TEST_F(RegistryTest, RangesSeeEveryNameAndDeleteRemovesAWholeTreeButNeverARoot) {
+TEST_F(RegistryTest, RangesSeeEveryNameDeleteRemovesAWholeTreeAndAMissingKeyIsEmpty) {
     std::vector<std::wstring> keys{L"alpha", L"keep", std::wstring(255, L'k')};
     for (const auto& k : keys)
         ASSERT_TRUE(FKey.CreateSubKey(k));
@@ -90,24 +90,20 @@ TEST_F(RegistryTest, RangesSeeEveryNameAndDeleteRemovesAWholeTreeButNeverARoot) 
     EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, FPath + L"\\alpha"));
     EXPECT_FALSE(DeleteKey(TRegRoot::CurrentUser, FPath + L"\\missing"));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(DeleteKey(TRegRoot::CurrentUser, L""));
-    EXPECT_TRUE(DeleteKey(TRegRoot::CurrentUser, L"\\" + FPath + L"\\keep\\"));
-    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, FPath + L"\\keep"));
-}
-
-TEST(Registry, AMissingKeyIsEmptyAndOnlyTheThrowingFormThrows) {
-    std::wstring path = UniquePath();
-    TRegKey key = TRegKey::Open(TRegRoot::CurrentUser, path);
-    EXPECT_FALSE(key);
-    EXPECT_EQ(key.Status(), ERROR_FILE_NOT_FOUND);
-    EXPECT_FALSE(key.WriteString(L"x", L"y"));
+    TRegKey missing = TRegKey::Open(TRegRoot::CurrentUser, FPath + L"\\missing");
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.Status(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(missing.WriteString(L"x", L"y"));
     try {
-        TRegKey::OpenOrThrow(HKEY_CURRENT_USER, path);
+        TRegKey::OpenOrThrow(HKEY_CURRENT_USER, FPath + L"\\missing");
         ADD_FAILURE() << "no error";
     } catch (const EOSError& e) {
         EXPECT_EQ(e.Code(), DWORD(ERROR_FILE_NOT_FOUND));
         EXPECT_NE(std::string(e.what()).find("HKEY_CURRENT_USER\\Software\\VelmoraTests"), std::string::npos);
     }
+    EXPECT_FALSE(DeleteKey(TRegRoot::CurrentUser, L""));
+    EXPECT_TRUE(DeleteKey(TRegRoot::CurrentUser, L"\\" + FPath + L"\\keep\\"));
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, FPath + L"\\keep"));
 }
 
 TEST_F(RegistryTest, NotificationFiresOnChangesInSubkeys) {
