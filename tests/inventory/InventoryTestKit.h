@@ -18,10 +18,8 @@
 #include <functional>
 #include <iterator>
 #include <mutex>
-#include <string>
+#include <sstream>
 #include <thread>
-#include <type_traits>
-#include <vector>
 
 namespace velmora::testkit {
 
@@ -38,14 +36,8 @@ bool WaitUntil(Pred&& condition, std::chrono::milliseconds timeout = std::chrono
 
 // "A.Read P1.Fast" as the list of events {"A.Read", "P1.Fast"}.
 inline std::vector<std::wstring> EventList(std::wstring_view text) {
-    std::vector<std::wstring> events;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = std::min(text.find(L' ', start), text.size());
-        if (end > start)
-            events.emplace_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return events;
+    std::wistringstream words{std::wstring(text)};
+    return {std::istream_iterator<std::wstring, wchar_t>(words), {}};
 }
 
 class TEventLog {
@@ -59,15 +51,15 @@ public:
         return FEvents;
     }
     int CountOf(const std::wstring& event) {
-        std::lock_guard lock(FLock);
-        return static_cast<int>(std::count(FEvents.begin(), FEvents.end(), event));
+        auto events = Events();
+        return static_cast<int>(std::count(events.begin(), events.end(), event));
     }
     bool Has(const std::wstring& event) { return CountOf(event) > 0; }
     // Position of the first occurrence, or -1.
     int IndexOf(const std::wstring& event) {
-        std::lock_guard lock(FLock);
-        auto found = std::find(FEvents.begin(), FEvents.end(), event);
-        return found == FEvents.end() ? -1 : static_cast<int>(found - FEvents.begin());
+        auto events = Events();
+        auto found = std::find(events.begin(), events.end(), event);
+        return found == events.end() ? -1 : static_cast<int>(found - events.begin());
     }
 
 private:
@@ -105,20 +97,17 @@ public:
     }
 
     bool Contains(const std::wstring& text) {
-        std::string all = ReadFile(RotatedName()) + ReadFile(FileName());
+        std::filesystem::path name(StatisticsLog::Instance().FileName());
+        // The older part after a rotation is <name>.1.log.
+        std::string all = ReadFile(std::filesystem::path(name).replace_extension(".1.log")) + ReadFile(name);
         size_t mark = all.rfind(FMark);
         return mark != std::string::npos && all.find(Narrow(text), mark) != std::string::npos;
     }
 
 private:
-    static std::filesystem::path FileName() {
-        return std::filesystem::path(StatisticsLog::Instance().FileName());
-    }
-    // The older part after a rotation: <name>.1.log.
-    static std::filesystem::path RotatedName() { return FileName().replace_extension(".1.log"); }
     static std::string ReadFile(const std::filesystem::path& path) {
         std::ifstream file(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        return {std::istreambuf_iterator<char>(file), {}};
     }
 
     std::string FMark;
@@ -147,14 +136,12 @@ public:
     void ReadProgramsSlowInfo() override { Run(L"ReadProgramsSlowInfo", nullptr); }
     void ReadUpdates() override { Run(L"ReadUpdates", OnReadUpdates); }
     bool IsChanged() override {
-        ++Polls;
         bool changed = Changed.exchange(false);
         FLog.Add(FName + (changed ? L"?1" : L"?0"));
         return changed;
     }
 
     std::atomic<bool> Changed{false};
-    std::atomic<int> Polls{0};
     // Set before the reading starts; run on the reading thread.
     std::function<void()> OnRead, OnReadPrograms, OnReadUpdates;
 
@@ -250,21 +237,20 @@ private:
 };
 
 // An Add/Remove Programs cache record ("SlowInfoCache") as the system writes it.
-template <class T> void Put(std::vector<uint8_t>& data, size_t offset, T value) {
-    for (size_t i = 0; i < sizeof(T); ++i)
-        data[offset + i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
-}
-
 inline std::vector<uint8_t> CacheRecord(uint32_t hasName, int64_t size, uint64_t lastUsed, int32_t count,
                                         const std::wstring& name) {
     std::vector<uint8_t> data(552, 0);
-    Put<uint32_t>(data, 0, 552);
-    Put(data, 4, hasName);
-    Put(data, 8, size);
-    Put(data, 16, lastUsed);
-    Put(data, 24, count);
+    auto put = [&](size_t offset, size_t bytes, uint64_t value) {
+        for (size_t i = 0; i < bytes; ++i)
+            data[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    put(0, 4, 552);
+    put(4, 4, hasName);
+    put(8, 8, static_cast<uint64_t>(size));
+    put(16, 8, lastUsed);
+    put(24, 4, static_cast<uint32_t>(count));
     for (size_t i = 0; i < name.size(); ++i)
-        Put<uint16_t>(data, 28 + 2 * i, static_cast<uint16_t>(name[i]));
+        put(28 + 2 * i, 2, name[i]);
     return data;
 }
 

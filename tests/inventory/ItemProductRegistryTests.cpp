@@ -23,7 +23,6 @@ public:
         FRegistryKeys = std::move(keys);
         FDisplayNameNative = L"Native name";
     }
-    using TItemProduct::FEstimatedSize;
     using TItemProduct::FInstallDate;
     using TItemProduct::FInstallLocation;
     using TItemProduct::FIsWinInstaller;
@@ -120,16 +119,6 @@ TEST_F(ItemProductRegistry, ActionsAndStateOfInstallerManagedAndPlainProducts) {
     EXPECT_EQ(plain->PossibleActions(), ActionBit(TPossibleActions::paModifyRemove));
 }
 
-TEST_F(ItemProductRegistry, WritesTheSizeBackInKilobytes) {
-    Key(L"A\\InstallProperties");
-    auto item = Read({L"A"});
-    item->FEstimatedSize = 3 * 1024 * 1024 + 100;
-    item->WriteDataToRegistry();
-    EXPECT_EQ(
-        TRegKey::Open(TRegRoot::CurrentUser, FBase + L"\\A\\InstallProperties").ReadNumber(L"EstimatedSize"),
-        3u * 1024);
-}
-
 TEST_F(ItemProductRegistry, CheckChangeFiresAfterAFileAppearsInTheInstallFolder) {
     auto folder = std::filesystem::temp_directory_path() / testkit::UniqueName(L"G");
     std::filesystem::create_directories(folder);
@@ -184,9 +173,6 @@ TEST(ItemProductIcons, ReferenceIndexMadePositiveFallingBackToTheFirstIcon) {
     EXPECT_TRUE(item.LoadIconFromReference(icons, L"\"C:\\windows\\system32\\shell32.dll\",9999"));
     EXPECT_NE(item.IconIndex(), first);
     EXPECT_FALSE(icons.IsUsed(first));
-    const int32_t kept = item.IconIndex();
-    EXPECT_FALSE(item.LoadIconFromReference(icons, L"C:\\No Such Folder\\missing.exe,0"));
-    EXPECT_EQ(item.IconIndex(), kept) << "a failed load keeps the icon";
 }
 
 TEST(ItemProductIcons, LibraryPngTakesASlotAndGivesTheEarlierOneBack) {
