@@ -25,9 +25,6 @@ class Machine:
         self.prefix = os.path.join(root, os.environ.get("VELMORA_WINE_VERSION", "win10"))
         self.c = Checks()
 
-    def run(self, *args, stdin=b""):
-        return wine_run(self.root, *args, stdin=stdin)
-
     def log(self, name):
         """A log of the library, named after its host or "VelmoraStatistics"."""
         found = glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", "AppData", "Local", "Velmora", "Logs",
@@ -35,10 +32,9 @@ class Machine:
         return pathlib.Path(found[0]).read_text(encoding="utf-8", errors="replace") if found else ""
 
     def act(self, wanted, *args, stdin=b""):
-        """Runs velmora.exe and checks its exit code; answers its output, error output and what it added to the
-        statistics log."""
+        """Runs velmora.exe, checks its exit code; answers its output, error output and statistics log lines."""
         before = len(self.log("VelmoraStatistics"))
-        code, out, err = self.run(os.path.join(self.build, "bin", "velmora.exe"), *args, stdin=stdin)
+        code, out, err = wine_run(self.root, os.path.join(self.build, "bin", "velmora.exe"), *args, stdin=stdin)
         command = " ".join(args)
         self.c.expect(code == wanted, "velmora %s: exit %d, expected %d: %s%s" % (command, code, wanted, out, err))
         return out, err.replace("\r", ""), self.log("VelmoraStatistics")[before:]
@@ -49,7 +45,7 @@ class Machine:
         self.c.expect((name in names) == listed, "%r is %slisted" % (name, "not " if listed else "still "))
 
     def expect_key(self, key, exists):
-        self.c.expect((self.run("reg", "query", UNINSTALL + "\\" + key)[0] == 0) == exists,
+        self.c.expect((wine_run(self.root, "reg", "query", UNINSTALL + "\\" + key)[0] == 0) == exists,
                       "the uninstall entry %s is %sthere" % (key, "not " if exists else "still "))
 
     def add_update(self, number, mode, no_repair="1"):
@@ -63,8 +59,8 @@ class Machine:
                                   ("ParentKeyName", "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"),
                                   ("ParentDisplayName", "Velmora Sample Editor"),
                                   ("UninstallString", "C:\\VelmoraActionTests\\console_double.exe " + mode)):
-            self.run("reg", "add", path, "/v", value_name, "/d", value, "/f")
-        self.run("reg", "add", path, "/v", "NoRepair", "/t", "REG_DWORD", "/d", no_repair, "/f")
+            wine_run(self.root, "reg", "add", path, "/v", value_name, "/d", value, "/f")
+        wine_run(self.root, "reg", "add", path, "/v", "NoRepair", "/t", "REG_DWORD", "/d", no_repair, "/f")
         return name
 
 
