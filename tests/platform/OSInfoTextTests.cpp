@@ -35,14 +35,5 @@ TEST(OSInfoText, GenerationFollowsVersionProductTypeAndBuild) {
             << c.Data.Major << "." << c.Data.Minor << "." << c.Data.Build << " type "
             << int(c.Data.ProductType);
     EXPECT_FALSE(VersionAtLeast(Version(6, 1, 0), 6, 2));
-}
-
-TEST(OSInfoText, EditionAndServicePackFallBackWhenTheSystemSaysNothing) {
-    EXPECT_EQ(EditionName(std::nullopt, 3), L"Server");
-    TOSVersionData d = Version(6, 1, 7601);
-    d.ServicePackMajor = 1;
-    d.ServicePackMinor = 2;
-    EXPECT_EQ(ServicePackName(d), L"Service Pack 1.2");
-    d.CSDVersion = L"Service Pack 1, v.1130";
-    EXPECT_EQ(ServicePackName(d), L"Service Pack 1, v.1130");
+    EXPECT_EQ(EditionName(std::nullopt, 3), L"Server") << "no product information before Vista";
 }

@@ -21,7 +21,7 @@ TParsed Parse(std::wstring_view text) {
 
 } // namespace
 
-TEST(RegistryKeyText, RoundTripAndParsingOfShortRootNamesAnyCaseAndStraySeparators) {
+TEST(RegistryKeyText, RoundTripParsingAndComparisonOfKeyTexts) {
     EXPECT_EQ(RegistryKeyToStr(TRegView::x32, TRegRoot::CurrentUser, L"Software\\App\\"),
               L"(x32)HKEY_CURRENT_USER\\Software\\App\\");
     struct TCase {
@@ -55,9 +55,7 @@ TEST(RegistryKeyText, RoundTripAndParsingOfShortRootNamesAnyCaseAndStraySeparato
         EXPECT_FALSE(p.Ok) << std::wstring(bad);
         EXPECT_EQ(p.Path, L"unchanged") << std::wstring(bad);
     }
-}
-
-TEST(RegistryKeyText, SameKeyIgnoresCaseTrailingSeparatorAndRootSpelling) {
+    // Same key whatever the case, trailing separator and root spelling.
     EXPECT_TRUE(SameRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\", L"hklm\\software\\microsoft"));
     EXPECT_TRUE(SameRegistryKey(L"(x32)HKCU\\A", L"(X32)HKEY_CURRENT_USER\\a\\"));
     EXPECT_FALSE(SameRegistryKey(L"HKLM\\A", L"(x64)HKLM\\A"));
