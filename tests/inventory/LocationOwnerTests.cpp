@@ -58,7 +58,10 @@ protected:
         T::Items().Add(item);
         return item.get();
     }
-    void RecordState() {
+    // Logs the event, if any, then the read state ("state0" for rsNonw, "state1" for rsLoading).
+    void RecordState(const std::wstring& event = {}) {
+        if (!event.empty())
+            Log.Add(event);
         Log.Add(L"state" + std::to_wstring(static_cast<int>(TLocationOwner::GetReadState())));
     }
 
@@ -83,21 +86,14 @@ TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderThenAChangedLocationIsReRe
     Register(L"B", [this](TTestLocation& b) {
         b.OnReadUpdates = [this, &b] { Add<TTestUpdate>(L"U1", &b)->ReadFastInfo(); };
     });
-    TLocationOwner::SetOnListRead([this] {
-        Log.Add(L"hook");
-        RecordState();
-    });
-    TLocationOwner::SetUsageRefresh([this] {
-        Log.Add(L"usage");
-        RecordState();
-    });
+    TLocationOwner::SetOnListRead([this] { RecordState(L"hook"); });
+    TLocationOwner::SetUsageRefresh([this] { RecordState(L"usage"); });
     CreateOwner();
     EXPECT_EQ(TLocationOwner::GetReadState(), TReadState::rsNonw);
 
     TLocationOwner::StartReading(false);
     ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"B?0"); }));
     EXPECT_TRUE(Loaded());
-    // States 0, 1: rsNonw, rsLoading.
     EXPECT_EQ(EventsThrough(Log, L"B?0"),
               EventList(L"A.Created B.Created A.ReadPrograms P1.Fast P2.Fast state0 B.ReadPrograms "
                         L"A.ReadProgramsSlowInfo B.ReadProgramsSlowInfo P2.Ext P1.Ext P2.Images P1.Images "
