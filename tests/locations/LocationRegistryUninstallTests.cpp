@@ -103,21 +103,18 @@ protected:
     // Where the x32 view of a key is the same key (HKCU, shared installer
     // keys), the 32-bit pass adds its text as well: look for one text.
     template <class T> static bool HasKey(const std::shared_ptr<T>& item, const std::wstring& keyText) {
-        auto keys = Keys(item);
-        return std::find(keys.begin(), keys.end(), keyText) != keys.end();
+        return std::ranges::count(Keys(item), keyText) > 0;
     }
     // The test's own programs or updates: a key text or the display name names the tag.
     template <class T> int OwnCount() {
         int count = 0;
         T::Items().ForEachFromLast([&](T& item) {
-            auto keys = item.RegistryKeys();
+            auto texts = item.RegistryKeys();
             TInfoValue name = item.GetInfo(0);
-            if (std::holds_alternative<std::wstring>(name))
-                keys.push_back(std::get<std::wstring>(name));
-            if (item.Location() == FLocation.get() &&
-                std::any_of(keys.begin(), keys.end(),
-                            [&](const std::wstring& k) { return ContainsText(k, FTag); }))
-                ++count;
+            if (auto* text = std::get_if<std::wstring>(&name))
+                texts.push_back(*text);
+            count += item.Location() == FLocation.get() &&
+                     std::ranges::any_of(texts, [&](const std::wstring& k) { return ContainsText(k, FTag); });
         });
         return count;
     }
@@ -386,7 +383,7 @@ TEST_F(LocationRegistryUninstall, ChangesToWatchedKeysAreReported) {
     EXPECT_FALSE(location.IsChanged());
 
     for (auto [root, view] : {std::pair{HKLM, X64}, std::pair{HKLM, X32}, std::pair{HKCU, X64}}) {
-        Entry(root, view, L"New" + FTag, Name(L"New"));
+        Key(root, view, Uninstall, L"New" + FTag); // one write: a value would be a second change
         EXPECT_TRUE(WaitUntil([&] { return location.IsChanged(); }, std::chrono::seconds(5)));
         // Re-armed: quiet again until the next write.
         EXPECT_FALSE(location.IsChanged());
