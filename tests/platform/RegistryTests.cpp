@@ -15,7 +15,8 @@ const std::wstring TestRoot = L"Software\\VelmoraTests";
 
 std::wstring UniquePath() {
     static int count = 0;
-    return Format(L"%s\\%d-%d", TestRoot, static_cast<int>(GetCurrentProcessId()), ++count);
+    return Format(L"%s\\%d-%d-%d", TestRoot, static_cast<int>(GetCurrentProcessId()),
+                  static_cast<int>(GetTickCount()), ++count);
 }
 
 void DeleteTestRootWhenEmpty(TRegRoot root, TRegView view = TRegView::Default) {
