@@ -54,7 +54,7 @@ TEST(ProcessOutput, PromptNeedsParenthesisSlashAndCloseFarEnoughApart) {
         EXPECT_FALSE(IsPromptLine(line)) << line;
 }
 
-TEST(ProcessOutput, QuestionCollectsUnscannedLinesAndThePromptText) {
+TEST(ProcessOutput, QuestionCollectsUnscannedLinesAndWaitsForAGrowingLastLine) {
     TLines lines{L"Feature enabled.", L"The operation completed.", L"  Restart now ? (Y/N)", L"after"};
     size_t index = 0;
     TLines seen;
@@ -68,11 +68,10 @@ TEST(ProcessOutput, QuestionCollectsUnscannedLinesAndThePromptText) {
     EXPECT_EQ(FindPrompt(lines, index), L"after\r\nContinue?");
     EXPECT_EQ(index, 5u);
     EXPECT_EQ(FindPrompt(lines, index), L"?"); // nothing before the parenthesis
-}
 
-TEST(ProcessOutput, LastLineIsLookedAtAgainUntilItIsAPrompt) {
+    // The last line is looked at again until it is a prompt.
     TProcessOutput output;
-    size_t index = 0;
+    index = 0;
     output.Append(L"Removing...\r\nContinue (Y/");
     EXPECT_FALSE(FindPrompt(output.Lines(), index));
     EXPECT_EQ(index, 1u); // stopped on the growing last line, not past it

@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <exception>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -126,52 +126,38 @@ struct TBox {
     std::wstring Caption, Text;
 };
 
-// Plays the user: answers each message box of this process with the next
-// button, recording its caption and text (the static control 0xFFFF).
-class TBoxAnswerer {
-public:
-    explicit TBoxAnswerer(std::vector<int> buttons)
-        : FButtons(std::move(buttons)), FThread([this] { Watch(); }) {}
-    ~TBoxAnswerer() { Stop(); }
-    const std::vector<TBox>& Stop() {
-        FStop = true;
-        if (FThread.joinable())
-            FThread.join();
-        return FBoxes;
+HWND FindBox() {
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr));) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == GetCurrentProcessId() && IsWindowVisible(window))
+            return window;
     }
+    return nullptr;
+}
 
-private:
-    static HWND FindBox() {
-        for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr));) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == GetCurrentProcessId() && IsWindowVisible(window))
-                return window;
-        }
-        return nullptr;
-    }
-    static std::wstring TextOf(HWND window) {
-        wchar_t text[1024] = {};
-        GetWindowTextW(window, text, 1024);
-        return text;
-    }
-    void Watch() {
-        for (size_t next = 0; !FStop && next < FButtons.size(); Sleep(20)) {
-            HWND box = FindBox();
-            if (!box)
-                continue;
-            FBoxes.push_back({TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))});
-            PostMessageW(box, WM_COMMAND, FButtons[next++], 0);
-            while (!FStop && IsWindow(box))
-                Sleep(20);
-        }
-    }
+std::wstring TextOf(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
 
-    std::vector<int> FButtons;
-    std::vector<TBox> FBoxes;
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
-};
+// Plays the user: answers the next message boxes of this process with the
+// buttons given; gives their captions and texts (the static control 0xFFFF).
+std::future<std::vector<TBox>> AnswerBoxes(std::vector<int> buttons) {
+    return std::async(std::launch::async, [buttons] {
+        std::vector<TBox> boxes;
+        for (int button : buttons) {
+            HWND box = nullptr;
+            if (!Await([&] { return (box = FindBox()) != nullptr; }, std::chrono::minutes(1)))
+                break;
+            boxes.push_back({TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))});
+            PostMessageW(box, WM_COMMAND, button, 0);
+            Await([&] { return !IsWindow(box); });
+        }
+        return boxes;
+    });
+}
 
 } // namespace
 
@@ -281,10 +267,10 @@ TEST_F(ProcessTest, WithoutAQuestionHandlerAQuestionBoxAsksAndItsAnswerIsTyped) 
     REQUIRE_DISPLAY();
     FreeConsole();
     TProcess::SetQuestionHook(nullptr);
-    TBoxAnswerer user({IDYES, IDNO});
+    auto user = AnswerBoxes({IDYES, IDNO});
     TProcess process(ToolCommand(L"ask"), 0);
     EXPECT_EQ(RunToEnd(process), 0);
-    auto& boxes = user.Stop();
+    auto boxes = user.get();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].Caption, DLLStringsLocalized::OperationComplete());
     EXPECT_EQ(boxes[0].Text, L"Removing the sample.\r\nContinue?");
@@ -299,9 +285,9 @@ TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
     TProcess::SetErrorHook([&](const std::wstring&) { return ++hookCalls, false; });
     TProcess process(ToolCommand(L"error87"), 0);
     ASSERT_EQ(RunToEnd(process), 87);
-    TBoxAnswerer user({IDOK});
+    auto user = AnswerBoxes({IDOK});
     process.DoFinish(87);
-    auto& boxes = user.Stop();
+    auto boxes = user.get();
     EXPECT_EQ(hookCalls, 1);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Caption, L"");
