@@ -163,30 +163,28 @@ TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
     EXPECT_EQ(Read({L"Missing"})->Text(0), L"Native name") << "a failed read keeps the plain name";
 }
 
-TEST(ItemProductIcons, ReferenceIndexMadePositiveFallingBackToTheFirstIcon) {
+TEST(ItemProductIcons, EachLoadTakesASlotAndGivesTheEarlierOneBack) {
     TIconImageList icons;
     TRegItem item({});
-    EXPECT_TRUE(item.LoadIconFromReference(icons, L"%SystemRoot%\\system32\\shell32.dll,-5"));
-    const int32_t first = item.IconIndex();
-    EXPECT_GE(first, 0);
-    // No icon 9999: icon 0 is taken instead, and the earlier index is given back.
-    EXPECT_TRUE(item.LoadIconFromReference(icons, L"\"C:\\windows\\system32\\shell32.dll\",9999"));
-    EXPECT_NE(item.IconIndex(), first);
-    EXPECT_FALSE(icons.IsUsed(first));
-}
-
-TEST(ItemProductIcons, LibraryPngTakesASlotAndGivesTheEarlierOneBack) {
-    TIconImageList icons;
-    TRegItem item({});
-    EXPECT_TRUE(item.LoadPngIcon(icons, L"RATING_TRUST"));
-    const int32_t first = item.IconIndex();
-    ASSERT_TRUE(icons.IsUsed(first));
-    EXPECT_TRUE(item.LoadPngIcon(icons, L"RATING_RISKY"));
-    EXPECT_NE(item.IconIndex(), first);
-    EXPECT_FALSE(icons.IsUsed(first));
-    const int32_t kept = item.IconIndex();
+    std::function<bool()> loads[] = {
+        [&] { return item.LoadIconFromReference(icons, L"%SystemRoot%\\system32\\shell32.dll,-5"); },
+        // No icon 9999: icon 0 is taken instead.
+        [&] { return item.LoadIconFromReference(icons, L"\"C:\\windows\\system32\\shell32.dll\",9999"); },
+        [&] { return item.LoadPngIcon(icons, L"RATING_TRUST"); },
+        [&] { return item.LoadPngIcon(icons, L"RATING_RISKY"); },
+    };
+    int32_t previous = -1;
+    for (size_t i = 0; i < std::size(loads); ++i) {
+        ASSERT_TRUE(loads[i]()) << "load " << i;
+        EXPECT_TRUE(icons.IsUsed(item.IconIndex())) << "load " << i;
+        if (previous >= 0) {
+            EXPECT_NE(item.IconIndex(), previous) << "load " << i;
+            EXPECT_FALSE(icons.IsUsed(previous)) << "load " << i;
+        }
+        previous = item.IconIndex();
+    }
     EXPECT_THROW(item.LoadPngIcon(icons, L"NO_SUCH_IMAGE"), EOSError) << "the image list's error passes on";
-    EXPECT_EQ(item.IconIndex(), kept);
+    EXPECT_EQ(item.IconIndex(), previous);
 }
 
 } // namespace
