@@ -293,3 +293,19 @@ TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
     EXPECT_EQ(boxes[0].Caption, L"");
     EXPECT_EQ(boxes[0].Text, process.Errors());
 }
+
+TEST_F(ProcessTest, ShownChildsWindowIsTheTopWindow) {
+    REQUIRE_DISPLAY();
+    TProcess process(ToolCommand(L"window"), SW_SHOWNORMAL);
+    EXPECT_EQ(process.GetTopWindow(), nullptr);
+    TRunThread thread(process);
+    thread.Start();
+    HWND window = nullptr;
+    ASSERT_TRUE(Await([&] { return (window = process.GetTopWindow()) != nullptr; }));
+    unique_handle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.ProcessID()));
+    ASSERT_TRUE(child);
+    TEndChild endChild{child.get()};
+    EXPECT_EQ(TextOf(window), L"Console tool");
+    thread.TerminateAndWait();
+    EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+}
