@@ -20,16 +20,13 @@ namespace {
 
 class TRegProgram : public TItemProgram {
 public:
-    explicit TRegProgram(std::vector<std::wstring> keys) : TItemProgram(nullptr) {
-        FRegistryKeys = std::move(keys);
+    explicit TRegProgram(std::wstring key) : TItemProgram(nullptr) {
+        FRegistryKeys = {std::move(key)};
         FDisplayNameNative = L"Native name";
     }
     using TItemProgram::FEstimatedSize;
     using TItemProgram::FInstallLocationCorrupted;
     using TItemProgram::FLastUsedDate;
-    using TItemProgram::FProductID;
-    using TItemProgram::FRegisteredCompany;
-    using TItemProgram::FRegisteredOwner;
     using TItemProgram::FSlowExePath;
     using TItemProgram::FUsedFrequencyCount;
     using TItemProgram::ReadSlowInfoCache;
@@ -50,23 +47,18 @@ protected:
     TRegKey Key(const std::wstring& name) {
         return TRegKey::Create(TRegRoot::CurrentUser, FBase + L"\\" + name, KEY_ALL_ACCESS);
     }
-    std::shared_ptr<TRegProgram> Read(std::vector<std::wstring> names) {
-        std::vector<std::wstring> keys;
-        for (const auto& n : names)
-            keys.push_back(RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + n));
-        auto item = std::make_shared<TRegProgram>(std::move(keys));
-        TItemProgram::Items().Add(item);
-        item->ReadFastInfo();
-        return item;
-    }
-    // Writes the texts that are not empty into a new key and reads it.
-    std::shared_ptr<TRegProgram>
-    ReadNew(const std::wstring& name, std::initializer_list<std::pair<const wchar_t*, std::wstring>> values) {
+    // Writes the texts that are not empty into a new key and reads a program from it.
+    std::shared_ptr<TRegProgram> Read(const std::wstring& name,
+                                      std::initializer_list<std::pair<const wchar_t*, std::wstring>> values) {
         auto key = Key(name);
         for (const auto& [value, text] : values)
             if (!text.empty())
                 key.WriteString(value, text);
-        return Read({name});
+        auto item = std::make_shared<TRegProgram>(
+            RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name));
+        TItemProgram::Items().Add(item);
+        item->ReadFastInfo();
+        return item;
     }
     // A fresh folder with one file in it; answers the file's path.
     std::wstring MakeFile(const wchar_t* fileName) {
@@ -80,46 +72,19 @@ protected:
     std::vector<std::filesystem::path> FFolders;
 };
 
-TEST_F(ItemProgramRegistry, OwnerAndCompanyFollowTheirPrecedence) {
-    auto inno = Key(L"Inno");
-    inno.WriteString(L"Inno Setup: User", L"Inno User");
-    inno.WriteString(L"RegOwner", L"Reg Owner");
-    inno.WriteString(L"Inno Setup: Organization", L"Inno Org");
-    inno.WriteString(L"RegCompany", L"Reg Company");
-    inno.WriteString(L"ProductID", L"12345-OEM");
-    inno.WriteString(L"Inno Setup: User Info: Organization", L"Info Org");
-    auto reg = Key(L"Reg");
-    reg.WriteNumber(L"Inno Setup: User", 5); // not a string: ignored
-    reg.WriteExpandString(L"Inno Setup: Organization", L"Expand Org");
-    reg.WriteString(L"RegOwner", L"Only Owner");
-    reg.WriteString(L"RegCompany", L"Only Company");
-
-    auto a = Read({L"Inno"});
-    EXPECT_EQ(a->FRegisteredOwner, L"Inno User");
-    EXPECT_EQ(a->FRegisteredCompany, L"Info Org");
-    EXPECT_EQ(a->FProductID, L"12345-OEM");
-    auto c = Read({L"Reg"});
-    EXPECT_EQ(c->FRegisteredOwner, L"Only Owner");
-    EXPECT_EQ(c->FRegisteredCompany, L"Only Company");
-    // The first key that has a value wins.
-    auto d = Read({L"Reg", L"Inno"});
-    EXPECT_EQ(d->FRegisteredOwner, L"Only Owner");
-    EXPECT_EQ(d->FProductID, L"12345-OEM");
-}
-
 TEST_F(ItemProgramRegistry, EveryProgramMayBeRemovedFromTheRegistryExceptInTheHostFolder) {
     std::wstring uninstaller = MakeFile(L"unins000.exe");
     auto other =
-        ReadNew(L"Other", {{L"UninstallString", uninstaller},
-                           {L"InstallLocation", std::filesystem::path(uninstaller).parent_path().wstring()}});
+        Read(L"Other", {{L"UninstallString", uninstaller},
+                        {L"InstallLocation", std::filesystem::path(uninstaller).parent_path().wstring()}});
     EXPECT_NE(other->PossibleActions() & ActionBit(TPossibleActions::paRemoveFromRegistry), 0);
     EXPECT_NE(other->PossibleActions() & ActionBit(TPossibleActions::paModifyRemove), 0);
-    auto host = ReadNew(
-        L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
+    auto host =
+        Read(L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
     EXPECT_EQ(host->PossibleActions(), 0);
 
     // A location that only the extended pass finds in the host folder.
-    auto late = ReadNew(L"Late", {{L"UninstallString", uninstaller}});
+    auto late = Read(L"Late", {{L"UninstallString", uninstaller}});
     ASSERT_NE(late->PossibleActions(), 0);
     late->FSlowExePath = ThisModuleFolder() + L"tool.exe";
     late->ReadExtendedInfo();
@@ -143,7 +108,7 @@ TEST_F(ItemProgramRegistry, ExtendedPassChecksTheFolderAndTheCommands) {
         {L"NoFolder", folder + L"\\NotThere", uninstaller, L"", true},
     };
     for (const auto& c : cases) {
-        auto item = ReadNew(
+        auto item = Read(
             c.name,
             {{L"InstallLocation", c.location}, {L"UninstallString", c.uninstall}, {L"ModifyPath", c.modify}});
         item->ReadExtendedInfo();
@@ -165,7 +130,7 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
     ASSERT_TRUE(TRegKey::Create(TRegRoot::CurrentUser, cachePath, KEY_ALL_ACCESS)
                     .WriteBinary(L"SlowInfoCache", record.data(), record.size()));
 
-    auto item = ReadNew(name, {{L"DisplayName", L"Cached"}});
+    auto item = Read(name, {{L"DisplayName", L"Cached"}});
     if (IsWindows7OrLater()) {
         // Windows 7 no longer keeps the cache: it is not read.
         EXPECT_EQ(item->FSlowExePath, L"");
@@ -183,11 +148,11 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
 TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnesAndAreGivenBack) {
     wchar_t windows[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
-    auto a = ReadNew(L"WithIcon", {{L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0"}});
+    auto a = Read(L"WithIcon", {{L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0"}});
     a->ReadImages();
     EXPECT_GE(a->IconIndex(), 4);
     EXPECT_FALSE(a->IsInstallerMaybeCorrupted());
-    auto b = ReadNew(L"MissingIcon", {{L"DisplayIcon", L"C:\\No Such Folder\\app.ico"}});
+    auto b = Read(L"MissingIcon", {{L"DisplayIcon", L"C:\\No Such Folder\\app.ico"}});
     b->ReadImages();
     EXPECT_EQ(b->IconIndex(), 3);
     EXPECT_TRUE(b->IsInstallerMaybeCorrupted());
@@ -202,7 +167,7 @@ TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnesAndAreGivenBack) {
 // "risky" folder are risky, the maker "Velmora" is trustworthy.
 TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFileBeforeItsPublisher) {
     auto rate = [&](const wchar_t* name, const wchar_t* slowExe, const wchar_t* publisher) {
-        auto item = ReadNew(name, {{L"Publisher", publisher}});
+        auto item = Read(name, {{L"Publisher", publisher}});
         item->FSlowExePath = slowExe;
         item->ReadSlowInfo();
         EXPECT_FALSE(item->IsNeedReadSlowInfo());
@@ -218,7 +183,7 @@ TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBackIn
     std::filesystem::path folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
     std::filesystem::create_directories(folder / L"data");
     std::ofstream(folder / L"data" / L"big.bin") << std::string(5000, 'b');
-    auto item = ReadNew(L"Sized", {{L"InstallLocation", folder.wstring()}});
+    auto item = Read(L"Sized", {{L"InstallLocation", folder.wstring()}});
     item->ReadExtendedInfo();
     item->ReadImages();
     item->ReadSlowInfo();
