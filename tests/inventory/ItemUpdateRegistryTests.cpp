@@ -71,13 +71,10 @@ protected:
     const std::wstring FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"U");
 };
 
-TEST_F(ItemUpdateRegistry, DetailsComeFromTheKeysAndTheParentDefaultsToWindows) {
-    auto patch =
-        Update(L"Patch", L"Editor", {{L"Publisher", L"Editor Maker"}, {L"DisplayVersion", L"1.0.1"}});
+TEST_F(ItemUpdateRegistry, NativeNameAndParentAreKeptAndTheParentDefaultsToWindows) {
+    auto patch = Update(L"Patch", L"Editor");
     EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(0)), L"Native Patch")
         << "the native name, as for programs";
-    EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(1)), L"1.0.1");
-    EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(2)), L"Editor Maker");
     EXPECT_EQ(patch->FReleaseType, TReleaseType::rtUpdate);
     EXPECT_EQ(patch->FParentDisplayName, L"Editor");
     // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.
