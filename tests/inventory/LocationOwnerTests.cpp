@@ -1,12 +1,10 @@
 #include "InventoryTestKit.h"
 
-#include <future>
 #include <map>
 #include <stdexcept>
 
 using namespace velmora;
 using namespace velmora::testkit;
-using namespace std::chrono;
 
 namespace {
 
@@ -209,8 +207,7 @@ TEST_F(LocationOwnerTest, FailuresInAPassEndThatPassOnlyElsewhereTheThread) {
 }
 
 TEST_F(LocationOwnerTest, WalksSurviveProgramsRemovedDuringAPass) {
-    std::promise<void> inSlowStep, removed;
-    auto removedDone = removed.get_future().share();
+    std::atomic<bool> inSlowStep{false}, removed{false};
     TTestProgram* p0 = nullptr;
     TTestProgram* p2 = nullptr;
     Register(L"A", [&, this](TTestLocation& a) {
@@ -227,19 +224,19 @@ TEST_F(LocationOwnerTest, WalksSurviveProgramsRemovedDuringAPass) {
             // From another thread: the item in use and one not yet visited
             // are removed while the slow pass runs.
             p2->OnSlow = [&] {
-                inSlowStep.set_value();
-                removedDone.wait_for(seconds(20));
+                inSlowStep = true;
+                WaitUntil([&] { return removed.load(); });
             };
         };
     });
     CreateOwner();
     TLocationOwner::StartReading(false);
-    inSlowStep.get_future().wait();
+    ASSERT_TRUE(WaitUntil([&] { return inSlowStep.load(); }));
     EXPECT_TRUE(TItemProgram::Items().Remove(p2));
     EXPECT_TRUE(TItemProgram::Items().Remove(p0));
     EXPECT_TRUE(Log.Has(L"P0.Destroyed"));
     EXPECT_FALSE(Log.Has(L"P2.Destroyed"));
-    removed.set_value();
+    removed = true;
     ASSERT_TRUE(WaitUntil(Loaded));
 
     EXPECT_EQ(
