@@ -25,7 +25,6 @@ public:
         FDisplayNameNative = L"Native name";
     }
     using TItemProgram::FEstimatedSize;
-    using TItemProgram::FInstallLocationCorrupted;
     using TItemProgram::FLastUsedDate;
     using TItemProgram::FSlowExePath;
     using TItemProgram::FUsedFrequencyCount;
@@ -112,7 +111,6 @@ TEST_F(ItemProgramRegistry, ExtendedPassChecksTheFolderAndTheCommands) {
             c.name,
             {{L"InstallLocation", c.location}, {L"UninstallString", c.uninstall}, {L"ModifyPath", c.modify}});
         item->ReadExtendedInfo();
-        EXPECT_EQ(item->FInstallLocationCorrupted, c.corrupted) << c.name;
         EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.corrupted) << c.name;
         if (!c.location.empty() && !c.corrupted) {
             EXPECT_EQ(item->InstallLocation(), folder + L"\\");
@@ -145,7 +143,7 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
     DeleteKey(TRegRoot::CurrentUser, cachePath);
 }
 
-TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnesAndAreGivenBack) {
+TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnes) {
     wchar_t windows[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
     auto a = Read(L"WithIcon", {{L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0"}});
@@ -156,11 +154,6 @@ TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnesAndAreGivenBack) {
     b->ReadImages();
     EXPECT_EQ(b->IconIndex(), 3);
     EXPECT_TRUE(b->IsInstallerMaybeCorrupted());
-
-    const int used = a->IconIndex();
-    TItemProgram::Items().Remove(a.get());
-    a.reset();
-    EXPECT_FALSE(TItemProgram::IconList()->IsUsed(used));
 }
 
 // The test runs next to the reputation component's stand-in: files under a
