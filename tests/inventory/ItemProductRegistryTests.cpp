@@ -145,8 +145,6 @@ TEST_F(ItemProductRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults
     EXPECT_EQ(v.vt, VT_NULL);
     EXPECT_EQ(adapter->GetImageIndex(), -1);
     EXPECT_EQ(adapter->GetPossibleActions(), 0);
-    EXPECT_FALSE(adapter->CheckChanged());
-    EXPECT_TRUE(adapter->IsNotHost());
 }
 
 TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
