@@ -24,7 +24,6 @@ TEST(OSInfoText, GenerationFollowsVersionProductTypeAndBuild) {
     } cases[] = {
         {Version(5, 2, 3790), TWindowsVersion::wvXP}, // XP x64
         {Version(5, 2, 3790, 3), TWindowsVersion::wvServer2003},
-        {Version(6, 1, 7601), TWindowsVersion::wv7},
         {Version(10, 0, 19045), TWindowsVersion::wv10},
         {Version(10, 0, 22631), TWindowsVersion::wv11},
         {Version(10, 0, 20348, 2), TWindowsVersion::wvServer2022},
@@ -34,6 +33,5 @@ TEST(OSInfoText, GenerationFollowsVersionProductTypeAndBuild) {
         EXPECT_EQ(WindowsGeneration(c.Data), c.Expected)
             << c.Data.Major << "." << c.Data.Minor << "." << c.Data.Build << " type "
             << int(c.Data.ProductType);
-    EXPECT_FALSE(VersionAtLeast(Version(6, 1, 0), 6, 2));
     EXPECT_EQ(EditionName(std::nullopt, 3), L"Server") << "no product information before Vista";
 }

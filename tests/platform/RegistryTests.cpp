@@ -1,7 +1,6 @@
 #include "platform/Registry.h"
 
 #include "platform/Format.h"
-#include "platform/OSError.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +51,6 @@ TEST_F(RegistryTest, TypedReadersAnswerOnlyForTheirOwnTypeAlsoFromTheCache) {
     ASSERT_TRUE(FKey.WriteMultiString(L"multi", {L"", L"a", L"b"}));
     ASSERT_TRUE(FKey.WriteBinary(L"binary", bytes, sizeof bytes));
     ASSERT_TRUE(FKey.WriteString(L"big", std::wstring(70000, L'x')));
-    ASSERT_TRUE(FKey.WriteValue(L"short", {REG_DWORD, {1, 2}}));
     ASSERT_TRUE(FKey.WriteValue(L"noterm", {REG_SZ, {'a', 0, 'b', 0, 'c', 0}}));
 
     TRegKey cached = TRegKey::Open(TRegRoot::CurrentUser, FPath, KEY_READ | KEY_WRITE);
@@ -64,16 +62,12 @@ TEST_F(RegistryTest, TypedReadersAnswerOnlyForTheirOwnTypeAlsoFromTheCache) {
         EXPECT_EQ(key->ReadText(L"expand"), L"%SystemRoot%\\x");
         EXPECT_EQ(key->ReadNumber(L"dword"), 42u);
         EXPECT_EQ(key->ReadNumber(L"sz"), std::nullopt);
-        EXPECT_EQ(key->ReadNumber(L"short"), std::nullopt);
         EXPECT_EQ(key->ReadMultiString(L"multi"), (std::vector<std::wstring>{L"a", L"b"}));
         EXPECT_EQ(key->ReadBinary(L"binary"), (std::vector<BYTE>{1, 2, 3}));
         EXPECT_EQ(key->ReadString(L"big"), std::wstring(70000, L'x'));
         EXPECT_EQ(key->ReadString(L"noterm"), L"abc");
         EXPECT_EQ(key->ReadString(L"missing"), std::nullopt);
     }
-    ASSERT_TRUE(cached.WriteString(L"sz", L"changed"));
-    EXPECT_EQ(cached.ReadString(L"sz"), L"plain") << "the copy of the walk";
-    EXPECT_EQ(FKey.ReadString(L"sz"), L"changed");
 }
 
 TEST_F(RegistryTest, RangesSeeEveryNameDeleteRemovesAWholeTreeAndAMissingKeyIsEmpty) {
@@ -95,16 +89,6 @@ TEST_F(RegistryTest, RangesSeeEveryNameDeleteRemovesAWholeTreeAndAMissingKeyIsEm
     EXPECT_FALSE(missing);
     EXPECT_EQ(missing.Status(), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(missing.WriteString(L"x", L"y"));
-    try {
-        TRegKey::OpenOrThrow(HKEY_CURRENT_USER, FPath + L"\\missing");
-        ADD_FAILURE() << "no error";
-    } catch (const EOSError& e) {
-        EXPECT_EQ(e.Code(), DWORD(ERROR_FILE_NOT_FOUND));
-        EXPECT_NE(std::string(e.what()).find("HKEY_CURRENT_USER\\Software\\VelmoraTests"), std::string::npos);
-    }
-    EXPECT_FALSE(DeleteKey(TRegRoot::CurrentUser, L""));
-    EXPECT_TRUE(DeleteKey(TRegRoot::CurrentUser, L"\\" + FPath + L"\\keep\\"));
-    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, FPath + L"\\keep"));
 }
 
 TEST_F(RegistryTest, NotificationFiresOnChangesInSubkeys) {
@@ -117,7 +101,7 @@ TEST_F(RegistryTest, NotificationFiresOnChangesInSubkeys) {
     EXPECT_EQ(WaitForSingleObject(event.get(), 5000), DWORD(WAIT_OBJECT_0));
 }
 
-TEST(RegistryViews, LocalMachineSoftwareIsSeparatePerViewAndCurrentUserIsShared) {
+TEST(RegistryViews, LocalMachineSoftwareIsSeparatePerView) {
     const std::wstring path = UniquePath();
     auto bits = [&](TRegRoot root, TRegView view, std::wstring_view keyPath) {
         return TRegKey::Open(root, keyPath, KEY_READ, view).ReadString(L"bits").value_or(L"none");
@@ -138,10 +122,4 @@ TEST(RegistryViews, LocalMachineSoftwareIsSeparatePerViewAndCurrentUserIsShared)
         EXPECT_TRUE(DeleteKey(TRegRoot::LocalMachine, path, view));
         DeleteTestRootWhenEmpty(TRegRoot::LocalMachine, view);
     }
-
-    ASSERT_TRUE(
-        TRegKey::Create(TRegRoot::CurrentUser, path, KEY_WRITE, TRegView::x32).WriteString(L"bits", L"32"));
-    EXPECT_EQ(bits(TRegRoot::CurrentUser, TRegView::x64, path), L"32");
-    EXPECT_TRUE(DeleteKey(TRegRoot::CurrentUser, path, TRegView::x64));
-    DeleteTestRootWhenEmpty(TRegRoot::CurrentUser);
 }

@@ -59,7 +59,6 @@ TEST(Thread, ErrorsReachTheHandlerButAbortDoesNotAndTheCallbackAlwaysRuns) {
     } cases[] = {
         {"error", [](TLambdaThread&) { throw std::runtime_error("boom"); }, true},
         {"abort", [](TLambdaThread&) { throw EAbort(); }, false},
-        {"short sleep", [](TLambdaThread& self) { self.SleepByAndCheck(10); }, false},
     };
     for (const auto& c : cases) {
         std::atomic<int> callbacks{0};
