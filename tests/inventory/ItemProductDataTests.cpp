@@ -1,5 +1,5 @@
 // The product item's rules over already-read uninstall data: which actions a
-// product offers, the command each runs, and the folder and date rules.
+// product offers and the command each runs.
 #include "inventory/ItemProduct.h"
 #include "platform/Format.h"
 
@@ -86,24 +86,6 @@ TEST(ItemProductCommands, InstallerManagedRunTheInstallerOthersTheirOwnWithTheIn
     for (auto [item, action, expected] : cases)
         EXPECT_EQ(item->GetActionCommand(action), expected)
             << Narrow(item->FGUID) << " action " << static_cast<int>(action);
-}
-
-TEST(ItemProductRules, ProgramFolderPrefixIgnoresCaseAndEmptyFolders) {
-    const std::wstring x86 = L"C:\\Program Files (x86)";
-    EXPECT_TRUE(IsInProgramFolder(L"c:\\program files\\App", L"C:\\Program Files", x86));
-    EXPECT_TRUE(IsInProgramFolder(L"C:\\Program Files (x86)\\App", L"", x86));
-    EXPECT_FALSE(IsInProgramFolder(L"C:\\Tools\\App", L"C:\\Program Files", x86));
-    EXPECT_FALSE(IsInProgramFolder(L"C:\\Tools\\App", L"", L""));
-}
-
-TEST(ItemProductRules, InstallDateTakesTheTimeOfTheKeyWrittenThatDay) {
-    const double day = 43830;
-    const double written = day + 14.0 / 24.0 + 5.0 / 1440.0;
-    EXPECT_DOUBLE_EQ(RefinedInstallDate(day, {day - 3, written}), written);
-    EXPECT_DOUBLE_EQ(RefinedInstallDate(day, {std::nullopt, day + 1.5}), day);
-    // No recorded date: the first key that opened, whatever its day.
-    EXPECT_DOUBLE_EQ(RefinedInstallDate(0, {std::nullopt, written, day - 3}), written);
-    EXPECT_DOUBLE_EQ(RefinedInstallDate(0, {}), 0);
 }
 
 } // namespace

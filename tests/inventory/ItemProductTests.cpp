@@ -90,30 +90,3 @@ TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
     EXPECT_TRUE(list.Remove(raw));
     EXPECT_TRUE(free);
 }
-
-TEST(ItemList, ConcurrentRemovalDuringAWalkNeverFreesTheItemInUse) {
-    TEventLog log;
-    TItemList<TItemProgram> list;
-    constexpr int count = 400;
-    std::vector<TItemProgram*> raw;
-    for (int i = 0; i < count; ++i) {
-        auto item = std::make_shared<TTestProgram>(L"P", log);
-        raw.push_back(item.get());
-        list.Add(std::move(item));
-    }
-    std::atomic<int> walked{0};
-    std::thread remover([&] {
-        for (int i = 0; i < count; i += 2)
-            list.Remove(raw[static_cast<size_t>(i)]);
-    });
-    list.ForEachFromLast([&](TItemProgram& item) {
-        // The walk holds the item: reading it is safe (ASan/TSan check).
-        EXPECT_EQ(static_cast<TTestProgram&>(item).Name(), L"P");
-        item.ReadExtendedInfo();
-        ++walked;
-    });
-    remover.join();
-    EXPECT_EQ(list.Count(), count / 2);
-    EXPECT_GE(walked.load(), count / 2);
-    EXPECT_EQ(log.CountOf(L"P.Destroyed"), count / 2);
-}

@@ -1,6 +1,5 @@
 // Program items: the library-wide program list and its re-read marks, the
-// rarely used list, and the portable rules (the Add/Remove Programs cache
-// record, the size job, missing commands).
+// rarely used list, the size job and missing commands.
 #include "InventoryTestKit.h"
 
 #include "inventory/ItemProgram.h"
@@ -8,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <vector>
 
 namespace velmora {
 namespace {
@@ -20,12 +18,8 @@ public:
         FGUID = std::move(guid);
         FDisplayNameNative = std::move(name);
     }
-    using TItemProgram::ApplySlowInfoCache;
-    using TItemProgram::FEstimatedSize;
     using TItemProgram::FIsNeedReadSlowInfo;
     using TItemProgram::FLastUsedDate;
-    using TItemProgram::FSlowExePath;
-    using TItemProgram::FUsedFrequencyCount;
 
     // The date the slow pass finds (stands for the usage sources).
     double LastUsedFound = 0;
@@ -58,7 +52,6 @@ TEST_F(ProgramList, LookupAndReReadKeepToTheirLocation) {
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{AB-CD}", L"ALPHA tool", &First), kept);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool", &Second), other);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool 2", &First), nullptr);
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-ce}", L"Alpha Tool", &First), nullptr);
 
     // A re-read removes the programs of its location that it did not find again.
     other->SetMarked(true); // another location's marks are not touched
@@ -95,32 +88,6 @@ TEST_F(ProgramList, SlowPassKeepsTheRarelyUsedListInStep) {
     EXPECT_EQ(unused.Count(), 0);
 }
 
-TEST(RarelyUsed, CountsWholeDaysAndNeedsADate) {
-    const double now = 46000.5;
-    const std::pair<double, bool> cases[] = {{now - 183, true},  {now - 200.9, true}, {now - 182.9, false},
-                                             {now - 182, false}, {0.0, false},        {-5.0, false}};
-    for (auto [lastUsed, rarely] : cases)
-        EXPECT_EQ(IsRarelyUsed(lastUsed, now), rarely) << now - lastUsed << " days";
-}
-
-TEST_F(ProgramList, CacheRecordOfExactSizeFillsOnlyWhatIsMissingOrOlder) {
-    auto data = testkit::CacheRecord(1, 0x1'2345'6789, 0x01D7'0000'1234'5678, 17, L"C:\\Tools\\alpha.exe");
-    auto cache = ParseSlowInfoCache(data);
-    ASSERT_TRUE(cache);
-    EXPECT_EQ(cache->LastUsed, 0x01D7'0000'1234'5678u);
-    data.push_back(0);
-    EXPECT_FALSE(ParseSlowInfoCache(data)) << "a record of another size is ignored";
-
-    auto item = Add(&First, L"{C}", L"Cached");
-    item->ApplySlowInfoCache(*cache, 45000);
-    item->ApplySlowInfoCache({.HasName = true, .InstallSize = 9, .UseCount = 3, .FileName = L"c:\\b.exe"},
-                             44000);
-    EXPECT_EQ(item->FEstimatedSize, 0x1'2345'6789);
-    EXPECT_EQ(item->FSlowExePath, L"C:\\Tools\\alpha.exe");
-    EXPECT_EQ(item->FUsedFrequencyCount, 17);
-    EXPECT_EQ(item->FLastUsedDate, 45000);
-}
-
 TEST(SizeJob, OnlyUnmeasuredFoldersOutsideTheSystemAndProgramsRoots) {
     const std::tuple<int64_t, const wchar_t*, bool> cases[] = {
         {0, L"C:\\Program Files\\App\\", true},       {-1, L"D:\\Games\\Game", true},
@@ -144,7 +111,6 @@ TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
         {L"", false},
         {L"\"C:\\Program Files\\App\\remove.exe\" /S", false},
         {L"MsiExec.exe /X{12345678-1234-1234-1234-123456789012}", false},
-        {L"rundll32.exe setupapi.dll,InstallHinfSection", false},
         {L"C:\\Gone\\unins000.exe", true},
         {L"\"C:\\Program Files\\Gone\\remove.exe\" /S", true},
         {L"C:\\App\\other.exe /uninstall", true},

@@ -1,5 +1,6 @@
 // Folder measurement under Windows: the tree C:\VelmoraSizeTree laid out by
-// size-tree.sh holds a linked folder (a reparse point) that must add nothing.
+// size-tree.sh holds a linked folder (a reparse point) that must add nothing;
+// a stop request ends the walk.
 #include "inventory/TaskManager.h"
 #include "platform/Files.h"
 
@@ -32,6 +33,23 @@ TEST(FolderSizeUnderWindows, LinkedFolderIsAReparsePointThatAddsNothing) {
     EXPECT_EQ(MeasureFolderSize(measured + L"\\folder-link"), 50000);
     EXPECT_EQ(MeasureFolderSize(measured), OwnSize);
     EXPECT_EQ(MeasureFolderSize(root), OwnSize + 50000) << "the target counts once, where it lies";
+
+    // A stop request ends the walk at the next entry.
+    struct TStoppedWalk : TThread {
+        ~TStoppedWalk() override { TerminateAndWait(); }
+        void Execute() override {
+            Terminate();
+            try {
+                MeasureFolderSize(L"C:\\VelmoraSizeTree");
+            } catch (const EAbort&) {
+                Aborted = true;
+            }
+        }
+        std::atomic<bool> Aborted{false};
+    } walk;
+    walk.Start();
+    walk.WaitFor();
+    EXPECT_TRUE(walk.Aborted);
 }
 
 } // namespace

@@ -1,18 +1,15 @@
 // The background job queue: at most five workers, the sixth item taken by the
 // first worker to finish, WaitQueue on waiting and measured items, Stop during
-// a measurement, and real folder trees measured without following links.
+// a measurement (folder trees: the folder tests).
 #include "InventoryTestKit.h"
 
 #include "inventory/TaskManager.h"
 
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <set>
 
 using namespace velmora;
 using namespace velmora::testkit;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -128,53 +125,6 @@ TEST_F(TaskManager, StopAbandonsTheMeasurementAndTheQueue) {
     EXPECT_FALSE(FBusy[0]->TakeChanged());
     EXPECT_EQ(waiting.Size(), 512);
     EXPECT_FALSE(FMeasure.ThreadOf(L"Never"));
-
-    // The queue serves again after a stop.
-    TSizedItem again(L"Again");
-    FQueue.Queue(&again);
-    FMeasure.Release(L"Again");
-    ASSERT_TRUE(WaitUntil([&] { return FQueue.ActiveThreads() == 0; }));
-    EXPECT_EQ(again.Size(), 5);
-}
-
-TEST(FolderSize, TreeSumsEveryFileBelowItWithoutFollowingLinksAndStopsOnRequest) {
-    const fs::path root = fs::temp_directory_path() / UniqueName(L"velmora-size-");
-    auto write = [](const fs::path& path, size_t bytes) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
-    };
-    write(root / "tree" / "a.bin", 1000);
-    write(root / "tree" / "sub" / "deeper" / "b.bin", 2345);
-    write(root / "outside" / "big.bin", 50000);
-    const std::wstring tree = (root / "tree").wstring();
-#ifndef _WIN32
-    // Symbolic links stand for reparse points here (Windows: the folder tests under Wine).
-    fs::create_directory_symlink(root / "outside", root / "tree" / "sub" / "link");
-    fs::create_symlink(root / "outside" / "big.bin", root / "tree" / "big-link.bin");
-#endif
-    EXPECT_EQ(MeasureFolderSize(tree), 1000 + 2345);
-    EXPECT_EQ(MeasureFolderSize((root / "missing").wstring()), 0);
-
-    // A stop request ends the walk at the next entry.
-    struct TStoppedWalk : TThread {
-        ~TStoppedWalk() override { TerminateAndWait(); }
-        void Execute() override {
-            Terminate();
-            try {
-                MeasureFolderSize(Folder);
-            } catch (const EAbort&) {
-                Aborted = true;
-            }
-        }
-        std::wstring Folder;
-        std::atomic<bool> Aborted{false};
-    } walk;
-    walk.Folder = tree;
-    walk.Start();
-    walk.WaitFor();
-    EXPECT_TRUE(walk.Aborted);
-    std::error_code error;
-    fs::remove_all(root, error);
 }
 
 } // namespace
