@@ -21,13 +21,9 @@ TEST_F(DebugLogTest, RecordLayoutLevelsAndNesting) {
     std::wstring name = UniqueName(L"Layout");
     {
         TDebugLog log(name, 0, L"VelmoraHelper.dll");
-        TDebugLog longer(LowerCase(name), 0, std::wstring(35, L'y')); // other case, same file
-        TDebugLog bds(L"BDS", 0, L"p");                               // no file, every call ignored
         EXPECT_EQ(log.FileName(), LogPath(name).wstring());
-        EXPECT_EQ(bds.FileName(), L"");
-        bds.WriteLog(TLogLevel::llError, L"text");
         log.WriteLog(TLogLevel::llWarning, L"first record", L"TItemProgram");
-        longer.WriteLog(TLogLevel::llInfo, L"one\r\ntwo\nthree \u00FC\u65E5");
+        log.WriteLog(TLogLevel::llInfo, L"one\r\ntwo\nthree \u00FC\u65E5");
         log.SetLogLevel(TLogLevel::llWarning);
         log.LogValue(TLogLevel::llInfo, L"info", L"1");
         log.SetLogLevel(TLogLevel::llInfo);
@@ -49,11 +45,10 @@ TEST_F(DebugLogTest, RecordLayoutLevelsAndNesting) {
         EXPECT_TRUE(std::regex_match(line, layout)) << Narrow(line);
     auto texts = RecordTexts(LogPath(name), 0);
     EXPECT_EQ(texts[0], L"VelmoraHelper.dll              TItemProgram: first record");
-    EXPECT_EQ(texts[1], std::wstring(35, L'y') + L" one  two three \u00FC\u65E5");
     texts = RecordTexts(LogPath(name));
-    EXPECT_THAT(std::vector(texts.begin() + 2, texts.end()),
-                ElementsAre(L"Begin ReadPrograms", L"other thread", L"    Failed: runtime_error: boom",
-                            L"End ReadPrograms", L"a = 1, b = 2"));
+    EXPECT_THAT(std::vector(texts.begin() + 1, texts.end()),
+                ElementsAre(L"one  two three \u00FC\u65E5", L"Begin ReadPrograms", L"other thread",
+                            L"    Failed: runtime_error: boom", L"End ReadPrograms", L"a = 1, b = 2"));
 }
 
 TEST_F(DebugLogTest, RotatesToDotOneKeepingTheNewestLinesInOrder) {
@@ -76,22 +71,6 @@ TEST_F(DebugLogTest, RotatesToDotOneKeepingTheNewestLinesInOrder) {
     int first = count - static_cast<int>(all.size());
     for (size_t i = 0; i < all.size(); ++i)
         EXPECT_EQ(all[i], Format(L"line %d", first + static_cast<int>(i)));
-}
-
-TEST_F(DebugLogTest, BufferedLinesReachTheFileOnDirectWriteOrWhenTheLastUserLetsGo) {
-    std::wstring name = UniqueName(L"Buffered");
-    {
-        TDebugLog log(name, 0, L"p");
-        log.SetDirectWrite(false);
-        log.WriteLog(TLogLevel::llInfo, L"held");
-        EXPECT_TRUE(ReadLines(LogPath(name)).empty());
-        log.SetDirectWrite(true);
-        EXPECT_EQ(ReadLines(LogPath(name)).size(), 1u);
-        log.SetDirectWrite(false);
-        log.WriteLog(TLogLevel::llInfo, L"buffered");
-        TDebugLog second(name, 0, L"p");
-    }
-    EXPECT_THAT(RecordTexts(LogPath(name)), ElementsAre(L"held", L"buffered"));
 }
 
 // Writers with wrappers of their own over the shared file, as the library's

@@ -8,7 +8,6 @@
 
 #include <memory>
 #include <stdexcept>
-#include <thread>
 
 namespace velmora::testing {
 namespace {
@@ -32,8 +31,6 @@ TEST(StatisticsLog, RecordsAndErrorsReachVelmoraStatisticsStopRequestsStaySilent
     auto from = StatisticsFileEnd();
     StatisticsLog::Add(L"Delete Program: %s (%s)", L"Sample App", L"{D4C3B2A1-F6E5-B8A7-C9D0-E1F2A3B4C5D6}");
     StatisticsLog::AddError(std::make_exception_ptr(EAbort()));
-    StatisticsLog::AddError(nullptr);
-    StatisticsLog::AddError(); // outside any handler
     try {
         throw std::out_of_range("index 7");
     } catch (...) {
@@ -46,42 +43,6 @@ TEST(StatisticsLog, RecordsAndErrorsReachVelmoraStatisticsStopRequestsStaySilent
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(RecordBody(lines[0]).starts_with(L"INFO ")) << Narrow(lines[0]);
     EXPECT_TRUE(RecordBody(lines[1]).starts_with(L"ERROR ")) << Narrow(lines[1]);
-}
-
-TEST(StatisticsLog, TheHeaderIsNotSplitByOtherThreads) {
-    constexpr int resets = 30;
-    std::atomic<bool> stop{false};
-    std::atomic<int> written{0};
-    auto from = StatisticsFileEnd();
-    std::vector<std::thread> noise;
-    for (int t = 0; t < 2; ++t)
-        noise.emplace_back([&] {
-            for (; !stop; ++written)
-                StatisticsLog::Add(L"noise");
-        });
-    while (written < 10)
-        std::this_thread::yield();
-    for (int i = 0; i < resets; ++i)
-        StatisticsLog::Reset();
-    stop = true;
-    for (auto& t : noise)
-        t.join();
-    auto texts = StatisticsTextsSince(from);
-    int headers = 0;
-    for (size_t k = 1; k < texts.size(); ++k) {
-        if (!texts[k].starts_with(L"System info at "))
-            continue;
-        ++headers;
-        ASSERT_EQ(texts[k - 1], Separator);
-        // Four separators frame the system information, one ends the header.
-        int separators = 1;
-        for (size_t n = k; n < texts.size() && separators < 5; ++n) {
-            ASSERT_NE(texts[n], L"noise") << "header " << headers << " split at line " << n - k;
-            separators += texts[n] == Separator ? 1 : 0;
-        }
-        EXPECT_EQ(separators, 5);
-    }
-    EXPECT_EQ(headers, resets);
 }
 
 TEST(RunHeader, AFactThatCouldNotBeReadSkipsOnlyItsLine) {
