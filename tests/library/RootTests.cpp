@@ -57,31 +57,26 @@ TEST(Root, FeatureEngineFollowsTheWindowsGeneration) {
 // read runs both, the hook's thread at most once per cycle.
 TEST(Root, FeatureReadAndARPCacheRefreshFollowAFullReadOnly) {
     const size_t ended = CountStatisticsLines("End update system ARP Cache.");
-    {
-        auto root = MakeCom<TVelmora, IVelmora>();
-        TComPtr<IFeatures> features;
-        root->GetFeatures(features.put());
-        root->RequestARPCacheRefresh();
-        root->RefreshProgramList();
-        ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoading; }));
-        EXPECT_EQ(features->GetReadState(), TReadState::rsNonw);
-        EXPECT_EQ(TVelmora::ARPRefreshThread(), nullptr);
+    auto root = MakeCom<TVelmora, IVelmora>();
+    TComPtr<IFeatures> features;
+    root->GetFeatures(features.put());
+    root->RequestARPCacheRefresh();
+    root->RefreshProgramList();
+    ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoading; }));
+    EXPECT_EQ(features->GetReadState(), TReadState::rsNonw);
+    EXPECT_EQ(TVelmora::ARPRefreshThread(), nullptr);
 
-        root->Refresh();
-        ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
-        EXPECT_TRUE(WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; }));
-        TThread* first = TVelmora::ARPRefreshThread();
-        ASSERT_NE(first, nullptr);
-        root->RequestARPCacheRefresh();
-        root->Refresh();
-        ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
-        EXPECT_EQ(TVelmora::ARPRefreshThread(), first) << "the thread object is never started twice";
-        root->Stop();
-        EXPECT_TRUE(
-            WaitUntil([&] { return CountStatisticsLines("End update system ARP Cache.") == ended + 1; }));
-    }
-    auto next = MakeCom<TVelmora, IVelmora>();
-    EXPECT_EQ(TVelmora::ARPRefreshThread(), nullptr) << "a new cycle starts without one";
+    root->Refresh();
+    ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
+    EXPECT_TRUE(WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; }));
+    TThread* first = TVelmora::ARPRefreshThread();
+    ASSERT_NE(first, nullptr);
+    root->RequestARPCacheRefresh();
+    root->Refresh();
+    ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
+    EXPECT_EQ(TVelmora::ARPRefreshThread(), first) << "the thread object is never started twice";
+    root->Stop();
+    EXPECT_TRUE(WaitUntil([&] { return CountStatisticsLines("End update system ARP Cache.") == ended + 1; }));
 }
 
 TEST(Root, ComponentToolIsStartedOrBroughtToTheFront) {
