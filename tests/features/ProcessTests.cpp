@@ -75,11 +75,6 @@ void ExpectAnswersTyped(const TProcess& process) {
             << Narrow(process.Output().Text());
 }
 
-bool IsRunning(DWORD processID) {
-    unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, processID));
-    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
-}
-
 // Hooks set for one test, reset afterwards so that no test sees another's.
 class ProcessTest : public ::testing::Test {
 protected:
@@ -207,7 +202,8 @@ TEST_F(ProcessTest, AnswerThatCannotBeTypedRaisesAndEndsTheChild) {
     }
     EXPECT_EQ(Questions.size(), 1u);
     ASSERT_NE(child, 0u);
-    EXPECT_TRUE(Await([&] { return !IsRunning(child); }));
+    unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, child));
+    EXPECT_TRUE(!process || WaitForSingleObject(process.get(), 20000) == WAIT_OBJECT_0);
 }
 
 // Typing into the child's console needs this process detached from any
