@@ -24,7 +24,6 @@
 namespace velmora {
 namespace {
 
-using testkit::TStatisticsLogReader;
 using testkit::WaitUntil;
 using Texts = std::vector<std::wstring>;
 
@@ -139,8 +138,6 @@ TEST_F(LocationRegistryUninstall, EntriesOfBothViewsAndRootsAreListedOnceFirstRe
     const std::wstring code = NewGUID();
     Entry(HKLM, X64, L"F" + FTag, Name(L"Coded")).WriteString(L"ProductID", code);
     Entry(HKLM, X32, code, Name(L"Coded under another name"));
-
-    TStatisticsLogReader log;
     Location().ReadPrograms();
     EXPECT_EQ(Keys(Program(L"", Name(L"Machine64"))), Texts{EntryText(HKLM, X64, L"A" + FTag)});
     EXPECT_EQ(KeyAt(Program(L"", Name(L"Machine32")), 0), EntryText(HKLM, X32, L"B" + FTag));
@@ -148,7 +145,6 @@ TEST_F(LocationRegistryUninstall, EntriesOfBothViewsAndRootsAreListedOnceFirstRe
     EXPECT_EQ(Keys(Program(L"", Name(L"Twice"))), Texts{EntryText(HKCU, X64, L"D" + FTag)});
     EXPECT_EQ(Keys(Program(code, Name(L"Coded"))), Texts{EntryText(HKLM, X64, L"F" + FTag)});
     EXPECT_EQ(OwnCount<TItemProgram>(), 5);
-    EXPECT_TRUE(log.Contains(L"Add Program: " + Name(L"Coded") + L" (" + code + L")"));
 }
 
 TEST_F(LocationRegistryUninstall, SystemComponentsJoinTheirProgramOrHideTheInstallerProduct) {

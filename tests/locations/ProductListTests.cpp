@@ -1,5 +1,5 @@
-// The temporary records of the registry location: the product-code index,
-// name matching, update-key matching and the merge of programs into updates.
+// The temporary records of the registry location: knowledge-base numbers of
+// update keys and the merge of programs into updates.
 #include "locations/ProductList.h"
 
 #include <gtest/gtest.h>
@@ -21,32 +21,6 @@ TTemporaryInfo* Add(TProductList& list, std::wstring name, std::wstring guid,
 
 const std::wstring CodeA = L"{11111111-2222-3333-4444-555555555555}";
 const std::wstring CodeB = L"{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}";
-
-TEST(ProductList, FindTriesTheCodeThenDisplayAndInternalNames) {
-    TProductList list;
-    TTemporaryInfo* coded = Add(list, L"Coded", CodeA);
-    TTemporaryInfo* named = Add(list, L"Tool Box", L"", {}, L"ToolBoxKey");
-    EXPECT_EQ(list.Find(CodeA, L"Tool Box"), coded);
-    EXPECT_EQ(list.Find(CodeB, L"tool box"), named);
-    EXPECT_EQ(list.Find(L"", L"TOOLBOXKEY"), named);
-    EXPECT_EQ(list.Find(CodeB, L"Other"), nullptr);
-}
-
-TEST(UpdateKeyMatching, ARPLinkMatchesByKeySuffixUpdatesFirstAndMovesAProgram) {
-    TProductList programs, updates;
-    Add(programs, L"Program", CodeA, {L"(x64)HKEY_LOCAL_MACHINE\\Software\\Uninstall\\KB2000"});
-    TTemporaryInfo* update = Add(updates, L"Patch", CodeB, {L"(x64)HKEY_LOCAL_MACHINE\\P\\Patches\\X\\"});
-    EXPECT_EQ(FindByARPLink(programs, updates, L"patches\\x"), update);
-    EXPECT_EQ(FindByARPLink(programs, updates, L"Uninstall\\KB200"), nullptr);
-    TTemporaryInfo* moved =
-        FindByARPLink(programs, updates, L"HKEY_LOCAL_MACHINE\\Software\\Uninstall\\KB2000");
-    ASSERT_NE(moved, nullptr);
-    EXPECT_EQ(moved->FDisplayName, L"Program");
-    EXPECT_EQ(programs.Count(), 0u);
-    EXPECT_EQ(programs.GetInfoByGUID(CodeA), nullptr);
-    ASSERT_EQ(updates.Count(), 2u);
-    EXPECT_EQ(&updates[1], moved);
-}
 
 TEST(UpdateKeyMatching, KBNumbersNeedFourDigitsAndMatchNamesCaseSensitively) {
     // Prefixes are dropped and the number ends at the first non-digit.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -23,27 +22,6 @@ TEST(InstallerThread, RunsEveryJobOnItsOneThreadPassesErrorsAndRunsNestedJobsAtO
     EXPECT_TRUE(ran);
     EXPECT_THROW(thread.Run([]() -> int { throw EMsiError(SMsiOpenView, 1615); }), EMsiError);
     EXPECT_EQ(thread.Run([] { return 7; }), 7);
-}
-
-TEST(InstallerThread, JobsFromManyThreadsRunOneAtATime) {
-    TInstallerThread thread;
-    int counter = 0; // deliberately not atomic: only the installer thread touches it
-    std::atomic<int> busy{0};
-    std::atomic<bool> overlapped{false};
-    std::vector<std::thread> callers;
-    for (int t = 0; t < 6; ++t)
-        callers.emplace_back([&] {
-            for (int i = 0; i < 500; ++i)
-                thread.Run([&] {
-                    overlapped = overlapped || busy.fetch_add(1) != 0;
-                    ++counter;
-                    busy.fetch_sub(1);
-                });
-        });
-    for (auto& caller : callers)
-        caller.join();
-    EXPECT_EQ(thread.Run([&] { return counter; }), 3000);
-    EXPECT_FALSE(overlapped);
 }
 
 TEST(InstallerThread, StopRunsQueuedJobsThenTheLastOneThenRefusesWork) {
