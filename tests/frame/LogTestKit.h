@@ -51,17 +51,14 @@ inline std::vector<std::wstring> ReadLines(const fs::path& file, std::streamoff 
     return lines;
 }
 
-// A record "yyyy.mm.dd hh:nn:ss.zzz [  thread] LEVEL prefix text" from the level on.
-inline std::wstring RecordBody(const std::wstring& line) {
-    size_t close = line.find(L"] ");
-    return close == std::wstring::npos ? std::wstring() : line.substr(close + 2);
-}
-// The texts of a log's records after a prefix of prefixLength characters, from byte offset `from`.
+// The texts of records "yyyy.mm.dd hh:nn:ss.zzz [  thread] LEVEL prefix text" after a prefix of
+// prefixLength characters, from byte offset `from`.
 inline std::vector<std::wstring> RecordTexts(const fs::path& file, size_t prefixLength = 31,
                                              std::streamoff from = 0) {
     std::vector<std::wstring> texts;
     for (auto& line : ReadLines(file, from)) {
-        std::wstring body = RecordBody(line);
+        size_t close = line.find(L"] ");
+        std::wstring body = close == std::wstring::npos ? std::wstring() : line.substr(close + 2);
         texts.push_back(body.size() >= prefixLength + 6 ? body.substr(prefixLength + 6) : std::wstring());
     }
     return texts;

@@ -18,9 +18,8 @@ public:
     TSoftwareRating STDMETHODCALLTYPE GetFileRating(LPCWSTR Path) override {
         return std::wcsstr(Path, L"\\risky\\") ? TSoftwareRating::stRisky : TSoftwareRating::stUnknown;
     }
-    TSoftwareRating STDMETHODCALLTYPE GetCompanyRating(LPCWSTR Company) override {
-        return std::wcscmp(Company, L"Velmora") == 0 ? TSoftwareRating::stTrustWorthy
-                                                     : TSoftwareRating::stUnknown;
+    TSoftwareRating STDMETHODCALLTYPE GetCompanyRating(LPCWSTR) override {
+        return TSoftwareRating::stUnknown;
     }
 };
 

@@ -61,7 +61,6 @@ TEST(GetTrustika, LoadedOnceCachedUntilFinalized) {
     EXPECT_EQ(StubCount("StubCreatedCount"), 1);
     EXPECT_EQ(StubCount("StubLiveCount"), 1);
     EXPECT_EQ(seen[0]->GetFileRating(L"C:\\risky\\tool.exe"), TSoftwareRating::stRisky);
-    EXPECT_EQ(seen[0]->GetCompanyRating(L"Velmora"), TSoftwareRating::stTrustWorthy);
 
     DLLGlobals::FinalizeInterfaces();
     EXPECT_EQ(StubCount("StubLiveCount"), 0);
