@@ -123,7 +123,7 @@ TEST(IconImageListIcons, IconsKeepEachSizeWithItsAlphaAnIconOfOneSizeServesBoth)
     ExpectPaired(list);
 }
 
-TEST(IconImageListPng, ResourcesAndFilesAreStretchedToBothSizes) {
+TEST(IconImageListPng, ResourcesAreStretchedToBothSizes) {
     TIconImageList list;
     ASSERT_EQ(list.AddFromPNGResources(ThisModule(), L"TEST_PNG_24"), 0);
     // Left half red, right half blue, lowest quarter clear: stretched, not cropped or tiled.
