@@ -84,8 +84,8 @@ protected:
         ASSERT_TRUE(Loaded) << "the read did not reach rsLoaded";
     }
 
-    // Runs f on the program named name (nullptr when absent) under the collection lock.
-    template <class F> static auto WithProgram(const std::wstring& name, F f) {
+    // The program named name, found under the collection lock; empty when absent.
+    static TComPtr<IProduct> Program(const std::wstring& name) {
         TComPtr<IProductCollection> programs;
         Root->GetPrograms(programs.put());
         TComPtr<IProduct> found;
@@ -99,11 +99,7 @@ protected:
             }
             programs->Unlock();
         }
-        return f(found.get());
-    }
-
-    static bool Listed(const std::wstring& name) {
-        return WithProgram(name, [](IProduct* p) { return p != nullptr; });
+        return found;
     }
 
     static inline HMODULE Library = nullptr;
@@ -117,9 +113,8 @@ TEST_F(InventoryWatch, MeasuresTheFolderOfAProgramThatRecordsNoSize) {
     int64_t size = 0;
     ASSERT_TRUE(WaitFor(60s,
                         [&] {
-                            size = WithProgram(L"Velmora Tracker", [](IProduct* p) {
-                                return p ? _wtoi64(Info(p, piEstimatedSize).c_str()) : -1;
-                            });
+                            auto tracker = Program(L"Velmora Tracker");
+                            size = tracker ? _wtoi64(Info(tracker.get(), piEstimatedSize).c_str()) : -1;
                             return size > 0;
                         }))
         << "size still " << size;
@@ -138,7 +133,7 @@ TEST_F(InventoryWatch, MeasuresTheFolderOfAProgramThatRecordsNoSize) {
 TEST_F(InventoryWatch, SeesAProgramInstalledAndRemovedWhileItWatches) {
     std::wstring name = L"Velmora Watch Probe " + std::to_wstring(GetCurrentProcessId());
     std::wstring path = std::wstring(kUninstall) + L"\\" + name;
-    ASSERT_FALSE(Listed(name));
+    ASSERT_FALSE(Program(name));
 
     struct Cleanup {
         std::wstring Path;
@@ -152,10 +147,10 @@ TEST_F(InventoryWatch, SeesAProgramInstalledAndRemovedWhileItWatches) {
                   ERROR_SUCCESS);
 
     // One poll a second, half a second to re-arm, a second before the re-read.
-    EXPECT_TRUE(WaitFor(15s, [&] { return Listed(name); })) << "the new program did not appear";
+    EXPECT_TRUE(WaitFor(15s, [&] { return bool(Program(name)); })) << "the new program did not appear";
 
     ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
-    EXPECT_TRUE(WaitFor(15s, [&] { return !Listed(name); })) << "the removed program is still listed";
+    EXPECT_TRUE(WaitFor(15s, [&] { return !Program(name); })) << "the removed program is still listed";
 }
 
 } // namespace
