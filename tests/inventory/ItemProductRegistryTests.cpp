@@ -1,11 +1,8 @@
 // The product item read from uninstall keys written by the test under
 // HKCU\Software\VelmoraTests\<unique>, and the adapter over it.
-#include "frame/IconImageList.h"
 #include "inventory/ItemProduct.h"
 #include "inventory/ItemProductIntf.h"
 #include "platform/ComObject.h"
-#include "platform/Module.h"
-#include "platform/OSError.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -21,12 +18,9 @@ class TRegItem : public TItemProduct {
 public:
     explicit TRegItem(std::vector<std::wstring> keys) : TItemProduct(nullptr) {
         FRegistryKeys = std::move(keys);
-        FDisplayNameNative = L"Native name";
     }
     using TItemProduct::FInstallDate;
-    using TItemProduct::FInstallLocation;
     using TItemProduct::FIsWinInstaller;
-    using TItemProduct::FProductCodeNotFound;
     std::wstring Text(int index) { return std::get<std::wstring>(GetInfo(index)); }
 
 protected:
@@ -54,20 +48,12 @@ protected:
 TEST_F(ItemProductRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallPropertiesReplaceTheirKey) {
     auto a = Key(L"A");
     a.WriteNumber(L"Publisher", 7); // not a string: ignored
-    a.WriteString(L"Contact", L"First");
     a.WriteNumber(L"EstimatedSize", 2048);
-    a.WriteNumber(L"VersionMajor", 5);
-    a.WriteString(L"VersionMinor", L"2");
     auto b = Key(L"B");
     b.WriteString(L"Publisher", L"Maker");
-    b.WriteString(L"Contact", L"Second");
     b.WriteNumber(L"EstimatedSize", 4096);
-    b.WriteString(L"DisplayVersion", L"9.9");
     auto item = Read({L"A", L"B"});
-    EXPECT_EQ(item->Text(0), L"Native name");
-    EXPECT_EQ(item->Text(1), L"5.2");
     EXPECT_EQ(item->Text(2), L"Maker");
-    EXPECT_EQ(item->Text(6), L"First");
     EXPECT_EQ(std::get<int64_t>(item->GetInfo(14)), 2097152);
 
     Key(L"B\\InstallProperties").WriteString(L"Publisher", L"Inner");
@@ -98,36 +84,11 @@ TEST_F(ItemProductRegistry, InstallDateGainsTheKeysTimeOfDay) {
     }
 }
 
-TEST_F(ItemProductRegistry, InstallerFlagsAreReadAsNumbersAndAMissingProductCodeMarksTheInstaller) {
-    auto m = Key(L"{PRODUCT}");
-    m.WriteExpandString(L"UninstallString", L"MsiExec.exe /X{PRODUCT}");
-    m.WriteNumber(L"WindowsInstaller", 1);
-    m.WriteNumber(L"NoModify", 1);
-    auto managed = Read({L"{PRODUCT}"});
-    EXPECT_TRUE(managed->FIsWinInstaller);
-    EXPECT_EQ(managed->PossibleActions(),
-              ActionBit(TPossibleActions::paUninstall) | ActionBit(TPossibleActions::paRepair));
-    EXPECT_FALSE(managed->IsInstallerMaybeCorrupted());
-    managed->FProductCodeNotFound = true;
-    EXPECT_TRUE(managed->IsInstallerMaybeCorrupted());
-
-    Key(L"Plain").WriteString(L"WindowsInstaller", L"1"); // a string flag counts as unset
+TEST_F(ItemProductRegistry, InstallerFlagCountsOnlyAsANumber) {
+    Key(L"{PRODUCT}").WriteNumber(L"WindowsInstaller", 1);
+    Key(L"Plain").WriteString(L"WindowsInstaller", L"1");
+    EXPECT_TRUE(Read({L"{PRODUCT}"})->FIsWinInstaller);
     EXPECT_FALSE(Read({L"Plain"})->FIsWinInstaller);
-}
-
-TEST_F(ItemProductRegistry, CheckChangeFiresAfterAFileAppearsInTheInstallFolder) {
-    auto folder = std::filesystem::temp_directory_path() / testkit::UniqueName(L"G");
-    std::filesystem::create_directories(folder);
-    auto item = Read({});
-    item->FInstallLocation = folder.wstring();
-    EXPECT_FALSE(item->CheckChange()); // arms the notification
-    EXPECT_FALSE(item->CheckChange());
-    std::ofstream(folder / L"new.txt") << "x";
-    EXPECT_TRUE(testkit::WaitUntil([&] { return item->CheckChange(); }, std::chrono::seconds(5)));
-    EXPECT_TRUE(item->IsNeedReadFastInfo());
-    EXPECT_EQ(item->PossibleActions(), 0);
-    item.reset();
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(ItemProductRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults) {
@@ -145,40 +106,6 @@ TEST_F(ItemProductRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults
     EXPECT_EQ(v.vt, VT_NULL);
     EXPECT_EQ(adapter->GetImageIndex(), -1);
     EXPECT_EQ(adapter->GetPossibleActions(), 0);
-}
-
-TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
-    auto sample = std::filesystem::path(HostExecutableFileName()).parent_path().parent_path() / L"fixtures" /
-                  L"editor.exe";
-    ASSERT_TRUE(std::filesystem::exists(sample)) << "the sample program is built with the tests";
-    Key(L"Localized").WriteString(L"DisplayName_Localized", sample.wstring());
-    Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
-    EXPECT_EQ(Read({L"Localized"})->Text(0), L"Velmora Sample Editor");
-    EXPECT_EQ(Read({L"Missing"})->Text(0), L"Native name") << "a failed read keeps the plain name";
-}
-
-TEST(ItemProductIcons, EachLoadTakesASlotAndGivesTheEarlierOneBack) {
-    TIconImageList icons;
-    TRegItem item({});
-    std::function<bool()> loads[] = {
-        [&] { return item.LoadIconFromReference(icons, L"%SystemRoot%\\system32\\shell32.dll,-5"); },
-        // No icon 9999: icon 0 is taken instead.
-        [&] { return item.LoadIconFromReference(icons, L"\"C:\\windows\\system32\\shell32.dll\",9999"); },
-        [&] { return item.LoadPngIcon(icons, L"RATING_TRUST"); },
-        [&] { return item.LoadPngIcon(icons, L"RATING_RISKY"); },
-    };
-    int32_t previous = -1;
-    for (size_t i = 0; i < std::size(loads); ++i) {
-        ASSERT_TRUE(loads[i]()) << "load " << i;
-        EXPECT_TRUE(icons.IsUsed(item.IconIndex())) << "load " << i;
-        if (previous >= 0) {
-            EXPECT_NE(item.IconIndex(), previous) << "load " << i;
-            EXPECT_FALSE(icons.IsUsed(previous)) << "load " << i;
-        }
-        previous = item.IconIndex();
-    }
-    EXPECT_THROW(item.LoadPngIcon(icons, L"NO_SUCH_IMAGE"), EOSError) << "the image list's error passes on";
-    EXPECT_EQ(item.IconIndex(), previous);
 }
 
 } // namespace

@@ -4,13 +4,8 @@
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
 #include "platform/Registry.h"
-#include "platform/Text.h"
 
 #include "InventoryTestKit.h"
-
-#include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -71,51 +66,33 @@ protected:
     std::vector<std::filesystem::path> FFolders;
 };
 
-TEST_F(ItemProgramRegistry, EveryProgramMayBeRemovedFromTheRegistryExceptInTheHostFolder) {
-    std::wstring uninstaller = MakeFile(L"unins000.exe");
-    auto other =
-        Read(L"Other", {{L"UninstallString", uninstaller},
-                        {L"InstallLocation", std::filesystem::path(uninstaller).parent_path().wstring()}});
-    EXPECT_NE(other->PossibleActions() & ActionBit(TPossibleActions::paRemoveFromRegistry), 0);
-    EXPECT_NE(other->PossibleActions() & ActionBit(TPossibleActions::paModifyRemove), 0);
-    auto host =
-        Read(L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
-    EXPECT_EQ(host->PossibleActions(), 0);
-
-    // A location that only the extended pass finds in the host folder.
-    auto late = Read(L"Late", {{L"UninstallString", uninstaller}});
-    ASSERT_NE(late->PossibleActions(), 0);
-    late->FSlowExePath = ThisModuleFolder() + L"tool.exe";
-    late->ReadExtendedInfo();
-    EXPECT_EQ(late->InstallLocation(), ThisModuleFolder());
-    EXPECT_EQ(late->PossibleActions(), 0);
-}
-
-TEST_F(ItemProgramRegistry, ExtendedPassChecksTheFolderAndTheCommands) {
+TEST_F(ItemProgramRegistry, ExtendedPassMarksMissingInstallersAndOnlyHostFolderProgramsStayInTheRegistry) {
     std::wstring uninstaller = MakeFile(L"unins000.exe");
     std::wstring folder = std::filesystem::path(uninstaller).parent_path().wstring();
     struct Case {
         const wchar_t* name;
-        std::wstring location, uninstall, modify;
+        std::wstring location, uninstall;
         bool corrupted;
     };
     const Case cases[] = {
+        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false},
         // A command without a folder is looked up through the path.
-        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", L"setup.exe /modify", false},
-        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", L"", false},
-        {L"Gone", folder, folder + L"\\missing.exe /S", L"", true},
-        {L"NoFolder", folder + L"\\NotThere", uninstaller, L"", true},
+        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false},
+        {L"Gone", folder, folder + L"\\missing.exe /S", true},
+        {L"NoFolder", folder + L"\\NotThere", uninstaller, true},
     };
     for (const auto& c : cases) {
-        auto item = Read(
-            c.name,
-            {{L"InstallLocation", c.location}, {L"UninstallString", c.uninstall}, {L"ModifyPath", c.modify}});
+        auto item = Read(c.name, {{L"InstallLocation", c.location}, {L"UninstallString", c.uninstall}});
         item->ReadExtendedInfo();
         EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.corrupted) << c.name;
+        EXPECT_NE(item->PossibleActions() & ActionBit(TPossibleActions::paRemoveFromRegistry), 0) << c.name;
         if (!c.location.empty() && !c.corrupted) {
             EXPECT_EQ(item->InstallLocation(), folder + L"\\");
         }
     }
+    auto host =
+        Read(L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
+    EXPECT_EQ(host->PossibleActions(), 0);
 }
 
 TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
@@ -143,33 +120,18 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
     DeleteKey(TRegRoot::CurrentUser, cachePath);
 }
 
-TEST_F(ItemProgramRegistry, ProgramIconsFollowTheFixedOnes) {
-    wchar_t windows[MAX_PATH];
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    auto a = Read(L"WithIcon", {{L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0"}});
-    a->ReadImages();
-    EXPECT_GE(a->IconIndex(), 4);
-    EXPECT_FALSE(a->IsInstallerMaybeCorrupted());
-    auto b = Read(L"MissingIcon", {{L"DisplayIcon", L"C:\\No Such Folder\\app.ico"}});
-    b->ReadImages();
-    EXPECT_EQ(b->IconIndex(), 3);
-    EXPECT_TRUE(b->IsInstallerMaybeCorrupted());
-}
-
 // The test runs next to the reputation component's stand-in: files under a
-// "risky" folder are risky, the maker "Velmora" is trustworthy.
-TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFileBeforeItsPublisher) {
-    auto rate = [&](const wchar_t* name, const wchar_t* slowExe, const wchar_t* publisher) {
-        auto item = Read(name, {{L"Publisher", publisher}});
+// "risky" folder are risky, all else is unknown.
+TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFile) {
+    auto rate = [&](const wchar_t* name, const wchar_t* slowExe) {
+        auto item = Read(name, {{L"Publisher", L"Maker"}});
         item->FSlowExePath = slowExe;
         item->ReadSlowInfo();
         EXPECT_FALSE(item->IsNeedReadSlowInfo());
         return static_cast<TSoftwareRating>(std::get<int32_t>(item->GetInfo(21)));
     };
-    EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe", L"Velmora"), TSoftwareRating::stRisky);
-    EXPECT_EQ(rate(L"TrustedMaker", L"C:\\Apps\\plain\\a.exe", L"Velmora"), TSoftwareRating::stTrustWorthy);
-    EXPECT_EQ(rate(L"MakerOnly", L"", L"Velmora"), TSoftwareRating::stTrustWorthy);
-    EXPECT_EQ(rate(L"Nothing", L"", L"Someone"), TSoftwareRating::stUnknown);
+    EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe"), TSoftwareRating::stRisky);
+    EXPECT_EQ(rate(L"PlainFile", L"C:\\Apps\\plain\\a.exe"), TSoftwareRating::stUnknown);
 }
 
 TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBackInKilobytes) {
