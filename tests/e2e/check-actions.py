@@ -2,7 +2,6 @@
 """Runs product actions with velmora.exe on a fresh sample machine and checks the
 machine, the inventory and the statistics log. Usage: check-actions.py BUILD_DIR MACHINE_ROOT"""
 import glob
-import json
 import os
 import pathlib
 import re
@@ -33,11 +32,6 @@ class Machine:
         command = " ".join(args)
         self.c.expect(code == wanted, "velmora %s: exit %d, expected %d: %s%s" % (command, code, wanted, out, err))
         return out, err.replace("\r", ""), self.log("VelmoraStatistics")[before:]
-
-    def expect_listed(self, name, listed):
-        out = self.act(0, "list", "--json")[0]
-        names = {record.get("displayName") for record in (json.loads(out) if out.startswith("[") else [])}
-        self.c.expect((name in names) == listed, "%r is %slisted" % (name, "not " if listed else "still "))
 
     def expect_key(self, key, exists):
         self.c.expect((wine_run(self.root, "reg", "query", UNINSTALL + "\\" + key)[0] == 0) == exists,
@@ -76,7 +70,6 @@ def check_msi_uninstall(m):
     log = m.act(0, "uninstall", "Velmora Sample Notes", "--timeout", "120")[2]
     m.c.expect('Run command: "msiexec.exe /x %s".' % NOTES_CODE in log, "msiexec /x was not run:\n" + log)
     m.expect_key(NOTES_CODE, False)
-    m.expect_listed("Velmora Sample Notes", False)
 
 
 def check_forget(m):
@@ -84,7 +77,6 @@ def check_forget(m):
     m.c.expect("\"Velmora Broken Tool\" is no longer listed." in out, "forget: %r" % out)
     m.c.expect("Run command" not in log, "forget ran a command:\n" + log)
     m.expect_key("VelmoraBrokenTool", True)
-    m.expect_listed("Velmora Broken Tool", True)  # by the next run
 
 
 def check_errors_and_questions(m):
