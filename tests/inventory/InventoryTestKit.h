@@ -173,7 +173,7 @@ public:
     // Answered once by the next CheckChange, which then marks the item for
     // reading again as a changed install folder does.
     std::atomic<bool> FolderChanged{false};
-    std::function<void()> OnFast, OnExtended, OnSlow;
+    std::function<void()> OnFast, OnSlow;
 
     bool CheckChange() override {
         if (!FolderChanged.exchange(false))
@@ -191,7 +191,6 @@ public:
         this->FActionThread = std::move(thread);
     }
 
-    const std::wstring& Name() const { return FName; }
     // Takes and releases the item lock if it is free.
     bool TryLock() {
         if (!this->FCSItem.try_lock())
@@ -202,7 +201,7 @@ public:
 
 protected:
     void ReadFastData() override { Run(L"Fast", OnFast); }
-    void DoReadExtendedInfo() override { Run(L"Ext", OnExtended); }
+    void DoReadExtendedInfo() override { Run(L"Ext", nullptr); }
     void DoReadImages() override { Run(L"Images", nullptr); }
     void DoReadSlowInfo() override { Run(L"Slow", OnSlow); }
 

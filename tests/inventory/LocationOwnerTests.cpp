@@ -32,7 +32,6 @@ protected:
         TLocationOwner::UnregisterLocations();
         TLocationOwner::SetOnListRead(nullptr);
         TLocationOwner::SetUsageRefresh(nullptr);
-        TLocationOwner::SetFinalizeInterfaces(nullptr);
         TLocationOwner::SetReadTimings({});
     }
 
