@@ -20,7 +20,6 @@ public:
         FRegistryKeys = std::move(keys);
     }
     using TItemProduct::FInstallDate;
-    using TItemProduct::FIsWinInstaller;
     std::wstring Text(int index) { return std::get<std::wstring>(GetInfo(index)); }
 
 protected:
@@ -82,13 +81,6 @@ TEST_F(ItemProductRegistry, InstallDateGainsTheKeysTimeOfDay) {
             GTEST_SKIP() << "midnight passed between writing and reading the key";
         EXPECT_DOUBLE_EQ(item->FInstallDate, written) << name;
     }
-}
-
-TEST_F(ItemProductRegistry, InstallerFlagCountsOnlyAsANumber) {
-    Key(L"{PRODUCT}").WriteNumber(L"WindowsInstaller", 1);
-    Key(L"Plain").WriteString(L"WindowsInstaller", L"1");
-    EXPECT_TRUE(Read({L"{PRODUCT}"})->FIsWinInstaller);
-    EXPECT_FALSE(Read({L"Plain"})->FIsWinInstaller);
 }
 
 TEST_F(ItemProductRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults) {
