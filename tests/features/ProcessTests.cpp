@@ -267,3 +267,26 @@ TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
     EXPECT_EQ(boxes[0].Caption, L"");
     EXPECT_EQ(boxes[0].Text, process.Errors());
 }
+
+TEST_F(ProcessTest, VariablesAreExpandedAndACommandThatCannotStartGivesZero) {
+    SetEnvironmentVariableW(L"VELMORA_TOOL_FOLDER", L"C:\\velmora-no-such-folder");
+    TProcess missing(L"\"%VELMORA_TOOL_FOLDER%\\tool.exe\" error87", 0);
+    EXPECT_EQ(missing.Cmd(), L"\"C:\\velmora-no-such-folder\\tool.exe\" error87");
+    EXPECT_EQ(RunToEnd(missing), 0);
+    EXPECT_EQ(missing.ProcessID(), 0u);
+    EXPECT_TRUE(missing.Errors().empty());
+}
+
+TEST_F(ProcessTest, ShownChildsWindowIsTheTopWindow) {
+    REQUIRE_DISPLAY();
+    TProcess process(ToolCommand(L"window"), SW_SHOWNORMAL);
+    EXPECT_EQ(process.GetTopWindow(), nullptr);
+    TRunThread thread(process);
+    thread.Start();
+    HWND window = nullptr;
+    ASSERT_TRUE(Await([&] { return (window = process.GetTopWindow()) != nullptr; }));
+    unique_handle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.ProcessID()));
+    EXPECT_EQ(TextOf(window), L"Console tool");
+    thread.TerminateAndWait(); // ends the child: FTerminateProccessAtAbort is set
+    EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+}
