@@ -5,11 +5,15 @@
 #include "platform/ComObject.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "platform/Module.h"
+#include "platform/OSError.h"
 #include "platform/Text.h"
+#include "frame/IconImageList.h"
 
 #include "InventoryTestKit.h"
 
 #include <cmath>
+#include <filesystem>
 
 namespace velmora {
 namespace {
@@ -19,6 +23,7 @@ public:
     explicit TRegItem(std::vector<std::wstring> keys) : TItemProduct(nullptr) {
         FRegistryKeys = std::move(keys);
     }
+    using TItemProduct::FDisplayNameNative;
     using TItemProduct::FInstallDate;
     std::wstring Text(int index) { return std::get<std::wstring>(GetInfo(index)); }
 
@@ -98,6 +103,43 @@ TEST_F(ItemProductRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults
     EXPECT_EQ(v.vt, VT_NULL);
     EXPECT_EQ(adapter->GetImageIndex(), -1);
     EXPECT_EQ(adapter->GetPossibleActions(), 0);
+}
+
+// The sample program (built with the tests) carries a version resource.
+TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
+    const std::wstring sample =
+        std::filesystem::path(ThisModuleFolder()).parent_path().parent_path().wstring() +
+        L"\\fixtures\\editor.exe";
+    ASSERT_TRUE(std::filesystem::exists(sample));
+    Key(L"Localized").WriteString(L"DisplayName_Localized", sample);
+    Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
+    EXPECT_EQ(Read({L"Localized"})->Text(0), L"Velmora Sample Editor");
+    auto missing = std::make_shared<TRegItem>(std::vector<std::wstring>{
+        RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\Missing")});
+    missing->FDisplayNameNative = L"Native name";
+    missing->ReadFastInfo();
+    EXPECT_EQ(missing->Text(0), L"Native name") << "a failed read keeps the plain name";
+}
+
+// Each load takes a slot and gives the earlier one back; a failed one keeps the icon.
+TEST(ItemProductIcons, ReferencesAndLibraryImagesTakeASlotAndGiveTheEarlierOneBack) {
+    TIconImageList icons;
+    TRegItem item({});
+    EXPECT_TRUE(item.LoadIconFromReference(icons, L"%SystemRoot%\\system32\\shell32.dll,-5"));
+    int32_t earlier = item.IconIndex();
+    ASSERT_GE(earlier, 0);
+    // No icon 9999: icon 0 is taken instead.
+    EXPECT_TRUE(item.LoadIconFromReference(icons, L"\"C:\\windows\\system32\\shell32.dll\",9999"));
+    EXPECT_FALSE(icons.IsUsed(earlier));
+    earlier = item.IconIndex();
+    EXPECT_TRUE(item.LoadPngIcon(icons, L"RATING_TRUST"));
+    EXPECT_FALSE(icons.IsUsed(earlier));
+    EXPECT_TRUE(icons.IsUsed(item.IconIndex()));
+
+    const int32_t kept = item.IconIndex();
+    EXPECT_FALSE(item.LoadIconFromReference(icons, L"C:\\No Such Folder\\missing.exe,0"));
+    EXPECT_THROW(item.LoadPngIcon(icons, L"NO_SUCH_IMAGE"), EOSError);
+    EXPECT_EQ(item.IconIndex(), kept);
 }
 
 } // namespace
