@@ -32,7 +32,7 @@ def main():
     runs = int(os.environ.get("VELMORA_BENCH_RUNS", "5"))
     wine_run = os.path.join(ROOT, "cmake", "wine-run.sh")
     bin_dir = os.path.join(build, "bin")
-    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all")
+    wine_server = os.path.join(ROOT, "cmake", "wine-server.sh")
 
     def run(*args):
         done = subprocess.run([wine_run, machine] + list(args), capture_output=True, timeout=1800)
@@ -57,13 +57,13 @@ def main():
     stamp_file = os.path.join(prefix, ".velmora-bench-machine")
     if not os.path.exists(stamp_file) or open(stamp_file).read().strip() != stamp:
         print("Filling the benchmark machine in %s" % prefix, flush=True)
-        subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+        subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
         shutil.rmtree(prefix, ignore_errors=True)
         with open(reg, "wb") as f:
             f.write(content)
         windows_reg = run("winepath", "-w", reg).strip()
         run("reg", "import", windows_reg)
-        subprocess.run(["wineserver", "-w"], env=env)
+        subprocess.run([wine_server, prefix, "-w"])
         with open(stamp_file, "w") as f:
             f.write(stamp + "\n")
 
@@ -87,7 +87,7 @@ def main():
             print("run %d: rsLoading %.0f ms, rsLoaded %.0f ms, walk %.0f ms, uninstaller %.0f ms (process start %.0f ms)"
                   % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup), flush=True)
     finally:
-        subprocess.run(["wineserver", "-k"], env=env, stderr=subprocess.DEVNULL)
+        subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
 
     m = {k: statistics.median(v) for k, v in samples.items()}
     print()

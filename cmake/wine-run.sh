@@ -13,22 +13,60 @@ WINEDEBUG=${WINEDEBUG:--all}
 WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d}
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 wine=${VELMORA_WINE:-/usr/lib/wine/wine64}
+server="$(dirname "$wine")/wineserver"
+
+# Wine copies its libraries (about 650 MB) into every new prefix. The prefix
+# roots of a build tree are siblings; their prefixes share one copy of each
+# such file through hard links in a folder beside them. Nothing writes into
+# these files after the prefix is made.
+share_wine_files() {
+    store="$(dirname "$root")/wine-files"
+    windows="$WINEPREFIX/drive_c/windows"
+    (cd "$windows" && find . -type f -size +16k) | while IFS= read -r file; do
+        kept="$store/$file"
+        if [ ! -f "$kept" ]; then
+            mkdir -p "$(dirname "$kept")"
+            ln "$windows/$file" "$kept" 2>/dev/null || true
+        elif cmp -s "$windows/$file" "$kept"; then
+            ln -f "$kept" "$windows/$file.shared" && mv -f "$windows/$file.shared" "$windows/$file"
+        fi
+    done
+}
+
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
     rm -rf "$WINEPREFIX"
     WINEDLLOVERRIDES="mscoree,mshtml=;$WINEDLLOVERRIDES" "$wine" wineboot --init >/dev/null 2>&1
     "$wine" winecfg -v "$version" >/dev/null 2>&1
-    "$(dirname "$wine")/wineserver" -w
+    "$server" -w
+    share_wine_files
     touch "$WINEPREFIX/.velmora-ready"
   fi
 ) 9>"$root/.lock-$version"
 # A server that outlives the program briefly keeps the next start fast. When
-# this call starts it, the session processes (services, explorer) are started
-# here too, detached from our output: ctest waits for every holder of its pipe.
+# this call starts it, the session processes (services) are started here too,
+# detached from our output: ctest waits for every holder of its pipe.
 # ./run stops the server explicitly when it is done.
-server="$(dirname "$wine")/wineserver"
 if "$server" -p30 </dev/null >/dev/null 2>&1; then
   "$wine" wineboot </dev/null >/dev/null 2>&1 || true
 fi
-exec "$wine" "$@"
+[ -t 2 ] && exec "$wine" "$@"
+
+# The desktop process (explorer) that a program starts when none runs
+# inherits the program's error output and lives as long as any program uses
+# the desktop, so a reader of that output would wait for it. The error output
+# goes to a file instead, copied out while the program runs.
+errors=$(mktemp)
+exec 3<&0
+"$wine" "$@" <&3 3<&- 2>"$errors" &
+program=$!
+exec 3<&-
+trap 'kill "$program" 2>/dev/null' INT TERM
+tail -n +1 -s 0.1 -f --pid="$program" "$errors" >&2 &
+relay=$!
+status=0
+wait "$program" || status=$?
+wait "$relay" || true
+rm -f "$errors"
+exit "$status"

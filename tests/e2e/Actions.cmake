@@ -9,7 +9,7 @@ add_test(NAME e2e_actions_prepare
 add_test(NAME e2e_actions
   COMMAND ${PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/check-actions.py ${CMAKE_BINARY_DIR} ${E2E_ACTIONS_MACHINE})
 add_test(NAME e2e_actions_stop_machine
-  COMMAND sh -c "WINEPREFIX='${E2E_ACTIONS_MACHINE}/${E2E_VERSION}' wineserver -k 2>/dev/null; exit 0")
+  COMMAND sh -c "'${CMAKE_SOURCE_DIR}/cmake/wine-server.sh' '${E2E_ACTIONS_MACHINE}/${E2E_VERSION}' -k 2>/dev/null; exit 0")
 set_tests_properties(e2e_actions_prepare e2e_actions e2e_actions_stop_machine PROPERTIES
   ENVIRONMENT VELMORA_WINE_VERSION=${E2E_VERSION} TIMEOUT 900 RESOURCE_LOCK e2e_actions_machine)
 set_tests_properties(e2e_actions_prepare PROPERTIES FIXTURES_SETUP e2e_actions_machine)

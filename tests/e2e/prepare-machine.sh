@@ -19,7 +19,7 @@ if [ -f "$prefix/.velmora-sample-machine" ] && [ "$(cat "$prefix/.velmora-sample
 fi
 echo "Preparing the sample machine ($version) in $prefix"
 if [ -d "$prefix" ]; then
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    "$root/cmake/wine-server.sh" "$prefix" -k 2>/dev/null || true
     rm -rf "$prefix"
 fi
 wfix() { WINEPREFIX=$prefix /usr/lib/wine/wine64 winepath -w "$1" 2>/dev/null; }
@@ -27,5 +27,5 @@ run msiexec /i "$(wfix "$fixtures/SampleEditor.msi")" /qn
 run msiexec /i "$(wfix "$fixtures/SampleNotes.msi")" /qn
 run "$fixtures/SampleTrackerSetup.exe"
 run reg import "$(wfix "$fixtures/SampleEntries.reg")" >/dev/null 2>&1
-WINEPREFIX=$prefix wineserver -w
+"$root/cmake/wine-server.sh" "$prefix" -w
 echo "$stamp" > "$prefix/.velmora-sample-machine"

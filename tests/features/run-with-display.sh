@@ -8,6 +8,5 @@ root=$2
 shift 2
 VELMORA_REQUIRE_DISPLAY=1 xvfb-run -a "$runner" "$root" "$@"
 status=$?
-wine=${VELMORA_WINE:-/usr/lib/wine/wine64}
-WINEPREFIX="$root/${VELMORA_WINE_VERSION:-win7}" "$(dirname "$wine")/wineserver" -k 2>/dev/null
+"$(dirname "$runner")/wine-server.sh" "$root/${VELMORA_WINE_VERSION:-win7}" -k 2>/dev/null
 exit $status

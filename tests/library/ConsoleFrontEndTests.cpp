@@ -4,7 +4,6 @@
 #include "platform/Format.h"
 #include "platform/Paths.h"
 
-#include <cstdio>
 #include <string>
 
 using namespace velmora;
@@ -12,17 +11,43 @@ using namespace velmora::testing;
 
 namespace {
 
-// Runs a program through the command interpreter; its exit code and what it
-// writes to both outputs.
+// Runs a program with both outputs on one pipe; its exit code and what it
+// wrote. Reading stops when the program ends, not at the end of the pipe: a
+// process it starts (under Wine, the desktop's explorer) may inherit the pipe
+// and outlive it.
 std::pair<int, std::string> RunProgram(const std::wstring& exe, const std::wstring& arguments) {
-    FILE* pipe = _wpopen((L"\"\"" + exe + L"\" " + arguments + L" 2>&1\"").c_str(), L"rb");
-    if (!pipe)
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE read, write;
+    if (!CreatePipe(&read, &write, &inheritable, 0))
         return {-1, ""};
+    unique_handle readOwner(read), writeOwner(write);
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = write;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process))
+        return {-1, ""};
+    unique_handle processOwner(process.hProcess), threadOwner(process.hThread);
+    writeOwner.reset();
     std::string output;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, n);
-    return {_pclose(pipe), output};
+    for (bool ended = false; !ended;) {
+        ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
+        DWORD available = 0;
+        while (PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            std::string chunk(available, '\0');
+            DWORD got = 0;
+            if (!ReadFile(read, chunk.data(), available, &got, nullptr))
+                break;
+            output.append(chunk, 0, got);
+        }
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    return {static_cast<int>(code), output};
 }
 
 } // namespace
