@@ -31,16 +31,23 @@ size_t WholeCharacters(const std::string& bytes) {
 }
 
 // Copies the copy's output (UTF-8 through a pipe) to this process's output
-// until the pipe ends.
-void Relay(HANDLE pipe, void (*write)(std::wstring_view)) {
+// until the copy has ended and its output is read. Not until the pipe ends:
+// an uninstaller that outlives the copy may hold it.
+void Relay(HANDLE pipe, HANDLE copy, void (*write)(std::wstring_view)) {
     std::string pending;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-        pending.append(buffer, read);
-        size_t whole = WholeCharacters(pending);
-        write(Widen(std::string_view(pending).substr(0, whole)));
-        pending.erase(0, whole);
+    for (bool ended = false; !ended;) {
+        ended = WaitForSingleObject(copy, 50) == WAIT_OBJECT_0;
+        DWORD available = 0;
+        while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            std::string chunk(available, '\0');
+            DWORD read = 0;
+            if (!ReadFile(pipe, chunk.data(), available, &read, nullptr))
+                break;
+            pending.append(chunk, 0, read);
+            size_t whole = WholeCharacters(pending);
+            write(Widen(std::string_view(pending).substr(0, whole)));
+            pending.erase(0, whole);
+        }
     }
 }
 
@@ -82,16 +89,13 @@ std::optional<int> RunInDetachedCopy() {
     if (!started)
         return std::nullopt;
     unique_handle processOwner(process.hProcess), threadOwner(process.hThread);
-    // Only the copy (and what it starts) holds the other ends now, so the
-    // relays see the end of the output when they are done with it.
+    // Only the copy (and what it starts) holds the other ends now.
     outWriteOwner.reset();
     errWriteOwner.reset();
     inReadOwner.reset();
 
-    // Threads that end with the process: a pipe inherited by an uninstaller
-    // that outlives the copy would keep a join waiting.
-    std::thread(Relay, outRead, &WriteOut).detach();
-    std::thread(Relay, errRead, &WriteErr).detach();
+    // The input relay blocks on this process's input: it is left to end with
+    // the process and keeps its end of the pipe.
     std::thread([inWrite] {
         while (std::optional<std::wstring> line = ReadLine()) {
             std::string bytes = Narrow(*line) + "\n";
@@ -100,16 +104,12 @@ std::optional<int> RunInDetachedCopy() {
                 break;
         }
     }).detach();
-
-    WaitForSingleObject(process.hProcess, INFINITE);
+    inWriteOwner.release();
+    std::thread errors(Relay, errRead, process.hProcess, &WriteErr);
+    Relay(outRead, process.hProcess, &WriteOut);
+    errors.join();
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
-    // Time for the relays to pass on the copy's last words.
-    Sleep(300);
-    // Still in use by the relay threads: closed when the process ends.
-    outReadOwner.release();
-    errReadOwner.release();
-    inWriteOwner.release();
     return static_cast<int>(exitCode);
 }
 
