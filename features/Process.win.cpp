@@ -5,6 +5,7 @@
 #include "platform/Handles.h"
 #include "platform/OSError.h"
 #include "platform/OSInfo.h"
+#include "platform/Pipes.h"
 #include "platform/ProcessList.h"
 #include "platform/Thread.h"
 
@@ -182,17 +183,10 @@ int32_t TProcess::DoExecute(TThread& thread) {
 }
 
 void TProcess::ReadPipe(HANDLE pipe) {
-    DWORD available = 0;
-    CheckOS(PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr), L"PeekNamedPipe");
-    if (available == 0)
-        return;
-    std::string bytes(available, '\0');
-    DWORD read = 0;
-    CheckOS(ReadFile(pipe, bytes.data(), available, &read, nullptr), L"ReadFile");
-    bytes.resize(read);
-    if (bytes.empty())
-        return;
-    FOutput.Append(OemToText(bytes));
+    std::string bytes;
+    CheckOS(AppendAvailable(pipe, bytes), L"Reading the console output");
+    if (!bytes.empty())
+        FOutput.Append(OemToText(bytes));
 }
 
 void TProcess::AnswerPrompt(const std::wstring& question) {

@@ -3,6 +3,7 @@
 
 #include "platform/Format.h"
 #include "platform/Paths.h"
+#include "platform/Pipes.h"
 
 #include <string>
 
@@ -36,14 +37,7 @@ std::pair<int, std::string> RunProgram(const std::wstring& exe, const std::wstri
     std::string output;
     for (bool ended = false; !ended;) {
         ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
-        DWORD available = 0;
-        while (PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            std::string chunk(available, '\0');
-            DWORD got = 0;
-            if (!ReadFile(read, chunk.data(), available, &got, nullptr))
-                break;
-            output.append(chunk, 0, got);
-        }
+        AppendAvailable(read, output);
     }
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);

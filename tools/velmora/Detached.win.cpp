@@ -2,6 +2,7 @@
 
 #include "platform/Format.h"
 #include "platform/Handles.h"
+#include "platform/Pipes.h"
 #include "tools/velmora/Console.h"
 
 #include <windows.h>
@@ -37,17 +38,11 @@ void Relay(HANDLE pipe, HANDLE copy, void (*write)(std::wstring_view)) {
     std::string pending;
     for (bool ended = false; !ended;) {
         ended = WaitForSingleObject(copy, 50) == WAIT_OBJECT_0;
-        DWORD available = 0;
-        while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            std::string chunk(available, '\0');
-            DWORD read = 0;
-            if (!ReadFile(pipe, chunk.data(), available, &read, nullptr))
-                break;
-            pending.append(chunk, 0, read);
-            size_t whole = WholeCharacters(pending);
+        AppendAvailable(pipe, pending);
+        size_t whole = WholeCharacters(pending);
+        if (whole > 0)
             write(Widen(std::string_view(pending).substr(0, whole)));
-            pending.erase(0, whole);
-        }
+        pending.erase(0, whole);
     }
 }
 
