@@ -4,20 +4,20 @@
 // programs come and go.
 #include "frame/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
+#include "tests/Polling.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 #include <utility>
 
 namespace {
 
 using namespace std::chrono_literals;
 using velmora::TComPtr;
+using velmora::testing::WaitUntil;
 
 const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const wchar_t kTrackerKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraTracker";
@@ -31,15 +31,6 @@ std::wstring Info(IProduct* product, int32_t index) {
     std::wstring text = SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR)) && V_BSTR(&v) ? V_BSTR(&v) : L"";
     VariantClear(&v);
     return text;
-}
-
-// Polls until the condition holds or the time is up; the last answer.
-bool WaitFor(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
-    for (auto deadline = std::chrono::steady_clock::now() + limit; !condition();
-         std::this_thread::sleep_for(100ms))
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-    return true;
 }
 
 // Bytes of every file below the folder.
@@ -66,7 +57,7 @@ protected:
         if (!getInstance || FAILED(getInstance(__uuidof(IVelmora), reinterpret_cast<void**>(&Root))))
             return;
         Root->Refresh();
-        Loaded = WaitFor(180s, [] { return Root->GetReadState() == TReadState::rsLoaded; });
+        Loaded = WaitUntil([] { return Root->GetReadState() == TReadState::rsLoaded; }, 180s);
     }
 
     static void TearDownTestSuite() {
@@ -111,22 +102,25 @@ TEST_F(InventoryWatch, MeasuresTheFolderOfAProgramThatRecordsNoSize) {
     int64_t folder = FolderBytes(kTrackerFolder);
     ASSERT_GT(folder, 0) << "the tracker is not installed";
     int64_t size = 0;
-    ASSERT_TRUE(WaitFor(60s,
-                        [&] {
-                            auto tracker = Program(L"Velmora Tracker");
-                            size = tracker ? _wtoi64(Info(tracker.get(), piEstimatedSize).c_str()) : -1;
-                            return size > 0;
-                        }))
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            auto tracker = Program(L"Velmora Tracker");
+            size = tracker ? _wtoi64(Info(tracker.get(), piEstimatedSize).c_str()) : -1;
+            return size > 0;
+        },
+        60s))
         << "size still " << size;
     // Exact bytes from the measurement, or the kilobytes written back and read again.
     EXPECT_TRUE(size == folder || size == folder / 1024 * 1024) << size << " bytes, folder holds " << folder;
     // The measurement is written back to the program's uninstall entry.
     DWORD written = 0, bytes = sizeof written;
-    EXPECT_TRUE(WaitFor(10s, [&] {
-        bytes = sizeof written;
-        return RegGetValueW(HKEY_LOCAL_MACHINE, kTrackerKey, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr,
-                            &written, &bytes) == ERROR_SUCCESS;
-    }));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            bytes = sizeof written;
+            return RegGetValueW(HKEY_LOCAL_MACHINE, kTrackerKey, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr,
+                                &written, &bytes) == ERROR_SUCCESS;
+        },
+        10s));
     EXPECT_EQ(written, folder / 1024);
 }
 
@@ -147,10 +141,10 @@ TEST_F(InventoryWatch, SeesAProgramInstalledAndRemovedWhileItWatches) {
                   ERROR_SUCCESS);
 
     // One poll a second, half a second to re-arm, a second before the re-read.
-    EXPECT_TRUE(WaitFor(15s, [&] { return bool(Program(name)); })) << "the new program did not appear";
+    EXPECT_TRUE(WaitUntil([&] { return bool(Program(name)); }, 15s)) << "the new program did not appear";
 
     ASSERT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
-    EXPECT_TRUE(WaitFor(15s, [&] { return !Program(name); })) << "the removed program is still listed";
+    EXPECT_TRUE(WaitUntil([&] { return !Program(name); }, 15s)) << "the removed program is still listed";
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "platform/Module.h"
 #include "platform/OSError.h"
 #include "platform/Thread.h"
+#include "tests/Polling.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,10 @@
 #include <exception>
 #include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace velmora;
+using velmora::testing::WaitUntil;
 
 namespace {
 
@@ -43,23 +44,12 @@ private:
     TProcess& FProcess;
 };
 
-template <class Condition>
-bool Await(Condition condition, std::chrono::seconds limit = std::chrono::seconds(20)) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 // Runs on a runtime thread, as the action threads do. A run that does not end
 // within a minute fails the test instead of hanging it; the stop ends the child.
 int32_t RunToEnd(TProcess& process) {
     TRunThread thread(process);
     thread.Start();
-    if (!Await([&] { return thread.Finished(); }, std::chrono::minutes(1)))
+    if (!WaitUntil([&] { return thread.Finished(); }, std::chrono::minutes(1)))
         ADD_FAILURE() << "the run did not end: " << Narrow(process.Output().Text());
     thread.TerminateAndWait();
     if (thread.Error)
@@ -135,11 +125,11 @@ std::future<std::vector<TBox>> AnswerBoxes(std::vector<int> buttons) {
         std::vector<TBox> boxes;
         for (int button : buttons) {
             HWND box = nullptr;
-            if (!Await([&] { return (box = FindBox()) != nullptr; }, std::chrono::minutes(1)))
+            if (!WaitUntil([&] { return (box = FindBox()) != nullptr; }, std::chrono::minutes(1)))
                 break;
             boxes.push_back({TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))});
             PostMessageW(box, WM_COMMAND, button, 0);
-            Await([&] { return !IsWindow(box); });
+            WaitUntil([&] { return !IsWindow(box); });
         }
         return boxes;
     });
@@ -225,7 +215,7 @@ TEST_F(ProcessTest, StoppingTheThreadKillsTheChildOnlyWhenAskedTo) {
         process.FTerminateProccessAtAbort = terminate;
         TRunThread thread(process);
         thread.Start();
-        ASSERT_TRUE(Await([&] { return process.ProcessID() != 0; }));
+        ASSERT_TRUE(WaitUntil([&] { return process.ProcessID() != 0; }));
         unique_handle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.ProcessID()));
         ASSERT_TRUE(child);
         thread.TerminateAndWait();
@@ -284,7 +274,7 @@ TEST_F(ProcessTest, ShownChildsWindowIsTheTopWindow) {
     TRunThread thread(process);
     thread.Start();
     HWND window = nullptr;
-    ASSERT_TRUE(Await([&] { return (window = process.GetTopWindow()) != nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return (window = process.GetTopWindow()) != nullptr; }));
     unique_handle child(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.ProcessID()));
     EXPECT_EQ(TextOf(window), L"Console tool");
     thread.TerminateAndWait(); // ends the child: FTerminateProccessAtAbort is set

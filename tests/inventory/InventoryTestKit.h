@@ -1,12 +1,13 @@
 #pragma once
 // Recording test doubles for the inventory: locations and items that write
-// what is done to them into one event log, and a wait-until helper.
+// what is done to them into one event log.
 #include "frame/DebugLog.h"
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
 #include "inventory/LocationOwner.h"
 #include "platform/LogDirectory.h"
 #include "platform/Thread.h"
+#include "tests/Polling.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +20,10 @@
 #include <iterator>
 #include <mutex>
 #include <sstream>
-#include <thread>
 
 namespace velmora::testkit {
 
-template <class Pred>
-bool WaitUntil(Pred&& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using testing::WaitUntil;
 
 // "A.Read P1.Fast" as the list of events {"A.Read", "P1.Fast"}.
 inline std::vector<std::wstring> EventList(std::wstring_view text) {

@@ -7,6 +7,7 @@
 
 #include <future>
 #include <set>
+#include <thread>
 
 using namespace velmora;
 using namespace velmora::testkit;

@@ -4,11 +4,10 @@
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
+#include "tests/Polling.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
 
 namespace velmora::testing {
 
@@ -32,14 +31,5 @@ private:
     unique_hmodule FModule{LoadLibraryExW((ThisModuleFolder() + L"VelmoraHelper.dll").c_str(), nullptr,
                                           LOAD_WITH_ALTERED_SEARCH_PATH)};
 };
-
-// Polls a condition every 10 ms until it holds or 30 seconds pass.
-template <class Pred> bool WaitUntil(Pred&& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(10)))
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-    return true;
-}
 
 } // namespace velmora::testing

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 using namespace velmora;
 using namespace velmora::testing;
