@@ -22,7 +22,7 @@ if [ -d "$prefix" ]; then
     "$root/cmake/wine-server.sh" "$prefix" -k 2>/dev/null || true
     rm -rf "$prefix"
 fi
-wfix() { WINEPREFIX=$prefix /usr/lib/wine/wine64 winepath -w "$1" 2>/dev/null; }
+wfix() { run winepath -w "$1" 2>/dev/null; }
 run msiexec /i "$(wfix "$fixtures/SampleEditor.msi")" /qn
 run msiexec /i "$(wfix "$fixtures/SampleNotes.msi")" /qn
 run "$fixtures/SampleTrackerSetup.exe"
