@@ -2,7 +2,7 @@
 // loaded from this program's folder, a root object from DllGetInstance,
 // Refresh, then the read state polled until rsLoading and rsLoaded.
 // Prints "name value" lines (milliseconds, counts) for bench/run-bench.py.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 
 #include <chrono>

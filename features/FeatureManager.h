@@ -2,7 +2,7 @@
 // Base of the Windows-feature engines: the IFeatures collection over the
 // top-level feature list, the reading thread and the read state. Engines fill
 // the tree in ReadFeatures on that thread.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/LiveObjects.h"
 #include "platform/Thread.h"

@@ -2,7 +2,7 @@
 // Decoders for values found in uninstall data: release types, registry
 // dates and product codes. Portable; DLLGlobals (frame/Globals.h) hands them
 // to the rest of the library.
-#include "frame/Enums.Velmora.h"
+#include "api/Enums.Velmora.h"
 
 #include <string>
 #include <string_view>

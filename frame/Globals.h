@@ -2,7 +2,7 @@
 // Library-wide helpers: decoders for values found in uninstall data, language
 // names, and the suite's reputation component, obtained on first need.
 #include "frame/Decoders.h"
-#include "frame/Interfaces.Trustika.h"
+#include "api/Interfaces.Trustika.h"
 #include "platform/ComObject.h"
 
 #include <cstdint>

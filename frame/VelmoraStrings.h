@@ -2,7 +2,7 @@
 // A string list crossing the binary interface: lines of text, settings as
 // "Name=Value" lines. Owned by whoever creates it; counted like every object
 // handed out through an interface.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/LiveObjects.h"
 

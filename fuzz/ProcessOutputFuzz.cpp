@@ -1,7 +1,7 @@
 // Fuzz target of the console output rules: output arriving in arbitrary
 // pieces, prompt search over the growing lines and the result rules.
 // The first input byte picks piece lengths; the rest is UTF-16 text.
-#include "features/ProcessOutput.h"
+#include "console/ProcessOutput.h"
 #include "platform/Text.h"
 
 #include <cstddef>

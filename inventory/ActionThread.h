@@ -4,7 +4,7 @@
 // itself from the temporary folder and returned at once.
 #include <windows.h>
 
-#include "frame/Enums.Velmora.h"
+#include "api/Enums.Velmora.h"
 #include "platform/ProcessList.h"
 #include "platform/Thread.h"
 

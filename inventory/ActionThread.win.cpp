@@ -1,6 +1,6 @@
 #include "inventory/ActionThread.h"
 
-#include "features/Process.h"
+#include "console/Process.h"
 #include "frame/DebugLog.h"
 #include "inventory/ItemProduct.h"
 #include "platform/PathText.h"

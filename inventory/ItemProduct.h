@@ -7,7 +7,7 @@
 #include <windows.h>
 #endif
 
-#include "frame/Enums.Velmora.h"
+#include "api/Enums.Velmora.h"
 #include "inventory/LocationUninstall.h"
 
 #include <atomic>

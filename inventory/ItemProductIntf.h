@@ -2,7 +2,7 @@
 // IProduct over one inventory item. The adapter holds the item weakly: while
 // a call runs it keeps the item alive, and once the item has left the
 // inventory it answers as for a missing product.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/LiveObjects.h"
 

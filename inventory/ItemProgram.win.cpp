@@ -5,7 +5,7 @@
 #include "frame/DebugLog.h"
 #include "frame/Globals.h"
 #include "inventory/TaskManager.h"
-#include "locations/ItemFolder.h"
+#include "inventory/ItemFolder.h"
 #include "msi/MsiEngine.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Module.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Installed updates. The class owns the library-wide update list, set up by
 // Init and emptied by Done (both run by the location owner's instance cycle).
-#include "frame/Enums.Velmora.h"
+#include "api/Enums.Velmora.h"
 #include "inventory/ItemList.h"
 #include "inventory/ItemProduct.h"
 

@@ -4,7 +4,7 @@
 // instance cycle: the first sets up the program and update lists and one
 // instance of every registered location, the last tears them down. Between
 // them one reading thread at a time reads the locations and then watches them.
-#include "frame/Enums.Velmora.h"
+#include "api/Enums.Velmora.h"
 #include "inventory/LocationUninstall.h"
 
 #include <cstdint>

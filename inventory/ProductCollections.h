@@ -2,7 +2,7 @@
 // The collections the front end walks: installed programs, installed updates
 // and rarely used programs. They own nothing; they read the library-wide
 // lists. Being location owners, they keep the inventory alive while they live.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "inventory/LocationOwner.h"
 #include "platform/ComObject.h"
 #include "platform/LiveObjects.h"

@@ -1,8 +1,8 @@
 #include "locations/LocationExeInfo.h"
 
 #include "frame/DebugLog.h"
-#include "locations/ExeRules.h"
-#include "locations/ItemFolder.h"
+#include "inventory/ExeRules.h"
+#include "inventory/ItemFolder.h"
 #include "platform/Files.h"
 #include "platform/Format.h"
 #include "platform/OSInfo.h"

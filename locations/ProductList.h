@@ -2,7 +2,7 @@
 // The temporary records of the registry uninstall location: what one read
 // found about a product before it is published, in keyed lists that merge
 // duplicates while the registry is scanned. Portable: plain values only.
-#include "frame/Enums.Velmora.h"
+#include "api/Enums.Velmora.h"
 
 #include <map>
 #include <memory>

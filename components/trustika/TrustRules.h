@@ -2,7 +2,7 @@
 // The reputation component's rules that need no Windows API: how an entry of
 // a local list matches, how paths are put into one form, and in which order
 // the evidence about a file decides its rating.
-#include "frame/Enums.Velmora.h"
+#include "api/Enums.Velmora.h"
 
 #include <functional>
 #include <string>

@@ -2,7 +2,7 @@
 // The reputation object handed out by TrustikaHelper.dll. It keeps no state:
 // every question reads the local lists and the file afresh, so one object may
 // be used from any number of threads.
-#include "frame/Interfaces.Trustika.h"
+#include "api/Interfaces.Trustika.h"
 #include "platform/ComObject.h"
 #include "platform/LiveObjects.h"
 

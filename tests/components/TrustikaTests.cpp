@@ -2,8 +2,8 @@
 // user's and the machine's Trustika keys (entries unique to each run, removed
 // afterwards) and files laid into a temporary folder of their own.
 #include "components/trustika/TrustLists.h"
-#include "frame/Interfaces.Trustika.h"
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Trustika.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/Format.h"
 #include "platform/Handles.h"

@@ -2,7 +2,7 @@
 // as the front end loads it (LoadLibrary, DllGetInstance, the public
 // interfaces and nothing else), a read started once and left running while
 // programs come and go.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "tests/Polling.h"
 

@@ -1,7 +1,7 @@
 // A reputation component for the GetTrustika tests, built as TrustikaHelper.dll
 // next to the test program: rates by simple rules, so that a test can tell
 // which method answered, and counts the objects it hands out.
-#include "frame/Interfaces.Trustika.h"
+#include "api/Interfaces.Trustika.h"
 #include "platform/ComObject.h"
 
 #include <atomic>

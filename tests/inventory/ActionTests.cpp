@@ -1,7 +1,7 @@
 // Product actions under Wine with real uninstaller doubles. Each test writes
 // its own "uninstall entry" below HKCU that the double deletes when done.
-#include "features/Process.h"
-#include "frame/Velmora.h"
+#include "console/Process.h"
+#include "library/Velmora.h"
 #include "inventory/ActionThread.h"
 #include "inventory/ItemProductIntf.h"
 #include "platform/ComObject.h"

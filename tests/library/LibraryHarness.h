@@ -1,6 +1,6 @@
 #pragma once
 // Loads VelmoraHelper.dll from the test's own folder, as a front end does.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"

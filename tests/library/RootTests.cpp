@@ -4,7 +4,7 @@
 
 #include "features/FeatureManager.h"
 #include "frame/DebugLog.h"
-#include "frame/Velmora.h"
+#include "library/Velmora.h"
 #include "platform/Format.h"
 #include "platform/Paths.h"
 

@@ -1,7 +1,7 @@
 // The executable catalogue under Wine: real shortcuts in a Start-menu folder
 // of the test prefix and Run values written under unique names, all removed
 // again by each test.
-#include "locations/ItemFolder.h"
+#include "inventory/ItemFolder.h"
 #include "locations/LocationExeInfo.h"
 #include "platform/ComObject.h"
 #include "platform/Format.h"

@@ -1,9 +1,9 @@
 #include "tools/velmora/Commands.h"
 
-#include "frame/VelmoraStrings.h"
 #include "platform/Format.h"
 #include "platform/Text.h"
 #include "tools/velmora/Console.h"
+#include "tools/velmora/LineList.h"
 #include "tools/velmora/ProductFields.h"
 
 #include <atomic>
@@ -123,11 +123,11 @@ TComPtr<IProduct> FindProduct(IProductCollection& collection, const std::wstring
 // Every field of the product, then what the front end asks besides.
 TRecord DetailRecord(IProduct& product, int32_t infoMask) {
     TRecord record = ReadRecord(product, infoMask);
-    auto keys = MakeCom<TVelmoraStrings, IVelmoraStrings>();
+    auto keys = MakeCom<TLineList, IVelmoraStrings>();
     product.GetRegistryKeys(keys.get());
     record.push_back({L"possibleActions", L"Possible actions", ActionNames(product.GetPossibleActions())});
     record.push_back({L"imageIndex", L"Icon index", static_cast<int64_t>(product.GetImageIndex())});
-    record.push_back({L"registryKeys", L"Registry keys", static_cast<TVelmoraStrings*>(keys.get())->Lines()});
+    record.push_back({L"registryKeys", L"Registry keys", static_cast<TLineList*>(keys.get())->Lines()});
     record.push_back(
         {L"installerMaybeCorrupted", L"Installer maybe corrupted", product.IsInstallerMaybeCorrupted()});
     return record;

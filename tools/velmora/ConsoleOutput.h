@@ -1,7 +1,7 @@
 #pragma once
 // Rendering rules of the console front end: plain tables for people, JSON
 // for scripts. No Windows API here.
-#include "frame/Enums.Velmora.h"
+#include "api/Enums.Velmora.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 // The information indices of a product as named fields.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "tools/velmora/ConsoleOutput.h"
 
 namespace velmora::cli {

@@ -1,7 +1,7 @@
 #pragma once
 // VelmoraHelper.dll as a front end sees it: loaded from the folder of this
 // program and reached only through its exports.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
 

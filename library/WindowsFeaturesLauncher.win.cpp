@@ -1,4 +1,4 @@
-#include "frame/WindowsFeaturesLauncher.h"
+#include "library/WindowsFeaturesLauncher.h"
 
 #include "platform/Format.h"
 #include "platform/Handles.h"

@@ -1,4 +1,4 @@
-#include "locations/ExeRules.h"
+#include "inventory/ExeRules.h"
 
 #include "platform/PathText.h"
 #include "platform/Text.h"

@@ -6,7 +6,7 @@
 // actions the uninstallers.
 #include <windows.h>
 
-#include "features/ProcessOutput.h"
+#include "console/ProcessOutput.h"
 
 #include <atomic>
 #include <cstdint>

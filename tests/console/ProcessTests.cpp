@@ -1,6 +1,6 @@
 // The console runner with a real child: the console tool double built next
 // to this test, run hidden with its output captured.
-#include "features/Process.h"
+#include "console/Process.h"
 
 #include "frame/StringsLocalized.h"
 #include "platform/Format.h"

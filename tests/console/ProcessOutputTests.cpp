@@ -1,4 +1,4 @@
-#include "features/ProcessOutput.h"
+#include "console/ProcessOutput.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "frame/FeatureEngineChoice.h"
+#include "features/FeatureEngineChoice.h"
 
 #include "features/FeatureEngines.h"
 #include "platform/OSInfo.h"

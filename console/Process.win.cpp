@@ -1,4 +1,4 @@
-#include "features/Process.h"
+#include "console/Process.h"
 
 #include "frame/DebugLog.h"
 #include "frame/StringsLocalized.h"

@@ -1,4 +1,4 @@
-#include "locations/ExeRules.h"
+#include "inventory/ExeRules.h"
 
 #include <gtest/gtest.h>
 

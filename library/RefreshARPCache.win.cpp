@@ -1,4 +1,4 @@
-#include "frame/RefreshARPCache.h"
+#include "library/RefreshARPCache.h"
 
 #include "frame/DebugLog.h"
 #include "platform/ComObject.h"

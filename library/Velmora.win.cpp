@@ -1,13 +1,13 @@
-#include "frame/Velmora.h"
+#include "library/Velmora.h"
 
 #include "features/FeatureManager.h"
-#include "features/Process.h"
+#include "console/Process.h"
 #include "frame/Boundary.h"
-#include "frame/FeatureEngineChoice.h"
+#include "features/FeatureEngineChoice.h"
 #include "frame/Globals.h"
-#include "frame/RefreshARPCache.h"
+#include "library/RefreshARPCache.h"
 #include "frame/StringsLocalized.h"
-#include "frame/WindowsFeaturesLauncher.h"
+#include "library/WindowsFeaturesLauncher.h"
 #include "inventory/ProductCollections.h"
 #include "platform/ComText.h"
 

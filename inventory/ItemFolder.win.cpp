@@ -1,7 +1,7 @@
-#include "locations/ItemFolder.h"
+#include "inventory/ItemFolder.h"
 
 #include "frame/Globals.h"
-#include "locations/ExeRules.h"
+#include "inventory/ExeRules.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Format.h"
 #include "platform/Paths.h"

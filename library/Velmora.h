@@ -1,7 +1,7 @@
 #pragma once
 // The root object handed out by DllGetInstance. All root objects share the
 // library-wide state below, set up with the first and torn down with the last.
-#include "frame/Interfaces.Velmora.h"
+#include "api/Interfaces.Velmora.h"
 #include "inventory/LocationOwner.h"
 #include "platform/ComObject.h"
 #include "platform/LiveObjects.h"

@@ -1,7 +1,7 @@
 // The three exports of VelmoraHelper.dll.
 #include "features/FeatureManager.h"
 #include "frame/Boundary.h"
-#include "frame/Velmora.h"
+#include "library/Velmora.h"
 #include "frame/VelmoraStrings.h"
 #include "inventory/ItemProductIntf.h"
 #include "inventory/LocationOwner.h"
