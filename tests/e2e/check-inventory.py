@@ -24,8 +24,10 @@ PROGRAMS = {name: {"displayVersion": version, "publisher": publisher} for name, 
 }.items()}
 UPDATES = {
     "Security Update for Velmora Sample Editor (KB4012212)": {
-        "parentDisplayName": "Velmora Sample Editor", "releaseType": RT_SECURITY_UPDATE},
-    "Update for Velmora Tracker (KB2952664)": {"parentDisplayName": "Velmora Tracker", "releaseType": RT_UPDATE},
+        "parentDisplayName": "Velmora Sample Editor", "releaseType": RT_SECURITY_UPDATE,
+        "releaseTypeName": "security update"},
+    "Update for Velmora Tracker (KB2952664)": {"parentDisplayName": "Velmora Tracker", "releaseType": RT_UPDATE,
+                                               "releaseTypeName": "update"},
     # An installer patch, identified by its patch code decoded from the packed key name.
     "Velmora Sample Editor Hotfix 2.4.1.1": {"parentDisplayName": "Velmora Sample Editor", "releaseType": RT_UPDATE,
                                              "updateId": "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E0A1}"},
@@ -54,6 +56,18 @@ def velmora(c, build, machine, *args):
     return json.loads(out) if code == 0 else None
 
 
+def check_named_values(c, build, machine):
+    """Enumerations read as names: no usage or reputation data for an unsigned sample program."""
+    record = (velmora(c, build, machine, "show", "Velmora Tracker", "--json") or {})
+    for field, ordinal, name in (("usedType", 0, "unknown"), ("rating", 1, "unknown")):
+        c.expect((record.get(field), record.get(field + "Name")) == (ordinal, name),
+                 "Velmora Tracker: %s %r, %sName %r" % (field, record.get(field), field, record.get(field + "Name")))
+    code, out, err = wine_run(machine, os.path.join(build, "bin", "velmora.exe"), "show", "Velmora Tracker")
+    lines = [" ".join(line.split()) for line in out.splitlines()]
+    for line in ("Usage: unknown", "Reputation: unknown"):
+        c.expect(code == 0 and line in lines, "show does not print %r: %s%s" % (line, out, err.strip()))
+
+
 def check_listed(c, records, expected, kind):
     listed = {}
     for record in records or []:
@@ -74,6 +88,7 @@ def main():
     c = Checks()
     check_listed(c, velmora(c, build, machine, "list", "--json"), PROGRAMS, "program")
     check_listed(c, velmora(c, build, machine, "list", "--updates", "--json"), UPDATES, "update")
+    check_named_values(c, build, machine)
     for name, endings in KEYS.items():
         shown = velmora(c, build, machine, "show", name, "--json")
         keys = [key.lower().rstrip("\\") for key in (shown or {}).get("registryKeys") or []]

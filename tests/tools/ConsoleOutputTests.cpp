@@ -1,21 +1,40 @@
 #include "tools/velmora/ConsoleOutput.h"
 
+#include "platform/Format.h"
+
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace velmora::cli;
+using nlohmann::json;
 
 TEST(ConsoleOutput, JsonKeepsFieldOrderAndTypes) {
     std::vector<TRecord> records = {
-        {{L"name", L"Name", std::wstring(L"7-Zip")},
+        {{L"name", L"Name", std::wstring(L"7-Zip \"\u00e9\"\n")},
          {L"size", L"Size", int64_t(42)},
-         {L"date", L"Date", 45000.0}},
+         {L"date", L"Date", 45000.0},
+         {L"never", L"Never", 0.0}},
         {{L"name", L"Name", std::monostate{}},
          {L"ok", L"OK", true},
-         {L"keys", L"Keys", std::vector<std::wstring>{L"HKLM\\A", L"B"}}},
+         {L"keys", L"Keys", std::vector<std::wstring>{L"HKLM\\A", L"B"}},
+         {L"usedType", L"Usage", TNamedValue{1, L"rarely used"}}},
     };
-    EXPECT_EQ(RenderJson(records),
-              L"[\n  {\"name\": \"7-Zip\", \"size\": 42, \"date\": \"2023-03-15\"},\n"
-              L"  {\"name\": null, \"ok\": true, \"keys\": [\"HKLM\\\\A\", \"B\"]}\n]\n");
+    json parsed = json::parse(velmora::Narrow(RenderJson(records)));
+    EXPECT_EQ(parsed, json::parse(R"([
+        {"name": "7-Zip \"\u00e9\"\n", "size": 42, "date": "2023-03-15", "never": null},
+        {"name": null, "ok": true, "keys": ["HKLM\\A", "B"], "usedType": 1, "usedTypeName": "rarely used"}])"));
+    // A parsed object sorts its keys: the field order is read from the text.
+    std::string text = velmora::Narrow(RenderJsonObject(records[1]));
+    EXPECT_LT(text.find("\"ok\""), text.find("\"keys\""));
+    EXPECT_LT(text.find("\"usedType\""), text.find("\"usedTypeName\""));
+    EXPECT_LT(text.find("\"name\""), text.find("\"ok\""));
+}
+
+TEST(ConsoleOutput, PeopleReadNamesNotOrdinals) {
+    TRecord record = {{L"usedType", L"Usage", TNamedValue{0, L"unknown"}},
+                      {L"rating", L"Reputation", TNamedValue{0, L"trustworthy"}}};
+    EXPECT_EQ(RenderDetails(record), L"Usage:      unknown\nReputation: trustworthy\n");
+    EXPECT_EQ(RenderTable({record}), L"Usage    Reputation\n-------  -----------\nunknown  trustworthy\n");
 }
 
 TEST(ConsoleOutput, TableAlignsColumns) {

@@ -2,45 +2,13 @@
 
 #include "platform/Format.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace velmora::cli {
-
-std::wstring JsonEscape(const std::wstring& text) {
-    std::wstring out;
-    out.reserve(text.size() + 2);
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'"':
-            out += L"\\\"";
-            break;
-        case L'\\':
-            out += L"\\\\";
-            break;
-        case L'\n':
-            out += L"\\n";
-            break;
-        case L'\r':
-            out += L"\\r";
-            break;
-        case L'\t':
-            out += L"\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                static const wchar_t hex[] = L"0123456789abcdef";
-                out += L"\\u00";
-                out += hex[(c >> 4) & 0xF];
-                out += hex[c & 0xF];
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out;
-}
 
 static std::wstring TwoDigits(int v) {
     return (v < 10 ? L"0" : L"") + std::to_wstring(v);
@@ -103,26 +71,7 @@ std::wstring ValueText(const TValue& value) {
                 text += (text.empty() ? L"" : L", ") + entry;
             return text;
         }
-    } visit;
-    return std::visit(visit, value);
-}
-
-std::wstring ValueJson(const TValue& value) {
-    struct {
-        std::wstring operator()(std::monostate) const { return L"null"; }
-        std::wstring operator()(const std::wstring& s) const { return L"\"" + JsonEscape(s) + L"\""; }
-        std::wstring operator()(int64_t v) const { return std::to_wstring(v); }
-        std::wstring operator()(double d) const {
-            std::wstring text = FormatOleDate(d);
-            return text.empty() ? L"null" : L"\"" + text + L"\"";
-        }
-        std::wstring operator()(bool b) const { return b ? L"true" : L"false"; }
-        std::wstring operator()(const std::vector<std::wstring>& list) const {
-            std::wstring text = L"[";
-            for (size_t i = 0; i < list.size(); ++i)
-                text += (i ? L", \"" : L"\"") + JsonEscape(list[i]) + L"\"";
-            return text + L"]";
-        }
+        std::wstring operator()(const TNamedValue& named) const { return named.Name; }
     } visit;
     return std::visit(visit, value);
 }
@@ -137,20 +86,50 @@ std::vector<std::wstring> ActionNames(TPossibleActionsSet actions) {
     return list;
 }
 
+using TJson = nlohmann::ordered_json;
+
+static void AddJsonField(TJson& object, const TField& field) {
+    std::string name = Narrow(field.Name);
+    struct {
+        TJson& Object;
+        const std::string& Name;
+        void operator()(std::monostate) const { Object[Name] = nullptr; }
+        void operator()(const std::wstring& text) const { Object[Name] = Narrow(text); }
+        void operator()(int64_t number) const { Object[Name] = number; }
+        void operator()(double date) const {
+            std::wstring text = FormatOleDate(date);
+            Object[Name] = text.empty() ? TJson(nullptr) : TJson(Narrow(text));
+        }
+        void operator()(bool flag) const { Object[Name] = flag; }
+        void operator()(const std::vector<std::wstring>& list) const {
+            TJson& array = Object[Name] = TJson::array();
+            for (const std::wstring& entry : list)
+                array.push_back(Narrow(entry));
+        }
+        void operator()(const TNamedValue& named) const {
+            Object[Name] = named.Ordinal;
+            Object[Name + "Name"] = Narrow(named.Name);
+        }
+    } add{object, name};
+    std::visit(add, field.Value);
+}
+
+static TJson JsonObject(const TRecord& record) {
+    TJson object = TJson::object();
+    for (const TField& field : record)
+        AddJsonField(object, field);
+    return object;
+}
+
 std::wstring RenderJsonObject(const TRecord& record) {
-    std::wstring out = L"{";
-    for (size_t f = 0; f < record.size(); ++f)
-        out += (f ? L", \"" : L"\"") + JsonEscape(record[f].Name) + L"\": " + ValueJson(record[f].Value);
-    return out + L"}";
+    return Widen(JsonObject(record).dump(2, ' ', false, TJson::error_handler_t::replace));
 }
 
 std::wstring RenderJson(const std::vector<TRecord>& records) {
-    if (records.empty())
-        return L"[]\n";
-    std::wstring out = L"[\n";
-    for (size_t r = 0; r < records.size(); ++r)
-        out += L"  " + RenderJsonObject(records[r]) + (r + 1 < records.size() ? L",\n" : L"\n");
-    return out + L"]\n";
+    TJson array = TJson::array();
+    for (const TRecord& record : records)
+        array.push_back(JsonObject(record));
+    return Widen(array.dump(2, ' ', false, TJson::error_handler_t::replace)) + L"\n";
 }
 
 static std::wstring Cut(const std::wstring& text, size_t width) {

@@ -11,9 +11,15 @@
 
 namespace velmora::cli {
 
+// A value of an enumeration: people read its name, scripts its number.
+struct TNamedValue {
+    int64_t Ordinal;
+    std::wstring Name;
+};
+
 // One information value as the front end received it.
 using TValue = std::variant<std::monostate, std::wstring, int64_t, double /* OLE date */, bool,
-                            std::vector<std::wstring>>;
+                            std::vector<std::wstring>, TNamedValue>;
 
 struct TField {
     std::wstring Name;  // JSON key
@@ -23,20 +29,19 @@ struct TField {
 
 using TRecord = std::vector<TField>;
 
-std::wstring JsonEscape(const std::wstring& text);
 // "yyyy-mm-dd" (or "yyyy-mm-ddThh:nn:ss" with a time of day); empty for 0.
 std::wstring FormatOleDate(double date);
 // Human sizes: "512 B", "1.5 KB", "20.0 MB", ...
 std::wstring FormatSize(int64_t bytes);
 std::wstring ValueText(const TValue& value);
-std::wstring ValueJson(const TValue& value);
 
 // The names of the actions in a set, in enumeration order.
 std::vector<std::wstring> ActionNames(TPossibleActionsSet actions);
 
-// A JSON object with the record's fields in order.
+// A JSON object with the record's fields in order: dates as "yyyy-mm-dd"
+// texts, an enumeration as its number followed by "<name>Name" with its name.
 std::wstring RenderJsonObject(const TRecord& record);
-// A JSON array of objects, one per record, keys in field order.
+// A JSON array of such objects, one per record.
 std::wstring RenderJson(const std::vector<TRecord>& records);
 // Columns sized to their widest cell (capped at maxWidth, cut with "..."),
 // separated by two spaces, with a header line.

@@ -23,7 +23,8 @@ public:
     void STDMETHODCALLTYPE GetValue(LPCWSTR Name, BSTR* Value) override {
         for (const std::wstring& line : FLines)
             if (size_t equals = line.find(L'=');
-                equals != std::wstring::npos && SameText(std::wstring_view(line).substr(0, equals), Name ? Name : L""))
+                equals != std::wstring::npos &&
+                SameText(std::wstring_view(line).substr(0, equals), Name ? Name : L""))
                 return SetBstr(Value, line.substr(equals + 1));
         SetBstr(Value, std::wstring());
     }

@@ -4,6 +4,36 @@
 
 namespace velmora::cli {
 
+namespace {
+
+// By ordinal of TUsedType, TSoftwareRating and TReleaseType.
+constexpr const wchar_t* UsageNames[] = {L"unknown", L"rarely used", L"occasionally used",
+                                         L"frequently used"};
+constexpr const wchar_t* RatingNames[] = {L"trustworthy", L"unknown", L"risky"};
+constexpr const wchar_t* ReleaseTypeNames[] = {
+    L"none",         L"software update", L"update",          L"update rollup",
+    L"service pack", L"critical update", L"security update", L"hotfix"};
+
+const TFieldInfo* FieldOf(int32_t index) {
+    for (const TFieldInfo& field : AllFields())
+        if (field.Index == index)
+            return &field;
+    return nullptr;
+}
+
+// A number of an enumeration field as its name; an ordinal without a name
+// (from a newer library) keeps the number as its text.
+TValue Named(int32_t index, int64_t ordinal) {
+    const TFieldInfo* field = FieldOf(index);
+    if (!field || field->ValueNames.empty())
+        return ordinal;
+    bool known = ordinal >= 0 && static_cast<size_t>(ordinal) < field->ValueNames.size();
+    return TNamedValue{ordinal,
+                       known ? field->ValueNames[static_cast<size_t>(ordinal)] : std::to_wstring(ordinal)};
+}
+
+} // namespace
+
 const std::vector<TFieldInfo>& AllFields() {
     static const std::vector<TFieldInfo> fields = {
         {piDisplayName, L"displayName", L"Name"},
@@ -26,10 +56,10 @@ const std::vector<TFieldInfo>& AllFields() {
         {piProductKeyName, L"productKeyName", L"Product key name"},
         {piProductID, L"productId", L"Product ID"},
         {piLastUsedDate, L"lastUsedDate", L"Last used"},
-        {piUsedType, L"usedType", L"Usage"},
-        {piSoftwareRating, L"rating", L"Reputation"},
+        {piUsedType, L"usedType", L"Usage", UsageNames},
+        {piSoftwareRating, L"rating", L"Reputation", RatingNames},
         {piUpdateID, L"updateId", L"Update ID"},
-        {piReleaseType, L"releaseType", L"Release type"},
+        {piReleaseType, L"releaseType", L"Release type", ReleaseTypeNames},
         {piParentDisplayName, L"parentDisplayName", L"Program"},
     };
     return fields;
@@ -45,7 +75,7 @@ TValue ReadValue(IProduct& product, int32_t index) {
         value = BstrText(V_BSTR(&v));
         break;
     case VT_I4:
-        value = static_cast<int64_t>(V_I4(&v));
+        value = Named(index, V_I4(&v));
         break;
     case VT_I8:
         value = static_cast<int64_t>(V_I8(&v));
