@@ -2,23 +2,11 @@
 // pieces, prompt search over the growing lines and the result rules.
 // The first input byte picks piece lengths; the rest is UTF-16 text.
 #include "console/ProcessOutput.h"
+#include "fuzz/FuzzInput.h"
 #include "platform/Text.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-
 using namespace velmora;
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
+using velmora::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)

@@ -1,0 +1,28 @@
+// Fuzz target of velmora.exe's command line: one argument per input line.
+// Every command line is either taken or refused with a sentence for the user.
+#include "fuzz/FuzzInput.h"
+#include "tools/velmora/Arguments.h"
+
+using namespace velmora;
+using namespace velmora::cli;
+using velmora::fuzz::Check;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<std::wstring> args = fuzz::Lines(data, size);
+    if (size == 0)
+        args.clear();
+    std::wstring error;
+    const auto parsed = ParseArguments(args, error);
+    if (!parsed) {
+        Check(!error.empty());
+        return 0;
+    }
+    Check(error.empty());
+    Check(parsed->TimeoutSeconds >= 1);
+    // A product command always names its product.
+    if (parsed->Command == TCommand::Show || IsActionCommand(parsed->Command))
+        Check(!parsed->Name.empty() && parsed->Name == args[1]);
+    else
+        Check(parsed->Name.empty());
+    return 0;
+}
