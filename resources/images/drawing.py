@@ -136,8 +136,8 @@ def polygon(points):
 
 
 # --- paints -----------------------------------------------------------------
-# A paint is a solid colour or a ramp: a function from the working size to a
-# map of positions along the ramp ("L", 0 = first colour, 255 = second).
+# A paint is a solid colour or a Ramp between two colours, which draws the
+# position along it for the working size ("L", 0 = first colour, 255 = second).
 
 def rgb(hex_text, alpha=255):
     v = int(hex_text.lstrip("#"), 16)
@@ -173,8 +173,8 @@ def radial(inner, outer, cx, cy, r):
     at distance r and beyond."""
 
     def positions(size):
-        # Pillow's radial gradient reaches 181 (128 times the square root of
-        # two) at 128 pixels from its centre: rescaled, 255 at the rim.
+        # Pillow's radial gradient is the distance from its centre times the
+        # square root of two; rescaled, it reaches 255 at 128 pixels, its rim.
         unit = Image.radial_gradient("L").point(lambda v: min(255, round(v * 255 / (128 * math.sqrt(2)))))
         across = max(1, round(2 * r * size))
         t = Image.new("L", (size, size), 255)
@@ -190,7 +190,7 @@ class Canvas:
     """One icon or picture being drawn; shapes are composited "over"."""
 
     def __init__(self, size):
-        self.width = self.height = size
+        self.width = size
         self.scale = max(1, WORK_SIZE // size)
         self.work = Image.new("RGBA", (size * self.scale,) * 2, (0, 0, 0, 0))
 

@@ -1,11 +1,11 @@
 """Files for the resource compiler and for programs: resource scripts with
 their icon parts, icon files and PNGs, from Pillow RGBA images.
 
-Icon images are written as 32-bit DIBs with an AND mask, the format every
-Windows version and Wine load at every size. Pillow's icon writer does not
-give that: it stores PNG entries (which Windows loads only from Vista on, and
-not through every icon path), and its BMP option writes 32-bit entries
-without the AND mask their doubled height announces.
+Icon images are 32-bit DIBs with an AND mask, the format every Windows
+version reads at every size; the raw icon resources need it, and .ico files
+use the same writer. Pillow's icon writer stores PNG entries, which Windows
+reads only from Vista on (Wine 8 reads them too), and its BMP option leaves
+out the AND mask that the doubled height of a 32-bit entry announces.
 """
 
 import io
