@@ -6,8 +6,8 @@ icons. Writes the image files and a resource script naming them.
 
 import sys
 
-from raster import (Canvas, ResourceScript, arc, box, circle, ellipse, png_bytes, polygon, polyline, radial, rgb,
-                    segment, vertical)
+from drawing import Canvas, arc, box, circle, ellipse, polygon, polyline, radial, rgb, segment, vertical
+from resource_files import ResourceScript
 
 WHITE = rgb("FFFFFF")
 OUTLINE = 0.035  # about one pixel at 16 by 16
@@ -94,7 +94,7 @@ def feature_default(c):
     c.fill(left, rgb("D9A95B"))
     c.fill(right, rgb("B9813A"))
     c.fill(segment(0.3, 0.19, 0.7, 0.39, 0.07), rgb("C98F45"))
-    c.fill((top | left | right).outline(OUTLINE / 2), rgb("6B4415"))
+    c.fill(top.outline(OUTLINE / 2) | left.outline(OUTLINE / 2) | right.outline(OUTLINE / 2), rgb("6B4415"))
 
 
 def feature_ie(c):
@@ -301,10 +301,10 @@ PNG_SIZE = 32
 def draw(fn, size):
     c = Canvas(size)
     fn(c)
-    return c
+    return c.image()
 
 
-# Image ids of this script's icons start here (see raster.ResourceScript).
+# Image ids of this script's icons start here (see resource_files.ResourceScript).
 FIRST_ICON_ID = 20001
 
 
@@ -313,7 +313,7 @@ def main(out_dir, rc_path):
     for name, fn in ICONS.items():
         script.icon(name, [draw(fn, s) for s in ICON_SIZES])
     for name, fn in PNGS.items():
-        script.rcdata(name, name.lower() + ".png", png_bytes(draw(fn, PNG_SIZE)))
+        script.png(name, draw(fn, PNG_SIZE))
     script.write(rc_path)
 
 

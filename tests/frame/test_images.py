@@ -9,17 +9,16 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "images"))
 
-from raster import Canvas, ResourceScript, png_bytes  # noqa: E402
+from PIL import Image  # noqa: E402
+from resource_files import ResourceScript  # noqa: E402
 
 RED, GREEN, BLUE, MAGENTA, CLEAR = (255, 0, 0, 255), (0, 255, 0, 255), (0, 0, 255, 255), (255, 0, 255, 255), (0,) * 4
 
 
 def image(size, colour_at):
-    c = Canvas(size)
-    for y in range(size):
-        for x in range(size):
-            c.set_pixel(x, y, colour_at(x, y))
-    return c
+    out = Image.new("RGBA", (size, size))
+    out.putdata([colour_at(x, y) for y in range(size) for x in range(size)])
+    return out
 
 
 def main(out_dir, rc_path):
@@ -30,10 +29,9 @@ def main(out_dir, rc_path):
                       for size, colour in ((16, RED), (32, BLUE))])
     # Left half red, right half blue, the lowest quarter clear: edges on whole pixels at 32 and 16.
     quarters = image(24, lambda x, y: CLEAR if y >= 18 else RED if x < 12 else BLUE)
-    script.rcdata("TEST_PNG_24", "test_png_24.png", png_bytes(quarters))
+    script.png("TEST_PNG_24", quarters)
     for name, size, colour in (("SMALL", 20, GREEN), ("LARGE", 32, MAGENTA)):
-        script.rcdata("TEST_PNG_" + name, "test_png_%s.png" % name.lower(),
-                      png_bytes(image(size, lambda x, y, c=colour: c)))
+        script.png("TEST_PNG_" + name, image(size, lambda x, y, c=colour: c))
     script.rcdata("TEST_NOT_A_PNG", "test_not_a_png.bin", b"This is not a PNG image.\n")
     script.write(rc_path)
 
