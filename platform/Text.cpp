@@ -1,43 +1,62 @@
 #include "platform/Text.h"
 
+#include "platform/TextSystem.h"
+
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <optional>
 
 namespace velmora {
 
-// Upper-case folding of the scripts that occur in file names and registry
-// keys (Latin, Greek, Cyrillic); other characters compare as they are.
+namespace {
+
+// Every Step-th character from First to Last maps to itself plus Delta.
+struct TCaseRun {
+    char16_t First;
+    char16_t Last;
+    uint16_t Step;
+    int32_t Delta;
+};
+
+#include "platform/CaseTable.inc"
+
+// Nothing past the last run has a case, supplementary characters included
+// (native texts hold them whole; on Windows the halves of a surrogate pair
+// have no case either).
+template <size_t N> wchar_t MapByRuns(const TCaseRun (&runs)[N], wchar_t c) {
+    auto after = std::upper_bound(std::begin(runs), std::end(runs), c,
+                                  [](wchar_t value, const TCaseRun& run) { return value < run.First; });
+    if (after == std::begin(runs))
+        return c;
+    const TCaseRun& run = *(after - 1);
+    if (c > run.Last || (c - run.First) % run.Step != 0)
+        return c;
+    return static_cast<wchar_t>(c + run.Delta);
+}
+
+wchar_t LowerCaseChar(wchar_t c) {
+    if (c < 0x80)
+        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 0x20) : c;
+    return MapByRuns(LowerCaseRuns, c);
+}
+
+int CompareByTable(std::wstring_view a, std::wstring_view b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        wchar_t x = FoldCase(a[i]), y = FoldCase(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+} // namespace
+
 wchar_t FoldCase(wchar_t c) {
     if (c < 0x80)
         return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 0x20) : c;
-    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
-        (c >= 0x430 && c <= 0x44F))
-        return static_cast<wchar_t>(c - 0x20);
-    if (c == 0xFF)
-        return 0x178;
-    if (c >= 0x450 && c <= 0x45F)
-        return static_cast<wchar_t>(c - 0x50);
-    if (((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177) || (c >= 0x460 && c <= 0x4BF)) && (c & 1))
-        return static_cast<wchar_t>(c - 1);
-    if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && !(c & 1))
-        return static_cast<wchar_t>(c - 1);
-    return c;
-}
-
-static wchar_t FoldLower(wchar_t c) {
-    if (c < 0x80)
-        return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 0x20) : c;
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) ||
-        (c >= 0x410 && c <= 0x42F))
-        return static_cast<wchar_t>(c + 0x20);
-    if (c == 0x178)
-        return 0xFF;
-    if (c >= 0x400 && c <= 0x40F)
-        return static_cast<wchar_t>(c + 0x50);
-    if (((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177) || (c >= 0x460 && c <= 0x4BF)) && !(c & 1))
-        return static_cast<wchar_t>(c + 1);
-    if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && (c & 1))
-        return static_cast<wchar_t>(c + 1);
-    return c;
+    return MapByRuns(UpperCaseRuns, c);
 }
 
 std::wstring UpperCase(std::wstring_view text) {
@@ -48,18 +67,14 @@ std::wstring UpperCase(std::wstring_view text) {
 
 std::wstring LowerCase(std::wstring_view text) {
     std::wstring out(text);
-    std::transform(out.begin(), out.end(), out.begin(), FoldLower);
+    std::transform(out.begin(), out.end(), out.begin(), LowerCaseChar);
     return out;
 }
 
 int CompareText(std::wstring_view a, std::wstring_view b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        wchar_t x = FoldCase(a[i]), y = FoldCase(b[i]);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    if (std::optional<int> system = SystemCompareText(a, b))
+        return *system;
+    return CompareByTable(a, b);
 }
 
 bool SameText(std::wstring_view a, std::wstring_view b) {

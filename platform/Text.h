@@ -6,11 +6,19 @@
 
 namespace velmora {
 
-// Ordinal upper-case folding, the rule of CompareStringOrdinal(..., TRUE).
+// Text compares without regard to case the way Windows' ordinal comparison
+// does (CompareStringOrdinal(..., TRUE)): code unit by code unit, each folded
+// to upper case through one-to-one case pairs of the Basic Multilingual
+// Plane. On Windows the comparisons ask the system; the portable build, and
+// the per-character helpers everywhere, use a table generated from the same
+// rule (platform/generate-case-table.py).
 wchar_t FoldCase(wchar_t c);
+// Upper or lower case through the same pairs, so that comparing two texts
+// upper-cased, lower-cased or with SameText gives one answer.
 std::wstring UpperCase(std::wstring_view text);
 std::wstring LowerCase(std::wstring_view text);
 bool SameText(std::wstring_view a, std::wstring_view b);
+// Orders by the upper-case folded code units, a shorter prefix first: -1, 0, 1.
 int CompareText(std::wstring_view a, std::wstring_view b);
 bool StartsWithText(std::wstring_view text, std::wstring_view prefix);
 bool EndsWithText(std::wstring_view text, std::wstring_view suffix);

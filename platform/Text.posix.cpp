@@ -1,0 +1,9 @@
+#include "platform/TextSystem.h"
+
+namespace velmora {
+
+std::optional<int> SystemCompareText(std::wstring_view, std::wstring_view) {
+    return std::nullopt;
+}
+
+} // namespace velmora
