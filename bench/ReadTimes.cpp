@@ -1,9 +1,12 @@
 // Times one full inventory read as the front end sees it: VelmoraHelper.dll
 // loaded from this program's folder, a root object from DllGetInstance,
 // Refresh, then the read state polled until rsLoading and rsLoaded.
-// Prints "name value" lines (milliseconds, counts) for bench/run-bench.py.
+// Prints "name value" lines (milliseconds, counts, megabytes) for
+// bench/run-bench.py.
 #include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
+
+#include <psapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -20,6 +23,15 @@ static int32_t Count(IVelmora& root, void (STDMETHODCALLTYPE IVelmora::*get)(IPr
     TComPtr<IProductCollection> collection;
     (root.*get)(collection.put());
     return collection ? collection->GetCount() : -1;
+}
+
+// The most private memory (committed, not shared) the process has had so far.
+static double PeakPrivateMegabytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return -1;
+    return static_cast<double>(counters.PeakPagefileUsage) / (1024.0 * 1024.0);
 }
 
 int wmain() {
@@ -39,6 +51,7 @@ int wmain() {
         return 1;
     }
     Clock::time_point created = Clock::now();
+    const double peakBefore = PeakPrivateMegabytes();
 
     root->Refresh();
     Clock::time_point refreshed = Clock::now(), loading{}, loaded{};
@@ -62,12 +75,15 @@ int wmain() {
         }
         Sleep(1);
     }
+    const double peakAfter = PeakPrivateMegabytes();
     std::printf("load %.1f\n", Milliseconds(start, created));
     std::printf("rsLoading %.1f\n", Milliseconds(refreshed, loading));
     std::printf("rsLoaded %.1f\n", Milliseconds(refreshed, loaded));
     std::printf("programsAtLoading %d\n", programsAtLoading);
     std::printf("programs %d\n", Count(*root, &IVelmora::GetPrograms));
     std::printf("updates %d\n", Count(*root, &IVelmora::GetUpdates));
+    std::printf("peakPrivateBefore %.1f\n", peakBefore);
+    std::printf("peakPrivateAfter %.1f\n", peakAfter);
     root->Stop();
     return 0;
 }

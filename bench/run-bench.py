@@ -8,7 +8,10 @@ once with the synthetic machine of make-machine.py, then measures in one run
     measured inside the process;
   - Wine's own list of installed programs ("uninstaller --list"), measured
     from outside, less the start of an empty process in the same prefix;
-and prints the ratios of ours to both.
+and prints the ratios of ours to both. One more pass under a tracing Wine
+server counts the registry requests of the full read and of the plain walk,
+each less those of an empty process, and the peak private memory of the
+reading process before and after its read.
 
 Usage: run-bench.py BUILD_DIR   (the Windows build tree)
 """
@@ -19,6 +22,8 @@ import statistics
 import subprocess
 import sys
 import time
+
+from server_trace import registry_requests
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -67,6 +72,27 @@ def main():
         with open(stamp_file, "w") as f:
             f.write(stamp + "\n")
 
+    def traced_requests():
+        """Registry requests of the full read and of the walk, each less an empty process."""
+        subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
+        trace_path = os.path.join(machine, "server-trace.txt")
+        with open(trace_path, "w") as trace:
+            server = subprocess.Popen([wine_server, prefix, "-f", "-d1"], stderr=trace)
+            try:
+                # Started by a program of the prefix, so that the trace names them.
+                for program in (["PlainWalk.exe", "--startup"], ["PlainWalk.exe"], ["ReadTimes.exe"]):
+                    run("cmd", "/c", "Z:" + os.path.join(bin_dir, program[0]).replace("/", "\\"), *program[1:])
+            finally:
+                subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
+                server.wait()
+        with open(trace_path, errors="replace") as trace:
+            counts = [count for image, count in registry_requests(trace) if image in ("plainwalk.exe", "readtimes.exe")]
+        os.remove(trace_path)
+        if len(counts) != 3:
+            raise SystemExit("the server trace did not show the three programs: %r" % counts)
+        empty, walk, read = counts
+        return read - empty, walk - empty
+
     try:
         samples = {k: [] for k in ("rsLoading", "rsLoaded", "walk", "startup", "uninstaller")}
         counts = {}
@@ -84,8 +110,10 @@ def main():
             counts = {"programs": int(ours["programs"]), "programs at rsLoading": int(ours["programsAtLoading"]),
                       "updates": int(ours["updates"]), "keys walked": int(walk["keys"]),
                       "values read": int(walk["values"]), "lines of uninstaller --list": len(listed.splitlines())}
+            memory = (ours["peakPrivateBefore"], ours["peakPrivateAfter"])
             print("run %d: rsLoading %.0f ms, rsLoaded %.0f ms, walk %.0f ms, uninstaller %.0f ms (process start %.0f ms)"
                   % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup), flush=True)
+        read_requests, walk_requests = traced_requests()
     finally:
         subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
 
@@ -97,10 +125,16 @@ def main():
     print("  full read, Refresh to rsLoaded    %8.1f ms" % m["rsLoaded"])
     print("  plain walk of the same keys       %8.1f ms" % m["walk"])
     print("  uninstaller --list (less start)   %8.1f ms   (process start %.1f ms)" % (m["uninstaller"], m["startup"]))
+    print("Registry requests (Wine server trace, less an empty process):")
+    print("  full read to rsLoaded             %8d" % read_requests)
+    print("  plain walk of the same keys       %8d" % walk_requests)
+    print("Peak private memory of the reading process:")
+    print("  before Refresh %.1f MB, at rsLoaded %.1f MB (last run)" % memory)
     print("Ratios:")
     def ratio(a, b):
         return "%7.2f" % (a / b) if b > 0 else "    n/a"
 
+    print("  registry requests, read / walk %s" % ratio(read_requests, walk_requests))
     for name in ("rsLoading", "rsLoaded"):
         print("  %-9s / plain walk   %s" % (name, ratio(m[name], m["walk"])))
         print("  %-9s / uninstaller  %s" % (name, ratio(m[name], m["uninstaller"])))

@@ -34,7 +34,9 @@ std::wstring Widen(std::string_view text) {
             }
             cp = (cp << 6) | (t & 0x3F);
         }
-        if (!valid) {
+        // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+        static constexpr char32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!valid || cp < Smallest[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
             out.push_back(0xFFFD), ++i;
             continue;
         }
@@ -59,12 +61,11 @@ std::string Narrow(std::wstring_view text) {
         char32_t cp = static_cast<char32_t>(text[i]);
         if constexpr (sizeof(wchar_t) == 2) {
             if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                text[i + 1] <= 0xDFFF) {
+                text[i + 1] <= 0xDFFF)
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
-            } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-                cp = 0xFFFD;
-            }
         }
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            cp = 0xFFFD;
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
         } else if (cp < 0x800) {

@@ -50,3 +50,35 @@ TEST(RegistryKeyText, ParsingAndComparisonOfKeyTexts) {
     EXPECT_FALSE(SameRegistryKey(L"HKLM\\A", L"(x64)HKLM\\A"));
     EXPECT_FALSE(SameRegistryKey(L"HKLM\\A", L"HKLM\\A\\B"));
 }
+
+TEST(RegistryKeyText, EveryKeyWrittenAsTextParsesBackToItself) {
+    const std::wstring paths[] = {
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}_"
+        L"is1",
+        L"Software\\Odd (x64) name\\[brackets], commas & spaces\\", // trailing separator
+        L"\\Leading\\Separator",
+        L"Software\\\u00dcnic\u00f8de\\\u041f\u0443\u0442\u044c",
+        L"HKLM\\looks like a root",
+        L"",
+    };
+    for (TRegView view : {TRegView::Default, TRegView::x32, TRegView::x64})
+        for (TRegRoot root : {TRegRoot::ClassesRoot, TRegRoot::CurrentUser, TRegRoot::LocalMachine,
+                              TRegRoot::Users, TRegRoot::CurrentConfig})
+            for (const std::wstring& path : paths) {
+                std::wstring text = RegistryKeyToStr(view, root, path);
+                TParsed p = Parse(text);
+                std::wstring trimmed = path.substr(path.find_first_not_of(L'\\') == std::wstring::npos
+                                                       ? path.size()
+                                                       : path.find_first_not_of(L'\\'));
+                while (!trimmed.empty() && trimmed.back() == L'\\')
+                    trimmed.pop_back();
+                ASSERT_TRUE(p.Ok) << text;
+                EXPECT_EQ(p.View, view) << text;
+                EXPECT_EQ(p.Root, root) << text;
+                EXPECT_EQ(p.Path, trimmed) << text;
+            }
+    // The text carries the view prefix, the canonical root and the path as given.
+    EXPECT_EQ(RegistryKeyToStr(TRegView::x64, TRegRoot::LocalMachine, L"Software\\A\\"),
+              L"(x64)HKEY_LOCAL_MACHINE\\Software\\A\\");
+    EXPECT_EQ(RegistryKeyToStr(TRegView::Default, TRegRoot::Users, L""), L"HKEY_USERS");
+}
