@@ -14,23 +14,20 @@ namespace {
 
 constexpr std::wstring_view Uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-// An uninstall entry that exists for one test.
+// An uninstall entry that exists for one test. The parent key may be created
+// with it and stays: other tests of the prefix may be reading it.
 struct TTestEntry {
     TTestEntry(TRegRoot root, TRegView view, const std::wstring& name)
         : Root(root), View(view), Path(std::wstring(Uninstall) + L"\\" + name),
-          CreatedParent(!KeyExists(root, Uninstall, view)),
           Key(TRegKey::Create(root, Path, KEY_READ | KEY_WRITE, view)) {}
     ~TTestEntry() {
         Key = TRegKey();
         DeleteKey(Root, Path, View);
-        if (CreatedParent)
-            DeleteKey(Root, Uninstall, View);
     }
     std::wstring Text() const { return RegistryKeyToStr(View, Root, Path); }
     TRegRoot Root;
     TRegView View;
     std::wstring Path;
-    bool CreatedParent;
     TRegKey Key;
 };
 

@@ -18,11 +18,6 @@ std::wstring UniquePath() {
                   static_cast<int>(GetTickCount()), ++count);
 }
 
-void DeleteTestRootWhenEmpty(TRegRoot root, TRegView view = TRegView::Default) {
-    if (!TRegKey::Open(root, TestRoot, KEY_READ, view).HasSubKeys())
-        DeleteKey(root, TestRoot, view);
-}
-
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
     std::sort(v.begin(), v.end());
     return v;
@@ -34,8 +29,8 @@ protected:
     void SetUp() override { ASSERT_TRUE(FKey) << FKey.Status(); }
     void TearDown() override {
         FKey = {};
+        // Only the test's own key: the shared test root may be in use by another test.
         EXPECT_TRUE(DeleteKey(TRegRoot::CurrentUser, FPath));
-        DeleteTestRootWhenEmpty(TRegRoot::CurrentUser);
     }
     std::wstring FPath = UniquePath();
     TRegKey FKey = TRegKey::Create(TRegRoot::CurrentUser, FPath);
@@ -117,8 +112,6 @@ TEST(RegistryViews, LocalMachineSoftwareIsSeparatePerView) {
                   .KeyText(),
               L"(x64)HKEY_LOCAL_MACHINE\\" + path + L"\\child");
     EXPECT_FALSE(TRegKey::Open(TRegRoot::LocalMachine, path, KEY_READ, TRegView::x32).OpenSubKey(L"child"));
-    for (TRegView view : {TRegView::x32, TRegView::x64}) {
+    for (TRegView view : {TRegView::x32, TRegView::x64})
         EXPECT_TRUE(DeleteKey(TRegRoot::LocalMachine, path, view));
-        DeleteTestRootWhenEmpty(TRegRoot::LocalMachine, view);
-    }
 }
