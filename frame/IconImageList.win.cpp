@@ -30,22 +30,6 @@ std::wstring ResourceLabel(const wchar_t* name) {
     return name;
 }
 
-// COM for the shell and the imaging component on whatever thread adds an icon;
-// a thread already in another apartment keeps it.
-class TComScope {
-public:
-    TComScope() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TComScope() {
-        if (SUCCEEDED(FResult))
-            CoUninitialize();
-    }
-    TComScope(const TComScope&) = delete;
-    TComScope& operator=(const TComScope&) = delete;
-
-private:
-    HRESULT FResult;
-};
-
 // The copy the list stores; taken from the icon's resource at that size where
 // the system can, otherwise a stretched copy.
 unique_hicon CopyIconAt(HICON icon, int size) {
@@ -62,7 +46,7 @@ unique_hicon CopyIconAt(HICON icon, int size) {
 constexpr UINT MaxImageSide = 4096;
 
 TBgraImage DecodePng(const std::wstring* fileName, const void* data, DWORD size) {
-    TComScope com;
+    TComApartmentGuard com;
     TComPtr<IWICImagingFactory> factory;
     CheckHResult(CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put())),
@@ -353,7 +337,8 @@ int TIconImageList::AddAppIcon(const std::wstring& fileName, int iconIndex) {
 int TIconImageList::AddShellIcon(const std::wstring& fileName) {
     if (fileName.empty() || GetFileAttributesW(fileName.c_str()) == INVALID_FILE_ATTRIBUTES)
         return -1;
-    TComScope com;
+    // The shell's file information needs COM on whatever thread adds an icon.
+    TComApartmentGuard com;
     SHFILEINFOW info{};
     auto smallList = reinterpret_cast<HIMAGELIST>(
         SHGetFileInfoW(fileName.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
