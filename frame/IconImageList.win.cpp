@@ -103,9 +103,8 @@ TBgraImage ReadBitmap(HBITMAP bitmap) {
     format.bmiHeader.biPlanes = 1;
     format.bmiHeader.biBitCount = 32;
     format.bmiHeader.biCompression = BI_RGB;
-    HDC dc = GetDC(nullptr);
-    int rows = GetDIBits(dc, bitmap, 0, image.Height, image.Pixels.data(), &format, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
+    int rows = GetDIBits(unique_screen_dc(GetDC(nullptr)).get(), bitmap, 0, image.Height, image.Pixels.data(),
+                         &format, DIB_RGB_COLORS);
     if (rows != image.Height)
         ThrowSystemError(L"Bitmap pixels");
     // Only a 32-bit bitmap has alpha; any other format is taken as opaque.

@@ -2,6 +2,7 @@
 
 #include "frame/DebugLog.h"
 #include "platform/ComObject.h"
+#include "platform/Handles.h"
 #include "platform/OSError.h"
 
 #include <objbase.h>
@@ -36,8 +37,10 @@ void RefreshEveryApplication() {
             break;
         TThread::CheckTerminated();
         SLOWAPPINFO info{};
-        if (app->GetSlowAppInfo(&info) == S_OK && info.pszImage)
-            CoTaskMemFree(info.pszImage);
+        if (app->GetSlowAppInfo(&info) != S_OK)
+            continue;
+        // Asking refreshes the cache; the answer is not needed.
+        unique_cotaskmem image(info.pszImage);
     }
 }
 

@@ -6,7 +6,6 @@
 #include <lmcons.h>
 #include <sddl.h>
 
-#include <memory>
 #include <vector>
 
 namespace velmora {
@@ -54,10 +53,6 @@ unique_handle ProcessToken(DWORD access) {
         token.reset();
     return token;
 }
-
-struct TLocalFree {
-    void operator()(void* p) const { LocalFree(p); }
-};
 
 // The shell's token as a primary token, for starting a process as the
 // interactive user.
@@ -162,11 +157,10 @@ std::wstring UserSID() {
     std::vector<BYTE> buffer = TokenInformation(token.get(), TokenUser);
     if (buffer.empty())
         return {};
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+    unique_hlocal_string text;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put()))
         return {};
-    std::unique_ptr<wchar_t, TLocalFree> owner(text);
-    return text;
+    return text.get();
 }
 
 bool IsUserAdmin() {
