@@ -4,6 +4,7 @@
 #include "platform/ComObject.h"
 #include "platform/Format.h"
 #include "platform/OSError.h"
+#include "platform/Paths.h"
 
 #include <shellapi.h>
 #include <wincodec.h>
@@ -334,7 +335,7 @@ int TIconImageList::AddAppIcon(const std::wstring& fileName, int iconIndex) {
 }
 
 int TIconImageList::AddShellIcon(const std::wstring& fileName) {
-    if (fileName.empty() || GetFileAttributesW(fileName.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!PathExists(fileName))
         return -1;
     // The shell's file information needs COM on whatever thread adds an icon.
     TComApartmentGuard com;
@@ -382,7 +383,7 @@ int TIconImageList::AddFromPNGResources(HMODULE module, const wchar_t* smallReso
 }
 
 int TIconImageList::AddPngImage(const std::wstring& fileName) {
-    if (fileName.empty() || GetFileAttributesW(fileName.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!PathExists(fileName))
         return -1;
     try {
         TBgraImage large = DecodePng(&fileName, nullptr, 0);
