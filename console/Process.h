@@ -64,7 +64,6 @@ private:
 
     std::wstring FCmd;
     uint16_t FShowWindow;
-    PROCESS_INFORMATION FProcessInfo{};
     DWORD FStartTick = 0;
     TProcessOutput FOutput;
     std::wstring FErrors;

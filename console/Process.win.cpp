@@ -2,6 +2,7 @@
 
 #include "frame/DebugLog.h"
 #include "frame/StringsLocalized.h"
+#include "platform/ChildProcess.h"
 #include "platform/Handles.h"
 #include "platform/OSError.h"
 #include "platform/OSInfo.h"
@@ -102,44 +103,34 @@ int32_t TProcess::DoExecute(TThread& thread) {
     FStartTick = GetTickCount();
     FOutput.Clear();
 
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    unique_handle readPipe, writePipe;
-    CheckOS(CreatePipe(readPipe.put(), writePipe.put(), &inheritable, PipeBufferSize), L"CreatePipe");
+    std::optional<TChildPipe> output = PipeFromChild(PipeBufferSize);
+    CheckOS(output.has_value(), L"CreatePipe");
 
-    unique_handle processToken, userToken;
-    CheckOS(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, processToken.put()), L"OpenProcessToken");
-    CheckOS(DuplicateTokenEx(processToken.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation,
-                             TokenPrimary, userToken.put()),
-            L"DuplicateTokenEx");
+    unique_handle userToken = DuplicateProcessToken();
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = FShowWindow;
-    DWORD creationFlags = CREATE_UNICODE_ENVIRONMENT;
+    TChildStart start;
+    start.CommandLine = FCmd;
+    start.ShowWindow = FShowWindow;
+    start.CreationFlags = CREATE_UNICODE_ENVIRONMENT;
+    start.UserToken = userToken.get();
     if (FShowWindow == 0) {
-        startup.dwFlags |= STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = writePipe.get();
-        startup.hStdError = writePipe.get();
-        creationFlags |= CREATE_NO_WINDOW;
+        start.StandardHandles =
+            TStandardHandles{GetStdHandle(STD_INPUT_HANDLE), output->Child.get(), output->Child.get()};
+        start.CreationFlags |= CREATE_NO_WINDOW;
     }
 
-    FProcessInfo = {};
-    bool started;
+    std::optional<TChildProcess> child;
     DWORD startError = 0;
     {
         TWow64FsRedirectionGuard redirectionOff;
-        // The command line buffer must be writable.
-        std::wstring commandLine = FCmd;
-        started = CreateProcessAsUserW(userToken.get(), nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                       creationFlags, nullptr, nullptr, &startup, &FProcessInfo);
-        startError = started ? 0 : GetLastError();
+        child = StartChildProcess(start);
+        startError = child ? 0 : GetLastError();
     }
     // A command that cannot start is not reported here: its empty output gives result 0.
-    unique_handle process(started ? FProcessInfo.hProcess : nullptr);
-    unique_handle mainThread(started ? FProcessInfo.hThread : nullptr);
-    FProcessID = started ? FProcessInfo.dwProcessId : 0;
+    const bool started = child.has_value();
+    HANDLE process = started ? child->Process.get() : nullptr;
+    HANDLE mainThread = started ? child->Thread.get() : nullptr;
+    FProcessID = started ? child->ProcessID : 0;
     if (!started)
         DebugLog().WriteLogF(TLogLevel::llWarning, L"Command not started: %s",
                              SystemErrorMessage(startError));
@@ -151,16 +142,16 @@ int32_t TProcess::DoExecute(TThread& thread) {
         if (!started || !FTerminateProccessAtAbort)
             return;
         DWORD exitCode = 0;
-        if (!GetExitCodeProcess(process.get(), &exitCode) || exitCode == STILL_ACTIVE) {
-            TerminateThread(mainThread.get(), 0);
-            TerminateProcess(process.get(), 0);
+        if (!GetExitCodeProcess(process, &exitCode) || exitCode == STILL_ACTIVE) {
+            TerminateThread(mainThread, 0);
+            TerminateProcess(process, 0);
         }
     };
     try {
         do {
             if (started)
-                running = WaitForSingleObject(process.get(), PollInterval) == WAIT_TIMEOUT;
-            ReadPipe(readPipe.get());
+                running = WaitForSingleObject(process, PollInterval) == WAIT_TIMEOUT;
+            ReadPipe(output->Ours.get());
             auto question = FindPrompt(FOutput.Lines(), lineIndex, [](const std::wstring& line) {
                 DebugLog().WriteLogF(TLogLevel::llInfo, L"Console: \"%s\"", line);
             });
@@ -177,8 +168,6 @@ int32_t TProcess::DoExecute(TThread& thread) {
 
     auto result = ResultFromOutput(FOutput.Lines());
     FErrors = std::move(result.Errors);
-    FProcessInfo.hProcess = nullptr;
-    FProcessInfo.hThread = nullptr;
     return result.Result;
 }
 
@@ -202,7 +191,7 @@ void TProcess::AnswerPrompt(const std::wstring& question) {
     if (!yes)
         yes = MessageBoxW(nullptr, question.c_str(), caption.c_str(),
                           MB_YESNO | MB_ICONQUESTION | MB_SYSTEMMODAL) == IDYES;
-    TypeIntoConsole(FProcessInfo.dwProcessId, *yes ? L'Y' : L'N');
+    TypeIntoConsole(FProcessID.load(), *yes ? L'Y' : L'N');
 }
 
 void TProcess::DoFinish(int32_t result) {

@@ -5,6 +5,7 @@
 #include "platform/Text.h"
 #include "platform/Thread.h"
 
+#include <memory>
 #include <typeinfo>
 #if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
@@ -33,11 +34,10 @@ std::wstring ClassNameOf(const std::type_info& type) {
     std::string name = type.name();
 #if __has_include(<cxxabi.h>)
     int status = 0;
-    if (char* readable = abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status)) {
-        if (status == 0)
-            name = readable;
-        std::free(readable);
-    }
+    std::unique_ptr<char, void (*)(void*)> readable(
+        abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status), std::free);
+    if (readable && status == 0)
+        name = readable.get();
 #endif
     if (size_t cut = name.rfind("::"); cut != std::string::npos)
         name.erase(0, cut + 2);

@@ -1,6 +1,7 @@
 #include "frame/Globals.h"
 
 #include "platform/LibraryLoader.h"
+#include "platform/Module.h"
 #include "platform/OSInfo.h"
 
 #include <windows.h>
@@ -37,13 +38,7 @@ std::wstring LocaleInfo(LCID lcid) {
 using GetLocaleInfoExFn = int(WINAPI*)(LPCWSTR, LCTYPE, LPWSTR, int);
 
 GetLocaleInfoExFn LocaleInfoEx() {
-    static const GetLocaleInfoExFn fn = [] {
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        if (!kernel)
-            return GetLocaleInfoExFn(nullptr);
-        return reinterpret_cast<GetLocaleInfoExFn>(
-            reinterpret_cast<void*>(GetProcAddress(kernel, "GetLocaleInfoEx")));
-    }();
+    static const GetLocaleInfoExFn fn = ModuleFunction<GetLocaleInfoExFn>(L"kernel32.dll", "GetLocaleInfoEx");
     return fn;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/ComObject.h"
 #include "platform/Format.h"
 #include "platform/OSError.h"
+#include "platform/Paths.h"
 
 #include <shellapi.h>
 #include <wincodec.h>
@@ -30,22 +31,6 @@ std::wstring ResourceLabel(const wchar_t* name) {
     return name;
 }
 
-// COM for the shell and the imaging component on whatever thread adds an icon;
-// a thread already in another apartment keeps it.
-class TComScope {
-public:
-    TComScope() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TComScope() {
-        if (SUCCEEDED(FResult))
-            CoUninitialize();
-    }
-    TComScope(const TComScope&) = delete;
-    TComScope& operator=(const TComScope&) = delete;
-
-private:
-    HRESULT FResult;
-};
-
 // The copy the list stores; taken from the icon's resource at that size where
 // the system can, otherwise a stretched copy.
 unique_hicon CopyIconAt(HICON icon, int size) {
@@ -62,7 +47,7 @@ unique_hicon CopyIconAt(HICON icon, int size) {
 constexpr UINT MaxImageSide = 4096;
 
 TBgraImage DecodePng(const std::wstring* fileName, const void* data, DWORD size) {
-    TComScope com;
+    TComApartmentGuard com;
     TComPtr<IWICImagingFactory> factory;
     CheckHResult(CoCreateInstance(CLSID_WICImagingFactory1, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put())),
@@ -119,9 +104,8 @@ TBgraImage ReadBitmap(HBITMAP bitmap) {
     format.bmiHeader.biPlanes = 1;
     format.bmiHeader.biBitCount = 32;
     format.bmiHeader.biCompression = BI_RGB;
-    HDC dc = GetDC(nullptr);
-    int rows = GetDIBits(dc, bitmap, 0, image.Height, image.Pixels.data(), &format, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
+    int rows = GetDIBits(unique_screen_dc(GetDC(nullptr)).get(), bitmap, 0, image.Height, image.Pixels.data(),
+                         &format, DIB_RGB_COLORS);
     if (rows != image.Height)
         ThrowSystemError(L"Bitmap pixels");
     // Only a 32-bit bitmap has alpha; any other format is taken as opaque.
@@ -351,9 +335,10 @@ int TIconImageList::AddAppIcon(const std::wstring& fileName, int iconIndex) {
 }
 
 int TIconImageList::AddShellIcon(const std::wstring& fileName) {
-    if (fileName.empty() || GetFileAttributesW(fileName.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!PathExists(fileName))
         return -1;
-    TComScope com;
+    // The shell's file information needs COM on whatever thread adds an icon.
+    TComApartmentGuard com;
     SHFILEINFOW info{};
     auto smallList = reinterpret_cast<HIMAGELIST>(
         SHGetFileInfoW(fileName.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
@@ -398,7 +383,7 @@ int TIconImageList::AddFromPNGResources(HMODULE module, const wchar_t* smallReso
 }
 
 int TIconImageList::AddPngImage(const std::wstring& fileName) {
-    if (fileName.empty() || GetFileAttributesW(fileName.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!PathExists(fileName))
         return -1;
     try {
         TBgraImage large = DecodePng(&fileName, nullptr, 0);

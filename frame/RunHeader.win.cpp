@@ -41,7 +41,7 @@ TRunHeaderInfo GatherRunHeaderInfo() {
         try {
             // The copy this process runs (for comctl32 possibly the side-by-side
             // one), else the one in the system folder.
-            HMODULE loaded = GetModuleHandleW(file);
+            HMODULE loaded = LoadedModule(file);
             std::wstring path = loaded ? ModuleFileName(loaded) : SystemFolderWithBackslash() + file;
             if (auto fixed = TFileVersionInfo(path).FixedFileVersion())
                 info.ModuleVersions.push_back({file, fixed->Major, fixed->Minor});

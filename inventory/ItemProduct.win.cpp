@@ -6,6 +6,7 @@
 #include "inventory/ActionThread.h"
 #include "frame/IconImageList.h"
 #include "platform/FileVersionInfo.h"
+#include "platform/Files.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/PathText.h"
@@ -179,7 +180,7 @@ bool TItemProduct::CheckChange() {
         HANDLE wait = static_cast<HANDLE>(FWaitEvent);
         if (WaitForSingleObject(wait, 0) != WAIT_OBJECT_0)
             return false;
-        FindNextChangeNotification(wait);
+        NextFolderChange(wait);
         SetChanged();
         FIsNeedReadFastInfo = true;
         FIsNeedReadSlowInfo = true;
@@ -188,8 +189,8 @@ bool TItemProduct::CheckChange() {
     }
     std::wstring folder = InstallLocation();
     if (!folder.empty()) {
-        unique_change_notification notification(FindFirstChangeNotificationW(
-            folder.c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
+        unique_change_notification notification = FolderChangeNotification(
+            folder, true, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
         if (notification)
             FWaitEvent = notification.release();
     }

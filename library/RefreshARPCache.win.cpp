@@ -2,6 +2,7 @@
 
 #include "frame/DebugLog.h"
 #include "platform/ComObject.h"
+#include "platform/Handles.h"
 #include "platform/OSError.h"
 
 #include <objbase.h>
@@ -24,20 +25,8 @@ constexpr CLSID CLSID_EnumInstalledApps = {
 constexpr IID IID_IEnumInstalledApps = {
     0x1BC752E1, 0x9046, 0x11D1, {0xB8, 0xB3, 0x00, 0x60, 0x08, 0x05, 0x93, 0x82}};
 
-class TComApartment {
-public:
-    TComApartment() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TComApartment() {
-        if (SUCCEEDED(FResult))
-            CoUninitialize();
-    }
-
-private:
-    HRESULT FResult;
-};
-
 void RefreshEveryApplication() {
-    TComApartment apartment;
+    TComApartmentGuard apartment;
     TComPtr<IEnumInstalledApps> apps;
     HRESULT hr = CoCreateInstance(CLSID_EnumInstalledApps, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IEnumInstalledApps, reinterpret_cast<void**>(apps.put()));
@@ -48,8 +37,10 @@ void RefreshEveryApplication() {
             break;
         TThread::CheckTerminated();
         SLOWAPPINFO info{};
-        if (app->GetSlowAppInfo(&info) == S_OK && info.pszImage)
-            CoTaskMemFree(info.pszImage);
+        if (app->GetSlowAppInfo(&info) != S_OK)
+            continue;
+        // Asking refreshes the cache; the answer is not needed.
+        unique_cotaskmem image(info.pszImage);
     }
 }
 

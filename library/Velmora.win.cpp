@@ -10,6 +10,7 @@
 #include "library/WindowsFeaturesLauncher.h"
 #include "inventory/ProductCollections.h"
 #include "platform/ComText.h"
+#include "platform/Handles.h"
 
 #include <memory>
 #include <mutex>
@@ -262,11 +263,9 @@ void TVelmora::SetLocalizedStrings(IVelmoraStrings* Strings) {
         if (!Strings)
             return;
         DLLStringsLocalized::SetStrings([&](const std::wstring& name) {
-            BSTR value = nullptr;
-            Strings->GetValue(name.c_str(), &value);
-            std::wstring text = BstrText(value);
-            SysFreeString(value);
-            return text;
+            unique_bstr value;
+            Strings->GetValue(name.c_str(), value.put());
+            return BstrText(value.get());
         });
     });
 }

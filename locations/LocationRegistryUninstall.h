@@ -74,7 +74,7 @@ private:
     void CloseWatches();
 
     unique_event FWaitEvent;
-    std::vector<unique_hkey> FWaitRegHandle;
+    std::vector<TRegKey> FWaitRegHandle;
     TProductList FProgramList;
     TProductList FUpdateList;
     // Codes of uninstall entries marked as system components; only grows.

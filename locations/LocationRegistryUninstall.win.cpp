@@ -495,12 +495,9 @@ void TLocationRegistryUninstall::WatchKeys() {
     if (IsWindows8OrLater())
         filter |= REG_NOTIFY_THREAD_AGNOSTIC;
     auto watch = [&](HKEY root, const wchar_t* path, REGSAM view) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-            return;
-        unique_hkey owned(key);
-        if (RegNotifyChangeKeyValue(key, TRUE, filter, FWaitEvent.get(), TRUE) == ERROR_SUCCESS)
-            FWaitRegHandle.push_back(std::move(owned));
+        TRegKey key = TRegKey::Open(root, path, KEY_READ | view);
+        if (key && key.NotifyChange(FWaitEvent.get(), true, filter))
+            FWaitRegHandle.push_back(std::move(key));
     };
     auto watchAll = [&](REGSAM view) {
         for (const wchar_t* path : perRootFirst) {

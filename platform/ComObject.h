@@ -1,5 +1,6 @@
 #pragma once
-// Bases of the objects handed out through COM-style interfaces.
+// Bases of the objects handed out through COM-style interfaces, and the
+// guard of a thread's COM apartment.
 #include <windows.h>
 #include <unknwn.h>
 
@@ -127,5 +128,19 @@ template <class T, class I, class... Args> TComPtr<I> MakeCom(Args&&... args) {
     T* object = new T(std::forward<Args>(args)...);
     return TComPtr<I>(static_cast<I*>(object));
 }
+
+// COM on the calling thread, in a single-threaded apartment, for the guard's
+// lifetime. A thread already in an apartment of either kind keeps it: the
+// guard then leaves only the count it added, or nothing when the kinds differ.
+class TComApartmentGuard {
+public:
+    TComApartmentGuard();
+    ~TComApartmentGuard();
+    TComApartmentGuard(const TComApartmentGuard&) = delete;
+    TComApartmentGuard& operator=(const TComApartmentGuard&) = delete;
+
+private:
+    HRESULT FResult;
+};
 
 } // namespace velmora

@@ -1,7 +1,8 @@
 #pragma once
 // Text across the binary interface: BSTR results and VARIANT values. Out
 // parameters are overwritten, never freed: clearing an out value is the
-// caller's part, as for every out parameter.
+// caller's part, as for every out parameter (unique_bstr in platform/Handles.h,
+// unique_variant here).
 #include <windows.h>
 #include <oleauto.h>
 
@@ -21,5 +22,24 @@ void SetVariantDate(VARIANT* v, double date);
 void SetVariantInt(VARIANT* v, int32_t value);
 void SetVariantInt64(VARIANT* v, int64_t value);
 void SetVariantBool(VARIANT* v, bool value);
+
+// A VARIANT owned by its caller, cleared (its BSTR freed) when it goes.
+class unique_variant {
+public:
+    unique_variant() noexcept { VariantInit(&FValue); }
+    ~unique_variant() { VariantClear(&FValue); }
+    unique_variant(const unique_variant&) = delete;
+    unique_variant& operator=(const unique_variant&) = delete;
+
+    const VARIANT& get() const noexcept { return FValue; }
+    // For APIs that fill an out VARIANT.
+    VARIANT* put() noexcept {
+        VariantClear(&FValue);
+        return &FValue;
+    }
+
+private:
+    VARIANT FValue;
+};
 
 } // namespace velmora

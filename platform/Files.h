@@ -1,5 +1,6 @@
 #pragma once
 // Walking a folder: for (auto& f : FindFiles(L"C:\\Dir\\*.txt")) ...
+// Watching one: FolderChangeNotification.
 #include "platform/Handles.h"
 
 #include <windows.h>
@@ -65,5 +66,13 @@ inline TFindFiles FindFiles(std::wstring_view pattern) {
 
 // Size of a file in bytes; nothing when it cannot be queried.
 std::optional<uint64_t> FileSize(std::wstring_view path);
+
+// A handle that is signalled when something that filter names
+// (FILE_NOTIFY_CHANGE_...) changes in the folder, or below it with subtree;
+// empty when the folder cannot be watched (GetLastError tells why).
+unique_change_notification FolderChangeNotification(std::wstring_view folder, bool subtree, DWORD filter);
+// Re-arms a signalled notification for the next change; false when the
+// watch has ended.
+bool NextFolderChange(HANDLE notification);
 
 } // namespace velmora

@@ -37,4 +37,13 @@ std::optional<uint64_t> FileSize(std::wstring_view path) {
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+unique_change_notification FolderChangeNotification(std::wstring_view folder, bool subtree, DWORD filter) {
+    return unique_change_notification(
+        FindFirstChangeNotificationW(std::wstring(folder).c_str(), subtree, filter));
+}
+
+bool NextFolderChange(HANDLE notification) {
+    return FindNextChangeNotification(notification);
+}
+
 } // namespace velmora

@@ -5,6 +5,7 @@
 #include <oleauto.h>
 #include <commctrl.h>
 #include <winsvc.h>
+#include <wtsapi32.h>
 
 #include <utility>
 
@@ -79,6 +80,12 @@ inline void CloseBstr(BSTR s) noexcept {
 inline void CloseCoTaskMem(void* p) noexcept {
     CoTaskMemFree(p);
 }
+inline void CloseLocalString(wchar_t* s) noexcept {
+    LocalFree(s);
+}
+inline void CloseWtsMemory(void* p) noexcept {
+    WTSFreeMemory(p);
+}
 inline void CloseService(SC_HANDLE h) noexcept {
     CloseServiceHandle(h);
 }
@@ -91,6 +98,9 @@ inline void CloseImageList(HIMAGELIST h) noexcept {
 inline void CloseGdiObject(HGDIOBJ h) noexcept {
     DeleteObject(h);
 }
+inline void CloseScreenDC(HDC h) noexcept {
+    ReleaseDC(nullptr, h);
+}
 } // namespace traits
 
 using unique_handle = TUniqueHandle<traits::Handle<HANDLE, traits::CloseGeneric>>;
@@ -102,9 +112,15 @@ using unique_hkey = TUniqueHandle<traits::Handle<HKEY, traits::CloseKey>>;
 using unique_hmodule = TUniqueHandle<traits::Handle<HMODULE, traits::CloseModule>>;
 using unique_bstr = TUniqueHandle<traits::Handle<BSTR, traits::CloseBstr>>;
 using unique_cotaskmem = TUniqueHandle<traits::Handle<void*, traits::CloseCoTaskMem>>;
+// Text the system allocated with LocalAlloc (FormatMessageW, ConvertSidToStringSidW).
+using unique_hlocal_string = TUniqueHandle<traits::Handle<wchar_t*, traits::CloseLocalString>>;
+// Buffers of the terminal services functions (WTSEnumerateProcessesW).
+using unique_wtsmem = TUniqueHandle<traits::Handle<void*, traits::CloseWtsMemory>>;
 using unique_schandle = TUniqueHandle<traits::Handle<SC_HANDLE, traits::CloseService>>;
 using unique_hicon = TUniqueHandle<traits::Handle<HICON, traits::CloseIcon>>;
 using unique_himagelist = TUniqueHandle<traits::Handle<HIMAGELIST, traits::CloseImageList>>;
 using unique_gdiobj = TUniqueHandle<traits::Handle<HGDIOBJ, traits::CloseGdiObject>>;
+// The device context of the screen (GetDC(nullptr)).
+using unique_screen_dc = TUniqueHandle<traits::Handle<HDC, traits::CloseScreenDC>>;
 
 } // namespace velmora

@@ -44,8 +44,7 @@ bool DllRoutines::GetInstance(std::wstring_view dllName, REFIID iid, void** out)
     if (!module)
         return false;
     using TDllGetInstance = HRESULT(WINAPI*)(REFIID, void**);
-    auto getInstance =
-        reinterpret_cast<TDllGetInstance>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetInstance")));
+    auto getInstance = ModuleFunction<TDllGetInstance>(module, "DllGetInstance");
     if (!getInstance)
         return false;
     void* instance = nullptr;

@@ -36,4 +36,13 @@ std::wstring HostExecutableFileName() {
     return ModuleFileName(nullptr);
 }
 
+HMODULE LoadedModule(const wchar_t* name) {
+    return GetModuleHandleW(name);
+}
+
+void* ModuleExport(HMODULE module, const char* name) {
+    // Null is what a failed load answers, not a module to search.
+    return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+
 } // namespace velmora

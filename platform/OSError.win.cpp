@@ -1,18 +1,17 @@
 #include "platform/OSError.h"
 
 #include "platform/Format.h"
+#include "platform/Handles.h"
 #include "platform/Text.h"
 
 namespace velmora {
 
 std::wstring SystemErrorMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
+    unique_hlocal_string buffer;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::wstring text = n ? std::wstring(Trim(std::wstring_view(buffer, n))) : std::wstring();
-    LocalFree(buffer);
-    return text;
+                             nullptr, code, 0, reinterpret_cast<LPWSTR>(buffer.put()), 0, nullptr);
+    return n ? std::wstring(Trim(std::wstring_view(buffer.get(), n))) : std::wstring();
 }
 
 static std::string Describe(std::wstring_view context, DWORD code) {

@@ -1,28 +1,23 @@
 #include "platform/OSInfo.h"
 
 #include "platform/Format.h"
+#include "platform/Module.h"
 #include "platform/Registry.h"
 
 #include <lmcons.h>
 #include <sddl.h>
 
-#include <memory>
 #include <vector>
 
 namespace velmora {
 
 namespace {
 
-template <class TFn> TFn ResolveProc(const wchar_t* module, const char* name) {
-    HMODULE handle = GetModuleHandleW(module);
-    return handle ? reinterpret_cast<TFn>(reinterpret_cast<void*>(GetProcAddress(handle, name))) : nullptr;
-}
-
 TOSVersionData ReadOSVersion() {
     RTL_OSVERSIONINFOEXW info{};
     info.dwOSVersionInfoSize = sizeof info;
     using TRtlGetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOEXW*);
-    auto rtlGetVersion = ResolveProc<TRtlGetVersion>(L"ntdll.dll", "RtlGetVersion");
+    auto rtlGetVersion = ModuleFunction<TRtlGetVersion>(L"ntdll.dll", "RtlGetVersion");
     if (!rtlGetVersion || rtlGetVersion(&info) != 0) {
         info = {};
         info.dwOSVersionInfoSize = sizeof info;
@@ -54,10 +49,6 @@ unique_handle ProcessToken(DWORD access) {
         token.reset();
     return token;
 }
-
-struct TLocalFree {
-    void operator()(void* p) const { LocalFree(p); }
-};
 
 // The shell's token as a primary token, for starting a process as the
 // interactive user.
@@ -123,7 +114,7 @@ std::wstring ServicePackText() {
 std::wstring EditionText() {
     // GetProductInfo came with Vista.
     using TGetProductInfo = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, DWORD*);
-    auto getProductInfo = ResolveProc<TGetProductInfo>(L"kernel32.dll", "GetProductInfo");
+    auto getProductInfo = ModuleFunction<TGetProductInfo>(L"kernel32.dll", "GetProductInfo");
     std::optional<uint32_t> product;
     const TOSVersionData& v = OSVersion();
     DWORD value = 0;
@@ -162,11 +153,10 @@ std::wstring UserSID() {
     std::vector<BYTE> buffer = TokenInformation(token.get(), TokenUser);
     if (buffer.empty())
         return {};
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+    unique_hlocal_string text;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put()))
         return {};
-    std::unique_ptr<wchar_t, TLocalFree> owner(text);
-    return text;
+    return text.get();
 }
 
 bool IsUserAdmin() {
@@ -193,7 +183,7 @@ bool Wow64FsRedirectionEnter(void*& oldValue) {
     return false;
 #else
     using TDisable = BOOL(WINAPI*)(PVOID*);
-    auto disable = ResolveProc<TDisable>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
+    auto disable = ModuleFunction<TDisable>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
     return disable && IsWow64Process() && disable(&oldValue);
 #endif
 }
@@ -203,7 +193,7 @@ void Wow64FsRedirectionLeave(void* oldValue) {
     (void)oldValue;
 #else
     using TRevert = BOOL(WINAPI*)(PVOID);
-    if (auto revert = ResolveProc<TRevert>(L"kernel32.dll", "Wow64RevertWow64FsRedirection"))
+    if (auto revert = ModuleFunction<TRevert>(L"kernel32.dll", "Wow64RevertWow64FsRedirection"))
         revert(oldValue);
 #endif
 }
@@ -224,7 +214,7 @@ bool CreateProcessAsLUAUser(std::wstring_view program, std::wstring_view paramet
         // Windows Vista has it, but XP does not: resolved at run time.
         using TCreateWithToken = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR,
                                                LPSTARTUPINFOW, LPPROCESS_INFORMATION);
-        auto createWithToken = ResolveProc<TCreateWithToken>(L"advapi32.dll", "CreateProcessWithTokenW");
+        auto createWithToken = ModuleFunction<TCreateWithToken>(L"advapi32.dll", "CreateProcessWithTokenW");
         unique_handle token = createWithToken ? ShellUserToken() : unique_handle();
         if (token)
             started = createWithToken(token.get(), 0, nullptr, commandLine.data(), 0, nullptr, nullptr,

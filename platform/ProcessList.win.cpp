@@ -24,12 +24,12 @@ std::vector<TProcessListItem> ProcessSnapshot() {
     WTS_PROCESS_INFOW* processes = nullptr;
     DWORD count = 0;
     if (WTSEnumerateProcessesW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &processes, &count)) {
+        unique_wtsmem owner(processes);
         std::vector<TProcessListItem> list;
         list.reserve(count);
         for (DWORD i = 0; i < count; ++i)
             list.push_back(
                 {processes[i].ProcessId, 0, processes[i].pProcessName ? processes[i].pProcessName : L""});
-        WTSFreeMemory(processes);
         return list;
     }
     return ProcessList();

@@ -176,7 +176,8 @@ public:
 
     // Arms an asynchronous change notification that signals event. It lasts
     // until it fires or the key is closed; before Windows 8 it also ends with
-    // the thread that armed it, so arm it from a thread that outlives the wait.
+    // the thread that armed it, so arm it from a thread that outlives the wait
+    // (from Windows 8 on, REG_NOTIFY_THREAD_AGNOSTIC in filter lifts that).
     bool NotifyChange(HANDLE event, bool watchSubtree = true,
                       DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET) const;
 

@@ -9,28 +9,9 @@
 
 namespace velmora {
 
-namespace {
-
-// COM on the calling thread for the duration of one read; a thread already
-// in an apartment of either kind keeps it.
-class TComUse {
-public:
-    TComUse() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TComUse() {
-        if (SUCCEEDED(FResult))
-            CoUninitialize();
-    }
-    TComUse(const TComUse&) = delete;
-    TComUse& operator=(const TComUse&) = delete;
-
-private:
-    HRESULT FResult;
-};
-
-} // namespace
-
 TLnkFileInfo::TLnkFileInfo(std::wstring_view linkFile) {
-    TComUse com;
+    // COM for the duration of one read.
+    TComApartmentGuard com;
     TComPtr<IShellLinkW> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(link.put()))))

@@ -30,12 +30,10 @@ struct TComponent {
     unique_hmodule Module{LoadLibraryExW((ThisModuleFolder() + L"TrustikaHelper.dll").c_str(), nullptr,
                                          LOAD_WITH_ALTERED_SEARCH_PATH)};
     HRESULT GetInstance(REFIID iid, void** out) const {
-        return reinterpret_cast<HRESULT(WINAPI*)(REFIID, void**)>(
-            reinterpret_cast<void*>(GetProcAddress(Module.get(), "DllGetInstance")))(iid, out);
+        return ModuleFunction<HRESULT(WINAPI*)(REFIID, void**)>(Module.get(), "DllGetInstance")(iid, out);
     }
     HRESULT CanUnloadNow() const {
-        return reinterpret_cast<HRESULT(WINAPI*)()>(
-            reinterpret_cast<void*>(GetProcAddress(Module.get(), "DllCanUnloadNow")))();
+        return ModuleFunction<HRESULT(WINAPI*)()>(Module.get(), "DllCanUnloadNow")();
     }
 };
 

@@ -3,6 +3,7 @@
 // without it.
 #include "frame/DebugLog.h"
 #include "frame/Globals.h"
+#include "platform/Module.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +37,7 @@ TEST(GetTrustika, FailsCleanlyWhenTheLibraryIsMissing) {
 #else
 
 int StubCount(const char* name) {
-    auto count = reinterpret_cast<int(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"TrustikaHelper.dll"), name)));
+    auto count = ModuleFunction<int(WINAPI*)()>(L"TrustikaHelper.dll", name);
     return count ? count() : -1;
 }
 

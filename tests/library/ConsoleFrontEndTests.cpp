@@ -1,6 +1,7 @@
 // velmora.exe driven as a script would: exit codes and error output.
 #include "tests/library/LibraryHarness.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/Format.h"
 #include "platform/Paths.h"
 #include "platform/Pipes.h"
@@ -17,30 +18,25 @@ namespace {
 // process it starts (under Wine, the desktop's explorer) may inherit the pipe
 // and outlive it.
 std::pair<int, std::string> RunProgram(const std::wstring& exe, const std::wstring& arguments) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE read, write;
-    if (!CreatePipe(&read, &write, &inheritable, 0))
+    std::optional<TChildPipe> pipe = PipeFromChild();
+    if (!pipe)
         return {-1, ""};
-    unique_handle readOwner(read), writeOwner(write);
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = write;
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &process))
+    TChildStart start;
+    start.Application = exe;
+    start.CommandLine = L"\"" + exe + L"\" " + arguments;
+    start.StandardHandles = TStandardHandles{nullptr, pipe->Child.get(), pipe->Child.get()};
+    start.CreationFlags = CREATE_NO_WINDOW;
+    std::optional<TChildProcess> child = StartChildProcess(start);
+    if (!child)
         return {-1, ""};
-    unique_handle processOwner(process.hProcess), threadOwner(process.hThread);
-    writeOwner.reset();
+    pipe->Child.reset();
     std::string output;
     for (bool ended = false; !ended;) {
-        ended = WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0;
-        AppendAvailable(read, output);
+        ended = WaitForSingleObject(child->Process.get(), 50) == WAIT_OBJECT_0;
+        AppendAvailable(pipe->Ours.get(), output);
     }
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(child->Process.get(), &code);
     return {static_cast<int>(code), output};
 }
 

@@ -8,14 +8,13 @@
 
 #include <gtest/gtest.h>
 
-
 namespace velmora::testing {
 
 class TLoadedLibrary {
 public:
     HMODULE Module() const { return FModule.get(); }
     template <class Fn> Fn Export(const char* name) const {
-        auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(FModule.get(), name)));
+        auto fn = ModuleFunction<Fn>(FModule.get(), name);
         return fn ? fn : throw std::runtime_error(std::string("missing export ") + name);
     }
     HRESULT GetInstance(REFIID iid, void** out) const {

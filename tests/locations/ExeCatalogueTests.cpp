@@ -25,19 +25,14 @@ namespace {
 constexpr std::wstring_view RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 void CreateShortcut(const std::wstring& link, const std::wstring& target) {
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    {
-        TComPtr<IShellLinkW> shell;
-        ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                                  IID_IShellLinkW, reinterpret_cast<void**>(shell.put())));
-        ASSERT_HRESULT_SUCCEEDED(shell->SetPath(target.c_str()));
-        TComPtr<IPersistFile> file;
-        ASSERT_HRESULT_SUCCEEDED(
-            shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())));
-        ASSERT_HRESULT_SUCCEEDED(file->Save(link.c_str(), TRUE));
-    }
-    if (SUCCEEDED(com))
-        CoUninitialize();
+    TComApartmentGuard com;
+    TComPtr<IShellLinkW> shell;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                              reinterpret_cast<void**>(shell.put())));
+    ASSERT_HRESULT_SUCCEEDED(shell->SetPath(target.c_str()));
+    TComPtr<IPersistFile> file;
+    ASSERT_HRESULT_SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())));
+    ASSERT_HRESULT_SUCCEEDED(file->Save(link.c_str(), TRUE));
 }
 
 size_t EntriesForFile(const std::wstring& path) {

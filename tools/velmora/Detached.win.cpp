@@ -1,7 +1,8 @@
 #include "tools/velmora/Detached.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/Format.h"
-#include "platform/Handles.h"
+#include "platform/Module.h"
 #include "platform/Pipes.h"
 #include "tools/velmora/Console.h"
 
@@ -51,46 +52,36 @@ void Relay(HANDLE pipe, HANDLE copy, void (*write)(std::wstring_view)) {
 std::optional<int> RunInDetachedCopy() {
     if (GetEnvironmentVariableW(kCopyMarker, nullptr, 0) > 0)
         return std::nullopt;
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    HANDLE outRead, outWrite, errRead, errWrite, inRead, inWrite;
-    if (!CreatePipe(&outRead, &outWrite, &inheritable, 0))
+    std::optional<TChildPipe> output = PipeFromChild();
+    if (!output)
         return std::nullopt;
-    unique_handle outReadOwner(outRead), outWriteOwner(outWrite);
-    if (!CreatePipe(&errRead, &errWrite, &inheritable, 0))
+    std::optional<TChildPipe> errors = PipeFromChild();
+    if (!errors)
         return std::nullopt;
-    unique_handle errReadOwner(errRead), errWriteOwner(errWrite);
-    if (!CreatePipe(&inRead, &inWrite, &inheritable, 0))
+    std::optional<TChildPipe> input = PipeToChild();
+    if (!input)
         return std::nullopt;
-    unique_handle inReadOwner(inRead), inWriteOwner(inWrite);
-    // This process's ends stay here.
-    for (HANDLE own : {outRead, errRead, inWrite})
-        SetHandleInformation(own, HANDLE_FLAG_INHERIT, 0);
 
-    wchar_t self[MAX_PATH];
-    if (!GetModuleFileNameW(nullptr, self, MAX_PATH))
+    TChildStart start;
+    start.Application = HostExecutableFileName();
+    if (start.Application.empty())
         return std::nullopt;
-    std::wstring commandLine = GetCommandLineW();
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inRead;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = errWrite;
-    PROCESS_INFORMATION process{};
+    start.CommandLine = GetCommandLineW();
+    start.StandardHandles = TStandardHandles{input->Child.get(), output->Child.get(), errors->Child.get()};
+    start.CreationFlags = DETACHED_PROCESS;
     SetEnvironmentVariableW(kCopyMarker, L"1");
-    BOOL started = CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
-                                  nullptr, &startup, &process);
+    std::optional<TChildProcess> copy = StartChildProcess(start);
     SetEnvironmentVariableW(kCopyMarker, nullptr);
-    if (!started)
+    if (!copy)
         return std::nullopt;
-    unique_handle processOwner(process.hProcess), threadOwner(process.hThread);
     // Only the copy (and what it starts) holds the other ends now.
-    outWriteOwner.reset();
-    errWriteOwner.reset();
-    inReadOwner.reset();
+    output->Child.reset();
+    errors->Child.reset();
+    input->Child.reset();
 
     // The input relay blocks on this process's input: it is left to end with
     // the process and keeps its end of the pipe.
+    HANDLE inWrite = input->Ours.get();
     std::thread([inWrite] {
         while (std::optional<std::wstring> line = ReadLine()) {
             std::string bytes = Narrow(*line) + "\n";
@@ -99,12 +90,12 @@ std::optional<int> RunInDetachedCopy() {
                 break;
         }
     }).detach();
-    inWriteOwner.release();
-    std::thread errors(Relay, errRead, process.hProcess, &WriteErr);
-    Relay(outRead, process.hProcess, &WriteOut);
-    errors.join();
+    input->Ours.release();
+    std::thread errorRelay(Relay, errors->Ours.get(), copy->Process.get(), &WriteErr);
+    Relay(output->Ours.get(), copy->Process.get(), &WriteOut);
+    errorRelay.join();
     DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
+    GetExitCodeProcess(copy->Process.get(), &exitCode);
     return static_cast<int>(exitCode);
 }
 

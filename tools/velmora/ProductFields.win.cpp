@@ -66,9 +66,9 @@ const std::vector<TFieldInfo>& AllFields() {
 }
 
 TValue ReadValue(IProduct& product, int32_t index) {
-    VARIANT v;
-    VariantInit(&v);
-    product.GetInfo(index, &v);
+    unique_variant owner;
+    product.GetInfo(index, owner.put());
+    const VARIANT& v = owner.get();
     TValue value;
     switch (V_VT(&v)) {
     case VT_BSTR:
@@ -89,7 +89,6 @@ TValue ReadValue(IProduct& product, int32_t index) {
     default:
         break;
     }
-    VariantClear(&v);
     return value;
 }
 

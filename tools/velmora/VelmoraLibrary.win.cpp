@@ -8,10 +8,6 @@ namespace velmora::cli {
 
 namespace {
 using TDllGetVersion = HRESULT(WINAPI*)(DLLVERSIONINFO2*);
-
-template <class Fn> Fn Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 } // namespace
 
 TVelmoraLibrary::TVelmoraLibrary() : FPath(ThisModuleFolder() + L"VelmoraHelper.dll") {
@@ -22,7 +18,7 @@ TVelmoraLibrary::TVelmoraLibrary() : FPath(ThisModuleFolder() + L"VelmoraHelper.
 
 TComPtr<IVelmora> TVelmoraLibrary::CreateRoot() {
     TComPtr<IVelmora> root;
-    auto getInstance = Export<TDllGetInstance>(FModule.get(), "DllGetInstance");
+    auto getInstance = ModuleFunction<TDllGetInstance>(FModule.get(), "DllGetInstance");
     if (!getInstance) {
         FError = L"VelmoraHelper.dll does not export DllGetInstance.";
         return root;
@@ -36,7 +32,7 @@ TComPtr<IVelmora> TVelmoraLibrary::CreateRoot() {
 }
 
 std::wstring TVelmoraLibrary::Version() {
-    auto getVersion = Export<TDllGetVersion>(FModule.get(), "DllGetVersion");
+    auto getVersion = ModuleFunction<TDllGetVersion>(FModule.get(), "DllGetVersion");
     DLLVERSIONINFO2 info{};
     info.info1.cbSize = sizeof info;
     if (!getVersion || FAILED(getVersion(&info)))
@@ -46,7 +42,7 @@ std::wstring TVelmoraLibrary::Version() {
 }
 
 HRESULT TVelmoraLibrary::CanUnloadNow() {
-    auto canUnload = Export<TDllCanUnloadNow>(FModule.get(), "DllCanUnloadNow");
+    auto canUnload = ModuleFunction<TDllCanUnloadNow>(FModule.get(), "DllCanUnloadNow");
     return canUnload ? canUnload() : E_FAIL;
 }
 

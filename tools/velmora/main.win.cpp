@@ -1,12 +1,11 @@
 // velmora.exe: the console front end of VelmoraHelper.dll. It loads the
 // library from its own folder and uses nothing but its exports and
 // interfaces, as the suite's desktop front end does.
+#include "platform/ComObject.h"
 #include "tools/velmora/Arguments.h"
 #include "tools/velmora/Commands.h"
 #include "tools/velmora/Console.h"
 #include "tools/velmora/Detached.h"
-
-#include <objbase.h>
 
 namespace velmora::cli {
 
@@ -54,9 +53,7 @@ static int Run(const std::vector<std::wstring>& args) {
 } // namespace velmora::cli
 
 int wmain(int argc, wchar_t** argv) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    velmora::TComApartmentGuard com;
     std::vector<std::wstring> args(argv + 1, argv + argc);
-    int code = velmora::cli::Run(args);
-    CoUninitialize();
-    return code;
+    return velmora::cli::Run(args);
 }

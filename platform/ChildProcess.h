@@ -1,0 +1,48 @@
+#pragma once
+// Starting a child process that inherits this process's inheritable handles
+// (the child ends of pipes among them), with its standard handles redirected
+// where asked.
+#include "platform/Handles.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace velmora {
+
+struct TStandardHandles {
+    HANDLE Input = nullptr;
+    HANDLE Output = nullptr;
+    HANDLE Error = nullptr;
+};
+
+struct TChildStart {
+    // The program file; empty when the command line names it first.
+    std::wstring Application;
+    std::wstring CommandLine;
+    // The child's standard handles (STARTF_USESTDHANDLES); without them it
+    // gets the system's default ones.
+    std::optional<TStandardHandles> StandardHandles;
+    // SW_ value of the child's first window (STARTF_USESHOWWINDOW).
+    std::optional<WORD> ShowWindow;
+    DWORD CreationFlags = 0;
+    // A primary token to start the child with (CreateProcessAsUserW);
+    // without one it runs with a copy of this process's token.
+    HANDLE UserToken = nullptr;
+};
+
+struct TChildProcess {
+    unique_handle Process;
+    unique_handle Thread;
+    DWORD ProcessID = 0;
+};
+
+// Nothing when the child cannot be started (GetLastError tells why).
+std::optional<TChildProcess> StartChildProcess(const TChildStart& start);
+
+// A primary token of this process's user, duplicated from the process's own;
+// throws EOSError naming the call that failed.
+unique_handle DuplicateProcessToken();
+
+} // namespace velmora

@@ -1,0 +1,64 @@
+// Pipes to and from a child and the child started with them; the system's
+// command interpreter plays the child.
+#include "platform/ChildProcess.h"
+
+#include "platform/Paths.h"
+#include "platform/Pipes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace velmora;
+
+namespace {
+
+bool Inheritable(HANDLE handle) {
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) && (flags & HANDLE_FLAG_INHERIT);
+}
+
+} // namespace
+
+TEST(ChildProcess, TalksThroughPipesWhoseEndsHereNoChildInherits) {
+    std::optional<TChildPipe> input = PipeToChild();
+    std::optional<TChildPipe> output = PipeFromChild(65535);
+    ASSERT_TRUE(input && output);
+    for (const TChildPipe* pipe : {&*input, &*output}) {
+        EXPECT_FALSE(Inheritable(pipe->Ours.get()));
+        EXPECT_TRUE(Inheritable(pipe->Child.get()));
+    }
+
+    TChildStart start;
+    // Writes its word, then reads its next command from its input.
+    start.CommandLine = L"cmd.exe /q /k echo velmora-child";
+    start.StandardHandles = TStandardHandles{input->Child.get(), output->Child.get(), output->Child.get()};
+    start.CreationFlags = CREATE_NO_WINDOW;
+    std::optional<TChildProcess> child = StartChildProcess(start);
+    ASSERT_TRUE(child) << GetLastError();
+    EXPECT_NE(child->ProcessID, 0u);
+    input->Child.reset();
+    output->Child.reset();
+
+    const std::string command = "exit 7\r\n";
+    DWORD written = 0;
+    ASSERT_TRUE(
+        WriteFile(input->Ours.get(), command.data(), static_cast<DWORD>(command.size()), &written, nullptr));
+    input->Ours.reset();
+    ASSERT_EQ(WaitForSingleObject(child->Process.get(), 30000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(child->Process.get(), &code));
+    EXPECT_EQ(code, 7u);
+    std::string text;
+    EXPECT_TRUE(AppendAvailable(output->Ours.get(), text));
+    EXPECT_NE(text.find("velmora-child"), std::string::npos) << text;
+}
+
+TEST(ChildProcess, AProgramThatIsNotThereIsNotStartedAndTheErrorSaysWhy) {
+    TChildStart start;
+    start.Application = SystemFolderWithBackslash() + L"velmora-no-such-program.exe";
+    start.CommandLine = L"velmora-no-such-program.exe";
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(StartChildProcess(start));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}

@@ -1,0 +1,55 @@
+// Watching a folder, in a fresh folder under the temporary folder.
+#include "platform/Files.h"
+
+#include "platform/Format.h"
+#include "platform/Paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace velmora;
+
+namespace {
+
+constexpr DWORD NameChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
+constexpr DWORD ChangeLimitMs = 10000;
+
+class FolderWatch : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(CreateDirectoryW(FFolder.c_str(), nullptr)); }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(FFolder, ignored);
+    }
+    void CreateEmptyFile(const std::wstring& name) {
+        unique_file file(CreateFileW((FFolder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+    }
+
+    std::wstring FFolder = Format(L"%s\\VelmoraWatch%d_%d", TempFolder(),
+                                  static_cast<int>(GetCurrentProcessId()), static_cast<int>(GetTickCount()));
+};
+
+} // namespace
+
+TEST_F(FolderWatch, SignalsEachChangeOnceReArmed) {
+    unique_change_notification watch = FolderChangeNotification(FFolder, true, NameChanges);
+    ASSERT_TRUE(watch) << GetLastError();
+    EXPECT_EQ(WaitForSingleObject(watch.get(), 0), WAIT_TIMEOUT);
+
+    CreateEmptyFile(L"first.txt");
+    ASSERT_EQ(WaitForSingleObject(watch.get(), ChangeLimitMs), WAIT_OBJECT_0);
+    ASSERT_TRUE(NextFolderChange(watch.get()));
+    EXPECT_EQ(WaitForSingleObject(watch.get(), 0), WAIT_TIMEOUT);
+
+    ASSERT_TRUE(CreateDirectoryW((FFolder + L"\\second").c_str(), nullptr));
+    EXPECT_EQ(WaitForSingleObject(watch.get(), ChangeLimitMs), WAIT_OBJECT_0);
+}
+
+TEST_F(FolderWatch, AMissingFolderCannotBeWatched) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(FolderChangeNotification(FFolder + L"\\missing", true, NameChanges));
+    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+}
