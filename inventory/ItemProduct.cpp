@@ -205,7 +205,7 @@ TInfoValue TItemProduct::GetInfo(int index) {
     }
 }
 
-std::vector<std::wstring> TItemProduct::RegistryKeys() {
+std::vector<TRegistryKey> TItemProduct::RegistryKeys() {
     std::lock_guard lock(FCSItem);
     return FRegistryKeys;
 }

@@ -9,6 +9,7 @@
 
 #include "api/Enums.Velmora.h"
 #include "inventory/LocationUninstall.h"
+#include "platform/RegistryKeyText.h"
 
 #include <atomic>
 #include <cstdint>
@@ -123,7 +124,7 @@ public:
         return FPossibleActions.load();
     }
     // Copies taken under the item lock.
-    std::vector<std::wstring> RegistryKeys();
+    std::vector<TRegistryKey> RegistryKeys();
     std::wstring InstallLocation();
 
 #ifdef _WIN32
@@ -195,8 +196,8 @@ protected:
 
     std::wstring FDisplayNameNative;
     std::wstring FGUID;
-    // Key texts, the main key first.
-    std::vector<std::wstring> FRegistryKeys;
+    // The item's keys, the main key first.
+    std::vector<TRegistryKey> FRegistryKeys;
     // The last write date of each key as the last ReadRegistryKeys saw it
     // (nothing for a key that did not open).
     std::vector<std::optional<double>> FRegistryKeyDates;

@@ -20,15 +20,10 @@ namespace {
 
 constexpr wchar_t InstallPropertiesKey[] = L"InstallProperties";
 
-// Opens a key text; uses its "InstallProperties" subkey when there is one
+// Opens an item's key; uses its "InstallProperties" subkey when there is one
 // (installer-managed products keep their data there).
-TRegKey OpenProductKey(const std::wstring& keyText, REGSAM access) {
-    TRegView view;
-    TRegRoot root;
-    std::wstring path;
-    if (!ExtractKeyParams(keyText, view, root, path))
-        return {};
-    TRegKey key = TRegKey::Open(root, path, access, view);
+TRegKey OpenProductKey(const TRegistryKey& productKey, REGSAM access) {
+    TRegKey key = TRegKey::Open(productKey, access);
     if (!key)
         return key;
     if (TRegKey properties = key.OpenSubKey(InstallPropertiesKey, access))
@@ -75,8 +70,8 @@ void ReadIfEmpty(std::wstring& field, const std::optional<std::wstring>& value) 
 void TItemProduct::ReadRegistryKeys() {
     FIsWinInstaller = false;
     FRegistryKeyDates.clear();
-    for (const auto& keyText : FRegistryKeys) {
-        TRegKey reg = OpenProductKey(keyText, KEY_READ);
+    for (const auto& productKey : FRegistryKeys) {
+        TRegKey reg = OpenProductKey(productKey, KEY_READ);
         if (!reg) {
             FRegistryKeyDates.push_back(std::nullopt);
             continue;
@@ -202,7 +197,7 @@ void TItemProduct::CloseWaitEvent() {
 }
 
 void TItemProduct::WriteDataToRegistry() {
-    std::wstring mainKey;
+    TRegistryKey mainKey;
     int64_t size;
     {
         std::lock_guard lock(FCSItem);

@@ -104,7 +104,7 @@ void TItemProductIntf::GetRegistryKeys(IVelmoraStrings* Keys) {
         if (!item || !Keys)
             return;
         for (const auto& key : item->RegistryKeys())
-            Keys->Add(key.c_str());
+            Keys->Add(key.Text().c_str());
     });
 }
 

@@ -22,7 +22,7 @@ struct TUpdateRecord {
     std::wstring DisplayNameNative;
     std::wstring GUID;
     std::wstring PackageCode;
-    std::vector<std::wstring> RegistryKeys;
+    std::vector<TRegistryKey> RegistryKeys;
     TReleaseType ReleaseType = TReleaseType::rtNone;
     std::wstring ParentKeyName;
     std::wstring ParentDisplayName;

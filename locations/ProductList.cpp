@@ -32,14 +32,14 @@ bool TTextLess::operator()(std::wstring_view a, std::wstring_view b) const {
     return CompareText(a, b) < 0;
 }
 
-void TTemporaryInfo::AddKey(const std::wstring& keyText) {
-    if (!HasKey(keyText))
-        FRegistryKeys.push_back(keyText);
+void TTemporaryInfo::AddKey(const TRegistryKey& key) {
+    if (!HasKey(key))
+        FRegistryKeys.push_back(key);
 }
 
-bool TTemporaryInfo::HasKey(std::wstring_view keyText) const {
+bool TTemporaryInfo::HasKey(const TRegistryKey& key) const {
     return std::any_of(FRegistryKeys.begin(), FRegistryKeys.end(),
-                       [&](const std::wstring& key) { return SameText(key, keyText); });
+                       [&](const TRegistryKey& held) { return held.SameKey(key); });
 }
 
 TTemporaryInfo* TProductList::Add(std::unique_ptr<TTemporaryInfo> info) {
@@ -74,7 +74,7 @@ TTemporaryInfo* TProductList::FindByKeySuffix(std::wstring_view suffix) const {
     // one: compare both in the form with the separator.
     for (const auto& info : FItems) {
         for (const auto& key : info->FRegistryKeys) {
-            std::wstring text = key;
+            std::wstring text = key.Text();
             if (text.empty() || text.back() != L'\\')
                 text += L'\\';
             if (EndsWithText(text, suffix))

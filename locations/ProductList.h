@@ -3,6 +3,7 @@
 // found about a product before it is published, in keyed lists that merge
 // duplicates while the registry is scanned. Portable: plain values only.
 #include "api/Enums.Velmora.h"
+#include "platform/RegistryKeyText.h"
 
 #include <map>
 #include <memory>
@@ -24,16 +25,16 @@ struct TTemporaryInfo {
     std::wstring FInternalName;
     std::wstring FGUID;
     std::wstring FDisplayName;
-    // Key texts, each once (case-insensitive), in the order they were found.
-    std::vector<std::wstring> FRegistryKeys;
+    // Each key once, in the order they were found.
+    std::vector<TRegistryKey> FRegistryKeys;
     // rtNone marks a program, anything else an update.
     TReleaseType FReleaseType = TReleaseType::rtNone;
     std::wstring FParentKeyName;
     std::wstring FParentDisplayName;
 
-    // Adds a key text unless the record holds it already.
-    void AddKey(const std::wstring& keyText);
-    bool HasKey(std::wstring_view keyText) const;
+    // Adds a key unless the record holds the same key already.
+    void AddKey(const TRegistryKey& key);
+    bool HasKey(const TRegistryKey& key) const;
     std::unique_ptr<TTemporaryInfo> Clone() const { return std::make_unique<TTemporaryInfo>(*this); }
 };
 
@@ -47,7 +48,7 @@ public:
     // By code through the index, else (for a name) the first record whose
     // display name or internal name equals it.
     TTemporaryInfo* Find(std::wstring_view guid, std::wstring_view name) const;
-    // The first record with a key text ending with suffix (case-insensitive).
+    // The first record with a key whose text ends with suffix (case-insensitive).
     TTemporaryInfo* FindByKeySuffix(std::wstring_view suffix) const;
     // The first record whose display or internal name contains part (case-sensitive).
     TTemporaryInfo* FindByNamePart(std::wstring_view part) const;

@@ -20,7 +20,7 @@ namespace {
 
 class TRegItem : public TItemProduct {
 public:
-    explicit TRegItem(std::vector<std::wstring> keys) : TItemProduct(nullptr) {
+    explicit TRegItem(std::vector<TRegistryKey> keys) : TItemProduct(nullptr) {
         FRegistryKeys = std::move(keys);
     }
     using TItemProduct::FDisplayNameNative;
@@ -39,9 +39,9 @@ protected:
         return TRegKey::Create(TRegRoot::CurrentUser, FBase + L"\\" + name, KEY_ALL_ACCESS);
     }
     std::shared_ptr<TRegItem> Read(std::vector<std::wstring> names) {
-        std::vector<std::wstring> keys;
+        std::vector<TRegistryKey> keys;
         for (const auto& n : names)
-            keys.push_back(RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + n));
+            keys.push_back({TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + n});
         auto item = std::make_shared<TRegItem>(std::move(keys));
         item->ReadFastInfo();
         return item;
@@ -114,8 +114,8 @@ TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
     Key(L"Localized").WriteString(L"DisplayName_Localized", sample);
     Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
     EXPECT_EQ(Read({L"Localized"})->Text(0), L"Velmora Sample Editor");
-    auto missing = std::make_shared<TRegItem>(std::vector<std::wstring>{
-        RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\Missing")});
+    auto missing = std::make_shared<TRegItem>(
+        std::vector<TRegistryKey>{{TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\Missing"}});
     missing->FDisplayNameNative = L"Native name";
     missing->ReadFastInfo();
     EXPECT_EQ(missing->Text(0), L"Native name") << "a failed read keeps the plain name";

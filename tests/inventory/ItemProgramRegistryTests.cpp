@@ -15,7 +15,7 @@ namespace {
 
 class TRegProgram : public TItemProgram {
 public:
-    explicit TRegProgram(std::wstring key) : TItemProgram(nullptr) {
+    explicit TRegProgram(TRegistryKey key) : TItemProgram(nullptr) {
         FRegistryKeys = {std::move(key)};
         FDisplayNameNative = L"Native name";
     }
@@ -49,7 +49,7 @@ protected:
             if (!text.empty())
                 key.WriteString(value, text);
         auto item = std::make_shared<TRegProgram>(
-            RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name));
+            TRegistryKey{TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name});
         TItemProgram::Items().Add(item);
         item->ReadFastInfo();
         return item;

@@ -21,7 +21,7 @@ struct TRegUpdate : TItemUpdate {
 
 // The source gives the native name; the fast reading makes it the display name.
 struct TRegProgram : TItemProgram {
-    TRegProgram(std::wstring key, std::wstring name) : TItemProgram(nullptr) {
+    TRegProgram(TRegistryKey key, std::wstring name) : TItemProgram(nullptr) {
         FRegistryKeys = {std::move(key)};
         FDisplayNameNative = std::move(name);
     }
@@ -38,12 +38,12 @@ protected:
         TItemUpdate::Done();
         TItemProgram::Done();
     }
-    // Creates the key with the given texts; answers its key text.
-    std::wstring Key(const std::wstring& name, TRegKeyValues values) {
+    // Creates the key with the given texts.
+    TRegistryKey Key(const std::wstring& name, TRegKeyValues values) {
         auto key = TRegKey::Create(TRegRoot::CurrentUser, FBase + L"\\" + name, KEY_ALL_ACCESS);
         for (const auto& [value, text] : values)
             key.WriteString(value, text);
-        return RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name);
+        return {TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name};
     }
     template <class T> std::shared_ptr<T> Read(std::shared_ptr<T> item) {
         T::Items().Add(item);
