@@ -68,12 +68,12 @@ bool IsKBIdent(std::wstring_view name) {
     return true;
 }
 
-TItemUpdate::TItemUpdate(TTypeUninstallLocation* location, const TUpdateRecord& record)
-    : TItemProduct(location), FPackageCode(record.PackageCode), FReleaseType(record.ReleaseType),
-      FParentKeyName(record.ParentKeyName), FParentDisplayName(record.ParentDisplayName) {
-    FDisplayNameNative = record.DisplayNameNative;
-    FGUID = record.GUID;
-    FRegistryKeys = record.RegistryKeys;
+TItemUpdate::TItemUpdate(TTypeUninstallLocation* location, const TTemporaryInfo& info)
+    : TItemProduct(location), FPackageCode(info.FPackageCode), FReleaseType(info.FReleaseType),
+      FParentKeyName(info.FParentKeyName), FParentDisplayName(info.FParentDisplayName) {
+    FDisplayNameNative = info.FDisplayName;
+    FGUID = info.FGUID;
+    FRegistryKeys = info.FRegistryKeys;
     FIconIndex = 0;
 }
 

@@ -4,6 +4,7 @@
 #include "api/Enums.Velmora.h"
 #include "inventory/ItemList.h"
 #include "inventory/ItemProduct.h"
+#include "inventory/TemporaryInfo.h"
 
 #include <atomic>
 #include <memory>
@@ -17,23 +18,14 @@
 
 namespace velmora {
 
-// What a source knows of an update when it creates the item.
-struct TUpdateRecord {
-    std::wstring DisplayNameNative;
-    std::wstring GUID;
-    std::wstring PackageCode;
-    std::vector<TRegistryKey> RegistryKeys;
-    TReleaseType ReleaseType = TReleaseType::rtNone;
-    std::wstring ParentKeyName;
-    std::wstring ParentDisplayName;
-};
-
 // "KB" followed by nothing but decimal digits (the bare "KB" counts).
 bool IsKBIdent(std::wstring_view name);
 
 class TItemUpdate : public TItemProduct {
 public:
-    TItemUpdate(TTypeUninstallLocation* location, const TUpdateRecord& record);
+    // Made from what its source read: the native name, codes, keys, release
+    // type and parent.
+    TItemUpdate(TTypeUninstallLocation* location, const TTemporaryInfo& info);
     // Releases the item's icon in the update icon list.
     ~TItemUpdate() override;
 

@@ -20,11 +20,11 @@ namespace velmora {
 
 class TRegKey;
 
-// The program items this location publishes.
+// The program items this location publishes, made from a record's native
+// name, code and keys.
 class TItemRegistryProgram : public TItemProgram {
 public:
-    TItemRegistryProgram(TTypeUninstallLocation* location, const std::wstring& displayName,
-                         const std::wstring& guid, const std::vector<TRegistryKey>& registryKeys);
+    TItemRegistryProgram(TTypeUninstallLocation* location, const TTemporaryInfo& info);
 };
 
 class TLocationRegistryUninstall : public TLocationUninstall {
@@ -70,6 +70,10 @@ private:
     // Fills what is still empty in info from key, opened from registryKey.
     static void FillInfo(const TRegKey& key, TTemporaryInfo& info, const std::wstring& keyName,
                          const TRegistryKey& registryKey);
+    // Adds a record of what is known already to list, maps its code, then
+    // fills the rest from key; answers the record in the list.
+    static TTemporaryInfo* AddFilled(TProductList& list, TTemporaryInfo known, const TRegKey& key,
+                                     const std::wstring& keyName, const TRegistryKey& registryKey);
 
     void WatchKeys();
     void CloseWatches();

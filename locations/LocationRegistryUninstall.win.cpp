@@ -89,13 +89,11 @@ void LogAdded(std::wstring_view title, const TTemporaryInfo& info) {
 
 } // namespace
 
-TItemRegistryProgram::TItemRegistryProgram(TTypeUninstallLocation* location, const std::wstring& displayName,
-                                           const std::wstring& guid,
-                                           const std::vector<TRegistryKey>& registryKeys)
+TItemRegistryProgram::TItemRegistryProgram(TTypeUninstallLocation* location, const TTemporaryInfo& info)
     : TItemProgram(location) {
-    FDisplayNameNative = displayName;
-    FGUID = guid;
-    FRegistryKeys = registryKeys;
+    FDisplayNameNative = info.FDisplayName;
+    FGUID = info.FGUID;
+    FRegistryKeys = info.FRegistryKeys;
 }
 
 TLocationRegistryUninstall::TLocationRegistryUninstall() {
@@ -155,6 +153,15 @@ void TLocationRegistryUninstall::FillInfo(const TRegKey& key, TTemporaryInfo& in
         (!info.FParentKeyName.empty() || !info.FParentDisplayName.empty()))
         info.FReleaseType = TReleaseType::rtUpdate;
     info.AddKey(registryKey);
+}
+
+TTemporaryInfo* TLocationRegistryUninstall::AddFilled(TProductList& list, TTemporaryInfo known,
+                                                      const TRegKey& key, const std::wstring& keyName,
+                                                      const TRegistryKey& registryKey) {
+    TTemporaryInfo* record = list.Add(std::make_unique<TTemporaryInfo>(std::move(known)));
+    list.Map(record->FGUID, record);
+    FillInfo(key, *record, keyName, registryKey);
+    return record;
 }
 
 std::vector<std::wstring> TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
@@ -252,14 +259,9 @@ void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const st
         bool systemComponent = IsSystemComponent(infoReg);
 
         TTemporaryInfo* record = FProgramList.Find(code, displayName);
-        if (!record && !systemComponent && !FGUIDSystemList.contains(code)) {
-            auto info = std::make_unique<TTemporaryInfo>();
-            info->FGUID = code;
-            info->FDisplayName = displayName;
-            record = FProgramList.Add(std::move(info));
-            FProgramList.Map(code, record);
-            FillInfo(infoReg, *record, name, place.Key(infoKey));
-        }
+        if (!record && !systemComponent && !FGUIDSystemList.contains(code))
+            record = AddFilled(FProgramList, {.FGUID = code, .FDisplayName = displayName}, infoReg, name,
+                               place.Key(infoKey));
         if (!record)
             continue;
         record->AddKey(place.Key(productKey));
@@ -292,16 +294,13 @@ void TLocationRegistryUninstall::ReadInstallerPatches(TPlace place, TTemporaryIn
             record = FUpdateList.Find(patchCode, product.FGUID + L"." + displayName);
         if (!record)
             record = FUpdateList.Find(patchCode, product.FInternalName + L"." + displayName);
-        if (!record && applied) {
-            auto info = std::make_unique<TTemporaryInfo>();
-            info->FGUID = patchCode;
-            info->FDisplayName = displayName;
-            info->FParentDisplayName = product.FDisplayName;
-            info->FParentKeyName = product.FInternalName;
-            record = FUpdateList.Add(std::move(info));
-            FUpdateList.Map(patchCode, record);
-            FillInfo(key, *record, name, place.Key(patchKey));
-        }
+        if (!record && applied)
+            record = AddFilled(FUpdateList,
+                               {.FGUID = patchCode,
+                                .FDisplayName = displayName,
+                                .FParentKeyName = product.FInternalName,
+                                .FParentDisplayName = product.FDisplayName},
+                               key, name, place.Key(patchKey));
         if (!record)
             continue;
         record->AddKey(place.Key(patchKey));
@@ -384,8 +383,7 @@ void TLocationRegistryUninstall::PublishPrograms() {
             item->SetMarked(false);
             continue;
         }
-        auto item =
-            std::make_shared<TItemRegistryProgram>(this, info.FDisplayName, info.FGUID, info.FRegistryKeys);
+        auto item = std::make_shared<TItemRegistryProgram>(this, info);
         LogAdded(L"Add Program: %s (%s)", info);
         item->ReadFastInfo();
         std::lock_guard lock(TItemProgram::Items().Lock());
@@ -408,14 +406,7 @@ void TLocationRegistryUninstall::PublishUpdates() {
             item->SetMarked(false);
             continue;
         }
-        TUpdateRecord record;
-        record.DisplayNameNative = info.FDisplayName;
-        record.GUID = info.FGUID;
-        record.RegistryKeys = info.FRegistryKeys;
-        record.ReleaseType = info.FReleaseType;
-        record.ParentKeyName = info.FParentKeyName;
-        record.ParentDisplayName = info.FParentDisplayName;
-        auto update = std::make_shared<TItemUpdate>(this, record);
+        auto update = std::make_shared<TItemUpdate>(this, info);
         LogAdded(L"Add Registry Update: %s (%s)", info);
         update->ReadFastInfo();
         std::lock_guard lock(TItemUpdate::Items().Lock());

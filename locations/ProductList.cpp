@@ -32,16 +32,6 @@ bool TTextLess::operator()(std::wstring_view a, std::wstring_view b) const {
     return CompareText(a, b) < 0;
 }
 
-void TTemporaryInfo::AddKey(const TRegistryKey& key) {
-    if (!HasKey(key))
-        FRegistryKeys.push_back(key);
-}
-
-bool TTemporaryInfo::HasKey(const TRegistryKey& key) const {
-    return std::any_of(FRegistryKeys.begin(), FRegistryKeys.end(),
-                       [&](const TRegistryKey& held) { return held.SameKey(key); });
-}
-
 TTemporaryInfo* TProductList::Add(std::unique_ptr<TTemporaryInfo> info) {
     FItems.push_back(std::move(info));
     return FItems.back().get();

@@ -1,9 +1,8 @@
 #pragma once
-// The temporary records of the registry uninstall location: what one read
-// found about a product before it is published, in keyed lists that merge
-// duplicates while the registry is scanned. Portable: plain values only.
-#include "api/Enums.Velmora.h"
-#include "platform/RegistryKeyText.h"
+// The keyed lists of the registry uninstall location: the temporary records
+// of one read, merged while the registry is scanned, before they are
+// published. Portable: plain values only.
+#include "inventory/TemporaryInfo.h"
 
 #include <map>
 #include <memory>
@@ -17,25 +16,6 @@ namespace velmora {
 struct TTextLess {
     bool operator()(std::wstring_view a, std::wstring_view b) const;
     using is_transparent = void;
-};
-
-struct TTemporaryInfo {
-    // The key the record was first read from (uninstall subkey, packed product
-    // key or patch key name).
-    std::wstring FInternalName;
-    std::wstring FGUID;
-    std::wstring FDisplayName;
-    // Each key once, in the order they were found.
-    std::vector<TRegistryKey> FRegistryKeys;
-    // rtNone marks a program, anything else an update.
-    TReleaseType FReleaseType = TReleaseType::rtNone;
-    std::wstring FParentKeyName;
-    std::wstring FParentDisplayName;
-
-    // Adds a key unless the record holds the same key already.
-    void AddKey(const TRegistryKey& key);
-    bool HasKey(const TRegistryKey& key) const;
-    std::unique_ptr<TTemporaryInfo> Clone() const { return std::make_unique<TTemporaryInfo>(*this); }
 };
 
 // An owning list of records with an index from product code to record. The

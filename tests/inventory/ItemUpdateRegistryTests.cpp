@@ -51,11 +51,11 @@ protected:
         return item;
     }
     std::shared_ptr<TRegUpdate> Update(const std::wstring& keyName, std::wstring parent) {
-        TUpdateRecord record;
-        record.DisplayNameNative = L"Native " + keyName;
-        record.RegistryKeys = {Key(keyName, {})};
-        record.ParentDisplayName = std::move(parent);
-        return Read(std::make_shared<TRegUpdate>(nullptr, record));
+        TTemporaryInfo info;
+        info.FDisplayName = L"Native " + keyName;
+        info.FRegistryKeys = {Key(keyName, {})};
+        info.FParentDisplayName = std::move(parent);
+        return Read(std::make_shared<TRegUpdate>(nullptr, info));
     }
 
     const std::wstring FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"U");
