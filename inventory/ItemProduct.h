@@ -110,9 +110,10 @@ public:
         return FIsChanged.exchange(0) != 0;
     }
 
-    // One entry of the product information table (indices 0 to 14 here; the
-    // kinds add theirs), read under the item lock; null for unknown indices.
-    virtual TInfoValue GetInfo(int index);
+    // One entry of the product information table (piDisplayName to
+    // piEstimatedSize here; the kinds add theirs), read under the item lock;
+    // null for the indices an item does not answer.
+    virtual TInfoValue GetInfo(TProductInfo index);
 
     bool IsInstallerMaybeCorrupted() const {
         return FInstallLocationCorrupted || FDisplayIconNotFound || FProductCodeNotFound;

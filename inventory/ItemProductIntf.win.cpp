@@ -33,7 +33,7 @@ void TItemProductIntf::GetInfo(int32_t Index, VARIANT* Value) {
                 else if constexpr (std::is_same_v<T, int64_t>)
                     SetVariantInt64(Value, v);
             },
-            item->GetInfo(Index));
+            item->GetInfo(static_cast<TProductInfo>(Index)));
     });
 }
 

@@ -192,25 +192,25 @@ void TItemProgram::ReadSlowInfo() {
         unused.Remove(this);
 }
 
-TInfoValue TItemProgram::GetInfo(int index) {
-    if (index < 15 || index > 21)
-        return TItemProduct::GetInfo(index);
+TInfoValue TItemProgram::GetInfo(TProductInfo index) {
     std::lock_guard lock(FCSItem);
     switch (index) {
-    case 15:
+    case piRegisteredOwner:
         return FRegisteredOwner;
-    case 16:
+    case piRegisteredCompany:
         return FRegisteredCompany;
-    case 17:
+    case piProductKeyName:
         return FGUID;
-    case 18:
+    case piProductID:
         return FProductID;
-    case 19:
+    case piLastUsedDate:
         return TInfoDate{FLastUsedDate};
-    case 20:
+    case piUsedType:
         return static_cast<int32_t>(UsedTypeOf(FUsedFrequencyCount));
-    default:
+    case piSoftwareRating:
         return static_cast<int32_t>(FSoftwareRating);
+    default:
+        return TItemProduct::GetInfo(index);
     }
 }
 

@@ -96,8 +96,8 @@ public:
     bool RunAction(TPossibleActions& action, HWND& topWindow) override;
 #endif
 
-    // Indices 15 to 21 on top of the product's.
-    TInfoValue GetInfo(int index) override;
+    // piRegisteredOwner to piSoftwareRating on top of the product's.
+    TInfoValue GetInfo(TProductInfo index) override;
 
     bool Marked() const {
         return FMarked.load();

@@ -144,17 +144,17 @@ void TItemUpdate::ReadFastData() {
         FParentDisplayName = update_os::RunningWindowsName();
 }
 
-TInfoValue TItemUpdate::GetInfo(int index) {
-    if (index < 22 || index > 24)
-        return TItemProduct::GetInfo(index);
+TInfoValue TItemUpdate::GetInfo(TProductInfo index) {
     std::lock_guard lock(FCSItem);
     switch (index) {
-    case 22:
+    case piUpdateID:
         return FUpdateID.empty() ? FGUID : FUpdateID;
-    case 23:
+    case piReleaseType:
         return static_cast<int32_t>(FReleaseType);
-    default:
+    case piParentDisplayName:
         return FParentDisplayName;
+    default:
+        return TItemProduct::GetInfo(index);
     }
 }
 

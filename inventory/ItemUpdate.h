@@ -51,8 +51,8 @@ public:
 
     bool ShowActionWindow() override { return false; }
 
-    // Indices 22 to 24 on top of the product's.
-    TInfoValue GetInfo(int index) override;
+    // piUpdateID to piParentDisplayName on top of the product's.
+    TInfoValue GetInfo(TProductInfo index) override;
 
     bool Marked() const { return FMarked.load(); }
     void SetMarked(bool marked) { FMarked = marked; }

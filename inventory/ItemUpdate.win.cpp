@@ -104,7 +104,7 @@ void TItemUpdate::DoReadSlowInfo() {
         auto program = programs.Get(index);
         if (!program)
             continue;
-        TInfoValue name = program->GetInfo(0);
+        TInfoValue name = program->GetInfo(piDisplayName);
         auto* text = std::get_if<std::wstring>(&name);
         if (!text || !SameDisplayName(*text, parent))
             continue;

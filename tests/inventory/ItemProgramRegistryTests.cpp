@@ -128,7 +128,7 @@ TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFile) {
         item->FSlowExePath = slowExe;
         item->ReadSlowInfo();
         EXPECT_FALSE(item->IsNeedReadSlowInfo());
-        return static_cast<TSoftwareRating>(std::get<int32_t>(item->GetInfo(21)));
+        return static_cast<TSoftwareRating>(std::get<int32_t>(item->GetInfo(piSoftwareRating)));
     };
     EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe"), TSoftwareRating::stRisky);
     EXPECT_EQ(rate(L"PlainFile", L"C:\\Apps\\plain\\a.exe"), TSoftwareRating::stUnknown);

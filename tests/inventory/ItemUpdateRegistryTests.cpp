@@ -63,7 +63,7 @@ protected:
 
 TEST_F(ItemUpdateRegistry, NativeNameAndParentAreKeptAndTheParentDefaultsToWindows) {
     auto patch = Update(L"Patch", L"Editor");
-    EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(0)), L"Native Patch")
+    EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(piDisplayName)), L"Native Patch")
         << "the native name, as for programs";
     EXPECT_EQ(patch->FParentDisplayName, L"Editor");
     // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.

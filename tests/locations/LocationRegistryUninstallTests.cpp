@@ -116,7 +116,7 @@ protected:
         int count = 0;
         T::Items().ForEachFromLast([&](T& item) {
             auto texts = KeyTexts(item);
-            TInfoValue name = item.GetInfo(0);
+            TInfoValue name = item.GetInfo(piDisplayName);
             if (auto* text = std::get_if<std::wstring>(&name))
                 texts.push_back(*text);
             count += item.Location() == FLocation.get() &&
