@@ -215,6 +215,26 @@ std::wstring TItemProduct::InstallLocation() {
     return FInstallLocation;
 }
 
+bool TItemProduct::RunAction(TPossibleActions& action, void*& topWindow) {
+    std::lock_guard lock(FActionThreadCS);
+    topWindow = nullptr;
+    if (FActionThread) {
+        NameRunningAction(action, topWindow);
+        return false;
+    }
+    if (action == TPossibleActions::paRemoveFromRegistry)
+        return true;
+    FActionThread = NewActionThread(action);
+    try {
+        FActionThread->Start();
+    } catch (...) {
+        // A thread that never ran must not count as a running action.
+        FActionThread.reset();
+        throw;
+    }
+    return true;
+}
+
 bool TItemProduct::IsActionRunning() {
     std::lock_guard lock(FActionThreadCS);
     return FActionThread != nullptr;

@@ -234,27 +234,15 @@ bool TItemProduct::LoadPngIcon(TIconImageList& iconList, const wchar_t* resource
     return true;
 }
 
-bool TItemProduct::RunAction(TPossibleActions& action, HWND& topWindow) {
-    std::lock_guard lock(FActionThreadCS);
-    topWindow = nullptr;
-    if (FActionThread) {
-        if (auto* running = dynamic_cast<TExecuteActionThread*>(FActionThread.get())) {
-            topWindow = running->GetTopWindow();
-            action = running->Action();
-        }
-        return false;
+std::unique_ptr<TThread> TItemProduct::NewActionThread(TPossibleActions action) {
+    return std::make_unique<TExecuteActionThread>(*this, action);
+}
+
+void TItemProduct::NameRunningAction(TPossibleActions& action, void*& topWindow) const {
+    if (auto* running = dynamic_cast<const TExecuteActionThread*>(FActionThread.get())) {
+        topWindow = running->GetTopWindow();
+        action = running->Action();
     }
-    if (action == TPossibleActions::paRemoveFromRegistry)
-        return true;
-    FActionThread = std::make_unique<TExecuteActionThread>(*this, action);
-    try {
-        FActionThread->Start();
-    } catch (...) {
-        // A thread that never ran must not count as a running action.
-        FActionThread.reset();
-        throw;
-    }
-    return true;
 }
 
 } // namespace velmora

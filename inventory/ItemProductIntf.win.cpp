@@ -67,10 +67,10 @@ bool TItemProductIntf::RunAction(TPossibleActions* Action, HWND* TopWindow) {
         auto item = FProduct.lock();
         if (!item || !Action)
             return true;
-        HWND topWindow = nullptr;
+        void* topWindow = nullptr;
         bool started = item->RunAction(*Action, topWindow);
         if (TopWindow)
-            *TopWindow = topWindow;
+            *TopWindow = static_cast<HWND>(topWindow);
         return started;
     });
 }

@@ -214,6 +214,28 @@ TInfoValue TItemProgram::GetInfo(TProductInfo index) {
     }
 }
 
+bool TItemProgram::RunAction(TPossibleActions& action, void*& topWindow) {
+    if (!TItemProduct::RunAction(action, topWindow))
+        return false;
+    if (action == TPossibleActions::paRemoveFromRegistry) {
+        // The caller holds the item: it is destroyed when that call returns.
+        StatisticsLog::Add(L"");
+        StatisticsLog::Add(L"Remove Program from list: %s (%s)", FDisplayNameNative, FGUID);
+        Items().Remove(this);
+    }
+    return true;
+}
+
+void TItemProgram::ReadUsage(const std::wstring& folder) {
+    if (folder.empty()) {
+        std::lock_guard lock(FCSItem);
+        FUsedFrequencyCount = -1;
+        return;
+    }
+    // Seam: the usage statistics (TAppUsage::CollectByFolder) do not exist
+    // yet; the count and date stay as the Add/Remove Programs cache left them.
+}
+
 void TItemProgram::ApplySlowInfoCache(const TSlowInfoCache& cache, double lastUsedDate) {
     if (FEstimatedSize <= 0)
         FEstimatedSize = cache.InstallSize;

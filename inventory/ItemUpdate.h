@@ -12,10 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#include "frame/IconImageList.h"
-#endif
-
 namespace velmora {
 
 // "KB" followed by nothing but decimal digits (the bare "KB" counts).
@@ -57,20 +53,14 @@ public:
     bool Marked() const { return FMarked.load(); }
     void SetMarked(bool marked) { FMarked = marked; }
 
-#ifdef _WIN32
-    class TUpdateIconList : public TIconImageList {
-    public:
-        TUpdateIconList();
-    };
+    // The icons of all updates, Windows only: the default icon comes first.
     // Null outside Init..Done, or when the library's images could not be loaded.
-    static TUpdateIconList* IconList();
-#endif
+    static TIconImageList* IconList();
 
 protected:
     void ReadFastData() override;
-#ifdef _WIN32
+    // Loads the icon, else borrows the parent program's (none in the native build).
     void DoReadSlowInfo() override;
-#endif
     // The update's own values; by default the registry keys.
     virtual void ReadDetails();
 

@@ -1,5 +1,6 @@
 // Update items read from uninstall keys written by the test under
 // HKCU\Software\VelmoraTests\<unique>.
+#include "frame/IconImageList.h"
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
 #include "platform/OSInfo.h"
