@@ -34,6 +34,45 @@ constexpr TPossibleActionsSet ActionBit(TPossibleActions action) {
     return static_cast<TPossibleActionsSet>(1u << static_cast<unsigned>(action));
 }
 
+// Product information indices (arguments of IProduct::GetInfo, bit numbers of
+// IProductCollection::GetInfoMask).
+enum TProductInfo : int32_t {
+    piDisplayName = 0,
+    piDisplayVersion = 1,
+    piPublisher = 2,
+    piInstallLocation = 3,
+    piInstallSource = 4,
+    piInstallDate = 5,
+    piContact = 6,
+    piComments = 7,
+    piURLReadMe = 8,
+    piURLHelpLink = 9,
+    piURLSupport = 10,
+    piPhoneSupport = 11,
+    piURLUpdateInfo = 12,
+    piLanguage = 13,
+    piEstimatedSize = 14,
+    piRegisteredOwner = 15,
+    piRegisteredCompany = 16,
+    piProductKeyName = 17,
+    piProductID = 18,
+    piLastUsedDate = 19,
+    piUsedType = 20,
+    piSoftwareRating = 21,
+    piUpdateID = 22,
+    piReleaseType = 23,
+    piParentDisplayName = 24,
+    piFeatureEnabled = 25,
+    piFeaturePackageName = 26,
+    piFeatureInstallUser = 27,
+    piFeatureName = 28
+};
+
+// The bit of an information index in an information mask.
+constexpr int32_t InfoBit(TProductInfo info) {
+    return static_cast<int32_t>(1u << static_cast<unsigned>(info));
+}
+
 enum class TInstallState : uint8_t { isNone, isInstalling, isUninstalling };
 
 // "rsNonw" is the contract's spelling.

@@ -253,40 +253,6 @@ IFeatures : public IProductCollection {
 };
 VELMORA_IID(IFeatures, 0x02, 0x11)
 
-// Product information indices (arguments of IProduct::GetInfo, bit numbers of
-// IProductCollection::GetInfoMask).
-enum TProductInfo : int32_t {
-    piDisplayName = 0,
-    piDisplayVersion = 1,
-    piPublisher = 2,
-    piInstallLocation = 3,
-    piInstallSource = 4,
-    piInstallDate = 5,
-    piContact = 6,
-    piComments = 7,
-    piURLReadMe = 8,
-    piURLHelpLink = 9,
-    piURLSupport = 10,
-    piPhoneSupport = 11,
-    piURLUpdateInfo = 12,
-    piLanguage = 13,
-    piEstimatedSize = 14,
-    piRegisteredOwner = 15,
-    piRegisteredCompany = 16,
-    piProductKeyName = 17,
-    piProductID = 18,
-    piLastUsedDate = 19,
-    piUsedType = 20,
-    piSoftwareRating = 21,
-    piUpdateID = 22,
-    piReleaseType = 23,
-    piParentDisplayName = 24,
-    piFeatureEnabled = 25,
-    piFeaturePackageName = 26,
-    piFeatureInstallUser = 27,
-    piFeatureName = 28
-};
-
 // Exports of VelmoraHelper.dll.
 extern "C" {
 typedef HRESULT(WINAPI* TDllGetInstance)(REFIID riid, void** Obj);

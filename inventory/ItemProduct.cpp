@@ -167,45 +167,45 @@ void TItemProduct::AddCommandActions(const TCommandFlags& flags,
     }
 }
 
-TInfoValue TItemProduct::GetInfo(int index) {
+TInfoValue TItemProduct::GetInfo(TProductInfo index) {
     std::lock_guard lock(FCSItem);
     switch (index) {
-    case 0:
+    case piDisplayName:
         return FDisplayName;
-    case 1:
+    case piDisplayVersion:
         return FDisplayVersion;
-    case 2:
+    case piPublisher:
         return FPublisher;
-    case 3:
+    case piInstallLocation:
         return FInstallLocation;
-    case 4:
+    case piInstallSource:
         return FInstallSource;
-    case 5:
+    case piInstallDate:
         return TInfoDate{FInstallDate};
-    case 6:
+    case piContact:
         return FContact;
-    case 7:
+    case piComments:
         return FComments;
-    case 8:
+    case piURLReadMe:
         return FURLReadMe;
-    case 9:
+    case piURLHelpLink:
         return FURLHelpLink;
-    case 10:
+    case piURLSupport:
         return FURLSupport;
-    case 11:
+    case piPhoneSupport:
         return FPhoneSupport;
-    case 12:
+    case piURLUpdateInfo:
         return FURLUpdateInfo;
-    case 13:
+    case piLanguage:
         return FLanguage;
-    case 14:
+    case piEstimatedSize:
         return FEstimatedSize;
     default:
         return {};
     }
 }
 
-std::vector<std::wstring> TItemProduct::RegistryKeys() {
+std::vector<TRegistryKey> TItemProduct::RegistryKeys() {
     std::lock_guard lock(FCSItem);
     return FRegistryKeys;
 }
@@ -213,6 +213,26 @@ std::vector<std::wstring> TItemProduct::RegistryKeys() {
 std::wstring TItemProduct::InstallLocation() {
     std::lock_guard lock(FCSItem);
     return FInstallLocation;
+}
+
+bool TItemProduct::RunAction(TPossibleActions& action, void*& topWindow) {
+    std::lock_guard lock(FActionThreadCS);
+    topWindow = nullptr;
+    if (FActionThread) {
+        NameRunningAction(action, topWindow);
+        return false;
+    }
+    if (action == TPossibleActions::paRemoveFromRegistry)
+        return true;
+    FActionThread = NewActionThread(action);
+    try {
+        FActionThread->Start();
+    } catch (...) {
+        // A thread that never ran must not count as a running action.
+        FActionThread.reset();
+        throw;
+    }
+    return true;
 }
 
 bool TItemProduct::IsActionRunning() {

@@ -3,12 +3,9 @@
 // stages of rising cost, each guarded by a need flag, so that the list can be
 // shown early and the details follow. Items are owned by the library-wide
 // lists through std::shared_ptr; a call in progress keeps its item alive.
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "api/Enums.Velmora.h"
 #include "inventory/LocationUninstall.h"
+#include "platform/RegistryKeyText.h"
 
 #include <atomic>
 #include <cstdint>
@@ -87,13 +84,11 @@ public:
     // True: an action's process shows its window.
     virtual bool ShowActionWindow() { return true; }
     virtual bool IsActionRunning();
-#ifdef _WIN32
     // Starts the action's thread and answers true; paRemoveFromRegistry runs
     // nothing here. While an action runs nothing starts: action and topWindow
-    // then name the running action and its window, and the answer is false.
-    // The set of possible actions is not consulted.
-    virtual bool RunAction(TPossibleActions& action, HWND& topWindow);
-#endif
+    // (an HWND on Windows) then name the running action and its window, and
+    // the answer is false. The set of possible actions is not consulted.
+    virtual bool RunAction(TPossibleActions& action, void*& topWindow);
     // Called by the action thread when its work is done: unless a stop has
     // taken it already, the thread leaves the item and frees itself when it ends.
     void DetachActionThread(TThread* thread);
@@ -101,32 +96,25 @@ public:
     // (terminate and wait); a started uninstaller process keeps running.
     virtual void StopActionThread();
 
-    void SetChanged() {
-        FIsChanged.exchange(-1);
-    }
+    void SetChanged() { FIsChanged.exchange(-1); }
     // Reads and clears the changed flag in one step.
-    bool TakeChanged() {
-        return FIsChanged.exchange(0) != 0;
-    }
+    bool TakeChanged() { return FIsChanged.exchange(0) != 0; }
 
-    // One entry of the product information table (indices 0 to 14 here; the
-    // kinds add theirs), read under the item lock; null for unknown indices.
-    virtual TInfoValue GetInfo(int index);
+    // One entry of the product information table (piDisplayName to
+    // piEstimatedSize here; the kinds add theirs), read under the item lock;
+    // null for the indices an item does not answer.
+    virtual TInfoValue GetInfo(TProductInfo index);
 
     bool IsInstallerMaybeCorrupted() const {
         return FInstallLocationCorrupted || FDisplayIconNotFound || FProductCodeNotFound;
     }
-    int32_t IconIndex() const {
-        return FIconIndex.load();
-    }
-    TPossibleActionsSet PossibleActions() const {
-        return FPossibleActions.load();
-    }
+    int32_t IconIndex() const { return FIconIndex.load(); }
+    TPossibleActionsSet PossibleActions() const { return FPossibleActions.load(); }
     // Copies taken under the item lock.
-    std::vector<std::wstring> RegistryKeys();
+    std::vector<TRegistryKey> RegistryKeys();
     std::wstring InstallLocation();
 
-#ifdef _WIN32
+    // Registry and icons, Windows only (ItemProduct.win.cpp):
     // Reads every key of FRegistryKeys; the first key that gives a value wins.
     void ReadRegistryKeys();
     // Writes the estimated size (in kilobytes) back to the main key.
@@ -135,26 +123,17 @@ public:
     bool LoadIconFromReference(TIconImageList& iconList, const std::wstring& reference);
     // Adds a PNG of the library's resources; always true.
     bool LoadPngIcon(TIconImageList& iconList, const wchar_t* resourceName);
-#endif
 
     // The lookup of a location's re-read: this location, this GUID and
     // native name (both without regard to case). Caller holds the list lock.
     bool IsGUIDName(const TTypeUninstallLocation* location, std::wstring_view guid,
                     std::wstring_view name) const;
 
-    TTypeUninstallLocation* Location() const {
-        return FLocation;
-    }
-    bool IsNeedReadFastInfo() const {
-        return FIsNeedReadFastInfo.load();
-    }
-    bool IsNeedReadSlowInfo() const {
-        return FIsNeedReadSlowInfo.load();
-    }
+    TTypeUninstallLocation* Location() const { return FLocation; }
+    bool IsNeedReadFastInfo() const { return FIsNeedReadFastInfo.load(); }
+    bool IsNeedReadSlowInfo() const { return FIsNeedReadSlowInfo.load(); }
     // A source saw the item again: its slow information is read anew.
-    void SetNeedReadSlowInfo() {
-        FIsNeedReadSlowInfo = true;
-    }
+    void SetNeedReadSlowInfo() { FIsNeedReadSlowInfo = true; }
 
 protected:
     // The kind's fast reading (run by ReadFastInfo under the item lock).
@@ -162,10 +141,9 @@ protected:
     virtual void DoReadExtendedInfo() {}
     virtual void DoReadImages() {}
     virtual void DoReadSlowInfo() {}
-#ifdef _WIN32
+    // What one of the item's keys tells (run by ReadRegistryKeys).
     virtual void ReadRegistryValues(const TRegKey& reg);
     virtual void ReadCommands(const TRegKey& reg);
-#endif
 
     // Adds the actions the commands allow, after the commands and flags of a
     // key have been read; programExists tells whether a command's program file exists.
@@ -174,13 +152,9 @@ protected:
     // Gives the install date the time of day of the key written that day
     // (the write dates ReadRegistryKeys saw).
     void RefineInstallDate();
-    void AddPossibleAction(TPossibleActions action) {
-        FPossibleActions.fetch_or(ActionBit(action));
-    }
+    void AddPossibleAction(TPossibleActions action) { FPossibleActions.fetch_or(ActionBit(action)); }
     // Swaps in a new icon list index; answers the old one.
-    int32_t ExchangeIconIndex(int32_t index) {
-        return FIconIndex.exchange(index);
-    }
+    int32_t ExchangeIconIndex(int32_t index) { return FIconIndex.exchange(index); }
 
     // The running action's thread; read and written only under FActionThreadCS,
     // which is never held while waiting for the thread.
@@ -195,8 +169,8 @@ protected:
 
     std::wstring FDisplayNameNative;
     std::wstring FGUID;
-    // Key texts, the main key first.
-    std::vector<std::wstring> FRegistryKeys;
+    // The item's keys, the main key first.
+    std::vector<TRegistryKey> FRegistryKeys;
     // The last write date of each key as the last ReadRegistryKeys saw it
     // (nothing for a key that did not open).
     std::vector<std::optional<double>> FRegistryKeyDates;
@@ -236,6 +210,11 @@ private:
     void FreeActionThread();
     // Per OS: closes the install folder's change notification.
     void CloseWaitEvent();
+    // Per OS: a new, unstarted thread that runs the action's command.
+    std::unique_ptr<TThread> NewActionThread(TPossibleActions action);
+    // Per OS: the action and window of the running action thread; the caller
+    // holds FActionThreadCS.
+    void NameRunningAction(TPossibleActions& action, void*& topWindow) const;
 };
 
 } // namespace velmora

@@ -21,15 +21,10 @@ namespace {
 
 constexpr wchar_t InstallPropertiesKey[] = L"InstallProperties";
 
-// Opens a key text; uses its "InstallProperties" subkey when there is one
+// Opens an item's key; uses its "InstallProperties" subkey when there is one
 // (installer-managed products keep their data there).
-TRegKey OpenProductKey(const std::wstring& keyText, REGSAM access) {
-    TRegView view;
-    TRegRoot root;
-    std::wstring path;
-    if (!ExtractKeyParams(keyText, view, root, path))
-        return {};
-    TRegKey key = TRegKey::Open(root, path, access, view);
+TRegKey OpenProductKey(const TRegistryKey& productKey, REGSAM access) {
+    TRegKey key = TRegKey::Open(productKey, access);
     if (!key)
         return key;
     if (TRegKey properties = key.OpenSubKey(InstallPropertiesKey, access))
@@ -76,8 +71,8 @@ void ReadIfEmpty(std::wstring& field, const std::optional<std::wstring>& value) 
 void TItemProduct::ReadRegistryKeys() {
     FIsWinInstaller = false;
     FRegistryKeyDates.clear();
-    for (const auto& keyText : FRegistryKeys) {
-        TRegKey reg = OpenProductKey(keyText, KEY_READ);
+    for (const auto& productKey : FRegistryKeys) {
+        TRegKey reg = OpenProductKey(productKey, KEY_READ);
         if (!reg) {
             FRegistryKeyDates.push_back(std::nullopt);
             continue;
@@ -203,7 +198,7 @@ void TItemProduct::CloseWaitEvent() {
 }
 
 void TItemProduct::WriteDataToRegistry() {
-    std::wstring mainKey;
+    TRegistryKey mainKey;
     int64_t size;
     {
         std::lock_guard lock(FCSItem);
@@ -240,27 +235,15 @@ bool TItemProduct::LoadPngIcon(TIconImageList& iconList, const wchar_t* resource
     return true;
 }
 
-bool TItemProduct::RunAction(TPossibleActions& action, HWND& topWindow) {
-    std::lock_guard lock(FActionThreadCS);
-    topWindow = nullptr;
-    if (FActionThread) {
-        if (auto* running = dynamic_cast<TExecuteActionThread*>(FActionThread.get())) {
-            topWindow = running->GetTopWindow();
-            action = running->Action();
-        }
-        return false;
+std::unique_ptr<TThread> TItemProduct::NewActionThread(TPossibleActions action) {
+    return std::make_unique<TExecuteActionThread>(*this, action);
+}
+
+void TItemProduct::NameRunningAction(TPossibleActions& action, void*& topWindow) const {
+    if (auto* running = dynamic_cast<const TExecuteActionThread*>(FActionThread.get())) {
+        topWindow = running->GetTopWindow();
+        action = running->Action();
     }
-    if (action == TPossibleActions::paRemoveFromRegistry)
-        return true;
-    FActionThread = std::make_unique<TExecuteActionThread>(*this, action);
-    try {
-        FActionThread->Start();
-    } catch (...) {
-        // A thread that never ran must not count as a running action.
-        FActionThread.reset();
-        throw;
-    }
-    return true;
 }
 
 } // namespace velmora

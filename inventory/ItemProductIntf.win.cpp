@@ -33,7 +33,7 @@ void TItemProductIntf::GetInfo(int32_t Index, VARIANT* Value) {
                 else if constexpr (std::is_same_v<T, int64_t>)
                     SetVariantInt64(Value, v);
             },
-            item->GetInfo(Index));
+            item->GetInfo(static_cast<TProductInfo>(Index)));
     });
 }
 
@@ -67,10 +67,10 @@ bool TItemProductIntf::RunAction(TPossibleActions* Action, HWND* TopWindow) {
         auto item = FProduct.lock();
         if (!item || !Action)
             return true;
-        HWND topWindow = nullptr;
+        void* topWindow = nullptr;
         bool started = item->RunAction(*Action, topWindow);
         if (TopWindow)
-            *TopWindow = topWindow;
+            *TopWindow = static_cast<HWND>(topWindow);
         return started;
     });
 }
@@ -104,7 +104,7 @@ void TItemProductIntf::GetRegistryKeys(IVelmoraStrings* Keys) {
         if (!item || !Keys)
             return;
         for (const auto& key : item->RegistryKeys())
-            Keys->Add(key.c_str());
+            Keys->Add(key.Text().c_str());
     });
 }
 

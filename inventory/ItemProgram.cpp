@@ -192,26 +192,48 @@ void TItemProgram::ReadSlowInfo() {
         unused.Remove(this);
 }
 
-TInfoValue TItemProgram::GetInfo(int index) {
-    if (index < 15 || index > 21)
-        return TItemProduct::GetInfo(index);
+TInfoValue TItemProgram::GetInfo(TProductInfo index) {
     std::lock_guard lock(FCSItem);
     switch (index) {
-    case 15:
+    case piRegisteredOwner:
         return FRegisteredOwner;
-    case 16:
+    case piRegisteredCompany:
         return FRegisteredCompany;
-    case 17:
+    case piProductKeyName:
         return FGUID;
-    case 18:
+    case piProductID:
         return FProductID;
-    case 19:
+    case piLastUsedDate:
         return TInfoDate{FLastUsedDate};
-    case 20:
+    case piUsedType:
         return static_cast<int32_t>(UsedTypeOf(FUsedFrequencyCount));
-    default:
+    case piSoftwareRating:
         return static_cast<int32_t>(FSoftwareRating);
+    default:
+        return TItemProduct::GetInfo(index);
     }
+}
+
+bool TItemProgram::RunAction(TPossibleActions& action, void*& topWindow) {
+    if (!TItemProduct::RunAction(action, topWindow))
+        return false;
+    if (action == TPossibleActions::paRemoveFromRegistry) {
+        // The caller holds the item: it is destroyed when that call returns.
+        StatisticsLog::Add(L"");
+        StatisticsLog::Add(L"Remove Program from list: %s (%s)", FDisplayNameNative, FGUID);
+        Items().Remove(this);
+    }
+    return true;
+}
+
+void TItemProgram::ReadUsage(const std::wstring& folder) {
+    if (folder.empty()) {
+        std::lock_guard lock(FCSItem);
+        FUsedFrequencyCount = -1;
+        return;
+    }
+    // Seam: the usage statistics (TAppUsage::CollectByFolder) do not exist
+    // yet; the count and date stay as the Add/Remove Programs cache left them.
 }
 
 void TItemProgram::ApplySlowInfoCache(const TSlowInfoCache& cache, double lastUsedDate) {

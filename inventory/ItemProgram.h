@@ -13,10 +13,6 @@
 #include <string>
 #include <string_view>
 
-#ifdef _WIN32
-#include "frame/IconImageList.h"
-#endif
-
 namespace velmora {
 
 class TItemFolder;
@@ -90,36 +86,27 @@ public:
     // The base slow reading, then keeps the rarely used list in step.
     void ReadSlowInfo() override;
 
-#ifdef _WIN32
     // The base behaviour; a remove-from-registry action then drops the
     // program from the program list (its uninstall entry stays).
-    bool RunAction(TPossibleActions& action, HWND& topWindow) override;
-#endif
+    bool RunAction(TPossibleActions& action, void*& topWindow) override;
 
-    // Indices 15 to 21 on top of the product's.
-    TInfoValue GetInfo(int index) override;
+    // piRegisteredOwner to piSoftwareRating on top of the product's.
+    TInfoValue GetInfo(TProductInfo index) override;
 
-    bool Marked() const {
-        return FMarked.load();
-    }
-    void SetMarked(bool marked) {
-        FMarked = marked;
-    }
+    bool Marked() const { return FMarked.load(); }
+    void SetMarked(bool marked) { FMarked = marked; }
 
-#ifdef _WIN32
-    // The icons of all programs: the three rating images (0 to 2) and the
-    // default program icon (3) come first and are never a program's own.
-    class TProgramIconList : public TIconImageList {
-    public:
-        TProgramIconList();
-    };
-    // Null outside Init..Done, or when the library's images could not be loaded.
-    static TProgramIconList* IconList();
-#endif
+    // The icons of all programs, Windows only: the three rating images (0 to
+    // 2) and the default program icon (3) come first and are never a
+    // program's own. Null outside Init..Done, or when the library's images
+    // could not be loaded.
+    static TIconImageList* IconList();
 
 protected:
     void ReadFastData() override;
-#ifdef _WIN32
+    // The stages beyond the fast reading consult the registry, the installer,
+    // the executable catalogue, icons and the reputation component: the
+    // native build reads nothing there.
     void DoReadExtendedInfo() override;
     void DoReadImages() override;
     void DoReadSlowInfo() override;
@@ -129,9 +116,9 @@ protected:
     virtual void ReadSoftwareRating(TItemFolder* itemExe);
     // Usage data for the install folder (with a trailing separator).
     virtual void ReadUsage(const std::wstring& folder);
-    // Merges the Add/Remove Programs cache entry of keyName (machine, then user).
+    // Windows only: merges the Add/Remove Programs cache entry of keyName
+    // (machine, then user).
     void ReadSlowInfoCache(const std::wstring& keyName);
-#endif
     // Takes over what the Add/Remove Programs cache knows; lastUsedDate is the
     // record's time as a local OLE date.
     void ApplySlowInfoCache(const TSlowInfoCache& cache, double lastUsedDate);

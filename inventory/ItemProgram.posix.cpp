@@ -1,5 +1,6 @@
-// The native build has no registry, icons or installer: a program there keeps
-// what its kind's fast reading gave it.
+// The native build has no registry, icons, installer, executable catalogue
+// or reputation component: a program there keeps what its kind's fast
+// reading gave it.
 #include "inventory/ItemProgram.h"
 
 #include "platform/PathText.h"
@@ -27,6 +28,14 @@ void FreeProgramIcon(int32_t) {}
 } // namespace program_os
 
 void TItemProgram::ReadFastData() {}
+void TItemProgram::DoReadExtendedInfo() {}
+void TItemProgram::DoReadImages() {}
+void TItemProgram::DoReadSlowInfo() {}
+void TItemProgram::ReadSoftwareRating(TItemFolder*) {}
+
+// Never called: without a registry no key is read.
+void TItemProgram::ReadRegistryValues(const TRegKey&) {}
+void TItemProgram::ReadCommands(const TRegKey&) {}
 
 double NowOleDate() {
     std::time_t now = std::time(nullptr);

@@ -4,6 +4,7 @@
 
 #include "frame/DebugLog.h"
 #include "frame/Globals.h"
+#include "frame/IconImageList.h"
 #include "inventory/TaskManager.h"
 #include "inventory/ItemFolder.h"
 #include "msi/MsiEngine.h"
@@ -30,8 +31,24 @@ constexpr wchar_t ARPCacheKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion
 // Indices below this are the list's fixed icons, never a program's own.
 constexpr int32_t FirstProgramIcon = 4;
 
+// The rating images and the default program icon come first.
+class TProgramIconList : public TIconImageList {
+public:
+    TProgramIconList() {
+        HMODULE module = ThisModule();
+        AddFromPNGResources(module, L"RATING_TRUST");
+        AddFromPNGResources(module, L"RATING_UNKNOWN");
+        AddFromPNGResources(module, L"RATING_RISKY");
+        if (IsWindowsVistaOrLater())
+            AddIconResources(module, L"ICON_DEF_VISTA_SMALL", L"ICON_DEF_VISTA_LARGE");
+        else
+            AddIconResources(module, L"ICON_DEF_XP_SMALL", L"ICON_DEF_XP_LARGE");
+        FixInitialIcons();
+    }
+};
+
 std::mutex IconListLock;
-std::unique_ptr<TItemProgram::TProgramIconList> ProgramIcons;
+std::unique_ptr<TProgramIconList> ProgramIcons;
 
 // A UTC FILETIME as a local OLE date; 0 when it is no valid time.
 double LocalOleDate(uint64_t fileTime) {
@@ -77,7 +94,7 @@ void CreateIconList() {
     std::lock_guard lock(IconListLock);
     ProgramIcons.reset();
     try {
-        ProgramIcons = std::make_unique<TItemProgram::TProgramIconList>();
+        ProgramIcons = std::make_unique<TProgramIconList>();
     } catch (...) {
         StatisticsLog::AddError();
     }
@@ -106,19 +123,7 @@ double NowOleDate() {
     return date;
 }
 
-TItemProgram::TProgramIconList::TProgramIconList() {
-    HMODULE module = ThisModule();
-    AddFromPNGResources(module, L"RATING_TRUST");
-    AddFromPNGResources(module, L"RATING_UNKNOWN");
-    AddFromPNGResources(module, L"RATING_RISKY");
-    if (IsWindowsVistaOrLater())
-        AddIconResources(module, L"ICON_DEF_VISTA_SMALL", L"ICON_DEF_VISTA_LARGE");
-    else
-        AddIconResources(module, L"ICON_DEF_XP_SMALL", L"ICON_DEF_XP_LARGE");
-    FixInitialIcons();
-}
-
-TItemProgram::TProgramIconList* TItemProgram::IconList() {
+TIconImageList* TItemProgram::IconList() {
     std::lock_guard lock(IconListLock);
     return ProgramIcons.get();
 }
@@ -252,7 +257,7 @@ void TItemProgram::DoReadExtendedInfo() {
 }
 
 void TItemProgram::DoReadImages() {
-    TProgramIconList* icons = IconList();
+    TIconImageList* icons = IconList();
     std::wstring displayIcon, slowExe, exeIcon, exeFile;
     {
         std::lock_guard lock(FCSItem);
@@ -310,28 +315,6 @@ void TItemProgram::ReadSoftwareRating(TItemFolder* itemExe) {
     }
     std::lock_guard lock(FCSItem);
     FSoftwareRating = rating;
-}
-
-void TItemProgram::ReadUsage(const std::wstring& folder) {
-    if (folder.empty()) {
-        std::lock_guard lock(FCSItem);
-        FUsedFrequencyCount = -1;
-        return;
-    }
-    // Seam: the usage statistics (TAppUsage::CollectByFolder) do not exist
-    // yet; the count and date stay as the Add/Remove Programs cache left them.
-}
-
-bool TItemProgram::RunAction(TPossibleActions& action, HWND& topWindow) {
-    if (!TItemProduct::RunAction(action, topWindow))
-        return false;
-    if (action == TPossibleActions::paRemoveFromRegistry) {
-        // The caller holds the item: it is destroyed when that call returns.
-        StatisticsLog::Add(L"");
-        StatisticsLog::Add(L"Remove Program from list: %s (%s)", FDisplayNameNative, FGUID);
-        Items().Remove(this);
-    }
-    return true;
 }
 
 } // namespace velmora

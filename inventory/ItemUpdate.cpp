@@ -68,12 +68,12 @@ bool IsKBIdent(std::wstring_view name) {
     return true;
 }
 
-TItemUpdate::TItemUpdate(TTypeUninstallLocation* location, const TUpdateRecord& record)
-    : TItemProduct(location), FPackageCode(record.PackageCode), FReleaseType(record.ReleaseType),
-      FParentKeyName(record.ParentKeyName), FParentDisplayName(record.ParentDisplayName) {
-    FDisplayNameNative = record.DisplayNameNative;
-    FGUID = record.GUID;
-    FRegistryKeys = record.RegistryKeys;
+TItemUpdate::TItemUpdate(TTypeUninstallLocation* location, const TTemporaryInfo& info)
+    : TItemProduct(location), FPackageCode(info.FPackageCode), FReleaseType(info.FReleaseType),
+      FParentKeyName(info.FParentKeyName), FParentDisplayName(info.FParentDisplayName) {
+    FDisplayNameNative = info.FDisplayName;
+    FGUID = info.FGUID;
+    FRegistryKeys = info.FRegistryKeys;
     FIconIndex = 0;
 }
 
@@ -144,17 +144,17 @@ void TItemUpdate::ReadFastData() {
         FParentDisplayName = update_os::RunningWindowsName();
 }
 
-TInfoValue TItemUpdate::GetInfo(int index) {
-    if (index < 22 || index > 24)
-        return TItemProduct::GetInfo(index);
+TInfoValue TItemUpdate::GetInfo(TProductInfo index) {
     std::lock_guard lock(FCSItem);
     switch (index) {
-    case 22:
+    case piUpdateID:
         return FUpdateID.empty() ? FGUID : FUpdateID;
-    case 23:
+    case piReleaseType:
         return static_cast<int32_t>(FReleaseType);
-    default:
+    case piParentDisplayName:
         return FParentDisplayName;
+    default:
+        return TItemProduct::GetInfo(index);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "api/Enums.Velmora.h"
 #include "inventory/ItemList.h"
 #include "inventory/ItemProduct.h"
+#include "inventory/TemporaryInfo.h"
 
 #include <atomic>
 #include <memory>
@@ -11,29 +12,16 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#include "frame/IconImageList.h"
-#endif
-
 namespace velmora {
-
-// What a source knows of an update when it creates the item.
-struct TUpdateRecord {
-    std::wstring DisplayNameNative;
-    std::wstring GUID;
-    std::wstring PackageCode;
-    std::vector<std::wstring> RegistryKeys;
-    TReleaseType ReleaseType = TReleaseType::rtNone;
-    std::wstring ParentKeyName;
-    std::wstring ParentDisplayName;
-};
 
 // "KB" followed by nothing but decimal digits (the bare "KB" counts).
 bool IsKBIdent(std::wstring_view name);
 
 class TItemUpdate : public TItemProduct {
 public:
-    TItemUpdate(TTypeUninstallLocation* location, const TUpdateRecord& record);
+    // Made from what its source read: the native name, codes, keys, release
+    // type and parent.
+    TItemUpdate(TTypeUninstallLocation* location, const TTemporaryInfo& info);
     // Releases the item's icon in the update icon list.
     ~TItemUpdate() override;
 
@@ -59,26 +47,20 @@ public:
 
     bool ShowActionWindow() override { return false; }
 
-    // Indices 22 to 24 on top of the product's.
-    TInfoValue GetInfo(int index) override;
+    // piUpdateID to piParentDisplayName on top of the product's.
+    TInfoValue GetInfo(TProductInfo index) override;
 
     bool Marked() const { return FMarked.load(); }
     void SetMarked(bool marked) { FMarked = marked; }
 
-#ifdef _WIN32
-    class TUpdateIconList : public TIconImageList {
-    public:
-        TUpdateIconList();
-    };
+    // The icons of all updates, Windows only: the default icon comes first.
     // Null outside Init..Done, or when the library's images could not be loaded.
-    static TUpdateIconList* IconList();
-#endif
+    static TIconImageList* IconList();
 
 protected:
     void ReadFastData() override;
-#ifdef _WIN32
+    // Loads the icon, else borrows the parent program's (none in the native build).
     void DoReadSlowInfo() override;
-#endif
     // The update's own values; by default the registry keys.
     virtual void ReadDetails();
 

@@ -19,5 +19,6 @@ std::wstring RunningWindowsName() {
 } // namespace update_os
 
 void TItemUpdate::ReadDetails() {}
+void TItemUpdate::DoReadSlowInfo() {}
 
 } // namespace velmora

@@ -3,6 +3,7 @@
 #include "inventory/ItemUpdate.h"
 
 #include "frame/DebugLog.h"
+#include "frame/IconImageList.h"
 #include "inventory/ItemProgram.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
@@ -20,8 +21,20 @@ namespace {
 // The program list's own icons (ratings, default icon) are never copied.
 constexpr int32_t FirstProgramIcon = 4;
 
+class TUpdateIconList : public TIconImageList {
+public:
+    TUpdateIconList() {
+        HMODULE module = ThisModule();
+        if (IsWindowsVistaOrLater())
+            AddIconResources(module, L"ICON_DEF_VISTA_SMALL", L"ICON_DEF_VISTA_LARGE");
+        else
+            AddIconResources(module, L"ICON_DEF_XP_SMALL", L"ICON_DEF_XP_LARGE");
+        FixInitialIcons();
+    }
+};
+
 std::mutex IconListLock;
-std::unique_ptr<TItemUpdate::TUpdateIconList> UpdateIcons;
+std::unique_ptr<TUpdateIconList> UpdateIcons;
 
 // Display names are user-facing texts: compared as the user's locale does.
 bool SameDisplayName(const std::wstring& a, const std::wstring& b) {
@@ -39,7 +52,7 @@ void CreateIconList() {
     std::lock_guard lock(IconListLock);
     UpdateIcons.reset();
     try {
-        UpdateIcons = std::make_unique<TItemUpdate::TUpdateIconList>();
+        UpdateIcons = std::make_unique<TUpdateIconList>();
     } catch (...) {
         StatisticsLog::AddError();
     }
@@ -64,16 +77,7 @@ std::wstring RunningWindowsName() {
 
 } // namespace update_os
 
-TItemUpdate::TUpdateIconList::TUpdateIconList() {
-    HMODULE module = ThisModule();
-    if (IsWindowsVistaOrLater())
-        AddIconResources(module, L"ICON_DEF_VISTA_SMALL", L"ICON_DEF_VISTA_LARGE");
-    else
-        AddIconResources(module, L"ICON_DEF_XP_SMALL", L"ICON_DEF_XP_LARGE");
-    FixInitialIcons();
-}
-
-TItemUpdate::TUpdateIconList* TItemUpdate::IconList() {
+TIconImageList* TItemUpdate::IconList() {
     std::lock_guard lock(IconListLock);
     return UpdateIcons.get();
 }
@@ -83,7 +87,7 @@ void TItemUpdate::ReadDetails() {
 }
 
 void TItemUpdate::DoReadSlowInfo() {
-    TUpdateIconList* icons = IconList();
+    TIconImageList* icons = IconList();
     if (!icons || IconIndex() > 0)
         return;
     std::wstring displayIcon, parent;
@@ -95,7 +99,7 @@ void TItemUpdate::DoReadSlowInfo() {
     if (!displayIcon.empty() && LoadIconFromReference(*icons, displayIcon))
         return;
 
-    TItemProgram::TProgramIconList* programIcons = TItemProgram::IconList();
+    TIconImageList* programIcons = TItemProgram::IconList();
     if (!programIcons)
         return;
     auto& programs = TItemProgram::Items();
@@ -104,7 +108,7 @@ void TItemUpdate::DoReadSlowInfo() {
         auto program = programs.Get(index);
         if (!program)
             continue;
-        TInfoValue name = program->GetInfo(0);
+        TInfoValue name = program->GetInfo(piDisplayName);
         auto* text = std::get_if<std::wstring>(&name);
         if (!text || !SameDisplayName(*text, parent))
             continue;

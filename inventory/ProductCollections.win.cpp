@@ -6,11 +6,35 @@
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
 
+#include <initializer_list>
+
 namespace velmora {
 
-// Information indices 0 to 16 and 18 to 21.
+namespace {
+
+constexpr int32_t InfoBits(std::initializer_list<TProductInfo> infos) {
+    int32_t mask = 0;
+    for (TProductInfo info : infos)
+        mask |= InfoBit(info);
+    return mask;
+}
+
+// What every product answers.
+constexpr int32_t ProductInfoMask =
+    InfoBits({piDisplayName, piDisplayVersion, piPublisher, piInstallLocation, piInstallSource, piInstallDate,
+              piContact, piComments, piURLReadMe, piURLHelpLink, piURLSupport, piPhoneSupport,
+              piURLUpdateInfo, piLanguage, piEstimatedSize});
+// Programs answer their product code (piProductKeyName) too; it is left out of the mask.
+constexpr int32_t ProgramInfoMask =
+    ProductInfoMask | InfoBits({piRegisteredOwner, piRegisteredCompany, piProductID, piLastUsedDate,
+                                piUsedType, piSoftwareRating});
+constexpr int32_t UpdateInfoMask =
+    ProductInfoMask | InfoBits({piUpdateID, piReleaseType, piParentDisplayName});
+
+} // namespace
+
 struct TProgramSource {
-    static constexpr int32_t InfoMask = 0x3DFFFF;
+    static constexpr int32_t InfoMask = ProgramInfoMask;
     static auto& Items() { return TItemProgram::Items(); }
     static std::recursive_mutex& ListLock() { return TItemProgram::Items().Lock(); }
     static TIconImageList* Images() { return TItemProgram::IconList(); }
@@ -19,16 +43,15 @@ struct TProgramSource {
 
 // The rarely used programs are guarded by the program list's lock.
 struct TUnusedSource {
-    static constexpr int32_t InfoMask = 0x3DFFFF;
+    static constexpr int32_t InfoMask = ProgramInfoMask;
     static auto& Items() { return TItemProgram::UnusedItems(); }
     static std::recursive_mutex& ListLock() { return TItemProgram::Items().Lock(); }
     static TIconImageList* Images() { return TItemProgram::IconList(); }
     static bool AskProducts() { return false; }
 };
 
-// Information indices 0 to 14 and 22 to 24.
 struct TUpdateSource {
-    static constexpr int32_t InfoMask = 0x1C07FFF;
+    static constexpr int32_t InfoMask = UpdateInfoMask;
     static auto& Items() { return TItemUpdate::Items(); }
     static std::recursive_mutex& ListLock() { return TItemUpdate::Items().Lock(); }
     static TIconImageList* Images() { return TItemUpdate::IconList(); }

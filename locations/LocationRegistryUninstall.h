@@ -20,11 +20,11 @@ namespace velmora {
 
 class TRegKey;
 
-// The program items this location publishes.
+// The program items this location publishes, made from a record's native
+// name, code and keys.
 class TItemRegistryProgram : public TItemProgram {
 public:
-    TItemRegistryProgram(TTypeUninstallLocation* location, const std::wstring& displayName,
-                         const std::wstring& guid, const std::vector<std::wstring>& registryKeys);
+    TItemRegistryProgram(TTypeUninstallLocation* location, const TTemporaryInfo& info);
 };
 
 class TLocationRegistryUninstall : public TLocationUninstall {
@@ -46,6 +46,7 @@ private:
     struct TPlace {
         TRegRoot Root;
         TRegView View;
+        TRegistryKey Key(std::wstring path) const { return {View, Root, std::move(path)}; }
     };
     // HKLM then HKCU, 64-bit view first on 64-bit Windows, then the 32-bit view.
     static std::vector<TPlace> ReadPlaces();
@@ -66,9 +67,13 @@ private:
     void PublishPrograms();
     void PublishUpdates();
 
-    // Fills what is still empty in info from key; keyText is the key's text.
+    // Fills what is still empty in info from key, opened from registryKey.
     static void FillInfo(const TRegKey& key, TTemporaryInfo& info, const std::wstring& keyName,
-                         const std::wstring& keyText);
+                         const TRegistryKey& registryKey);
+    // Adds a record of what is known already to list, maps its code, then
+    // fills the rest from key; answers the record in the list.
+    static TTemporaryInfo* AddFilled(TProductList& list, TTemporaryInfo known, const TRegKey& key,
+                                     const std::wstring& keyName, const TRegistryKey& registryKey);
 
     void WatchKeys();
     void CloseWatches();

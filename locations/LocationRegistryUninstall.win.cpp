@@ -62,12 +62,6 @@ bool IsPatchApplied(const TRegKey& key) {
     return !state || *state == 1;
 }
 
-TRegKey OpenKey(TRegRoot root, TRegView view, std::wstring_view path) {
-    while (!path.empty() && path.back() == L'\\')
-        path.remove_suffix(1);
-    return TRegKey::Open(root, path, KEY_READ, view);
-}
-
 // Collected first: the walk must not see the key change under it.
 std::vector<std::wstring> SubKeyNames(const TRegKey& key) {
     return key ? key.SubKeyNames().ToVector() : std::vector<std::wstring>();
@@ -90,18 +84,16 @@ void LogAdded(std::wstring_view title, const TTemporaryInfo& info) {
     StatisticsLog::Add(L"");
     StatisticsLog::Add(title, info.FDisplayName, info.FGUID);
     for (const auto& key : info.FRegistryKeys)
-        StatisticsLog::Add(std::wstring_view(key));
+        StatisticsLog::Add(std::wstring_view(key.Text()));
 }
 
 } // namespace
 
-TItemRegistryProgram::TItemRegistryProgram(TTypeUninstallLocation* location, const std::wstring& displayName,
-                                           const std::wstring& guid,
-                                           const std::vector<std::wstring>& registryKeys)
+TItemRegistryProgram::TItemRegistryProgram(TTypeUninstallLocation* location, const TTemporaryInfo& info)
     : TItemProgram(location) {
-    FDisplayNameNative = displayName;
-    FGUID = guid;
-    FRegistryKeys = registryKeys;
+    FDisplayNameNative = info.FDisplayName;
+    FGUID = info.FGUID;
+    FRegistryKeys = info.FRegistryKeys;
 }
 
 TLocationRegistryUninstall::TLocationRegistryUninstall() {
@@ -133,7 +125,7 @@ std::vector<TLocationRegistryUninstall::TPlace> TLocationRegistryUninstall::Read
 // ---- reading
 
 void TLocationRegistryUninstall::FillInfo(const TRegKey& key, TTemporaryInfo& info,
-                                          const std::wstring& keyName, const std::wstring& keyText) {
+                                          const std::wstring& keyName, const TRegistryKey& registryKey) {
     if (info.FInternalName.empty())
         info.FInternalName = keyName;
     if (info.FDisplayName.empty())
@@ -160,12 +152,21 @@ void TLocationRegistryUninstall::FillInfo(const TRegKey& key, TTemporaryInfo& in
     if (info.FReleaseType == TReleaseType::rtNone &&
         (!info.FParentKeyName.empty() || !info.FParentDisplayName.empty()))
         info.FReleaseType = TReleaseType::rtUpdate;
-    info.AddKey(keyText);
+    info.AddKey(registryKey);
+}
+
+TTemporaryInfo* TLocationRegistryUninstall::AddFilled(TProductList& list, TTemporaryInfo known,
+                                                      const TRegKey& key, const std::wstring& keyName,
+                                                      const TRegistryKey& registryKey) {
+    TTemporaryInfo* record = list.Add(std::make_unique<TTemporaryInfo>(std::move(known)));
+    list.Map(record->FGUID, record);
+    FillInfo(key, *record, keyName, registryKey);
+    return record;
 }
 
 std::vector<std::wstring> TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
     std::vector<std::wstring> systemComponents;
-    TRegKey uninstall = OpenKey(place.Root, place.View, UninstallPath);
+    TRegKey uninstall = TRegKey::Open(place.Key(UninstallPath));
     for (const auto& name : SubKeyNames(uninstall)) {
         std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
         TRegKey key = uninstall.OpenSubKey(name);
@@ -179,7 +180,7 @@ std::vector<std::wstring> TLocationRegistryUninstall::ReadUninstallEntries(TPlac
             continue;
         }
         auto info = std::make_unique<TTemporaryInfo>();
-        FillInfo(key, *info, name, RegistryKeyToStr(place.View, place.Root, path));
+        FillInfo(key, *info, name, place.Key(path));
         if (info->FDisplayName.empty() && info->FGUID.empty())
             continue;
         // The first root and view that lists a product wins; the later key is dropped.
@@ -201,7 +202,7 @@ std::vector<std::wstring> TLocationRegistryUninstall::ReadUninstallEntries(TPlac
 }
 
 void TLocationRegistryUninstall::ReadSystemComponents(TPlace place, const std::vector<std::wstring>& names) {
-    TRegKey uninstall = OpenKey(place.Root, place.View, UninstallPath);
+    TRegKey uninstall = TRegKey::Open(place.Key(UninstallPath));
     for (const auto& name : names) {
         std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
         TRegKey key = uninstall.OpenSubKey(name);
@@ -213,7 +214,7 @@ void TLocationRegistryUninstall::ReadSystemComponents(TPlace place, const std::v
         std::wstring guid = ReadGUID(key, name);
         std::wstring displayName = ReadDisplayName(key);
         if (TTemporaryInfo* program = FProgramList.Find(guid, displayName)) {
-            program->AddKey(RegistryKeyToStr(place.View, place.Root, path));
+            program->AddKey(place.Key(path));
             if (!guid.empty() && program->FGUID.empty()) {
                 program->FGUID = guid;
                 FProgramList.Map(guid, program);
@@ -239,7 +240,7 @@ void TLocationRegistryUninstall::ReadInstallerProducts(TPlace place) {
 }
 
 void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const std::wstring& path) {
-    TRegKey products = OpenKey(place.Root, place.View, path);
+    TRegKey products = TRegKey::Open(place.Key(path));
     for (const auto& name : SubKeyNames(products)) {
         CheckTerminated();
         std::wstring code = DecodeGUID(name);
@@ -258,17 +259,12 @@ void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const st
         bool systemComponent = IsSystemComponent(infoReg);
 
         TTemporaryInfo* record = FProgramList.Find(code, displayName);
-        if (!record && !systemComponent && !FGUIDSystemList.contains(code)) {
-            auto info = std::make_unique<TTemporaryInfo>();
-            info->FGUID = code;
-            info->FDisplayName = displayName;
-            record = FProgramList.Add(std::move(info));
-            FProgramList.Map(code, record);
-            FillInfo(infoReg, *record, name, RegistryKeyToStr(place.View, place.Root, infoKey));
-        }
+        if (!record && !systemComponent && !FGUIDSystemList.contains(code))
+            record = AddFilled(FProgramList, {.FGUID = code, .FDisplayName = displayName}, infoReg, name,
+                               place.Key(infoKey));
         if (!record)
             continue;
-        record->AddKey(RegistryKeyToStr(place.View, place.Root, productKey));
+        record->AddKey(place.Key(productKey));
         if (record->FGUID.empty()) {
             record->FGUID = code;
             FProgramList.Map(code, record);
@@ -280,7 +276,7 @@ void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const st
 void TLocationRegistryUninstall::ReadInstallerPatches(TPlace place, TTemporaryInfo& product,
                                                       const std::wstring& productKey) {
     std::wstring patchesPath = productKey + L"Patches\\";
-    TRegKey patches = OpenKey(place.Root, place.View, patchesPath);
+    TRegKey patches = TRegKey::Open(place.Key(patchesPath));
     for (const auto& name : SubKeyNames(patches)) {
         CheckTerminated();
         std::wstring patchCode = DecodeGUID(name);
@@ -298,19 +294,16 @@ void TLocationRegistryUninstall::ReadInstallerPatches(TPlace place, TTemporaryIn
             record = FUpdateList.Find(patchCode, product.FGUID + L"." + displayName);
         if (!record)
             record = FUpdateList.Find(patchCode, product.FInternalName + L"." + displayName);
-        if (!record && applied) {
-            auto info = std::make_unique<TTemporaryInfo>();
-            info->FGUID = patchCode;
-            info->FDisplayName = displayName;
-            info->FParentDisplayName = product.FDisplayName;
-            info->FParentKeyName = product.FInternalName;
-            record = FUpdateList.Add(std::move(info));
-            FUpdateList.Map(patchCode, record);
-            FillInfo(key, *record, name, RegistryKeyToStr(place.View, place.Root, patchKey));
-        }
+        if (!record && applied)
+            record = AddFilled(FUpdateList,
+                               {.FGUID = patchCode,
+                                .FDisplayName = displayName,
+                                .FParentKeyName = product.FInternalName,
+                                .FParentDisplayName = product.FDisplayName},
+                               key, name, place.Key(patchKey));
         if (!record)
             continue;
-        record->AddKey(RegistryKeyToStr(place.View, place.Root, patchKey));
+        record->AddKey(place.Key(patchKey));
         if (record->FGUID.empty()) {
             record->FGUID = patchCode;
             FUpdateList.Map(patchCode, record);
@@ -329,7 +322,7 @@ void TLocationRegistryUninstall::ReadClassesProducts() {
 void TLocationRegistryUninstall::ReadUpdateKeys(TPlace place, const std::wstring& path) {
     std::vector<std::wstring> subKeys;
     {
-        TRegKey key = OpenKey(place.Root, place.View, path);
+        TRegKey key = TRegKey::Open(place.Key(path));
         if (!key)
             return;
         TTemporaryInfo* record = nullptr;
@@ -338,7 +331,7 @@ void TLocationRegistryUninstall::ReadUpdateKeys(TPlace place, const std::wstring
         else
             record = FindByKBNumber(FProgramList, FUpdateList, path);
         if (record)
-            record->AddKey(RegistryKeyToStr(place.View, place.Root, path));
+            record->AddKey(place.Key(path));
         subKeys = key.SubKeyNames().ToVector();
     }
     for (const auto& name : subKeys) {
@@ -390,8 +383,7 @@ void TLocationRegistryUninstall::PublishPrograms() {
             item->SetMarked(false);
             continue;
         }
-        auto item =
-            std::make_shared<TItemRegistryProgram>(this, info.FDisplayName, info.FGUID, info.FRegistryKeys);
+        auto item = std::make_shared<TItemRegistryProgram>(this, info);
         LogAdded(L"Add Program: %s (%s)", info);
         item->ReadFastInfo();
         std::lock_guard lock(TItemProgram::Items().Lock());
@@ -414,14 +406,7 @@ void TLocationRegistryUninstall::PublishUpdates() {
             item->SetMarked(false);
             continue;
         }
-        TUpdateRecord record;
-        record.DisplayNameNative = info.FDisplayName;
-        record.GUID = info.FGUID;
-        record.RegistryKeys = info.FRegistryKeys;
-        record.ReleaseType = info.FReleaseType;
-        record.ParentKeyName = info.FParentKeyName;
-        record.ParentDisplayName = info.FParentDisplayName;
-        auto update = std::make_shared<TItemUpdate>(this, record);
+        auto update = std::make_shared<TItemUpdate>(this, info);
         LogAdded(L"Add Registry Update: %s (%s)", info);
         update->ReadFastInfo();
         std::lock_guard lock(TItemUpdate::Items().Lock());

@@ -32,16 +32,6 @@ bool TTextLess::operator()(std::wstring_view a, std::wstring_view b) const {
     return CompareText(a, b) < 0;
 }
 
-void TTemporaryInfo::AddKey(const std::wstring& keyText) {
-    if (!HasKey(keyText))
-        FRegistryKeys.push_back(keyText);
-}
-
-bool TTemporaryInfo::HasKey(std::wstring_view keyText) const {
-    return std::any_of(FRegistryKeys.begin(), FRegistryKeys.end(),
-                       [&](const std::wstring& key) { return SameText(key, keyText); });
-}
-
 TTemporaryInfo* TProductList::Add(std::unique_ptr<TTemporaryInfo> info) {
     FItems.push_back(std::move(info));
     return FItems.back().get();
@@ -74,7 +64,7 @@ TTemporaryInfo* TProductList::FindByKeySuffix(std::wstring_view suffix) const {
     // one: compare both in the form with the separator.
     for (const auto& info : FItems) {
         for (const auto& key : info->FRegistryKeys) {
-            std::wstring text = key;
+            std::wstring text = key.Text();
             if (text.empty() || text.back() != L'\\')
                 text += L'\\';
             if (EndsWithText(text, suffix))

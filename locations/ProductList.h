@@ -1,8 +1,8 @@
 #pragma once
-// The temporary records of the registry uninstall location: what one read
-// found about a product before it is published, in keyed lists that merge
-// duplicates while the registry is scanned. Portable: plain values only.
-#include "api/Enums.Velmora.h"
+// The keyed lists of the registry uninstall location: the temporary records
+// of one read, merged while the registry is scanned, before they are
+// published. Portable: plain values only.
+#include "inventory/TemporaryInfo.h"
 
 #include <map>
 #include <memory>
@@ -18,25 +18,6 @@ struct TTextLess {
     using is_transparent = void;
 };
 
-struct TTemporaryInfo {
-    // The key the record was first read from (uninstall subkey, packed product
-    // key or patch key name).
-    std::wstring FInternalName;
-    std::wstring FGUID;
-    std::wstring FDisplayName;
-    // Key texts, each once (case-insensitive), in the order they were found.
-    std::vector<std::wstring> FRegistryKeys;
-    // rtNone marks a program, anything else an update.
-    TReleaseType FReleaseType = TReleaseType::rtNone;
-    std::wstring FParentKeyName;
-    std::wstring FParentDisplayName;
-
-    // Adds a key text unless the record holds it already.
-    void AddKey(const std::wstring& keyText);
-    bool HasKey(std::wstring_view keyText) const;
-    std::unique_ptr<TTemporaryInfo> Clone() const { return std::make_unique<TTemporaryInfo>(*this); }
-};
-
 // An owning list of records with an index from product code to record. The
 // first record mapped to a code keeps it; several codes may map to one record.
 class TProductList {
@@ -47,7 +28,7 @@ public:
     // By code through the index, else (for a name) the first record whose
     // display name or internal name equals it.
     TTemporaryInfo* Find(std::wstring_view guid, std::wstring_view name) const;
-    // The first record with a key text ending with suffix (case-insensitive).
+    // The first record with a key whose text ends with suffix (case-insensitive).
     TTemporaryInfo* FindByKeySuffix(std::wstring_view suffix) const;
     // The first record whose display or internal name contains part (case-sensitive).
     TTemporaryInfo* FindByNamePart(std::wstring_view part) const;

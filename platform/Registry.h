@@ -99,6 +99,7 @@ public:
                         TRegView view = TRegView::Default);
     static TRegKey Open(TRegRoot root, std::wstring_view path, REGSAM access = KEY_READ,
                         TRegView view = TRegView::Default);
+    static TRegKey Open(const TRegistryKey& key, REGSAM access = KEY_READ);
     // Opens the key, creating it and its missing parents.
     static TRegKey Create(HKEY root, std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE,
                           TRegView view = TRegView::Default);

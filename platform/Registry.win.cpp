@@ -247,6 +247,10 @@ TRegKey TRegKey::Open(TRegRoot root, std::wstring_view path, REGSAM access, TReg
     return Open(RootKey(root), path, access, view);
 }
 
+TRegKey TRegKey::Open(const TRegistryKey& key, REGSAM access) {
+    return Open(key.Root, key.Path, access, key.View);
+}
+
 TRegKey TRegKey::Create(HKEY root, std::wstring_view path, REGSAM access, TRegView view) {
     std::wstring normal = NormalPath(path);
     unique_hkey key;

@@ -102,15 +102,28 @@ bool ExtractKeyParams(std::wstring_view text, TRegView& view, TRegRoot& root, st
     return true;
 }
 
+std::wstring TRegistryKey::Text() const {
+    return RegistryKeyToStr(View, Root, Path);
+}
+
+bool TRegistryKey::SameKey(const TRegistryKey& other) const {
+    return View == other.View && Root == other.Root &&
+           SameText(TrimBackslashes(Path), TrimBackslashes(other.Path));
+}
+
+std::optional<TRegistryKey> TRegistryKey::FromText(std::wstring_view text) {
+    TRegistryKey key;
+    if (!ExtractKeyParams(text, key.View, key.Root, key.Path))
+        return std::nullopt;
+    return key;
+}
+
 bool SameRegistryKey(std::wstring_view a, std::wstring_view b) {
-    TRegView viewA{}, viewB{};
-    TRegRoot rootA{}, rootB{};
-    std::wstring pathA, pathB;
-    bool parsedA = ExtractKeyParams(a, viewA, rootA, pathA);
-    bool parsedB = ExtractKeyParams(b, viewB, rootB, pathB);
-    if (parsedA && parsedB)
-        return viewA == viewB && rootA == rootB && SameText(pathA, pathB);
-    if (parsedA || parsedB)
+    auto keyA = TRegistryKey::FromText(a);
+    auto keyB = TRegistryKey::FromText(b);
+    if (keyA && keyB)
+        return keyA->SameKey(*keyB);
+    if (keyA || keyB)
         return false;
     while (!a.empty() && a.back() == L'\\')
         a.remove_suffix(1);

@@ -34,6 +34,23 @@ std::wstring RegistryKeyToStr(TRegView view, TRegRoot root, std::wstring_view pa
 // "\"). False, with the outputs untouched, when the text names no root.
 bool ExtractKeyParams(std::wstring_view text, TRegView& view, TRegRoot& root, std::wstring& path);
 
+// A registry key as view, root and path. The path is kept as it was built
+// (a trailing "\" included), so that Text() gives the key text it was made for.
+struct TRegistryKey {
+    TRegView View = TRegView::Default;
+    TRegRoot Root = TRegRoot::LocalMachine;
+    std::wstring Path;
+
+    // RegistryKeyToStr of the three parts.
+    std::wstring Text() const;
+    // Same view and root, paths equal without regard to case or leading and
+    // trailing "\".
+    bool SameKey(const TRegistryKey& other) const;
+    // The key a text from outside names (ExtractKeyParams); nothing when it
+    // names no root.
+    static std::optional<TRegistryKey> FromText(std::wstring_view text);
+};
+
 // True when both texts name the same key: view, root and path compared after
 // parsing, the path without regard to case or a trailing "\". Texts that do not
 // parse are compared as text (case-insensitive, trailing "\" ignored).

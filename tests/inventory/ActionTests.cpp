@@ -132,13 +132,13 @@ TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
     FProgram->Set({}, Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + other + L"\" 0"));
 
     TPossibleActions action = paUninstallQuiet;
-    HWND top = reinterpret_cast<HWND>(1);
+    void* top = reinterpret_cast<void*>(1);
     ASSERT_TRUE(FProgram->RunAction(action, top));
     EXPECT_EQ(top, nullptr);
     EXPECT_TRUE(FProgram->IsActionRunning());
 
     action = paRepair;
-    top = reinterpret_cast<HWND>(1);
+    top = reinterpret_cast<void*>(1);
     EXPECT_FALSE(FProgram->RunAction(action, top));
     EXPECT_EQ(action, paUninstallQuiet);
     // Neither can a remove-from-registry drop the program meanwhile.
@@ -174,7 +174,7 @@ TEST_P(RelaunchTest, ActionRunsUntilTheRelaunchedCopyEnds) {
     FProgram->Set(Double(std::wstring(L"relaunch ") + GetParam() + L" \"" + entry + L"\" 3000"));
 
     TPossibleActions action = paUninstall;
-    HWND top = nullptr;
+    void* top = nullptr;
     ASSERT_TRUE(FProgram->RunAction(action, top));
     // The original is gone long before the copy has done its work.
     ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(GetParam()).empty(); }, kLong));

@@ -156,9 +156,9 @@ public:
         : Base(location), FName(std::move(name)), FLog(log) {}
     // Updates are created from what their source read.
     TTestItem(std::wstring name, TEventLog& log, TTypeUninstallLocation* location = nullptr,
-              const TUpdateRecord& record = {}) requires
-        std::is_constructible_v<Base, TTypeUninstallLocation*, const TUpdateRecord&>
-        : Base(location, record), FName(std::move(name)), FLog(log) {}
+              const TTemporaryInfo& info = {}) requires
+        std::is_constructible_v<Base, TTypeUninstallLocation*, const TTemporaryInfo&>
+        : Base(location, info), FName(std::move(name)), FLog(log) {}
     ~TTestItem() override { FLog.Add(FName + L".Destroyed"); }
 
     // Answered once by the next CheckChange, which then marks the item for

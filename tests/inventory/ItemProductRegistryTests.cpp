@@ -20,12 +20,12 @@ namespace {
 
 class TRegItem : public TItemProduct {
 public:
-    explicit TRegItem(std::vector<std::wstring> keys) : TItemProduct(nullptr) {
+    explicit TRegItem(std::vector<TRegistryKey> keys) : TItemProduct(nullptr) {
         FRegistryKeys = std::move(keys);
     }
     using TItemProduct::FDisplayNameNative;
     using TItemProduct::FInstallDate;
-    std::wstring Text(int index) { return std::get<std::wstring>(GetInfo(index)); }
+    std::wstring Text(TProductInfo index) { return std::get<std::wstring>(GetInfo(index)); }
 
 protected:
     void ReadFastData() override { ReadRegistryKeys(); }
@@ -39,9 +39,9 @@ protected:
         return TRegKey::Create(TRegRoot::CurrentUser, FBase + L"\\" + name, KEY_ALL_ACCESS);
     }
     std::shared_ptr<TRegItem> Read(std::vector<std::wstring> names) {
-        std::vector<std::wstring> keys;
+        std::vector<TRegistryKey> keys;
         for (const auto& n : names)
-            keys.push_back(RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + n));
+            keys.push_back({TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + n});
         auto item = std::make_shared<TRegItem>(std::move(keys));
         item->ReadFastInfo();
         return item;
@@ -57,19 +57,19 @@ TEST_F(ItemProductRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallProperties
     b.WriteString(L"Publisher", L"Maker");
     b.WriteNumber(L"EstimatedSize", 4096);
     auto item = Read({L"A", L"B"});
-    EXPECT_EQ(item->Text(2), L"Maker");
-    EXPECT_EQ(std::get<int64_t>(item->GetInfo(14)), 2097152);
+    EXPECT_EQ(item->Text(piPublisher), L"Maker");
+    EXPECT_EQ(std::get<int64_t>(item->GetInfo(piEstimatedSize)), 2097152);
 
     Key(L"B\\InstallProperties").WriteString(L"Publisher", L"Inner");
-    EXPECT_EQ(Read({L"B"})->Text(2), L"Inner");
+    EXPECT_EQ(Read({L"B"})->Text(piPublisher), L"Inner");
 }
 
 TEST_F(ItemProductRegistry, UninstallFolderIsTheInstallLocationOnlyUnderProgramFiles) {
     Key(L"In").WriteString(L"UninstallString",
                            L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT");
     Key(L"Out").WriteString(L"UninstallString", L"C:\\Tools\\App\\unins000.exe /SILENT");
-    EXPECT_TRUE(SameText(Read({L"In"})->Text(3), ProgramFilesFolder() + L"\\App"));
-    EXPECT_EQ(Read({L"Out"})->Text(3), L"");
+    EXPECT_TRUE(SameText(Read({L"In"})->Text(piInstallLocation), ProgramFilesFolder() + L"\\App"));
+    EXPECT_EQ(Read({L"Out"})->Text(piInstallLocation), L"");
 }
 
 TEST_F(ItemProductRegistry, InstallDateGainsTheKeysTimeOfDay) {
@@ -94,12 +94,12 @@ TEST_F(ItemProductRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults
     auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(item));
     VARIANT v;
     VariantInit(&v);
-    adapter->GetInfo(2, &v);
+    adapter->GetInfo(piPublisher, &v);
     ASSERT_EQ(v.vt, VT_BSTR);
     EXPECT_STREQ(v.bstrVal, L"Maker");
     VariantClear(&v);
     item.reset();
-    adapter->GetInfo(2, &v);
+    adapter->GetInfo(piPublisher, &v);
     EXPECT_EQ(v.vt, VT_NULL);
     EXPECT_EQ(adapter->GetImageIndex(), -1);
     EXPECT_EQ(adapter->GetPossibleActions(), 0);
@@ -113,12 +113,12 @@ TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
     ASSERT_TRUE(std::filesystem::exists(sample));
     Key(L"Localized").WriteString(L"DisplayName_Localized", sample);
     Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
-    EXPECT_EQ(Read({L"Localized"})->Text(0), L"Velmora Sample Editor");
-    auto missing = std::make_shared<TRegItem>(std::vector<std::wstring>{
-        RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\Missing")});
+    EXPECT_EQ(Read({L"Localized"})->Text(piDisplayName), L"Velmora Sample Editor");
+    auto missing = std::make_shared<TRegItem>(
+        std::vector<TRegistryKey>{{TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\Missing"}});
     missing->FDisplayNameNative = L"Native name";
     missing->ReadFastInfo();
-    EXPECT_EQ(missing->Text(0), L"Native name") << "a failed read keeps the plain name";
+    EXPECT_EQ(missing->Text(piDisplayName), L"Native name") << "a failed read keeps the plain name";
 }
 
 // Each load takes a slot and gives the earlier one back; a failed one keeps the icon.

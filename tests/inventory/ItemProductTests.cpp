@@ -69,6 +69,32 @@ TEST(ItemProductActions, StopAndDestructionEndTheActionThread) {
     EXPECT_TRUE(stoppedByDestruction);
 }
 
+// No action starts while one runs, not even a remove-from-registry; an idle
+// program leaves the program list without a thread.
+TEST(ItemProductActions, RunningActionRefusesOthersAndRemoveFromRegistryDropsAnIdleProgram) {
+    TItemProgram::Init();
+    TEventLog log;
+    auto item = std::make_shared<TTestProgram>(L"P", log);
+    TItemProgram::Items().Add(item);
+    auto listed = [&] {
+        return TItemProgram::Items().Any([&](const TItemProgram& p) { return &p == item.get(); });
+    };
+    std::atomic<bool> stopped{false};
+    item->SetActionThread(std::make_unique<TWaitingThread>(stopped));
+
+    TPossibleActions action = TPossibleActions::paRemoveFromRegistry;
+    void* window = reinterpret_cast<void*>(1);
+    EXPECT_FALSE(item->RunAction(action, window));
+    EXPECT_EQ(window, nullptr);
+    EXPECT_TRUE(listed());
+
+    item->StopActionThread();
+    EXPECT_TRUE(item->RunAction(action, window));
+    EXPECT_FALSE(item->IsActionRunning());
+    EXPECT_FALSE(listed());
+    TItemProgram::Done();
+}
+
 // An item's destruction may wait for a thread that needs the list lock.
 TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
     TItemList<TItemProgram> list;

@@ -15,7 +15,7 @@ namespace {
 
 class TRegProgram : public TItemProgram {
 public:
-    explicit TRegProgram(std::wstring key) : TItemProgram(nullptr) {
+    explicit TRegProgram(TRegistryKey key) : TItemProgram(nullptr) {
         FRegistryKeys = {std::move(key)};
         FDisplayNameNative = L"Native name";
     }
@@ -49,7 +49,7 @@ protected:
             if (!text.empty())
                 key.WriteString(value, text);
         auto item = std::make_shared<TRegProgram>(
-            RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name));
+            TRegistryKey{TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name});
         TItemProgram::Items().Add(item);
         item->ReadFastInfo();
         return item;
@@ -128,7 +128,7 @@ TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFile) {
         item->FSlowExePath = slowExe;
         item->ReadSlowInfo();
         EXPECT_FALSE(item->IsNeedReadSlowInfo());
-        return static_cast<TSoftwareRating>(std::get<int32_t>(item->GetInfo(21)));
+        return static_cast<TSoftwareRating>(std::get<int32_t>(item->GetInfo(piSoftwareRating)));
     };
     EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe"), TSoftwareRating::stRisky);
     EXPECT_EQ(rate(L"PlainFile", L"C:\\Apps\\plain\\a.exe"), TSoftwareRating::stUnknown);

@@ -1,5 +1,6 @@
 // Update items read from uninstall keys written by the test under
 // HKCU\Software\VelmoraTests\<unique>.
+#include "frame/IconImageList.h"
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
 #include "platform/OSInfo.h"
@@ -21,7 +22,7 @@ struct TRegUpdate : TItemUpdate {
 
 // The source gives the native name; the fast reading makes it the display name.
 struct TRegProgram : TItemProgram {
-    TRegProgram(std::wstring key, std::wstring name) : TItemProgram(nullptr) {
+    TRegProgram(TRegistryKey key, std::wstring name) : TItemProgram(nullptr) {
         FRegistryKeys = {std::move(key)};
         FDisplayNameNative = std::move(name);
     }
@@ -38,12 +39,12 @@ protected:
         TItemUpdate::Done();
         TItemProgram::Done();
     }
-    // Creates the key with the given texts; answers its key text.
-    std::wstring Key(const std::wstring& name, TRegKeyValues values) {
+    // Creates the key with the given texts.
+    TRegistryKey Key(const std::wstring& name, TRegKeyValues values) {
         auto key = TRegKey::Create(TRegRoot::CurrentUser, FBase + L"\\" + name, KEY_ALL_ACCESS);
         for (const auto& [value, text] : values)
             key.WriteString(value, text);
-        return RegistryKeyToStr(TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name);
+        return {TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name};
     }
     template <class T> std::shared_ptr<T> Read(std::shared_ptr<T> item) {
         T::Items().Add(item);
@@ -51,11 +52,11 @@ protected:
         return item;
     }
     std::shared_ptr<TRegUpdate> Update(const std::wstring& keyName, std::wstring parent) {
-        TUpdateRecord record;
-        record.DisplayNameNative = L"Native " + keyName;
-        record.RegistryKeys = {Key(keyName, {})};
-        record.ParentDisplayName = std::move(parent);
-        return Read(std::make_shared<TRegUpdate>(nullptr, record));
+        TTemporaryInfo info;
+        info.FDisplayName = L"Native " + keyName;
+        info.FRegistryKeys = {Key(keyName, {})};
+        info.FParentDisplayName = std::move(parent);
+        return Read(std::make_shared<TRegUpdate>(nullptr, info));
     }
 
     const std::wstring FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"U");
@@ -63,7 +64,7 @@ protected:
 
 TEST_F(ItemUpdateRegistry, NativeNameAndParentAreKeptAndTheParentDefaultsToWindows) {
     auto patch = Update(L"Patch", L"Editor");
-    EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(0)), L"Native Patch")
+    EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(piDisplayName)), L"Native Patch")
         << "the native name, as for programs";
     EXPECT_EQ(patch->FParentDisplayName, L"Editor");
     // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.

@@ -17,10 +17,9 @@ protected:
     // Publishes an update as a source does (the name is also the native name).
     TTestUpdate* Add(const std::wstring& name, TTypeUninstallLocation* location,
                      std::wstring packageCode = {}, std::wstring guid = {}) {
-        TUpdateRecord record{.DisplayNameNative = name};
-        record.PackageCode = std::move(packageCode);
-        record.GUID = std::move(guid);
-        auto update = std::make_shared<TTestUpdate>(name, Log, location, record);
+        TTemporaryInfo info{
+            .FGUID = std::move(guid), .FDisplayName = name, .FPackageCode = std::move(packageCode)};
+        auto update = std::make_shared<TTestUpdate>(name, Log, location, info);
         TItemUpdate::Items().Add(update);
         return update.get();
     }

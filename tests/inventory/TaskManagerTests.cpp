@@ -20,7 +20,7 @@ public:
         FInstallLocation = std::move(folder);
         FEstimatedSize = size;
     }
-    int64_t Size() { return std::get<int64_t>(GetInfo(14)); }
+    int64_t Size() { return std::get<int64_t>(GetInfo(piEstimatedSize)); }
 
 protected:
     void ReadFastData() override {}

@@ -92,8 +92,15 @@ protected:
     std::shared_ptr<TItemUpdate> Update(const std::wstring& guid, const std::wstring& name) {
         return TItemUpdate::ItemByGUIDName(guid, name, &Location());
     }
+    // The key texts of an item, as the front end gets them.
     template <class T> static std::vector<std::wstring> Keys(const std::shared_ptr<T>& item) {
-        return item ? item->RegistryKeys() : Texts{L"(no item)"};
+        return item ? KeyTexts(*item) : Texts{L"(no item)"};
+    }
+    template <class T> static std::vector<std::wstring> KeyTexts(T& item) {
+        Texts texts;
+        for (const auto& key : item.RegistryKeys())
+            texts.push_back(key.Text());
+        return texts;
     }
     template <class T> static std::wstring KeyAt(const std::shared_ptr<T>& item, size_t i) {
         auto keys = Keys(item);
@@ -108,8 +115,8 @@ protected:
     template <class T> int OwnCount() {
         int count = 0;
         T::Items().ForEachFromLast([&](T& item) {
-            auto texts = item.RegistryKeys();
-            TInfoValue name = item.GetInfo(0);
+            auto texts = KeyTexts(item);
+            TInfoValue name = item.GetInfo(piDisplayName);
             if (auto* text = std::get_if<std::wstring>(&name))
                 texts.push_back(*text);
             count += item.Location() == FLocation.get() &&

@@ -7,16 +7,25 @@
 namespace velmora {
 namespace {
 
+// Records keyed by paths of one root.
 TTemporaryInfo* Add(TProductList& list, std::wstring name, std::wstring guid,
-                    std::vector<std::wstring> keys = {}, std::wstring internalName = {}) {
+                    std::vector<std::wstring> keyPaths = {}, std::wstring internalName = {}) {
     auto info = std::make_unique<TTemporaryInfo>();
     info->FDisplayName = std::move(name);
     info->FGUID = std::move(guid);
-    info->FRegistryKeys = std::move(keys);
+    for (auto& path : keyPaths)
+        info->FRegistryKeys.push_back({TRegView::Default, TRegRoot::LocalMachine, std::move(path)});
     info->FInternalName = std::move(internalName);
     TTemporaryInfo* added = list.Add(std::move(info));
     list.Map(added->FGUID, added);
     return added;
+}
+
+std::vector<std::wstring> KeyPaths(const TTemporaryInfo& info) {
+    std::vector<std::wstring> paths;
+    for (const auto& key : info.FRegistryKeys)
+        paths.push_back(key.Path);
+    return paths;
 }
 
 const std::wstring CodeA = L"{11111111-2222-3333-4444-555555555555}";
@@ -52,8 +61,8 @@ TEST(MergeUpdates, AnUpdateAbsorbsTheProgramWithItsNameAndCode) {
     TTemporaryInfo* noCode = Add(updates, L"unrelated", L"", {L"K5"});
     MergeUpdates(programs, updates);
     // Keys are kept once without regard to case.
-    EXPECT_EQ(update->FRegistryKeys, (std::vector<std::wstring>{L"k2", L"K1"}));
-    EXPECT_EQ(noCode->FRegistryKeys, (std::vector<std::wstring>{L"K5", L"K4"}));
+    EXPECT_EQ(KeyPaths(*update), (std::vector<std::wstring>{L"k2", L"K1"}));
+    EXPECT_EQ(KeyPaths(*noCode), (std::vector<std::wstring>{L"K5", L"K4"}));
     ASSERT_EQ(programs.Count(), 1u);
     EXPECT_EQ(programs[0].FGUID, CodeB);
 }

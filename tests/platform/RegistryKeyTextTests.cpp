@@ -82,3 +82,17 @@ TEST(RegistryKeyText, EveryKeyWrittenAsTextParsesBackToItself) {
               L"(x64)HKEY_LOCAL_MACHINE\\Software\\A\\");
     EXPECT_EQ(RegistryKeyToStr(TRegView::Default, TRegRoot::Users, L""), L"HKEY_USERS");
 }
+
+TEST(RegistryKeyText, TypedKeyWritesItsPathAsGivenAndReadsBackAsTheSameKey) {
+    const TRegistryKey key{TRegView::x64, TRegRoot::CurrentUser, L"Software\\Installer\\Products\\00AB\\"};
+    EXPECT_EQ(key.Text(), L"(x64)HKEY_CURRENT_USER\\Software\\Installer\\Products\\00AB\\");
+    auto parsed = TRegistryKey::FromText(key.Text());
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->Path, L"Software\\Installer\\Products\\00AB");
+    EXPECT_TRUE(parsed->SameKey(key));
+    EXPECT_TRUE(key.SameKey({TRegView::x64, TRegRoot::CurrentUser, L"software\\INSTALLER\\products\\00ab"}));
+    EXPECT_FALSE(key.SameKey({TRegView::x32, TRegRoot::CurrentUser, key.Path}));
+    EXPECT_FALSE(key.SameKey({TRegView::x64, TRegRoot::LocalMachine, key.Path}));
+    EXPECT_FALSE(key.SameKey({TRegView::x64, TRegRoot::CurrentUser, key.Path + L"Patches"}));
+    EXPECT_FALSE(TRegistryKey::FromText(L"(x64)Software\\Installer"));
+}

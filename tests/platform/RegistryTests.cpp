@@ -112,6 +112,10 @@ TEST(RegistryViews, LocalMachineSoftwareIsSeparatePerView) {
                   .KeyText(),
               L"(x64)HKEY_LOCAL_MACHINE\\" + path + L"\\child");
     EXPECT_FALSE(TRegKey::Open(TRegRoot::LocalMachine, path, KEY_READ, TRegView::x32).OpenSubKey(L"child"));
+    // A typed key opens in its view; a trailing separator of its path names the same key.
+    EXPECT_EQ(
+        TRegKey::Open(TRegistryKey{TRegView::x32, TRegRoot::LocalMachine, path + L"\\"}).ReadString(L"bits"),
+        L"32");
     for (TRegView view : {TRegView::x32, TRegView::x64})
         EXPECT_TRUE(DeleteKey(TRegRoot::LocalMachine, path, view));
 }
