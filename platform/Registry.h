@@ -9,13 +9,13 @@
 // system error in GetLastError().
 #include "platform/Handles.h"
 #include "platform/RegistryKeyText.h"
+#include "platform/RegistrySnapshot.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,8 +32,9 @@ REGSAM ViewAccess(TRegView view);
 // The key text of an HKEY root (predefined keys only), view flags and path.
 std::wstring RegistryKeyToStr(REGSAM viewFlags, HKEY root, std::wstring_view path);
 
-// Names of the subkeys or values of an open key, for range-for. The key must
-// not change while it is walked (collect with ToVector() before deleting).
+// Names of the subkeys or values of an open key, or of a key as a walk read
+// it, for range-for. The key must not change while it is walked (collect
+// with ToVector() before deleting).
 class TRegNameRange {
 public:
     enum class TKind { SubKeys, Values };
@@ -47,28 +48,35 @@ public:
         using reference = const std::wstring&;
 
         iterator() = default;
-        iterator(HKEY key, TKind kind);
+        iterator(HKEY key, const TRegKeySnapshot* snapshot, TKind kind);
         reference operator*() const { return FName; }
         pointer operator->() const { return &FName; }
         iterator& operator++();
         void operator++(int) { ++*this; }
-        bool operator==(const iterator& other) const { return FKey == other.FKey && FIndex == other.FIndex; }
+        bool operator==(const iterator& other) const {
+            return FAtEnd == other.FAtEnd && (FAtEnd || FIndex == other.FIndex);
+        }
 
     private:
         void Fetch();
-        HKEY FKey = nullptr; // nullptr at the end
+        HKEY FKey = nullptr;
+        const TRegKeySnapshot* FSnapshot = nullptr;
         TKind FKind = TKind::SubKeys;
         DWORD FIndex = 0;
+        bool FAtEnd = true;
         std::wstring FName;
     };
 
     TRegNameRange(HKEY key, TKind kind) : FKey(key), FKind(kind) {}
-    iterator begin() const { return FKey ? iterator(FKey, FKind) : iterator(); }
+    TRegNameRange(std::shared_ptr<const TRegKeySnapshot> snapshot, TKind kind)
+        : FKey(nullptr), FSnapshot(std::move(snapshot)), FKind(kind) {}
+    iterator begin() const { return FKey || FSnapshot ? iterator(FKey, FSnapshot.get(), FKind) : iterator(); }
     iterator end() const { return {}; }
     std::vector<std::wstring> ToVector() const;
 
 private:
     HKEY FKey;
+    std::shared_ptr<const TRegKeySnapshot> FSnapshot;
     TKind FKind;
 };
 
@@ -100,6 +108,13 @@ public:
     static TRegKey Open(TRegRoot root, std::wstring_view path, REGSAM access = KEY_READ,
                         TRegView view = TRegView::Default);
     static TRegKey Open(const TRegistryKey& key, REGSAM access = KEY_READ);
+    // The key as a walk read it (values, subkeys and write time), named by
+    // key. Readers, ranges and the key information answer from the
+    // snapshot without asking the registry; a subkey the walk went into is
+    // opened the same way, any other one is opened in the registry. Such a
+    // key has no handle: it cannot be written or watched. Empty for a null
+    // snapshot.
+    static TRegKey FromSnapshot(std::shared_ptr<const TRegKeySnapshot> snapshot, const TRegistryKey& key);
     // Opens the key, creating it and its missing parents.
     static TRegKey Create(HKEY root, std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE,
                           TRegView view = TRegView::Default);
@@ -111,12 +126,16 @@ public:
     static TRegKey CreateOrThrow(HKEY root, std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE,
                                  TRegView view = TRegView::Default);
 
-    // Subkeys in the same view.
+    // Subkeys in the same view (for reading, from the snapshot when the key
+    // has one that lists them).
     TRegKey OpenSubKey(std::wstring_view path, REGSAM access = KEY_READ) const;
     TRegKey CreateSubKey(std::wstring_view path, REGSAM access = KEY_READ | KEY_WRITE) const;
 
-    explicit operator bool() const { return static_cast<bool>(FKey); }
+    // Open, or read by a walk.
+    explicit operator bool() const { return FKey || FSnapshot; }
     HKEY Handle() const { return FKey.get(); }
+    // What a walk or CacheValues read of the key; null when it was not read.
+    const std::shared_ptr<const TRegKeySnapshot>& Snapshot() const { return FSnapshot; }
     TRegView View() const { return FView; }
     // The status of the open or create that made this object (ERROR_SUCCESS when open).
     LSTATUS Status() const { return FStatus; }
@@ -127,7 +146,8 @@ public:
     // Reads all values of the key in one walk; the readers of this object
     // and KeyInfo then answer from that copy (writes are not reflected). For a
     // key read for many values, most of them absent: one call per value
-    // present instead of one per name asked. Without effect when the walk fails.
+    // present instead of one per name asked. Without effect when the walk
+    // fails or the key was read by a walk already.
     void CacheValues();
     // Calls step(name, value) for every value in the registry's order, name
     // and data read in one call each; false when the walk could not finish.
@@ -166,8 +186,8 @@ public:
     // Writes the key's changes to disk now (RegFlushKey).
     bool Flush() const;
 
-    TRegNameRange SubKeyNames() const { return {FKey.get(), TRegNameRange::TKind::SubKeys}; }
-    TRegNameRange ValueNames() const { return {FKey.get(), TRegNameRange::TKind::Values}; }
+    TRegNameRange SubKeyNames() const;
+    TRegNameRange ValueNames() const;
     std::optional<TRegKeyInfo> KeyInfo() const;
     bool HasSubKeys() const;
 
@@ -186,19 +206,18 @@ private:
     // A value whose type accept() takes, from the cache or the key.
     std::optional<TRegValue> Query(std::wstring_view name, bool (*accept)(DWORD type)) const;
 
-    struct TNameLess {
-        bool operator()(const std::wstring& a, const std::wstring& b) const;
-    };
-    struct TValueCache {
-        TRegKeyInfo Info;
-        std::map<std::wstring, TRegValue, TNameLess> Values;
-    };
     // The value walk of ForEachValue over a key described by info.
     bool WalkValues(const TRegKeyInfo& info,
                     const std::function<void(const std::wstring& name, const TRegValue& value)>& step) const;
+    // The values come from FSnapshot.
+    bool ValuesFromSnapshot() const { return FSnapshot && FSnapshot->ValuesRead; }
+    // The key this one names with path below it.
+    TRegistryKey SubKeyName(std::wstring_view path) const;
 
     unique_hkey FKey;
-    std::shared_ptr<const TValueCache> FValues;
+    std::shared_ptr<const TRegKeySnapshot> FSnapshot;
+    // KeyInfo as CacheValues or the snapshot gave it.
+    std::optional<TRegKeyInfo> FInfo;
     TRegView FView = TRegView::Default;
     std::optional<TRegRoot> FRoot;
     std::wstring FPath;

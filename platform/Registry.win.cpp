@@ -47,35 +47,12 @@ bool Succeeded(LSTATUS status) {
     return status == ERROR_SUCCESS;
 }
 
-// Text of REG_SZ / REG_EXPAND_SZ data: an odd last byte is dropped, the text
-// ends at the first terminator or at the end of the data, whichever comes first.
 std::wstring DecodeString(const std::vector<BYTE>& data) {
-    size_t count = data.size() / sizeof(wchar_t);
-    std::wstring text(count, L'\0');
-    std::copy_n(data.data(), count * sizeof(wchar_t), reinterpret_cast<BYTE*>(text.data()));
-    size_t end = text.find(L'\0');
-    if (end != std::wstring::npos)
-        text.resize(end);
-    return text;
+    return DecodeRegText(data);
 }
 
-// REG_MULTI_SZ: strings up to the first empty one or the end of the data.
 std::vector<std::wstring> DecodeMultiString(const std::vector<BYTE>& data) {
-    size_t count = data.size() / sizeof(wchar_t);
-    std::wstring all(count, L'\0');
-    std::copy_n(data.data(), count * sizeof(wchar_t), reinterpret_cast<BYTE*>(all.data()));
-    std::vector<std::wstring> list;
-    size_t pos = 0;
-    while (pos < all.size()) {
-        size_t end = all.find(L'\0', pos);
-        if (end == std::wstring::npos)
-            end = all.size();
-        if (end == pos)
-            break;
-        list.push_back(all.substr(pos, end - pos));
-        pos = end + 1;
-    }
-    return list;
+    return DecodeRegMultiText(data);
 }
 
 // Reads a value whose type accept() takes. Most values fit the first
@@ -186,7 +163,8 @@ std::wstring RegistryKeyToStr(REGSAM viewFlags, HKEY root, std::wstring_view pat
 
 // ---- TRegNameRange
 
-TRegNameRange::iterator::iterator(HKEY key, TKind kind) : FKey(key), FKind(kind) {
+TRegNameRange::iterator::iterator(HKEY key, const TRegKeySnapshot* snapshot, TKind kind)
+    : FKey(key), FSnapshot(snapshot), FKind(kind), FAtEnd(false) {
     Fetch();
 }
 
@@ -197,6 +175,16 @@ TRegNameRange::iterator& TRegNameRange::iterator::operator++() {
 }
 
 void TRegNameRange::iterator::Fetch() {
+    if (FSnapshot) {
+        const size_t count = FKind == TKind::SubKeys ? FSnapshot->SubKeys.size() : FSnapshot->Values.size();
+        if (FIndex >= count) {
+            FAtEnd = true;
+            FName.clear();
+            return;
+        }
+        FName = FKind == TKind::SubKeys ? FSnapshot->SubKeys[FIndex]->Name : FSnapshot->Values[FIndex].Name;
+        return;
+    }
     // Key names have at most 255 characters, value names 16383.
     std::wstring buffer(256, L'\0');
     for (;;) {
@@ -210,8 +198,7 @@ void TRegNameRange::iterator::Fetch() {
             continue;
         }
         if (status != ERROR_SUCCESS) {
-            FKey = nullptr;
-            FIndex = 0;
+            FAtEnd = true;
             FName.clear();
             return;
         }
@@ -251,6 +238,36 @@ TRegKey TRegKey::Open(const TRegistryKey& key, REGSAM access) {
     return Open(key.Root, key.Path, access, key.View);
 }
 
+TRegKey TRegKey::FromSnapshot(std::shared_ptr<const TRegKeySnapshot> snapshot, const TRegistryKey& key) {
+    if (!snapshot) {
+        TRegKey missing;
+        missing.FStatus = ERROR_FILE_NOT_FOUND;
+        return missing;
+    }
+    // A key the walk did not go into is read from the registry.
+    if (!snapshot->ValuesRead || !snapshot->SubKeysRead)
+        return Open(key);
+    TRegKey result;
+    result.FView = key.View;
+    result.FRoot = key.Root;
+    result.FPath = NormalPath(key.Path);
+    TRegKeyInfo info;
+    info.SubKeyCount = static_cast<DWORD>(snapshot->SubKeys.size());
+    info.ValueCount = static_cast<DWORD>(snapshot->Values.size());
+    for (const auto& subKey : snapshot->SubKeys)
+        info.MaxSubKeyLength = std::max(info.MaxSubKeyLength, static_cast<DWORD>(subKey->Name.size()));
+    for (const auto& value : snapshot->Values) {
+        info.MaxValueNameLength = std::max(info.MaxValueNameLength, static_cast<DWORD>(value.Name.size()));
+        info.MaxValueDataSize = std::max(info.MaxValueDataSize, static_cast<DWORD>(value.Data.size()));
+    }
+    info.LastWriteTime.dwLowDateTime = static_cast<DWORD>(snapshot->LastWriteTime);
+    info.LastWriteTime.dwHighDateTime = static_cast<DWORD>(snapshot->LastWriteTime >> 32);
+    result.FInfo = info;
+    result.FSnapshot = std::move(snapshot);
+    result.FStatus = ERROR_SUCCESS;
+    return result;
+}
+
 TRegKey TRegKey::Create(HKEY root, std::wstring_view path, REGSAM access, TRegView view) {
     std::wstring normal = NormalPath(path);
     unique_hkey key;
@@ -282,10 +299,37 @@ TRegKey TRegKey::CreateOrThrow(HKEY root, std::wstring_view path, REGSAM access,
     return key;
 }
 
+TRegistryKey TRegKey::SubKeyName(std::wstring_view path) const {
+    return {FView, FRoot.value_or(TRegRoot::LocalMachine), JoinPath(FPath, NormalPath(path))};
+}
+
 TRegKey TRegKey::OpenSubKey(std::wstring_view path, REGSAM access) const {
-    if (!FKey)
-        return {};
     std::wstring normal = NormalPath(path);
+    // For reading, a walk's snapshot answers as far as it listed the subkeys.
+    const bool reading = (access & ~static_cast<REGSAM>(KEY_READ)) == 0;
+    if (FSnapshot && FRoot && reading && !normal.empty()) {
+        std::shared_ptr<const TRegKeySnapshot> node = FSnapshot;
+        std::wstring_view rest = normal;
+        while (node && !rest.empty()) {
+            if (!node->SubKeysRead) {
+                node = nullptr;
+                break;
+            }
+            const size_t split = rest.find(L'\\');
+            auto child = node->FindSubKey(rest.substr(0, split));
+            if (!child) {
+                TRegKey missing;
+                missing.FStatus = ERROR_FILE_NOT_FOUND;
+                return missing;
+            }
+            node = std::move(child);
+            rest = split == std::wstring_view::npos ? std::wstring_view() : rest.substr(split + 1);
+        }
+        if (node)
+            return FromSnapshot(std::move(node), SubKeyName(normal));
+    }
+    if (!FKey)
+        return FRoot ? Open(SubKeyName(normal), access) : TRegKey();
     unique_hkey key;
     LSTATUS status = RegOpenKeyExW(FKey.get(), normal.c_str(), 0, access | ViewAccess(FView), key.put());
     TRegKey result(std::move(key), FView, FRoot, JoinPath(FPath, normal));
@@ -309,12 +353,13 @@ std::wstring TRegKey::KeyText() const {
     return FRoot ? RegistryKeyToStr(FView, *FRoot, FPath) : std::wstring();
 }
 
-bool TRegKey::TNameLess::operator()(const std::wstring& a, const std::wstring& b) const {
-    return CompareText(a, b) < 0;
-}
-
 bool TRegKey::ForEachValue(
     const std::function<void(const std::wstring& name, const TRegValue& value)>& step) const {
+    if (ValuesFromSnapshot()) {
+        for (const auto& value : FSnapshot->Values)
+            step(value.Name, TRegValue{value.Type, value.Data});
+        return true;
+    }
     auto info = KeyInfo();
     return info && WalkValues(*info, step);
 }
@@ -348,33 +393,39 @@ bool TRegKey::WalkValues(
 }
 
 void TRegKey::CacheValues() {
+    if (FSnapshot || !FKey)
+        return;
     auto info = KeyInfo();
     if (!info)
         return;
-    auto cache = std::make_shared<TValueCache>();
-    cache->Info = *info;
-    if (WalkValues(*info, [&](const std::wstring& name, const TRegValue& value) {
-            cache->Values.emplace(name, value);
+    auto snapshot = std::make_shared<TRegKeySnapshot>();
+    snapshot->LastWriteTime =
+        (static_cast<uint64_t>(info->LastWriteTime.dwHighDateTime) << 32) | info->LastWriteTime.dwLowDateTime;
+    if (!WalkValues(*info, [&](const std::wstring& name, const TRegValue& value) {
+            snapshot->Values.push_back({name, value.Type, value.Data});
         }))
-        FValues = std::move(cache);
+        return;
+    snapshot->ValuesRead = true;
+    FInfo = info;
+    FSnapshot = std::move(snapshot);
 }
 
 std::optional<TRegValue> TRegKey::Query(std::wstring_view name, bool (*accept)(DWORD type)) const {
-    if (!FValues)
+    if (!ValuesFromSnapshot())
         return QueryValue(FKey.get(), name, accept);
-    auto found = FValues->Values.find(std::wstring(name));
-    if (found == FValues->Values.end() || !accept(found->second.Type))
+    const TRegSnapshotValue* found = FSnapshot->FindValue(name);
+    if (!found || !accept(found->Type))
         return std::nullopt;
-    return found->second;
+    return TRegValue{found->Type, found->Data};
 }
 
 std::optional<DWORD> TRegKey::ValueType(std::wstring_view name) const {
+    if (ValuesFromSnapshot()) {
+        const TRegSnapshotValue* found = FSnapshot->FindValue(name);
+        return found ? std::optional<DWORD>(found->Type) : std::nullopt;
+    }
     if (!FKey)
         return std::nullopt;
-    if (FValues) {
-        auto found = FValues->Values.find(std::wstring(name));
-        return found == FValues->Values.end() ? std::nullopt : std::optional(found->second.Type);
-    }
     DWORD type = REG_NONE;
     if (RegQueryValueExW(FKey.get(), std::wstring(name).c_str(), nullptr, &type, nullptr, nullptr) !=
         ERROR_SUCCESS)
@@ -507,9 +558,21 @@ bool TRegKey::DeleteSubKey(std::wstring_view path) const {
     return Succeeded(DeleteTree(FKey.get(), normal, ViewAccess(FView)));
 }
 
+TRegNameRange TRegKey::SubKeyNames() const {
+    if (FSnapshot && FSnapshot->SubKeysRead)
+        return {FSnapshot, TRegNameRange::TKind::SubKeys};
+    return {FKey.get(), TRegNameRange::TKind::SubKeys};
+}
+
+TRegNameRange TRegKey::ValueNames() const {
+    if (ValuesFromSnapshot())
+        return {FSnapshot, TRegNameRange::TKind::Values};
+    return {FKey.get(), TRegNameRange::TKind::Values};
+}
+
 std::optional<TRegKeyInfo> TRegKey::KeyInfo() const {
-    if (FValues)
-        return FValues->Info;
+    if (FInfo)
+        return FInfo;
     TRegKeyInfo info;
     if (!FKey || RegQueryInfoKeyW(FKey.get(), nullptr, nullptr, nullptr, &info.SubKeyCount,
                                   &info.MaxSubKeyLength, nullptr, &info.ValueCount, &info.MaxValueNameLength,

@@ -103,6 +103,13 @@ void TThread::SleepByAndCheck(uint32_t ms) {
         throw EAbort();
 }
 
+void TThread::SleepAndCheck(uint32_t ms) {
+    if (TThread* current = Current())
+        current->SleepByAndCheck(ms);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 TThread* TThread::Current() {
     return tCurrent;
 }

@@ -49,6 +49,9 @@ public:
     // As SleepBy, then raises EAbort if termination was requested.
     void SleepByAndCheck(uint32_t ms);
 
+    // Sleeps ms milliseconds on any thread; on a TThread like SleepByAndCheck.
+    static void SleepAndCheck(uint32_t ms);
+
     // The thread object whose body runs on the calling thread, or nullptr.
     static TThread* Current();
     // Raises EAbort when the calling thread is a TThread asked to terminate.

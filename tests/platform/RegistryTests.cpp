@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/Format.h"
+#include "platform/Thread.h"
 
 #include <gtest/gtest.h>
 
@@ -118,4 +119,72 @@ TEST(RegistryViews, LocalMachineSoftwareIsSeparatePerView) {
         L"32");
     for (TRegView view : {TRegView::x32, TRegView::x64})
         EXPECT_TRUE(DeleteKey(TRegRoot::LocalMachine, path, view));
+}
+
+// A walk reads each key's values and subkeys once; keys made from it answer
+// from what it read, also after the registry has changed.
+TEST_F(RegistryTest, KeysReadByAWalkAnswerFromTheWalk) {
+    ASSERT_TRUE(FKey.WriteString(L"DisplayName", L"Walked"));
+    ASSERT_TRUE(FKey.WriteNumber(L"EstimatedSize", 7));
+    ASSERT_TRUE(FKey.CreateSubKey(L"InstallProperties").WriteString(L"Publisher", L"Inner"));
+    ASSERT_TRUE(FKey.CreateSubKey(L"Features\\Deep").WriteString(L"Skipped", L"x"));
+    const TRegistryKey name{TRegView::Default, TRegRoot::CurrentUser, FPath};
+    auto snapshot = WalkRegistryKey(
+        name, [](size_t depth, std::wstring_view subKey) { return depth == 1 && subKey != L"Features"; });
+    ASSERT_NE(snapshot, nullptr);
+    EXPECT_TRUE(snapshot->ValuesRead && snapshot->SubKeysRead);
+    const FILETIME written = *TRegKey::Open(name).LastWriteTime();
+    EXPECT_EQ((static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime,
+              snapshot->LastWriteTime);
+    auto features = snapshot->FindSubKey(L"Features");
+    ASSERT_NE(features, nullptr);
+    EXPECT_FALSE(features->ValuesRead || features->SubKeysRead);
+    EXPECT_NE(features->LastWriteTime, 0u);
+
+    ASSERT_TRUE(FKey.WriteString(L"DisplayName", L"Changed since"));
+    ASSERT_TRUE(FKey.DeleteValue(L"EstimatedSize"));
+    ASSERT_TRUE(TRegKey::Open(TRegRoot::CurrentUser, FPath + L"\\InstallProperties", KEY_WRITE)
+                    .WriteString(L"Publisher", L"Changed since"));
+    ASSERT_TRUE(FKey.CreateSubKey(L"Added"));
+
+    TRegKey walked = TRegKey::FromSnapshot(snapshot, name);
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(walked.Handle(), nullptr);
+    EXPECT_EQ(walked.KeyText(), L"HKEY_CURRENT_USER\\" + FPath);
+    EXPECT_EQ(walked.ReadString(L"displayname"), L"Walked");
+    EXPECT_EQ(walked.ReadNumber(L"EstimatedSize"), 7u);
+    EXPECT_EQ(walked.ReadString(L"EstimatedSize"), std::nullopt);
+    EXPECT_EQ(walked.KeyInfo()->ValueCount, 2u);
+    EXPECT_EQ(Sorted(walked.SubKeyNames().ToVector()), Sorted({L"Features", L"InstallProperties"}));
+    EXPECT_EQ(Sorted(walked.ValueNames().ToVector()), Sorted({L"DisplayName", L"EstimatedSize"}));
+    EXPECT_EQ(walked.OpenSubKey(L"InstallProperties").ReadString(L"Publisher"), L"Inner");
+    // Missing as the walk saw it; a subkey it did not go into is read from the registry.
+    EXPECT_FALSE(walked.OpenSubKey(L"Added"));
+    EXPECT_EQ(walked.OpenSubKey(L"Features\\Deep").ReadString(L"Skipped"), L"x");
+    // Not written through: a walked key has no handle.
+    EXPECT_FALSE(walked.WriteString(L"DisplayName", L"x"));
+    EXPECT_EQ(TRegKey::FromSnapshot(nullptr, name).Status(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, AWalkEndsBetweenKeysWhenItsThreadIsAskedToStop) {
+    for (const wchar_t* sub : {L"a", L"b", L"c"})
+        ASSERT_TRUE(FKey.CreateSubKey(sub));
+    struct TWalkThread : TThread {
+        TRegistryKey Name;
+        bool Aborted = false;
+        ~TWalkThread() override { TerminateAndWait(); }
+        void Execute() override {
+            try {
+                WalkRegistryKey(Name);
+            } catch (const EAbort&) {
+                Aborted = true;
+            }
+        }
+    } thread;
+    thread.Name = {TRegView::Default, TRegRoot::CurrentUser, FPath};
+    thread.Terminate();
+    thread.Start();
+    thread.WaitFor();
+    EXPECT_TRUE(thread.Aborted);
+    EXPECT_NE(WalkRegistryKey(thread.Name), nullptr) << "not stopped on a plain thread";
 }

@@ -93,3 +93,27 @@ TEST(Thread, DetachedThreadFreesItselfWhetherFinishedOrNot) {
         std::this_thread::sleep_for(milliseconds(10));
     EXPECT_EQ(destroyed, 2);
 }
+
+// The wait of code that runs on any thread: a stop request of a runtime
+// thread ends it at once; elsewhere it is a plain sleep.
+TEST(Thread, SleepOnAnyThreadEndsWithTheAbortOnAThreadAskedToStop) {
+    std::atomic<bool> aborted{false};
+    auto start = steady_clock::now();
+    TLambdaThread stopping([&](TLambdaThread&) {
+        try {
+            TThread::SleepAndCheck(600'000);
+        } catch (const EAbort&) {
+            aborted = true;
+            throw;
+        }
+    });
+    stopping.Terminate();
+    stopping.Start();
+    stopping.WaitFor();
+    EXPECT_TRUE(aborted);
+    EXPECT_LT(steady_clock::now() - start, seconds(60));
+
+    start = steady_clock::now();
+    EXPECT_NO_THROW(TThread::SleepAndCheck(20));
+    EXPECT_GE(steady_clock::now() - start, milliseconds(20));
+}
