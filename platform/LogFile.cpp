@@ -286,7 +286,19 @@ void TDebugLogFile::Emit(const std::string& line) {
     }
     if (std::fwrite(line.data(), 1, line.size(), FFile) == line.size())
         FFileSize += static_cast<int64_t>(line.size());
-    std::fflush(FFile);
+    if (FGroupDepth == 0)
+        std::fflush(FFile);
+}
+
+void TDebugLogFile::Lock() {
+    FMutex.lock();
+    ++FGroupDepth;
+}
+
+void TDebugLogFile::Unlock() {
+    if (--FGroupDepth == 0 && FFile)
+        std::fflush(FFile);
+    FMutex.unlock();
 }
 
 void TDebugLogFile::FlushBuffer() {

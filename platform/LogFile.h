@@ -76,9 +76,10 @@ public:
     void EndNesting() noexcept;
 
     // Keeps other threads' lines out of a group of lines (re-entrant; every
-    // write takes the same lock).
-    void Lock() { FMutex.lock(); }
-    void Unlock() { FMutex.unlock(); }
+    // write takes the same lock). Direct write flushes a group's lines once,
+    // when the group ends.
+    void Lock();
+    void Unlock();
 
 private:
     explicit TDebugLogFile(std::wstring name);
@@ -101,6 +102,8 @@ private:
     int64_t FMaxFileSize = DefaultMaxFileSize;
     std::atomic<int> FLevel{AllLevels};
     bool FDirect = true;
+    // Nesting of Lock; guarded by FMutex.
+    int FGroupDepth = 0;
     std::string FBuffer;
     std::chrono::steady_clock::time_point FRetryAfter{};
     std::unordered_map<std::thread::id, int> FNesting;
