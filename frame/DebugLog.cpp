@@ -198,14 +198,13 @@ void StatisticsLog::AddError(std::exception_ptr error) {
 }
 
 void StatisticsLog::Reset() {
+    // Read before the log is locked: reading the registry is the long part,
+    // and other threads keep logging meanwhile.
+    const TRunHeader header = ReadRunHeader();
     TDebugLog& log = Instance();
     // The header stays in one piece even if another thread logs meanwhile.
-    log.Lock();
-    try {
-        WriteRunHeader([&](std::wstring_view line) { log.WriteLog(TLogLevel::llInfo, line); });
-    } catch (...) {
-    }
-    log.Unlock();
+    TLogGroup group(log);
+    WriteRunHeader(header, [&](std::wstring_view line) { log.WriteLog(TLogLevel::llInfo, line); });
 }
 
 } // namespace velmora

@@ -56,6 +56,18 @@ private:
     std::wstring FLogName;
 };
 
+// Holds a log's lock over a group of lines (TDebugLog::Lock and Unlock).
+class TLogGroup {
+public:
+    explicit TLogGroup(TDebugLog& log) : FLog(log) { FLog.Lock(); }
+    ~TLogGroup() { FLog.Unlock(); }
+    TLogGroup(const TLogGroup&) = delete;
+    TLogGroup& operator=(const TLogGroup&) = delete;
+
+private:
+    TDebugLog& FLog;
+};
+
 // The diagnostic log, created at library load.
 TDebugLog& DebugLog();
 
@@ -70,6 +82,8 @@ public:
     // raises; a stop request (EAbort) is not logged.
     static void AddError(std::exception_ptr error = std::current_exception());
     // Writes the run header: system information and the uninstall registry.
+    // A stop request of the calling thread ends it (the silent abort passes
+    // on); the log is locked only while the lines are written.
     static void Reset();
     static TDebugLog& Instance();
 };

@@ -1,6 +1,7 @@
 #include "frame/RunHeader.h"
 
 #include "platform/Format.h"
+#include "platform/Thread.h"
 
 namespace velmora {
 
@@ -35,18 +36,74 @@ void WriteSystemInfo(const TRunHeaderInfo& info, const TLineSink& sink) {
     sink(RunHeaderSeparator());
 }
 
-void WriteRunHeader(const TLineSink& sink) {
+void DumpRegistryKey(const TRegKeySnapshot& key, const TRegistryKey& name, const TLineSink& sink) {
+    TThread::CheckTerminated();
+    sink(name.Text());
+    for (const auto& value : key.Values) {
+        std::wstring text;
+        std::wstring_view typeName;
+        switch (value.Type) {
+        case RegTypeString:
+            typeName = L"REG_SZ";
+            text = DecodeRegText(value.Data);
+            break;
+        case RegTypeMultiString:
+            typeName = L"REG_MULTISZ";
+            for (const auto& s : DecodeRegMultiText(value.Data))
+                text += (text.empty() ? L"" : L", ") + s;
+            break;
+        case RegTypeNumber: {
+            auto number = DecodeRegNumber(value.Data);
+            if (!number)
+                continue;
+            typeName = L"REG_DWORD";
+            text = std::to_wstring(*number);
+            break;
+        }
+        default:
+            continue;
+        }
+        sink(Format(L"%s (%s) = \"%s\"", value.Name, typeName, text));
+    }
+    sink(L"");
+    for (const auto& subKey : key.SubKeys) {
+        if (subKey->ValuesRead)
+            DumpRegistryKey(*subKey, {name.View, name.Root, name.Path + L"\\" + subKey->Name}, sink);
+    }
+}
+
+TRunHeader ReadRunHeader() {
+    TRunHeader header;
     // Logging never raises into the reading run: a part that fails is left out.
     try {
-        WriteSystemInfo(GatherRunHeaderInfo(), sink);
+        header.Info = GatherRunHeaderInfo();
     } catch (...) {
     }
     try {
-        DumpUninstallRegistry(sink);
+        auto walk = TRegistrySnapshot::Current();
+        if (!walk)
+            walk = std::make_shared<TRegistrySnapshot>();
+        for (const TRegistryKey& place : UninstallRegistryPlaces()) {
+            TThread::CheckTerminated();
+            if (auto key = walk->Read(place))
+                header.Uninstall.push_back({place, std::move(key)});
+        }
+    } catch (const EAbort&) {
+        throw;
     } catch (...) {
     }
+    return header;
+}
+
+void WriteRunHeader(const TRunHeader& header, const TLineSink& sink) {
     try {
+        if (header.Info)
+            WriteSystemInfo(*header.Info, sink);
+        for (const auto& dumped : header.Uninstall)
+            DumpRegistryKey(*dumped.Key, dumped.Name, sink);
         sink(RunHeaderSeparator());
+    } catch (const EAbort&) {
+        throw;
     } catch (...) {
     }
 }

@@ -10,8 +10,8 @@
 
 namespace velmora {
 
-// Natively there is no registry and no Windows version: the header carries
-// the time and what POSIX tells about the system and the user.
+// Natively there is no Windows version: the header carries the time and
+// what POSIX tells about the system and the user.
 TRunHeaderInfo GatherRunHeaderInfo() {
     TRunHeaderInfo info;
     info.Time = FormatLogTime(logfs::LocalTimeNow());
@@ -29,6 +29,12 @@ TRunHeaderInfo GatherRunHeaderInfo() {
     return info;
 }
 
-void DumpUninstallRegistry(const TLineSink&) {}
+// Natively there is no registry to walk (every place reads as missing); the
+// places are those of a 32-bit Windows.
+std::vector<TRegistryKey> UninstallRegistryPlaces() {
+    const std::wstring path = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    return {{TRegView::Default, TRegRoot::LocalMachine, path},
+            {TRegView::Default, TRegRoot::CurrentUser, path}};
+}
 
 } // namespace velmora

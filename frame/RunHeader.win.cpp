@@ -5,7 +5,6 @@
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
-#include "platform/Registry.h"
 
 #include <windows.h>
 
@@ -58,19 +57,17 @@ TRunHeaderInfo GatherRunHeaderInfo() {
     return info;
 }
 
-void DumpUninstallRegistry(const TLineSink& sink) {
+std::vector<TRegistryKey> UninstallRegistryPlaces() {
     static constexpr std::wstring_view UninstallPath =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    // On 64-bit Windows each root is dumped in both views, the 64-bit one first.
-    const bool bothViews = Is64BitWindows();
+    const std::vector<TRegView> views =
+        Is64BitWindows() ? std::vector{TRegView::x64, TRegView::x32} : std::vector{TRegView::Default};
+    std::vector<TRegistryKey> places;
     for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser}) {
-        if (bothViews) {
-            DumpRegistryKey(root, UninstallPath, TRegView::x64, sink);
-            DumpRegistryKey(root, UninstallPath, TRegView::x32, sink);
-        } else {
-            DumpRegistryKey(root, UninstallPath, TRegView::Default, sink);
-        }
+        for (TRegView view : views)
+            places.push_back({view, root, std::wstring(UninstallPath)});
     }
+    return places;
 }
 
 } // namespace velmora

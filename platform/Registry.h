@@ -231,10 +231,4 @@ bool KeyExists(TRegRoot root, std::wstring_view path, TRegView view = TRegView::
 bool DeleteKey(HKEY root, std::wstring_view path, TRegView view = TRegView::Default);
 bool DeleteKey(TRegRoot root, std::wstring_view path, TRegView view = TRegView::Default);
 
-// The statistics-log dump of a key and its subkeys, depth first: the key text,
-// one line per REG_SZ, REG_MULTI_SZ and REG_DWORD value
-// ("Name (REG_SZ) = "value""), an empty line. A key that does not open writes nothing.
-void DumpRegistryKey(TRegRoot root, std::wstring_view path, TRegView view,
-                     const std::function<void(const std::wstring& line)>& writeLine);
-
 } // namespace velmora

@@ -624,49 +624,4 @@ bool DeleteKey(TRegRoot root, std::wstring_view path, TRegView view) {
     return DeleteKey(RootKey(root), path, view);
 }
 
-namespace {
-
-void DumpKey(const TRegKey& key, const std::function<void(const std::wstring&)>& writeLine) {
-    writeLine(key.KeyText());
-    key.ForEachValue([&](const std::wstring& name, const TRegValue& value) {
-        std::wstring text;
-        std::wstring_view typeName;
-        switch (value.Type) {
-        case REG_SZ:
-            typeName = L"REG_SZ";
-            text = DecodeString(value.Data);
-            break;
-        case REG_MULTI_SZ:
-            typeName = L"REG_MULTISZ";
-            for (const auto& s : DecodeMultiString(value.Data))
-                text += (text.empty() ? L"" : L", ") + s;
-            break;
-        case REG_DWORD: {
-            DWORD number;
-            if (value.Data.size() != sizeof number)
-                return;
-            std::memcpy(&number, value.Data.data(), sizeof number);
-            typeName = L"REG_DWORD";
-            text = std::to_wstring(number);
-            break;
-        }
-        default:
-            return;
-        }
-        writeLine(Format(L"%s (%s) = \"%s\"", name, typeName, text));
-    });
-    writeLine(L"");
-    for (const auto& name : key.SubKeyNames().ToVector())
-        if (TRegKey sub = key.OpenSubKey(name, KEY_READ))
-            DumpKey(sub, writeLine);
-}
-
-} // namespace
-
-void DumpRegistryKey(TRegRoot root, std::wstring_view path, TRegView view,
-                     const std::function<void(const std::wstring& line)>& writeLine) {
-    if (TRegKey key = TRegKey::Open(root, path, KEY_READ, view))
-        DumpKey(key, writeLine);
-}
-
 } // namespace velmora

@@ -3,11 +3,17 @@
 
 #include "frame/RunHeader.h"
 #include "platform/Thread.h"
+#include "tests/Polling.h"
+#include "tests/SnapshotKit.h"
+#include "tests/TestThread.h"
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <future>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 namespace velmora::testing {
 namespace {
@@ -59,6 +65,155 @@ TEST(RunHeader, AFactThatCouldNotBeReadSkipsOnlyItsLine) {
                                    L"Version:        Windows XP", L"Service Pack:   ", L"shlwapi.dll: 6.1",
                                    L"IsWow64Process: True", Separator, L"User is admin   : False",
                                    L"Program version : 1.2.3.4", Separator));
+}
+
+// The uninstall registry as a walk made up here reads it: each place holds
+// one entry named after the place's position.
+std::shared_ptr<TRegistrySnapshot> MadeUpWalk(std::function<void(const TRegistryKey&)> onWalk = {}) {
+    return std::make_shared<TRegistrySnapshot>([onWalk](const TRegistryKey& place, const TRegDescend&) {
+        if (onWalk)
+            onWalk(place);
+        const auto places = UninstallRegistryPlaces();
+        const auto index = std::find_if(places.begin(), places.end(),
+                                        [&](const TRegistryKey& p) { return p.SameKey(place); }) -
+                           places.begin();
+        return SnapshotKey(L"Uninstall", {},
+                           {SnapshotKey(L"Entry" + std::to_wstring(index),
+                                        {{L"DisplayName", RegTypeString, Utf16(L"App")}})});
+    });
+}
+
+std::wstring EntryText(size_t index) {
+    const TRegistryKey place = UninstallRegistryPlaces().at(index);
+    return RegistryKeyToStr(place.View, place.Root, place.Path + L"\\Entry" + std::to_wstring(index));
+}
+
+TEST(RunHeader, DumpShowsStringsNumbersAndListsOfEachKeyTheWalkReadDepthFirst) {
+    std::vector<uint8_t> languages = Utf16(L"en-US");
+    auto second = Utf16(L"de-DE");
+    languages.insert(languages.end(), second.begin(), second.end());
+    languages.insert(languages.end(), {0, 0});
+    auto notWalked = std::make_shared<TRegKeySnapshot>();
+    notWalked->Name = L"Unread";
+    auto key = SnapshotKey(L"App",
+                           {{L"DisplayName", RegTypeString, Utf16(L"Sample \"App\"")},
+                            {L"Blob", RegTypeBinary, {1, 2}},
+                            {L"EstimatedSize", RegTypeNumber, {42, 0, 0, 0}},
+                            {L"Broken", RegTypeNumber, {1, 2, 3}},
+                            {L"Path", RegTypeExpandString, Utf16(L"%SystemRoot%")},
+                            {L"Languages", RegTypeMultiString, languages}},
+                           {notWalked, SnapshotKey(L"Child", {{L"Note", RegTypeString, Utf16(L"nested")}})});
+    const TRegistryKey name{TRegView::x32, TRegRoot::CurrentUser, L"Software\\Uninstall\\App"};
+    std::vector<std::wstring> lines;
+    DumpRegistryKey(*key, name, [&](std::wstring_view line) { lines.emplace_back(line); });
+    EXPECT_THAT(lines, ElementsAre(L"(x32)HKEY_CURRENT_USER\\Software\\Uninstall\\App",
+                                   L"DisplayName (REG_SZ) = \"Sample \"App\"\"",
+                                   L"EstimatedSize (REG_DWORD) = \"42\"",
+                                   L"Languages (REG_MULTISZ) = \"en-US, de-DE\"", L"",
+                                   L"(x32)HKEY_CURRENT_USER\\Software\\Uninstall\\App\\Child",
+                                   L"Note (REG_SZ) = \"nested\"", L""));
+}
+
+// The run header reads the registry through the reading run's walk, which
+// the readers after it share: each place is walked once.
+TEST(RunHeader, HeaderDumpsThePlacesInOrderFromTheWalkItSharesWithLaterReaders) {
+    std::vector<std::wstring> walked;
+    auto walk = MadeUpWalk([&](const TRegistryKey& place) { walked.push_back(place.Text()); });
+    auto from = StatisticsFileEnd();
+    {
+        TRegistrySnapshot::TScope scope(walk);
+        StatisticsLog::Reset();
+    }
+    auto texts = StatisticsTextsSince(from);
+    const auto places = UninstallRegistryPlaces();
+    ASSERT_FALSE(places.empty());
+    std::vector<ptrdiff_t> at;
+    for (size_t i = 0; i < places.size(); ++i) {
+        at.push_back(std::find(texts.begin(), texts.end(), places[i].Text()) - texts.begin());
+        EXPECT_EQ(texts.at(at.back() + 2), EntryText(i));
+        EXPECT_EQ(texts.at(at.back() + 3), L"DisplayName (REG_SZ) = \"App\"");
+    }
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
+    EXPECT_EQ(texts.at(at.front() - 1), Separator);
+    EXPECT_EQ(texts.back(), Separator);
+    EXPECT_EQ(walked.size(), places.size());
+    for (const auto& place : places)
+        EXPECT_NE(walk->Read(place), nullptr);
+    EXPECT_EQ(walked.size(), places.size());
+}
+
+// A stop request ends the header: before the registry is read nothing is
+// written; once it is read, the dump ends at the next key. The abort passes on.
+TEST(RunHeader, AReadingRunAskedToStopEndsItsHeaderAtTheNextKey) {
+    auto from = StatisticsFileEnd();
+    auto walk = MadeUpWalk();
+    TFunctionThread early([&] {
+        TRegistrySnapshot::TScope scope(walk);
+        StatisticsLog::Reset();
+    });
+    early.Terminate();
+    early.Start();
+    early.WaitFor();
+    EXPECT_TRUE(early.Aborted);
+    EXPECT_THAT(StatisticsTextsSince(from), ::testing::IsEmpty());
+
+    const size_t last = UninstallRegistryPlaces().size() - 1;
+    TThread* reader = nullptr;
+    auto stoppedAfterWalk = MadeUpWalk([&](const TRegistryKey& place) {
+        if (place.SameKey(UninstallRegistryPlaces()[last]))
+            reader->Terminate();
+    });
+    TFunctionThread late([&] {
+        TRegistrySnapshot::TScope scope(stoppedAfterWalk);
+        StatisticsLog::Reset();
+    });
+    reader = &late;
+    late.Start();
+    late.WaitFor();
+    EXPECT_TRUE(late.Aborted);
+    auto texts = StatisticsTextsSince(from);
+    EXPECT_THAT(texts, ::testing::Contains(::testing::StartsWith(L"System info at ")));
+    for (size_t i = 0; i <= last; ++i)
+        EXPECT_THAT(texts, ::testing::Not(::testing::Contains(EntryText(i))));
+}
+
+// Reading the registry takes long: meanwhile other threads write to the
+// statistics log; the header follows in one piece.
+TEST(RunHeader, OtherThreadsLogWhileTheHeaderReadsTheRegistry) {
+    std::promise<void> walking, release;
+    auto released = release.get_future().share();
+    std::atomic<bool> first{true};
+    auto walk = MadeUpWalk([&](const TRegistryKey&) {
+        if (first.exchange(false)) {
+            walking.set_value();
+            released.wait();
+        }
+    });
+    auto from = StatisticsFileEnd();
+    std::thread reader([&] {
+        TRegistrySnapshot::TScope scope(walk);
+        StatisticsLog::Reset();
+    });
+    walking.get_future().wait();
+    std::atomic<bool> logged{false};
+    std::thread other([&] {
+        StatisticsLog::Add(L"logged while the header reads the registry");
+        logged = true;
+    });
+    const bool loggedDuringTheWalk = WaitUntil([&] { return logged.load(); }, std::chrono::seconds(20));
+    release.set_value();
+    other.join();
+    reader.join();
+    EXPECT_TRUE(loggedDuringTheWalk);
+
+    auto texts = StatisticsTextsSince(from);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.front(), L"logged while the header reads the registry");
+    const auto header = std::find(texts.begin(), texts.end(), Separator);
+    EXPECT_TRUE(std::all_of(header, texts.end(), [](const std::wstring& text) {
+        return text != L"logged while the header reads the registry";
+    }));
+    EXPECT_EQ(texts.back(), Separator);
 }
 
 } // namespace
