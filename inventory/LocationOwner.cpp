@@ -127,6 +127,7 @@ void TLocationOwner::TReadThread::ExtendedPass() {
         for (auto& location : State().Locations)
             location->ReadProgramsSlowInfo();
     }
+    CheckTerminated();
     programs.ForEachFromLast([](TItemProgram& program) {
         program.ReadExtendedInfo();
         CheckTerminated();

@@ -33,10 +33,13 @@ public:
     TLocationRegistryUninstall();
     ~TLocationRegistryUninstall() override;
 
+    // An error is logged; a stop request, also while a read waits for
+    // another thread's read of this location, passes on.
     void Read() override;
     void ReadPrograms() override;
     void ReadUpdates() override;
-    // After a change: re-arms, lets the writer finish (500 ms), answers true.
+    // After a change: re-arms, lets the writer finish (500 ms, ended early by
+    // a stop request), answers true.
     bool IsChanged() override;
 
     // How long IsChanged waits after a change before the owner re-reads.
@@ -86,7 +89,9 @@ private:
     std::set<std::wstring, TTextLess> FGUIDSystemList;
     // Keeps a front-end ReadUpdates off the temporary lists while the reading
     // thread uses them (and the other way round).
-    std::recursive_mutex FReadLock;
+    std::recursive_timed_mutex FReadLock;
+    // Takes FReadLock; a stop request of the waiting thread ends the wait.
+    std::unique_lock<std::recursive_timed_mutex> LockReads();
 };
 
 } // namespace velmora

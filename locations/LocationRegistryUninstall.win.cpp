@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <chrono>
+
 namespace velmora {
 
 namespace {
@@ -67,16 +69,27 @@ std::vector<std::wstring> SubKeyNames(const TRegKey& key) {
     return key ? key.SubKeyNames().ToVector() : std::vector<std::wstring>();
 }
 
-// Runs a read step; the silent abort ends it quietly, any other error is
-// logged. The temporary lists are emptied by the caller's cleanup either way.
+// Runs a read step; an error is logged, a stop request passes on to the
+// reading thread. The temporary lists are emptied by the caller's cleanup
+// either way.
 template <class Step> void Guarded(Step&& step) {
     try {
         step();
     } catch (const EAbort&) {
+        throw;
     } catch (...) {
         StatisticsLog::AddError();
     }
 }
+
+// Empties the temporary lists when a read ends, however it ends.
+struct TClearLists {
+    std::vector<TProductList*> Lists;
+    ~TClearLists() {
+        for (TProductList* list : Lists)
+            list->Clear();
+    }
+};
 
 // The statistics lines of a newly published item: an empty line, the title
 // with display name and code, then its keys.
@@ -418,15 +431,23 @@ void TLocationRegistryUninstall::PublishUpdates() {
 
 // ---- the operations of the location
 
+std::unique_lock<std::recursive_timed_mutex> TLocationRegistryUninstall::LockReads() {
+    std::unique_lock lock(FReadLock, std::defer_lock);
+    while (!lock.try_lock_for(std::chrono::milliseconds(50)))
+        CheckTerminated();
+    return lock;
+}
+
 void TLocationRegistryUninstall::ReadPrograms() {
-    std::lock_guard lock(FReadLock);
-    Guarded([&] { ScanPrograms(); });
+    auto lock = LockReads();
     // The update records found so far wait for ReadUpdates.
-    FProgramList.Clear();
+    TClearLists clear{{&FProgramList}};
+    Guarded([&] { ScanPrograms(); });
 }
 
 void TLocationRegistryUninstall::ReadUpdates() {
-    std::lock_guard lock(FReadLock);
+    auto lock = LockReads();
+    TClearLists clear{{&FUpdateList}};
     Guarded([&] {
         ScanUpdateKeys();
         CheckTerminated();
@@ -434,11 +455,11 @@ void TLocationRegistryUninstall::ReadUpdates() {
         CheckTerminated();
         PublishUpdates();
     });
-    FUpdateList.Clear();
 }
 
 void TLocationRegistryUninstall::Read() {
-    std::lock_guard lock(FReadLock);
+    auto lock = LockReads();
+    TClearLists clear{{&FProgramList, &FUpdateList}};
     Guarded([&] {
         ScanPrograms();
         // The program records are still there, so update keys can claim them.
@@ -448,8 +469,6 @@ void TLocationRegistryUninstall::Read() {
         CheckTerminated();
         PublishUpdates();
     });
-    FProgramList.Clear();
-    FUpdateList.Clear();
 }
 
 // ---- change detection
@@ -506,7 +525,7 @@ bool TLocationRegistryUninstall::IsChanged() {
     if (WaitForSingleObject(FWaitEvent.get(), 0) != WAIT_OBJECT_0)
         return false;
     WatchKeys();
-    Sleep(ChangeSettleMs);
+    TThread::SleepAndCheck(ChangeSettleMs);
     return true;
 }
 

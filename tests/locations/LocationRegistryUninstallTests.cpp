@@ -9,6 +9,7 @@
 #include "msi/MsiRules.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "tests/TestThread.h"
 #include "tests/inventory/InventoryTestKit.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@
 namespace velmora {
 namespace {
 
+using testing::TFunctionThread;
 using testkit::WaitUntil;
 using Texts = std::vector<std::wstring>;
 
@@ -270,7 +272,8 @@ TEST_F(LocationRegistryUninstall, UpdateKeysClaimEntriesByLinkOrKnowledgeBaseNum
 }
 
 // A front-end read and the reading thread share the location's temporary
-// records: a second read waits until the running one has ended.
+// records: a second read waits until the running one has ended, and a stop
+// request ends its wait.
 TEST_F(LocationRegistryUninstall, ReadsOfOneLocationTakeTurns) {
     Entry(HKLM, X64, L"App" + FTag, Name(L"App"));
     auto& location = Location();
@@ -279,17 +282,52 @@ TEST_F(LocationRegistryUninstall, ReadsOfOneLocationTakeTurns) {
     std::thread first([&] { location.Read(); });
     // Its programs are published: the first read now waits for the update list.
     EXPECT_TRUE(WaitUntil([&] { return Program(L"", Name(L"App")) != nullptr; }));
+    TFunctionThread stopped([&] { location.ReadPrograms(); });
+    stopped.Start();
+    stopped.Terminate();
+    const bool stoppedWhileWaiting = WaitUntil([&] { return stopped.Finished(); });
     std::thread second([&] {
         location.ReadPrograms();
         secondDone = true;
     });
-    // Nothing to await here: the second read must not end while the first is held.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(secondDone);
+    // A second read that did not wait would end well within this bound.
+    EXPECT_FALSE(WaitUntil([&] { return secondDone.load(); }, std::chrono::milliseconds(500)));
     updates.unlock();
     first.join();
     second.join();
     EXPECT_TRUE(secondDone);
+    EXPECT_TRUE(stoppedWhileWaiting);
+    EXPECT_TRUE(stopped.Aborted);
+}
+
+// The reads end at a stop request of their thread and pass it on, and so
+// does the wait that lets the writer of a change finish.
+TEST_F(LocationRegistryUninstall, AStopRequestPassesThroughTheReadsAndTheSettleWait) {
+    Entry(HKLM, X64, L"App" + FTag, Name(L"App"));
+    auto& location = Location();
+    for (auto read : {&TLocationRegistryUninstall::ReadPrograms, &TLocationRegistryUninstall::ReadUpdates,
+                      &TLocationRegistryUninstall::Read}) {
+        TFunctionThread thread([&] { (location.*read)(); });
+        thread.Terminate();
+        thread.Start();
+        thread.WaitFor();
+        EXPECT_TRUE(thread.Aborted);
+    }
+    EXPECT_EQ(Program(L"", Name(L"App")), nullptr);
+
+    std::atomic<bool> changed{false};
+    TFunctionThread watching([&] {
+        for (int polls = 0; polls < 3000 && !changed; ++polls) {
+            changed = location.IsChanged();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    watching.Terminate();
+    watching.Start();
+    Key(HKLM, X64, Uninstall, L"New" + FTag);
+    watching.WaitFor();
+    EXPECT_TRUE(watching.Aborted);
+    EXPECT_FALSE(changed);
 }
 
 TEST_F(LocationRegistryUninstall, ChangesToWatchedKeysAreReported) {
