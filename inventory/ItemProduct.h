@@ -6,6 +6,7 @@
 #include "api/Enums.Velmora.h"
 #include "inventory/LocationUninstall.h"
 #include "platform/RegistryKeyText.h"
+#include "platform/RegistrySnapshot.h"
 
 #include <atomic>
 #include <cstdint>
@@ -51,6 +52,9 @@ bool IsInProgramFolder(std::wstring_view folder, std::wstring_view programFiles,
 // (in key order; nothing for a key that does not open): the first key written
 // on the recorded day, or the first key at all when no date is recorded.
 double RefinedInstallDate(double installDate, const std::vector<std::optional<double>>& keyDates);
+// An item's key with this subkey is read from the subkey (installer-managed
+// products keep their values there).
+inline constexpr std::wstring_view InstallPropertiesKey = L"InstallProperties";
 
 class TItemProduct : public std::enable_shared_from_this<TItemProduct> {
 public:
@@ -171,6 +175,10 @@ protected:
     std::wstring FGUID;
     // The item's keys, the main key first.
     std::vector<TRegistryKey> FRegistryKeys;
+    // What the source's walk read of FRegistryKeys (in step with it; null for
+    // a key it did not read), taken by the next fast read, which asks the
+    // registry only for the others.
+    std::vector<std::shared_ptr<const TRegKeySnapshot>> FKeySnapshots;
     // The last write date of each key as the last ReadRegistryKeys saw it
     // (nothing for a key that did not open).
     std::vector<std::optional<double>> FRegistryKeyDates;

@@ -14,17 +14,18 @@
 #include "platform/Registry.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace velmora {
 
 namespace {
 
-constexpr wchar_t InstallPropertiesKey[] = L"InstallProperties";
-
-// Opens an item's key; uses its "InstallProperties" subkey when there is one
-// (installer-managed products keep their data there).
-TRegKey OpenProductKey(const TRegistryKey& productKey, REGSAM access) {
-    TRegKey key = TRegKey::Open(productKey, access);
+// Opens an item's key, or takes what a walk read of it; uses its
+// "InstallProperties" subkey when there is one.
+TRegKey OpenProductKey(const TRegistryKey& productKey, REGSAM access,
+                       std::shared_ptr<const TRegKeySnapshot> snapshot = nullptr) {
+    TRegKey key =
+        snapshot ? TRegKey::FromSnapshot(std::move(snapshot), productKey) : TRegKey::Open(productKey, access);
     if (!key)
         return key;
     if (TRegKey properties = key.OpenSubKey(InstallPropertiesKey, access))
@@ -71,8 +72,11 @@ void ReadIfEmpty(std::wstring& field, const std::optional<std::wstring>& value) 
 void TItemProduct::ReadRegistryKeys() {
     FIsWinInstaller = false;
     FRegistryKeyDates.clear();
-    for (const auto& productKey : FRegistryKeys) {
-        TRegKey reg = OpenProductKey(productKey, KEY_READ);
+    // What the source's walk read serves this read only; a later one asks the registry.
+    const auto snapshots = std::exchange(FKeySnapshots, {});
+    for (size_t index = 0; index < FRegistryKeys.size(); ++index) {
+        TRegKey reg = OpenProductKey(FRegistryKeys[index], KEY_READ,
+                                     index < snapshots.size() ? snapshots[index] : nullptr);
         if (!reg) {
             FRegistryKeyDates.push_back(std::nullopt);
             continue;

@@ -287,7 +287,9 @@ void TItemProgram::DoReadSlowInfo() {
         size = FEstimatedSize;
         itemExe = FItemExe;
     }
-    if (NeedsSizeJob(size, location, WindowsFolder(), ProgramFilesFolder(), ProgramFilesX86Folder()) &&
+    // The folders are looked up (each a registry read) only for a program without a size.
+    if (size <= 0 &&
+        NeedsSizeJob(size, location, WindowsFolder(), ProgramFilesFolder(), ProgramFilesX86Folder()) &&
         FolderExists(ExcludeTrailingBackslash(location)))
         TTaskManager::Instance().Queue(this);
     ReadSoftwareRating(itemExe);

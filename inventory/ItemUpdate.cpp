@@ -74,6 +74,7 @@ TItemUpdate::TItemUpdate(TTypeUninstallLocation* location, const TTemporaryInfo&
     FDisplayNameNative = info.FDisplayName;
     FGUID = info.FGUID;
     FRegistryKeys = info.FRegistryKeys;
+    FKeySnapshots = info.FKeySnapshots;
     FIconIndex = 0;
 }
 

@@ -5,6 +5,7 @@
 #include "inventory/ItemUpdate.h"
 #include "inventory/TaskManager.h"
 #include "platform/LiveObjects.h"
+#include "platform/RegistrySnapshot.h"
 #include "platform/Thread.h"
 
 #include <atomic>
@@ -193,9 +194,14 @@ void TLocationOwner::TReadThread::WatchLoop() {
 }
 
 void TLocationOwner::TReadThread::Execute() {
-    StatisticsLog::Reset();
-    CheckTerminated();
-    LocationPass([](TLocationUninstall& location) { location.ReadPrograms(); });
+    {
+        // The run header's dump and the program pass read the registry
+        // through one walk.
+        TRegistrySnapshot::TScope walk(std::make_shared<TRegistrySnapshot>());
+        StatisticsLog::Reset();
+        CheckTerminated();
+        LocationPass([](TLocationUninstall& location) { location.ReadPrograms(); });
+    }
     if (!FProgramListOnly) {
         ExtendedPass();
         LocationPass([](TLocationUninstall& location) { location.ReadUpdates(); });

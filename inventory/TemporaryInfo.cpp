@@ -4,9 +4,18 @@
 
 namespace velmora {
 
-void TTemporaryInfo::AddKey(const TRegistryKey& key) {
-    if (!HasKey(key))
-        FRegistryKeys.push_back(key);
+void TTemporaryInfo::AddKey(const TRegistryKey& key, std::shared_ptr<const TRegKeySnapshot> snapshot) {
+    if (HasKey(key))
+        return;
+    FKeySnapshots.resize(FRegistryKeys.size());
+    FRegistryKeys.push_back(key);
+    FKeySnapshots.push_back(std::move(snapshot));
+}
+
+void TTemporaryInfo::AddKeys(const TTemporaryInfo& other) {
+    for (size_t index = 0; index < other.FRegistryKeys.size(); ++index)
+        AddKey(other.FRegistryKeys[index],
+               index < other.FKeySnapshots.size() ? other.FKeySnapshots[index] : nullptr);
 }
 
 bool TTemporaryInfo::HasKey(const TRegistryKey& key) const {

@@ -3,6 +3,7 @@
 // record a location merges while it scans, and that an item is built from.
 #include "api/Enums.Velmora.h"
 #include "platform/RegistryKeyText.h"
+#include "platform/RegistrySnapshot.h"
 
 #include <memory>
 #include <string>
@@ -20,13 +21,19 @@ struct TTemporaryInfo {
     std::wstring FPackageCode;
     // Each key once, in the order they were found; the main key first.
     std::vector<TRegistryKey> FRegistryKeys;
+    // What the source's walk read of each key, in step with FRegistryKeys
+    // (null where the key was not read by a walk).
+    std::vector<std::shared_ptr<const TRegKeySnapshot>> FKeySnapshots;
     // rtNone marks a program, anything else an update.
     TReleaseType FReleaseType = TReleaseType::rtNone;
     std::wstring FParentKeyName;
     std::wstring FParentDisplayName;
 
-    // Adds a key unless the record holds the same key already.
-    void AddKey(const TRegistryKey& key);
+    // Adds a key, with what a walk read of it, unless the record holds the
+    // same key already.
+    void AddKey(const TRegistryKey& key, std::shared_ptr<const TRegKeySnapshot> snapshot = nullptr);
+    // Appends the keys of another record that this one does not hold.
+    void AddKeys(const TTemporaryInfo& other);
     bool HasKey(const TRegistryKey& key) const;
     std::unique_ptr<TTemporaryInfo> Clone() const { return std::make_unique<TTemporaryInfo>(*this); }
 };

@@ -33,8 +33,10 @@ public:
     TLocationRegistryUninstall();
     ~TLocationRegistryUninstall() override;
 
-    // An error is logged; a stop request, also while a read waits for
-    // another thread's read of this location, passes on.
+    // The reads answer from one walk of the registry places (the reading
+    // thread's, shared with the run header, when it has one). An error is
+    // logged; a stop request, also while a read waits for another thread's
+    // read of this location, passes on.
     void Read() override;
     void ReadPrograms() override;
     void ReadUpdates() override;
@@ -64,9 +66,11 @@ private:
     void ReadSystemComponents(TPlace place, const std::vector<std::wstring>& names);
     void ReadInstallerProducts(TPlace place);
     void ReadInstallerProductList(TPlace place, const std::wstring& path);
-    void ReadInstallerPatches(TPlace place, TTemporaryInfo& product, const std::wstring& productKey);
+    void ReadInstallerPatches(TPlace place, TTemporaryInfo& product, const std::wstring& productKey,
+                              const TRegKey& productReg);
     void ReadClassesProducts();
-    void ReadUpdateKeys(TPlace place, const std::wstring& path);
+    // The update key at path, read as key, and its subkeys.
+    void ReadUpdateKeys(TPlace place, const std::wstring& path, const TRegKey& key);
     void PublishPrograms();
     void PublishUpdates();
 

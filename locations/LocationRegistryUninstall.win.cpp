@@ -7,11 +7,14 @@
 #include "platform/OSError.h"
 #include "platform/OSInfo.h"
 #include "platform/Registry.h"
+#include "platform/RegistrySnapshot.h"
+#include "platform/Text.h"
 #include "platform/Thread.h"
 
 #include <windows.h>
 
 #include <chrono>
+#include <optional>
 
 namespace velmora {
 
@@ -22,6 +25,19 @@ constexpr wchar_t HotFixPath[] = L"Software\\Microsoft\\Windows NT\\CurrentVersi
 constexpr wchar_t UpdatesPath[] = L"Software\\Microsoft\\Updates";
 constexpr wchar_t ClassesProductsPath[] = L"Installer\\Products";
 constexpr wchar_t LocalSystemSID[] = L"S-1-5-18";
+constexpr wchar_t PatchesKey[] = L"Patches";
+
+// Below an installer product list the read needs the products, their
+// InstallProperties and Patches subkeys, and the patches.
+bool InstallerDescend(size_t depth, std::wstring_view name) {
+    return depth == 1 || depth == 3 ||
+           (depth == 2 && (SameText(name, InstallPropertiesKey) || SameText(name, PatchesKey)));
+}
+
+// A place as the read's walk read it.
+TRegKey OpenPlace(const TRegistryKey& place, const TRegDescend& descend = {}) {
+    return TRegKey::FromSnapshot(TRegistrySnapshot::Current()->Read(place, descend), place);
+}
 
 std::wstring ReadDisplayName(const TRegKey& key) {
     for (const wchar_t* name : {L"DisplayName", L"ProductName", L"PackageName"}) {
@@ -91,9 +107,23 @@ struct TClearLists {
     }
 };
 
-// The statistics lines of a newly published item: an empty line, the title
-// with display name and code, then its keys.
+// The walk a read answers from: the reading thread's, which the run header
+// read already, or one of the read's own.
+class TReadWalk {
+public:
+    TReadWalk() {
+        if (!TRegistrySnapshot::Current())
+            FOwn.emplace(std::make_shared<TRegistrySnapshot>());
+    }
+
+private:
+    std::optional<TRegistrySnapshot::TScope> FOwn;
+};
+
+// The statistics lines of a newly published item, in one piece: an empty
+// line, the title with display name and code, then its keys.
 void LogAdded(std::wstring_view title, const TTemporaryInfo& info) {
+    TLogGroup group(StatisticsLog::Instance());
     StatisticsLog::Add(L"");
     StatisticsLog::Add(title, info.FDisplayName, info.FGUID);
     for (const auto& key : info.FRegistryKeys)
@@ -107,6 +137,7 @@ TItemRegistryProgram::TItemRegistryProgram(TTypeUninstallLocation* location, con
     FDisplayNameNative = info.FDisplayName;
     FGUID = info.FGUID;
     FRegistryKeys = info.FRegistryKeys;
+    FKeySnapshots = info.FKeySnapshots;
 }
 
 TLocationRegistryUninstall::TLocationRegistryUninstall() {
@@ -165,7 +196,7 @@ void TLocationRegistryUninstall::FillInfo(const TRegKey& key, TTemporaryInfo& in
     if (info.FReleaseType == TReleaseType::rtNone &&
         (!info.FParentKeyName.empty() || !info.FParentDisplayName.empty()))
         info.FReleaseType = TReleaseType::rtUpdate;
-    info.AddKey(registryKey);
+    info.AddKey(registryKey, key.Snapshot());
 }
 
 TTemporaryInfo* TLocationRegistryUninstall::AddFilled(TProductList& list, TTemporaryInfo known,
@@ -179,7 +210,7 @@ TTemporaryInfo* TLocationRegistryUninstall::AddFilled(TProductList& list, TTempo
 
 std::vector<std::wstring> TLocationRegistryUninstall::ReadUninstallEntries(TPlace place) {
     std::vector<std::wstring> systemComponents;
-    TRegKey uninstall = TRegKey::Open(place.Key(UninstallPath));
+    TRegKey uninstall = OpenPlace(place.Key(UninstallPath));
     for (const auto& name : SubKeyNames(uninstall)) {
         std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
         TRegKey key = uninstall.OpenSubKey(name);
@@ -215,7 +246,7 @@ std::vector<std::wstring> TLocationRegistryUninstall::ReadUninstallEntries(TPlac
 }
 
 void TLocationRegistryUninstall::ReadSystemComponents(TPlace place, const std::vector<std::wstring>& names) {
-    TRegKey uninstall = TRegKey::Open(place.Key(UninstallPath));
+    TRegKey uninstall = OpenPlace(place.Key(UninstallPath));
     for (const auto& name : names) {
         std::wstring path = std::wstring(UninstallPath) + L"\\" + name;
         TRegKey key = uninstall.OpenSubKey(name);
@@ -227,7 +258,7 @@ void TLocationRegistryUninstall::ReadSystemComponents(TPlace place, const std::v
         std::wstring guid = ReadGUID(key, name);
         std::wstring displayName = ReadDisplayName(key);
         if (TTemporaryInfo* program = FProgramList.Find(guid, displayName)) {
-            program->AddKey(place.Key(path));
+            program->AddKey(place.Key(path), key.Snapshot());
             if (!guid.empty() && program->FGUID.empty()) {
                 program->FGUID = guid;
                 FProgramList.Map(guid, program);
@@ -253,21 +284,19 @@ void TLocationRegistryUninstall::ReadInstallerProducts(TPlace place) {
 }
 
 void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const std::wstring& path) {
-    TRegKey products = TRegKey::Open(place.Key(path));
+    TRegKey products = OpenPlace(place.Key(path), InstallerDescend);
     for (const auto& name : SubKeyNames(products)) {
         CheckTerminated();
         std::wstring code = DecodeGUID(name);
         if (code.empty())
             continue;
         std::wstring productKey = path + L"\\" + name + L"\\";
-        std::wstring infoKey = productKey + L"InstallProperties\\";
-        TRegKey infoReg = products.OpenSubKey(name + L"\\InstallProperties");
-        if (!infoReg) {
-            infoKey = productKey;
-            infoReg = products.OpenSubKey(name);
-        }
-        if (!infoReg)
+        TRegKey product = products.OpenSubKey(name);
+        if (!product)
             continue;
+        TRegKey properties = product.OpenSubKey(InstallPropertiesKey);
+        const TRegKey& infoReg = properties ? properties : product;
+        std::wstring infoKey = properties ? productKey + L"InstallProperties\\" : productKey;
         std::wstring displayName = ReadDisplayName(infoReg);
         bool systemComponent = IsSystemComponent(infoReg);
 
@@ -277,19 +306,20 @@ void TLocationRegistryUninstall::ReadInstallerProductList(TPlace place, const st
                                place.Key(infoKey));
         if (!record)
             continue;
-        record->AddKey(place.Key(productKey));
+        record->AddKey(place.Key(productKey), product.Snapshot());
         if (record->FGUID.empty()) {
             record->FGUID = code;
             FProgramList.Map(code, record);
         }
-        ReadInstallerPatches(place, *record, productKey);
+        ReadInstallerPatches(place, *record, productKey, product);
     }
 }
 
 void TLocationRegistryUninstall::ReadInstallerPatches(TPlace place, TTemporaryInfo& product,
-                                                      const std::wstring& productKey) {
-    std::wstring patchesPath = productKey + L"Patches\\";
-    TRegKey patches = TRegKey::Open(place.Key(patchesPath));
+                                                      const std::wstring& productKey,
+                                                      const TRegKey& productReg) {
+    std::wstring patchesPath = productKey + PatchesKey + L"\\";
+    TRegKey patches = productReg.OpenSubKey(PatchesKey);
     for (const auto& name : SubKeyNames(patches)) {
         CheckTerminated();
         std::wstring patchCode = DecodeGUID(name);
@@ -316,7 +346,7 @@ void TLocationRegistryUninstall::ReadInstallerPatches(TPlace place, TTemporaryIn
                                key, name, place.Key(patchKey));
         if (!record)
             continue;
-        record->AddKey(place.Key(patchKey));
+        record->AddKey(place.Key(patchKey), key.Snapshot());
         if (record->FGUID.empty()) {
             record->FGUID = patchCode;
             FUpdateList.Map(patchCode, record);
@@ -332,24 +362,19 @@ void TLocationRegistryUninstall::ReadClassesProducts() {
     ReadInstallerProductList({TRegRoot::ClassesRoot, TRegView::x32}, ClassesProductsPath);
 }
 
-void TLocationRegistryUninstall::ReadUpdateKeys(TPlace place, const std::wstring& path) {
-    std::vector<std::wstring> subKeys;
-    {
-        TRegKey key = TRegKey::Open(place.Key(path));
-        if (!key)
-            return;
-        TTemporaryInfo* record = nullptr;
-        if (auto link = key.ReadString(L"ARPLink"))
-            record = FindByARPLink(FProgramList, FUpdateList, *link);
-        else
-            record = FindByKBNumber(FProgramList, FUpdateList, path);
-        if (record)
-            record->AddKey(place.Key(path));
-        subKeys = key.SubKeyNames().ToVector();
-    }
-    for (const auto& name : subKeys) {
+void TLocationRegistryUninstall::ReadUpdateKeys(TPlace place, const std::wstring& path, const TRegKey& key) {
+    if (!key)
+        return;
+    TTemporaryInfo* record = nullptr;
+    if (auto link = key.ReadString(L"ARPLink"))
+        record = FindByARPLink(FProgramList, FUpdateList, *link);
+    else
+        record = FindByKBNumber(FProgramList, FUpdateList, path);
+    if (record)
+        record->AddKey(place.Key(path), key.Snapshot());
+    for (const auto& name : SubKeyNames(key)) {
         CheckTerminated();
-        ReadUpdateKeys(place, path + L"\\" + name);
+        ReadUpdateKeys(place, path + L"\\" + name, key.OpenSubKey(name));
     }
 }
 
@@ -375,8 +400,10 @@ void TLocationRegistryUninstall::ScanUpdateKeys() {
     CheckTerminated();
     for (TRegView view : Views()) {
         for (const wchar_t* path : {HotFixPath, UpdatesPath}) {
-            ReadUpdateKeys({TRegRoot::LocalMachine, view}, path);
-            ReadUpdateKeys({TRegRoot::CurrentUser, view}, path);
+            for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser}) {
+                const TPlace place{root, view};
+                ReadUpdateKeys(place, path, OpenPlace(place.Key(path)));
+            }
         }
         CheckTerminated();
     }
@@ -440,6 +467,7 @@ std::unique_lock<std::recursive_timed_mutex> TLocationRegistryUninstall::LockRea
 
 void TLocationRegistryUninstall::ReadPrograms() {
     auto lock = LockReads();
+    TReadWalk walk;
     // The update records found so far wait for ReadUpdates.
     TClearLists clear{{&FProgramList}};
     Guarded([&] { ScanPrograms(); });
@@ -447,6 +475,7 @@ void TLocationRegistryUninstall::ReadPrograms() {
 
 void TLocationRegistryUninstall::ReadUpdates() {
     auto lock = LockReads();
+    TReadWalk walk;
     TClearLists clear{{&FUpdateList}};
     Guarded([&] {
         ScanUpdateKeys();
@@ -459,6 +488,7 @@ void TLocationRegistryUninstall::ReadUpdates() {
 
 void TLocationRegistryUninstall::Read() {
     auto lock = LockReads();
+    TReadWalk walk;
     TClearLists clear{{&FProgramList, &FUpdateList}};
     Guarded([&] {
         ScanPrograms();

@@ -155,8 +155,7 @@ void MergeUpdates(TProductList& programs, TProductList& updates) {
             TTemporaryInfo& program = programs[p];
             if (SameText(program.FDisplayName, update.FDisplayName) &&
                 SameText(program.FGUID, update.FGUID)) {
-                for (const auto& key : program.FRegistryKeys)
-                    update.AddKey(key);
+                update.AddKeys(program);
                 programs.Remove(&program);
                 break;
             }

@@ -5,9 +5,11 @@
 // entries too, so every check looks only at the test's own items.
 #include "locations/LocationRegistryUninstall.h"
 
+#include "frame/DebugLog.h"
 #include "inventory/ItemUpdate.h"
 #include "msi/MsiRules.h"
 #include "platform/Registry.h"
+#include "platform/RegistrySnapshot.h"
 #include "platform/Text.h"
 #include "tests/TestThread.h"
 #include "tests/inventory/InventoryTestKit.h"
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <set>
 #include <thread>
 #include <tuple>
 
@@ -77,6 +80,9 @@ protected:
         return RegistryKeyToStr(view, root, std::wstring(Uninstall) + L"\\" + keyName);
     }
     std::wstring Name(const std::wstring& what) const { return what + L" " + FTag; }
+    static std::wstring Text(const std::shared_ptr<TItemProgram>& item, TProductInfo index) {
+        return item ? std::get<std::wstring>(item->GetInfo(index)) : L"(no item)";
+    }
 
     TLocationRegistryUninstall& Location() {
         if (!FLocation)
@@ -328,6 +334,29 @@ TEST_F(LocationRegistryUninstall, AStopRequestPassesThroughTheReadsAndTheSettleW
     watching.WaitFor();
     EXPECT_TRUE(watching.Aborted);
     EXPECT_FALSE(changed);
+}
+
+// The run header, the location's records and its items read the registry
+// through one walk of the reading run: each place is walked once, and an
+// item shows what the walk read of its keys without reading them again.
+TEST_F(LocationRegistryUninstall, TheRunHeaderTheRecordsAndTheItemsShareOneWalk) {
+    const std::wstring path = std::wstring(Uninstall) + L"\\App" + FTag;
+    Entry(HKLM, X64, L"App" + FTag, Name(L"App")).WriteString(L"DisplayVersion", L"1.0");
+    std::vector<std::wstring> walked;
+    {
+        TRegistrySnapshot::TScope scope(
+            std::make_shared<TRegistrySnapshot>([&](const TRegistryKey& key, const TRegDescend& descend) {
+                walked.push_back(UpperCase(key.Text()));
+                return WalkRegistryKey(key, descend);
+            }));
+        StatisticsLog::Reset();
+        ASSERT_FALSE(walked.empty());
+        TRegKey::Open(HKLM, path, KEY_WRITE, X64).WriteString(L"DisplayVersion", L"2.0");
+        Location().ReadPrograms();
+    }
+    EXPECT_EQ(std::set<std::wstring>(walked.begin(), walked.end()).size(), walked.size());
+    auto app = Program(L"", Name(L"App"));
+    EXPECT_EQ(Text(app, piDisplayVersion), L"1.0");
 }
 
 TEST_F(LocationRegistryUninstall, ChangesToWatchedKeysAreReported) {
