@@ -63,6 +63,7 @@ void TItemProduct::ReadFastInfo() {
     } clearNeed{FIsNeedReadFastInfo};
     std::lock_guard lock(FCSItem);
     try {
+        ClearFastData();
         ReadFastData();
         RefineInstallDate();
     } catch (const EAbort&) {
@@ -70,6 +71,58 @@ void TItemProduct::ReadFastInfo() {
     } catch (...) {
         StatisticsLog::AddError();
     }
+}
+
+void TItemProduct::ClearFastData() {
+    FIsWinInstaller = false;
+    FDisplayIcon.clear();
+    FCmdUninstallQuiet.clear();
+    FCmdUninstall.clear();
+    FCmdModify.clear();
+    FCmdRepair.clear();
+    FDisplayName.clear();
+    FDisplayVersion.clear();
+    FPublisher.clear();
+    FInstallLocation.clear();
+    FInstallSource.clear();
+    FInstallDate = 0;
+    FContact.clear();
+    FComments.clear();
+    FURLReadMe.clear();
+    FURLHelpLink.clear();
+    FURLSupport.clear();
+    FPhoneSupport.clear();
+    FURLUpdateInfo.clear();
+    FLanguage.clear();
+    FEstimatedSize = 0;
+    FPossibleActions = 0;
+}
+
+bool TItemProduct::ReadAgainIfChanged(const TTemporaryInfo& info) {
+    {
+        std::lock_guard lock(FCSItem);
+        bool changed = info.FRegistryKeys.size() != FRegistryKeys.size() ||
+                       FRegistryKeyTimes.size() != FRegistryKeys.size();
+        for (size_t index = 0; !changed && index < FRegistryKeys.size(); ++index) {
+            const auto& snapshot = index < info.FKeySnapshots.size() ? info.FKeySnapshots[index] : nullptr;
+            // A key the walk did not read may have changed.
+            if (!snapshot || !snapshot->ValuesRead || !snapshot->SubKeysRead ||
+                !info.FRegistryKeys[index].SameKey(FRegistryKeys[index])) {
+                changed = true;
+                break;
+            }
+            const auto properties = snapshot->FindSubKey(InstallPropertiesKey);
+            changed = (properties ? properties->LastWriteTime : snapshot->LastWriteTime) !=
+                      FRegistryKeyTimes[index];
+        }
+        if (!changed)
+            return false;
+        FRegistryKeys = info.FRegistryKeys;
+        FKeySnapshots = info.FKeySnapshots;
+        FIsNeedReadFastInfo = true;
+    }
+    ReadFastInfo();
+    return true;
 }
 
 void TItemProduct::ReadExtendedInfo() {

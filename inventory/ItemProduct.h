@@ -5,6 +5,7 @@
 // lists through std::shared_ptr; a call in progress keeps its item alive.
 #include "api/Enums.Velmora.h"
 #include "inventory/LocationUninstall.h"
+#include "inventory/TemporaryInfo.h"
 #include "platform/RegistryKeyText.h"
 #include "platform/RegistrySnapshot.h"
 
@@ -69,9 +70,15 @@ public:
     void Unlock() { FCSItem.unlock(); }
 
     // The information stages, run on the reading thread.
-    // Fast: under the item lock; an error is logged, the silent abort passes
-    // on; the need flag is cleared in every case.
+    // Fast: under the item lock, from empty fields, so that a re-read shows
+    // what the keys say now; an error is logged, the silent abort passes on;
+    // the need flag is cleared in every case.
     virtual void ReadFastInfo();
+    // A source found the item again. When the record's keys differ from the
+    // ones the last fast read saw (another key list, or a key written since),
+    // the item takes them, with what the source's walk read of them, and is
+    // read afresh; answers whether it was.
+    bool ReadAgainIfChanged(const TTemporaryInfo& info);
     // Extended and images: while slow information is needed; errors pass on.
     virtual void ReadExtendedInfo();
     virtual void ReadImages();
@@ -142,6 +149,8 @@ public:
 protected:
     // The kind's fast reading (run by ReadFastInfo under the item lock).
     virtual void ReadFastData() = 0;
+    // Empties what the fast reading fills, before it runs.
+    virtual void ClearFastData();
     virtual void DoReadExtendedInfo() {}
     virtual void DoReadImages() {}
     virtual void DoReadSlowInfo() {}
@@ -179,6 +188,9 @@ protected:
     // a key it did not read), taken by the next fast read, which asks the
     // registry only for the others.
     std::vector<std::shared_ptr<const TRegKeySnapshot>> FKeySnapshots;
+    // The write time (FILETIME as one number) of the key each of
+    // FRegistryKeys was read from at the last fast read; 0 where none opened.
+    std::vector<uint64_t> FRegistryKeyTimes;
     // The last write date of each key as the last ReadRegistryKeys saw it
     // (nothing for a key that did not open).
     std::vector<std::optional<double>> FRegistryKeyDates;

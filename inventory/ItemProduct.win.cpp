@@ -72,6 +72,7 @@ void ReadIfEmpty(std::wstring& field, const std::optional<std::wstring>& value) 
 void TItemProduct::ReadRegistryKeys() {
     FIsWinInstaller = false;
     FRegistryKeyDates.clear();
+    FRegistryKeyTimes.clear();
     // What the source's walk read serves this read only; a later one asks the registry.
     const auto snapshots = std::exchange(FKeySnapshots, {});
     for (size_t index = 0; index < FRegistryKeys.size(); ++index) {
@@ -79,11 +80,15 @@ void TItemProduct::ReadRegistryKeys() {
                                      index < snapshots.size() ? snapshots[index] : nullptr);
         if (!reg) {
             FRegistryKeyDates.push_back(std::nullopt);
+            FRegistryKeyTimes.push_back(0);
             continue;
         }
         // Far more names are asked than a key holds.
         reg.CacheValues();
         FRegistryKeyDates.push_back(reg.LastWriteDate().value_or(0));
+        const FILETIME written = reg.LastWriteTime().value_or(FILETIME{});
+        FRegistryKeyTimes.push_back((static_cast<uint64_t>(written.dwHighDateTime) << 32) |
+                                    written.dwLowDateTime);
         ReadRegistryValues(reg);
         ReadCommands(reg);
         if (FEstimatedSize <= 0) {

@@ -175,6 +175,13 @@ void TItemProgram::RemoveMarked(TTypeUninstallLocation* location) {
     });
 }
 
+void TItemProgram::ClearFastData() {
+    TItemProduct::ClearFastData();
+    FProductID.clear();
+    FRegisteredOwner.clear();
+    FRegisteredCompany.clear();
+}
+
 void TItemProgram::ReadSlowInfo() {
     TItemProduct::ReadSlowInfo();
     if (IsNeedReadSlowInfo())

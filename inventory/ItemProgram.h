@@ -104,6 +104,7 @@ public:
 
 protected:
     void ReadFastData() override;
+    void ClearFastData() override;
     // The stages beyond the fast reading consult the registry, the installer,
     // the executable catalogue, icons and the reputation component: the
     // native build reads nothing there.

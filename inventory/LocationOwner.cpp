@@ -171,8 +171,12 @@ TLocationUninstall& TLocationOwner::TReadThread::WaitForChange() {
                 return *location;
         }
         TItemProgram::Items().ForEachFromLast([](TItemProgram& program) {
-            if (program.CheckChange())
-                program.ReadFastInfo();
+            if (!program.CheckChange())
+                return;
+            // Read afresh from its keys, then completed as the extended pass does.
+            program.ReadFastInfo();
+            program.ReadExtendedInfo();
+            program.ReadImages();
         });
         SleepByAndCheck(FTimings.PollInterval);
     }

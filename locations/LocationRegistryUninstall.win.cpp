@@ -419,6 +419,7 @@ void TLocationRegistryUninstall::PublishPrograms() {
         if (info.FDisplayName.empty())
             continue;
         if (auto item = TItemProgram::ItemByGUIDName(info.FGUID, info.FDisplayName, this)) {
+            item->ReadAgainIfChanged(info);
             item->SetNeedReadSlowInfo();
             item->SetMarked(false);
             continue;
@@ -442,6 +443,7 @@ void TLocationRegistryUninstall::PublishUpdates() {
         if (!item)
             item = TItemUpdate::ItemByKBIdent(info.FDisplayName, this);
         if (item) {
+            item->ReadAgainIfChanged(info);
             item->SetNeedReadSlowInfo();
             item->SetMarked(false);
             continue;

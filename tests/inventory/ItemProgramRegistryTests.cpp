@@ -152,5 +152,26 @@ TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBackIn
     EXPECT_TRUE(testkit::WaitUntil([&] { return Key(L"Sized").ReadNumber(L"EstimatedSize") == 4u; }));
 }
 
+// A changed install folder has the program read again: from its keys afresh,
+// so that changed values replace the old ones and removed ones go.
+TEST_F(ItemProgramRegistry, AProgramWhoseFolderChangedIsReadAfreshFromItsKeys) {
+    const std::filesystem::path folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
+    auto item = Read(L"Watched", {{L"InstallLocation", folder.wstring()},
+                                  {L"DisplayVersion", L"1.0"},
+                                  {L"Comments", L"Before the upgrade"},
+                                  {L"UninstallString", (folder / L"old.exe").wstring()}});
+    EXPECT_FALSE(item->CheckChange()) << "the first call arms the folder's notification";
+    auto key = Key(L"Watched");
+    key.WriteString(L"DisplayVersion", L"2.0");
+    key.DeleteValue(L"Comments");
+    key.WriteString(L"UninstallString", (folder / L"new.exe").wstring());
+    std::ofstream(folder / L"new.exe") << "x";
+    ASSERT_TRUE(testkit::WaitUntil([&] { return item->CheckChange(); }, std::chrono::seconds(20)));
+    item->ReadFastInfo();
+    EXPECT_EQ(std::get<std::wstring>(item->GetInfo(piDisplayVersion)), L"2.0");
+    EXPECT_EQ(std::get<std::wstring>(item->GetInfo(piComments)), L"");
+    EXPECT_EQ(item->GetActionCommand(TPossibleActions::paUninstall), (folder / L"new.exe").wstring());
+}
+
 } // namespace
 } // namespace velmora

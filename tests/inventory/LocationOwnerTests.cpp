@@ -222,3 +222,24 @@ TEST_F(LocationOwnerTest, WalksSurviveProgramsRemovedDuringAPass) {
                         L"A.ReadUpdates P2.Slow P0.Destroyed P2.Destroyed"));
     EXPECT_EQ(TItemProgram::Items().Count(), 0);
 }
+
+// A program whose own sources changed (its install folder) is read again
+// from its keys in the watch loop and completed by the extended stages.
+TEST_F(LocationOwnerTest, AProgramWhoseFolderChangedIsReadAgainAndCompleted) {
+    TTestProgram* program = nullptr;
+    Register(L"A", [&, this](TTestLocation& a) {
+        a.OnReadPrograms = [&, this] {
+            program = Add(L"P", &a);
+            program->ReadFastInfo();
+        };
+    });
+    CreateOwner();
+    TLocationOwner::StartReading(false);
+    ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"A?0"); }));
+    program->FolderChanged = true;
+    ASSERT_TRUE(WaitUntil([this] { return Log.CountOf(L"P.Images") == 2; }, std::chrono::seconds(20)));
+    auto events = Log.Events();
+    auto again = std::find(std::find(events.begin(), events.end(), L"P.Fast") + 1, events.end(), L"P.Fast");
+    ASSERT_GE(std::distance(again, events.end()), 3);
+    EXPECT_EQ(std::vector<std::wstring>(again, again + 3), EventList(L"P.Fast P.Ext P.Images"));
+}

@@ -336,6 +336,51 @@ TEST_F(LocationRegistryUninstall, AStopRequestPassesThroughTheReadsAndTheSettleW
     EXPECT_FALSE(changed);
 }
 
+// An upgrade in place writes new values into the product's keys: the item
+// found again is read from its keys afresh, the first key with a value
+// winning as on the first read; a product whose keys did not change keeps
+// what the later stages added.
+TEST_F(LocationRegistryUninstall, AProductWhoseKeysChangedIsReadAfresh) {
+    const std::wstring code = NewGUID();
+    auto entry = Entry(HKLM, X64, code, Name(L"Editor"));
+    entry.WriteString(L"DisplayVersion", L"1.0");
+    entry.WriteString(L"Publisher", L"Old Maker");
+    entry.WriteString(L"UninstallString", L"C:\\Old\\uninstall.exe");
+    entry.WriteString(L"Comments", L"Before the upgrade");
+    auto properties = Key(HKLM, X64, SystemUserData, PackedUpgradeCode(code) + L"\\InstallProperties");
+    properties.WriteString(L"DisplayName", Name(L"Editor"));
+    properties.WriteString(L"DisplayVersion", L"0.9");
+    properties.WriteString(L"HelpLink", L"https://old.example/");
+    Entry(HKLM, X64, L"Stable" + FTag, Name(L"Stable")).WriteString(L"InstallLocation", L"C:\\Stable");
+
+    ReadAll();
+    auto editor = Program(code, Name(L"Editor"));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(KeyAt(editor, 0), EntryText(HKLM, X64, code));
+    EXPECT_EQ(Text(editor, piDisplayVersion), L"1.0");
+    EXPECT_EQ(Text(editor, piURLHelpLink), L"https://old.example/");
+    auto stable = Program(L"", Name(L"Stable"));
+    ASSERT_NE(stable, nullptr);
+    stable->ReadExtendedInfo();
+    ASSERT_EQ(Text(stable, piInstallLocation), L"C:\\Stable\\");
+
+    entry.WriteString(L"DisplayVersion", L"2.0");
+    entry.WriteString(L"Publisher", L"New Maker");
+    entry.WriteString(L"UninstallString", L"C:\\New\\uninstall.exe");
+    entry.DeleteValue(L"Comments");
+    properties.WriteString(L"DisplayVersion", L"1.9");
+    properties.WriteString(L"HelpLink", L"https://new.example/");
+    Location().Read();
+    EXPECT_EQ(Program(code, Name(L"Editor")), editor);
+    EXPECT_EQ(Text(editor, piDisplayVersion), L"2.0");
+    EXPECT_EQ(Text(editor, piPublisher), L"New Maker");
+    EXPECT_EQ(Text(editor, piComments), L"");
+    EXPECT_EQ(Text(editor, piURLHelpLink), L"https://new.example/");
+    EXPECT_EQ(editor->GetActionCommand(TPossibleActions::paUninstall), L"C:\\New\\uninstall.exe");
+    EXPECT_EQ(Program(L"", Name(L"Stable")), stable);
+    EXPECT_EQ(Text(stable, piInstallLocation), L"C:\\Stable\\");
+}
+
 // The run header, the location's records and its items read the registry
 // through one walk of the reading run: each place is walked once, and an
 // item shows what the walk read of its keys without reading them again.
@@ -357,6 +402,10 @@ TEST_F(LocationRegistryUninstall, TheRunHeaderTheRecordsAndTheItemsShareOneWalk)
     EXPECT_EQ(std::set<std::wstring>(walked.begin(), walked.end()).size(), walked.size());
     auto app = Program(L"", Name(L"App"));
     EXPECT_EQ(Text(app, piDisplayVersion), L"1.0");
+    // A later read walks anew and finds the key written since.
+    Location().Read();
+    EXPECT_EQ(Program(L"", Name(L"App")), app);
+    EXPECT_EQ(Text(app, piDisplayVersion), L"2.0");
 }
 
 TEST_F(LocationRegistryUninstall, ChangesToWatchedKeysAreReported) {
