@@ -1,6 +1,7 @@
 // Times one full inventory read as the front end sees it: VelmoraHelper.dll
 // loaded from this program's folder, a root object from DllGetInstance,
 // Refresh, then the read state polled until rsLoading and rsLoaded.
+// With --stop it times Stop instead, called at several moments of a read.
 // Prints "name value" lines (milliseconds, counts, megabytes) for
 // bench/run-bench.py.
 #include "api/Interfaces.Velmora.h"
@@ -34,7 +35,22 @@ static double PeakPrivateMegabytes() {
     return static_cast<double>(counters.PeakPagefileUsage) / (1024.0 * 1024.0);
 }
 
-int wmain() {
+// Refresh, wait, Stop: how long Stop takes at each moment of a read.
+static void TimeStops(IVelmora& root) {
+    double longest = 0;
+    for (DWORD delay : {0, 50, 200, 500, 1000, 2000, 4000}) {
+        root.Refresh();
+        Sleep(delay);
+        Clock::time_point start = Clock::now();
+        root.Stop();
+        const double took = Milliseconds(start, Clock::now());
+        std::printf("stopAfter%lu %.1f\n", static_cast<unsigned long>(delay), took);
+        longest = took > longest ? took : longest;
+    }
+    std::printf("stopLongest %.1f\n", longest);
+}
+
+int wmain(int argc, wchar_t** argv) {
     wchar_t path[MAX_PATH];
     std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     folder.resize(folder.find_last_of(L'\\') + 1);
@@ -51,6 +67,10 @@ int wmain() {
         return 1;
     }
     Clock::time_point created = Clock::now();
+    if (argc > 1 && std::wstring(argv[1]) == L"--stop") {
+        TimeStops(*root);
+        return 0;
+    }
     const double peakBefore = PeakPrivateMegabytes();
 
     root->Refresh();

@@ -11,7 +11,8 @@ once with the synthetic machine of make-machine.py, then measures in one run
 and prints the ratios of ours to both. One more pass under a tracing Wine
 server counts the registry requests of the full read and of the plain walk,
 each less those of an empty process, and the peak private memory of the
-reading process before and after its read.
+reading process before and after its read. Last, how long Stop takes when
+called at several moments of a read (ReadTimes.exe --stop).
 
 Usage: run-bench.py BUILD_DIR   (the Windows build tree)
 """
@@ -113,6 +114,7 @@ def main():
             memory = (ours["peakPrivateBefore"], ours["peakPrivateAfter"])
             print("run %d: rsLoading %.0f ms, rsLoaded %.0f ms, walk %.0f ms, uninstaller %.0f ms (process start %.0f ms)"
                   % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup), flush=True)
+        stops = fields(run(os.path.join(bin_dir, "ReadTimes.exe"), "--stop"))
         read_requests, walk_requests = traced_requests()
     finally:
         subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
@@ -130,6 +132,10 @@ def main():
     print("  plain walk of the same keys       %8d" % walk_requests)
     print("Peak private memory of the reading process:")
     print("  before Refresh %.1f MB, at rsLoaded %.1f MB (last run)" % memory)
+    print("Stop called during a read (Refresh, wait, Stop; last run):")
+    print("  " + ", ".join("after %s ms %.0f ms" % (name[len("stopAfter"):], value)
+                          for name, value in stops.items() if name.startswith("stopAfter")))
+    print("  longest                           %8.1f ms" % stops["stopLongest"])
     print("Ratios:")
     def ratio(a, b):
         return "%7.2f" % (a / b) if b > 0 else "    n/a"
