@@ -10,6 +10,7 @@
 #include "library/WindowsFeaturesLauncher.h"
 #include "inventory/ProductCollections.h"
 #include "platform/ComText.h"
+#include "platform/LibraryGlobal.h"
 
 #include <memory>
 #include <mutex>
@@ -34,8 +35,8 @@ struct TRootState {
 };
 
 TRootState& Root() {
-    static TRootState state;
-    return state;
+    static TLibraryGlobal<TRootState> state;
+    return *state;
 }
 
 template <class I> void CopyOut(const TComPtr<I>& source, I** out) {
