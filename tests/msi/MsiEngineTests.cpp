@@ -13,6 +13,7 @@
 #include <process.h>
 #include <shlobj.h>
 
+#include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
@@ -69,6 +70,14 @@ std::set<std::wstring> ReadFiles(TMsiFileEnumerator& files) {
     std::set<std::wstring> found;
     while (files.Next())
         found.insert(files.Current());
+    return found;
+}
+
+// "key|value" per registry row.
+std::vector<std::wstring> ReadRegistryRows(TMsiRegKeyEnumerator& rows) {
+    std::vector<std::wstring> found;
+    while (rows.Next())
+        found.push_back(rows.CurrentKey() + L"|" + rows.CurrentValueName());
     return found;
 }
 
@@ -212,4 +221,38 @@ TEST_F(MsiEngineTest, FilesResolveByLongNameAndAFreedEngineFailsHeldObjectsClean
                                       InstallDir() + L"Data\\settings.ini"}));
     again->CloseProduct();
     EXPECT_FALSE(again->IsOpen());
+}
+
+// The cached package is opened read-only. Where the installer refuses a
+// second open of an open product's package (Wine keeps it open for writing),
+// the open product is read through its installer session, with the same rows;
+// the refusal is reported once.
+TEST_F(MsiEngineTest, PackagesAreReadReadOnlyAndThroughTheSessionOnlyWhereRefused) {
+    TMsiEngine::FreeInstance(); // reported once per engine: start with a new one
+    std::mutex lock;
+    std::vector<std::wstring> notices;
+    TMsiEngine::SetNoticeSink([&](const std::wstring& text) {
+        std::lock_guard guard(lock);
+        notices.push_back(text);
+    });
+    auto product = Product(TestCode);
+    ASSERT_TRUE(product);
+    const auto rows = ReadRegistryRows(*product->EnumRegKeys());
+    EXPECT_FALSE(rows.empty()) << "a closed product's package";
+
+    product->OpenProduct();
+    product->CostFiles();
+    const std::wstring package = product->LocalPackage();
+    MSIHANDLE probe = 0;
+    const bool refused = MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, &probe) != ERROR_SUCCESS;
+    if (probe)
+        MsiCloseHandle(probe);
+    EXPECT_EQ(ReadRegistryRows(*product->EnumRegKeys()), rows);
+    EXPECT_EQ(ReadFiles(*product->EnumFiles()).size(), 3u);
+    product->CloseProduct(); // the suite's removal needs the package
+    TMsiEngine::SetNoticeSink(nullptr);
+    EXPECT_EQ(notices.size(), refused ? 1u : 0u) << "refused: " << refused;
+    if (refused && !notices.empty()) {
+        EXPECT_NE(notices[0].find(package), std::wstring::npos) << Narrow(notices[0]);
+    }
 }
