@@ -110,6 +110,10 @@ public:
     void RefreshIfNeeded();
     // The listed product with this code (any letter case), or nullptr.
     std::shared_ptr<TMsiProduct> ProductByGUID(std::wstring_view code);
+    // The listed product with this code; one the list does not hold yet is
+    // asked of the installer, and when it is installed or advertised (since
+    // the list was read) the list is read anew. nullptr for other codes.
+    std::shared_ptr<TMsiProduct> FindProduct(std::wstring_view code);
     // The product at index in enumeration order, or nullptr out of range.
     std::shared_ptr<TMsiProduct> GetProduct(int32_t index);
     int32_t Count();
@@ -124,7 +128,9 @@ public:
 private:
     TMsiEngine();
     ~TMsiEngine();
-    void DoRefresh(); // FLock held
+    // FLock held.
+    void DoRefresh();
+    std::shared_ptr<TMsiProduct> DoProductByGUID(std::wstring_view code);
 
     std::shared_ptr<TInstallerThread> FThread;
     std::mutex FLock;

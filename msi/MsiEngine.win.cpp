@@ -222,9 +222,27 @@ void TMsiEngine::DoRefresh() {
 
 std::shared_ptr<TMsiProduct> TMsiEngine::ProductByGUID(std::wstring_view code) {
     std::lock_guard lock(FLock);
+    return DoProductByGUID(code);
+}
+
+std::shared_ptr<TMsiProduct> TMsiEngine::DoProductByGUID(std::wstring_view code) {
     auto found = std::find_if(FProducts.begin(), FProducts.end(),
                               [&](const auto& product) { return SameText(product->Code(), code); });
     return found == FProducts.end() ? nullptr : *found;
+}
+
+std::shared_ptr<TMsiProduct> TMsiEngine::FindProduct(std::wstring_view code) {
+    std::lock_guard lock(FLock);
+    if (auto listed = DoProductByGUID(code))
+        return listed;
+    // Only a product the enumeration would list is worth reading the list for:
+    // another user's product (absent here) and unknown codes are not.
+    const std::wstring text(code);
+    const INSTALLSTATE state = MsiQueryProductStateW(text.c_str());
+    if (state != INSTALLSTATE_DEFAULT && state != INSTALLSTATE_ADVERTISED)
+        return nullptr;
+    DoRefresh();
+    return DoProductByGUID(code);
 }
 
 void TMsiEngine::SetNoticeSink(TNoticeSink sink) {

@@ -2,6 +2,7 @@
 // rows wixl cannot write, installed with the prefix's msiexec and removed again
 // when the suite ends.
 #include "msi/MsiEngine.h"
+#include "tests/msi/MsiTestKit.h"
 
 #include "platform/Format.h"
 #include "platform/Handles.h"
@@ -19,6 +20,8 @@
 #include <vector>
 
 using namespace velmora;
+using velmora::testing::RunMsiexec;
+using velmora::testing::Uninstall;
 
 namespace {
 
@@ -36,19 +39,6 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// msiexec with these arguments, waited for; its exit code.
-intptr_t RunMsiexec(const wchar_t* action, const std::wstring& target) {
-    for (int attempt = 0;; ++attempt) {
-        intptr_t code = _wspawnlp(_P_WAIT, L"msiexec.exe", L"msiexec.exe", action,
-                                  (L"\"" + target + L"\"").c_str(), L"/qn", nullptr);
-        // Another test of this prefix installing at the same moment: its
-        // transaction cannot be awaited from here, so try again shortly.
-        if (code != ERROR_INSTALL_ALREADY_RUNNING || attempt == 240)
-            return code;
-        Sleep(500);
-    }
-}
-
 // What wixl cannot express: a short|long file name.
 void CompletePackage(const std::wstring& path) {
     MSIHANDLE handle = 0;
@@ -59,11 +49,6 @@ void CompletePackage(const std::wstring& path) {
     unique_msihandle view(handle);
     CheckMsi(MsiViewExecute(view.get(), 0), sql);
     CheckMsi(MsiDatabaseCommit(database.get()), L"commit package");
-}
-
-void Uninstall(const wchar_t* code) {
-    if (MsiQueryProductStateW(code) == INSTALLSTATE_DEFAULT)
-        RunMsiexec(L"/x", code);
 }
 
 std::set<std::wstring> ReadFiles(TMsiFileEnumerator& files) {
@@ -93,7 +78,7 @@ template <class F> std::wstring ErrorOf(F&& call) {
 
 } // namespace
 
-class MsiEngineTest : public testing::Test {
+class MsiEngineTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Uninstall(TestCode);
@@ -130,15 +115,10 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(SetupError.empty()) << Narrow(SetupError); }
 
-    // The product opened and costed, ready for its files.
+    // The product, listed or installed since the list was read (as the
+    // suite's is); when asked, opened and costed, ready for its files.
     static std::shared_ptr<TMsiProduct> Product(const wchar_t* code, bool open = false) {
-        auto& engine = TMsiEngine::Instance();
-        engine.RefreshIfNeeded();
-        auto product = engine.ProductByGUID(code);
-        if (!product) { // installed after the list was read
-            engine.Refresh();
-            product = engine.ProductByGUID(code);
-        }
+        auto product = TMsiEngine::Instance().FindProduct(code);
         if (product && open) {
             product->OpenProduct();
             product->CostFiles();
@@ -166,7 +146,7 @@ TEST_F(MsiEngineTest, ListsInstalledProductsAndReadsTheirProperties) {
 }
 
 TEST_F(MsiEngineTest, FailuresCarryTheFailedStepAndTheInstallersError) {
-    using testing::StartsWith;
+    using ::testing::StartsWith;
     auto& engine = TMsiEngine::Instance();
     auto missing = engine.CreateProduct(UnknownCode);
     EXPECT_THAT(ErrorOf([&] { missing->OpenProduct(); }), StartsWith(L"Unable to open product\r\n: 1605"));
