@@ -323,6 +323,10 @@ void TLocationOwner::SetOnListRead(std::function<void()> hook) {
     SetHook(&THooks::OnListRead, std::move(hook));
 }
 
+std::function<void()> TLocationOwner::OnListRead() {
+    return Hook(&THooks::OnListRead);
+}
+
 void TLocationOwner::SetUsageRefresh(std::function<void()> refresh) {
     SetHook(&THooks::UsageRefresh, std::move(refresh));
 }

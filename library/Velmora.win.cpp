@@ -30,6 +30,10 @@ struct TRootState {
     TNotifyHandler NotifyHandler{};
     TComPtr<IErrorCallback> ErrorCallback;
     TComPtr<IQuestionCallback> QuestionCallback;
+    // From the first root object until the teardown of the last begins. The
+    // list-read hook may still be running on the reading thread when it
+    // ends: a request is then refused and no refresh starts.
+    bool CycleAlive = false;
     bool ARPRefreshRequested = false;
     std::unique_ptr<TRefreshARPCache> ARPRefreshThread;
 };
@@ -75,6 +79,7 @@ void TVelmora::FirstInstanceCreate() {
         std::lock_guard lock(root.Lock);
         root.Features = TComPtr<IFeatures>(engine);
         root.Engine = engine;
+        root.CycleAlive = true;
         root.ARPRefreshRequested = false;
     }
     TLocationOwner::SetOnListRead(&ListRead);
@@ -107,6 +112,8 @@ void TVelmora::LastInstanceDestroy() {
     TComPtr<IQuestionCallback> questionCallback;
     {
         std::lock_guard lock(root.Lock);
+        root.CycleAlive = false;
+        root.ARPRefreshRequested = false;
         root.NotifyHandler = {};
         errorCallback = std::move(root.ErrorCallback);
         questionCallback = std::move(root.QuestionCallback);
@@ -128,7 +135,9 @@ void TVelmora::LastInstanceDestroy() {
     arpThread.reset();
 }
 
-// Runs on the reading thread after the first pass of a full read.
+// Runs on the reading thread after the first pass of a full read. The last
+// root object may be torn down meanwhile: the thread is then started, if at
+// all, before the teardown takes it, never after.
 void TVelmora::ListRead() {
     auto& root = Root();
     TComPtr<IFeatures> features;
@@ -139,7 +148,7 @@ void TVelmora::ListRead() {
     if (features)
         features->Refresh();
     std::lock_guard lock(root.Lock);
-    if (!root.ARPRefreshRequested)
+    if (!root.CycleAlive || !root.ARPRefreshRequested)
         return;
     root.ARPRefreshRequested = false;
     if (!root.ARPRefreshThread) {
@@ -238,7 +247,8 @@ void TVelmora::RefreshProgramList() {
 
 void TVelmora::RequestARPCacheRefresh() {
     std::lock_guard lock(Root().Lock);
-    Root().ARPRefreshRequested = true;
+    if (Root().CycleAlive)
+        Root().ARPRefreshRequested = true;
 }
 
 void TVelmora::ReadUpdates() {
