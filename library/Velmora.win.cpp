@@ -9,6 +9,7 @@
 #include "frame/StringsLocalized.h"
 #include "library/WindowsFeaturesLauncher.h"
 #include "inventory/ProductCollections.h"
+#include "msi/MsiEngine.h"
 #include "platform/ComText.h"
 #include "platform/LibraryGlobal.h"
 
@@ -99,9 +100,16 @@ void TVelmora::FirstInstanceCreate() {
         callback->ShowError(text.c_str());
         return true;
     });
-    // The inventory's last owner releases the reputation component; set here,
-    // never cleared, because collections may outlive every root object.
-    TLocationOwner::SetFinalizeInterfaces(&DLLGlobals::FinalizeInterfaces);
+    // The inventory's last owner releases the reputation component and frees
+    // the installer engine (closing its handles on its own thread and ending
+    // that thread); set here, never cleared, because collections may outlive
+    // every root object.
+    TLocationOwner::SetFinalizeInterfaces([] {
+        DLLGlobals::FinalizeInterfaces();
+        TMsiEngine::FreeInstance();
+    });
+    TMsiEngine::SetNoticeSink(
+        [](const std::wstring& text) { DebugLog().WriteLog(TLogLevel::llWarning, text); });
 }
 
 void TVelmora::LastInstanceDestroy() {

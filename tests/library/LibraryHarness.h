@@ -17,6 +17,16 @@ namespace velmora::testing {
 
 class TLoadedLibrary {
 public:
+    TLoadedLibrary() = default;
+    // As a front end unloads it: once it answers that it can be unloaded (a
+    // test that leaves objects behind waits a while, then unloads anyway).
+    ~TLoadedLibrary() {
+        if (FModule)
+            WaitUntil([&] { return Export<TDllCanUnloadNow>("DllCanUnloadNow")() == S_OK; });
+    }
+    TLoadedLibrary(const TLoadedLibrary&) = delete;
+    TLoadedLibrary& operator=(const TLoadedLibrary&) = delete;
+
     HMODULE Module() const { return FModule.get(); }
     template <class Fn> Fn Export(const char* name) const {
         auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(FModule.get(), name)));
