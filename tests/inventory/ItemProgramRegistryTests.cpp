@@ -43,6 +43,7 @@ public:
     }
     ~TInstalledProduct() { testing::Uninstall(FCode); }
     bool Installed() const { return FResult == 0; }
+    intptr_t Result() const { return FResult; }
 
 private:
     const wchar_t* FCode;
@@ -187,11 +188,11 @@ TEST_F(ItemProgramRegistry, InstallLocationComesFromAProductInstalledAfterTheIns
     constexpr wchar_t EarlyCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D11}";
     constexpr wchar_t LateCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D21}";
     TInstalledProduct early(L"VelmoraInventoryEarly.msi", EarlyCode);
-    ASSERT_TRUE(early.Installed());
+    ASSERT_TRUE(early.Installed()) << "msiexec answered " << early.Result();
     TMsiEngine::Instance().Refresh();
     ASSERT_TRUE(TMsiEngine::Instance().ProductByGUID(EarlyCode)) << "the list holds a product";
     TInstalledProduct late(L"VelmoraInventoryLate.msi", LateCode);
-    ASSERT_TRUE(late.Installed());
+    ASSERT_TRUE(late.Installed()) << "msiexec answered " << late.Result();
 
     auto item = Read(L"Late", {{L"UninstallString", Format(L"MsiExec.exe /X%s", LateCode)}});
     item->FGUID = LateCode;
