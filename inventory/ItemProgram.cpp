@@ -2,6 +2,7 @@
 
 #include "frame/DebugLog.h"
 #include "inventory/TaskManager.h"
+#include "platform/LibraryGlobal.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
 
@@ -12,17 +13,21 @@ namespace velmora {
 namespace {
 
 struct TProgramLists {
-    TItemList<TItemProgram> Items;
-    TItemRefList<TItemProgram> Unused{Items.Lock()};
-    std::wstring HostFolder;
+    // A program's destructor waits for the job queue: the queue is made first
+    // so that it is torn down after the lists, whatever was used first.
+    TProgramLists() { TTaskManager::Instance(); }
     // Programs leave the rarely used list in their destructors: destroy them
     // while that list still exists.
     ~TProgramLists() { Items.Clear(); }
+
+    TItemList<TItemProgram> Items;
+    TItemRefList<TItemProgram> Unused{Items.Lock()};
+    std::wstring HostFolder;
 };
 
 TProgramLists& Lists() {
-    static TProgramLists lists;
-    return lists;
+    static TLibraryGlobal<TProgramLists> lists;
+    return *lists;
 }
 
 template <class T> T ReadLittleEndian(std::span<const uint8_t> data, size_t offset) {

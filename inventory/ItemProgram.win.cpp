@@ -187,14 +187,13 @@ void TItemProgram::DoReadExtendedInfo() {
     }
 
     // Completing the install location asks the installer's thread: done
-    // outside the program list lock, stored under it.
+    // outside the program list lock, stored under it. A product installed
+    // after the installer's list was read is asked for on its own.
     if (!location.empty()) {
         location = IncludeTrailingBackslash(location);
     } else {
         if (!guid.empty()) {
-            TMsiEngine& engine = TMsiEngine::Instance();
-            engine.RefreshIfNeeded();
-            if (auto product = engine.ProductByGUID(guid))
+            if (auto product = TMsiEngine::Instance().FindProduct(guid))
                 location = product->InstallLocation();
             if (!location.empty())
                 location = IncludeTrailingBackslash(location);

@@ -1,11 +1,17 @@
 // Program items read from uninstall keys written by the test under
 // HKCU\Software\VelmoraTests\<unique>.
 #include "inventory/ItemProgram.h"
+#include "msi/MsiEngine.h"
+#include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 #include "InventoryTestKit.h"
+#include "tests/msi/MsiTestKit.h"
+
+#include <shlobj.h>
 
 #include <filesystem>
 #include <fstream>
@@ -20,11 +26,35 @@ public:
         FDisplayNameNative = L"Native name";
     }
     using TItemProgram::FEstimatedSize;
+    using TItemProgram::FGUID;
     using TItemProgram::FLastUsedDate;
     using TItemProgram::FSlowExePath;
     using TItemProgram::FUsedFrequencyCount;
     using TItemProgram::ReadSlowInfoCache;
 };
+
+// A package of the test's folder, installed with the prefix's msiexec for the
+// object's life.
+class TInstalledProduct {
+public:
+    TInstalledProduct(const wchar_t* package, const wchar_t* code) : FCode(code) {
+        testing::Uninstall(code);
+        FResult = testing::RunMsiexec(L"/i", ThisModuleFolder() + package);
+    }
+    ~TInstalledProduct() { testing::Uninstall(FCode); }
+    bool Installed() const { return FResult == 0; }
+    intptr_t Result() const { return FResult; }
+
+private:
+    const wchar_t* FCode;
+    intptr_t FResult;
+};
+
+std::wstring ProgramFilesFolder() {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
 
 class ItemProgramRegistry : public ::testing::Test {
 protected:
@@ -150,6 +180,25 @@ TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBackIn
     }));
     EXPECT_TRUE(item->TakeChanged());
     EXPECT_TRUE(testkit::WaitUntil([&] { return Key(L"Sized").ReadNumber(L"EstimatedSize") == 4u; }));
+}
+
+// An installer product installed after the installer's product list was read
+// still gives a program without a folder of its own its install location.
+TEST_F(ItemProgramRegistry, InstallLocationComesFromAProductInstalledAfterTheInstallerListWasRead) {
+    constexpr wchar_t EarlyCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D11}";
+    constexpr wchar_t LateCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D21}";
+    TInstalledProduct early(L"VelmoraInventoryEarly.msi", EarlyCode);
+    ASSERT_TRUE(early.Installed()) << "msiexec answered " << early.Result();
+    TMsiEngine::Instance().Refresh();
+    ASSERT_TRUE(TMsiEngine::Instance().ProductByGUID(EarlyCode)) << "the list holds a product";
+    TInstalledProduct late(L"VelmoraInventoryLate.msi", LateCode);
+    ASSERT_TRUE(late.Installed()) << "msiexec answered " << late.Result();
+
+    auto item = Read(L"Late", {{L"UninstallString", Format(L"MsiExec.exe /X%s", LateCode)}});
+    item->FGUID = LateCode;
+    item->ReadExtendedInfo();
+    EXPECT_TRUE(SameText(item->InstallLocation(), ProgramFilesFolder() + L"\\Velmora Inventory Late\\"))
+        << Narrow(item->InstallLocation());
 }
 
 } // namespace
