@@ -46,17 +46,6 @@ bool ReadFlag(const TRegKey& reg, std::wstring_view name) {
     return value && *value != 0;
 }
 
-// The program file a command line runs.
-std::wstring ProgramOfCommand(const std::wstring& command) {
-    std::wstring program = PathRemoveArgs(command);
-    if (ExtractFilePath(program).empty()) {
-        std::wstring found = SearchPath(program);
-        if (!found.empty())
-            program = found;
-    }
-    return CheckFileX64(PrepareFileName(program));
-}
-
 bool ProgramExists(const std::wstring& command) {
     return FileExists(ProgramOfCommand(command));
 }
@@ -114,7 +103,7 @@ void TItemProduct::ReadRegistryValues(const TRegKey& reg) {
             ReadIfEmpty(FInstallLocation, reg.ReadText(L"Inno Setup: App Path"));
         if (FInstallLocation.empty()) {
             if (auto uninstall = reg.ReadText(L"UninstallString")) {
-                std::wstring folder = ExtractFileDir(PrepareFileName(PathRemoveArgs(*uninstall)));
+                std::wstring folder = ExtractFileDir(ProgramOfCommand(*uninstall));
                 if (IsInProgramFolder(folder, ProgramFilesFolder(), ProgramFilesX86Folder()))
                     FInstallLocation = folder;
             }

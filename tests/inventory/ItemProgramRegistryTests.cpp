@@ -1,9 +1,12 @@
 // Program items read from uninstall keys written by the test under
 // HKCU\Software\VelmoraTests\<unique>.
 #include "inventory/ItemProgram.h"
+#include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 #include "InventoryTestKit.h"
 
@@ -93,6 +96,29 @@ TEST_F(ItemProgramRegistry, ExtendedPassMarksMissingInstallersAndOnlyHostFolderP
     auto host =
         Read(L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
     EXPECT_EQ(host->PossibleActions(), 0);
+}
+
+// An unquoted uninstall command whose folder has blanks: the check for a
+// missing uninstaller finds the program as the actions and the install
+// folder rule do.
+TEST_F(ItemProgramRegistry, UnquotedUninstallCommandWithBlanksNamesItsUninstaller) {
+    const auto folder =
+        std::filesystem::path(ProgramFilesFolder()) / (L"Velmora Test " + testkit::UniqueName(L"H"));
+    std::filesystem::create_directories(folder);
+    FFolders.push_back(folder);
+    std::ofstream(folder / L"uninst.exe") << "x";
+    for (const wchar_t* file : {L"uninst.exe", L"gone.exe"}) {
+        const bool exists = std::wstring_view(file) == L"uninst.exe";
+        // With "NoRepair" only an existing uninstaller is offered.
+        Key(file).WriteNumber(L"NoRepair", 1);
+        auto item = Read(file, {{L"UninstallString", (folder / file).wstring() + L" /S"}});
+        // Without the file the program ends at the first blank, outside Program Files.
+        EXPECT_TRUE(SameText(item->InstallLocation(), exists ? folder.wstring() : L"")) << Narrow(file);
+        EXPECT_EQ((item->PossibleActions() & ActionBit(TPossibleActions::paUninstall)) != 0, exists)
+            << Narrow(file);
+        item->ReadExtendedInfo();
+        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), !exists) << Narrow(file);
+    }
 }
 
 TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
