@@ -92,6 +92,12 @@ TExecuteActionThread::TExecuteActionThread(TItemProduct& product, TPossibleActio
     FProcess = std::make_unique<TProcess>(product.GetActionCommand(action),
                                           product.ShowActionWindow() ? SW_SHOWNORMAL : 0);
     FProcess->FTerminateProccessAtAbort = false;
+    // The user asked for this action and sees its window: an uninstaller that
+    // needs administrator rights asks for their consent. A quiet uninstall
+    // asks nothing; without the rights it fails and says so.
+    FProcess->FElevateThroughShell =
+        action == TPossibleActions::paUninstall || action == TPossibleActions::paModify ||
+        action == TPossibleActions::paRepair || action == TPossibleActions::paModifyRemove;
 }
 
 TExecuteActionThread::~TExecuteActionThread() {

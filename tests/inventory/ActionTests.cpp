@@ -4,6 +4,7 @@
 #include "library/Velmora.h"
 #include "inventory/ActionThread.h"
 #include "inventory/ItemProductIntf.h"
+#include "platform/ChildProcess.h"
 #include "platform/ComObject.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
@@ -39,7 +40,8 @@ bool KeyExists(const std::wstring& path) {
 class TActionProgram : public TItemProgram {
 public:
     TActionProgram() : TItemProgram(nullptr) { FDisplayNameNative = L"Action test program"; }
-    bool ShowActionWindow() override { return false; }
+    bool ShowActionWindow() override { return Shown; }
+    bool Shown = false;
     void Set(std::wstring uninstall, std::wstring quiet = {}, std::wstring repair = {}) {
         FCmdUninstall = std::move(uninstall);
         FCmdUninstallQuiet = std::move(quiet);
@@ -58,6 +60,7 @@ protected:
     }
     void TearDown() override {
         TProcess::SetErrorHook(nullptr);
+        TProcess::SetStarter({});
         if (FProgram)
             FProgram->StopActionThread();
         TItemProgram::Done();
@@ -189,6 +192,51 @@ TEST_P(RelaunchTest, ActionRunsUntilTheRelaunchedCopyEnds) {
 
 // "Au_.exe" by its name, "Un.exe" as the uninstaller's own child from %TEMP%.
 INSTANTIATE_TEST_SUITE_P(Copies, RelaunchTest, ::testing::Values(L"Au_.exe", L"Un.exe"));
+
+// Windows refuses to start a program that needs administrator rights from a
+// process without them; Wine never does, so here the start fails that way.
+std::optional<TChildProcess> StartNeedingRights(const TChildStart&) {
+    SetLastError(ERROR_ELEVATION_REQUIRED);
+    return std::nullopt;
+}
+
+TEST_F(ActionTest, UninstallerNeedingAdministratorRightsAsksForThemUnlessQuiet) {
+    testkit::TEventLog elevated, errors;
+    TProcess::SetStarter(
+        {StartNeedingRights, [&](const std::wstring& program, const std::wstring& arguments, WORD show) {
+             elevated.Add(program + L" " + arguments);
+             return StartElevatedChildProcess(program, arguments, show);
+         }});
+    TProcess::SetErrorHook([&](const std::wstring& text) {
+        errors.Add(text);
+        return true;
+    });
+    FProgram->Shown = true;
+    std::wstring entry = Entry(L"Elevated");
+    FProgram->Set(Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + entry + L"\" 0"));
+    auto run = [&](TPossibleActions action) {
+        void* top = nullptr;
+        ASSERT_TRUE(FProgram->RunAction(action, top));
+        ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
+    };
+
+    // A quiet uninstall asks nothing: the failure goes to the error callback.
+    run(paUninstallQuiet);
+    EXPECT_TRUE(elevated.Events().empty());
+    auto reported = errors.Events();
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_TRUE(reported[0].starts_with(L"Error: 740\r\n")) << Narrow(reported[0]);
+    EXPECT_TRUE(reported[0].ends_with(L"\r\n" + Double(L"work \"" + entry + L"\" 0"))) << Narrow(reported[0]);
+    EXPECT_TRUE(KeyExists(entry));
+
+    // The uninstall starts through the shell and lasts as long as the uninstaller.
+    run(paUninstall);
+    EXPECT_EQ(
+        elevated.Events(),
+        std::vector<std::wstring>{ThisModuleFolder() + L"relaunch_double.exe work \"" + entry + L"\" 2500"});
+    EXPECT_FALSE(KeyExists(entry)) << "the action ended before the uninstaller did its work";
+    EXPECT_EQ(errors.Events().size(), 1u);
+}
 
 // The front end's callbacks as the root object holds them.
 class TRecordingCallbacks : public TInterfacedObject<IQuestionCallback, IErrorCallback> {
