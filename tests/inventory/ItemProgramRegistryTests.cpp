@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "inventory/TaskManager.h"
 
 #include "InventoryTestKit.h"
 
@@ -176,6 +177,51 @@ TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBackIn
     }));
     EXPECT_TRUE(item->TakeChanged());
     EXPECT_TRUE(testkit::WaitUntil([&] { return Key(L"Sized").ReadNumber(L"EstimatedSize") == 4u; }));
+}
+
+// A program without "InstallDate" shows its key's last write time as its
+// install date. The size measured for it and written into that key leaves
+// the date as it was, in this run and the next, also when it is written again.
+TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
+    const auto folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
+    std::ofstream(folder / L"data.bin") << std::string(3000, 'd');
+    auto dateOf = [](const std::shared_ptr<TRegProgram>& item) {
+        return std::get<TInfoDate>(item->GetInfo(piInstallDate)).Value;
+    };
+    // Later writes happen a second or more after the one before.
+    auto now = [] {
+        FILETIME time;
+        GetSystemTimeAsFileTime(&time);
+        return FileTimeToLocalDate(time).value_or(0);
+    };
+    auto aSecondAfter = [&](double date) {
+        return testkit::WaitUntil([&] { return now() > date + 1.0 / 86400; });
+    };
+
+    auto measured = Read(L"Undated", {{L"InstallLocation", folder.wstring()}});
+    const double installed = dateOf(measured);
+    ASSERT_GT(installed, 0);
+    ASSERT_TRUE(aSecondAfter(installed));
+    measured->ReadExtendedInfo();
+    measured->ReadImages();
+    measured->ReadSlowInfo();
+    ASSERT_TRUE(testkit::WaitUntil([&] { return Key(L"Undated").ReadNumber(L"EstimatedSize") == 2u; }));
+    TTaskManager::Instance().WaitQueue(measured.get());
+    EXPECT_DOUBLE_EQ(dateOf(measured), installed);
+    // The next run reads the key as the size write left it.
+    auto next = Read(L"Undated", {});
+    EXPECT_EQ(next->FEstimatedSize, 2048);
+    EXPECT_DOUBLE_EQ(dateOf(next), installed);
+
+    // Measured and written once more.
+    ASSERT_TRUE(aSecondAfter(now()));
+    next->Lock();
+    next->FEstimatedSize = 8192;
+    next->Unlock();
+    next->WriteDataToRegistry();
+    auto last = Read(L"Undated", {});
+    EXPECT_EQ(last->FEstimatedSize, 8192);
+    EXPECT_DOUBLE_EQ(dateOf(last), installed);
 }
 
 } // namespace
