@@ -247,10 +247,13 @@ void TItemProgram::DoReadExtendedInfo() {
         installerManaged = FIsWinInstaller;
     }
 
+    // The programs are found as the actions find them; a missing one is looked
+    // for in its 64-bit form too.
+    TCommandProbe probe = SystemCommandProbe();
+    probe.FileExists = ProgramFileExists;
     FInstallLocationCorrupted = (!location.empty() && !FolderExists(ExcludeTrailingBackslash(location))) ||
-                                IsCommandMissing(cmdUninstall, ProgramFileExists) ||
-                                IsCommandMissing(cmdModify, ProgramFileExists) ||
-                                IsCommandMissing(cmdRepair, ProgramFileExists);
+                                IsCommandMissing(cmdUninstall, probe) || IsCommandMissing(cmdModify, probe) ||
+                                IsCommandMissing(cmdRepair, probe);
     FProductCodeNotFound =
         installerManaged && !guid.empty() && MsiQueryProductStateW(guid.c_str()) == INSTALLSTATE_INVALIDARG;
 }
