@@ -51,7 +51,8 @@ std::optional<TChildProcess> StartChildProcess(const TChildStart& start);
 
 // Starts a program through the shell with the "runas" verb, so that Windows
 // asks the user's consent to run it with administrator rights. The child
-// inherits no handles and has no thread handle here. Nothing when it did not
+// inherits no handles but this process's console, and has no thread handle
+// here. Nothing when it did not
 // start (GetLastError tells why; ERROR_CANCELLED when the user declined).
 std::optional<TChildProcess> StartElevatedChildProcess(const std::wstring& program,
                                                        const std::wstring& arguments, WORD showWindow);

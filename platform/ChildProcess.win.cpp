@@ -48,8 +48,10 @@ std::optional<TChildProcess> StartElevatedChildProcess(const std::wstring& progr
         TComApartmentGuard com;
         SHELLEXECUTEINFOW info{};
         info.cbSize = sizeof info;
-        // No error box of the shell's own: the caller reports the failure.
-        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+        // No error box of the shell's own: the caller reports the failure. A
+        // console program shares this process's console, as a child that
+        // StartChildProcess starts does, instead of getting a new one.
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE;
         info.lpVerb = L"runas";
         info.lpFile = program.c_str();
         info.lpParameters = arguments.empty() ? nullptr : arguments.c_str();

@@ -8,6 +8,7 @@
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/OSError.h"
+#include "platform/Registry.h"
 #include "platform/Thread.h"
 #include "tests/Polling.h"
 
@@ -322,13 +323,17 @@ TEST_F(ProcessTest, ACommandNeedingAdministratorRightsRunsThroughTheShellOnlyWhe
     EXPECT_TRUE(elevated.empty());
 
     // Shown and allowed: the shell starts it and the run waits for its end.
-    TProcess shown(ToolCommand(L"pause"), SW_SHOWNORMAL);
+    // The uninstaller double deletes its key after a while, then ends.
+    const std::wstring key = L"Software\\VelmoraTests\\Elevated" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(TRegKey::Create(TRegRoot::CurrentUser, key));
+    const std::wstring arguments = L"work \"" + key + L"\" 1500";
+    TProcess shown(L"\"" + ThisModuleFolder() + L"relaunch_double.exe\" " + arguments, SW_SHOWNORMAL);
     shown.FElevateThroughShell = true;
     EXPECT_EQ(RunToEnd(shown), 0);
-    EXPECT_EQ(elevated, std::vector<std::wstring>{ThisModuleFolder() + L"console_double.exe|pause"});
-    ASSERT_NE(shown.ProcessID(), 0u);
-    unique_handle child(OpenProcess(SYNCHRONIZE, FALSE, shown.ProcessID()));
-    EXPECT_TRUE(!child || WaitForSingleObject(child.get(), 0) == WAIT_OBJECT_0) << "the run did not wait";
+    EXPECT_EQ(elevated, std::vector<std::wstring>{ThisModuleFolder() + L"relaunch_double.exe|" + arguments});
+    EXPECT_NE(shown.ProcessID(), 0u);
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, key)) << "the run ended before the program did its work";
+    DeleteKey(TRegRoot::CurrentUser, key);
 
     // The user declines: nothing to report. Another failure is reported.
     for (DWORD answer : {DWORD(ERROR_CANCELLED), DWORD(ERROR_FILE_NOT_FOUND)}) {

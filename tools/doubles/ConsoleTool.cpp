@@ -3,7 +3,6 @@
 //   error87    a banner, then "Error: 87" and two more lines
 //   hexerror   "Error: 0x80070005"
 //   silent     prints nothing, exit code 5
-//   pause      prints nothing, exits after two seconds
 //   ask        asks "Continue (Y/N)", reads one key from its console input
 //              and prints "Got: <key> (key <virtual key>)"; then the same
 //              with "Restart now (Y/N)", written in two pieces
@@ -104,10 +103,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (lstrcmpW(mode, L"silent") == 0)
         return 5;
-    if (lstrcmpW(mode, L"pause") == 0) {
-        Sleep(2000);
-        return 0;
-    }
     if (lstrcmpW(mode, L"ask") == 0)
         return Ask();
     if (lstrcmpW(mode, L"oem") == 0) {
