@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "console/ProcessOutput.h"
+#include "platform/ChildProcess.h"
 
 #include <atomic>
 #include <cstdint>
@@ -29,6 +30,18 @@ public:
     using TErrorHook = std::function<bool(const std::wstring& text)>;
     static void SetQuestionHook(TQuestionHook hook);
     static void SetErrorHook(TErrorHook hook);
+
+    // The calls that start a child: the system's (StartChildProcess,
+    // StartElevatedChildProcess) unless replaced; an empty member stands for
+    // the system's call. Tests replace them to make a start fail as Windows
+    // does for a program that needs administrator rights, which Wine never does.
+    struct TStarter {
+        std::function<std::optional<TChildProcess>(const TChildStart& start)> Start;
+        std::function<std::optional<TChildProcess>(const std::wstring& program, const std::wstring& arguments,
+                                                   WORD showWindow)>
+            StartElevated;
+    };
+    static void SetStarter(TStarter starter);
 
     // Environment variables in commandLine are expanded; showWindow is the
     // child's show-window value, 0 for a hidden child whose output is captured.
@@ -57,6 +70,13 @@ public:
 
     // Cleared by callers that must leave a child running when they are stopped.
     bool FTerminateProccessAtAbort = true;
+    // Set by callers whose command the user asked for and may confirm: a
+    // shown child that needs administrator rights is then started through
+    // the shell, which asks the user's consent, and waited for as any other.
+    // Otherwise, or when that start fails for another reason than the user's
+    // refusal, the run's result is ERROR_ELEVATION_REQUIRED and its error
+    // text "Error: <code>", the system's message and the command.
+    bool FElevateThroughShell = false;
 
 private:
     void ReadPipe(HANDLE pipe);

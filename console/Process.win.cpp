@@ -3,9 +3,12 @@
 #include "frame/DebugLog.h"
 #include "frame/StringsLocalized.h"
 #include "platform/ChildProcess.h"
+#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/OSError.h"
 #include "platform/OSInfo.h"
+#include "platform/PathText.h"
+#include "platform/Paths.h"
 #include "platform/Pipes.h"
 #include "platform/ProcessList.h"
 #include "platform/Thread.h"
@@ -27,6 +30,7 @@ constexpr int32_t ResultAlreadyExists = 183; // the servicing tool's "ask again"
 std::mutex HookLock;
 TProcess::TQuestionHook QuestionHook;
 TProcess::TErrorHook ErrorHook;
+TProcess::TStarter Starter;
 
 // Attaching to another console is process-wide: one answer at a time.
 std::mutex ConsoleLock;
@@ -93,6 +97,11 @@ void TProcess::SetErrorHook(TErrorHook hook) {
     ErrorHook = std::move(hook);
 }
 
+void TProcess::SetStarter(TStarter starter) {
+    std::lock_guard lock(HookLock);
+    Starter = std::move(starter);
+}
+
 TProcess::TProcess(std::wstring_view commandLine, uint16_t showWindow)
     : FCmd(ExpandCommand(commandLine)), FShowWindow(showWindow) {}
 
@@ -119,14 +128,38 @@ int32_t TProcess::DoExecute(TThread& thread) {
         start.CreationFlags |= CREATE_NO_WINDOW;
     }
 
+    TStarter starter;
+    {
+        std::lock_guard lock(HookLock);
+        starter = Starter;
+    }
+    if (!starter.Start)
+        starter.Start = StartChildProcess;
+    if (!starter.StartElevated)
+        starter.StartElevated = StartElevatedChildProcess;
+
     std::optional<TChildProcess> child;
     DWORD startError = 0;
     {
         TWow64FsRedirectionGuard redirectionOff;
-        child = StartChildProcess(start);
+        child = starter.Start(start);
         startError = child ? 0 : GetLastError();
     }
-    // A command that cannot start is not reported here: its empty output gives result 0.
+    // A program that needs administrator rights: with the user's consent,
+    // asked by the shell, it runs elevated.
+    bool needsRights = startError == ERROR_ELEVATION_REQUIRED;
+    if (needsRights && FElevateThroughShell && FShowWindow != 0) {
+        StatisticsLog::Add(L"The command needs administrator rights: starting it through the shell.");
+        TCommandParts parts =
+            SplitCommandLine(FCmd, [](const std::wstring& path) { return FileExists(path); });
+        child = starter.StartElevated(parts.Program, parts.Arguments, FShowWindow);
+        startError = child ? 0 : GetLastError();
+        // The user's own refusal is no error to show them.
+        if (startError == ERROR_CANCELLED)
+            needsRights = false;
+    }
+    // Any other command that cannot start is not reported here: its empty
+    // output gives result 0.
     const bool started = child.has_value();
     HANDLE process = started ? child->Process.get() : nullptr;
     HANDLE mainThread = started ? child->Thread.get() : nullptr;
@@ -143,7 +176,9 @@ int32_t TProcess::DoExecute(TThread& thread) {
             return;
         DWORD exitCode = 0;
         if (!GetExitCodeProcess(process, &exitCode) || exitCode == STILL_ACTIVE) {
-            TerminateThread(mainThread, 0);
+            // A child the shell started comes without its thread's handle.
+            if (mainThread)
+                TerminateThread(mainThread, 0);
             TerminateProcess(process, 0);
         }
     };
@@ -166,6 +201,14 @@ int32_t TProcess::DoExecute(TThread& thread) {
     }
     endChildIfRunning();
 
+    if (!started && needsRights) {
+        // As a tool writes its errors; not every system has a text for every code.
+        FErrors = Format(L"Error: %d", static_cast<int>(startError));
+        if (std::wstring message = SystemErrorMessage(startError); !message.empty())
+            FErrors += L"\r\n" + message;
+        FErrors += L"\r\n" + FCmd;
+        return ERROR_ELEVATION_REQUIRED;
+    }
     auto result = ResultFromOutput(FOutput.Lines());
     FErrors = std::move(result.Errors);
     return result.Result;

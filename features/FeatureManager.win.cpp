@@ -33,9 +33,14 @@ void TFeatureManager::FreeReadingThread() {
         thread->SetOnTerminate(nullptr);
 }
 
-// Indices a feature answers: 0, 3, 5, 7, 14, 21, 25, 26, 27, 28.
+// The information a feature answers.
+constexpr int32_t FeatureInfoMask =
+    InfoBit(piDisplayName) | InfoBit(piInstallLocation) | InfoBit(piInstallDate) | InfoBit(piComments) |
+    InfoBit(piEstimatedSize) | InfoBit(piSoftwareRating) | InfoBit(piFeatureEnabled) |
+    InfoBit(piFeaturePackageName) | InfoBit(piFeatureInstallUser) | InfoBit(piFeatureName);
+
 int32_t TFeatureManager::GetInfoMask() {
-    return 0x1E2040A9;
+    return FeatureInfoMask;
 }
 
 int32_t TFeatureManager::GetCount() {

@@ -1,6 +1,7 @@
 #include "frame/DebugLog.h"
 
 #include "frame/RunHeader.h"
+#include "platform/LibraryGlobal.h"
 #include "platform/LogFile.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
@@ -149,9 +150,11 @@ std::wstring TDebugLog::FileName() const {
     return FDebugLogFile ? FDebugLogFile->FileName() : std::wstring();
 }
 
+// Both logs are left open when the process ends while the library is in use:
+// a thread stopped in the middle of a line may hold the file's lock.
 TDebugLog& DebugLog() {
-    static TDebugLog log(HostProgramName(), 0, LibraryFileName());
-    return log;
+    static TLibraryGlobal<TDebugLog> log(HostProgramName(), 0, LibraryFileName());
+    return *log;
 }
 
 namespace {
@@ -163,7 +166,8 @@ TDebugLog& StatisticsLog::Instance() {
     // Created by the first caller, whichever thread it runs on (a function
     // static is initialised exactly once).
     static TDebugLog& log = []() -> TDebugLog& {
-        static TDebugLog instance(L"VelmoraStatistics", 1048576, LibraryFileName());
+        static TLibraryGlobal<TDebugLog> holder(L"VelmoraStatistics", 1048576, LibraryFileName());
+        TDebugLog& instance = *holder;
         // The statistics log is meant to keep errors and nothing finer. Its own
         // records ("Detect changes in location ...", "Delete Program: ...", the
         // run header) are written at llInfo, and this log file lets a line through

@@ -1,7 +1,7 @@
 // Fuzz target of command-line splitting: the program of an uninstall or
 // modify command, and icon references "file,index". Which candidate files
-// exist is decided by a hash of their name, so that every branch of the
-// existing-file probing is reached.
+// exist, and which names the search path finds, is decided by a hash of the
+// name, so that every branch of the existing-file probing is reached.
 #include "fuzz/FuzzInput.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
@@ -10,6 +10,18 @@
 
 using namespace velmora;
 using velmora::fuzz::Check;
+
+namespace {
+
+std::optional<std::wstring> Variable(const std::wstring& name) {
+    if (name == L"P")
+        return L"C:\\Program Files";
+    if (name == L"Q")
+        return L"\"C:\\Program Files\\Q q\\q.exe\"";
+    return std::nullopt;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
@@ -28,6 +40,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(program.empty() || (program.front() != L' ' && program.back() != L' '));
     Check(PathRemoveArgs(command, nullptr).find_first_of(L" \t") == std::wstring::npos ||
           (!command.empty() && Trim(command).front() == L'"'));
+
+    // The arguments are what follows the program in the command.
+    const TCommandParts parts = SplitCommandLine(command, exists);
+    Check(parts.Program == program);
+    Check(Trim(command).ends_with(parts.Arguments));
+    Check(Trim(parts.Arguments).size() == parts.Arguments.size());
+
+    TCommandProbe probe;
+    probe.FileExists = exists;
+    probe.Expand = [](std::wstring_view text) { return ExpandVariables(text, Variable); };
+    probe.Search = [existing](const std::wstring& name) {
+        return (std::hash<std::wstring>{}(name)&3) < (existing >> 6) ? L"C:\\Windows\\System32\\" + name
+                                                                     : std::wstring();
+    };
+    const std::wstring found = ProgramOfCommand(command, probe);
+    Check(Trim(found).size() == found.size());
+    // A program found with a folder is found again when the command names it quoted.
+    if (!ExtractFilePath(found).empty() && found.find_first_of(L"\"%") == std::wstring::npos)
+        Check(ProgramOfCommand(L"\"" + found + L"\" /S", probe) == found);
 
     const TIconLocation icon = SplitIconLocation(command);
     Check(icon.FileName.size() <= command.size());

@@ -5,11 +5,13 @@
 #include <windows.h>
 
 #include "api/Enums.Velmora.h"
+#include "platform/Files.h"
 #include "platform/ProcessList.h"
 #include "platform/Thread.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,13 +36,17 @@ struct TRelaunchProbe {
     std::vector<std::wstring> TempFolders;
     std::function<DWORD(DWORD)> ParentOf;
     std::function<std::wstring(DWORD)> ImagePathOf;
+    // Whether a file holds the same bytes as the uninstaller's file had when
+    // the command started; unset when that file could not be read.
+    std::function<bool(const std::wstring& path)> IsUninstallerCopy;
 };
 
 // The id of a process of after that is not in before and is a relaunched copy
 // of the uninstaller: started by the uninstaller itself (directly or through
-// new processes between) and named like a copy or run from the temporary
-// folder. 0 when there is none, or when before is empty (no snapshot could
-// be taken) or the parents are unknown.
+// new processes between) and either named like a classic copy or run from
+// the temporary folder as a copy of the uninstaller's file. 0 when there is
+// none, or when before is empty (no snapshot could be taken) or the parents
+// are unknown.
 DWORD FindRelaunchedUninstaller(const std::vector<TProcessListItem>& before,
                                 const std::vector<TProcessListItem>& after, const TRelaunchProbe& probe);
 
@@ -59,7 +65,8 @@ protected:
     void Execute() override;
 
 private:
-    void WaitForRelaunchedUninstaller(const std::vector<TProcessListItem>& before);
+    void WaitForRelaunchedUninstaller(const std::vector<TProcessListItem>& before,
+                                      const std::optional<TFileFingerprint>& uninstaller);
 
     TItemProduct* FProduct;
     TPossibleActions FAction;

@@ -3,6 +3,7 @@
 #include "console/Process.h"
 #include "frame/DebugLog.h"
 #include "inventory/ItemProduct.h"
+#include "platform/Files.h"
 #include "platform/PathText.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -79,10 +80,15 @@ DWORD FindRelaunchedUninstaller(const std::vector<TProcessListItem>& before,
             continue;
         if (IsRelaunchCopyName(item.FileName))
             return item.ProcessID;
-        std::wstring image = probe.ImagePathOf ? probe.ImagePathOf(item.ProcessID) : std::wstring();
-        for (const auto& temp : probe.TempFolders)
-            if (IsUnderFolder(image, temp))
-                return item.ProcessID;
+        // A bootstrapper's helpers run from the temporary folder too: only a
+        // copy of the uninstaller itself counts there.
+        if (!probe.ImagePathOf || !probe.IsUninstallerCopy)
+            continue;
+        const std::wstring image = probe.ImagePathOf(item.ProcessID);
+        const bool inTemp = std::any_of(probe.TempFolders.begin(), probe.TempFolders.end(),
+                                        [&](const std::wstring& temp) { return IsUnderFolder(image, temp); });
+        if (inTemp && probe.IsUninstallerCopy(image))
+            return item.ProcessID;
     }
     return 0;
 }
@@ -92,6 +98,12 @@ TExecuteActionThread::TExecuteActionThread(TItemProduct& product, TPossibleActio
     FProcess = std::make_unique<TProcess>(product.GetActionCommand(action),
                                           product.ShowActionWindow() ? SW_SHOWNORMAL : 0);
     FProcess->FTerminateProccessAtAbort = false;
+    // The user asked for this action and sees its window: an uninstaller that
+    // needs administrator rights asks for their consent. A quiet uninstall
+    // asks nothing; without the rights it fails and says so.
+    FProcess->FElevateThroughShell =
+        action == TPossibleActions::paUninstall || action == TPossibleActions::paModify ||
+        action == TPossibleActions::paRepair || action == TPossibleActions::paModifyRemove;
 }
 
 TExecuteActionThread::~TExecuteActionThread() {
@@ -106,14 +118,16 @@ HWND TExecuteActionThread::GetTopWindow() const {
 void TExecuteActionThread::Execute() {
     try {
         // Taken before the command starts, so that a copy the uninstaller
-        // starts at any moment of its run is new against it.
+        // starts at any moment of its run is new against it, and so that its
+        // copy is still known when it has deleted the original file.
         std::vector<TProcessListItem> before = ProcessSnapshot();
+        std::optional<TFileFingerprint> uninstaller = FileFingerprint(ProgramOfCommand(FProcess->Cmd()));
         int32_t result = FProcess->DoExecute(*this);
         // The command's own run time: an error box shown next may stay open long.
         const DWORD ran = GetTickCount() - FProcess->StartTick();
         FProcess->DoFinish(result);
         if (!Terminated() && ran <= RelaunchWindowMs)
-            WaitForRelaunchedUninstaller(before);
+            WaitForRelaunchedUninstaller(before, uninstaller);
     } catch (const EAbort&) {
     } catch (...) {
         StatisticsLog::AddError();
@@ -129,13 +143,21 @@ void TExecuteActionThread::Execute() {
 // front end takes the end of the action as the moment to look at the
 // inventory again. Only a process that is new against the snapshot taken
 // before the start and that the uninstaller itself started counts, and only
-// one named like such a copy ("Au_.exe") or started from the temporary folder
-// (current installers relaunch as "Un.exe" there): an unrelated program
-// started meanwhile must not hold the action.
-void TExecuteActionThread::WaitForRelaunchedUninstaller(const std::vector<TProcessListItem>& before) {
+// one named like such a copy ("Au_.exe") or a copy of the uninstaller's file
+// started from the temporary folder (current installers relaunch as "Un.exe"
+// there): an unrelated program started meanwhile, or a helper the
+// uninstaller unpacked, must not hold the action.
+void TExecuteActionThread::WaitForRelaunchedUninstaller(const std::vector<TProcessListItem>& before,
+                                                        const std::optional<TFileFingerprint>& uninstaller) {
     TRelaunchProbe probe;
     probe.UninstallerID = FProcess->ProcessID();
     probe.TempFolders = TempFolderForms();
+    if (uninstaller) {
+        probe.IsUninstallerCopy = [&](const std::wstring& path) {
+            // The size first: most other files end there without being read.
+            return FileSize(path) == uninstaller->Size && FileFingerprint(path) == uninstaller;
+        };
+    }
     std::optional<std::unordered_map<DWORD, DWORD>> parents;
     probe.ParentOf = [&](DWORD processID) -> DWORD {
         // The terminal-server list names no parents: one Toolhelp snapshot

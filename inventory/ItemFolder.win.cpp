@@ -4,6 +4,7 @@
 #include "inventory/ExeRules.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Format.h"
+#include "platform/LibraryGlobal.h"
 #include "platform/Paths.h"
 #include "platform/Shortcut.h"
 #include "platform/Text.h"
@@ -25,8 +26,8 @@ struct TCatalogue {
 
 // Created on first use, freed when the library is unloaded.
 TCatalogue& Catalogue() {
-    static TCatalogue catalogue;
-    return catalogue;
+    static TLibraryGlobal<TCatalogue> catalogue;
+    return *catalogue;
 }
 
 using TCatalogueLock = std::lock_guard<std::recursive_mutex>;

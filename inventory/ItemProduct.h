@@ -128,7 +128,8 @@ public:
     // Registry and icons, Windows only (ItemProduct.win.cpp):
     // Reads every key of FRegistryKeys; the first key that gives a value wins.
     void ReadRegistryKeys();
-    // Writes the estimated size (in kilobytes) back to the main key.
+    // Writes the estimated size (in kilobytes) back to the main key; the
+    // key's time, which may be the install date shown, stays as it was.
     void WriteDataToRegistry();
     // Loads the icon of a reference ("file,index"); false when none loads.
     bool LoadIconFromReference(TIconImageList& iconList, const std::wstring& reference);

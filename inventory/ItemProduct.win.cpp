@@ -4,6 +4,7 @@
 
 #include "frame/Globals.h"
 #include "inventory/ActionThread.h"
+#include "inventory/ProductKeyTime.h"
 #include "frame/IconImageList.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Files.h"
@@ -47,17 +48,6 @@ bool ReadFlag(const TRegKey& reg, std::wstring_view name) {
     return value && *value != 0;
 }
 
-// The program file a command line runs.
-std::wstring ProgramOfCommand(const std::wstring& command) {
-    std::wstring program = PathRemoveArgs(command);
-    if (ExtractFilePath(program).empty()) {
-        std::wstring found = SearchPath(program);
-        if (!found.empty())
-            program = found;
-    }
-    return CheckFileX64(PrepareFileName(program));
-}
-
 bool ProgramExists(const std::wstring& command) {
     return FileExists(ProgramOfCommand(command));
 }
@@ -85,7 +75,9 @@ void TItemProduct::ReadRegistryKeys() {
         }
         // Far more names are asked than a key holds.
         reg.CacheValues();
-        FRegistryKeyDates.push_back(reg.LastWriteDate().value_or(0));
+        std::optional<FILETIME> keyTime = ProductKeyTime(reg);
+        FRegistryKeyDates.push_back(keyTime ? FileTimeToLocalDate(*keyTime).value_or(0) : 0);
+        // The key's own time, a size written by the library included: what a later walk compares.
         const FILETIME written = reg.LastWriteTime().value_or(FILETIME{});
         FRegistryKeyTimes.push_back((static_cast<uint64_t>(written.dwHighDateTime) << 32) |
                                     written.dwLowDateTime);
@@ -123,7 +115,7 @@ void TItemProduct::ReadRegistryValues(const TRegKey& reg) {
             ReadIfEmpty(FInstallLocation, reg.ReadText(L"Inno Setup: App Path"));
         if (FInstallLocation.empty()) {
             if (auto uninstall = reg.ReadText(L"UninstallString")) {
-                std::wstring folder = ExtractFileDir(PrepareFileName(PathRemoveArgs(*uninstall)));
+                std::wstring folder = ExtractFileDir(ProgramOfCommand(*uninstall));
                 if (IsInProgramFolder(folder, ProgramFilesFolder(), ProgramFilesX86Folder()))
                     FInstallLocation = folder;
             }
@@ -206,18 +198,16 @@ void TItemProduct::CloseWaitEvent() {
         unique_change_notification(static_cast<HANDLE>(std::exchange(FWaitEvent, nullptr)));
 }
 
+// Under the item lock: a re-read of the item's keys sees the key's time
+// settled, not the moment between the write and its restore.
 void TItemProduct::WriteDataToRegistry() {
-    TRegistryKey mainKey;
-    int64_t size;
-    {
-        std::lock_guard lock(FCSItem);
-        if (FRegistryKeys.empty())
-            return;
-        mainKey = FRegistryKeys.front();
-        size = FEstimatedSize;
+    std::lock_guard lock(FCSItem);
+    if (FRegistryKeys.empty())
+        return;
+    if (TRegKey key = OpenProductKey(FRegistryKeys.front(), KEY_ALL_ACCESS)) {
+        const auto kilobytes = static_cast<DWORD>(FEstimatedSize / 1024);
+        ProductKeyWrite(key, [&] { return key.WriteNumber(L"EstimatedSize", kilobytes); });
     }
-    if (TRegKey key = OpenProductKey(mainKey, KEY_ALL_ACCESS))
-        key.WriteNumber(L"EstimatedSize", static_cast<DWORD>(size / 1024));
 }
 
 bool TItemProduct::LoadIconFromReference(TIconImageList& iconList, const std::wstring& reference) {

@@ -2,6 +2,7 @@
 
 #include "frame/DebugLog.h"
 #include "inventory/TaskManager.h"
+#include "platform/LibraryGlobal.h"
 #include "platform/PathText.h"
 #include "platform/Text.h"
 
@@ -12,17 +13,21 @@ namespace velmora {
 namespace {
 
 struct TProgramLists {
-    TItemList<TItemProgram> Items;
-    TItemRefList<TItemProgram> Unused{Items.Lock()};
-    std::wstring HostFolder;
+    // A program's destructor waits for the job queue: the queue is made first
+    // so that it is torn down after the lists, whatever was used first.
+    TProgramLists() { TTaskManager::Instance(); }
     // Programs leave the rarely used list in their destructors: destroy them
     // while that list still exists.
     ~TProgramLists() { Items.Clear(); }
+
+    TItemList<TItemProgram> Items;
+    TItemRefList<TItemProgram> Unused{Items.Lock()};
+    std::wstring HostFolder;
 };
 
 TProgramLists& Lists() {
-    static TProgramLists lists;
-    return lists;
+    static TLibraryGlobal<TProgramLists> lists;
+    return *lists;
 }
 
 template <class T> T ReadLittleEndian(std::span<const uint8_t> data, size_t offset) {
@@ -76,27 +81,14 @@ std::optional<TSlowInfoCache> ParseSlowInfoCache(std::span<const uint8_t> data) 
     return cache;
 }
 
-std::wstring CommandProgram(std::wstring_view command) {
-    size_t start = command.find_first_not_of(L" \t");
-    if (start == std::wstring_view::npos)
-        return {};
-    command.remove_prefix(start);
-    if (command.front() == L'"') {
-        size_t close = command.find(L'"', 1);
-        return std::wstring(
-            command.substr(1, close == std::wstring_view::npos ? std::wstring_view::npos : close - 1));
-    }
-    return std::wstring(command.substr(0, command.find_first_of(L" \t")));
-}
-
-bool IsCommandMissing(const std::wstring& command,
-                      const std::function<bool(const std::wstring&)>& fileExists) {
-    if (command.empty() || fileExists(command))
+bool IsCommandMissing(const std::wstring& command, const TCommandProbe& probe) {
+    if (command.empty())
         return false;
-    std::wstring program = CommandProgram(command);
+    // The probing tries the whole command first: a file named by all of it is found.
+    std::wstring program = ProgramOfCommand(command, probe);
     if (ExtractFilePath(program).empty())
         return false;
-    return !fileExists(program);
+    return !(probe.FileExists && probe.FileExists(program));
 }
 
 bool NeedsSizeJob(int64_t estimatedSize, std::wstring_view location, std::wstring_view windowsFolder,

@@ -4,6 +4,7 @@
 // emptied by Done (both run by the location owner's instance cycle).
 #include "inventory/ItemList.h"
 #include "inventory/ItemProduct.h"
+#include "platform/PathText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,14 +39,11 @@ struct TSlowInfoCache {
 // Nothing unless data is a record of exactly RecordSize bytes.
 std::optional<TSlowInfoCache> ParseSlowInfoCache(std::span<const uint8_t> data);
 
-// The program part of a command line (quoted up to the closing quote, else up
-// to the first blank), as the shell splits its first argument.
-std::wstring CommandProgram(std::wstring_view command);
-// True when a command names a program by a path that does not exist. An empty
-// command, one that names an existing file as a whole, and one whose program
-// has no folder part (found through the search path) never count as missing.
-bool IsCommandMissing(const std::wstring& command,
-                      const std::function<bool(const std::wstring&)>& fileExists);
+// True when a command names a program by a path that does not exist (the
+// program of the command as ProgramOfCommand finds it). An empty command, one
+// that names an existing file as a whole, and one whose program has no folder
+// part (not found on the search path either) never count as missing.
+bool IsCommandMissing(const std::wstring& command, const TCommandProbe& probe);
 
 // True when a program's folder is worth measuring in the background: no size
 // known yet, a folder longer than a drive root, not under the Windows folder

@@ -187,14 +187,13 @@ void TItemProgram::DoReadExtendedInfo() {
     }
 
     // Completing the install location asks the installer's thread: done
-    // outside the program list lock, stored under it.
+    // outside the program list lock, stored under it. A product installed
+    // after the installer's list was read is asked for on its own.
     if (!location.empty()) {
         location = IncludeTrailingBackslash(location);
     } else {
         if (!guid.empty()) {
-            TMsiEngine& engine = TMsiEngine::Instance();
-            engine.RefreshIfNeeded();
-            if (auto product = engine.ProductByGUID(guid))
+            if (auto product = TMsiEngine::Instance().FindProduct(guid))
                 location = product->InstallLocation();
             if (!location.empty())
                 location = IncludeTrailingBackslash(location);
@@ -248,10 +247,13 @@ void TItemProgram::DoReadExtendedInfo() {
         installerManaged = FIsWinInstaller;
     }
 
+    // The programs are found as the actions find them; a missing one is looked
+    // for in its 64-bit form too.
+    TCommandProbe probe = SystemCommandProbe();
+    probe.FileExists = ProgramFileExists;
     FInstallLocationCorrupted = (!location.empty() && !FolderExists(ExcludeTrailingBackslash(location))) ||
-                                IsCommandMissing(cmdUninstall, ProgramFileExists) ||
-                                IsCommandMissing(cmdModify, ProgramFileExists) ||
-                                IsCommandMissing(cmdRepair, ProgramFileExists);
+                                IsCommandMissing(cmdUninstall, probe) || IsCommandMissing(cmdModify, probe) ||
+                                IsCommandMissing(cmdRepair, probe);
     FProductCodeNotFound =
         installerManaged && !guid.empty() && MsiQueryProductStateW(guid.c_str()) == INSTALLSTATE_INVALIDARG;
 }

@@ -3,6 +3,7 @@
 #include "frame/DebugLog.h"
 #include "frame/StringsLocalized.h"
 #include "platform/Format.h"
+#include "platform/LibraryGlobal.h"
 #include "platform/Text.h"
 
 #include <mutex>
@@ -83,8 +84,8 @@ TItemUpdate::~TItemUpdate() {
 }
 
 TItemList<TItemUpdate>& TItemUpdate::Items() {
-    static TItemList<TItemUpdate> items;
-    return items;
+    static TLibraryGlobal<TItemList<TItemUpdate>> items;
+    return *items;
 }
 
 // A fresh cycle starts with an empty list, whatever a previous one left.

@@ -4,6 +4,7 @@
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
 #include "inventory/TaskManager.h"
+#include "platform/LibraryGlobal.h"
 #include "platform/LiveObjects.h"
 #include "platform/RegistrySnapshot.h"
 #include "platform/Thread.h"
@@ -41,8 +42,8 @@ struct THooks {
 };
 
 THooks& Hooks() {
-    static THooks hooks;
-    return hooks;
+    static TLibraryGlobal<THooks> hooks;
+    return *hooks;
 }
 
 std::function<void()> Hook(std::function<void()> THooks::*which) {
@@ -99,8 +100,8 @@ struct TOwnerState {
 };
 
 TOwnerState& State() {
-    static TOwnerState state;
-    return state;
+    static TLibraryGlobal<TOwnerState> state;
+    return *state;
 }
 
 void SetReadState(TReadState state) {
@@ -331,6 +332,10 @@ void TLocationOwner::ReadUpdates() {
 
 void TLocationOwner::SetOnListRead(std::function<void()> hook) {
     SetHook(&THooks::OnListRead, std::move(hook));
+}
+
+std::function<void()> TLocationOwner::OnListRead() {
+    return Hook(&THooks::OnListRead);
 }
 
 void TLocationOwner::SetUsageRefresh(std::function<void()> refresh) {

@@ -49,6 +49,8 @@ public:
 
     // Runs on the reading thread after the first passes of a full read.
     static void SetOnListRead(std::function<void()> hook);
+    // The hook as the reading thread takes it before it calls it.
+    static std::function<void()> OnListRead();
     // Refreshes the usage statistics once per reading thread, before its
     // first slow pass (the usage manager's refresh; nothing while unset).
     static void SetUsageRefresh(std::function<void()> refresh);

@@ -2,6 +2,7 @@
 
 #include "frame/DebugLog.h"
 #include "inventory/ItemProduct.h"
+#include "platform/LibraryGlobal.h"
 
 #include <algorithm>
 #include <chrono>
@@ -70,8 +71,8 @@ void TTaskManager::TTaskThread::Execute() {
 }
 
 TTaskManager& TTaskManager::Instance() {
-    static TTaskManager instance;
-    return instance;
+    static TLibraryGlobal<TTaskManager> instance;
+    return *instance;
 }
 
 TTaskManager::TTaskManager(TMeasure measure) : FMeasure(std::move(measure)) {}

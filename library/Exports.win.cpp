@@ -9,7 +9,9 @@
 #include "locations/LocationExeInfo.h"
 #include "locations/LocationRegistryUninstall.h"
 #include "platform/FileVersionInfo.h"
+#include "platform/LiveObjects.h"
 #include "platform/Module.h"
+#include "platform/Thread.h"
 
 #include <shlwapi.h>
 
@@ -45,11 +47,15 @@ HRESULT WINAPI DllGetInstance(REFIID riid, void** Obj) {
     });
 }
 
-// Exact: every class whose objects are handed out through interfaces counts.
+// Exact: every class whose objects are handed out through interfaces counts,
+// and so does every thread of the library until it has left the library's
+// code (threads that freed their own objects are joined here).
 HRESULT WINAPI DllCanUnloadNow() {
     int alive = LiveObjectCount<TVelmora, TFeatureManager, TItemProductIntf, TItemProgramCollection,
                                 TItemUpdateCollection, TItemUnusedCollection, TVelmoraStrings>();
-    return alive == 0 ? S_OK : S_FALSE;
+    if (alive > 0)
+        return S_FALSE;
+    return Guarded(S_FALSE, [] { return LibraryThreadCount() == 0 ? S_OK : S_FALSE; });
 }
 
 HRESULT WINAPI DllGetVersion(DLLVERSIONINFO2* Info) {

@@ -9,8 +9,10 @@
 #include "frame/StringsLocalized.h"
 #include "library/WindowsFeaturesLauncher.h"
 #include "inventory/ProductCollections.h"
+#include "msi/MsiEngine.h"
 #include "platform/ComText.h"
 #include "platform/Handles.h"
+#include "platform/LibraryGlobal.h"
 
 #include <memory>
 #include <mutex>
@@ -30,13 +32,17 @@ struct TRootState {
     TNotifyHandler NotifyHandler{};
     TComPtr<IErrorCallback> ErrorCallback;
     TComPtr<IQuestionCallback> QuestionCallback;
+    // From the first root object until the teardown of the last begins. The
+    // list-read hook may still be running on the reading thread when it
+    // ends: a request is then refused and no refresh starts.
+    bool CycleAlive = false;
     bool ARPRefreshRequested = false;
     std::unique_ptr<TRefreshARPCache> ARPRefreshThread;
 };
 
 TRootState& Root() {
-    static TRootState state;
-    return state;
+    static TLibraryGlobal<TRootState> state;
+    return *state;
 }
 
 template <class I> void CopyOut(const TComPtr<I>& source, I** out) {
@@ -75,6 +81,7 @@ void TVelmora::FirstInstanceCreate() {
         std::lock_guard lock(root.Lock);
         root.Features = TComPtr<IFeatures>(engine);
         root.Engine = engine;
+        root.CycleAlive = true;
         root.ARPRefreshRequested = false;
     }
     TLocationOwner::SetOnListRead(&ListRead);
@@ -94,9 +101,16 @@ void TVelmora::FirstInstanceCreate() {
         callback->ShowError(text.c_str());
         return true;
     });
-    // The inventory's last owner releases the reputation component; set here,
-    // never cleared, because collections may outlive every root object.
-    TLocationOwner::SetFinalizeInterfaces(&DLLGlobals::FinalizeInterfaces);
+    // The inventory's last owner releases the reputation component and frees
+    // the installer engine (closing its handles on its own thread and ending
+    // that thread); set here, never cleared, because collections may outlive
+    // every root object.
+    TLocationOwner::SetFinalizeInterfaces([] {
+        DLLGlobals::FinalizeInterfaces();
+        TMsiEngine::FreeInstance();
+    });
+    TMsiEngine::SetNoticeSink(
+        [](const std::wstring& text) { DebugLog().WriteLog(TLogLevel::llWarning, text); });
 }
 
 void TVelmora::LastInstanceDestroy() {
@@ -107,6 +121,8 @@ void TVelmora::LastInstanceDestroy() {
     TComPtr<IQuestionCallback> questionCallback;
     {
         std::lock_guard lock(root.Lock);
+        root.CycleAlive = false;
+        root.ARPRefreshRequested = false;
         root.NotifyHandler = {};
         errorCallback = std::move(root.ErrorCallback);
         questionCallback = std::move(root.QuestionCallback);
@@ -128,7 +144,9 @@ void TVelmora::LastInstanceDestroy() {
     arpThread.reset();
 }
 
-// Runs on the reading thread after the first pass of a full read.
+// Runs on the reading thread after the first pass of a full read. The last
+// root object may be torn down meanwhile: the thread is then started, if at
+// all, before the teardown takes it, never after.
 void TVelmora::ListRead() {
     auto& root = Root();
     TComPtr<IFeatures> features;
@@ -139,7 +157,7 @@ void TVelmora::ListRead() {
     if (features)
         features->Refresh();
     std::lock_guard lock(root.Lock);
-    if (!root.ARPRefreshRequested)
+    if (!root.CycleAlive || !root.ARPRefreshRequested)
         return;
     root.ARPRefreshRequested = false;
     if (!root.ARPRefreshThread) {
@@ -238,7 +256,8 @@ void TVelmora::RefreshProgramList() {
 
 void TVelmora::RequestARPCacheRefresh() {
     std::lock_guard lock(Root().Lock);
-    Root().ARPRefreshRequested = true;
+    if (Root().CycleAlive)
+        Root().ARPRefreshRequested = true;
 }
 
 void TVelmora::ReadUpdates() {

@@ -3,8 +3,8 @@
 namespace velmora {
 
 TInstallerThread::TInstallerThread() {
-    FThread = std::thread([this] { Execute(); });
-    FId = FThread.get_id();
+    FThread = TLibraryThread([this] { Execute(); });
+    FId = FThread.Id();
 }
 
 TInstallerThread::~TInstallerThread() {
@@ -49,8 +49,7 @@ void TInstallerThread::Stop(std::function<void()> last) {
         FStopping = true;
     }
     FWake.notify_one();
-    if (FThread.joinable())
-        FThread.join();
+    FThread.Join();
 }
 
 bool TInstallerThread::Stopped() {

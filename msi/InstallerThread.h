@@ -5,6 +5,7 @@
 // the engine is shared by the reading thread and every forced-removal worker.
 // Running each handle operation here also serialises them.
 #include "msi/MsiError.h"
+#include "platform/Thread.h"
 
 #include <condition_variable>
 #include <deque>
@@ -86,7 +87,7 @@ private:
     std::condition_variable FFinished; // a job done
     std::deque<TJob> FJobs;
     bool FStopping = false;
-    std::thread FThread;
+    TLibraryThread FThread;
     std::thread::id FId;
 };
 

@@ -16,6 +16,7 @@
 #include "msi/MsiHandle.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -74,12 +75,13 @@ private:
 
     // On the installer thread.
     void DoOpenProduct();
-    // A database handle of the package for one enumerator. The installer keeps
-    // the package file open while a product is open and may refuse to open it
-    // a second time (Wine does), so an open product's package is read through
-    // its installer session; only a closed product's package is opened from
-    // the cached file, read-only. Each enumerator owns its handle, so closing
-    // the product never pulls a database from under one.
+    // A database handle of the cached package, opened read-only, for one
+    // enumerator. An installer may keep the package of an open product open
+    // for writing and refuse a second open (Wine does): then, and only for an
+    // open product, the package is read through the product's installer
+    // session, which holds the same tables; the first such refusal of an
+    // engine's life is reported through the notice sink. Each enumerator owns
+    // its handle, so closing the product never pulls a database from under one.
     unique_msihandle DoOpenDatabase();
     template <class TEnumerator, class... Args>
     std::unique_ptr<TEnumerator> StartEnumerator(bool openProduct, Args... args);
@@ -108,16 +110,27 @@ public:
     void RefreshIfNeeded();
     // The listed product with this code (any letter case), or nullptr.
     std::shared_ptr<TMsiProduct> ProductByGUID(std::wstring_view code);
+    // The listed product with this code; one the list does not hold yet is
+    // asked of the installer, and when it is installed or advertised (since
+    // the list was read) the list is read anew. nullptr for other codes.
+    std::shared_ptr<TMsiProduct> FindProduct(std::wstring_view code);
     // The product at index in enumeration order, or nullptr out of range.
     std::shared_ptr<TMsiProduct> GetProduct(int32_t index);
     int32_t Count();
     // A product for any code, listed or not.
     std::shared_ptr<TMsiProduct> CreateProduct(std::wstring code);
 
+    // Where the engine reports what the log should know (the library's
+    // diagnostic log); nothing is reported while unset.
+    using TNoticeSink = std::function<void(const std::wstring& text)>;
+    static void SetNoticeSink(TNoticeSink sink);
+
 private:
     TMsiEngine();
     ~TMsiEngine();
-    void DoRefresh(); // FLock held
+    // FLock held.
+    void DoRefresh();
+    std::shared_ptr<TMsiProduct> DoProductByGUID(std::wstring_view code);
 
     std::shared_ptr<TInstallerThread> FThread;
     std::mutex FLock;

@@ -1,9 +1,11 @@
 #include "msi/MsiEngine.h"
 
 #include "msi/MsiString.h"
+#include "platform/Format.h"
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 namespace velmora {
@@ -26,6 +28,33 @@ const std::wstring& TMsiDirs::GetTarget(const std::wstring& directory) {
              SMsiGetTargetPath);
     return FTargets.emplace(directory, std::move(path)).first->second;
 }
+
+namespace {
+
+std::mutex GNoticeLock;
+TMsiEngine::TNoticeSink GNoticeSink;
+std::atomic<bool> GSessionFallbackNoted{false};
+
+void Notice(const std::wstring& text) {
+    TMsiEngine::TNoticeSink sink;
+    {
+        std::lock_guard lock(GNoticeLock);
+        sink = GNoticeSink;
+    }
+    if (sink)
+        sink(text);
+}
+
+// Once per engine: the refusal is a property of the installer, not of one package.
+void NoteSessionFallback(const std::wstring& package, UINT error) {
+    if (GSessionFallbackNoted.exchange(true))
+        return;
+    Notice(Format(L"The installer refused to open the cached package \"%s\" read-only while its product "
+                  L"is open (error %d): packages of open products are read through their installer session",
+                  package, static_cast<int>(error)));
+}
+
+} // namespace
 
 // --- TMsiProduct
 
@@ -51,15 +80,18 @@ void TMsiProduct::DoOpenProduct() {
 }
 
 unique_msihandle TMsiProduct::DoOpenDatabase() {
-    if (FProduct) {
-        unique_msihandle session(MsiGetActiveDatabase(FProduct.get()));
-        if (!session)
-            throw EMsiError(SMsiOpenDatabase, MSI_ERROR_INVALID_HANDLE);
-        return session;
-    }
+    const std::wstring package = LocalPackage();
     MSIHANDLE database = 0;
-    CheckMsi(MsiOpenDatabaseW(LocalPackage().c_str(), MSIDBOPEN_READONLY, &database), SMsiOpenDatabase);
-    return unique_msihandle(database);
+    const UINT result = MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, &database);
+    if (result == ERROR_SUCCESS)
+        return unique_msihandle(database);
+    if (FProduct) {
+        if (unique_msihandle session{MsiGetActiveDatabase(FProduct.get())}) {
+            NoteSessionFallback(package, result);
+            return session;
+        }
+    }
+    throw EMsiError(SMsiOpenDatabase, result);
 }
 
 template <class TEnumerator, class... Args>
@@ -144,6 +176,7 @@ TMsiEngine& TMsiEngine::Instance() {
 void TMsiEngine::FreeInstance() {
     std::lock_guard lock(GInstanceLock);
     delete std::exchange(GInstance, nullptr);
+    GSessionFallbackNoted = false;
 }
 
 TMsiEngine::TMsiEngine() : FThread(std::make_shared<TInstallerThread>()) {
@@ -189,9 +222,32 @@ void TMsiEngine::DoRefresh() {
 
 std::shared_ptr<TMsiProduct> TMsiEngine::ProductByGUID(std::wstring_view code) {
     std::lock_guard lock(FLock);
+    return DoProductByGUID(code);
+}
+
+std::shared_ptr<TMsiProduct> TMsiEngine::DoProductByGUID(std::wstring_view code) {
     auto found = std::find_if(FProducts.begin(), FProducts.end(),
                               [&](const auto& product) { return SameText(product->Code(), code); });
     return found == FProducts.end() ? nullptr : *found;
+}
+
+std::shared_ptr<TMsiProduct> TMsiEngine::FindProduct(std::wstring_view code) {
+    std::lock_guard lock(FLock);
+    if (auto listed = DoProductByGUID(code))
+        return listed;
+    // Only a product the enumeration would list is worth reading the list for:
+    // another user's product (absent here) and unknown codes are not.
+    const std::wstring text(code);
+    const INSTALLSTATE state = MsiQueryProductStateW(text.c_str());
+    if (state != INSTALLSTATE_DEFAULT && state != INSTALLSTATE_ADVERTISED)
+        return nullptr;
+    DoRefresh();
+    return DoProductByGUID(code);
+}
+
+void TMsiEngine::SetNoticeSink(TNoticeSink sink) {
+    std::lock_guard lock(GNoticeLock);
+    std::swap(GNoticeSink, sink);
 }
 
 std::shared_ptr<TMsiProduct> TMsiEngine::GetProduct(int32_t index) {

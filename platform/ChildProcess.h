@@ -9,6 +9,12 @@
 #include <optional>
 #include <string>
 
+// Windows' answer to a start that needs administrator rights; not in every
+// SDK's headers.
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif
+
 namespace velmora {
 
 struct TStandardHandles {
@@ -38,8 +44,18 @@ struct TChildProcess {
     DWORD ProcessID = 0;
 };
 
-// Nothing when the child cannot be started (GetLastError tells why).
+// Nothing when the child cannot be started (GetLastError tells why; a
+// program that needs administrator rights, started from a process that does
+// not have them, fails with ERROR_ELEVATION_REQUIRED).
 std::optional<TChildProcess> StartChildProcess(const TChildStart& start);
+
+// Starts a program through the shell with the "runas" verb, so that Windows
+// asks the user's consent to run it with administrator rights. The child
+// inherits no handles but this process's console, and has no thread handle
+// here. Nothing when it did not
+// start (GetLastError tells why; ERROR_CANCELLED when the user declined).
+std::optional<TChildProcess> StartElevatedChildProcess(const std::wstring& program,
+                                                       const std::wstring& arguments, WORD showWindow);
 
 // A primary token of this process's user, duplicated from the process's own;
 // throws EOSError naming the call that failed.

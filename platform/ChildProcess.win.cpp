@@ -1,6 +1,9 @@
 #include "platform/ChildProcess.h"
 
+#include "platform/ComObject.h"
 #include "platform/OSError.h"
+
+#include <shellapi.h>
 
 namespace velmora {
 
@@ -33,6 +36,39 @@ std::optional<TChildProcess> StartChildProcess(const TChildStart& start) {
     child.Process.reset(info.hProcess);
     child.Thread.reset(info.hThread);
     child.ProcessID = info.dwProcessId;
+    return child;
+}
+
+std::optional<TChildProcess> StartElevatedChildProcess(const std::wstring& program,
+                                                       const std::wstring& arguments, WORD showWindow) {
+    std::optional<TChildProcess> child;
+    DWORD error = ERROR_SUCCESS;
+    {
+        // The shell may hand the start to its extensions, which want COM.
+        TComApartmentGuard com;
+        SHELLEXECUTEINFOW info{};
+        info.cbSize = sizeof info;
+        // No error box of the shell's own: the caller reports the failure. A
+        // console program shares this process's console, as a child that
+        // StartChildProcess starts does, instead of getting a new one.
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE;
+        info.lpVerb = L"runas";
+        info.lpFile = program.c_str();
+        info.lpParameters = arguments.empty() ? nullptr : arguments.c_str();
+        info.nShow = showWindow;
+        if (!ShellExecuteExW(&info)) {
+            error = GetLastError();
+        } else if (!info.hProcess) {
+            // Handed to a running program: there is no process to wait for.
+            error = ERROR_INVALID_HANDLE;
+        } else {
+            child.emplace();
+            child->Process.reset(info.hProcess);
+            child->ProcessID = GetProcessId(info.hProcess);
+        }
+    }
+    if (!child)
+        SetLastError(error);
     return child;
 }
 

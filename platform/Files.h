@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -66,6 +67,18 @@ inline TFindFiles FindFiles(std::wstring_view pattern) {
 
 // Size of a file in bytes; nothing when it cannot be queried.
 std::optional<uint64_t> FileSize(std::wstring_view path);
+
+// A file's size and the SHA-256 digest of its content: files with equal
+// fingerprints hold the same bytes. Taken while the file is there, it still
+// tells copies of it once it is gone.
+struct TFileFingerprint {
+    uint64_t Size = 0;
+    std::array<uint8_t, 32> Digest{};
+    bool operator==(const TFileFingerprint&) const = default;
+};
+// Nothing when the file cannot be read (also while another process holds
+// it open without sharing it for reading).
+std::optional<TFileFingerprint> FileFingerprint(std::wstring_view path);
 
 // A handle that is signalled when something that filter names
 // (FILE_NOTIFY_CHANGE_...) changes in the folder, or below it with subtree;

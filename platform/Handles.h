@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <winsvc.h>
 #include <wtsapi32.h>
+#include <bcrypt.h>
 
 #include <utility>
 
@@ -101,6 +102,12 @@ inline void CloseGdiObject(HGDIOBJ h) noexcept {
 inline void CloseScreenDC(HDC h) noexcept {
     ReleaseDC(nullptr, h);
 }
+inline void CloseHashAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
+    BCryptCloseAlgorithmProvider(h, 0);
+}
+inline void CloseHash(BCRYPT_HASH_HANDLE h) noexcept {
+    BCryptDestroyHash(h);
+}
 } // namespace traits
 
 using unique_handle = TUniqueHandle<traits::Handle<HANDLE, traits::CloseGeneric>>;
@@ -122,5 +129,8 @@ using unique_himagelist = TUniqueHandle<traits::Handle<HIMAGELIST, traits::Close
 using unique_gdiobj = TUniqueHandle<traits::Handle<HGDIOBJ, traits::CloseGdiObject>>;
 // The device context of the screen (GetDC(nullptr)).
 using unique_screen_dc = TUniqueHandle<traits::Handle<HDC, traits::CloseScreenDC>>;
+// Cryptography provider objects (BCryptOpenAlgorithmProvider, BCryptCreateHash).
+using unique_hash_algorithm = TUniqueHandle<traits::Handle<BCRYPT_ALG_HANDLE, traits::CloseHashAlgorithm>>;
+using unique_hash = TUniqueHandle<traits::Handle<BCRYPT_HASH_HANDLE, traits::CloseHash>>;
 
 } // namespace velmora

@@ -6,6 +6,9 @@
 
 namespace velmora {
 
+// Objects of every counted class together.
+inline std::atomic<int> GLiveObjects{0};
+
 // A class that hands its objects out through interfaces derives from
 // TLiveCount<Itself>; the library is unloadable when every such count is 0.
 template <class T> class TLiveCount {
@@ -13,13 +16,25 @@ public:
     static int Count() { return FCount.load(); }
 
 protected:
-    TLiveCount() { ++FCount; }
-    TLiveCount(const TLiveCount&) { ++FCount; }
-    ~TLiveCount() { --FCount; }
+    TLiveCount() { Add(); }
+    TLiveCount(const TLiveCount&) { Add(); }
+    ~TLiveCount() {
+        --FCount;
+        --GLiveObjects;
+    }
 
 private:
+    static void Add() {
+        ++FCount;
+        ++GLiveObjects;
+    }
     static inline std::atomic<int> FCount{0};
 };
+
+// Objects of all counted classes alive now.
+inline int LiveObjectTotal() {
+    return GLiveObjects.load();
+}
 
 template <class... Ts> int LiveObjectCount() {
     return (0 + ... + TLiveCount<Ts>::Count());

@@ -129,13 +129,16 @@ std::wstring PrepareFileName(std::wstring_view text, const TVariableFn& variable
     return StripQuotes(ExpandVariables(TrimBlanks(text), variable));
 }
 
-std::wstring PathRemoveArgs(std::wstring_view commandLine, const TFileExistsFn& fileExists) {
+TCommandParts SplitCommandLine(std::wstring_view commandLine, const TFileExistsFn& fileExists) {
     std::wstring_view text = TrimBlanks(commandLine);
     if (text.empty())
         return {};
     if (text.front() == L'"') {
         text.remove_prefix(1);
-        return std::wstring(TrimBlanks(text.substr(0, text.find(L'"'))));
+        const size_t close = text.find(L'"');
+        std::wstring_view rest =
+            close == std::wstring_view::npos ? std::wstring_view() : text.substr(close + 1);
+        return {std::wstring(TrimBlanks(text.substr(0, close))), std::wstring(TrimBlanks(rest))};
     }
     if (fileExists) {
         for (size_t end = text.size(); end != std::wstring_view::npos && end > 0;
@@ -143,13 +146,37 @@ std::wstring PathRemoveArgs(std::wstring_view commandLine, const TFileExistsFn& 
             std::wstring candidate(TrimBlanks(text.substr(0, end)));
             if (candidate.empty())
                 break;
+            std::wstring arguments(TrimBlanks(text.substr(end)));
             if (fileExists(candidate))
-                return candidate;
+                return {std::move(candidate), std::move(arguments)};
             if (!EndsWithText(candidate, L".exe") && fileExists(candidate + L".exe"))
-                return candidate + L".exe";
+                return {candidate + L".exe", std::move(arguments)};
         }
     }
-    return std::wstring(text.substr(0, text.find_first_of(L" \t")));
+    const size_t blank = text.find_first_of(L" \t");
+    if (blank == std::wstring_view::npos)
+        return {std::wstring(text), {}};
+    return {std::wstring(text.substr(0, blank)), std::wstring(TrimBlanks(text.substr(blank)))};
+}
+
+std::wstring PathRemoveArgs(std::wstring_view commandLine, const TFileExistsFn& fileExists) {
+    return SplitCommandLine(commandLine, fileExists).Program;
+}
+
+std::wstring ProgramOfCommand(std::wstring_view commandLine, const TCommandProbe& probe) {
+    auto expand = [&](std::wstring_view text) {
+        return probe.Expand ? probe.Expand(text) : std::wstring(text);
+    };
+    TFileExistsFn exists;
+    if (probe.FileExists)
+        exists = [&](const std::wstring& path) { return probe.FileExists(expand(path)); };
+    std::wstring program = PathRemoveArgs(commandLine, exists);
+    if (ExtractFilePath(program).empty() && !program.empty() && probe.Search) {
+        std::wstring found = probe.Search(program);
+        if (!found.empty())
+            program = std::move(found);
+    }
+    return StripQuotes(expand(TrimBlanks(program)));
 }
 
 TIconLocation SplitIconLocation(std::wstring_view text) {

@@ -44,12 +44,37 @@ std::wstring ExpandVariables(std::wstring_view text, const TVariableFn& variable
 // surrounding blanks and quotes removed.
 std::wstring PrepareFileName(std::wstring_view text, const TVariableFn& variable);
 
-// Cuts a command line to its program path. A quoted program ends at its
-// closing quote. An unquoted one may contain blanks: the longest prefix ending
-// before a blank that names an existing file wins, also with ".exe" appended
-// (then the result carries the ".exe"); when none exists the program ends at
-// the first blank.
+// A command line cut into the program as written (quotes removed) and the
+// arguments after it, both without surrounding blanks.
+struct TCommandParts {
+    std::wstring Program;
+    std::wstring Arguments;
+};
+// A quoted program ends at its closing quote. An unquoted one may contain
+// blanks: the longest prefix ending before a blank that names an existing
+// file wins, also with ".exe" appended (then the program carries the ".exe");
+// when none exists the program ends at the first blank.
+TCommandParts SplitCommandLine(std::wstring_view commandLine, const TFileExistsFn& fileExists);
+// The program part of SplitCommandLine.
 std::wstring PathRemoveArgs(std::wstring_view commandLine, const TFileExistsFn& fileExists);
+
+// What finding the program of a command asks of the system.
+struct TCommandProbe {
+    // Whether a file exists (its name with variables expanded).
+    TFileExistsFn FileExists;
+    // Variables expanded; the text unchanged when not set.
+    std::function<std::wstring(std::wstring_view text)> Expand;
+    // The full path the system search path finds for a file name; empty
+    // when it finds none.
+    std::function<std::wstring(const std::wstring& fileName)> Search;
+};
+
+// The program file a command line runs: the arguments removed (blanks in an
+// unquoted path resolved against the existing files), a name without a
+// folder looked up on the search path, variables expanded and quotes removed.
+// Product actions, the check for a missing uninstaller and the install
+// folder taken from an uninstall command all use this one rule.
+std::wstring ProgramOfCommand(std::wstring_view commandLine, const TCommandProbe& probe);
 
 // An icon reference "file,index": the file may be quoted, the index may be
 // negative (a resource id) and is 0 when absent or not a number.

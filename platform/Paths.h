@@ -36,9 +36,12 @@ std::wstring ExpandEnvironment(std::wstring_view text);
 std::optional<std::wstring> EnvironmentVariable(const std::wstring& name);
 // Variables expanded, surrounding blanks and quotes removed.
 std::wstring PrepareFileName(std::wstring_view text);
-// The program path of a command line; blanks in unquoted paths are resolved
-// against the file system (variables expanded for the check only).
-std::wstring PathRemoveArgs(std::wstring_view commandLine);
+// Finding a command's program on this system: the files on disk, the
+// environment, the system search path.
+TCommandProbe SystemCommandProbe();
+// The program file a command line runs (the rule of PathText.h), mapped
+// into the 64-bit system folder where needed.
+std::wstring ProgramOfCommand(std::wstring_view commandLine);
 // The full path of a file found on the system search path; empty when not
 // found. extension (".exe") is appended when the name has none.
 std::wstring SearchPath(std::wstring_view fileName, std::wstring_view extension = {});

@@ -126,9 +126,16 @@ std::wstring PrepareFileName(std::wstring_view text) {
     return StripQuotes(ExpandEnvironment(Trim(text)));
 }
 
-std::wstring PathRemoveArgs(std::wstring_view commandLine) {
-    return PathRemoveArgs(commandLine,
-                          [](const std::wstring& path) { return FileExists(ExpandEnvironment(path)); });
+TCommandProbe SystemCommandProbe() {
+    TCommandProbe probe;
+    probe.FileExists = [](const std::wstring& path) { return FileExists(path); };
+    probe.Expand = [](std::wstring_view text) { return ExpandEnvironment(text); };
+    probe.Search = [](const std::wstring& fileName) { return SearchPath(fileName); };
+    return probe;
+}
+
+std::wstring ProgramOfCommand(std::wstring_view commandLine) {
+    return CheckFileX64(ProgramOfCommand(commandLine, SystemCommandProbe()));
 }
 
 std::wstring SearchPath(std::wstring_view fileName, std::wstring_view extension) {

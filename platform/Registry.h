@@ -194,6 +194,10 @@ public:
     // Last write time of the key: as stored (UTC), and as a local OLE date.
     std::optional<FILETIME> LastWriteTime() const;
     std::optional<double> LastWriteDate() const;
+    // Sets the last write time (the key needs KEY_SET_VALUE); false when the
+    // system refused. A system may accept the call without changing the
+    // time: read it back where that matters.
+    bool SetLastWriteTime(const FILETIME& time) const;
 
     // Arms an asynchronous change notification that signals event. It lasts
     // until it fires or the key is closed; before Windows 8 it also ends with
@@ -223,6 +227,9 @@ private:
     std::wstring FPath;
     LSTATUS FStatus = ERROR_INVALID_HANDLE;
 };
+
+// A UTC file time as a local OLE date, as LastWriteDate answers it.
+std::optional<double> FileTimeToLocalDate(const FILETIME& utc);
 
 bool KeyExists(HKEY root, std::wstring_view path, TRegView view = TRegView::Default);
 bool KeyExists(TRegRoot root, std::wstring_view path, TRegView view = TRegView::Default);

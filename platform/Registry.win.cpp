@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include "platform/Format.h"
+#include "platform/Module.h"
 #include "platform/OSError.h"
 #include "platform/Text.h"
 
@@ -125,6 +126,8 @@ LSTATUS CopyTree(const TRegKey& source, const TRegKey& target) {
     return ERROR_SUCCESS;
 }
 
+} // namespace
+
 std::optional<double> FileTimeToLocalDate(const FILETIME& utc) {
     FILETIME local;
     if (!FileTimeToLocalFileTime(&utc, &local))
@@ -135,8 +138,6 @@ std::optional<double> FileTimeToLocalDate(const FILETIME& utc) {
     constexpr double DaysFrom1601To1899 = 109205.0;
     return static_cast<double>(ticks) / TicksPerDay - DaysFrom1601To1899;
 }
-
-} // namespace
 
 HKEY RootKey(TRegRoot root) {
     for (const auto& p : Predefined)
@@ -594,6 +595,20 @@ std::optional<FILETIME> TRegKey::LastWriteTime() const {
 std::optional<double> TRegKey::LastWriteDate() const {
     auto time = LastWriteTime();
     return time ? FileTimeToLocalDate(*time) : std::nullopt;
+}
+
+bool TRegKey::SetLastWriteTime(const FILETIME& time) const {
+    // The native call has no Win32 twin; ntdll is in every process.
+    using TSetInformationKey = LONG(NTAPI*)(HANDLE key, int infoClass, void* info, ULONG length);
+    static const auto setInformation =
+        ModuleFunction<TSetInformationKey>(L"ntdll.dll", "NtSetInformationKey");
+    constexpr int KeyWriteTimeInformation = 0;
+    if (!FKey || !setInformation)
+        return false;
+    LARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = static_cast<LONG>(time.dwHighDateTime);
+    return setInformation(FKey.get(), KeyWriteTimeInformation, &value, sizeof value) >= 0;
 }
 
 bool TRegKey::NotifyChange(HANDLE event, bool watchSubtree, DWORD filter) const {

@@ -1,7 +1,8 @@
 #pragma once
 // The runtime thread class: a terminate flag, sleeps that end early with the
 // silent abort, a destructor that terminates and waits, and self-freeing
-// threads once detached.
+// threads once detached. Every thread the library starts is counted until it
+// has been joined, that is until it has left the library's code.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -20,6 +21,35 @@ public:
 };
 
 enum class TThreadPriority { Idle, Lowest, Lower, Normal };
+
+// An OS thread of the library's own. It counts as running from its start
+// until it has been joined. One that is still joinable when this object goes
+// (a thread that frees its own object on its way out) is handed to the
+// library for a later join and keeps counting until then.
+class TLibraryThread {
+public:
+    TLibraryThread() = default;
+    explicit TLibraryThread(std::function<void()> body);
+    TLibraryThread(TLibraryThread&& other) noexcept = default;
+    TLibraryThread& operator=(TLibraryThread&& other) noexcept;
+    ~TLibraryThread();
+
+    bool Joinable() const { return FThread.joinable(); }
+    std::thread::id Id() const { return FThread.get_id(); }
+    void Join();
+
+private:
+    void Release() noexcept;
+    std::thread FThread;
+};
+
+// The library's threads not yet joined. Joins first the threads that were
+// handed over on their way out (each has finished its work and only leaves),
+// except the calling one. The library may be unloaded only when this is 0.
+int LibraryThreadCount();
+// The same count without joining anything (for static teardown, when the
+// threads of the process may have been stopped where they stood).
+int LibraryThreadsNotJoined();
 
 class TThread {
 public:
@@ -65,7 +95,7 @@ protected:
 private:
     void Run();
 
-    std::thread FThread;
+    TLibraryThread FThread;
     std::mutex FMutex;
     std::condition_variable FWake;
     std::atomic<bool> FTerminated{false};

@@ -1,12 +1,15 @@
 #include "components/trustika/Signature.h"
 
+#include "platform/Files.h"
 #include "platform/Handles.h"
+#include "platform/Paths.h"
 
 #include <softpub.h>
 #include <wincrypt.h>
 #include <wintrust.h>
 #include <mscat.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,11 +128,8 @@ LONG VerifyCatalogSignature(std::wstring_view path) {
 
 bool SignatureVerifies(std::wstring_view path) {
     std::wstring file(path);
-    WIN32_FILE_ATTRIBUTE_DATA attributes{};
-    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &attributes))
-        return false;
-    ULONGLONG size = (static_cast<ULONGLONG>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow;
-    if ((attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || size > MaxSignedFileSize)
+    std::optional<uint64_t> size = FileExists(file) ? FileSize(file) : std::nullopt;
+    if (!size || *size > MaxSignedFileSize)
         return false;
     LONG embedded = VerifyEmbeddedSignature(file);
     if (embedded == ERROR_SUCCESS)

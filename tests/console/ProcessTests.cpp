@@ -3,10 +3,12 @@
 #include "console/Process.h"
 
 #include "frame/StringsLocalized.h"
+#include "platform/ChildProcess.h"
 #include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/OSError.h"
+#include "platform/Registry.h"
 #include "platform/Thread.h"
 #include "tests/Polling.h"
 
@@ -82,6 +84,7 @@ protected:
     void TearDown() override {
         TProcess::SetErrorHook(nullptr);
         TProcess::SetQuestionHook(nullptr);
+        TProcess::SetStarter({});
     }
 
     std::vector<std::wstring> Errors, Questions, Captions;
@@ -279,4 +282,66 @@ TEST_F(ProcessTest, ShownChildsWindowIsTheTopWindow) {
     EXPECT_EQ(TextOf(window), L"Console tool");
     thread.TerminateAndWait(); // ends the child: FTerminateProccessAtAbort is set
     EXPECT_EQ(WaitForSingleObject(child.get(), 10000), WAIT_OBJECT_0);
+}
+
+// Windows refuses to start a program that needs administrator rights from a
+// process without them; Wine never does, so here the start fails that way.
+TEST_F(ProcessTest, ACommandNeedingAdministratorRightsRunsThroughTheShellOnlyWhenShownAndAllowed) {
+    std::vector<std::wstring> elevated;
+    DWORD refusal = ERROR_SUCCESS; // the shell's answer, when set
+    TProcess::SetStarter({[](const TChildStart&) -> std::optional<TChildProcess> {
+                              SetLastError(ERROR_ELEVATION_REQUIRED);
+                              return std::nullopt;
+                          },
+                          [&](const std::wstring& program, const std::wstring& arguments, WORD show) {
+                              elevated.push_back(program + L"|" + arguments);
+                              if (refusal == ERROR_SUCCESS)
+                                  return StartElevatedChildProcess(program, arguments, show);
+                              SetLastError(refusal);
+                              return std::optional<TChildProcess>();
+                          }});
+    // The error as a tool writes it: the code, the system's text (Wine has none), the command.
+    auto errorText = [](DWORD code, const std::wstring& command) {
+        std::wstring message = SystemErrorMessage(code);
+        return L"Error: " + std::to_wstring(code) + L"\r\n" + (message.empty() ? L"" : message + L"\r\n") +
+               command;
+    };
+    const std::wstring notElevated = errorText(ERROR_ELEVATION_REQUIRED, ToolCommand(L"silent"));
+
+    // Hidden, or shown by a caller that does not ask the user: reported.
+    for (uint16_t show : {uint16_t(0), uint16_t(SW_SHOWNORMAL)}) {
+        Errors.clear();
+        TProcess process(ToolCommand(L"silent"), show);
+        process.FElevateThroughShell = show == 0;
+        const int32_t result = RunToEnd(process);
+        EXPECT_EQ(result, ERROR_ELEVATION_REQUIRED) << show;
+        EXPECT_EQ(process.ProcessID(), 0u) << show;
+        EXPECT_EQ(process.Errors(), notElevated) << show;
+        process.DoFinish(result);
+        EXPECT_EQ(Errors, std::vector<std::wstring>{notElevated}) << show;
+    }
+    EXPECT_TRUE(elevated.empty());
+
+    // Shown and allowed: the shell starts it and the run waits for its end.
+    // The uninstaller double deletes its key after a while, then ends.
+    const std::wstring key = L"Software\\VelmoraTests\\Elevated" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(TRegKey::Create(TRegRoot::CurrentUser, key));
+    const std::wstring arguments = L"work \"" + key + L"\" 1500";
+    TProcess shown(L"\"" + ThisModuleFolder() + L"relaunch_double.exe\" " + arguments, SW_SHOWNORMAL);
+    shown.FElevateThroughShell = true;
+    EXPECT_EQ(RunToEnd(shown), 0);
+    EXPECT_EQ(elevated, std::vector<std::wstring>{ThisModuleFolder() + L"relaunch_double.exe|" + arguments});
+    EXPECT_NE(shown.ProcessID(), 0u);
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, key)) << "the run ended before the program did its work";
+    DeleteKey(TRegRoot::CurrentUser, key);
+
+    // The user declines: nothing to report. Another failure is reported.
+    for (DWORD answer : {DWORD(ERROR_CANCELLED), DWORD(ERROR_FILE_NOT_FOUND)}) {
+        refusal = answer;
+        TProcess process(ToolCommand(L"silent"), SW_SHOWNORMAL);
+        process.FElevateThroughShell = true;
+        const bool declined = answer == ERROR_CANCELLED;
+        EXPECT_EQ(RunToEnd(process), declined ? 0 : ERROR_ELEVATION_REQUIRED) << answer;
+        EXPECT_EQ(process.Errors(), declined ? L"" : errorText(answer, process.Cmd())) << answer;
+    }
 }

@@ -4,7 +4,9 @@
 #include "library/Velmora.h"
 #include "inventory/ActionThread.h"
 #include "inventory/ItemProductIntf.h"
+#include "platform/ChildProcess.h"
 #include "platform/ComObject.h"
+#include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/ProcessList.h"
@@ -39,7 +41,8 @@ bool KeyExists(const std::wstring& path) {
 class TActionProgram : public TItemProgram {
 public:
     TActionProgram() : TItemProgram(nullptr) { FDisplayNameNative = L"Action test program"; }
-    bool ShowActionWindow() override { return false; }
+    bool ShowActionWindow() override { return Shown; }
+    bool Shown = false;
     void Set(std::wstring uninstall, std::wstring quiet = {}, std::wstring repair = {}) {
         FCmdUninstall = std::move(uninstall);
         FCmdUninstallQuiet = std::move(quiet);
@@ -58,6 +61,7 @@ protected:
     }
     void TearDown() override {
         TProcess::SetErrorHook(nullptr);
+        TProcess::SetStarter({});
         if (FProgram)
             FProgram->StopActionThread();
         TItemProgram::Done();
@@ -84,7 +88,7 @@ protected:
     std::shared_ptr<TActionProgram> FProgram = std::make_shared<TActionProgram>();
 };
 
-TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrRunFromTemp) {
+TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrCopiesOfItRunFromTemp) {
     EXPECT_TRUE(IsRelaunchCopyName(L"Bu_.exe"));
     for (const wchar_t* other : {L"AU_.EXE", L"Xau_.exe", L"u_.exe", L"Un.exe"})
         EXPECT_FALSE(IsRelaunchCopyName(other)) << Narrow(other);
@@ -96,15 +100,18 @@ TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrRunFromTemp)
     // 20 started 31-34 and the wrapper 35, which started 36; 10 started 41;
     // 42's parent 11 was running before the start.
     probe.ParentOf = [](DWORD id) -> DWORD {
-        return id >= 31 && id <= 35 ? 20 : id == 36 ? 35 : id == 41 ? 10 : id == 42 ? 11 : 0;
+        return (id >= 31 && id <= 35) || id == 37 ? 20 : id == 36 ? 35 : id == 41 ? 10 : id == 42 ? 11 : 0;
     };
     probe.ImagePathOf = [](DWORD id) -> std::wstring {
         return id == 31   ? L"C:\\Users\\Me.Long\\TEMP\\~nsuA.tmp\\Un.exe"
                : id == 32 ? L"C:\\Program Files\\App\\helper.exe"
                : id == 33 ? L"C:\\users\\me.long\\TempOther\\Un.exe"
                : id == 35 ? L"C:\\windows\\system32\\cmd.exe"
+               : id == 37 ? L"C:\\users\\ME~1\\Temp\\~bs1.tmp\\helper.exe"
                           : L"C:\\users\\me.long\\Temp\\x\\Un.exe";
     };
+    // The files named "Un.exe" hold the uninstaller's bytes.
+    probe.IsUninstallerCopy = [](const std::wstring& path) { return path.ends_with(L"\\Un.exe"); };
     // Already running before the start: never waited for.
     EXPECT_EQ(FindRelaunchedUninstaller(before, before, probe), 0u);
     // Named like a copy and started by the uninstaller, or through a wrapper.
@@ -118,6 +125,14 @@ TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrRunFromTemp)
     EXPECT_EQ(FindRelaunchedUninstaller(before, {{32, 0, L"helper.exe"}, {33, 0, L"Un.exe"}}, probe), 0u);
     // Someone else's program in the temporary folder.
     EXPECT_EQ(FindRelaunchedUninstaller(before, {{50, 0, L"Un.exe"}}, probe), 0u);
+    // The uninstaller's own child from the temporary folder that is not a
+    // copy of it (a helper it unpacked there).
+    EXPECT_EQ(FindRelaunchedUninstaller(before, {{37, 0, L"helper.exe"}}, probe), 0u);
+    // The uninstaller's file could not be read: only a classic copy's name counts.
+    TRelaunchProbe unread = probe;
+    unread.IsUninstallerCopy = nullptr;
+    EXPECT_EQ(FindRelaunchedUninstaller(before, {{31, 0, L"Un.exe"}}, unread), 0u);
+    EXPECT_EQ(FindRelaunchedUninstaller(before, {{31, 0, L"Un.exe"}, {34, 0, L"Au_.exe"}}, unread), 34u);
     // Parents unknown: nothing is waited for.
     TRelaunchProbe blind = probe;
     blind.ParentOf = nullptr;
@@ -189,6 +204,71 @@ TEST_P(RelaunchTest, ActionRunsUntilTheRelaunchedCopyEnds) {
 
 // "Au_.exe" by its name, "Un.exe" as the uninstaller's own child from %TEMP%.
 INSTANTIATE_TEST_SUITE_P(Copies, RelaunchTest, ::testing::Values(L"Au_.exe", L"Un.exe"));
+
+// A helper the uninstaller unpacks to the temporary folder and starts is no
+// copy of it: the action ends with the uninstaller while the helper runs on.
+TEST_F(ActionTest, HelperStartedFromTheTemporaryFolderIsNotWaitedFor) {
+    std::wstring entry = Entry(L"Helped");
+    FProgram->Set(Double(L"helper velmora_helper.exe \"" + entry + L"\" 300000"));
+    TPossibleActions action = paUninstall;
+    void* top = nullptr;
+    ASSERT_TRUE(FProgram->RunAction(action, top));
+    ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(L"velmora_helper.exe").empty(); }, kLong));
+    EXPECT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong))
+        << "the action waits for the helper";
+    EXPECT_FALSE(FindProcesses(L"velmora_helper.exe").empty());
+    EXPECT_TRUE(KeyExists(entry));
+    for (const auto& helper : FindProcesses(L"velmora_helper.exe")) {
+        unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, helper.ProcessID));
+        if (process && TerminateProcess(process.get(), 1))
+            WaitForSingleObject(process.get(), 10000);
+    }
+}
+
+// Windows refuses to start a program that needs administrator rights from a
+// process without them; Wine never does, so here the start fails that way.
+std::optional<TChildProcess> StartNeedingRights(const TChildStart&) {
+    SetLastError(ERROR_ELEVATION_REQUIRED);
+    return std::nullopt;
+}
+
+TEST_F(ActionTest, UninstallerNeedingAdministratorRightsAsksForThemUnlessQuiet) {
+    testkit::TEventLog elevated, errors;
+    TProcess::SetStarter(
+        {StartNeedingRights, [&](const std::wstring& program, const std::wstring& arguments, WORD show) {
+             elevated.Add(program + L" " + arguments);
+             return StartElevatedChildProcess(program, arguments, show);
+         }});
+    TProcess::SetErrorHook([&](const std::wstring& text) {
+        errors.Add(text);
+        return true;
+    });
+    FProgram->Shown = true;
+    std::wstring entry = Entry(L"Elevated");
+    FProgram->Set(Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + entry + L"\" 0"));
+    auto run = [&](TPossibleActions action) {
+        void* top = nullptr;
+        ASSERT_TRUE(FProgram->RunAction(action, top));
+        ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
+    };
+
+    // A quiet uninstall asks nothing: the failure goes to the error callback.
+    run(paUninstallQuiet);
+    EXPECT_TRUE(elevated.Events().empty());
+    auto reported = errors.Events();
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_TRUE(reported[0].starts_with(L"Error: 740\r\n")) << Narrow(reported[0]);
+    EXPECT_TRUE(reported[0].ends_with(L"\r\n" + Double(L"work \"" + entry + L"\" 0"))) << Narrow(reported[0]);
+    EXPECT_TRUE(KeyExists(entry));
+
+    // The uninstall starts through the shell and lasts as long as the uninstaller.
+    run(paUninstall);
+    EXPECT_EQ(
+        elevated.Events(),
+        std::vector<std::wstring>{ThisModuleFolder() + L"relaunch_double.exe work \"" + entry + L"\" 2500"});
+    EXPECT_FALSE(KeyExists(entry)) << "the action ended before the uninstaller did its work";
+    EXPECT_EQ(errors.Events().size(), 1u);
+}
 
 // The front end's callbacks as the root object holds them.
 class TRecordingCallbacks : public TInterfacedObject<IQuestionCallback, IErrorCallback> {

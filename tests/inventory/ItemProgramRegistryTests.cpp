@@ -1,11 +1,19 @@
 // Program items read from uninstall keys written by the test under
 // HKCU\Software\VelmoraTests\<unique>.
 #include "inventory/ItemProgram.h"
+#include "msi/MsiEngine.h"
+#include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
+#include "inventory/TaskManager.h"
 
 #include "InventoryTestKit.h"
+#include "tests/msi/MsiTestKit.h"
+
+#include <shlobj.h>
 
 #include <filesystem>
 #include <fstream>
@@ -20,11 +28,35 @@ public:
         FDisplayNameNative = L"Native name";
     }
     using TItemProgram::FEstimatedSize;
+    using TItemProgram::FGUID;
     using TItemProgram::FLastUsedDate;
     using TItemProgram::FSlowExePath;
     using TItemProgram::FUsedFrequencyCount;
     using TItemProgram::ReadSlowInfoCache;
 };
+
+// A package of the test's folder, installed with the prefix's msiexec for the
+// object's life.
+class TInstalledProduct {
+public:
+    TInstalledProduct(const wchar_t* package, const wchar_t* code) : FCode(code) {
+        testing::Uninstall(code);
+        FResult = testing::RunMsiexec(L"/i", ThisModuleFolder() + package);
+    }
+    ~TInstalledProduct() { testing::Uninstall(FCode); }
+    bool Installed() const { return FResult == 0; }
+    intptr_t Result() const { return FResult; }
+
+private:
+    const wchar_t* FCode;
+    intptr_t FResult;
+};
+
+std::wstring ProgramFilesFolder() {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
 
 class ItemProgramRegistry : public ::testing::Test {
 protected:
@@ -93,6 +125,29 @@ TEST_F(ItemProgramRegistry, ExtendedPassMarksMissingInstallersAndOnlyHostFolderP
     auto host =
         Read(L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
     EXPECT_EQ(host->PossibleActions(), 0);
+}
+
+// An unquoted uninstall command whose folder has blanks: the check for a
+// missing uninstaller finds the program as the actions and the install
+// folder rule do.
+TEST_F(ItemProgramRegistry, UnquotedUninstallCommandWithBlanksNamesItsUninstaller) {
+    const auto folder =
+        std::filesystem::path(ProgramFilesFolder()) / (L"Velmora Test " + testkit::UniqueName(L"H"));
+    std::filesystem::create_directories(folder);
+    FFolders.push_back(folder);
+    std::ofstream(folder / L"uninst.exe") << "x";
+    for (const wchar_t* file : {L"uninst.exe", L"gone.exe"}) {
+        const bool exists = std::wstring_view(file) == L"uninst.exe";
+        // With "NoRepair" only an existing uninstaller is offered.
+        Key(file).WriteNumber(L"NoRepair", 1);
+        auto item = Read(file, {{L"UninstallString", (folder / file).wstring() + L" /S"}});
+        // Without the file the program ends at the first blank, outside Program Files.
+        EXPECT_TRUE(SameText(item->InstallLocation(), exists ? folder.wstring() : L"")) << Narrow(file);
+        EXPECT_EQ((item->PossibleActions() & ActionBit(TPossibleActions::paUninstall)) != 0, exists)
+            << Narrow(file);
+        item->ReadExtendedInfo();
+        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), !exists) << Narrow(file);
+    }
 }
 
 TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
@@ -171,6 +226,70 @@ TEST_F(ItemProgramRegistry, AProgramWhoseFolderChangedIsReadAfreshFromItsKeys) {
     EXPECT_EQ(std::get<std::wstring>(item->GetInfo(piDisplayVersion)), L"2.0");
     EXPECT_EQ(std::get<std::wstring>(item->GetInfo(piComments)), L"");
     EXPECT_EQ(item->GetActionCommand(TPossibleActions::paUninstall), (folder / L"new.exe").wstring());
+}
+
+// An installer product installed after the installer's product list was read
+// still gives a program without a folder of its own its install location.
+TEST_F(ItemProgramRegistry, InstallLocationComesFromAProductInstalledAfterTheInstallerListWasRead) {
+    constexpr wchar_t EarlyCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D11}";
+    constexpr wchar_t LateCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D21}";
+    TInstalledProduct early(L"VelmoraInventoryEarly.msi", EarlyCode);
+    ASSERT_TRUE(early.Installed()) << "msiexec answered " << early.Result();
+    TMsiEngine::Instance().Refresh();
+    ASSERT_TRUE(TMsiEngine::Instance().ProductByGUID(EarlyCode)) << "the list holds a product";
+    TInstalledProduct late(L"VelmoraInventoryLate.msi", LateCode);
+    ASSERT_TRUE(late.Installed()) << "msiexec answered " << late.Result();
+
+    auto item = Read(L"Late", {{L"UninstallString", Format(L"MsiExec.exe /X%s", LateCode)}});
+    item->FGUID = LateCode;
+    item->ReadExtendedInfo();
+    EXPECT_TRUE(SameText(item->InstallLocation(), ProgramFilesFolder() + L"\\Velmora Inventory Late\\"))
+        << Narrow(item->InstallLocation());
+}
+
+// A program without "InstallDate" shows its key's last write time as its
+// install date. The size measured for it and written into that key leaves
+// the date as it was, in this run and the next, also when it is written again.
+TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
+    const auto folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
+    std::ofstream(folder / L"data.bin") << std::string(3000, 'd');
+    auto dateOf = [](const std::shared_ptr<TRegProgram>& item) {
+        return std::get<TInfoDate>(item->GetInfo(piInstallDate)).Value;
+    };
+    // Later writes happen a second or more after the one before.
+    auto now = [] {
+        FILETIME time;
+        GetSystemTimeAsFileTime(&time);
+        return FileTimeToLocalDate(time).value_or(0);
+    };
+    auto aSecondAfter = [&](double date) {
+        return testkit::WaitUntil([&] { return now() > date + 1.0 / 86400; });
+    };
+
+    auto measured = Read(L"Undated", {{L"InstallLocation", folder.wstring()}});
+    const double installed = dateOf(measured);
+    ASSERT_GT(installed, 0);
+    ASSERT_TRUE(aSecondAfter(installed));
+    measured->ReadExtendedInfo();
+    measured->ReadImages();
+    measured->ReadSlowInfo();
+    ASSERT_TRUE(testkit::WaitUntil([&] { return Key(L"Undated").ReadNumber(L"EstimatedSize") == 2u; }));
+    TTaskManager::Instance().WaitQueue(measured.get());
+    EXPECT_DOUBLE_EQ(dateOf(measured), installed);
+    // The next run reads the key as the size write left it.
+    auto next = Read(L"Undated", {});
+    EXPECT_EQ(next->FEstimatedSize, 2048);
+    EXPECT_DOUBLE_EQ(dateOf(next), installed);
+
+    // Measured and written once more.
+    ASSERT_TRUE(aSecondAfter(now()));
+    next->Lock();
+    next->FEstimatedSize = 8192;
+    next->Unlock();
+    next->WriteDataToRegistry();
+    auto last = Read(L"Undated", {});
+    EXPECT_EQ(last->FEstimatedSize, 8192);
+    EXPECT_DOUBLE_EQ(dateOf(last), installed);
 }
 
 } // namespace

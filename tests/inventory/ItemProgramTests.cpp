@@ -104,8 +104,10 @@ TEST(SizeJob, OnlyUnmeasuredFoldersOutsideTheSystemAndProgramsRoots) {
 }
 
 TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
-    auto exists = [](const std::wstring& path) {
-        return path == L"C:\\App\\unins000.exe" || path == L"C:\\Program Files\\App\\remove.exe";
+    TCommandProbe probe;
+    probe.FileExists = [](const std::wstring& path) {
+        return path == L"C:\\App\\unins000.exe" || path == L"C:\\Program Files\\App\\remove.exe" ||
+               path == L"C:\\Program Files\\Foo Bar\\uninst.exe";
     };
     const std::pair<const wchar_t*, bool> cases[] = {
         {L"", false},
@@ -114,9 +116,12 @@ TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
         {L"C:\\Gone\\unins000.exe", true},
         {L"\"C:\\Program Files\\Gone\\remove.exe\" /S", true},
         {L"C:\\App\\other.exe /uninstall", true},
+        // Unquoted with blanks: found as the actions find it.
+        {L"C:\\Program Files\\Foo Bar\\uninst.exe /S", false},
+        {L"C:\\Program Files\\Foo Bar\\gone.exe /S", true},
     };
     for (auto [command, missing] : cases)
-        EXPECT_EQ(IsCommandMissing(command, exists), missing) << Narrow(command);
+        EXPECT_EQ(IsCommandMissing(command, probe), missing) << Narrow(command);
 }
 
 } // namespace

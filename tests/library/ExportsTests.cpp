@@ -1,6 +1,16 @@
 #include "tests/library/LibraryHarness.h"
 
+#include "platform/Format.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+
 #include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <vector>
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -67,4 +77,92 @@ TEST_F(Exports, OtherInterfaceIdsAndBadArgumentsFail) {
     info.info1.cbSize = sizeof info;
     ASSERT_EQ(getVersion(&info), S_OK);
     EXPECT_EQ(info.ullVersion, MAKEDLLVERULL(5, 0, 0, 0)) << "from the version resource";
+}
+
+namespace {
+
+constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// Uninstall entries of the current user that make the read use the installer
+// engine (a product code without an install folder) and the job queue (a
+// folder without a recorded size); removed again with the object.
+class TEnginesAtWork {
+public:
+    TEnginesAtWork() {
+        GUID guid;
+        CoCreateGuid(&guid);
+        wchar_t code[39];
+        StringFromGUID2(guid, code, 39);
+        FProductKey = UninstallKey + std::wstring(code);
+        auto product = TRegKey::Create(HKEY_CURRENT_USER, FProductKey, KEY_ALL_ACCESS);
+        product.WriteString(L"DisplayName", Format(L"Velmora Unload Product %s", code));
+        product.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
+
+        const std::wstring name = Format(L"Velmora Unload Sized %s", code);
+        FFolder = std::filesystem::path(TempFolder()) / name;
+        std::filesystem::create_directories(FFolder);
+        std::ofstream(FFolder / L"data.bin") << std::string(3000, 'x');
+        FSizedKey = UninstallKey + name;
+        auto sized = TRegKey::Create(HKEY_CURRENT_USER, FSizedKey, KEY_ALL_ACCESS);
+        sized.WriteString(L"DisplayName", name);
+        sized.WriteString(L"InstallLocation", FFolder.wstring());
+        sized.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
+    }
+    ~TEnginesAtWork() {
+        DeleteKey(HKEY_CURRENT_USER, FProductKey);
+        DeleteKey(HKEY_CURRENT_USER, FSizedKey);
+        std::error_code ignored;
+        std::filesystem::remove_all(FFolder, ignored);
+    }
+    // The measured size, written back by a worker of the job queue.
+    bool Measured() const {
+        return TRegKey::Open(HKEY_CURRENT_USER, FSizedKey).ReadNumber(L"EstimatedSize").has_value();
+    }
+
+private:
+    std::wstring FProductKey, FSizedKey;
+    std::filesystem::path FFolder;
+};
+
+// The ids of the threads of this process.
+std::set<DWORD> ProcessThreads() {
+    std::set<DWORD> threads;
+    unique_file snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+         more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            threads.insert(entry.th32ThreadID);
+    }
+    return threads;
+}
+
+} // namespace
+
+// The installer engine's thread, the job queue's workers (which free their
+// own objects) and the reading thread are all gone, not only ended, once the
+// library answers that it can be unloaded.
+TEST(Unload, NoThreadOfTheLibraryRemainsOnceItCanBeUnloaded) {
+    TEnginesAtWork work;
+    const std::set<DWORD> before = ProcessThreads();
+    {
+        TLoadedLibrary library;
+        ASSERT_NE(library.Module(), nullptr);
+        auto canUnloadNow = library.Export<TDllCanUnloadNow>("DllCanUnloadNow");
+        {
+            auto root = library.NewRoot();
+            TComPtr<IProductCollection> programs;
+            root->GetPrograms(programs.put());
+            root->Refresh();
+            ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
+            ASSERT_TRUE(WaitUntil([&] { return work.Measured(); }));
+        }
+        ASSERT_TRUE(WaitUntil([&] { return canUnloadNow() == S_OK; }));
+        std::vector<DWORD> remaining;
+        for (DWORD thread : ProcessThreads())
+            if (!before.contains(thread))
+                remaining.push_back(thread);
+        EXPECT_TRUE(remaining.empty()) << remaining.size() << " threads started since the load still run";
+    }
 }

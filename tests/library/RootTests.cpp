@@ -112,3 +112,29 @@ TEST(Root, ComponentToolIsStartedOrBroughtToTheFront) {
     DeleteFileW(tool.c_str());
     DeleteFileW(calls.c_str());
 }
+
+// The reading thread takes the hook and may still be inside it when the last
+// root object goes: what remains of the hook then starts no refresh, and the
+// next first root object starts with a clean request and no thread.
+TEST(Root, AListReadHookOutlivingTheLastRootStartsNoRefreshAndTheNextCycleStartsClean) {
+    const size_t begun = CountStatisticsLines("Begin update system ARP Cache.");
+    auto root = MakeCom<TVelmora, IVelmora>();
+    root->RequestARPCacheRefresh();
+    std::function<void()> hookInProgress = TLocationOwner::OnListRead();
+    ASSERT_TRUE(hookInProgress);
+    root.reset();
+    hookInProgress();
+    EXPECT_EQ(TVelmora::ARPRefreshThread(), nullptr) << "a refresh started after the teardown";
+
+    root = MakeCom<TVelmora, IVelmora>();
+    EXPECT_EQ(TVelmora::ARPRefreshThread(), nullptr);
+    root->Refresh();
+    ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
+    EXPECT_EQ(TVelmora::ARPRefreshThread(), nullptr) << "a request of the old cycle was kept";
+    root->RequestARPCacheRefresh();
+    root->Refresh();
+    ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
+    EXPECT_NE(TVelmora::ARPRefreshThread(), nullptr) << "the new cycle's request started nothing";
+    root.reset();
+    EXPECT_EQ(CountStatisticsLines("Begin update system ARP Cache."), begun + 1);
+}

@@ -25,12 +25,15 @@ TEST(InstallerThread, RunsEveryJobOnItsOneThreadPassesErrorsAndRunsNestedJobsAtO
 }
 
 TEST(InstallerThread, StopRunsQueuedJobsThenTheLastOneThenRefusesWork) {
+    const int threadsBefore = LibraryThreadsNotJoined();
     TInstallerThread thread;
+    EXPECT_EQ(LibraryThreadsNotJoined(), threadsBefore + 1) << "one of the library's threads";
     std::vector<int> order;
     std::thread([&] { thread.Run([&] { order.push_back(1); }); }).join();
     thread.Stop([&] { order.push_back(2); });
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
     EXPECT_TRUE(thread.Stopped());
+    EXPECT_EQ(LibraryThreadsNotJoined(), threadsBefore) << "ended and joined by the stop";
     bool ran = false;
     EXPECT_FALSE(thread.TryRun([&] { ran = true; }));
     EXPECT_THROW(thread.Run([&] { ran = true; }), EMsiError);

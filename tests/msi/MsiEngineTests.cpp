@@ -2,6 +2,7 @@
 // rows wixl cannot write, installed with the prefix's msiexec and removed again
 // when the suite ends.
 #include "msi/MsiEngine.h"
+#include "tests/msi/MsiTestKit.h"
 
 #include "platform/Format.h"
 #include "platform/Handles.h"
@@ -13,11 +14,14 @@
 #include <process.h>
 #include <shlobj.h>
 
+#include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
 
 using namespace velmora;
+using velmora::testing::RunMsiexec;
+using velmora::testing::Uninstall;
 
 namespace {
 
@@ -35,19 +39,6 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// msiexec with these arguments, waited for; its exit code.
-intptr_t RunMsiexec(const wchar_t* action, const std::wstring& target) {
-    for (int attempt = 0;; ++attempt) {
-        intptr_t code = _wspawnlp(_P_WAIT, L"msiexec.exe", L"msiexec.exe", action,
-                                  (L"\"" + target + L"\"").c_str(), L"/qn", nullptr);
-        // Another test of this prefix installing at the same moment: its
-        // transaction cannot be awaited from here, so try again shortly.
-        if (code != ERROR_INSTALL_ALREADY_RUNNING || attempt == 240)
-            return code;
-        Sleep(500);
-    }
-}
-
 // What wixl cannot express: a short|long file name.
 void CompletePackage(const std::wstring& path) {
     MSIHANDLE handle = 0;
@@ -60,15 +51,18 @@ void CompletePackage(const std::wstring& path) {
     CheckMsi(MsiDatabaseCommit(database.get()), L"commit package");
 }
 
-void Uninstall(const wchar_t* code) {
-    if (MsiQueryProductStateW(code) == INSTALLSTATE_DEFAULT)
-        RunMsiexec(L"/x", code);
-}
-
 std::set<std::wstring> ReadFiles(TMsiFileEnumerator& files) {
     std::set<std::wstring> found;
     while (files.Next())
         found.insert(files.Current());
+    return found;
+}
+
+// "key|value" per registry row.
+std::vector<std::wstring> ReadRegistryRows(TMsiRegKeyEnumerator& rows) {
+    std::vector<std::wstring> found;
+    while (rows.Next())
+        found.push_back(rows.CurrentKey() + L"|" + rows.CurrentValueName());
     return found;
 }
 
@@ -84,7 +78,7 @@ template <class F> std::wstring ErrorOf(F&& call) {
 
 } // namespace
 
-class MsiEngineTest : public testing::Test {
+class MsiEngineTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Uninstall(TestCode);
@@ -121,15 +115,10 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(SetupError.empty()) << Narrow(SetupError); }
 
-    // The product opened and costed, ready for its files.
+    // The product, listed or installed since the list was read (as the
+    // suite's is); when asked, opened and costed, ready for its files.
     static std::shared_ptr<TMsiProduct> Product(const wchar_t* code, bool open = false) {
-        auto& engine = TMsiEngine::Instance();
-        engine.RefreshIfNeeded();
-        auto product = engine.ProductByGUID(code);
-        if (!product) { // installed after the list was read
-            engine.Refresh();
-            product = engine.ProductByGUID(code);
-        }
+        auto product = TMsiEngine::Instance().FindProduct(code);
         if (product && open) {
             product->OpenProduct();
             product->CostFiles();
@@ -157,7 +146,7 @@ TEST_F(MsiEngineTest, ListsInstalledProductsAndReadsTheirProperties) {
 }
 
 TEST_F(MsiEngineTest, FailuresCarryTheFailedStepAndTheInstallersError) {
-    using testing::StartsWith;
+    using ::testing::StartsWith;
     auto& engine = TMsiEngine::Instance();
     auto missing = engine.CreateProduct(UnknownCode);
     EXPECT_THAT(ErrorOf([&] { missing->OpenProduct(); }), StartsWith(L"Unable to open product\r\n: 1605"));
@@ -212,4 +201,38 @@ TEST_F(MsiEngineTest, FilesResolveByLongNameAndAFreedEngineFailsHeldObjectsClean
                                       InstallDir() + L"Data\\settings.ini"}));
     again->CloseProduct();
     EXPECT_FALSE(again->IsOpen());
+}
+
+// The cached package is opened read-only. Where the installer refuses a
+// second open of an open product's package (Wine keeps it open for writing),
+// the open product is read through its installer session, with the same rows;
+// the refusal is reported once.
+TEST_F(MsiEngineTest, PackagesAreReadReadOnlyAndThroughTheSessionOnlyWhereRefused) {
+    TMsiEngine::FreeInstance(); // reported once per engine: start with a new one
+    std::mutex lock;
+    std::vector<std::wstring> notices;
+    TMsiEngine::SetNoticeSink([&](const std::wstring& text) {
+        std::lock_guard guard(lock);
+        notices.push_back(text);
+    });
+    auto product = Product(TestCode);
+    ASSERT_TRUE(product);
+    const auto rows = ReadRegistryRows(*product->EnumRegKeys());
+    EXPECT_FALSE(rows.empty()) << "a closed product's package";
+
+    product->OpenProduct();
+    product->CostFiles();
+    const std::wstring package = product->LocalPackage();
+    MSIHANDLE probe = 0;
+    const bool refused = MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, &probe) != ERROR_SUCCESS;
+    if (probe)
+        MsiCloseHandle(probe);
+    EXPECT_EQ(ReadRegistryRows(*product->EnumRegKeys()), rows);
+    EXPECT_EQ(ReadFiles(*product->EnumFiles()).size(), 3u);
+    product->CloseProduct(); // the suite's removal needs the package
+    TMsiEngine::SetNoticeSink(nullptr);
+    EXPECT_EQ(notices.size(), refused ? 1u : 0u) << "refused: " << refused;
+    if (refused && !notices.empty()) {
+        EXPECT_NE(notices[0].find(package), std::wstring::npos) << Narrow(notices[0]);
+    }
 }

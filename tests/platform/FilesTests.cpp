@@ -1,12 +1,15 @@
-// Watching a folder, in a fresh folder under the temporary folder.
+// Watching a folder and fingerprinting files, in a fresh folder under the
+// temporary folder.
 #include "platform/Files.h"
 
 #include "platform/Format.h"
+#include "platform/Module.h"
 #include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace velmora;
 
@@ -52,4 +55,30 @@ TEST_F(FolderWatch, AMissingFolderCannotBeWatched) {
     SetLastError(ERROR_SUCCESS);
     EXPECT_FALSE(FolderChangeNotification(FFolder + L"\\missing", true, NameChanges));
     EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+}
+
+TEST_F(FolderWatch, FingerprintsTellCopiesFromFilesOfTheSameSize) {
+    auto write = [&](const wchar_t* name, const std::string& content) {
+        std::ofstream(std::filesystem::path(FFolder) / name, std::ios::binary) << content;
+        return FFolder + L"\\" + name;
+    };
+    const std::string content(100'000, 'a');
+    auto original = FileFingerprint(write(L"original.exe", content));
+    ASSERT_TRUE(original);
+    EXPECT_EQ(original->Size, content.size());
+    EXPECT_EQ(FileFingerprint(write(L"copy.exe", content)), original);
+    std::string changed = content;
+    changed[70'000] = 'b'; // past the first chunk read
+    EXPECT_NE(FileFingerprint(write(L"other.exe", changed)), original);
+    EXPECT_NE(FileFingerprint(write(L"longer.exe", content + "a")), original);
+    // SHA-256 of nothing starts e3 b0 c4 42.
+    auto empty = FileFingerprint(write(L"empty.exe", ""));
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->Size, 0u);
+    EXPECT_EQ(
+        (std::array<uint8_t, 4>{empty->Digest[0], empty->Digest[1], empty->Digest[2], empty->Digest[3]}),
+        (std::array<uint8_t, 4>{0xe3, 0xb0, 0xc4, 0x42}));
+    EXPECT_FALSE(FileFingerprint(FFolder + L"\\missing.exe"));
+    // A running program's file can be read.
+    EXPECT_TRUE(FileFingerprint(HostExecutableFileName()));
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 using namespace velmora;
 
@@ -39,4 +40,67 @@ TEST(PathText, PathRemoveArgsCutsAtTheQuoteOrTheLongestExistingPrefix) {
     };
     for (const auto& [command, program] : cases)
         EXPECT_EQ(PathRemoveArgs(command, fs), program) << std::wstring(command);
+}
+
+TEST(PathText, SplitCommandLineKeepsTheArgumentsAfterTheProgram) {
+    TFileExistsFn fs = [](const std::wstring& path) {
+        return path == L"C:\\Program Files\\My App\\un inst.exe";
+    };
+    const std::tuple<std::wstring_view, std::wstring_view, std::wstring_view> cases[] = {
+        {L"  \"C:\\Program Files\\App\\u.exe\"   /S /D=x  ", L"C:\\Program Files\\App\\u.exe", L"/S /D=x"},
+        {L"\"C:\\No Close\\u.exe /S", L"C:\\No Close\\u.exe /S", L""},
+        {L"C:\\Program Files\\My App\\un inst.exe /S \"a b\"", L"C:\\Program Files\\My App\\un inst.exe",
+         L"/S \"a b\""},
+        {L"C:\\Program Files\\My App\\un inst /S", L"C:\\Program Files\\My App\\un inst.exe", L"/S"},
+        {L"C:\\Missing Folder\\x.exe\t/q", L"C:\\Missing", L"Folder\\x.exe\t/q"},
+        {L"tool.exe", L"tool.exe", L""},
+        {L"   ", L"", L""},
+    };
+    for (const auto& [command, program, arguments] : cases) {
+        TCommandParts parts = SplitCommandLine(command, fs);
+        EXPECT_EQ(parts.Program, program) << std::wstring(command);
+        EXPECT_EQ(parts.Arguments, arguments) << std::wstring(command);
+        EXPECT_EQ(PathRemoveArgs(command, fs), program) << std::wstring(command);
+    }
+}
+
+// The probe of a small machine: two programs in Program Files, one tool on
+// the search path, variables for both folders.
+TEST(PathText, ProgramOfCommandResolvesBlanksVariablesAndTheSearchPath) {
+    const std::set<std::wstring> files{L"C:\\Program Files\\Foo Bar\\uninst.exe",
+                                       L"C:\\Program Files\\App\\setup.exe",
+                                       L"C:\\Windows\\system32\\msiexec.exe"};
+    TCommandProbe probe;
+    probe.FileExists = [&](const std::wstring& path) { return files.count(path) > 0; };
+    probe.Expand = [](std::wstring_view text) {
+        return ExpandVariables(text, [](const std::wstring& name) -> std::optional<std::wstring> {
+            if (name == L"ProgramFiles")
+                return L"C:\\Program Files";
+            if (name == L"Quoted")
+                return L"\"C:\\Program Files\\App\\setup.exe\"";
+            return std::nullopt;
+        });
+    };
+    probe.Search = [](const std::wstring& name) {
+        return SameText(name, L"msiexec.exe") || SameText(name, L"msiexec")
+                   ? L"C:\\Windows\\system32\\msiexec.exe"
+                   : L"";
+    };
+    const std::pair<std::wstring_view, std::wstring_view> cases[] = {
+        // Unquoted with blanks: the existing file wins over the first blank.
+        {L"C:\\Program Files\\Foo Bar\\uninst.exe /S", L"C:\\Program Files\\Foo Bar\\uninst.exe"},
+        {L"%ProgramFiles%\\Foo Bar\\uninst.exe /S", L"C:\\Program Files\\Foo Bar\\uninst.exe"},
+        {L"\"%ProgramFiles%\\App\\setup.exe\" -remove", L"C:\\Program Files\\App\\setup.exe"},
+        {L"%Quoted% -remove", L"C:\\Program Files\\App\\setup.exe"},
+        {L"MsiExec.exe /X{12345678-1234-1234-1234-123456789012}", L"C:\\Windows\\system32\\msiexec.exe"},
+        // Not found anywhere: the name stays as written.
+        {L"NoSuchTool.exe /x", L"NoSuchTool.exe"},
+        {L"C:\\Program Files\\Gone Away\\uninst.exe /S", L"C:\\Program"},
+        {L"", L""},
+    };
+    for (const auto& [command, program] : cases)
+        EXPECT_EQ(ProgramOfCommand(command, probe), program) << std::wstring(command);
+
+    // Without a probe the program ends at the first blank and keeps its variables.
+    EXPECT_EQ(ProgramOfCommand(L"%ProgramFiles%\\Foo Bar\\uninst.exe /S", {}), L"%ProgramFiles%\\Foo");
 }

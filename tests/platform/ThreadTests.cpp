@@ -1,4 +1,5 @@
 #include "platform/Thread.h"
+#include "tests/Polling.h"
 
 #include <gtest/gtest.h>
 
@@ -116,4 +117,38 @@ TEST(Thread, SleepOnAnyThreadEndsWithTheAbortOnAThreadAskedToStop) {
     start = steady_clock::now();
     EXPECT_NO_THROW(TThread::SleepAndCheck(20));
     EXPECT_GE(steady_clock::now() - start, milliseconds(20));
+}
+
+// The thread of an object that freed itself still runs the library's code on
+// its way out (thread-local clean-up among it): it counts until it has been
+// joined, and the count joins it.
+TEST(Thread, ASelfFreeingThreadCountsUntilItHasLeft) {
+    ASSERT_TRUE(velmora::testing::WaitUntil([] { return LibraryThreadCount() == 0; }));
+    struct TLeaving {
+        std::atomic<bool>* Left;
+        ~TLeaving() {
+            std::this_thread::sleep_for(milliseconds(200));
+            *Left = true;
+        }
+    };
+    std::atomic<bool> left{false};
+    std::promise<void> release;
+    auto gate = release.get_future().share();
+    auto* thread = new TLambdaThread([&left, gate](TLambdaThread&) {
+        thread_local TLeaving leaving{&left};
+        gate.wait();
+    });
+    thread->Start();
+    thread->Detach();
+    EXPECT_EQ(LibraryThreadCount(), 1);
+    release.set_value();
+    ASSERT_TRUE(velmora::testing::WaitUntil([] { return LibraryThreadCount() == 0; }));
+    EXPECT_TRUE(left) << "counted as gone while still on its way out";
+
+    // A thread joined by its owner stops counting at the join.
+    TLambdaThread owned([](TLambdaThread& self) { self.SleepBy(60'000); });
+    owned.Start();
+    EXPECT_EQ(LibraryThreadsNotJoined(), 1);
+    owned.TerminateAndWait();
+    EXPECT_EQ(LibraryThreadsNotJoined(), 0);
 }

@@ -15,6 +15,12 @@ class TVelmoraLibrary {
 public:
     // Loads the library; Loaded() tells whether that worked and Error() why not.
     TVelmoraLibrary();
+    // Unloads the library once it says it can be (its threads may still be
+    // finishing); a library that does not say so within a few seconds stays
+    // loaded until the process ends.
+    ~TVelmoraLibrary();
+    TVelmoraLibrary(const TVelmoraLibrary&) = delete;
+    TVelmoraLibrary& operator=(const TVelmoraLibrary&) = delete;
     bool Loaded() const { return static_cast<bool>(FModule); }
     const std::wstring& Error() const { return FError; }
     const std::wstring& Path() const { return FPath; }

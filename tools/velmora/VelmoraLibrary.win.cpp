@@ -16,6 +16,18 @@ TVelmoraLibrary::TVelmoraLibrary() : FPath(ThisModuleFolder() + L"VelmoraHelper.
         FError = Format(L"Cannot load %s: %s", FPath, SystemErrorMessage(GetLastError()));
 }
 
+TVelmoraLibrary::~TVelmoraLibrary() {
+    if (!FModule)
+        return;
+    for (ULONGLONG deadline = GetTickCount64() + 5000; CanUnloadNow() != S_OK;) {
+        if (GetTickCount64() > deadline) {
+            FModule.release();
+            return;
+        }
+        Sleep(10);
+    }
+}
+
 TComPtr<IVelmora> TVelmoraLibrary::CreateRoot() {
     TComPtr<IVelmora> root;
     auto getInstance = ModuleFunction<TDllGetInstance>(FModule.get(), "DllGetInstance");

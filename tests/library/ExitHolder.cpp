@@ -1,0 +1,56 @@
+// A front end that exits while it still holds the library's objects: it loads
+// VelmoraHelper.dll, reads the inventory until the program named on its
+// command line is listed and its size is being measured, keeps the root, the
+// collection and that product, and returns from main without releasing them.
+// Exit code 0 once it held them; 2 when the program never showed up.
+#include "tests/library/LibraryHarness.h"
+
+#include <cwchar>
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+bool SameName(IProduct& product, const wchar_t* name) {
+    VARIANT value;
+    VariantInit(&value);
+    product.GetInfo(0, &value);
+    bool same = value.vt == VT_BSTR && value.bstrVal && std::wcscmp(value.bstrVal, name) == 0;
+    VariantClear(&value);
+    return same;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2)
+        return 1;
+    // Never freed: a front end that exits without unloading the library.
+    auto* library = new TLoadedLibrary;
+    TComPtr<IVelmora> root = library->NewRoot();
+    if (!root)
+        return 1;
+    TComPtr<IProductCollection> programs;
+    root->GetPrograms(programs.put());
+    root->Refresh();
+    TComPtr<IProduct> held;
+    WaitUntil([&] {
+        programs->Lock();
+        for (int32_t i = 0, count = programs->GetCount(); i < count && !held; ++i) {
+            TComPtr<IProduct> product;
+            programs->GetItem(i, product.put());
+            if (product && SameName(*product, argv[1]))
+                held = product;
+        }
+        programs->Unlock();
+        return held && root->GetReadState() != TReadState::rsNonw;
+    });
+    if (!held)
+        return 2;
+    // The references stay held: the process ends with them.
+    root.Detach();
+    programs.Detach();
+    held.Detach();
+    return 0;
+}
