@@ -16,7 +16,8 @@ std::vector<TProcessListItem> ProcessList() {
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL ok = Process32FirstW(snapshot.get(), &entry); ok; ok = Process32NextW(snapshot.get(), &entry))
-        list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
+        list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile, entry.cntThreads,
+                        entry.pcPriClassBase});
     return list;
 }
 
@@ -37,12 +38,14 @@ std::vector<TProcessListItem> ProcessSnapshot() {
 
 std::wstring ProcessImagePath(DWORD processID) {
     unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processID));
-    if (!process)
-        return {};
+    return process ? ProcessImagePathFromHandle(process.get()) : std::wstring();
+}
+
+std::wstring ProcessImagePathFromHandle(HANDLE process) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD size = static_cast<DWORD>(path.size());
-        if (QueryFullProcessImageNameW(process.get(), 0, path.data(), &size)) {
+        if (QueryFullProcessImageNameW(process, 0, path.data(), &size)) {
             path.resize(size);
             return path;
         }

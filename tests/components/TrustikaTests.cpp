@@ -2,11 +2,11 @@
 // user's and the machine's Trustika keys (entries unique to each run, removed
 // afterwards) and files laid into a temporary folder of their own.
 #include "components/trustika/TrustLists.h"
+#include "tests/components/LoadedComponent.h"
 #include "api/Interfaces.Trustika.h"
 #include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/Format.h"
-#include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
@@ -24,18 +24,6 @@ namespace {
 constexpr auto stTrustWorthy = TSoftwareRating::stTrustWorthy;
 constexpr auto stUnknown = TSoftwareRating::stUnknown;
 constexpr auto stRisky = TSoftwareRating::stRisky;
-
-// The component loaded from the bin folder, as a front end's library does.
-struct TComponent {
-    unique_hmodule Module{LoadLibraryExW((ThisModuleFolder() + L"TrustikaHelper.dll").c_str(), nullptr,
-                                         LOAD_WITH_ALTERED_SEARCH_PATH)};
-    HRESULT GetInstance(REFIID iid, void** out) const {
-        return ModuleFunction<HRESULT(WINAPI*)(REFIID, void**)>(Module.get(), "DllGetInstance")(iid, out);
-    }
-    HRESULT CanUnloadNow() const {
-        return ModuleFunction<HRESULT(WINAPI*)()>(Module.get(), "DllCanUnloadNow")();
-    }
-};
 
 // Entries written into the lists during one test; removed again at the end,
 // with the Trustika key itself when the test created it.
@@ -84,7 +72,7 @@ protected:
         return FTrustika->GetCompanyRating(name.c_str());
     }
 
-    TComponent FComponent;
+    TLoadedComponent FComponent{L"TrustikaHelper.dll"};
     TComPtr<ITrustika> FTrustika;
     TLists FLists;
     std::filesystem::path FRoot =
@@ -136,7 +124,7 @@ TEST_F(Trustika, CompaniesAreRatedFromTheirListsByWholeName) {
 }
 
 TEST(TrustikaExports, HandOutOnlyTheReputationInterfaceAndCountItsObjects) {
-    TComponent component;
+    TLoadedComponent component{L"TrustikaHelper.dll"};
     ASSERT_TRUE(component.Module);
     EXPECT_EQ(component.CanUnloadNow(), S_OK);
     void* other = reinterpret_cast<void*>(1);

@@ -1,0 +1,24 @@
+#pragma once
+// Every interface method of the component runs its body through Guarded: the
+// caller is another module, so nothing may escape, and a call that failed
+// answers the method's documented default.
+#include <utility>
+
+namespace velmora::procyra {
+
+template <class R, class Body> R Guarded(R fallback, Body&& body) noexcept {
+    try {
+        return std::forward<Body>(body)();
+    } catch (...) {
+        return fallback;
+    }
+}
+
+template <class Body> void Guarded(Body&& body) noexcept {
+    try {
+        std::forward<Body>(body)();
+    } catch (...) {
+    }
+}
+
+} // namespace velmora::procyra

@@ -1,0 +1,344 @@
+// ProcyraHelper.dll and its agent through their exports, against the
+// system's real process list: this test process, and children started from a
+// temporary folder of their own (copies of the console double, which waits
+// forever when it has no console).
+#include "api/Interfaces.Procyra.h"
+#include "api/Interfaces.Trustika.h"
+#include "platform/ChildProcess.h"
+#include "platform/ComObject.h"
+#include "platform/ComText.h"
+#include "platform/Format.h"
+#include "platform/Handles.h"
+#include "platform/Module.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include "tests/components/LoadedComponent.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+std::wstring Text(void (STDMETHODCALLTYPE IPYProcess::*getter)(BSTR*), IPYProcess* process) {
+    unique_bstr text;
+    (process->*getter)(text.put());
+    return text ? std::wstring(text.get()) : std::wstring();
+}
+
+std::wstring PathOf(IPYProcess* process) {
+    return Text(&IPYProcess::GetPath, process);
+}
+
+TComPtr<IPYProcess> Item(IPYProcessList* list, int32_t index) {
+    TComPtr<IPYProcess> process;
+    list->GetItem(index, process.put());
+    return process;
+}
+
+// Waiting programs started from a temporary folder; the ones still running
+// are ended and the folder removed at the end.
+class TChildren {
+public:
+    ~TChildren() {
+        for (auto& child : FChildren) {
+            TerminateProcess(child.Process.get(), 0);
+            WaitForSingleObject(child.Process.get(), 5000);
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(FFolder, ignored);
+    }
+    // The full path of a new copy of the waiting double in the folder.
+    std::wstring Program(const wchar_t* name) {
+        std::filesystem::create_directories(FFolder);
+        std::filesystem::path program = FFolder / name;
+        std::filesystem::copy_file(ThisModuleFolder() + L"console_double.exe", program);
+        return program.wstring();
+    }
+    const TChildProcess* Start(const std::wstring& program) {
+        TChildStart start;
+        start.Application = program;
+        start.CommandLine = L"\"" + program + L"\" wait";
+        start.CreationFlags = DETACHED_PROCESS;
+        std::optional<TChildProcess> child = StartChildProcess(start);
+        if (!child)
+            return nullptr;
+        FChildren.push_back(std::move(*child));
+        return &FChildren.back();
+    }
+
+private:
+    std::filesystem::path FFolder = std::filesystem::path(TempFolder()) /
+                                    Format(L"procyra-%d-%d Waiters", static_cast<int>(GetCurrentProcessId()),
+                                           static_cast<int>(GetTickCount()));
+    std::deque<TChildProcess> FChildren; // stays where Start put it
+};
+
+class ProcyraProcesses : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(FComponent.Module) << "ProcyraHelper.dll not found beside the test";
+        ASSERT_EQ(FComponent.GetInstance(__uuidof(IPYManager), reinterpret_cast<void**>(FManager.put())),
+                  S_OK);
+        EXPECT_FALSE(FManager->IsLoaded());
+        FManager->GetProcessList(FList.put());
+        ASSERT_TRUE(FList);
+        EXPECT_TRUE(FManager->IsLoaded());
+    }
+    void TearDown() override {
+        FList.reset();
+        FManager.reset();
+        EXPECT_EQ(FComponent.CanUnloadNow(), S_OK);
+    }
+    // Index of the process started from program; -1 when the list lacks it.
+    int32_t Find(const std::wstring& program) { return FList->IndexOfText(program.c_str(), 0); }
+
+    TLoadedComponent FComponent{L"ProcyraHelper.dll"};
+    TComPtr<IPYManager> FManager;
+    TComPtr<IPYProcessList> FList;
+    TChildren FChildren;
+};
+
+TEST_F(ProcyraProcesses, TheListHoldsThisProcessWithItsExecutableAndLiveFacts) {
+    const std::wstring self = ModuleFileName(nullptr);
+    int32_t index = FList->IndexOfId(static_cast<int32_t>(GetCurrentProcessId()));
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(Find(UpperCase(self)), index);
+    TComPtr<IPYProcess> process = Item(FList.get(), index);
+    ASSERT_TRUE(process);
+    EXPECT_TRUE(SameText(PathOf(process.get()), self)) << Narrow(PathOf(process.get()));
+    EXPECT_TRUE(SameText(Text(&IPYProcess::GetName, process.get()), ExtractFileName(self)));
+    unique_bstr text;
+    FList->GetText(index, text.put());
+    EXPECT_TRUE(SameText(text.get(), self));
+
+    EXPECT_TRUE(process->IsRunning());
+    EXPECT_EQ(process->GetExitCode(), static_cast<int32_t>(STILL_ACTIVE));
+    EXPECT_FALSE(process->WaitForExit(0));
+    EXPECT_GE(process->GetThreadCount(), 1);
+    EXPECT_GT(process->GetWorkingSetSize(), 0);
+    EXPECT_GE(process->GetPeakWorkingSetSize(), process->GetWorkingSetSize());
+    EXPECT_GT(process->GetCreationTime(), 0.0);
+    EXPECT_LE(process->GetCreationTime(), FList->GetRefreshTime());
+    wchar_t user[256];
+    DWORD size = 256;
+    ASSERT_TRUE(GetUserNameW(user, &size));
+    EXPECT_TRUE(EndsWithText(Text(&IPYProcess::GetUserName, process.get()), L"\\" + std::wstring(user)));
+    // Ending the caller would take it down mid-call: refused.
+    EXPECT_EQ(process->Terminate(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+
+    TComPtr<IPYProcess> found;
+    FManager->FindProcess(static_cast<int32_t>(GetCurrentProcessId()), found.put());
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(SameText(PathOf(found.get()), self));
+    EXPECT_EQ(Item(FList.get(), FList->GetCount()).get(), nullptr);
+    EXPECT_EQ(Item(FList.get(), -1).get(), nullptr);
+}
+
+// The walk that ends a program's processes: every process started from the
+// folder is found by its path and ended; others are left alone.
+TEST_F(ProcyraProcesses, AWalkEndsTheProcessesStartedFromAFolderAndARefreshNoLongerListsThem) {
+    const std::wstring waiter = FChildren.Program(L"waiter.exe");
+    const std::wstring bystander = FChildren.Program(L"bystander.exe");
+    const TChildProcess* first = FChildren.Start(waiter);
+    const TChildProcess* second = FChildren.Start(waiter);
+    const TChildProcess* other = FChildren.Start(bystander);
+    ASSERT_TRUE(first && second && other) << GetLastError();
+    ASSERT_EQ(FList->Refresh(), S_OK);
+    int32_t index = Find(waiter);
+    ASSERT_GE(index, 0);
+    TComPtr<IPYProcess> child = Item(FList.get(), index);
+    EXPECT_EQ(child->GetParentId(), static_cast<int32_t>(GetCurrentProcessId()));
+    EXPECT_TRUE(child->GetId() == static_cast<int32_t>(first->ProcessID) ||
+                child->GetId() == static_cast<int32_t>(second->ProcessID));
+    EXPECT_GE(FList->IndexOfText(waiter.c_str(), index + 1), 0);
+
+    FList->BeginWalk();
+    std::vector<int32_t> ended;
+    for (int32_t i = 0; i < FList->GetCount(); ++i) {
+        TComPtr<IPYProcess> process = Item(FList.get(), i);
+        if (SameText(PathOf(process.get()), waiter)) {
+            EXPECT_EQ(process->Terminate(), S_OK);
+            ended.push_back(process->GetId());
+        }
+    }
+    FList->EndWalk();
+    EXPECT_EQ(ended.size(), 2u);
+    for (const TChildProcess* gone : {first, second}) {
+        EXPECT_EQ(WaitForSingleObject(gone->Process.get(), 0), WAIT_OBJECT_0);
+        DWORD code = 0;
+        EXPECT_TRUE(GetExitCodeProcess(gone->Process.get(), &code) && code != STILL_ACTIVE);
+    }
+    EXPECT_EQ(WaitForSingleObject(other->Process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    ASSERT_EQ(FList->Refresh(), S_OK);
+    EXPECT_EQ(Find(waiter), -1);
+    for (int32_t id : ended)
+        EXPECT_EQ(FList->IndexOfId(id), -1);
+    EXPECT_GE(Find(bystander), 0);
+    // The object of an ended process knows it.
+    EXPECT_FALSE(child->IsRunning());
+    EXPECT_TRUE(child->WaitForExit(0));
+    EXPECT_NE(child->GetExitCode(), static_cast<int32_t>(STILL_ACTIVE));
+    EXPECT_EQ(child->Terminate(), PY_E_PROCESS_ENDED);
+}
+
+TEST_F(ProcyraProcesses, EndingAProcessThatEndedOnItsOwnIsADefinedFailure) {
+    const TChildProcess* child = FChildren.Start(FChildren.Program(L"short-lived.exe"));
+    ASSERT_TRUE(child);
+    ASSERT_EQ(FList->Refresh(), S_OK);
+    TComPtr<IPYProcess> process = Item(FList.get(), FList->IndexOfId(static_cast<int32_t>(child->ProcessID)));
+    ASSERT_TRUE(process);
+    ASSERT_TRUE(TerminateProcess(child->Process.get(), 3));
+    ASSERT_EQ(WaitForSingleObject(child->Process.get(), 5000), WAIT_OBJECT_0);
+
+    EXPECT_EQ(process->Terminate(), PY_E_PROCESS_ENDED);
+    EXPECT_EQ(process->GetExitCode(), 3);
+    TComPtr<IPYProcess> found;
+    FManager->FindProcess(static_cast<int32_t>(child->ProcessID), found.put());
+    EXPECT_FALSE(found);
+}
+
+TEST_F(ProcyraProcesses, DuringAWalkTheListStaysAsItIsAndTheLastChangeAskedForFollowsItsEnd) {
+    const std::wstring program = FChildren.Program(L"late.exe");
+    const int32_t count = FList->GetCount(), changes = FList->GetChangeCount();
+    EXPECT_EQ(FList->GetRefreshError(), 0);
+
+    FList->BeginWalk();
+    ASSERT_TRUE(FChildren.Start(program));
+    EXPECT_EQ(FList->Refresh(), S_FALSE);
+    FList->BeginWalk();
+    EXPECT_EQ(FList->Clear(), S_FALSE);
+    EXPECT_EQ(FList->Refresh(), S_FALSE);
+    FList->EndWalk();
+    EXPECT_EQ(FList->GetWalkDepth(), 1);
+    EXPECT_TRUE(FList->HasPendingChange());
+    EXPECT_EQ(FList->GetCount(), count);
+    EXPECT_EQ(FList->GetChangeCount(), changes);
+    EXPECT_EQ(Find(program), -1);
+    FList->EndWalk();
+    EXPECT_EQ(FList->GetWalkDepth(), 0);
+    EXPECT_FALSE(FList->HasPendingChange());
+    EXPECT_EQ(FList->GetChangeCount(), changes + 1);
+    EXPECT_GE(Find(program), 0);
+
+    FList->BeginWalk();
+    EXPECT_EQ(FList->Refresh(), S_FALSE);
+    EXPECT_EQ(FList->Clear(), S_FALSE);
+    FList->EndWalk();
+    EXPECT_TRUE(FList->IsEmpty());
+    EXPECT_EQ(FList->GetCount(), 0);
+    unique_bstr text;
+    FList->GetText(0, text.put());
+    EXPECT_EQ(BstrText(text.get()), L"");
+
+    // An end without a walk changes nothing; a change outside a walk is made at once.
+    FList->EndWalk();
+    EXPECT_EQ(FList->GetWalkDepth(), 0);
+    EXPECT_EQ(FList->Refresh(), S_OK);
+    EXPECT_GE(Find(program), 0);
+}
+
+TEST(ProcyraExports, HandOutOnlyTheManagerAndCountEveryObject) {
+    TLoadedComponent component{L"ProcyraHelper.dll"};
+    ASSERT_TRUE(component.Module);
+    EXPECT_EQ(component.CanUnloadNow(), S_OK);
+    void* other = reinterpret_cast<void*>(1);
+    EXPECT_EQ(component.GetInstance(__uuidof(ITrustika), &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+
+    TComPtr<IPYManager> manager;
+    ASSERT_EQ(component.GetInstance(__uuidof(IPYManager), reinterpret_cast<void**>(manager.put())), S_OK);
+    TComPtr<IPYProcessList> list;
+    manager->GetProcessList(list.put());
+    ASSERT_TRUE(list);
+    TComPtr<IPYProcessList> again;
+    manager->GetProcessList(again.put());
+    EXPECT_EQ(again.get(), list.get());
+    TComPtr<ICommonList> common;
+    ASSERT_EQ(list->QueryInterface(__uuidof(ICommonList), reinterpret_cast<void**>(common.put())), S_OK);
+    TComPtr<IPYProcess> process = Item(list.get(), 0);
+    ASSERT_TRUE(process);
+
+    manager.reset();
+    list.reset();
+    again.reset();
+    EXPECT_EQ(component.CanUnloadNow(), S_FALSE); // the list through ICommonList, and a process
+    common.reset();
+    EXPECT_EQ(component.CanUnloadNow(), S_FALSE);
+    process.reset();
+    EXPECT_EQ(component.CanUnloadNow(), S_OK);
+}
+
+// The agent's class as COM finds it, and the machine's class registrations
+// before and after: whether the class key exists, and the number of classes.
+class ProcyraAgent : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(FAgent.Module) << "ProcyraHelper.Agent.x64.dll not found beside the test";
+        ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, FClassKey)) << "left by an earlier run";
+        FBefore = Registrations();
+    }
+    void TearDown() override { DeleteKey(HKEY_LOCAL_MACHINE, FClassKey); }
+    std::wstring Registrations() const {
+        auto classes = TRegKey::Open(HKEY_LOCAL_MACHINE, ClassesKey).KeyInfo();
+        return Format(L"%s, %d classes",
+                      KeyExists(HKEY_LOCAL_MACHINE, FClassKey) ? L"class key" : L"no class key",
+                      classes ? static_cast<int>(classes->SubKeyCount) : -1);
+    }
+    static std::wstring ClassKey() {
+        wchar_t clsid[40];
+        StringFromGUID2(CLSID_PYAgentManager, clsid, 40);
+        return std::wstring(ClassesKey) + L"\\" + clsid;
+    }
+    HRESULT Call(const char* name) const { return FAgent.Function<HRESULT(WINAPI*)()>(name)(); }
+    HRESULT Create(TComPtr<IPYManager>& manager) const {
+        return CoCreateInstance(CLSID_PYAgentManager, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IPYManager),
+                                reinterpret_cast<void**>(manager.put()));
+    }
+
+    static constexpr const wchar_t* ClassesKey = L"Software\\Classes\\CLSID";
+    TComApartmentGuard FApartment;
+    TLoadedComponent FAgent{L"ProcyraHelper.Agent.x64.dll"};
+    const std::wstring FClassKey = ClassKey();
+    std::wstring FBefore;
+};
+
+TEST_F(ProcyraAgent, RegistrationServesTheManagerThroughComAndUnregistrationLeavesTheRegistryAsBefore) {
+    ASSERT_EQ(Call("DllRegisterServer"), S_OK);
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, FClassKey + L"\\InprocServer32").ReadString(L""),
+              ThisModuleFolder() + L"ProcyraHelper.Agent.x64.dll");
+    {
+        TComPtr<IPYManager> manager;
+        ASSERT_EQ(Create(manager), S_OK);
+        TComPtr<IPYProcessList> list;
+        manager->GetProcessList(list.put());
+        ASSERT_TRUE(list);
+        EXPECT_GE(list->IndexOfId(static_cast<int32_t>(GetCurrentProcessId())), 0);
+        EXPECT_EQ(Call("DllCanUnloadNow"), S_FALSE);
+    }
+    EXPECT_EQ(Call("DllCanUnloadNow"), S_OK);
+
+    ASSERT_EQ(Call("DllUnregisterServer"), S_OK);
+    EXPECT_EQ(Registrations(), FBefore);
+    TComPtr<IPYManager> manager;
+    EXPECT_EQ(Create(manager), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(Call("DllUnregisterServer"), S_OK); // nothing left to remove
+}
+
+TEST_F(ProcyraAgent, UnregistrationLeavesAnotherFilesRegistrationOfTheClassAlone) {
+    const std::wstring otherFile = L"C:\\Elsewhere\\ProcyraHelper.Agent.x64.dll";
+    ASSERT_TRUE(
+        TRegKey::Create(HKEY_LOCAL_MACHINE, FClassKey + L"\\InprocServer32").WriteString(L"", otherFile));
+    EXPECT_EQ(Call("DllUnregisterServer"), S_OK);
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, FClassKey + L"\\InprocServer32").ReadString(L""), otherFile);
+}
+
+} // namespace
+} // namespace velmora
