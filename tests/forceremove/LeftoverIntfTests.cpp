@@ -14,12 +14,7 @@ using namespace velmora;
 
 namespace {
 
-std::wstring Text(void (STDMETHODCALLTYPE IFRFile::*getter)(BSTR*), IFRFile* file) {
-    unique_bstr text;
-    (file->*getter)(text.put());
-    return BstrText(text.get());
-}
-
+// The text an interface's getter hands out.
 template <class I, class Getter> std::wstring TextOf(I* itf, Getter getter) {
     unique_bstr text;
     (itf->*getter)(text.put());
@@ -55,14 +50,14 @@ TEST(LeftoverIntf, EachInterfaceAnswersFromItsLeftover) {
     file.SetCanRemove(true);
     file.Outcome().SetFailed(L"in use");
     IFRFile* fileItf = file.Intf();
-    EXPECT_EQ(Text(&IFRFile::GetPath, fileItf), L"C:\\App\\app.exe");
+    EXPECT_EQ(TextOf(fileItf, &IFRFile::GetPath), L"C:\\App\\app.exe");
     EXPECT_FALSE(fileItf->GetIsFolder());
     EXPECT_TRUE(fileItf->GetCanRemove());
     EXPECT_FALSE(fileItf->GetRemoved());
-    EXPECT_EQ(Text(&IFRFile::GetErrorMessage, fileItf), L"in use");
+    EXPECT_EQ(TextOf(fileItf, &IFRFile::GetErrorMessage), L"in use");
     file.Outcome().SetRemoved();
     EXPECT_TRUE(fileItf->GetRemoved());
-    EXPECT_EQ(Text(&IFRFile::GetErrorMessage, fileItf), L"");
+    EXPECT_EQ(TextOf(fileItf, &IFRFile::GetErrorMessage), L"");
 
     TFRRegEntry entry({TRegView::x32, TRegRoot::LocalMachine, L"Software\\App"}, L"Path");
     IFRRegEntry* entryItf = entry.Intf();
