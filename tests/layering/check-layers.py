@@ -14,7 +14,7 @@ from pathlib import Path
 
 # From the bottom up.
 LAYERS = ["platform", "api", "frame", "console", "msi", "inventory", "locations",
-          "features", "library", "components", "tools"]
+          "features", "forceremove", "library", "components", "tools"]
 ONLY_CONTRACT = {"components": {"api", "platform"}, "tools": {"api", "platform"}}
 # Folders outside the layers: they hold no library code.
 OUTSIDE = {"tests", "bench", "fuzz", "resources", "cmake", "docs", "build"}

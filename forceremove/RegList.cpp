@@ -1,0 +1,107 @@
+#include "forceremove/RegList.h"
+
+#include "forceremove/RegistryReads.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+TFRRegList::TFRRegList(bool is64BitWindows) : FIsWOW64(is64BitWindows) {}
+
+const std::vector<std::wstring_view>& TFRRegList::SystemPaths() {
+    static const std::vector<std::wstring_view> paths{L"HARDWARE",
+                                                      L"SAM",
+                                                      L"SECURITY",
+                                                      L"SYSTEM",
+                                                      L"Interface",
+                                                      L"CLSID",
+                                                      L"AppID",
+                                                      L"SOFTWARE\\Wow6432Node",
+                                                      L"SOFTWARE\\Classes",
+                                                      L"SOFTWARE\\Clients",
+                                                      L"SOFTWARE\\Microsoft",
+                                                      L"SOFTWARE\\ODBC",
+                                                      L"SOFTWARE\\Policies",
+                                                      L"SOFTWARE\\Program Groups",
+                                                      L"SOFTWARE\\Secure"};
+    return paths;
+}
+
+bool TFRRegList::IsSystemPath(std::wstring_view path) {
+    const auto& paths = SystemPaths();
+    return std::any_of(paths.begin(), paths.end(), [&](auto p) { return SameText(path, p); });
+}
+
+bool TFRRegList::IsInSystemPath(std::wstring_view path) {
+    const auto& paths = SystemPaths();
+    return std::any_of(paths.begin(), paths.end(), [&](auto p) { return StartsWithText(path, p); });
+}
+
+bool TFRRegList::IsKeyEmpty(std::wstring_view keyText) {
+    return !KeyHasSubKeys(keyText);
+}
+
+std::optional<TRegistryKey> TFRRegList::Parse(std::wstring_view keyText) const {
+    auto key = TRegistryKey::FromText(std::wstring(keyText) + L'\\');
+    if (key && key->View == TRegView::Default && FIsWOW64)
+        key->View = TRegView::x64;
+    return key;
+}
+
+bool TFRRegList::Add(std::wstring_view keyText, std::wstring_view valueName) {
+    return AddEntry(Parse(keyText), valueName, TProtection::Checked);
+}
+
+bool TFRRegList::Add(TRegRoot root, std::wstring_view path, std::wstring_view valueName) {
+    TRegView view = FIsWOW64 ? TRegView::x64 : TRegView::x32;
+    return Add(RegistryKeyToStr(view, root, path), valueName);
+}
+
+void TFRRegList::AddKeys(const std::vector<TRegistryKey>& keys) {
+    for (const auto& key : keys)
+        AddEntry(Parse(key.Text()), {}, TProtection::Unchecked);
+}
+
+bool TFRRegList::AddEntry(std::optional<TRegistryKey> key, std::wstring_view valueName,
+                          TProtection protection) {
+    // A whole registry root never enters the list.
+    if (!key || key->Path.empty())
+        return false;
+    if (protection == TProtection::Checked && IsSystemPath(key->Path))
+        return false;
+    if (!FKeyHash.insert(Identity(*key, valueName)).second)
+        return false;
+    FList.push_back(std::make_unique<TFRRegEntry>(std::move(*key), std::wstring(valueName)));
+    return true;
+}
+
+// Built from the parsed key, so that short root names, a trailing "\" and
+// an implied view name the same entry as the canonical text.
+std::wstring TFRRegList::Identity(const TRegistryKey& key, std::wstring_view valueName) {
+    return UpperCase(key.Text() + L'\\' + std::wstring(valueName));
+}
+
+bool TFRRegList::KeyExist(std::wstring_view keyText, std::wstring_view valueName) const {
+    auto key = Parse(keyText);
+    return key && FKeyHash.contains(Identity(*key, valueName));
+}
+
+void TFRRegList::Compact() {
+    std::stable_sort(FList.begin(), FList.end(),
+                     [](const auto& a, const auto& b) { return CompareText(a->Key(), b->Key()) < 0; });
+    if (FList.empty())
+        return;
+    auto kept = FList.begin();
+    for (auto entry = std::next(kept); entry != FList.end(); ++entry) {
+        if (ContainsText((*entry)->Key(), (*kept)->Key())) {
+            FKeyHash.erase(Identity((*entry)->RegistryKey(), (*entry)->ValueName()));
+            entry->reset();
+        } else {
+            kept = entry;
+        }
+    }
+    std::erase(FList, nullptr);
+}
+
+} // namespace velmora

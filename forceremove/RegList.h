@@ -1,0 +1,65 @@
+#pragma once
+// The registry keys and values a forced removal will delete. The list keeps
+// system data out: a whole registry root never enters it, nor does a key
+// that is one of the protected paths ("SOFTWARE\Microsoft" itself is
+// refused, "SOFTWARE\Microsoft\App" is not).
+#include "forceremove/Leftovers.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace velmora {
+
+class TFRRegList {
+public:
+    // On 64-bit Windows a key text that names no view means the 64-bit one.
+    explicit TFRRegList(bool is64BitWindows);
+
+    // Adds a whole key (empty value name) or a value of a key text, unless
+    // listed already or the key is a protected path. True when added.
+    bool Add(std::wstring_view keyText, std::wstring_view valueName);
+    // The same for a key in the 64-bit view on 64-bit Windows, else in the 32-bit one.
+    bool Add(TRegRoot root, std::wstring_view path, std::wstring_view valueName);
+    // The program's own keys, whole, without the protected-path test.
+    void AddKeys(const std::vector<TRegistryKey>& keys);
+
+    // The 15 protected paths, in their order.
+    static const std::vector<std::wstring_view>& SystemPaths();
+    // path is one of the protected paths.
+    static bool IsSystemPath(std::wstring_view path);
+    // path starts with one of them (a plain text prefix: "SAMPLE" starts with "SAM").
+    static bool IsInSystemPath(std::wstring_view path);
+    // The key has no subkey, or cannot be opened for reading; values do not count.
+    static bool IsKeyEmpty(std::wstring_view keyText);
+
+    // The entry of the key text and value name is listed.
+    bool KeyExist(std::wstring_view keyText, std::wstring_view valueName = {}) const;
+
+    // Sorts by key path and drops every entry whose key path contains (as
+    // text, ignoring case) the key path of the entry kept before it; root,
+    // view and value name are not compared. "Software\Foo" thus also covers
+    // "Software\FooBar".
+    void Compact();
+
+    // Raises std::out_of_range for an index outside the list.
+    TFRRegEntry& GetItem(size_t index) const { return *FList.at(index); }
+    size_t Count() const { return FList.size(); }
+
+private:
+    enum class TProtection { Checked, Unchecked };
+    // The key a text names, its path without leading or trailing "\" and
+    // the implied view applied; nothing when the text names no root.
+    std::optional<TRegistryKey> Parse(std::wstring_view keyText) const;
+    bool AddEntry(std::optional<TRegistryKey> key, std::wstring_view valueName, TProtection protection);
+    static std::wstring Identity(const TRegistryKey& key, std::wstring_view valueName);
+
+    const bool FIsWOW64;
+    std::vector<std::unique_ptr<TFRRegEntry>> FList;
+    std::unordered_set<std::wstring> FKeyHash;
+};
+
+} // namespace velmora

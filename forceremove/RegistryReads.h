@@ -1,0 +1,18 @@
+#pragma once
+// The registry reads the leftover scanners share, each given a key text.
+// A key opens read-only in the view its text names, else in the 64-bit
+// one; a key that does not open yields nothing.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+std::vector<std::wstring> ReadSubKeyNames(std::wstring_view keyText);
+std::vector<std::wstring> ReadValueNames(std::wstring_view keyText);
+// The key's default value when it is text; else empty.
+std::wstring ReadDefaultString(std::wstring_view keyText);
+// False also when the key does not open.
+bool KeyHasSubKeys(std::wstring_view keyText);
+
+} // namespace velmora

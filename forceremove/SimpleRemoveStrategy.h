@@ -1,0 +1,32 @@
+#pragma once
+// The remove strategy that changes the system directly (Windows).
+#include "forceremove/RemoveStrategy.h"
+#include "platform/Handles.h"
+
+namespace velmora {
+
+class TSimpleRemoveStrategy : public TRemoveStrategy {
+public:
+    // Opens the service manager; raises EOSError when it cannot, and no strategy exists.
+    TSimpleRemoveStrategy();
+
+    // Raise EOSError with the system's message.
+    void RemoveDir(const std::wstring& path) override;
+    void RemoveFile(const std::wstring& path) override;
+    void RemoveService(const std::wstring& name) override;
+    // The entry's own attributes: deleting a link deletes the link, so its
+    // bits are the ones that matter.
+    uint32_t FileGetAttr(const std::wstring& path) override;
+    void FileSetAttr(const std::wstring& path, uint32_t attributes) override;
+
+protected:
+    bool RegKeyExists(const TRegistryKey& key) override;
+    void DeleteRegValue(const TRegistryKey& key, const std::wstring& name) override;
+    void DeleteRegKey(const TRegistryKey& key) override;
+    void WriteRegNumber(const TRegistryKey& key, const std::wstring& name, uint32_t value) override;
+
+private:
+    unique_schandle FHandle;
+};
+
+} // namespace velmora

@@ -1,0 +1,89 @@
+#include "forceremove/Leftovers.h"
+
+#include "api/Interfaces.Velmora.h"
+#include "platform/ComObject.h"
+#include "platform/ComText.h"
+#include "platform/Handles.h"
+#include "platform/LiveObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace velmora;
+
+namespace {
+
+// The text an interface's getter hands out.
+template <class I, class Getter> std::wstring TextOf(I* itf, Getter getter) {
+    unique_bstr text;
+    (itf->*getter)(text.put());
+    return BstrText(text.get());
+}
+
+} // namespace
+
+TEST(LeftoverIntf, TheFrontEndsReferencesNeitherFreeNorOutliveTheLeftoverItsListOwns) {
+    const int before = LiveObjectTotal();
+    auto file = std::make_unique<TFRFile>(L"C:\\App\\app.exe", false, 42);
+    IFRFile* itf = file->Intf();
+    EXPECT_EQ(file->Intf(), itf);
+    EXPECT_EQ(LiveObjectTotal(), before + 1);
+
+    TComPtr<IUnknown> unknown;
+    ASSERT_EQ(itf->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(unknown.put())), S_OK);
+    TComPtr<IFRFile> again;
+    ASSERT_EQ(unknown->QueryInterface(__uuidof(IFRFile), reinterpret_cast<void**>(again.put())), S_OK);
+    EXPECT_EQ(again.get(), itf);
+    unknown.reset();
+    again.reset();
+    for (int i = 0; i < 5; ++i)
+        itf->Release();
+    EXPECT_EQ(itf->GetSize(), 42);
+
+    file.reset();
+    EXPECT_EQ(LiveObjectTotal(), before);
+}
+
+TEST(LeftoverIntf, EachInterfaceAnswersFromItsLeftover) {
+    TFRFile file(L"C:\\App\\app.exe", false, 42);
+    file.SetCanRemove(true);
+    file.Outcome().SetFailed(L"in use");
+    IFRFile* fileItf = file.Intf();
+    EXPECT_EQ(TextOf(fileItf, &IFRFile::GetPath), L"C:\\App\\app.exe");
+    EXPECT_FALSE(fileItf->GetIsFolder());
+    EXPECT_TRUE(fileItf->GetCanRemove());
+    EXPECT_FALSE(fileItf->GetRemoved());
+    EXPECT_EQ(TextOf(fileItf, &IFRFile::GetErrorMessage), L"in use");
+    file.Outcome().SetRemoved();
+    EXPECT_TRUE(fileItf->GetRemoved());
+    EXPECT_EQ(TextOf(fileItf, &IFRFile::GetErrorMessage), L"");
+
+    TFRRegEntry entry({TRegView::x32, TRegRoot::LocalMachine, L"Software\\App"}, L"Path");
+    IFRRegEntry* entryItf = entry.Intf();
+    EXPECT_EQ(TextOf(entryItf, &IFRRegEntry::FullPath), L"(x32)HKEY_LOCAL_MACHINE\\Software\\App\\Path");
+    EXPECT_EQ(entryItf->GetRoot(), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(TextOf(entryItf, &IFRRegEntry::GetKey), L"Software\\App");
+    EXPECT_EQ(TextOf(entryItf, &IFRRegEntry::GetValueName), L"Path");
+    EXPECT_EQ(entryItf->GetFlag(), static_cast<uint32_t>(KEY_WOW64_32KEY));
+    EXPECT_FALSE(entryItf->GetRemoved());
+    entry.SetRemoved(true);
+    EXPECT_TRUE(entryItf->GetRemoved());
+
+    TFRService service(L"AppSvc", L"\"C:\\App\\svc.exe\" -service", L"App Service");
+    service.Outcome().SetFailed(L"access denied");
+    IFRService* serviceItf = service.Intf();
+    EXPECT_EQ(TextOf(serviceItf, &IFRService::GetName), L"AppSvc");
+    EXPECT_EQ(TextOf(serviceItf, &IFRService::GetPath), L"\"C:\\App\\svc.exe\" -service");
+    EXPECT_EQ(TextOf(serviceItf, &IFRService::GetDisplayName), L"App Service");
+    EXPECT_FALSE(serviceItf->GetRemoved());
+    EXPECT_EQ(TextOf(serviceItf, &IFRService::GetErrorMessage), L"access denied");
+
+    TFRFile link(L"C:\\Users\\Public\\Desktop\\App.lnk", false, 1);
+    TFRShortcut shortcut(link, L"C:\\App\\app.exe");
+    IFRShortcut* shortcutItf = shortcut.Intf();
+    TComPtr<IFRFile> linkItf;
+    shortcutItf->GetShortcutFile(linkItf.put());
+    EXPECT_EQ(linkItf.get(), link.Intf());
+    EXPECT_EQ(TextOf(shortcutItf, &IFRShortcut::GetTarget), L"C:\\App\\app.exe");
+}

@@ -1,0 +1,173 @@
+#include "forceremove/RegList.h"
+#include "forceremove/SimpleRemoveStrategy.h"
+#include "tests/frame/LogTestKit.h"
+#include "WindowsTestKit.h"
+
+#include "platform/Handles.h"
+#include "platform/OSError.h"
+#include "platform/Registry.h"
+
+#include <gmock/gmock.h>
+
+using namespace velmora;
+using namespace velmora::testing;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+namespace {
+
+// The statistics log goes to a scratch folder for the whole program.
+class StatisticsFolder : public ::testing::Environment {
+public:
+    void SetUp() override { Scratch = std::make_unique<TScratchLogFolder>(L"velmora-forceremove"); }
+    void TearDown() override { Scratch.reset(); }
+    static inline std::unique_ptr<TScratchLogFolder> Scratch;
+};
+[[maybe_unused]] const auto* const Environment = ::testing::AddGlobalTestEnvironment(new StatisticsFolder);
+
+// A key of the machine's software in both views, deleted afterwards.
+class RegistryRemovalTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        DeleteKey(TRegRoot::LocalMachine, FPath, TRegView::x64);
+        DeleteKey(TRegRoot::LocalMachine, FPath, TRegView::x32);
+    }
+    TRegKey Create(TRegView view, std::wstring_view subKey = {}) const {
+        std::wstring path = subKey.empty() ? FPath : FPath + L"\\" + std::wstring(subKey);
+        return TRegKey::CreateOrThrow(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE, view);
+    }
+    // The list's one entry for the key in the given view, or a value of it.
+    const TFRRegEntry& Entry(std::wstring_view viewPrefix, std::wstring_view valueName = {}) {
+        std::wstring text = std::wstring(viewPrefix) + L"HKEY_LOCAL_MACHINE\\" + FPath;
+        EXPECT_TRUE(FList.Add(text, valueName));
+        return FList.GetItem(FList.Count() - 1);
+    }
+
+    const std::wstring FPath = UniqueTestKey(L"Removal");
+    TFRRegList FList{true};
+    TSimpleRemoveStrategy FStrategy;
+};
+
+} // namespace
+
+TEST_F(RegistryRemovalTest, AWholeKeyEntryDeletesTheKeyWithEverythingBelowIt) {
+    Create(TRegView::x64).WriteString(L"Name", L"App");
+    Create(TRegView::x64, L"Sub\\Deeper").WriteNumber(L"Count", 1);
+    FStrategy.RemoveKey(Entry(L""));
+    EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, FPath, TRegView::x64));
+}
+
+TEST_F(RegistryRemovalTest, AValueEntryDeletesOnlyItsValueAndOneAlreadyGoneIsNoError) {
+    TRegKey key = Create(TRegView::x64);
+    key.WriteString(L"Gone", L"x");
+    key.WriteString(L"Stays", L"y");
+    const TFRRegEntry& entry = Entry(L"", L"Gone");
+    FStrategy.RemoveKey(entry);
+    EXPECT_FALSE(key.ValueExists(L"Gone"));
+    EXPECT_NO_THROW(FStrategy.RemoveKey(entry));
+    EXPECT_EQ(key.ReadString(L"Stays"), L"y");
+}
+
+TEST_F(RegistryRemovalTest, AnEntryOfOneViewLeavesTheOtherViewAlone) {
+    Create(TRegView::x32).WriteString(L"Bits", L"32");
+    Create(TRegView::x64).WriteString(L"Bits", L"64");
+    FStrategy.RemoveKey(Entry(L"(x32)"));
+    EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, FPath, TRegView::x32));
+    EXPECT_EQ(Create(TRegView::x64).ReadString(L"Bits"), L"64");
+}
+
+TEST_F(RegistryRemovalTest, AMissingKeyIsLoggedAndCountsAsRemoved) {
+    auto from = StatisticsFileEnd();
+    const TFRRegEntry& whole = Entry(L"");
+    const TFRRegEntry& value = Entry(L"", L"Value");
+    EXPECT_NO_THROW(FStrategy.RemoveKey(whole));
+    EXPECT_NO_THROW(FStrategy.RemoveKey(value));
+    auto texts = StatisticsTextsSince(from);
+    EXPECT_THAT(texts, Contains(L"Key not found: (x64)HKEY_LOCAL_MACHINE\\" + FPath + L"\\"));
+    EXPECT_THAT(texts, Contains(L"Key not found: (x64)HKEY_LOCAL_MACHINE\\" + FPath + L"\\Value"));
+}
+
+TEST_F(RegistryRemovalTest, CountersChangeInThe64BitViewAndAMissingKeyIsLeftAlone) {
+    Create(TRegView::x64).WriteNumber(L"C:\\App\\shared.dll", 3);
+    Create(TRegView::x32).WriteNumber(L"C:\\App\\shared.dll", 9);
+    FStrategy.WriteValue(TRegRoot::LocalMachine, FPath, 2, L"C:\\App\\shared.dll");
+    EXPECT_EQ(Create(TRegView::x64).ReadNumber(L"C:\\App\\shared.dll"), 2u);
+    EXPECT_EQ(Create(TRegView::x32).ReadNumber(L"C:\\App\\shared.dll"), 9u);
+    FStrategy.RemoveValue(TRegRoot::LocalMachine, FPath, L"C:\\App\\shared.dll");
+    EXPECT_FALSE(Create(TRegView::x64).ValueExists(L"C:\\App\\shared.dll"));
+    EXPECT_TRUE(Create(TRegView::x32).ValueExists(L"C:\\App\\shared.dll"));
+
+    const std::wstring missing = FPath + L"\\Missing";
+    EXPECT_NO_THROW(FStrategy.WriteValue(TRegRoot::LocalMachine, missing, 1, L"C:\\App\\shared.dll"));
+    EXPECT_NO_THROW(FStrategy.RemoveValue(TRegRoot::LocalMachine, missing, L"C:\\App\\shared.dll"));
+    EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, missing, TRegView::x64));
+}
+
+TEST(FileRemoval, ALockedFileMakesRemoveFileRaiseWithTheSystemsMessage) {
+    TScratchFolder folder(L"velmora-removal");
+    std::wstring path = folder.WriteFile(L"locked.dat");
+    TSimpleRemoveStrategy strategy;
+    {
+        unique_file lock(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(lock);
+        try {
+            strategy.RemoveFile(path);
+            ADD_FAILURE() << "RemoveFile did not raise";
+        } catch (const EOSError& error) {
+            EXPECT_EQ(error.Code(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+            EXPECT_THAT(error.what(), HasSubstr(Narrow(SystemErrorMessage(ERROR_SHARING_VIOLATION))));
+        }
+        EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    strategy.RemoveFile(path);
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_THROW(strategy.RemoveFile(path), EOSError);
+}
+
+TEST(FileRemoval, OnlyAnEmptyFolderIsRemoved) {
+    TScratchFolder folder(L"velmora-removal");
+    std::wstring sub = folder.Path() + L"Sub";
+    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+    folder.WriteFile(L"Sub\\content.dat");
+    TSimpleRemoveStrategy strategy;
+    EXPECT_THROW(strategy.RemoveDir(sub), EOSError);
+    strategy.RemoveFile(sub + L"\\content.dat");
+    strategy.RemoveDir(sub);
+    EXPECT_EQ(GetFileAttributesW(sub.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(FileRemoval, AReadOnlyFileCanBeClearedAndThenDeleted) {
+    TScratchFolder folder(L"velmora-removal");
+    std::wstring path = folder.WriteFile(L"readonly.dat");
+    TSimpleRemoveStrategy strategy;
+    strategy.FileSetAttr(path, strategy.FileGetAttr(path) | FILE_ATTRIBUTE_READONLY);
+    uint32_t attributes = strategy.FileGetAttr(path);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY);
+    EXPECT_THROW(strategy.RemoveFile(path), EOSError);
+    strategy.FileSetAttr(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    strategy.RemoveFile(path);
+    EXPECT_THROW(strategy.FileGetAttr(path), EOSError);
+}
+
+TEST(ServiceRemoval, AServiceIsDeletedAndAMissingOneRaises) {
+    unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    ASSERT_TRUE(manager);
+    const std::wstring name = Format(L"VelmoraTestService%d", static_cast<int>(GetCurrentProcessId()));
+    unique_schandle created(
+        CreateServiceW(manager.get(), name.c_str(), L"Velmora test service", SERVICE_ALL_ACCESS,
+                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                       L"C:\\VelmoraTests\\service.exe", nullptr, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(created) << GetLastError();
+    created.reset();
+
+    TSimpleRemoveStrategy strategy;
+    strategy.RemoveService(name);
+    unique_schandle gone(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    EXPECT_FALSE(gone);
+    try {
+        strategy.RemoveService(name);
+        ADD_FAILURE() << "RemoveService did not raise";
+    } catch (const EOSError& error) {
+        EXPECT_EQ(error.Code(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+    }
+}

@@ -1,0 +1,140 @@
+#include "forceremove/Tasks.h"
+#include "forceremove/TimeCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace velmora;
+
+namespace {
+
+// A scan step that reports the progress it is given and records that it ran.
+class TStepTask : public TFRTask {
+public:
+    TStepTask(std::vector<std::string>& log, std::string name, int32_t complexity = 1)
+        : FLog(log), FName(std::move(name)), FComplexity(complexity) {}
+    int32_t GetComplexity() override { return FComplexity; }
+    void Run() override { FLog.push_back(FName); }
+    void Report(int32_t progress) { SetProgress(progress); }
+
+private:
+    std::vector<std::string>& FLog;
+    std::string FName;
+    int32_t FComplexity;
+};
+
+class TFailingTask : public TFRTask {
+public:
+    void Run() override { throw std::runtime_error("scan failed"); }
+};
+
+// Waits in Run until released, so that progress can be polled while it runs.
+class TGateTask : public TFRTask {
+public:
+    void Run() override {
+        SetProgress(50);
+        FRunning = true;
+        while (!FRelease)
+            std::this_thread::yield();
+    }
+    std::atomic<bool> FRunning{false};
+    std::atomic<bool> FRelease{false};
+};
+
+} // namespace
+
+TEST(Tasks, TasksRunInOrderAndEachEndsComplete) {
+    std::vector<std::string> log;
+    TStepTask first(log, "first", 4), second(log, "second");
+    TFRTasks tasks;
+    tasks.AddOperation(first);
+    tasks.AddOperation(second);
+    EXPECT_EQ(tasks.TotalComplexity(), 5);
+    EXPECT_FALSE(tasks.Finished());
+
+    tasks.Run();
+    EXPECT_EQ(log, (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(first.GetProgress(), 100);
+    EXPECT_EQ(second.GetProgress(), 100);
+    EXPECT_TRUE(tasks.Finished());
+    EXPECT_EQ(tasks.Progress(), 100);
+
+    tasks.Clear();
+    EXPECT_EQ(tasks.TotalComplexity(), 0);
+}
+
+TEST(Tasks, ProgressWeighsEachTaskByItsComplexity) {
+    std::vector<std::string> log;
+    TStepTask heavy(log, "heavy", 4), light(log, "light", 1), plain(log, "plain");
+    TFRTasks tasks;
+    EXPECT_EQ(tasks.Progress(), 0);
+    tasks.AddOperation(heavy);
+    tasks.AddOperation(light);
+    tasks.AddOperation(plain);
+    heavy.Report(50);  // Trunc(4/6 x 50) = 33
+    light.Report(100); // Trunc(1/6 x 100) = 16
+    plain.Report(5);   // Trunc(1/6 x 5) = 0
+    EXPECT_EQ(tasks.Progress(), 49);
+}
+
+TEST(Tasks, AFailingTaskEndsTheRunUnfinished) {
+    std::vector<std::string> log;
+    TFailingTask failing;
+    TStepTask after(log, "after");
+    TFRTasks tasks;
+    tasks.AddOperation(failing);
+    tasks.AddOperation(after);
+    EXPECT_THROW(tasks.Run(), std::runtime_error);
+    EXPECT_TRUE(log.empty());
+    EXPECT_FALSE(tasks.Finished());
+}
+
+TEST(Tasks, TheFrontEndPollsProgressWhileTheWorkerRunsAndClears) {
+    TGateTask gate;
+    TFRTasks tasks;
+    tasks.AddOperation(gate);
+    std::thread worker([&] {
+        tasks.Run();
+        tasks.Clear();
+    });
+    while (!gate.FRunning)
+        std::this_thread::yield();
+    EXPECT_EQ(tasks.Progress(), 50);
+    gate.FRelease = true;
+    while (tasks.Progress() != 100)
+        std::this_thread::yield();
+    worker.join();
+    EXPECT_EQ(tasks.Progress(), 100);
+}
+
+TEST(TimeCounter, PausedPeriodsDoNotCount) {
+    uint64_t now = 1000;
+    TTimeCounter timer([&] { return now; });
+    EXPECT_EQ(timer.Elapsed(), 0u);
+    timer.Start();
+    now += 300;
+    EXPECT_EQ(timer.Elapsed(), 300u);
+    timer.Suspend();
+    now += 5000;
+    EXPECT_EQ(timer.Elapsed(), 300u);
+    timer.Resume();
+    now += 200;
+    // A second Resume while running loses nothing.
+    timer.Resume();
+    now += 100;
+    EXPECT_EQ(timer.Elapsed(), 600u);
+    timer.Stop();
+    now += 100;
+    EXPECT_EQ(timer.Elapsed(), 600u);
+    timer.Suspend();
+    EXPECT_EQ(timer.Elapsed(), 600u);
+
+    timer.Start();
+    now += 7;
+    EXPECT_EQ(timer.Elapsed(), 7u);
+}
