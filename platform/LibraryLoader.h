@@ -3,6 +3,7 @@
 // asked for interfaces through their export DllGetInstance.
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 namespace velmora {
@@ -18,5 +19,10 @@ public:
     // The loaded library, or nullptr when it cannot be loaded.
     static HMODULE Load(std::wstring_view dllName);
 };
+
+// Registers a COM server library for this machine through its
+// DllRegisterServer (or removes it through DllUnregisterServer), loading it
+// only for the call. False when the file, the export or the call fails.
+bool RegisterLibrary(const std::wstring& path, bool doRegister);
 
 } // namespace velmora

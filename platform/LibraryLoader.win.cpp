@@ -1,5 +1,6 @@
 #include "platform/LibraryLoader.h"
 
+#include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/Text.h"
 
@@ -52,6 +53,14 @@ bool DllRoutines::GetInstance(std::wstring_view dllName, REFIID iid, void** out)
         return false;
     *out = instance;
     return true;
+}
+
+bool RegisterLibrary(const std::wstring& path, bool doRegister) {
+    unique_hmodule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    using TRegisterServer = HRESULT(WINAPI*)();
+    auto call = ModuleFunction<TRegisterServer>(module.get(),
+                                                doRegister ? "DllRegisterServer" : "DllUnregisterServer");
+    return call && SUCCEEDED(call());
 }
 
 } // namespace velmora

@@ -1,0 +1,64 @@
+#include "forceremove/Services.h"
+
+#include "forceremove/AppFolders.h"
+#include "forceremove/FileList.h"
+#include "forceremove/RemoveStrategy.h"
+#include "forceremove/ServiceManager.h"
+#include "frame/DebugLog.h"
+#include "platform/Files.h"
+#include "platform/PathText.h"
+#include "platform/Text.h"
+
+namespace velmora {
+
+namespace {
+
+// The program of a configured command line: trimmed, and when quoted the
+// quoted part only.
+std::wstring CleanServicePath(std::wstring_view path) {
+    std::wstring_view trimmed = Trim(path);
+    if (!trimmed.starts_with(L'"'))
+        return std::wstring(trimmed);
+    trimmed.remove_prefix(1);
+    return std::wstring(trimmed.substr(0, trimmed.find(L'"')));
+}
+
+} // namespace
+
+TFRServices::TFRServices(TAppFolders& appFolders, TFRServiceList& svcList, TFRFileList& fileList)
+    : FAppFolders(appFolders), FSvcList(svcList), FFileList(fileList) {}
+
+void TFRServices::Run() {
+    TSvcManager manager;
+    manager.Update();
+    const size_t count = manager.Count();
+    for (size_t i = 0; i < count; ++i) {
+        SetProgress(static_cast<int32_t>(i * 100 / count));
+        const TService& service = manager.GetService(i);
+        if (BelongsToProgram(service.Path()))
+            FSvcList.push_back(
+                std::make_unique<TFRService>(service.Name(), service.Path(), service.DisplayName()));
+    }
+}
+
+bool TFRServices::BelongsToProgram(const std::wstring& path) const {
+    if (path.empty())
+        return false;
+    std::wstring program = CleanServicePath(path);
+    auto size = static_cast<int64_t>(FileSize(program).value_or(0));
+    return FFileList.FindFile(ExtractFileName(program), size) != nullptr || FAppFolders.InAppFolder(path);
+}
+
+void TFRServices::RemoveServices(IRemoveStrategy& strategy) {
+    for (const auto& service : FSvcList) {
+        try {
+            strategy.RemoveService(service->Name());
+            service->Outcome().SetRemoved();
+        } catch (...) {
+            service->Outcome().SetFailed(ErrorMessage(std::current_exception()));
+            StatisticsLog::AddError();
+        }
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,103 @@
+#include "forceremove/AppFolders.h"
+#include "forceremove/FileUnlocker.h"
+#include "tests/frame/LogTestKit.h"
+#include "WindowsTestKit.h"
+
+#include "api/Interfaces.Procyra.h"
+#include "platform/ChildProcess.h"
+#include "platform/LibraryLoader.h"
+#include "platform/Module.h"
+#include "platform/Registry.h"
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <optional>
+
+using namespace velmora;
+using namespace velmora::testing;
+using ::testing::ElementsAre;
+
+namespace {
+
+// The logs of this program go to a scratch folder.
+class LogFolder : public ::testing::Environment {
+public:
+    void SetUp() override { Scratch = std::make_unique<TScratchLogFolder>(L"velmora-scanners"); }
+    void TearDown() override { Scratch.reset(); }
+    static inline std::unique_ptr<TScratchLogFolder> Scratch;
+};
+[[maybe_unused]] const auto* const Environment = ::testing::AddGlobalTestEnvironment(new LogFolder);
+
+// A copy of the waiting console double, started from a folder.
+class TWaitingProgram {
+public:
+    explicit TWaitingProgram(const std::wstring& folder) {
+        std::filesystem::create_directories(folder);
+        const std::wstring program = folder + L"worker.exe";
+        std::filesystem::copy_file(ThisModuleFolder() + L"console_double.exe", program);
+        TChildStart start;
+        start.Application = program;
+        start.CommandLine = L"\"" + program + L"\" wait";
+        start.CreationFlags = DETACHED_PROCESS;
+        FChild = StartChildProcess(start);
+    }
+    ~TWaitingProgram() {
+        if (FChild) {
+            TerminateProcess(FChild->Process.get(), 0);
+            WaitForSingleObject(FChild->Process.get(), 5000);
+        }
+    }
+    TWaitingProgram(const TWaitingProgram&) = delete;
+    TWaitingProgram& operator=(const TWaitingProgram&) = delete;
+
+    bool Started() const { return FChild.has_value(); }
+    bool EndsWithin(DWORD milliseconds) const {
+        return WaitForSingleObject(FChild->Process.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+
+private:
+    std::optional<TChildProcess> FChild;
+};
+
+std::wstring AgentClassKey() {
+    wchar_t clsid[40];
+    StringFromGUID2(CLSID_PYAgentManager, clsid, 40);
+    return std::wstring(L"Software\\Classes\\CLSID\\") + clsid;
+}
+
+std::streamoff DebugLogEnd() {
+    std::error_code error;
+    auto size = fs::file_size(DebugLog().FileName(), error);
+    return error ? 0 : static_cast<std::streamoff>(size);
+}
+
+// Two programs of one vendor side by side, "App" being removed, "App Tools" staying.
+TEST(FileUnlocker, EndsTheProgramsProcessesOnlyAndRegistersTheAgent) {
+    TScratchFolder vendor(L"velmora-unlock-vendor");
+    const std::wstring appFolder = vendor.Path() + L"App\\";
+    TWaitingProgram program(appFolder);
+    TWaitingProgram neighbour(vendor.Path() + L"App Tools\\");
+    ASSERT_TRUE(program.Started() && neighbour.Started());
+    TAppFolders folders(L"C:\\windows");
+    folders.Add(appFolder);
+    DebugLog().SetLogLevel(TLogLevel::llInfo);
+    const std::streamoff logStart = DebugLogEnd();
+    const std::wstring agent = ThisModuleFolder() + L"ProcyraHelper.Agent.x64.dll";
+
+    TFileUnlocker(folders).Execute();
+
+    EXPECT_TRUE(program.EndsWithin(5000));
+    EXPECT_FALSE(neighbour.EndsWithin(0));
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, AgentClassKey() + L"\\InprocServer32").ReadString(L""),
+              agent);
+    RegisterLibrary(agent, false);
+    std::vector<std::wstring> steps;
+    for (auto& text : RecordTexts(DebugLog().FileName(), DebugLog().ModuleName().size(), logStart))
+        if (text.ends_with(L"...") || text == L"Refreshing PY Manager")
+            steps.push_back(text);
+    EXPECT_THAT(steps, ElementsAre(L"Registering COM...", L"Getting PYManager...", L"Refreshing PY Manager",
+                                   L"Killing process list..."));
+}
+
+} // namespace

@@ -1,0 +1,142 @@
+#include "forceremove/AppFolders.h"
+#include "forceremove/FileList.h"
+#include "forceremove/Services.h"
+#include "forceremove/SharedDlls.h"
+#include "forceremove/SimpleRemoveStrategy.h"
+#include "WindowsTestKit.h"
+
+#include "platform/Handles.h"
+
+#include <gmock/gmock.h>
+
+#include <atomic>
+
+using namespace velmora;
+using namespace velmora::testing;
+using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+// A demand-start service registered for the test, deleted afterwards.
+class TTestService {
+public:
+    explicit TTestService(std::wstring path) : FName(UniqueServiceName()) {
+        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        unique_schandle service(CreateServiceW(manager.get(), FName.c_str(), (FName + L" display").c_str(),
+                                               SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                               SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, path.c_str(),
+                                               nullptr, nullptr, nullptr, nullptr, nullptr));
+        if (!service)
+            ADD_FAILURE() << "CreateServiceW failed: " << GetLastError();
+    }
+    ~TTestService() { Delete(); }
+    TTestService(const TTestService&) = delete;
+    TTestService& operator=(const TTestService&) = delete;
+
+    const std::wstring& Name() const { return FName; }
+    bool Exists() const {
+        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        return static_cast<bool>(
+            unique_schandle(OpenServiceW(manager.get(), FName.c_str(), SERVICE_QUERY_STATUS)));
+    }
+    void Delete() const {
+        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        unique_schandle service(OpenServiceW(manager.get(), FName.c_str(), DELETE));
+        if (service)
+            DeleteService(service.get());
+    }
+
+private:
+    static std::wstring UniqueServiceName() {
+        static std::atomic<int> count{0};
+        return Format(L"VelmoraScanTest-%d-%d-%d", static_cast<int>(GetCurrentProcessId()),
+                      static_cast<int>(GetTickCount()), ++count);
+    }
+
+    std::wstring FName;
+};
+
+// Two programs of one vendor side by side; program A is being removed.
+class ServiceScanTest : public ::testing::Test {
+protected:
+    ServiceScanTest() {
+        FAppFolders.Add(FAppA.Path());
+        FFileList.AddFile(FAppA.WriteFile(L"agent.exe", 300), 300);
+    }
+
+    std::vector<std::wstring> ListedNames() const {
+        std::vector<std::wstring> names;
+        for (const auto& service : FServices)
+            names.push_back(service->Name());
+        return names;
+    }
+    // Only the services this test made: the machine has others.
+    std::vector<std::wstring> ListedOf(std::initializer_list<const TTestService*> made) const {
+        std::vector<std::wstring> names;
+        for (const auto& name : ListedNames())
+            for (const TTestService* service : made)
+                if (name == service->Name())
+                    names.push_back(name);
+        return names;
+    }
+
+    TScratchFolder FAppA{L"velmora-vendor-A"};
+    TScratchFolder FAppB{L"velmora-vendor-B"};
+    TScratchFolder FElsewhere{L"velmora-elsewhere"};
+    TAppFolders FAppFolders{L"C:\\windows"};
+    TFRSharedDlls FSharedDlls{SystemSharedDllCounts()};
+    TFRFileList FFileList{FSharedDlls};
+    TFRServiceList FServices;
+    TFRServices FScanner{FAppFolders, FServices, FFileList};
+};
+
+TEST_F(ServiceScanTest, ListsTheProgramsServicesByFolderAndBySameFileOnly) {
+    TTestService inFolder(L"\"" + FAppA.Path() + L"agent.exe\" -service");
+    TTestService sameFile(L"\"" + FElsewhere.WriteFile(L"agent.exe", 300) + L"\"");
+    TTestService otherProgram(L"\"" + FAppB.WriteFile(L"agent.exe", 301) + L"\" -service");
+    TTestService unquotedOther(FAppB.WriteFile(L"helper.exe", 300));
+
+    FScanner.Run();
+
+    EXPECT_THAT(ListedOf({&inFolder, &sameFile, &otherProgram, &unquotedOther}),
+                UnorderedElementsAre(inFolder.Name(), sameFile.Name()));
+    for (const auto& service : FServices)
+        if (service->Name() == inFolder.Name()) {
+            EXPECT_EQ(service->Path(), L"\"" + FAppA.Path() + L"agent.exe\" -service");
+            EXPECT_EQ(service->DisplayName(), inFolder.Name() + L" display");
+        }
+    EXPECT_EQ(FScanner.GetComplexity(), 1);
+}
+
+TEST_F(ServiceScanTest, RemovalDeletesListedServicesAndRecordsEachFailure) {
+    TTestService first(FAppA.Path() + L"agent.exe");
+    TTestService vanished(FAppA.Path() + L"updater.exe");
+    TTestService last(FAppA.Path() + L"tray.exe");
+    TTestService otherProgram(FAppB.Path() + L"agent.exe");
+    FScanner.Run();
+    std::erase_if(FServices, [&](const auto& service) {
+        return service->Name() != first.Name() && service->Name() != vanished.Name() &&
+               service->Name() != last.Name();
+    });
+    ASSERT_EQ(FServices.size(), 3u);
+    vanished.Delete();
+
+    TSimpleRemoveStrategy strategy;
+    FScanner.RemoveServices(strategy);
+
+    for (const auto& service : FServices) {
+        if (service->Name() == vanished.Name()) {
+            EXPECT_FALSE(service->Outcome().Removed());
+            EXPECT_THAT(service->Outcome().ErrorMessage(), HasSubstr(vanished.Name()));
+        } else {
+            EXPECT_TRUE(service->Outcome().Removed()) << service->Name();
+            EXPECT_TRUE(service->Outcome().ErrorMessage().empty());
+        }
+    }
+    EXPECT_FALSE(first.Exists());
+    EXPECT_FALSE(last.Exists());
+    EXPECT_TRUE(otherProgram.Exists());
+}
+
+} // namespace
