@@ -147,9 +147,10 @@ bool TFRShortcuts::InProgramsFolder(const std::wstring& folder) const {
 // A vendor's menu folder that also holds another program's shortcut stays,
 // and with it that shortcut: only the program's own shortcuts are listed.
 bool TFRShortcuts::HoldsOnlyProgramShortcuts(const std::wstring& folder) {
-    for (const TFindData& entry : FindFiles(IncludeTrailingBackslash(folder) + L"*")) {
+    const std::wstring listed = IncludeTrailingBackslash(folder);
+    for (const TFindData& entry : FindFiles(listed + L"*")) {
         Check();
-        const std::wstring path = IncludeTrailingBackslash(folder) + std::wstring(entry.Name());
+        const std::wstring path = listed + std::wstring(entry.Name());
         if (entry.IsFolder() && entry.IsReparsePoint())
             continue; // removed as a link, its target stays
         if (entry.IsFolder() ? !HoldsOnlyProgramShortcuts(path)

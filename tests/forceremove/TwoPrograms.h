@@ -38,7 +38,7 @@ public:
     const std::wstring LinkInA; // A's folder link into B's data, without trailing "\"
     std::wstring AExe, ADll, BExe, BData, RoamingAFile, RoamingBFile, LocalAFile, CommonOtherCaseFile;
 
-protected:
+private:
     // Vendor folders removed with everything in them; links first.
     std::vector<std::wstring> FVendorFolders;
     std::vector<std::wstring> FLinks;
