@@ -2,6 +2,7 @@
 
 #include "frame/Globals.h"
 #include "inventory/ExeRules.h"
+#include "msi/MsiShortcut.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Format.h"
 #include "platform/LibraryGlobal.h"
@@ -10,7 +11,6 @@
 #include "platform/Text.h"
 
 #include <windows.h>
-#include <msi.h>
 
 #include <cstdint>
 #include <mutex>
@@ -42,21 +42,6 @@ std::wstring ResolveFileName(std::wstring_view fileName) {
             path = found;
     }
     return CheckFileX64(PrepareFileName(path));
-}
-
-// The file of an advertised shortcut, when the installer has it on disk or
-// runs it from its source.
-std::wstring AdvertisedTarget(const std::wstring& linkFile) {
-    wchar_t productCode[39] = {};
-    wchar_t componentCode[39] = {};
-    if (MsiGetShortcutTargetW(linkFile.c_str(), productCode, nullptr, componentCode) != ERROR_SUCCESS)
-        return {};
-    wchar_t path[260] = {};
-    DWORD length = 260;
-    INSTALLSTATE state = MsiGetComponentPathW(productCode, componentCode, path, &length);
-    if (state != INSTALLSTATE_LOCAL && state != INSTALLSTATE_SOURCE)
-        return {};
-    return path;
 }
 
 } // namespace
@@ -152,7 +137,7 @@ TItemFolder* TItemFolder::AddLink(std::wstring_view linkFile) {
 
     const TLnkFileInfo info(link);
 
-    std::wstring target = AdvertisedTarget(link);
+    std::wstring target = AdvertisedShortcutTarget(link);
     if (target.empty())
         target = ResolveFileName(info.TargetPath());
 
