@@ -1,6 +1,4 @@
 #include "forceremove/AppFolders.h"
-#include "forceremove/IDList.h"
-#include "forceremove/ShortcutList.h"
 
 #include <gtest/gtest.h>
 
@@ -39,28 +37,4 @@ TEST(AppFolders, AProgramWithoutAnInstallLocationKeepsAnEmptyFirstEntryThatMatch
     EXPECT_EQ(folders.GetItem(0), L"");
     EXPECT_FALSE(folders.InAppFolder(L"D:\\Elsewhere\\x.exe"));
     EXPECT_TRUE(folders.InAppFolder(L"C:\\ProgramData\\Foo\\x.dat"));
-}
-
-TEST(IDList, IdentifiersCompareWithoutCaseAndAnEmptyOneIsNeverListed) {
-    TIDList ids;
-    ids.Add(L"{5f0e7c1a-0000-4000-8000-000000000001}");
-    ids.Add(L"");
-    EXPECT_TRUE(ids.Exists(L"{5F0E7C1A-0000-4000-8000-000000000001}"));
-    EXPECT_FALSE(ids.Exists(L"{5F0E7C1A-0000-4000-8000-000000000002}"));
-    EXPECT_FALSE(ids.Exists(L""));
-}
-
-TEST(ShortcutList, AShortcutIsListedOncePerPathAsWritten) {
-    TFRFile file(L"C:\\Users\\Public\\Desktop\\App.lnk", false, 1);
-    TFRFile sameInOtherCase(L"C:\\Users\\Public\\Desktop\\app.lnk", false, 1);
-    TFRShortcutList list;
-    EXPECT_TRUE(list.Add(file, L"C:\\Apps\\App\\app.exe"));
-    EXPECT_FALSE(list.Add(file, L""));
-    EXPECT_TRUE(list.Add(sameInOtherCase, L""));
-    ASSERT_EQ(list.Count(), 2u);
-    EXPECT_EQ(&list.GetItem(0).ShortcutFile(), &file);
-    EXPECT_EQ(list.GetItem(0).Target(), L"C:\\Apps\\App\\app.exe");
-    list.Clear();
-    EXPECT_EQ(list.Count(), 0u);
-    EXPECT_TRUE(list.Add(file, L""));
 }
