@@ -131,6 +131,8 @@ def main():
             samples["uninstaller"].append(uninstaller - startup)
             samples["scan"].append(scan["scan"])
             samples["scanWalk"].append(scan["walk"])
+            # Both measured in this run: the shared machine's load weighs on both alike.
+            samples["scanRatio"].append(scan["scan"] / scan["walk"] if scan["walk"] > 0 else float("inf"))
             counts = {"programs": int(ours["programs"]), "programs at rsLoading": int(ours["programsAtLoading"]),
                       "updates": int(ours["updates"]), "keys walked": int(walk["keys"]),
                       "values read": int(walk["values"]), "lines of uninstaller --list": len(listed.splitlines())}
@@ -172,9 +174,8 @@ def main():
     for name in ("rsLoading", "rsLoaded"):
         print("  %-9s / plain walk   %s" % (name, ratio(m[name], m["walk"])))
         print("  %-9s / uninstaller  %s" % (name, ratio(m[name], m["uninstaller"])))
-    scan_ratio = m["scan"] / m["scanWalk"] if m["scanWalk"] > 0 else float("inf")
-    print("  scan / plain enumeration %s   (target at most %.2f: %s)"
-          % (ratio(m["scan"], m["scanWalk"]), SCAN_TARGET_RATIO, "met" if scan_ratio <= SCAN_TARGET_RATIO else "missed"))
+    print("  scan / plain enumeration %7.2f   (median of the runs' own ratios; target at most %.2f: %s)"
+          % (m["scanRatio"], SCAN_TARGET_RATIO, "met" if m["scanRatio"] <= SCAN_TARGET_RATIO else "missed"))
 
 
 if __name__ == "__main__":
