@@ -187,6 +187,8 @@ void Decide(IForceRemove& remover, bool yes) {
     for (const std::wstring& path : BlockedFiles(remover))
         list += L"  " + path + L"\n";
     WriteErr(L"These files are in use and may not be deleted:\n" + list);
+    if (yes)
+        WriteErr(L"Going on anyway (--yes).\n");
     const bool goOn = yes || Confirm(L"Go on with the removal anyway?");
     // The worker goes on by itself once the files are released.
     if (remover.GetState() != TFRState::frsPaused ||
@@ -214,8 +216,9 @@ void Remove(IForceRemove& remover, const TArguments& args) {
             Decide(remover, args.Yes);
             continue;
         }
-        bar.Show(remover.GetRemoveProgress(), Format(L"%s %s", ActionName(remover.GetAction()),
-                                                     Text(remover, &IForceRemove::GetProcessing)));
+        const std::wstring action = ActionName(remover.GetAction());
+        const std::wstring processing = Text(remover, &IForceRemove::GetProcessing);
+        bar.Show(remover.GetRemoveProgress(), processing.empty() ? action : action + L" " + processing);
         Sleep(kPollMilliseconds);
     }
     bar.Show(100, L"done");
