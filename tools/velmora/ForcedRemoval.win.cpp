@@ -23,7 +23,7 @@ template <class I> std::wstring Text(I& object, void (STDMETHODCALLTYPE I::*get)
     return BstrText(text.get());
 }
 
-TLeftoverFile ReadFile(IFRFile& file) {
+TLeftoverFile ReadLeftoverFile(IFRFile& file) {
     return {Text(file, &IFRFile::GetPath),
             file.GetSize(),
             file.GetIsFolder(),
@@ -45,7 +45,7 @@ TLeftoverRegEntry ReadRegEntry(IFRRegEntry& entry) {
 TLeftoverShortcut ReadShortcut(IFRShortcut& shortcut) {
     TComPtr<IFRFile> file;
     shortcut.GetShortcutFile(file.put());
-    return {file ? ReadFile(*file) : TLeftoverFile{}, Text(shortcut, &IFRShortcut::GetTarget)};
+    return {file ? ReadLeftoverFile(*file) : TLeftoverFile{}, Text(shortcut, &IFRShortcut::GetTarget)};
 }
 
 TLeftoverService ReadService(IFRService& service) {
@@ -67,7 +67,8 @@ void ReadList(IForceRemove& remover, int32_t count, void (STDMETHODCALLTYPE IFor
 
 TLeftovers ReadLeftovers(IForceRemove& remover) {
     TLeftovers leftovers;
-    ReadList(remover, remover.GetDataFileCount(), &IForceRemove::GetDataFile, ReadFile, leftovers.Files);
+    ReadList(remover, remover.GetDataFileCount(), &IForceRemove::GetDataFile, ReadLeftoverFile,
+             leftovers.Files);
     ReadList(remover, remover.GetRegEntryCount(), &IForceRemove::GetRegEntry, ReadRegEntry,
              leftovers.RegEntries);
     ReadList(remover, remover.GetShortcutCount(), &IForceRemove::GetShortcut, ReadShortcut,
@@ -295,6 +296,8 @@ int RunForcedRemoval(TVelmoraLibrary& library, const TArguments& args) {
         WriteErr(Format(L"No installed program or update is named \"%s\".\n", args.Name));
         return finish(kNoProduct);
     }
+    // The inventory keeps one product per name today; a removal still refuses
+    // to pick one of several.
     if (found.size() > 1) {
         WriteErr(Format(L"%d installed programs or updates are named \"%s\"; nothing was done.\n",
                         found.size(), args.Name));
