@@ -20,9 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(error.empty());
     Check(parsed->TimeoutSeconds >= 1);
     // A product command always names its product.
-    if (parsed->Command == TCommand::Show || IsActionCommand(parsed->Command))
+    const bool forced = parsed->Command == TCommand::Leftovers || parsed->Command == TCommand::ForceRemove;
+    if (parsed->Command == TCommand::Show || IsActionCommand(parsed->Command) || forced)
         Check(!parsed->Name.empty() && parsed->Name == args[1]);
     else
         Check(parsed->Name.empty());
+    // Only a forced removal answers its own questions, and JSON never asks.
+    Check(!parsed->Yes || parsed->Command == TCommand::ForceRemove);
+    Check(!(parsed->Command == TCommand::ForceRemove && parsed->Json) || parsed->Yes);
     return 0;
 }

@@ -1,13 +1,25 @@
 // velmora.exe driven as a script would: exit codes and error output.
 #include "tests/library/LibraryHarness.h"
 
+#include "platform/ComObject.h"
 #include "platform/Format.h"
 #include "platform/Paths.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
 
+#include <nlohmann/json.hpp>
+
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 using namespace velmora;
 using namespace velmora::testing;
+namespace fs = std::filesystem;
 
 TEST(ConsoleFrontEnd, UsageErrorsAndAMissingLibraryExitWithTheirCodesAndExplain) {
     const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
@@ -25,4 +37,136 @@ TEST(ConsoleFrontEnd, UsageErrorsAndAMissingLibraryExitWithTheirCodesAndExplain)
     RemoveDirectoryW(folder.c_str());
     EXPECT_EQ(code, 3);
     EXPECT_NE(output.find("Cannot load"), std::string::npos) << output;
+}
+
+namespace {
+
+constexpr wchar_t UserUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// Two programs of one vendor, each with its folder below Program Files, an
+// uninstall entry of the current user and a shortcut in a Start-menu folder
+// of its own; removed afterwards.
+class TTwoVendorPrograms {
+public:
+    TTwoVendorPrograms()
+        : FVendor(fs::path(SpecialFolder(CSIDL_PROGRAM_FILES)) /
+                  Format(L"Velmora FR Vendor %d", static_cast<int>(GetCurrentProcessId()))) {
+        for (const wchar_t* stem : {L"Alpha", L"Beta"}) {
+            TProgram program;
+            program.Name = Format(L"Velmora FR %s %d", stem, static_cast<int>(GetCurrentProcessId()));
+            program.Folder = FVendor / stem;
+            program.Exe = program.Folder / (std::wstring(stem) + L".exe");
+            program.Shortcut =
+                fs::path(SpecialFolder(CSIDL_PROGRAMS)) / program.Name / (program.Name + L".lnk");
+            fs::create_directories(program.Folder / L"data");
+            std::ofstream(program.Exe, std::ios::binary) << std::string(3000, 'x');
+            std::ofstream(program.Folder / L"data" / L"settings.ini") << "[Main]\n";
+            auto key = TRegKey::Create(HKEY_CURRENT_USER, UserUninstallKey + program.Name, KEY_ALL_ACCESS);
+            key.WriteString(L"DisplayName", program.Name);
+            key.WriteString(L"Publisher", L"Velmora FR Vendor");
+            key.WriteString(L"InstallLocation", program.Folder.wstring());
+            key.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
+            WriteShortcut(program.Shortcut, program.Exe);
+            Programs.push_back(program);
+        }
+    }
+    ~TTwoVendorPrograms() {
+        std::error_code ignored;
+        for (const TProgram& program : Programs) {
+            DeleteKey(HKEY_CURRENT_USER, UserUninstallKey + program.Name);
+            fs::remove_all(program.Shortcut.parent_path(), ignored);
+        }
+        fs::remove_all(FVendor, ignored);
+    }
+    TTwoVendorPrograms(const TTwoVendorPrograms&) = delete;
+    TTwoVendorPrograms& operator=(const TTwoVendorPrograms&) = delete;
+
+    struct TProgram {
+        std::wstring Name;
+        fs::path Folder, Exe, Shortcut;
+        bool KeyExists() const {
+            return static_cast<bool>(TRegKey::Open(HKEY_CURRENT_USER, UserUninstallKey + Name));
+        }
+    };
+    std::vector<TProgram> Programs;
+
+private:
+    static void WriteShortcut(const fs::path& linkFile, const fs::path& target) {
+        fs::create_directories(linkFile.parent_path());
+        TComApartmentGuard com;
+        TComPtr<IShellLinkW> link;
+        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                               IID_IShellLinkW, reinterpret_cast<void**>(link.put()))));
+        ASSERT_TRUE(SUCCEEDED(link->SetPath(target.c_str())));
+        TComPtr<IPersistFile> file;
+        ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))));
+        ASSERT_TRUE(SUCCEEDED(file->Save(linkFile.c_str(), TRUE)));
+    }
+
+    fs::path FVendor;
+};
+
+// The JSON document of a --json run; what comes before it is the read
+// state on standard error.
+nlohmann::json JsonOf(const std::string& output) {
+    size_t start = output.starts_with("{") ? 0 : output.find("\n{");
+    return start == std::string::npos ? nlohmann::json()
+                                      : nlohmann::json::parse(output.substr(start), nullptr, false);
+}
+
+std::vector<std::string> Strings(const nlohmann::json& items, const char* field) {
+    std::vector<std::string> values;
+    for (const auto& item : items)
+        values.push_back(item.value(field, ""));
+    return values;
+}
+
+// A folder's path ends in "\".
+bool SamePath(const std::string& text, const fs::path& path) {
+    std::wstring wide = Widen(text);
+    if (wide.ends_with(L'\\'))
+        wide.pop_back();
+    return SameText(wide, path.wstring());
+}
+
+} // namespace
+
+TEST(ConsoleFrontEnd, ListsAndForceRemovesTheLeftoversOfOneProgramAndNotOfItsNeighbour) {
+    const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
+    TTwoVendorPrograms machine;
+    const auto& alpha = machine.Programs[0];
+    const auto& beta = machine.Programs[1];
+
+    auto [code, output] = RunProgram(exe, L"leftovers \"" + alpha.Name + L"\" --json");
+    ASSERT_EQ(code, 0) << output;
+    nlohmann::json found = JsonOf(output);
+    ASSERT_TRUE(found.is_object()) << output;
+    auto files = Strings(found["files"], "path");
+    for (const fs::path& path : {alpha.Exe, alpha.Folder / L"data" / L"settings.ini", alpha.Folder})
+        EXPECT_TRUE(std::ranges::any_of(files, [&](const auto& f) { return SamePath(f, path); }))
+            << Narrow(path.wstring()) << " not listed:\n"
+            << output;
+    EXPECT_TRUE(std::ranges::any_of(Strings(found["registryEntries"], "key"), [&](const std::string& key) {
+        return Widen(key).ends_with(L"\\Uninstall\\" + alpha.Name);
+    })) << output;
+    ASSERT_EQ(found["shortcuts"].size(), 1u) << output;
+    EXPECT_TRUE(SamePath(found["shortcuts"][0]["file"].value("path", ""), alpha.Shortcut)) << output;
+    EXPECT_TRUE(SamePath(found["shortcuts"][0].value("target", ""), alpha.Exe)) << output;
+    EXPECT_EQ(output.find(Narrow(beta.Name)), std::string::npos) << "the neighbour is listed:\n" << output;
+    EXPECT_TRUE(fs::exists(alpha.Exe)) << "listing deleted something";
+
+    std::tie(code, output) = RunProgram(exe, L"force-remove \"" + alpha.Name + L"\" --yes --json");
+    EXPECT_EQ(code, 0) << output;
+    nlohmann::json removal = JsonOf(output)["removal"];
+    EXPECT_EQ(removal.value("allRemoved", false), true) << output;
+    EXPECT_EQ(removal.value("filesProcessed", -1), found.value("totalFiles", -2)) << output;
+    EXPECT_FALSE(fs::exists(alpha.Folder));
+    EXPECT_FALSE(fs::exists(alpha.Shortcut));
+    EXPECT_FALSE(alpha.KeyExists());
+    EXPECT_TRUE(fs::exists(beta.Exe) && fs::exists(beta.Folder / L"data" / L"settings.ini"));
+    EXPECT_TRUE(fs::exists(beta.Shortcut));
+    EXPECT_TRUE(beta.KeyExists());
+
+    EXPECT_EQ(RunProgram(exe, L"leftovers \"" + alpha.Name + L"\"").first, 4)
+        << "the removed program is listed";
 }

@@ -10,11 +10,16 @@ using namespace velmora::cli;
 TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
     const struct {
         std::vector<std::wstring> Args;
-        std::wstring Parsed; // "command kind json timeout name", the error, or "" for any error
+        std::wstring Parsed; // "command kind json yes timeout name", the error, or "" for any error
     } cases[] = {
-        {{}, L"0 0 0 300 "},
-        {{L"list", L"--json", L"--updates", L"--timeout", L"30"}, L"2 1 1 30 "},
-        {{L"forget", L"Velmora Tracker", L"--timeout", L"45"}, L"8 0 0 45 Velmora Tracker"},
+        {{}, L"0 0 0 0 300 "},
+        {{L"list", L"--json", L"--updates", L"--timeout", L"30"}, L"2 1 1 0 30 "},
+        {{L"forget", L"Velmora Tracker", L"--timeout", L"45"}, L"8 0 0 0 45 Velmora Tracker"},
+        {{L"leftovers", L"Velmora Tracker", L"--json"}, L"9 0 1 0 300 Velmora Tracker"},
+        {{L"force-remove", L"App", L"--json", L"--yes"}, L"10 0 1 1 300 App"},
+        {{L"force-remove", L"App", L"--json"}, L"force-remove --json cannot ask its questions: add --yes."},
+        {{L"leftovers", L"App", L"--yes"}, L"Unknown option \"--yes\" for \"leftovers\"."},
+        {{L"force-remove", L"--yes"}, L""},
         {{L"frobnicate"}, L"Unknown command \"frobnicate\"."},
         {{L"list", L"--updates", L"--unused"}, L"Give at most one of --updates and --unused."},
         {{L"repair", L"App", L"--json"}, L"Unknown option \"--json\" for \"repair\"."},
@@ -25,8 +30,8 @@ TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
     for (const auto& c : cases) {
         std::wstring error;
         auto a = ParseArguments(c.Args, error);
-        std::wstring parsed = a ? Format(L"%d %d %d %d %s", int(a->Command), int(a->Kind), int(a->Json),
-                                         int(a->TimeoutSeconds), a->Name)
+        std::wstring parsed = a ? Format(L"%d %d %d %d %d %s", int(a->Command), int(a->Kind), int(a->Json),
+                                         int(a->Yes), int(a->TimeoutSeconds), a->Name)
                                 : error;
         SCOPED_TRACE(Narrow(c.Args.empty() ? L"" : c.Args.back()));
         if (c.Parsed.empty()) {

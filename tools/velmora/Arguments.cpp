@@ -29,11 +29,22 @@ const wchar_t* UsageText() {
            L"  forget NAME [--timeout SECONDS]\n"
            L"                          drop the program from the inventory read by\n"
            L"                          this run; its registry entries stay\n"
+           L"  leftovers NAME [--json] [--timeout SECONDS]\n"
+           L"                          scan for what the program left on the machine\n"
+           L"                          (files and folders, registry entries, shortcuts,\n"
+           L"                          services) and list it; nothing is deleted\n"
+           L"  force-remove NAME [--yes] [--json] [--timeout SECONDS]\n"
+           L"                          scan as leftovers does, ask, then delete what was\n"
+           L"                          found and report each item; --yes asks nothing\n"
+           L"                          (and goes on past files in use), --json (only\n"
+           L"                          with --yes) prints the report as JSON. The\n"
+           L"                          removal is not backed up\n"
            L"  help, --help            show this text\n"
            L"\n"
            L"--timeout bounds each wait (reading the inventory, the action, the\n"
            L"product leaving the inventory); the default is 300 seconds. An action\n"
-           L"still running then is left running.\n"
+           L"still running then is left running. The leftover scan and the removal\n"
+           L"are not bounded.\n"
            L"\n"
            L"Exit codes: 0 done, 1 the operation failed, 2 wrong usage,\n"
            L"            3 VelmoraHelper.dll could not be loaded,\n"
@@ -42,7 +53,12 @@ const wchar_t* UsageText() {
            L"            6 another action is already running on the product,\n"
            L"            7 the action ended but the product is still listed,\n"
            L"            8 the action was still running at the timeout,\n"
-           L"            9 the command reported an error (shown on standard error).\n";
+           L"            9 the command reported an error (shown on standard error),\n"
+           L"           10 more than one installed program or update has that name,\n"
+           L"           11 the leftover scan failed or was ended (nothing deleted),\n"
+           L"           12 some leftovers could not be removed (the report says which),\n"
+           L"           13 the removal was cancelled at a question or ended early\n"
+           L"              (what was deleted before stays deleted).\n";
 }
 
 bool IsActionCommand(TCommand command) {
@@ -100,6 +116,10 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
         parsed.Command = TCommand::List;
     else if (command == L"show")
         parsed.Command = TCommand::Show;
+    else if (command == L"leftovers")
+        parsed.Command = TCommand::Leftovers;
+    else if (command == L"force-remove")
+        parsed.Command = TCommand::ForceRemove;
     else if (auto action = ActionCommand(command))
         parsed.Command = *action;
     else {
@@ -108,17 +128,18 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
     }
     bool kindGiven = false;
     size_t first = 1;
-    if (parsed.Command == TCommand::Show || IsActionCommand(parsed.Command)) {
+    const bool forced = parsed.Command == TCommand::Leftovers || parsed.Command == TCommand::ForceRemove;
+    if (parsed.Command == TCommand::Show || IsActionCommand(parsed.Command) || forced) {
         if (args.size() < 2 || args[1].empty() || args[1].starts_with(L"--")) {
-            error = parsed.Command == TCommand::Show
-                        ? L"Give the name of the program or update to show."
+            error = parsed.Command == TCommand::Leftovers
+                        ? L"Give the name of the program or update whose leftovers to list."
                         : Format(L"Give the name of the program or update to %s.", command);
             return std::nullopt;
         }
         parsed.Name = args[1];
         first = 2;
     }
-    const bool reads = parsed.Command == TCommand::List || parsed.Command == TCommand::Show;
+    const bool reads = parsed.Command == TCommand::List || parsed.Command == TCommand::Show || forced;
     const bool waits = reads || IsActionCommand(parsed.Command);
     for (size_t i = first; i < args.size(); ++i) {
         const std::wstring& option = args[i];
@@ -131,6 +152,8 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
             parsed.Kind = option == L"--updates" ? TListKind::Updates : TListKind::Unused;
         } else if (reads && option == L"--json") {
             parsed.Json = true;
+        } else if (parsed.Command == TCommand::ForceRemove && option == L"--yes") {
+            parsed.Yes = true;
         } else if (waits && option == L"--timeout") {
             if (i + 1 == args.size() || !ParseSeconds(args[i + 1], parsed.TimeoutSeconds)) {
                 error = L"--timeout needs a number of seconds from 1 to 999999.";
@@ -141,6 +164,10 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
             error = Format(L"Unknown option \"%s\" for \"%s\".", option, command);
             return std::nullopt;
         }
+    }
+    if (parsed.Command == TCommand::ForceRemove && parsed.Json && !parsed.Yes) {
+        error = L"force-remove --json cannot ask its questions: add --yes.";
+        return std::nullopt;
     }
     return parsed;
 }

@@ -6,7 +6,19 @@
 
 namespace velmora::cli {
 
-enum class TCommand { Help, Version, List, Show, Uninstall, QuietUninstall, Modify, Repair, Forget };
+enum class TCommand {
+    Help,
+    Version,
+    List,
+    Show,
+    Uninstall,
+    QuietUninstall,
+    Modify,
+    Repair,
+    Forget,
+    Leftovers,
+    ForceRemove
+};
 
 // True for the commands that run an action on one product.
 bool IsActionCommand(TCommand command);
@@ -17,6 +29,7 @@ struct TArguments {
     TListKind Kind = TListKind::Programs;
     std::wstring Name; // the product shown by "show" or acted on
     bool Json = false;
+    bool Yes = false; // force-remove answers its questions itself
     unsigned TimeoutSeconds = 300;
 };
 

@@ -10,5 +10,7 @@ int RunList(TVelmoraLibrary& library, const TArguments& args);
 int RunShow(TVelmoraLibrary& library, const TArguments& args);
 // uninstall, quiet-uninstall, modify, repair and forget.
 int RunProductAction(TVelmoraLibrary& library, const TArguments& args);
+// leftovers and force-remove.
+int RunForcedRemoval(TVelmoraLibrary& library, const TArguments& args);
 
 } // namespace velmora::cli

@@ -1,10 +1,11 @@
 #include "tools/velmora/Commands.h"
 
 #include "platform/Format.h"
-#include "platform/Text.h"
 #include "tools/velmora/Console.h"
+#include "tools/velmora/ExitCodes.h"
 #include "tools/velmora/LineList.h"
 #include "tools/velmora/ProductFields.h"
+#include "tools/velmora/ProductLookup.h"
 
 #include <atomic>
 #include <mutex>
@@ -13,63 +14,6 @@
 namespace velmora::cli {
 
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kFailed = 1;
-constexpr int kNoProduct = 4;
-constexpr int kNotOffered = 5;
-constexpr int kOtherActionRunning = 6;
-constexpr int kStillListed = 7;
-constexpr int kStillRunning = 8;
-constexpr int kCommandError = 9;
-
-const wchar_t* ReadStateName(TReadState state) {
-    switch (state) {
-    case TReadState::rsNonw:
-        return L"rsNonw";
-    case TReadState::rsLoading:
-        return L"rsLoading";
-    case TReadState::rsLoaded:
-        return L"rsLoaded";
-    }
-    return L"unknown";
-}
-
-// Polls the read state, showing each change, until the inventory is read.
-bool WaitForInventory(IVelmora& root, unsigned timeoutSeconds) {
-    ULONGLONG deadline = GetTickCount64() + 1000ull * timeoutSeconds;
-    int shown = -1;
-    for (;;) {
-        TReadState state = root.GetReadState();
-        if (static_cast<int>(state) != shown) {
-            shown = static_cast<int>(state);
-            WriteErr(Format(L"Read state: %s\n", ReadStateName(state)));
-        }
-        if (state == TReadState::rsLoaded)
-            return true;
-        if (GetTickCount64() > deadline) {
-            WriteErr(Format(L"The inventory was not read within %d seconds.\n", timeoutSeconds));
-            return false;
-        }
-        Sleep(100);
-    }
-}
-
-TComPtr<IProductCollection> Collection(IVelmora& root, TListKind kind) {
-    TComPtr<IProductCollection> collection;
-    switch (kind) {
-    case TListKind::Programs:
-        root.GetPrograms(collection.put());
-        break;
-    case TListKind::Updates:
-        root.GetUpdates(collection.put());
-        break;
-    case TListKind::Unused:
-        root.GetUnusedPrograms(collection.put());
-        break;
-    }
-    return collection;
-}
 
 // The columns a person wants in a list; JSON gets every field.
 std::vector<int32_t> TableColumns(TListKind kind) {
@@ -103,23 +47,6 @@ const wchar_t* KindName(TListKind kind) {
     return L"";
 }
 
-// The first product of the collection whose display name is name.
-TComPtr<IProduct> FindProduct(IProductCollection& collection, const std::wstring& name) {
-    TComPtr<IProduct> found;
-    collection.Lock();
-    for (int32_t i = 0, n = collection.GetCount(); i < n && !found; ++i) {
-        TComPtr<IProduct> product;
-        collection.GetItem(i, product.put());
-        if (product) {
-            TValue display = ReadValue(*product, piDisplayName);
-            if (auto* text = std::get_if<std::wstring>(&display); text && SameText(*text, name))
-                found = product;
-        }
-    }
-    collection.Unlock();
-    return found;
-}
-
 // Every field of the product, then what the front end asks besides.
 TRecord DetailRecord(IProduct& product, int32_t infoMask) {
     TRecord record = ReadRecord(product, infoMask);
@@ -146,12 +73,8 @@ public:
                 WriteErr(L"n (no more input)\n");
                 return false;
             }
-            std::wstring answer = UpperCase(*line);
-            std::erase(answer, L' ');
-            if (answer == L"Y" || answer == L"YES")
-                return true;
-            if (answer == L"N" || answer == L"NO")
-                return false;
+            if (std::optional<bool> yes = YesOrNo(*line))
+                return *yes;
             WriteErr(L"Answer y or n: ");
         }
     }
@@ -287,8 +210,8 @@ int RunShow(TVelmoraLibrary& library, const TArguments& args) {
         TComPtr<IProductCollection> collection = Collection(*root, kind);
         if (!collection)
             continue;
-        if (TComPtr<IProduct> product = FindProduct(*collection, args.Name)) {
-            record = DetailRecord(*product, collection->GetInfoMask());
+        if (auto found = FindProducts(*collection, args.Name); !found.empty()) {
+            record = DetailRecord(*found.front(), collection->GetInfoMask());
             break;
         }
     }
@@ -324,16 +247,12 @@ int RunProductAction(TVelmoraLibrary& library, const TArguments& args) {
     root->Refresh();
     if (!WaitForInventory(*root, args.TimeoutSeconds))
         return finish(kFailed);
-    TComPtr<IProduct> product;
-    for (TListKind kind : {TListKind::Programs, TListKind::Updates}) {
-        if (TComPtr<IProductCollection> collection = Collection(*root, kind))
-            if ((product = FindProduct(*collection, args.Name)))
-                break;
-    }
-    if (!product) {
+    std::vector<TComPtr<IProduct>> found = FindProgramOrUpdate(*root, args.Name);
+    if (found.empty()) {
         WriteErr(Format(L"No installed program or update is named \"%s\".\n", args.Name));
         return finish(kNoProduct);
     }
+    TComPtr<IProduct> product = found.front();
 
     const TPossibleActionsSet offered = product->GetPossibleActions();
     const TPossibleActions action = OfferedAction(ActionOf(args.Command), offered);

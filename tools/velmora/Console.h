@@ -11,5 +11,11 @@ void WriteOut(std::wstring_view text);
 void WriteErr(std::wstring_view text);
 // One line from standard input without its line end; nothing at its end.
 std::optional<std::wstring> ReadLine();
+// An answer typed to a yes/no question: true for y or yes, false for n or
+// no (any letter case, spaces ignored), nothing for anything else.
+std::optional<bool> YesOrNo(std::wstring_view answer);
+// The width of the console that standard error writes to; 0 when standard
+// error is not a console.
+size_t ErrConsoleWidth();
 
 } // namespace velmora::cli

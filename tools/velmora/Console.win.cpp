@@ -1,6 +1,7 @@
 #include "tools/velmora/Console.h"
 
 #include "platform/Format.h"
+#include "platform/Text.h"
 
 #include <windows.h>
 
@@ -51,6 +52,27 @@ std::optional<std::wstring> ReadLine() {
     while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
         line.pop_back();
     return line;
+}
+
+std::optional<bool> YesOrNo(std::wstring_view answer) {
+    std::wstring word = UpperCase(answer);
+    std::erase(word, L' ');
+    if (word == L"Y" || word == L"YES")
+        return true;
+    if (word == L"N" || word == L"NO")
+        return false;
+    return std::nullopt;
+}
+
+size_t ErrConsoleWidth() {
+    HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!handle || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode) ||
+        !GetConsoleScreenBufferInfo(handle, &info))
+        return 0;
+    int width = info.srWindow.Right - info.srWindow.Left + 1;
+    return width > 0 ? static_cast<size_t>(width) : 80;
 }
 
 } // namespace velmora::cli

@@ -6,11 +6,9 @@
 #include "tools/velmora/Commands.h"
 #include "tools/velmora/Console.h"
 #include "tools/velmora/Detached.h"
+#include "tools/velmora/ExitCodes.h"
 
 namespace velmora::cli {
-
-constexpr int kUsage = 2;
-constexpr int kNoLibrary = 3;
 
 static int Run(const std::vector<std::wstring>& args) {
     std::wstring error;
@@ -21,7 +19,7 @@ static int Run(const std::vector<std::wstring>& args) {
     }
     if (parsed->Command == TCommand::Help) {
         WriteOut(UsageText());
-        return 0;
+        return kDone;
     }
     if (IsActionCommand(parsed->Command))
         if (std::optional<int> code = RunInDetachedCopy())
@@ -44,6 +42,9 @@ static int Run(const std::vector<std::wstring>& args) {
     case TCommand::Repair:
     case TCommand::Forget:
         return RunProductAction(library, *parsed);
+    case TCommand::Leftovers:
+    case TCommand::ForceRemove:
+        return RunForcedRemoval(library, *parsed);
     case TCommand::Help:
         break;
     }

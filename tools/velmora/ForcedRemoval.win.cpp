@@ -1,0 +1,309 @@
+// leftovers and force-remove: a product's forced-removal controller driven
+// from the terminal.
+#include "tools/velmora/Commands.h"
+
+#include "platform/ComText.h"
+#include "platform/Format.h"
+#include "platform/Handles.h"
+#include "platform/Registry.h"
+#include "tools/velmora/Console.h"
+#include "tools/velmora/ExitCodes.h"
+#include "tools/velmora/LeftoverReport.h"
+#include "tools/velmora/ProductLookup.h"
+
+namespace velmora::cli {
+
+namespace {
+
+constexpr DWORD kPollMilliseconds = 100;
+
+template <class I> std::wstring Text(I& object, void (STDMETHODCALLTYPE I::*get)(BSTR*)) {
+    unique_bstr text;
+    (object.*get)(text.put());
+    return BstrText(text.get());
+}
+
+TLeftoverFile ReadLeftoverFile(IFRFile& file) {
+    return {Text(file, &IFRFile::GetPath),
+            file.GetSize(),
+            file.GetIsFolder(),
+            file.GetRemoved(),
+            file.GetCanRemove(),
+            Text(file, &IFRFile::GetErrorMessage)};
+}
+
+TLeftoverRegEntry ReadRegEntry(IFRRegEntry& entry) {
+    std::optional<TRegRoot> root = RootFromKey(entry.GetRoot());
+    return {Text(entry, &IFRRegEntry::FullPath),
+            root ? std::wstring(RegRootName(*root)) : std::wstring(),
+            Text(entry, &IFRRegEntry::GetKey),
+            Text(entry, &IFRRegEntry::GetValueName),
+            entry.GetFlag(),
+            entry.GetRemoved()};
+}
+
+TLeftoverShortcut ReadShortcut(IFRShortcut& shortcut) {
+    TComPtr<IFRFile> file;
+    shortcut.GetShortcutFile(file.put());
+    return {file ? ReadLeftoverFile(*file) : TLeftoverFile{}, Text(shortcut, &IFRShortcut::GetTarget)};
+}
+
+TLeftoverService ReadService(IFRService& service) {
+    return {Text(service, &IFRService::GetPath), Text(service, &IFRService::GetName),
+            Text(service, &IFRService::GetDisplayName), service.GetRemoved(),
+            Text(service, &IFRService::GetErrorMessage)};
+}
+
+template <class I, class Item>
+void ReadList(IForceRemove& remover, int32_t count, void (STDMETHODCALLTYPE IForceRemove::*get)(int32_t, I**),
+              Item (*read)(I&), std::vector<Item>& items) {
+    for (int32_t i = 0; i < count; ++i) {
+        TComPtr<I> item;
+        (remover.*get)(i, item.put());
+        if (item)
+            items.push_back(read(*item));
+    }
+}
+
+TLeftovers ReadLeftovers(IForceRemove& remover) {
+    TLeftovers leftovers;
+    ReadList(remover, remover.GetDataFileCount(), &IForceRemove::GetDataFile, ReadLeftoverFile,
+             leftovers.Files);
+    ReadList(remover, remover.GetRegEntryCount(), &IForceRemove::GetRegEntry, ReadRegEntry,
+             leftovers.RegEntries);
+    ReadList(remover, remover.GetShortcutCount(), &IForceRemove::GetShortcut, ReadShortcut,
+             leftovers.Shortcuts);
+    ReadList(remover, remover.GetServiceCount(), &IForceRemove::GetService, ReadService, leftovers.Services);
+    leftovers.TotalFiles = remover.GetTotalFiles();
+    leftovers.TotalSize = remover.GetTotalSize();
+    return leftovers;
+}
+
+std::vector<std::wstring> BlockedFiles(IForceRemove& remover) {
+    std::vector<std::wstring> paths;
+    remover.Lock();
+    TComPtr<IVelmoraStrings> list;
+    remover.GetBlockedFiles(list.put());
+    for (int32_t i = 0, n = list ? list->GetCount() : 0; i < n; ++i) {
+        unique_bstr path;
+        list->Get(i, path.put());
+        paths.push_back(BstrText(path.get()));
+    }
+    remover.Unlock();
+    return paths;
+}
+
+const wchar_t* ActionName(TFRAction action) {
+    switch (action) {
+    case TFRAction::fraCalculating:
+        return L"scanning";
+    case TFRAction::fraCheckingFiles:
+        return L"checking files";
+    case TFRAction::fraRemovingRegistryKeys:
+        return L"removing registry entries";
+    case TFRAction::fraRemovingFiles:
+        return L"removing files";
+    }
+    return L"";
+}
+
+// Only y or yes agrees; anything else, or no input, declines.
+bool Confirm(std::wstring_view question) {
+    WriteErr(std::wstring(question) + L" (y/N) ");
+    std::optional<std::wstring> line = ReadLine();
+    if (!line)
+        WriteErr(L"(no more input)\n");
+    return line && YesOrNo(*line).value_or(false);
+}
+
+// One line on the console, rewritten in place; nothing when standard error
+// is not a console.
+class TProgressBar {
+public:
+    explicit TProgressBar(bool wanted) : FWidth(wanted ? ErrConsoleWidth() : 0) {}
+    ~TProgressBar() { End(); }
+    TProgressBar(const TProgressBar&) = delete;
+    TProgressBar& operator=(const TProgressBar&) = delete;
+
+    void Show(int64_t percent, std::wstring_view label) {
+        if (FWidth < 2)
+            return;
+        std::wstring line = ProgressLine(percent, label, FWidth - 1);
+        if (line == FShown)
+            return;
+        const size_t blanks = FShown.size() > line.size() ? FShown.size() - line.size() : 0;
+        WriteErr(L"\r" + line + std::wstring(blanks, L' '));
+        FShown = line;
+    }
+    // Leaves the line as it is; the next output starts below it.
+    void End() {
+        if (!FShown.empty())
+            WriteErr(L"\n");
+        FShown.clear();
+    }
+
+private:
+    size_t FWidth;
+    std::wstring FShown;
+};
+
+// Runs the scan; true once the leftovers wait for review, false when the
+// worker ended instead (the scan failed or was terminated).
+bool Scan(IForceRemove& remover, bool showProgress) {
+    TProgressBar bar(showProgress);
+    remover.StartCalculate();
+    for (;;) {
+        const TFRState state = remover.GetState();
+        if (state == TFRState::frsFinished)
+            return false;
+        if (state == TFRState::frsPaused && remover.GetCalcFinished()) {
+            bar.Show(100, L"");
+            return true;
+        }
+        bar.Show(remover.GetCalcProgress(), L"");
+        Sleep(kPollMilliseconds);
+    }
+}
+
+// Answers the decision the paused worker waits for. Backups are not offered
+// here, so the removal goes on without one.
+void Decide(IForceRemove& remover, bool yes) {
+    switch (remover.GetRequiredAction()) {
+    case TFRRequiredAction::frqNone:
+        return;
+    case TFRRequiredAction::frqRKUsageDecision:
+        WriteErr(L"The removal is not backed up.\n");
+        remover.SetRKUsageDecision(TFRRKUsage::rkuNotUseRK);
+        remover.Resume();
+        return;
+    case TFRRequiredAction::frqRKFreeSpaceDecision:
+        WriteErr(L"The backup store lacks space: the removal is not backed up.\n");
+        remover.SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
+        remover.Resume();
+        return;
+    case TFRRequiredAction::frqBlockedFilesDecision:
+        break;
+    }
+    std::wstring list;
+    for (const std::wstring& path : BlockedFiles(remover))
+        list += L"  " + path + L"\n";
+    WriteErr(L"These files are in use and may not be deleted:\n" + list);
+    if (yes)
+        WriteErr(L"Going on anyway (--yes).\n");
+    const bool goOn = yes || Confirm(L"Go on with the removal anyway?");
+    // The worker goes on by itself once the files are released.
+    if (remover.GetState() != TFRState::frsPaused ||
+        remover.GetRequiredAction() != TFRRequiredAction::frqBlockedFilesDecision) {
+        WriteErr(L"The files were released; the removal went on.\n");
+        return;
+    }
+    if (goOn) {
+        remover.SetBlockedFilesDecision(TFRBlockedFilesDecision::bfdContinue);
+        remover.Resume();
+    } else {
+        WriteErr(L"Ending the removal.\n");
+        remover.Terminate();
+    }
+}
+
+// Runs the removal to its end, answering the worker's decisions.
+void Remove(IForceRemove& remover, const TArguments& args) {
+    TProgressBar bar(!args.Json);
+    remover.StartRemove();
+    while (remover.GetState() != TFRState::frsFinished) {
+        if (remover.GetState() == TFRState::frsPaused && !remover.GetTerminated() &&
+            remover.GetRequiredAction() != TFRRequiredAction::frqNone) {
+            bar.End();
+            Decide(remover, args.Yes);
+            continue;
+        }
+        const std::wstring action = ActionName(remover.GetAction());
+        const std::wstring processing = Text(remover, &IForceRemove::GetProcessing);
+        bar.Show(remover.GetRemoveProgress(), processing.empty() ? action : action + L" " + processing);
+        Sleep(kPollMilliseconds);
+    }
+    bar.Show(100, L"done");
+}
+
+int ListLeftovers(IForceRemove& remover, const TArguments& args) {
+    const bool scanned = Scan(remover, !args.Json);
+    TLeftovers leftovers = scanned ? ReadLeftovers(remover) : TLeftovers{};
+    remover.Terminate();
+    if (!scanned)
+        return kScanFailed;
+    WriteOut(args.Json ? RenderLeftoversJson(leftovers) : RenderLeftovers(leftovers));
+    return kDone;
+}
+
+int ForceRemove(IForceRemove& remover, const TArguments& args) {
+    if (!Scan(remover, !args.Json))
+        return kScanFailed;
+    if (!args.Json)
+        WriteOut(RenderLeftovers(ReadLeftovers(remover)));
+    if (!args.Yes &&
+        !Confirm(Format(L"Delete these leftovers of \"%s\"? They are not backed up.", args.Name))) {
+        remover.Terminate();
+        WriteErr(L"Cancelled; nothing was deleted.\n");
+        return kCancelled;
+    }
+    Remove(remover, args);
+    TLeftovers leftovers = ReadLeftovers(remover);
+    TRemovalCounts counts{remover.GetFilesProcessed(), remover.GetRemovedSize(),
+                          remover.GetRegistryKeysProcessed(), remover.GetRemovedServiceCount(),
+                          remover.GetTerminated()};
+    WriteOut(args.Json ? RenderLeftoversJson(leftovers, &counts) : RenderRemoval(leftovers, counts));
+    if (counts.Terminated)
+        return kCancelled;
+    return AllRemoved(leftovers) ? kDone : kNotAllRemoved;
+}
+
+// Scans the product's leftovers and lists or removes them; the controller,
+// released at the end, ends its worker.
+int RunOnProduct(IProduct& product, const TArguments& args) {
+    TComPtr<IForceRemove> remover;
+    product.GetForceRemove(remover.put());
+    if (!remover) {
+        WriteErr(Format(L"The library offers no forced removal of \"%s\".\n", args.Name));
+        return kFailed;
+    }
+    if (!args.Json)
+        WriteErr(Format(L"Scanning for leftovers of \"%s\"...\n", args.Name));
+    const int code =
+        args.Command == TCommand::Leftovers ? ListLeftovers(*remover, args) : ForceRemove(*remover, args);
+    if (code == kScanFailed)
+        WriteErr(
+            Format(L"The leftover scan of \"%s\" failed or was ended; nothing was deleted.\n", args.Name));
+    return code;
+}
+
+} // namespace
+
+int RunForcedRemoval(TVelmoraLibrary& library, const TArguments& args) {
+    TComPtr<IVelmora> root = library.CreateRoot();
+    if (!root) {
+        WriteErr(library.Error() + L"\n");
+        return kFailed;
+    }
+    auto finish = [&](int code) {
+        root->Stop();
+        return code;
+    };
+    root->Refresh();
+    if (!WaitForInventory(*root, args.TimeoutSeconds))
+        return finish(kFailed);
+    std::vector<TComPtr<IProduct>> found = FindProgramOrUpdate(*root, args.Name);
+    if (found.empty()) {
+        WriteErr(Format(L"No installed program or update is named \"%s\".\n", args.Name));
+        return finish(kNoProduct);
+    }
+    // The inventory keeps one product per name today; a removal still refuses
+    // to pick one of several.
+    if (found.size() > 1) {
+        WriteErr(Format(L"%d installed programs or updates are named \"%s\"; nothing was done.\n",
+                        found.size(), args.Name));
+        return finish(kAmbiguousName);
+    }
+    return finish(RunOnProduct(*found.front(), args));
+}
+
+} // namespace velmora::cli
