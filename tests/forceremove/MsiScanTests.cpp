@@ -8,6 +8,7 @@
 
 #include "msi/MsiEngine.h"
 #include "platform/Files.h"
+#include "platform/Format.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
