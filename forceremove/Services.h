@@ -1,19 +1,15 @@
 #pragma once
 // The scanner of services that run a program file of the program being
-// removed, and their removal (Windows).
-#include "forceremove/Leftovers.h"
+// removed (Windows).
+#include "forceremove/ServiceList.h"
 #include "forceremove/Tasks.h"
 
-#include <memory>
-#include <vector>
+#include <string>
 
 namespace velmora {
 
-class IRemoveStrategy;
 class TAppFolders;
 class TFRFileList;
-
-using TFRServiceList = std::vector<std::unique_ptr<TFRService>>;
 
 class TFRServices : public TFRTask {
 public:
@@ -24,9 +20,6 @@ public:
     // file name and size, or its configured path lies in a program folder.
     // Failures pass on: "Unable to open service manager" ends the removal.
     void Run() override;
-    // Removes every listed service; a failure is recorded on the service
-    // and logged, and the next service follows.
-    void RemoveServices(IRemoveStrategy& strategy);
 
 private:
     bool BelongsToProgram(const std::wstring& path) const;

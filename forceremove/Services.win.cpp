@@ -2,7 +2,6 @@
 
 #include "forceremove/AppFolders.h"
 #include "forceremove/FileList.h"
-#include "forceremove/RemoveStrategy.h"
 #include "forceremove/ServiceManager.h"
 #include "frame/DebugLog.h"
 #include "platform/Files.h"
@@ -47,18 +46,6 @@ bool TFRServices::BelongsToProgram(const std::wstring& path) const {
     std::wstring program = CleanServicePath(path);
     auto size = static_cast<int64_t>(FileSize(program).value_or(0));
     return FFileList.FindFile(ExtractFileName(program), size) != nullptr || FAppFolders.InAppFolder(path);
-}
-
-void TFRServices::RemoveServices(IRemoveStrategy& strategy) {
-    for (const auto& service : FSvcList) {
-        try {
-            strategy.RemoveService(service->Name());
-            service->Outcome().SetRemoved();
-        } catch (...) {
-            service->Outcome().SetFailed(ErrorMessage(std::current_exception()));
-            StatisticsLog::AddError();
-        }
-    }
 }
 
 } // namespace velmora

@@ -268,6 +268,16 @@ std::wstring TItemProduct::InstallLocation() {
     return FInstallLocation;
 }
 
+std::wstring TItemProduct::DisplayName() {
+    std::lock_guard lock(FCSItem);
+    return FDisplayName;
+}
+
+std::wstring TItemProduct::GUID() {
+    std::lock_guard lock(FCSItem);
+    return FGUID;
+}
+
 bool TItemProduct::RunAction(TPossibleActions& action, void*& topWindow) {
     std::lock_guard lock(FActionThreadCS);
     topWindow = nullptr;

@@ -124,6 +124,9 @@ public:
     // Copies taken under the item lock.
     std::vector<TRegistryKey> RegistryKeys();
     std::wstring InstallLocation();
+    std::wstring DisplayName();
+    // The installer's product code, or the name of the product's key.
+    std::wstring GUID();
 
     // Registry and icons, Windows only (ItemProduct.win.cpp):
     // Reads every key of FRegistryKeys; the first key that gives a value wins.

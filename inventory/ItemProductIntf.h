@@ -14,6 +14,11 @@ class TItemProduct;
 
 class TItemProductIntf : public TLiveCount<TItemProductIntf>, public TInterfacedObject<IProduct> {
 public:
+    // Makes a new forced removal of a product. Forced removal is built on the
+    // inventory, so the library names it here once at its start.
+    using TForceRemoveFactory = TComPtr<IForceRemove> (*)(IProduct& product, TItemProduct& item);
+    static void SetForceRemoveFactory(TForceRemoveFactory factory);
+
     explicit TItemProductIntf(std::weak_ptr<TItemProduct> product);
 
     void STDMETHODCALLTYPE GetInfo(int32_t Index, VARIANT* Value) override;

@@ -6,10 +6,21 @@
 #include "platform/Module.h"
 #include "platform/Text.h"
 
+#include <atomic>
 #include <type_traits>
 #include <variant>
 
 namespace velmora {
+
+namespace {
+
+std::atomic<TItemProductIntf::TForceRemoveFactory> ForceRemoveFactory{nullptr};
+
+} // namespace
+
+void TItemProductIntf::SetForceRemoveFactory(TForceRemoveFactory factory) {
+    ForceRemoveFactory = factory;
+}
 
 TItemProductIntf::TItemProductIntf(std::weak_ptr<TItemProduct> product) : FProduct(std::move(product)) {}
 
@@ -80,9 +91,17 @@ bool TItemProductIntf::IsActionRunning() {
     return item && item->IsActionRunning();
 }
 
+// Nothing for a product that has left the inventory.
 void TItemProductIntf::GetForceRemove(IForceRemove** ForceRemove) {
-    if (ForceRemove)
-        *ForceRemove = nullptr;
+    if (!ForceRemove)
+        return;
+    *ForceRemove = nullptr;
+    Guarded([&] {
+        auto item = FProduct.lock();
+        TForceRemoveFactory factory = ForceRemoveFactory.load();
+        if (item && factory)
+            factory(*this, *item).CopyTo(ForceRemove);
+    });
 }
 
 // False when the host executable lies in the product's install folder.

@@ -1,5 +1,6 @@
 // The three exports of VelmoraHelper.dll.
 #include "features/FeatureManager.h"
+#include "forceremove/ForceRemoveIntf.h"
 #include "frame/Boundary.h"
 #include "library/Velmora.h"
 #include "frame/VelmoraStrings.h"
@@ -19,13 +20,15 @@ using namespace velmora;
 
 extern "C" {
 
-// Registers the inventory sources in reading order. Nothing here waits or
-// loads another library, as the loader lock is held.
+// Registers the inventory sources in reading order and how a product makes
+// its forced removal. Nothing here waits or loads another library, as the
+// loader lock is held.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     try {
         if (reason == DLL_PROCESS_ATTACH) {
             TLocationOwner::RegisterLocation<TLocationExeInfo>(L"TLocationExeInfo");
             TLocationOwner::RegisterLocation<TLocationRegistryUninstall>(L"TLocationRegistryUninstall");
+            TItemProductIntf::SetForceRemoveFactory(NewForceRemove);
         } else if (reason == DLL_PROCESS_DETACH && !reserved) {
             TLocationOwner::UnregisterLocations();
         }
@@ -52,7 +55,8 @@ HRESULT WINAPI DllGetInstance(REFIID riid, void** Obj) {
 // code (threads that freed their own objects are joined here).
 HRESULT WINAPI DllCanUnloadNow() {
     int alive = LiveObjectCount<TVelmora, TFeatureManager, TItemProductIntf, TItemProgramCollection,
-                                TItemUpdateCollection, TItemUnusedCollection, TVelmoraStrings>();
+                                TItemUpdateCollection, TItemUnusedCollection, TVelmoraStrings,
+                                TForceRemoveIntf>();
     if (alive > 0)
         return S_FALSE;
     return Guarded(S_FALSE, [] { return LibraryThreadCount() == 0 ? S_OK : S_FALSE; });

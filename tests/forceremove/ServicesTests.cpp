@@ -80,7 +80,7 @@ TEST_F(ServiceScanTest, RemovalDeletesListedServicesAndRecordsEachFailure) {
     vanished.Delete();
 
     TSimpleRemoveStrategy strategy;
-    FScanner.RemoveServices(strategy);
+    RemoveServices(FServices, strategy);
 
     for (const auto& service : FServices) {
         if (service->Name() == vanished.Name()) {

@@ -1,0 +1,69 @@
+#include "forceremove/RemovalSystem.h"
+
+#include "forceremove/AppFiles.h"
+#include "forceremove/FileUnlocker.h"
+#include "forceremove/Msi.h"
+#include "forceremove/Services.h"
+#include "forceremove/SharedDlls.h"
+#include "forceremove/SharedFolders.h"
+#include "forceremove/Shortcuts.h"
+#include "forceremove/SimpleRemoveStrategy.h"
+#include "platform/Handles.h"
+#include "platform/OSInfo.h"
+#include "platform/PathText.h"
+#include "platform/Paths.h"
+
+namespace velmora {
+
+namespace {
+
+class TWindowsRemovalSystem : public TRemovalSystem {
+public:
+    bool Is64BitWindows() override { return velmora::Is64BitWindows(); }
+    std::wstring WindowsFolder() override { return velmora::WindowsFolder(); }
+    const TSharedFolders& SharedFolders() override { return FSharedFolders; }
+    std::unique_ptr<TSharedDllCounts> SharedDllCounts() override { return SystemSharedDllCounts(); }
+
+    std::wstring PreparePath(const std::wstring& path) override {
+        return PrepareFileName(path, EnvironmentVariable);
+    }
+
+    // The installer-data scanner first, when the installer knows the product:
+    // the files it names are then known to the others.
+    std::vector<std::unique_ptr<IFRTask>> Scanners(const TFRProduct& product, const TFRScanLists& lists,
+                                                   TWorkflowCheck check) override {
+        std::vector<std::unique_ptr<IFRTask>> scanners;
+        auto msi = std::make_unique<TFRMsi>(product.ProductCode, check, lists.DataFileList, lists.FileList,
+                                            lists.ShortcutList, lists.RegList);
+        if (msi->CanProcess())
+            scanners.push_back(std::move(msi));
+        scanners.push_back(std::make_unique<TFRAppFiles>(lists.AppFolders, lists.FileList, check,
+                                                         product.DisplayName, lists.DataFileList,
+                                                         FSharedFolders));
+        scanners.push_back(
+            std::make_unique<TFRShortcuts>(lists.AppFolders, lists.FileList, lists.ShortcutList, check));
+        scanners.push_back(std::make_unique<TFRServices>(lists.AppFolders, lists.SvcList, lists.FileList));
+        return scanners;
+    }
+
+    std::unique_ptr<IRemoveStrategy> Strategy() override { return std::make_unique<TSimpleRemoveStrategy>(); }
+
+    void UnlockFiles(const TAppFolders& folders) override { TFileUnlocker(folders).Execute(); }
+
+    bool OpensExclusively(const std::wstring& path) override {
+        unique_file file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file);
+    }
+
+private:
+    const TSharedFolders FSharedFolders = SystemSharedFolders();
+};
+
+} // namespace
+
+std::unique_ptr<TRemovalSystem> WindowsRemovalSystem() {
+    return std::make_unique<TWindowsRemovalSystem>();
+}
+
+} // namespace velmora

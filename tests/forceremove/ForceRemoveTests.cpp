@@ -1,0 +1,369 @@
+// The controller and its worker over a system of the test's own: what it
+// scans, deletes, asks and when it stops.
+#include "forceremove/AppFolders.h"
+#include "forceremove/ForceRemove.h"
+#include "forceremove/RemoveStrategy.h"
+#include "forceremove/SharedFolders.h"
+#include "tests/Polling.h"
+
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace velmora;
+using velmora::testing::WaitUntil;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+// What the removal did to the test's system, and what the test holds back.
+struct TMachine {
+    std::mutex Lock;
+    std::vector<std::wstring> Changes; // in order: "file C:\x", "dir ...", "key ...", "service ..."
+    std::set<std::wstring> Locked;     // files that do not open exclusively
+    std::set<std::wstring> ReadOnly;
+    std::set<std::wstring> Failing; // deletions that fail
+    std::wstring HoldAt;            // a change that waits until released
+    std::atomic<bool> Holding{false};
+    std::atomic<bool> Release{false};
+    std::vector<std::wstring> AppFolders; // as the unlocker saw them
+    bool ScanFails = false;
+
+    void Change(const std::wstring& change) {
+        if (change == HoldAt) {
+            Holding = true;
+            while (!Release)
+                std::this_thread::yield();
+        }
+        std::lock_guard lock(Lock);
+        if (Failing.count(change))
+            throw std::runtime_error("cannot remove");
+        Changes.push_back(change);
+    }
+    std::vector<std::wstring> ChangesMade() {
+        std::lock_guard lock(Lock);
+        return Changes;
+    }
+    void Unlock(const std::wstring& path) {
+        std::lock_guard lock(Lock);
+        Locked.erase(path);
+    }
+};
+
+class TRecordingStrategy : public IRemoveStrategy {
+public:
+    explicit TRecordingStrategy(TMachine& machine) : FMachine(machine) {}
+    void RemoveDir(const std::wstring& path) override { FMachine.Change(L"dir " + path); }
+    void RemoveFile(const std::wstring& path) override { FMachine.Change(L"file " + path); }
+    void RemoveKey(const TFRRegEntry& entry) override { FMachine.Change(L"key " + entry.FullPath()); }
+    void RemoveValue(TRegRoot, const std::wstring& key, const std::wstring& name) override {
+        FMachine.Change(L"value " + key + L"\\" + name);
+    }
+    void WriteValue(TRegRoot, const std::wstring& key, uint32_t value, const std::wstring& name) override {
+        FMachine.Change(L"write " + key + L"\\" + name + L"=" + std::to_wstring(value));
+    }
+    void RemoveService(const std::wstring& name) override { FMachine.Change(L"service " + name); }
+    uint32_t FileGetAttr(const std::wstring& path) override {
+        std::lock_guard lock(FMachine.Lock);
+        return FMachine.ReadOnly.count(path) ? 0x21 : 0x20;
+    }
+    void FileSetAttr(const std::wstring& path, uint32_t attributes) override {
+        std::lock_guard lock(FMachine.Lock);
+        if ((attributes & 1) == 0 && FMachine.ReadOnly.erase(path))
+            FMachine.Locked.erase(path); // read-only was all that kept it from opening
+    }
+
+private:
+    TMachine& FMachine;
+};
+
+class TNoSharedDlls : public TSharedDllCounts {
+public:
+    std::vector<std::wstring> Paths() const override { return {}; }
+    std::optional<int64_t> Count(const std::wstring&) const override { return std::nullopt; }
+};
+
+// Lists what the test says is there, checking the pause at each entry.
+class TListingScanner : public TFRTask {
+public:
+    TListingScanner(TMachine& machine, const TFRScanLists& lists, TWorkflowCheck check,
+                    std::vector<std::wstring> files, std::vector<std::wstring> services)
+        : FMachine(machine), FLists(lists), FCheck(std::move(check)), FFiles(std::move(files)),
+          FServices(std::move(services)) {}
+
+    void Run() override {
+        if (FMachine.ScanFails)
+            throw std::runtime_error("scan failed");
+        for (const auto& path : FFiles) {
+            FCheck();
+            TFRFile* entry = path.ends_with(L'\\') ? FLists.FileList.AddDir(path) : FLists.FileList.AddFile(path, 10);
+            FLists.DataFileList.push_back(entry);
+        }
+        for (const auto& name : FServices)
+            FLists.SvcList.push_back(std::make_unique<TFRService>(name, L"C:\\App\\svc.exe", name));
+        FLists.RegList.Add(L"HKEY_LOCAL_MACHINE\\Software\\App\\Settings", L"");
+    }
+
+private:
+    TMachine& FMachine;
+    TFRScanLists FLists;
+    TWorkflowCheck FCheck;
+    std::vector<std::wstring> FFiles;
+    std::vector<std::wstring> FServices;
+};
+
+class TTestSystem : public TRemovalSystem {
+public:
+    TTestSystem(TMachine& machine, std::vector<std::wstring> files, std::vector<std::wstring> services)
+        : FMachine(machine), FFiles(std::move(files)), FServices(std::move(services)) {}
+
+    bool Is64BitWindows() override { return false; }
+    std::wstring WindowsFolder() override { return L"C:\\Windows"; }
+    const TSharedFolders& SharedFolders() override { return FShared; }
+    std::unique_ptr<TSharedDllCounts> SharedDllCounts() override { return std::make_unique<TNoSharedDlls>(); }
+    std::wstring PreparePath(const std::wstring& path) override { return path; }
+    std::vector<std::unique_ptr<IFRTask>> Scanners(const TFRProduct&, const TFRScanLists& lists,
+                                                   TWorkflowCheck check) override {
+        std::vector<std::unique_ptr<IFRTask>> scanners;
+        scanners.push_back(std::make_unique<TListingScanner>(FMachine, lists, check, FFiles, FServices));
+        return scanners;
+    }
+    std::unique_ptr<IRemoveStrategy> Strategy() override { return std::make_unique<TRecordingStrategy>(FMachine); }
+    void UnlockFiles(const TAppFolders& folders) override {
+        std::lock_guard lock(FMachine.Lock);
+        for (size_t i = 0; i < folders.Count(); ++i)
+            FMachine.AppFolders.push_back(folders.GetItem(i));
+        FMachine.Changes.push_back(L"unlock");
+    }
+    bool OpensExclusively(const std::wstring& path) override {
+        std::lock_guard lock(FMachine.Lock);
+        return !FMachine.Locked.count(path);
+    }
+
+private:
+    TMachine& FMachine;
+    std::vector<std::wstring> FFiles;
+    std::vector<std::wstring> FServices;
+    const TSharedFolders FShared{{L"C:\\", L"C:\\Program Files"}, {}};
+};
+
+const std::vector<std::wstring> kAppFiles = {L"C:\\App\\app.exe", L"C:\\App\\data\\one.dat", L"C:\\App\\data\\",
+                                             L"C:\\App\\"};
+
+class ForceRemoveTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TForceRemove> Make(std::vector<std::wstring> files = kAppFiles,
+                                       std::wstring location = L"C:\\App",
+                                       std::vector<std::wstring> services = {L"AppService"}) {
+        TFRProduct product{L"App", L"App", std::move(location),
+                           {TRegistryKey{TRegView::Default, TRegRoot::LocalMachine,
+                                         L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App"}}};
+        return std::make_unique<TForceRemove>(
+            std::move(product), std::make_unique<TTestSystem>(Machine, std::move(files), std::move(services)));
+    }
+
+    static bool Scanned(TForceRemove& fr) {
+        return WaitUntil([&] { return fr.CalcFinished() && fr.State() == TFRState::frsPaused; });
+    }
+    static bool Finished(TForceRemove& fr) {
+        return WaitUntil([&] { return fr.State() == TFRState::frsFinished; });
+    }
+
+    TMachine Machine;
+};
+
+TEST_F(ForceRemoveTest, ScansThenWaitsThenRemovesFilesFirstAndRegistryFromTheLastEntry) {
+    auto fr = Make();
+    EXPECT_EQ(fr->State(), TFRState::frsInitial);
+    EXPECT_EQ(fr->RegEntryCount(), 1u); // the product's own key, from the start
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+
+    EXPECT_EQ(fr->CalcProgress(), 100);
+    EXPECT_EQ(fr->DataFileCount(), 4u);
+    EXPECT_EQ(fr->TotalFiles(), 2);
+    EXPECT_EQ(fr->TotalSize(), 20);
+    EXPECT_EQ(fr->ServiceCount(), 1u);
+    EXPECT_EQ(fr->RegEntryCount(), 2u);
+    EXPECT_THROW(fr->DataFile(4), std::out_of_range);
+    EXPECT_THAT(Machine.ChangesMade(), IsEmpty());
+    fr->StartCalculate(); // the scan has ended: nothing happens
+    EXPECT_EQ(fr->State(), TFRState::frsPaused);
+
+    fr->StartRemove();
+    ASSERT_TRUE(Finished(*fr));
+    EXPECT_THAT(Machine.ChangesMade(),
+                ElementsAre(L"service AppService", L"unlock", L"file C:\\App\\app.exe", L"file C:\\App\\data\\one.dat",
+                            L"dir C:\\App\\data\\", L"dir C:\\App\\",
+                            L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
+                            L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"));
+    EXPECT_THAT(Machine.AppFolders, ElementsAre(L"C:\\App\\"));
+    EXPECT_EQ(fr->FilesProcessed(), 2);
+    EXPECT_EQ(fr->RemovedSize(), 20);
+    EXPECT_EQ(fr->RegistryKeysProcessed(), 2);
+    EXPECT_EQ(fr->RemoveProgress(), 100);
+    EXPECT_EQ(fr->RemovedServiceCount(), 1);
+    EXPECT_EQ(fr->RequiredAction(), TFRRequiredAction::frqNone);
+    EXPECT_FALSE(fr->Terminated());
+    for (size_t i = 0; i < fr->DataFileCount(); ++i)
+        EXPECT_TRUE(fr->DataFile(i).Outcome().Removed()) << i;
+    EXPECT_TRUE(fr->RegEntry(0).Removed());
+    fr->Resume(); // a finished removal stays finished
+    EXPECT_EQ(fr->State(), TFRState::frsFinished);
+}
+
+TEST_F(ForceRemoveTest, StartRemoveBeforeTheScanEndsDoesNothing) {
+    Machine.HoldAt = L"never";
+    auto fr = Make();
+    fr->StartRemove();
+    EXPECT_EQ(fr->State(), TFRState::frsInitial);
+    fr->Terminate(); // before the start: only the flag, which the start clears
+    EXPECT_TRUE(fr->Terminated());
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    EXPECT_FALSE(fr->Terminated());
+    EXPECT_THAT(Machine.ChangesMade(), IsEmpty());
+}
+
+TEST_F(ForceRemoveTest, AFailedEntryKeepsItsErrorAndTheOthersGo) {
+    Machine.Failing = {L"file C:\\App\\app.exe"};
+    auto fr = Make();
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    fr->StartRemove();
+    ASSERT_TRUE(Finished(*fr));
+    EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
+    EXPECT_EQ(fr->DataFile(0).Outcome().ErrorMessage(), L"cannot remove");
+    EXPECT_TRUE(fr->DataFile(1).Outcome().Removed());
+    EXPECT_EQ(fr->FilesProcessed(), 1);
+    EXPECT_EQ(fr->RemovedSize(), 10);
+}
+
+TEST_F(ForceRemoveTest, AFailingScanEndsTheRemovalWithNothingDeleted) {
+    Machine.ScanFails = true;
+    auto fr = Make();
+    fr->StartCalculate();
+    ASSERT_TRUE(Finished(*fr));
+    EXPECT_FALSE(fr->CalcFinished());
+    EXPECT_EQ(fr->RemoveProgress(), 100);
+    fr->StartRemove();
+    EXPECT_THAT(Machine.ChangesMade(), IsEmpty());
+}
+
+TEST_F(ForceRemoveTest, ASharedFolderIsNeverTheProgramsFolder) {
+    auto fr = Make({L"C:\\Program Files\\Other\\other.exe"}, L"C:\\Program Files\\");
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    fr->StartRemove();
+    ASSERT_TRUE(Finished(*fr));
+    EXPECT_THAT(Machine.AppFolders, IsEmpty());
+}
+
+TEST_F(ForceRemoveTest, ABlockedFileIsAskedAboutAndTheWorkerGoesOnWhenItIsReleased) {
+    Machine.Locked = {L"C:\\App\\app.exe"};
+    auto fr = Make();
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    fr->StartRemove();
+    ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
+    EXPECT_EQ(fr->State(), TFRState::frsPaused);
+    fr->Lock();
+    EXPECT_THAT(fr->BlockedFiles(), ElementsAre(L"C:\\App\\app.exe"));
+    fr->Unlock();
+    EXPECT_FALSE(fr->DataFile(0).CanRemove());
+    EXPECT_EQ(fr->StateStamp(), 0u);
+
+    fr->Resume(); // without an answer: asked again
+    ASSERT_TRUE(WaitUntil([&] {
+        return fr->State() == TFRState::frsPaused &&
+               fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision;
+    }));
+    Machine.Unlock(L"C:\\App\\app.exe");
+    ASSERT_TRUE(Finished(*fr));
+    EXPECT_EQ(fr->RequiredAction(), TFRRequiredAction::frqNone);
+    EXPECT_NE(fr->StateStamp(), 0u);
+    EXPECT_TRUE(fr->BlockedFiles().empty());
+    EXPECT_TRUE(fr->DataFile(0).Outcome().Removed());
+}
+
+TEST_F(ForceRemoveTest, ADecisionGivenBeforeTheStartHoldsAndReadOnlyFilesLoseTheirBit) {
+    Machine.Locked = {L"C:\\App\\app.exe", L"C:\\App\\data\\one.dat"};
+    Machine.ReadOnly = {L"C:\\App\\data\\one.dat"};
+    auto fr = Make();
+    fr->SetBlockedFilesDecision(TFRBlockedFilesDecision::bfdContinue);
+    fr->SetRKUsageDecision(TFRRKUsage::rkuUseRK);
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    EXPECT_EQ(fr->RKUsageDecision(), TFRRKUsage::rkuNone); // cleared by the start
+    fr->StartRemove();
+    ASSERT_TRUE(Finished(*fr));
+    fr->Lock();
+    EXPECT_THAT(fr->BlockedFiles(), ElementsAre(L"C:\\App\\app.exe"));
+    fr->Unlock();
+    EXPECT_TRUE(fr->DataFile(1).CanRemove());
+    EXPECT_EQ(fr->FilesProcessed(), 2);
+}
+
+TEST_F(ForceRemoveTest, TerminateStopsAtTheNextCheckAndKeepsWhatWasDeleted) {
+    Machine.HoldAt = L"file C:\\App\\data\\one.dat";
+    auto fr = Make();
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    fr->StartRemove();
+    ASSERT_TRUE(WaitUntil([&] { return Machine.Holding.load(); }));
+    EXPECT_EQ(fr->Processing(), L"C:\\App\\data\\one.dat");
+    EXPECT_EQ(fr->Action(), TFRAction::fraRemovingFiles);
+    fr->Terminate();
+    Machine.Release = true;
+    ASSERT_TRUE(Finished(*fr));
+    EXPECT_TRUE(fr->Terminated());
+    EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"service AppService", L"unlock", L"file C:\\App\\app.exe",
+                                                   L"file C:\\App\\data\\one.dat"));
+    EXPECT_TRUE(fr->DataFile(1).Outcome().Removed());
+    EXPECT_FALSE(fr->DataFile(2).Outcome().Removed());
+    EXPECT_EQ(fr->FilesProcessed(), 2);
+    EXPECT_EQ(fr->RemoveProgress(), 100);
+}
+
+TEST_F(ForceRemoveTest, RemoveProgressWeighsTheCheckTheRegistryAndTheFiles) {
+    Machine.HoldAt = L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\";
+    auto fr = Make();
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    fr->StartRemove();
+    ASSERT_TRUE(WaitUntil([&] { return Machine.Holding.load(); }));
+    EXPECT_EQ(fr->RemoveProgress(), 80); // check 100, registry 0, files 100
+    EXPECT_EQ(fr->Action(), TFRAction::fraRemovingRegistryKeys);
+    Machine.Release = true;
+    ASSERT_TRUE(Finished(*fr));
+}
+
+TEST_F(ForceRemoveTest, ReleasingTheRemovalWhileTheWorkerWaitsEndsTheWorkerFirst) {
+    Machine.Locked = {L"C:\\App\\app.exe"};
+    auto fr = Make();
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    fr->StartRemove();
+    ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
+    fr.reset();
+    EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"service AppService", L"unlock"));
+}
+
+TEST_F(ForceRemoveTest, AnEmptyScanEndsWithAllProgressAt100) {
+    auto fr = Make({}, L"", {});
+    fr->StartCalculate();
+    ASSERT_TRUE(Scanned(*fr));
+    fr->StartRemove();
+    ASSERT_TRUE(Finished(*fr));
+    EXPECT_EQ(fr->RemoveProgress(), 100);
+    EXPECT_EQ(fr->TotalFiles(), 0);
+}
+
+} // namespace
