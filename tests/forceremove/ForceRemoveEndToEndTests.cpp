@@ -384,8 +384,14 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
         EXPECT_NE(entry.find(Lower(programs.NameA)), std::wstring::npos) << "not A's: " << Narrow(entry);
 
     // A's running program holds its file open: it is ended first, so nothing is reported blocked.
+    EXPECT_EQ(removal->GetCalcProgress(), 100);
     EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
     EXPECT_TRUE(Machine->ProcessA.EndsWithin(0));
+    EXPECT_EQ(removal->GetRemoveProgress(), 100);
+    EXPECT_EQ(removal->GetFilesProcessed(), removal->GetTotalFiles());
+    EXPECT_EQ(removal->GetRemovedSize(), removal->GetTotalSize());
+    EXPECT_EQ(removal->GetRegistryKeysProcessed(), removal->GetRegistryKeysTotal());
+    EXPECT_FALSE(removal->GetTerminated());
     // Every file is deleted; a folder that still holds something stays, and says why.
     for (const TOutcome& entry : Outcomes(*removal)) {
         EXPECT_EQ(entry.Removed, !Listed(entry.Path)) << Narrow(entry.Path);
