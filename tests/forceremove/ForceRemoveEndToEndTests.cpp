@@ -268,6 +268,24 @@ protected:
         return false;
     }
 
+    // The vendor's programs and the program recorded at the program-files folder as they are.
+    static TMachineSnapshot VendorPrograms() {
+        const TTwoPrograms& programs = Machine->Programs;
+        TMachineSnapshot snapshot;
+        for (const auto& folder : {programs.InstallA, programs.InstallB, programs.RoamingA, programs.RoamingB,
+                                   programs.LocalA, programs.CommonOtherCaseA, Machine->MenuFolder})
+            snapshot.AddFolder(folder);
+        for (const auto& file : {Machine->DesktopA, Machine->DesktopB})
+            snapshot.AddFile(file);
+        for (const auto* service : {&Machine->ServiceA, &Machine->ServiceB})
+            snapshot.AddService(service->Name());
+        for (const TUninstallEntry* entry :
+             std::initializer_list<const TUninstallEntry*>{&Machine->EntryA, &Machine->EntryB, Home.get()})
+            snapshot.AddKey(TRegRoot::LocalMachine, entry->KeyPath, TRegView::x64);
+        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, TRegView::x64, {});
+        return snapshot;
+    }
+
     // What is not A's: B's files, data, shortcuts, service, entry and shared
     // DLL, the DLL A shares with another program, the data folder of A's name
     // in another letter case, the package's files and rows, every other
@@ -324,8 +342,9 @@ TEST_F(ForceRemoveMachine, TheProgramRecordedAtTheProgramFilesFolderListsNothing
     EXPECT_TRUE(FileExists(Machine->Programs.AExe));
 }
 
-TEST_F(ForceRemoveMachine, TheInstallerDataListsThePackagesFilesRowsShortcutFileTypeAndUpgradeCode) {
+TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoAndNothingOfTheVendors) {
     ASSERT_TRUE(PackageFailure.empty()) << Narrow(PackageFailure);
+    const TMachineSnapshot before = VendorPrograms();
     TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(ScanProductName);
     ASSERT_CONTROLLER(removal, ScanProductName);
     ASSERT_TRUE(Scan(*removal));
@@ -346,8 +365,19 @@ TEST_F(ForceRemoveMachine, TheInstallerDataListsThePackagesFilesRowsShortcutFile
         for (const auto& text : *list)
             EXPECT_EQ(text.find(Lower(Machine->Programs.Vendor)), std::wstring::npos) << Narrow(text);
 
-    removal->Terminate();
-    EXPECT_TRUE(Finishes(*removal));
+    EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
+    for (const TOutcome& entry : Outcomes(*removal))
+        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    EXPECT_FALSE(Listed(ScanInstallDir() + L"scan.txt"));
+    EXPECT_FALSE(Listed(ScanInstallDir() + L"Scan notes.lnk"));
+    EXPECT_FALSE(
+        TRegKey::Open(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test", KEY_READ, TRegView::x64)
+            .ValueExists(L"Home"));
+    for (const std::wstring& key : {std::wstring(L".vscan"), std::wstring(L"VelmoraScanTest.Document"),
+                                    std::wstring(L"Installer\\UpgradeCodes\\") + ScanPackedUpgradeCode})
+        EXPECT_FALSE(TRegKey::Open(TRegRoot::ClassesRoot, key, KEY_READ)) << Narrow(key);
+    EXPECT_FALSE(Machine->ProcessA.EndsWithin(0)) << "the vendor's program was ended";
+    EXPECT_THAT(before.DifferencesTo(VendorPrograms()), IsEmpty());
 }
 
 TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighbour) {
