@@ -1,17 +1,23 @@
 #!/usr/bin/env python3
-"""The inventory read benchmark: fills a Wine prefix of the Windows build tree
-once with the synthetic machine of make-machine.py, then measures in one run
-(the median of VELMORA_BENCH_RUNS runs, default 5):
+"""The inventory read and forced removal benchmark: fills a Wine prefix of the
+Windows build tree once with the synthetic machine of make-machine.py and the
+program folder of program_tree.py, then measures in one run (the median of
+VELMORA_BENCH_RUNS runs, default 5):
   - a full read through VelmoraHelper.dll (ReadTimes.exe): Refresh to
     rsLoading and to rsLoaded, measured inside the process;
   - the floor: a plain walk of the same registry places (PlainWalk.exe),
     measured inside the process;
   - Wine's own list of installed programs ("uninstaller --list"), measured
     from outside, less the start of an empty process in the same prefix;
-and prints the ratios of ours to both. One more pass under a tracing Wine
-server counts the registry requests of the full read and of the plain walk,
-each less those of an empty process, and the peak private memory of the
-reading process before and after its read. Last, how long Stop takes when
+  - the forced removal's scan of the program folder (ScanTimes.exe), and
+    its floor, a plain enumeration of the same folders, both measured inside
+    the process; the scan must list every file and folder, or the benchmark
+    fails;
+and prints the ratios of ours to the floors and of the read to the
+uninstaller. One more pass under a tracing Wine server counts the registry
+requests of the full read and of the plain walk, each less those of an
+empty process, and the peak private memory of the reading process before
+and after its read. Last, how long Stop takes when
 called at several moments of a read (ReadTimes.exe --stop).
 
 Usage: run-bench.py BUILD_DIR   (the Windows build tree)
@@ -24,7 +30,11 @@ import subprocess
 import sys
 import time
 
+import program_tree
 from server_trace import registry_requests
+
+# The scan of the program folder may take at most this many times its plain enumeration.
+SCAN_TARGET_RATIO = 2.0
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -73,6 +83,14 @@ def main():
         with open(stamp_file, "w") as f:
             f.write(stamp + "\n")
 
+    program_folder, *tree_counts = program_tree.make(prefix)
+
+    def check_listed(what, out):
+        listed = [int(out[what + field]) for field in ("Files", "Folders", "Bytes")]
+        if listed != tree_counts:
+            raise SystemExit("the %s of %s listed %d files in %d folders (%d bytes), not %d in %d (%d bytes)"
+                             % (what, program_folder, *listed, *tree_counts))
+
     def traced_requests():
         """Registry requests of the full read and of the walk, each less an empty process."""
         subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
@@ -95,7 +113,7 @@ def main():
         return read - empty, walk - empty
 
     try:
-        samples = {k: [] for k in ("rsLoading", "rsLoaded", "walk", "startup", "uninstaller")}
+        samples = {k: [] for k in ("rsLoading", "rsLoaded", "walk", "startup", "uninstaller", "scan", "scanWalk")}
         counts = {}
         run(os.path.join(bin_dir, "PlainWalk.exe"), "--startup")  # starts the server and the session
         for i in range(runs):
@@ -103,17 +121,26 @@ def main():
             walk = fields(run(os.path.join(bin_dir, "PlainWalk.exe")))
             startup, _ = timed(os.path.join(bin_dir, "PlainWalk.exe"), "--startup")
             uninstaller, listed = timed("uninstaller", "--list")
+            scan = fields(run(os.path.join(bin_dir, "ScanTimes.exe"), program_folder))
+            check_listed("scan", scan)
+            check_listed("walk", scan)
             samples["rsLoading"].append(ours["rsLoading"])
             samples["rsLoaded"].append(ours["rsLoaded"])
             samples["walk"].append(walk["walk"])
             samples["startup"].append(startup)
             samples["uninstaller"].append(uninstaller - startup)
+            samples["scan"].append(scan["scan"])
+            samples["scanWalk"].append(scan["walk"])
+            # Both measured in this run: the shared machine's load weighs on both alike.
+            samples["scanRatio"].append(scan["scan"] / scan["walk"] if scan["walk"] > 0 else float("inf"))
             counts = {"programs": int(ours["programs"]), "programs at rsLoading": int(ours["programsAtLoading"]),
                       "updates": int(ours["updates"]), "keys walked": int(walk["keys"]),
                       "values read": int(walk["values"]), "lines of uninstaller --list": len(listed.splitlines())}
             memory = (ours["peakPrivateBefore"], ours["peakPrivateAfter"])
-            print("run %d: rsLoading %.0f ms, rsLoaded %.0f ms, walk %.0f ms, uninstaller %.0f ms (process start %.0f ms)"
-                  % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup), flush=True)
+            print("run %d: rsLoading %.0f ms, rsLoaded %.0f ms, walk %.0f ms, uninstaller %.0f ms (process start %.0f ms),"
+                  " scan %.0f ms, enumeration %.0f ms"
+                  % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup, scan["scan"],
+                     scan["walk"]), flush=True)
         stops = fields(run(os.path.join(bin_dir, "ReadTimes.exe"), "--stop"))
         read_requests, walk_requests = traced_requests()
     finally:
@@ -122,11 +149,14 @@ def main():
     m = {k: statistics.median(v) for k, v in samples.items()}
     print()
     print("Synthetic machine: %s" % ", ".join("%s %d" % kv for kv in counts.items()))
+    print("Program folder %s: %d files in %d folders (%d bytes), all listed by the scan" % (program_folder, *tree_counts))
     print("Median of %d runs (Wine %s prefix):" % (runs, version))
     print("  full read, Refresh to rsLoading   %8.1f ms" % m["rsLoading"])
     print("  full read, Refresh to rsLoaded    %8.1f ms" % m["rsLoaded"])
     print("  plain walk of the same keys       %8.1f ms" % m["walk"])
     print("  uninstaller --list (less start)   %8.1f ms   (process start %.1f ms)" % (m["uninstaller"], m["startup"]))
+    print("%-36s%8.1f ms" % ("  program folder, removal's scan", m["scan"]))
+    print("%-36s%8.1f ms" % ("  program folder, plain enumeration", m["scanWalk"]))
     print("Registry requests (Wine server trace, less an empty process):")
     print("  full read to rsLoaded             %8d" % read_requests)
     print("  plain walk of the same keys       %8d" % walk_requests)
@@ -144,6 +174,8 @@ def main():
     for name in ("rsLoading", "rsLoaded"):
         print("  %-9s / plain walk   %s" % (name, ratio(m[name], m["walk"])))
         print("  %-9s / uninstaller  %s" % (name, ratio(m[name], m["uninstaller"])))
+    print("  scan / plain enumeration %7.2f   (median of the runs' own ratios; target at most %.2f: %s)"
+          % (m["scanRatio"], SCAN_TARGET_RATIO, "met" if m["scanRatio"] <= SCAN_TARGET_RATIO else "missed"))
 
 
 if __name__ == "__main__":

@@ -131,8 +131,13 @@ void TForceRemove::Resume() {
     if (!SetRunning())
         return;
     if (!FThread) {
+        try {
+            FThread = std::make_unique<TForceRemoveThread>(*this);
+        } catch (...) {
+            SetFinished();
+            throw;
+        }
         FScanning = true;
-        FThread = std::make_unique<TForceRemoveThread>(*this);
         FThread->Start();
     }
 }
@@ -145,6 +150,16 @@ bool TForceRemove::SetRunning() {
     } while (!FState.compare_exchange_weak(state, TFRState::frsRunning));
     FTimer.Resume();
     return true;
+}
+
+void TForceRemove::SetFinished() {
+    FCheckProgress = 100;
+    FRegistryProgress = 100;
+    FFileProgress = 100;
+    FScanning = false;
+    FState = TFRState::frsFinished;
+    FTimer.Stop();
+    FCalcTasks.Clear();
 }
 
 void TForceRemove::Suspend() {

@@ -100,6 +100,8 @@ private:
     bool Scanning() const;
     // Running again unless finished; false when finished.
     bool SetRunning();
+    // Every progress at 100, the scanners let go.
+    void SetFinished();
     void SetProcessing(std::wstring path);
 
     const TFRProduct FProduct;

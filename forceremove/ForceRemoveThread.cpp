@@ -65,11 +65,11 @@ void TForceRemoveThread::Execute() {
         CheckPaused();
         Remove();
     } catch (...) {
-        Finish();
+        FForceRemove.SetFinished();
         StatisticsLog::AddError();
         return;
     }
-    Finish();
+    FForceRemove.SetFinished();
 }
 
 void TForceRemoveThread::StartRun() {
@@ -256,17 +256,6 @@ void TForceRemoveThread::RemoveRegistryEntries(IRemoveStrategy& strategy) {
         fr.FRegistryProgress = Percent(static_cast<size_t>(fr.FRegistryKeysProcessed.load()), count);
         CheckPaused();
     }
-}
-
-void TForceRemoveThread::Finish() {
-    TForceRemove& fr = FForceRemove;
-    fr.FCheckProgress = 100;
-    fr.FRegistryProgress = 100;
-    fr.FFileProgress = 100;
-    fr.FScanning = false;
-    fr.FState = TFRState::frsFinished;
-    fr.FTimer.Stop();
-    fr.FCalcTasks.Clear();
 }
 
 } // namespace velmora

@@ -41,7 +41,6 @@ private:
     bool WaitForBlockedFiles(IRemoveStrategy& strategy);
     void RemoveFiles(IRemoveStrategy& strategy);
     void RemoveRegistryEntries(IRemoveStrategy& strategy);
-    void Finish();
 
     TForceRemove& FForceRemove;
     TAppFolders FAppFolders;

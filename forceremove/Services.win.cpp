@@ -43,9 +43,12 @@ void TFRServices::Run() {
 bool TFRServices::BelongsToProgram(const std::wstring& path) const {
     if (path.empty())
         return false;
+    if (FAppFolders.InAppFolder(path))
+        return true;
+    // A missing program has no size to compare: only its folder could tell.
     std::wstring program = CleanServicePath(path);
-    auto size = static_cast<int64_t>(FileSize(program).value_or(0));
-    return FFileList.FindFile(ExtractFileName(program), size) != nullptr || FAppFolders.InAppFolder(path);
+    auto size = FileSize(program);
+    return size && FFileList.FindFile(ExtractFileName(program), static_cast<int64_t>(*size)) != nullptr;
 }
 
 } // namespace velmora

@@ -172,6 +172,11 @@ protected:
     static bool Scanned(TForceRemove& fr) {
         return WaitUntil([&] { return fr.CalcFinished() && fr.State() == TFRState::frsPaused; });
     }
+    static void ScanThenRemove(TForceRemove& fr) {
+        fr.StartCalculate();
+        ASSERT_TRUE(Scanned(fr));
+        fr.StartRemove();
+    }
     static bool Finished(TForceRemove& fr) {
         return WaitUntil([&] { return fr.State() == TFRState::frsFinished; });
     }
@@ -235,9 +240,7 @@ TEST_F(ForceRemoveTest, StartRemoveBeforeTheScanEndsDoesNothing) {
 TEST_F(ForceRemoveTest, AFailedEntryKeepsItsErrorAndTheOthersGo) {
     Machine.Failing = {L"file C:\\App\\app.exe"};
     auto fr = Make();
-    fr->StartCalculate();
-    ASSERT_TRUE(Scanned(*fr));
-    fr->StartRemove();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
     ASSERT_TRUE(Finished(*fr));
     EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
     EXPECT_EQ(fr->DataFile(0).Outcome().ErrorMessage(), L"cannot remove");
@@ -259,9 +262,7 @@ TEST_F(ForceRemoveTest, AFailingScanEndsTheRemovalWithNothingDeleted) {
 
 TEST_F(ForceRemoveTest, ASharedFolderIsNeverTheProgramsFolder) {
     auto fr = Make({L"C:\\Program Files\\Other\\other.exe"}, L"C:\\Program Files\\");
-    fr->StartCalculate();
-    ASSERT_TRUE(Scanned(*fr));
-    fr->StartRemove();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
     ASSERT_TRUE(Finished(*fr));
     EXPECT_THAT(Machine.AppFolders, IsEmpty());
 }
@@ -269,9 +270,7 @@ TEST_F(ForceRemoveTest, ASharedFolderIsNeverTheProgramsFolder) {
 TEST_F(ForceRemoveTest, ABlockedFileIsAskedAboutAndTheWorkerGoesOnWhenItIsReleased) {
     Machine.Locked = {L"C:\\App\\app.exe"};
     auto fr = Make();
-    fr->StartCalculate();
-    ASSERT_TRUE(Scanned(*fr));
-    fr->StartRemove();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
     ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
     EXPECT_EQ(fr->State(), TFRState::frsPaused);
     fr->Lock();
@@ -314,9 +313,7 @@ TEST_F(ForceRemoveTest, ADecisionGivenBeforeTheStartHoldsAndReadOnlyFilesLoseThe
 TEST_F(ForceRemoveTest, TerminateStopsAtTheNextCheckAndKeepsWhatWasDeleted) {
     Machine.HoldAt = L"file C:\\App\\data\\one.dat";
     auto fr = Make();
-    fr->StartCalculate();
-    ASSERT_TRUE(Scanned(*fr));
-    fr->StartRemove();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
     ASSERT_TRUE(WaitUntil([&] { return Machine.Holding.load(); }));
     EXPECT_EQ(fr->Processing(), L"C:\\App\\data\\one.dat");
     EXPECT_EQ(fr->Action(), TFRAction::fraRemovingFiles);
@@ -335,9 +332,7 @@ TEST_F(ForceRemoveTest, TerminateStopsAtTheNextCheckAndKeepsWhatWasDeleted) {
 TEST_F(ForceRemoveTest, RemoveProgressWeighsTheCheckTheRegistryAndTheFiles) {
     Machine.HoldAt = L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\";
     auto fr = Make();
-    fr->StartCalculate();
-    ASSERT_TRUE(Scanned(*fr));
-    fr->StartRemove();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
     ASSERT_TRUE(WaitUntil([&] { return Machine.Holding.load(); }));
     EXPECT_EQ(fr->RemoveProgress(), 80); // check 100, registry 0, files 100
     EXPECT_EQ(fr->Action(), TFRAction::fraRemovingRegistryKeys);
@@ -348,9 +343,7 @@ TEST_F(ForceRemoveTest, RemoveProgressWeighsTheCheckTheRegistryAndTheFiles) {
 TEST_F(ForceRemoveTest, ReleasingTheRemovalWhileTheWorkerWaitsEndsTheWorkerFirst) {
     Machine.Locked = {L"C:\\App\\app.exe"};
     auto fr = Make();
-    fr->StartCalculate();
-    ASSERT_TRUE(Scanned(*fr));
-    fr->StartRemove();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
     ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
     fr.reset();
     EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"service AppService", L"unlock"));
@@ -358,9 +351,7 @@ TEST_F(ForceRemoveTest, ReleasingTheRemovalWhileTheWorkerWaitsEndsTheWorkerFirst
 
 TEST_F(ForceRemoveTest, AnEmptyScanEndsWithAllProgressAt100) {
     auto fr = Make({}, L"", {});
-    fr->StartCalculate();
-    ASSERT_TRUE(Scanned(*fr));
-    fr->StartRemove();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
     ASSERT_TRUE(Finished(*fr));
     EXPECT_EQ(fr->RemoveProgress(), 100);
     EXPECT_EQ(fr->TotalFiles(), 0);

@@ -20,6 +20,7 @@ protected:
     ServiceScanTest() {
         FAppFolders.Add(FAppA.Path());
         FFileList.AddFile(FAppA.WriteFile(L"agent.exe", 300), 300);
+        FFileList.AddFile(FAppA.WriteFile(L"empty.exe", 0), 0);
     }
 
     std::vector<std::wstring> ListedNames() const {
@@ -53,10 +54,11 @@ TEST_F(ServiceScanTest, ListsTheProgramsServicesByFolderAndBySameFileOnly) {
     TTestService sameFile(L"\"" + FElsewhere.WriteFile(L"agent.exe", 300) + L"\"");
     TTestService otherProgram(L"\"" + FAppB.WriteFile(L"agent.exe", 301) + L"\" -service");
     TTestService unquotedOther(FAppB.WriteFile(L"helper.exe", 300));
+    TTestService missingProgram(L"\"" + FElsewhere.Path() + L"empty.exe\"");
 
     FScanner.Run();
 
-    EXPECT_THAT(ListedOf({&inFolder, &sameFile, &otherProgram, &unquotedOther}),
+    EXPECT_THAT(ListedOf({&inFolder, &sameFile, &otherProgram, &unquotedOther, &missingProgram}),
                 UnorderedElementsAre(inFolder.Name(), sameFile.Name()));
     for (const auto& service : FServices)
         if (service->Name() == inFolder.Name()) {
