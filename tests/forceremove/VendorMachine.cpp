@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/PathText.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,7 @@ TVendorMachine::TVendorMachine()
       DesktopB(IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + Programs.NameB + L".lnk"),
       ServiceA(L"\"" + TTwoPrograms::WriteFile(Programs.InstallA + L"a-agent.exe", 500) + L"\" -service"),
       ServiceB(L"\"" + TTwoPrograms::WriteFile(Programs.InstallB + L"b-agent.exe", 700) + L"\" -service"),
-      SharedTwiceA(TTwoPrograms::WriteFile(Programs.InstallA + L"common.dll", 800), 2),
+      SharedTwiceA(UpperCase(TTwoPrograms::WriteFile(Programs.InstallA + L"common.dll", 800)), 2),
       SharedOnceA(TTwoPrograms::WriteFile(Programs.InstallA + L"alpha-runtime.dll", 900), 1),
       SharedOnceB(TTwoPrograms::WriteFile(Programs.InstallB + L"beta-runtime.dll", 1000), 1),
       ProcessA(Programs.InstallA) {
