@@ -4,7 +4,6 @@
 #include "WindowsTestKit.h"
 
 #include "api/Interfaces.Procyra.h"
-#include "platform/ChildProcess.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Module.h"
 #include "platform/Registry.h"
@@ -12,7 +11,6 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
-#include <optional>
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -28,37 +26,6 @@ public:
     static inline std::unique_ptr<TScratchLogFolder> Scratch;
 };
 [[maybe_unused]] const auto* const Environment = ::testing::AddGlobalTestEnvironment(new LogFolder);
-
-// A copy of the waiting console double, started from a folder.
-class TWaitingProgram {
-public:
-    explicit TWaitingProgram(const std::wstring& folder) {
-        std::filesystem::create_directories(folder);
-        const std::wstring program = folder + L"worker.exe";
-        std::filesystem::copy_file(ThisModuleFolder() + L"console_double.exe", program);
-        TChildStart start;
-        start.Application = program;
-        start.CommandLine = L"\"" + program + L"\" wait";
-        start.CreationFlags = DETACHED_PROCESS;
-        FChild = StartChildProcess(start);
-    }
-    ~TWaitingProgram() {
-        if (FChild) {
-            TerminateProcess(FChild->Process.get(), 0);
-            WaitForSingleObject(FChild->Process.get(), 5000);
-        }
-    }
-    TWaitingProgram(const TWaitingProgram&) = delete;
-    TWaitingProgram& operator=(const TWaitingProgram&) = delete;
-
-    bool Started() const { return FChild.has_value(); }
-    bool EndsWithin(DWORD milliseconds) const {
-        return WaitForSingleObject(FChild->Process.get(), milliseconds) == WAIT_OBJECT_0;
-    }
-
-private:
-    std::optional<TChildProcess> FChild;
-};
 
 std::wstring AgentClassKey() {
     wchar_t clsid[40];

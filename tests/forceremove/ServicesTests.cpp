@@ -5,11 +5,7 @@
 #include "forceremove/SimpleRemoveStrategy.h"
 #include "WindowsTestKit.h"
 
-#include "platform/Handles.h"
-
 #include <gmock/gmock.h>
-
-#include <atomic>
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -17,45 +13,6 @@ using ::testing::HasSubstr;
 using ::testing::UnorderedElementsAre;
 
 namespace {
-
-// A demand-start service registered for the test, deleted afterwards.
-class TTestService {
-public:
-    explicit TTestService(std::wstring path) : FName(UniqueServiceName()) {
-        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        unique_schandle service(CreateServiceW(manager.get(), FName.c_str(), (FName + L" display").c_str(),
-                                               SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                               SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, path.c_str(),
-                                               nullptr, nullptr, nullptr, nullptr, nullptr));
-        if (!service)
-            ADD_FAILURE() << "CreateServiceW failed: " << GetLastError();
-    }
-    ~TTestService() { Delete(); }
-    TTestService(const TTestService&) = delete;
-    TTestService& operator=(const TTestService&) = delete;
-
-    const std::wstring& Name() const { return FName; }
-    bool Exists() const {
-        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        return static_cast<bool>(
-            unique_schandle(OpenServiceW(manager.get(), FName.c_str(), SERVICE_QUERY_STATUS)));
-    }
-    void Delete() const {
-        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        unique_schandle service(OpenServiceW(manager.get(), FName.c_str(), DELETE));
-        if (service)
-            DeleteService(service.get());
-    }
-
-private:
-    static std::wstring UniqueServiceName() {
-        static std::atomic<int> count{0};
-        return Format(L"VelmoraScanTest-%d-%d-%d", static_cast<int>(GetCurrentProcessId()),
-                      static_cast<int>(GetTickCount()), ++count);
-    }
-
-    std::wstring FName;
-};
 
 // Two programs of one vendor side by side; program A is being removed.
 class ServiceScanTest : public ::testing::Test {

@@ -9,7 +9,6 @@
 #include "forceremove/SharedFolders.h"
 #include "forceremove/ShortcutList.h"
 #include "forceremove/Shortcuts.h"
-#include "platform/ComObject.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
@@ -18,7 +17,6 @@
 #include <gmock/gmock.h>
 
 #include <shlobj.h>
-#include <shobjidl.h>
 
 #include <set>
 #include <stdexcept>
@@ -36,18 +34,6 @@ public:
     std::vector<std::wstring> Paths() const override { return {}; }
     std::optional<int64_t> Count(const std::wstring&) const override { return std::nullopt; }
 };
-
-void WriteShortcut(const std::wstring& linkFile, const std::wstring& target) {
-    fs::create_directories(fs::path(linkFile).parent_path());
-    TComApartmentGuard com;
-    TComPtr<IShellLinkW> link;
-    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                           reinterpret_cast<void**>(link.put()))));
-    ASSERT_TRUE(SUCCEEDED(link->SetPath(target.c_str())));
-    TComPtr<IPersistFile> file;
-    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))));
-    ASSERT_TRUE(SUCCEEDED(file->Save(linkFile.c_str(), TRUE)));
-}
 
 class ShortcutsScan : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 #include "TwoPrograms.h"
 
+#include "platform/ComObject.h"
 #include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
@@ -7,6 +8,8 @@
 #include "tests/Polling.h"
 
 #include <gtest/gtest.h>
+
+#include <shobjidl.h>
 
 #include <atomic>
 #include <filesystem>
@@ -52,16 +55,6 @@ void StartHostTool(const char* tool, const std::vector<std::string>& arguments) 
         << GetLastError();
 }
 
-// The folder lists an entry of that name.
-bool Lists(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    HANDLE found = FindFirstFileW(ExcludeTrailingBackslash(path).c_str(), &data);
-    if (found == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(found);
-    return true;
-}
-
 std::wstring UniqueVendor() {
     static std::atomic<int> count{0};
     return Format(L"VelmoraScan-%d-%d-%d", static_cast<int>(GetCurrentProcessId()),
@@ -77,14 +70,35 @@ std::wstring In(const std::wstring& base, std::initializer_list<std::wstring_vie
 
 } // namespace
 
+bool Listed(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE found = FindFirstFileW(ExcludeTrailingBackslash(path).c_str(), &data);
+    if (found == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(found);
+    return true;
+}
+
 void MakeFolderLink(const std::wstring& link, const std::wstring& target) {
     StartHostTool("/bin/ln", {"-s", UnixPath(target), UnixPath(link)});
-    ASSERT_TRUE(WaitUntil([&] { return Lists(link); })) << Narrow(link);
+    ASSERT_TRUE(WaitUntil([&] { return Listed(link); })) << Narrow(link);
 }
 
 void RemoveLink(const std::wstring& link) {
     StartHostTool("/bin/rm", {"-f", UnixPath(link)});
-    EXPECT_TRUE(WaitUntil([&] { return !Lists(link); })) << Narrow(link);
+    EXPECT_TRUE(WaitUntil([&] { return !Listed(link); })) << Narrow(link);
+}
+
+void WriteShortcut(const std::wstring& linkFile, const std::wstring& target) {
+    fs::create_directories(fs::path(linkFile).parent_path());
+    TComApartmentGuard com;
+    TComPtr<IShellLinkW> link;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                           reinterpret_cast<void**>(link.put()))));
+    ASSERT_TRUE(SUCCEEDED(link->SetPath(target.c_str())));
+    TComPtr<IPersistFile> file;
+    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))));
+    ASSERT_TRUE(SUCCEEDED(file->Save(linkFile.c_str(), TRUE)));
 }
 
 std::wstring TTwoPrograms::WriteFile(const std::wstring& path, size_t size) {

@@ -20,6 +20,10 @@ namespace velmora::testing {
 void MakeFolderLink(const std::wstring& link, const std::wstring& target);
 // Removes the link itself (Windows calls act on the target under Wine).
 void RemoveLink(const std::wstring& link);
+// The path's folder lists an entry of that name (also a link, whatever its target).
+bool Listed(const std::wstring& path);
+// A shell link to target, saved as linkFile (folders made as needed).
+void WriteShortcut(const std::wstring& linkFile, const std::wstring& target);
 
 class TTwoPrograms {
 public:

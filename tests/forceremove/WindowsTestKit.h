@@ -1,11 +1,14 @@
 #pragma once
 // Registry keys and files of the Windows tests: unique names, removed afterwards.
+#include "platform/ChildProcess.h"
 #include "platform/Format.h"
+#include "platform/Handles.h"
 #include "platform/Registry.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 
 namespace velmora::testing {
@@ -31,6 +34,43 @@ public:
 
 private:
     std::wstring FPath;
+};
+
+// A demand-start service registered for the test, deleted afterwards.
+class TTestService {
+public:
+    explicit TTestService(const std::wstring& path);
+    ~TTestService() { Delete(); }
+    TTestService(const TTestService&) = delete;
+    TTestService& operator=(const TTestService&) = delete;
+
+    const std::wstring& Name() const { return FName; }
+    bool Exists() const;
+    void Delete() const;
+
+private:
+    std::wstring FName;
+};
+
+// A copy of the waiting console double beside the test, started from a
+// folder; ended afterwards if it still runs.
+class TWaitingProgram {
+public:
+    explicit TWaitingProgram(const std::wstring& folder);
+    ~TWaitingProgram();
+    TWaitingProgram(const TWaitingProgram&) = delete;
+    TWaitingProgram& operator=(const TWaitingProgram&) = delete;
+
+    // The copy that runs.
+    const std::wstring& Program() const { return FProgram; }
+    bool Started() const { return FChild.has_value(); }
+    bool EndsWithin(DWORD milliseconds) const {
+        return WaitForSingleObject(FChild->Process.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+
+private:
+    std::wstring FProgram;
+    std::optional<TChildProcess> FChild;
 };
 
 } // namespace velmora::testing

@@ -1,0 +1,574 @@
+// Forced removal end to end: VelmoraHelper.dll loaded as a front end loads it
+// (LoadLibrary, DllGetInstance, the public interfaces and nothing else) on a
+// machine of its own, where two programs of one vendor, an installer package
+// and a program recorded with the program-files folder as its home live side
+// by side.
+#include "MachineSnapshot.h"
+#include "ScanPackage.h"
+#include "VendorMachine.h"
+#include "tests/library/LibraryHarness.h"
+
+#include "platform/ComText.h"
+#include "platform/Paths.h"
+#include "platform/PathText.h"
+
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <set>
+
+// The decision a failing check names.
+static void PrintTo(TFRRequiredAction action, std::ostream* out) {
+    constexpr const char* Names[] = {"frqNone", "frqRKUsageDecision", "frqBlockedFilesDecision",
+                                     "frqRKFreeSpaceDecision"};
+    const auto index = static_cast<size_t>(action);
+    *out << (index < std::size(Names) ? Names[index] : "unknown decision");
+}
+
+using namespace std::chrono_literals;
+using namespace velmora;
+using namespace velmora::testing;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::IsSupersetOf;
+using ::testing::UnorderedElementsAre;
+using ::testing::UnorderedElementsAreArray;
+
+namespace {
+
+// Paths and keys compare without regard to case: the lists hold them lower-cased.
+std::wstring Lower(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
+    return text;
+}
+
+std::wstring Take(BSTR text) {
+    return BstrText(unique_bstr(text).get());
+}
+
+std::wstring Info(IProduct& product, int32_t index) {
+    VARIANT v;
+    VariantInit(&v);
+    product.GetInfo(index, &v);
+    std::wstring text = SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR)) && V_BSTR(&v) ? V_BSTR(&v) : L"";
+    VariantClear(&v);
+    return text;
+}
+
+// The lists of a removal as the front end reads them.
+struct TLeftovers {
+    std::vector<std::wstring> DataFiles;
+    std::vector<std::wstring> RegEntries;
+    std::vector<std::wstring> Shortcuts;
+    std::vector<std::wstring> ShortcutTargets;
+    std::vector<std::wstring> Services;
+
+    explicit TLeftovers(IForceRemove& removal) {
+        for (int32_t i = 0, n = removal.GetDataFileCount(); i < n; ++i) {
+            TComPtr<IFRFile> file;
+            removal.GetDataFile(i, file.put());
+            if (!file)
+                continue;
+            BSTR path = nullptr;
+            file->GetPath(&path);
+            DataFiles.push_back(Lower(Take(path)));
+        }
+        for (int32_t i = 0, n = removal.GetRegEntryCount(); i < n; ++i) {
+            TComPtr<IFRRegEntry> entry;
+            removal.GetRegEntry(i, entry.put());
+            if (!entry)
+                continue;
+            BSTR path = nullptr;
+            entry->FullPath(&path);
+            RegEntries.push_back(Lower(Take(path)));
+        }
+        for (int32_t i = 0, n = removal.GetShortcutCount(); i < n; ++i) {
+            TComPtr<IFRShortcut> shortcut;
+            removal.GetShortcut(i, shortcut.put());
+            TComPtr<IFRFile> file;
+            if (shortcut)
+                shortcut->GetShortcutFile(file.put());
+            if (!file)
+                continue;
+            BSTR path = nullptr, target = nullptr;
+            file->GetPath(&path);
+            shortcut->GetTarget(&target);
+            Shortcuts.push_back(Lower(Take(path)));
+            ShortcutTargets.push_back(Lower(Take(target)));
+        }
+        for (int32_t i = 0, n = removal.GetServiceCount(); i < n; ++i) {
+            TComPtr<IFRService> service;
+            removal.GetService(i, service.put());
+            if (!service)
+                continue;
+            BSTR name = nullptr;
+            service->GetName(&name);
+            Services.push_back(Take(name));
+        }
+    }
+};
+
+// What the removal reports of one data file or folder.
+struct TOutcome {
+    std::wstring Path;
+    bool IsFolder = false;
+    bool Removed = false;
+    std::wstring Error;
+};
+
+std::vector<TOutcome> Outcomes(IForceRemove& removal) {
+    std::vector<TOutcome> outcomes;
+    for (int32_t i = 0, n = removal.GetDataFileCount(); i < n; ++i) {
+        TComPtr<IFRFile> file;
+        removal.GetDataFile(i, file.put());
+        if (!file)
+            continue;
+        BSTR path = nullptr, error = nullptr;
+        file->GetPath(&path);
+        file->GetErrorMessage(&error);
+        outcomes.push_back({Lower(Take(path)), file->GetIsFolder(), file->GetRemoved(), Take(error)});
+    }
+    return outcomes;
+}
+
+std::vector<std::wstring> BlockedFiles(IForceRemove& removal) {
+    std::vector<std::wstring> paths;
+    removal.Lock();
+    TComPtr<IVelmoraStrings> list;
+    removal.GetBlockedFiles(list.put());
+    for (int32_t i = 0, n = list ? list->GetCount() : 0; i < n; ++i) {
+        BSTR path = nullptr;
+        list->Get(i, &path);
+        paths.push_back(Lower(Take(path)));
+    }
+    removal.Unlock();
+    return paths;
+}
+
+// The scan, run to the pause after it.
+bool Scan(IForceRemove& removal) {
+    removal.StartCalculate();
+    return WaitUntil([&] { return removal.GetCalcFinished() && removal.GetState() == TFRState::frsPaused; },
+                     120s);
+}
+
+// The removal, run to its end; the decisions asked for meanwhile.
+std::set<TFRRequiredAction> Remove(IForceRemove& removal) {
+    std::set<TFRRequiredAction> asked;
+    removal.StartRemove();
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            asked.insert(removal.GetRequiredAction());
+            return removal.GetState() == TFRState::frsFinished;
+        },
+        120s))
+        << "the removal did not finish";
+    return asked;
+}
+
+bool Finishes(IForceRemove& removal) {
+    return WaitUntil([&] { return removal.GetState() == TFRState::frsFinished; }, 60s);
+}
+
+// A file opened for reading and shared with nobody, as a program holds it.
+unique_handle HoldExclusively(const std::wstring& path) {
+    unique_handle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(file) << "cannot hold " << Narrow(path) << ": " << GetLastError();
+    return file;
+}
+
+// The library and its root object as a front end holds them; the inventory read once.
+class TFrontEnd {
+public:
+    TFrontEnd() : Root(Library.NewRoot()) {
+        if (Root) {
+            Root->Refresh();
+            Loaded = WaitUntil([&] { return Root->GetReadState() == TReadState::rsLoaded; }, 180s);
+        }
+    }
+    ~TFrontEnd() {
+        if (Root)
+            Root->Stop();
+    }
+
+    // The program of that display name; a program installed after the first
+    // read is awaited.
+    TComPtr<IProduct> Program(const std::wstring& name) {
+        TComPtr<IProduct> found;
+        if (!WaitUntil([&] { return bool(found = FindProgram(name)); }, 5s)) {
+            Root->RefreshProgramList();
+            WaitUntil([&] { return bool(found = FindProgram(name)); }, 60s);
+        }
+        return found;
+    }
+
+    // A new controller for the program of that display name.
+    TComPtr<IForceRemove> ForceRemove(const std::wstring& name) {
+        TComPtr<IForceRemove> removal;
+        if (TComPtr<IProduct> product = Program(name))
+            product->GetForceRemove(removal.put());
+        else
+            ADD_FAILURE() << Narrow(name) << " is not in the inventory";
+        return removal;
+    }
+
+    TLoadedLibrary Library;
+    TComPtr<IVelmora> Root;
+    bool Loaded = false;
+
+private:
+    TComPtr<IProduct> FindProgram(const std::wstring& name) {
+        TComPtr<IProductCollection> programs;
+        Root->GetPrograms(programs.put());
+        TComPtr<IProduct> found;
+        if (!programs)
+            return found;
+        programs->Lock();
+        for (int32_t i = 0, n = programs->GetCount(); i < n && !found; ++i) {
+            TComPtr<IProduct> product;
+            programs->GetItem(i, product.put());
+            if (product && Info(*product, piDisplayName) == name)
+                found = product;
+        }
+        programs->Unlock();
+        return found;
+    }
+};
+
+#define ASSERT_CONTROLLER(removal, name) ASSERT_TRUE(removal) << "no forced removal for " << Narrow(name)
+
+// The vendor's two programs, the installer package and the program recorded
+// at the program-files folder, built once. The tests that only scan come
+// first; the removal of A changes the machine.
+class ForceRemoveMachine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Machine = std::make_unique<TVendorMachine>();
+        PackageFailure = InstallScanPackage();
+        Home = std::make_unique<TUninstallEntry>(HomeName(), ProgramFilesFolder(), Machine->Programs.Vendor);
+        FrontEnd = std::make_unique<TFrontEnd>();
+    }
+    static void TearDownTestSuite() {
+        FrontEnd.reset();
+        UninstallScanPackage();
+        Home.reset();
+        Machine.reset();
+    }
+    void SetUp() override {
+        ASSERT_TRUE(FrontEnd->Root) << "DllGetInstance gave no root object";
+        ASSERT_TRUE(FrontEnd->Loaded) << "the inventory was not read";
+        ASSERT_TRUE(Machine->ProcessA.Started());
+    }
+
+    static std::wstring HomeName() { return Machine->Programs.Vendor + L" Home"; }
+
+    // Whether a path or key text names something of the vendor's programs or of the package.
+    static bool NamesAnotherProgram(const std::wstring& text) {
+        const TTwoPrograms& programs = Machine->Programs;
+        for (const std::wstring& mark :
+             {programs.NameA, programs.NameB, programs.InstallA, programs.InstallB, Machine->MenuFolder,
+              std::wstring(ScanProductName), std::wstring(L"VelmoraScanTest"),
+              std::wstring(ScanPackedUpgradeCode)})
+            if (text.find(Lower(mark)) != std::wstring::npos)
+                return true;
+        return false;
+    }
+
+    // The vendor's programs and the program recorded at the program-files folder as they are.
+    static TMachineSnapshot VendorPrograms() {
+        const TTwoPrograms& programs = Machine->Programs;
+        TMachineSnapshot snapshot;
+        for (const auto& folder : {programs.InstallA, programs.InstallB, programs.RoamingA, programs.RoamingB,
+                                   programs.LocalA, programs.CommonOtherCaseA, Machine->MenuFolder})
+            snapshot.AddFolder(folder);
+        for (const auto& file : {Machine->DesktopA, Machine->DesktopB})
+            snapshot.AddFile(file);
+        for (const auto* service : {&Machine->ServiceA, &Machine->ServiceB})
+            snapshot.AddService(service->Name());
+        for (const TUninstallEntry* entry :
+             std::initializer_list<const TUninstallEntry*>{&Machine->EntryA, &Machine->EntryB, Home.get()})
+            snapshot.AddKey(TRegRoot::LocalMachine, entry->KeyPath, TRegView::x64);
+        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, TRegView::x64, {});
+        return snapshot;
+    }
+
+    // What is not A's: B's files, data, shortcuts, service, entry and shared
+    // DLL, the DLL A shares with another program, the data folder of A's name
+    // in another letter case, the package's files and rows, every other
+    // uninstall entry and shared-DLL count.
+    static TMachineSnapshot AllButA() {
+        const TTwoPrograms& programs = Machine->Programs;
+        TMachineSnapshot snapshot;
+        for (const auto& folder :
+             {programs.InstallB, programs.RoamingB, programs.CommonOtherCaseA, ScanInstallDir()})
+            snapshot.AddFolder(folder);
+        for (const auto& file : {Machine->SharedTwiceA.Path, Machine->MenuB, Machine->DesktopB})
+            snapshot.AddFile(file);
+        snapshot.AddService(Machine->ServiceB.Name());
+        for (const auto& name : TRegKey::Open(TRegRoot::LocalMachine, UninstallKey, KEY_READ, TRegView::x64)
+                                    .SubKeyNames()
+                                    .ToVector())
+            if (name != programs.NameA)
+                snapshot.AddKey(TRegRoot::LocalMachine, std::wstring(UninstallKey) + L"\\" + name,
+                                TRegView::x64);
+        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, TRegView::x64,
+                                 {Machine->SharedTwiceA.Path, Machine->SharedOnceA.Path});
+        snapshot.AddKey(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test", TRegView::x64);
+        snapshot.AddKey(TRegRoot::ClassesRoot, L".vscan", TRegView::Default);
+        return snapshot;
+    }
+
+    static inline std::unique_ptr<TVendorMachine> Machine;
+    static inline std::unique_ptr<TUninstallEntry> Home;
+    static inline std::wstring PackageFailure;
+    static inline std::unique_ptr<TFrontEnd> FrontEnd;
+};
+
+TEST_F(ForceRemoveMachine, TheProgramRecordedAtTheProgramFilesFolderListsNothingOfTheOthers) {
+    TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(HomeName());
+    ASSERT_CONTROLLER(removal, HomeName());
+    ASSERT_TRUE(Scan(*removal));
+
+    TLeftovers found(*removal);
+    for (const auto* list : {&found.DataFiles, &found.Shortcuts, &found.ShortcutTargets, &found.RegEntries})
+        for (const auto& text : *list)
+            EXPECT_FALSE(NamesAnotherProgram(text)) << Narrow(text);
+    // Nothing below the folder at all: it is every program's.
+    const std::wstring programFiles = Lower(IncludeTrailingBackslash(ProgramFilesFolder()));
+    for (const auto& path : found.DataFiles)
+        EXPECT_FALSE(path.starts_with(programFiles)) << Narrow(path);
+    EXPECT_THAT(found.Shortcuts, IsEmpty());
+    EXPECT_THAT(found.Services, IsEmpty());
+    EXPECT_THAT(found.RegEntries, Contains(Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + Home->KeyPath + L"\\")));
+
+    removal->Terminate();
+    EXPECT_TRUE(Finishes(*removal));
+    EXPECT_TRUE(removal->GetTerminated());
+    EXPECT_TRUE(Home->Exists());
+    EXPECT_TRUE(FileExists(Machine->Programs.AExe));
+}
+
+TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoAndNothingOfTheVendors) {
+    ASSERT_TRUE(PackageFailure.empty()) << Narrow(PackageFailure);
+    const TMachineSnapshot before = VendorPrograms();
+    TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(ScanProductName);
+    ASSERT_CONTROLLER(removal, ScanProductName);
+    ASSERT_TRUE(Scan(*removal));
+
+    TLeftovers found(*removal);
+    const std::wstring folder = Lower(ScanInstallDir());
+    EXPECT_THAT(found.DataFiles, Contains(folder + L"scan.txt"));
+    EXPECT_THAT(found.Shortcuts, Contains(folder + L"scan notes.lnk"));
+    EXPECT_THAT(found.RegEntries,
+                IsSupersetOf({
+                    Lower(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Velmora Scan Test\\Home"),
+                    Lower(L"(x64)HKEY_CLASSES_ROOT\\.vscan\\"),
+                    Lower(L"(x64)HKEY_CLASSES_ROOT\\VelmoraScanTest.Document\\"),
+                    Lower(std::wstring(L"(x64)HKEY_CLASSES_ROOT\\Installer\\UpgradeCodes\\") +
+                          ScanPackedUpgradeCode + L"\\"),
+                }));
+    for (const auto* list : {&found.DataFiles, &found.Shortcuts, &found.RegEntries})
+        for (const auto& text : *list)
+            EXPECT_EQ(text.find(Lower(Machine->Programs.Vendor)), std::wstring::npos) << Narrow(text);
+
+    EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
+    for (const TOutcome& entry : Outcomes(*removal))
+        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    EXPECT_FALSE(Listed(ScanInstallDir() + L"scan.txt"));
+    EXPECT_FALSE(Listed(ScanInstallDir() + L"Scan notes.lnk"));
+    EXPECT_FALSE(
+        TRegKey::Open(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test", KEY_READ, TRegView::x64)
+            .ValueExists(L"Home"));
+    for (const std::wstring& key : {std::wstring(L".vscan"), std::wstring(L"VelmoraScanTest.Document"),
+                                    std::wstring(L"Installer\\UpgradeCodes\\") + ScanPackedUpgradeCode})
+        EXPECT_FALSE(TRegKey::Open(TRegRoot::ClassesRoot, key, KEY_READ)) << Narrow(key);
+    EXPECT_FALSE(Machine->ProcessA.EndsWithin(0)) << "the vendor's program was ended";
+    EXPECT_THAT(before.DifferencesTo(VendorPrograms()), IsEmpty());
+}
+
+TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighbour) {
+    const TTwoPrograms& programs = Machine->Programs;
+    const TMachineSnapshot before = AllButA();
+    TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(programs.NameA);
+    ASSERT_CONTROLLER(removal, programs.NameA);
+    ASSERT_TRUE(Scan(*removal));
+
+    // Listed: A's files (not the DLL another program holds too), its link as
+    // one entry, its data folders, its shortcuts, its service, its entry.
+    TLeftovers found(*removal);
+    const std::wstring installA = Lower(programs.InstallA), roamingA = Lower(programs.RoamingA),
+                       localA = Lower(programs.LocalA);
+    std::vector<std::wstring> expectedFiles = {Lower(programs.AExe),
+                                               Lower(programs.ADll),
+                                               installA + L"lib\\",
+                                               installA + L"a-agent.exe",
+                                               Lower(Machine->SharedOnceA.Path),
+                                               Lower(Machine->ProcessA.Program()),
+                                               Lower(programs.LinkInA) + L"\\",
+                                               installA,
+                                               Lower(programs.RoamingAFile),
+                                               roamingA,
+                                               Lower(programs.LocalAFile),
+                                               localA};
+    EXPECT_THAT(found.DataFiles, UnorderedElementsAreArray(expectedFiles));
+    EXPECT_THAT(found.Shortcuts, UnorderedElementsAre(Lower(Machine->MenuA), Lower(Machine->DesktopA)));
+    EXPECT_THAT(found.ShortcutTargets, ElementsAre(Lower(programs.AExe), Lower(programs.AExe)));
+    EXPECT_THAT(found.Services, ElementsAre(Machine->ServiceA.Name()));
+    EXPECT_THAT(found.RegEntries,
+                Contains(Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + Machine->EntryA.KeyPath + L"\\")));
+    for (const auto& entry : found.RegEntries)
+        EXPECT_NE(entry.find(Lower(programs.NameA)), std::wstring::npos) << "not A's: " << Narrow(entry);
+
+    // A's running program holds its file open: it is ended first, so nothing is reported blocked.
+    EXPECT_EQ(removal->GetCalcProgress(), 100);
+    EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
+    EXPECT_TRUE(Machine->ProcessA.EndsWithin(0));
+    EXPECT_EQ(removal->GetRemoveProgress(), 100);
+    EXPECT_EQ(removal->GetFilesProcessed(), removal->GetTotalFiles());
+    EXPECT_EQ(removal->GetRemovedSize(), removal->GetTotalSize());
+    EXPECT_EQ(removal->GetRegistryKeysProcessed(), removal->GetRegistryKeysTotal());
+    EXPECT_FALSE(removal->GetTerminated());
+    // Every file is deleted; a folder that still holds something stays, and says why.
+    for (const TOutcome& entry : Outcomes(*removal)) {
+        EXPECT_EQ(entry.Removed, !Listed(entry.Path)) << Narrow(entry.Path);
+        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+        EXPECT_EQ(entry.Removed, entry.Error.empty()) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    }
+    for (const auto& folder : {programs.InstallA + L"lib", programs.RoamingA, programs.LocalA})
+        EXPECT_FALSE(Listed(folder)) << Narrow(folder);
+    // The link into B's folder is A's. Wine removes no folder link through
+    // Windows calls (Windows removes the link, not its target): it then stays
+    // reported, and its target stays as it was (compared below).
+    EXPECT_TRUE(Listed(programs.InstallA + L"common.dll"));
+    EXPECT_EQ(removal->GetRemovedShortcutCount(), 2);
+    EXPECT_EQ(removal->GetRemovedServiceCount(), 1);
+    EXPECT_FALSE(FileExists(Machine->MenuA));
+    EXPECT_FALSE(FileExists(Machine->DesktopA));
+    EXPECT_FALSE(Machine->ServiceA.Exists());
+    EXPECT_FALSE(Machine->EntryA.Exists());
+    // The DLL another program holds stays, with one holder less; the one only A held is gone with its count.
+    EXPECT_EQ(Machine->SharedTwiceA.Count(), 1u);
+    EXPECT_EQ(Machine->SharedOnceA.Count(), std::nullopt);
+
+    EXPECT_THAT(before.DifferencesTo(AllButA()), IsEmpty());
+}
+
+// The decisions and the controller's lifetime, each on a program of its own.
+class ForceRemoveDecisions : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { FrontEnd = std::make_unique<TFrontEnd>(); }
+    static void TearDownTestSuite() { FrontEnd.reset(); }
+    void SetUp() override {
+        ASSERT_TRUE(FrontEnd->Root) << "DllGetInstance gave no root object";
+        ASSERT_TRUE(FrontEnd->Loaded) << "the inventory was not read";
+        Removal = FrontEnd->ForceRemove(Programs.NameA);
+        ASSERT_CONTROLLER(Removal, Programs.NameA);
+    }
+
+    static inline std::unique_ptr<TFrontEnd> FrontEnd;
+    TTwoPrograms Programs;
+    TUninstallEntry EntryA{Programs.NameA, Programs.InstallA, Programs.Vendor};
+    TComPtr<IForceRemove> Removal;
+};
+
+TEST_F(ForceRemoveDecisions, AFileHeldOpenIsAskedForAndTheRemovalGoesOnByItselfOnceItIsClosed) {
+    ASSERT_TRUE(Scan(*Removal));
+    unique_handle held = HoldExclusively(Programs.ADll);
+    Removal->StartRemove();
+
+    ASSERT_TRUE(WaitUntil(
+        [&] { return Removal->GetRequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }, 60s));
+    EXPECT_THAT(BlockedFiles(*Removal), ElementsAre(Lower(Programs.ADll)));
+    EXPECT_EQ(Removal->GetState(), TFRState::frsPaused);
+    EXPECT_TRUE(FileExists(Programs.AExe)) << "files deleted before the decision";
+
+    held.reset();
+    ASSERT_TRUE(Finishes(*Removal));
+    EXPECT_EQ(Removal->GetRequiredAction(), TFRRequiredAction::frqNone);
+    EXPECT_EQ(Removal->GetBlockedFilesDecision(), TFRBlockedFilesDecision::bfdNone);
+    EXPECT_THAT(BlockedFiles(*Removal), IsEmpty());
+    EXPECT_GT(Removal->GetStateStamp(), 0u);
+    EXPECT_FALSE(Listed(Programs.ADll));
+    for (const TOutcome& entry : Outcomes(*Removal))
+        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    EXPECT_FALSE(Removal->GetTerminated());
+}
+
+TEST_F(ForceRemoveDecisions, TerminateDuringTheRemovalEndsItAndWhatWasDeletedStaysDeleted) {
+    // Enough files that the removal is still at work when it is terminated.
+    for (int i = 0; i < 200; ++i)
+        TTwoPrograms::WriteFile(Programs.InstallA + L"many\\" + std::to_wstring(i) + L".dat", 10);
+    ASSERT_TRUE(Scan(*Removal));
+
+    Removal->StartRemove();
+    ASSERT_TRUE(WaitUntil([&] { return Removal->GetFilesProcessed() > 0; }, 60s));
+    Removal->Terminate();
+    ASSERT_TRUE(Finishes(*Removal));
+    EXPECT_TRUE(Removal->GetTerminated());
+
+    // The file being deleted when the termination came is gone but not marked.
+    int removed = 0, kept = 0, goneUnmarked = 0;
+    for (const TOutcome& entry : Outcomes(*Removal)) {
+        if (entry.IsFolder)
+            continue;
+        if (entry.Removed) {
+            ++removed;
+            EXPECT_FALSE(Listed(entry.Path)) << Narrow(entry.Path);
+        } else if (Listed(entry.Path)) {
+            ++kept;
+        } else {
+            ++goneUnmarked;
+        }
+    }
+    EXPECT_GT(removed, 0);
+    EXPECT_GT(kept, 0) << "the removal ran to its end";
+    EXPECT_LE(goneUnmarked, 1);
+    EXPECT_EQ(Removal->GetFilesProcessed(), removed);
+    EXPECT_TRUE(EntryA.Exists()) << "registry entries are removed after the files";
+}
+
+TEST_F(ForceRemoveDecisions, StartRemoveBeforeTheScanDoesNothing) {
+    Removal->StartRemove();
+    EXPECT_EQ(Removal->GetState(), TFRState::frsInitial);
+    EXPECT_FALSE(Removal->GetCalcFinished());
+
+    ASSERT_TRUE(Scan(*Removal));
+    EXPECT_EQ(Removal->GetAction(), TFRAction::fraCalculating);
+    EXPECT_TRUE(FileExists(Programs.AExe));
+    EXPECT_TRUE(EntryA.Exists());
+    Removal->Terminate();
+    EXPECT_TRUE(Finishes(*Removal));
+    EXPECT_TRUE(FileExists(Programs.AExe));
+}
+
+// The front end lets go of the controller while its worker waits for a
+// decision: the worker ends, and with everything released the library
+// reports that it can be unloaded and unloads.
+TEST(ForceRemoveLifetime, ReleasingTheControllerWhileItWaitsForADecisionEndsTheWorker) {
+    TTwoPrograms programs;
+    TUninstallEntry entryA{programs.NameA, programs.InstallA, programs.Vendor};
+    {
+        TFrontEnd frontEnd;
+        ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
+        TComPtr<IForceRemove> removal = frontEnd.ForceRemove(programs.NameA);
+        ASSERT_CONTROLLER(removal, programs.NameA);
+        ASSERT_TRUE(Scan(*removal));
+        unique_handle held = HoldExclusively(programs.ADll);
+        removal->StartRemove();
+        ASSERT_TRUE(WaitUntil(
+            [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }, 60s));
+
+        removal.reset();
+        frontEnd.Root->Stop();
+        frontEnd.Root.reset();
+        EXPECT_TRUE(WaitUntil(
+            [&] { return frontEnd.Library.Export<TDllCanUnloadNow>("DllCanUnloadNow")() == S_OK; }, 60s));
+        held.reset();
+    }
+    EXPECT_EQ(GetModuleHandleW(L"VelmoraHelper.dll"), nullptr);
+    EXPECT_TRUE(FileExists(programs.ADll)) << "the worker went on after its controller was released";
+}
+
+} // namespace
