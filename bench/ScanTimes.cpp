@@ -47,8 +47,8 @@ struct TPlainWalk {
                 if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                     Folder(folder + name + L"\\");
                 else
-                    Entries.emplace_back(folder + name,
-                                         (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+                    Entries.emplace_back(folder + name, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                                            data.nFileSizeLow);
             } while (FindNextFileW(find, &data));
             FindClose(find);
         }
@@ -103,7 +103,8 @@ int wmain(int argc, wchar_t** argv) {
         TFRFileList files(sharedDlls);
         std::vector<TFRFile*> dataFiles;
         // The application-data folders hold no folder of that name: they are searched, not scanned.
-        TFRAppFiles scanner(folders, files, [] {}, L"BenchApp", dataFiles, shared);
+        TFRAppFiles scanner(
+            folders, files, [] {}, L"BenchApp", dataFiles, shared);
         start = Clock::now();
         scanner.Run();
         const double ms = Since(start);

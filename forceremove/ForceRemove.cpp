@@ -7,11 +7,8 @@
 namespace velmora {
 
 TForceRemove::TForceRemove(TFRProduct product, std::unique_ptr<TRemovalSystem> system)
-    : FProduct(std::move(product)),
-      FSystem(std::move(system)),
-      FSharedDlls(FSystem->SharedDllCounts()),
-      FFileList(FSharedDlls),
-      FRegKeys(FSystem->Is64BitWindows()) {
+    : FProduct(std::move(product)), FSystem(std::move(system)), FSharedDlls(FSystem->SharedDllCounts()),
+      FFileList(FSharedDlls), FRegKeys(FSystem->Is64BitWindows()) {
     FRegKeys.AddKeys(FProduct.RegistryKeys);
 }
 

@@ -29,7 +29,9 @@ public:
     // The worker alone fills the list.
     void STDMETHODCALLTYPE Add(LPCWSTR) override {}
     void STDMETHODCALLTYPE Clear() override {}
-    void STDMETHODCALLTYPE GetValue(LPCWSTR, BSTR* Value) override { Guarded([&] { SetBstr(Value, L""); }); }
+    void STDMETHODCALLTYPE GetValue(LPCWSTR, BSTR* Value) override {
+        Guarded([&] { SetBstr(Value, L""); });
+    }
 
 private:
     TForceRemove& FForceRemove;
@@ -53,7 +55,9 @@ public:
     }
     int32_t STDMETHODCALLTYPE GetFilesProcessed() override { return FForceRemove->FilesProcessed(); }
     int32_t STDMETHODCALLTYPE GetTotalFiles() override { return FForceRemove->TotalFiles(); }
-    TFRRequiredAction STDMETHODCALLTYPE GetRequiredAction() override { return FForceRemove->RequiredAction(); }
+    TFRRequiredAction STDMETHODCALLTYPE GetRequiredAction() override {
+        return FForceRemove->RequiredAction();
+    }
     TFRRKUsage STDMETHODCALLTYPE GetRKUsageDecision() override { return FForceRemove->RKUsageDecision(); }
     void STDMETHODCALLTYPE SetRKUsageDecision(TFRRKUsage Decision) override {
         FForceRemove->SetRKUsageDecision(Decision);
@@ -73,7 +77,9 @@ public:
     void STDMETHODCALLTYPE SetRKFreeSpaceDecision(TFRFreeSpaceDecision Decision) override {
         FForceRemove->SetRKFreeSpaceDecision(Decision);
     }
-    int32_t STDMETHODCALLTYPE GetRegistryKeysProcessed() override { return FForceRemove->RegistryKeysProcessed(); }
+    int32_t STDMETHODCALLTYPE GetRegistryKeysProcessed() override {
+        return FForceRemove->RegistryKeysProcessed();
+    }
     int32_t STDMETHODCALLTYPE GetRegistryKeysTotal() override { return GetRegEntryCount(); }
     int64_t STDMETHODCALLTYPE GetRemovedSize() override { return FForceRemove->RemovedSize(); }
     bool STDMETHODCALLTYPE GetTerminated() override { return FForceRemove->Terminated(); }
@@ -108,14 +114,24 @@ public:
     bool STDMETHODCALLTYPE GetCalcFinished() override { return FForceRemove->CalcFinished(); }
     int32_t STDMETHODCALLTYPE GetCalcProgress() override { return FForceRemove->CalcProgress(); }
     int64_t STDMETHODCALLTYPE GetRemoveProgress() override { return FForceRemove->RemoveProgress(); }
-    int32_t STDMETHODCALLTYPE GetRemovedShortcutCount() override { return FForceRemove->RemovedShortcutCount(); }
-    int32_t STDMETHODCALLTYPE GetRemovedServiceCount() override { return FForceRemove->RemovedServiceCount(); }
+    int32_t STDMETHODCALLTYPE GetRemovedShortcutCount() override {
+        return FForceRemove->RemovedShortcutCount();
+    }
+    int32_t STDMETHODCALLTYPE GetRemovedServiceCount() override {
+        return FForceRemove->RemovedServiceCount();
+    }
     bool STDMETHODCALLTYPE HasRemovedServices() override { return GetRemovedServiceCount() > 0; }
     void STDMETHODCALLTYPE Unlock() override { FForceRemove->Unlock(); }
     void STDMETHODCALLTYPE Lock() override { FForceRemove->Lock(); }
-    void STDMETHODCALLTYPE StartCalculate() override { Guarded([&] { FForceRemove->StartCalculate(); }); }
-    void STDMETHODCALLTYPE StartRemove() override { Guarded([&] { FForceRemove->StartRemove(); }); }
-    void STDMETHODCALLTYPE Resume() override { Guarded([&] { FForceRemove->Resume(); }); }
+    void STDMETHODCALLTYPE StartCalculate() override {
+        Guarded([&] { FForceRemove->StartCalculate(); });
+    }
+    void STDMETHODCALLTYPE StartRemove() override {
+        Guarded([&] { FForceRemove->StartRemove(); });
+    }
+    void STDMETHODCALLTYPE Resume() override {
+        Guarded([&] { FForceRemove->Resume(); });
+    }
     void STDMETHODCALLTYPE Suspend() override { FForceRemove->Suspend(); }
     void STDMETHODCALLTYPE Terminate() override { FForceRemove->Terminate(); }
 

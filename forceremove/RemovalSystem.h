@@ -52,8 +52,8 @@ public:
     virtual std::wstring PreparePath(const std::wstring& path) = 0;
     // The scanners in the order they run, wired to the lists; each calls
     // check at every item it scans.
-    virtual std::vector<std::unique_ptr<IFRTask>> Scanners(const TFRProduct& product, const TFRScanLists& lists,
-                                                           TWorkflowCheck check) = 0;
+    virtual std::vector<std::unique_ptr<IFRTask>>
+    Scanners(const TFRProduct& product, const TFRScanLists& lists, TWorkflowCheck check) = 0;
     virtual std::unique_ptr<IRemoveStrategy> Strategy() = 0;
     // Ends the processes started from the program's folders; raises on failure.
     virtual void UnlockFiles(const TAppFolders& folders) = 0;

@@ -14,6 +14,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace velmora {
@@ -30,7 +31,8 @@ bool MayBeShortcutFile(std::wstring_view path) {
     return SameText(ExtractFileExt(path), L".lnk");
 }
 
-std::wstring ProgramsFolder(int csidl) {
+// A shell folder with a trailing "\"; empty when the system has none.
+std::wstring ShellFolder(int csidl) {
     std::wstring folder = SpecialFolder(csidl);
     return folder.empty() ? folder : IncludeTrailingBackslash(folder);
 }
@@ -64,8 +66,8 @@ void TFRShortcuts::Check() const {
 }
 
 void TFRShortcuts::Scan() {
-    const std::wstring userPrograms = ProgramsFolder(CSIDL_PROGRAMS);
-    const std::wstring commonPrograms = ProgramsFolder(CSIDL_COMMON_PROGRAMS);
+    const std::wstring userPrograms = ShellFolder(CSIDL_PROGRAMS);
+    const std::wstring commonPrograms = ShellFolder(CSIDL_COMMON_PROGRAMS);
     FProgramsFolders = {userPrograms, commonPrograms};
 
     std::vector<std::wstring> candidates;
@@ -111,6 +113,18 @@ void TFRShortcuts::CollectDesktop(std::vector<std::wstring>& candidates) const {
         Check();
         if (IsShortcutFile(path))
             candidates.push_back(std::move(path));
+    }
+    // The shell's desktop shows the all-users desktop too; a shell that does
+    // not merge it (Wine's) would hide those shortcuts.
+    const std::wstring common = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    if (common.empty())
+        return;
+    for (const TFindData& entry : FindFiles(common + L"*")) {
+        const std::wstring path = common + std::wstring(entry.Name());
+        if (!entry.IsFolder() && IsShortcutFile(path) &&
+            std::none_of(candidates.begin(), candidates.end(),
+                         [&](const std::wstring& known) { return SameText(known, path); }))
+            candidates.push_back(path);
     }
 }
 

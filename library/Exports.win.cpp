@@ -54,9 +54,9 @@ HRESULT WINAPI DllGetInstance(REFIID riid, void** Obj) {
 // and so does every thread of the library until it has left the library's
 // code (threads that freed their own objects are joined here).
 HRESULT WINAPI DllCanUnloadNow() {
-    int alive = LiveObjectCount<TVelmora, TFeatureManager, TItemProductIntf, TItemProgramCollection,
-                                TItemUpdateCollection, TItemUnusedCollection, TVelmoraStrings,
-                                TForceRemoveIntf>();
+    int alive =
+        LiveObjectCount<TVelmora, TFeatureManager, TItemProductIntf, TItemProgramCollection,
+                        TItemUpdateCollection, TItemUnusedCollection, TVelmoraStrings, TForceRemoveIntf>();
     if (alive > 0)
         return S_FALSE;
     return Guarded(S_FALSE, [] { return LibraryThreadCount() == 0 ? S_OK : S_FALSE; });

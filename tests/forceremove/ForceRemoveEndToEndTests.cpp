@@ -30,6 +30,7 @@ using namespace std::chrono_literals;
 using namespace velmora;
 using namespace velmora::testing;
 using ::testing::Contains;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::IsSupersetOf;
@@ -283,7 +284,8 @@ protected:
         for (const auto& folder : {programs.InstallA, programs.InstallB, programs.RoamingA, programs.RoamingB,
                                    programs.LocalA, programs.CommonOtherCaseA, Machine->MenuFolder})
             snapshot.AddFolder(folder);
-        for (const auto& file : {Machine->DesktopA, Machine->DesktopB})
+        for (const auto& file :
+             {Machine->DesktopA, Machine->DesktopB, Machine->PublicDesktopA, Machine->PublicDesktopB})
             snapshot.AddFile(file);
         for (const auto* service : {&Machine->ServiceA, &Machine->ServiceB})
             snapshot.AddService(service->Name());
@@ -304,7 +306,8 @@ protected:
         for (const auto& folder :
              {programs.InstallB, programs.RoamingB, programs.CommonOtherCaseA, ScanInstallDir()})
             snapshot.AddFolder(folder);
-        for (const auto& file : {Machine->SharedTwiceA.Path, Machine->MenuB, Machine->DesktopB})
+        for (const auto& file :
+             {Machine->SharedTwiceA.Path, Machine->MenuB, Machine->DesktopB, Machine->PublicDesktopB})
             snapshot.AddFile(file);
         snapshot.AddService(Machine->ServiceB.Name());
         for (const auto& name : TRegKey::Open(TRegRoot::LocalMachine, UninstallKey, KEY_READ, TRegView::x64)
@@ -413,8 +416,9 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
                                                Lower(programs.LocalAFile),
                                                localA};
     EXPECT_THAT(found.DataFiles, UnorderedElementsAreArray(expectedFiles));
-    EXPECT_THAT(found.Shortcuts, UnorderedElementsAre(Lower(Machine->MenuA), Lower(Machine->DesktopA)));
-    EXPECT_THAT(found.ShortcutTargets, ElementsAre(Lower(programs.AExe), Lower(programs.AExe)));
+    EXPECT_THAT(found.Shortcuts, UnorderedElementsAre(Lower(Machine->MenuA), Lower(Machine->DesktopA),
+                                                      Lower(Machine->PublicDesktopA)));
+    EXPECT_THAT(found.ShortcutTargets, Each(Lower(programs.AExe)));
     EXPECT_THAT(found.Services, ElementsAre(Machine->ServiceA.Name()));
     EXPECT_THAT(found.RegEntries,
                 Contains(Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + Machine->EntryA.KeyPath + L"\\")));
@@ -442,10 +446,11 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     // Windows calls (Windows removes the link, not its target): it then stays
     // reported, and its target stays as it was (compared below).
     EXPECT_TRUE(Listed(programs.InstallA + L"common.dll"));
-    EXPECT_EQ(removal->GetRemovedShortcutCount(), 2);
+    EXPECT_EQ(removal->GetRemovedShortcutCount(), 3);
     EXPECT_EQ(removal->GetRemovedServiceCount(), 1);
     EXPECT_FALSE(FileExists(Machine->MenuA));
     EXPECT_FALSE(FileExists(Machine->DesktopA));
+    EXPECT_FALSE(FileExists(Machine->PublicDesktopA));
     EXPECT_FALSE(Machine->ServiceA.Exists());
     EXPECT_FALSE(Machine->EntryA.Exists());
     // The DLL another program holds stays, with one holder less; the one only A held is gone with its count.

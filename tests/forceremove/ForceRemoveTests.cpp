@@ -17,9 +17,9 @@
 #include <vector>
 
 using namespace velmora;
-using velmora::testing::WaitUntil;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using velmora::testing::WaitUntil;
 
 namespace {
 
@@ -103,7 +103,8 @@ public:
             throw std::runtime_error("scan failed");
         for (const auto& path : FFiles) {
             FCheck();
-            TFRFile* entry = path.ends_with(L'\\') ? FLists.FileList.AddDir(path) : FLists.FileList.AddFile(path, 10);
+            TFRFile* entry =
+                path.ends_with(L'\\') ? FLists.FileList.AddDir(path) : FLists.FileList.AddFile(path, 10);
             FLists.DataFileList.push_back(entry);
         }
         for (const auto& name : FServices)
@@ -135,7 +136,9 @@ public:
         scanners.push_back(std::make_unique<TListingScanner>(FMachine, lists, check, FFiles, FServices));
         return scanners;
     }
-    std::unique_ptr<IRemoveStrategy> Strategy() override { return std::make_unique<TRecordingStrategy>(FMachine); }
+    std::unique_ptr<IRemoveStrategy> Strategy() override {
+        return std::make_unique<TRecordingStrategy>(FMachine);
+    }
     void UnlockFiles(const TAppFolders& folders) override {
         std::lock_guard lock(FMachine.Lock);
         for (size_t i = 0; i < folders.Count(); ++i)
@@ -154,19 +157,22 @@ private:
     const TSharedFolders FShared{{L"C:\\", L"C:\\Program Files"}, {}};
 };
 
-const std::vector<std::wstring> kAppFiles = {L"C:\\App\\app.exe", L"C:\\App\\data\\one.dat", L"C:\\App\\data\\",
-                                             L"C:\\App\\"};
+const std::vector<std::wstring> kAppFiles = {L"C:\\App\\app.exe", L"C:\\App\\data\\one.dat",
+                                             L"C:\\App\\data\\", L"C:\\App\\"};
 
 class ForceRemoveTest : public ::testing::Test {
 protected:
     std::unique_ptr<TForceRemove> Make(std::vector<std::wstring> files = kAppFiles,
                                        std::wstring location = L"C:\\App",
                                        std::vector<std::wstring> services = {L"AppService"}) {
-        TFRProduct product{L"App", L"App", std::move(location),
+        TFRProduct product{L"App",
+                           L"App",
+                           std::move(location),
                            {TRegistryKey{TRegView::Default, TRegRoot::LocalMachine,
                                          L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App"}}};
         return std::make_unique<TForceRemove>(
-            std::move(product), std::make_unique<TTestSystem>(Machine, std::move(files), std::move(services)));
+            std::move(product),
+            std::make_unique<TTestSystem>(Machine, std::move(files), std::move(services)));
     }
 
     static bool Scanned(TForceRemove& fr) {
@@ -204,11 +210,12 @@ TEST_F(ForceRemoveTest, ScansThenWaitsThenRemovesFilesFirstAndRegistryFromTheLas
 
     fr->StartRemove();
     ASSERT_TRUE(Finished(*fr));
-    EXPECT_THAT(Machine.ChangesMade(),
-                ElementsAre(L"service AppService", L"unlock", L"file C:\\App\\app.exe", L"file C:\\App\\data\\one.dat",
-                            L"dir C:\\App\\data\\", L"dir C:\\App\\",
-                            L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
-                            L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"));
+    EXPECT_THAT(
+        Machine.ChangesMade(),
+        ElementsAre(
+            L"service AppService", L"unlock", L"file C:\\App\\app.exe", L"file C:\\App\\data\\one.dat",
+            L"dir C:\\App\\data\\", L"dir C:\\App\\", L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
+            L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"));
     EXPECT_THAT(Machine.AppFolders, ElementsAre(L"C:\\App\\"));
     EXPECT_EQ(fr->FilesProcessed(), 2);
     EXPECT_EQ(fr->RemovedSize(), 20);
@@ -271,7 +278,8 @@ TEST_F(ForceRemoveTest, ABlockedFileIsAskedAboutAndTheWorkerGoesOnWhenItIsReleas
     Machine.Locked = {L"C:\\App\\app.exe"};
     auto fr = Make();
     ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
     EXPECT_EQ(fr->State(), TFRState::frsPaused);
     fr->Lock();
     EXPECT_THAT(fr->BlockedFiles(), ElementsAre(L"C:\\App\\app.exe"));
@@ -344,7 +352,8 @@ TEST_F(ForceRemoveTest, ReleasingTheRemovalWhileTheWorkerWaitsEndsTheWorkerFirst
     Machine.Locked = {L"C:\\App\\app.exe"};
     auto fr = Make();
     ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
     fr.reset();
     EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"service AppService", L"unlock"));
 }

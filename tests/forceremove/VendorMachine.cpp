@@ -59,6 +59,10 @@ TVendorMachine::TVendorMachine()
       MenuA(MenuFolder + L"A.lnk"), MenuB(MenuFolder + L"B.lnk"),
       DesktopA(IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + Programs.NameA + L".lnk"),
       DesktopB(IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + Programs.NameB + L".lnk"),
+      PublicDesktopA(IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + Programs.NameA +
+                     L" for all.lnk"),
+      PublicDesktopB(IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + Programs.NameB +
+                     L" for all.lnk"),
       ServiceA(L"\"" + TTwoPrograms::WriteFile(Programs.InstallA + L"a-agent.exe", 500) + L"\" -service"),
       ServiceB(L"\"" + TTwoPrograms::WriteFile(Programs.InstallB + L"b-agent.exe", 700) + L"\" -service"),
       SharedTwiceA(UpperCase(TTwoPrograms::WriteFile(Programs.InstallA + L"common.dll", 800)), 2),
@@ -69,11 +73,13 @@ TVendorMachine::TVendorMachine()
     WriteShortcut(MenuB, Programs.BExe);
     WriteShortcut(DesktopA, Programs.AExe);
     WriteShortcut(DesktopB, Programs.BExe);
+    WriteShortcut(PublicDesktopA, Programs.AExe);
+    WriteShortcut(PublicDesktopB, Programs.BExe);
 }
 
 TVendorMachine::~TVendorMachine() {
     std::error_code ignored;
-    for (const auto& path : {MenuFolder, DesktopA, DesktopB})
+    for (const auto& path : {MenuFolder, DesktopA, DesktopB, PublicDesktopA, PublicDesktopB})
         fs::remove_all(fs::path(path), ignored);
 }
 

@@ -42,7 +42,8 @@ public:
 };
 
 // Both programs with an uninstall entry each, their shortcuts in one vendor
-// folder of the common Programs menu and on the desktop, a service each whose
+// folder of the common Programs menu and on the user's and the all-users
+// desktop, a service each whose
 // program lies in its folder, and shared DLLs: in A's folder one that another
 // program holds too (count 2, its path recorded in upper case, as installers
 // write paths in their own letter case) and one only A holds (count 1), in
@@ -56,7 +57,7 @@ public:
 
     TTwoPrograms Programs;
     const TUninstallEntry EntryA, EntryB;
-    const std::wstring MenuFolder, MenuA, MenuB, DesktopA, DesktopB;
+    const std::wstring MenuFolder, MenuA, MenuB, DesktopA, DesktopB, PublicDesktopA, PublicDesktopB;
     const TTestService ServiceA, ServiceB;
     const TSharedDllCount SharedTwiceA, SharedOnceA, SharedOnceB;
     const TWaitingProgram ProcessA;
