@@ -22,3 +22,6 @@ velmora list --updates
 echo
 echo "== velmora show \"Velmora Tracker\" (one program in detail)"
 velmora show "Velmora Tracker"
+echo
+echo "== velmora leftovers \"Velmora Tracker\" (what a forced removal would delete; nothing is deleted)"
+velmora leftovers "Velmora Tracker"
