@@ -13,8 +13,6 @@
 #include "InventoryTestKit.h"
 #include "tests/msi/MsiTestKit.h"
 
-#include <shlobj.h>
-
 #include <filesystem>
 #include <fstream>
 
@@ -51,12 +49,6 @@ private:
     const wchar_t* FCode;
     intptr_t FResult;
 };
-
-std::wstring ProgramFilesFolder() {
-    wchar_t path[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
-}
 
 class ItemProgramRegistry : public ::testing::Test {
 protected:
@@ -189,24 +181,6 @@ TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFile) {
     EXPECT_EQ(rate(L"PlainFile", L"C:\\Apps\\plain\\a.exe"), TSoftwareRating::stUnknown);
 }
 
-TEST_F(ItemProgramRegistry, UnknownSizeIsMeasuredInTheBackgroundAndWrittenBackInKilobytes) {
-    std::filesystem::path folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
-    std::filesystem::create_directories(folder / L"data");
-    std::ofstream(folder / L"data" / L"big.bin") << std::string(5000, 'b');
-    auto item = Read(L"Sized", {{L"InstallLocation", folder.wstring()}});
-    item->ReadExtendedInfo();
-    item->ReadImages();
-    item->ReadSlowInfo();
-    ASSERT_TRUE(testkit::WaitUntil([&] {
-        item->Lock();
-        bool measured = item->FEstimatedSize == 5001;
-        item->Unlock();
-        return measured;
-    }));
-    EXPECT_TRUE(item->TakeChanged());
-    EXPECT_TRUE(testkit::WaitUntil([&] { return Key(L"Sized").ReadNumber(L"EstimatedSize") == 4u; }));
-}
-
 // A changed install folder has the program read again: from its keys afresh,
 // so that changed values replace the old ones and removed ones go.
 TEST_F(ItemProgramRegistry, AProgramWhoseFolderChangedIsReadAfreshFromItsKeys) {
@@ -247,12 +221,14 @@ TEST_F(ItemProgramRegistry, InstallLocationComesFromAProductInstalledAfterTheIns
         << Narrow(item->InstallLocation());
 }
 
-// A program without "InstallDate" shows its key's last write time as its
-// install date. The size measured for it and written into that key leaves
-// the date as it was, in this run and the next, also when it is written again.
+// An unknown size is measured in the background, subfolders included, and
+// written into the key in kilobytes. A program without "InstallDate" shows its
+// key's last write time as its install date; the size write leaves the date as
+// it was, in this run and the next, also when the size is written again.
 TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
     const auto folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
-    std::ofstream(folder / L"data.bin") << std::string(3000, 'd');
+    std::filesystem::create_directories(folder / L"data");
+    std::ofstream(folder / L"data" / L"big.bin") << std::string(3000, 'd');
     auto dateOf = [](const std::shared_ptr<TRegProgram>& item) {
         return std::get<TInfoDate>(item->GetInfo(piInstallDate)).Value;
     };
@@ -275,6 +251,10 @@ TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
     measured->ReadSlowInfo();
     ASSERT_TRUE(testkit::WaitUntil([&] { return Key(L"Undated").ReadNumber(L"EstimatedSize") == 2u; }));
     TTaskManager::Instance().WaitQueue(measured.get());
+    measured->Lock();
+    EXPECT_EQ(measured->FEstimatedSize, 3001);
+    measured->Unlock();
+    EXPECT_TRUE(measured->TakeChanged());
     EXPECT_DOUBLE_EQ(dateOf(measured), installed);
     // The next run reads the key as the size write left it.
     auto next = Read(L"Undated", {});

@@ -1,14 +1,11 @@
 #include "tests/library/LibraryHarness.h"
+#include "tests/library/UnsizedProgram.h"
 
-#include "platform/Format.h"
-#include "platform/Paths.h"
 #include "platform/Registry.h"
 
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <vector>
 
@@ -81,47 +78,30 @@ TEST_F(Exports, OtherInterfaceIdsAndBadArgumentsFail) {
 
 namespace {
 
-constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
 // Uninstall entries of the current user that make the read use the installer
 // engine (a product code without an install folder) and the job queue (a
 // folder without a recorded size); removed again with the object.
 class TEnginesAtWork {
 public:
     TEnginesAtWork() {
+        auto product = TRegKey::Create(HKEY_CURRENT_USER, FProductKey, KEY_ALL_ACCESS);
+        product.WriteString(L"DisplayName", L"Velmora Unload Product " + FCode);
+        product.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
+    }
+    ~TEnginesAtWork() { DeleteKey(HKEY_CURRENT_USER, FProductKey); }
+    bool Measured() const { return FSized.Measured(); }
+
+private:
+    static std::wstring NewCode() {
         GUID guid;
         CoCreateGuid(&guid);
         wchar_t code[39];
         StringFromGUID2(guid, code, 39);
-        FProductKey = UninstallKey + std::wstring(code);
-        auto product = TRegKey::Create(HKEY_CURRENT_USER, FProductKey, KEY_ALL_ACCESS);
-        product.WriteString(L"DisplayName", Format(L"Velmora Unload Product %s", code));
-        product.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
-
-        const std::wstring name = Format(L"Velmora Unload Sized %s", code);
-        FFolder = std::filesystem::path(TempFolder()) / name;
-        std::filesystem::create_directories(FFolder);
-        std::ofstream(FFolder / L"data.bin") << std::string(3000, 'x');
-        FSizedKey = UninstallKey + name;
-        auto sized = TRegKey::Create(HKEY_CURRENT_USER, FSizedKey, KEY_ALL_ACCESS);
-        sized.WriteString(L"DisplayName", name);
-        sized.WriteString(L"InstallLocation", FFolder.wstring());
-        sized.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
+        return code;
     }
-    ~TEnginesAtWork() {
-        DeleteKey(HKEY_CURRENT_USER, FProductKey);
-        DeleteKey(HKEY_CURRENT_USER, FSizedKey);
-        std::error_code ignored;
-        std::filesystem::remove_all(FFolder, ignored);
-    }
-    // The measured size, written back by a worker of the job queue.
-    bool Measured() const {
-        return TRegKey::Open(HKEY_CURRENT_USER, FSizedKey).ReadNumber(L"EstimatedSize").has_value();
-    }
-
-private:
-    std::wstring FProductKey, FSizedKey;
-    std::filesystem::path FFolder;
+    const std::wstring FCode = NewCode();
+    const std::wstring FProductKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + FCode;
+    TUnsizedProgram FSized{L"Velmora Unload Sized " + FCode, 3};
 };
 
 // The ids of the threads of this process.

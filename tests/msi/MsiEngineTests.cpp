@@ -7,12 +7,11 @@
 #include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
+#include "platform/Paths.h"
 #include "platform/Text.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <process.h>
-#include <shlobj.h>
 
 #include <mutex>
 #include <set>
@@ -30,13 +29,7 @@ constexpr wchar_t TestCode[] = L"{264F2B8E-FEBF-4236-BB3F-95AC759B5287}";
 constexpr wchar_t UnknownCode[] = L"{4F0C5D3A-7E21-4B9C-8D56-0A1B2C3D4E5F}";
 
 std::wstring InstallDir() {
-    wchar_t path[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path);
-    return std::wstring(path) + L"\\Velmora Engine Test\\";
-}
-
-bool FileExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ProgramFilesFolder() + L"\\Velmora Engine Test\\";
 }
 
 // What wixl cannot express: a short|long file name.
@@ -82,9 +75,7 @@ class MsiEngineTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Uninstall(TestCode);
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        auto completed = Format(L"%sVelmoraEngineTest-%d.msi", temp, GetCurrentProcessId());
+        auto completed = Format(L"%s\\VelmoraEngineTest-%d.msi", TempFolder(), GetCurrentProcessId());
         try {
             if (!CopyFileW((ThisModuleFolder() + L"VelmoraEngineTest.msi").c_str(), completed.c_str(), FALSE))
                 SetupError = L"VelmoraEngineTest.msi missing next to the test";
