@@ -15,20 +15,13 @@ namespace {
 
 class RegistryReadsTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        DeleteKey(TRegRoot::LocalMachine, FPath, TRegView::x64);
-        DeleteKey(TRegRoot::LocalMachine, FPath, TRegView::x32);
-    }
-    TRegKey Create(TRegView view, std::wstring_view subKey = {}) const {
-        std::wstring path = subKey.empty() ? FPath : FPath + L"\\" + std::wstring(subKey);
-        return TRegKey::CreateOrThrow(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE, view);
-    }
+    TRegKey Create(TRegView view, std::wstring_view subKey = {}) const { return FKey.Create(view, subKey); }
     std::wstring Text(std::wstring_view viewPrefix, std::wstring_view subKey = {}) const {
-        std::wstring text = std::wstring(viewPrefix) + L"HKLM\\" + FPath;
+        std::wstring text = std::wstring(viewPrefix) + L"HKLM\\" + FKey.Path;
         return subKey.empty() ? text : text + L"\\" + std::wstring(subKey);
     }
 
-    const std::wstring FPath = UniqueTestKey(L"Reads");
+    const TMachineTestKey FKey{L"Reads"};
 };
 
 } // namespace

@@ -28,14 +28,7 @@ public:
 // A key of the machine's software in both views, deleted afterwards.
 class RegistryRemovalTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        DeleteKey(TRegRoot::LocalMachine, FPath, TRegView::x64);
-        DeleteKey(TRegRoot::LocalMachine, FPath, TRegView::x32);
-    }
-    TRegKey Create(TRegView view, std::wstring_view subKey = {}) const {
-        std::wstring path = subKey.empty() ? FPath : FPath + L"\\" + std::wstring(subKey);
-        return TRegKey::CreateOrThrow(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE, view);
-    }
+    TRegKey Create(TRegView view, std::wstring_view subKey = {}) const { return FKey.Create(view, subKey); }
     // The list's one entry for the key in the given view, or a value of it.
     const TFRRegEntry& Entry(std::wstring_view viewPrefix, std::wstring_view valueName = {}) {
         std::wstring text = std::wstring(viewPrefix) + L"HKEY_LOCAL_MACHINE\\" + FPath;
@@ -43,7 +36,8 @@ protected:
         return FList.GetItem(FList.Count() - 1);
     }
 
-    const std::wstring FPath = UniqueTestKey(L"Removal");
+    const TMachineTestKey FKey{L"Removal"};
+    const std::wstring& FPath = FKey.Path;
     TFRRegList FList{true};
     TSimpleRemoveStrategy FStrategy;
 };

@@ -20,6 +20,27 @@ inline std::wstring UniqueTestKey(std::wstring_view stem) {
                   static_cast<int>(GetTickCount()), ++count);
 }
 
+// A unique key below the machine's Software\VelmoraTests, made in either
+// registry view and deleted from both afterwards.
+class TMachineTestKey {
+public:
+    explicit TMachineTestKey(std::wstring_view stem) : Path(UniqueTestKey(stem)) {}
+    ~TMachineTestKey() {
+        DeleteKey(TRegRoot::LocalMachine, Path, TRegView::x64);
+        DeleteKey(TRegRoot::LocalMachine, Path, TRegView::x32);
+    }
+    TMachineTestKey(const TMachineTestKey&) = delete;
+    TMachineTestKey& operator=(const TMachineTestKey&) = delete;
+
+    // The key, or a subkey of it, in the view.
+    TRegKey Create(TRegView view, std::wstring_view subKey = {}) const {
+        std::wstring path = subKey.empty() ? Path : Path + L"\\" + std::wstring(subKey);
+        return TRegKey::CreateOrThrow(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE, view);
+    }
+
+    const std::wstring Path;
+};
+
 // A new folder in the temporary folder, removed with what is left in it.
 class TScratchFolder {
 public:
