@@ -3,6 +3,7 @@
 
 #include "platform/ComObject.h"
 #include "platform/Format.h"
+#include "platform/LibraryLoader.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -131,8 +132,15 @@ bool SamePath(const std::string& text, const fs::path& path) {
 
 } // namespace
 
+// The removal registers the process component's agent, as on a user's
+// machine; the prefix's registry is shared with the agent's own tests.
+struct TAgentUnregistration {
+    ~TAgentUnregistration() { RegisterLibrary(ThisModuleFolder() + L"ProcyraHelper.Agent.x64.dll", false); }
+};
+
 TEST(ConsoleFrontEnd, ListsAndForceRemovesTheLeftoversOfOneProgramAndNotOfItsNeighbour) {
     const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
+    const TAgentUnregistration unregisterAfterwards;
     TTwoVendorPrograms machine;
     const auto& alpha = machine.Programs[0];
     const auto& beta = machine.Programs[1];
