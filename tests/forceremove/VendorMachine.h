@@ -43,11 +43,11 @@ public:
 
 // Both programs with an uninstall entry each, their shortcuts in one vendor
 // folder of the common Programs menu and on the user's and the all-users
-// desktop, a service each whose
-// program lies in its folder, and shared DLLs: in A's folder one that another
-// program holds too (count 2, its path recorded in upper case, as installers
-// write paths in their own letter case) and one only A holds (count 1), in
-// B's one of B's (count 1). A program is running from A's folder.
+// desktop, a service each whose program lies in its folder, and shared DLLs:
+// in A's folder one that another program holds too (count 2, its path
+// recorded in upper case, as installers write paths in their own letter
+// case) and one only A holds (count 1), in B's one of B's (count 1). A
+// program is running from A's folder.
 class TVendorMachine {
 public:
     TVendorMachine();
