@@ -1,4 +1,5 @@
 // The program-files scanner on a machine with two programs of one vendor.
+#include "NoSharedDlls.h"
 #include "TwoPrograms.h"
 
 #include "forceremove/AppFiles.h"
@@ -22,13 +23,6 @@ using ::testing::IsSupersetOf;
 using ::testing::UnorderedElementsAreArray;
 
 namespace {
-
-// No shared DLLs: every file may go.
-class TNoSharedDlls : public TSharedDllCounts {
-public:
-    std::vector<std::wstring> Paths() const override { return {}; }
-    std::optional<int64_t> Count(const std::wstring&) const override { return std::nullopt; }
-};
 
 // One scan of program A (or of whatever install location a test records).
 class AppFilesScan : public ::testing::Test {

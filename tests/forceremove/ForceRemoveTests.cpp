@@ -1,5 +1,6 @@
 // The controller and its worker over a system of the test's own: what it
 // scans, deletes, asks and when it stops.
+#include "NoSharedDlls.h"
 #include "forceremove/AppFolders.h"
 #include "forceremove/ForceRemove.h"
 #include "forceremove/RemoveStrategy.h"
@@ -19,6 +20,7 @@
 using namespace velmora;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using velmora::testing::TNoSharedDlls;
 using velmora::testing::WaitUntil;
 
 namespace {
@@ -82,12 +84,6 @@ public:
 
 private:
     TMachine& FMachine;
-};
-
-class TNoSharedDlls : public TSharedDllCounts {
-public:
-    std::vector<std::wstring> Paths() const override { return {}; }
-    std::optional<int64_t> Count(const std::wstring&) const override { return std::nullopt; }
 };
 
 // Lists what the test says is there, checking the pause at each entry.

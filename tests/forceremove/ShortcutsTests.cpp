@@ -1,6 +1,7 @@
 // The shortcut scanner on a machine with two programs of one vendor: a
 // vendor menu folder with both programs' shortcuts, a menu folder (in a
 // suite folder of its own) with only A's, and a desktop shortcut of each.
+#include "NoSharedDlls.h"
 #include "TwoPrograms.h"
 
 #include "forceremove/AppFolders.h"
@@ -28,12 +29,6 @@ using ::testing::IsSupersetOf;
 using ::testing::UnorderedElementsAre;
 
 namespace {
-
-class TNoSharedDlls : public TSharedDllCounts {
-public:
-    std::vector<std::wstring> Paths() const override { return {}; }
-    std::optional<int64_t> Count(const std::wstring&) const override { return std::nullopt; }
-};
 
 class ShortcutsScan : public ::testing::Test {
 protected:
