@@ -44,13 +44,22 @@ class Machine:
         os.makedirs(tool, exist_ok=True)
         shutil.copy(os.path.join(self.build, "bin", "console_double.exe"), tool)
         path = UNINSTALL + "\\VelmoraSampleEditor_KB" + number
-        for value_name, value in (("DisplayName", name),
-                                  ("ParentKeyName", "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"),
-                                  ("ParentDisplayName", "Velmora Sample Editor"),
-                                  ("UninstallString", "C:\\VelmoraActionTests\\console_double.exe " + mode)):
-            wine_run(self.root, "reg", "add", path, "/v", value_name, "/d", value, "/f")
-        wine_run(self.root, "reg", "add", path, "/v", "NoRepair", "/t", "REG_DWORD", "/d", no_repair, "/f")
+        for value_name, kind, value in (("DisplayName", "REG_SZ", name),
+                                        ("ParentKeyName", "REG_SZ", "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E001}"),
+                                        ("ParentDisplayName", "REG_SZ", "Velmora Sample Editor"),
+                                        ("UninstallString", "REG_SZ",
+                                         "C:\\VelmoraActionTests\\console_double.exe " + mode),
+                                        ("NoRepair", "REG_DWORD", no_repair)):
+            self.reg_add(path, value_name, kind, value)
         return name
+
+    def reg_add(self, path, value_name, kind, value):
+        """Writes one value; a second try covers a Wine server that was just ending when the first one started."""
+        for _ in range(2):
+            code, out, err = wine_run(self.root, "reg", "add", path, "/v", value_name, "/t", kind, "/d", value, "/f")
+            if code == 0:
+                return
+        raise RuntimeError("reg add %s /v %s failed (exit %d): %s%s" % (path, value_name, code, out, err))
 
 
 def check_nsis_uninstall(m):
