@@ -15,6 +15,8 @@ constexpr uint32_t PauseCheckMs = 50;
 constexpr uint32_t BlockedFilesRetestMs = 500;
 constexpr uint32_t PauseAfterEntryMs = 2;
 constexpr uint32_t ReadOnlyAttribute = 1;
+// A backed-up removal of more than this asks first whether to back it up.
+constexpr int64_t BackupSizeQuestionBytes = 100 * 1024 * 1024;
 
 uint64_t TickCount() {
     using namespace std::chrono;
@@ -97,10 +99,14 @@ void TForceRemoveThread::Scan() {
 void TForceRemoveThread::Remove() {
     TForceRemove& fr = FForceRemove;
     StatisticsLog::Add(L"Entering DoForceRemove");
-    // The total size matters only to a backed-up removal, which asks before
-    // backing up much; this one changes the system directly.
+    bool useRK = fr.FSystem->BackupEnabled();
     StatisticsLog::Add(L"Checking total size...");
-    std::unique_ptr<IRemoveStrategy> strategy = fr.FSystem->Strategy();
+    if (useRK && fr.TotalSize() > BackupSizeQuestionBytes)
+        useRK = AskRKUsageDecision() == TFRRKUsage::rkuUseRK;
+    std::unique_ptr<IRemoveStrategy> strategy =
+        useRK
+            ? fr.FSystem->BackedUpStrategy(fr.FProduct.DisplayName, [this] { return AskFreeSpaceDecision(); })
+            : fr.FSystem->Strategy();
 
     StatisticsLog::Add(L"Removing services if any...");
     RemoveServices(fr.FSvcList, *strategy);
@@ -120,6 +126,31 @@ void TForceRemoveThread::Remove() {
     RemoveFiles(*strategy);
     RemoveRegistryEntries(*strategy);
     fr.FSharedDlls.Recalculate(*strategy);
+}
+
+// Questions are published after the pause, so that a front end that answers
+// at once resumes a paused worker.
+TFRRKUsage TForceRemoveThread::AskRKUsageDecision() {
+    TForceRemove& fr = FForceRemove;
+    while (fr.RKUsageDecision() == TFRRKUsage::rkuNone) {
+        fr.Suspend();
+        fr.FRequiredAction = TFRRequiredAction::frqRKUsageDecision;
+        CheckPaused();
+    }
+    fr.FRequiredAction = TFRRequiredAction::frqNone;
+    return fr.RKUsageDecision();
+}
+
+// Asked at most once per removal: the decision stays.
+bool TForceRemoveThread::AskFreeSpaceDecision() {
+    TForceRemove& fr = FForceRemove;
+    while (fr.RKFreeSpaceDecision() == TFRFreeSpaceDecision::rksNone) {
+        fr.Suspend();
+        fr.FRequiredAction = TFRRequiredAction::frqRKFreeSpaceDecision;
+        CheckPaused();
+    }
+    fr.FRequiredAction = TFRRequiredAction::frqNone;
+    return fr.RKFreeSpaceDecision() == TFRFreeSpaceDecision::rksNotUseRK;
 }
 
 void TForceRemoveThread::CheckFiles(IRemoveStrategy& strategy) {
@@ -230,6 +261,9 @@ void TForceRemoveThread::RemoveFiles(IRemoveStrategy& strategy) {
         } catch (...) {
             entry.Outcome().SetFailed(ErrorMessage(std::current_exception()));
             StatisticsLog::AddError();
+            // A termination during a question of the backup component fails the entry.
+            if (Terminated())
+                throw EAbort();
         }
     }
     fr.FFileProgress = 100;

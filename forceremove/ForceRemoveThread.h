@@ -3,6 +3,7 @@
 // end starts the removal, then deletes through a remove strategy, asking the
 // front end for decisions through the controller. Its state lives in the
 // controller; it holds the program's folders and the scanners.
+#include "api/Enums.Velmora.h"
 #include "forceremove/AppFolders.h"
 #include "forceremove/Tasks.h"
 #include "platform/Thread.h"
@@ -33,6 +34,9 @@ private:
     void StartRun();
     void Scan();
     void Remove();
+    TFRRKUsage AskRKUsageDecision();
+    // True when the front end chose to go on without backup.
+    bool AskFreeSpaceDecision();
     void CheckFiles(IRemoveStrategy& strategy);
     bool CanRemoveFile(IRemoveStrategy& strategy, const std::wstring& path);
     void AskBlockedFilesDecision(IRemoveStrategy& strategy);

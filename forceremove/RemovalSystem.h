@@ -6,6 +6,7 @@
 #include "forceremove/Tasks.h"
 #include "platform/RegistryKeyText.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,7 +55,16 @@ public:
     // check at every item it scans.
     virtual std::vector<std::unique_ptr<IFRTask>>
     Scanners(const TFRProduct& product, const TFRScanLists& lists, TWorkflowCheck check) = 0;
+    // Changes the system directly.
     virtual std::unique_ptr<IRemoveStrategy> Strategy() = 0;
+    // The suite's backup settings back up this tool's removals.
+    virtual bool BackupEnabled() = 0;
+    // Changes the system through the backup component, inside one backup set
+    // named after the product; storeFull is asked when the backup store lacks
+    // space and answers whether to go on without backup. Raises when the
+    // component cannot be reached.
+    virtual std::unique_ptr<IRemoveStrategy> BackedUpStrategy(const std::wstring& productName,
+                                                              std::function<bool()> storeFull) = 0;
     // Ends the processes started from the program's folders; raises on failure.
     virtual void UnlockFiles(const TAppFolders& folders) = 0;
     // The file opens for reading and writing with no sharing.

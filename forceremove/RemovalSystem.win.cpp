@@ -3,19 +3,50 @@
 #include "forceremove/AppFiles.h"
 #include "forceremove/FileUnlocker.h"
 #include "forceremove/Msi.h"
+#include "forceremove/RKRemoveStrategy.h"
 #include "forceremove/Services.h"
 #include "forceremove/SharedDlls.h"
 #include "forceremove/SharedFolders.h"
 #include "forceremove/Shortcuts.h"
 #include "forceremove/SimpleRemoveStrategy.h"
 #include "platform/Handles.h"
+#include "platform/LibraryLoader.h"
+#include "platform/OSError.h"
 #include "platform/OSInfo.h"
 #include "platform/PathText.h"
 #include "platform/Paths.h"
+#include "platform/RekovaSettings.h"
 
 namespace velmora {
 
 namespace {
+
+// This library's entry in the suite's list of tool names.
+constexpr wchar_t ToolName[] = L"Velmora";
+constexpr wchar_t BackupComponent[] = L"RekovaHelper.dll";
+
+// Hands the backup component's store-full question to the worker. The
+// worker's wait may end by termination, which must not unwind through the
+// component: the change is then refused.
+class TFreeSpaceCallback : public TInterfacedObject<IRekovaFreeSpaceCallback> {
+public:
+    explicit TFreeSpaceCallback(std::function<bool()> storeFull) : FStoreFull(std::move(storeFull)) {}
+
+    HRESULT STDMETHODCALLTYPE OnStoreFull(int32_t, bool* SkipBackup) override {
+        if (!SkipBackup)
+            return E_POINTER;
+        *SkipBackup = false;
+        try {
+            *SkipBackup = FStoreFull();
+        } catch (...) {
+            return E_ABORT;
+        }
+        return S_OK;
+    }
+
+private:
+    std::function<bool()> FStoreFull;
+};
 
 class TWindowsRemovalSystem : public TRemovalSystem {
 public:
@@ -47,6 +78,23 @@ public:
     }
 
     std::unique_ptr<IRemoveStrategy> Strategy() override { return std::make_unique<TSimpleRemoveStrategy>(); }
+
+    bool BackupEnabled() override {
+        std::vector<RekovaSettings::TSettingsRekovaItem> items = RekovaSettings::GetItemsByID(ToolName);
+        return !items.empty() && items.front().GetBackupType() != 0;
+    }
+
+    std::unique_ptr<IRemoveStrategy> BackedUpStrategy(const std::wstring& productName,
+                                                      std::function<bool()> storeFull) override {
+        TComPtr<IRekova> rekova;
+        if (!DllRoutines::GetInstance(BackupComponent, __uuidof(IRekova),
+                                      reinterpret_cast<void**>(rekova.put())))
+            throw EOSError(L"Unable to get the backup component RekovaHelper.dll",
+                           static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+        rekova->SetFreeSpaceCallback(
+            MakeCom<TFreeSpaceCallback, IRekovaFreeSpaceCallback>(std::move(storeFull)).get());
+        return std::make_unique<TRKRemoveStrategy>(productName, std::move(rekova));
+    }
 
     void UnlockFiles(const TAppFolders& folders) override { TFileUnlocker(folders).Execute(); }
 

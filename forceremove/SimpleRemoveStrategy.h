@@ -1,11 +1,11 @@
 #pragma once
 // The remove strategy that changes the system directly (Windows).
-#include "forceremove/RemoveStrategy.h"
+#include "forceremove/RegistryRemoveStrategy.h"
 #include "platform/Handles.h"
 
 namespace velmora {
 
-class TSimpleRemoveStrategy : public TRemoveStrategy {
+class TSimpleRemoveStrategy : public TRegistryRemoveStrategy {
 public:
     // Opens the service manager; raises EOSError when it cannot, and no strategy exists.
     TSimpleRemoveStrategy();
@@ -18,12 +18,6 @@ public:
     // bits are the ones that matter.
     uint32_t FileGetAttr(const std::wstring& path) override;
     void FileSetAttr(const std::wstring& path, uint32_t attributes) override;
-
-protected:
-    bool RegKeyExists(const TRegistryKey& key) override;
-    void DeleteRegValue(const TRegistryKey& key, const std::wstring& name) override;
-    void DeleteRegKey(const TRegistryKey& key) override;
-    void WriteRegNumber(const TRegistryKey& key, const std::wstring& name, uint32_t value) override;
 
 private:
     unique_schandle FHandle;

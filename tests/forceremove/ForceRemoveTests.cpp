@@ -9,7 +9,9 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -37,6 +39,9 @@ struct TMachine {
     std::atomic<bool> Release{false};
     std::vector<std::wstring> AppFolders; // as the unlocker saw them
     bool ScanFails = false;
+    int64_t FileSize = 10;
+    bool BackupOn = false;
+    bool StoreFull = false; // the backup store has no room for any change
 
     void Change(const std::wstring& change) {
         if (change == HoldAt) {
@@ -59,19 +64,22 @@ struct TMachine {
     }
 };
 
+// Records each change; a backed-up one marks its changes "backed-up" and,
+// when the store is full, asks at each change whether to go on without backup.
 class TRecordingStrategy : public IRemoveStrategy {
 public:
-    explicit TRecordingStrategy(TMachine& machine) : FMachine(machine) {}
-    void RemoveDir(const std::wstring& path) override { FMachine.Change(L"dir " + path); }
-    void RemoveFile(const std::wstring& path) override { FMachine.Change(L"file " + path); }
-    void RemoveKey(const TFRRegEntry& entry) override { FMachine.Change(L"key " + entry.FullPath()); }
+    explicit TRecordingStrategy(TMachine& machine, std::function<bool()> storeFull = nullptr)
+        : FMachine(machine), FStoreFull(std::move(storeFull)) {}
+    void RemoveDir(const std::wstring& path) override { Change(L"dir " + path); }
+    void RemoveFile(const std::wstring& path) override { Change(L"file " + path); }
+    void RemoveKey(const TFRRegEntry& entry) override { Change(L"key " + entry.FullPath()); }
     void RemoveValue(TRegRoot, const std::wstring& key, const std::wstring& name) override {
-        FMachine.Change(L"value " + key + L"\\" + name);
+        Change(L"value " + key + L"\\" + name);
     }
     void WriteValue(TRegRoot, const std::wstring& key, uint32_t value, const std::wstring& name) override {
-        FMachine.Change(L"write " + key + L"\\" + name + L"=" + std::to_wstring(value));
+        Change(L"write " + key + L"\\" + name + L"=" + std::to_wstring(value));
     }
-    void RemoveService(const std::wstring& name) override { FMachine.Change(L"service " + name); }
+    void RemoveService(const std::wstring& name) override { Change(L"service " + name); }
     uint32_t FileGetAttr(const std::wstring& path) override {
         std::lock_guard lock(FMachine.Lock);
         return FMachine.ReadOnly.count(path) ? 0x21 : 0x20;
@@ -83,7 +91,21 @@ public:
     }
 
 private:
+    void Change(const std::wstring& change) {
+        if (!FStoreFull)
+            return FMachine.Change(change);
+        bool skipBackup = false;
+        try {
+            skipBackup = FMachine.StoreFull && FStoreFull();
+        } catch (...) { // as the component does: a question that ends by termination refuses the change
+        }
+        if (FMachine.StoreFull && !skipBackup)
+            throw std::runtime_error("store full");
+        FMachine.Change((skipBackup ? L"" : L"backed-up ") + change);
+    }
+
     TMachine& FMachine;
+    std::function<bool()> FStoreFull; // empty: not backed up
 };
 
 // Lists what the test says is there, checking the pause at each entry.
@@ -99,8 +121,8 @@ public:
             throw std::runtime_error("scan failed");
         for (const auto& path : FFiles) {
             FCheck();
-            TFRFile* entry =
-                path.ends_with(L'\\') ? FLists.FileList.AddDir(path) : FLists.FileList.AddFile(path, 10);
+            TFRFile* entry = path.ends_with(L'\\') ? FLists.FileList.AddDir(path)
+                                                   : FLists.FileList.AddFile(path, FMachine.FileSize);
             FLists.DataFileList.push_back(entry);
         }
         for (const auto& name : FServices)
@@ -134,6 +156,12 @@ public:
     }
     std::unique_ptr<IRemoveStrategy> Strategy() override {
         return std::make_unique<TRecordingStrategy>(FMachine);
+    }
+    bool BackupEnabled() override { return FMachine.BackupOn; }
+    std::unique_ptr<IRemoveStrategy> BackedUpStrategy(const std::wstring& productName,
+                                                      std::function<bool()> storeFull) override {
+        FMachine.Change(L"backup set " + productName);
+        return std::make_unique<TRecordingStrategy>(FMachine, std::move(storeFull));
     }
     void UnlockFiles(const TAppFolders& folders) override {
         std::lock_guard lock(FMachine.Lock);
@@ -360,6 +388,76 @@ TEST_F(ForceRemoveTest, AnEmptyScanEndsWithAllProgressAt100) {
     ASSERT_TRUE(Finished(*fr));
     EXPECT_EQ(fr->RemoveProgress(), 100);
     EXPECT_EQ(fr->TotalFiles(), 0);
+}
+
+TEST_F(ForceRemoveTest, ABackedUpRemovalOfMoreThan100MiBAsksWhetherToBackItUp) {
+    struct TCase {
+        int64_t FileSize;  // of each of the two files
+        TFRRKUsage Answer; // rkuNone: not asked
+        bool BackedUp;
+    };
+    const int64_t half = 50 * 1024 * 1024;
+    for (TCase c : {TCase{half, TFRRKUsage::rkuNone, true}, TCase{half + 1, TFRRKUsage::rkuUseRK, true},
+                    TCase{half + 1, TFRRKUsage::rkuNotUseRK, false}}) {
+        SCOPED_TRACE(::testing::Message() << c.FileSize << " bytes, answer " << static_cast<int>(c.Answer));
+        Machine.Changes.clear();
+        Machine.BackupOn = true;
+        Machine.FileSize = c.FileSize;
+        auto fr = Make();
+        ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
+        if (c.Answer != TFRRKUsage::rkuNone) {
+            ASSERT_TRUE(
+                WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqRKUsageDecision; }));
+            EXPECT_EQ(fr->State(), TFRState::frsPaused);
+            EXPECT_THAT(Machine.ChangesMade(), IsEmpty());
+            fr->SetRKUsageDecision(c.Answer);
+            fr->Resume();
+        }
+        ASSERT_TRUE(Finished(*fr)); // a question nobody answers would hold it
+        std::vector<std::wstring> changes = Machine.ChangesMade();
+        ASSERT_FALSE(changes.empty());
+        EXPECT_EQ(changes.front() == L"backup set App", c.BackedUp);
+        EXPECT_EQ(std::count(changes.begin(), changes.end(), L"backed-up file C:\\App\\app.exe"), c.BackedUp);
+        EXPECT_EQ(fr->RequiredAction(), TFRRequiredAction::frqNone);
+    }
+}
+
+TEST_F(ForceRemoveTest, AFullBackupStoreIsAskedAboutOnceAndGoingOnWithoutBackupHolds) {
+    Machine.BackupOn = true;
+    Machine.StoreFull = true;
+    auto fr = Make();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
+    ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision; }));
+    EXPECT_EQ(fr->State(), TFRState::frsPaused);
+    fr->Resume(); // without an answer: asked again
+    ASSERT_TRUE(WaitUntil([&] {
+        return fr->State() == TFRState::frsPaused &&
+               fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision;
+    }));
+    fr->SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
+    fr->Resume();
+    ASSERT_TRUE(Finished(*fr)); // asked again at a later change, it would wait
+    EXPECT_THAT(
+        Machine.ChangesMade(),
+        ElementsAre(
+            L"backup set App", L"service AppService", L"unlock", L"file C:\\App\\app.exe",
+            L"file C:\\App\\data\\one.dat", L"dir C:\\App\\data\\", L"dir C:\\App\\",
+            L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
+            L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"));
+}
+
+TEST_F(ForceRemoveTest, TerminatingAtTheStoreFullQuestionChangesNothingMore) {
+    Machine.BackupOn = true;
+    Machine.StoreFull = true;
+    auto fr = Make();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
+    ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision; }));
+    fr->Terminate();
+    ASSERT_TRUE(Finished(*fr));
+    // The unanswered service change was refused; the termination is seen before the files.
+    EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"backup set App", L"unlock"));
+    EXPECT_EQ(fr->RemovedServiceCount(), 0);
+    EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
 }
 
 } // namespace
