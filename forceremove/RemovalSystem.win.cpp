@@ -21,8 +21,6 @@ namespace velmora {
 
 namespace {
 
-// This library's entry in the suite's list of tool names.
-constexpr wchar_t ToolName[] = L"Velmora";
 constexpr wchar_t BackupComponent[] = L"RekovaHelper.dll";
 
 // Hands the backup component's store-full question to the worker. The
@@ -79,10 +77,7 @@ public:
 
     std::unique_ptr<IRemoveStrategy> Strategy() override { return std::make_unique<TSimpleRemoveStrategy>(); }
 
-    bool BackupEnabled() override {
-        std::vector<RekovaSettings::TSettingsRekovaItem> items = RekovaSettings::GetItemsByID(ToolName);
-        return !items.empty() && items.front().GetBackupType() != 0;
-    }
+    bool BackupEnabled() override { return RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName); }
 
     std::unique_ptr<IRemoveStrategy> BackedUpStrategy(const std::wstring& productName,
                                                       std::function<bool()> storeFull) override {

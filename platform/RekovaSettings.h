@@ -12,6 +12,8 @@
 namespace velmora::RekovaSettings {
 
 constexpr std::wstring_view SettingsKey = L"Software\\Velmora\\Backup";
+// This library's entry in the suite's list of tool names.
+constexpr std::wstring_view VelmoraToolName = L"Velmora";
 constexpr int64_t DefaultStoreLimit = int64_t{2048} * 1024 * 1024;
 
 class TSettingsRekovaItem {
@@ -27,6 +29,8 @@ private:
 
 // The items of the tool (at most one); empty when the tool has no settings.
 std::vector<TSettingsRekovaItem> GetItemsByID(std::wstring_view toolName);
+// The tool has an item whose backup type is not 0.
+bool IsBackupEnabled(std::wstring_view toolName);
 // Creates the tool's item when missing. False when the registry refused.
 bool SetBackupType(std::wstring_view toolName, uint32_t backupType);
 

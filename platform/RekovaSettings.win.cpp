@@ -23,6 +23,11 @@ std::vector<TSettingsRekovaItem> GetItemsByID(std::wstring_view toolName) {
     return {TSettingsRekovaItem(std::wstring(toolName), key.ReadNumber(L"BackupType").value_or(0))};
 }
 
+bool IsBackupEnabled(std::wstring_view toolName) {
+    std::vector<TSettingsRekovaItem> items = GetItemsByID(toolName);
+    return !items.empty() && items.front().GetBackupType() != 0;
+}
+
 bool SetBackupType(std::wstring_view toolName, uint32_t backupType) {
     TRegKey key = TRegKey::Create(HKEY_CURRENT_USER, ToolKey(toolName));
     return key && key.WriteNumber(L"BackupType", backupType);

@@ -10,7 +10,7 @@ using namespace velmora::cli;
 TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
     const struct {
         std::vector<std::wstring> Args;
-        std::wstring Parsed; // "command kind json yes timeout name", the error, or "" for any error
+        std::wstring Parsed; // "command kind json yes timeout name setting", the error, or "" for any error
     } cases[] = {
         {{}, L"0 0 0 0 300 "},
         {{L"list", L"--json", L"--updates", L"--timeout", L"30"}, L"2 1 1 0 30 "},
@@ -26,6 +26,14 @@ TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
         {{L"uninstall"}, L"Give the name of the program or update to uninstall."},
         {{L"show", L"--json"}, L""},
         {{L"list", L"--timeout", L"12x"}, L""},
+        {{L"backups", L"--json"}, L"11 0 1 0 300  -"},
+        {{L"restore", L"20261207-014512-0001"}, L"12 0 0 0 300 20261207-014512-0001 -"},
+        {{L"restore"}, L"Give the identifier of the backup set to restore (see backups)."},
+        {{L"restore", L"X", L"--yes"}, L"Unknown option \"--yes\" for \"restore\"."},
+        {{L"backup-setting"}, L"13 0 0 0 300  -"},
+        {{L"backup-setting", L"off"}, L"13 0 0 0 300  off"},
+        {{L"backup-setting", L"on"}, L"13 0 0 0 300  on"},
+        {{L"backup-setting", L"maybe"}, L"backup-setting takes nothing, on or off."},
     };
     for (const auto& c : cases) {
         std::wstring error;
@@ -33,6 +41,8 @@ TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
         std::wstring parsed = a ? Format(L"%d %d %d %d %d %s", int(a->Command), int(a->Kind), int(a->Json),
                                          int(a->Yes), int(a->TimeoutSeconds), a->Name)
                                 : error;
+        if (a && a->Command >= TCommand::Backups)
+            parsed += !a->Setting ? L" -" : *a->Setting ? L" on" : L" off";
         SCOPED_TRACE(Narrow(c.Args.empty() ? L"" : c.Args.back()));
         if (c.Parsed.empty()) {
             EXPECT_FALSE(a);

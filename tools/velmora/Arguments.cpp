@@ -35,10 +35,18 @@ const wchar_t* UsageText() {
            L"                          services) and list it; nothing is deleted\n"
            L"  force-remove NAME [--yes] [--json] [--timeout SECONDS]\n"
            L"                          scan as leftovers does, ask, then delete what was\n"
-           L"                          found and report each item; --yes asks nothing\n"
-           L"                          (and goes on past files in use), --json (only\n"
-           L"                          with --yes) prints the report as JSON. The\n"
-           L"                          removal is not backed up\n"
+           L"                          found and report each item; --yes answers every\n"
+           L"                          question with yes (back up a large removal, go\n"
+           L"                          on past files in use or a full backup store),\n"
+           L"                          --json (only with --yes) prints the report as\n"
+           L"                          JSON. With backups on (backup-setting), the\n"
+           L"                          removal can be undone with restore\n"
+           L"  backups [--json]        list the backup sets of forced removals:\n"
+           L"                          identifier, date, program, size, status\n"
+           L"  restore ID              give back everything the backup set of that\n"
+           L"                          identifier recorded, and report it\n"
+           L"  backup-setting [on|off] show, or turn on or off, the backup of forced\n"
+           L"                          removals\n"
            L"  help, --help            show this text\n"
            L"\n"
            L"--timeout bounds each wait (reading the inventory, the action, the\n"
@@ -58,7 +66,10 @@ const wchar_t* UsageText() {
            L"           11 the leftover scan failed or was ended (nothing deleted),\n"
            L"           12 some leftovers could not be removed (the report says which),\n"
            L"           13 the removal was cancelled at a question or ended early\n"
-           L"              (what was deleted before stays deleted).\n";
+           L"              (what was deleted before stays deleted),\n"
+           L"           14 RekovaHelper.dll could not be loaded,\n"
+           L"           15 no backup set has that identifier,\n"
+           L"           16 the backup set was restored before.\n";
 }
 
 bool IsActionCommand(TCommand command) {
@@ -72,6 +83,10 @@ bool IsActionCommand(TCommand command) {
     default:
         return false;
     }
+}
+
+bool IsBackupCommand(TCommand command) {
+    return command == TCommand::Backups || command == TCommand::Restore || command == TCommand::BackupSetting;
 }
 
 static std::optional<TCommand> ActionCommand(const std::wstring& name) {
@@ -103,6 +118,17 @@ static bool ParseSeconds(const std::wstring& text, unsigned& seconds) {
     return true;
 }
 
+static std::optional<TArguments> ParseBackupSetting(const std::vector<std::wstring>& args, TArguments parsed,
+                                                    std::wstring& error) {
+    if (args.size() > 2 || (args.size() == 2 && args[1] != L"on" && args[1] != L"off")) {
+        error = L"backup-setting takes nothing, on or off.";
+        return std::nullopt;
+    }
+    if (args.size() == 2)
+        parsed.Setting = args[1] == L"on";
+    return parsed;
+}
+
 std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, std::wstring& error) {
     TArguments parsed;
     if (args.empty())
@@ -120,19 +146,30 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
         parsed.Command = TCommand::Leftovers;
     else if (command == L"force-remove")
         parsed.Command = TCommand::ForceRemove;
+    else if (command == L"backups")
+        parsed.Command = TCommand::Backups;
+    else if (command == L"restore")
+        parsed.Command = TCommand::Restore;
+    else if (command == L"backup-setting")
+        parsed.Command = TCommand::BackupSetting;
     else if (auto action = ActionCommand(command))
         parsed.Command = *action;
     else {
         error = Format(L"Unknown command \"%s\".", command);
         return std::nullopt;
     }
+    if (parsed.Command == TCommand::BackupSetting)
+        return ParseBackupSetting(args, parsed, error);
     bool kindGiven = false;
     size_t first = 1;
     const bool forced = parsed.Command == TCommand::Leftovers || parsed.Command == TCommand::ForceRemove;
-    if (parsed.Command == TCommand::Show || IsActionCommand(parsed.Command) || forced) {
+    if (parsed.Command == TCommand::Show || IsActionCommand(parsed.Command) || forced ||
+        parsed.Command == TCommand::Restore) {
         if (args.size() < 2 || args[1].empty() || args[1].starts_with(L"--")) {
             error = parsed.Command == TCommand::Leftovers
                         ? L"Give the name of the program or update whose leftovers to list."
+                    : parsed.Command == TCommand::Restore
+                        ? L"Give the identifier of the backup set to restore (see backups)."
                         : Format(L"Give the name of the program or update to %s.", command);
             return std::nullopt;
         }
@@ -141,6 +178,7 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
     }
     const bool reads = parsed.Command == TCommand::List || parsed.Command == TCommand::Show || forced;
     const bool waits = reads || IsActionCommand(parsed.Command);
+    const bool json = reads || parsed.Command == TCommand::Backups;
     for (size_t i = first; i < args.size(); ++i) {
         const std::wstring& option = args[i];
         if (parsed.Command == TCommand::List && (option == L"--updates" || option == L"--unused")) {
@@ -150,7 +188,7 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
             }
             kindGiven = true;
             parsed.Kind = option == L"--updates" ? TListKind::Updates : TListKind::Unused;
-        } else if (reads && option == L"--json") {
+        } else if (json && option == L"--json") {
             parsed.Json = true;
         } else if (parsed.Command == TCommand::ForceRemove && option == L"--yes") {
             parsed.Yes = true;

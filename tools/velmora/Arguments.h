@@ -17,20 +17,26 @@ enum class TCommand {
     Repair,
     Forget,
     Leftovers,
-    ForceRemove
+    ForceRemove,
+    Backups,
+    Restore,
+    BackupSetting
 };
 
 // True for the commands that run an action on one product.
 bool IsActionCommand(TCommand command);
+// True for the commands of the backup component, which need no library.
+bool IsBackupCommand(TCommand command);
 enum class TListKind { Programs, Updates, Unused };
 
 struct TArguments {
     TCommand Command = TCommand::Help;
     TListKind Kind = TListKind::Programs;
-    std::wstring Name; // the product shown by "show" or acted on
+    std::wstring Name; // the product shown by "show" or acted on; the backup set to restore
     bool Json = false;
     bool Yes = false; // force-remove answers its questions itself
     unsigned TimeoutSeconds = 300;
+    std::optional<bool> Setting; // backup-setting on or off; nothing shows it
 };
 
 // Parses the arguments after the program name; on a usage error returns

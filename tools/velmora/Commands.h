@@ -13,4 +13,10 @@ int RunProductAction(TVelmoraLibrary& library, const TArguments& args);
 // leftovers and force-remove.
 int RunForcedRemoval(TVelmoraLibrary& library, const TArguments& args);
 
+// backups, restore and backup-setting: the suite's backup component and its
+// settings, without the library.
+int RunBackupCommand(const TArguments& args);
+// The suite's backup settings back up this tool's forced removals.
+bool ForcedRemovalsBackedUp();
+
 } // namespace velmora::cli

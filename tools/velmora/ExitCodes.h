@@ -17,5 +17,8 @@ constexpr int kAmbiguousName = 10;
 constexpr int kScanFailed = 11;
 constexpr int kNotAllRemoved = 12;
 constexpr int kCancelled = 13;
+constexpr int kNoBackupComponent = 14;
+constexpr int kNoBackupSet = 15;
+constexpr int kRestoredBefore = 16;
 
 } // namespace velmora::cli

@@ -7,6 +7,7 @@
 #include "platform/Handles.h"
 #include "platform/Registry.h"
 #include "tools/velmora/Console.h"
+#include "tools/velmora/ConsoleOutput.h"
 #include "tools/velmora/ExitCodes.h"
 #include "tools/velmora/LeftoverReport.h"
 #include "tools/velmora/ProductLookup.h"
@@ -107,13 +108,13 @@ const wchar_t* ActionName(TFRAction action) {
     return L"";
 }
 
-// Only y or yes agrees; anything else, or no input, declines.
-bool Confirm(std::wstring_view question) {
-    WriteErr(std::wstring(question) + L" (y/N) ");
+// y or yes agrees, n or no declines; anything else, or no input, gives the default.
+bool Confirm(std::wstring_view question, bool byDefault = false) {
+    WriteErr(std::wstring(question) + (byDefault ? L" (Y/n) " : L" (y/N) "));
     std::optional<std::wstring> line = ReadLine();
     if (!line)
         WriteErr(L"(no more input)\n");
-    return line && YesOrNo(*line).value_or(false);
+    return line ? YesOrNo(*line).value_or(byDefault) : byDefault;
 }
 
 // One line on the console, rewritten in place; nothing when standard error
@@ -165,21 +166,33 @@ bool Scan(IForceRemove& remover, bool showProgress) {
     }
 }
 
-// Answers the decision the paused worker waits for. Backups are not offered
-// here, so the removal goes on without one.
+// Answers the decision the paused worker waits for; yes answers every
+// question with yes.
 void Decide(IForceRemove& remover, bool yes) {
     switch (remover.GetRequiredAction()) {
     case TFRRequiredAction::frqNone:
         return;
-    case TFRRequiredAction::frqRKUsageDecision:
-        WriteErr(L"The removal is not backed up.\n");
-        remover.SetRKUsageDecision(TFRRKUsage::rkuNotUseRK);
+    case TFRRequiredAction::frqRKUsageDecision: {
+        WriteErr(Format(L"The leftovers take %s.\n", FormatSize(remover.GetTotalSize())));
+        if (yes)
+            WriteErr(L"Backing them up (--yes).\n");
+        const bool backUp =
+            yes || Confirm(L"Back them up before deleting, so that they can be restored?", true);
+        remover.SetRKUsageDecision(backUp ? TFRRKUsage::rkuUseRK : TFRRKUsage::rkuNotUseRK);
         remover.Resume();
         return;
+    }
     case TFRRequiredAction::frqRKFreeSpaceDecision:
-        WriteErr(L"The backup store lacks space: the removal is not backed up.\n");
-        remover.SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
-        remover.Resume();
+        WriteErr(L"The backup store is full: the rest of the removal cannot be backed up.\n");
+        if (yes)
+            WriteErr(L"Going on without backup (--yes).\n");
+        if (yes || Confirm(L"Go on without backup?")) {
+            remover.SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
+            remover.Resume();
+        } else {
+            WriteErr(L"Ending the removal.\n");
+            remover.Terminate();
+        }
         return;
     case TFRRequiredAction::frqBlockedFilesDecision:
         break;
@@ -240,8 +253,9 @@ int ForceRemove(IForceRemove& remover, const TArguments& args) {
         return kScanFailed;
     if (!args.Json)
         WriteOut(RenderLeftovers(ReadLeftovers(remover)));
-    if (!args.Yes &&
-        !Confirm(Format(L"Delete these leftovers of \"%s\"? They are not backed up.", args.Name))) {
+    const bool backedUp = ForcedRemovalsBackedUp();
+    if (!args.Yes && !Confirm(Format(L"Delete these leftovers of \"%s\"? %s", args.Name,
+                                     backedUp ? L"They are backed up first." : L"They are not backed up."))) {
         remover.Terminate();
         WriteErr(L"Cancelled; nothing was deleted.\n");
         return kCancelled;
@@ -252,6 +266,9 @@ int ForceRemove(IForceRemove& remover, const TArguments& args) {
                           remover.GetRegistryKeysProcessed(), remover.GetRemovedServiceCount(),
                           remover.GetTerminated()};
     WriteOut(args.Json ? RenderLeftoversJson(leftovers, &counts) : RenderRemoval(leftovers, counts));
+    if (backedUp && !args.Json)
+        WriteOut(
+            L"\"velmora backups\" lists the backup set of this removal; \"velmora restore ID\" undoes it.\n");
     if (counts.Terminated)
         return kCancelled;
     return AllRemoved(leftovers) ? kDone : kNotAllRemoved;

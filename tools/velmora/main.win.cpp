@@ -24,6 +24,8 @@ static int Run(const std::vector<std::wstring>& args) {
     if (IsActionCommand(parsed->Command))
         if (std::optional<int> code = RunInDetachedCopy())
             return *code;
+    if (IsBackupCommand(parsed->Command))
+        return RunBackupCommand(*parsed);
     TVelmoraLibrary library;
     if (!library.Loaded()) {
         WriteErr(library.Error() + L"\n");
@@ -46,6 +48,9 @@ static int Run(const std::vector<std::wstring>& args) {
     case TCommand::ForceRemove:
         return RunForcedRemoval(library, *parsed);
     case TCommand::Help:
+    case TCommand::Backups:
+    case TCommand::Restore:
+    case TCommand::BackupSetting:
         break;
     }
     return 0;
