@@ -1,0 +1,36 @@
+#pragma once
+// IFileAccess: file and folder changes recorded before they are made.
+#include "api/Interfaces.Rekova.h"
+#include "components/rekova/Recorder.h"
+#include "platform/ComObject.h"
+#include "platform/LiveObjects.h"
+
+#include <functional>
+#include <memory>
+
+namespace velmora::rekova {
+
+class TFileAccess : public TInterfacedObject<IFileAccess>, public TLiveCount<TFileAccess> {
+public:
+    explicit TFileAccess(std::shared_ptr<TRecorder> recorder) : FRecorder(std::move(recorder)) {}
+
+    HRESULT STDMETHODCALLTYPE CreateFolder(LPCWSTR Path) override;
+    HRESULT STDMETHODCALLTYPE RemoveFile(LPCWSTR Path) override;
+    HRESULT STDMETHODCALLTYPE MoveEntry(LPCWSTR From, LPCWSTR To) override;
+    DWORD STDMETHODCALLTYPE GetAttributes(LPCWSTR Path) override;
+    HRESULT STDMETHODCALLTYPE SetAttributes(LPCWSTR Path, DWORD Attributes) override;
+    HRESULT STDMETHODCALLTYPE SetTimes(LPCWSTR Path, const FILETIME* Created, const FILETIME* Accessed,
+                                       const FILETIME* Written) override;
+    HRESULT STDMETHODCALLTYPE CopyEntry(LPCWSTR From, LPCWSTR To, bool FailIfExists) override;
+    HRESULT STDMETHODCALLTYPE RemoveFolder(LPCWSTR Path) override;
+
+private:
+    // Records what capture() gives, then makes the change; apply() answers
+    // FALSE with the last error set when the change failed.
+    HRESULT Change(LPCWSTR path, std::wstring_view action, const std::function<TCaptures()>& capture,
+                   const std::function<BOOL()>& apply);
+
+    std::shared_ptr<TRecorder> FRecorder;
+};
+
+} // namespace velmora::rekova
