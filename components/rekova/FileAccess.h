@@ -26,9 +26,14 @@ public:
 
 private:
     // Records what capture() gives, then makes the change; apply() answers
-    // FALSE with the last error set when the change failed.
+    // FALSE with the last error set when the change failed. The folders the
+    // change touches (those holding path and the extra entry) are recorded
+    // first, the first time in the set: adding or removing an entry gives a
+    // folder a new write time.
     HRESULT Change(LPCWSTR path, std::wstring_view action, const std::function<TCaptures()>& capture,
-                   const std::function<BOOL()>& apply);
+                   const std::function<BOOL()>& apply, LPCWSTR extra = nullptr);
+    // The folder holding the entry, unless the set records it already.
+    void AddParentFolder(TCaptures& captures, LPCWSTR path) const;
 
     std::shared_ptr<TRecorder> FRecorder;
 };

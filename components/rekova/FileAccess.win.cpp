@@ -3,18 +3,36 @@
 #include "components/rekova/Boundary.h"
 #include "components/rekova/EntryState.h"
 #include "platform/Handles.h"
+#include "platform/Paths.h"
 
 namespace velmora::rekova {
 
+void TFileAccess::AddParentFolder(TCaptures& captures, LPCWSTR path) const {
+    std::wstring_view entry(path);
+    size_t slash = entry.find_last_of(L'\\');
+    if (slash == std::wstring_view::npos || slash < 3)
+        return;
+    std::wstring_view folder = entry.substr(0, slash);
+    if (FolderExists(folder) && !FRecorder->HasFolderRecord(folder))
+        captures.insert(captures.begin(), CaptureFolder(folder));
+}
+
 HRESULT TFileAccess::Change(LPCWSTR path, std::wstring_view action, const std::function<TCaptures()>& capture,
-                            const std::function<BOOL()>& apply) {
+                            const std::function<BOOL()>& apply, LPCWSTR extra) {
     if (!path)
         return E_POINTER;
     return Guarded(
         *FRecorder,
         [&] {
             HRESULT result = FRecorder->Change(
-                capture, [&] { return apply() ? S_OK : HRESULT_FROM_WIN32(GetLastError()); },
+                [&] {
+                    TCaptures captures = capture();
+                    for (LPCWSTR entry : {path, extra})
+                        if (entry)
+                            AddParentFolder(captures, entry);
+                    return captures;
+                },
+                [&] { return apply() ? S_OK : HRESULT_FROM_WIN32(GetLastError()); },
                 [](HRESULT r) { return SUCCEEDED(r); });
             if (FAILED(result))
                 FRecorder->SetError(
@@ -47,7 +65,7 @@ HRESULT STDMETHODCALLTYPE TFileAccess::MoveEntry(LPCWSTR From, LPCWSTR To) {
                 return TCaptures{CaptureMovedFolder(From, To)};
             return TCaptures{CaptureFile(From), CaptureFile(To)};
         },
-        [From, To] { return MoveFileExW(From, To, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED); });
+        [From, To] { return MoveFileExW(From, To, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED); }, To);
 }
 
 DWORD STDMETHODCALLTYPE TFileAccess::GetAttributes(LPCWSTR Path) {

@@ -62,6 +62,8 @@ public:
     }
     // Records without changing anything.
     void Record(const TCaptures& captures);
+    // The open set records the folder's attributes and times already.
+    bool HasFolderRecord(std::wstring_view path) const;
 
     void SetError(std::wstring text);
     void ClearError() { SetError({}); }

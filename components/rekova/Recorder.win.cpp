@@ -5,7 +5,9 @@
 #include "platform/Format.h"
 #include "platform/OSError.h"
 #include "platform/RekovaSettings.h"
+#include "platform/Text.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -142,6 +144,13 @@ void TRecorder::Record(const TCaptures& captures) {
         DropSince(mark);
         throw EOSError(Format(L"The backup store could not be written: %s", e.what()), ERROR_DISK_FULL);
     }
+}
+
+bool TRecorder::HasFolderRecord(std::wstring_view path) const {
+    std::lock_guard lock(FLock);
+    return FOpen && std::any_of(FOpen->Records.begin(), FOpen->Records.end(), [path](const TRecord& record) {
+               return record.Kind == TRecordKind::Folder && SameText(record.Target, path);
+           });
 }
 
 void TRecorder::WriteCopy(const TSavedCopy& copy, const std::wstring& file) const {
