@@ -39,6 +39,5 @@ std::optional<TServiceConfig> ParseServiceConfig(std::string_view text);
 bool ApplyServiceConfig(const TServiceConfig& config);
 // False (last error set) when the service exists and could not be deleted.
 bool DeleteServiceNamed(std::wstring_view name);
-bool ServiceExists(std::wstring_view name);
 
 } // namespace velmora::rekova

@@ -185,10 +185,4 @@ bool DeleteServiceNamed(std::wstring_view name) {
     return DeleteService(service.get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
 }
 
-bool ServiceExists(std::wstring_view name) {
-    unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    return manager &&
-           unique_schandle(OpenServiceW(manager.get(), std::wstring(name).c_str(), SERVICE_QUERY_STATUS));
-}
-
 } // namespace velmora::rekova

@@ -339,7 +339,7 @@ TEST_F(Rekova, ChangedDeletedAndAddedValuesComeBack) {
 
 TEST_F(Rekova, DeletedServiceComesBackWithItsConfigurationAndKey) {
     std::wstring name = Format(L"VelmoraRekovaTest%d", static_cast<int>(GetCurrentProcessId()));
-    std::wstring binary = L"C:\\Program Files\\Velmora Test\\service.exe -run";
+    std::wstring binary = WindowsFolder() + L"\\velmora-test-service.exe -run";
     {
         unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         ASSERT_TRUE(manager);
@@ -390,6 +390,30 @@ TEST_F(Rekova, DeletedServiceComesBackWithItsConfigurationAndKey) {
     unique_schandle cleanupManager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     unique_schandle cleanup(OpenServiceW(cleanupManager.get(), name.c_str(), DELETE));
     EXPECT_TRUE(cleanup && ::DeleteService(cleanup.get()));
+}
+
+TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBack) {
+    std::wstring folder = Path(L"Made"), file = Path(L"kept.txt");
+    WriteFile(file, "kept");
+    std::wstring id = Begin();
+    ASSERT_EQ(FFiles->RemoveFile(file.c_str()), S_OK);
+    ASSERT_EQ(FFiles->CreateFolder(folder.c_str()), S_OK);
+    ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
+    // Something the set did not make keeps the new folder from being removed.
+    WriteFile(folder + L"\\foreign.txt", "foreign");
+
+    EXPECT_EQ(Restore(id), HRESULT_FROM_WIN32(ERROR_PARTIAL_COPY));
+    EXPECT_NE(LastError().find(L"new-folder " + folder), std::wstring::npos) << LastError();
+    EXPECT_EQ(ReadContent(file), "kept");
+    EXPECT_EQ(Status(id), L"successful") << "may be restored again";
+
+    ASSERT_EQ(FRekova->DeleteSet(id.c_str()), S_OK);
+    FSets.clear();
+    TComPtr<IRekovaSet> gone;
+    EXPECT_EQ(FRekova->FindSet(id.c_str(), gone.put()), HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
+    BSTR store = nullptr;
+    FRekova->GetStoreFolder(&store);
+    EXPECT_FALSE(fs::exists(fs::path(Text(store)) / id));
 }
 
 // Limit 1 MiB, a file of 2 MiB: it never fits.
