@@ -34,6 +34,9 @@ constexpr HRESULT RK_E_STORE_FULL = static_cast<HRESULT>(0x80070070L);
 MIDL_INTERFACE("5C2990D5-37CD-4FE8-8EC4-A23723A7D4F1")
 IRekova : public IUnknown {
     // 1-3: the recording interfaces; their changes belong to the open set.
+    // Without an open set they refuse every change with ERROR_INVALID_STATE
+    // (as HRESULT, LSTATUS or last error): nothing is changed unrecorded
+    // unless the free-space callback chose so.
     virtual HRESULT STDMETHODCALLTYPE GetRegistryAccess(IRegistryAccess * *Access) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetFileAccess(IFileAccess * *Access) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetServiceAccess(IServiceAccess * *Access) = 0;
@@ -46,7 +49,11 @@ IRekova : public IUnknown {
     // Gives back what the set recorded, the last change first; Report lists
     // what was restored, one line each. The set stays in the store, marked
     // restored. A set restored already answers
-    // HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) and restores nothing.
+    // HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) and restores nothing. A record
+    // that cannot be given back does not stop the others: the answer is then
+    // HRESULT_FROM_WIN32(ERROR_PARTIAL_COPY), GetLastErrorText lists what was
+    // not restored, and the set keeps its status (it may be restored again).
+    // The open set answers HRESULT_FROM_WIN32(ERROR_BUSY).
     virtual HRESULT STDMETHODCALLTYPE RestoreSet(LPCWSTR Id, BSTR * Report) = 0;
     virtual HRESULT STDMETHODCALLTYPE DeleteSet(LPCWSTR Id) = 0;
     // The store's folder (%LOCALAPPDATA%\Velmora\Backups).
@@ -87,7 +94,8 @@ IRekova : public IUnknown {
     // Deletes the oldest sets until the store holds at most Keep of them.
     virtual HRESULT STDMETHODCALLTYPE PurgeSets(int32_t Keep) = 0;
     // Checks that every stored copy of the set is there with its recorded
-    // size; Problems lists what is missing, one line each.
+    // size; Problems lists what is missing, one line each, and the answer is
+    // then HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT).
     virtual HRESULT STDMETHODCALLTYPE VerifySet(LPCWSTR Id, BSTR * Problems) = 0;
     // Rises by one whenever a set is begun, ended, restored or deleted.
     virtual int32_t STDMETHODCALLTYPE GetChangeCount() = 0;

@@ -37,7 +37,8 @@ TCaptures CaptureFolderTree(std::wstring_view path);
 // A folder's attributes and times when the path names a folder, else CaptureFile.
 TCapture CaptureEntry(std::wstring_view path);
 TCapture CaptureMovedFolder(std::wstring_view from, std::wstring_view to);
-// Throws EOSError when the key cannot be read.
+// Throws EOSError when the key cannot be read or is a whole root
+// (ERROR_INVALID_PARAMETER).
 TCapture CaptureKey(const TRegistryKey& key);
 TCapture CaptureNewKey(const TRegistryKey& key);
 // The value's type and data, or that it is missing; throws EOSError when the

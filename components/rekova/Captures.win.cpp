@@ -72,6 +72,9 @@ TCapture CaptureMovedFolder(std::wstring_view from, std::wstring_view to) {
 }
 
 TCapture CaptureKey(const TRegistryKey& key) {
+    // Giving back a whole root would delete every key made after the record.
+    if (key.Path.empty())
+        throw EOSError(Format(L"The whole root %s is not backed up", key.Text()), ERROR_INVALID_PARAMETER);
     return {{TRecordKind::Key, key.Text(), {}}, {TextCopy(L"copy", L"key", SaveKeyTree(key))}};
 }
 

@@ -17,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace velmora::rekova {
@@ -92,6 +93,8 @@ private:
     std::wstring FError;
     TKeyNames FKeyNames;
     std::map<SC_HANDLE, std::wstring> FServices;
+    // Upper-cased folders the open set has folder records of, one entry per record.
+    std::multiset<std::wstring> FRecordedFolders;
 };
 
 } // namespace velmora::rekova

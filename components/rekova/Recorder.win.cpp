@@ -7,7 +7,6 @@
 #include "platform/RekovaSettings.h"
 #include "platform/Text.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -39,6 +38,7 @@ std::wstring TRecorder::Begin(std::wstring_view name, std::wstring_view descript
     FOpen = std::move(manifest);
     FSkipping = false;
     FCallbackAsked = false;
+    FRecordedFolders.clear();
     CountChange();
     return FOpen->Id;
 }
@@ -133,6 +133,8 @@ void TRecorder::Record(const TCaptures& captures) {
                 record.SetField(copy.Field + L"size", std::to_wstring(copy.Size));
                 size += copy.Size;
             }
+            if (record.Kind == TRecordKind::Folder)
+                FRecordedFolders.insert(UpperCase(record.Target));
             FOpen->Records.push_back(std::move(record));
             FOpen->Size += size;
             pending.clear();
@@ -148,9 +150,7 @@ void TRecorder::Record(const TCaptures& captures) {
 
 bool TRecorder::HasFolderRecord(std::wstring_view path) const {
     std::lock_guard lock(FLock);
-    return FOpen && std::any_of(FOpen->Records.begin(), FOpen->Records.end(), [path](const TRecord& record) {
-               return record.Kind == TRecordKind::Folder && SameText(record.Target, path);
-           });
+    return FOpen && FRecordedFolders.count(UpperCase(path)) > 0;
 }
 
 void TRecorder::WriteCopy(const TSavedCopy& copy, const std::wstring& file) const {
@@ -168,6 +168,8 @@ void TRecorder::DropSince(size_t mark) {
     std::wstring folder = SetFolder(FOpen->Id);
     while (FOpen->Records.size() > mark) {
         const TRecord& record = FOpen->Records.back();
+        if (record.Kind == TRecordKind::Folder)
+            FRecordedFolders.erase(FRecordedFolders.find(UpperCase(record.Target)));
         for (const auto& [field, value] : record.Fields)
             if (field == L"copy" || field == L"config") {
                 DeleteFileW((folder + L"\\" + value).c_str());
