@@ -318,6 +318,11 @@ TEST_F(Rekova, ChangedDeletedAndAddedValuesComeBack) {
     ASSERT_EQ(FRegistry->RegSetValueExW(key.Handle(), L"Changed", 0, REG_DWORD,
                                         reinterpret_cast<const BYTE*>(&two), sizeof(two)),
               ERROR_SUCCESS);
+    // One that nobody can name is refused, not changed unrecorded.
+    EXPECT_EQ(FRegistry->RegSetValueExW(reinterpret_cast<HKEY>(0x7ff0), L"Changed", 0, REG_DWORD,
+                                        reinterpret_cast<const BYTE*>(&two), sizeof(two)),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(FRekova->GetOpenSetRecordCount(), 1);
     HKEY opened = nullptr;
     ASSERT_EQ(FRegistry->RegOpenKeyExW(HKEY_CURRENT_USER, TestKey.c_str(), 0, KEY_SET_VALUE, &opened),
               ERROR_SUCCESS);
@@ -418,8 +423,17 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBack) {
 
 // Limit 1 MiB, a file of 2 MiB: it never fits.
 TEST_F(Rekova, FullStoreRefusesOrSkipsAsTheCallbackAnswers) {
-    TRegKey settings = TRegKey::Create(HKEY_CURRENT_USER, RekovaSettings::SettingsKey);
-    std::optional<DWORD> previous = settings.ReadNumber(L"StoreLimitMB");
+    // The limit the suite had before, written back however the test ends.
+    struct TPreviousLimit {
+        TRegKey Settings = TRegKey::Create(HKEY_CURRENT_USER, RekovaSettings::SettingsKey);
+        std::optional<DWORD> Value = Settings.ReadNumber(L"StoreLimitMB");
+        ~TPreviousLimit() {
+            if (Value)
+                Settings.WriteNumber(L"StoreLimitMB", *Value);
+            else
+                Settings.DeleteValue(L"StoreLimitMB");
+        }
+    } previous;
     ASSERT_EQ(FRekova->SetStoreLimit(1024 * 1024 - 1), E_INVALIDARG);
     ASSERT_EQ(FRekova->SetStoreLimit(1024 * 1024), S_OK);
     EXPECT_EQ(FRekova->GetStoreLimit(), 1024 * 1024);
@@ -454,11 +468,6 @@ TEST_F(Rekova, FullStoreRefusesOrSkipsAsTheCallbackAnswers) {
     EXPECT_EQ(Status(id), L"incomplete");
     EXPECT_EQ(static_cast<TFreeSpaceAnswer*>(skip.get())->Calls, 1);
     FRekova->SetFreeSpaceCallback(nullptr);
-
-    if (previous)
-        settings.WriteNumber(L"StoreLimitMB", *previous);
-    else
-        settings.DeleteValue(L"StoreLimitMB");
 }
 
 } // namespace
