@@ -60,11 +60,13 @@ public:
         throw ERestore{L"unknown record", ERROR_INVALID_DATA};
     }
 
-    // Attributes and times of the folders given back, deepest last: setting
-    // them does not touch the folder above.
+    // Attributes and times of the folders given back, in the order they came
+    // back, so that a folder's earliest record is applied last (setting them
+    // does not touch the folder above). A folder the set had created is gone
+    // again by now and is left alone.
     void FinishFolders(TRestoreOutcome& outcome) {
         for (const auto& [path, state] : FFolders)
-            if (!ApplyEntryState(path, state))
+            if (FolderExists(path) && !ApplyEntryState(path, state))
                 outcome.Failed.push_back(Format(L"folder %s: cannot set its attributes and times: %s", path,
                                                 SystemErrorMessage(GetLastError())));
     }

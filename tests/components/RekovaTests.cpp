@@ -403,6 +403,12 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBack) {
     std::wstring id = Begin();
     ASSERT_EQ(FFiles->RemoveFile(file.c_str()), S_OK);
     ASSERT_EQ(FFiles->CreateFolder(folder.c_str()), S_OK);
+    ASSERT_EQ(FFiles->CopyEntry(file.c_str(), (folder + L"\\copy.txt").c_str(), true),
+              HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    ASSERT_EQ(FFiles->CreateFolder((folder + L"\\Inner").c_str()), S_OK);
+    // The failed copy left no record: the file and its folder, the new
+    // folder, then the new folder's state and the folder made in it.
+    EXPECT_EQ(FRekova->GetOpenSetRecordCount(), 5);
     ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
     // Something the set did not make keeps the new folder from being removed.
     WriteFile(folder + L"\\foreign.txt", "foreign");
