@@ -81,6 +81,10 @@ private:
     // True when the records may be written; false when the set goes on
     // without backup from now on. Throws when the change must be refused.
     bool Admit(int64_t needed);
+    // The store's size: walked again when the last walk is older than a few
+    // seconds (other processes may write to the store), else the last walk
+    // plus what this recorder wrote since.
+    int64_t StoreSize();
     void DropSince(size_t mark);
     void WriteCopy(const TSavedCopy& copy, const std::wstring& file) const;
 
@@ -95,6 +99,8 @@ private:
     std::map<SC_HANDLE, std::wstring> FServices;
     // Upper-cased folders the open set has folder records of, one entry per record.
     std::multiset<std::wstring> FRecordedFolders;
+    int64_t FStoreSize = 0;
+    std::optional<ULONGLONG> FStoreSizeTakenAt;
 };
 
 } // namespace velmora::rekova

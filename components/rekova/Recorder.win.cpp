@@ -16,6 +16,9 @@ namespace {
 
 // What a record's line in the manifest may take, counted against the limit.
 constexpr int64_t RecordLineAllowance = 512;
+// Walking a large store for every change of a long removal would cost more
+// than the changes.
+constexpr ULONGLONG StoreSizeMaxAge = 5000;
 
 std::wstring CopyFileName(size_t recordNumber, const std::wstring& extension) {
     wchar_t name[32];
@@ -39,6 +42,7 @@ std::wstring TRecorder::Begin(std::wstring_view name, std::wstring_view descript
     FSkipping = false;
     FCallbackAsked = false;
     FRecordedFolders.clear();
+    FStoreSizeTakenAt.reset();
     CountChange();
     return FOpen->Id;
 }
@@ -84,8 +88,17 @@ void TRecorder::RequireOpen() const {
         throw EOSError(L"No backup set is open", ERROR_INVALID_STATE);
 }
 
+int64_t TRecorder::StoreSize() {
+    ULONGLONG now = GetTickCount64();
+    if (!FStoreSizeTakenAt || now - *FStoreSizeTakenAt > StoreSizeMaxAge) {
+        FStoreSize = FolderSize(StoreFolder());
+        FStoreSizeTakenAt = now;
+    }
+    return FStoreSize;
+}
+
 bool TRecorder::Admit(int64_t needed) {
-    int64_t used = FolderSize(StoreFolder());
+    int64_t used = StoreSize();
     int64_t limit = RekovaSettings::StoreLimit();
     if (used + needed <= limit)
         return true;
@@ -137,6 +150,7 @@ void TRecorder::Record(const TCaptures& captures) {
                 FRecordedFolders.insert(UpperCase(record.Target));
             FOpen->Records.push_back(std::move(record));
             FOpen->Size += size;
+            FStoreSize += size + RecordLineAllowance;
             pending.clear();
         }
         SaveManifest(*FOpen);
@@ -173,8 +187,11 @@ void TRecorder::DropSince(size_t mark) {
         for (const auto& [field, value] : record.Fields)
             if (field == L"copy" || field == L"config") {
                 DeleteFileW((folder + L"\\" + value).c_str());
-                FOpen->Size -= std::wcstoll(record.Field(field + L"size").c_str(), nullptr, 10);
+                int64_t size = std::wcstoll(record.Field(field + L"size").c_str(), nullptr, 10);
+                FOpen->Size -= size;
+                FStoreSize -= size;
             }
+        FStoreSize -= RecordLineAllowance;
         FOpen->Records.pop_back();
     }
     try {
