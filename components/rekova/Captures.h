@@ -27,15 +27,14 @@ struct TCapture {
 };
 using TCaptures = std::vector<TCapture>;
 
-// A file with its content, attributes and times; NewFile when it is missing.
+// A file with its content, attributes and times; NewFile when it is
+// missing, CaptureFolder when the path names a folder.
 TCapture CaptureFile(std::wstring_view path);
 // A folder's attributes and times; NewFolder when it is missing.
 TCapture CaptureFolder(std::wstring_view path);
 // The folder with everything below it: the folder's record last, so that
 // restoring (last record first) makes the folders before the files in them.
 TCaptures CaptureFolderTree(std::wstring_view path);
-// A folder's attributes and times when the path names a folder, else CaptureFile.
-TCapture CaptureEntry(std::wstring_view path);
 TCapture CaptureMovedFolder(std::wstring_view from, std::wstring_view to);
 // Throws EOSError when the key cannot be read or is a whole root
 // (ERROR_INVALID_PARAMETER).

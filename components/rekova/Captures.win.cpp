@@ -24,6 +24,8 @@ TCapture CaptureFile(std::wstring_view path) {
     std::optional<TEntryState> state = ReadEntryState(path);
     if (!state)
         return {{TRecordKind::NewFile, std::wstring(path), {}}, {}};
+    if (state->Attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return CaptureFolder(path);
     TCapture capture{{TRecordKind::File, std::wstring(path), {}}, {}};
     PutEntryState(capture.Record, *state);
     std::optional<uint64_t> size = FileSize(path);
@@ -58,11 +60,6 @@ TCaptures CaptureFolderTree(std::wstring_view path) {
     }
     captures.push_back(CaptureFolder(path));
     return captures;
-}
-
-TCapture CaptureEntry(std::wstring_view path) {
-    std::optional<TEntryState> state = ReadEntryState(path);
-    return state && (state->Attributes & FILE_ATTRIBUTE_DIRECTORY) ? CaptureFolder(path) : CaptureFile(path);
 }
 
 TCapture CaptureMovedFolder(std::wstring_view from, std::wstring_view to) {

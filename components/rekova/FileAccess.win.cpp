@@ -78,14 +78,14 @@ DWORD STDMETHODCALLTYPE TFileAccess::GetAttributes(LPCWSTR Path) {
 
 HRESULT STDMETHODCALLTYPE TFileAccess::SetAttributes(LPCWSTR Path, DWORD Attributes) {
     return Change(
-        Path, L"set the attributes of", [Path] { return TCaptures{CaptureEntry(Path)}; },
+        Path, L"set the attributes of", [Path] { return TCaptures{CaptureFile(Path)}; },
         [Path, Attributes] { return SetFileAttributesW(Path, Attributes); });
 }
 
 HRESULT STDMETHODCALLTYPE TFileAccess::SetTimes(LPCWSTR Path, const FILETIME* Created,
                                                 const FILETIME* Accessed, const FILETIME* Written) {
     return Change(
-        Path, L"set the times of", [Path] { return TCaptures{CaptureEntry(Path)}; },
+        Path, L"set the times of", [Path] { return TCaptures{CaptureFile(Path)}; },
         [=] {
             unique_file entry(CreateFileW(Path, FILE_WRITE_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
