@@ -397,7 +397,7 @@ TEST_F(Rekova, DeletedServiceComesBackWithItsConfigurationAndKey) {
     EXPECT_TRUE(cleanup && ::DeleteService(cleanup.get()));
 }
 
-TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBack) {
+TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
     std::wstring folder = Path(L"Made"), file = Path(L"kept.txt");
     WriteFile(file, "kept");
     std::wstring id = Begin();
@@ -418,13 +418,24 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBack) {
     EXPECT_EQ(ReadContent(file), "kept");
     EXPECT_EQ(Status(id), L"successful") << "may be restored again";
 
+    // A saved copy gone from the store is found; deleting the set leaves nothing.
+    BSTR store = nullptr;
+    FRekova->GetStoreFolder(&store);
+    fs::path setFolder = fs::path(Text(store)) / id;
+    std::vector<fs::path> copies;
+    for (const auto& entry : fs::directory_iterator(setFolder))
+        if (entry.path().extension() == L".dat")
+            copies.push_back(entry.path());
+    ASSERT_EQ(copies.size(), 1u);
+    fs::remove(copies[0]);
+    BSTR problems = nullptr;
+    EXPECT_EQ(FRekova->VerifySet(id.c_str(), &problems), HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT));
+    EXPECT_NE(Text(problems).find(copies[0].filename().wstring()), std::wstring::npos);
     ASSERT_EQ(FRekova->DeleteSet(id.c_str()), S_OK);
     FSets.clear();
     TComPtr<IRekovaSet> gone;
     EXPECT_EQ(FRekova->FindSet(id.c_str(), gone.put()), HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
-    BSTR store = nullptr;
-    FRekova->GetStoreFolder(&store);
-    EXPECT_FALSE(fs::exists(fs::path(Text(store)) / id));
+    EXPECT_FALSE(fs::exists(setFolder));
 }
 
 // Limit 1 MiB, a file of 2 MiB: it never fits.
