@@ -392,9 +392,35 @@ TEST_F(Rekova, DeletedServiceComesBackWithItsConfigurationAndKey) {
     EXPECT_EQ(config(), configBefore);
     EXPECT_EQ(DumpKey(HKEY_LOCAL_MACHINE, keyPath, TRegView::x64), keyBefore);
 
-    unique_schandle cleanupManager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    unique_schandle cleanup(OpenServiceW(cleanupManager.get(), name.c_str(), DELETE));
-    EXPECT_TRUE(cleanup && ::DeleteService(cleanup.get()));
+    // Reconfigured and a second one created: the configuration comes back,
+    // the new service goes.
+    std::wstring created = name + L"New";
+    id = Begin();
+    manager = FServices->OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    service = FServices->OpenServiceW(manager, name.c_str(), SERVICE_CHANGE_CONFIG);
+    EXPECT_TRUE(FServices->ChangeServiceConfigW(service, SERVICE_NO_CHANGE, SERVICE_DISABLED,
+                                                SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
+                                                nullptr, nullptr, L"Renamed by a test"));
+    FServices->CloseServiceHandle(service);
+    SC_HANDLE added =
+        FServices->CreateServiceW(manager, created.c_str(), created.c_str(), SERVICE_ALL_ACCESS,
+                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                  binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(added) << LastError();
+    FServices->CloseServiceHandle(added);
+    FServices->CloseServiceHandle(manager);
+    ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
+    ASSERT_NE(config(), configBefore);
+    EXPECT_EQ(Restore(id), S_OK) << LastError();
+    EXPECT_EQ(config(), configBefore);
+    // Deletes a service left behind; false when there was none.
+    auto remove = [](const std::wstring& service) {
+        unique_schandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        unique_schandle left(OpenServiceW(scm.get(), service.c_str(), DELETE));
+        return left && ::DeleteService(left.get());
+    };
+    EXPECT_FALSE(remove(created));
+    EXPECT_TRUE(remove(name));
 }
 
 TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
