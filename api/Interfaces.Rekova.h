@@ -34,6 +34,9 @@ constexpr HRESULT RK_E_STORE_FULL = static_cast<HRESULT>(0x80070070L);
 MIDL_INTERFACE("5C2990D5-37CD-4FE8-8EC4-A23723A7D4F1")
 IRekova : public IUnknown {
     // 1-3: the recording interfaces; their changes belong to the open set.
+    // Without an open set they refuse every change with ERROR_INVALID_STATE
+    // (as HRESULT, LSTATUS or last error): nothing is changed unrecorded
+    // unless the free-space callback chose so.
     virtual HRESULT STDMETHODCALLTYPE GetRegistryAccess(IRegistryAccess * *Access) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetFileAccess(IFileAccess * *Access) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetServiceAccess(IServiceAccess * *Access) = 0;
@@ -46,7 +49,11 @@ IRekova : public IUnknown {
     // Gives back what the set recorded, the last change first; Report lists
     // what was restored, one line each. The set stays in the store, marked
     // restored. A set restored already answers
-    // HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) and restores nothing.
+    // HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) and restores nothing. A record
+    // that cannot be given back does not stop the others: the answer is then
+    // HRESULT_FROM_WIN32(ERROR_PARTIAL_COPY), GetLastErrorText lists what was
+    // not restored, and the set keeps its status (it may be restored again).
+    // The open set answers HRESULT_FROM_WIN32(ERROR_BUSY).
     virtual HRESULT STDMETHODCALLTYPE RestoreSet(LPCWSTR Id, BSTR * Report) = 0;
     virtual HRESULT STDMETHODCALLTYPE DeleteSet(LPCWSTR Id) = 0;
     // The store's folder (%LOCALAPPDATA%\Velmora\Backups).
@@ -87,7 +94,8 @@ IRekova : public IUnknown {
     // Deletes the oldest sets until the store holds at most Keep of them.
     virtual HRESULT STDMETHODCALLTYPE PurgeSets(int32_t Keep) = 0;
     // Checks that every stored copy of the set is there with its recorded
-    // size; Problems lists what is missing, one line each.
+    // size; Problems lists what is missing, one line each, and the answer is
+    // then HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT).
     virtual HRESULT STDMETHODCALLTYPE VerifySet(LPCWSTR Id, BSTR * Problems) = 0;
     // Rises by one whenever a set is begun, ended, restored or deleted.
     virtual int32_t STDMETHODCALLTYPE GetChangeCount() = 0;
@@ -124,12 +132,11 @@ IRekovaSet : public IUnknown {
 MIDL_INTERFACE("AACAB555-6CB2-4788-8FFE-A2D5E4F9DFCC")
 IRegistryAccess : public IUnknown {
     // 1-2. A key created here is recorded, so that restoring deletes it.
-    virtual LSTATUS STDMETHODCALLTYPE RegCreateKeyExW(HKEY Key, LPCWSTR SubKey, DWORD Reserved, LPWSTR Class,
-                                                      DWORD Options, REGSAM Sam,
-                                                      const SECURITY_ATTRIBUTES* Security, HKEY* Result,
-                                                      DWORD* Disposition) = 0;
+    virtual LSTATUS STDMETHODCALLTYPE RegCreateKeyExW(
+        HKEY Key, LPCWSTR SubKey, DWORD Reserved, LPWSTR Class, DWORD Options, REGSAM Sam,
+        const SECURITY_ATTRIBUTES* Security, HKEY* Result, DWORD* Disposition) = 0;
     virtual LSTATUS STDMETHODCALLTYPE RegOpenKeyExW(HKEY Key, LPCWSTR SubKey, DWORD Options, REGSAM Sam,
-                                                    HKEY* Result) = 0;
+                                                    HKEY * Result) = 0;
     // 3.
     virtual LSTATUS STDMETHODCALLTYPE RegFlushKey(HKEY Key) = 0;
     // 4-6. Deleting a key records it with all its values and subkeys.
@@ -167,7 +174,7 @@ IFileAccess : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetAttributes(LPCWSTR Path, DWORD Attributes) = 0;
     // 6-7.
     virtual HRESULT STDMETHODCALLTYPE SetTimes(LPCWSTR Path, const FILETIME* Created,
-                                                   const FILETIME* Accessed, const FILETIME* Written) = 0;
+                                               const FILETIME* Accessed, const FILETIME* Written) = 0;
     virtual HRESULT STDMETHODCALLTYPE CopyEntry(LPCWSTR From, LPCWSTR To, bool FailIfExists) = 0;
     // 8. Removes an empty folder.
     virtual HRESULT STDMETHODCALLTYPE RemoveFolder(LPCWSTR Path) = 0;
@@ -179,44 +186,41 @@ IFileAccess : public IUnknown {
 MIDL_INTERFACE("C2D1ED0F-6DF1-4D25-83A5-1F1388A5F418")
 IServiceAccess : public IUnknown {
     // 1. A service created here is recorded, so that restoring deletes it.
-    virtual SC_HANDLE STDMETHODCALLTYPE CreateServiceW(SC_HANDLE Manager, LPCWSTR Name, LPCWSTR DisplayName,
-                                                       DWORD Access, DWORD ServiceType, DWORD StartType,
-                                                       DWORD ErrorControl, LPCWSTR BinaryPath,
-                                                       LPCWSTR LoadOrderGroup, DWORD* TagId,
-                                                       LPCWSTR Dependencies, LPCWSTR StartName,
-                                                       LPCWSTR Password) = 0;
+    virtual SC_HANDLE STDMETHODCALLTYPE CreateServiceW(
+        SC_HANDLE Manager, LPCWSTR Name, LPCWSTR DisplayName, DWORD Access, DWORD ServiceType,
+        DWORD StartType, DWORD ErrorControl, LPCWSTR BinaryPath, LPCWSTR LoadOrderGroup, DWORD * TagId,
+        LPCWSTR Dependencies, LPCWSTR StartName, LPCWSTR Password) = 0;
     // 2-4.
     virtual SC_HANDLE STDMETHODCALLTYPE OpenSCManagerW(LPCWSTR Machine, LPCWSTR Database, DWORD Access) = 0;
     virtual SC_HANDLE STDMETHODCALLTYPE OpenServiceW(SC_HANDLE Manager, LPCWSTR Name, DWORD Access) = 0;
     virtual BOOL STDMETHODCALLTYPE CloseServiceHandle(SC_HANDLE Handle) = 0;
     // 5-10.
-    virtual BOOL STDMETHODCALLTYPE StartServiceW(SC_HANDLE Service, DWORD ArgCount, LPCWSTR* Args) = 0;
-    virtual BOOL STDMETHODCALLTYPE ControlService(SC_HANDLE Service, DWORD Control, SERVICE_STATUS* Status) = 0;
-    virtual BOOL STDMETHODCALLTYPE QueryServiceStatus(SC_HANDLE Service, SERVICE_STATUS* Status) = 0;
-    virtual BOOL STDMETHODCALLTYPE QueryServiceConfigW(SC_HANDLE Service, QUERY_SERVICE_CONFIGW* Config,
-                                                       DWORD Size, DWORD* Needed) = 0;
+    virtual BOOL STDMETHODCALLTYPE StartServiceW(SC_HANDLE Service, DWORD ArgCount, LPCWSTR * Args) = 0;
+    virtual BOOL STDMETHODCALLTYPE ControlService(SC_HANDLE Service, DWORD Control,
+                                                  SERVICE_STATUS * Status) = 0;
+    virtual BOOL STDMETHODCALLTYPE QueryServiceStatus(SC_HANDLE Service, SERVICE_STATUS * Status) = 0;
+    virtual BOOL STDMETHODCALLTYPE QueryServiceConfigW(SC_HANDLE Service, QUERY_SERVICE_CONFIGW * Config,
+                                                       DWORD Size, DWORD * Needed) = 0;
     // Records the configuration before changing it.
-    virtual BOOL STDMETHODCALLTYPE ChangeServiceConfigW(SC_HANDLE Service, DWORD ServiceType, DWORD StartType,
-                                                        DWORD ErrorControl, LPCWSTR BinaryPath,
-                                                        LPCWSTR LoadOrderGroup, DWORD* TagId,
-                                                        LPCWSTR Dependencies, LPCWSTR StartName,
-                                                        LPCWSTR Password, LPCWSTR DisplayName) = 0;
+    virtual BOOL STDMETHODCALLTYPE ChangeServiceConfigW(
+        SC_HANDLE Service, DWORD ServiceType, DWORD StartType, DWORD ErrorControl, LPCWSTR BinaryPath,
+        LPCWSTR LoadOrderGroup, DWORD * TagId, LPCWSTR Dependencies, LPCWSTR StartName, LPCWSTR Password,
+        LPCWSTR DisplayName) = 0;
     virtual BOOL STDMETHODCALLTYPE ChangeServiceConfig2W(SC_HANDLE Service, DWORD InfoLevel, void* Info) = 0;
     // 11. Records the configuration (with its description) before deleting.
     virtual BOOL STDMETHODCALLTYPE DeleteService(SC_HANDLE Service) = 0;
     // 12-17.
-    virtual BOOL STDMETHODCALLTYPE QueryServiceConfig2W(SC_HANDLE Service, DWORD InfoLevel, BYTE* Buffer,
-                                                        DWORD Size, DWORD* Needed) = 0;
+    virtual BOOL STDMETHODCALLTYPE QueryServiceConfig2W(SC_HANDLE Service, DWORD InfoLevel, BYTE * Buffer,
+                                                        DWORD Size, DWORD * Needed) = 0;
     virtual BOOL STDMETHODCALLTYPE QueryServiceStatusEx(SC_HANDLE Service, SC_STATUS_TYPE InfoLevel,
-                                                        BYTE* Buffer, DWORD Size, DWORD* Needed) = 0;
-    virtual BOOL STDMETHODCALLTYPE EnumServicesStatusExW(SC_HANDLE Manager, SC_ENUM_TYPE InfoLevel,
-                                                         DWORD ServiceType, DWORD ServiceState, BYTE* Services,
-                                                         DWORD Size, DWORD* Needed, DWORD* Returned,
-                                                         DWORD* ResumeHandle, LPCWSTR GroupName) = 0;
+                                                        BYTE * Buffer, DWORD Size, DWORD * Needed) = 0;
+    virtual BOOL STDMETHODCALLTYPE EnumServicesStatusExW(
+        SC_HANDLE Manager, SC_ENUM_TYPE InfoLevel, DWORD ServiceType, DWORD ServiceState, BYTE * Services,
+        DWORD Size, DWORD * Needed, DWORD * Returned, DWORD * ResumeHandle, LPCWSTR GroupName) = 0;
     virtual BOOL STDMETHODCALLTYPE GetServiceDisplayNameW(SC_HANDLE Manager, LPCWSTR Name, LPWSTR DisplayName,
-                                                          DWORD* Size) = 0;
+                                                          DWORD * Size) = 0;
     virtual BOOL STDMETHODCALLTYPE GetServiceKeyNameW(SC_HANDLE Manager, LPCWSTR DisplayName, LPWSTR Name,
-                                                      DWORD* Size) = 0;
+                                                      DWORD * Size) = 0;
     // Records the configuration before it is given a new security descriptor.
     virtual BOOL STDMETHODCALLTYPE SetServiceObjectSecurity(SC_HANDLE Service, SECURITY_INFORMATION Which,
                                                             PSECURITY_DESCRIPTOR Descriptor) = 0;
@@ -224,9 +228,11 @@ IServiceAccess : public IUnknown {
 
 #if defined(__MINGW32__)
 __CRT_UUID_DECL(IRekova, 0x5C2990D5, 0x37CD, 0x4FE8, 0x8E, 0xC4, 0xA2, 0x37, 0x23, 0xA7, 0xD4, 0xF1)
-__CRT_UUID_DECL(IRekovaFreeSpaceCallback, 0x0E4C5B1A, 0x8D3F, 0x4B5E, 0x9C, 0x71, 0x2A, 0x6F, 0x0D, 0x9B, 0x4E, 0x13)
+__CRT_UUID_DECL(IRekovaFreeSpaceCallback, 0x0E4C5B1A, 0x8D3F, 0x4B5E, 0x9C, 0x71, 0x2A, 0x6F, 0x0D, 0x9B,
+                0x4E, 0x13)
 __CRT_UUID_DECL(IRekovaSet, 0x7B1D2E64, 0x5A93, 0x4C0F, 0xA8, 0xE2, 0x3D, 0x9F, 0x61, 0xC0, 0x5B, 0x27)
 __CRT_UUID_DECL(IRegistryAccess, 0xAACAB555, 0x6CB2, 0x4788, 0x8F, 0xFE, 0xA2, 0xD5, 0xE4, 0xF9, 0xDF, 0xCC)
 __CRT_UUID_DECL(IFileAccess, 0x3F0A9C27, 0x6E41, 0x4D8B, 0xB5, 0xF2, 0x81, 0xC7, 0xE0, 0x4A, 0x69, 0xD5)
 __CRT_UUID_DECL(IServiceAccess, 0xC2D1ED0F, 0x6DF1, 0x4D25, 0x83, 0xA5, 0x1F, 0x13, 0x88, 0xA5, 0xF4, 0x18)
 #endif
+

@@ -1,0 +1,32 @@
+#pragma once
+// The names of registry handles: the predefined roots, the keys opened
+// through the interface (with the view they were opened in), and any other
+// key by the name the kernel gives it (\REGISTRY\MACHINE\..., \REGISTRY\USER\<sid>\...).
+#include "platform/RegistryKeyText.h"
+
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string_view>
+
+namespace velmora::rekova {
+
+// The view an access mask selects; without a view flag, the process's own.
+TRegView ViewOf(REGSAM access);
+TRegistryKey SubKeyOf(const TRegistryKey& key, std::wstring_view subKey);
+
+class TKeyNames {
+public:
+    void Remember(HKEY key, TRegistryKey name);
+    void Forget(HKEY key);
+    // Nothing when the handle cannot be named.
+    std::optional<TRegistryKey> Name(HKEY key) const;
+
+private:
+    mutable std::mutex FLock;
+    std::map<HKEY, TRegistryKey> FNames;
+};
+
+} // namespace velmora::rekova

@@ -1,0 +1,114 @@
+#include "components/rekova/KeyNames.h"
+
+#include "platform/Handles.h"
+#include "platform/Module.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+
+#include <sddl.h>
+
+#include <vector>
+
+namespace velmora::rekova {
+
+namespace {
+
+constexpr int KeyNameInformation = 3;
+using TNtQueryKey = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+
+// The kernel's name of a key; nothing when it gives none.
+std::optional<std::wstring> KernelKeyName(HKEY key) {
+    static const auto query = ModuleFunction<TNtQueryKey>(L"ntdll.dll", "NtQueryKey");
+    if (!query)
+        return std::nullopt;
+    std::vector<BYTE> buffer(1024);
+    ULONG needed = 0;
+    LONG status = query(key, KeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status < 0 && needed > buffer.size()) {
+        buffer.resize(needed);
+        status = query(key, KeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    }
+    if (status < 0)
+        return std::nullopt;
+    ULONG length = *reinterpret_cast<const ULONG*>(buffer.data());
+    return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(ULONG)),
+                        length / sizeof(wchar_t));
+}
+
+std::wstring CurrentUserSid() {
+    unique_handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
+        return {};
+    BYTE buffer[256];
+    DWORD size = sizeof(buffer);
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, size, &size))
+        return {};
+    unique_hlocal_string text;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, text.put()))
+        return {};
+    return text.get();
+}
+
+// "\REGISTRY\MACHINE\path" and "\REGISTRY\USER\<sid>\path" as root and path.
+std::optional<TRegistryKey> KeyFromKernelName(std::wstring_view name) {
+    auto rest = [&name](std::wstring_view prefix) -> std::optional<std::wstring> {
+        if (!StartsWithText(name, prefix) || (name.size() > prefix.size() && name[prefix.size()] != L'\\'))
+            return std::nullopt;
+        return std::wstring(name.substr(std::min(name.size(), prefix.size() + 1)));
+    };
+    if (auto path = rest(L"\\REGISTRY\\MACHINE"))
+        return TRegistryKey{TRegView::x64, TRegRoot::LocalMachine, *path};
+    if (auto path = rest(L"\\REGISTRY\\USER")) {
+        std::wstring sid = CurrentUserSid();
+        if (!sid.empty() && StartsWithText(*path, sid) &&
+            (path->size() == sid.size() || (*path)[sid.size()] == L'\\'))
+            return TRegistryKey{TRegView::x64, TRegRoot::CurrentUser,
+                                path->substr(std::min(path->size(), sid.size() + 1))};
+        return TRegistryKey{TRegView::x64, TRegRoot::Users, *path};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TRegView ViewOf(REGSAM access) {
+    TRegView view = RegViewFromFlags(access);
+    if (view != TRegView::Default)
+        return view;
+    return sizeof(void*) == 8 ? TRegView::x64 : TRegView::x32;
+}
+
+TRegistryKey SubKeyOf(const TRegistryKey& key, std::wstring_view subKey) {
+    while (!subKey.empty() && subKey.front() == L'\\')
+        subKey.remove_prefix(1);
+    while (!subKey.empty() && subKey.back() == L'\\')
+        subKey.remove_suffix(1);
+    if (subKey.empty())
+        return key;
+    return {key.View, key.Root,
+            key.Path.empty() ? std::wstring(subKey) : key.Path + L"\\" + std::wstring(subKey)};
+}
+
+void TKeyNames::Remember(HKEY key, TRegistryKey name) {
+    std::lock_guard lock(FLock);
+    FNames[key] = std::move(name);
+}
+
+void TKeyNames::Forget(HKEY key) {
+    std::lock_guard lock(FLock);
+    FNames.erase(key);
+}
+
+std::optional<TRegistryKey> TKeyNames::Name(HKEY key) const {
+    if (auto root = RootFromKey(key))
+        return TRegistryKey{ViewOf(0), *root, {}};
+    {
+        std::lock_guard lock(FLock);
+        if (auto known = FNames.find(key); known != FNames.end())
+            return known->second;
+    }
+    auto name = KernelKeyName(key);
+    return name ? KeyFromKernelName(*name) : std::nullopt;
+}
+
+} // namespace velmora::rekova
