@@ -4,13 +4,18 @@
 // and a program recorded with the program-files folder as its home live side
 // by side.
 #include "MachineSnapshot.h"
+#include "RegisteredProgram.h"
 #include "ScanPackage.h"
 #include "VendorMachine.h"
 #include "tests/library/LibraryHarness.h"
 
+#include "api/Interfaces.Rekova.h"
 #include "platform/ComText.h"
+#include "platform/LibraryLoader.h"
+#include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/PathText.h"
+#include "platform/RekovaSettings.h"
 
 #include <gmock/gmock.h>
 
@@ -574,6 +579,123 @@ TEST(ForceRemoveLifetime, ReleasingTheControllerWhileItWaitsForADecisionEndsTheW
     }
     EXPECT_EQ(GetModuleHandleW(L"VelmoraHelper.dll"), nullptr);
     EXPECT_TRUE(FileExists(programs.ADll)) << "the worker went on after its controller was released";
+}
+
+// The suite's backup settings for one test: this tool's removals backed up;
+// the settings as they were afterwards.
+class TBackupsOn {
+public:
+    TBackupsOn() : FWasOn(RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName)) {
+        RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, 1);
+    }
+    ~TBackupsOn() {
+        RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, FWasOn ? 1 : 0);
+        RekovaSettings::SetStoreLimit(FLimit);
+    }
+    TBackupsOn(const TBackupsOn&) = delete;
+    TBackupsOn& operator=(const TBackupsOn&) = delete;
+
+private:
+    const bool FWasOn;
+    const int64_t FLimit = RekovaSettings::StoreLimit();
+};
+
+// The newest backup set of the store, as the backup component beside the test sees it.
+TComPtr<IRekovaSet> NewestBackupSet() {
+    TComPtr<IRekova> rekova;
+    TComPtr<IRekovaSet> set;
+    if (DllRoutines::GetInstance(L"RekovaHelper.dll", __uuidof(IRekova),
+                                 reinterpret_cast<void**>(rekova.put())))
+        rekova->GetSet(0, set.put());
+    return set;
+}
+
+std::wstring VelmoraExe() {
+    return ThisModuleFolder() + L"velmora.exe";
+}
+
+TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactlyAsBefore) {
+    const TBackupsOn backups;
+    TRegisteredProgram program;
+    const TTwoPrograms& programs = program.Programs;
+    const TMachineSnapshot before = program.Snapshot();
+    {
+        TFrontEnd frontEnd;
+        ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
+        TComPtr<IForceRemove> removal = frontEnd.ForceRemove(programs.NameA);
+        ASSERT_CONTROLLER(removal, programs.NameA);
+        ASSERT_TRUE(Scan(*removal));
+        TLeftovers found(*removal);
+        const std::wstring classes = L"(x64)hkey_classes_root\\", user = L"(x64)hkey_current_user\\";
+        EXPECT_THAT(
+            found.RegEntries,
+            IsSupersetOf({Lower(classes + L"CLSID\\" + program.ClassId + L"\\"),
+                          Lower(classes + program.ProgId + L"\\"),
+                          Lower(classes + program.Extension + L"\\OpenWithProgids\\" + program.ProgId),
+                          Lower(user + RunKey + L"\\" + program.RunValue),
+                          Lower(L"(x64)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
+                          Lower(user + program.VendorKey + L"\\Alpha\\")}));
+        EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
+        for (const TOutcome& entry : Outcomes(*removal))
+            EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    }
+    EXPECT_FALSE(FileExists(programs.AExe));
+    EXPECT_FALSE(program.Entry.Exists());
+    EXPECT_FALSE(program.Service.Exists());
+    EXPECT_FALSE(TRegKey::Open(TRegRoot::ClassesRoot, L"CLSID\\" + program.ClassId, KEY_READ));
+    const TRegKey openWith =
+        TRegKey::Open(TRegRoot::ClassesRoot, program.Extension + L"\\OpenWithProgids", KEY_READ);
+    EXPECT_FALSE(openWith.ValueExists(program.ProgId));
+    EXPECT_TRUE(openWith.ValueExists(program.OtherProgId)) << "another program's open-with value went";
+    EXPECT_EQ(program.SharedDll.Count(), std::nullopt);
+
+    TComPtr<IRekovaSet> set = NewestBackupSet();
+    ASSERT_TRUE(set) << "no backup set";
+    BSTR id = nullptr, name = nullptr;
+    set->GetId(&id);
+    set->GetName(&name);
+    const std::wstring setId = Take(id);
+    EXPECT_EQ(Take(name), L"Velmora: Deleting entry for \"" + programs.NameA + L"\"");
+    auto [code, output] = RunProgram(VelmoraExe(), L"backups");
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_NE(output.find(Narrow(setId)), std::string::npos) << output;
+    EXPECT_NE(output.find(Narrow(programs.NameA)), std::string::npos) << output;
+
+    std::tie(code, output) = RunProgram(VelmoraExe(), L"restore " + setId);
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_THAT(before.DifferencesTo(program.Snapshot()), IsEmpty()) << output;
+    EXPECT_EQ(RunProgram(VelmoraExe(), L"restore " + setId).first, 16) << "restored twice";
+}
+
+TEST(ForceRemoveBackup, AFullBackupStoreIsAskedAboutAndTheRemovalGoesOnWithoutBackup) {
+    const TBackupsOn backups;
+    RekovaSettings::SetStoreLimit(1024 * 1024);
+    TTwoPrograms programs;
+    TUninstallEntry entryA{programs.NameA, programs.InstallA, programs.Vendor};
+    TTwoPrograms::WriteFile(programs.InstallA + L"large.bin", 2 * 1024 * 1024);
+    TFrontEnd frontEnd;
+    ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
+    TComPtr<IForceRemove> removal = frontEnd.ForceRemove(programs.NameA);
+    ASSERT_CONTROLLER(removal, programs.NameA);
+    ASSERT_TRUE(Scan(*removal));
+
+    removal->StartRemove();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision; }, 60s));
+    EXPECT_EQ(removal->GetState(), TFRState::frsPaused);
+    removal->SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
+    removal->Resume();
+    ASSERT_TRUE(Finishes(*removal));
+    for (const TOutcome& entry : Outcomes(*removal))
+        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    EXPECT_FALSE(FileExists(programs.InstallA + L"large.bin"));
+    EXPECT_FALSE(entryA.Exists());
+
+    TComPtr<IRekovaSet> set = NewestBackupSet();
+    ASSERT_TRUE(set);
+    BSTR status = nullptr;
+    set->GetStatus(&status);
+    EXPECT_EQ(Take(status), L"incomplete");
 }
 
 } // namespace

@@ -35,7 +35,7 @@ void TMachineSnapshot::AddFolder(const std::wstring& folder) {
         FEntries[L"folder " + base] = Absent;
         return;
     }
-    FEntries[L"folder " + base] = "";
+    FEntries[L"folder " + base] = std::to_string(attributes);
     for (const TFindData& entry : FindFiles(base + L"*")) {
         const std::wstring path = base + std::wstring(entry.Name());
         if (entry.IsFolder() && entry.IsReparsePoint())
@@ -50,7 +50,9 @@ void TMachineSnapshot::AddFolder(const std::wstring& folder) {
 void TMachineSnapshot::AddFile(const std::wstring& path) {
     std::ifstream file(std::filesystem::path(path), std::ios::binary);
     FEntries[L"file " + path] =
-        file ? std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()) : Absent;
+        file ? std::to_string(GetFileAttributesW(path.c_str())) + ":" +
+                   std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>())
+             : Absent;
 }
 
 void TMachineSnapshot::AddKey(TRegRoot root, const std::wstring& path, TRegView view) {

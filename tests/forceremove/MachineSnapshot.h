@@ -1,7 +1,7 @@
 #pragma once
 // What a program owns on the machine, byte for byte: files (with their
-// content), folders, links, registry values and service configurations,
-// keyed by a readable name, so that two snapshots compare entry by entry.
+// content and attributes), folders (with their attributes), links, registry values and service
+// configurations, keyed by a readable name, so that two snapshots compare entry by entry.
 #include "platform/RegistryKeyText.h"
 
 #include <windows.h>

@@ -1,9 +1,12 @@
 #include "forceremove/RegList.h"
+#include "forceremove/RKRemoveStrategy.h"
 #include "forceremove/SimpleRemoveStrategy.h"
 #include "tests/frame/LogTestKit.h"
 #include "WindowsTestKit.h"
 
+#include "platform/ComText.h"
 #include "platform/Handles.h"
+#include "platform/LibraryLoader.h"
 #include "platform/OSError.h"
 #include "platform/Registry.h"
 
@@ -25,8 +28,40 @@ public:
 };
 [[maybe_unused]] const auto* const Environment = ::testing::AddGlobalTestEnvironment(new StatisticsFolder);
 
-// A key of the machine's software in both views, deleted afterwards.
-class RegistryRemovalTest : public ::testing::Test {
+// The backup component beside the test, whose backup sets the test deletes.
+class TBackupComponent {
+public:
+    TBackupComponent() {
+        DllRoutines::GetInstance(L"RekovaHelper.dll", __uuidof(IRekova),
+                                 reinterpret_cast<void**>(Rekova.put()));
+    }
+    // A backed-up strategy of its own set.
+    std::unique_ptr<IRemoveStrategy> Strategy() {
+        EXPECT_TRUE(Rekova) << "RekovaHelper.dll did not load";
+        auto strategy = std::make_unique<TRKRemoveStrategy>(L"Removal test", Rekova);
+        BSTR id = nullptr;
+        Rekova->GetOpenSetId(&id);
+        SetId = BstrText(unique_bstr(id).get());
+        return strategy;
+    }
+    // Once the strategy has ended the set.
+    void Restore() const {
+        unique_bstr report;
+        EXPECT_EQ(Rekova->RestoreSet(SetId.c_str(), report.put()), S_OK) << Narrow(BstrText(report.get()));
+    }
+    ~TBackupComponent() {
+        if (Rekova && !SetId.empty())
+            Rekova->DeleteSet(SetId.c_str());
+    }
+
+    TComPtr<IRekova> Rekova;
+    std::wstring SetId;
+};
+
+// A key of the machine's software in both views, deleted afterwards; the
+// registry rules are the same whether the strategy changes the registry
+// directly or through the backup component.
+class RegistryRemovalTest : public ::testing::TestWithParam<bool /* backed up */> {
 protected:
     TRegKey Create(TRegView view, std::wstring_view subKey = {}) const { return FKey.Create(view, subKey); }
     // The list's one entry for the key in the given view, or a value of it.
@@ -39,19 +74,25 @@ protected:
     const TMachineTestKey FKey{L"Removal"};
     const std::wstring& FPath = FKey.Path;
     TFRRegList FList{true};
-    TSimpleRemoveStrategy FStrategy;
+    TBackupComponent FBackup;
+    std::unique_ptr<IRemoveStrategy> FStrategyOwned =
+        GetParam() ? FBackup.Strategy() : std::make_unique<TSimpleRemoveStrategy>();
+    IRemoveStrategy& FStrategy = *FStrategyOwned;
 };
 
 } // namespace
 
-TEST_F(RegistryRemovalTest, AWholeKeyEntryDeletesTheKeyWithEverythingBelowIt) {
+INSTANTIATE_TEST_SUITE_P(Strategies, RegistryRemovalTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "BackedUp" : "Direct"; });
+
+TEST_P(RegistryRemovalTest, AWholeKeyEntryDeletesTheKeyWithEverythingBelowIt) {
     Create(TRegView::x64).WriteString(L"Name", L"App");
     Create(TRegView::x64, L"Sub\\Deeper").WriteNumber(L"Count", 1);
     FStrategy.RemoveKey(Entry(L""));
     EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, FPath, TRegView::x64));
 }
 
-TEST_F(RegistryRemovalTest, AValueEntryDeletesOnlyItsValueAndOneAlreadyGoneIsNoError) {
+TEST_P(RegistryRemovalTest, AValueEntryDeletesOnlyItsValueAndOneAlreadyGoneIsNoError) {
     TRegKey key = Create(TRegView::x64);
     key.WriteString(L"Gone", L"x");
     key.WriteString(L"Stays", L"y");
@@ -62,7 +103,7 @@ TEST_F(RegistryRemovalTest, AValueEntryDeletesOnlyItsValueAndOneAlreadyGoneIsNoE
     EXPECT_EQ(key.ReadString(L"Stays"), L"y");
 }
 
-TEST_F(RegistryRemovalTest, AnEntryOfOneViewLeavesTheOtherViewAlone) {
+TEST_P(RegistryRemovalTest, AnEntryOfOneViewLeavesTheOtherViewAlone) {
     Create(TRegView::x32).WriteString(L"Bits", L"32");
     Create(TRegView::x64).WriteString(L"Bits", L"64");
     FStrategy.RemoveKey(Entry(L"(x32)"));
@@ -70,7 +111,7 @@ TEST_F(RegistryRemovalTest, AnEntryOfOneViewLeavesTheOtherViewAlone) {
     EXPECT_EQ(Create(TRegView::x64).ReadString(L"Bits"), L"64");
 }
 
-TEST_F(RegistryRemovalTest, AMissingKeyIsLoggedAndCountsAsRemoved) {
+TEST_P(RegistryRemovalTest, AMissingKeyIsLoggedAndCountsAsRemoved) {
     auto from = StatisticsFileEnd();
     const TFRRegEntry& whole = Entry(L"");
     const TFRRegEntry& value = Entry(L"", L"Value");
@@ -81,7 +122,7 @@ TEST_F(RegistryRemovalTest, AMissingKeyIsLoggedAndCountsAsRemoved) {
     EXPECT_THAT(texts, Contains(L"Key not found: (x64)HKEY_LOCAL_MACHINE\\" + FPath + L"\\Value"));
 }
 
-TEST_F(RegistryRemovalTest, CountersChangeInThe64BitViewAndAMissingKeyIsLeftAlone) {
+TEST_P(RegistryRemovalTest, CountersChangeInThe64BitViewAndAMissingKeyIsLeftAlone) {
     Create(TRegView::x64).WriteNumber(L"C:\\App\\shared.dll", 3);
     Create(TRegView::x32).WriteNumber(L"C:\\App\\shared.dll", 9);
     FStrategy.WriteValue(TRegRoot::LocalMachine, FPath, 2, L"C:\\App\\shared.dll");
@@ -95,6 +136,28 @@ TEST_F(RegistryRemovalTest, CountersChangeInThe64BitViewAndAMissingKeyIsLeftAlon
     EXPECT_NO_THROW(FStrategy.WriteValue(TRegRoot::LocalMachine, missing, 1, L"C:\\App\\shared.dll"));
     EXPECT_NO_THROW(FStrategy.RemoveValue(TRegRoot::LocalMachine, missing, L"C:\\App\\shared.dll"));
     EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, missing, TRegView::x64));
+}
+
+class BackedUpRegistryRemovalTest : public RegistryRemovalTest {};
+INSTANTIATE_TEST_SUITE_P(Strategy, BackedUpRegistryRemovalTest, ::testing::Values(true));
+
+TEST_P(BackedUpRegistryRemovalTest, WhatItDeletedIsGivenBackByItsBackupSet) {
+    const BYTE blob[] = {0, 7, 0};
+    Create(TRegView::x64).WriteBinary(L"Blob", blob, sizeof(blob));
+    Create(TRegView::x64, L"Sub\\Deeper").WriteMultiString(L"List", {L"a", L"b"});
+    Create(TRegView::x32).WriteExpandString(L"Home", L"%ProgramFiles%\\App");
+    FStrategy.RemoveKey(Entry(L""));
+    FStrategy.RemoveKey(Entry(L"(x32)", L"Home"));
+    ASSERT_FALSE(KeyExists(TRegRoot::LocalMachine, FPath, TRegView::x64));
+    ASSERT_FALSE(Create(TRegView::x32).ValueExists(L"Home"));
+
+    FStrategyOwned.reset();
+    FBackup.Restore();
+    EXPECT_EQ(Create(TRegView::x64).ReadBinary(L"Blob"), std::vector<BYTE>(blob, blob + sizeof(blob)));
+    EXPECT_EQ(Create(TRegView::x64, L"Sub\\Deeper").ReadMultiString(L"List"),
+              (std::vector<std::wstring>{L"a", L"b"}));
+    EXPECT_EQ(Create(TRegView::x32).ReadText(L"Home"), L"%ProgramFiles%\\App");
+    EXPECT_EQ(Create(TRegView::x32).ValueType(L"Home"), static_cast<DWORD>(REG_EXPAND_SZ));
 }
 
 TEST(FileRemoval, ALockedFileMakesRemoveFileRaiseWithTheSystemsMessage) {
