@@ -1,0 +1,97 @@
+#include "forceremove/AppRegData.h"
+
+#include "forceremove/FileList.h"
+#include "forceremove/IDList.h"
+#include "forceremove/RegList.h"
+#include "forceremove/RegistrySource.h"
+#include "platform/Format.h"
+#include "platform/Text.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::wstring_view AppIDKey = L"HKEY_CLASSES_ROOT\\AppID\\";
+constexpr int VendorKeyDepth = 2;
+
+// Class registrations are the class scanner's; the 32-bit view is scanned
+// as a view of its own.
+bool SearchedInto(const std::wstring& name) {
+    return !SameText(name, L"Classes") && !SameText(name, L"Wow6432Node");
+}
+
+} // namespace
+
+TFRAppRegData::TFRAppRegData(TFRFileList& fileList, TFRRegList& regList, std::wstring appName,
+                             TIDList& appIDList, TWorkflowCheck checkWorkflow, TAppFolders& appFolders,
+                             const TRegistrySource& source)
+    : FEvidence(source, appFolders), FFileList(fileList), FRegList(regList), FAppName(std::move(appName)),
+      FAppIDList(appIDList), FCheckWorkflow(std::move(checkWorkflow)) {}
+
+void TFRAppRegData::Check() const {
+    if (FCheckWorkflow)
+        FCheckWorkflow();
+}
+
+void TFRAppRegData::Run() {
+    AddAppIDExecutables();
+    SetProgress(20);
+    AddKeysOfProgramFiles(L"HKEY_CLASSES_ROOT\\Applications\\");
+    SetProgress(40);
+    AddKeysOfProgramFiles(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\");
+    AddKeysOfProgramFiles(L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\");
+    SetProgress(60);
+    for (const auto& view : FEvidence.Views(L"HKEY_LOCAL_MACHINE\\Software\\"))
+        AddVendorKeys(view, {}, VendorKeyDepth);
+    SetProgress(80);
+    AddVendorKeys(L"HKEY_CURRENT_USER\\Software\\", {}, VendorKeyDepth);
+    AddInstallerFolders();
+}
+
+std::vector<TSubKey> TFRAppRegData::KeysOfProgramFiles(std::wstring_view keyText) const {
+    std::vector<TSubKey> keys;
+    for (auto& subKey : FEvidence.SubKeysInViews(keyText)) {
+        Check();
+        if (FFileList.FindFile(subKey.Name) && FEvidence.RecordsOnlyProgramPaths(subKey.Text()))
+            keys.push_back(std::move(subKey));
+    }
+    return keys;
+}
+
+void TFRAppRegData::AddAppIDExecutables() {
+    for (const auto& executable : KeysOfProgramFiles(AppIDKey)) {
+        FRegList.Add(executable.Text(), {});
+        std::wstring appID = FEvidence.Source().ReadString(executable.Text(), L"AppID").value_or(L"");
+        if (!appID.empty()) {
+            FRegList.Add(executable.Parent + appID + L'\\', {});
+            FAppIDList.Add(appID);
+        }
+    }
+}
+
+void TFRAppRegData::AddKeysOfProgramFiles(std::wstring_view keyText) {
+    for (const auto& key : KeysOfProgramFiles(keyText))
+        FRegList.Add(key.Text(), {});
+}
+
+void TFRAppRegData::AddVendorKeys(const std::wstring& keyText, const std::wstring& parentName, int depth) {
+    for (const auto& name : FEvidence.Source().SubKeyNames(keyText)) {
+        Check();
+        // Exact comparisons: letter case matters.
+        if (name == FAppName || (!parentName.empty() && Format(L"%s %s", parentName, name) == FAppName))
+            FRegList.Add(keyText + name + L'\\', {});
+        else if (depth > 1 && SearchedInto(name))
+            AddVendorKeys(keyText + name + L'\\', name, depth - 1);
+    }
+}
+
+void TFRAppRegData::AddInstallerFolders() {
+    const TRegistrySource& source = FEvidence.Source();
+    for (const auto& view : FEvidence.Views(
+             L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders\\"))
+        for (const auto& folder : source.ValueNames(view))
+            if (FEvidence.InAppFolder(folder))
+                AddRegValue(FRegList, view, folder);
+}
+
+} // namespace velmora
