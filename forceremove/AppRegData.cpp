@@ -5,7 +5,7 @@
 #include "forceremove/RegList.h"
 #include "forceremove/RegistrySource.h"
 #include "platform/Format.h"
-#include "platform/Text.h"
+#include "platform/RegistryKeyText.h"
 
 namespace velmora {
 
@@ -14,10 +14,13 @@ namespace {
 constexpr std::wstring_view AppIDKey = L"HKEY_CLASSES_ROOT\\AppID\\";
 constexpr int VendorKeyDepth = 2;
 
-// Class registrations are the class scanner's; the 32-bit view is scanned
-// as a view of its own.
-bool SearchedInto(const std::wstring& name) {
-    return !SameText(name, L"Classes") && !SameText(name, L"Wow6432Node");
+// A protected key is not searched into: its subkeys belong to the system or
+// to every program ("Classes", "Microsoft", "Policies"), and the 32-bit view
+// ("Wow6432Node") is scanned as a view of its own. A product name met there
+// would name another's key ("Microsoft\Windows" for a program "Windows").
+bool SearchedInto(const std::wstring& keyText) {
+    auto key = TRegistryKey::FromText(keyText);
+    return key && !TFRRegList::IsSystemPath(key->Path);
 }
 
 } // namespace
@@ -80,7 +83,7 @@ void TFRAppRegData::AddVendorKeys(const std::wstring& keyText, const std::wstrin
         // Exact comparisons: letter case matters.
         if (name == FAppName || (!parentName.empty() && Format(L"%s %s", parentName, name) == FAppName))
             FRegList.Add(keyText + name + L'\\', {});
-        else if (depth > 1 && SearchedInto(name))
+        else if (depth > 1 && SearchedInto(keyText + name))
             AddVendorKeys(keyText + name + L'\\', name, depth - 1);
     }
 }

@@ -65,6 +65,7 @@ protected:
 
 TEST_F(RegistryScannersTest, AutorunListsPlainStringValuesThatRunTheProgram) {
     FRegistry.AddFile(A + L"tray app.exe");
+    const std::wstring aExe = L"\"" + A + L"a.exe\"";
     const struct {
         std::wstring Key, Name, Command;
         TType Type;
@@ -73,11 +74,11 @@ TEST_F(RegistryScannersTest, AutorunListsPlainStringValuesThatRunTheProgram) {
         {MachineRun, L"Quoted", L"\"" + A + L"a.exe\" /tray \"" + B + L"\"", TType::String, true},
         {UserRun, L"Blanks", A + L"tray app.exe -min", TType::String, true},
         {L"(x32)" + MachineRun, L"Redirected", L"\"" + A + L"a32.exe\"", TType::String, true},
-        {MachineRun, L"Expandable", A + L"a.exe", TType::ExpandString, false},
+        {MachineRun, L"Expandable", aExe, TType::ExpandString, false},
         {MachineRun, L"Other", L"\"" + B + L"b.exe\" \"" + A + L"\"", TType::String, false},
-        {MachineRun, L"", A + L"a.exe", TType::String, false}, // the default value: the Run key stays
+        {MachineRun, L"", aExe, TType::String, false}, // the default value: the Run key stays
         // HKEY_CURRENT_USER\Software is one key in both views: its 32-bit view is not read.
-        {L"(x32)" + UserRun, L"Shared", A + L"a.exe", TType::String, false},
+        {L"(x32)" + UserRun, L"Shared", aExe, TType::String, false},
     };
     std::vector<std::wstring> expected;
     for (const auto& c : cases) {
@@ -90,10 +91,12 @@ TEST_F(RegistryScannersTest, AutorunListsPlainStringValuesThatRunTheProgram) {
     EXPECT_THAT(Listed(), UnorderedElementsAreArray(expected));
 }
 
+// Never below a protected key: "Classes", "Microsoft" (a program named "Windows"
+// must not take "Microsoft\Windows").
 TEST_F(RegistryScannersTest, VendorKeysAreFoundTwoLevelsDeepByTheWholeNameOrVendorAndProduct) {
-    for (auto key :
-         {L"Vendor\\Product", L"Vendor Product", L"Other\\Vendor Product", L"Third\\vendor product",
-          L"Classes\\Vendor Product", L"Deep\\Er\\Vendor Product", L"Vendor\\Product Tools"})
+    for (auto key : {L"Vendor\\Product", L"Vendor Product", L"Other\\Vendor Product",
+                     L"Third\\vendor product", L"Classes\\Vendor Product", L"Microsoft\\Vendor Product",
+                     L"Deep\\Er\\Vendor Product", L"Vendor\\Product Tools"})
         for (auto root : {L"HKEY_LOCAL_MACHINE\\Software\\", L"HKEY_CURRENT_USER\\Software\\"})
             FRegistry.Set(root + std::wstring(key), L"Version", L"1");
     FRegistry.Set(L"(x32)HKEY_LOCAL_MACHINE\\Software\\Vendor Product", L"Version", L"1");
@@ -186,10 +189,13 @@ TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
     FRegistry.Set(Classes(L"*\\shellex\\ContextMenuHandlers\\{A1}"), L"", L"");
     FRegistry.Set(Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A"), L"", L"{A1}");
     FRegistry.Set(Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor B"), L"", L"{B1}");
-    // Open-with lists, by file name, where the key records no other program's path.
+    // Open-with lists, by file name, unless the key records another program's path.
     ListFile(A + L"a.exe");
     FRegistry.Set(Classes(L".txt\\OpenWithList\\a.exe"), L"", L"");
     FRegistry.Set(Classes(L".txt\\OpenWithList\\b.exe"), L"", L"");
+    ListFile(A + L"uninst.exe");
+    FRegistry.Set(Classes(L".log\\OpenWithList\\uninst.exe\\shell\\open\\command"), L"",
+                  L"\"" + B + L"uninst.exe\"");
 
     RunExtData();
     EXPECT_THAT(Listed(), UnorderedElementsAre(Listing(L"CLSID\\{A1}\\"), Listing(L"Vendor.ADoc\\"),
