@@ -28,7 +28,7 @@ bool SearchedInto(const std::wstring& keyText) {
 TFRAppRegData::TFRAppRegData(TFRFileList& fileList, TFRRegList& regList, std::wstring appName,
                              TIDList& appIDList, TWorkflowCheck checkWorkflow, TAppFolders& appFolders,
                              const TRegistrySource& source)
-    : FEvidence(source, appFolders), FFileList(fileList), FRegList(regList), FAppName(std::move(appName)),
+    : FScan(source, appFolders, regList), FFileList(fileList), FAppName(std::move(appName)),
       FAppIDList(appIDList), FCheckWorkflow(std::move(checkWorkflow)) {}
 
 void TFRAppRegData::Check() const {
@@ -44,7 +44,7 @@ void TFRAppRegData::Run() {
     AddKeysOfProgramFiles(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\");
     AddKeysOfProgramFiles(L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\");
     SetProgress(60);
-    for (const auto& view : FEvidence.Views(L"HKEY_LOCAL_MACHINE\\Software\\"))
+    for (const auto& view : FScan.Views(L"HKEY_LOCAL_MACHINE\\Software\\"))
         AddVendorKeys(view, {}, VendorKeyDepth);
     SetProgress(80);
     AddVendorKeys(L"HKEY_CURRENT_USER\\Software\\", {}, VendorKeyDepth);
@@ -53,9 +53,9 @@ void TFRAppRegData::Run() {
 
 std::vector<TSubKey> TFRAppRegData::KeysOfProgramFiles(std::wstring_view keyText) const {
     std::vector<TSubKey> keys;
-    for (auto& subKey : FEvidence.SubKeysInViews(keyText)) {
+    for (auto& subKey : FScan.SubKeysInViews(keyText)) {
         Check();
-        if (FFileList.FindFile(subKey.Name) && FEvidence.RecordsOnlyProgramPaths(subKey.Text()))
+        if (FFileList.FindFile(subKey.Name) && FScan.RecordsOnlyProgramPaths(subKey.Text()))
             keys.push_back(std::move(subKey));
     }
     return keys;
@@ -63,10 +63,10 @@ std::vector<TSubKey> TFRAppRegData::KeysOfProgramFiles(std::wstring_view keyText
 
 void TFRAppRegData::AddAppIDExecutables() {
     for (const auto& executable : KeysOfProgramFiles(AppIDKey)) {
-        FRegList.Add(executable.Text(), {});
-        std::wstring appID = FEvidence.Source().ReadString(executable.Text(), L"AppID").value_or(L"");
+        FScan.AddKey(executable.Text());
+        std::wstring appID = FScan.Source().ReadString(executable.Text(), L"AppID").value_or(L"");
         if (!appID.empty()) {
-            FRegList.Add(executable.Parent + appID + L'\\', {});
+            FScan.AddKey(executable.Parent + appID + L'\\');
             FAppIDList.Add(appID);
         }
     }
@@ -74,27 +74,27 @@ void TFRAppRegData::AddAppIDExecutables() {
 
 void TFRAppRegData::AddKeysOfProgramFiles(std::wstring_view keyText) {
     for (const auto& key : KeysOfProgramFiles(keyText))
-        FRegList.Add(key.Text(), {});
+        FScan.AddKey(key.Text());
 }
 
 void TFRAppRegData::AddVendorKeys(const std::wstring& keyText, const std::wstring& parentName, int depth) {
-    for (const auto& name : FEvidence.Source().SubKeyNames(keyText)) {
+    for (const auto& name : FScan.Source().SubKeyNames(keyText)) {
         Check();
         // Exact comparisons: letter case matters.
         if (name == FAppName || (!parentName.empty() && Format(L"%s %s", parentName, name) == FAppName))
-            FRegList.Add(keyText + name + L'\\', {});
+            FScan.AddKey(keyText + name + L'\\');
         else if (depth > 1 && SearchedInto(keyText + name))
             AddVendorKeys(keyText + name + L'\\', name, depth - 1);
     }
 }
 
 void TFRAppRegData::AddInstallerFolders() {
-    const TRegistrySource& source = FEvidence.Source();
-    for (const auto& view : FEvidence.Views(
+    const TRegistrySource& source = FScan.Source();
+    for (const auto& view : FScan.Views(
              L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders\\"))
         for (const auto& folder : source.ValueNames(view))
-            if (FEvidence.InAppFolder(folder))
-                AddRegValue(FRegList, view, folder);
+            if (FScan.InAppFolder(folder))
+                FScan.AddValue(view, folder);
 }
 
 } // namespace velmora

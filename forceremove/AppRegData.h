@@ -2,7 +2,7 @@
 // The scanner of the program's own registry data: the AppID, application
 // and App Paths keys named after its files, its vendor keys found by its
 // display name, and its installer folders.
-#include "forceremove/RegistryEvidence.h"
+#include "forceremove/RegistryScan.h"
 #include "forceremove/Tasks.h"
 
 #include <string>
@@ -36,9 +36,8 @@ private:
     void AddVendorKeys(const std::wstring& keyText, const std::wstring& parentName, int depth);
     void AddInstallerFolders();
 
-    TRegistryEvidence FEvidence;
+    TRegistryScan FScan;
     TFRFileList& FFileList;
-    TFRRegList& FRegList;
     const std::wstring FAppName;
     TIDList& FAppIDList;
     TWorkflowCheck FCheckWorkflow;

@@ -5,7 +5,7 @@
 namespace velmora {
 
 TFRAutorun::TFRAutorun(TAppFolders& appFolders, TFRRegList& regList, const TRegistrySource& source)
-    : FEvidence(source, appFolders), FRegList(regList) {}
+    : FScan(source, appFolders, regList) {}
 
 void TFRAutorun::Run() {
     static constexpr std::wstring_view Keys[] = {
@@ -15,7 +15,7 @@ void TFRAutorun::Run() {
         L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServices\\"};
     int32_t progress = 0;
     for (auto key : Keys) {
-        for (const auto& view : FEvidence.Views(key))
+        for (const auto& view : FScan.Views(key))
             ScanRunKey(view);
         progress += 25;
         if (progress < 100)
@@ -24,11 +24,11 @@ void TFRAutorun::Run() {
 }
 
 void TFRAutorun::ScanRunKey(const std::wstring& keyText) {
-    const TRegistrySource& source = FEvidence.Source();
+    const TRegistrySource& source = FScan.Source();
     for (const auto& name : source.ValueNames(keyText)) {
         auto command = source.ReadString(keyText, name);
-        if (command && FEvidence.ProgramInAppFolder(*command))
-            AddRegValue(FRegList, keyText, name);
+        if (command && FScan.ProgramInAppFolder(*command))
+            FScan.AddValue(keyText, name);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The scanner of autorun entries: values of the Run and RunServices keys
 // whose program lies in a program folder.
-#include "forceremove/RegistryEvidence.h"
+#include "forceremove/RegistryScan.h"
 #include "forceremove/Tasks.h"
 
 namespace velmora {
@@ -23,8 +23,7 @@ public:
 private:
     void ScanRunKey(const std::wstring& keyText);
 
-    TRegistryEvidence FEvidence;
-    TFRRegList& FRegList;
+    TRegistryScan FScan;
 };
 
 } // namespace velmora

@@ -30,12 +30,12 @@ bool IsSystemClassName(std::wstring_view name) {
 TFRExtData::TFRExtData(TFRRegList& regList, TFRFileList& fileList, TAppFolders& appFolders,
                        TIDList& appIDList, TWorkflowCheck checkWorkflow, TIDList& clsidList,
                        const TRegistrySource& source)
-    : FEvidence(source, appFolders), FRegList(regList), FFileList(fileList), FAppIDList(appIDList),
+    : FScan(source, appFolders, regList), FFileList(fileList), FAppIDList(appIDList),
       FCheckWorkflow(std::move(checkWorkflow)), FCLSIDList(clsidList) {}
 
 void TFRExtData::Run() {
-    Pass(FEvidence.SubKeysInViews(L"HKEY_CLASSES_ROOT\\CLSID\\"), 0, &TFRExtData::CheckClass);
-    const std::vector<TSubKey> names = FEvidence.SubKeysInViews(L"HKEY_CLASSES_ROOT\\");
+    Pass(FScan.SubKeysInViews(L"HKEY_CLASSES_ROOT\\CLSID\\"), 0, &TFRExtData::CheckClass);
+    const std::vector<TSubKey> names = FScan.SubKeysInViews(L"HKEY_CLASSES_ROOT\\");
     Pass(names, 33, &TFRExtData::CheckProgID);
     Pass(names, 66, &TFRExtData::CheckExtension);
 }
@@ -53,14 +53,14 @@ void TFRExtData::Pass(const std::vector<TSubKey>& items, int32_t base, TItemStep
 void TFRExtData::CheckClass(const TSubKey& clsid) {
     if (ClassBelongs(clsid.Text())) {
         FCLSIDList.Add(clsid.Name);
-        FRegList.Add(clsid.Text(), {});
+        FScan.AddKey(clsid.Text());
     }
 }
 
 bool TFRExtData::ClassBelongs(const std::wstring& classKey) const {
-    const TRegistrySource& source = FEvidence.Source();
+    const TRegistrySource& source = FScan.Source();
     for (auto server : {L"LocalServer32\\", L"InProcServer32\\"})
-        if (FEvidence.ProgramInAppFolder(source.ReadText(classKey + server, L"").value_or(L"")))
+        if (FScan.ProgramInAppFolder(source.ReadText(classKey + server, L"").value_or(L"")))
             return true;
     return FAppIDList.Exists(source.ReadString(classKey, L"AppID").value_or(L""));
 }
@@ -68,17 +68,17 @@ bool TFRExtData::ClassBelongs(const std::wstring& classKey) const {
 void TFRExtData::CheckProgID(const TSubKey& name) {
     if (IsExtension(name.Name) || IsSystemClassName(name.Name) || !ProgIDBelongs(name.Text()))
         return;
-    FRegList.Add(name.Text(), {});
+    FScan.AddKey(name.Text());
     FProgIDList.push_back(name.Name);
 }
 
 bool TFRExtData::ProgIDBelongs(const std::wstring& progIDKey) const {
-    const TRegistrySource& source = FEvidence.Source();
+    const TRegistrySource& source = FScan.Source();
     if (FCLSIDList.Exists(source.ReadText(progIDKey + L"CLSID\\", L"").value_or(L"")))
         return true;
     const std::wstring shell = progIDKey + L"Shell\\";
     for (const auto& verb : source.SubKeyNames(shell))
-        if (FEvidence.ProgramInAppFolder(source.ReadText(shell + verb + L"\\Command\\", L"").value_or(L"")))
+        if (FScan.ProgramInAppFolder(source.ReadText(shell + verb + L"\\Command\\", L"").value_or(L"")))
             return true;
     return false;
 }
@@ -91,23 +91,23 @@ bool TFRExtData::IsProgIDOfProgram(std::wstring_view name) const {
 void TFRExtData::CheckExtension(const TSubKey& name) {
     if (!IsExtension(name.Name))
         return;
-    const TRegistrySource& source = FEvidence.Source();
+    const TRegistrySource& source = FScan.Source();
     const std::wstring openWithList = name.Text() + L"OpenWithList\\";
     for (const auto& program : source.SubKeyNames(openWithList)) {
         const std::wstring key = openWithList + program + L'\\';
-        if (FFileList.FindFile(program) && FEvidence.RecordsOnlyProgramPaths(key))
-            FRegList.Add(key, {});
+        if (FFileList.FindFile(program) && FScan.RecordsOnlyProgramPaths(key))
+            FScan.AddKey(key);
     }
     // Only the value goes: the extension and the other programs' values stay.
     const std::wstring openWithProgIDs = name.Text() + L"OpenWithProgIds\\";
     for (const auto& progID : source.ValueNames(openWithProgIDs))
         if (IsProgIDOfProgram(progID))
-            AddRegValue(FRegList, openWithProgIDs, progID);
+            FScan.AddValue(openWithProgIDs, progID);
     const std::wstring handlers = name.Text() + L"shellex\\ContextMenuHandlers\\";
     for (const auto& handler : source.SubKeyNames(handlers)) {
         const std::wstring key = handlers + handler + L'\\';
         if (FCLSIDList.Exists(handler) || FCLSIDList.Exists(source.ReadText(key, L"").value_or(L"")))
-            FRegList.Add(key, {});
+            FScan.AddKey(key);
     }
 }
 

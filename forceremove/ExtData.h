@@ -3,7 +3,7 @@
 // keys whose server lies in a program folder or whose AppID is the
 // program's, ProgIDs of those classes or with a verb that runs the program,
 // and what file extensions record of them.
-#include "forceremove/RegistryEvidence.h"
+#include "forceremove/RegistryScan.h"
 #include "forceremove/Tasks.h"
 
 #include <string>
@@ -42,8 +42,7 @@ private:
     bool ProgIDBelongs(const std::wstring& progIDKey) const;
     bool IsProgIDOfProgram(std::wstring_view name) const;
 
-    TRegistryEvidence FEvidence;
-    TFRRegList& FRegList;
+    TRegistryScan FScan;
     TFRFileList& FFileList;
     TIDList& FAppIDList;
     std::vector<std::wstring> FProgIDList;

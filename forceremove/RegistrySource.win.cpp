@@ -3,6 +3,8 @@
 #include "forceremove/RegistryReads.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
 
 namespace velmora {
 
@@ -22,6 +24,14 @@ public:
     }
     std::optional<std::wstring> ReadText(std::wstring_view keyText, std::wstring_view name) const override {
         return ReadTextValue(keyText, name);
+    }
+    bool SharedByBothViews(std::wstring_view keyText) const override {
+        auto key = TRegistryKey::FromText(keyText);
+        if (!key)
+            return false;
+        std::wstring name64 = TRegKey::Open(key->Root, key->Path, KEY_READ, TRegView::x64).ObjectName();
+        return !name64.empty() &&
+               SameText(name64, TRegKey::Open(key->Root, key->Path, KEY_READ, TRegView::x32).ObjectName());
     }
     bool FileExists(const std::wstring& path) const override { return velmora::FileExists(path); }
     std::optional<std::wstring> Variable(const std::wstring& name) const override {

@@ -1,8 +1,8 @@
 #pragma once
 // A registry of the test's own for the registry scanners, on 64-bit Windows:
 // a key text without a view names the 64-bit one, and the 32-bit view
-// ("(x32)") holds keys of its own. Files exist when the test says so; no
-// variable is set.
+// ("(x32)") holds keys of its own unless the test shares them. Files exist
+// when the test says so; no variable is set.
 #include "forceremove/RegistrySource.h"
 #include "platform/RegistryKeyText.h"
 #include "platform/Text.h"
@@ -32,6 +32,8 @@ public:
         FKeys[Id(key)].Values[UpperCase(name)] = {std::wstring(name), type, std::wstring(data)};
     }
     void AddFile(std::wstring path) { FFiles.insert(UpperCase(path)); }
+    // The key (a text without a view) is one key in both views, as Windows keeps most class keys.
+    void Share(std::wstring_view keyText) { FShared.insert(Id(Parse(keyText))); }
 
     bool Is64BitWindows() const override { return true; }
     std::vector<std::wstring> SubKeyNames(std::wstring_view keyText) const override {
@@ -55,6 +57,9 @@ public:
     std::optional<std::wstring> ReadText(std::wstring_view keyText, std::wstring_view name) const override {
         const TValue* value = FindValue(keyText, name);
         return value ? std::optional(value->Data) : std::nullopt;
+    }
+    bool SharedByBothViews(std::wstring_view keyText) const override {
+        return FShared.contains(Id(Parse(keyText)));
     }
     bool FileExists(const std::wstring& path) const override { return FFiles.contains(UpperCase(path)); }
     std::optional<std::wstring> Variable(const std::wstring&) const override { return std::nullopt; }
@@ -93,6 +98,7 @@ private:
 
     std::map<std::wstring, TKey> FKeys;
     std::set<std::wstring> FFiles;
+    std::set<std::wstring> FShared;
 };
 
 } // namespace velmora::testing

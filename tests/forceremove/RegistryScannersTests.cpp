@@ -182,6 +182,9 @@ TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
     FRegistry.Set(Classes(L"Vendor.AFile\\Shell\\Open\\Command"), L"", L"\"" + A + L"a.exe\" \"%1\"");
     FRegistry.Set(Classes(L"Vendor.BFile\\Shell\\Edit\\Command"), L"", B + L"b.exe \"%1\"");
     FRegistry.Set(Classes(L"exefile\\Shell\\Open\\Command"), L"", A + L"a.exe"); // the system's own
+    // The 32-bit view shows the same key again: it is listed once.
+    FRegistry.Set(L"(x32)" + Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}");
+    FRegistry.Share(Classes(L"Vendor.ADoc"));
     // .adoc: only A's ProgID value goes; the key and B's value stay.
     FRegistry.Set(Classes(L".adoc\\OpenWithProgIds"), L"vendor.adoc", L"");
     FRegistry.Set(Classes(L".adoc\\OpenWithProgIds"), L"Vendor.BFile", L"");

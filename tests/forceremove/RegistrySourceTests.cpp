@@ -76,6 +76,14 @@ TEST_F(RegistrySourceTest, AutorunTakesPlainStringValuesOfTheRunKeysInTheirViews
                                                L"(x32)HKEY_LOCAL_MACHINE\\" + RunPath + L"\\" + x32));
 }
 
+TEST(RegistrySource, TellsAKeyBothViewsShareFromOneEachViewHasApart) {
+    const TRegistrySource& source = SystemRegistrySource();
+    EXPECT_TRUE(source.SharedByBothViews(L"HKEY_CURRENT_USER\\Software"));
+    EXPECT_FALSE(source.SharedByBothViews(L"HKEY_CLASSES_ROOT\\CLSID\\"));
+    EXPECT_FALSE(source.SharedByBothViews(L"HKEY_LOCAL_MACHINE\\Software\\Microsoft"));
+    EXPECT_FALSE(source.SharedByBothViews(L"HKEY_CURRENT_USER\\Software\\Velmora missing key"));
+}
+
 TEST_F(RegistrySourceTest, ExtDataFindsA32BitClassAndItsProgID) {
     const std::wstring clsid = L"{" + Unique(L"Class") + L"}", progID = Unique(L"Doc");
     NewKey(TRegRoot::ClassesRoot, L"CLSID\\" + clsid, L"\\InProcServer32", TRegView::x32)

@@ -1,7 +1,7 @@
 #pragma once
-// The rules the registry scanners share: which registry views a key is read
-// in, the program path of a recorded command, and when a key named after a
-// file of the program really is the program's.
+// What the registry scanners share: which registry views a key is read in,
+// the program path of a recorded command, when a key named after a file of
+// the program really is the program's, and the listing of what they find.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,9 +22,10 @@ struct TSubKey {
     std::wstring Text() const { return Parent + Name + L'\\'; }
 };
 
-class TRegistryEvidence {
+class TRegistryScan {
 public:
-    TRegistryEvidence(const TRegistrySource& source, const TAppFolders& appFolders);
+    // Findings go to regList.
+    TRegistryScan(const TRegistrySource& source, const TAppFolders& appFolders, TFRRegList& regList);
 
     const TRegistrySource& Source() const { return FSource; }
 
@@ -47,16 +48,22 @@ public:
     // by many programs, and each records its own folder.
     bool RecordsOnlyProgramPaths(std::wstring_view keyText) const;
 
+    // A whole key, or one value of a key. A 32-bit view's key that is one
+    // key with the 64-bit view's (most of HKEY_CLASSES_ROOT) is the 64-bit
+    // scan's finding: it is not listed twice. A key's default value (empty
+    // name) is never listed: the list would take the whole key for it.
+    void AddKey(const std::wstring& keyText);
+    void AddValue(const std::wstring& keyText, const std::wstring& valueName);
+
 private:
+    // Not the 32-bit view's text of a key both views share.
+    bool IsOwnKey(const std::wstring& keyText) const;
     // A full path in a program folder; any other text names no place.
     bool IsProgramsOwn(const std::wstring& path) const;
 
     const TRegistrySource& FSource;
     const TAppFolders& FAppFolders;
+    TFRRegList& FRegList;
 };
-
-// Adds one value of a key. A key's default value (empty name) is never
-// listed: the list would take the whole key for it.
-void AddRegValue(TFRRegList& regList, std::wstring_view keyText, std::wstring_view valueName);
 
 } // namespace velmora

@@ -1,4 +1,4 @@
-#include "forceremove/RegistryEvidence.h"
+#include "forceremove/RegistryScan.h"
 
 #include "forceremove/AppFolders.h"
 #include "forceremove/RegList.h"
@@ -36,10 +36,11 @@ std::vector<std::wstring> SplitFolders(std::wstring_view list) {
 
 } // namespace
 
-TRegistryEvidence::TRegistryEvidence(const TRegistrySource& source, const TAppFolders& appFolders)
-    : FSource(source), FAppFolders(appFolders) {}
+TRegistryScan::TRegistryScan(const TRegistrySource& source, const TAppFolders& appFolders,
+                             TFRRegList& regList)
+    : FSource(source), FAppFolders(appFolders), FRegList(regList) {}
 
-std::vector<std::wstring> TRegistryEvidence::Views(std::wstring_view keyText) const {
+std::vector<std::wstring> TRegistryScan::Views(std::wstring_view keyText) const {
     std::vector<std::wstring> views{std::wstring(keyText)};
     auto key = TRegistryKey::FromText(keyText);
     if (FSource.Is64BitWindows() && key && key->View == TRegView::Default &&
@@ -48,7 +49,7 @@ std::vector<std::wstring> TRegistryEvidence::Views(std::wstring_view keyText) co
     return views;
 }
 
-std::vector<TSubKey> TRegistryEvidence::SubKeysInViews(std::wstring_view keyText) const {
+std::vector<TSubKey> TRegistryScan::SubKeysInViews(std::wstring_view keyText) const {
     std::vector<TSubKey> subKeys;
     for (const auto& view : Views(keyText))
         for (auto& name : FSource.SubKeyNames(view))
@@ -56,25 +57,25 @@ std::vector<TSubKey> TRegistryEvidence::SubKeysInViews(std::wstring_view keyText
     return subKeys;
 }
 
-std::wstring TRegistryEvidence::ProgramPath(std::wstring_view command) const {
+std::wstring TRegistryScan::ProgramPath(std::wstring_view command) const {
     std::wstring program =
         PathRemoveArgs(command, [this](const std::wstring& path) { return FSource.FileExists(path); });
     return PrepareFileName(program, [this](const std::wstring& name) { return FSource.Variable(name); });
 }
 
-bool TRegistryEvidence::InAppFolder(std::wstring_view path) const {
+bool TRegistryScan::InAppFolder(std::wstring_view path) const {
     return FAppFolders.InAppFolder(path);
 }
 
-bool TRegistryEvidence::ProgramInAppFolder(std::wstring_view command) const {
+bool TRegistryScan::ProgramInAppFolder(std::wstring_view command) const {
     return InAppFolder(ProgramPath(command));
 }
 
-bool TRegistryEvidence::IsProgramsOwn(const std::wstring& path) const {
+bool TRegistryScan::IsProgramsOwn(const std::wstring& path) const {
     return !IsFullPath(path) || FAppFolders.InAppFolder(path);
 }
 
-bool TRegistryEvidence::RecordsOnlyProgramPaths(std::wstring_view keyText) const {
+bool TRegistryScan::RecordsOnlyProgramPaths(std::wstring_view keyText) const {
     const std::wstring key = IncludeTrailingBackslash(keyText);
     auto variable = [this](const std::wstring& name) { return FSource.Variable(name); };
     if (!IsProgramsOwn(PrepareFileName(FSource.ReadText(key, L"").value_or(L""), variable)))
@@ -90,9 +91,20 @@ bool TRegistryEvidence::RecordsOnlyProgramPaths(std::wstring_view keyText) const
     return true;
 }
 
-void AddRegValue(TFRRegList& regList, std::wstring_view keyText, std::wstring_view valueName) {
-    if (!valueName.empty())
-        regList.Add(keyText, valueName);
+bool TRegistryScan::IsOwnKey(const std::wstring& keyText) const {
+    auto key = TRegistryKey::FromText(keyText);
+    return !key || key->View != TRegView::x32 ||
+           !FSource.SharedByBothViews(RegistryKeyToStr(TRegView::Default, key->Root, key->Path));
+}
+
+void TRegistryScan::AddKey(const std::wstring& keyText) {
+    if (IsOwnKey(keyText))
+        FRegList.Add(keyText, {});
+}
+
+void TRegistryScan::AddValue(const std::wstring& keyText, const std::wstring& valueName) {
+    if (!valueName.empty() && IsOwnKey(keyText))
+        FRegList.Add(keyText, valueName);
 }
 
 } // namespace velmora
