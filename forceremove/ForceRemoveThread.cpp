@@ -34,8 +34,14 @@ TForceRemoveThread::TForceRemoveThread(TForceRemove& forceRemove)
     TRemovalSystem& system = *FForceRemove.FSystem;
     AddProgramFolder(FAppFolders, system.PreparePath(FForceRemove.FProduct.InstallLocation),
                      system.SharedFolders());
-    TFRScanLists lists{FAppFolders,           FForceRemove.FFileList,     FForceRemove.FDataFileList,
-                       FForceRemove.FRegKeys, FForceRemove.FShortcutList, FForceRemove.FSvcList};
+    TFRScanLists lists{FAppFolders,
+                       FForceRemove.FFileList,
+                       FForceRemove.FDataFileList,
+                       FForceRemove.FRegKeys,
+                       FForceRemove.FShortcutList,
+                       FForceRemove.FSvcList,
+                       FAppIDs,
+                       FCLSIDs};
     FScanners = system.Scanners(FForceRemove.FProduct, lists, [this] { CheckPaused(); });
     for (const auto& scanner : FScanners)
         FForceRemove.FCalcTasks.AddOperation(*scanner);

@@ -2,9 +2,11 @@
 // The worker of a forced removal: runs the scanners, pauses until the front
 // end starts the removal, then deletes through a remove strategy, asking the
 // front end for decisions through the controller. Its state lives in the
-// controller; it holds the program's folders and the scanners.
+// controller; it holds the program's folders, the identifiers the scanners
+// share and the scanners.
 #include "api/Enums.Velmora.h"
 #include "forceremove/AppFolders.h"
+#include "forceremove/IDList.h"
 #include "forceremove/Tasks.h"
 #include "platform/Thread.h"
 
@@ -48,6 +50,8 @@ private:
 
     TForceRemove& FForceRemove;
     TAppFolders FAppFolders;
+    TIDList FAppIDs;
+    TIDList FCLSIDs;
     std::vector<std::unique_ptr<IFRTask>> FScanners;
 };
 

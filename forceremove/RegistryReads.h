@@ -2,6 +2,7 @@
 // The registry reads the leftover scanners share, each given a key text.
 // A key opens read-only in the view its text names, else in the 64-bit
 // one; a key that does not open yields nothing.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,10 @@ std::vector<std::wstring> ReadSubKeyNames(std::wstring_view keyText);
 std::vector<std::wstring> ReadValueNames(std::wstring_view keyText);
 // The key's default value when it is text; else empty.
 std::wstring ReadDefaultString(std::wstring_view keyText);
+// A value of the plain string type (REG_SZ); nothing for another type.
+std::optional<std::wstring> ReadStringValue(std::wstring_view keyText, std::wstring_view name);
+// A value of either text type (REG_SZ, REG_EXPAND_SZ), unexpanded.
+std::optional<std::wstring> ReadTextValue(std::wstring_view keyText, std::wstring_view name);
 // False also when the key does not open.
 bool KeyHasSubKeys(std::wstring_view keyText);
 

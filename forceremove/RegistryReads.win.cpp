@@ -25,7 +25,15 @@ std::vector<std::wstring> ReadValueNames(std::wstring_view keyText) {
 }
 
 std::wstring ReadDefaultString(std::wstring_view keyText) {
-    return OpenForReading(keyText).ReadText(L"").value_or(std::wstring());
+    return ReadTextValue(keyText, L"").value_or(std::wstring());
+}
+
+std::optional<std::wstring> ReadStringValue(std::wstring_view keyText, std::wstring_view name) {
+    return OpenForReading(keyText).ReadString(name);
+}
+
+std::optional<std::wstring> ReadTextValue(std::wstring_view keyText, std::wstring_view name) {
+    return OpenForReading(keyText).ReadText(name);
 }
 
 bool KeyHasSubKeys(std::wstring_view keyText) {

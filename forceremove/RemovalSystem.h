@@ -19,6 +19,7 @@ class TFRFile;
 class TFRFileList;
 class TFRRegList;
 class TFRShortcutList;
+class TIDList;
 class TSharedDllCounts;
 class TSharedFolders;
 
@@ -38,6 +39,9 @@ struct TFRScanLists {
     TFRRegList& RegList;
     TFRShortcutList& ShortcutList;
     TFRServiceList& SvcList;
+    // AppIDs and class identifiers found so far, shared by the registry scanners.
+    TIDList& AppIDs;
+    TIDList& CLSIDs;
 };
 
 class TRemovalSystem {

@@ -1,9 +1,13 @@
 #include "forceremove/RemovalSystem.h"
 
 #include "forceremove/AppFiles.h"
+#include "forceremove/AppRegData.h"
+#include "forceremove/Autorun.h"
+#include "forceremove/ExtData.h"
 #include "forceremove/FileUnlocker.h"
 #include "forceremove/Msi.h"
 #include "forceremove/RKRemoveStrategy.h"
+#include "forceremove/RegistrySource.h"
 #include "forceremove/Services.h"
 #include "forceremove/SharedDlls.h"
 #include "forceremove/SharedFolders.h"
@@ -58,7 +62,8 @@ public:
     }
 
     // The installer-data scanner first, when the installer knows the product:
-    // the files it names are then known to the others.
+    // the files it names are then known to the others. Each later scanner
+    // sees what the earlier ones found (the file list, the data folders).
     std::vector<std::unique_ptr<IFRTask>> Scanners(const TFRProduct& product, const TFRScanLists& lists,
                                                    TWorkflowCheck check) override {
         std::vector<std::unique_ptr<IFRTask>> scanners;
@@ -66,11 +71,17 @@ public:
                                             lists.ShortcutList, lists.RegList);
         if (msi->CanProcess())
             scanners.push_back(std::move(msi));
+        const TRegistrySource& registry = SystemRegistrySource();
+        scanners.push_back(std::make_unique<TFRExtData>(lists.RegList, lists.FileList, lists.AppFolders,
+                                                        lists.AppIDs, check, lists.CLSIDs, registry));
+        scanners.push_back(std::make_unique<TFRAppRegData>(lists.FileList, lists.RegList, product.DisplayName,
+                                                           lists.AppIDs, check, lists.AppFolders, registry));
         scanners.push_back(std::make_unique<TFRAppFiles>(lists.AppFolders, lists.FileList, check,
                                                          product.DisplayName, lists.DataFileList,
                                                          FSharedFolders));
         scanners.push_back(
             std::make_unique<TFRShortcuts>(lists.AppFolders, lists.FileList, lists.ShortcutList, check));
+        scanners.push_back(std::make_unique<TFRAutorun>(lists.AppFolders, lists.RegList, registry));
         scanners.push_back(std::make_unique<TFRServices>(lists.AppFolders, lists.SvcList, lists.FileList));
         return scanners;
     }

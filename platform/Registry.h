@@ -142,6 +142,10 @@ public:
     // The key text ("(x64)HKEY_LOCAL_MACHINE\Software\..."); empty when the
     // key was not opened from a predefined root.
     std::wstring KeyText() const;
+    // The key's name in the registry's own namespace ("\REGISTRY\Machine\...").
+    // Two views of one key text name one key when their object names are
+    // equal. Empty for a key without a handle or when the system does not tell.
+    std::wstring ObjectName() const;
 
     // Reads all values of the key in one walk; the readers of this object
     // and KeyInfo then answer from that copy (writes are not reflected). For a

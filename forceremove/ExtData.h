@@ -1,0 +1,53 @@
+#pragma once
+// The scanner of the program's COM classes, ProgIDs and file types: class
+// keys whose server lies in a program folder or whose AppID is the
+// program's, ProgIDs of those classes or with a verb that runs the program,
+// and what file extensions record of them.
+#include "forceremove/RegistryScan.h"
+#include "forceremove/Tasks.h"
+
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+class TAppFolders;
+class TFRFileList;
+class TFRRegList;
+class TIDList;
+class TRegistrySource;
+
+class TFRExtData : public TFRTask {
+public:
+    // The lists are the removal's, not owned; the classes found are added to
+    // clsidList.
+    TFRExtData(TFRRegList& regList, TFRFileList& fileList, TAppFolders& appFolders, TIDList& appIDList,
+               TWorkflowCheck checkWorkflow, TIDList& clsidList, const TRegistrySource& source);
+
+    int32_t GetComplexity() override { return 15; }
+    // The class pass, then the ProgID pass, then the extension pass, each
+    // seeing what the earlier ones attributed and weighing a third of the
+    // progress. A failure passes on (it ends the removal).
+    void Run() override;
+
+private:
+    using TItemStep = void (TFRExtData::*)(const TSubKey& item);
+    // Runs step on each item, checking the pause and moving the progress
+    // from base through its third.
+    void Pass(const std::vector<TSubKey>& items, int32_t base, TItemStep step);
+    void CheckClass(const TSubKey& clsid);
+    void CheckProgID(const TSubKey& name);
+    void CheckExtension(const TSubKey& name);
+    bool ClassBelongs(const std::wstring& classKey) const;
+    bool ProgIDBelongs(const std::wstring& progIDKey) const;
+    bool IsProgIDOfProgram(std::wstring_view name) const;
+
+    TRegistryScan FScan;
+    TFRFileList& FFileList;
+    TIDList& FAppIDList;
+    std::vector<std::wstring> FProgIDList;
+    TWorkflowCheck FCheckWorkflow;
+    TIDList& FCLSIDList;
+};
+
+} // namespace velmora

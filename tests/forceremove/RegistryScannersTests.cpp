@@ -1,0 +1,212 @@
+// The registry scanners' rules over a registry of the test's own: two
+// programs of one vendor side by side, program A being removed.
+#include "FakeRegistry.h"
+#include "NoSharedDlls.h"
+#include "forceremove/AppFolders.h"
+#include "forceremove/AppRegData.h"
+#include "forceremove/Autorun.h"
+#include "forceremove/ExtData.h"
+#include "forceremove/FileList.h"
+#include "forceremove/IDList.h"
+#include "forceremove/RegList.h"
+#include "forceremove/SharedDlls.h"
+
+#include <gmock/gmock.h>
+
+using namespace velmora;
+using namespace velmora::testing;
+using ::testing::UnorderedElementsAre;
+using ::testing::UnorderedElementsAreArray;
+using TType = TFakeRegistry::TType;
+
+namespace {
+
+const std::wstring A = L"C:\\Program Files\\Vendor\\A\\";
+const std::wstring B = L"C:\\Program Files\\Vendor\\B\\";
+const std::wstring MachineRun = L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+const std::wstring UserRun = L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+const std::wstring AppPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+class RegistryScannersTest : public ::testing::Test {
+protected:
+    RegistryScannersTest() { FAppFolders.Add(A); }
+
+    // The listed entries as full paths ("(x64)HKEY_...\Key\" for a whole key).
+    std::vector<std::wstring> Listed() const {
+        std::vector<std::wstring> paths;
+        for (size_t i = 0; i < FRegList.Count(); ++i)
+            paths.push_back(FRegList.GetItem(i).FullPath());
+        return paths;
+    }
+    void ListFile(const std::wstring& path) {
+        FRegistry.AddFile(path);
+        FFileList.AddFile(path, 10);
+    }
+    void RunAppRegData(const std::wstring& appName) {
+        TFRAppRegData(
+            FFileList, FRegList, appName, FAppIDs, [this] { ++FChecks; }, FAppFolders, FRegistry)
+            .Run();
+    }
+    void RunExtData() {
+        TFRExtData scanner(
+            FRegList, FFileList, FAppFolders, FAppIDs, [this] { ++FChecks; }, FCLSIDs, FRegistry);
+        scanner.Run();
+        EXPECT_EQ(scanner.GetComplexity(), 15);
+    }
+
+    TFakeRegistry FRegistry;
+    TAppFolders FAppFolders{L"C:\\Windows"};
+    TFRSharedDlls FSharedDlls{std::make_unique<TNoSharedDlls>()};
+    TFRFileList FFileList{FSharedDlls};
+    TFRRegList FRegList{true};
+    TIDList FAppIDs, FCLSIDs;
+    int FChecks = 0;
+};
+
+TEST_F(RegistryScannersTest, AutorunListsPlainStringValuesThatRunTheProgram) {
+    FRegistry.AddFile(A + L"tray app.exe");
+    const std::wstring aExe = L"\"" + A + L"a.exe\"";
+    const struct {
+        std::wstring Key, Name, Command;
+        TType Type;
+        bool Listed;
+    } cases[] = {
+        {MachineRun, L"Quoted", L"\"" + A + L"a.exe\" /tray \"" + B + L"\"", TType::String, true},
+        {UserRun, L"Blanks", A + L"tray app.exe -min", TType::String, true},
+        {L"(x32)" + MachineRun, L"Redirected", L"\"" + A + L"a32.exe\"", TType::String, true},
+        {MachineRun, L"Expandable", aExe, TType::ExpandString, false},
+        {MachineRun, L"Other", L"\"" + B + L"b.exe\" \"" + A + L"\"", TType::String, false},
+        {MachineRun, L"", aExe, TType::String, false}, // the default value: the Run key stays
+        // HKEY_CURRENT_USER\Software is one key in both views: its 32-bit view is not read.
+        {L"(x32)" + UserRun, L"Shared", aExe, TType::String, false},
+    };
+    std::vector<std::wstring> expected;
+    for (const auto& c : cases) {
+        FRegistry.Set(c.Key, c.Name, c.Command, c.Type);
+        if (c.Listed)
+            expected.push_back((c.Key.starts_with(L"(") ? L"" : L"(x64)") + c.Key + c.Name);
+    }
+
+    TFRAutorun(FAppFolders, FRegList, FRegistry).Run();
+    EXPECT_THAT(Listed(), UnorderedElementsAreArray(expected));
+}
+
+// Never below a protected key: "Classes", "Microsoft" (a program named "Windows"
+// must not take "Microsoft\Windows").
+TEST_F(RegistryScannersTest, VendorKeysAreFoundTwoLevelsDeepByTheWholeNameOrVendorAndProduct) {
+    for (auto key : {L"Vendor\\Product", L"Vendor Product", L"Other\\Vendor Product",
+                     L"Third\\vendor product", L"Classes\\Vendor Product", L"Microsoft\\Vendor Product",
+                     L"Deep\\Er\\Vendor Product", L"Vendor\\Product Tools"})
+        for (auto root : {L"HKEY_LOCAL_MACHINE\\Software\\", L"HKEY_CURRENT_USER\\Software\\"})
+            FRegistry.Set(root + std::wstring(key), L"Version", L"1");
+    FRegistry.Set(L"(x32)HKEY_LOCAL_MACHINE\\Software\\Vendor Product", L"Version", L"1");
+
+    RunAppRegData(L"Vendor Product");
+    EXPECT_THAT(Listed(), UnorderedElementsAre(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Vendor\\Product\\",
+                                               L"(x64)HKEY_LOCAL_MACHINE\\Software\\Vendor Product\\",
+                                               L"(x64)HKEY_LOCAL_MACHINE\\Software\\Other\\Vendor Product\\",
+                                               L"(x32)HKEY_LOCAL_MACHINE\\Software\\Vendor Product\\",
+                                               L"(x64)HKEY_CURRENT_USER\\Software\\Vendor\\Product\\",
+                                               L"(x64)HKEY_CURRENT_USER\\Software\\Vendor Product\\",
+                                               L"(x64)HKEY_CURRENT_USER\\Software\\Other\\Vendor Product\\"));
+    EXPECT_GT(FChecks, 0);
+}
+
+TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyRecordTheProgramsFolder) {
+    // Both programs ship uninst.exe; each registered it with its own folder.
+    ListFile(A + L"uninst.exe");
+    ListFile(A + L"a.exe");
+    FRegistry.AddFile(B + L"uninst.exe");
+    FRegistry.Set(L"HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe", L"Path", A.substr(0, A.size() - 1));
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"uninst.exe", L"", L"\"" + B + L"uninst.exe\"");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"uninst.exe", L"Path", A + L";" + B);
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\uninst.exe\\shell\\open\\command", L"",
+                  B + L"uninst.exe /uninstall");
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\a.exe\\shell\\open\\command", L"",
+                  L"\"" + A + L"a.exe\" \"%1\"");
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\b.exe\\shell\\open\\command", L"", B + L"b.exe");
+    // An AppID key records no path: its file name and AppID tell.
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\a.exe", L"AppID", L"{A0}");
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\{A0}", L"", L"Vendor A service");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders",
+                  A + L"lib\\", L"");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders", B,
+                  L"");
+
+    RunAppRegData(L"Vendor A");
+    EXPECT_THAT(
+        Listed(),
+        UnorderedElementsAre(
+            L"(x64)HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe\\",
+            L"(x64)HKEY_CLASSES_ROOT\\Applications\\a.exe\\", L"(x64)HKEY_CLASSES_ROOT\\AppID\\a.exe\\",
+            L"(x64)HKEY_CLASSES_ROOT\\AppID\\{A0}\\",
+            L"(x64)HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders\\" +
+                A + L"lib\\"));
+    EXPECT_TRUE(FAppIDs.Exists(L"{a0}"));
+}
+
+// COM classes, ProgIDs and file types of program A, beside program B's.
+class ExtDataTest : public RegistryScannersTest {
+protected:
+    static std::wstring Classes(std::wstring_view path) {
+        return L"HKEY_CLASSES_ROOT\\" + std::wstring(path);
+    }
+    static std::wstring Listing(std::wstring_view path) { return L"(x64)" + Classes(path); }
+};
+
+TEST_F(ExtDataTest, ClassesBelongByTheirServerOrTheirAppID) {
+    FAppIDs.Add(L"{A0}");
+    FRegistry.AddFile(A + L"ext.dll");
+    FRegistry.AddFile(A + L"ext32.dll");
+    FRegistry.Set(Classes(L"CLSID\\{A1}\\LocalServer32"), L"", L"\"" + A + L"a.exe\" -Embedding");
+    FRegistry.Set(Classes(L"CLSID\\{A2}\\InProcServer32"), L"", A + L"ext.dll", TType::ExpandString);
+    FRegistry.Set(Classes(L"CLSID\\{A3}"), L"AppID", L"{a0}");
+    FRegistry.Set(L"(x32)" + Classes(L"CLSID\\{A4}\\InProcServer32"), L"", A + L"ext32.dll");
+    FRegistry.Set(Classes(L"CLSID\\{B1}\\LocalServer32"), L"", L"\"" + B + L"b.exe\" \"" + A + L"\"");
+    FRegistry.Set(Classes(L"CLSID\\{B2}"), L"AppID", L"{B0}");
+
+    RunExtData();
+    EXPECT_THAT(Listed(),
+                UnorderedElementsAre(Listing(L"CLSID\\{A1}\\"), Listing(L"CLSID\\{A2}\\"),
+                                     Listing(L"CLSID\\{A3}\\"), L"(x32)" + Classes(L"CLSID\\{A4}\\")));
+    for (auto clsid : {L"{a1}", L"{A2}", L"{A3}", L"{A4}"})
+        EXPECT_TRUE(FCLSIDs.Exists(clsid)) << clsid;
+    EXPECT_FALSE(FCLSIDs.Exists(L"{B1}"));
+    EXPECT_GT(FChecks, 0);
+}
+
+TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
+    FRegistry.AddFile(A + L"ext.dll");
+    FRegistry.Set(Classes(L"CLSID\\{A1}\\InProcServer32"), L"", A + L"ext.dll");
+    FRegistry.Set(Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}");
+    FRegistry.Set(Classes(L"Vendor.AFile\\Shell\\Open\\Command"), L"", L"\"" + A + L"a.exe\" \"%1\"");
+    FRegistry.Set(Classes(L"Vendor.BFile\\Shell\\Edit\\Command"), L"", B + L"b.exe \"%1\"");
+    FRegistry.Set(Classes(L"exefile\\Shell\\Open\\Command"), L"", A + L"a.exe"); // the system's own
+    // The 32-bit view shows the same key again: it is listed once.
+    FRegistry.Set(L"(x32)" + Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}");
+    FRegistry.Share(Classes(L"Vendor.ADoc"));
+    // .adoc: only A's ProgID value goes; the key and B's value stay.
+    FRegistry.Set(Classes(L".adoc\\OpenWithProgIds"), L"vendor.adoc", L"");
+    FRegistry.Set(Classes(L".adoc\\OpenWithProgIds"), L"Vendor.BFile", L"");
+    // Context-menu handlers: by key name, by default value; B's stays.
+    FRegistry.Set(Classes(L"*\\shellex\\ContextMenuHandlers\\{A1}"), L"", L"");
+    FRegistry.Set(Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A"), L"", L"{A1}");
+    FRegistry.Set(Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor B"), L"", L"{B1}");
+    // Open-with lists, by file name, unless the key records another program's path.
+    ListFile(A + L"a.exe");
+    FRegistry.Set(Classes(L".txt\\OpenWithList\\a.exe"), L"", L"");
+    FRegistry.Set(Classes(L".txt\\OpenWithList\\b.exe"), L"", L"");
+    ListFile(A + L"uninst.exe");
+    FRegistry.Set(Classes(L".log\\OpenWithList\\uninst.exe\\shell\\open\\command"), L"",
+                  L"\"" + B + L"uninst.exe\"");
+
+    RunExtData();
+    EXPECT_THAT(Listed(), UnorderedElementsAre(Listing(L"CLSID\\{A1}\\"), Listing(L"Vendor.ADoc\\"),
+                                               Listing(L"Vendor.AFile\\"),
+                                               Listing(L".adoc\\OpenWithProgIds\\vendor.adoc"),
+                                               Listing(L"*\\shellex\\ContextMenuHandlers\\{A1}\\"),
+                                               Listing(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A\\"),
+                                               Listing(L".txt\\OpenWithList\\a.exe\\")));
+}
+
+} // namespace
