@@ -39,6 +39,7 @@ using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::IsSupersetOf;
+using ::testing::Not;
 using ::testing::UnorderedElementsAre;
 using ::testing::UnorderedElementsAreArray;
 
@@ -648,6 +649,7 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
     EXPECT_FALSE(openWith.ValueExists(program.ProgId));
     EXPECT_TRUE(openWith.ValueExists(program.OtherProgId)) << "another program's open-with value went";
     EXPECT_EQ(program.SharedDll.Count(), std::nullopt);
+    EXPECT_THAT(before.DifferencesTo(program.Snapshot()), Not(IsEmpty()));
 
     TComPtr<IRekovaSet> set = NewestBackupSet();
     ASSERT_TRUE(set) << "no backup set";
