@@ -42,16 +42,6 @@ bool ReadDecimal(std::wstring_view digits, int& value) {
     return !digits.empty();
 }
 
-int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 // A packed piece: its characters reversed, read as hexadecimal.
 bool ReadReversedHex(std::wstring_view piece, uint32_t& value) {
     value = 0;

@@ -26,5 +26,7 @@ bool ContainsText(std::wstring_view text, std::wstring_view part);
 
 std::wstring_view Trim(std::wstring_view text);
 std::vector<std::wstring> SplitLines(std::wstring_view text);
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigit(wchar_t c);
 
 } // namespace velmora

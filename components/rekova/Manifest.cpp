@@ -26,16 +26,6 @@ std::vector<std::wstring_view> SplitTabs(std::wstring_view line) {
     }
 }
 
-int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    return -1;
-}
-
 } // namespace
 
 std::wstring_view RecordKindName(TRecordKind kind) {
