@@ -11,6 +11,7 @@
 #include "platform/Registry.h"
 #include "platform/Thread.h"
 #include "tests/Polling.h"
+#include "tests/platform/TestKey.h"
 
 #include <gtest/gtest.h>
 
@@ -324,8 +325,9 @@ TEST_F(ProcessTest, ACommandNeedingAdministratorRightsRunsThroughTheShellOnlyWhe
 
     // Shown and allowed: the shell starts it and the run waits for its end.
     // The uninstaller double deletes its key after a while, then ends.
-    const std::wstring key = L"Software\\VelmoraTests\\Elevated" + std::to_wstring(GetCurrentProcessId());
-    ASSERT_TRUE(TRegKey::Create(TRegRoot::CurrentUser, key));
+    const velmora::testing::TUserTestKey testKey(L"Elevated");
+    const std::wstring& key = testKey.Path;
+    ASSERT_TRUE(testKey.Create());
     const std::wstring arguments = L"work \"" + key + L"\" 1500";
     TProcess shown(L"\"" + ThisModuleFolder() + L"relaunch_double.exe\" " + arguments, SW_SHOWNORMAL);
     shown.FElevateThroughShell = true;
@@ -333,7 +335,6 @@ TEST_F(ProcessTest, ACommandNeedingAdministratorRightsRunsThroughTheShellOnlyWhe
     EXPECT_EQ(elevated, std::vector<std::wstring>{ThisModuleFolder() + L"relaunch_double.exe|" + arguments});
     EXPECT_NE(shown.ProcessID(), 0u);
     EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, key)) << "the run ended before the program did its work";
-    DeleteKey(TRegRoot::CurrentUser, key);
 
     // The user declines: nothing to report. Another failure is reported.
     for (DWORD answer : {DWORD(ERROR_CANCELLED), DWORD(ERROR_FILE_NOT_FOUND)}) {

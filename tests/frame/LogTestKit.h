@@ -3,13 +3,12 @@
 #include "frame/DebugLog.h"
 #include "platform/Format.h"
 #include "platform/LogDirectory.h"
+#include "tests/platform/ScratchKit.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -17,25 +16,12 @@ namespace velmora::testing {
 
 namespace fs = std::filesystem;
 
-inline std::wstring UniqueName(std::wstring_view stem) {
-    static std::atomic<int> counter{0};
-    static const unsigned seed = std::random_device{}();
-    return std::wstring(stem) + L"-" + std::to_wstring(seed) + L"-" + std::to_wstring(++counter);
-}
-
 // A new temporary folder made the log directory while the object lives.
 struct TScratchLogFolder {
-    explicit TScratchLogFolder(std::wstring_view stem)
-        : Folder(fs::temp_directory_path() / fs::path(UniqueName(stem))) {
-        fs::create_directories(Folder);
-        SetLogDirectory(Folder.wstring());
-    }
-    ~TScratchLogFolder() {
-        SetLogDirectory(L"");
-        std::error_code ignored;
-        fs::remove_all(Folder, ignored);
-    }
-    const fs::path Folder;
+    explicit TScratchLogFolder(std::wstring_view stem) : Temp(stem) { SetLogDirectory(Folder.wstring()); }
+    ~TScratchLogFolder() { SetLogDirectory(L""); }
+    const TTempFolder Temp;
+    const fs::path& Folder = Temp.Path;
 };
 
 // Lines of a UTF-8 log file from byte offset `from`, without their line breaks.

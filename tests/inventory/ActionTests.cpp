@@ -13,6 +13,7 @@
 #include "platform/Registry.h"
 
 #include "InventoryTestKit.h"
+#include "tests/platform/TestKey.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +56,6 @@ protected:
     void SetUp() override {
         TItemProgram::Init();
         TItemProgram::Items().Add(FProgram);
-        FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"A");
         // Errors go to the test, never to a message box.
         TProcess::SetErrorHook([](const std::wstring&) { return true; });
     }
@@ -65,7 +65,6 @@ protected:
         if (FProgram)
             FProgram->StopActionThread();
         TItemProgram::Done();
-        DeleteKey(TRegRoot::CurrentUser, FBase);
         // The copies' folders (a copy may still be ending: best effort).
         std::error_code ignored;
         for (const auto& entry : std::filesystem::directory_iterator(TempFolder(), ignored))
@@ -75,15 +74,14 @@ protected:
 
     // An "uninstall entry" that the double deletes; answers its path below HKCU.
     std::wstring Entry(const wchar_t* name) {
-        std::wstring path = FBase + L"\\" + name;
-        TRegKey::Create(TRegRoot::CurrentUser, path, KEY_ALL_ACCESS).WriteString(L"DisplayName", name);
-        return path;
+        FKey.Create(name).WriteString(L"DisplayName", name);
+        return FKey.PathOf(name);
     }
     static bool Listed(const TItemProgram* item) {
         return TItemProgram::Items().Any([&](const TItemProgram& p) { return &p == item; });
     }
 
-    std::wstring FBase;
+    const testing::TUserTestKey FKey{L"A"};
     // Listed in the library's program list.
     std::shared_ptr<TActionProgram> FProgram = std::make_shared<TActionProgram>();
 };

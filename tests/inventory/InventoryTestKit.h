@@ -58,13 +58,6 @@ private:
     std::vector<std::wstring> FEvents;
 };
 
-// A name no other test or run uses (registry keys, folders).
-inline std::wstring UniqueName(const wchar_t* prefix) {
-    static std::atomic<int> serial{0};
-    return prefix + std::to_wstring(std::chrono::steady_clock::now().time_since_epoch().count()) + L"_" +
-           std::to_wstring(++serial);
-}
-
 // Each test program logs into a folder of its own (set before the first log
 // opens): programs running at the same time would otherwise rotate one shared
 // statistics log under each other's readers.

@@ -1,5 +1,5 @@
-// The product item read from uninstall keys written by the test under
-// HKCU\Software\VelmoraTests\<unique>, and the adapter over it.
+// The product item read from uninstall keys written by the test below its own
+// key, and the adapter over it.
 #include "inventory/ItemProduct.h"
 #include "inventory/ItemProductIntf.h"
 #include "platform/ComObject.h"
@@ -11,6 +11,7 @@
 #include "frame/IconImageList.h"
 
 #include "InventoryTestKit.h"
+#include "tests/platform/TestKey.h"
 
 #include <cmath>
 #include <filesystem>
@@ -33,20 +34,16 @@ protected:
 
 class ItemProductRegistry : public ::testing::Test {
 protected:
-    void SetUp() override { FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"G"); }
-    void TearDown() override { DeleteKey(TRegRoot::CurrentUser, FBase); }
-    TRegKey Key(const std::wstring& name) {
-        return TRegKey::Create(TRegRoot::CurrentUser, FBase + L"\\" + name, KEY_ALL_ACCESS);
-    }
+    TRegKey Key(const std::wstring& name) { return FKey.Create(name); }
     std::shared_ptr<TRegItem> Read(std::vector<std::wstring> names) {
         std::vector<TRegistryKey> keys;
         for (const auto& n : names)
-            keys.push_back({TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + n});
+            keys.push_back(FKey.Entry(n));
         auto item = std::make_shared<TRegItem>(std::move(keys));
         item->ReadFastInfo();
         return item;
     }
-    std::wstring FBase;
+    const testing::TUserTestKey FKey{L"G"};
 };
 
 TEST_F(ItemProductRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallPropertiesReplaceTheirKey) {
@@ -81,7 +78,7 @@ TEST_F(ItemProductRegistry, InstallDateGainsTheKeysTimeOfDay) {
     Key(L"NoDate").WriteString(L"Publisher", L"x");
     for (const wchar_t* name : {L"A", L"NoDate"}) {
         auto item = Read({name});
-        double written = *TRegKey::Open(TRegRoot::CurrentUser, FBase + L"\\" + name).LastWriteDate();
+        double written = *TRegKey::Open(TRegRoot::CurrentUser, FKey.PathOf(name)).LastWriteDate();
         if (std::trunc(written) != std::trunc(item->FInstallDate))
             GTEST_SKIP() << "midnight passed between writing and reading the key";
         EXPECT_DOUBLE_EQ(item->FInstallDate, written) << name;
@@ -115,7 +112,7 @@ TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
     Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
     EXPECT_EQ(Read({L"Localized"})->Text(piDisplayName), L"Velmora Sample Editor");
     auto missing = std::make_shared<TRegItem>(
-        std::vector<TRegistryKey>{{TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\Missing"}});
+        std::vector<TRegistryKey>{FKey.Entry(L"Missing")});
     missing->FDisplayNameNative = L"Native name";
     missing->ReadFastInfo();
     EXPECT_EQ(missing->Text(piDisplayName), L"Native name") << "a failed read keeps the plain name";

@@ -1,5 +1,4 @@
-// Program items read from uninstall keys written by the test under
-// HKCU\Software\VelmoraTests\<unique>.
+// Program items read from uninstall keys written by the test below its own key.
 #include "inventory/ItemProgram.h"
 #include "msi/MsiEngine.h"
 #include "platform/Format.h"
@@ -11,6 +10,7 @@
 #include "inventory/TaskManager.h"
 
 #include "InventoryTestKit.h"
+#include "tests/platform/TestKey.h"
 #include "tests/msi/MsiTestKit.h"
 
 #include <filesystem>
@@ -52,19 +52,9 @@ private:
 
 class ItemProgramRegistry : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TItemProgram::Init();
-        FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"H");
-    }
-    void TearDown() override {
-        DeleteKey(TRegRoot::CurrentUser, FBase);
-        TItemProgram::Done();
-        for (const auto& folder : FFolders)
-            std::filesystem::remove_all(folder);
-    }
-    TRegKey Key(const std::wstring& name) {
-        return TRegKey::Create(TRegRoot::CurrentUser, FBase + L"\\" + name, KEY_ALL_ACCESS);
-    }
+    void SetUp() override { TItemProgram::Init(); }
+    void TearDown() override { TItemProgram::Done(); }
+    TRegKey Key(const std::wstring& name) { return FKey.Create(name); }
     // Writes the texts that are not empty into a new key and reads a program from it.
     std::shared_ptr<TRegProgram> Read(const std::wstring& name,
                                       std::initializer_list<std::pair<const wchar_t*, std::wstring>> values) {
@@ -72,27 +62,19 @@ protected:
         for (const auto& [value, text] : values)
             if (!text.empty())
                 key.WriteString(value, text);
-        auto item = std::make_shared<TRegProgram>(
-            TRegistryKey{TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name});
+        auto item = std::make_shared<TRegProgram>(FKey.Entry(name));
         TItemProgram::Items().Add(item);
         item->ReadFastInfo();
         return item;
     }
-    // A fresh folder with one file in it; answers the file's path.
-    std::wstring MakeFile(const wchar_t* fileName) {
-        auto folder = std::filesystem::temp_directory_path() / testkit::UniqueName(L"H");
-        std::filesystem::create_directories(folder);
-        FFolders.push_back(folder);
-        std::ofstream(folder / fileName) << "x";
-        return (folder / fileName).wstring();
-    }
-    std::wstring FBase;
-    std::vector<std::filesystem::path> FFolders;
+    const testing::TUserTestKey FKey{L"H"};
+    // A program folder.
+    const testing::TTempFolder FScratch{L"H"};
 };
 
 TEST_F(ItemProgramRegistry, ExtendedPassMarksMissingInstallersAndOnlyHostFolderProgramsStayInTheRegistry) {
-    std::wstring uninstaller = MakeFile(L"unins000.exe");
-    std::wstring folder = std::filesystem::path(uninstaller).parent_path().wstring();
+    std::wstring uninstaller = FScratch.File(L"unins000.exe");
+    std::wstring folder = FScratch.Path.wstring();
     struct Case {
         const wchar_t* name;
         std::wstring location, uninstall;
@@ -123,11 +105,9 @@ TEST_F(ItemProgramRegistry, ExtendedPassMarksMissingInstallersAndOnlyHostFolderP
 // missing uninstaller finds the program as the actions and the install
 // folder rule do.
 TEST_F(ItemProgramRegistry, UnquotedUninstallCommandWithBlanksNamesItsUninstaller) {
-    const auto folder =
-        std::filesystem::path(ProgramFilesFolder()) / (L"Velmora Test " + testkit::UniqueName(L"H"));
-    std::filesystem::create_directories(folder);
-    FFolders.push_back(folder);
-    std::ofstream(folder / L"uninst.exe") << "x";
+    const testing::TTempFolder scratch(L"Velmora Test H", ProgramFilesFolder());
+    const auto& folder = scratch.Path;
+    scratch.File(L"uninst.exe");
     for (const wchar_t* file : {L"uninst.exe", L"gone.exe"}) {
         const bool exists = std::wstring_view(file) == L"uninst.exe";
         // With "NoRepair" only an existing uninstaller is offered.
@@ -143,7 +123,7 @@ TEST_F(ItemProgramRegistry, UnquotedUninstallCommandWithBlanksNamesItsUninstalle
 }
 
 TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
-    const std::wstring name = testkit::UniqueName(L"VelmoraCache");
+    const std::wstring name = testing::UniqueName(L"VelmoraCache");
     const std::wstring cachePath =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache\\" + name;
     const std::wstring exe = L"C:\\Tools\\cached.exe";
@@ -184,7 +164,8 @@ TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFile) {
 // A changed install folder has the program read again: from its keys afresh,
 // so that changed values replace the old ones and removed ones go.
 TEST_F(ItemProgramRegistry, AProgramWhoseFolderChangedIsReadAfreshFromItsKeys) {
-    const std::filesystem::path folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
+    const auto& folder = FScratch.Path;
+    FScratch.File(L"app.exe");
     auto item = Read(L"Watched", {{L"InstallLocation", folder.wstring()},
                                   {L"DisplayVersion", L"1.0"},
                                   {L"Comments", L"Before the upgrade"},
@@ -226,7 +207,8 @@ TEST_F(ItemProgramRegistry, InstallLocationComesFromAProductInstalledAfterTheIns
 // key's last write time as its install date; the size write leaves the date as
 // it was, in this run and the next, also when the size is written again.
 TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
-    const auto folder = std::filesystem::path(MakeFile(L"app.exe")).parent_path();
+    const auto& folder = FScratch.Path;
+    FScratch.File(L"app.exe");
     std::filesystem::create_directories(folder / L"data");
     std::ofstream(folder / L"data" / L"big.bin") << std::string(3000, 'd');
     auto dateOf = [](const std::shared_ptr<TRegProgram>& item) {

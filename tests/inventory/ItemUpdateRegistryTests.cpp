@@ -1,5 +1,4 @@
-// Update items read from uninstall keys written by the test under
-// HKCU\Software\VelmoraTests\<unique>.
+// Update items read from uninstall keys written by the test below its own key.
 #include "frame/IconImageList.h"
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
@@ -7,6 +6,7 @@
 #include "platform/Registry.h"
 
 #include "InventoryTestKit.h"
+#include "tests/platform/TestKey.h"
 
 #include <windows.h>
 
@@ -35,16 +35,15 @@ protected:
         TItemUpdate::Init();
     }
     void TearDown() override {
-        DeleteKey(TRegRoot::CurrentUser, FBase);
         TItemUpdate::Done();
         TItemProgram::Done();
     }
     // Creates the key with the given texts.
     TRegistryKey Key(const std::wstring& name, TRegKeyValues values) {
-        auto key = TRegKey::Create(TRegRoot::CurrentUser, FBase + L"\\" + name, KEY_ALL_ACCESS);
+        auto key = FKey.Create(name);
         for (const auto& [value, text] : values)
             key.WriteString(value, text);
-        return {TRegView::Default, TRegRoot::CurrentUser, FBase + L"\\" + name};
+        return FKey.Entry(name);
     }
     template <class T> std::shared_ptr<T> Read(std::shared_ptr<T> item) {
         T::Items().Add(item);
@@ -59,7 +58,7 @@ protected:
         return Read(std::make_shared<TRegUpdate>(nullptr, info));
     }
 
-    const std::wstring FBase = L"Software\\VelmoraTests\\" + testkit::UniqueName(L"U");
+    const testing::TUserTestKey FKey{L"U"};
 };
 
 TEST_F(ItemUpdateRegistry, NativeNameAndParentAreKeptAndTheParentDefaultsToWindows) {

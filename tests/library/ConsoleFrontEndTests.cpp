@@ -1,5 +1,6 @@
 // velmora.exe driven as a script would: exit codes and error output.
 #include "tests/library/LibraryHarness.h"
+#include "tests/platform/ScratchKit.h"
 
 #include "platform/ComObject.h"
 #include "platform/Format.h"
@@ -29,13 +30,10 @@ TEST(ConsoleFrontEnd, UsageErrorsAndAMissingLibraryExitWithTheirCodesAndExplain)
     EXPECT_NE(output.find("Unknown option \"--bogus\" for \"list\"."), std::string::npos) << output;
     EXPECT_NE(output.find("Usage: velmora"), std::string::npos);
 
-    std::wstring folder =
-        Format(L"%s\\velmora-nolib-%d", TempFolder(), static_cast<int>(GetCurrentProcessId()));
-    CreateDirectoryW(folder.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(exe.c_str(), (folder + L"\\velmora.exe").c_str(), FALSE));
-    std::tie(code, output) = RunProgram(folder + L"\\velmora.exe", L"list");
-    DeleteFileW((folder + L"\\velmora.exe").c_str());
-    RemoveDirectoryW(folder.c_str());
+    const TTempFolder alone(L"velmora-nolib");
+    const std::wstring copy = (alone.Path / L"velmora.exe").wstring();
+    ASSERT_TRUE(CopyFileW(exe.c_str(), copy.c_str(), FALSE));
+    std::tie(code, output) = RunProgram(copy, L"list");
     EXPECT_EQ(code, 3);
     EXPECT_NE(output.find("Cannot load"), std::string::npos) << output;
 }

@@ -3,11 +3,9 @@
 // files but whose size is not recorded, so that a read queues the folder for
 // a measurement; removed again with the object.
 #include "platform/Format.h"
-#include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "tests/platform/ScratchKit.h"
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace velmora::testing {
@@ -16,20 +14,15 @@ class TUnsizedProgram {
 public:
     TUnsizedProgram(std::wstring name, int files)
         : FName(std::move(name)), FKey(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + FName),
-          FFolder(std::filesystem::path(TempFolder()) / FName) {
-        std::filesystem::create_directories(FFolder);
+          FFolder(FName) {
         for (int i = 0; i < files; ++i)
-            std::ofstream(FFolder / Format(L"file%d.dat", i)) << std::string(1000, 'x');
+            FFolder.File(Format(L"file%d.dat", i), std::string(1000, 'x'));
         auto key = TRegKey::Create(HKEY_CURRENT_USER, FKey, KEY_ALL_ACCESS);
         key.WriteString(L"DisplayName", FName);
-        key.WriteString(L"InstallLocation", FFolder.wstring());
+        key.WriteString(L"InstallLocation", FFolder.Path.wstring());
         key.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
     }
-    ~TUnsizedProgram() {
-        DeleteKey(HKEY_CURRENT_USER, FKey);
-        std::error_code ignored;
-        std::filesystem::remove_all(FFolder, ignored);
-    }
+    ~TUnsizedProgram() { DeleteKey(HKEY_CURRENT_USER, FKey); }
     TUnsizedProgram(const TUnsizedProgram&) = delete;
     TUnsizedProgram& operator=(const TUnsizedProgram&) = delete;
 
@@ -41,7 +34,7 @@ public:
 
 private:
     std::wstring FName, FKey;
-    std::filesystem::path FFolder;
+    TTempFolder FFolder;
 };
 
 } // namespace velmora::testing

@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "tests/platform/ScratchKit.h"
 
 #include <gtest/gtest.h>
 
@@ -48,27 +49,14 @@ size_t EntriesForFile(const std::wstring& path) {
 // the user's Start menu, both removed afterwards.
 class ExeCatalogue : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static int serial = 0;
-        FName = Format(L"VelmoraExe%d_%d_%d", GetCurrentProcessId(), GetTickCount(), ++serial);
-        FFolder = TempFolder() + L"\\" + FName;
-        FMenu = SpecialFolder(CSIDL_PROGRAMS) + L"\\" + FName;
-        ASSERT_TRUE(CreateDirectoryW(FFolder.c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryW(FMenu.c_str(), nullptr));
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(FMenu, ignored);
-        std::filesystem::remove_all(FFolder, ignored);
-    }
     // A file in the program folder.
-    std::wstring File(const std::wstring& name) {
-        const std::wstring path = FFolder + L"\\" + name;
-        std::ofstream(std::filesystem::path(path)) << 'x';
-        return path;
-    }
+    std::wstring File(const std::wstring& name) { return FProgram.File(name); }
 
-    std::wstring FName, FFolder, FMenu;
+    const testing::TTempFolder FProgram{L"VelmoraExe"};
+    const testing::TTempFolder FMenuFolder{L"VelmoraExe", SpecialFolder(CSIDL_PROGRAMS)};
+    // Also the name of the test's products and Run values.
+    const std::wstring FName = FProgram.Path.filename().wstring();
+    const std::wstring FFolder = FProgram.Path.wstring(), FMenu = FMenuFolder.Path.wstring();
 };
 
 TEST_F(ExeCatalogue, OneEntryPerExecutableAndPerShortcutName) {

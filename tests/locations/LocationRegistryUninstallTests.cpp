@@ -13,6 +13,7 @@
 #include "platform/Text.h"
 #include "tests/TestThread.h"
 #include "tests/inventory/InventoryTestKit.h"
+#include "tests/platform/ScratchKit.h"
 
 #include <gtest/gtest.h>
 
@@ -50,9 +51,6 @@ std::wstring NewGUID() {
 class LocationRegistryUninstall : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int serial = 0;
-        FTag = L"VlmK" + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(GetTickCount()) +
-               L"x" + std::to_wstring(++serial);
         TItemProgram::Init();
         TItemUpdate::Init();
     }
@@ -133,7 +131,7 @@ protected:
         return count;
     }
 
-    std::wstring FTag;
+    const std::wstring FTag = testing::UniqueName(L"VlmK");
     std::vector<std::tuple<TRegRoot, TRegView, std::wstring>> FCreated;
     std::unique_ptr<TLocationRegistryUninstall> FLocation;
 };

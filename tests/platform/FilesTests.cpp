@@ -1,15 +1,10 @@
-// Watching a folder and fingerprinting files, in a fresh folder under the
-// temporary folder.
+// Watching a folder and fingerprinting files, in a fresh scratch folder.
 #include "platform/Files.h"
 
-#include "platform/Format.h"
 #include "platform/Module.h"
-#include "platform/Paths.h"
+#include "tests/platform/ScratchKit.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 using namespace velmora;
 
@@ -18,21 +13,16 @@ namespace {
 constexpr DWORD NameChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
 constexpr DWORD ChangeLimitMs = 10000;
 
-class FolderWatch : public testing::Test {
+class FolderWatch : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(CreateDirectoryW(FFolder.c_str(), nullptr)); }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(FFolder, ignored);
-    }
     void CreateEmptyFile(const std::wstring& name) {
         unique_file file(CreateFileW((FFolder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(file);
     }
 
-    std::wstring FFolder = Format(L"%s\\VelmoraWatch%d_%d", TempFolder(),
-                                  static_cast<int>(GetCurrentProcessId()), static_cast<int>(GetTickCount()));
+    const velmora::testing::TTempFolder FScratch{L"VelmoraWatch"};
+    const std::wstring FFolder = FScratch.Path.wstring();
 };
 
 } // namespace
@@ -58,10 +48,7 @@ TEST_F(FolderWatch, AMissingFolderCannotBeWatched) {
 }
 
 TEST_F(FolderWatch, FingerprintsTellCopiesFromFilesOfTheSameSize) {
-    auto write = [&](const wchar_t* name, const std::string& content) {
-        std::ofstream(std::filesystem::path(FFolder) / name, std::ios::binary) << content;
-        return FFolder + L"\\" + name;
-    };
+    auto write = [&](const wchar_t* name, const std::string& content) { return FScratch.File(name, content); };
     const std::string content(100'000, 'a');
     auto original = FileFingerprint(write(L"original.exe", content));
     ASSERT_TRUE(original);

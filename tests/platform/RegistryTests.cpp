@@ -1,7 +1,7 @@
 #include "platform/Registry.h"
 
-#include "platform/Format.h"
 #include "platform/Thread.h"
+#include "tests/platform/TestKey.h"
 
 #include <gtest/gtest.h>
 
@@ -11,29 +11,21 @@ using namespace velmora;
 
 namespace {
 
-const std::wstring TestRoot = L"Software\\VelmoraTests";
-
-std::wstring UniquePath() {
-    static int count = 0;
-    return Format(L"%s\\%d-%d-%d", TestRoot, static_cast<int>(GetCurrentProcessId()),
-                  static_cast<int>(GetTickCount()), ++count);
-}
-
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
     std::sort(v.begin(), v.end());
     return v;
 }
 
-// A fresh key below HKCU\Software\VelmoraTests, deleted afterwards.
-class RegistryTest : public testing::Test {
+// A fresh key of the test; deleting it, with what the test wrote, succeeds.
+class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(FKey) << FKey.Status(); }
     void TearDown() override {
         FKey = {};
-        // Only the test's own key: the shared test root may be in use by another test.
         EXPECT_TRUE(DeleteKey(TRegRoot::CurrentUser, FPath));
     }
-    std::wstring FPath = UniquePath();
+    const velmora::testing::TUserTestKey FTestKey{L"Registry"};
+    const std::wstring& FPath = FTestKey.Path;
     TRegKey FKey = TRegKey::Create(TRegRoot::CurrentUser, FPath);
 };
 
@@ -97,7 +89,7 @@ TEST_F(RegistryTest, NotificationFiresOnChangesInSubkeys) {
 }
 
 TEST(RegistryViews, LocalMachineSoftwareIsSeparatePerView) {
-    const std::wstring path = UniquePath();
+    const std::wstring path = L"Software\\VelmoraTests\\" + velmora::testing::UniqueName(L"Views");
     auto bits = [&](TRegRoot root, TRegView view, std::wstring_view keyPath) {
         return TRegKey::Open(root, keyPath, KEY_READ, view).ReadString(L"bits").value_or(L"none");
     };
