@@ -6,6 +6,7 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "tests/Polling.h"
+#include "tests/platform/ScratchKit.h"
 
 #include <gtest/gtest.h>
 
@@ -55,12 +56,6 @@ void StartHostTool(const char* tool, const std::vector<std::string>& arguments) 
         << GetLastError();
 }
 
-std::wstring UniqueVendor() {
-    static std::atomic<int> count{0};
-    return Format(L"VelmoraScan-%d-%d-%d", static_cast<int>(GetCurrentProcessId()),
-                  static_cast<int>(GetTickCount()), ++count);
-}
-
 std::wstring In(const std::wstring& base, std::initializer_list<std::wstring_view> parts) {
     std::wstring path = IncludeTrailingBackslash(base);
     for (auto part : parts)
@@ -108,7 +103,7 @@ std::wstring TTwoPrograms::WriteFile(const std::wstring& path, size_t size) {
 }
 
 TTwoPrograms::TTwoPrograms()
-    : Vendor(UniqueVendor()), NameA(Vendor + L" Alpha"), NameB(Vendor + L" Beta"),
+    : Vendor(UniqueName(L"VelmoraScan")), NameA(Vendor + L" Alpha"), NameB(Vendor + L" Beta"),
       InstallA(In(ProgramFilesFolder(), {Vendor, L"A"})), InstallB(In(ProgramFilesFolder(), {Vendor, L"B"})),
       RoamingA(In(AppDataFolder(), {Vendor, NameA})), RoamingB(In(AppDataFolder(), {Vendor, NameB})),
       LocalA(In(LocalAppDataFolder(), {Vendor, L"Cache", NameA})),

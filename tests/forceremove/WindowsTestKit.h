@@ -4,6 +4,7 @@
 #include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Registry.h"
+#include "tests/platform/ScratchKit.h"
 
 #include <windows.h>
 
@@ -15,9 +16,7 @@ namespace velmora::testing {
 
 // A key path below Software\VelmoraTests that no other test uses.
 inline std::wstring UniqueTestKey(std::wstring_view stem) {
-    static std::atomic<int> count{0};
-    return Format(L"Software\\VelmoraTests\\%s-%d-%d-%d", stem, static_cast<int>(GetCurrentProcessId()),
-                  static_cast<int>(GetTickCount()), ++count);
+    return L"Software\\VelmoraTests\\" + UniqueName(stem);
 }
 
 // A unique key below the machine's Software\VelmoraTests, made in either
@@ -44,17 +43,17 @@ public:
 // A new folder in the temporary folder, removed with what is left in it.
 class TScratchFolder {
 public:
-    explicit TScratchFolder(std::wstring_view stem);
-    ~TScratchFolder();
-    TScratchFolder(const TScratchFolder&) = delete;
-    TScratchFolder& operator=(const TScratchFolder&) = delete;
+    explicit TScratchFolder(std::wstring_view stem) : FFolder(stem), FPath(FFolder.Path.wstring() + L"\\") {}
     // The folder with a trailing "\".
     const std::wstring& Path() const { return FPath; }
     // Writes a file of `size` bytes into the folder; answers its full path.
-    std::wstring WriteFile(std::wstring_view name, size_t size = 16) const;
+    std::wstring WriteFile(std::wstring_view name, size_t size = 16) const {
+        return FFolder.File(name, std::string(size, 'x'));
+    }
 
 private:
-    std::wstring FPath;
+    const TTempFolder FFolder;
+    const std::wstring FPath;
 };
 
 // A demand-start service registered for the test, deleted afterwards.
