@@ -25,6 +25,9 @@
 namespace velmora {
 
 HKEY RootKey(TRegRoot root);
+// An open key's name in the registry's own namespace ("\REGISTRY\Machine\...");
+// empty when the system does not tell.
+std::wstring KeyObjectName(HKEY key);
 // The predefined key as a root; nothing for any other handle.
 std::optional<TRegRoot> RootFromKey(HKEY key);
 // KEY_WOW64_32KEY / KEY_WOW64_64KEY for the view; 0 for the default view.

@@ -350,31 +350,33 @@ TRegKey TRegKey::CreateSubKey(std::wstring_view path, REGSAM access) const {
     return result;
 }
 
+std::wstring KeyObjectName(HKEY key) {
+    // NtQueryKey with KeyNameInformation (3): a byte count, then the name.
+    using TNtQueryKey = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto query = ModuleFunction<TNtQueryKey>(L"ntdll.dll", "NtQueryKey");
+    if (!query)
+        return {};
+    std::vector<BYTE> buffer(1024);
+    ULONG needed = 0;
+    LONG status = query(key, 3, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status < 0 && needed > buffer.size()) {
+        buffer.resize(needed);
+        status = query(key, 3, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    }
+    if (status < 0)
+        return {};
+    ULONG length = 0;
+    std::memcpy(&length, buffer.data(), sizeof(length));
+    return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(length)),
+                        length / sizeof(wchar_t));
+}
+
 std::wstring TRegKey::KeyText() const {
     return FRoot ? RegistryKeyToStr(FView, *FRoot, FPath) : std::wstring();
 }
 
 std::wstring TRegKey::ObjectName() const {
-    // NtQueryKey with KeyNameInformation (3): a byte count, then the name.
-    using TNtQueryKey = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    static const auto query = ModuleFunction<TNtQueryKey>(L"ntdll.dll", "NtQueryKey");
-    if (!query || !FKey)
-        return {};
-    std::vector<BYTE> buffer(1024);
-    ULONG needed = 0;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        LONG status = query(FKey.get(), 3, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-        if (status >= 0) {
-            ULONG length = 0;
-            std::memcpy(&length, buffer.data(), sizeof(length));
-            return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(length)),
-                                length / sizeof(wchar_t));
-        }
-        if (needed <= buffer.size())
-            return {};
-        buffer.resize(needed);
-    }
-    return {};
+    return FKey ? KeyObjectName(FKey.get()) : std::wstring();
 }
 
 bool TRegKey::ForEachValue(

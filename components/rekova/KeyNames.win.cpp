@@ -1,7 +1,6 @@
 #include "components/rekova/KeyNames.h"
 
 #include "platform/Handles.h"
-#include "platform/Module.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 
@@ -12,28 +11,6 @@
 namespace velmora::rekova {
 
 namespace {
-
-constexpr int KeyNameInformation = 3;
-using TNtQueryKey = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-
-// The kernel's name of a key; nothing when it gives none.
-std::optional<std::wstring> KernelKeyName(HKEY key) {
-    static const auto query = ModuleFunction<TNtQueryKey>(L"ntdll.dll", "NtQueryKey");
-    if (!query)
-        return std::nullopt;
-    std::vector<BYTE> buffer(1024);
-    ULONG needed = 0;
-    LONG status = query(key, KeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-    if (status < 0 && needed > buffer.size()) {
-        buffer.resize(needed);
-        status = query(key, KeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-    }
-    if (status < 0)
-        return std::nullopt;
-    ULONG length = *reinterpret_cast<const ULONG*>(buffer.data());
-    return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof(ULONG)),
-                        length / sizeof(wchar_t));
-}
 
 std::wstring CurrentUserSid() {
     unique_handle token;
@@ -107,8 +84,8 @@ std::optional<TRegistryKey> TKeyNames::Name(HKEY key) const {
         if (auto known = FNames.find(key); known != FNames.end())
             return known->second;
     }
-    auto name = KernelKeyName(key);
-    return name ? KeyFromKernelName(*name) : std::nullopt;
+    const std::wstring name = KeyObjectName(key);
+    return name.empty() ? std::nullopt : KeyFromKernelName(name);
 }
 
 } // namespace velmora::rekova
