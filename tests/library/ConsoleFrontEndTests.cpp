@@ -1,5 +1,7 @@
 // velmora.exe driven as a script would: exit codes and error output.
 #include "tests/library/LibraryHarness.h"
+
+#include "api/Interfaces.Rekova.h"
 #include "tests/platform/ScratchKit.h"
 
 #include "platform/ComObject.h"
@@ -7,6 +9,7 @@
 #include "platform/LibraryLoader.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "platform/RekovaSettings.h"
 #include "platform/Text.h"
 
 #include <nlohmann/json.hpp>
@@ -105,10 +108,11 @@ private:
     fs::path FVendor;
 };
 
-// The JSON document of a --json run; what comes before it is the read
-// state on standard error.
+// The JSON document (object or array) of a --json run; what comes before it
+// is the read state on standard error.
 nlohmann::json JsonOf(const std::string& output) {
-    size_t start = output.starts_with("{") ? 0 : output.find("\n{");
+    const char open = output.find("\n[") < output.find("\n{") || output.starts_with("[") ? '[' : '{';
+    size_t start = output.starts_with(open) ? 0 : output.find(std::string("\n") + open);
     return start == std::string::npos ? nlohmann::json()
                                       : nlohmann::json::parse(output.substr(start), nullptr, false);
 }
@@ -175,4 +179,57 @@ TEST(ConsoleFrontEnd, ListsAndForceRemovesTheLeftoversOfOneProgramAndNotOfItsNei
 
     EXPECT_EQ(RunProgram(exe, L"leftovers \"" + alpha.Name + L"\"").first, 4)
         << "the removed program is listed";
+}
+
+// The suite's backup settings as they were, afterwards.
+struct TBackupSettingsKept {
+    ~TBackupSettingsKept() {
+        RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, WasOn ? 1 : 0);
+        RekovaSettings::SetStoreLimit(Limit);
+    }
+    const bool WasOn = RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName);
+    const int64_t Limit = RekovaSettings::StoreLimit();
+};
+
+TEST(ConsoleFrontEnd, ABackedUpRemovalAsksAboutAFullStoreAndItsSetIsListedAndRestored) {
+    const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
+    const TAgentUnregistration unregisterAfterwards;
+    const TBackupSettingsKept keptSettings;
+    TTwoVendorPrograms machine;
+    const auto& alpha = machine.Programs[0];
+    std::ofstream(alpha.Folder / L"zz-large.bin", std::ios::binary) << std::string(2 * 1024 * 1024, 'x');
+    RekovaSettings::SetStoreLimit(1024 * 1024);
+
+    auto [code, output] = RunProgram(exe, L"backup-setting on");
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_NE(output.find("Forced removals are backed up"), std::string::npos) << output;
+    std::tie(code, output) = RunProgram(exe, L"force-remove \"" + alpha.Name + L"\" --yes");
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_NE(output.find("The backup store is full"), std::string::npos) << output;
+    EXPECT_NE(output.find("Going on without backup (--yes)."), std::string::npos) << output;
+    EXPECT_FALSE(fs::exists(alpha.Exe));
+    EXPECT_FALSE(alpha.KeyExists());
+
+    std::tie(code, output) = RunProgram(exe, L"backups --json");
+    ASSERT_EQ(code, 0) << output;
+    nlohmann::json sets = JsonOf(output);
+    ASSERT_TRUE(sets.is_array() && !sets.empty()) << output;
+    EXPECT_EQ(sets[0].value("program", ""), Narrow(alpha.Name)) << output;
+    EXPECT_EQ(sets[0].value("status", ""), "incomplete") << output;
+    const std::wstring id = Widen(sets[0].value("id", ""));
+
+    // What was recorded before the store was full comes back.
+    std::tie(code, output) = RunProgram(exe, L"restore " + id);
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_NE(output.find("is restored"), std::string::npos) << output;
+    EXPECT_TRUE(fs::exists(alpha.Exe)) << output;
+    EXPECT_EQ(RunProgram(exe, L"restore " + id).first, 16);
+    EXPECT_EQ(RunProgram(exe, L"restore 19991231-235959-0001").first, 15);
+
+    std::tie(code, output) = RunProgram(exe, L"backup-setting off");
+    EXPECT_NE(output.find("Forced removals are not backed up."), std::string::npos) << output;
+    TComPtr<IRekova> rekova;
+    if (DllRoutines::GetInstance(L"RekovaHelper.dll", __uuidof(IRekova),
+                                 reinterpret_cast<void**>(rekova.put())))
+        rekova->DeleteSet(id.c_str());
 }
