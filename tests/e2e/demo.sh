@@ -25,3 +25,18 @@ velmora show "Velmora Tracker"
 echo
 echo "== velmora leftovers \"Velmora Tracker\" (what a forced removal would delete; nothing is deleted)"
 velmora leftovers "Velmora Tracker"
+echo
+echo "== velmora backup-setting on, then force-remove \"Velmora Tracker\" --yes (backed up)"
+trap 'velmora backup-setting off >/dev/null' EXIT
+velmora backup-setting on
+velmora force-remove "Velmora Tracker" --yes
+echo
+echo "== velmora backups"
+velmora backups
+id=$(velmora backups --json | python3 -c 'import json, sys; print(json.load(sys.stdin)[0]["id"])')
+echo
+echo "== velmora restore $id (gives the tracker back)"
+velmora restore "$id"
+echo
+echo "== velmora show \"Velmora Tracker\" (listed again)"
+velmora show "Velmora Tracker"
