@@ -111,8 +111,7 @@ TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
     Key(L"Localized").WriteString(L"DisplayName_Localized", sample);
     Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
     EXPECT_EQ(Read({L"Localized"})->Text(piDisplayName), L"Velmora Sample Editor");
-    auto missing = std::make_shared<TRegItem>(
-        std::vector<TRegistryKey>{FKey.Entry(L"Missing")});
+    auto missing = std::make_shared<TRegItem>(std::vector<TRegistryKey>{FKey.Entry(L"Missing")});
     missing->FDisplayNameNative = L"Native name";
     missing->ReadFastInfo();
     EXPECT_EQ(missing->Text(piDisplayName), L"Native name") << "a failed read keeps the plain name";

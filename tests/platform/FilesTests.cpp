@@ -48,7 +48,9 @@ TEST_F(FolderWatch, AMissingFolderCannotBeWatched) {
 }
 
 TEST_F(FolderWatch, FingerprintsTellCopiesFromFilesOfTheSameSize) {
-    auto write = [&](const wchar_t* name, const std::string& content) { return FScratch.File(name, content); };
+    auto write = [&](const wchar_t* name, const std::string& content) {
+        return FScratch.File(name, content);
+    };
     const std::string content(100'000, 'a');
     auto original = FileFingerprint(write(L"original.exe", content));
     ASSERT_TRUE(original);
