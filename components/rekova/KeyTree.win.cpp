@@ -47,10 +47,9 @@ void SaveKey(const TRegKey& key, const std::wstring& relative, const std::wstrin
 }
 
 std::vector<BYTE> HexBytes(std::wstring_view hex) {
-    auto digit = [](wchar_t c) { return c <= L'9' ? c - L'0' : c - L'a' + 10; };
     std::vector<BYTE> bytes(hex.size() / 2);
     for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<BYTE>(digit(hex[2 * i]) * 16 + digit(hex[2 * i + 1]));
+        bytes[i] = static_cast<BYTE>(HexDigit(hex[2 * i]) * 16 + HexDigit(hex[2 * i + 1]));
     return bytes;
 }
 
