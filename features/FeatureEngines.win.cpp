@@ -2,21 +2,9 @@
 
 namespace velmora {
 
-// The feature sources are not read yet: each engine publishes an empty tree,
-// so the read state and the change stamp behave as they will with features.
+// The setup information files are not read yet: an empty tree.
 void TSysocEngine::ReadFeatures(TThread&) {
-    ClearFeatures();
-    TThread::CheckTerminated();
-}
-
-void TMumEngine::ReadFeatures(TThread&) {
-    ClearFeatures();
-    TThread::CheckTerminated();
-}
-
-void TMumEngineWin8::ReadFeatures(TThread&) {
-    ClearFeatures();
-    TThread::CheckTerminated();
+    Features().Clear();
 }
 
 } // namespace velmora
