@@ -15,6 +15,9 @@
 //   machine.InstallDoubles();
 //   ... run the engine or the tools ...
 //   EXPECT_EQ(machine.UpdateState(L"Chess"), 1u);
+//
+// The test executable must depend on the targets Dism_double and
+// PkgMgr_double (InstallDoubles copies them from its own folder).
 #include <windows.h>
 
 #include <map>
@@ -86,7 +89,8 @@ public:
     // and folders this machine created.
     void Clear();
 
-    // The state value of the update in the first package that has one.
+    // The state value of the update in the first package that has one,
+    // language-neutral packages first (as the doubles write it).
     std::optional<DWORD> UpdateState(const std::wstring& updateName) const;
 
     static std::wstring PackagesFolder();

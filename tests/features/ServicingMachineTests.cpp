@@ -29,17 +29,30 @@ struct TToolRun {
 // Starts a command with its output going into a pipe.
 struct TRunningTool {
     TChildProcess Process;
-    TChildPipe Output;
+    TChildPipe Pipe;
     ULONGLONG Started = 0;
+
+    std::string Output;
+
+    // Reads the output until it holds text; false when the tool ends first.
+    bool WaitForOutput(const std::string& text) {
+        while (Output.find(text) == std::string::npos) {
+            if (WaitForSingleObject(Process.Process.get(), 20) != WAIT_TIMEOUT)
+                return false;
+            AppendAvailable(Pipe.Ours.get(), Output);
+        }
+        return true;
+    }
 
     TToolRun Wait() {
         TToolRun run;
+        run.Output = std::move(Output);
         // The last read follows the end; a pipe that is empty then reads as broken.
         for (bool running = true; running;) {
             running = WaitForSingleObject(Process.Process.get(), 50) == WAIT_TIMEOUT;
-            AppendAvailable(Output.Ours.get(), run.Output);
+            AppendAvailable(Pipe.Ours.get(), run.Output);
         }
-        GetExitCodeProcess(Process.Process.get(), &run.ExitCode);
+        EXPECT_TRUE(GetExitCodeProcess(Process.Process.get(), &run.ExitCode)) << GetLastError();
         run.Milliseconds = static_cast<DWORD>(GetTickCount64() - Started);
         return run;
     }
@@ -59,7 +72,7 @@ std::optional<TRunningTool> StartTool(const std::wstring& commandLine) {
     if (!child)
         return std::nullopt;
     output->Child.reset();
-    return TRunningTool{std::move(*child), std::move(*output), started};
+    return TRunningTool{std::move(*child), std::move(*output), started, {}};
 }
 
 TToolRun RunTool(const std::wstring& commandLine) {
@@ -160,11 +173,13 @@ TEST_F(ServicingMachineTest, TheFeatureTableListsTheDeclaredUpdatesOfNeutralPack
 
 TEST_F(ServicingMachineTest, AnAnswerFileSwitchesItsSelectionsWhileTheTableWaits) {
     // Enabling a feature the registry has no state for takes its declaring package.
-    std::wstring answers = WriteAnswerFile({{L"VelmoraGames", false}, {L"VelmoraFax", true}});
+    // A state the localized package also carries goes to the neutral one.
+    std::wstring answers =
+        WriteAnswerFile({{L"VelmoraGames", false}, {L"VelmoraFax", true}, {L"VelmoraChess", false}});
     std::optional<TRunningTool> apply = StartTool(L"DISM.exe /Online /Apply-Unattend:\"" + answers + L"\"");
     ASSERT_TRUE(apply);
-    // While it works, a feature query is told to come back.
-    Sleep(500);
+    // While it works (its progress has begun), a feature query is told to come back.
+    ASSERT_TRUE(apply->WaitForOutput(" 0.0%")) << apply->Output;
     TToolRun busy = RunTool(kGetFeatures);
     EXPECT_EQ(busy.ExitCode, 183u);
     EXPECT_NE(busy.Output.find("\r\nError: 183\r\n"), std::string::npos) << busy.Output;
@@ -175,7 +190,11 @@ TEST_F(ServicingMachineTest, AnAnswerFileSwitchesItsSelectionsWhileTheTableWaits
     EXPECT_NE(run.Output.find("100.0%"), std::string::npos) << run.Output;
     EXPECT_EQ(Machine.UpdateState(L"VelmoraGames"), 0u);
     EXPECT_EQ(Machine.UpdateState(L"VelmoraFax"), 1u);
-    EXPECT_EQ(RunTool(kGetFeatures).ExitCode, 0u);
+    run = RunTool(kGetFeatures);
+    EXPECT_EQ(TableRows(run.Output),
+              (std::vector<std::string>{"VelmoraChess | Disabled", "VelmoraFax | Enabled",
+                                        "VelmoraGames | Disabled", "VelmoraTelnetClient | Disabled"}))
+        << run.Output;
 
     // The package manager applies the same files; one unknown name changes nothing.
     answers = WriteAnswerFile({{L"VelmoraGames", true}, {L"VelmoraNoSuchFeature", true}});

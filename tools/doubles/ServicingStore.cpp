@@ -106,7 +106,11 @@ std::wstring FoundationPackage() {
 
 std::wstring PackageOfUpdate(const std::wstring& updateName) {
     TRegKey packages = PackagesKey();
-    for (const std::wstring& packageKey : packages.SubKeyNames().ToVector())
+    // Features live in language-neutral packages; their localized packages
+    // may carry states of the same names.
+    std::vector<std::wstring> keys = packages.SubKeyNames().ToVector();
+    std::stable_partition(keys.begin(), keys.end(), IsLanguageNeutral);
+    for (const std::wstring& packageKey : keys)
         if (packages.OpenSubKey(packageKey + L"\\Updates").ReadNumber(updateName))
             return packageKey;
     for (const std::wstring& packageKey : NeutralManifests())

@@ -47,8 +47,9 @@ std::vector<TFeature> ListFeatures();
 std::wstring FoundationPackage();
 
 // The package whose update a selection of that name switches: the first
-// package with a state for it, else the first language-neutral package whose
-// manifest declares it; empty when no package knows the name.
+// package with a state for it (language-neutral ones first), else the first
+// language-neutral package whose manifest declares it; empty when no package
+// knows the name.
 std::wstring PackageOfUpdate(const std::wstring& updateName);
 bool WriteUpdateState(const std::wstring& packageKey, const std::wstring& updateName, DWORD state);
 
