@@ -1,0 +1,260 @@
+// The servicing engine on a servicing machine laid out in the prefix, as the
+// front end uses it: through IFeatures and IFeature. Runs on Windows 7 (the
+// feature table of the packaging tool) and on Vista (the registry alone).
+#include "features/MumEngine.h"
+
+#include "platform/ComText.h"
+#include "platform/Handles.h"
+#include "platform/OSInfo.h"
+#include "platform/Paths.h"
+#include "platform/XmlDocument.h"
+#include "tests/Polling.h"
+#include "tests/features/ServicingMachine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+std::wstring Text(IFeature* feature, void (STDMETHODCALLTYPE IFeature::*get)(BSTR*)) {
+    unique_bstr text;
+    (feature->*get)(text.put());
+    return BstrText(text.get());
+}
+
+std::wstring Name(IFeature* feature) {
+    return Text(feature, &IFeature::GetName);
+}
+
+// "name" for a leaf, "name(child,child)" for a group, children in list order.
+std::wstring Outline(IFeature* feature) {
+    std::wstring text = Name(feature);
+    if (feature->GetChildCount() == 0)
+        return text;
+    text += L"(";
+    for (int32_t i = 0; i < feature->GetChildCount(); ++i) {
+        TComPtr<IFeature> child;
+        feature->GetChild(i, child.put());
+        text += (i ? L"," : L"") + Outline(child.get());
+    }
+    return text + L")";
+}
+
+std::wstring Outline(IFeatures* features) {
+    std::wstring text;
+    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
+        TComPtr<IFeature> feature;
+        features->GetFeature(i, feature.put());
+        text += (i ? L" " : L"") + Outline(feature.get());
+    }
+    return text;
+}
+
+TComPtr<IFeature> Find(IFeatures* features, const wchar_t* name) {
+    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
+        TComPtr<IFeature> top, found;
+        features->GetFeature(i, top.put());
+        if (Name(top.get()) == name)
+            return top;
+        top->Find(name, found.put());
+        if (found)
+            return found;
+    }
+    return {};
+}
+
+bool Read(IFeatures* features) {
+    features->Refresh();
+    return WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; });
+}
+
+// The engine's answer file: (name, state) of each selection in order.
+std::vector<std::pair<std::wstring, std::wstring>> Selections(const std::wstring& fileName) {
+    TComApartmentGuard apartment;
+    TXmlDocument document;
+    document.Load(fileName);
+    std::vector<std::pair<std::wstring, std::wstring>> selections;
+    TXmlElement package = document.DocumentElement().Child(L"servicing").Child(L"package");
+    for (const TXmlElement& element : package.Children())
+        if (element.Name() == L"selection")
+            selections.emplace_back(element.Attribute(L"name").value_or(L"?"),
+                                    element.Attribute(L"state").value_or(L"?"));
+    return selections;
+}
+
+// Held, it makes the packaging tool answer 183: another operation runs.
+unique_handle HoldServicingLock() {
+    return unique_handle(CreateFileW((WindowsFolder() + L"\\servicing\\velmora-double.lock").c_str(),
+                                     GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+}
+
+class MumEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // An older manifest of the same package: its updates are not read.
+        TServicingPackage old;
+        old.Name = L"Microsoft-Windows-Foundation-Package";
+        old.Version = L"6.1.7600.16385";
+        old.Updates = {{L"VelmoraRetired", L"Retired feature"}};
+        old.States = {{L"VelmoraRetired", 1}};
+        Machine.AddPackage(old);
+
+        TServicingPackage foundation;
+        foundation.Name = L"Microsoft-Windows-Foundation-Package";
+        foundation.Updates = {
+            {L"VelmoraGames", L"Games", L"Games for the desk", {}, true, true},
+            {L"VelmoraChess", L"Chess", L"", L"VelmoraGames"},
+            {L"VelmoraCards", L"Card games", L"", L"VelmoraGames", false},
+            {L"VelmoraGold", L"Gold solitaire", L"", L"VelmoraCards"},
+            {L"VelmoraGoldDeck", L"Gold deck", L"", L"VelmoraGold"},
+            {L"NetFx3", L"Framework 3.5", L"Runtime"},
+            {L"VelmoraBase", L"", L""},
+            {L"VelmoraTools", L"Admin tools", L"", L"VelmoraBase"},
+            {L"VelmoraUnlisted", L"Unlisted", L""},
+        };
+        foundation.States = {{L"VelmoraGames", 1}, {L"VelmoraChess", 1},    {L"VelmoraCards", 0},
+                             {L"VelmoraGold", 0},  {L"VelmoraGoldDeck", 1}, {L"NetFx3", 0},
+                             {L"VelmoraBase", 1},  {L"VelmoraTools", 1}};
+        foundation.InstallTime = FILETIME{0xd5a3e000, 0x01cb3ad2};
+        foundation.InstallClient = L"DISM Package Manager Provider";
+        Machine.AddPackage(foundation);
+        Machine.InstallDoubles();
+        Features = TComPtr<IFeatures>(new TMumEngine());
+    }
+
+    TServicingMachine Machine;
+    TComPtr<IFeatures> Features;
+};
+
+TEST_F(MumEngineTest, TheTreeFollowsTheManifestsTheServicingStatesAndTheNewestVersion) {
+    ASSERT_TRUE(Read(Features.get()));
+    // Sorted by display name at every level; "VelmoraBase" has no display
+    // name of its own but stands as the parent of a feature; the retired
+    // update of the older manifest and the update without a state are gone.
+    EXPECT_EQ(Outline(Features.get()),
+              L"VelmoraBase(VelmoraTools) NetFx3 VelmoraGames(VelmoraCards(VelmoraGold(VelmoraGoldDeck)),"
+              L"VelmoraChess)");
+    EXPECT_EQ(Features->GetTotalCount(), 8);
+
+    TComPtr<IFeature> games = Find(Features.get(), L"VelmoraGames"),
+                      gold = Find(Features.get(), L"VelmoraGold"),
+                      deck = Find(Features.get(), L"VelmoraGoldDeck"), net = Find(Features.get(), L"NetFx3");
+    ASSERT_TRUE(games && gold && deck && net);
+    EXPECT_TRUE(games->GetEnabled());
+    EXPECT_FALSE(gold->GetEnabled());
+    EXPECT_TRUE(deck->GetEnabled());
+    EXPECT_EQ(games->GetPossibleActions(), ActionBit(TPossibleActions::paUninstall));
+    EXPECT_EQ(gold->GetPossibleActions(), ActionBit(TPossibleActions::paInstall));
+
+    TComPtr<IFeature> root, parent;
+    deck->GetParentRoot(root.put());
+    EXPECT_EQ(root.get(), games.get());
+    deck->GetParent(parent.put());
+    EXPECT_EQ(parent.get(), gold.get());
+    EXPECT_TRUE(deck->IsParent(games.get()));
+    EXPECT_FALSE(games->IsParent(deck.get()));
+
+    // Trusted by name, with the group icon; a child shows its parent's icon.
+    EXPECT_TRUE(net->GetTrusted());
+    EXPECT_EQ(net->GetRatingImageIndex(), 2);
+    EXPECT_FALSE(games->GetTrusted());
+    EXPECT_EQ(games->GetRatingImageIndex(), 3);
+    EXPECT_GT(net->GetImageIndex(), 5);
+    EXPECT_EQ(games->GetImageIndex(), 5) << "the default icon";
+    EXPECT_EQ(deck->GetImageIndex(), games->GetImageIndex());
+
+    EXPECT_EQ(Text(games.get(), &IFeature::GetDisplayName), L"Games");
+    EXPECT_EQ(Text(games.get(), &IFeature::GetDescription), L"Games for the desk");
+    EXPECT_EQ(Text(games.get(), &IFeature::GetInstallClient), L"DISM Package Manager Provider");
+    EXPECT_EQ(Text(games.get(), &IFeature::GetPackageName).rfind(L"Microsoft-Windows-Foundation-Package~", 0),
+              0u);
+    EXPECT_GT(games->GetInstallTime(), 40000.0) << "the package's install time as a date";
+
+    // Through IProduct, as the product pages read it.
+    unique_variant enabled, name;
+    games->GetInfo(25, enabled.put());
+    games->GetInfo(28, name.put());
+    EXPECT_EQ(V_VT(&enabled.get()), VT_BOOL);
+    EXPECT_EQ(V_BSTR(&name.get()), std::wstring(L"VelmoraGames"));
+}
+
+TEST_F(MumEngineTest, EnablingAFeatureThreeLevelsDeepSelectsItsWholeTreeButItsOwnChildren) {
+    ASSERT_TRUE(Read(Features.get()));
+    Features->GetStateStamp(); // arms the watch
+    TComPtr<IFeature> gold = Find(Features.get(), L"VelmoraGold"),
+                      chess = Find(Features.get(), L"VelmoraChess");
+    ASSERT_TRUE(gold && chess);
+
+    Features->InstallFeature(gold.get());
+    Features->UninstallFeature(chess.get()); // dropped: one switch at a time
+    EXPECT_EQ(Features->GetInstallState(), TInstallState::isInstalling);
+    ASSERT_TRUE(WaitUntil([&] { return Features->GetInstallState() == TInstallState::isNone; }));
+
+    auto* engine = static_cast<TMumEngine*>(Features.get());
+    using TSelections = std::vector<std::pair<std::wstring, std::wstring>>;
+    EXPECT_EQ(Selections(engine->GetAnswerFileName()), (TSelections{{L"VelmoraGames", L"true"},
+                                                                    {L"VelmoraCards", L"true"},
+                                                                    {L"VelmoraGold", L"true"},
+                                                                    {L"VelmoraChess", L"true"}}));
+    EXPECT_EQ(Machine.UpdateState(L"VelmoraGold"), 1u);
+    EXPECT_EQ(Machine.UpdateState(L"VelmoraChess"), 1u) << "the second request was dropped";
+
+    // The watch sees the change and the tree is read again.
+    ASSERT_TRUE(WaitUntil([&] {
+        Features->GetStateStamp();
+        TComPtr<IFeature> now = Find(Features.get(), L"VelmoraGold");
+        return Features->GetReadState() == TReadState::rsLoaded && now && now->GetEnabled();
+    }));
+
+    gold = Find(Features.get(), L"VelmoraGold");
+    Features->UninstallFeature(gold.get());
+    EXPECT_EQ(Features->GetInstallState(), TInstallState::isUninstalling);
+    ASSERT_TRUE(WaitUntil([&] { return Features->GetInstallState() == TInstallState::isNone; }));
+    EXPECT_EQ(Selections(engine->GetAnswerFileName()), (TSelections{{L"VelmoraGold", L"false"}}));
+    EXPECT_EQ(Machine.UpdateState(L"VelmoraGold"), 0u);
+}
+
+TEST_F(MumEngineTest, AReadWaitsWhileTheToolIsBusyAndStopOrAReleaseEndsReadsAndSwitchesPromptly) {
+    if (!IsWindows7OrLater())
+        GTEST_SKIP() << "Vista has no feature query to wait for";
+    unique_handle busy = HoldServicingLock();
+    ASSERT_TRUE(busy);
+    Features->Refresh();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_EQ(Features->GetReadState(), TReadState::rsLoading) << "the query is asked again every second";
+    busy.reset();
+    ASSERT_TRUE(WaitUntil([&] { return Features->GetReadState() == TReadState::rsLoaded; }));
+    EXPECT_EQ(Features->GetFeatureCount(), 3);
+
+    busy = HoldServicingLock();
+    Features->Refresh();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    auto started = std::chrono::steady_clock::now();
+    Features->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
+    EXPECT_EQ(Features->GetReadState(), TReadState::rsLoading) << "until the next Refresh";
+    busy.reset();
+    // A Refresh while the stopped read still winds down does nothing.
+    ASSERT_TRUE(WaitUntil([&] {
+        Features->Refresh();
+        return WaitUntil([&] { return Features->GetReadState() == TReadState::rsLoaded; },
+                         std::chrono::seconds(5));
+    }));
+
+    TComPtr<IFeature> gold = Find(Features.get(), L"VelmoraGold");
+    Features->InstallFeature(gold.get());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    started = std::chrono::steady_clock::now();
+    Features->Stop();
+    gold.reset();
+    Features.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1))
+        << "the tool is ended with the engine";
+}
+
+} // namespace
