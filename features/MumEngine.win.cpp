@@ -392,9 +392,7 @@ void TMumPackage::Load() {
         TXmlElement package = document.DocumentElement().Child(L"package");
         if (!package || SameText(AttributeText(package, L"releaseType"), L"Product"))
             return;
-        for (const TXmlElement& element : package.Children()) {
-            if (element.Name() != L"update")
-                continue;
+        for (const TXmlElement& element : package.Children(L"update")) {
             auto update = std::make_unique<TMumUpdate>();
             update->FDescription = AttributeText(element, L"description");
             update->FName = AttributeText(element, L"name");

@@ -22,6 +22,8 @@ public:
     std::wstring Name() const;
     // Child elements in document order (text and comments are skipped).
     std::vector<TXmlElement> Children() const;
+    // Those named exactly name.
+    std::vector<TXmlElement> Children(std::wstring_view name) const;
     // The first child element named exactly name; empty when there is none.
     TXmlElement Child(std::wstring_view name) const;
     // Empty when the attribute is missing.
@@ -37,9 +39,12 @@ private:
 class TXmlDocument {
 public:
     // A new empty document; throws when the system has no XML component.
+    // Loading neither validates nor fetches anything a file refers to.
     TXmlDocument();
     // Throws with the parser's reason when the file cannot be loaded.
     void Load(const std::wstring& fileName);
+    // The document element of a file; empty when it cannot be loaded.
+    static TXmlElement LoadElement(const std::wstring& fileName);
     void Save(const std::wstring& fileName);
     TXmlElement DocumentElement() const;
     // A new element that becomes the document element.

@@ -47,6 +47,14 @@ std::vector<TXmlElement> TXmlElement::Children() const {
     return result;
 }
 
+std::vector<TXmlElement> TXmlElement::Children(std::wstring_view name) const {
+    std::vector<TXmlElement> named;
+    for (auto& child : Children())
+        if (child.Name() == name)
+            named.push_back(std::move(child));
+    return named;
+}
+
 TXmlElement TXmlElement::Child(std::wstring_view name) const {
     if (!FElement)
         return {};
@@ -91,6 +99,18 @@ TXmlDocument::TXmlDocument() {
                               reinterpret_cast<void**>(FDocument.put()));
     CheckHResult(hr, L"XML document");
     FDocument->put_async(VARIANT_FALSE);
+    FDocument->put_validateOnParse(VARIANT_FALSE);
+    FDocument->put_resolveExternals(VARIANT_FALSE);
+}
+
+TXmlElement TXmlDocument::LoadElement(const std::wstring& fileName) {
+    try {
+        TXmlDocument document;
+        document.Load(fileName);
+        return document.DocumentElement();
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 void TXmlDocument::Load(const std::wstring& fileName) {

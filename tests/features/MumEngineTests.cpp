@@ -79,10 +79,9 @@ std::vector<std::pair<std::wstring, std::wstring>> Selections(const std::wstring
     document.Load(fileName);
     std::vector<std::pair<std::wstring, std::wstring>> selections;
     TXmlElement package = document.DocumentElement().Child(L"servicing").Child(L"package");
-    for (const TXmlElement& element : package.Children())
-        if (element.Name() == L"selection")
-            selections.emplace_back(element.Attribute(L"name").value_or(L"?"),
-                                    element.Attribute(L"state").value_or(L"?"));
+    for (const TXmlElement& element : package.Children(L"selection"))
+        selections.emplace_back(element.Attribute(L"name").value_or(L"?"),
+                                element.Attribute(L"state").value_or(L"?"));
     return selections;
 }
 

@@ -164,11 +164,15 @@ void TServicingMachine::InstallDoubles() {
     TRegKey overrides = TRegKey::Create(TRegRoot::CurrentUser, kWineOverridesKey);
     for (const wchar_t* tool : {L"DISM.exe", L"PkgMgr.exe"}) {
         std::wstring target = SystemFolderWithBackslash() + tool;
-        bool kept = MoveFileW(target.c_str(), (target + kKeptSuffix).c_str());
+        // A copy kept aside by a run that never cleared up is the original.
+        bool kept =
+            PathExists(target + kKeptSuffix) || MoveFileW(target.c_str(), (target + kKeptSuffix).c_str());
         EXPECT_TRUE(CopyFileW((from + tool).c_str(), target.c_str(), FALSE)) << Narrow(from + tool);
         FDoubles.emplace_back(target, kept);
         std::wstring name = LowerCase(tool);
-        if (!overrides.ValueExists(name) && overrides.WriteString(name, L"native"))
+        // Only the feature tests use this prefix: an override found here was
+        // left by such a run.
+        if (overrides.WriteString(name, L"native"))
             FOverrides.push_back(name);
     }
 }

@@ -3,7 +3,7 @@
 #include "platform/Format.h"
 #include "platform/Paths.h"
 #include "tools/doubles/ServicingStore.h"
-#include "tools/doubles/ServicingXml.h"
+#include "platform/XmlDocument.h"
 
 #include <windows.h>
 
@@ -73,8 +73,8 @@ struct TSelection {
 // The selections of the answer file's "configure" packages; nothing (and
 // the error reported) when the file is not such an answer file.
 std::optional<std::vector<TSelection>> ReadSelections(const std::wstring& path, int& error) {
-    TXmlElement unattend = LoadXmlFile(path);
-    if (!unattend || unattend.LocalName() != L"unattend") {
+    TXmlElement unattend = TXmlDocument::LoadElement(path);
+    if (!unattend || unattend.Name() != L"unattend") {
         error = ReportError(kBadAnswerFile, Format(L"The answer file \"%s\" cannot be read.", path));
         return std::nullopt;
     }

@@ -4,7 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
-#include "tools/doubles/ServicingXml.h"
+#include "platform/XmlDocument.h"
 
 #include <algorithm>
 
@@ -64,7 +64,7 @@ std::optional<TPackageKey> ParsePackageKey(std::wstring_view key) {
 }
 
 std::optional<std::vector<std::wstring>> DeclaredUpdates(const std::wstring& packageKey) {
-    TXmlElement assembly = LoadXmlFile(ManifestPath(packageKey));
+    TXmlElement assembly = TXmlDocument::LoadElement(ManifestPath(packageKey));
     if (!assembly)
         return std::nullopt;
     std::vector<std::wstring> names;
