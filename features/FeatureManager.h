@@ -1,22 +1,29 @@
 #pragma once
 // Base of the Windows-feature engines: the IFeatures collection over the
-// top-level feature list, the reading thread and the read state. Engines fill
-// the tree in ReadFeatures on that thread.
+// top-level feature list, the reading thread, the switching worker and the
+// change watch. An engine fills the tree in ReadFeatures on the reading
+// thread and switches one feature at a time on the worker.
 #include "api/Interfaces.Velmora.h"
+#include "features/Feature.h"
+#include "features/FeatureIconList.h"
 #include "platform/ComObject.h"
+#include "platform/Handles.h"
 #include "platform/LiveObjects.h"
 #include "platform/Thread.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <vector>
+#include <string>
 
 namespace velmora {
 
+class TProcess;
+
 class TFeatureManager : public TInterfacedObject<IFeatures>, public TLiveCount<TFeatureManager> {
 public:
-    TFeatureManager();
+    explicit TFeatureManager(std::unique_ptr<TFeatureIconList> icons);
     ~TFeatureManager() override;
 
     // The engine's class name, for the diagnostic log.
@@ -35,6 +42,7 @@ public:
     // IFeatures
     void STDMETHODCALLTYPE GetFeature(int32_t Index, IFeature** Feature) override;
     int32_t STDMETHODCALLTYPE GetFeatureCount() override;
+    // The stamp as it was on entry; a change the watch reports starts a read.
     uint64_t STDMETHODCALLTYPE GetStateStamp() override;
     HIMAGELIST STDMETHODCALLTYPE GetFeatureSmallImages() override;
     HIMAGELIST STDMETHODCALLTYPE GetFeatureLargeImages() override;
@@ -44,34 +52,61 @@ public:
     bool STDMETHODCALLTYPE GetShowHidden() override;
     void STDMETHODCALLTYPE SetShowHidden(bool Show) override;
     void STDMETHODCALLTYPE Stop() override;
+    // One switch at a time: a request while one runs is dropped.
     void STDMETHODCALLTYPE InstallFeature(IFeature* Feature) override;
     void STDMETHODCALLTYPE UninstallFeature(IFeature* Feature) override;
     void STDMETHODCALLTYPE Refresh() override;
+
+    // Where the engine writes its answer file: the user's application-data
+    // folder, "Velmora\Helper\", the base name; the folder is created.
+    virtual std::wstring GetAnswerFileName();
 
 protected:
     // Runs on the reading thread; rebuilds the tree, calling
     // TThread::CheckTerminated between long steps.
     virtual void ReadFeatures(TThread& thread) = 0;
+    // Run on the worker; return when the system tool has finished.
+    virtual void DoInstallFeature(IFeature* feature, TThread& thread) = 0;
+    virtual void DoUninstallFeature(IFeature* feature, TThread& thread) = 0;
+    // (Re)arms the change notification, as a rule through WatchRegistryKey.
+    virtual void WatchChanges() = 0;
+    // True once after the watched key changed while no switch ran; the first
+    // call (and every call during a switch) only arms the watch.
+    virtual bool PollChanges();
+    virtual std::wstring GetAnswerFileBaseName() { return L"unattended.xml"; }
 
-    // Engines call this first in their destructors: the thread runs their
-    // ReadFeatures, so it must end before they are gone.
-    void FreeReadingThread();
+    // Engines call this first in their destructors: the threads run their
+    // operations, so they must end before the engine is gone.
+    void FreeThreads();
 
-    void ClearFeatures();
-    void AddFeature(TComPtr<IFeature> feature);
+    TFeatures& Features() { return FFeatures; }
+    TFeatureIconList& IconList() { return *FIconImageList; }
+
+    // Runs a command line hidden until it ends or thread is asked to stop;
+    // then onFinish (when given) or the runner's own error report sees the
+    // result. Returns the result parsed from the tool's output.
+    using TFinishHandler = std::function<void(TProcess& process, int32_t result)>;
+    int32_t RunCommand(const std::wstring& commandLine, TThread& thread, const TFinishHandler& onFinish = {});
+    // Watches the key's subtree (names and values) on FWaitEvent. False, with
+    // no key kept, when the key cannot be opened or watched.
+    bool WatchRegistryKey(HKEY root, REGSAM access, std::wstring_view subkey);
 
 private:
     class TReadThread;
-    void MarkChanged();
+    class TFeaturePocess;
+    void StartSwitch(IFeature* feature, bool enable);
 
     std::mutex FFeatureThreadSync;
     std::unique_ptr<TReadThread> FFeatureThread;
     std::atomic<TInstallState> FInstallState{TInstallState::isNone};
     std::atomic<TReadState> FReadState{TReadState::rsNonw};
     std::atomic<bool> FShowHidden{false};
-    std::recursive_mutex FListLock;
-    std::vector<TComPtr<IFeature>> FFeatures;
-    std::atomic<uint64_t> FStateStamp{0};
+    unique_handle FWaitEvent;
+    std::mutex FWaitSync; // guards FWaitKey: polls come from any caller thread
+    unique_hkey FWaitKey;
+    std::unique_ptr<TFeaturePocess> FProcessThread;
+    TFeatures FFeatures;
+    std::unique_ptr<TFeatureIconList> FIconImageList;
 };
 
 } // namespace velmora

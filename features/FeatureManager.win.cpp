@@ -1,6 +1,10 @@
 #include "features/FeatureManager.h"
 
+#include "console/Process.h"
 #include "frame/Boundary.h"
+#include "platform/Paths.h"
+
+#include <filesystem>
 
 namespace velmora {
 
@@ -17,20 +21,45 @@ private:
     TFeatureManager& FOwner;
 };
 
-TFeatureManager::TFeatureManager() = default;
+// The worker of one switch.
+class TFeatureManager::TFeaturePocess : public TThread {
+public:
+    using TFeatureProc = std::function<void(IFeature*, TThread&)>;
+    TFeaturePocess(TFeatureProc proc, IFeature* feature) : FProc(std::move(proc)), FFeature(feature) {}
+    ~TFeaturePocess() override { TerminateAndWait(); }
+
+protected:
+    void Execute() override { FProc(FFeature.get(), *this); }
+    void HandleError(std::exception_ptr error) override { StatisticsLog::AddError(error); }
+
+private:
+    TFeatureProc FProc;
+    TComPtr<IFeature> FFeature;
+};
+
+TFeatureManager::TFeatureManager(std::unique_ptr<TFeatureIconList> icons)
+    : FWaitEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr)), FIconImageList(std::move(icons)) {}
 
 TFeatureManager::~TFeatureManager() {
-    FreeReadingThread();
+    FreeThreads();
 }
 
-void TFeatureManager::FreeReadingThread() {
-    std::unique_ptr<TReadThread> thread;
+void TFeatureManager::FreeThreads() {
+    std::unique_ptr<TReadThread> reader;
     {
         std::lock_guard lock(FFeatureThreadSync);
-        thread = std::move(FFeatureThread);
+        reader = std::move(FFeatureThread);
     }
-    if (thread)
-        thread->SetOnTerminate(nullptr);
+    if (reader)
+        reader->SetOnTerminate(nullptr);
+    reader.reset();
+    std::unique_ptr<TFeaturePocess> worker;
+    {
+        std::lock_guard lock(FLock);
+        worker = std::move(FProcessThread);
+    }
+    if (worker)
+        worker->SetOnTerminate(nullptr);
 }
 
 // The information a feature answers.
@@ -48,14 +77,11 @@ int32_t TFeatureManager::GetCount() {
 }
 
 void TFeatureManager::GetItem(int32_t Index, IProduct** Product) {
-    Guarded([&] {
-        if (!Product)
-            return;
-        *Product = nullptr;
-        TComPtr<IFeature> feature;
-        GetFeature(Index, feature.put());
-        *Product = feature.Detach();
-    });
+    if (!Product)
+        return;
+    TComPtr<IFeature> feature;
+    GetFeature(Index, feature.put());
+    *Product = feature.Detach();
 }
 
 HIMAGELIST TFeatureManager::GetSmallImages() {
@@ -68,48 +94,41 @@ bool TFeatureManager::IsAnyActionRunning() {
     return false;
 }
 void TFeatureManager::Lock() {
-    FListLock.lock();
+    FFeatures.Lock();
 }
 void TFeatureManager::Unlock() {
-    FListLock.unlock();
+    FFeatures.Unlock();
 }
 
 void TFeatureManager::GetFeature(int32_t Index, IFeature** Feature) {
-    Guarded([&] {
-        if (!Feature)
-            return;
-        *Feature = nullptr;
-        std::lock_guard lock(FListLock);
-        if (Index >= 0 && static_cast<size_t>(Index) < FFeatures.size())
-            FFeatures[Index].CopyTo(Feature);
-    });
+    if (!Feature)
+        return;
+    *Feature = nullptr;
+    Guarded([&] { *Feature = FFeatures.Item(Index).Detach(); });
 }
 
 int32_t TFeatureManager::GetFeatureCount() {
-    std::lock_guard lock(FListLock);
-    return static_cast<int32_t>(FFeatures.size());
+    return FFeatures.Count();
 }
 
 uint64_t TFeatureManager::GetStateStamp() {
-    return FStateStamp.load();
+    uint64_t stamp = FFeatures.StateStamp();
+    Guarded([&] {
+        if (PollChanges())
+            Refresh();
+    });
+    return stamp;
 }
 
-// The engines' icon lists arrive with the feature tree.
 HIMAGELIST TFeatureManager::GetFeatureSmallImages() {
-    return nullptr;
+    return FIconImageList->SmallIcons();
 }
 HIMAGELIST TFeatureManager::GetFeatureLargeImages() {
-    return nullptr;
+    return FIconImageList->LargeIcons();
 }
 
 int32_t TFeatureManager::GetTotalCount() {
-    return Guarded(0, [&] {
-        std::lock_guard lock(FListLock);
-        int32_t total = 0;
-        for (auto& feature : FFeatures)
-            total += 1 + feature->GetTotalCount();
-        return total;
-    });
+    return Guarded(0, [&] { return FFeatures.TotalCount(); });
 }
 
 TInstallState TFeatureManager::GetInstallState() {
@@ -135,14 +154,27 @@ void TFeatureManager::Stop() {
     });
 }
 
-// Switching features needs the engines' packaging tools; until an engine
-// provides them a request changes nothing.
-void TFeatureManager::InstallFeature(IFeature*) {
-    DebugLog().WriteLogF(TLogLevel::llWarning, L"%s: switching features is not available", ClassName());
+void TFeatureManager::InstallFeature(IFeature* Feature) {
+    Guarded([&] { StartSwitch(Feature, true); });
 }
 
-void TFeatureManager::UninstallFeature(IFeature*) {
-    DebugLog().WriteLogF(TLogLevel::llWarning, L"%s: switching features is not available", ClassName());
+void TFeatureManager::UninstallFeature(IFeature* Feature) {
+    Guarded([&] { StartSwitch(Feature, false); });
+}
+
+void TFeatureManager::StartSwitch(IFeature* feature, bool enable) {
+    if (!feature)
+        return;
+    std::lock_guard lock(FLock);
+    if (FProcessThread && !FProcessThread->Finished())
+        return;
+    FProcessThread.reset();
+    auto proc = enable ? &TFeatureManager::DoInstallFeature : &TFeatureManager::DoUninstallFeature;
+    FProcessThread = std::make_unique<TFeaturePocess>(
+        [this, proc](IFeature* f, TThread& thread) { (this->*proc)(f, thread); }, feature);
+    FInstallState = enable ? TInstallState::isInstalling : TInstallState::isUninstalling;
+    FProcessThread->SetOnTerminate([this] { FInstallState = TInstallState::isNone; });
+    FProcessThread->Start();
 }
 
 void TFeatureManager::Refresh() {
@@ -156,30 +188,55 @@ void TFeatureManager::Refresh() {
         FReadState = TReadState::rsLoading;
         FFeatureThread->SetOnTerminate([this] {
             FReadState = TReadState::rsLoaded;
-            MarkChanged();
+            FFeatures.Changed();
         });
         FFeatureThread->Start();
     });
 }
 
-void TFeatureManager::ClearFeatures() {
-    {
-        std::lock_guard lock(FListLock);
-        FFeatures.clear();
+bool TFeatureManager::PollChanges() {
+    std::unique_lock lock(FWaitSync);
+    if (FWaitKey && FInstallState == TInstallState::isNone) {
+        if (WaitForSingleObject(FWaitEvent.get(), 0) != WAIT_OBJECT_0)
+            return false;
+        lock.unlock();
+        WatchChanges();
+        return true;
     }
-    MarkChanged();
+    lock.unlock();
+    WatchChanges();
+    return false;
 }
 
-void TFeatureManager::AddFeature(TComPtr<IFeature> feature) {
-    {
-        std::lock_guard lock(FListLock);
-        FFeatures.push_back(std::move(feature));
-    }
-    MarkChanged();
+bool TFeatureManager::WatchRegistryKey(HKEY root, REGSAM access, std::wstring_view subkey) {
+    while (!subkey.empty() && subkey.front() == L'\\')
+        subkey.remove_prefix(1);
+    std::lock_guard lock(FWaitSync);
+    FWaitKey.reset();
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, std::wstring(subkey).c_str(), 0, access | KEY_NOTIFY, &key) != ERROR_SUCCESS)
+        return false;
+    FWaitKey.reset(key);
+    return RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                   FWaitEvent.get(), TRUE) == ERROR_SUCCESS;
 }
 
-void TFeatureManager::MarkChanged() {
-    FStateStamp = GetTickCount();
+std::wstring TFeatureManager::GetAnswerFileName() {
+    std::wstring folder = AppDataFolder() + L"\\Velmora\\Helper\\";
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    return folder + GetAnswerFileBaseName();
+}
+
+int32_t TFeatureManager::RunCommand(const std::wstring& commandLine, TThread& thread,
+                                    const TFinishHandler& onFinish) {
+    TProcess process(commandLine, 0);
+    int32_t result = process.DoExecute(thread);
+    if (onFinish)
+        onFinish(process, result);
+    else
+        process.DoFinish(result);
+    return result;
 }
 
 } // namespace velmora

@@ -34,6 +34,17 @@ TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
         {{L"backup-setting", L"off"}, L"13 0 0 0 300  off"},
         {{L"backup-setting", L"on"}, L"13 0 0 0 300  on"},
         {{L"backup-setting", L"maybe"}, L"backup-setting takes nothing, on or off."},
+        {{L"features", L"--tree", L"--all", L"--timeout", L"20"}, L"14 0 0 0 20  - tree all"},
+        {{L"features", L"--json"}, L"14 0 1 0 300  -"},
+        {{L"features", L"--tree", L"--json"},
+         L"Give at most one of --tree and --json (JSON always nests the children)."},
+        {{L"list", L"--tree"}, L"Unknown option \"--tree\" for \"list\"."},
+        {{L"feature", L"disable", L"TelnetClient", L"--timeout", L"60"}, L"16 0 0 0 60 TelnetClient -"},
+        {{L"feature", L"enable", L"--timeout"},
+         L"Give enable or disable and the name of the Windows feature."},
+        {{L"feature", L"toggle", L"TelnetClient"},
+         L"Give enable or disable and the name of the Windows feature."},
+        {{L"feature", L"enable", L"X", L"--json"}, L"Unknown option \"--json\" for \"feature\"."},
     };
     for (const auto& c : cases) {
         std::wstring error;
@@ -43,6 +54,10 @@ TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
                                 : error;
         if (a && a->Command >= TCommand::Backups)
             parsed += !a->Setting ? L" -" : *a->Setting ? L" on" : L" off";
+        if (a && a->Tree)
+            parsed += L" tree";
+        if (a && a->ShowHidden)
+            parsed += L" all";
         SCOPED_TRACE(Narrow(c.Args.empty() ? L"" : c.Args.back()));
         if (c.Parsed.empty()) {
             EXPECT_FALSE(a);

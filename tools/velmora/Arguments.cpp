@@ -47,12 +47,20 @@ const wchar_t* UsageText() {
            L"                          identifier recorded, and report it\n"
            L"  backup-setting [on|off] show, or turn on or off, the backup of forced\n"
            L"                          removals\n"
+           L"  features [--tree] [--json] [--all] [--timeout SECONDS]\n"
+           L"                          read the Windows features and list them with\n"
+           L"                          their state; --tree shows each under its parent,\n"
+           L"                          --all includes the features Windows hides\n"
+           L"  feature enable|disable NAME [--timeout SECONDS]\n"
+           L"                          switch the Windows feature of that (servicing)\n"
+           L"                          name on or off, wait for the system tool, then\n"
+           L"                          read the features again and report the state\n"
            L"  help, --help            show this text\n"
            L"\n"
-           L"--timeout bounds each wait (reading the inventory, the action, the\n"
-           L"product leaving the inventory); the default is 300 seconds. An action\n"
-           L"still running then is left running. The leftover scan and the removal\n"
-           L"are not bounded.\n"
+           L"--timeout bounds each wait (reading the inventory or the features, the\n"
+           L"action or the feature switch, the product leaving the inventory); the\n"
+           L"default is 300 seconds. An action or switch still running then is left\n"
+           L"running. The leftover scan and the removal are not bounded.\n"
            L"\n"
            L"Exit codes: 0 done, 1 the operation failed, 2 wrong usage,\n"
            L"            3 VelmoraHelper.dll could not be loaded,\n"
@@ -69,7 +77,9 @@ const wchar_t* UsageText() {
            L"              (what was deleted before stays deleted),\n"
            L"           14 RekovaHelper.dll could not be loaded,\n"
            L"           15 no backup set has that identifier,\n"
-           L"           16 the backup set was restored before.\n";
+           L"           16 the backup set was restored before,\n"
+           L"           17 no Windows feature has that name,\n"
+           L"           18 the feature switch ended but the state did not change.\n";
 }
 
 bool IsActionCommand(TCommand command) {
@@ -83,6 +93,10 @@ bool IsActionCommand(TCommand command) {
     default:
         return false;
     }
+}
+
+bool IsFeatureSwitch(TCommand command) {
+    return command == TCommand::FeatureEnable || command == TCommand::FeatureDisable;
 }
 
 bool IsBackupCommand(TCommand command) {
@@ -129,6 +143,36 @@ static std::optional<TArguments> ParseBackupSetting(const std::vector<std::wstri
     return parsed;
 }
 
+static bool ParseTimeout(const std::vector<std::wstring>& args, size_t& i, TArguments& parsed,
+                         std::wstring& error) {
+    if (i + 1 == args.size() || !ParseSeconds(args[i + 1], parsed.TimeoutSeconds)) {
+        error = L"--timeout needs a number of seconds from 1 to 999999.";
+        return false;
+    }
+    ++i;
+    return true;
+}
+
+static std::optional<TArguments> ParseFeatureSwitch(const std::vector<std::wstring>& args, TArguments parsed,
+                                                    std::wstring& error) {
+    if (args.size() < 3 || (args[1] != L"enable" && args[1] != L"disable") || args[2].empty() ||
+        args[2].starts_with(L"--")) {
+        error = L"Give enable or disable and the name of the Windows feature.";
+        return std::nullopt;
+    }
+    parsed.Command = args[1] == L"enable" ? TCommand::FeatureEnable : TCommand::FeatureDisable;
+    parsed.Name = args[2];
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (args[i] != L"--timeout") {
+            error = Format(L"Unknown option \"%s\" for \"feature\".", args[i]);
+            return std::nullopt;
+        }
+        if (!ParseTimeout(args, i, parsed, error))
+            return std::nullopt;
+    }
+    return parsed;
+}
+
 std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, std::wstring& error) {
     TArguments parsed;
     if (args.empty())
@@ -152,6 +196,10 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
         parsed.Command = TCommand::Restore;
     else if (command == L"backup-setting")
         parsed.Command = TCommand::BackupSetting;
+    else if (command == L"features")
+        parsed.Command = TCommand::Features;
+    else if (command == L"feature")
+        return ParseFeatureSwitch(args, parsed, error);
     else if (auto action = ActionCommand(command))
         parsed.Command = *action;
     else {
@@ -176,7 +224,9 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
         parsed.Name = args[1];
         first = 2;
     }
-    const bool reads = parsed.Command == TCommand::List || parsed.Command == TCommand::Show || forced;
+    const bool features = parsed.Command == TCommand::Features;
+    const bool reads =
+        parsed.Command == TCommand::List || parsed.Command == TCommand::Show || forced || features;
     const bool waits = reads || IsActionCommand(parsed.Command);
     const bool json = reads || parsed.Command == TCommand::Backups;
     for (size_t i = first; i < args.size(); ++i) {
@@ -190,18 +240,23 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
             parsed.Kind = option == L"--updates" ? TListKind::Updates : TListKind::Unused;
         } else if (json && option == L"--json") {
             parsed.Json = true;
+        } else if (features && option == L"--tree") {
+            parsed.Tree = true;
+        } else if (features && option == L"--all") {
+            parsed.ShowHidden = true;
         } else if (parsed.Command == TCommand::ForceRemove && option == L"--yes") {
             parsed.Yes = true;
         } else if (waits && option == L"--timeout") {
-            if (i + 1 == args.size() || !ParseSeconds(args[i + 1], parsed.TimeoutSeconds)) {
-                error = L"--timeout needs a number of seconds from 1 to 999999.";
+            if (!ParseTimeout(args, i, parsed, error))
                 return std::nullopt;
-            }
-            ++i;
         } else {
             error = Format(L"Unknown option \"%s\" for \"%s\".", option, command);
             return std::nullopt;
         }
+    }
+    if (parsed.Tree && parsed.Json) {
+        error = L"Give at most one of --tree and --json (JSON always nests the children).";
+        return std::nullopt;
     }
     if (parsed.Command == TCommand::ForceRemove && parsed.Json && !parsed.Yes) {
         error = L"force-remove --json cannot ask its questions: add --yes.";

@@ -20,11 +20,16 @@ enum class TCommand {
     ForceRemove,
     Backups,
     Restore,
-    BackupSetting
+    BackupSetting,
+    Features,
+    FeatureEnable,
+    FeatureDisable
 };
 
 // True for the commands that run an action on one product.
 bool IsActionCommand(TCommand command);
+// True for feature enable and disable.
+bool IsFeatureSwitch(TCommand command);
 // True for the commands of the backup component, which need no library.
 bool IsBackupCommand(TCommand command);
 enum class TListKind { Programs, Updates, Unused };
@@ -32,9 +37,12 @@ enum class TListKind { Programs, Updates, Unused };
 struct TArguments {
     TCommand Command = TCommand::Help;
     TListKind Kind = TListKind::Programs;
-    std::wstring Name; // the product shown by "show" or acted on; the backup set to restore
+    std::wstring Name; // the product shown by "show" or acted on; the backup set to restore;
+                       // the feature switched
     bool Json = false;
-    bool Yes = false; // force-remove answers its questions itself
+    bool Tree = false;       // features --tree
+    bool ShowHidden = false; // features --all
+    bool Yes = false;        // force-remove answers its questions itself
     unsigned TimeoutSeconds = 300;
     std::optional<bool> Setting; // backup-setting on or off; nothing shows it
 };

@@ -13,6 +13,10 @@ int RunProductAction(TVelmoraLibrary& library, const TArguments& args);
 // leftovers and force-remove.
 int RunForcedRemoval(TVelmoraLibrary& library, const TArguments& args);
 
+// features, and feature enable or disable.
+int RunFeatures(TVelmoraLibrary& library, const TArguments& args);
+int RunFeatureSwitch(TVelmoraLibrary& library, const TArguments& args);
+
 // backups, restore and backup-setting: the suite's backup component and its
 // settings, without the library.
 int RunBackupCommand(const TArguments& args);

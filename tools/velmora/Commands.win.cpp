@@ -6,9 +6,8 @@
 #include "tools/velmora/LineList.h"
 #include "tools/velmora/ProductFields.h"
 #include "tools/velmora/ProductLookup.h"
+#include "tools/velmora/TerminalCallbacks.h"
 
-#include <atomic>
-#include <mutex>
 #include <optional>
 
 namespace velmora::cli {
@@ -59,41 +58,6 @@ TRecord DetailRecord(IProduct& product, int32_t infoMask) {
         {L"installerMaybeCorrupted", L"Installer maybe corrupted", product.IsInstallerMaybeCorrupted()});
     return record;
 }
-
-// The uninstaller's yes/no questions, asked on the terminal (standard error,
-// so that standard output stays the command's result).
-class TTerminalQuestions : public TInterfacedObject<IQuestionCallback> {
-public:
-    bool STDMETHODCALLTYPE AskYesNo(LPCWSTR Text, LPCWSTR Caption) override {
-        std::lock_guard lock(FLock);
-        WriteErr(Format(L"\n[%s]\n%s (y/n) ", Caption ? Caption : L"", Text ? Text : L""));
-        for (;;) {
-            std::optional<std::wstring> line = ReadLine();
-            if (!line) {
-                WriteErr(L"n (no more input)\n");
-                return false;
-            }
-            if (std::optional<bool> yes = YesOrNo(*line))
-                return *yes;
-            WriteErr(L"Answer y or n: ");
-        }
-    }
-
-private:
-    std::mutex FLock;
-};
-
-class TTerminalErrors : public TInterfacedObject<IErrorCallback> {
-public:
-    void STDMETHODCALLTYPE ShowError(LPCWSTR Text) override {
-        WriteErr(Format(L"The command reported an error:\n%s\n", Text ? Text : L""));
-        FReported = true;
-    }
-    bool Reported() const { return FReported.load(); }
-
-private:
-    std::atomic<bool> FReported{false};
-};
 
 TPossibleActions ActionOf(TCommand command) {
     switch (command) {

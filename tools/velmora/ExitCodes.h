@@ -20,5 +20,7 @@ constexpr int kCancelled = 13;
 constexpr int kNoBackupComponent = 14;
 constexpr int kNoBackupSet = 15;
 constexpr int kRestoredBefore = 16;
+constexpr int kNoFeature = 17;
+constexpr int kFeatureUnchanged = 18;
 
 } // namespace velmora::cli

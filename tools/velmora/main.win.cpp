@@ -21,7 +21,8 @@ static int Run(const std::vector<std::wstring>& args) {
         WriteOut(UsageText());
         return kDone;
     }
-    if (IsActionCommand(parsed->Command))
+    // A switched feature's system tool may ask its questions too.
+    if (IsActionCommand(parsed->Command) || IsFeatureSwitch(parsed->Command))
         if (std::optional<int> code = RunInDetachedCopy())
             return *code;
     if (IsBackupCommand(parsed->Command))
@@ -47,6 +48,11 @@ static int Run(const std::vector<std::wstring>& args) {
     case TCommand::Leftovers:
     case TCommand::ForceRemove:
         return RunForcedRemoval(library, *parsed);
+    case TCommand::Features:
+        return RunFeatures(library, *parsed);
+    case TCommand::FeatureEnable:
+    case TCommand::FeatureDisable:
+        return RunFeatureSwitch(library, *parsed);
     case TCommand::Help:
     case TCommand::Backups:
     case TCommand::Restore:

@@ -1,0 +1,218 @@
+#include "tests/features/ServicingMachine.h"
+
+#include "platform/Format.h"
+#include "platform/Module.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace velmora::testing {
+
+namespace {
+
+// Wine runs its own program of a name unless told to load the file on disk.
+constexpr wchar_t kWineOverridesKey[] = L"Software\\Wine\\DllOverrides";
+constexpr wchar_t kKeptSuffix[] = L".velmora-kept";
+
+constexpr wchar_t kServicingKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing";
+
+std::wstring PackageKeyPath(const std::wstring& packageKey) {
+    return std::wstring(kServicingKey) + L"\\Packages\\" + packageKey;
+}
+
+std::wstring XmlText(const std::wstring& text) {
+    std::wstring escaped;
+    for (wchar_t c : text)
+        switch (c) {
+        case L'&':
+            escaped += L"&amp;";
+            break;
+        case L'<':
+            escaped += L"&lt;";
+            break;
+        case L'>':
+            escaped += L"&gt;";
+            break;
+        case L'"':
+            escaped += L"&quot;";
+            break;
+        default:
+            escaped += c;
+        }
+    return escaped;
+}
+
+std::wstring Attribute(const wchar_t* name, const std::wstring& value) {
+    return Format(L" %s=\"%s\"", name, XmlText(value));
+}
+
+std::wstring AssemblyIdentity(const TServicingPackage& package) {
+    return L"<assemblyIdentity" + Attribute(L"name", package.Name) + Attribute(L"version", package.Version) +
+           Attribute(L"language", package.Locale.empty() ? L"neutral" : package.Locale) +
+           Attribute(L"processorArchitecture", package.Architecture) +
+           Attribute(L"publicKeyToken", package.PublicKeyToken) + L"/>";
+}
+
+std::wstring UpdateElement(const TServicingUpdate& update) {
+    std::wstring xml = L"    <update" + Attribute(L"name", update.Name) +
+                       Attribute(L"displayName", update.DisplayName) +
+                       Attribute(L"description", update.Description) + L">\r\n";
+    if (!update.Parent.empty())
+        xml += Format(
+            L"      <applicable disposition=\"staged\"><detectUpdate><%s%s/></detectUpdate></applicable>\r\n",
+            update.ParentViaUpdate ? L"update" : L"parent", Attribute(L"name", update.Parent));
+    if (update.DefaultEnabled)
+        xml +=
+            Format(L"      <selectable disposition=\"staged\"><detectNone default=\"%s\"/></selectable>\r\n",
+                   *update.DefaultEnabled ? L"true" : L"false");
+    return xml + L"    </update>\r\n";
+}
+
+std::string Manifest(const TServicingPackage& package) {
+    std::wstring xml =
+        L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+        L"<assembly xmlns=\"urn:schemas-microsoft-com:asm.v3\" manifestVersion=\"1.0\">\r\n  " +
+        AssemblyIdentity(package) + L"\r\n  <package" + Attribute(L"identifier", package.Name) +
+        Attribute(L"releaseType", package.ReleaseType) + L">\r\n";
+    for (const TServicingUpdate& update : package.Updates)
+        xml += UpdateElement(update);
+    return Narrow(xml + L"  </package>\r\n</assembly>\r\n");
+}
+
+void WritePackageValues(const TRegKey& key, const TServicingPackage& package) {
+    for (auto [name, value] :
+         {std::pair{L"InstallClient", &package.InstallClient},
+          std::pair{L"InstallLocation", &package.InstallLocation},
+          std::pair{L"InstallName", &package.InstallName}, std::pair{L"InstallUser", &package.InstallUser}})
+        if (!value->empty()) {
+            EXPECT_TRUE(key.WriteString(name, *value));
+        }
+    if (package.InstallTime) {
+        EXPECT_TRUE(key.WriteNumber(L"InstallTimeHigh", package.InstallTime->dwHighDateTime));
+        EXPECT_TRUE(key.WriteNumber(L"InstallTimeLow", package.InstallTime->dwLowDateTime));
+    }
+    if (package.SelfUpdate) {
+        EXPECT_TRUE(key.WriteNumber(L"SelfUpdate", *package.SelfUpdate ? 1 : 0));
+    }
+    if (package.Trusted) {
+        EXPECT_TRUE(key.WriteNumber(L"Trusted", *package.Trusted ? 1 : 0));
+    }
+}
+
+} // namespace
+
+std::wstring TServicingPackage::Key() const {
+    return Name + L"~" + PublicKeyToken + L"~" + Architecture + L"~" + Locale + L"~" + Version;
+}
+
+std::wstring TServicingMachine::PackagesFolder() {
+    return WindowsFolder() + L"\\servicing\\Packages";
+}
+
+std::wstring TServicingMachine::ManifestPath(const std::wstring& packageKey) {
+    return PackagesFolder() + L"\\" + packageKey + L".mum";
+}
+
+void TServicingMachine::RememberCreatedRoots() {
+    if (FRootsChecked)
+        return;
+    FRootsChecked = true;
+    FCreatedServicingKey = !KeyExists(TRegRoot::LocalMachine, kServicingKey, TRegView::x64);
+    for (const std::wstring& folder : {WindowsFolder() + L"\\servicing", PackagesFolder()})
+        if (CreateDirectoryW(folder.c_str(), nullptr))
+            FCreatedFolders.insert(FCreatedFolders.begin(), folder);
+}
+
+std::wstring TServicingMachine::AddPackage(const TServicingPackage& package) {
+    RememberCreatedRoots();
+    const std::wstring key = package.Key();
+    FPackages.push_back(key);
+    if (package.WriteManifest) {
+        std::string manifest = Manifest(package);
+        std::ofstream file(std::filesystem::path(ManifestPath(key)), std::ios::binary);
+        file << manifest;
+        EXPECT_TRUE(file.good()) << Narrow(ManifestPath(key));
+    }
+    TRegKey packageKey =
+        TRegKey::Create(TRegRoot::LocalMachine, PackageKeyPath(key), KEY_READ | KEY_WRITE, TRegView::x64);
+    EXPECT_TRUE(packageKey) << packageKey.Status();
+    WritePackageValues(packageKey, package);
+    TRegKey updates = packageKey.CreateSubKey(L"Updates");
+    for (const auto& [name, state] : package.States) {
+        EXPECT_TRUE(updates.WriteNumber(name, state));
+    }
+    return key;
+}
+
+void TServicingMachine::AddDetectedUpdate(const std::wstring& name) {
+    RememberCreatedRoots();
+    FDetected.push_back(name);
+    EXPECT_TRUE(TRegKey::Create(TRegRoot::LocalMachine,
+                                std::wstring(kServicingKey) + L"\\UpdateDetect\\" + name,
+                                KEY_READ | KEY_WRITE, TRegView::x64));
+}
+
+void TServicingMachine::InstallDoubles() {
+    const std::wstring from = ExtractFilePath(ModuleFileName(nullptr));
+    TRegKey overrides = TRegKey::Create(TRegRoot::CurrentUser, kWineOverridesKey);
+    for (const wchar_t* tool : {L"DISM.exe", L"PkgMgr.exe"}) {
+        std::wstring target = SystemFolderWithBackslash() + tool;
+        bool kept = MoveFileW(target.c_str(), (target + kKeptSuffix).c_str());
+        EXPECT_TRUE(CopyFileW((from + tool).c_str(), target.c_str(), FALSE)) << Narrow(from + tool);
+        FDoubles.emplace_back(target, kept);
+        std::wstring name = LowerCase(tool);
+        if (!overrides.ValueExists(name) && overrides.WriteString(name, L"native"))
+            FOverrides.push_back(name);
+    }
+}
+
+void TServicingMachine::Clear() {
+    for (const std::wstring& key : FPackages) {
+        DeleteFileW(ManifestPath(key).c_str());
+        DeleteKey(TRegRoot::LocalMachine, PackageKeyPath(key), TRegView::x64);
+    }
+    for (const std::wstring& name : FDetected)
+        DeleteKey(TRegRoot::LocalMachine, std::wstring(kServicingKey) + L"\\UpdateDetect\\" + name,
+                  TRegView::x64);
+    for (const auto& [file, kept] : FDoubles) {
+        DeleteFileW(file.c_str());
+        if (kept)
+            MoveFileW((file + kKeptSuffix).c_str(), file.c_str());
+    }
+    TRegKey overrides = TRegKey::Open(TRegRoot::CurrentUser, kWineOverridesKey, KEY_SET_VALUE);
+    for (const std::wstring& name : FOverrides)
+        overrides.DeleteValue(name);
+    if (FCreatedServicingKey)
+        DeleteKey(TRegRoot::LocalMachine, kServicingKey, TRegView::x64);
+    for (const std::wstring& folder : FCreatedFolders)
+        RemoveDirectoryW(folder.c_str());
+    FPackages.clear();
+    FDetected.clear();
+    FDoubles.clear();
+    FOverrides.clear();
+    FCreatedFolders.clear();
+    FCreatedServicingKey = false;
+    FRootsChecked = false;
+}
+
+std::optional<DWORD> TServicingMachine::UpdateState(const std::wstring& updateName) const {
+    TRegKey packages = TRegKey::Open(TRegRoot::LocalMachine, std::wstring(kServicingKey) + L"\\Packages",
+                                     KEY_READ, TRegView::x64);
+    // A language-neutral package (empty locale part) first, as the tools look.
+    std::vector<std::wstring> keys = packages.SubKeyNames().ToVector();
+    std::stable_partition(keys.begin(), keys.end(),
+                          [](const std::wstring& key) { return key.find(L"~~") != std::wstring::npos; });
+    for (const std::wstring& key : keys)
+        if (std::optional<DWORD> state = packages.OpenSubKey(key + L"\\Updates").ReadNumber(updateName))
+            return state;
+    return std::nullopt;
+}
+
+} // namespace velmora::testing

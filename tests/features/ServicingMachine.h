@@ -1,0 +1,113 @@
+#pragma once
+// A servicing machine laid out in the running prefix for the feature tests:
+// package manifests in %WINDIR%\servicing\Packages, their registry data under
+// HKLM\...\Component Based Servicing (64-bit view), and the servicing tool
+// doubles in the system folder. Everything added is removed by Clear() and by
+// the destructor, so tests can run in any order.
+//
+//   TServicingMachine machine;
+//   TServicingPackage foundation;
+//   foundation.Name = L"Microsoft-Windows-Foundation-Package";
+//   foundation.Updates = {{L"Games", L"Games", L"Games for the desk"},
+//                         {L"Chess", L"Chess", L"", L"Games"}};
+//   foundation.States = {{L"Games", 1}, {L"Chess", 0}};
+//   machine.AddPackage(foundation);
+//   machine.InstallDoubles();
+//   ... run the engine or the tools ...
+//   EXPECT_EQ(machine.UpdateState(L"Chess"), 1u);
+//
+// The test executable must depend on the targets Dism_double and
+// PkgMgr_double (InstallDoubles copies them from its own folder).
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <utility>
+#include <string>
+#include <vector>
+
+namespace velmora::testing {
+
+// One "update" element of a manifest.
+struct TServicingUpdate {
+    std::wstring Name;
+    std::wstring DisplayName;
+    std::wstring Description;
+    // The parent update's name; empty for none.
+    std::wstring Parent;
+    // The parent is named by applicable/detectUpdate/update (true) or by
+    // applicable/detectUpdate/parent (false).
+    bool ParentViaUpdate = true;
+    // selectable/detectNone's "default"; nothing leaves the element out.
+    std::optional<bool> DefaultEnabled;
+};
+
+struct TServicingPackage {
+    // The parts of the package key Name~PublicKeyToken~Architecture~Locale~Version.
+    std::wstring Name;
+    std::wstring PublicKeyToken = L"0123456789abcdef";
+    std::wstring Architecture = L"amd64";
+    std::wstring Locale; // empty for a language-neutral package
+    std::wstring Version = L"6.1.7601.17514";
+    std::wstring ReleaseType = L"Feature Pack";
+    std::vector<TServicingUpdate> Updates;
+    // False: no manifest, only the registry data.
+    bool WriteManifest = true;
+
+    // The values of the package's Updates key: update name -> state
+    // (1 enabled, 0 disabled, 6 enable pending, 5 disable pending).
+    std::map<std::wstring, DWORD> States;
+    // The package key's values; those left empty (or without a time) are
+    // not written.
+    std::wstring InstallClient;
+    std::wstring InstallLocation;
+    std::wstring InstallName;
+    std::optional<FILETIME> InstallTime; // InstallTimeHigh and InstallTimeLow
+    std::wstring InstallUser;            // a security identifier ("S-1-5-18")
+    std::optional<bool> SelfUpdate;
+    std::optional<bool> Trusted;
+
+    std::wstring Key() const;
+};
+
+class TServicingMachine {
+public:
+    TServicingMachine() = default;
+    ~TServicingMachine() { Clear(); }
+    TServicingMachine(const TServicingMachine&) = delete;
+    TServicingMachine& operator=(const TServicingMachine&) = delete;
+
+    // Writes the package's manifest and registry data; returns its key.
+    std::wstring AddPackage(const TServicingPackage& package);
+    // An UpdateDetect subkey of that name.
+    void AddDetectedUpdate(const std::wstring& name);
+    // Copies DISM.exe and PkgMgr.exe from this test's folder into the system
+    // folder (keeping a file of that name that was there) and has Wine load
+    // them instead of its own programs of those names.
+    void InstallDoubles();
+    // Removes every manifest, key and double added, and the servicing keys
+    // and folders this machine created.
+    void Clear();
+
+    // The state value of the update in the first package that has one,
+    // language-neutral packages first (as the doubles write it).
+    std::optional<DWORD> UpdateState(const std::wstring& updateName) const;
+
+    static std::wstring PackagesFolder();
+    // Where the manifest of that package key goes.
+    static std::wstring ManifestPath(const std::wstring& packageKey);
+
+private:
+    void RememberCreatedRoots();
+
+    std::vector<std::wstring> FPackages;
+    std::vector<std::wstring> FDetected;
+    // The doubles' paths, each with whether a file it replaced was kept aside.
+    std::vector<std::pair<std::wstring, bool>> FDoubles;
+    std::vector<std::wstring> FOverrides;
+    std::vector<std::wstring> FCreatedFolders;
+    bool FCreatedServicingKey = false;
+    bool FRootsChecked = false;
+};
+
+} // namespace velmora::testing

@@ -1,0 +1,239 @@
+// The servicing machine as the servicing tool doubles see it: the feature
+// table they print and the answer files they apply, run as the library runs
+// them (a child process, output through a pipe).
+#include "tests/features/ServicingMachine.h"
+
+#include "platform/ChildProcess.h"
+#include "platform/Format.h"
+#include "platform/Paths.h"
+#include "platform/Pipes.h"
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+struct TToolRun {
+    DWORD ExitCode = 0;
+    std::string Output;
+    DWORD Milliseconds = 0;
+};
+
+// Starts a command with its output going into a pipe.
+struct TRunningTool {
+    TChildProcess Process;
+    TChildPipe Pipe;
+    ULONGLONG Started = 0;
+
+    std::string Output;
+
+    // Reads the output until it holds text; false when the tool ends first.
+    bool WaitForOutput(const std::string& text) {
+        while (Output.find(text) == std::string::npos) {
+            if (WaitForSingleObject(Process.Process.get(), 20) != WAIT_TIMEOUT)
+                return false;
+            AppendAvailable(Pipe.Ours.get(), Output);
+        }
+        return true;
+    }
+
+    TToolRun Wait() {
+        TToolRun run;
+        run.Output = std::move(Output);
+        // The last read follows the end; a pipe that is empty then reads as broken.
+        for (bool running = true; running;) {
+            running = WaitForSingleObject(Process.Process.get(), 50) == WAIT_TIMEOUT;
+            AppendAvailable(Pipe.Ours.get(), run.Output);
+        }
+        EXPECT_TRUE(GetExitCodeProcess(Process.Process.get(), &run.ExitCode)) << GetLastError();
+        run.Milliseconds = static_cast<DWORD>(GetTickCount64() - Started);
+        return run;
+    }
+};
+
+std::optional<TRunningTool> StartTool(const std::wstring& commandLine) {
+    std::optional<TChildPipe> output = PipeFromChild(65535);
+    if (!output)
+        return std::nullopt;
+    TChildStart start;
+    start.CommandLine = SystemFolderWithBackslash() + commandLine;
+    start.StandardHandles =
+        TStandardHandles{GetStdHandle(STD_INPUT_HANDLE), output->Child.get(), output->Child.get()};
+    start.CreationFlags = CREATE_NO_WINDOW;
+    ULONGLONG started = GetTickCount64();
+    std::optional<TChildProcess> child = StartChildProcess(start);
+    if (!child)
+        return std::nullopt;
+    output->Child.reset();
+    return TRunningTool{std::move(*child), std::move(*output), started, {}};
+}
+
+TToolRun RunTool(const std::wstring& commandLine) {
+    std::optional<TRunningTool> tool = StartTool(commandLine);
+    EXPECT_TRUE(tool) << GetLastError();
+    return tool ? tool->Wait() : TToolRun{};
+}
+
+const std::wstring kGetFeatures = L"DISM.exe /Online /English /Get-Features /Format:Table";
+
+// The "name | state" rows of the feature table, in order.
+std::vector<std::string> TableRows(const std::string& output) {
+    std::vector<std::string> rows;
+    size_t separators = 0;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.starts_with("---"))
+            ++separators;
+        else if (separators == 2 && line.find(" | ") != std::string::npos)
+            rows.push_back(line.substr(0, line.find(' ')) + " | " + line.substr(line.find(" | ") + 3));
+    }
+    return rows;
+}
+
+// An answer file as the library writes it: one "configure" package with the
+// given selections.
+std::wstring WriteAnswerFile(const std::vector<std::pair<std::wstring, bool>>& selections) {
+    std::wstring path = TempFolder() + L"\\velmora-servicing-test.xml";
+    std::wstring xml =
+        L"<?xml version=\"1.0\"?>\r\n<unattend><servicing><package action=\"configure\">"
+        L"<assemblyIdentity name=\"Microsoft-Windows-Foundation-Package\" version=\"6.1.7601.17514\" "
+        L"language=\"neutral\" processorArchitecture=\"amd64\" publicKeyToken=\"0123456789abcdef\" "
+        L"versionScope=\"nonSxS\"/>";
+    for (const auto& [name, state] : selections)
+        xml += Format(L"<selection name=\"%s\" state=\"%s\"/>", name, state ? L"true" : L"false");
+    std::ofstream(std::filesystem::path(path), std::ios::binary)
+        << Narrow(xml + L"</package></servicing></unattend>\r\n");
+    return path;
+}
+
+class ServicingMachineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TServicingPackage foundation;
+        foundation.Name = L"Microsoft-Windows-Foundation-Package";
+        foundation.Updates = {{L"VelmoraGames", L"Games", L"Games for the desk", {}, true, true},
+                              {L"VelmoraChess", L"Chess", L"", L"VelmoraGames"},
+                              {L"VelmoraTelnetClient", L"Telnet client", L"", L"", false}};
+        foundation.States = {{L"VelmoraGames", 1}, {L"VelmoraChess", 6}, {L"VelmoraTelnetClient", 0}};
+        foundation.InstallTime = FILETIME{0xd5a3e000, 0x01cb3ad2};
+        foundation.InstallUser = L"S-1-5-18";
+        foundation.Trusted = true;
+        Foundation = Machine.AddPackage(foundation);
+
+        // Localized texts of the same updates: no features of their own.
+        TServicingPackage localized = foundation;
+        localized.Locale = L"en-US";
+        localized.States = {{L"VelmoraChess", 1}};
+        Machine.AddPackage(localized);
+
+        // A state without a manifest declaring it, and a manifest without states.
+        TServicingPackage orphan;
+        orphan.Name = L"Velmora-Orphan-Package";
+        orphan.WriteManifest = false;
+        orphan.States = {{L"VelmoraOrphan", 1}};
+        Machine.AddPackage(orphan);
+        TServicingPackage fax;
+        fax.Name = L"Velmora-Fax-Package";
+        fax.Updates = {{L"VelmoraFax", L"Fax", L""}};
+        Machine.AddPackage(fax);
+
+        Machine.InstallDoubles();
+    }
+
+    TServicingMachine Machine;
+    std::wstring Foundation;
+};
+
+} // namespace
+
+TEST_F(ServicingMachineTest, TheFeatureTableListsTheDeclaredUpdatesOfNeutralPackagesWithTheirStates) {
+    TToolRun run = RunTool(kGetFeatures);
+    EXPECT_EQ(run.ExitCode, 0u) << run.Output;
+    EXPECT_NE(run.Output.find("Features listing for package : " + Narrow(Foundation)), std::string::npos)
+        << run.Output;
+    EXPECT_EQ(TableRows(run.Output),
+              (std::vector<std::string>{"VelmoraChess | Enable Pending", "VelmoraGames | Enabled",
+                                        "VelmoraTelnetClient | Disabled"}))
+        << run.Output;
+    EXPECT_NE(run.Output.find("The operation completed successfully."), std::string::npos);
+
+    run = RunTool(L"DISM.exe /Online /Get-Packages");
+    EXPECT_EQ(run.ExitCode, 87u);
+    EXPECT_NE(run.Output.find("\r\nError: 87\r\n"), std::string::npos) << run.Output;
+}
+
+TEST_F(ServicingMachineTest, AnAnswerFileSwitchesItsSelectionsWhileTheTableWaits) {
+    // Enabling a feature the registry has no state for takes its declaring package.
+    // A state the localized package also carries goes to the neutral one.
+    std::wstring answers =
+        WriteAnswerFile({{L"VelmoraGames", false}, {L"VelmoraFax", true}, {L"VelmoraChess", false}});
+    std::optional<TRunningTool> apply = StartTool(L"DISM.exe /Online /Apply-Unattend:\"" + answers + L"\"");
+    ASSERT_TRUE(apply);
+    // While it works (its progress has begun), a feature query is told to come back.
+    ASSERT_TRUE(apply->WaitForOutput(" 0.0%")) << apply->Output;
+    TToolRun busy = RunTool(kGetFeatures);
+    EXPECT_EQ(busy.ExitCode, 183u);
+    EXPECT_NE(busy.Output.find("\r\nError: 183\r\n"), std::string::npos) << busy.Output;
+
+    TToolRun run = apply->Wait();
+    EXPECT_EQ(run.ExitCode, 0u) << run.Output;
+    EXPECT_GE(run.Milliseconds, 1400u);
+    EXPECT_NE(run.Output.find("100.0%"), std::string::npos) << run.Output;
+    EXPECT_EQ(Machine.UpdateState(L"VelmoraGames"), 0u);
+    EXPECT_EQ(Machine.UpdateState(L"VelmoraFax"), 1u);
+    run = RunTool(kGetFeatures);
+    EXPECT_EQ(TableRows(run.Output),
+              (std::vector<std::string>{"VelmoraChess | Disabled", "VelmoraFax | Enabled",
+                                        "VelmoraGames | Disabled", "VelmoraTelnetClient | Disabled"}))
+        << run.Output;
+
+    // The package manager applies the same files; one unknown name changes nothing.
+    answers = WriteAnswerFile({{L"VelmoraGames", true}, {L"VelmoraNoSuchFeature", true}});
+    run = RunTool(L"PkgMgr.exe /n:\"" + answers + L"\"");
+    EXPECT_EQ(run.ExitCode, 0x800f080cu);
+    EXPECT_NE(run.Output.find("\r\nError: 0x800f080c\r\n"), std::string::npos) << run.Output;
+    EXPECT_EQ(Machine.UpdateState(L"VelmoraGames"), 0u);
+    answers = WriteAnswerFile({{L"VelmoraGames", true}});
+    EXPECT_EQ(RunTool(L"PkgMgr.exe /n:\"" + answers + L"\"").ExitCode, 0u);
+    EXPECT_EQ(Machine.UpdateState(L"VelmoraGames"), 1u);
+    DeleteFileW(answers.c_str());
+}
+
+TEST(ServicingMachine, ClearLeavesNoTraceOfThePackagesOrTheDoubles) {
+    const std::wstring dism = SystemFolderWithBackslash() + L"DISM.exe";
+    const bool systemHadDism = FileExists(dism);
+    std::wstring key;
+    {
+        TServicingMachine machine;
+        TServicingPackage package;
+        package.Name = L"Velmora-Cleared-Package";
+        package.Updates = {{L"VelmoraCleared", L"Cleared", L""}};
+        package.States = {{L"VelmoraCleared", 1}};
+        key = machine.AddPackage(package);
+        machine.AddDetectedUpdate(L"VelmoraCleared");
+        machine.InstallDoubles();
+        EXPECT_EQ(machine.UpdateState(L"VelmoraCleared"), 1u);
+    }
+    EXPECT_FALSE(FileExists(TServicingMachine::ManifestPath(key)));
+    EXPECT_EQ(FileExists(dism), systemHadDism);
+    EXPECT_FALSE(
+        TRegKey::Open(TRegRoot::CurrentUser, L"Software\\Wine\\DllOverrides").ValueExists(L"dism.exe"));
+    EXPECT_FALSE(KeyExists(
+        TRegRoot::LocalMachine,
+        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing\\Packages\\" + key,
+        TRegView::x64));
+    EXPECT_FALSE(
+        KeyExists(TRegRoot::LocalMachine,
+                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing\\UpdateDetect\\"
+                  L"VelmoraCleared",
+                  TRegView::x64));
+}
