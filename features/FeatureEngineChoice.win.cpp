@@ -1,7 +1,7 @@
 #include "features/FeatureEngineChoice.h"
 
-#include "features/FeatureEngines.h"
 #include "features/MumEngine.h"
+#include "features/SysocEngine.h"
 #include "platform/OSInfo.h"
 
 namespace velmora {
