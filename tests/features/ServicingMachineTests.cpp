@@ -5,6 +5,7 @@
 
 #include "platform/ChildProcess.h"
 #include "platform/Format.h"
+#include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/Pipes.h"
 #include "platform/Registry.h"
@@ -58,12 +59,14 @@ struct TRunningTool {
     }
 };
 
+// commandLine starts with a program of the system folder, or a full path.
 std::optional<TRunningTool> StartTool(const std::wstring& commandLine) {
     std::optional<TChildPipe> output = PipeFromChild(65535);
     if (!output)
         return std::nullopt;
     TChildStart start;
-    start.CommandLine = SystemFolderWithBackslash() + commandLine;
+    bool fullPath = commandLine.starts_with(L'"') || commandLine.find(L':') == 1;
+    start.CommandLine = fullPath ? commandLine : SystemFolderWithBackslash() + commandLine;
     start.StandardHandles =
         TStandardHandles{GetStdHandle(STD_INPUT_HANDLE), output->Child.get(), output->Child.get()};
     start.CreationFlags = CREATE_NO_WINDOW;
@@ -236,4 +239,26 @@ TEST(ServicingMachine, ClearLeavesNoTraceOfThePackagesOrTheDoubles) {
                   L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing\\UpdateDetect\\"
                   L"VelmoraCleared",
                   TRegView::x64));
+}
+
+// The console front end on the same machine: it loads the library, which
+// picks the servicing engine for this Windows, reads the table and switches
+// a feature through the packaging tool.
+TEST_F(ServicingMachineTest, TheConsoleFrontEndListsTheTreeAndSwitchesAFeature) {
+    const std::wstring velmora = L"\"" + ExtractFilePath(ModuleFileName(nullptr)) + L"velmora.exe\" ";
+    TToolRun tree = RunTool(velmora + L"features --tree");
+    EXPECT_EQ(tree.ExitCode, 0u) << tree.Output;
+    EXPECT_NE(tree.Output.find("VelmoraGames"), std::string::npos) << tree.Output;
+    size_t games = tree.Output.find("VelmoraGames"), chess = tree.Output.find("VelmoraChess");
+    ASSERT_NE(chess, std::string::npos) << tree.Output;
+    EXPECT_LT(games, chess) << "a child below its parent";
+    EXPECT_EQ(tree.Output.find("Velmora-Orphan"), std::string::npos);
+
+    TToolRun enable = RunTool(velmora + L"feature enable VelmoraTelnetClient");
+    EXPECT_EQ(enable.ExitCode, 0u) << enable.Output;
+    EXPECT_EQ(Machine.UpdateState(L"VelmoraTelnetClient"), 1u);
+    EXPECT_EQ(RunTool(velmora + L"feature enable VelmoraNoSuchFeature").ExitCode, 17u);
+
+    TToolRun json = RunTool(velmora + L"features --json");
+    EXPECT_NE(json.Output.find("\"name\": \"VelmoraTelnetClient\""), std::string::npos) << json.Output;
 }
