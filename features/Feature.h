@@ -46,6 +46,10 @@ private:
     std::atomic<uint64_t> FStateStamp{0};
 };
 
+// Pushes the feature's children on a stack, last first (under its lock), so
+// that popping walks the tree in pre-order.
+void PushChildren(IFeature* feature, std::vector<TComPtr<IFeature>>& stack);
+
 class TFeature : public TInterfacedObject<IFeature>, public TLiveCount<TFeature> {
 public:
     explicit TFeature(std::wstring name);

@@ -32,7 +32,8 @@ int CompareFeatures(IFeature* left, IFeature* right) {
            CSTR_EQUAL;
 }
 
-// The children of a feature, last first, taken under its lock.
+} // namespace
+
 void PushChildren(IFeature* feature, std::vector<TComPtr<IFeature>>& stack) {
     feature->Lock();
     for (int32_t i = feature->GetChildCount() - 1; i >= 0; --i) {
@@ -43,8 +44,6 @@ void PushChildren(IFeature* feature, std::vector<TComPtr<IFeature>>& stack) {
     }
     feature->Unlock();
 }
-
-} // namespace
 
 void TFeatures::Add(TComPtr<IFeature> feature) {
     DebugLog().WriteLog(TLogLevel::llInfo, L"DLL.Lock:Features.Add");

@@ -612,14 +612,7 @@ void TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstr
                 continue;
             }
             select(node.get(), feature->IsParent(node.get()) || node->GetEnabled());
-            node->Lock();
-            for (int32_t i = node->GetChildCount() - 1; i >= 0; --i) {
-                TComPtr<IFeature> child;
-                node->GetChild(i, child.put());
-                if (child)
-                    stack.push_back(std::move(child));
-            }
-            node->Unlock();
+            PushChildren(node.get(), stack);
         }
     }
     document.Save(fileName);

@@ -194,17 +194,11 @@ int RunProductAction(TVelmoraLibrary& library, const TArguments& args) {
         WriteErr(library.Error() + L"\n");
         return kFailed;
     }
-    auto questions = MakeCom<TTerminalQuestions, IQuestionCallback>();
-    auto errorsObject = new TTerminalErrors;
-    TComPtr<IErrorCallback> errors(static_cast<IErrorCallback*>(errorsObject));
-    root->SetQuestionCallback(questions.get());
-    root->SetErrorCallback(errors.get());
     // The library stops the action's wait (the uninstaller keeps running)
     // and lets go of the callbacks before this returns.
+    TTerminalCallbacks callbacks(*root);
     auto finish = [&](int code) {
         root->Stop();
-        root->SetQuestionCallback(nullptr);
-        root->SetErrorCallback(nullptr);
         return code;
     };
 
@@ -244,7 +238,7 @@ int RunProductAction(TVelmoraLibrary& library, const TArguments& args) {
         return finish(kStillRunning);
     }
     WriteErr(Format(L"The action ended after %d ms.\n", static_cast<int64_t>(GetTickCount64() - started)));
-    if (errorsObject->Reported())
+    if (callbacks.ErrorReported())
         return finish(kCommandError);
 
     const bool removes = args.Command == TCommand::Uninstall || args.Command == TCommand::QuietUninstall ||

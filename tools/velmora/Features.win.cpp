@@ -175,15 +175,9 @@ int RunFeatureSwitch(TVelmoraLibrary& library, const TArguments& args) {
     TComPtr<IFeatures> features = FeaturesOf(library, root);
     if (!features)
         return kFailed;
-    auto questions = MakeCom<TTerminalQuestions, IQuestionCallback>();
-    auto errorsObject = new TTerminalErrors;
-    TComPtr<IErrorCallback> errors(static_cast<IErrorCallback*>(errorsObject));
-    root->SetQuestionCallback(questions.get());
-    root->SetErrorCallback(errors.get());
+    TTerminalCallbacks callbacks(*root);
     auto finish = [&](int code) {
         features->Stop();
-        root->SetQuestionCallback(nullptr);
-        root->SetErrorCallback(nullptr);
         return code;
     };
 
@@ -209,7 +203,7 @@ int RunFeatureSwitch(TVelmoraLibrary& library, const TArguments& args) {
         features->UninstallFeature(feature.get());
     if (!WaitForSwitch(*features, args.TimeoutSeconds))
         return finish(kStillRunning);
-    if (errorsObject->Reported())
+    if (callbacks.ErrorReported())
         return finish(kCommandError);
     if (!WaitForReadAfterSwitch(*features, args.TimeoutSeconds))
         return finish(kFailed);

@@ -27,4 +27,22 @@ private:
     std::atomic<bool> FReported{false};
 };
 
+// Both set on a root for this object's lifetime; the root lets go of them
+// when it goes.
+class TTerminalCallbacks {
+public:
+    explicit TTerminalCallbacks(IVelmora& root);
+    ~TTerminalCallbacks();
+    TTerminalCallbacks(const TTerminalCallbacks&) = delete;
+    TTerminalCallbacks& operator=(const TTerminalCallbacks&) = delete;
+    // The library reported an error since.
+    bool ErrorReported() const { return FErrorsObject->Reported(); }
+
+private:
+    IVelmora& FRoot;
+    TComPtr<IQuestionCallback> FQuestions;
+    TTerminalErrors* FErrorsObject;
+    TComPtr<IErrorCallback> FErrors;
+};
+
 } // namespace velmora::cli

@@ -27,4 +27,16 @@ void TTerminalErrors::ShowError(LPCWSTR Text) {
     FReported = true;
 }
 
+TTerminalCallbacks::TTerminalCallbacks(IVelmora& root)
+    : FRoot(root), FQuestions(MakeCom<TTerminalQuestions, IQuestionCallback>()),
+      FErrorsObject(new TTerminalErrors), FErrors(static_cast<IErrorCallback*>(FErrorsObject)) {
+    FRoot.SetQuestionCallback(FQuestions.get());
+    FRoot.SetErrorCallback(FErrors.get());
+}
+
+TTerminalCallbacks::~TTerminalCallbacks() {
+    FRoot.SetQuestionCallback(nullptr);
+    FRoot.SetErrorCallback(nullptr);
+}
+
 } // namespace velmora::cli
