@@ -84,7 +84,10 @@ protected:
 
     // Runs a command line hidden until it ends or thread is asked to stop;
     // then onFinish (when given) or the runner's own error report sees the
-    // result. Returns the result parsed from the tool's output.
+    // result. Returns the result parsed from the tool's output. A query (with
+    // onFinish) is ended when thread is stopped; a switch is left to finish,
+    // since a system tool interrupted while it changes the system may leave
+    // it half changed.
     using TFinishHandler = std::function<void(TProcess& process, int32_t result)>;
     int32_t RunCommand(const std::wstring& commandLine, TThread& thread, const TFinishHandler& onFinish = {});
     // Watches the key's subtree (names and values) on FWaitEvent. False, with

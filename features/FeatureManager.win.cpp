@@ -231,6 +231,7 @@ std::wstring TFeatureManager::GetAnswerFileName() {
 int32_t TFeatureManager::RunCommand(const std::wstring& commandLine, TThread& thread,
                                     const TFinishHandler& onFinish) {
     TProcess process(commandLine, 0);
+    process.FTerminateProccessAtAbort = static_cast<bool>(onFinish);
     int32_t result = process.DoExecute(thread);
     if (onFinish)
         onFinish(process, result);
