@@ -9,9 +9,8 @@ enum class TPackageCommand { cmdGetFeatures, cmdInstallFeature, cmdUninstallUpda
 class PackageManagement {
 public:
     // The command with arg in place of "%0:s", behind the native system
-    // folder. Throws std::logic_error "PackageManagement: <command>:
-    // Unsupported command"
-    // where this Windows has no tool for it.
+    // folder. Throws std::logic_error "PackageManagement: Unsupported
+    // command" where this Windows has no tool for it.
     static std::wstring GetCommand(TPackageCommand command, const std::wstring& arg = {});
 };
 

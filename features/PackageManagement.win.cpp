@@ -10,18 +10,6 @@ namespace velmora {
 
 namespace {
 
-const wchar_t* CommandName(TPackageCommand command) {
-    switch (command) {
-    case TPackageCommand::cmdGetFeatures:
-        return L"cmdGetFeatures";
-    case TPackageCommand::cmdInstallFeature:
-        return L"cmdInstallFeature";
-    case TPackageCommand::cmdUninstallUpdate:
-        return L"cmdUninstallUpdate";
-    }
-    return L"";
-}
-
 // Vista has no feature query; its packaging tool takes other switches.
 std::wstring CommandFormat(TPackageCommand command) {
     bool win7 = IsWindows7OrLater();
@@ -41,8 +29,7 @@ std::wstring CommandFormat(TPackageCommand command) {
 std::wstring PackageManagement::GetCommand(TPackageCommand command, const std::wstring& arg) {
     std::wstring format = CommandFormat(command);
     if (format.empty())
-        throw std::logic_error(
-            Narrow(Format(L"PackageManagement: %s: Unsupported command", CommandName(command))));
+        throw std::logic_error("PackageManagement: Unsupported command");
     return CheckFileX64(SystemFolderWithBackslash()) + Format(format, arg);
 }
 
