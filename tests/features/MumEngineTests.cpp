@@ -85,6 +85,26 @@ std::vector<std::pair<std::wstring, std::wstring>> Selections(const std::wstring
     return selections;
 }
 
+// "en-US" for the system's default locale, as the engine names languages.
+std::wstring SystemLanguage() {
+    wchar_t language[16] = {}, country[16] = {};
+    GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SISO639LANGNAME, language, 16);
+    GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SISO3166CTRYNAME, country, 16);
+    return std::wstring(language) + L"-" + country;
+}
+
+// The account name of a well-known account, as the system names it here.
+std::wstring AccountOf(WELL_KNOWN_SID_TYPE type) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof sid, nameSize = 256, domainSize = 256;
+    wchar_t name[256], domain[256];
+    SID_NAME_USE use;
+    if (!CreateWellKnownSid(type, nullptr, sid, &sidSize) ||
+        !LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
+        return L"(no account)";
+    return name;
+}
+
 // Held, it makes the packaging tool answer 183: another operation runs.
 unique_handle HoldServicingLock() {
     return unique_handle(CreateFileW((WindowsFolder() + L"\\servicing\\velmora-double.lock").c_str(),
@@ -121,7 +141,18 @@ protected:
                              {L"VelmoraBase", 1},  {L"VelmoraTools", 1}};
         foundation.InstallTime = FILETIME{0xd5a3e000, 0x01cb3ad2};
         foundation.InstallClient = L"DISM Package Manager Provider";
+        foundation.InstallUser = L"S-1-5-18";
         Machine.AddPackage(foundation);
+
+        // The texts in the system's language come from its localized package.
+        TServicingPackage localized;
+        localized.Name = foundation.Name;
+        localized.Locale = SystemLanguage();
+        localized.Updates = {{L"VelmoraGames", L"Games and puzzles", L"Games in the system's language"}};
+        localized.InstallTime = foundation.InstallTime;
+        localized.InstallClient = foundation.InstallClient;
+        localized.InstallUser = L"S-1-5-19"; // only says that there is a user: the neutral package's is shown
+        Machine.AddPackage(localized);
         Machine.InstallDoubles();
         Features = TComPtr<IFeatures>(new TMumEngine());
     }
@@ -172,8 +203,9 @@ TEST_F(MumEngineTest, TheTreeFollowsTheManifestsTheServicingStatesAndTheNewestVe
     EXPECT_EQ(games->GetImageIndex(), 5) << "the default icon";
     EXPECT_EQ(deck->GetImageIndex(), games->GetImageIndex());
 
-    EXPECT_EQ(Text(games.get(), &IFeature::GetDisplayName), L"Games");
-    EXPECT_EQ(Text(games.get(), &IFeature::GetDescription), L"Games for the desk");
+    EXPECT_EQ(Text(games.get(), &IFeature::GetDisplayName), L"Games and puzzles");
+    EXPECT_EQ(Text(games.get(), &IFeature::GetDescription), L"Games in the system's language");
+    EXPECT_EQ(Text(games.get(), &IFeature::GetInstallUser), AccountOf(WinLocalSystemSid));
     EXPECT_EQ(Text(games.get(), &IFeature::GetInstallClient), L"DISM Package Manager Provider");
     EXPECT_EQ(Text(games.get(), &IFeature::GetPackageName).rfind(L"Microsoft-Windows-Foundation-Package~", 0),
               0u);
