@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "tests/Polling.h"
 
 #include <gtest/gtest.h>
 
@@ -186,7 +187,13 @@ void TServicingMachine::Clear() {
         DeleteKey(TRegRoot::LocalMachine, std::wstring(kServicingKey) + L"\\UpdateDetect\\" + name,
                   TRegView::x64);
     for (const auto& [file, kept] : FDoubles) {
-        DeleteFileW(file.c_str());
+        // A tool a test left running holds its file until it has ended; this
+        // test's process must outlive it (under Wine a child whose parent is
+        // gone may never end).
+        EXPECT_TRUE(WaitUntil([&] {
+            return DeleteFileW(file.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+        })) << Narrow(file)
+            << " is still in use";
         if (kept)
             MoveFileW((file + kKeptSuffix).c_str(), file.c_str());
     }
