@@ -66,8 +66,15 @@ protected:
     // TThread::CheckTerminated between long steps.
     virtual void ReadFeatures(TThread& thread) = 0;
     // Run on the worker; return when the system tool has finished.
-    virtual void DoInstallFeature(IFeature* feature, TThread& thread) = 0;
-    virtual void DoUninstallFeature(IFeature* feature, TThread& thread) = 0;
+    // Both switch through SwitchFeature unless an engine replaces them.
+    virtual void DoInstallFeature(IFeature* feature, TThread& thread) {
+        SwitchFeature(feature, true, thread);
+    }
+    virtual void DoUninstallFeature(IFeature* feature, TThread& thread) {
+        SwitchFeature(feature, false, thread);
+    }
+    // Writes the engine's answer file for the wanted state and runs its tool.
+    virtual void SwitchFeature(IFeature* feature, bool enable, TThread& thread) = 0;
     // (Re)arms the change notification, as a rule through WatchRegistryKey.
     virtual void WatchChanges() = 0;
     // True once after the watched key changed while no switch ran; the first

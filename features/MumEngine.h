@@ -87,9 +87,8 @@ public:
 protected:
     explicit TMumEngine(std::unique_ptr<TFeatureIconList> icons);
     void ReadFeatures(TThread& thread) override;
-    void DoInstallFeature(IFeature* feature, TThread& thread) override;
-    void DoUninstallFeature(IFeature* feature, TThread& thread) override;
     void WatchChanges() override;
+    void SwitchFeature(IFeature* feature, bool enable, TThread& thread) override;
     virtual void BuildFeatures();
 
     // The answer file that switches feature to state.
@@ -102,7 +101,6 @@ private:
     const TMumUpdate* FindNeutralUpdate(const std::wstring& name) const;
     const TMumPackage* FindPackage(const std::wstring& package, const std::wstring& locale) const;
     bool IsUpdateEnabled(const TMumUpdate& update) const;
-    void SwitchFeature(IFeature* feature, bool enable, TThread& thread);
 
     std::wstring FLanguage;
     std::vector<TMumFile> FFiles;

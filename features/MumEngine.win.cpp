@@ -625,14 +625,6 @@ void TMumEngine::SwitchFeature(IFeature* feature, bool enable, TThread& thread) 
     RunCommand(PackageManagement::GetCommand(TPackageCommand::cmdInstallFeature, fileName), thread);
 }
 
-void TMumEngine::DoInstallFeature(IFeature* feature, TThread& thread) {
-    SwitchFeature(feature, true, thread);
-}
-
-void TMumEngine::DoUninstallFeature(IFeature* feature, TThread& thread) {
-    SwitchFeature(feature, false, thread);
-}
-
 void TMumEngine::WatchChanges() {
     WatchRegistryKey(HKEY_LOCAL_MACHINE, KEY_READ | KEY_WOW64_64KEY,
                      std::wstring(ServicingKey) + L"Packages\\");

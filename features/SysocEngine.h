@@ -32,9 +32,8 @@ public:
 
 protected:
     void ReadFeatures(TThread& thread) override;
-    void DoInstallFeature(IFeature* feature, TThread& thread) override;
-    void DoUninstallFeature(IFeature* feature, TThread& thread) override;
     void WatchChanges() override;
+    void SwitchFeature(IFeature* feature, bool enable, TThread& thread) override;
     std::wstring GetAnswerFileBaseName() override { return L"unattended.txt"; }
 
 private:
@@ -43,7 +42,6 @@ private:
     // Adds the component after its parent; answers the feature.
     TComPtr<IFeature> AddComponent(const TSysocComp& comp, std::vector<const TSysocComp*>& adding);
     TComPtr<IFeature> CreateFeature(const TSysocComp& comp, IFeature* parent);
-    void SwitchFeature(IFeature* feature, bool enable, TThread& thread);
 
     std::vector<TSysocFile> FFiles;
     std::vector<TSysocComp> FComps;

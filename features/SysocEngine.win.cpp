@@ -173,14 +173,6 @@ void TSysocEngine::SwitchFeature(IFeature* feature, bool enable, TThread& thread
     RunCommand(SysocCommandLine(MasterListName(), answerFile), thread);
 }
 
-void TSysocEngine::DoInstallFeature(IFeature* feature, TThread& thread) {
-    SwitchFeature(feature, true, thread);
-}
-
-void TSysocEngine::DoUninstallFeature(IFeature* feature, TThread& thread) {
-    SwitchFeature(feature, false, thread);
-}
-
 void TSysocEngine::WatchChanges() {
     WatchRegistryKey(HKEY_LOCAL_MACHINE, KEY_READ | KEY_WOW64_64KEY, SubcomponentsKey);
 }
