@@ -1,7 +1,8 @@
 #pragma once
-// Starting a child process that inherits this process's inheritable handles
-// (the child ends of pipes among them), with its standard handles redirected
-// where asked.
+// Starting a child process with its standard handles redirected where asked.
+// A child given standard handles inherits only those (from Vista on; before,
+// every inheritable handle of this process); one without inherits every
+// inheritable handle.
 #include "platform/Handles.h"
 
 #include <windows.h>
