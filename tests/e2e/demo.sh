@@ -23,6 +23,14 @@ echo
 echo "== velmora show \"Velmora Tracker\" (one program in detail)"
 velmora show "Velmora Tracker"
 echo
+echo "== velmora features --tree (Windows optional features)"
+velmora features --tree
+echo
+echo "== velmora feature enable TelnetClient, then disable it again"
+velmora feature enable TelnetClient
+velmora features | grep TelnetClient
+velmora feature disable TelnetClient
+echo
 echo "== velmora leftovers \"Velmora Tracker\" (what a forced removal would delete; nothing is deleted)"
 velmora leftovers "Velmora Tracker"
 echo

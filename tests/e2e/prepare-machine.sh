@@ -12,9 +12,19 @@ version=${VELMORA_WINE_VERSION:-win10}
 prefix="$machine/$version"
 run() { "$root/cmake/wine-run.sh" "$machine" "$@"; }
 
+# The servicing tool double, as built now, in place of Wine's dism.exe (a
+# file the prefixes share through a hard link: replaced, never written into).
+install_servicing_tool() {
+    local tool="$prefix/drive_c/windows/system32/dism.exe"
+    rm -f "$tool"
+    cp "$build/bin/DISM.exe" "$tool"
+}
+
 stamp=$(cat "$fixtures"/SampleEditor.msi "$fixtures"/SampleNotes.msi "$fixtures"/SampleTrackerSetup.exe \
-            "$fixtures"/SampleEntries.reg | sha256sum | cut -c1-16)
+            "$fixtures"/SampleEntries.reg "$fixtures"/SampleServicing.reg "$fixtures"/SampleFeatures.mum |
+        sha256sum | cut -c1-16)
 if [ -f "$prefix/.velmora-sample-machine" ] && [ "$(cat "$prefix/.velmora-sample-machine")" = "$stamp" ]; then
+    install_servicing_tool
     exit 0
 fi
 echo "Preparing the sample machine ($version) in $prefix"
@@ -27,5 +37,11 @@ run msiexec /i "$(wfix "$fixtures/SampleEditor.msi")" /qn
 run msiexec /i "$(wfix "$fixtures/SampleNotes.msi")" /qn
 run "$fixtures/SampleTrackerSetup.exe"
 run reg import "$(wfix "$fixtures/SampleEntries.reg")" >/dev/null 2>&1
+run reg import "$(wfix "$fixtures/SampleServicing.reg")" >/dev/null 2>&1
+packages="$prefix/drive_c/windows/servicing/Packages"
+mkdir -p "$packages"
+cp "$fixtures/SampleFeatures.mum" \
+   "$packages/Microsoft-Windows-Foundation-Package~0123456789abcdef~amd64~~10.0.19041.1.mum"
+install_servicing_tool
 "$root/cmake/wine-server.sh" "$prefix" -w
 echo "$stamp" > "$prefix/.velmora-sample-machine"
