@@ -12,8 +12,4 @@ namespace velmora::launchet {
 // there is none.
 std::wstring FindLogo(const std::wstring& rootFolder, std::wstring_view logo);
 
-// How well a file name's qualifiers ("scale-200", "targetsize-48_altform-unplated")
-// suit that choice: lower is better.
-int LogoQualifierRank(std::wstring_view qualifiers);
-
 } // namespace velmora::launchet

@@ -25,8 +25,8 @@ int QualifierNumber(std::wstring_view qualifier, std::wstring_view prefix) {
     return value;
 }
 
-} // namespace
-
+// How well a file name's qualifiers ("scale-200", "targetsize-48_altform-unplated")
+// suit the choice: lower is better.
 int LogoQualifierRank(std::wstring_view qualifiers) {
     int rank = 3000000;
     bool contrast = false;
@@ -46,6 +46,8 @@ int LogoQualifierRank(std::wstring_view qualifiers) {
     }
     return contrast ? rank + 4000000 : rank;
 }
+
+} // namespace
 
 std::wstring FindLogo(const std::wstring& rootFolder, std::wstring_view logo) {
     if (logo.empty())

@@ -3,6 +3,7 @@
 // package is removed again.
 #include "tests/components/LoadedComponent.h"
 #include "api/Interfaces.Launchet.h"
+#include "components/launchet/AppLogo.h"
 #include "components/launchet/ResourceText.h"
 #include "platform/ComObject.h"
 #include "platform/ComText.h"
@@ -320,4 +321,34 @@ TEST_F(LaunchetTest, UpdateItemReadsThatPackageAgainAndEntriesStaySnapshots) {
     TComPtr<IMetroAppItem> checked = Find(collection.get(), package.FullName());
     ASSERT_TRUE(checked);
     EXPECT_EQ(Get(checked.get(), &IMetroAppItem::GetDisplayName), L"Kept App");
+}
+
+TEST(LaunchetLogo, IsTheManifestsFileElseTheVariantWindowsWouldPick) {
+    namespace fs = std::filesystem;
+    const fs::path root =
+        fs::path(TempFolder()) / Format(L"LaunchetLogo-%d", static_cast<int>(GetCurrentProcessId()));
+    fs::create_directories(root / "Assets");
+    auto write = [&](const wchar_t* name) { std::ofstream(root / "Assets" / name) << "png"; };
+    auto remove = [&](const wchar_t* name) { fs::remove(root / "Assets" / name); };
+    auto logo = [&] { return launchet::FindLogo(root.wstring(), L"Assets\\Logo.png"); };
+    const std::wstring assets = root.wstring() + L"\\Assets\\";
+
+    EXPECT_EQ(logo(), L"");
+    write(L"Logo.targetsize-24.png");
+    write(L"Logo.targetsize-48.png");
+    EXPECT_EQ(logo(), assets + L"Logo.targetsize-48.png");
+    write(L"Logo.scale-80.png");
+    EXPECT_EQ(logo(), assets + L"Logo.scale-80.png");
+    write(L"Logo.scale-200.png");
+    write(L"Logo.scale-150.png");
+    EXPECT_EQ(logo(), assets + L"Logo.scale-150.png");
+    write(L"Logo.scale-100_contrast-black.png");
+    EXPECT_EQ(logo(), assets + L"Logo.scale-150.png");
+    write(L"Logo.scale-100.png");
+    EXPECT_EQ(logo(), assets + L"Logo.scale-100.png");
+    write(L"Logo.png");
+    EXPECT_EQ(logo(), assets + L"Logo.png");
+    remove(L"Logo.png");
+    EXPECT_EQ(launchet::FindLogo(root.wstring(), L""), L"");
+    fs::remove_all(root);
 }
