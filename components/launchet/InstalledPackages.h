@@ -19,9 +19,11 @@ inline constexpr wchar_t RepositoryKeyPath[] =
 inline constexpr wchar_t ProvisionedKeyPath[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Applications";
 
-// Every package of the repository whose manifest can be read, in the
-// repository's order. A missing repository is an empty list. The caller is in
-// a COM apartment.
+// Every package registered for the user whose manifest can be read: those
+// the Windows Runtime package manager lists where the system has one, else
+// those of the repository, in its order; each one's folder comes from the
+// repository. A missing repository is an empty list. The caller is in a COM
+// apartment.
 std::vector<TAppPackage> ReadInstalledPackages();
 // The one package of that full name; nothing when it is not installed.
 std::optional<TAppPackage> ReadInstalledPackage(const std::wstring& fullName);

@@ -1,5 +1,6 @@
 #include "components/launchet/InstalledPackages.h"
 
+#include "components/launchet/RuntimePackages.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -41,7 +42,11 @@ std::vector<TAppPackage> ReadInstalledPackages() {
     TRegKey packages = OpenPackages();
     if (!packages)
         return result;
-    for (const auto& fullName : packages.SubKeyNames().ToVector())
+    // The package manager knows best which packages the user has; the
+    // repository still tells where each one is.
+    const std::vector<std::wstring> fullNames =
+        RuntimePackageFullNames().value_or(packages.SubKeyNames().ToVector());
+    for (const auto& fullName : fullNames)
         if (auto package = ReadEntry(packages, fullName))
             result.push_back(std::move(*package));
     return result;
