@@ -145,7 +145,8 @@ void TAppLoader::Work() {
     HRESULT error = S_OK;
     try {
         if (full)
-            Publish(ReadInstalledPackages());
+            Publish(ReadInstalledPackages(
+                [this] { return WaitForSingleObject(FStop.get(), 0) == WAIT_OBJECT_0; }));
         else {
             // Each package asked for in its place; a new one at the end.
             std::vector<TAppPackage> packages;

@@ -3,6 +3,7 @@
 // them from there.
 #include "components/launchet/AppPackage.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +24,8 @@ inline constexpr wchar_t ProvisionedKeyPath[] =
 // the Windows Runtime package manager lists where the system has one, else
 // those of the repository, in its order; each one's folder comes from the
 // repository. A missing repository is an empty list. The caller is in a COM
-// apartment.
-std::vector<TAppPackage> ReadInstalledPackages();
+// apartment. Raises EAbort as soon as stopRequested answers true.
+std::vector<TAppPackage> ReadInstalledPackages(const std::function<bool()>& stopRequested);
 // The one package of that full name; nothing when it is not installed.
 std::optional<TAppPackage> ReadInstalledPackage(const std::wstring& fullName);
 

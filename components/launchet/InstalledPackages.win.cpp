@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "platform/Thread.h"
 
 namespace velmora::launchet {
 
@@ -37,7 +38,7 @@ TRegKey OpenPackages() {
 
 } // namespace
 
-std::vector<TAppPackage> ReadInstalledPackages() {
+std::vector<TAppPackage> ReadInstalledPackages(const std::function<bool()>& stopRequested) {
     std::vector<TAppPackage> result;
     TRegKey packages = OpenPackages();
     if (!packages)
@@ -46,9 +47,12 @@ std::vector<TAppPackage> ReadInstalledPackages() {
     // repository still tells where each one is.
     const std::vector<std::wstring> fullNames =
         RuntimePackageFullNames().value_or(packages.SubKeyNames().ToVector());
-    for (const auto& fullName : fullNames)
+    for (const auto& fullName : fullNames) {
+        if (stopRequested())
+            throw EAbort();
         if (auto package = ReadEntry(packages, fullName))
             result.push_back(std::move(*package));
+    }
     return result;
 }
 
