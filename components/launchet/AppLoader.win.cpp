@@ -102,10 +102,11 @@ void TAppLoader::Run() {
         TKeyWatch repository(HKEY_CURRENT_USER, RepositoryKeyPath);
         TKeyWatch provisioned(HKEY_LOCAL_MACHINE, ProvisionedKeyPath);
         const HANDLE events[] = {FStop.get(), FWake.get(), repository.Event(), provisioned.Event()};
+        // A watch is armed again only after it fired and always before the
+        // load that follows, so no change falls between two watches unread.
+        repository.Arm();
+        provisioned.Arm();
         for (;;) {
-            // Armed before reading: a change during the read is read again.
-            repository.Arm();
-            provisioned.Arm();
             Work();
             const DWORD woken = WaitForMultipleObjects(ARRAYSIZE(events), events, FALSE, INFINITE);
             if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
@@ -117,6 +118,9 @@ void TAppLoader::Run() {
                 }
                 if (WaitForSingleObject(FStop.get(), SettleMs) == WAIT_OBJECT_0)
                     break;
+                for (TKeyWatch* watch : {&repository, &provisioned})
+                    if (watch->Fired())
+                        watch->Arm();
             }
         }
     } catch (...) {
