@@ -21,7 +21,7 @@ install_servicing_tool() {
 }
 
 stamp=$(cat "$fixtures"/SampleEditor.msi "$fixtures"/SampleNotes.msi "$fixtures"/SampleTrackerSetup.exe \
-            "$fixtures"/SampleEntries.reg "$fixtures"/SampleServicing.reg "$fixtures"/SampleFeatures.mum |
+            "$fixtures"/SampleEntries.reg "$fixtures"/SampleServicing.reg "$fixtures"/SampleFeatures.mum "$0" |
         sha256sum | cut -c1-16)
 if [ -f "$prefix/.velmora-sample-machine" ] && [ "$(cat "$prefix/.velmora-sample-machine")" = "$stamp" ]; then
     install_servicing_tool
@@ -43,5 +43,9 @@ mkdir -p "$packages"
 cp "$fixtures/SampleFeatures.mum" \
    "$packages/Microsoft-Windows-Foundation-Package~0123456789abcdef~amd64~~10.0.19041.1.mum"
 install_servicing_tool
+# A store app, recorded as Windows records an installed app package (Wine has
+# no package deployment of its own).
+run "$build/bin/LayAppPackage.exe" Velmora.SampleWeather "Velmora Weather" "Velmora Labs" 2.3.0.0 \
+    "Forecasts for the places you follow" >/dev/null
 "$root/cmake/wine-server.sh" "$prefix" -w
 echo "$stamp" > "$prefix/.velmora-sample-machine"
