@@ -15,6 +15,12 @@
 
 namespace velmora::testing {
 
+unique_handle HoldServicingLock() {
+    return unique_handle(CreateFileW((WindowsFolder() + L"\\servicing\\velmora-double.lock").c_str(),
+                                     GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+}
+
 namespace {
 
 // Wine runs its own program of a name unless told to load the file on disk.

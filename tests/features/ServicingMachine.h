@@ -18,6 +18,8 @@
 //
 // The test executable must depend on the targets Dism_double and
 // PkgMgr_double (InstallDoubles copies them from its own folder).
+#include "platform/Handles.h"
+
 #include <windows.h>
 
 #include <map>
@@ -69,6 +71,9 @@ struct TServicingPackage {
 
     std::wstring Key() const;
 };
+
+// Held, it makes the servicing tool doubles answer 183: another operation runs.
+unique_handle HoldServicingLock();
 
 class TServicingMachine {
 public:
