@@ -174,6 +174,22 @@ TEST_F(ServicingMachineTest, TheFeatureTableListsTheDeclaredUpdatesOfNeutralPack
     EXPECT_NE(run.Output.find("\r\nError: 87\r\n"), std::string::npos) << run.Output;
 }
 
+TEST_F(ServicingMachineTest, AProvisionedAppPackageIsRemovedOnceThenUnknown) {
+    const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\"
+                             L"Applications\\Velmora.Notes_1.0.0.0_x64__v1";
+    TRegKey::Create(HKEY_LOCAL_MACHINE, key, KEY_WRITE | KEY_WOW64_64KEY)
+        .WriteString(L"Path", L"C:\\ProgramData\\Velmora\\Notes.xml");
+    const std::wstring remove =
+        L"DISM.exe /Online  /Remove-ProvisionedAppxPackage /PackageName:Velmora.Notes_1.0.0.0_x64__v1";
+    TToolRun run = RunTool(remove);
+    EXPECT_EQ(run.ExitCode, 0u) << run.Output;
+    EXPECT_NE(run.Output.find("100.0%"), std::string::npos) << run.Output;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, TRegView::x64));
+    run = RunTool(remove);
+    EXPECT_EQ(run.ExitCode, 2u);
+    EXPECT_NE(run.Output.find("\r\nError: 2\r\n"), std::string::npos) << run.Output;
+}
+
 TEST_F(ServicingMachineTest, AnAnswerFileSwitchesItsSelectionsWhileTheTableWaits) {
     // Enabling a feature the registry has no state for takes its declaring package.
     // A state the localized package also carries goes to the neutral one.
