@@ -1,16 +1,21 @@
-// The Windows 8 engine's store-app group over a collection the test controls,
-// on a servicing machine laid out in a Windows 10 prefix: when a poll reports
-// a change, which read follows, and what the group's features offer.
+// The Windows 8 engine's store-app group on a servicing machine laid out in a
+// Windows 10 prefix: over a collection the test controls, when a poll reports
+// a change, which read follows and what the group's features offer; over the
+// startup component with app packages laid out by the kit, the group as the
+// user's packages make it, a switch and a removal for all users.
 #include "features/MumEngineWin8.h"
 
 #include "frame/StringsLocalized.h"
+#include "platform/Format.h"
 #include "platform/ComText.h"
 #include "platform/Module.h"
+#include "platform/PathText.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "tests/Polling.h"
 #include "tests/features/FeatureTree.h"
 #include "tests/features/ServicingMachine.h"
+#include "tests/kits/AppPackages.h"
 
 #include <gtest/gtest.h>
 
@@ -301,6 +306,87 @@ TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesThePro
     EXPECT_EQ(Apps->Updates(), 1);
     DeleteFileW(logo.c_str());
     DeleteKey(HKEY_LOCAL_MACHINE, ProvisionedKey + Notes.FullName, TRegView::x64);
+}
+
+// The engine over LaunchetHelper.dll, with app packages laid out by the kit.
+class MumEngineWin8PackagesTest : public ::testing::Test {
+protected:
+    static TTestPackage Package(const wchar_t* name, const wchar_t* displayName) {
+        TTestPackage package;
+        package.Name = Format(L"Velmora.Features.%s.%d", name, static_cast<int>(GetCurrentProcessId()));
+        package.DisplayName = displayName;
+        return package;
+    }
+    void SetUp() override {
+        TServicingPackage foundation;
+        foundation.Name = L"Microsoft-Windows-Foundation-Package";
+        foundation.Updates = {{L"VelmoraGames", L"Games", L"Games for the desk"}};
+        foundation.States = {{L"VelmoraGames", 1}};
+        Machine.AddPackage(foundation);
+        Machine.InstallDoubles();
+    }
+
+    TServicingMachine Machine;
+};
+
+TEST_F(MumEngineWin8PackagesTest, TheGroupShowsTheUsersAppsAndAQuietRemovalDeprovisionsOne) {
+    TTestPackage notes = Package(L"Notes", L"Velmora Notes");
+    notes.Description = L"Takes notes";
+    notes.Provisioned = true;
+    TTestPackage atlas = Package(L"Atlas", L"Velmora Atlas");
+    atlas.HasLogo = false;
+    TTestPackage hidden = Package(L"Helper", L"Velmora Helper");
+    hidden.InAppList = false; // switchable, but not listed: shown disabled
+    TTestPackage runtime = Package(L"Runtime", L"Velmora Runtime");
+    runtime.Framework = true; // no feature
+    TInstalledTestPackage installed[] = {TInstalledTestPackage(notes), TInstalledTestPackage(atlas),
+                                         TInstalledTestPackage(hidden), TInstalledTestPackage(runtime)};
+
+    TComPtr<IFeatures> features(new TMumEngineWin8());
+    features->Refresh();
+    // The collection loads on its own thread; the poll brings what it finds.
+    ASSERT_TRUE(WaitUntil([&] {
+        features->GetStateStamp();
+        return features->GetReadState() == TReadState::rsLoaded &&
+               Outline(features.get()) == L"VelmoraGames AppX(Velmora Atlas,Velmora Helper,Velmora Notes)";
+    })) << Narrow(Outline(features.get()));
+
+    TComPtr<IFeature> root = Find(features.get(), L"AppX"), app = Find(features.get(), L"Velmora Notes"),
+                      plain = Find(features.get(), L"Velmora Atlas"),
+                      off = Find(features.get(), L"Velmora Helper");
+    ASSERT_TRUE(root && app && plain && off);
+    EXPECT_TRUE(app->GetEnabled());
+    EXPECT_FALSE(off->GetEnabled());
+    EXPECT_EQ(Text(app.get(), &IFeature::GetDisplayName), L"Velmora Notes");
+    EXPECT_EQ(Text(app.get(), &IFeature::GetDescription), L"Takes notes");
+    EXPECT_EQ(Text(app.get(), &IFeature::GetPackageName), notes.FullName());
+    EXPECT_EQ(Text(app.get(), &IFeature::GetInstallLocation), notes.Folder());
+    EXPECT_EQ(plain->GetImageIndex(), root->GetImageIndex()) << "no logo: the group's icon";
+    EXPECT_GT(app->GetImageIndex(), root->GetImageIndex()) << "the logo";
+
+    // No package manager under Wine: the switch fails, is logged, and the
+    // tree follows the collection, which still has the app.
+    features->UninstallFeature(app.get());
+    ASSERT_TRUE(WaitUntil([&] { return features->GetInstallState() == TInstallState::isNone; }));
+    features->Refresh();
+    ASSERT_TRUE(WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; }));
+    app = Find(features.get(), L"Velmora Notes");
+    ASSERT_TRUE(app);
+    EXPECT_TRUE(app->GetEnabled());
+
+    features->Stop();
+
+    // The console front end shows the group and removes the app for all
+    // users: the servicing tool deprovisions it, the user's copy stays.
+    const std::wstring velmora = L"\"" + ExtractFilePath(ModuleFileName(nullptr)) + L"velmora.exe\" ";
+    TToolRun tree = RunTool(velmora + L"features --tree");
+    EXPECT_EQ(tree.ExitCode, 0u) << tree.Output;
+    EXPECT_LT(tree.Output.find("AppX"), tree.Output.find("Velmora Atlas")) << tree.Output;
+    TToolRun remove = RunTool(velmora + L"feature remove \"Velmora Notes\"");
+    EXPECT_EQ(remove.ExitCode, 7u) << remove.Output;
+    EXPECT_FALSE(
+        KeyExists(HKEY_LOCAL_MACHINE, std::wstring(ProvisionedKey) + notes.FullName(), TRegView::x64));
+    EXPECT_EQ(RunTool(velmora + L"feature remove VelmoraGames").ExitCode, 5u) << "no app";
 }
 
 } // namespace

@@ -21,69 +21,6 @@ using namespace velmora::testing;
 
 namespace {
 
-struct TToolRun {
-    DWORD ExitCode = 0;
-    std::string Output;
-    DWORD Milliseconds = 0;
-};
-
-// Starts a command with its output going into a pipe.
-struct TRunningTool {
-    TChildProcess Process;
-    TChildPipe Pipe;
-    ULONGLONG Started = 0;
-
-    std::string Output;
-
-    // Reads the output until it holds text; false when the tool ends first.
-    bool WaitForOutput(const std::string& text) {
-        while (Output.find(text) == std::string::npos) {
-            if (WaitForSingleObject(Process.Process.get(), 20) != WAIT_TIMEOUT)
-                return false;
-            AppendAvailable(Pipe.Ours.get(), Output);
-        }
-        return true;
-    }
-
-    TToolRun Wait() {
-        TToolRun run;
-        run.Output = std::move(Output);
-        // The last read follows the end; a pipe that is empty then reads as broken.
-        for (bool running = true; running;) {
-            running = WaitForSingleObject(Process.Process.get(), 50) == WAIT_TIMEOUT;
-            AppendAvailable(Pipe.Ours.get(), run.Output);
-        }
-        EXPECT_TRUE(GetExitCodeProcess(Process.Process.get(), &run.ExitCode)) << GetLastError();
-        run.Milliseconds = static_cast<DWORD>(GetTickCount64() - Started);
-        return run;
-    }
-};
-
-// commandLine starts with a program of the system folder, or a full path.
-std::optional<TRunningTool> StartTool(const std::wstring& commandLine) {
-    std::optional<TChildPipe> output = PipeFromChild(65535);
-    if (!output)
-        return std::nullopt;
-    TChildStart start;
-    bool fullPath = commandLine.starts_with(L'"') || commandLine.find(L':') == 1;
-    start.CommandLine = fullPath ? commandLine : SystemFolderWithBackslash() + commandLine;
-    start.StandardHandles =
-        TStandardHandles{GetStdHandle(STD_INPUT_HANDLE), output->Child.get(), output->Child.get()};
-    start.CreationFlags = CREATE_NO_WINDOW;
-    ULONGLONG started = GetTickCount64();
-    std::optional<TChildProcess> child = StartChildProcess(start);
-    if (!child)
-        return std::nullopt;
-    output->Child.reset();
-    return TRunningTool{std::move(*child), std::move(*output), started, {}};
-}
-
-TToolRun RunTool(const std::wstring& commandLine) {
-    std::optional<TRunningTool> tool = StartTool(commandLine);
-    EXPECT_TRUE(tool) << GetLastError();
-    return tool ? tool->Wait() : TToolRun{};
-}
-
 const std::wstring kGetFeatures = L"DISM.exe /Online /English /Get-Features /Format:Table";
 
 // The "name | state" rows of the feature table, in order.
