@@ -120,6 +120,9 @@ public:
     // The state is computed from the children (see GetEnabled).
     bool FCalculateState = false;
 
+protected:
+    TFeatures& Children() { return FFeatures; }
+
 private:
     TFeatures FFeatures;
     // Not owned: a parent outlives its children's link to it, which it

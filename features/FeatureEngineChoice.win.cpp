@@ -1,6 +1,6 @@
 #include "features/FeatureEngineChoice.h"
 
-#include "features/MumEngine.h"
+#include "features/MumEngineWin8.h"
 #include "features/SysocEngine.h"
 #include "platform/OSInfo.h"
 

@@ -28,8 +28,8 @@ public:
     int Default() const { return FDefault; }
 
 protected:
-    // Adds the icon resource and maps every name to it.
-    void AddGroup(const wchar_t* resourceName, std::initializer_list<const wchar_t*> names);
+    // Adds the icon resource and maps every name to it; returns its index.
+    int AddGroup(const wchar_t* resourceName, std::initializer_list<const wchar_t*> names);
 
 private:
     std::mutex FItemsLock;

@@ -15,12 +15,13 @@ TFeatureIconList::TFeatureIconList() {
     FixInitialIcons();
 }
 
-void TFeatureIconList::AddGroup(const wchar_t* resourceName, std::initializer_list<const wchar_t*> names) {
+int TFeatureIconList::AddGroup(const wchar_t* resourceName, std::initializer_list<const wchar_t*> names) {
     int index = AddIconResource(ThisModule(), resourceName);
     std::lock_guard lock(FItemsLock);
     for (const wchar_t* name : names)
         FItems[name] = index;
     FixInitialIcons();
+    return index;
 }
 
 int TFeatureIconList::Get(const std::wstring& name) {

@@ -82,6 +82,11 @@ protected:
     virtual bool PollChanges();
     virtual std::wstring GetAnswerFileBaseName() { return L"unattended.xml"; }
 
+    // Starts body on the switching worker with feature, showing state until it
+    // ends; false when a switch runs (the request is dropped).
+    using TFeatureProc = std::function<void(IFeature* feature, TThread& thread)>;
+    bool StartWorker(IFeature* feature, TInstallState state, TFeatureProc body);
+
     // Engines call this first in their destructors: the threads run their
     // operations, so they must end before the engine is gone.
     void FreeThreads();
@@ -104,7 +109,6 @@ protected:
 private:
     class TReadThread;
     class TFeaturePocess;
-    void StartSwitch(IFeature* feature, bool enable);
 
     std::mutex FFeatureThreadSync;
     std::unique_ptr<TReadThread> FFeatureThread;

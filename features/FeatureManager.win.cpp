@@ -24,7 +24,6 @@ private:
 // The worker of one switch.
 class TFeatureManager::TFeaturePocess : public TThread {
 public:
-    using TFeatureProc = std::function<void(IFeature*, TThread&)>;
     TFeaturePocess(TFeatureProc proc, IFeature* feature) : FProc(std::move(proc)), FFeature(feature) {}
     ~TFeaturePocess() override { TerminateAndWait(); }
 
@@ -155,26 +154,31 @@ void TFeatureManager::Stop() {
 }
 
 void TFeatureManager::InstallFeature(IFeature* Feature) {
-    Guarded([&] { StartSwitch(Feature, true); });
+    Guarded([&] {
+        StartWorker(Feature, TInstallState::isInstalling,
+                    [this](IFeature* feature, TThread& thread) { DoInstallFeature(feature, thread); });
+    });
 }
 
 void TFeatureManager::UninstallFeature(IFeature* Feature) {
-    Guarded([&] { StartSwitch(Feature, false); });
+    Guarded([&] {
+        StartWorker(Feature, TInstallState::isUninstalling,
+                    [this](IFeature* feature, TThread& thread) { DoUninstallFeature(feature, thread); });
+    });
 }
 
-void TFeatureManager::StartSwitch(IFeature* feature, bool enable) {
+bool TFeatureManager::StartWorker(IFeature* feature, TInstallState state, TFeatureProc body) {
     if (!feature)
-        return;
+        return false;
     std::lock_guard lock(FLock);
     if (FProcessThread && !FProcessThread->Finished())
-        return;
+        return false;
     FProcessThread.reset();
-    auto proc = enable ? &TFeatureManager::DoInstallFeature : &TFeatureManager::DoUninstallFeature;
-    FProcessThread = std::make_unique<TFeaturePocess>(
-        [this, proc](IFeature* f, TThread& thread) { (this->*proc)(f, thread); }, feature);
-    FInstallState = enable ? TInstallState::isInstalling : TInstallState::isUninstalling;
+    FProcessThread = std::make_unique<TFeaturePocess>(std::move(body), feature);
+    FInstallState = state;
     FProcessThread->SetOnTerminate([this] { FInstallState = TInstallState::isNone; });
     FProcessThread->Start();
+    return true;
 }
 
 void TFeatureManager::Refresh() {

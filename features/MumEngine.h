@@ -78,6 +78,12 @@ private:
     TMumRules FRulesHidden;
 };
 
+// The icon groups of the servicing features.
+class TFeatureIconListVista : public TFeatureIconList {
+public:
+    TFeatureIconListVista();
+};
+
 class TMumEngine : public TFeatureManager {
 public:
     TMumEngine();
@@ -111,12 +117,6 @@ private:
     std::wstring FArchitecture;
     std::wstring FPublicToken;
     std::set<std::wstring> FTrusted;
-};
-
-// Servicing plus store apps, Windows 8 and later.
-class TMumEngineWin8 : public TMumEngine {
-public:
-    const wchar_t* ClassName() const override { return L"TMumEngineWin8"; }
 };
 
 } // namespace velmora

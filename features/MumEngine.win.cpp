@@ -242,28 +242,28 @@ const std::initializer_list<const wchar_t*> TrustedFeatureNames = {
     L"Client-UnifiedWriteFilter",
     L"IsolatedUserMode"};
 
-class TFeatureIconListVista : public TFeatureIconList {
-public:
-    TFeatureIconListVista() {
-        AddGroup(L"ICON_FEATURE_IE",
-                 {L"Internet-Explorer-Optional-x86", L"Internet-Explorer-Optional-x64",
-                  L"Internet-Explorer-Optional-amd64", L"Internet-Explorer-Optional-amd86"});
-        AddGroup(L"ICON_FEATURE_DOTNET", {L"NetFx3"});
-        AddGroup(L"ICON_FEATURE_GAMES", {L"InboxGames"});
-        AddGroup(L"ICON_FEATURE_GADGETS", {L"WindowsGadgetPlatform"});
-        AddGroup(L"ICON_FEATURE_PRINTING", {L"Printing-Foundation-Features"});
-        AddGroup(L"ICON_FEATURE_MEDIA", {L"MediaPlayback"});
-        AddGroup(L"ICON_FEATURE_IIS", {L"IIS-WebServerRole", L"IIS-HostableWebCore"});
-        AddGroup(L"ICON_FEATURE_XPS",
-                 {L"Printing-XPSServices-Features", L"Xps-Foundation-Xps-Viewer", L"XPS-Viewer"});
-        AddGroup(L"ICON_FEATURE_INDEXING", {L"Indexing-Service-Package", L"SearchEngine-Client-Package"});
-        AddGroup(L"ICON_FEATURE_ACTIVATION", {L"WAS-WindowsActivationService", L"Windows-Ultimate-Extras"});
-        AddGroup(L"ICON_FEATURE_TABLETPC", {L"TabletPCOC"});
-        AddGroup(L"ICON_FEATURE_NETWORK",
-                 {L"SNMP", L"TelnetServer", L"TelnetClient", L"TFTP", L"RasRip", L"SimpleTCP"});
-        AddGroup(L"ICON_FEATURE_FAX", {L"FaxServicesClientPackage", L"FaxServicesUltimate"});
-    }
-};
+} // namespace
+
+TFeatureIconListVista::TFeatureIconListVista() {
+    AddGroup(L"ICON_FEATURE_IE", {L"Internet-Explorer-Optional-x86", L"Internet-Explorer-Optional-x64",
+                                  L"Internet-Explorer-Optional-amd64", L"Internet-Explorer-Optional-amd86"});
+    AddGroup(L"ICON_FEATURE_DOTNET", {L"NetFx3"});
+    AddGroup(L"ICON_FEATURE_GAMES", {L"InboxGames"});
+    AddGroup(L"ICON_FEATURE_GADGETS", {L"WindowsGadgetPlatform"});
+    AddGroup(L"ICON_FEATURE_PRINTING", {L"Printing-Foundation-Features"});
+    AddGroup(L"ICON_FEATURE_MEDIA", {L"MediaPlayback"});
+    AddGroup(L"ICON_FEATURE_IIS", {L"IIS-WebServerRole", L"IIS-HostableWebCore"});
+    AddGroup(L"ICON_FEATURE_XPS",
+             {L"Printing-XPSServices-Features", L"Xps-Foundation-Xps-Viewer", L"XPS-Viewer"});
+    AddGroup(L"ICON_FEATURE_INDEXING", {L"Indexing-Service-Package", L"SearchEngine-Client-Package"});
+    AddGroup(L"ICON_FEATURE_ACTIVATION", {L"WAS-WindowsActivationService", L"Windows-Ultimate-Extras"});
+    AddGroup(L"ICON_FEATURE_TABLETPC", {L"TabletPCOC"});
+    AddGroup(L"ICON_FEATURE_NETWORK",
+             {L"SNMP", L"TelnetServer", L"TelnetClient", L"TFTP", L"RasRip", L"SimpleTCP"});
+    AddGroup(L"ICON_FEATURE_FAX", {L"FaxServicesClientPackage", L"FaxServicesUltimate"});
+}
+
+namespace {
 
 // "true" or a number other than 0; anything else is false.
 bool TextToBool(std::wstring_view text) {

@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "platform/XmlDocument.h"
 #include "tests/Polling.h"
+#include "tests/features/FeatureTree.h"
 #include "tests/features/ServicingMachine.h"
 
 #include <gtest/gtest.h>
@@ -19,58 +20,6 @@ using namespace velmora;
 using namespace velmora::testing;
 
 namespace {
-
-std::wstring Text(IFeature* feature, void (STDMETHODCALLTYPE IFeature::*get)(BSTR*)) {
-    unique_bstr text;
-    (feature->*get)(text.put());
-    return BstrText(text.get());
-}
-
-std::wstring Name(IFeature* feature) {
-    return Text(feature, &IFeature::GetName);
-}
-
-// "name" for a leaf, "name(child,child)" for a group, children in list order.
-std::wstring Outline(IFeature* feature) {
-    std::wstring text = Name(feature);
-    if (feature->GetChildCount() == 0)
-        return text;
-    text += L"(";
-    for (int32_t i = 0; i < feature->GetChildCount(); ++i) {
-        TComPtr<IFeature> child;
-        feature->GetChild(i, child.put());
-        text += (i ? L"," : L"") + Outline(child.get());
-    }
-    return text + L")";
-}
-
-std::wstring Outline(IFeatures* features) {
-    std::wstring text;
-    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
-        TComPtr<IFeature> feature;
-        features->GetFeature(i, feature.put());
-        text += (i ? L" " : L"") + Outline(feature.get());
-    }
-    return text;
-}
-
-TComPtr<IFeature> Find(IFeatures* features, const wchar_t* name) {
-    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
-        TComPtr<IFeature> top, found;
-        features->GetFeature(i, top.put());
-        if (Name(top.get()) == name)
-            return top;
-        top->Find(name, found.put());
-        if (found)
-            return found;
-    }
-    return {};
-}
-
-bool Read(IFeatures* features) {
-    features->Refresh();
-    return WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; });
-}
 
 // The engine's answer file: (name, state) of each selection in order.
 std::vector<std::pair<std::wstring, std::wstring>> Selections(const std::wstring& fileName) {
@@ -103,13 +52,6 @@ std::wstring AccountOf(WELL_KNOWN_SID_TYPE type) {
         !LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
         return L"(no account)";
     return name;
-}
-
-// Held, it makes the packaging tool answer 183: another operation runs.
-unique_handle HoldServicingLock() {
-    return unique_handle(CreateFileW((WindowsFolder() + L"\\servicing\\velmora-double.lock").c_str(),
-                                     GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
 }
 
 class MumEngineTest : public ::testing::Test {

@@ -15,6 +15,58 @@
 
 namespace velmora::testing {
 
+bool TRunningTool::WaitForOutput(const std::string& text) {
+    while (Output.find(text) == std::string::npos) {
+        if (WaitForSingleObject(Process.Process.get(), 20) != WAIT_TIMEOUT)
+            return false;
+        AppendAvailable(Pipe.Ours.get(), Output);
+    }
+    return true;
+}
+
+TToolRun TRunningTool::Wait() {
+    TToolRun run;
+    run.Output = std::move(Output);
+    // The last read follows the end; a pipe that is empty then reads as broken.
+    for (bool running = true; running;) {
+        running = WaitForSingleObject(Process.Process.get(), 50) == WAIT_TIMEOUT;
+        AppendAvailable(Pipe.Ours.get(), run.Output);
+    }
+    EXPECT_TRUE(GetExitCodeProcess(Process.Process.get(), &run.ExitCode)) << GetLastError();
+    run.Milliseconds = static_cast<DWORD>(GetTickCount64() - Started);
+    return run;
+}
+
+std::optional<TRunningTool> StartTool(const std::wstring& commandLine) {
+    std::optional<TChildPipe> output = PipeFromChild(65535);
+    if (!output)
+        return std::nullopt;
+    TChildStart start;
+    bool fullPath = commandLine.starts_with(L'"') || commandLine.find(L':') == 1;
+    start.CommandLine = fullPath ? commandLine : SystemFolderWithBackslash() + commandLine;
+    start.StandardHandles =
+        TStandardHandles{GetStdHandle(STD_INPUT_HANDLE), output->Child.get(), output->Child.get()};
+    start.CreationFlags = CREATE_NO_WINDOW;
+    ULONGLONG started = GetTickCount64();
+    std::optional<TChildProcess> child = StartChildProcess(start);
+    if (!child)
+        return std::nullopt;
+    output->Child.reset();
+    return TRunningTool{std::move(*child), std::move(*output), started, {}};
+}
+
+TToolRun RunTool(const std::wstring& commandLine) {
+    std::optional<TRunningTool> tool = StartTool(commandLine);
+    EXPECT_TRUE(tool) << GetLastError();
+    return tool ? tool->Wait() : TToolRun{};
+}
+
+unique_handle HoldServicingLock() {
+    return unique_handle(CreateFileW((WindowsFolder() + L"\\servicing\\velmora-double.lock").c_str(),
+                                     GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+}
+
 namespace {
 
 // Wine runs its own program of a name unless told to load the file on disk.

@@ -3,7 +3,8 @@
 // package manifests in %WINDIR%\servicing\Packages, their registry data under
 // HKLM\...\Component Based Servicing (64-bit view), and the servicing tool
 // doubles in the system folder. Everything added is removed by Clear() and by
-// the destructor, so tests can run in any order.
+// the destructor, so tests can run in any order. RunTool runs a tool there as
+// the library does (a child process, output through a pipe).
 //
 //   TServicingMachine machine;
 //   TServicingPackage foundation;
@@ -18,6 +19,10 @@
 //
 // The test executable must depend on the targets Dism_double and
 // PkgMgr_double (InstallDoubles copies them from its own folder).
+#include "platform/ChildProcess.h"
+#include "platform/Handles.h"
+#include "platform/Pipes.h"
+
 #include <windows.h>
 
 #include <map>
@@ -69,6 +74,33 @@ struct TServicingPackage {
 
     std::wstring Key() const;
 };
+
+// A tool run to its end.
+struct TToolRun {
+    DWORD ExitCode = 0;
+    std::string Output;
+    DWORD Milliseconds = 0;
+};
+
+// A tool started with its output going into a pipe.
+struct TRunningTool {
+    TChildProcess Process;
+    TChildPipe Pipe;
+    ULONGLONG Started = 0;
+
+    std::string Output;
+
+    // Reads the output until it holds text; false when the tool ends first.
+    bool WaitForOutput(const std::string& text);
+    TToolRun Wait();
+};
+
+// commandLine starts with a program of the system folder, or a full path.
+std::optional<TRunningTool> StartTool(const std::wstring& commandLine);
+TToolRun RunTool(const std::wstring& commandLine);
+
+// Held, it makes the servicing tool doubles answer 183: another operation runs.
+unique_handle HoldServicingLock();
 
 class TServicingMachine {
 public:

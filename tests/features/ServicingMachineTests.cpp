@@ -21,69 +21,6 @@ using namespace velmora::testing;
 
 namespace {
 
-struct TToolRun {
-    DWORD ExitCode = 0;
-    std::string Output;
-    DWORD Milliseconds = 0;
-};
-
-// Starts a command with its output going into a pipe.
-struct TRunningTool {
-    TChildProcess Process;
-    TChildPipe Pipe;
-    ULONGLONG Started = 0;
-
-    std::string Output;
-
-    // Reads the output until it holds text; false when the tool ends first.
-    bool WaitForOutput(const std::string& text) {
-        while (Output.find(text) == std::string::npos) {
-            if (WaitForSingleObject(Process.Process.get(), 20) != WAIT_TIMEOUT)
-                return false;
-            AppendAvailable(Pipe.Ours.get(), Output);
-        }
-        return true;
-    }
-
-    TToolRun Wait() {
-        TToolRun run;
-        run.Output = std::move(Output);
-        // The last read follows the end; a pipe that is empty then reads as broken.
-        for (bool running = true; running;) {
-            running = WaitForSingleObject(Process.Process.get(), 50) == WAIT_TIMEOUT;
-            AppendAvailable(Pipe.Ours.get(), run.Output);
-        }
-        EXPECT_TRUE(GetExitCodeProcess(Process.Process.get(), &run.ExitCode)) << GetLastError();
-        run.Milliseconds = static_cast<DWORD>(GetTickCount64() - Started);
-        return run;
-    }
-};
-
-// commandLine starts with a program of the system folder, or a full path.
-std::optional<TRunningTool> StartTool(const std::wstring& commandLine) {
-    std::optional<TChildPipe> output = PipeFromChild(65535);
-    if (!output)
-        return std::nullopt;
-    TChildStart start;
-    bool fullPath = commandLine.starts_with(L'"') || commandLine.find(L':') == 1;
-    start.CommandLine = fullPath ? commandLine : SystemFolderWithBackslash() + commandLine;
-    start.StandardHandles =
-        TStandardHandles{GetStdHandle(STD_INPUT_HANDLE), output->Child.get(), output->Child.get()};
-    start.CreationFlags = CREATE_NO_WINDOW;
-    ULONGLONG started = GetTickCount64();
-    std::optional<TChildProcess> child = StartChildProcess(start);
-    if (!child)
-        return std::nullopt;
-    output->Child.reset();
-    return TRunningTool{std::move(*child), std::move(*output), started, {}};
-}
-
-TToolRun RunTool(const std::wstring& commandLine) {
-    std::optional<TRunningTool> tool = StartTool(commandLine);
-    EXPECT_TRUE(tool) << GetLastError();
-    return tool ? tool->Wait() : TToolRun{};
-}
-
 const std::wstring kGetFeatures = L"DISM.exe /Online /English /Get-Features /Format:Table";
 
 // The "name | state" rows of the feature table, in order.
@@ -172,6 +109,22 @@ TEST_F(ServicingMachineTest, TheFeatureTableListsTheDeclaredUpdatesOfNeutralPack
     run = RunTool(L"DISM.exe /Online /Get-Packages");
     EXPECT_EQ(run.ExitCode, 87u);
     EXPECT_NE(run.Output.find("\r\nError: 87\r\n"), std::string::npos) << run.Output;
+}
+
+TEST_F(ServicingMachineTest, AProvisionedAppPackageIsRemovedOnceThenUnknown) {
+    const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\"
+                             L"Applications\\Velmora.Notes_1.0.0.0_x64__v1";
+    TRegKey::Create(HKEY_LOCAL_MACHINE, key, KEY_WRITE | KEY_WOW64_64KEY)
+        .WriteString(L"Path", L"C:\\ProgramData\\Velmora\\Notes.xml");
+    const std::wstring remove =
+        L"DISM.exe /Online  /Remove-ProvisionedAppxPackage /PackageName:Velmora.Notes_1.0.0.0_x64__v1";
+    TToolRun run = RunTool(remove);
+    EXPECT_EQ(run.ExitCode, 0u) << run.Output;
+    EXPECT_NE(run.Output.find("100.0%"), std::string::npos) << run.Output;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, TRegView::x64));
+    run = RunTool(remove);
+    EXPECT_EQ(run.ExitCode, 2u);
+    EXPECT_NE(run.Output.find("\r\nError: 2\r\n"), std::string::npos) << run.Output;
 }
 
 TEST_F(ServicingMachineTest, AnAnswerFileSwitchesItsSelectionsWhileTheTableWaits) {

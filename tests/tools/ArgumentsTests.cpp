@@ -40,10 +40,11 @@ TEST(Arguments, CommandsTakeTheirNamesAndOptionsOrSayWhatIsWrong) {
          L"Give at most one of --tree and --json (JSON always nests the children)."},
         {{L"list", L"--tree"}, L"Unknown option \"--tree\" for \"list\"."},
         {{L"feature", L"disable", L"TelnetClient", L"--timeout", L"60"}, L"16 0 0 0 60 TelnetClient -"},
+        {{L"feature", L"remove", L"Velmora Notes"}, L"17 0 0 0 300 Velmora Notes -"},
         {{L"feature", L"enable", L"--timeout"},
-         L"Give enable or disable and the name of the Windows feature."},
+         L"Give enable, disable or remove and the name of the Windows feature."},
         {{L"feature", L"toggle", L"TelnetClient"},
-         L"Give enable or disable and the name of the Windows feature."},
+         L"Give enable, disable or remove and the name of the Windows feature."},
         {{L"feature", L"enable", L"X", L"--json"}, L"Unknown option \"--json\" for \"feature\"."},
     };
     for (const auto& c : cases) {

@@ -2,10 +2,12 @@
 // machine it runs on. It knows the two commands the library runs:
 //   DISM.exe /Online /English /Get-Features /Format:Table
 //   DISM.exe /Online /Apply-Unattend:"<answer file>"
+// and the app-package command of ProvisionedAppx.h.
 // Options are matched ignoring letter case; /English, /Quiet and /NoRestart
 // change nothing. Anything else answers "Error: 87".
 #include "platform/ComObject.h"
 #include "platform/Text.h"
+#include "tools/doubles/ProvisionedAppx.h"
 #include "tools/doubles/ServicingCommands.h"
 
 #include <optional>
@@ -16,6 +18,8 @@ using namespace velmora::doubles;
 
 int wmain(int argc, wchar_t** argv) {
     TComApartmentGuard com;
+    if (std::optional<int> code = RunProvisionedAppxCommand(argc, argv))
+        return *code;
     const std::wstring applyOption = L"/Apply-Unattend:";
     bool online = false, getFeatures = false;
     std::optional<std::wstring> answerFile;

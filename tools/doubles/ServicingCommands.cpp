@@ -19,6 +19,8 @@ namespace {
 constexpr unsigned kUnknownFeature = 0x800f080c;
 constexpr unsigned kBadAnswerFile = 0x800f0805;
 
+} // namespace
+
 // Console text goes out in the OEM code page, as from the real tools.
 void Print(const std::wstring& text) {
     int size = WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -34,6 +36,8 @@ void Print(const std::wstring& text) {
 void PrintBanner() {
     Print(L"\r\nDISM.exe test double\r\nVersion: 6.1.7601.17514\r\n\r\n");
 }
+
+namespace {
 
 std::wstring StateText(DWORD state) {
     switch (state) {
@@ -52,6 +56,8 @@ std::wstring Padded(const std::wstring& text, size_t width) {
     return text + std::wstring(width > text.size() ? width - text.size() : 0, L' ');
 }
 
+} // namespace
+
 // "[=====        40.0%              ]": the bar the tools draw while working.
 std::wstring ProgressBar(int percent) {
     constexpr size_t kWidth = 58;
@@ -63,6 +69,8 @@ std::wstring ProgressBar(int percent) {
     std::copy(text.begin(), text.end(), bar.begin() + (kWidth - text.size()) / 2);
     return L"[" + bar + L"]\r\n";
 }
+
+namespace {
 
 struct TSelection {
     std::wstring Name;

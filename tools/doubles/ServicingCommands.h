@@ -10,6 +10,13 @@ namespace velmora::doubles {
 constexpr int kBadArgument = 87;    // ERROR_INVALID_PARAMETER
 constexpr int kOperationBusy = 183; // another servicing operation holds the machine
 
+// Writes to standard output in the OEM code page, as the tools do.
+void Print(const std::wstring& text);
+// The tool's name and version, first in every command's output.
+void PrintBanner();
+// "[=====        40.0%              ]" and a line break: the working tools' bar.
+std::wstring ProgressBar(int percent);
+
 // Prints "Error: <code>" (hexadecimal for HRESULT-style codes), a blank
 // line and the message; returns the code as the exit code.
 int ReportError(unsigned code, const std::wstring& message);

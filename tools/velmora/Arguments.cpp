@@ -55,6 +55,11 @@ const wchar_t* UsageText() {
            L"                          switch the Windows feature of that (servicing)\n"
            L"                          name on or off, wait for the system tool, then\n"
            L"                          read the features again and report the state\n"
+           L"  feature remove NAME [--timeout SECONDS]\n"
+           L"                          remove the store app of that feature name for\n"
+           L"                          all users (its provisioned copy too), wait,\n"
+           L"                          read the features again and report whether it\n"
+           L"                          is still listed\n"
            L"  help, --help            show this text\n"
            L"\n"
            L"--timeout bounds each wait (reading the inventory or the features, the\n"
@@ -96,7 +101,8 @@ bool IsActionCommand(TCommand command) {
 }
 
 bool IsFeatureSwitch(TCommand command) {
-    return command == TCommand::FeatureEnable || command == TCommand::FeatureDisable;
+    return command == TCommand::FeatureEnable || command == TCommand::FeatureDisable ||
+           command == TCommand::FeatureRemove;
 }
 
 bool IsBackupCommand(TCommand command) {
@@ -155,12 +161,14 @@ static bool ParseTimeout(const std::vector<std::wstring>& args, size_t& i, TArgu
 
 static std::optional<TArguments> ParseFeatureSwitch(const std::vector<std::wstring>& args, TArguments parsed,
                                                     std::wstring& error) {
-    if (args.size() < 3 || (args[1] != L"enable" && args[1] != L"disable") || args[2].empty() ||
-        args[2].starts_with(L"--")) {
-        error = L"Give enable or disable and the name of the Windows feature.";
+    if (args.size() < 3 || (args[1] != L"enable" && args[1] != L"disable" && args[1] != L"remove") ||
+        args[2].empty() || args[2].starts_with(L"--")) {
+        error = L"Give enable, disable or remove and the name of the Windows feature.";
         return std::nullopt;
     }
-    parsed.Command = args[1] == L"enable" ? TCommand::FeatureEnable : TCommand::FeatureDisable;
+    parsed.Command = args[1] == L"enable"    ? TCommand::FeatureEnable
+                     : args[1] == L"disable" ? TCommand::FeatureDisable
+                                             : TCommand::FeatureRemove;
     parsed.Name = args[2];
     for (size_t i = 3; i < args.size(); ++i) {
         if (args[i] != L"--timeout") {

@@ -23,12 +23,13 @@ enum class TCommand {
     BackupSetting,
     Features,
     FeatureEnable,
-    FeatureDisable
+    FeatureDisable,
+    FeatureRemove
 };
 
 // True for the commands that run an action on one product.
 bool IsActionCommand(TCommand command);
-// True for feature enable and disable.
+// True for feature enable, disable and remove.
 bool IsFeatureSwitch(TCommand command);
 // True for the commands of the backup component, which need no library.
 bool IsBackupCommand(TCommand command);

@@ -1,5 +1,6 @@
-// features, feature enable and feature disable: the Windows features tree
-// through IFeatures, read and switched as the suite's front end does.
+// features, feature enable, disable and remove: the Windows features tree
+// through IFeatures, read, switched and (a store app) removed for all users
+// as the suite's front end does.
 #include "tools/velmora/Commands.h"
 
 #include "platform/ComText.h"
@@ -147,6 +148,35 @@ bool WaitForReadAfterSwitch(IFeatures& features, unsigned timeoutSeconds) {
     }
 }
 
+// The quiet uninstall of a feature that offers it (a store app), then the
+// tree read again.
+int RemoveForAllUsers(IFeatures& features, IFeature& feature, const TArguments& args,
+                      TTerminalCallbacks& callbacks) {
+    if (!(feature.GetPossibleActions() & ActionBit(TPossibleActions::paUninstallQuiet))) {
+        WriteErr(Format(L"\"%s\" cannot be removed for all users.\n", args.Name));
+        return kNotOffered;
+    }
+    WriteErr(Format(L"Removing \"%s\" for all users", args.Name));
+    TPossibleActions action = TPossibleActions::paUninstallQuiet;
+    HWND window = nullptr;
+    if (!feature.RunAction(&action, &window)) {
+        WriteErr(L"\nAnother feature switch is running.\n");
+        return kOtherActionRunning;
+    }
+    if (!WaitForSwitch(features, args.TimeoutSeconds))
+        return kStillRunning;
+    if (callbacks.ErrorReported())
+        return kCommandError;
+    if (!WaitForReadAfterSwitch(features, args.TimeoutSeconds))
+        return kFailed;
+    if (!FindFeature(features, args.Name)) {
+        WriteOut(Format(L"\"%s\" is removed.\n", args.Name));
+        return kDone;
+    }
+    WriteErr(Format(L"\"%s\" is still listed after the removal.\n", args.Name));
+    return kStillListed;
+}
+
 } // namespace
 
 int RunFeatures(TVelmoraLibrary& library, const TArguments& args) {
@@ -191,6 +221,8 @@ int RunFeatureSwitch(TVelmoraLibrary& library, const TArguments& args) {
         WriteErr(Format(L"No Windows feature is named \"%s\".\n", args.Name));
         return finish(kNoFeature);
     }
+    if (args.Command == TCommand::FeatureRemove)
+        return finish(RemoveForAllUsers(*features, *feature, args, callbacks));
     if (feature->GetEnabled() == enable) {
         WriteOut(Format(L"\"%s\" is already %s.\n", args.Name, wanted));
         return finish(kDone);

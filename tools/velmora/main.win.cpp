@@ -52,6 +52,7 @@ static int Run(const std::vector<std::wstring>& args) {
         return RunFeatures(library, *parsed);
     case TCommand::FeatureEnable:
     case TCommand::FeatureDisable:
+    case TCommand::FeatureRemove:
         return RunFeatureSwitch(library, *parsed);
     case TCommand::Help:
     case TCommand::Backups:

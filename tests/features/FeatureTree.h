@@ -1,0 +1,67 @@
+#pragma once
+// Reading an engine's feature tree in the feature tests, as the front end
+// does: through IFeatures and IFeature.
+#include "api/Interfaces.Velmora.h"
+#include "platform/ComObject.h"
+#include "platform/ComText.h"
+#include "platform/Handles.h"
+#include "tests/Polling.h"
+
+#include <string>
+
+namespace velmora::testing {
+
+inline std::wstring Text(IFeature* feature, void (STDMETHODCALLTYPE IFeature::*get)(BSTR*)) {
+    unique_bstr text;
+    (feature->*get)(text.put());
+    return BstrText(text.get());
+}
+
+inline std::wstring Name(IFeature* feature) {
+    return Text(feature, &IFeature::GetName);
+}
+
+// "name" for a leaf, "name(child,child)" for a group, children in list order.
+inline std::wstring Outline(IFeature* feature) {
+    std::wstring text = Name(feature);
+    if (feature->GetChildCount() == 0)
+        return text;
+    text += L"(";
+    for (int32_t i = 0; i < feature->GetChildCount(); ++i) {
+        TComPtr<IFeature> child;
+        feature->GetChild(i, child.put());
+        text += (i ? L"," : L"") + Outline(child.get());
+    }
+    return text + L")";
+}
+
+inline std::wstring Outline(IFeatures* features) {
+    std::wstring text;
+    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
+        TComPtr<IFeature> feature;
+        features->GetFeature(i, feature.put());
+        text += (i ? L" " : L"") + Outline(feature.get());
+    }
+    return text;
+}
+
+inline TComPtr<IFeature> Find(IFeatures* features, const wchar_t* name) {
+    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
+        TComPtr<IFeature> top, found;
+        features->GetFeature(i, top.put());
+        if (Name(top.get()) == name)
+            return top;
+        top->Find(name, found.put());
+        if (found)
+            return found;
+    }
+    return {};
+}
+
+// Starts a read and waits for its end.
+inline bool Read(IFeatures* features) {
+    features->Refresh();
+    return WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; });
+}
+
+} // namespace velmora::testing
