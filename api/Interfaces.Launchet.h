@@ -59,8 +59,9 @@ IMetroAppItem : public IUnknown {
     // ("ms-resource:..." or "@{...}"); other text comes back as it is, and an
     // unresolvable reference comes back empty.
     virtual void STDMETHODCALLTYPE LoadResourceString(LPCWSTR Reference, BSTR * Value) = 0;
-    // 19: an uninstall of this package was attempted; the collection checks
-    // the package again at its next update.
+    // 19: an uninstall of this package was attempted; the collection reads
+    // the package again at once in the background, as UpdateItem does (no
+    // effect once the collection has gone).
     virtual void STDMETHODCALLTYPE NotifyRemoved() = 0;
 };
 
@@ -88,14 +89,16 @@ IMetroAppCollection : public IMetroAppItemList {
     // 8: starts a new load in the background (a running one is followed by
     // another).
     virtual void STDMETHODCALLTYPE Update() = 0;
-    // 9: a load is running or waiting.
+    // 9: a load, or a re-read of single packages, is running or waiting.
     virtual bool STDMETHODCALLTYPE IsLoading() = 0;
     // 10: waits up to Timeout ms; true when no load is running or waiting.
     // With WaitAll false the first load counts only: true once it has ended.
     virtual bool STDMETHODCALLTYPE WaitForLoad(uint32_t Timeout, bool WaitAll) = 0;
     // 11: the entry with that package full name, nullptr when absent.
     virtual void STDMETHODCALLTYPE FindItem(LPCWSTR PackageFullName, IMetroAppItem * *Item) = 0;
-    // 12: that package was switched on or off; it is read again at once.
+    // 12: that package was switched on or off; it is read again at once on
+    // the collection's thread (IsLoading until its entry is replaced, or
+    // removed when the package is gone).
     virtual void STDMETHODCALLTYPE UpdateItem(LPCWSTR PackageFullName) = 0;
 };
 

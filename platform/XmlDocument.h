@@ -20,6 +20,10 @@ public:
     explicit operator bool() const { return static_cast<bool>(FElement); }
 
     std::wstring Name() const;
+    // The name without its namespace prefix ("VisualElements" of "uap:VisualElements").
+    std::wstring LocalName() const;
+    // The text of the element and its descendants.
+    std::wstring Text() const;
     // Child elements in document order (text and comments are skipped).
     std::vector<TXmlElement> Children() const;
     // Those named exactly name.

@@ -33,6 +33,17 @@ std::wstring TXmlElement::Name() const {
     return name ? std::wstring(name.get()) : std::wstring();
 }
 
+std::wstring TXmlElement::LocalName() const {
+    std::wstring name = Name();
+    return name.substr(name.find(L':') + 1);
+}
+
+std::wstring TXmlElement::Text() const {
+    unique_bstr text;
+    CheckHResult(FElement->get_text(text.put()), L"XML element text");
+    return text ? std::wstring(text.get()) : std::wstring();
+}
+
 std::vector<TXmlElement> TXmlElement::Children() const {
     std::vector<TXmlElement> result;
     TComPtr<IXMLDOMNode> node;

@@ -1,0 +1,354 @@
+// LaunchetHelper.dll through its exports, over app packages laid out in the
+// prefix as Windows records them. Package names carry the process id; every
+// package is removed again.
+#include "tests/components/LoadedComponent.h"
+#include "api/Interfaces.Launchet.h"
+#include "components/launchet/AppLogo.h"
+#include "components/launchet/ResourceText.h"
+#include "platform/ComObject.h"
+#include "platform/ComText.h"
+#include "platform/Format.h"
+#include "platform/Handles.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include "tests/Polling.h"
+#include "tests/kits/AppPackages.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+using namespace velmora;
+using namespace velmora::testing;
+
+namespace {
+
+constexpr uint32_t LoadLimitMs = 20000;
+
+std::wstring Text(BSTR text) {
+    unique_bstr owner(text);
+    return BstrText(text);
+}
+
+template <class Getter> std::wstring Get(IMetroAppItem* item, Getter getter) {
+    BSTR value = nullptr;
+    (item->*getter)(&value);
+    return Text(value);
+}
+
+TTestPackage Package(const wchar_t* name) {
+    TTestPackage package;
+    package.Name = Format(L"Velmora.Launchet.%s.%d", name, static_cast<int>(GetCurrentProcessId()));
+    return package;
+}
+
+class LaunchetTest : public ::testing::Test {
+protected:
+    TComPtr<IMetroAppCollection> NewCollection() {
+        TComPtr<IMetroAppCollection> collection;
+        EXPECT_EQ(
+            Component.GetInstance(__uuidof(IMetroAppCollection), reinterpret_cast<void**>(collection.put())),
+            S_OK);
+        return collection;
+    }
+    static TComPtr<IMetroAppItem> Find(IMetroAppCollection* collection, const std::wstring& fullName) {
+        TComPtr<IMetroAppItem> item;
+        collection->FindItem(fullName.c_str(), item.put());
+        return item;
+    }
+
+    TLoadedComponent Component{L"LaunchetHelper.dll"};
+};
+
+} // namespace
+
+TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
+    ASSERT_TRUE(Component.Module);
+    TTestPackage app = Package(L"Notes");
+    app.DisplayName = L"Velmora Notes";
+    app.PublisherDisplayName = L"Velmora Test Makers";
+    app.Description = L"Takes notes";
+    app.Provisioned = true;
+    TTestPackage framework = Package(L"Runtime");
+    framework.Architecture = L"x86";
+    framework.Version = L"2.1.30.4";
+    framework.Framework = true;
+    framework.ApplicationId.clear();
+    framework.LogoVariant = L"scale-200";
+    TTestPackage resources = Package(L"Notes");
+    resources.Architecture = L"neutral";
+    resources.ResourceId = L"split.scale-100";
+    resources.ResourcePackage = true;
+    resources.ApplicationId.clear();
+    resources.HasLogo = false;
+    TTestPackage hidden = Package(L"Helper");
+    hidden.DisplayName = L"ms-resource:AppName";
+    hidden.ApplicationId = L"Helper.Main";
+    hidden.InAppList = false;
+    hidden.InWindowsFolder = true;
+
+    TInstalledTestPackage installed[] = {TInstalledTestPackage(app), TInstalledTestPackage(framework),
+                                         TInstalledTestPackage(resources), TInstalledTestPackage(hidden)};
+    TComPtr<IMetroAppCollection> collection = NewCollection();
+    ASSERT_TRUE(collection);
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    EXPECT_EQ(collection->GetLoadError(), S_OK);
+    EXPECT_FALSE(collection->IsLoading());
+
+    TComPtr<IMetroAppItem> notes = Find(collection.get(), app.FullName());
+    ASSERT_TRUE(notes);
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetPackageFullName),
+              L"Velmora.Launchet.Notes." + std::to_wstring(GetCurrentProcessId()) + L"_1.0.0.0_x64__" +
+                  PublisherId(app.Publisher));
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetPackageFamilyName), app.FamilyName());
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetDisplayName), L"Velmora Notes");
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetDisplayNameResource), L"Velmora Notes");
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetDescriptionResource), L"Takes notes");
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetPublisher), app.Publisher);
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetPublisherResource), L"Velmora Test Makers");
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetInstallPath),
+              ProgramFilesFolder() + L"\\WindowsApps\\" + app.FullName());
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetVersion), L"1.0.0.0");
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetArchitecture), L"x64");
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetLogo), app.LogoFile());
+    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetAppIds), L"App");
+    EXPECT_FALSE(notes->IsExcluded1());
+    EXPECT_FALSE(notes->IsExcluded2());
+    EXPECT_TRUE(notes->IsListed());
+    EXPECT_TRUE(notes->IsFeatureListed());
+    EXPECT_TRUE(notes->IsProvisioned());
+
+    TComPtr<IMetroAppItem> runtime = Find(collection.get(), framework.FullName());
+    ASSERT_TRUE(runtime);
+    EXPECT_EQ(Get(runtime.get(), &IMetroAppItem::GetArchitecture), L"x86");
+    EXPECT_EQ(Get(runtime.get(), &IMetroAppItem::GetVersion), L"2.1.30.4");
+    // Only the scaled file exists: that is the logo.
+    EXPECT_EQ(Get(runtime.get(), &IMetroAppItem::GetLogo),
+              framework.Folder() + L"\\Assets\\StoreLogo.scale-200.png");
+    EXPECT_EQ(Get(runtime.get(), &IMetroAppItem::GetAppIds), L"");
+    EXPECT_TRUE(runtime->IsExcluded1());
+    EXPECT_FALSE(runtime->IsExcluded2());
+    EXPECT_FALSE(runtime->IsListed());
+    EXPECT_FALSE(runtime->IsFeatureListed());
+    EXPECT_FALSE(runtime->IsProvisioned());
+
+    TComPtr<IMetroAppItem> split = Find(collection.get(), resources.FullName());
+    ASSERT_TRUE(split);
+    EXPECT_EQ(Get(split.get(), &IMetroAppItem::GetPackageFullName),
+              L"Velmora.Launchet.Notes." + std::to_wstring(GetCurrentProcessId()) +
+                  L"_1.0.0.0_neutral_split.scale-100_" + PublisherId(app.Publisher));
+    EXPECT_EQ(Get(split.get(), &IMetroAppItem::GetPackageFamilyName), app.FamilyName());
+    EXPECT_EQ(Get(split.get(), &IMetroAppItem::GetLogo), L"");
+    EXPECT_FALSE(split->IsExcluded1());
+    EXPECT_TRUE(split->IsExcluded2());
+    EXPECT_FALSE(split->IsFeatureListed());
+
+    TComPtr<IMetroAppItem> helper = Find(collection.get(), hidden.FullName());
+    ASSERT_TRUE(helper);
+    EXPECT_EQ(Get(helper.get(), &IMetroAppItem::GetInstallPath),
+              WindowsFolder() + L"\\SystemApps\\" + hidden.FullName());
+    // The reference cannot be resolved (the package has no resources): the package name stands in.
+    EXPECT_EQ(Get(helper.get(), &IMetroAppItem::GetDisplayName), hidden.Name);
+    EXPECT_EQ(Get(helper.get(), &IMetroAppItem::GetDisplayNameResource), L"ms-resource:AppName");
+    EXPECT_EQ(Get(helper.get(), &IMetroAppItem::GetAppIds), L"Helper.Main");
+    EXPECT_FALSE(helper->IsListed());
+    EXPECT_TRUE(helper->IsFeatureListed());
+
+    // Counting, lookups and the list interface over the same entries.
+    int32_t featureApps = 0;
+    for (int32_t i = 0; i < collection->GetCount(); ++i) {
+        TComPtr<IMetroAppItem> item;
+        collection->GetItem(i, item.put());
+        ASSERT_TRUE(item);
+        EXPECT_TRUE(collection->Contains(item.get()));
+        EXPECT_EQ(collection->IndexOf(Get(item.get(), &IMetroAppItem::GetPackageFullName).c_str()), i);
+        featureApps += item->IsFeatureListed() ? 1 : 0;
+    }
+    EXPECT_EQ(collection->GetAppCount(), featureApps);
+    EXPECT_GE(featureApps, 2);
+    TComPtr<IMetroAppItem> outside;
+    collection->GetItem(collection->GetCount(), outside.put());
+    EXPECT_FALSE(outside);
+    EXPECT_EQ(collection->IndexOf(L"Velmora.Launchet.Missing_1.0.0.0_x64__0000000000000"), -1);
+    EXPECT_EQ(collection->IndexOf(UpperCase(app.FullName()).c_str()),
+              collection->IndexOf(app.FullName().c_str()));
+    EXPECT_FALSE(Find(collection.get(), L"Velmora.Launchet.Missing_1.0.0.0_x64__0000000000000"));
+    TComPtr<IMetroAppItemList> list;
+    ASSERT_EQ(collection->QueryInterface(__uuidof(IMetroAppItemList), reinterpret_cast<void**>(list.put())),
+              S_OK);
+    EXPECT_EQ(list->GetCount(), collection->GetCount());
+
+    // Alive objects keep the component loaded; then it may go.
+    EXPECT_EQ(Component.CanUnloadNow(), S_FALSE);
+    collection.reset();
+    list.reset();
+    EXPECT_EQ(Component.CanUnloadNow(), S_FALSE); // entries still held
+    notes.reset();
+    runtime.reset();
+    split.reset();
+    helper.reset();
+    EXPECT_EQ(Component.CanUnloadNow(), S_OK);
+}
+
+TEST_F(LaunchetTest, ResourceTextsFollowTheShellsRules) {
+    using launchet::IndirectResourceString;
+    const std::wstring full = L"Velmora.Notes_1.0.0.0_x64__abcdefghjkmnp";
+    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"ms-resource:AppName"),
+              L"@{" + full + L"?ms-resource://Velmora.Notes/Resources/AppName}");
+    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"ms-resource:Strings/Title"),
+              L"@{" + full + L"?ms-resource://Velmora.Notes/Strings/Title}");
+    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"ms-resource:/Strings/Title"),
+              L"@{" + full + L"?ms-resource://Velmora.Notes/Strings/Title}");
+    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"ms-resource://Other/Strings/Title"),
+              L"@{" + full + L"?ms-resource://Other/Strings/Title}");
+    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"@{x?ms-resource://y/z}"),
+              L"@{x?ms-resource://y/z}");
+    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"Plain"), L"");
+
+    TInstalledTestPackage installed(Package(L"Texts"));
+    TComPtr<IMetroAppCollection> collection = NewCollection();
+    ASSERT_TRUE(collection && collection->WaitForLoad(LoadLimitMs, true));
+    TComPtr<IMetroAppItem> item = Find(collection.get(), installed.FullName());
+    ASSERT_TRUE(item);
+    auto load = [&](LPCWSTR reference) {
+        BSTR value = nullptr;
+        item->LoadResourceString(reference, &value);
+        return Text(value);
+    };
+    EXPECT_EQ(load(L"Plain text"), L"Plain text");
+    EXPECT_EQ(load(L""), L"");
+    EXPECT_EQ(load(nullptr), L"");
+    // The package has no resource file: references resolve to nothing.
+    EXPECT_EQ(load(L"ms-resource:AppName"), L"");
+    EXPECT_EQ(load((L"@{" + installed.FullName() + L"?ms-resource://x/Resources/AppName}").c_str()), L"");
+}
+
+TEST_F(LaunchetTest, LoadsAgainWhenAskedOrWhenPackagesComeAndGo) {
+    TInstalledTestPackage stays(Package(L"Stays"));
+    TComPtr<IMetroAppCollection> collection = NewCollection();
+    ASSERT_TRUE(collection);
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, false));
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    TComPtr<IMetroAppItem> kept = Find(collection.get(), stays.FullName());
+    ASSERT_TRUE(kept);
+    const uint32_t loaded = collection->GetUpdateTime();
+    const int32_t count = collection->GetCount();
+
+    // A load that finds nothing new changes neither the time nor the entries.
+    collection->Update();
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    EXPECT_FALSE(collection->IsLoading());
+    EXPECT_EQ(collection->GetUpdateTime(), loaded);
+    EXPECT_TRUE(collection->Contains(kept.get()));
+
+    // Added while the collection lives: its watch sees it without a call.
+    TTestPackage addedPackage = Package(L"Added");
+    auto added = std::make_unique<TInstalledTestPackage>(addedPackage);
+    EXPECT_TRUE(WaitUntil([&] { return collection->IndexOf(addedPackage.FullName().c_str()) >= 0; },
+                          std::chrono::seconds(5)));
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    EXPECT_EQ(collection->GetCount(), count + 1);
+    const uint32_t afterAdd = collection->GetUpdateTime();
+    EXPECT_NE(afterAdd, loaded);
+    EXPECT_TRUE(collection->Contains(kept.get())); // an unchanged package keeps its entry
+
+    // Removed while it lives.
+    TComPtr<IMetroAppItem> leaving = Find(collection.get(), addedPackage.FullName());
+    ASSERT_TRUE(leaving);
+    added.reset();
+    EXPECT_TRUE(WaitUntil([&] { return collection->IndexOf(addedPackage.FullName().c_str()) < 0; },
+                          std::chrono::seconds(5)));
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    EXPECT_EQ(collection->GetCount(), count);
+    EXPECT_NE(collection->GetUpdateTime(), afterAdd);
+    EXPECT_FALSE(collection->Contains(leaving.get()));
+    // The entry of a package that has gone still answers as it was read.
+    EXPECT_EQ(Get(leaving.get(), &IMetroAppItem::GetPackageFullName), addedPackage.FullName());
+
+    // Staged for all users while it lives: the provisioned packages are watched too.
+    const std::wstring provisioned =
+        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Applications\\" +
+        stays.FullName();
+    ASSERT_TRUE(TRegKey::Create(HKEY_LOCAL_MACHINE, provisioned));
+    auto isProvisioned = [&] {
+        TComPtr<IMetroAppItem> item = Find(collection.get(), stays.FullName());
+        return item && item->IsProvisioned();
+    };
+    EXPECT_TRUE(WaitUntil(isProvisioned, std::chrono::seconds(5)));
+    DeleteKey(HKEY_LOCAL_MACHINE, provisioned);
+    EXPECT_TRUE(WaitUntil([&] { return !isProvisioned(); }, std::chrono::seconds(5)));
+    EXPECT_FALSE(collection->Contains(kept.get()));
+}
+
+TEST_F(LaunchetTest, UpdateItemReadsThatPackageAgainAndEntriesStaySnapshots) {
+    TTestPackage package = Package(L"Switched");
+    TInstalledTestPackage installed(package);
+    TComPtr<IMetroAppCollection> collection = NewCollection();
+    ASSERT_TRUE(collection && collection->WaitForLoad(LoadLimitMs, true));
+    TComPtr<IMetroAppItem> before = Find(collection.get(), package.FullName());
+    ASSERT_TRUE(before);
+    const uint32_t time = collection->GetUpdateTime();
+
+    // Only the manifest changes (no registry change for the watch to see).
+    const std::filesystem::path manifest(package.Folder() + L"\\AppxManifest.xml");
+    auto rename = [&](const std::string& from, const std::string& to) {
+        std::stringstream text;
+        text << std::ifstream(manifest).rdbuf();
+        std::string xml = text.str();
+        xml.replace(xml.find(from), from.size(), to);
+        std::ofstream(manifest, std::ios::binary | std::ios::trunc) << xml;
+    };
+    rename("Velmora Test App", "Renamed App");
+
+    collection->UpdateItem(package.FullName().c_str());
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    TComPtr<IMetroAppItem> after = Find(collection.get(), package.FullName());
+    ASSERT_TRUE(after);
+    EXPECT_EQ(Get(after.get(), &IMetroAppItem::GetDisplayName), L"Renamed App");
+    EXPECT_EQ(Get(before.get(), &IMetroAppItem::GetDisplayName), L"Velmora Test App");
+    EXPECT_NE(collection->GetUpdateTime(), time);
+    EXPECT_FALSE(collection->Contains(before.get()));
+
+    // After an uninstall attempt the entry has the package read again the same way.
+    rename("Renamed App", "Kept App");
+    after->NotifyRemoved();
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    TComPtr<IMetroAppItem> checked = Find(collection.get(), package.FullName());
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(Get(checked.get(), &IMetroAppItem::GetDisplayName), L"Kept App");
+}
+
+TEST(LaunchetLogo, IsTheManifestsFileElseTheVariantWindowsWouldPick) {
+    namespace fs = std::filesystem;
+    const fs::path root =
+        fs::path(TempFolder()) / Format(L"LaunchetLogo-%d", static_cast<int>(GetCurrentProcessId()));
+    fs::create_directories(root / "Assets");
+    auto write = [&](const wchar_t* name) { std::ofstream(root / "Assets" / name) << "png"; };
+    auto remove = [&](const wchar_t* name) { fs::remove(root / "Assets" / name); };
+    auto logo = [&] { return launchet::FindLogo(root.wstring(), L"Assets\\Logo.png"); };
+    const std::wstring assets = root.wstring() + L"\\Assets\\";
+
+    EXPECT_EQ(logo(), L"");
+    write(L"Logo.targetsize-24.png");
+    write(L"Logo.targetsize-48.png");
+    EXPECT_EQ(logo(), assets + L"Logo.targetsize-48.png");
+    write(L"Logo.scale-80.png");
+    EXPECT_EQ(logo(), assets + L"Logo.scale-80.png");
+    write(L"Logo.scale-200.png");
+    write(L"Logo.scale-150.png");
+    EXPECT_EQ(logo(), assets + L"Logo.scale-150.png");
+    write(L"Logo.scale-100_contrast-black.png");
+    EXPECT_EQ(logo(), assets + L"Logo.scale-150.png");
+    write(L"Logo.scale-100.png");
+    EXPECT_EQ(logo(), assets + L"Logo.scale-100.png");
+    write(L"Logo.png");
+    EXPECT_EQ(logo(), assets + L"Logo.png");
+    remove(L"Logo.png");
+    EXPECT_EQ(launchet::FindLogo(root.wstring(), L""), L"");
+    fs::remove_all(root);
+}

@@ -1,0 +1,191 @@
+#include "tests/kits/AppPackages.h"
+
+#include "platform/Format.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace velmora::testing {
+
+namespace {
+
+constexpr wchar_t RepositoryKey[] =
+    L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppModel\\Repository";
+constexpr wchar_t ProvisionedKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Applications";
+constexpr wchar_t LogoName[] = L"Assets\\StoreLogo.png";
+
+constexpr unsigned char Png1x1[] = {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d,
+                                    0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01,
+                                    0x08, 0x06, 0x00, 0x00, 0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00,
+                                    0x0d, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9c, 0x63, 0x50, 0x48, 0x38, 0xf0,
+                                    0x1f, 0x00, 0x04, 0x24, 0x02, 0x40, 0xea, 0xa7, 0x61, 0xc6, 0x00, 0x00,
+                                    0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+
+void Check(bool ok, const std::string& what) {
+    if (!ok)
+        throw std::runtime_error("app package kit: " + what);
+}
+
+std::wstring Escaped(std::wstring_view text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        switch (c) {
+        case L'&':
+            out += L"&amp;";
+            break;
+        case L'<':
+            out += L"&lt;";
+            break;
+        case L'>':
+            out += L"&gt;";
+            break;
+        case L'"':
+            out += L"&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+void WriteFile(const std::wstring& path, std::string_view bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    Check(file.good(), "cannot write " + Narrow(path));
+}
+
+std::wstring Manifest(const TTestPackage& p) {
+    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                       L"<Package xmlns=\"http://schemas.microsoft.com/appx/manifest/foundation/windows10\" "
+                       L"xmlns:uap=\"http://schemas.microsoft.com/appx/manifest/uap/windows10\">\r\n";
+    xml += L"  <Identity Name=\"" + Escaped(p.Name) + L"\" Publisher=\"" + Escaped(p.Publisher) +
+           L"\" Version=\"" + Escaped(p.Version) + L"\" ProcessorArchitecture=\"" + Escaped(p.Architecture) +
+           L"\"";
+    if (!p.ResourceId.empty())
+        xml += L" ResourceId=\"" + Escaped(p.ResourceId) + L"\"";
+    xml += L" />\r\n  <Properties>\r\n";
+    xml += L"    <DisplayName>" + Escaped(p.DisplayName) + L"</DisplayName>\r\n";
+    xml += L"    <PublisherDisplayName>" + Escaped(p.PublisherDisplayName) + L"</PublisherDisplayName>\r\n";
+    if (!p.Description.empty())
+        xml += L"    <Description>" + Escaped(p.Description) + L"</Description>\r\n";
+    xml += std::wstring(L"    <Logo>") + LogoName + L"</Logo>\r\n";
+    if (p.Framework)
+        xml += L"    <Framework>true</Framework>\r\n";
+    if (p.ResourcePackage)
+        xml += L"    <ResourcePackage>true</ResourcePackage>\r\n";
+    xml += L"  </Properties>\r\n";
+    if (!p.ApplicationId.empty()) {
+        xml += L"  <Applications>\r\n    <Application Id=\"" + Escaped(p.ApplicationId) +
+               L"\" Executable=\"App.exe\" EntryPoint=\"App.App\">\r\n";
+        xml += L"      <uap:VisualElements DisplayName=\"" + Escaped(p.DisplayName) + L"\" Description=\"" +
+               Escaped(p.Description.empty() ? p.DisplayName : p.Description) +
+               L"\" BackgroundColor=\"transparent\" Square150x150Logo=\"" + LogoName +
+               L"\" Square44x44Logo=\"" + LogoName + L"\"";
+        if (!p.InAppList)
+            xml += L" AppListEntry=\"none\"";
+        xml += L" />\r\n    </Application>\r\n  </Applications>\r\n";
+    }
+    return xml + L"</Package>\r\n";
+}
+
+// The repository keeps a manifest resource reference in the indirect form.
+std::wstring RepositoryText(const TTestPackage& p, const std::wstring& text) {
+    constexpr std::wstring_view Prefix = L"ms-resource:";
+    if (text.compare(0, Prefix.size(), Prefix) != 0)
+        return text;
+    std::wstring name = text.substr(Prefix.size());
+    if (name.find(L'/') == std::wstring::npos)
+        name = L"Resources/" + name;
+    return L"@{" + p.FullName() + L"?ms-resource://" + p.Name + L"/" + name + L"}";
+}
+
+} // namespace
+
+std::wstring TTestPackage::Folder() const {
+    if (!InstallFolder.empty())
+        return InstallFolder;
+    if (InWindowsFolder)
+        return WindowsFolder() + L"\\SystemApps\\" + FullName();
+    return ProgramFilesFolder() + L"\\WindowsApps\\" + FullName();
+}
+
+std::wstring TTestPackage::LogoFile() const {
+    if (!HasLogo)
+        return {};
+    std::wstring name = LogoName;
+    if (!LogoVariant.empty())
+        name.insert(name.size() - 4, L"." + LogoVariant);
+    return Folder() + L"\\" + name;
+}
+
+void InstallTestPackage(const TTestPackage& package) {
+    const std::wstring folder = package.Folder();
+    WriteFile(folder + L"\\AppxManifest.xml", Narrow(Manifest(package)));
+    WriteFile(folder + L"\\AppxSignature.p7x", "PKCX");
+    if (package.HasLogo)
+        WriteFile(package.LogoFile(), std::string_view(reinterpret_cast<const char*>(Png1x1), sizeof Png1x1));
+
+    const std::wstring fullName = package.FullName();
+    const std::wstring repository = RepositoryKey;
+    TRegKey key = TRegKey::Create(HKEY_CURRENT_USER, repository + L"\\Packages\\" + fullName);
+    Check(static_cast<bool>(key), "cannot create the repository key");
+    Check(key.WriteString(L"DisplayName", RepositoryText(package, package.DisplayName)) &&
+              key.WriteString(L"PackageID", fullName) && key.WriteString(L"PackageRootFolder", folder),
+          "cannot write the repository values");
+    if (!package.ApplicationId.empty()) {
+        TRegKey app = key.CreateSubKey(package.ApplicationId);
+        Check(app && app.WriteString(L"AppUserModelID", package.FamilyName() + L"!" + package.ApplicationId),
+              "cannot write the application key");
+    }
+    Check(static_cast<bool>(TRegKey::Create(HKEY_CURRENT_USER, repository + L"\\Families\\" +
+                                                                   package.FamilyName() + L"\\" + fullName)),
+          "cannot create the family key");
+    if (package.Provisioned) {
+        TRegKey provisioned =
+            TRegKey::Create(HKEY_LOCAL_MACHINE, std::wstring(ProvisionedKey) + L"\\" + fullName);
+        Check(provisioned && provisioned.WriteString(L"Path", folder + L"\\AppxManifest.xml"),
+              "cannot write the provisioned key");
+    }
+}
+
+void RemoveTestPackage(const TTestPackage& package) {
+    const std::wstring fullName = package.FullName();
+    const std::wstring repository = RepositoryKey;
+    DeleteKey(HKEY_CURRENT_USER, repository + L"\\Packages\\" + fullName);
+    const std::wstring family = repository + L"\\Families\\" + package.FamilyName();
+    DeleteKey(HKEY_CURRENT_USER, family + L"\\" + fullName);
+    if (TRegKey familyKey = TRegKey::Open(HKEY_CURRENT_USER, family); familyKey && !familyKey.HasSubKeys()) {
+        familyKey = {};
+        DeleteKey(HKEY_CURRENT_USER, family);
+    }
+    DeleteKey(HKEY_LOCAL_MACHINE, std::wstring(ProvisionedKey) + L"\\" + fullName);
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(package.Folder()), error);
+    Check(!error, "cannot delete " + Narrow(package.Folder()));
+}
+
+TInstalledTestPackage::TInstalledTestPackage(TTestPackage package) : FPackage(std::move(package)) {
+    InstallTestPackage(FPackage);
+    FInstalled = true;
+}
+
+TInstalledTestPackage::~TInstalledTestPackage() {
+    try {
+        Remove();
+    } catch (...) {
+    }
+}
+
+void TInstalledTestPackage::Remove() {
+    if (FInstalled)
+        RemoveTestPackage(FPackage);
+    FInstalled = false;
+}
+
+} // namespace velmora::testing
