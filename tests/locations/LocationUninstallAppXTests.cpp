@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -62,7 +63,8 @@ public:
     void STDMETHODCALLTYPE NotifyRemoved() override {
         ++Notified;
         std::unique_lock lock(FHoldLock);
-        FHoldChanged.wait(lock, [&] { return !FHold; });
+        // Bounded, so that a fault shows as a failure rather than a hang.
+        FHoldChanged.wait_for(lock, std::chrono::seconds(10), [&] { return !FHold; });
     }
 
     void Hold(bool hold) {
