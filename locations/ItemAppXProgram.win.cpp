@@ -4,6 +4,7 @@
 #include "frame/IconImageList.h"
 #include "locations/LocationUninstallAppX.h"
 #include "platform/AppPackageManager.h"
+#include "platform/ComText.h"
 #include "platform/Files.h"
 #include "platform/Handles.h"
 #include "platform/PathText.h"
@@ -63,7 +64,7 @@ std::wstring AppText(IMetroAppItem& app, void (STDMETHODCALLTYPE IMetroAppItem::
     BSTR value = nullptr;
     (app.*method)(&value);
     unique_bstr owned(value);
-    return value ? std::wstring(value, SysStringLen(value)) : std::wstring();
+    return BstrText(value);
 }
 
 TItemAppXProgram::TItemAppXProgram(TLocationUninstallAppX* location, const std::wstring& packageFullName,
@@ -102,7 +103,7 @@ void TItemAppXProgram::ReadFastData() {
             BSTR text = nullptr;
             FApp->LoadResourceString(AppText(*FApp, method).c_str(), &text);
             unique_bstr owned(text);
-            return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+            return BstrText(text);
         };
         FPackageFamilyName = AppText(*FApp, &IMetroAppItem::GetPackageFamilyName);
         FPackageFullName = AppText(*FApp, &IMetroAppItem::GetPackageFullName);
