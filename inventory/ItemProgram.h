@@ -96,7 +96,9 @@ public:
 
     // The icons of all programs, Windows only: the three rating images (0 to
     // 2) and the default program icon (3) come first and are never a
-    // program's own. Null outside Init..Done, or when the library's images
+    // program's own.
+    static constexpr int32_t FirstProgramIcon = 4;
+    // The list is null outside Init..Done, or when the library's images
     // could not be loaded.
     static TIconImageList* IconList();
 

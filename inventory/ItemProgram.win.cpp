@@ -28,8 +28,6 @@ namespace velmora {
 namespace {
 
 constexpr wchar_t ARPCacheKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache\\";
-// Indices below this are the list's fixed icons, never a program's own.
-constexpr int32_t FirstProgramIcon = 4;
 
 // The rating images and the default program icon come first.
 class TProgramIconList : public TIconImageList {
@@ -106,7 +104,7 @@ void FreeIconList() {
 }
 
 void FreeProgramIcon(int32_t index) {
-    if (index < FirstProgramIcon)
+    if (index < TItemProgram::FirstProgramIcon)
         return;
     std::lock_guard lock(IconListLock);
     if (ProgramIcons)

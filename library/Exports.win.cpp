@@ -9,9 +9,11 @@
 #include "inventory/ProductCollections.h"
 #include "locations/LocationExeInfo.h"
 #include "locations/LocationRegistryUninstall.h"
+#include "locations/LocationUninstallAppX.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/LiveObjects.h"
 #include "platform/Module.h"
+#include "platform/OSInfo.h"
 #include "platform/Thread.h"
 
 #include <shlwapi.h>
@@ -28,6 +30,9 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
         if (reason == DLL_PROCESS_ATTACH) {
             TLocationOwner::RegisterLocation<TLocationExeInfo>(L"TLocationExeInfo");
             TLocationOwner::RegisterLocation<TLocationRegistryUninstall>(L"TLocationRegistryUninstall");
+            // Store apps come last; their component is loaded when a cycle creates the location.
+            if (IsWindows8OrLater())
+                TLocationOwner::RegisterLocation<TLocationUninstallAppX>(L"TLocationUninstallAppX");
             TItemProductIntf::SetForceRemoveFactory(NewForceRemove);
         } else if (reason == DLL_PROCESS_DETACH && !reserved) {
             TLocationOwner::UnregisterLocations();

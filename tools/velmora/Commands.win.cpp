@@ -95,6 +95,13 @@ bool IsListed(IProduct& product) {
     return std::holds_alternative<std::wstring>(ReadValue(product, piDisplayName));
 }
 
+// Store apps are the only programs the library lists without registry keys.
+TField StoreAppField(IProduct& product) {
+    auto keys = MakeCom<TLineList, IVelmoraStrings>();
+    product.GetRegistryKeys(keys.get());
+    return {L"storeApp", L"Store app", static_cast<TLineList*>(keys.get())->Lines().empty()};
+}
+
 // Polls until done() holds or the timeout passes; false on timeout.
 template <class Done> bool WaitFor(unsigned timeoutSeconds, Done&& done) {
     ULONGLONG deadline = GetTickCount64() + 1000ull * timeoutSeconds;
@@ -142,9 +149,12 @@ int RunList(TVelmoraLibrary& library, const TArguments& args) {
     for (int32_t i = 0, n = collection->GetCount(); i < n; ++i) {
         TComPtr<IProduct> product;
         collection->GetItem(i, product.put());
-        if (product)
-            records.push_back(args.Json ? ReadRecord(*product, mask)
-                                        : TableRecord(*product, TableColumns(args.Kind)));
+        if (!product)
+            continue;
+        records.push_back(args.Json ? ReadRecord(*product, mask)
+                                    : TableRecord(*product, TableColumns(args.Kind)));
+        if (args.Kind != TListKind::Updates)
+            records.back().push_back(StoreAppField(*product));
     }
     collection->Unlock();
     root->Stop();
