@@ -9,9 +9,11 @@
 #include "inventory/ProductCollections.h"
 #include "locations/LocationExeInfo.h"
 #include "locations/LocationRegistryUninstall.h"
+#include "locations/LocationVistaUpdate.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/LiveObjects.h"
 #include "platform/Module.h"
+#include "platform/OSInfo.h"
 #include "platform/Thread.h"
 
 #include <shlwapi.h>
@@ -28,6 +30,8 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
         if (reason == DLL_PROCESS_ATTACH) {
             TLocationOwner::RegisterLocation<TLocationExeInfo>(L"TLocationExeInfo");
             TLocationOwner::RegisterLocation<TLocationRegistryUninstall>(L"TLocationRegistryUninstall");
+            if (IsWindowsVistaOrLater())
+                TLocationOwner::RegisterLocation<TLocationVistaUpdate>(L"TLocationVistaUpdate");
             TItemProductIntf::SetForceRemoveFactory(NewForceRemove);
         } else if (reason == DLL_PROCESS_DETACH && !reserved) {
             TLocationOwner::UnregisterLocations();

@@ -19,22 +19,6 @@ namespace {
 constexpr unsigned kUnknownFeature = 0x800f080c;
 constexpr unsigned kBadAnswerFile = 0x800f0805;
 
-// Console text goes out in the OEM code page, as from the real tools.
-void Print(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                   nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-              nullptr);
-}
-
-void PrintBanner() {
-    Print(L"\r\nDISM.exe test double\r\nVersion: 6.1.7601.17514\r\n\r\n");
-}
-
 std::wstring StateText(DWORD state) {
     switch (state) {
     case kStateEnabled:
@@ -99,6 +83,34 @@ std::optional<std::vector<TSelection>> ReadSelections(const std::wstring& path, 
 
 } // namespace
 
+void Print(const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                        nullptr);
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+              nullptr);
+}
+
+void PrintBanner() {
+    Print(L"\r\nDISM.exe test double\r\nVersion: 6.1.7601.17514\r\n\r\n");
+}
+
+int WorkWithProgress(const std::function<int()>& change) {
+    for (int step = 0; step <= 5; ++step) {
+        if (step > 0)
+            Sleep(300);
+        if (step == 3)
+            if (int error = change())
+                return error;
+        Print(ProgressBar(step * 20));
+    }
+    Print(L"\r\nThe operation completed successfully.\r\n");
+    return 0;
+}
+
 int ReportError(unsigned code, const std::wstring& message) {
     wchar_t number[16];
     swprintf(number, 16, code > 0xffff ? L"0x%08x" : L"%u", code);
@@ -148,20 +160,14 @@ int ApplyAnswerFile(const std::wstring& path) {
         if (selection.Package.empty())
             return ReportError(kUnknownFeature, Format(L"Feature name %s is unknown.", selection.Name));
     }
-    // Six steps 300 ms apart; the states change halfway.
-    for (int step = 0; step <= 5; ++step) {
-        if (step > 0)
-            Sleep(300);
-        if (step == 3)
-            for (const TSelection& selection : *selections)
-                if (!WriteUpdateState(selection.Package, selection.Name,
-                                      selection.Enable ? kStateEnabled : kStateDisabled))
-                    return ReportError(GetLastError(),
-                                       Format(L"The state of %s cannot be written.", selection.Name));
-        Print(ProgressBar(step * 20));
-    }
-    Print(L"\r\nThe operation completed successfully.\r\n");
-    return 0;
+    return WorkWithProgress([&] {
+        for (const TSelection& selection : *selections)
+            if (!WriteUpdateState(selection.Package, selection.Name,
+                                  selection.Enable ? kStateEnabled : kStateDisabled))
+                return ReportError(GetLastError(),
+                                   Format(L"The state of %s cannot be written.", selection.Name));
+        return 0;
+    });
 }
 
 } // namespace velmora::doubles
