@@ -15,6 +15,7 @@
 #include "platform/Text.h"
 #include "platform/XmlDocument.h"
 
+#include <oleauto.h>
 #include <windows.h>
 
 #include <chrono>

@@ -211,6 +211,8 @@ TEST_F(ServicingMachineTest, AnAnswerFileSwitchesItsSelectionsWhileTheTableWaits
     DeleteFileW(answers.c_str());
 }
 
+namespace {
+
 // Two installed packages, one of them permanent, as servicing data records them.
 struct TInstalledPackages {
     std::wstring Removable, Permanent;
@@ -229,6 +231,8 @@ TInstalledPackages AddInstalledPackages(TServicingMachine& machine) {
     added.Permanent = machine.AddPackage(package);
     return added;
 }
+
+} // namespace
 
 TEST_F(ServicingMachineTest, RemovingAPackageRefusesUnknownAndPermanentOnesAndRecordsTheOthersAbsent) {
     TInstalledPackages packages = AddInstalledPackages(Machine);
@@ -292,30 +296,6 @@ TEST(ServicingMachine, ClearLeavesNoTraceOfThePackagesOrTheDoubles) {
 // The console front end on the same machine: it loads the library, which
 // picks the servicing engine for this Windows, reads the table and switches
 // a feature through the packaging tool.
-// The line of a table that shows text; empty when none does.
-std::string LineWith(const std::string& output, const std::string& text) {
-    size_t at = output.find(text);
-    if (at == std::string::npos)
-        return {};
-    size_t start = output.rfind('\n', at), end = output.find('\n', at);
-    start = start == std::string::npos ? 0 : start + 1;
-    return output.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
-TEST_F(ServicingMachineTest, TheConsoleFrontEndListsInstalledPackagesWithWhetherTheyCanBeUninstalled) {
-    AddInstalledPackages(Machine);
-    const std::wstring velmora = L"\"" + ExtractFilePath(ModuleFileName(nullptr)) + L"velmora.exe\" ";
-    TToolRun list = RunTool(velmora + L"list --updates");
-    EXPECT_EQ(list.ExitCode, 0u) << list.Output;
-    std::string removable = LineWith(list.Output, "Velmora removable update");
-    std::string permanent = LineWith(list.Output, "Velmora permanent update");
-    EXPECT_NE(removable.find("Velmora-Removable-Package"), std::string::npos) << list.Output;
-    EXPECT_NE(removable.find(" yes"), std::string::npos) << list.Output;
-    EXPECT_NE(permanent.find(" no"), std::string::npos) << list.Output;
-    EXPECT_EQ(list.Output.find("Velmora-Fax-Package"), std::string::npos)
-        << "no servicing state: not installed";
-}
-
 TEST_F(ServicingMachineTest, TheConsoleFrontEndListsTheTreeAndSwitchesAFeature) {
     const std::wstring velmora = L"\"" + ExtractFilePath(ModuleFileName(nullptr)) + L"velmora.exe\" ";
     TToolRun tree = RunTool(velmora + L"features --tree");
