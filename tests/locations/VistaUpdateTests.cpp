@@ -9,6 +9,7 @@
 #include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
+#include "platform/Registry.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,8 @@ protected:
         TServicingPackage security = Package(L"Security", L"Security Update", 0x70);
         security.Identifier = L"KB2000001";
         security.DisplayName = L"default";
+        security.InstallLocation = InstallFolder;
+        security.InstallTime = InstallTime;
         Security = Machine.AddPackage(security);
 
         TServicingPackage permanent = Package(L"Permanent", L"Update", 0x70);
@@ -131,6 +134,8 @@ protected:
     }
 
     TServicingMachine Machine;
+    static constexpr wchar_t InstallFolder[] = L"C:\\Windows\\servicing\\Velmora";
+    static constexpr FILETIME InstallTime{0xd5a3e000, 0x01cb3ad2};
     std::wstring Security, Permanent;
     TLoadedLibrary Library;
     TComPtr<IVelmora> Root;
@@ -148,6 +153,20 @@ TEST_F(VistaUpdates, InstalledPackagesAreListedWithNamesAndWhetherTheyCanBeUnins
                   {L"Security", {L"Security Update for Microsoft Windows (KB2000001)", true}},
                   {L"Staged", {L"Update for Microsoft Windows (KB2000003)", false}},
               }));
+
+    // One package's details: the manifest's identity and release type, the
+    // registry's folder and install time.
+    TComPtr<IProduct> security = FindPackage(*Updates, L"Security");
+    ASSERT_TRUE(security);
+    EXPECT_EQ(TextInfo(*security, piDisplayVersion), L"6.1.7601.17514");
+    EXPECT_EQ(TextInfo(*security, piInstallLocation), InstallFolder);
+    unique_variant value;
+    security->GetInfo(piReleaseType, value.put());
+    EXPECT_EQ(V_VT(&value.get()), VT_I4);
+    EXPECT_EQ(V_I4(&value.get()), static_cast<int>(TReleaseType::rtSecurityUpdate));
+    security->GetInfo(piInstallDate, value.put());
+    ASSERT_EQ(V_VT(&value.get()), VT_DATE);
+    EXPECT_NEAR(V_DATE(&value.get()), FileTimeToLocalDate(InstallTime).value_or(0), 1.0 / 86400);
 }
 
 TEST_F(VistaUpdates, UninstallRemovesThePackageWithThePackagingToolAndTheListFollows) {
