@@ -1,6 +1,6 @@
 #include "features/MumEngine.h"
 
-#include "features/PackageManagement.h"
+#include "console/PackageManagement.h"
 #include "console/Process.h"
 #include "frame/DebugLog.h"
 #include "platform/Files.h"

@@ -10,6 +10,7 @@
 #include "locations/LocationExeInfo.h"
 #include "locations/LocationRegistryUninstall.h"
 #include "locations/LocationUninstallAppX.h"
+#include "locations/LocationVistaUpdate.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/LiveObjects.h"
 #include "platform/Module.h"
@@ -30,6 +31,8 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
         if (reason == DLL_PROCESS_ATTACH) {
             TLocationOwner::RegisterLocation<TLocationExeInfo>(L"TLocationExeInfo");
             TLocationOwner::RegisterLocation<TLocationRegistryUninstall>(L"TLocationRegistryUninstall");
+            if (IsWindowsVistaOrLater())
+                TLocationOwner::RegisterLocation<TLocationVistaUpdate>(L"TLocationVistaUpdate");
             // Store apps come last; their component is loaded when a cycle creates the location.
             if (IsWindows8OrLater())
                 TLocationOwner::RegisterLocation<TLocationUninstallAppX>(L"TLocationUninstallAppX");

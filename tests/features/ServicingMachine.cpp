@@ -128,14 +128,27 @@ std::wstring UpdateElement(const TServicingUpdate& update) {
     return xml + L"    </update>\r\n";
 }
 
+// An update that contains a whole package, as a rollup lists its parts.
+std::wstring ContainedPackageElement(const TServicingPackage& package, const std::wstring& name) {
+    TServicingPackage part = package;
+    part.Name = name;
+    return L"    <update" + Attribute(L"name", name) + L">\r\n      <package integrate=\"hidden\">" +
+           AssemblyIdentity(part) + L"</package>\r\n    </update>\r\n";
+}
+
 std::string Manifest(const TServicingPackage& package) {
     std::wstring xml =
         L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-        L"<assembly xmlns=\"urn:schemas-microsoft-com:asm.v3\" manifestVersion=\"1.0\">\r\n  " +
-        AssemblyIdentity(package) + L"\r\n  <package" + Attribute(L"identifier", package.Name) +
-        Attribute(L"releaseType", package.ReleaseType) + L">\r\n";
+        L"<assembly xmlns=\"urn:schemas-microsoft-com:asm.v3\" manifestVersion=\"1.0\"" +
+        (package.DisplayName ? Attribute(L"displayName", *package.DisplayName) : L"") + L">\r\n  " +
+        AssemblyIdentity(package) + L"\r\n  <package" +
+        Attribute(L"identifier", package.Identifier.empty() ? package.Name : package.Identifier) +
+        (package.ReleaseType.empty() ? L"" : Attribute(L"releaseType", package.ReleaseType)) +
+        (package.Permanence.empty() ? L"" : Attribute(L"permanence", package.Permanence)) + L">\r\n";
     for (const TServicingUpdate& update : package.Updates)
         xml += UpdateElement(update);
+    for (const std::wstring& name : package.ContainedPackages)
+        xml += ContainedPackageElement(package, name);
     return Narrow(xml + L"  </package>\r\n</assembly>\r\n");
 }
 
@@ -156,6 +169,15 @@ void WritePackageValues(const TRegKey& key, const TServicingPackage& package) {
     }
     if (package.Trusted) {
         EXPECT_TRUE(key.WriteNumber(L"Trusted", *package.Trusted ? 1 : 0));
+    }
+    if (package.CurrentState) {
+        EXPECT_TRUE(key.WriteNumber(L"CurrentState", *package.CurrentState));
+    }
+    if (package.Owners) {
+        TRegKey owners = key.CreateSubKey(L"Owners");
+        for (const auto& [owner, state] : *package.Owners) {
+            EXPECT_TRUE(owners.WriteNumber(owner, state));
+        }
     }
 }
 
@@ -263,6 +285,11 @@ void TServicingMachine::Clear() {
     FCreatedFolders.clear();
     FCreatedServicingKey = false;
     FRootsChecked = false;
+}
+
+std::optional<DWORD> TServicingMachine::PackageState(const std::wstring& packageKey) {
+    return TRegKey::Open(TRegRoot::LocalMachine, PackageKeyPath(packageKey), KEY_READ, TRegView::x64)
+        .ReadNumber(L"CurrentState");
 }
 
 std::optional<DWORD> TServicingMachine::UpdateState(const std::wstring& updateName) const {

@@ -54,8 +54,17 @@ struct TServicingPackage {
     std::wstring Architecture = L"amd64";
     std::wstring Locale; // empty for a language-neutral package
     std::wstring Version = L"6.1.7601.17514";
-    std::wstring ReleaseType = L"Feature Pack";
+    std::wstring ReleaseType = L"Feature Pack"; // empty: no "releaseType"
+    // package's "identifier"; empty: the package name.
+    std::wstring Identifier;
+    // package's "permanence"; empty leaves it out.
+    std::wstring Permanence;
+    // assembly's "displayName"; nothing leaves it out.
+    std::optional<std::wstring> DisplayName;
     std::vector<TServicingUpdate> Updates;
+    // Names of the packages that updates of this one contain
+    // (update/package/assemblyIdentity).
+    std::vector<std::wstring> ContainedPackages;
     // False: no manifest, only the registry data.
     bool WriteManifest = true;
 
@@ -71,6 +80,10 @@ struct TServicingPackage {
     std::wstring InstallUser;            // a security identifier ("S-1-5-18")
     std::optional<bool> SelfUpdate;
     std::optional<bool> Trusted;
+    // The servicing state ("CurrentState"; 0x70 installed) and the Owners
+    // key's values (owner package key -> state); nothing leaves them out.
+    std::optional<DWORD> CurrentState;
+    std::optional<std::map<std::wstring, DWORD>> Owners;
 
     std::wstring Key() const;
 };
@@ -120,6 +133,9 @@ public:
     // Removes every manifest, key and double added, and the servicing keys
     // and folders this machine created.
     void Clear();
+
+    // The package's "CurrentState"; nothing when it has none.
+    static std::optional<DWORD> PackageState(const std::wstring& packageKey);
 
     // The state value of the update in the first package that has one,
     // language-neutral packages first (as the doubles write it).

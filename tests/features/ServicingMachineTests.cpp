@@ -164,6 +164,58 @@ TEST_F(ServicingMachineTest, AnAnswerFileSwitchesItsSelectionsWhileTheTableWaits
     DeleteFileW(answers.c_str());
 }
 
+namespace {
+
+// Two installed packages, one of them permanent, as servicing data records them.
+struct TInstalledPackages {
+    std::wstring Removable, Permanent;
+};
+TInstalledPackages AddInstalledPackages(TServicingMachine& machine) {
+    TServicingPackage package;
+    package.Name = L"Velmora-Removable-Package";
+    package.ReleaseType = L"Update";
+    package.DisplayName = L"Velmora removable update";
+    package.CurrentState = 0x70;
+    TInstalledPackages added;
+    added.Removable = machine.AddPackage(package);
+    package.Name = L"Velmora-Permanent-Package";
+    package.DisplayName = L"Velmora permanent update";
+    package.Permanence = L"permanent";
+    added.Permanent = machine.AddPackage(package);
+    return added;
+}
+
+} // namespace
+
+TEST_F(ServicingMachineTest, RemovingAPackageRefusesUnknownAndPermanentOnesAndRecordsTheOthersAbsent) {
+    TInstalledPackages packages = AddInstalledPackages(Machine);
+    const std::wstring remove = L"DISM.exe /Online /Remove-Package /PackageName:";
+    TToolRun run = RunTool(remove + L"Velmora-No-Such-Package~0123456789abcdef~amd64~~1.0.0.0");
+    EXPECT_EQ(run.ExitCode, 0x800f0805u);
+    EXPECT_NE(run.Output.find("\r\nError: 0x800f0805\r\n"), std::string::npos) << run.Output;
+    run = RunTool(remove + packages.Permanent);
+    EXPECT_EQ(run.ExitCode, 0x800f0825u);
+    EXPECT_NE(run.Output.find("\r\nError: 0x800f0825\r\n"), std::string::npos) << run.Output;
+    EXPECT_EQ(TServicingMachine::PackageState(packages.Permanent), 0x70u);
+
+    run = RunTool(remove + packages.Removable);
+    EXPECT_EQ(run.ExitCode, 0u) << run.Output;
+    EXPECT_GE(run.Milliseconds, 1400u);
+    EXPECT_NE(run.Output.find("100.0%"), std::string::npos) << run.Output;
+    EXPECT_EQ(TServicingMachine::PackageState(packages.Removable), 0u);
+    EXPECT_EQ(RunTool(remove + packages.Removable).ExitCode, 0x800f0805u) << "removed already";
+
+    // The package manager of Vista removes the same way.
+    TServicingPackage other;
+    other.Name = L"Velmora-Other-Removable-Package";
+    other.CurrentState = 0x70;
+    const std::wstring otherKey = Machine.AddPackage(other);
+    EXPECT_EQ(RunTool(L"PkgMgr.exe /up:" + packages.Permanent).ExitCode, 0x800f0825u);
+    run = RunTool(L"PkgMgr.exe /up:" + otherKey);
+    EXPECT_EQ(run.ExitCode, 0u) << run.Output;
+    EXPECT_EQ(TServicingMachine::PackageState(otherKey), 0u);
+}
+
 TEST(ServicingMachine, ClearLeavesNoTraceOfThePackagesOrTheDoubles) {
     const std::wstring dism = SystemFolderWithBackslash() + L"DISM.exe";
     const bool systemHadDism = FileExists(dism);

@@ -30,15 +30,11 @@ int RemoveProvisionedPackage(const std::wstring& packageName) {
     if (packageName.empty() || !KeyExists(HKEY_LOCAL_MACHINE, key, TRegView::x64))
         return ReportError(kNotProvisioned, L"The system cannot find the file specified.");
     Print(Format(L"Removing package %s\r\n", packageName));
-    for (int step = 0; step <= 4; ++step) {
-        if (step > 0)
-            Sleep(200);
-        if (step == 2 && !DeleteKey(HKEY_LOCAL_MACHINE, key, TRegView::x64))
-            return ReportError(ERROR_ACCESS_DENIED, L"Access is denied.");
-        Print(ProgressBar(step * 25));
-    }
-    Print(L"The operation completed successfully.\r\n");
-    return 0;
+    return WorkWithProgress([&] {
+        return DeleteKey(HKEY_LOCAL_MACHINE, key, TRegView::x64)
+                   ? 0
+                   : ReportError(ERROR_ACCESS_DENIED, L"Access is denied.");
+    });
 }
 
 } // namespace

@@ -19,26 +19,6 @@ namespace {
 constexpr unsigned kUnknownFeature = 0x800f080c;
 constexpr unsigned kBadAnswerFile = 0x800f0805;
 
-} // namespace
-
-// Console text goes out in the OEM code page, as from the real tools.
-void Print(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                   nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-              nullptr);
-}
-
-void PrintBanner() {
-    Print(L"\r\nDISM.exe test double\r\nVersion: 6.1.7601.17514\r\n\r\n");
-}
-
-namespace {
-
 std::wstring StateText(DWORD state) {
     switch (state) {
     case kStateEnabled:
@@ -56,8 +36,6 @@ std::wstring Padded(const std::wstring& text, size_t width) {
     return text + std::wstring(width > text.size() ? width - text.size() : 0, L' ');
 }
 
-} // namespace
-
 // "[=====        40.0%              ]": the bar the tools draw while working.
 std::wstring ProgressBar(int percent) {
     constexpr size_t kWidth = 58;
@@ -69,8 +47,6 @@ std::wstring ProgressBar(int percent) {
     std::copy(text.begin(), text.end(), bar.begin() + (kWidth - text.size()) / 2);
     return L"[" + bar + L"]\r\n";
 }
-
-namespace {
 
 struct TSelection {
     std::wstring Name;
@@ -106,6 +82,34 @@ std::optional<std::vector<TSelection>> ReadSelections(const std::wstring& path, 
 }
 
 } // namespace
+
+void Print(const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_OEMCP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                        nullptr);
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+              nullptr);
+}
+
+void PrintBanner() {
+    Print(L"\r\nDISM.exe test double\r\nVersion: 6.1.7601.17514\r\n\r\n");
+}
+
+int WorkWithProgress(const std::function<int()>& change) {
+    for (int step = 0; step <= 5; ++step) {
+        if (step > 0)
+            Sleep(300);
+        if (step == 3)
+            if (int error = change())
+                return error;
+        Print(ProgressBar(step * 20));
+    }
+    Print(L"\r\nThe operation completed successfully.\r\n");
+    return 0;
+}
 
 int ReportError(unsigned code, const std::wstring& message) {
     wchar_t number[16];
@@ -156,20 +160,14 @@ int ApplyAnswerFile(const std::wstring& path) {
         if (selection.Package.empty())
             return ReportError(kUnknownFeature, Format(L"Feature name %s is unknown.", selection.Name));
     }
-    // Six steps 300 ms apart; the states change halfway.
-    for (int step = 0; step <= 5; ++step) {
-        if (step > 0)
-            Sleep(300);
-        if (step == 3)
-            for (const TSelection& selection : *selections)
-                if (!WriteUpdateState(selection.Package, selection.Name,
-                                      selection.Enable ? kStateEnabled : kStateDisabled))
-                    return ReportError(GetLastError(),
-                                       Format(L"The state of %s cannot be written.", selection.Name));
-        Print(ProgressBar(step * 20));
-    }
-    Print(L"\r\nThe operation completed successfully.\r\n");
-    return 0;
+    return WorkWithProgress([&] {
+        for (const TSelection& selection : *selections)
+            if (!WriteUpdateState(selection.Package, selection.Name,
+                                  selection.Enable ? kStateEnabled : kStateDisabled))
+                return ReportError(GetLastError(),
+                                   Format(L"The state of %s cannot be written.", selection.Name));
+        return 0;
+    });
 }
 
 } // namespace velmora::doubles

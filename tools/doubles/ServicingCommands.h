@@ -2,6 +2,7 @@
 // What the servicing doubles do, and how they tell it on their console as the
 // servicing tools do: the tool's exit code is also the code of its "Error:"
 // line, which is what the library reads.
+#include <functional>
 #include <string>
 
 namespace velmora::doubles {
@@ -10,12 +11,14 @@ namespace velmora::doubles {
 constexpr int kBadArgument = 87;    // ERROR_INVALID_PARAMETER
 constexpr int kOperationBusy = 183; // another servicing operation holds the machine
 
-// Writes to standard output in the OEM code page, as the tools do.
+// Console text in the OEM code page, as from the real tools.
 void Print(const std::wstring& text);
-// The tool's name and version, first in every command's output.
 void PrintBanner();
-// "[=====        40.0%              ]" and a line break: the working tools' bar.
-std::wstring ProgressBar(int percent);
+
+// Works as the tools do: six progress steps 300 ms apart, with change made
+// halfway. change answers 0, or the exit code of the error it reported,
+// which ends the work.
+int WorkWithProgress(const std::function<int()>& change);
 
 // Prints "Error: <code>" (hexadecimal for HRESULT-style codes), a blank
 // line and the message; returns the code as the exit code.

@@ -127,6 +127,24 @@ bool WriteUpdateState(const std::wstring& packageKey, const std::wstring& update
     return updates && updates.WriteNumber(updateName, state);
 }
 
+std::optional<DWORD> PackageState(const std::wstring& packageKey) {
+    return PackagesKey().OpenSubKey(packageKey).ReadNumber(L"CurrentState");
+}
+
+bool WritePackageState(const std::wstring& packageKey, DWORD state) {
+    TRegKey package = TRegKey::Open(TRegRoot::LocalMachine, std::wstring(kPackagesKey) + L"\\" + packageKey,
+                                    KEY_READ | KEY_WRITE, TRegView::x64);
+    return package && package.WriteNumber(L"CurrentState", state);
+}
+
+std::optional<bool> IsPermanentPackage(const std::wstring& packageKey) {
+    TXmlElement assembly = TXmlDocument::LoadElement(ManifestPath(packageKey));
+    if (!assembly)
+        return std::nullopt;
+    TXmlElement package = assembly.Child(L"package");
+    return package && SameText(package.Attribute(L"permanence").value_or(L""), L"permanent");
+}
+
 static std::wstring LockPath() {
     return ServicingFolder() + L"\\velmora-double.lock";
 }

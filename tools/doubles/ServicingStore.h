@@ -53,6 +53,15 @@ std::wstring FoundationPackage();
 std::wstring PackageOfUpdate(const std::wstring& updateName);
 bool WriteUpdateState(const std::wstring& packageKey, const std::wstring& updateName, DWORD state);
 
+// A package's "CurrentState" as the servicing registry records it; nothing
+// when the registry has no such package.
+constexpr DWORD kPackageAbsent = 0x00;
+std::optional<DWORD> PackageState(const std::wstring& packageKey);
+bool WritePackageState(const std::wstring& packageKey, DWORD state);
+// Whether the manifest's package says "permanent"; nothing when the
+// manifest is missing or cannot be read.
+std::optional<bool> IsPermanentPackage(const std::wstring& packageKey);
+
 // One servicing operation at a time on a machine: a file held open without
 // sharing, deleted when its holder closes it or ends.
 class TOperationLock {

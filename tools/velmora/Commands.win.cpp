@@ -34,6 +34,13 @@ TRecord TableRecord(IProduct& product, const std::vector<int32_t>& columns) {
     return record;
 }
 
+// An update's state as its possible actions tell it: a package the system
+// keeps (or a registry update without a command) cannot be uninstalled.
+TField UninstallableField(IProduct& product) {
+    return {L"uninstallable", L"Uninstallable",
+            (product.GetPossibleActions() & ActionBit(TPossibleActions::paUninstall)) != 0};
+}
+
 const wchar_t* KindName(TListKind kind) {
     switch (kind) {
     case TListKind::Programs:
@@ -153,8 +160,8 @@ int RunList(TVelmoraLibrary& library, const TArguments& args) {
             continue;
         records.push_back(args.Json ? ReadRecord(*product, mask)
                                     : TableRecord(*product, TableColumns(args.Kind)));
-        if (args.Kind != TListKind::Updates)
-            records.back().push_back(StoreAppField(*product));
+        records.back().push_back(args.Kind == TListKind::Updates ? UninstallableField(*product)
+                                                                 : StoreAppField(*product));
     }
     collection->Unlock();
     root->Stop();

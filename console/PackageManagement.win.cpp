@@ -1,4 +1,4 @@
-#include "features/PackageManagement.h"
+#include "console/PackageManagement.h"
 
 #include "platform/Format.h"
 #include "platform/OSInfo.h"

@@ -1,0 +1,214 @@
+// Servicing packages among the installed updates, read by the library loaded
+// as a front end loads it, on a machine whose servicing folder and registry
+// the test lays out; and a package's removal through the packaging tool
+// double, after which the change watch drops it from the list.
+#include "tests/features/ServicingMachine.h"
+#include "tests/library/LibraryHarness.h"
+
+#include "platform/ComText.h"
+#include "platform/Format.h"
+#include "platform/Module.h"
+#include "platform/OSInfo.h"
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace velmora::testing {
+namespace {
+
+constexpr wchar_t Prefix[] = L"Velmora-Update-Test-";
+
+struct TListed {
+    std::wstring DisplayName;
+    bool Uninstallable = false;
+    bool operator==(const TListed&) const = default;
+};
+
+void PrintTo(const TListed& listed, std::ostream* out) {
+    *out << Narrow(listed.DisplayName) << (listed.Uninstallable ? " (uninstallable)" : " (kept)");
+}
+
+std::wstring TextInfo(IProduct& product, int32_t index) {
+    unique_variant value;
+    product.GetInfo(index, value.put());
+    const VARIANT& v = value.get();
+    return V_VT(&v) == VT_BSTR && V_BSTR(&v) ? std::wstring(V_BSTR(&v)) : std::wstring();
+}
+
+// The test's packages among the updates, by package name without the prefix.
+std::map<std::wstring, TListed> ListedPackages(IProductCollection& updates) {
+    std::map<std::wstring, TListed> listed;
+    updates.Lock();
+    for (int32_t i = 0, n = updates.GetCount(); i < n; ++i) {
+        TComPtr<IProduct> product;
+        updates.GetItem(i, product.put());
+        std::wstring id = product ? TextInfo(*product, piUpdateID) : L"";
+        if (id.starts_with(Prefix))
+            listed[id.substr(std::size(Prefix) - 1)] = {
+                TextInfo(*product, piDisplayName),
+                (product->GetPossibleActions() & ActionBit(TPossibleActions::paUninstall)) != 0};
+    }
+    updates.Unlock();
+    return listed;
+}
+
+TComPtr<IProduct> FindPackage(IProductCollection& updates, const std::wstring& name) {
+    TComPtr<IProduct> found;
+    updates.Lock();
+    for (int32_t i = 0, n = updates.GetCount(); i < n && !found; ++i) {
+        TComPtr<IProduct> product;
+        updates.GetItem(i, product.put());
+        if (product && TextInfo(*product, piUpdateID) == Prefix + name)
+            found = product;
+    }
+    updates.Unlock();
+    return found;
+}
+
+TServicingPackage Package(const std::wstring& name, const std::wstring& releaseType, DWORD state) {
+    TServicingPackage package;
+    package.Name = Prefix + name;
+    package.ReleaseType = releaseType;
+    package.CurrentState = state;
+    return package;
+}
+
+class VistaUpdates : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TServicingPackage security = Package(L"Security", L"Security Update", 0x70);
+        security.Identifier = L"KB2000001";
+        security.DisplayName = L"default";
+        security.InstallLocation = InstallFolder;
+        security.InstallTime = InstallTime;
+        Security = Machine.AddPackage(security);
+
+        TServicingPackage permanent = Package(L"Permanent", L"Update", 0x70);
+        permanent.DisplayName = L"Velmora permanent update";
+        permanent.Permanence = L"permanent";
+        permanent.Owners = {{permanent.Key(), 0x70}};
+        Permanent = Machine.AddPackage(permanent);
+
+        TServicingPackage staged = Package(L"Staged", L"Update", 0x40);
+        staged.Identifier = L"KB2000003";
+        Machine.AddPackage(staged);
+
+        TServicingPackage rollup = Package(L"Rollup", L"Update Rollup", 0x60);
+        rollup.DisplayName = L"Velmora rollup";
+        rollup.ContainedPackages = {Prefix + std::wstring(L"Part")};
+        Machine.AddPackage(rollup);
+        Machine.AddPackage(Package(L"Part", L"Update", 0x70));
+
+        // Not installed as far as the servicing registry or the manifest tell.
+        TServicingPackage foreign = Package(L"ForeignOwner", L"Update", 0x70);
+        foreign.Owners = {{L"Velmora-Other-Package~0123456789abcdef~amd64~~1.0.0.0", 0x70}};
+        Machine.AddPackage(foreign);
+        Machine.AddPackage(Package(L"Unshifted", L"Update", 0x65));
+        Machine.AddPackage(Package(L"NoReleaseType", L"", 0x70));
+        Machine.AddPackage(Package(L"NoneReleaseType", L"none", 0x70));
+        Machine.AddPackage(Package(L"UnknownReleaseType", L"Bogus Update", 0x70));
+        Machine.InstallDoubles();
+
+        Root = Library.NewRoot();
+        ASSERT_TRUE(Root);
+        Root->Refresh();
+        ASSERT_TRUE(WaitUntil([&] { return Root->GetReadState() == TReadState::rsLoaded; },
+                              std::chrono::seconds(60)));
+        Root->GetUpdates(Updates.put());
+        ASSERT_TRUE(Updates);
+        // The read ends with the feature engine's; the engine's query of the
+        // packaging tool must not run alongside a removal.
+        TComPtr<IFeatures> features;
+        Root->GetFeatures(features.put());
+        ASSERT_TRUE(features);
+        ASSERT_TRUE(WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; },
+                              std::chrono::seconds(60)));
+    }
+    void TearDown() override {
+        if (Root)
+            Root->Stop();
+        Updates = nullptr;
+        Root = nullptr;
+    }
+
+    TServicingMachine Machine;
+    static constexpr wchar_t InstallFolder[] = L"C:\\Windows\\servicing\\Velmora";
+    static constexpr FILETIME InstallTime{0xd5a3e000, 0x01cb3ad2};
+    std::wstring Security, Permanent;
+    TLoadedLibrary Library;
+    TComPtr<IVelmora> Root;
+    TComPtr<IProductCollection> Updates;
+};
+
+TEST_F(VistaUpdates, InstalledPackagesAreListedWithNamesAndWhetherTheyCanBeUninstalled) {
+    // Packages of an Owners key without their own value, of a state not
+    // installed, of a missing, "none" or unknown release type, and a package
+    // that another one contains are not listed.
+    EXPECT_EQ(ListedPackages(*Updates),
+              (std::map<std::wstring, TListed>{
+                  {L"Permanent", {L"Velmora permanent update", false}},
+                  {L"Rollup", {L"Velmora rollup", true}},
+                  {L"Security", {L"Security Update for Microsoft Windows (KB2000001)", true}},
+                  {L"Staged", {L"Update for Microsoft Windows (KB2000003)", false}},
+              }));
+
+    // One package's details: the manifest's identity and release type, the
+    // registry's folder and install time.
+    TComPtr<IProduct> security = FindPackage(*Updates, L"Security");
+    ASSERT_TRUE(security);
+    EXPECT_EQ(TextInfo(*security, piDisplayVersion), L"6.1.7601.17514");
+    EXPECT_EQ(TextInfo(*security, piInstallLocation), InstallFolder);
+    unique_variant value;
+    security->GetInfo(piReleaseType, value.put());
+    EXPECT_EQ(V_VT(&value.get()), VT_I4);
+    EXPECT_EQ(V_I4(&value.get()), static_cast<int>(TReleaseType::rtSecurityUpdate));
+    security->GetInfo(piInstallDate, value.put());
+    ASSERT_EQ(V_VT(&value.get()), VT_DATE);
+    EXPECT_NEAR(V_DATE(&value.get()), FileTimeToLocalDate(InstallTime).value_or(0), 1.0 / 86400);
+}
+
+TEST_F(VistaUpdates, UninstallRemovesThePackageWithThePackagingToolAndTheListFollows) {
+    TComPtr<IProduct> security = FindPackage(*Updates, L"Security");
+    ASSERT_TRUE(security);
+    TPossibleActions action = TPossibleActions::paUninstall;
+    HWND window = nullptr;
+    ASSERT_TRUE(security->RunAction(&action, &window));
+    EXPECT_TRUE(WaitUntil([&] { return !FindPackage(*Updates, L"Security"); }, std::chrono::seconds(60)));
+    EXPECT_EQ(TServicingMachine::PackageState(Security), 0u) << "recorded as absent";
+    EXPECT_TRUE(WaitUntil([&] { return !security->IsActionRunning(); }));
+    // The others stay.
+    EXPECT_TRUE(FindPackage(*Updates, L"Permanent"));
+    EXPECT_TRUE(FindPackage(*Updates, L"Rollup"));
+}
+
+// The line of the output that shows text, without trailing blanks; empty
+// when none does.
+std::string LineWith(const std::string& output, const std::string& text) {
+    size_t at = output.find(text);
+    if (at == std::string::npos)
+        return {};
+    size_t start = output.rfind('\n', at), end = output.find('\n', at);
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string line = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    return line.substr(0, line.find_last_not_of(" \r") + 1);
+}
+
+TEST_F(VistaUpdates, TheConsoleFrontEndListsThePackagesWithWhetherTheyCanBeUninstalled) {
+    // From Windows 7 on the front end's read also starts the feature engine's
+    // query of the packaging tool, which the list does not wait for; a
+    // console tool still running when it ends can leave Wine's console host
+    // holding this test's output open.
+    if (IsWindows7OrLater())
+        GTEST_SKIP() << "checked where no feature query runs alongside the list";
+    auto [code, output] = RunProgram(ThisModuleFolder() + L"velmora.exe", L"list --updates");
+    EXPECT_EQ(code, 0) << output;
+    // The last column tells whether the package can be uninstalled.
+    EXPECT_TRUE(LineWith(output, Narrow(Prefix) + "Security ").ends_with(" yes")) << output;
+    EXPECT_TRUE(LineWith(output, Narrow(Prefix) + "Permanent ").ends_with(" no")) << output;
+    EXPECT_EQ(output.find(Narrow(Prefix) + "Part"), std::string::npos) << output;
+}
+
+} // namespace
+} // namespace velmora::testing
