@@ -7,6 +7,7 @@
 #include "platform/Handles.h"
 #include "platform/LibraryLoader.h"
 #include "platform/OSInfo.h"
+#include "platform/Thread.h"
 
 namespace velmora {
 
@@ -80,6 +81,10 @@ void TMumEngineWin8::RebuildApps() {
     FAppXRoot->ClearApps();
     if (!FAppList)
         return;
+    // The group shows the collection's first load, not the empty collection
+    // while that load still runs.
+    while (!FAppList->WaitForLoad(50, false))
+        TThread::CheckTerminated();
     for (int32_t i = FAppList->GetCount() - 1; i >= 0; --i) {
         TComPtr<IMetroAppItem> app;
         FAppList->GetItem(i, app.put());

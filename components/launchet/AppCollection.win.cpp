@@ -32,9 +32,7 @@ int LiveLaunchetObjects() {
     return LiveObjectCount<TAppCollection, TAppEntry>();
 }
 
-TAppCollection::TAppCollection() : FLoader(std::make_shared<TAppLoader>()) {
-    FLoader->Start();
-}
+TAppCollection::TAppCollection() : FLoader(std::make_shared<TAppLoader>()) {}
 
 TAppCollection::~TAppCollection() = default;
 

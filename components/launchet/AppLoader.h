@@ -28,8 +28,6 @@ public:
     ~TAppLoader();
     TAppLoader(const TAppLoader&) = delete;
     TAppLoader& operator=(const TAppLoader&) = delete;
-    // Starts the thread (the object is owned by a shared_ptr by then).
-    void Start();
 
     // A full load; one already running is followed by another.
     void RequestLoad();
@@ -45,6 +43,11 @@ public:
     uint32_t UpdateTime();
 
 private:
+    // Starts the thread at the first call that needs the entries or a load,
+    // not when the collection is made: a front end that makes the collection
+    // while it sets itself up (under Wine a first icon load racing this
+    // thread's start of COM failed now and then) is done with that first.
+    void EnsureStarted();
     void Run();
     // Does what is waiting: a full load, else the packages asked for.
     void Work();
@@ -65,6 +68,7 @@ private:
 
     unique_event FStop;
     unique_event FWake;
+    std::once_flag FStarted;
     TLibraryThread FThread;
 };
 

@@ -42,11 +42,12 @@ TAppLoader::~TAppLoader() {
         FThread.Join();
 }
 
-void TAppLoader::Start() {
-    FThread = TLibraryThread([this] { Run(); });
+void TAppLoader::EnsureStarted() {
+    std::call_once(FStarted, [this] { FThread = TLibraryThread([this] { Run(); }); });
 }
 
 void TAppLoader::RequestLoad() {
+    EnsureStarted();
     {
         std::lock_guard lock(FLock);
         FLoadWaiting = true;
@@ -55,6 +56,7 @@ void TAppLoader::RequestLoad() {
 }
 
 void TAppLoader::RequestPackage(const std::wstring& fullName) {
+    EnsureStarted();
     {
         std::lock_guard lock(FLock);
         FPackagesWaiting.insert(UpperCase(fullName));
@@ -67,11 +69,13 @@ bool TAppLoader::Loading() const {
 }
 
 bool TAppLoader::IsLoading() {
+    EnsureStarted();
     std::lock_guard lock(FLock);
     return Loading();
 }
 
 bool TAppLoader::WaitForLoad(uint32_t timeout, bool all) {
+    EnsureStarted();
     std::unique_lock lock(FLock);
     auto done = [&] { return all ? !Loading() : FFirstLoadEnded; };
     if (timeout == INFINITE) {
@@ -82,6 +86,7 @@ bool TAppLoader::WaitForLoad(uint32_t timeout, bool all) {
 }
 
 TAppEntries TAppLoader::Entries() {
+    EnsureStarted();
     std::lock_guard lock(FLock);
     return FEntries;
 }

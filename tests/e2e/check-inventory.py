@@ -13,7 +13,8 @@ RT_UPDATE, RT_SECURITY_UPDATE = 2, 6  # release type ordinals of the public inte
 
 # name -> fields. No other "Velmora" name is listed (system component, installer products
 # joined to a program, a patch whose "State" is not 1, an update among programs or the reverse).
-PROGRAMS = {name: {"displayVersion": version, "publisher": publisher} for name, (version, publisher) in {
+PROGRAMS = {name: {"displayVersion": version, "publisher": publisher, "storeApp": False}
+            for name, (version, publisher) in {
     "Velmora Sample Editor": ("2.4.1", "Velmora Samples"),  # MSI, per machine
     "Velmora Sample Notes": ("1.0.3", "Velmora Samples"),  # MSI, per user
     "Velmora Tracker": ("3.2.0", "Velmora Samples"),  # NSIS
@@ -22,6 +23,9 @@ PROGRAMS = {name: {"displayVersion": version, "publisher": publisher} for name, 
     "Velmora User Clock": ("5.2", "Velmora Samples"),  # per user, version from two numbers
     "Velmora Sample Suite": ("2026.1", "Velmora Samples"),  # owns two installer products
 }.items()}
+# An app package, laid out as Windows records one installed for the user.
+PROGRAMS["Velmora Weather"] = {"displayVersion": "2.3.0.0", "publisher": "Velmora Labs", "storeApp": True,
+                               "comments": "Forecasts for the places you follow"}
 UPDATES = {
     "Security Update for Velmora Sample Editor (KB4012212)": {
         "parentDisplayName": "Velmora Sample Editor", "releaseType": RT_SECURITY_UPDATE,
