@@ -35,6 +35,10 @@ UPDATES = {
     # An installer patch, identified by its patch code decoded from the packed key name.
     "Velmora Sample Editor Hotfix 2.4.1.1": {"parentDisplayName": "Velmora Sample Editor", "releaseType": RT_UPDATE,
                                              "updateId": "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E0A1}"},
+    # A servicing package: named from its release type and identifier, removable.
+    "Security Update for Microsoft Windows (KB5009001)": {
+        "releaseType": RT_SECURITY_UPDATE, "updateId": "Package_for_KB5009001", "publisher": "Velmora Samples",
+        "displayVersion": "10.0.1.0", "uninstallable": True},
 }
 
 # name -> registry keys (path endings) that must be among the item's keys

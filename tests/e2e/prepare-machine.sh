@@ -21,7 +21,8 @@ install_servicing_tool() {
 }
 
 stamp=$(cat "$fixtures"/SampleEditor.msi "$fixtures"/SampleNotes.msi "$fixtures"/SampleTrackerSetup.exe \
-            "$fixtures"/SampleEntries.reg "$fixtures"/SampleServicing.reg "$fixtures"/SampleFeatures.mum "$0" |
+            "$fixtures"/SampleEntries.reg "$fixtures"/SampleServicing.reg "$fixtures"/SampleFeatures.mum \
+            "$fixtures"/SampleUpdate.mum "$0" |
         sha256sum | cut -c1-16)
 if [ -f "$prefix/.velmora-sample-machine" ] && [ "$(cat "$prefix/.velmora-sample-machine")" = "$stamp" ]; then
     install_servicing_tool
@@ -42,6 +43,7 @@ packages="$prefix/drive_c/windows/servicing/Packages"
 mkdir -p "$packages"
 cp "$fixtures/SampleFeatures.mum" \
    "$packages/Microsoft-Windows-Foundation-Package~0123456789abcdef~amd64~~10.0.19041.1.mum"
+cp "$fixtures/SampleUpdate.mum" "$packages/Package_for_KB5009001~0123456789abcdef~amd64~~10.0.1.0.mum"
 install_servicing_tool
 # A store app, recorded as Windows records an installed app package (Wine has
 # no package deployment of its own).

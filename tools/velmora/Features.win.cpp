@@ -241,6 +241,14 @@ int RunFeatureSwitch(TVelmoraLibrary& library, const TArguments& args) {
         return finish(kFailed);
 
     TComPtr<IFeature> after = FindFeature(*features, args.Name);
+    if (after && after->GetEnabled() != enable) {
+        // The read that followed may have been one of the store apps alone
+        // (their collection changed meanwhile): a full one tells for sure.
+        features->Refresh();
+        if (!WaitUntilRead(*features, args.TimeoutSeconds))
+            return finish(kFailed);
+        after = FindFeature(*features, args.Name);
+    }
     if (after && after->GetEnabled() == enable) {
         WriteOut(Format(L"\"%s\" is now %s.\n", args.Name, wanted));
         return finish(kDone);
