@@ -1,9 +1,11 @@
 #include "components/launchet/AppCollection.h"
 
-#include "components/launchet/Boundary.h"
+#include "components/Boundary.h"
 #include "platform/Text.h"
 
 namespace velmora::launchet {
+
+using components::Guarded;
 
 namespace {
 
@@ -41,7 +43,7 @@ void* TAppCollection::QueryOther(REFIID riid) {
 }
 
 int32_t TAppCollection::GetCount() {
-    return Guarded([&] { return static_cast<int32_t>(FLoader->Entries().size()); }, 0);
+    return Guarded(0, [&] { return static_cast<int32_t>(FLoader->Entries().size()); });
 }
 
 void TAppCollection::GetItem(int32_t Index, IMetroAppItem** Item) {
@@ -49,37 +51,33 @@ void TAppCollection::GetItem(int32_t Index, IMetroAppItem** Item) {
 }
 
 int32_t TAppCollection::IndexOf(LPCWSTR PackageFullName) {
-    return Guarded([&] { return IndexIn(FLoader->Entries(), PackageFullName); }, -1);
+    return Guarded(-1, [&] { return IndexIn(FLoader->Entries(), PackageFullName); });
 }
 
 bool TAppCollection::Contains(IMetroAppItem* Item) {
-    return Guarded(
-        [&] {
-            for (const auto& entry : FLoader->Entries())
-                if (static_cast<IMetroAppItem*>(entry.get()) == Item)
-                    return Item != nullptr;
-            return false;
-        },
-        false);
+    return Guarded(false, [&] {
+        for (const auto& entry : FLoader->Entries())
+            if (static_cast<IMetroAppItem*>(entry.get()) == Item)
+                return Item != nullptr;
+        return false;
+    });
 }
 
 HRESULT TAppCollection::GetLoadError() {
-    return Guarded([&] { return FLoader->LoadError(); }, E_FAIL);
+    return Guarded(E_FAIL, [&] { return FLoader->LoadError(); });
 }
 
 uint32_t TAppCollection::GetUpdateTime() {
-    return Guarded([&] { return FLoader->UpdateTime(); }, 0u);
+    return Guarded(0u, [&] { return FLoader->UpdateTime(); });
 }
 
 int32_t TAppCollection::GetAppCount() {
-    return Guarded(
-        [&] {
-            int32_t count = 0;
-            for (const auto& entry : FLoader->Entries())
-                count += IsFeatureApp(entry->Package()) ? 1 : 0;
-            return count;
-        },
-        0);
+    return Guarded(0, [&] {
+        int32_t count = 0;
+        for (const auto& entry : FLoader->Entries())
+            count += IsFeatureApp(entry->Package()) ? 1 : 0;
+        return count;
+    });
 }
 
 void TAppCollection::Update() {
@@ -87,11 +85,11 @@ void TAppCollection::Update() {
 }
 
 bool TAppCollection::IsLoading() {
-    return Guarded([&] { return FLoader->IsLoading(); }, false);
+    return Guarded(false, [&] { return FLoader->IsLoading(); });
 }
 
 bool TAppCollection::WaitForLoad(uint32_t Timeout, bool WaitAll) {
-    return Guarded([&] { return FLoader->WaitForLoad(Timeout, WaitAll); }, false);
+    return Guarded(false, [&] { return FLoader->WaitForLoad(Timeout, WaitAll); });
 }
 
 void TAppCollection::FindItem(LPCWSTR PackageFullName, IMetroAppItem** Item) {

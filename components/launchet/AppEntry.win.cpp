@@ -1,11 +1,13 @@
 #include "components/launchet/AppEntry.h"
 
 #include "components/launchet/AppLoader.h"
-#include "components/launchet/Boundary.h"
+#include "components/Boundary.h"
 #include "components/launchet/ResourceText.h"
 #include "platform/ComText.h"
 
 namespace velmora::launchet {
+
+using components::Guarded;
 
 bool IsResourcePart(const TAppPackage& package) {
     return package.ResourcePackage || (!package.ResourceId.empty() && !package.HasApplications);

@@ -1,6 +1,6 @@
 // The exports of the agent libraries: the manager as a registrable COM class.
 #include "components/procyra/AgentRegistration.h"
-#include "components/procyra/Boundary.h"
+#include "components/Boundary.h"
 #include "components/procyra/Manager.h"
 #include "platform/Module.h"
 
@@ -10,6 +10,7 @@
 
 using namespace velmora;
 using namespace velmora::procyra;
+using velmora::components::Guarded;
 
 namespace {
 

@@ -1,8 +1,10 @@
 #include "components/procyra/Manager.h"
 
-#include "components/procyra/Boundary.h"
+#include "components/Boundary.h"
 
 namespace velmora::procyra {
+
+using components::Guarded;
 
 TPYManager::TPYManager() : FList(new TPYProcessList) {}
 

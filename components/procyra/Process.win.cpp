@@ -1,6 +1,6 @@
 #include "components/procyra/Process.h"
 
-#include "components/procyra/Boundary.h"
+#include "components/Boundary.h"
 #include "platform/ComText.h"
 #include "platform/FileVersionInfo.h"
 #include "platform/Registry.h"
@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace velmora::procyra {
+
+using components::Guarded;
 namespace {
 
 // Processes ended through Terminate are given this long to be gone.

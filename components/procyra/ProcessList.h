@@ -2,7 +2,7 @@
 // The manager's process list: a snapshot of the running processes, renewed by
 // Refresh, held still while a walk is open. Safe to use from any thread.
 #include "api/Interfaces.Procyra.h"
-#include "components/procyra/Boundary.h"
+#include "components/Boundary.h"
 #include "components/procyra/Process.h"
 #include "platform/ComObject.h"
 #include "platform/LiveObjects.h"
@@ -11,6 +11,8 @@
 #include <vector>
 
 namespace velmora::procyra {
+
+using components::Guarded;
 
 class TPYProcessList : public TInterfacedObject<IPYProcessList>, public TLiveCount<TPYProcessList> {
 public:

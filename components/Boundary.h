@@ -1,10 +1,10 @@
 #pragma once
-// Every interface method of the component runs its body through Guarded: the
+// Every interface method of a stand-in component runs its body through Guarded: the
 // caller is another module, so nothing may escape, and a call that failed
 // answers the method's documented default.
 #include <utility>
 
-namespace velmora::procyra {
+namespace velmora::components {
 
 template <class R, class Body> R Guarded(R fallback, Body&& body) noexcept {
     try {
@@ -21,4 +21,4 @@ template <class Body> void Guarded(Body&& body) noexcept {
     }
 }
 
-} // namespace velmora::procyra
+} // namespace velmora::components
