@@ -4,6 +4,7 @@
 #include "frame/Boundary.h"
 #include "platform/ComText.h"
 #include "platform/Handles.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 
@@ -27,9 +28,7 @@ std::wstring NameOf(IFeature* feature) {
 // ignoring case.
 int CompareFeatures(IFeature* left, IFeature* right) {
     std::wstring a = DisplayNameOf(left), b = DisplayNameOf(right);
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
-                          b.c_str(), static_cast<int>(b.size())) -
-           CSTR_EQUAL;
+    return CompareTextLocale(a, b);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "inventory/ItemProgram.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
+#include "platform/Text.h"
 
 #include <windows.h>
 
@@ -38,8 +39,7 @@ std::unique_ptr<TUpdateIconList> UpdateIcons;
 
 // Display names are user-facing texts: compared as the user's locale does.
 bool SameDisplayName(const std::wstring& a, const std::wstring& b) {
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
-                          b.c_str(), static_cast<int>(b.size())) == CSTR_EQUAL;
+    return CompareTextLocale(a, b) == 0;
 }
 
 } // namespace

@@ -77,6 +77,14 @@ int CompareText(std::wstring_view a, std::wstring_view b) {
     return CompareByTable(a, b);
 }
 
+int CompareTextLocale(std::wstring_view a, std::wstring_view b) {
+    if (a.empty() || b.empty()) // an empty view may carry no pointer
+        return a.empty() ? (b.empty() ? 0 : -1) : 1;
+    if (std::optional<int> system = SystemCompareTextLocale(a, b))
+        return *system;
+    return CompareText(a, b);
+}
+
 bool SameText(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() && CompareText(a, b) == 0;
 }

@@ -20,6 +20,9 @@ std::wstring LowerCase(std::wstring_view text);
 bool SameText(std::wstring_view a, std::wstring_view b);
 // Orders by the upper-case folded code units, a shorter prefix first: -1, 0, 1.
 int CompareText(std::wstring_view a, std::wstring_view b);
+// Orders as the user's locale does, ignoring case (-1, 0, 1); where the system
+// has no locale rules, as CompareText.
+int CompareTextLocale(std::wstring_view a, std::wstring_view b);
 bool StartsWithText(std::wstring_view text, std::wstring_view prefix);
 bool EndsWithText(std::wstring_view text, std::wstring_view suffix);
 bool ContainsText(std::wstring_view text, std::wstring_view part);

@@ -6,4 +6,8 @@ std::optional<int> SystemCompareText(std::wstring_view, std::wstring_view) {
     return std::nullopt;
 }
 
+std::optional<int> SystemCompareTextLocale(std::wstring_view, std::wstring_view) {
+    return std::nullopt;
+}
+
 } // namespace velmora

@@ -18,4 +18,14 @@ std::optional<int> SystemCompareText(std::wstring_view a, std::wstring_view b) {
     return result - CSTR_EQUAL;
 }
 
+std::optional<int> SystemCompareTextLocale(std::wstring_view a, std::wstring_view b) {
+    if (a.size() > INT_MAX || b.size() > INT_MAX)
+        return std::nullopt;
+    int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                                b.data(), static_cast<int>(b.size()));
+    if (result == 0)
+        return std::nullopt;
+    return result - CSTR_EQUAL;
+}
+
 } // namespace velmora

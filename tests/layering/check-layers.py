@@ -13,7 +13,7 @@ import sys
 from pathlib import Path
 
 # From the bottom up.
-LAYERS = ["platform", "api", "frame", "console", "msi", "inventory", "locations",
+LAYERS = ["platform", "api", "frame", "console", "msi", "inventory", "locations", "usage",
           "features", "forceremove", "library", "components", "tools"]
 ONLY_CONTRACT = {"components": {"api", "platform"}, "tools": {"api", "platform"}}
 # Folders outside the layers: they hold no library code.
