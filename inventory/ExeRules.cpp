@@ -67,17 +67,6 @@ int32_t ExtensionRank(std::wstring_view fileName) {
     return NoExtensionRank;
 }
 
-std::wstring Rot13(std::wstring_view text) {
-    std::wstring result(text);
-    for (wchar_t& c : result) {
-        if ((c >= L'a' && c <= L'm') || (c >= L'A' && c <= L'M'))
-            c = static_cast<wchar_t>(c + 13);
-        else if ((c >= L'n' && c <= L'z') || (c >= L'N' && c <= L'Z'))
-            c = static_cast<wchar_t>(c - 13);
-    }
-    return result;
-}
-
 std::optional<std::wstring> RunValueExecutable(std::wstring_view value) {
     if (!value.empty() && value.front() == L'"') {
         value.remove_prefix(1);

@@ -27,9 +27,6 @@ bool IsUninstaller(std::wstring_view fileName);
 // extension is not one of an executable's.
 int32_t ExtensionRank(std::wstring_view fileName);
 
-// ROT13 of the ASCII letters; every other character stays.
-std::wstring Rot13(std::wstring_view text);
-
 // The executable a Run value starts: one pair of enclosing quotes stripped,
 // lower-cased; nothing unless it then ends in ".exe" (a command line with
 // arguments after an unquoted path therefore gives nothing).

@@ -1,6 +1,7 @@
 #include "inventory/ItemProgram.h"
 
 #include "frame/DebugLog.h"
+#include "inventory/LocationOwner.h"
 #include "inventory/TaskManager.h"
 #include "platform/LibraryGlobal.h"
 #include "platform/PathText.h"
@@ -231,8 +232,16 @@ void TItemProgram::ReadUsage(const std::wstring& folder) {
         FUsedFrequencyCount = -1;
         return;
     }
-    // Seam: the usage statistics (TAppUsage::CollectByFolder) do not exist
-    // yet; the count and date stay as the Add/Remove Programs cache left them.
+    const TLocationOwner::TFolderUsage usage = TLocationOwner::FolderUsage();
+    if (!usage)
+        return;
+    int32_t counter = -1;
+    double lastUsed = 0;
+    usage(folder, counter, lastUsed);
+    std::lock_guard lock(FCSItem);
+    FUsedFrequencyCount = std::max(FUsedFrequencyCount, counter);
+    if (counter >= 0 && lastUsed > FLastUsedDate)
+        FLastUsedDate = lastUsed;
 }
 
 void TItemProgram::ApplySlowInfoCache(const TSlowInfoCache& cache, double lastUsedDate) {

@@ -293,7 +293,7 @@ void TItemProgram::DoReadSlowInfo() {
         FolderExists(ExcludeTrailingBackslash(location)))
         TTaskManager::Instance().Queue(this);
     ReadSoftwareRating(itemExe);
-    ReadUsage(location);
+    ReadUsage(location.empty() ? location : IncludeTrailingBackslash(location));
 }
 
 void TItemProgram::ReadSoftwareRating(TItemFolder* itemExe) {

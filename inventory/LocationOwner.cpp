@@ -37,6 +37,7 @@ struct THooks {
     std::mutex Lock;
     std::function<void()> OnListRead;
     std::function<void()> UsageRefresh;
+    TLocationOwner::TFolderUsage FolderUsage;
     std::function<void()> FinalizeInterfaces;
     TLocationOwner::TReadTimings Timings;
 };
@@ -46,13 +47,13 @@ THooks& Hooks() {
     return *hooks;
 }
 
-std::function<void()> Hook(std::function<void()> THooks::*which) {
+template <class THook> THook Hook(THook THooks::*which) {
     std::lock_guard lock(Hooks().Lock);
     return Hooks().*which;
 }
 
-void SetHook(std::function<void()> THooks::*which, std::function<void()> hook) {
-    std::function<void()> old;
+template <class THook> void SetHook(THook THooks::*which, THook hook) {
+    THook old;
     std::lock_guard lock(Hooks().Lock);
     old = std::exchange(Hooks().*which, std::move(hook));
 }
@@ -340,6 +341,14 @@ std::function<void()> TLocationOwner::OnListRead() {
 
 void TLocationOwner::SetUsageRefresh(std::function<void()> refresh) {
     SetHook(&THooks::UsageRefresh, std::move(refresh));
+}
+
+void TLocationOwner::SetFolderUsage(TFolderUsage usage) {
+    SetHook(&THooks::FolderUsage, std::move(usage));
+}
+
+TLocationOwner::TFolderUsage TLocationOwner::FolderUsage() {
+    return Hook(&THooks::FolderUsage);
 }
 
 void TLocationOwner::SetFinalizeInterfaces(std::function<void()> finalize) {

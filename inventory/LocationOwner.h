@@ -54,6 +54,11 @@ public:
     // Refreshes the usage statistics once per reading thread, before its
     // first slow pass (the usage manager's refresh; nothing while unset).
     static void SetUsageRefresh(std::function<void()> refresh);
+    // The usage of everything below a folder, which program items ask for
+    // after the refresh: counter -1 when nothing was recorded there.
+    using TFolderUsage = std::function<void(const std::wstring& folder, int32_t& counter, double& lastUsed)>;
+    static void SetFolderUsage(TFolderUsage usage);
+    static TFolderUsage FolderUsage();
     // Runs last when a cycle ends: releases the components the items used.
     static void SetFinalizeInterfaces(std::function<void()> finalize);
 

@@ -170,7 +170,7 @@ void TItemAppXProgram::ReadUsage(const std::wstring& folder) {
             FLastUsedDate = std::max(FLastUsedDate, *signedDate);
         }
     }
-    TItemProgram::ReadUsage(folder.empty() ? folder : IncludeTrailingBackslash(folder));
+    TItemProgram::ReadUsage(folder);
     bool noUsage;
     {
         std::lock_guard lock(FCSItem);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -67,6 +68,10 @@ inline TFindFiles FindFiles(std::wstring_view pattern) {
 
 // Size of a file in bytes; nothing when it cannot be queried.
 std::optional<uint64_t> FileSize(std::wstring_view path);
+
+// A file's whole content; nothing when it cannot be opened or read (also
+// while another process holds it open without sharing it for reading).
+std::optional<std::vector<uint8_t>> ReadFileBytes(std::wstring_view path);
 
 // A file's size and the SHA-256 digest of its content: files with equal
 // fingerprints hold the same bytes. Taken while the file is there, it still

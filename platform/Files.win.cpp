@@ -41,6 +41,22 @@ std::optional<uint64_t> FileSize(std::wstring_view path) {
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::optional<std::vector<uint8_t>> ReadFileBytes(std::wstring_view path) {
+    unique_file file(CreateFileW(std::wstring(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD)
+        return std::nullopt;
+    std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+         read != bytes.size()))
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<TFileFingerprint> FileFingerprint(std::wstring_view path) {
     unique_file file(CreateFileW(std::wstring(path).c_str(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

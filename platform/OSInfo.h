@@ -34,6 +34,10 @@ bool IsWow64Process();
 // true in the x64 build, and for an x86 build under WOW64.
 bool Is64BitWindows();
 
+// Milliseconds since the system started: the 64-bit tick count where the
+// system has it, else the system time minus the boot time it reports.
+uint64_t MillisecondsSinceBoot();
+
 std::wstring UserName();
 // The process user's security identifier as text ("S-1-5-21-..."); empty on failure.
 std::wstring UserSID();

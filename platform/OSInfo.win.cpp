@@ -123,6 +123,35 @@ std::wstring EditionText() {
     return EditionName(product, v.ProductType);
 }
 
+uint64_t MillisecondsSinceBoot() {
+    using TGetTickCount64 = ULONGLONG(WINAPI*)();
+    static const auto tickCount64 = ModuleFunction<TGetTickCount64>(L"kernel32.dll", "GetTickCount64");
+    if (tickCount64)
+        return tickCount64();
+    struct TTimeOfDay {
+        LARGE_INTEGER BootTime;
+        LARGE_INTEGER CurrentTime;
+        LARGE_INTEGER TimeZoneBias;
+        ULONG TimeZoneId;
+        ULONG Reserved;
+        ULONGLONG BootTimeBias;
+        ULONGLONG SleepTimeBias;
+    };
+    using TQuerySystemInformation =
+        LONG(NTAPI*)(int informationClass, void* information, ULONG length, ULONG* returned);
+    static const auto query =
+        ModuleFunction<TQuerySystemInformation>(L"ntdll.dll", "NtQuerySystemInformation");
+    constexpr int SystemTimeOfDayInformation = 3;
+    TTimeOfDay timeOfDay{};
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    if (!query || query(SystemTimeOfDayInformation, &timeOfDay, sizeof timeOfDay, nullptr) < 0)
+        return GetTickCount();
+    const uint64_t current = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const auto boot = static_cast<uint64_t>(timeOfDay.BootTime.QuadPart);
+    return current > boot ? (current - boot) / 10000 : 0;
+}
+
 bool IsWindowsPE() {
     return KeyExists(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\MiniNT");
 }

@@ -31,6 +31,11 @@ std::wstring TempFolder();
 // A shell folder by CSIDL; empty when the shell does not know it.
 std::wstring SpecialFolder(int csidl);
 
+// A known folder by its braced identifier ("{...}"): its default path,
+// not checked for existence; nothing when the system does not know it (or has
+// no known folders, before Windows Vista).
+std::optional<std::wstring> KnownFolderPath(std::wstring_view id);
+
 // Environment variables expanded by the system's rule.
 std::wstring ExpandEnvironment(std::wstring_view text);
 std::optional<std::wstring> EnvironmentVariable(const std::wstring& name);

@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include "platform/Module.h"
 #include "platform/OSInfo.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
@@ -54,6 +55,21 @@ std::wstring SpecialFolder(int csidl) {
     if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
         return {};
     return ExcludeTrailingBackslash(path);
+}
+
+std::optional<std::wstring> KnownFolderPath(std::wstring_view id) {
+    using TGetKnownFolderPath = HRESULT(WINAPI*)(REFGUID folder, DWORD flags, HANDLE token, PWSTR * path);
+    static const auto getPath = ModuleFunction<TGetKnownFolderPath>(L"shell32.dll", "SHGetKnownFolderPath");
+    GUID folder;
+    if (!getPath || FAILED(CLSIDFromString(std::wstring(id).c_str(), &folder)))
+        return std::nullopt;
+    PWSTR path = nullptr;
+    HRESULT result = getPath(folder, KF_FLAG_DONT_VERIFY, nullptr, &path);
+    std::optional<std::wstring> answer;
+    if (SUCCEEDED(result) && path)
+        answer = ExcludeTrailingBackslash(path);
+    CoTaskMemFree(path);
+    return answer;
 }
 
 std::wstring ProgramFilesFolder() {

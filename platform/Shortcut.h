@@ -13,12 +13,15 @@ public:
     // The target as stored, environment variables unexpanded where the
     // shortcut keeps them so.
     const std::wstring& TargetPath() const { return FTargetPath; }
+    // The target as the link object answers it by default, variables expanded.
+    const std::wstring& ExpandedTargetPath() const { return FExpandedTargetPath; }
     // The icon file named by the shortcut; empty when it uses its target's icon.
     const std::wstring& IconLocation() const { return FIconLocation; }
     int IconIndex() const { return FIconIndex; }
 
 private:
     std::wstring FTargetPath;
+    std::wstring FExpandedTargetPath;
     std::wstring FIconLocation;
     int FIconIndex = 0;
 };

@@ -7,6 +7,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <iterator>
+
 namespace velmora {
 
 TLnkFileInfo::TLnkFileInfo(std::wstring_view linkFile) {
@@ -23,10 +25,13 @@ TLnkFileInfo::TLnkFileInfo(std::wstring_view linkFile) {
     if (FAILED(file->Load(name.c_str(), STGM_READ)))
         return;
 
-    wchar_t buffer[MAX_PATH + 1] = {};
+    wchar_t buffer[2 * MAX_PATH] = {};
     // No resolution: it may search the disks or ask the user.
     if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH)))
         FTargetPath = buffer;
+    buffer[0] = 0;
+    if (SUCCEEDED(link->GetPath(buffer, static_cast<int>(std::size(buffer)), nullptr, 0)))
+        FExpandedTargetPath = buffer;
     buffer[0] = 0;
     int index = 0;
     if (SUCCEEDED(link->GetIconLocation(buffer, MAX_PATH, &index))) {

@@ -85,6 +85,17 @@ int CompareTextLocale(std::wstring_view a, std::wstring_view b) {
     return CompareText(a, b);
 }
 
+std::wstring Rot13(std::wstring_view text) {
+    std::wstring result(text);
+    for (wchar_t& c : result) {
+        if ((c >= L'a' && c <= L'm') || (c >= L'A' && c <= L'M'))
+            c = static_cast<wchar_t>(c + 13);
+        else if ((c >= L'n' && c <= L'z') || (c >= L'N' && c <= L'Z'))
+            c = static_cast<wchar_t>(c - 13);
+    }
+    return result;
+}
+
 bool SameText(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() && CompareText(a, b) == 0;
 }

@@ -27,6 +27,9 @@ bool StartsWithText(std::wstring_view text, std::wstring_view prefix);
 bool EndsWithText(std::wstring_view text, std::wstring_view suffix);
 bool ContainsText(std::wstring_view text, std::wstring_view part);
 
+// ROT13 of the ASCII letters; every other character stays.
+std::wstring Rot13(std::wstring_view text);
+
 std::wstring_view Trim(std::wstring_view text);
 std::vector<std::wstring> SplitLines(std::wstring_view text);
 // The value of a hexadecimal digit of either case; -1 for any other character.

@@ -6,6 +6,16 @@
 
 namespace velmora {
 
+double UsageDate(uint64_t fileTime, int32_t biasMinutes) {
+    if (fileTime == 0)
+        return 0;
+    // 100 ns ticks since 1601-01-01; OLE dates count days since 1899-12-30.
+    constexpr double TicksPerDay = 864000000000.0;
+    constexpr double DaysFrom1601To1899 = 109205.0;
+    constexpr double MinutesPerDay = 1440.0;
+    return static_cast<double>(fileTime) / TicksPerDay - DaysFrom1601To1899 - biasMinutes / MinutesPerDay;
+}
+
 void TUsageItem::Merge(const TUsageItem& other) {
     FCounter += other.FCounter;
     FFocusCounter += other.FFocusCounter;

@@ -27,6 +27,10 @@ struct TUsageItem {
     void Merge(const TUsageItem& other);
 };
 
+// A UTC file time as an OLE date moved by biasMinutes (local = UTC - bias);
+// 0 for 0.
+double UsageDate(uint64_t fileTime, int32_t biasMinutes);
+
 // Usage of everything below a folder; Counter is -1 when no record lies there.
 struct TUsageData {
     int32_t Counter = -1;

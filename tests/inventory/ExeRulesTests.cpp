@@ -1,4 +1,5 @@
 #include "inventory/ExeRules.h"
+#include "platform/Text.h"
 
 #include <gtest/gtest.h>
 

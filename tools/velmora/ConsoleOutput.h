@@ -2,6 +2,7 @@
 // Rendering rules of the console front end: plain tables for people, JSON
 // for scripts. No Windows API here.
 #include "api/Enums.Velmora.h"
+#include "platform/DateText.h"
 
 #include <cstdint>
 #include <optional>
@@ -29,8 +30,6 @@ struct TField {
 
 using TRecord = std::vector<TField>;
 
-// "yyyy-mm-dd" (or "yyyy-mm-ddThh:nn:ss" with a time of day); empty for 0.
-std::wstring FormatOleDate(double date);
 // Human sizes: "512 B", "1.5 KB", "20.0 MB", ...
 std::wstring FormatSize(int64_t bytes);
 std::wstring ValueText(const TValue& value);
