@@ -1,0 +1,42 @@
+#pragma once
+// Prefetch files as the system writes them, for tests of whatever reads them:
+// header with the prefetch hash, the version's file information, metrics and
+// trace chain entries, the name list, and one volume with its file
+// references and directory strings.
+//
+//   TPrefetchDescription file;
+//   file.Version = 23;
+//   file.ExecutableName = L"EDIT.EXE";
+//   file.Files = {L"\\DEVICE\\HARDDISKVOLUME2\\TOOLS\\EDIT.EXE", ...};
+//   std::vector<uint8_t> image = WritePrefetchImage(file);
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora::testing {
+
+struct TPrefetchVolumeDescription {
+    std::wstring DevicePath = L"\\DEVICE\\HARDDISKVOLUME2";
+    uint32_t SerialNumber = 0x5A3C10F2;
+    // File time (UTC).
+    uint64_t CreationTime = 0x01D2C3B4A5968778;
+};
+
+struct TPrefetchDescription {
+    // 17, 23, 26 or 30.
+    uint32_t Version = 30;
+    // Written as given, cut to the 29 characters the header keeps.
+    std::wstring ExecutableName = L"EDIT.EXE";
+    // Device paths of the loaded files; those on the volume give its
+    // directory strings.
+    std::vector<std::wstring> Files;
+    int32_t RunCount = 1;
+    // File times (UTC), the latest first; versions 26 and 30 keep eight,
+    // the older ones only the latest.
+    std::vector<uint64_t> LastRuns;
+    TPrefetchVolumeDescription Volume;
+};
+
+std::vector<uint8_t> WritePrefetchImage(const TPrefetchDescription& description);
+
+} // namespace velmora::testing

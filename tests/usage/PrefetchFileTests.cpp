@@ -1,0 +1,242 @@
+#include "usage/PrefetchFile.h"
+
+#include "tests/kits/PrefetchWriter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include "platform/Format.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#endif
+
+namespace velmora {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using testing::TPrefetchDescription;
+using testing::WritePrefetchImage;
+
+constexpr uint32_t Versions[] = {17, 23, 26, 30};
+
+TPrefetchDescription Sample(uint32_t version) {
+    TPrefetchDescription d;
+    d.Version = version;
+    d.ExecutableName = L"EDIT.EXE";
+    d.Files = {L"\\DEVICE\\HARDDISKVOLUME2\\WINDOWS\\SYSTEM32\\NTDLL.DLL",
+               L"\\DEVICE\\HARDDISKVOLUME2\\TOOLS\\EDIT.EXE",
+               L"\\DEVICE\\HARDDISKVOLUME2\\TOOLS\\LANG\\DE.DLL"};
+    d.RunCount = 7;
+    d.LastRuns = {0x01D9A1B2C3D4E5F6, 0x01D9A1B2C3000000, 0x01D9A1B200000000};
+    return d;
+}
+
+TPrefetchRecord Parse(const std::vector<uint8_t>& image) {
+    return ParsePrefetch(image.data(), image.size());
+}
+
+void Put32(std::vector<uint8_t>& image, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        image[at + i] = uint8_t(value >> 8 * i);
+}
+
+TEST(PrefetchFileTest, EveryVersionGivesNameRunsLastRunAndLoadedFiles) {
+    for (uint32_t version : Versions) {
+        SCOPED_TRACE(version);
+        const TPrefetchDescription d = Sample(version);
+        const TPrefetchRecord record = Parse(WritePrefetchImage(d));
+        EXPECT_EQ(record.Version, version);
+        EXPECT_EQ(record.ExecutableName, L"EDIT.EXE");
+        EXPECT_EQ(record.ExecutablePath, d.Files[1]);
+        EXPECT_EQ(record.RunCount, 7);
+        EXPECT_EQ(record.LastRun, d.LastRuns[0]);
+        EXPECT_EQ(record.Files, d.Files);
+    }
+}
+
+TEST(PrefetchFileTest, NameListRules) {
+    TPrefetchDescription d = Sample(23);
+    // The executable's path is found whatever its case; the list ends at an empty entry.
+    d.ExecutableName = L"Edit.exe";
+    d.Files = {L"\\DEVICE\\HARDDISKVOLUME2\\TOOLS\\EDIT.EXE.MUI",
+               L"\\DEVICE\\HARDDISKVOLUME2\\TOOLS\\EDIT.EXE", L"", L"\\DEVICE\\HARDDISKVOLUME2\\HIDDEN.DLL"};
+    TPrefetchRecord record = Parse(WritePrefetchImage(d));
+    EXPECT_EQ(record.ExecutablePath, L"\\DEVICE\\HARDDISKVOLUME2\\TOOLS\\EDIT.EXE");
+    EXPECT_THAT(record.Files, ElementsAre(d.Files[0], d.Files[1]));
+
+    // Without its entry the executable is its name alone; the header keeps 29 characters.
+    d.ExecutableName = L"A_PROGRAM_WITH_A_LONG_NAME_X.EXE";
+    d.Files = {L"\\DEVICE\\HARDDISKVOLUME2\\NTDLL.DLL"};
+    record = Parse(WritePrefetchImage(d));
+    EXPECT_EQ(record.ExecutableName, L"A_PROGRAM_WITH_A_LONG_NAME_X.");
+    EXPECT_EQ(record.ExecutablePath, record.ExecutableName);
+}
+
+TEST(PrefetchFileTest, FormsAreToldApartByTheirSignatures) {
+    const std::vector<uint8_t> image = WritePrefetchImage(Sample(30));
+    EXPECT_TRUE(IsPrefetchImage(image.data(), image.size()));
+    EXPECT_FALSE(IsCompressedPrefetch(image.data(), image.size()));
+
+    const uint8_t compressed[] = {'M', 'A', 'M', 4, 0x34, 0x12, 0x01, 0x00, 0xAA};
+    EXPECT_TRUE(IsCompressedPrefetch(compressed, sizeof compressed));
+    EXPECT_FALSE(IsPrefetchImage(compressed, sizeof compressed));
+    EXPECT_EQ(CompressedPrefetchSize(compressed, sizeof compressed), 0x11234u);
+    EXPECT_THROW(CompressedPrefetchSize(compressed, 7), EPrefetchFormat);
+    const uint8_t otherMam[] = {'M', 'A', 'M', 0x84, 0, 0, 0, 0};
+    EXPECT_FALSE(IsCompressedPrefetch(otherMam, sizeof otherMam));
+    EXPECT_FALSE(IsCompressedPrefetch(compressed, 3));
+}
+
+TEST(PrefetchFileTest, AnUnknownVersionIsNotSupported) {
+    std::vector<uint8_t> image = WritePrefetchImage(Sample(30));
+    Put32(image, 0, 31);
+    try {
+        Parse(image);
+        FAIL() << "version 31 was read";
+    } catch (const EPrefetchNotSupported& e) {
+        EXPECT_STREQ(e.what(), "AVersion: 31");
+    }
+}
+
+TEST(PrefetchFileTest, EveryCutOfAFileIsAFormatError) {
+    for (uint32_t version : Versions) {
+        SCOPED_TRACE(version);
+        const std::vector<uint8_t> image = WritePrefetchImage(Sample(version));
+        for (size_t size = 0; size < image.size(); ++size) {
+            // A buffer of exactly that size, so that a read past it is caught.
+            const std::vector<uint8_t> cut(image.begin(), image.begin() + size);
+            EXPECT_THROW(ParsePrefetch(cut.data(), cut.size()), EPrefetchFormat) << size << " bytes";
+        }
+    }
+}
+
+TEST(PrefetchFileTest, ANameListOutsideTheFileOrOfOddSizeIsAFormatError) {
+    const std::vector<uint8_t> image = WritePrefetchImage(Sample(26));
+    const uint32_t size = uint32_t(image.size());
+    struct TCase {
+        uint32_t Offset, Size;
+        const char* Message;
+    } cases[] = {
+        {size - 8, 10, "outside the file"},
+        {size + 2, 0, "outside the file"},
+        {0xFFFFFFF0, 0x20, "outside the file"},
+        {0x100, 0xFFFFFFFE, "outside the file"},
+        {0x100, 7, "odd size"},
+    };
+    for (const TCase& c : cases) {
+        std::vector<uint8_t> bad = image;
+        Put32(bad, 0x64, c.Offset);
+        Put32(bad, 0x68, c.Size);
+        try {
+            Parse(bad);
+            ADD_FAILURE() << "read a name list at " << c.Offset << " of " << c.Size << " bytes";
+        } catch (const EPrefetchFormat& e) {
+            EXPECT_THAT(e.what(), HasSubstr(c.Message));
+        }
+    }
+    std::vector<uint8_t> unsigned_ = image;
+    unsigned_[4] = 'X';
+    EXPECT_THROW(Parse(unsigned_), EPrefetchFormat);
+}
+
+TEST(PrefetchFileTest, DevicePathsBecomeDrivePathsThroughTheVolumeMap) {
+    const std::map<std::wstring, std::wstring> volumes = {{L"HARDDISKVOLUME2", L"C:"},
+                                                          {L"01d2c3b4a5968778-5a3c10f2", L"D:\\Mounted"}};
+    EXPECT_EQ(TranslateDevicePath(L"\\DEVICE\\HARDDISKVOLUME2\\TOOLS\\EDIT.EXE", volumes),
+              L"C:\\TOOLS\\EDIT.EXE");
+    EXPECT_EQ(TranslateDevicePath(L"\\Device\\HarddiskVolume2\\Tools\\Edit.exe", volumes),
+              L"C:\\Tools\\Edit.exe");
+    EXPECT_EQ(TranslateDevicePath(L"\\DEVICE\\HARDDISKVOLUME2", volumes), L"C:");
+    EXPECT_EQ(TranslateDevicePath(L"\\VOLUME{01d2c3b4a5968778-5a3c10f2}\\APP\\RUN.EXE", volumes),
+              L"D:\\Mounted\\APP\\RUN.EXE");
+    // Unmapped volumes, an unclosed identifier and other paths stay as they are.
+    for (const wchar_t* kept :
+         {L"\\DEVICE\\HARDDISKVOLUME7\\TOOLS\\EDIT.EXE", L"\\DEVICE\\HARDDISKVOLUME22\\X.EXE",
+          L"\\VOLUME{01D2C3B4A5968778-5A3C10F2}\\APP\\RUN.EXE", L"\\VOLUME{01d2c3b4a5968778-5a3c10f2\\APP",
+          L"C:\\TOOLS\\EDIT.EXE", L"\\DEVICE"})
+        EXPECT_EQ(TranslateDevicePath(kept, volumes), kept);
+}
+
+#ifndef _WIN32
+// "Jun 18, 2023 07:01:54.590053400 UTC", as the independent reader writes a file time.
+std::string FileTimeText(uint64_t fileTime) {
+    const std::time_t seconds = std::time_t(fileTime / 10000000 - 11644473600);
+    char text[64];
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    size_t n = std::strftime(text, sizeof text, "%b %d, %Y %H:%M:%S", &utc);
+    std::snprintf(text + n, sizeof text - n, ".%09u UTC", unsigned(fileTime % 10000000 * 100));
+    return text;
+}
+
+// The "name : value" lines of sccainfo's report, in order.
+std::vector<std::pair<std::string, std::string>> ReadWithSccaInfo(const std::vector<uint8_t>& image) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("velmora-prefetch-" + std::to_string(getpid()) + ".pf");
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+    std::vector<std::pair<std::string, std::string>> lines;
+    FILE* report = popen(("sccainfo '" + file.string() + "' 2>&1").c_str(), "r");
+    if (!report)
+        throw std::runtime_error("cannot run sccainfo");
+    char line[1024];
+    while (std::fgets(line, sizeof line, report)) {
+        // "\tName\t\t\t: value": names may hold ": " themselves ("Filename: 1").
+        const std::string text(line);
+        const size_t separator = text.find("\t: ");
+        if (text.front() != '\t' || separator == std::string::npos)
+            continue;
+        const std::string name = text.substr(1, separator);
+        lines.emplace_back(name.substr(0, name.find_last_not_of('\t') + 1),
+                           text.substr(separator + 3, text.find_last_not_of("\r\n") - separator - 2));
+    }
+    const int status = pclose(report);
+    std::filesystem::remove(file);
+    EXPECT_EQ(status, 0) << "sccainfo failed (./run deps installs libscca-utils)";
+    return lines;
+}
+
+std::vector<std::string> ValuesOf(const std::vector<std::pair<std::string, std::string>>& lines,
+                                  const std::string& prefix) {
+    std::vector<std::string> values;
+    for (const auto& [name, value] : lines)
+        if (name.starts_with(prefix))
+            values.push_back(value);
+    return values;
+}
+
+TEST(PrefetchFileTest, TheIndependentReaderSeesWhatTheReaderSees) {
+    for (uint32_t version : Versions) {
+        SCOPED_TRACE(version);
+        const TPrefetchDescription d = Sample(version);
+        const std::vector<uint8_t> image = WritePrefetchImage(d);
+        const TPrefetchRecord record = Parse(image);
+        const auto lines = ReadWithSccaInfo(image);
+
+        EXPECT_THAT(ValuesOf(lines, "Format version"), ElementsAre(std::to_string(version)));
+        EXPECT_THAT(ValuesOf(lines, "Executable filename"), ElementsAre(Narrow(record.ExecutableName)));
+        EXPECT_THAT(ValuesOf(lines, "Run count"), ElementsAre(std::to_string(record.RunCount)));
+        const std::vector<std::string> lastRuns = ValuesOf(lines, "Last run time");
+        ASSERT_EQ(lastRuns.size(), version >= 26 ? 8u : 1u);
+        EXPECT_EQ(lastRuns[0], FileTimeText(record.LastRun));
+        if (version >= 26) {
+            EXPECT_EQ(lastRuns[2], FileTimeText(d.LastRuns[2]));
+        }
+        std::vector<std::string> files;
+        for (const std::wstring& file : record.Files)
+            files.push_back(Narrow(file));
+        EXPECT_EQ(ValuesOf(lines, "Filename:"), files);
+        EXPECT_THAT(ValuesOf(lines, "Device path"), ElementsAre(Narrow(d.Volume.DevicePath)));
+        EXPECT_THAT(ValuesOf(lines, "Serial number"), ElementsAre("0x5a3c10f2"));
+        EXPECT_THAT(ValuesOf(lines, "Creation time"), ElementsAre(FileTimeText(d.Volume.CreationTime)));
+    }
+}
+#endif
+
+} // namespace
+} // namespace velmora
