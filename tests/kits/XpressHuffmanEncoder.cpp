@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <queue>
 
 namespace velmora {
 namespace {
@@ -26,35 +25,39 @@ using TLengths = std::array<uint8_t, SymbolCount>;
 
 // Huffman code lengths; frequencies are halved until no code is longer than 15 bits.
 TLengths CodeLengths(std::array<uint32_t, SymbolCount> freq) {
-    TLengths lengths{};
     for (;;) {
-        std::vector<uint32_t> parent(SymbolCount, 0);
-        using TNode = std::pair<uint64_t, uint32_t>; // weight, node
-        std::priority_queue<TNode, std::vector<TNode>, std::greater<>> queue;
-        for (uint32_t s = 0; s < SymbolCount; ++s)
+        // Leaves by weight, then the inner nodes, which are made in order of
+        // weight: the lighter front of the two lists is the next to merge.
+        std::vector<std::pair<uint32_t, uint16_t>> leaves;
+        for (uint16_t s = 0; s < SymbolCount; ++s)
             if (freq[s])
-                queue.push({freq[s], s});
-        while (queue.size() > 1) {
-            TNode a = queue.top();
-            queue.pop();
-            TNode b = queue.top();
-            queue.pop();
-            const auto node = static_cast<uint32_t>(parent.size());
-            parent.push_back(0);
-            parent[a.second] = parent[b.second] = node;
-            queue.push({a.first + b.first, node});
+                leaves.push_back({freq[s], s});
+        std::sort(leaves.begin(), leaves.end());
+        const size_t count = leaves.size(), nodes = 2 * count - 1;
+        std::vector<uint64_t> weight(nodes);
+        std::vector<size_t> parent(nodes);
+        for (size_t i = 0; i < count; ++i)
+            weight[i] = leaves[i].first;
+        size_t leaf = 0, inner = count;
+        auto lightest = [&](size_t made) {
+            return leaf < count && (inner == made || weight[leaf] <= weight[inner]) ? leaf++ : inner++;
+        };
+        for (size_t made = count; made < nodes; ++made) {
+            const size_t a = lightest(made), b = lightest(made);
+            weight[made] = weight[a] + weight[b];
+            parent[a] = parent[b] = made;
         }
-        const auto root = static_cast<uint32_t>(parent.size() - 1);
-        unsigned longest = 0;
-        for (uint32_t s = 0; s < SymbolCount; ++s) {
-            unsigned depth = 0;
-            if (freq[s])
-                for (uint32_t n = s; n != root; n = parent[n])
-                    ++depth;
-            lengths[s] = static_cast<uint8_t>(depth);
-            longest = std::max(longest, depth);
+        std::vector<unsigned> depth(nodes, 0);
+        TLengths lengths{};
+        bool fits = true;
+        for (size_t i = nodes - 1; i-- > 0;) {
+            depth[i] = depth[parent[i]] + 1;
+            if (i < count) {
+                lengths[leaves[i].second] = static_cast<uint8_t>(depth[i]);
+                fits = fits && depth[i] <= MaxCodeBits;
+            }
         }
-        if (longest <= MaxCodeBits)
+        if (fits)
             return lengths;
         for (uint32_t& f : freq)
             f = f ? (f + 1) / 2 : 0;
