@@ -71,7 +71,9 @@ const TBytes AbcStream = Concat({Table({{'a', 3}, {'b', 3}, {'c', 2}, {256, 2}, 
 const TBytes OverlapStream =
     Concat({Table({{'a', 2}, {'b', 2}, {256, 2}, {256 + 16 + 15, 2}}), {0x00, 0x1d, 0x00, 0x00, 0x02}});
 
-TEST(XpressHuffmanTest, DecodesThePublishedExamples) {
+// Two streams of the format's own examples: the alphabet as literals, and "abc"
+// repeated by one long match.
+TEST(XpressHuffmanTest, DecodesTheFormatsExampleStreams) {
     EXPECT_EQ(Decode(Concat({AlphabetTable(), AlphabetBits}), 26), "abcdefghijklmnopqrstuvwxyz");
     EXPECT_EQ(Decode(AbcStream, 300), Repeat("abc", 100));
 }
