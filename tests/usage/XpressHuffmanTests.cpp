@@ -1,0 +1,217 @@
+#include "usage/XpressHuffman.h"
+
+#include "platform/SystemDecompression.h"
+#include "tests/kits/XpressHuffmanEncoder.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+
+// A block's 256-byte table: each symbol's code length, two to a byte, the
+// even symbol in the low nibble.
+TBytes Table(std::initializer_list<std::pair<unsigned, unsigned>> lengths) {
+    TBytes table(256, 0);
+    for (auto [symbol, bits] : lengths)
+        table[symbol / 2] |= static_cast<uint8_t>(bits << (4 * (symbol % 2)));
+    return table;
+}
+
+TBytes Concat(std::initializer_list<TBytes> parts) {
+    TBytes all;
+    for (const TBytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+std::optional<std::string> Decode(const TBytes& stream, size_t outSize) {
+    std::string out(outSize, '\0');
+    if (!DecodeXpressHuffman(stream.data(), stream.size(), reinterpret_cast<uint8_t*>(out.data()), outSize))
+        return std::nullopt;
+    return out;
+}
+
+std::string Repeat(const std::string& part, size_t times) {
+    std::string all;
+    while (times--)
+        all += part;
+    return all;
+}
+
+// The alphabet as 26 literals: a to v with 5-bit codes, w to z and the end
+// of the stream with 4-bit ones.
+TBytes AlphabetTable() {
+    TBytes table(256, 0);
+    table[0x30] = 0x50;
+    for (size_t i = 0x31; i <= 0x3a; ++i)
+        table[i] = 0x55;
+    table[0x3b] = 0x45;
+    table[0x3c] = 0x44;
+    table[0x3d] = 0x04;
+    table[0x80] = 0x04;
+    return table;
+}
+const TBytes AlphabetBits = {0xd8, 0x52, 0x3e, 0xd7, 0x94, 0x11, 0x5b, 0xe9, 0x19, 0x5f,
+                             0xf9, 0xd6, 0x7c, 0xdf, 0x8d, 0x04, 0x00, 0x00, 0x00, 0x00};
+
+// "abc" and one match of distance 3 and length 297 (a 16-bit length).
+const TBytes AbcStream = Concat({Table({{'a', 3}, {'b', 3}, {'c', 2}, {256, 2}, {256 + 16 + 15, 2}}),
+                                 {0xa8, 0xdc, 0x00, 0x00, 0xff, 0x26, 0x01}});
+
+// "ab" and a match of distance 2 and length 20, overlapping its own output
+// (a length in one extra byte).
+const TBytes OverlapStream =
+    Concat({Table({{'a', 2}, {'b', 2}, {256, 2}, {256 + 16 + 15, 2}}), {0x00, 0x1d, 0x00, 0x00, 0x02}});
+
+// Two streams of the format's own examples: the alphabet as literals, and "abc"
+// repeated by one long match.
+TEST(XpressHuffmanTest, DecodesTheFormatsExampleStreams) {
+    EXPECT_EQ(Decode(Concat({AlphabetTable(), AlphabetBits}), 26), "abcdefghijklmnopqrstuvwxyz");
+    EXPECT_EQ(Decode(AbcStream, 300), Repeat("abc", 100));
+}
+
+TEST(XpressHuffmanTest, DecodesLengthEscapesOverlapsAndBlocks) {
+    EXPECT_EQ(Decode(OverlapStream, 22), Repeat("ab", 11));
+
+    // 65537 zeros in one block, as the system writes them: a literal and a
+    // match of distance 1 running 65536 bytes (16-bit length) past the block's end.
+    const TBytes zeros =
+        Concat({Table({{0, 2}, {256, 2}, {256 + 15, 1}}), {0x00, 0x98, 0x00, 0x00, 0xff, 0xfd, 0xff}});
+    EXPECT_EQ(Decode(zeros, 65537), std::string(65537, '\0'));
+
+    // A 32-bit length: an extra byte 255, a zero word, then length - 3.
+    const TBytes longRun = Concat({Table({{'x', 2}, {256, 2}, {256 + 15, 1}}),
+                                   {0x00, 0x98, 0x00, 0x00, 0xff, 0x00, 0x00, 0x6d, 0x11, 0x01, 0x00}});
+    EXPECT_EQ(Decode(longRun, 70001), std::string(70001, 'x'));
+
+    // A full first block (no end symbol), then a second table right after its
+    // extra bytes, whose match reaches back into the first block.
+    const TBytes twoBlocks = Concat({Table({{'x', 1}, {256 + 15, 1}}),
+                                     {0x00, 0x40, 0x00, 0x00, 0xff, 0xfc, 0xff},
+                                     Table({{'y', 1}, {256, 2}, {256 + 16, 2}}),
+                                     {0x00, 0x68, 0x00, 0x00}});
+    EXPECT_EQ(Decode(twoBlocks, 65540), std::string(65535, 'x') + "xyxyx");
+}
+
+TEST(XpressHuffmanTest, StopsAtTheRequestedSizeAndRejectsWritingPastIt) {
+    EXPECT_EQ(Decode(OverlapStream, 2), "ab");
+    EXPECT_EQ(Decode(OverlapStream, 0), "");
+    EXPECT_EQ(Decode(OverlapStream, 10), std::nullopt); // the match runs past the end
+    EXPECT_EQ(Decode(OverlapStream, 23), std::nullopt); // after the last byte, 256 is a match too
+}
+
+TEST(XpressHuffmanTest, AcceptsAnIncompleteTableUntilAGapInItIsMet) {
+    // Without "v", the last code word in canonical order, the others keep
+    // their codes and v's becomes a gap.
+    TBytes noV = Concat({AlphabetTable(), AlphabetBits});
+    noV[0x3b] = 0x40;
+    EXPECT_EQ(Decode(noV, 21), "abcdefghijklmnopqrstu");
+    EXPECT_EQ(Decode(noV, 22), std::nullopt);
+    EXPECT_EQ(Decode(TBytes(260, 0), 1), std::nullopt); // no code word at all
+}
+
+TEST(XpressHuffmanTest, RejectsMalformedStreams) {
+    TBytes oversubscribed = Concat({AlphabetTable(), AlphabetBits});
+    oversubscribed[0x30] = 0x40; // "a" with a 4-bit code: one code word too many
+    EXPECT_EQ(Decode(oversubscribed, 26), std::nullopt);
+
+    // The match as the first symbol reaches before the start of the output.
+    TBytes early = OverlapStream;
+    early[256] = 0x00;
+    early[257] = 0xc0;
+    EXPECT_EQ(Decode(early, 20), std::nullopt);
+
+    // A 16-bit length below 15 is not a length.
+    TBytes shortLength = AbcStream;
+    shortLength[shortLength.size() - 2] = 0x0e;
+    shortLength.back() = 0x00;
+    EXPECT_EQ(Decode(shortLength, 300), std::nullopt);
+
+    // Cut anywhere before its last word (which may hold only the end symbol's
+    // bits), a stream lacks what its output needs.
+    const std::string text = Repeat("compressed prefetch file, ", 40) + "tail";
+    const TBytes stream = EncodeXpressHuffman(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    ASSERT_EQ(Decode(stream, text.size()), text);
+    for (size_t cut = 0; cut + 2 < stream.size(); ++cut)
+        EXPECT_EQ(Decode(TBytes(stream.begin(), stream.begin() + cut), text.size()), std::nullopt) << cut;
+}
+
+std::string RandomBytes(size_t size, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::string data(size, '\0');
+    for (char& c : data)
+        c = static_cast<char>(random());
+    return data;
+}
+
+std::string Text(size_t size) {
+    static const char* words[] = {"prefetch", "volume",   "\\DEVICE\\HARDDISKVOLUME2\\",
+                                  "WINDOWS",  "SYSTEM32", ".DLL",
+                                  "program",  "counter",  " ",
+                                  "\r\n"};
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < size)
+        text += words[random() % std::size(words)];
+    text.resize(size);
+    return text;
+}
+
+TEST(XpressHuffmanTest, DecodesWhatTheEncoderWrites) {
+    struct TCase {
+        const char* Name;
+        std::string Data;
+        bool Compressible;
+    };
+    std::string farPart = RandomBytes(65000, 4);
+    const std::vector<TCase> cases = {
+        {"empty", "", false},
+        {"one byte", "x", false},
+        {"random", RandomBytes(200000, 1), false},
+        {"runs", std::string(70000, '\0') + "aaa" + std::string(300000, 'b') + RandomBytes(5, 2), true},
+        {"text", Text(1 << 20), true},
+        {"one block", Text(65536), true},
+        {"one block and a byte", Text(65537), true},
+        {"far matches", farPart + RandomBytes(500, 5) + farPart, true},
+    };
+    for (const TCase& c : cases) {
+        const TBytes stream =
+            EncodeXpressHuffman(reinterpret_cast<const uint8_t*>(c.Data.data()), c.Data.size());
+        EXPECT_EQ(Decode(stream, c.Data.size()), c.Data) << c.Name;
+        if (c.Compressible) {
+            EXPECT_LT(stream.size(), c.Data.size() * 3 / 4) << c.Name;
+        }
+    }
+}
+
+TEST(XpressHuffmanTest, DecompressesWithTheSystemOrOurDecoder) {
+    const TBytes stream = Concat({AlphabetTable(), AlphabetBits});
+    std::string out(26, '\0');
+    auto* bytes = reinterpret_cast<uint8_t*>(out.data());
+    ASSERT_TRUE(DecompressXpressHuffman(stream.data(), stream.size(), bytes, out.size()));
+    EXPECT_EQ(out, "abcdefghijklmnopqrstuvwxyz");
+    EXPECT_FALSE(DecompressXpressHuffman(stream.data(), stream.size() - 8, bytes, out.size()));
+
+    // Where the system has the routine (Windows 8 and later) it agrees with ours.
+    std::string system(26, '\0');
+    const std::optional<bool> answer = SystemDecompressXpressHuffman(
+        stream.data(), stream.size(), reinterpret_cast<uint8_t*>(system.data()), system.size());
+#ifndef _WIN32
+    EXPECT_FALSE(answer.has_value());
+#endif
+    if (answer) {
+        EXPECT_TRUE(*answer);
+        EXPECT_EQ(system, out);
+    }
+}
+
+} // namespace
+} // namespace velmora
