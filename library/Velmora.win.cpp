@@ -13,6 +13,7 @@
 #include "platform/ComText.h"
 #include "platform/Handles.h"
 #include "platform/LibraryGlobal.h"
+#include "usage/AppUsage.h"
 
 #include <memory>
 #include <mutex>
@@ -85,6 +86,13 @@ void TVelmora::FirstInstanceCreate() {
         root.ARPRefreshRequested = false;
     }
     TLocationOwner::SetOnListRead(&ListRead);
+    // Both run on the reading thread, which never runs them at once.
+    TLocationOwner::SetUsageRefresh([] { TAppUsage::Instance().Refresh(); });
+    TLocationOwner::SetFolderUsage([](const std::wstring& folder, int32_t& counter, double& lastUsed) {
+        const TUsageData usage = TAppUsage::Instance().CollectByFolder(folder);
+        counter = usage.Counter;
+        lastUsed = usage.LastUsed;
+    });
     // The console runner asks the callbacks current at the moment it asks;
     // without them it shows its own message boxes.
     TProcess::SetQuestionHook(
@@ -132,6 +140,8 @@ void TVelmora::LastInstanceDestroy() {
     errorCallback.reset();
     questionCallback.reset();
     TLocationOwner::SetOnListRead(nullptr);
+    TLocationOwner::SetUsageRefresh(nullptr);
+    TLocationOwner::SetFolderUsage(nullptr);
     {
         std::lock_guard lock(root.Lock);
         features = std::move(root.Features);

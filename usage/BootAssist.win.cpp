@@ -40,24 +40,24 @@ std::vector<std::wstring> StartupShortcuts() {
     return links;
 }
 
-// The program of each text value, local machine first; on 64-bit Windows
-// each key in its 64-bit view, then in the default one.
+// The program of each text value, local machine first. On 64-bit Windows the
+// machine's key is read in the 64-bit view, then in the 32-bit one; the
+// user's key is one key in both views.
 std::vector<std::wstring> RunPrograms() {
-    std::vector<TRegView> views = {TRegView::Default};
-    if (Is64BitWindows())
-        views = {TRegView::x64, TRegView::Default};
+    const std::vector<std::pair<HKEY, TRegView>> keys =
+        Is64BitWindows() ? std::vector<std::pair<HKEY, TRegView>>{{HKEY_LOCAL_MACHINE, TRegView::x64},
+                                                                  {HKEY_LOCAL_MACHINE, TRegView::x32},
+                                                                  {HKEY_CURRENT_USER, TRegView::x64}}
+                         : std::vector<std::pair<HKEY, TRegView>>{{HKEY_LOCAL_MACHINE, TRegView::Default},
+                                                                  {HKEY_CURRENT_USER, TRegView::Default}};
     std::vector<std::wstring> programs;
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        for (TRegView view : views) {
-            const TRegKey key = TRegKey::Open(root, RunKey, KEY_READ, view);
-            if (!key)
-                continue;
-            for (const std::wstring& name : key.ValueNames().ToVector()) {
-                const std::optional<std::wstring> command = key.ReadText(name);
-                if (command)
-                    programs.push_back(ProgramOfCommand(*command));
-            }
-        }
+    for (const auto& [root, view] : keys) {
+        const TRegKey key = TRegKey::Open(root, RunKey, KEY_READ, view);
+        if (!key)
+            continue;
+        for (const std::wstring& name : key.ValueNames().ToVector())
+            if (const std::optional<std::wstring> command = key.ReadText(name))
+                programs.push_back(ProgramOfCommand(*command));
     }
     return programs;
 }

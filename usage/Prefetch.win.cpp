@@ -41,9 +41,8 @@ std::optional<std::vector<uint8_t>> PrefetchImage(std::vector<uint8_t> file) {
         if (!IsWindows10OrLater())
             return std::nullopt;
         std::vector<uint8_t> image(CompressedPrefetchSize(file.data(), file.size()));
-        constexpr size_t CompressedHeaderSize = 8;
-        if (!DecompressXpressHuffman(file.data() + CompressedHeaderSize, file.size() - CompressedHeaderSize,
-                                     image.data(), image.size()))
+        if (!DecompressXpressHuffman(file.data() + CompressedPrefetchHeaderSize,
+                                     file.size() - CompressedPrefetchHeaderSize, image.data(), image.size()))
             return std::nullopt;
         return image;
     }

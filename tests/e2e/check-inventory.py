@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks what velmora.exe lists on the sample machine against what its installers
 and fixture entries wrote. Usage: check-inventory.py BUILD_DIR MACHINE_ROOT"""
+import datetime
 import json
 import os
 import sys
@@ -65,15 +66,33 @@ def velmora(c, build, machine, *args):
 
 
 def check_named_values(c, build, machine):
-    """Enumerations read as names: no usage or reputation data for an unsigned sample program."""
+    """Enumerations read as names: the tracker's usage from its records, no reputation for an unsigned program."""
     record = (velmora(c, build, machine, "show", "Velmora Tracker", "--json") or {})
-    for field, ordinal, name in (("usedType", 0, "unknown"), ("rating", 1, "unknown")):
+    for field, ordinal, name in (("usedType", 3, "frequently used"), ("rating", 1, "unknown")):
         c.expect((record.get(field), record.get(field + "Name")) == (ordinal, name),
                  "Velmora Tracker: %s %r, %sName %r" % (field, record.get(field), field, record.get(field + "Name")))
     code, out, err = wine_run(machine, os.path.join(build, "bin", "velmora.exe"), "show", "Velmora Tracker")
     lines = [" ".join(line.split()) for line in out.splitlines()]
-    for line in ("Usage: unknown", "Reputation: unknown"):
+    for line in ("Usage: frequently used", "Reputation: unknown"):
         c.expect(code == 0 and line in lines, "show does not print %r: %s%s" % (line, out, err.strip()))
+
+
+def check_usage(c, build, machine):
+    """The usage records laid out with the machine: classes, last-used dates, the rarely used programs."""
+    today = datetime.date.today()
+    programs = {r.get("displayName"): r for r in velmora(c, build, machine, "list", "--json") or []}
+    for name, used_type, days in (("Velmora Tracker", 3, 1), ("Velmora User Clock", 2, 20),
+                                  ("Velmora Legacy Viewer 1.7", 1, 400), ("Velmora Broken Tool", 0, None)):
+        record = programs.get(name) or {}
+        last_used = record.get("lastUsedDate")
+        age = (today - datetime.date.fromisoformat(last_used[:10])).days if last_used else None
+        c.expect(record.get("usedType") == used_type and (age is None if days is None else age is not None
+                                                          and abs(age - days) <= 1),
+                 "%s: usage %r, last used %r (expected %r, %r days ago)" % (name, record.get("usedType"), last_used,
+                                                                            used_type, days))
+    unused = [r.get("displayName") for r in velmora(c, build, machine, "list", "--unused", "--json") or []]
+    c.expect("Velmora Legacy Viewer 1.7" in unused and "Velmora Tracker" not in unused,
+             "rarely used programs: %r" % unused)
 
 
 def check_listed(c, records, expected, kind):
@@ -97,6 +116,7 @@ def main():
     check_listed(c, velmora(c, build, machine, "list", "--json"), PROGRAMS, "program")
     check_listed(c, velmora(c, build, machine, "list", "--updates", "--json"), UPDATES, "update")
     check_named_values(c, build, machine)
+    check_usage(c, build, machine)
     for name, endings in KEYS.items():
         shown = velmora(c, build, machine, "show", name, "--json")
         keys = [key.lower().rstrip("\\") for key in (shown or {}).get("registryKeys") or []]

@@ -24,8 +24,20 @@ stamp=$(cat "$fixtures"/SampleEditor.msi "$fixtures"/SampleNotes.msi "$fixtures"
             "$fixtures"/SampleEntries.reg "$fixtures"/SampleServicing.reg "$fixtures"/SampleFeatures.mum \
             "$fixtures"/SampleUpdate.mum "$0" |
         sha256sum | cut -c1-16)
+# Usage records dated from today, so that what is recent and what is rarely
+# used stays so whenever the machine is used: the tracker ran 2 and 1 days
+# ago (14 runs), the user clock 20 days ago, the legacy viewer 400 days ago.
+lay_usage_records() {
+    local lay="$build/bin/LayUsageRecords.exe"
+    run "$lay" launch 'C:\Program Files\Velmora Tracker\tracker.exe' 9 2
+    run "$lay" prefetch 'C:\Program Files\Velmora Tracker\tracker-helper.exe' 5 1
+    run "$lay" launch 'C:\Users\Public\Velmora User Clock\clock.exe' 7 20
+    run "$lay" launch 'C:\Program Files (x86)\Velmora Legacy Viewer\viewer.exe' 2 400
+}
+
 if [ -f "$prefix/.velmora-sample-machine" ] && [ "$(cat "$prefix/.velmora-sample-machine")" = "$stamp" ]; then
     install_servicing_tool
+    lay_usage_records
     exit 0
 fi
 echo "Preparing the sample machine ($version) in $prefix"
@@ -49,5 +61,6 @@ install_servicing_tool
 # no package deployment of its own).
 run "$build/bin/LayAppPackage.exe" Velmora.SampleWeather "Velmora Weather" "Velmora Labs" 2.3.0.0 \
     "Forecasts for the places you follow" >/dev/null
+lay_usage_records
 "$root/cmake/wine-server.sh" "$prefix" -w
 echo "$stamp" > "$prefix/.velmora-sample-machine"

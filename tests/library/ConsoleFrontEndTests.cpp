@@ -2,6 +2,7 @@
 #include "tests/library/LibraryHarness.h"
 
 #include "api/Interfaces.Rekova.h"
+#include "tests/kits/ShortcutKit.h"
 #include "tests/platform/ScratchKit.h"
 
 #include "platform/ComObject.h"
@@ -93,18 +94,6 @@ public:
     std::vector<TProgram> Programs;
 
 private:
-    static void WriteShortcut(const fs::path& linkFile, const fs::path& target) {
-        fs::create_directories(linkFile.parent_path());
-        TComApartmentGuard com;
-        TComPtr<IShellLinkW> link;
-        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                               IID_IShellLinkW, reinterpret_cast<void**>(link.put()))));
-        ASSERT_TRUE(SUCCEEDED(link->SetPath(target.c_str())));
-        TComPtr<IPersistFile> file;
-        ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))));
-        ASSERT_TRUE(SUCCEEDED(file->Save(linkFile.c_str(), TRUE)));
-    }
-
     fs::path FVendor;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "tests/kits/ShortcutKit.h"
 #include "tests/platform/ScratchKit.h"
 
 #include <gtest/gtest.h>
@@ -23,18 +24,9 @@
 namespace velmora {
 namespace {
 
-constexpr std::wstring_view RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+using testing::WriteShortcut;
 
-void CreateShortcut(const std::wstring& link, const std::wstring& target) {
-    TComApartmentGuard com;
-    TComPtr<IShellLinkW> shell;
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                              reinterpret_cast<void**>(shell.put())));
-    ASSERT_HRESULT_SUCCEEDED(shell->SetPath(target.c_str()));
-    TComPtr<IPersistFile> file;
-    ASSERT_HRESULT_SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())));
-    ASSERT_HRESULT_SUCCEEDED(file->Save(link.c_str(), TRUE));
-}
+constexpr std::wstring_view RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 size_t EntriesForFile(const std::wstring& path) {
     size_t found = 0;
@@ -62,7 +54,7 @@ protected:
 TEST_F(ExeCatalogue, OneEntryPerExecutableAndPerShortcutName) {
     const std::wstring exe = File(L"Widget.exe");
     const std::wstring link = FMenu + L"\\Widget Pro 2.5 (beta).lnk";
-    CreateShortcut(link, exe);
+    WriteShortcut(link, exe);
     TItemFolder* entry = TItemFolder::AddItem(link);
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->LinkName(), L"Widget Pro");
@@ -74,9 +66,9 @@ TEST_F(ExeCatalogue, OneEntryPerExecutableAndPerShortcutName) {
     // Another shortcut of the same name joins the entry; one of another name does not.
     const std::wstring sub = FMenu + L"\\Sub";
     ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
-    CreateShortcut(sub + L"\\Widget Pro.lnk", exe);
+    WriteShortcut(sub + L"\\Widget Pro.lnk", exe);
     EXPECT_EQ(TItemFolder::AddItem(sub + L"\\Widget Pro.lnk"), entry);
-    CreateShortcut(sub + L"\\Widget Help.lnk", exe);
+    WriteShortcut(sub + L"\\Widget Help.lnk", exe);
     TItemFolder* help = TItemFolder::AddItem(sub + L"\\Widget Help.lnk");
     ASSERT_NE(help, nullptr);
     EXPECT_NE(help, entry);
@@ -88,8 +80,8 @@ TEST_F(ExeCatalogue, ScanMatchesTheBareProductNameAndReadsTheVersionOnce) {
     const std::wstring uninstaller = File(L"unins000.exe");
     // The catalogue is process-wide: a product name of this test only.
     const std::wstring product = FName + L"Gizmo";
-    CreateShortcut(FMenu + L"\\Uninstall " + product + L".lnk", uninstaller);
-    CreateShortcut(FMenu + L"\\" + product + L".lnk", exe);
+    WriteShortcut(FMenu + L"\\Uninstall " + product + L".lnk", uninstaller);
+    WriteShortcut(FMenu + L"\\" + product + L".lnk", exe);
 
     TLocationExeInfo location;
     location.ReadProgramsSlowInfo();
@@ -133,7 +125,7 @@ TEST_F(ExeCatalogue, ConcurrentAdditionsKeepOneEntryPerFile) {
         files.push_back(File(Format(L"program%d.exe", i)));
     for (int i = 0; i < 4; ++i) {
         files.push_back(Format(L"%s\\Link%d.lnk", FMenu, i));
-        CreateShortcut(files.back(), files[i]);
+        WriteShortcut(files.back(), files[i]);
     }
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)

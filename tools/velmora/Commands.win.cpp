@@ -18,7 +18,8 @@ namespace {
 std::vector<int32_t> TableColumns(TListKind kind) {
     if (kind == TListKind::Updates)
         return {piDisplayName, piUpdateID, piParentDisplayName, piInstallDate};
-    return {piDisplayName, piDisplayVersion, piPublisher, piEstimatedSize, piInstallDate};
+    return {piDisplayName, piDisplayVersion, piPublisher,   piEstimatedSize,
+            piInstallDate, piUsedType,       piLastUsedDate};
 }
 
 TRecord TableRecord(IProduct& product, const std::vector<int32_t>& columns) {

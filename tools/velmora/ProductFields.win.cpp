@@ -7,8 +7,7 @@ namespace velmora::cli {
 namespace {
 
 // By ordinal of TUsedType, TSoftwareRating and TReleaseType.
-constexpr const wchar_t* UsageNames[] = {L"unknown", L"rarely used", L"occasionally used",
-                                         L"frequently used"};
+constexpr const wchar_t* UsageNames[] = {L"none", L"rarely used", L"occasionally used", L"frequently used"};
 constexpr const wchar_t* RatingNames[] = {L"trustworthy", L"unknown", L"risky"};
 constexpr const wchar_t* ReleaseTypeNames[] = {
     L"none",         L"software update", L"update",          L"update rollup",

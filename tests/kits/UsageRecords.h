@@ -1,0 +1,37 @@
+#pragma once
+// Usage records as Windows keeps them, for tests and the sample machine:
+// launch counters in the layout of the running Windows and prefetch files of
+// its version.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::testing {
+
+// The record kind the shell keeps programs under, on the running Windows.
+std::wstring_view ProgramLaunchKind();
+// Writes the launch counter of name (a path, or on Windows 7 and later one
+// with known-folder identifiers) under the given braced kind: ROT13 name,
+// the running Windows' layout. False when the registry refuses.
+bool WriteLaunchCounter(std::wstring_view kind, const std::wstring& name, int32_t runs, uint64_t lastRun);
+// The user's launch-counter kind, for removing a test's own.
+std::wstring LaunchKindKey(std::wstring_view kind);
+
+// A drive path ("C:\...") in device form, upper case as the system writes it.
+std::wstring DevicePath(const std::wstring& path);
+// The compressed form of a prefetch image, as Windows 10 writes it.
+std::vector<uint8_t> CompressPrefetch(const std::vector<uint8_t>& image);
+// Writes the prefetch file the running Windows would write for program
+// (its version; compressed from Windows 10 on) into its prefetch folder as
+// "<EXE>-<tag>.pf"; answers the file, empty on failure.
+std::wstring WritePrefetchFile(const std::wstring& program, int32_t runs, uint64_t lastRun,
+                               std::wstring_view tag);
+
+// A local date as the UTC file time that the library's usage rule turns
+// back into it (the zone's base bias).
+uint64_t LocalDateToFileTime(double date);
+// The local date and time now.
+double LocalNow();
+
+} // namespace velmora::testing
