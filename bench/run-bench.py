@@ -13,6 +13,9 @@ VELMORA_BENCH_RUNS runs, default 5):
     its floor, a plain enumeration of the same folders, both measured inside
     the process; the scan must list every file and folder, or the benchmark
     fails;
+  - the usage statistics' prefetch source over a prefetch folder of 1,000
+    files (PrefetchTimes.exe, the median of its own five passes), and its
+    floor, reading the same files' bytes in the same process;
 and prints the ratios of ours to the floors and of the read to the
 uninstaller. One more pass under a tracing Wine server counts the registry
 requests of the full read and of the plain walk, each less those of an
@@ -142,6 +145,7 @@ def main():
                   % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup, scan["scan"],
                      scan["walk"]), flush=True)
         stops = fields(run(os.path.join(bin_dir, "ReadTimes.exe"), "--stop"))
+        prefetch = fields(run(os.path.join(bin_dir, "PrefetchTimes.exe")))
         read_requests, walk_requests = traced_requests()
     finally:
         subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
@@ -157,6 +161,10 @@ def main():
     print("  uninstaller --list (less start)   %8.1f ms   (process start %.1f ms)" % (m["uninstaller"], m["startup"]))
     print("%-36s%8.1f ms" % ("  program folder, removal's scan", m["scan"]))
     print("%-36s%8.1f ms" % ("  program folder, plain enumeration", m["scanWalk"]))
+    print("Prefetch folder: %d files (%d bytes), %d records (median of 5 passes):"
+          % (prefetch["prefetchFiles"], prefetch["prefetchBytes"], prefetch["prefetchRecords"]))
+    print("  prefetch source (read and parse)  %8.1f ms" % prefetch["prefetchParse"])
+    print("  reading the files' bytes          %8.1f ms" % prefetch["prefetchRead"])
     print("Registry requests (Wine server trace, less an empty process):")
     print("  full read to rsLoaded             %8d" % read_requests)
     print("  plain walk of the same keys       %8d" % walk_requests)
@@ -174,6 +182,7 @@ def main():
     for name in ("rsLoading", "rsLoaded"):
         print("  %-9s / plain walk   %s" % (name, ratio(m[name], m["walk"])))
         print("  %-9s / uninstaller  %s" % (name, ratio(m[name], m["uninstaller"])))
+    print("  prefetch source / reading the bytes %s" % ratio(prefetch["prefetchParse"], prefetch["prefetchRead"]))
     print("  scan / plain enumeration %7.2f   (median of the runs' own ratios; target at most %.2f: %s)"
           % (m["scanRatio"], SCAN_TARGET_RATIO, "met" if m["scanRatio"] <= SCAN_TARGET_RATIO else "missed"))
 

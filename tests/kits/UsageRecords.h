@@ -23,10 +23,11 @@ std::wstring DevicePath(const std::wstring& path);
 // The compressed form of a prefetch image, as Windows 10 writes it.
 std::vector<uint8_t> CompressPrefetch(const std::vector<uint8_t>& image);
 // Writes the prefetch file the running Windows would write for program
-// (its version; compressed from Windows 10 on) into its prefetch folder as
+// (its version; compressed from Windows 10 on), which loaded the system's
+// ntdll.dll and libraries besides, into its prefetch folder as
 // "<EXE>-<tag>.pf"; answers the file, empty on failure.
 std::wstring WritePrefetchFile(const std::wstring& program, int32_t runs, uint64_t lastRun,
-                               std::wstring_view tag);
+                               std::wstring_view tag, const std::vector<std::wstring>& libraries = {});
 
 // A local date as the UTC file time that the library's usage rule turns
 // back into it (the zone's base bias).

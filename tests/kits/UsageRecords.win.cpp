@@ -67,12 +67,15 @@ std::vector<uint8_t> CompressPrefetch(const std::vector<uint8_t>& image) {
 }
 
 std::wstring WritePrefetchFile(const std::wstring& program, int32_t runs, uint64_t lastRun,
-                               std::wstring_view tag) {
+                               std::wstring_view tag, const std::vector<std::wstring>& libraries) {
     TPrefetchDescription description;
     description.Version = PrefetchVersion();
     description.ExecutableName = UpperCase(ExtractFileName(program));
     description.Volume.DevicePath = DevicePath(program.substr(0, 2));
-    description.Files = {DevicePath(WindowsFolder() + L"\\System32\\ntdll.dll"), DevicePath(program)};
+    description.Files = {DevicePath(WindowsFolder() + L"\\System32\\ntdll.dll")};
+    for (const std::wstring& library : libraries)
+        description.Files.push_back(DevicePath(library));
+    description.Files.push_back(DevicePath(program));
     description.RunCount = runs;
     description.LastRuns = {lastRun};
     std::vector<uint8_t> bytes = WritePrefetchImage(description);
