@@ -5,6 +5,7 @@
 #include "frame/DebugLog.h"
 #include "platform/DateText.h"
 #include "platform/Files.h"
+#include "platform/Format.h"
 #include "platform/OSError.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
@@ -19,6 +20,9 @@ namespace velmora {
 namespace {
 
 constexpr std::wstring_view DevicePrefix = L"\\Device\\";
+// Far above the size of any prefetch file the system writes: a larger file,
+// or one that claims to unpack to more, is not read into memory.
+constexpr uint64_t MaxPrefetchSize = 64 * 1024 * 1024;
 
 std::wstring Hex(uint64_t value, int digits) {
     static const wchar_t* const HexDigits = L"0123456789abcdef";
@@ -40,7 +44,10 @@ std::optional<std::vector<uint8_t>> PrefetchImage(std::vector<uint8_t> file) {
     if (IsCompressedPrefetch(file.data(), file.size())) {
         if (!IsWindows10OrLater())
             return std::nullopt;
-        std::vector<uint8_t> image(CompressedPrefetchSize(file.data(), file.size()));
+        const uint32_t size = CompressedPrefetchSize(file.data(), file.size());
+        if (size > MaxPrefetchSize)
+            return std::nullopt;
+        std::vector<uint8_t> image(size);
         if (!DecompressXpressHuffman(file.data() + CompressedPrefetchHeaderSize,
                                      file.size() - CompressedPrefetchHeaderSize, image.data(), image.size()))
             return std::nullopt;
@@ -76,6 +83,8 @@ void TPrefetch::Fill(TUsageItems& items) {
             continue;
         const std::wstring path = folder + std::wstring(entry.Name());
         try {
+            if (entry.Size() > MaxPrefetchSize)
+                throw EPrefetchFormat("prefetch file: " + Narrow(path) + " is larger than any prefetch file");
             std::optional<std::vector<uint8_t>> file = ReadFileBytes(path);
             CheckOS(file.has_value(), path);
             const std::optional<std::vector<uint8_t>> image = PrefetchImage(std::move(*file));
