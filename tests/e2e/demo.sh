@@ -20,6 +20,9 @@ echo
 echo "== velmora list --updates"
 velmora list --updates
 echo
+echo "== velmora list --unused (programs not used for more than 182 days)"
+velmora list --unused
+echo
 echo "== velmora show \"Velmora Tracker\" (one program in detail)"
 velmora show "Velmora Tracker"
 echo
