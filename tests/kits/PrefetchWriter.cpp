@@ -1,8 +1,10 @@
 #include "tests/kits/PrefetchWriter.h"
 
 #include "platform/Text.h"
+#include "tests/kits/XpressHuffmanEncoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -214,6 +216,15 @@ std::vector<uint8_t> WritePrefetchImage(const TPrefetchDescription& d) {
         image.Put32(info + layout.RunCountOffset + 4, 1);
     image.Put32(12, image.Size());
     return image.Take();
+}
+
+std::vector<uint8_t> CompressPrefetchImage(const std::vector<uint8_t>& image) {
+    std::vector<uint8_t> file = {'M', 'A', 'M', 4, 0, 0, 0, 0};
+    const auto size = static_cast<uint32_t>(image.size());
+    std::memcpy(file.data() + 4, &size, sizeof size);
+    const std::vector<uint8_t> data = EncodeXpressHuffman(image.data(), image.size());
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
 }
 
 } // namespace velmora::testing

@@ -38,5 +38,8 @@ struct TPrefetchDescription {
 };
 
 std::vector<uint8_t> WritePrefetchImage(const TPrefetchDescription& description);
+// The compressed form of an image, as Windows 10 writes it: "MAM", byte 4,
+// the image's size, then the image in XPRESS Huffman.
+std::vector<uint8_t> CompressPrefetchImage(const std::vector<uint8_t>& image);
 
 } // namespace velmora::testing

@@ -20,8 +20,6 @@ std::wstring LaunchKindKey(std::wstring_view kind);
 
 // A drive path ("C:\...") in device form, upper case as the system writes it.
 std::wstring DevicePath(const std::wstring& path);
-// The compressed form of a prefetch image, as Windows 10 writes it.
-std::vector<uint8_t> CompressPrefetch(const std::vector<uint8_t>& image);
 // Writes the prefetch file the running Windows would write for program
 // (its version; compressed from Windows 10 on), which loaded the system's
 // ntdll.dll and libraries besides, into its prefetch folder as

@@ -5,7 +5,6 @@
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "tests/kits/PrefetchWriter.h"
-#include "tests/kits/XpressHuffmanEncoder.h"
 
 #include <oleauto.h>
 
@@ -57,15 +56,6 @@ std::wstring DevicePath(const std::wstring& path) {
     return UpperCase(std::wstring(device) + path.substr(2));
 }
 
-std::vector<uint8_t> CompressPrefetch(const std::vector<uint8_t>& image) {
-    std::vector<uint8_t> file = {'M', 'A', 'M', 4, 0, 0, 0, 0};
-    const auto size = static_cast<uint32_t>(image.size());
-    std::memcpy(file.data() + 4, &size, sizeof size);
-    const std::vector<uint8_t> data = EncodeXpressHuffman(image.data(), image.size());
-    file.insert(file.end(), data.begin(), data.end());
-    return file;
-}
-
 std::wstring WritePrefetchFile(const std::wstring& program, int32_t runs, uint64_t lastRun,
                                std::wstring_view tag, const std::vector<std::wstring>& libraries) {
     TPrefetchDescription description;
@@ -80,7 +70,7 @@ std::wstring WritePrefetchFile(const std::wstring& program, int32_t runs, uint64
     description.LastRuns = {lastRun};
     std::vector<uint8_t> bytes = WritePrefetchImage(description);
     if (IsWindows10OrLater())
-        bytes = CompressPrefetch(bytes);
+        bytes = CompressPrefetchImage(bytes);
     const std::filesystem::path folder = WindowsFolder() + L"\\Prefetch";
     std::error_code error;
     std::filesystem::create_directories(folder, error);

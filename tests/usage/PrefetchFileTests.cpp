@@ -1,6 +1,7 @@
 #include "usage/PrefetchFile.h"
 
 #include "tests/kits/PrefetchWriter.h"
+#include "usage/XpressHuffman.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -235,6 +236,32 @@ TEST(PrefetchFileTest, TheIndependentReaderSeesWhatTheReaderSees) {
         EXPECT_THAT(ValuesOf(lines, "Serial number"), ElementsAre("0x5a3c10f2"));
         EXPECT_THAT(ValuesOf(lines, "Creation time"), ElementsAre(FileTimeText(d.Volume.CreationTime)));
     }
+}
+// The compressed form as the encoder kit writes it, over several 64 KiB
+// blocks: the independent reader unpacks it to the same file, and so does ours.
+TEST(PrefetchFileTest, TheIndependentReaderUnpacksTheCompressedFormAsOursDoes) {
+    TPrefetchDescription d = Sample(30);
+    for (int i = 0; i < 1500; ++i)
+        d.Files.push_back(
+            Format(L"\\DEVICE\\HARDDISKVOLUME2\\PROGRAM FILES\\VENDOR %d\\LIBRARY%d.DLL", i % 37, i));
+    const std::vector<uint8_t> image = WritePrefetchImage(d);
+    ASSERT_GT(image.size(), 3u * 65536);
+    const std::vector<uint8_t> packed = testing::CompressPrefetchImage(image);
+    ASSERT_TRUE(IsCompressedPrefetch(packed.data(), packed.size()));
+    std::vector<uint8_t> unpacked(CompressedPrefetchSize(packed.data(), packed.size()));
+    ASSERT_TRUE(DecompressXpressHuffman(packed.data() + CompressedPrefetchHeaderSize,
+                                        packed.size() - CompressedPrefetchHeaderSize, unpacked.data(),
+                                        unpacked.size()));
+    EXPECT_EQ(unpacked, image);
+
+    const auto lines = ReadWithSccaInfo(packed);
+    EXPECT_THAT(ValuesOf(lines, "Format version"), ElementsAre("30"));
+    EXPECT_THAT(ValuesOf(lines, "Executable filename"), ElementsAre("EDIT.EXE"));
+    EXPECT_THAT(ValuesOf(lines, "Run count"), ElementsAre("7"));
+    std::vector<std::string> files;
+    for (const std::wstring& file : d.Files)
+        files.push_back(Narrow(file));
+    EXPECT_EQ(ValuesOf(lines, "Filename:"), files);
 }
 #endif
 

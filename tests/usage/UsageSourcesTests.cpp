@@ -94,7 +94,7 @@ TEST_F(UsageSources, PrefetchFilesOfEveryVersionGiveTheirProgramsOnDrivePathsAnd
         file.RunCount = cases[i].Runs;
         file.LastRuns = {March1 + i * Day, March1 - Day};
         const std::vector<uint8_t> image = WritePrefetchImage(file);
-        WritePrefetch(file.ExecutableName, cases[i].Compressed ? CompressPrefetch(image) : image);
+        WritePrefetch(file.ExecutableName, cases[i].Compressed ? CompressPrefetchImage(image) : image);
     }
     TPrefetchDescription unmapped;
     unmapped.ExecutableName = L"AWAY.EXE";
