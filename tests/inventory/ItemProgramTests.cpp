@@ -88,6 +88,14 @@ TEST_F(ProgramList, SlowPassKeepsTheRarelyUsedListInStep) {
     EXPECT_EQ(unused.Count(), 0);
 }
 
+TEST(RarelyUsed, OnlyMoreThan182WholeDaysAgo) {
+    const double now = 46000.75;
+    EXPECT_FALSE(IsRarelyUsed(now - 182, now));
+    EXPECT_FALSE(IsRarelyUsed(now - 182.75, now)) << "182 whole days and some hours";
+    EXPECT_TRUE(IsRarelyUsed(now - 183, now));
+    EXPECT_FALSE(IsRarelyUsed(0, now)) << "never used";
+}
+
 TEST(SizeJob, OnlyUnmeasuredFoldersOutsideTheSystemAndProgramsRoots) {
     const std::tuple<int64_t, const wchar_t*, bool> cases[] = {
         {0, L"C:\\Program Files\\App\\", true},       {-1, L"D:\\Games\\Game", true},

@@ -156,10 +156,12 @@ protected:
 TEST_F(UsageLibrary, ProgramsGetTheCountsAndDatesOfTheirFoldersAndTheRarelyUsedListFollowsEachRead) {
     const double today = LocalNow();
     const std::wstring stale = AddProgram(L"Stale"), recent = AddProgram(L"Recent"),
-                       busy = AddProgram(L"Busy"), idle = AddProgram(L"Idle"), late = AddProgram(L"Late");
+                       steady = AddProgram(L"Steady"), busy = AddProgram(L"Busy"), idle = AddProgram(L"Idle"),
+                       late = AddProgram(L"Late");
     // A couple of hours' margin keeps the whole days clear of the zone's daylight saving.
     WriteLaunch(stale + L"Stale.exe", 4, today - 183 - 2.0 / 24);
     WriteLaunch(recent + L"Recent.exe", 5, today - 182 + 2.0 / 24);
+    WriteLaunch(steady + L"Steady.exe", 10, today - 5);
     WriteLaunch(busy + L"Busy.exe", 6, today - 3);
     WriteLaunch(busy + L"Tools\\Convert.exe", 1, today - 10);
     ASSERT_NO_FATAL_FAILURE(WritePrefetch(busy + L"Busy.exe", 4, today - 1));
@@ -172,6 +174,7 @@ TEST_F(UsageLibrary, ProgramsGetTheCountsAndDatesOfTheirFoldersAndTheRarelyUsedL
         bool Unused;
     } expected[] = {{stale, TUsedType::utRarely, today - 183 - 2.0 / 24, true},
                     {recent, TUsedType::utOccasionaly, today - 182 + 2.0 / 24, false},
+                    {steady, TUsedType::utOccasionaly, today - 5, false},
                     {busy, TUsedType::utFrequently, today - 1, false},
                     {idle, TUsedType::utNone, 0, false}};
     for (const TExpected& program : expected) {
