@@ -96,7 +96,8 @@ private:
 };
 
 // Reference-counted object: freed when the last reference is released; owns a
-// re-entrant lock.
+// re-entrant lock (named FLock: several interfaces have Lock and Unlock methods
+// of their own, in the system's calling convention).
 template <class... Itfs> class TInterfacedObject : public TInterfaceTable<Itfs...> {
 public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefCount; }
@@ -106,8 +107,6 @@ public:
             delete this;
         return count;
     }
-    void Lock() { FLock.lock(); }
-    void Unlock() { FLock.unlock(); }
 
 protected:
     std::recursive_mutex FLock;

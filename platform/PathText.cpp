@@ -216,4 +216,13 @@ int ExtractIconIndex(std::wstring_view text) {
     return SplitIconLocation(text).Index;
 }
 
+std::wstring SysnativePath(std::wstring_view path, std::wstring_view systemFolder,
+                           std::wstring_view windowsFolder) {
+    std::wstring system = IncludeTrailingBackslash(systemFolder);
+    if (!StartsWithText(path, system))
+        return std::wstring(path);
+    return ExcludeTrailingBackslash(windowsFolder) + L"\\Sysnative\\" +
+           std::wstring(path.substr(system.size()));
+}
+
 } // namespace velmora

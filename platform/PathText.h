@@ -86,4 +86,10 @@ TIconLocation SplitIconLocation(std::wstring_view text);
 std::wstring ExtractIconFileName(std::wstring_view text);
 int ExtractIconIndex(std::wstring_view text);
 
+// The path by which a 32-bit process under WOW64 reaches a file of the real
+// (64-bit) system folder: "<windows>\Sysnative\" in place of the system
+// folder, ignoring case. Paths outside the system folder are unchanged.
+std::wstring SysnativePath(std::wstring_view path, std::wstring_view systemFolder,
+                           std::wstring_view windowsFolder);
+
 } // namespace velmora

@@ -167,13 +167,7 @@ std::wstring CheckFileX64(std::wstring_view path) {
 #ifdef _WIN64
     return std::wstring(path);
 #else
-    if (!IsWow64Process())
-        return std::wstring(path);
-    std::wstring system = SystemFolderWithBackslash();
-    if (!StartsWithText(path, system))
-        return std::wstring(path);
-    // Sysnative is the 32-bit process's window on the real System32.
-    return WindowsFolder() + L"\\Sysnative\\" + std::wstring(path.substr(system.size()));
+    return IsWow64Process() ? SysnativePath(path, SystemFolder(), WindowsFolder()) : std::wstring(path);
 #endif
 }
 

@@ -63,22 +63,29 @@ std::vector<TProcessListItem> FindProcesses(std::wstring_view name) {
     return found;
 }
 
+namespace {
+
+struct TWindowSearch {
+    DWORD ProcessID;
+    HWND Found;
+};
+
+// An enumeration callback: the system calls it with its own calling convention.
+BOOL CALLBACK TakeVisibleTopWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TWindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->ProcessID || !IsWindowVisible(window) || GetWindow(window, GW_OWNER))
+        return TRUE;
+    search->Found = window;
+    return FALSE;
+}
+
+} // namespace
+
 HWND FindTopWindow(DWORD processID) {
-    struct TSearch {
-        DWORD ProcessID;
-        HWND Found;
-    } search{processID, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<TSearch*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s->ProcessID || !IsWindowVisible(window) || GetWindow(window, GW_OWNER))
-                return TRUE;
-            s->Found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TWindowSearch search{processID, nullptr};
+    EnumWindows(TakeVisibleTopWindow, reinterpret_cast<LPARAM>(&search));
     return search.Found;
 }
 

@@ -12,6 +12,7 @@ from checks import Checks, wine_run
 
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 NOTES_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E002}"
+CALENDAR_CODE = "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E003}"
 
 
 class Machine:
@@ -33,9 +34,14 @@ class Machine:
         self.c.expect(code == wanted, "velmora %s: exit %d, expected %d: %s%s" % (command, code, wanted, out, err))
         return out, err.replace("\r", ""), self.log("VelmoraStatistics")[before:]
 
-    def expect_key(self, key, exists):
-        self.c.expect((wine_run(self.root, "reg", "query", UNINSTALL + "\\" + key)[0] == 0) == exists,
-                      "the uninstall entry %s is %sthere" % (key, "not " if exists else "still "))
+    def expect_key(self, key, exists, view="/reg:64"):
+        self.c.expect((wine_run(self.root, "reg", "query", UNINSTALL + "\\" + key, view)[0] == 0) == exists,
+                      "the uninstall entry %s (%s) is %sthere" % (key, view, "not " if exists else "still "))
+
+    def expect_folder_gone(self, folder):
+        """Checks that a program's folder (a Windows path on drive C:) is gone."""
+        host = os.path.join(self.prefix, "drive_c", *folder[3:].split("\\"))
+        self.c.expect(not os.path.exists(host), "%s is still there" % folder)
 
     def add_update(self, number, mode, no_repair="1"):
         """Adds an update of the editor uninstalled by the console tool double."""
@@ -81,6 +87,14 @@ def check_msi_uninstall(m):
     m.expect_key(NOTES_CODE, False)
 
 
+def check_32bit_msi_uninstall(m):
+    out, _, log = m.act(0, "uninstall", "Velmora Sample Calendar", "--timeout", "120")
+    m.expect_folder_gone("C:\\Program Files (x86)\\Velmora Samples\\Sample Calendar")
+    m.c.expect("\"Velmora Sample Calendar\" is no longer listed." in out, "uninstall: %r" % out)
+    m.c.expect('Run command: "msiexec.exe /x %s".' % CALENDAR_CODE in log, "msiexec /x was not run:\n" + log)
+    m.expect_key(CALENDAR_CODE, False, "/reg:32")
+
+
 def check_forget(m):
     out, _, log = m.act(0, "forget", "Velmora Broken Tool")
     m.c.expect("\"Velmora Broken Tool\" is no longer listed." in out, "forget: %r" % out)
@@ -121,7 +135,7 @@ def check_refusals(m):
 def main():
     m = Machine(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]))
     for check in (check_refusals, check_forget, check_errors_and_questions, check_combined_command,
-                  check_nsis_uninstall, check_msi_uninstall):
+                  check_nsis_uninstall, check_msi_uninstall, check_32bit_msi_uninstall):
         check(m)
     return m.c.report()
 

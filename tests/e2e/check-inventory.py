@@ -23,6 +23,7 @@ PROGRAMS = {name: {"displayVersion": version, "publisher": publisher, "storeApp"
     "Velmora Broken Tool": ("0.9", "Velmora Samples"),
     "Velmora User Clock": ("5.2", "Velmora Samples"),  # per user, version from two numbers
     "Velmora Sample Suite": ("2026.1", "Velmora Samples"),  # owns two installer products
+    "Velmora Sample Calendar": ("3.1.0", "Velmora Samples"),  # 32-bit MSI
 }.items()}
 # An app package, laid out as Windows records one installed for the user.
 PROGRAMS["Velmora Weather"] = {"displayVersion": "2.3.0.0", "publisher": "Velmora Labs", "storeApp": True,
@@ -95,6 +96,19 @@ def check_usage(c, build, machine):
              "rarely used programs: %r" % unused)
 
 
+def check_32bit_package(c, build, machine):
+    """A 32-bit package's entry is in the 32-bit view; its installer registration stays in the 64-bit one."""
+    shown = velmora(c, build, machine, "show", "Velmora Sample Calendar", "--json") or {}
+    keys = [key.lower().rstrip("\\") for key in shown.get("registryKeys") or []]
+    for key in ("(x32)HKEY_LOCAL_MACHINE\\Software\\Microsoft\\" + UNINSTALL + "{6F1C2A10-3B7E-4C55-9A0D-2E51A7B0E003}",
+                "(x64)HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\"
+                "S-1-5-18\\Products\\01A2C1F6E7B355C4A9D0E2157A0B0E30"):
+        c.expect(key.lower() in keys, "Velmora Sample Calendar: key %r not among %r" % (key, keys))
+    offered = shown.get("possibleActions") or []
+    c.expect(all(action in offered for action in ("Uninstall", "Modify", "Repair")),
+             "Velmora Sample Calendar: actions %r" % offered)
+
+
 def check_listed(c, records, expected, kind):
     listed = {}
     for record in records or []:
@@ -116,6 +130,7 @@ def main():
     check_listed(c, velmora(c, build, machine, "list", "--json"), PROGRAMS, "program")
     check_listed(c, velmora(c, build, machine, "list", "--updates", "--json"), UPDATES, "update")
     check_named_values(c, build, machine)
+    check_32bit_package(c, build, machine)
     check_usage(c, build, machine)
     for name, endings in KEYS.items():
         shown = velmora(c, build, machine, "show", name, "--json")

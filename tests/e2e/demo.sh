@@ -26,6 +26,9 @@ echo
 echo "== velmora show \"Velmora Tracker\" (one program in detail)"
 velmora show "Velmora Tracker"
 echo
+echo "== velmora show \"Velmora Sample Calendar\" (a 32-bit MSI program: its key in the 32-bit registry view)"
+velmora show "Velmora Sample Calendar"
+echo
 echo "== velmora features --tree (Windows optional features)"
 velmora features --tree
 echo

@@ -21,6 +21,7 @@ install_servicing_tool() {
 }
 
 stamp=$(cat "$fixtures"/SampleEditor.msi "$fixtures"/SampleNotes.msi "$fixtures"/SampleTrackerSetup.exe \
+            "$fixtures"/SampleCalendar.msi \
             "$fixtures"/SampleEntries.reg "$fixtures"/SampleServicing.reg "$fixtures"/SampleFeatures.mum \
             "$fixtures"/SampleUpdate.mum "$0" |
         sha256sum | cut -c1-16)
@@ -49,6 +50,7 @@ wfix() { run winepath -w "$1" 2>/dev/null; }
 run msiexec /i "$(wfix "$fixtures/SampleEditor.msi")" /qn
 run msiexec /i "$(wfix "$fixtures/SampleNotes.msi")" /qn
 run "$fixtures/SampleTrackerSetup.exe"
+run msiexec /i "$(wfix "$fixtures/SampleCalendar.msi")" /qn
 run reg import "$(wfix "$fixtures/SampleEntries.reg")" >/dev/null 2>&1
 run reg import "$(wfix "$fixtures/SampleServicing.reg")" >/dev/null 2>&1
 packages="$prefix/drive_c/windows/servicing/Packages"

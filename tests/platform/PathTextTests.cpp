@@ -104,3 +104,21 @@ TEST(PathText, ProgramOfCommandResolvesBlanksVariablesAndTheSearchPath) {
     // Without a probe the program ends at the first blank and keeps its variables.
     EXPECT_EQ(ProgramOfCommand(L"%ProgramFiles%\\Foo Bar\\uninst.exe /S", {}), L"%ProgramFiles%\\Foo");
 }
+
+// What a 32-bit process under WOW64 opens to reach the real system folder.
+TEST(PathText, SysnativePathMapsOnlyWhatLiesInTheSystemFolder) {
+    const std::pair<std::wstring_view, std::wstring_view> cases[] = {
+        {L"C:\\Windows\\System32\\msiexec.exe", L"C:\\Windows\\Sysnative\\msiexec.exe"},
+        {L"c:\\WINDOWS\\system32\\drivers\\etc\\hosts", L"C:\\Windows\\Sysnative\\drivers\\etc\\hosts"},
+        // A sibling whose name only begins like the system folder.
+        {L"C:\\Windows\\System32Tools\\tool.exe", L"C:\\Windows\\System32Tools\\tool.exe"},
+        {L"C:\\Windows\\SysWOW64\\msiexec.exe", L"C:\\Windows\\SysWOW64\\msiexec.exe"},
+        {L"C:\\Program Files\\App\\app.exe", L"C:\\Program Files\\App\\app.exe"},
+        {L"msiexec.exe", L"msiexec.exe"},
+    };
+    for (const auto& [path, mapped] : cases)
+        EXPECT_EQ(SysnativePath(path, L"C:\\Windows\\System32", L"C:\\Windows"), mapped)
+            << std::wstring(path);
+    EXPECT_EQ(SysnativePath(L"D:\\WinNT\\System32\\a.dll", L"D:\\WinNT\\System32\\", L"D:\\WinNT\\"),
+              L"D:\\WinNT\\Sysnative\\a.dll");
+}
