@@ -45,7 +45,7 @@ public:
     }
 };
 
-std::mutex IconListLock;
+std::mutex ProgramIconsLock;
 std::unique_ptr<TProgramIconList> ProgramIcons;
 
 // A UTC FILETIME as a local OLE date; 0 when it is no valid time.
@@ -89,7 +89,7 @@ std::wstring QueryHostFolder() {
 // Without the library's images (a host that does not carry them) programs
 // keep the default index and no icons are loaded; the error is logged.
 void CreateIconList() {
-    std::lock_guard lock(IconListLock);
+    std::lock_guard lock(ProgramIconsLock);
     ProgramIcons.reset();
     try {
         ProgramIcons = std::make_unique<TProgramIconList>();
@@ -99,14 +99,14 @@ void CreateIconList() {
 }
 
 void FreeIconList() {
-    std::lock_guard lock(IconListLock);
+    std::lock_guard lock(ProgramIconsLock);
     ProgramIcons.reset();
 }
 
 void FreeProgramIcon(int32_t index) {
     if (index < TItemProgram::FirstProgramIcon)
         return;
-    std::lock_guard lock(IconListLock);
+    std::lock_guard lock(ProgramIconsLock);
     if (ProgramIcons)
         ProgramIcons->FreeIconIndex(index);
 }
@@ -122,7 +122,7 @@ double NowOleDate() {
 }
 
 TIconImageList* TItemProgram::IconList() {
-    std::lock_guard lock(IconListLock);
+    std::lock_guard lock(ProgramIconsLock);
     return ProgramIcons.get();
 }
 

@@ -34,7 +34,7 @@ public:
     }
 };
 
-std::mutex IconListLock;
+std::mutex UpdateIconsLock;
 std::unique_ptr<TUpdateIconList> UpdateIcons;
 
 // Display names are user-facing texts: compared as the user's locale does.
@@ -49,7 +49,7 @@ namespace update_os {
 // Without the library's images updates keep the default index and no icons
 // are loaded; the error is logged.
 void CreateIconList() {
-    std::lock_guard lock(IconListLock);
+    std::lock_guard lock(UpdateIconsLock);
     UpdateIcons.reset();
     try {
         UpdateIcons = std::make_unique<TUpdateIconList>();
@@ -59,14 +59,14 @@ void CreateIconList() {
 }
 
 void FreeIconList() {
-    std::lock_guard lock(IconListLock);
+    std::lock_guard lock(UpdateIconsLock);
     UpdateIcons.reset();
 }
 
 void FreeUpdateIcon(int32_t index) {
     if (index <= 0)
         return;
-    std::lock_guard lock(IconListLock);
+    std::lock_guard lock(UpdateIconsLock);
     if (UpdateIcons)
         UpdateIcons->FreeIconIndex(index);
 }
@@ -78,7 +78,7 @@ std::wstring RunningWindowsName() {
 } // namespace update_os
 
 TIconImageList* TItemUpdate::IconList() {
-    std::lock_guard lock(IconListLock);
+    std::lock_guard lock(UpdateIconsLock);
     return UpdateIcons.get();
 }
 

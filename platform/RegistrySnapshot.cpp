@@ -8,7 +8,7 @@ namespace velmora {
 
 namespace {
 
-thread_local std::shared_ptr<TRegistrySnapshot> tCurrent;
+thread_local std::shared_ptr<TRegistrySnapshot> tCurrentSnapshot;
 
 std::wstring_view TrimSeparators(std::wstring_view path) {
     while (!path.empty() && path.front() == L'\\')
@@ -96,14 +96,14 @@ std::shared_ptr<const TRegKeySnapshot> TRegistrySnapshot::Read(const TRegistryKe
 }
 
 std::shared_ptr<TRegistrySnapshot> TRegistrySnapshot::Current() {
-    return tCurrent;
+    return tCurrentSnapshot;
 }
 
 TRegistrySnapshot::TScope::TScope(std::shared_ptr<TRegistrySnapshot> snapshot)
-    : FPrevious(std::exchange(tCurrent, std::move(snapshot))) {}
+    : FPrevious(std::exchange(tCurrentSnapshot, std::move(snapshot))) {}
 
 TRegistrySnapshot::TScope::~TScope() {
-    tCurrent = std::move(FPrevious);
+    tCurrentSnapshot = std::move(FPrevious);
 }
 
 } // namespace velmora

@@ -7,7 +7,7 @@ namespace velmora {
 
 namespace {
 
-thread_local TThread* tCurrent = nullptr;
+thread_local TThread* tCurrentThread = nullptr;
 
 // Never destroyed: threads leave, and are counted, until the process ends.
 struct TThreadRegistry {
@@ -118,7 +118,7 @@ void TThread::Start() {
 }
 
 void TThread::Run() {
-    tCurrent = this;
+    tCurrentThread = this;
     SetCurrentThreadPriority(FPriority);
     try {
         Execute();
@@ -137,7 +137,7 @@ void TThread::Run() {
         } catch (...) {
         }
     }
-    tCurrent = nullptr;
+    tCurrentThread = nullptr;
     bool selfFree;
     {
         std::lock_guard lock(FMutex);
@@ -206,11 +206,11 @@ void TThread::SleepAndCheck(uint32_t ms) {
 }
 
 TThread* TThread::Current() {
-    return tCurrent;
+    return tCurrentThread;
 }
 
 void TThread::CheckTerminated() {
-    if (tCurrent && tCurrent->Terminated())
+    if (tCurrentThread && tCurrentThread->Terminated())
         throw EAbort();
 }
 

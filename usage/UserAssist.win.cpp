@@ -19,7 +19,6 @@ constexpr std::wstring_view UserAssistKey =
 constexpr std::wstring_view CurrentVersionKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr std::wstring_view ProgramFilesX64Id = L"{6D809377-6AF0-444B-8957-A3773F02200E}";
 constexpr std::wstring_view ProgramFilesCommonX64Id = L"{6365D5A7-0F0D-45E5-87F6-0DA56B6A4F7D}";
-constexpr size_t BracedIdLength = 38;
 
 using TDecode = std::optional<TUserAssistData> (*)(const uint8_t* data, size_t size);
 

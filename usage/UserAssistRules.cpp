@@ -20,7 +20,6 @@ constexpr std::wstring_view RunPidlPrefix = L"UEME_RUNPIDL:";
 constexpr std::wstring_view CommonProgramsMarker = L"%csidl23%";
 // The marker and the delimiter after it.
 constexpr size_t CommonProgramsMarkerLength = 10;
-constexpr size_t BracedIdLength = 38;
 
 } // namespace
 

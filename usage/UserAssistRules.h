@@ -18,6 +18,9 @@ struct TUserAssistData {
     uint64_t LastRun = 0;
 };
 
+// Characters of a braced identifier: a subkey of the counters, a known folder.
+constexpr size_t BracedIdLength = 38;
+
 // Value data of Windows XP and Vista (16 bytes) and of Windows 7 and later
 // (72 bytes); nothing for data of another size.
 constexpr size_t UserAssistSizeXP = 16;

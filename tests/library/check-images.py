@@ -2,11 +2,14 @@
 """Checks the shipped images of a Windows build tree as a front end's loader
 sees them: every image is of the build's machine type, imports nothing but
 system libraries (the runtime is linked in), and each library exports its
-entry points under their plain names, as GetProcAddress asks for them.
+entry points under their plain names, as GetProcAddress asks for them. Each
+is a release image: no debug information inside, a debug link naming the
+file beside it that holds it (its CRC matching).
 Usage: check-images.py BIN_DIR x86|x64"""
 import os
 import struct
 import sys
+import zlib
 
 MACHINES = {"x86": 0x14C, "x64": 0x8664}
 AGENT_SUFFIXES = {"x86": "x32", "x64": "x64"}
@@ -41,13 +44,28 @@ class Image:
         pe = struct.unpack_from("<I", self.data, 0x3C)[0]
         if self.data[pe:pe + 4] != b"PE\0\0":
             raise ValueError("no PE signature")
-        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", self.data, pe + 4)
+        self.machine, sections, _, symbols, symbol_count, optional_size, _ = struct.unpack_from(
+            "<HHIIIHH", self.data, pe + 4)
         optional = pe + 24
         magic = struct.unpack_from("<H", self.data, optional)[0]
         directories = optional + (96 if magic == 0x10B else 112)
         self.directories = [struct.unpack_from("<II", self.data, directories + 8 * i) for i in range(2)]
         table = optional + optional_size
         self.sections = [struct.unpack_from("<IIII", self.data, table + 40 * i + 8) for i in range(sections)]
+        # A long section name is "/N", N an offset into the string table after the symbols.
+        strings = symbols + 18 * symbol_count
+        self.section_names = []
+        for i in range(sections):
+            name = self.data[table + 40 * i:table + 40 * i + 8].rstrip(b"\0").decode("ascii")
+            if name.startswith("/"):
+                start = strings + int(name[1:])
+                name = self.data[start:self.data.index(b"\0", start)].decode("ascii")
+            self.section_names.append(name)
+
+    def section(self, name):
+        index = self.section_names.index(name)
+        _, _, raw_size, raw_pointer = self.sections[index]
+        return self.data[raw_pointer:raw_pointer + raw_size]
 
     def offset(self, rva):
         for size, address, raw_size, raw_pointer in self.sections:
@@ -81,6 +99,26 @@ class Image:
         return found
 
 
+def release_faults(image, path):
+    faults = ["debug section %s inside" % name for name in image.section_names if name.startswith(".debug")]
+    if ".gnu_debuglink" not in image.section_names:
+        return faults + ["no debug link"]
+    link = image.section(".gnu_debuglink")
+    file_name = link[:link.index(b"\0")].decode("ascii")
+    crc_offset = (len(file_name) + 1 + 3) & ~3
+    crc = struct.unpack_from("<I", link, crc_offset)[0]
+    if file_name != os.path.basename(path) + ".debug":
+        faults.append("debug link names %s" % file_name)
+    debug_file = os.path.join(os.path.dirname(path), file_name)
+    if not os.path.exists(debug_file):
+        faults.append("%s is missing" % file_name)
+    else:
+        with open(debug_file, "rb") as f:
+            if zlib.crc32(f.read()) != crc:
+                faults.append("%s does not match the link's CRC" % file_name)
+    return faults
+
+
 def main():
     folder, bitness = sys.argv[1], sys.argv[2]
     failures, checked = [], 0
@@ -101,6 +139,7 @@ def main():
                 failures.append("%s imports %s" % (name, ", ".join(foreign)))
             if exports is not None and image.exports() != exports:
                 failures.append("%s exports %s, expected %s" % (name, sorted(image.exports()), sorted(exports)))
+            failures.extend("%s: %s" % (name, fault) for fault in release_faults(image, path))
         except (ValueError, struct.error) as error:
             failures.append("%s: %s" % (name, error))
     for failure in failures:
