@@ -15,32 +15,37 @@ export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 wine=${VELMORA_WINE:-/usr/lib/wine/wine64}
 server="$(dirname "$wine")/wineserver"
 
-# Wine copies its libraries (about 650 MB) into every new prefix. The prefix
-# roots of a build tree are siblings; their prefixes share one copy of each
-# such file through hard links in a folder beside them. Nothing writes into
-# these files after the prefix is made.
-share_wine_files() {
-    store="$(dirname "$root")/wine-files"
-    windows="$WINEPREFIX/drive_c/windows"
-    (cd "$windows" && find . -type f -size +16k) | while IFS= read -r file; do
-        kept="$store/$file"
-        if [ ! -f "$kept" ]; then
-            mkdir -p "$(dirname "$kept")"
-            ln "$windows/$file" "$kept" 2>/dev/null || true
-        elif cmp -s "$windows/$file" "$kept"; then
-            ln -f "$kept" "$windows/$file.shared" && mv -f "$windows/$file.shared" "$windows/$file"
-        fi
-    done
+# Wine copies its libraries (about 650 MB) into every new prefix, in 6 s or
+# more. The prefix roots of a build tree are siblings: one prefix booted
+# beside them is the template of all of theirs, copied in well under a second
+# (its libraries shared through hard links) and set to the version asked for.
+template="$(dirname "$root")/wine-template"
+
+boot_template() {
+    rm -rf "$template"
+    WINEPREFIX="$template" WINEDLLOVERRIDES="mscoree,mshtml=;$WINEDLLOVERRIDES" "$wine" wineboot --init >/dev/null 2>&1
+    WINEPREFIX="$template" "$wine" winecfg -v win7 >/dev/null 2>&1
+    WINEPREFIX="$template" "$server" -w
+    touch "$template/.velmora-ready"
+}
+
+copy_template() {
+    "$(dirname "$0")/wine-copy-prefix.sh" "$template" "$WINEPREFIX"
+    rm -f "$WINEPREFIX/.velmora-ready"
+    if [ "$version" != win7 ]; then
+        "$wine" winecfg -v "$version" >/dev/null 2>&1
+        "$server" -w
+    fi
 }
 
 (
   flock 9
+  [ -f "$template/.velmora-ready" ] || boot_template
+) 9>"$template.lock"
+(
+  flock 9
   if [ ! -f "$WINEPREFIX/.velmora-ready" ]; then
-    rm -rf "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree,mshtml=;$WINEDLLOVERRIDES" "$wine" wineboot --init >/dev/null 2>&1
-    "$wine" winecfg -v "$version" >/dev/null 2>&1
-    "$server" -w
-    share_wine_files
+    copy_template
     touch "$WINEPREFIX/.velmora-ready"
   fi
 ) 9>"$root/.lock-$version"

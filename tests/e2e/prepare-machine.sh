@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Prepares the sample Windows machine: a Wine prefix into which the sample
-# packages are installed with their real installers. Done once; a machine
-# whose packages changed since is made anew.
+# Prepares a sample Windows machine: a copy of the prefix into which the
+# sample packages are installed with their real installers. The installs are
+# done once per build tree (again when the packages change); each machine
+# made from them is kept until its packages change or its stamp is removed.
 # Usage: prepare-machine.sh BUILD_DIR MACHINE_ROOT   (VELMORA_WINE_VERSION picks the version)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -10,6 +11,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 fixtures="$build/fixtures"
 version=${VELMORA_WINE_VERSION:-win10}
 prefix="$machine/$version"
+installed="$build/sample-machine"
 run() { "$root/cmake/wine-run.sh" "$machine" "$@"; }
 
 # The servicing tool double, as built now, in place of Wine's dism.exe (a
@@ -36,33 +38,43 @@ lay_usage_records() {
     run "$lay" launch 'C:\Program Files (x86)\Velmora Legacy Viewer\viewer.exe' 2 400
 }
 
-if [ -f "$prefix/.velmora-sample-machine" ] && [ "$(cat "$prefix/.velmora-sample-machine")" = "$stamp" ]; then
-    install_servicing_tool
-    lay_usage_records
-    exit 0
-fi
-echo "Preparing the sample machine ($version) in $prefix"
-if [ -d "$prefix" ]; then
+stamp_of() { cat "$1/.velmora-sample-machine" 2>/dev/null || true; }
+
+install_packages() { # into the prefix of the installed machine
+    local machine=$installed prefix=$installed/$version
+    echo "Installing the sample machine ($version) in $prefix"
+    if [ -d "$prefix" ]; then
+        "$root/cmake/wine-server.sh" "$prefix" -k 2>/dev/null || true
+        rm -rf "$prefix"
+    fi
+    wfix() { run winepath -w "$1" 2>/dev/null; }
+    run msiexec /i "$(wfix "$fixtures/SampleEditor.msi")" /qn
+    run msiexec /i "$(wfix "$fixtures/SampleNotes.msi")" /qn
+    run "$fixtures/SampleTrackerSetup.exe"
+    run msiexec /i "$(wfix "$fixtures/SampleCalendar.msi")" /qn
+    run reg import "$(wfix "$fixtures/SampleEntries.reg")" >/dev/null 2>&1
+    run reg import "$(wfix "$fixtures/SampleServicing.reg")" >/dev/null 2>&1
+    packages="$prefix/drive_c/windows/servicing/Packages"
+    mkdir -p "$packages"
+    cp "$fixtures/SampleFeatures.mum" \
+       "$packages/Microsoft-Windows-Foundation-Package~0123456789abcdef~amd64~~10.0.19041.1.mum"
+    cp "$fixtures/SampleUpdate.mum" "$packages/Package_for_KB5009001~0123456789abcdef~amd64~~10.0.1.0.mum"
+    # A store app, recorded as Windows records an installed app package (Wine has
+    # no package deployment of its own).
+    run "$build/bin/LayAppPackage.exe" Velmora.SampleWeather "Velmora Weather" "Velmora Labs" 2.3.0.0 \
+        "Forecasts for the places you follow" >/dev/null
+    "$root/cmake/wine-server.sh" "$prefix" -w
+    echo "$stamp" > "$prefix/.velmora-sample-machine"
+}
+
+(
+    flock 9
+    [ "$(stamp_of "$installed/$version")" = "$stamp" ] || install_packages
+) 9>"$installed.lock"
+if [ "$(stamp_of "$prefix")" != "$stamp" ]; then
+    echo "Preparing the sample machine ($version) in $prefix"
     "$root/cmake/wine-server.sh" "$prefix" -k 2>/dev/null || true
-    rm -rf "$prefix"
+    "$root/cmake/wine-copy-prefix.sh" "$installed/$version" "$prefix"
 fi
-wfix() { run winepath -w "$1" 2>/dev/null; }
-run msiexec /i "$(wfix "$fixtures/SampleEditor.msi")" /qn
-run msiexec /i "$(wfix "$fixtures/SampleNotes.msi")" /qn
-run "$fixtures/SampleTrackerSetup.exe"
-run msiexec /i "$(wfix "$fixtures/SampleCalendar.msi")" /qn
-run reg import "$(wfix "$fixtures/SampleEntries.reg")" >/dev/null 2>&1
-run reg import "$(wfix "$fixtures/SampleServicing.reg")" >/dev/null 2>&1
-packages="$prefix/drive_c/windows/servicing/Packages"
-mkdir -p "$packages"
-cp "$fixtures/SampleFeatures.mum" \
-   "$packages/Microsoft-Windows-Foundation-Package~0123456789abcdef~amd64~~10.0.19041.1.mum"
-cp "$fixtures/SampleUpdate.mum" "$packages/Package_for_KB5009001~0123456789abcdef~amd64~~10.0.1.0.mum"
 install_servicing_tool
-# A store app, recorded as Windows records an installed app package (Wine has
-# no package deployment of its own).
-run "$build/bin/LayAppPackage.exe" Velmora.SampleWeather "Velmora Weather" "Velmora Labs" 2.3.0.0 \
-    "Forecasts for the places you follow" >/dev/null
 lay_usage_records
-"$root/cmake/wine-server.sh" "$prefix" -w
-echo "$stamp" > "$prefix/.velmora-sample-machine"

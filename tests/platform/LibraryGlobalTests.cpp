@@ -10,8 +10,9 @@ using namespace velmora;
 namespace {
 
 struct TTracked {
-    bool* Destroyed;
+    explicit TTracked(bool* destroyed) : Destroyed(destroyed) {}
     ~TTracked() { *Destroyed = true; }
+    bool* Destroyed;
 };
 
 struct THanded : TLiveCount<THanded> {};
