@@ -2,8 +2,10 @@
 // A registry of the test's own for the registry scanners, on 64-bit Windows:
 // a key text without a view names the 64-bit one, and the 32-bit view
 // ("(x32)") holds keys of its own unless the test shares them. Files exist
-// when the test says so; no variable is set.
+// when the test says so; no variable is set. And a shared-DLL list that names
+// no file: every file may go.
 #include "forceremove/RegistrySource.h"
+#include "forceremove/SharedDlls.h"
 #include "platform/RegistryKeyText.h"
 #include "platform/Text.h"
 
@@ -12,6 +14,12 @@
 #include <stdexcept>
 
 namespace velmora::testing {
+
+class TNoSharedDlls : public TSharedDllCounts {
+public:
+    std::vector<std::wstring> Paths() const override { return {}; }
+    std::optional<int64_t> Count(const std::wstring&) const override { return std::nullopt; }
+};
 
 class TFakeRegistry : public TRegistrySource {
 public:

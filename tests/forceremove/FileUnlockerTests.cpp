@@ -1,7 +1,7 @@
 #include "forceremove/AppFolders.h"
 #include "forceremove/FileUnlocker.h"
 #include "tests/frame/LogTestKit.h"
-#include "WindowsTestKit.h"
+#include "MachineKit.h"
 
 #include "api/Interfaces.Procyra.h"
 #include "platform/LibraryLoader.h"
@@ -18,10 +18,10 @@ using ::testing::ElementsAre;
 
 namespace {
 
-// The logs of this program go to a scratch folder.
+// The logs of this program, every Windows test of the folder, go to a scratch folder.
 class LogFolder : public ::testing::Environment {
 public:
-    void SetUp() override { Scratch = std::make_unique<TScratchLogFolder>(L"velmora-scanners"); }
+    void SetUp() override { Scratch = std::make_unique<TScratchLogFolder>(L"velmora-forceremove"); }
     void TearDown() override { Scratch.reset(); }
     static inline std::unique_ptr<TScratchLogFolder> Scratch;
 };

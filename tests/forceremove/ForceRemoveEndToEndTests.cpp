@@ -3,10 +3,7 @@
 // machine of its own, where two programs of one vendor, an installer package
 // and a program recorded with the program-files folder as its home live side
 // by side.
-#include "MachineSnapshot.h"
-#include "RegisteredProgram.h"
-#include "ScanPackage.h"
-#include "VendorMachine.h"
+#include "MachineKit.h"
 #include "tests/library/LibraryHarness.h"
 
 #include "api/Interfaces.Rekova.h"
@@ -16,11 +13,14 @@
 #include "platform/Paths.h"
 #include "platform/PathText.h"
 #include "platform/RekovaSettings.h"
+#include "platform/Text.h"
 
 #include <gmock/gmock.h>
 
 #include <algorithm>
 #include <cwctype>
+#include <objbase.h>
+
 #include <set>
 
 // The decision a failing check names.
@@ -64,32 +64,28 @@ std::wstring Info(IProduct& product, int32_t index) {
     return text;
 }
 
+// The text one getter of an item hands out.
+template <class I, class Getter> std::wstring TextOf(I* item, Getter getter) {
+    BSTR text = nullptr;
+    if (item)
+        (item->*getter)(&text);
+    return Take(text);
+}
+
 // The lists of a removal as the front end reads them.
 struct TLeftovers {
-    std::vector<std::wstring> DataFiles;
-    std::vector<std::wstring> RegEntries;
-    std::vector<std::wstring> Shortcuts;
-    std::vector<std::wstring> ShortcutTargets;
-    std::vector<std::wstring> Services;
+    std::vector<std::wstring> DataFiles, RegEntries, Shortcuts, ShortcutTargets, Services;
 
     explicit TLeftovers(IForceRemove& removal) {
         for (int32_t i = 0, n = removal.GetDataFileCount(); i < n; ++i) {
             TComPtr<IFRFile> file;
             removal.GetDataFile(i, file.put());
-            if (!file)
-                continue;
-            BSTR path = nullptr;
-            file->GetPath(&path);
-            DataFiles.push_back(Lower(Take(path)));
+            DataFiles.push_back(Lower(TextOf(file.get(), &IFRFile::GetPath)));
         }
         for (int32_t i = 0, n = removal.GetRegEntryCount(); i < n; ++i) {
             TComPtr<IFRRegEntry> entry;
             removal.GetRegEntry(i, entry.put());
-            if (!entry)
-                continue;
-            BSTR path = nullptr;
-            entry->FullPath(&path);
-            RegEntries.push_back(Lower(Take(path)));
+            RegEntries.push_back(Lower(TextOf(entry.get(), &IFRRegEntry::FullPath)));
         }
         for (int32_t i = 0, n = removal.GetShortcutCount(); i < n; ++i) {
             TComPtr<IFRShortcut> shortcut;
@@ -97,22 +93,13 @@ struct TLeftovers {
             TComPtr<IFRFile> file;
             if (shortcut)
                 shortcut->GetShortcutFile(file.put());
-            if (!file)
-                continue;
-            BSTR path = nullptr, target = nullptr;
-            file->GetPath(&path);
-            shortcut->GetTarget(&target);
-            Shortcuts.push_back(Lower(Take(path)));
-            ShortcutTargets.push_back(Lower(Take(target)));
+            Shortcuts.push_back(Lower(TextOf(file.get(), &IFRFile::GetPath)));
+            ShortcutTargets.push_back(Lower(TextOf(shortcut.get(), &IFRShortcut::GetTarget)));
         }
         for (int32_t i = 0, n = removal.GetServiceCount(); i < n; ++i) {
             TComPtr<IFRService> service;
             removal.GetService(i, service.put());
-            if (!service)
-                continue;
-            BSTR name = nullptr;
-            service->GetName(&name);
-            Services.push_back(Take(name));
+            Services.push_back(TextOf(service.get(), &IFRService::GetName));
         }
     }
 };
@@ -130,14 +117,17 @@ std::vector<TOutcome> Outcomes(IForceRemove& removal) {
     for (int32_t i = 0, n = removal.GetDataFileCount(); i < n; ++i) {
         TComPtr<IFRFile> file;
         removal.GetDataFile(i, file.put());
-        if (!file)
-            continue;
-        BSTR path = nullptr, error = nullptr;
-        file->GetPath(&path);
-        file->GetErrorMessage(&error);
-        outcomes.push_back({Lower(Take(path)), file->GetIsFolder(), file->GetRemoved(), Take(error)});
+        if (file)
+            outcomes.push_back({Lower(TextOf(file.get(), &IFRFile::GetPath)), file->GetIsFolder(),
+                                file->GetRemoved(), TextOf(file.get(), &IFRFile::GetErrorMessage)});
     }
     return outcomes;
+}
+
+// Every file is reported deleted; a folder may stay, holding what is not the program's.
+void ExpectEveryFileRemoved(IForceRemove& removal) {
+    for (const TOutcome& entry : Outcomes(removal))
+        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
 }
 
 std::vector<std::wstring> BlockedFiles(IForceRemove& removal) {
@@ -297,8 +287,8 @@ protected:
             snapshot.AddService(service->Name());
         for (const TUninstallEntry* entry :
              std::initializer_list<const TUninstallEntry*>{&Machine->EntryA, &Machine->EntryB, Home.get()})
-            snapshot.AddKey(TRegRoot::LocalMachine, entry->KeyPath, TRegView::x64);
-        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, TRegView::x64, {});
+            snapshot.AddKey(TRegRoot::LocalMachine, entry->KeyPath);
+        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, {});
         return snapshot;
     }
 
@@ -320,11 +310,10 @@ protected:
                                     .SubKeyNames()
                                     .ToVector())
             if (name != programs.NameA)
-                snapshot.AddKey(TRegRoot::LocalMachine, std::wstring(UninstallKey) + L"\\" + name,
-                                TRegView::x64);
-        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, TRegView::x64,
+                snapshot.AddKey(TRegRoot::LocalMachine, std::wstring(UninstallKey) + L"\\" + name);
+        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey,
                                  {Machine->SharedTwiceA.Path, Machine->SharedOnceA.Path});
-        snapshot.AddKey(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test", TRegView::x64);
+        snapshot.AddKey(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test");
         snapshot.AddKey(TRegRoot::ClassesRoot, L".vscan", TRegView::Default);
         return snapshot;
     }
@@ -383,8 +372,7 @@ TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoA
             EXPECT_EQ(text.find(Lower(Machine->Programs.Vendor)), std::wstring::npos) << Narrow(text);
 
     EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
-    for (const TOutcome& entry : Outcomes(*removal))
-        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    ExpectEveryFileRemoved(*removal);
     EXPECT_FALSE(Listed(ScanInstallDir() + L"scan.txt"));
     EXPECT_FALSE(Listed(ScanInstallDir() + L"Scan notes.lnk"));
     EXPECT_FALSE(
@@ -466,120 +454,58 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     EXPECT_THAT(before.DifferencesTo(AllButA()), IsEmpty());
 }
 
-// The decisions and the controller's lifetime, each on a program of its own.
-class ForceRemoveDecisions : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { FrontEnd = std::make_unique<TFrontEnd>(); }
-    static void TearDownTestSuite() { FrontEnd.reset(); }
-    void SetUp() override {
-        ASSERT_TRUE(FrontEnd->Root) << "DllGetInstance gave no root object";
-        ASSERT_TRUE(FrontEnd->Loaded) << "the inventory was not read";
-        Removal = FrontEnd->ForceRemove(Programs.NameA);
-        ASSERT_CONTROLLER(Removal, Programs.NameA);
-    }
-
-    static inline std::unique_ptr<TFrontEnd> FrontEnd;
-    TTwoPrograms Programs;
-    TUninstallEntry EntryA{Programs.NameA, Programs.InstallA, Programs.Vendor};
-    TComPtr<IForceRemove> Removal;
-};
-
-TEST_F(ForceRemoveDecisions, AFileHeldOpenIsAskedForAndTheRemovalGoesOnByItselfOnceItIsClosed) {
-    ASSERT_TRUE(Scan(*Removal));
-    unique_handle held = HoldExclusively(Programs.ADll);
-    Removal->StartRemove();
-
-    ASSERT_TRUE(WaitUntil(
-        [&] { return Removal->GetRequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }, 60s));
-    EXPECT_THAT(BlockedFiles(*Removal), ElementsAre(Lower(Programs.ADll)));
-    EXPECT_EQ(Removal->GetState(), TFRState::frsPaused);
-    EXPECT_TRUE(FileExists(Programs.AExe)) << "files deleted before the decision";
-
-    held.reset();
-    ASSERT_TRUE(Finishes(*Removal));
-    EXPECT_EQ(Removal->GetRequiredAction(), TFRRequiredAction::frqNone);
-    EXPECT_EQ(Removal->GetBlockedFilesDecision(), TFRBlockedFilesDecision::bfdNone);
-    EXPECT_THAT(BlockedFiles(*Removal), IsEmpty());
-    EXPECT_GT(Removal->GetStateStamp(), 0u);
-    EXPECT_FALSE(Listed(Programs.ADll));
-    for (const TOutcome& entry : Outcomes(*Removal))
-        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
-    EXPECT_FALSE(Removal->GetTerminated());
-}
-
-TEST_F(ForceRemoveDecisions, TerminateDuringTheRemovalEndsItAndWhatWasDeletedStaysDeleted) {
-    // Enough files that the removal is still at work when it is terminated.
-    for (int i = 0; i < 200; ++i)
-        TTwoPrograms::WriteFile(Programs.InstallA + L"many\\" + std::to_wstring(i) + L".dat", 10);
-    ASSERT_TRUE(Scan(*Removal));
-
-    Removal->StartRemove();
-    ASSERT_TRUE(WaitUntil([&] { return Removal->GetFilesProcessed() > 0; }, 60s));
-    Removal->Terminate();
-    ASSERT_TRUE(Finishes(*Removal));
-    EXPECT_TRUE(Removal->GetTerminated());
-
-    // The file being deleted when the termination came is gone but not marked.
-    int removed = 0, kept = 0, goneUnmarked = 0;
-    for (const TOutcome& entry : Outcomes(*Removal)) {
-        if (entry.IsFolder)
-            continue;
-        if (entry.Removed) {
-            ++removed;
-            EXPECT_FALSE(Listed(entry.Path)) << Narrow(entry.Path);
-        } else if (Listed(entry.Path)) {
-            ++kept;
-        } else {
-            ++goneUnmarked;
+// A file held open is asked about, and the removal goes on by itself once it
+// is closed; or the front end lets go of the controller while its worker
+// waits: the worker ends, and with everything released the library reports
+// that it can be unloaded and unloads. Each on a program of its own.
+TEST(ForceRemoveDecisions, AFileHeldOpenIsAskedForUntilItIsClosedOrTheControllerIsReleased) {
+    for (bool release : {false, true}) {
+        SCOPED_TRACE(release ? "the controller released" : "the file closed");
+        TTwoPrograms programs;
+        TUninstallEntry entryA{programs.NameA, programs.InstallA, programs.Vendor};
+        {
+            TFrontEnd frontEnd;
+            ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
+            TComPtr<IForceRemove> removal = frontEnd.ForceRemove(programs.NameA);
+            ASSERT_CONTROLLER(removal, programs.NameA);
+            removal->StartRemove(); // before the scan: nothing happens
+            EXPECT_EQ(removal->GetState(), TFRState::frsInitial);
+            EXPECT_FALSE(removal->GetCalcFinished());
+            ASSERT_TRUE(Scan(*removal));
+            EXPECT_EQ(removal->GetAction(), TFRAction::fraCalculating);
+            unique_handle held = HoldExclusively(programs.ADll);
+            removal->StartRemove();
+            ASSERT_TRUE(WaitUntil(
+                [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; },
+                60s));
+            EXPECT_THAT(BlockedFiles(*removal), ElementsAre(Lower(programs.ADll)));
+            EXPECT_EQ(removal->GetState(), TFRState::frsPaused);
+            EXPECT_TRUE(FileExists(programs.AExe)) << "files deleted before the decision";
+            if (release) {
+                removal.reset();
+                frontEnd.Root->Stop();
+                frontEnd.Root.reset();
+                EXPECT_TRUE(WaitUntil(
+                    [&] { return frontEnd.Library.Export<TDllCanUnloadNow>("DllCanUnloadNow")() == S_OK; },
+                    60s));
+                held.reset();
+            } else {
+                held.reset();
+                ASSERT_TRUE(Finishes(*removal));
+                EXPECT_EQ(removal->GetRequiredAction(), TFRRequiredAction::frqNone);
+                EXPECT_EQ(removal->GetBlockedFilesDecision(), TFRBlockedFilesDecision::bfdNone);
+                EXPECT_THAT(BlockedFiles(*removal), IsEmpty());
+                EXPECT_GT(removal->GetStateStamp(), 0u);
+                EXPECT_FALSE(Listed(programs.ADll));
+                ExpectEveryFileRemoved(*removal);
+                EXPECT_FALSE(removal->GetTerminated());
+            }
+        }
+        if (release) {
+            EXPECT_EQ(GetModuleHandleW(L"VelmoraHelper.dll"), nullptr);
+            EXPECT_TRUE(FileExists(programs.ADll)) << "the worker went on after its controller was released";
         }
     }
-    EXPECT_GT(removed, 0);
-    EXPECT_GT(kept, 0) << "the removal ran to its end";
-    EXPECT_LE(goneUnmarked, 1);
-    EXPECT_EQ(Removal->GetFilesProcessed(), removed);
-    EXPECT_TRUE(EntryA.Exists()) << "registry entries are removed after the files";
-}
-
-TEST_F(ForceRemoveDecisions, StartRemoveBeforeTheScanDoesNothing) {
-    Removal->StartRemove();
-    EXPECT_EQ(Removal->GetState(), TFRState::frsInitial);
-    EXPECT_FALSE(Removal->GetCalcFinished());
-
-    ASSERT_TRUE(Scan(*Removal));
-    EXPECT_EQ(Removal->GetAction(), TFRAction::fraCalculating);
-    EXPECT_TRUE(FileExists(Programs.AExe));
-    EXPECT_TRUE(EntryA.Exists());
-    Removal->Terminate();
-    EXPECT_TRUE(Finishes(*Removal));
-    EXPECT_TRUE(FileExists(Programs.AExe));
-}
-
-// The front end lets go of the controller while its worker waits for a
-// decision: the worker ends, and with everything released the library
-// reports that it can be unloaded and unloads.
-TEST(ForceRemoveLifetime, ReleasingTheControllerWhileItWaitsForADecisionEndsTheWorker) {
-    TTwoPrograms programs;
-    TUninstallEntry entryA{programs.NameA, programs.InstallA, programs.Vendor};
-    {
-        TFrontEnd frontEnd;
-        ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
-        TComPtr<IForceRemove> removal = frontEnd.ForceRemove(programs.NameA);
-        ASSERT_CONTROLLER(removal, programs.NameA);
-        ASSERT_TRUE(Scan(*removal));
-        unique_handle held = HoldExclusively(programs.ADll);
-        removal->StartRemove();
-        ASSERT_TRUE(WaitUntil(
-            [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }, 60s));
-
-        removal.reset();
-        frontEnd.Root->Stop();
-        frontEnd.Root.reset();
-        EXPECT_TRUE(WaitUntil(
-            [&] { return frontEnd.Library.Export<TDllCanUnloadNow>("DllCanUnloadNow")() == S_OK; }, 60s));
-        held.reset();
-    }
-    EXPECT_EQ(GetModuleHandleW(L"VelmoraHelper.dll"), nullptr);
-    EXPECT_TRUE(FileExists(programs.ADll)) << "the worker went on after its controller was released";
 }
 
 // The suite's backup settings for one test: this tool's removals backed up;
@@ -599,6 +525,94 @@ public:
 private:
     const bool FWasOn;
     const int64_t FLimit = RekovaSettings::StoreLimit();
+};
+
+inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Program A of two programs of one vendor, registered as an installer would
+// register it, besides its folders: an uninstall entry, a service, a
+// shared-DLL count, vendor keys of both roots holding values of every common
+// type, an autorun value, a class with its ProgID, and an open-with value on
+// an extension another program owns; read-only and hidden files, as some
+// installers leave them. Removed afterwards.
+class TRegisteredProgram {
+public:
+    TRegisteredProgram() {
+        SetFileAttributesW(Programs.ADll.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+        SetFileAttributesW(Programs.RoamingAFile.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        GUID guid{};
+        wchar_t text[40] = {};
+        CoCreateGuid(&guid);
+        StringFromGUID2(guid, text, 40);
+        ClassId = text;
+        const BYTE blob[] = {0, 1, 2, 0xFE, 0, 0xFF};
+        const TRegKey machine = Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha");
+        const TRegKey server = Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId + L"\\InProcServer32");
+        const TRegKey openWith = Create(TRegRoot::ClassesRoot, Extension + L"\\OpenWithProgids");
+        const bool written =
+            machine.WriteString(L"", L"Alpha") && machine.WriteString(L"Path", Programs.InstallA) &&
+            machine.WriteExpandString(L"Data", L"%APPDATA%\\" + Programs.Vendor) &&
+            machine.WriteNumber(L"Runs", 7) && machine.WriteQword(L"Installed", 0x0123456789ABCDEFull) &&
+            machine.WriteBinary(L"Key", blob, sizeof(blob)) &&
+            machine.WriteMultiString(L"Plugins", {L"one", L"two"}) &&
+            Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha\\Settings").WriteNumber(L"Level", 3) &&
+            Create(TRegRoot::CurrentUser, VendorKey + L"\\Alpha").WriteString(L"Theme", L"dark") &&
+            Create(TRegRoot::CurrentUser, RunKey)
+                .WriteString(RunValue, L"\"" + Programs.AExe + L"\" /background") &&
+            Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId).WriteString(L"", L"Alpha Document") &&
+            server.WriteString(L"", Programs.ADll) && server.WriteString(L"ThreadingModel", L"Apartment") &&
+            Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId + L"\\ProgID").WriteString(L"", ProgId) &&
+            Create(TRegRoot::ClassesRoot, ProgId).WriteString(L"", L"Alpha document") &&
+            Create(TRegRoot::ClassesRoot, ProgId + L"\\CLSID").WriteString(L"", ClassId) &&
+            Create(TRegRoot::ClassesRoot, Extension).WriteString(L"", OtherProgId) &&
+            openWith.WriteValue(ProgId, TRegValue{REG_NONE, {}}) &&
+            openWith.WriteValue(OtherProgId, TRegValue{REG_NONE, {}});
+        if (!written)
+            ADD_FAILURE() << "the registration of " << Narrow(Programs.NameA) << " was not written";
+    }
+    ~TRegisteredProgram() {
+        for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
+            DeleteKey(root, VendorKey, TRegView::x64);
+        TRegKey::Open(TRegRoot::CurrentUser, RunKey, KEY_WRITE, TRegView::x64).DeleteValue(RunValue);
+        for (const std::wstring& key : {L"CLSID\\" + ClassId, ProgId, Extension})
+            DeleteKey(TRegRoot::ClassesRoot, key, TRegView::x64);
+        SetFileAttributesW(Programs.ADll.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    TRegisteredProgram(const TRegisteredProgram&) = delete;
+    TRegisteredProgram& operator=(const TRegisteredProgram&) = delete;
+
+    // Every place the installation touched, and B's folder, as they are now.
+    TMachineSnapshot Snapshot() const {
+        TMachineSnapshot snapshot;
+        for (const auto& folder : {Programs.InstallA, Programs.RoamingA, Programs.LocalA, Programs.InstallB})
+            snapshot.AddFolder(folder);
+        snapshot.AddService(Service.Name());
+        snapshot.AddKey(TRegRoot::LocalMachine, L"SYSTEM\\CurrentControlSet\\Services\\" + Service.Name());
+        snapshot.AddKey(TRegRoot::LocalMachine, Entry.KeyPath);
+        for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
+            snapshot.AddKey(root, VendorKey);
+        snapshot.AddValue(TRegRoot::CurrentUser, RunKey, RunValue);
+        for (const std::wstring& key : {L"CLSID\\" + ClassId, ProgId, Extension})
+            snapshot.AddKey(TRegRoot::ClassesRoot, key);
+        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, {});
+        return snapshot;
+    }
+
+    TTwoPrograms Programs;
+    const TUninstallEntry Entry{Programs.NameA, Programs.InstallA, Programs.Vendor};
+    const TTestService Service{L"\"" + WriteFile(Programs.InstallA + L"a-agent.exe", 500) + L"\" -service"};
+    const TSharedDllCount SharedDll{WriteFile(Programs.InstallA + L"alpha-runtime.dll", 900), 1};
+    const std::wstring VendorKey = L"Software\\" + Programs.Vendor; // in both roots
+    const std::wstring RunValue = Programs.NameA;                   // a value of the user's Run key
+    const std::wstring ProgId = Programs.Vendor + L".AlphaDocument",
+                       Extension = L"." + LowerCase(Programs.Vendor),
+                       OtherProgId = Programs.Vendor + L"Other.Document";
+    std::wstring ClassId;
+
+private:
+    static TRegKey Create(TRegRoot root, const std::wstring& path) {
+        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
+    }
 };
 
 // The newest backup set of the store, as the backup component beside the test sees it.
@@ -637,8 +651,7 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
                           Lower(L"(x64)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
                           Lower(user + program.VendorKey + L"\\Alpha\\")}));
         EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
-        for (const TOutcome& entry : Outcomes(*removal))
-            EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+        ExpectEveryFileRemoved(*removal);
     }
     EXPECT_FALSE(FileExists(programs.AExe));
     EXPECT_FALSE(program.Entry.Exists());
@@ -674,7 +687,7 @@ TEST(ForceRemoveBackup, AFullBackupStoreIsAskedAboutAndTheRemovalGoesOnWithoutBa
     RekovaSettings::SetStoreLimit(1024 * 1024);
     TTwoPrograms programs;
     TUninstallEntry entryA{programs.NameA, programs.InstallA, programs.Vendor};
-    TTwoPrograms::WriteFile(programs.InstallA + L"large.bin", 2 * 1024 * 1024);
+    WriteFile(programs.InstallA + L"large.bin", 2 * 1024 * 1024);
     TFrontEnd frontEnd;
     ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
     TComPtr<IForceRemove> removal = frontEnd.ForceRemove(programs.NameA);
@@ -688,8 +701,7 @@ TEST(ForceRemoveBackup, AFullBackupStoreIsAskedAboutAndTheRemovalGoesOnWithoutBa
     removal->SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
     removal->Resume();
     ASSERT_TRUE(Finishes(*removal));
-    for (const TOutcome& entry : Outcomes(*removal))
-        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    ExpectEveryFileRemoved(*removal);
     EXPECT_FALSE(FileExists(programs.InstallA + L"large.bin"));
     EXPECT_FALSE(entryA.Exists());
 

@@ -1,6 +1,6 @@
 // The controller and its worker over a system of the test's own: what it
 // scans, deletes, asks and when it stops.
-#include "NoSharedDlls.h"
+#include "FakeRegistry.h"
 #include "forceremove/AppFolders.h"
 #include "forceremove/ForceRemove.h"
 #include "forceremove/RemoveStrategy.h"
@@ -42,6 +42,10 @@ struct TMachine {
     int64_t FileSize = 10;
     bool BackupOn = false;
     bool StoreFull = false; // the backup store has no room for any change
+    // What the scan finds.
+    std::vector<std::wstring> Files = {L"C:\\App\\app.exe", L"C:\\App\\data\\one.dat", L"C:\\App\\data\\",
+                                       L"C:\\App\\"};
+    std::vector<std::wstring> Services = {L"AppService"};
 
     void Change(const std::wstring& change) {
         if (change == HoldAt) {
@@ -111,21 +115,19 @@ private:
 // Lists what the test says is there, checking the pause at each entry.
 class TListingScanner : public TFRTask {
 public:
-    TListingScanner(TMachine& machine, const TFRScanLists& lists, TWorkflowCheck check,
-                    std::vector<std::wstring> files, std::vector<std::wstring> services)
-        : FMachine(machine), FLists(lists), FCheck(std::move(check)), FFiles(std::move(files)),
-          FServices(std::move(services)) {}
+    TListingScanner(TMachine& machine, const TFRScanLists& lists, TWorkflowCheck check)
+        : FMachine(machine), FLists(lists), FCheck(std::move(check)) {}
 
     void Run() override {
         if (FMachine.ScanFails)
             throw std::runtime_error("scan failed");
-        for (const auto& path : FFiles) {
+        for (const auto& path : FMachine.Files) {
             FCheck();
             TFRFile* entry = path.ends_with(L'\\') ? FLists.FileList.AddDir(path)
                                                    : FLists.FileList.AddFile(path, FMachine.FileSize);
             FLists.DataFileList.push_back(entry);
         }
-        for (const auto& name : FServices)
+        for (const auto& name : FMachine.Services)
             FLists.SvcList.push_back(std::make_unique<TFRService>(name, L"C:\\App\\svc.exe", name));
         FLists.RegList.Add(L"HKEY_LOCAL_MACHINE\\Software\\App\\Settings", L"");
     }
@@ -134,14 +136,11 @@ private:
     TMachine& FMachine;
     TFRScanLists FLists;
     TWorkflowCheck FCheck;
-    std::vector<std::wstring> FFiles;
-    std::vector<std::wstring> FServices;
 };
 
 class TTestSystem : public TRemovalSystem {
 public:
-    TTestSystem(TMachine& machine, std::vector<std::wstring> files, std::vector<std::wstring> services)
-        : FMachine(machine), FFiles(std::move(files)), FServices(std::move(services)) {}
+    explicit TTestSystem(TMachine& machine) : FMachine(machine) {}
 
     bool Is64BitWindows() override { return false; }
     std::wstring WindowsFolder() override { return L"C:\\Windows"; }
@@ -151,7 +150,7 @@ public:
     std::vector<std::unique_ptr<IFRTask>> Scanners(const TFRProduct&, const TFRScanLists& lists,
                                                    TWorkflowCheck check) override {
         std::vector<std::unique_ptr<IFRTask>> scanners;
-        scanners.push_back(std::make_unique<TListingScanner>(FMachine, lists, check, FFiles, FServices));
+        scanners.push_back(std::make_unique<TListingScanner>(FMachine, lists, check));
         return scanners;
     }
     std::unique_ptr<IRemoveStrategy> Strategy() override {
@@ -176,27 +175,18 @@ public:
 
 private:
     TMachine& FMachine;
-    std::vector<std::wstring> FFiles;
-    std::vector<std::wstring> FServices;
     const TSharedFolders FShared{{L"C:\\", L"C:\\Program Files"}, {}};
 };
 
-const std::vector<std::wstring> kAppFiles = {L"C:\\App\\app.exe", L"C:\\App\\data\\one.dat",
-                                             L"C:\\App\\data\\", L"C:\\App\\"};
-
 class ForceRemoveTest : public ::testing::Test {
 protected:
-    std::unique_ptr<TForceRemove> Make(std::vector<std::wstring> files = kAppFiles,
-                                       std::wstring location = L"C:\\App",
-                                       std::vector<std::wstring> services = {L"AppService"}) {
+    std::unique_ptr<TForceRemove> Make(std::wstring location = L"C:\\App") {
         TFRProduct product{L"App",
                            L"App",
                            std::move(location),
                            {TRegistryKey{TRegView::Default, TRegRoot::LocalMachine,
                                          L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App"}}};
-        return std::make_unique<TForceRemove>(
-            std::move(product),
-            std::make_unique<TTestSystem>(Machine, std::move(files), std::move(services)));
+        return std::make_unique<TForceRemove>(std::move(product), std::make_unique<TTestSystem>(Machine));
     }
 
     static bool Scanned(TForceRemove& fr) {
@@ -255,17 +245,37 @@ TEST_F(ForceRemoveTest, ScansThenWaitsThenRemovesFilesFirstAndRegistryFromTheLas
     EXPECT_EQ(fr->State(), TFRState::frsFinished);
 }
 
-TEST_F(ForceRemoveTest, StartRemoveBeforeTheScanEndsDoesNothing) {
-    Machine.HoldAt = L"never";
-    auto fr = Make();
-    fr->StartRemove();
-    EXPECT_EQ(fr->State(), TFRState::frsInitial);
-    fr->Terminate(); // before the start: only the flag, which the start clears
-    EXPECT_TRUE(fr->Terminated());
-    fr->StartCalculate();
-    ASSERT_TRUE(Scanned(*fr));
-    EXPECT_FALSE(fr->Terminated());
+// Before the scan has ended, after a failed one, or with an empty one at a
+// shared folder recorded as the home: nothing of the system is touched.
+TEST_F(ForceRemoveTest, NothingIsChangedBeforeTheScanAfterAFailedOneOrForAnEmptyOne) {
+    auto early = Make();
+    early->StartRemove();
+    EXPECT_EQ(early->State(), TFRState::frsInitial);
+    early->Terminate(); // before the start: only the flag, which the start clears
+    EXPECT_TRUE(early->Terminated());
+    early->StartCalculate();
+    ASSERT_TRUE(Scanned(*early));
+    EXPECT_FALSE(early->Terminated());
+    early.reset();
+
+    Machine.ScanFails = true;
+    auto failed = Make();
+    failed->StartCalculate();
+    ASSERT_TRUE(Finished(*failed));
+    EXPECT_FALSE(failed->CalcFinished());
+    EXPECT_EQ(failed->RemoveProgress(), 100);
+    failed->StartRemove();
     EXPECT_THAT(Machine.ChangesMade(), IsEmpty());
+
+    Machine.ScanFails = false;
+    Machine.Files.clear();
+    Machine.Services.clear();
+    auto empty = Make(L"C:\\Program Files\\");
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*empty));
+    ASSERT_TRUE(Finished(*empty));
+    EXPECT_EQ(empty->RemoveProgress(), 100);
+    EXPECT_EQ(empty->TotalFiles(), 0);
+    EXPECT_THAT(Machine.AppFolders, IsEmpty()); // a shared folder is never the program's folder
 }
 
 TEST_F(ForceRemoveTest, AFailedEntryKeepsItsErrorAndTheOthersGo) {
@@ -278,24 +288,6 @@ TEST_F(ForceRemoveTest, AFailedEntryKeepsItsErrorAndTheOthersGo) {
     EXPECT_TRUE(fr->DataFile(1).Outcome().Removed());
     EXPECT_EQ(fr->FilesProcessed(), 1);
     EXPECT_EQ(fr->RemovedSize(), 10);
-}
-
-TEST_F(ForceRemoveTest, AFailingScanEndsTheRemovalWithNothingDeleted) {
-    Machine.ScanFails = true;
-    auto fr = Make();
-    fr->StartCalculate();
-    ASSERT_TRUE(Finished(*fr));
-    EXPECT_FALSE(fr->CalcFinished());
-    EXPECT_EQ(fr->RemoveProgress(), 100);
-    fr->StartRemove();
-    EXPECT_THAT(Machine.ChangesMade(), IsEmpty());
-}
-
-TEST_F(ForceRemoveTest, ASharedFolderIsNeverTheProgramsFolder) {
-    auto fr = Make({L"C:\\Program Files\\Other\\other.exe"}, L"C:\\Program Files\\");
-    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(Finished(*fr));
-    EXPECT_THAT(Machine.AppFolders, IsEmpty());
 }
 
 TEST_F(ForceRemoveTest, ABlockedFileIsAskedAboutAndTheWorkerGoesOnWhenItIsReleased) {
@@ -361,17 +353,6 @@ TEST_F(ForceRemoveTest, TerminateStopsAtTheNextCheckAndKeepsWhatWasDeleted) {
     EXPECT_EQ(fr->RemoveProgress(), 100);
 }
 
-TEST_F(ForceRemoveTest, RemoveProgressWeighsTheCheckTheRegistryAndTheFiles) {
-    Machine.HoldAt = L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\";
-    auto fr = Make();
-    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(WaitUntil([&] { return Machine.Holding.load(); }));
-    EXPECT_EQ(fr->RemoveProgress(), 80); // check 100, registry 0, files 100
-    EXPECT_EQ(fr->Action(), TFRAction::fraRemovingRegistryKeys);
-    Machine.Release = true;
-    ASSERT_TRUE(Finished(*fr));
-}
-
 TEST_F(ForceRemoveTest, ReleasingTheRemovalWhileTheWorkerWaitsEndsTheWorkerFirst) {
     Machine.Locked = {L"C:\\App\\app.exe"};
     auto fr = Make();
@@ -380,14 +361,6 @@ TEST_F(ForceRemoveTest, ReleasingTheRemovalWhileTheWorkerWaitsEndsTheWorkerFirst
         WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
     fr.reset();
     EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"service AppService", L"unlock"));
-}
-
-TEST_F(ForceRemoveTest, AnEmptyScanEndsWithAllProgressAt100) {
-    auto fr = Make({}, L"", {});
-    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(Finished(*fr));
-    EXPECT_EQ(fr->RemoveProgress(), 100);
-    EXPECT_EQ(fr->TotalFiles(), 0);
 }
 
 TEST_F(ForceRemoveTest, ABackedUpRemovalOfMoreThan100MiBAsksWhetherToBackItUp) {
@@ -422,42 +395,46 @@ TEST_F(ForceRemoveTest, ABackedUpRemovalOfMoreThan100MiBAsksWhetherToBackItUp) {
     }
 }
 
-TEST_F(ForceRemoveTest, AFullBackupStoreIsAskedAboutOnceAndGoingOnWithoutBackupHolds) {
-    Machine.BackupOn = true;
-    Machine.StoreFull = true;
-    auto fr = Make();
-    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision; }));
-    EXPECT_EQ(fr->State(), TFRState::frsPaused);
-    fr->Resume(); // without an answer: asked again
-    ASSERT_TRUE(WaitUntil([&] {
-        return fr->State() == TFRState::frsPaused &&
-               fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision;
-    }));
-    fr->SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
-    fr->Resume();
-    ASSERT_TRUE(Finished(*fr)); // asked again at a later change, it would wait
-    EXPECT_THAT(
-        Machine.ChangesMade(),
-        ElementsAre(
-            L"backup set App", L"service AppService", L"unlock", L"file C:\\App\\app.exe",
-            L"file C:\\App\\data\\one.dat", L"dir C:\\App\\data\\", L"dir C:\\App\\",
-            L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
-            L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"));
-}
-
-TEST_F(ForceRemoveTest, TerminatingAtTheStoreFullQuestionChangesNothingMore) {
-    Machine.BackupOn = true;
-    Machine.StoreFull = true;
-    auto fr = Make();
-    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision; }));
-    fr->Terminate();
-    ASSERT_TRUE(Finished(*fr));
-    // The unanswered service change was refused; the termination is seen before the files.
-    EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"backup set App", L"unlock"));
-    EXPECT_EQ(fr->RemovedServiceCount(), 0);
-    EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
+// Asked about once: going on without backup holds for the later changes; a
+// termination at the question refuses the unanswered service change and is
+// seen before the files.
+TEST_F(ForceRemoveTest, AFullBackupStoreIsAskedAboutOnceAndTheAnswerOrATerminationHolds) {
+    const std::vector<std::wstring> all = {
+        L"backup set App",
+        L"service AppService",
+        L"unlock",
+        L"file C:\\App\\app.exe",
+        L"file C:\\App\\data\\one.dat",
+        L"dir C:\\App\\data\\",
+        L"dir C:\\App\\",
+        L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
+        L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"};
+    for (bool terminate : {false, true}) {
+        SCOPED_TRACE(terminate ? "terminated" : "going on without backup");
+        Machine.Changes.clear();
+        Machine.BackupOn = Machine.StoreFull = true;
+        auto fr = Make();
+        ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
+        auto asked = [&] {
+            return fr->State() == TFRState::frsPaused &&
+                   fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision;
+        };
+        ASSERT_TRUE(WaitUntil(asked));
+        if (terminate) {
+            fr->Terminate();
+            ASSERT_TRUE(Finished(*fr));
+            EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"backup set App", L"unlock"));
+            EXPECT_EQ(fr->RemovedServiceCount(), 0);
+            EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
+            continue;
+        }
+        fr->Resume(); // without an answer: asked again
+        ASSERT_TRUE(WaitUntil(asked));
+        fr->SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
+        fr->Resume();
+        ASSERT_TRUE(Finished(*fr)); // asked again at a later change, it would wait
+        EXPECT_EQ(Machine.ChangesMade(), all);
+    }
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "forceremove/RegList.h"
 #include "forceremove/SharedDlls.h"
 #include "forceremove/ShortcutList.h"
-#include "ScanPackage.h"
+#include "MachineKit.h"
 
 #include "msi/MsiEngine.h"
 #include "platform/Files.h"

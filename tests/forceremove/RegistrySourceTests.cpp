@@ -1,79 +1,55 @@
-// The registry scanners on the system's registry: value types and views as
-// Windows keeps them. Their rules are tested on a registry of the test's own
-// (RegistryScannersTests.cpp).
-#include "NoSharedDlls.h"
-#include "WindowsTestKit.h"
-#include "forceremove/AppFolders.h"
-#include "forceremove/Autorun.h"
-#include "forceremove/ExtData.h"
-#include "forceremove/FileList.h"
-#include "forceremove/IDList.h"
+// The system's registry source, which the registry scanners read through:
+// value types and views as Windows keeps them. The scanners' rules are tested
+// on a registry of the test's own (RegistryScannersTests.cpp).
+#include "MachineKit.h"
 #include "forceremove/RegList.h"
+#include "forceremove/RegistryReads.h"
 #include "forceremove/RegistrySource.h"
-#include "forceremove/SharedDlls.h"
 
 #include <gmock/gmock.h>
 
-#include <functional>
-
 using namespace velmora;
 using namespace velmora::testing;
+using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
-namespace {
+TEST(RegistrySource, ReadsAKeyTextInItsViewAndWithoutAViewInThe64BitOne) {
+    const TMachineTestKey key(L"Reads");
+    const TRegistrySource& source = SystemRegistrySource();
+    auto text = [&](std::wstring_view view, std::wstring_view subKey = {}) {
+        return std::wstring(view) + L"HKLM\\" + key.Path + (subKey.empty() ? L"" : L"\\") +
+               std::wstring(subKey);
+    };
+    const TRegKey key64 = key.Create(TRegView::x64);
+    key64.WriteString(L"", L"App default");
+    key64.WriteExpandString(L"Home", L"%ProgramFiles%\\App");
+    key64.WriteNumber(L"Count", 1);
+    key.Create(TRegView::x64, L"Values").WriteString(L"Name", L"x");
+    key.Create(TRegView::x64, L"Number").WriteNumber(L"", 7);
+    key.Create(TRegView::x32).WriteExpandString(L"", L"%ProgramFiles%\\App32");
+    key.Create(TRegView::x32, L"Three");
 
-const std::wstring RunPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-class RegistrySourceTest : public ::testing::Test {
-protected:
-    RegistrySourceTest() { FAppFolders.Add(FApp.Path()); }
-    ~RegistrySourceTest() override {
-        for (const auto& undo : FUndo)
-            undo();
+    for (auto view : {L"", L"(x64)"}) {
+        EXPECT_THAT(source.SubKeyNames(text(view)), UnorderedElementsAre(L"Values", L"Number"));
+        EXPECT_THAT(source.ValueNames(text(view)), UnorderedElementsAre(L"", L"Home", L"Count"));
+        EXPECT_EQ(ReadDefaultString(text(view)), L"App default");
     }
-
-    static std::wstring Unique(std::wstring_view stem) {
-        static int count = 0;
-        return Format(L"Velmora%s-%d-%d-%d", stem, static_cast<int>(GetCurrentProcessId()),
-                      static_cast<int>(GetTickCount()), ++count);
-    }
-    // A value the test sets and deletes afterwards.
-    TRegKey ValueKey(TRegRoot root, const std::wstring& path, TRegView view, const std::wstring& name) {
-        FUndo.push_back([=] { TRegKey::Open(root, path, KEY_SET_VALUE, view).DeleteValue(name); });
-        return TRegKey::Create(root, path, KEY_READ | KEY_WRITE, view);
-    }
-    // A key the test makes and deletes afterwards, with what is below it.
-    TRegKey NewKey(TRegRoot root, const std::wstring& path, std::wstring_view subKey, TRegView view) {
-        FUndo.push_back([=] { DeleteKey(root, path, view); });
-        return TRegKey::Create(root, path + std::wstring(subKey), KEY_READ | KEY_WRITE, view);
-    }
-    std::vector<std::wstring> Listed() const {
-        std::vector<std::wstring> paths;
-        for (size_t i = 0; i < FRegList.Count(); ++i)
-            paths.push_back(FRegList.GetItem(i).FullPath());
-        return paths;
-    }
-
-    TScratchFolder FApp{L"velmora-regscan"};
-    TAppFolders FAppFolders{L"C:\\windows"};
-    TFRSharedDlls FSharedDlls{std::make_unique<TNoSharedDlls>()};
-    TFRFileList FFileList{FSharedDlls};
-    TFRRegList FRegList{true};
-    TIDList FAppIDs, FCLSIDs;
-    std::vector<std::function<void()>> FUndo;
-};
-
-TEST_F(RegistrySourceTest, AutorunTakesPlainStringValuesOfTheRunKeysInTheirViews) {
-    const std::wstring command = L"\"" + FApp.WriteFile(L"tray.exe") + L"\" /min";
-    const std::wstring plain = Unique(L"Plain"), expandable = Unique(L"Expandable"), x32 = Unique(L"X32");
-    ValueKey(TRegRoot::CurrentUser, RunPath, TRegView::x64, plain).WriteString(plain, command);
-    ValueKey(TRegRoot::CurrentUser, RunPath, TRegView::x64, expandable)
-        .WriteExpandString(expandable, command);
-    ValueKey(TRegRoot::LocalMachine, RunPath, TRegView::x32, x32).WriteString(x32, command);
-
-    TFRAutorun(FAppFolders, FRegList, SystemRegistrySource()).Run();
-    EXPECT_THAT(Listed(), UnorderedElementsAre(L"(x64)HKEY_CURRENT_USER\\" + RunPath + L"\\" + plain,
-                                               L"(x32)HKEY_LOCAL_MACHINE\\" + RunPath + L"\\" + x32));
+    EXPECT_THAT(source.SubKeyNames(text(L"(x32)")), UnorderedElementsAre(L"Three"));
+    EXPECT_EQ(ReadDefaultString(text(L"(x32)")), L"%ProgramFiles%\\App32");
+    // A plain string, or either text type unexpanded; nothing for another type.
+    EXPECT_EQ(source.ReadString(text(L""), L""), L"App default");
+    EXPECT_EQ(source.ReadString(text(L""), L"Home"), std::nullopt);
+    EXPECT_EQ(source.ReadText(text(L""), L"Home"), L"%ProgramFiles%\\App");
+    EXPECT_EQ(source.ReadText(text(L""), L"Count"), std::nullopt);
+    EXPECT_EQ(ReadDefaultString(text(L"", L"Number")), L"");
+    // A key is empty without subkeys, whatever its values; one that does not open yields nothing.
+    EXPECT_FALSE(TFRRegList::IsKeyEmpty(text(L"(x64)")));
+    EXPECT_TRUE(TFRRegList::IsKeyEmpty(text(L"", L"Values")));
+    EXPECT_TRUE(TFRRegList::IsKeyEmpty(text(L"", L"Missing")));
+    EXPECT_THAT(source.SubKeyNames(text(L"", L"Missing")), IsEmpty());
+    EXPECT_THAT(source.ValueNames(text(L"", L"Missing")), IsEmpty());
+    EXPECT_EQ(ReadDefaultString(text(L"", L"Missing")), L"");
+    EXPECT_THAT(source.ValueNames(L"not a key"), IsEmpty());
 }
 
 TEST(RegistrySource, TellsAKeyBothViewsShareFromOneEachViewHasApart) {
@@ -83,16 +59,3 @@ TEST(RegistrySource, TellsAKeyBothViewsShareFromOneEachViewHasApart) {
     EXPECT_FALSE(source.SharedByBothViews(L"HKEY_LOCAL_MACHINE\\Software\\Microsoft"));
     EXPECT_FALSE(source.SharedByBothViews(L"HKEY_CURRENT_USER\\Software\\Velmora missing key"));
 }
-
-TEST_F(RegistrySourceTest, ExtDataFindsA32BitClassAndItsProgID) {
-    const std::wstring clsid = L"{" + Unique(L"Class") + L"}", progID = Unique(L"Doc");
-    NewKey(TRegRoot::ClassesRoot, L"CLSID\\" + clsid, L"\\InProcServer32", TRegView::x32)
-        .WriteExpandString(L"", FApp.WriteFile(L"ext32.dll"));
-    NewKey(TRegRoot::ClassesRoot, progID, L"\\CLSID", TRegView::x64).WriteString(L"", clsid);
-
-    TFRExtData(FRegList, FFileList, FAppFolders, FAppIDs, {}, FCLSIDs, SystemRegistrySource()).Run();
-    EXPECT_THAT(Listed(), UnorderedElementsAre(L"(x32)HKEY_CLASSES_ROOT\\CLSID\\" + clsid + L"\\",
-                                               L"(x64)HKEY_CLASSES_ROOT\\" + progID + L"\\"));
-}
-
-} // namespace

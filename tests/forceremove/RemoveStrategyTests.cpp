@@ -2,7 +2,7 @@
 #include "forceremove/RKRemoveStrategy.h"
 #include "forceremove/SimpleRemoveStrategy.h"
 #include "tests/frame/LogTestKit.h"
-#include "WindowsTestKit.h"
+#include "MachineKit.h"
 
 #include "platform/ComText.h"
 #include "platform/Handles.h"
@@ -18,15 +18,6 @@ using ::testing::Contains;
 using ::testing::HasSubstr;
 
 namespace {
-
-// The statistics log goes to a scratch folder for the whole program.
-class StatisticsFolder : public ::testing::Environment {
-public:
-    void SetUp() override { Scratch = std::make_unique<TScratchLogFolder>(L"velmora-forceremove"); }
-    void TearDown() override { Scratch.reset(); }
-    static inline std::unique_ptr<TScratchLogFolder> Scratch;
-};
-[[maybe_unused]] const auto* const Environment = ::testing::AddGlobalTestEnvironment(new StatisticsFolder);
 
 // The backup component beside the test, whose backup sets the test deletes.
 class TBackupComponent {
@@ -85,30 +76,24 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Strategies, RegistryRemovalTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "BackedUp" : "Direct"; });
 
-TEST_P(RegistryRemovalTest, AWholeKeyEntryDeletesTheKeyWithEverythingBelowIt) {
-    Create(TRegView::x64).WriteString(L"Name", L"App");
-    Create(TRegView::x64, L"Sub\\Deeper").WriteNumber(L"Count", 1);
-    FStrategy.RemoveKey(Entry(L""));
-    EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, FPath, TRegView::x64));
-}
-
-TEST_P(RegistryRemovalTest, AValueEntryDeletesOnlyItsValueAndOneAlreadyGoneIsNoError) {
+TEST_P(RegistryRemovalTest, AnEntryDeletesItsKeyWithEverythingBelowOrOnlyItsValueAndInItsViewOnly) {
     TRegKey key = Create(TRegView::x64);
     key.WriteString(L"Gone", L"x");
     key.WriteString(L"Stays", L"y");
-    const TFRRegEntry& entry = Entry(L"", L"Gone");
-    FStrategy.RemoveKey(entry);
+    const TFRRegEntry& value = Entry(L"", L"Gone");
+    FStrategy.RemoveKey(value);
     EXPECT_FALSE(key.ValueExists(L"Gone"));
-    EXPECT_NO_THROW(FStrategy.RemoveKey(entry));
+    EXPECT_NO_THROW(FStrategy.RemoveKey(value)); // already gone: no error
     EXPECT_EQ(key.ReadString(L"Stays"), L"y");
-}
 
-TEST_P(RegistryRemovalTest, AnEntryOfOneViewLeavesTheOtherViewAlone) {
     Create(TRegView::x32).WriteString(L"Bits", L"32");
-    Create(TRegView::x64).WriteString(L"Bits", L"64");
     FStrategy.RemoveKey(Entry(L"(x32)"));
     EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, FPath, TRegView::x32));
-    EXPECT_EQ(Create(TRegView::x64).ReadString(L"Bits"), L"64");
+    EXPECT_EQ(key.ReadString(L"Stays"), L"y");
+
+    Create(TRegView::x64, L"Sub\\Deeper").WriteNumber(L"Count", 1);
+    FStrategy.RemoveKey(Entry(L""));
+    EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, FPath, TRegView::x64));
 }
 
 TEST_P(RegistryRemovalTest, AMissingKeyIsLoggedAndCountsAsRemoved) {
@@ -160,9 +145,14 @@ TEST_P(BackedUpRegistryRemovalTest, WhatItDeletedIsGivenBackByItsBackupSet) {
     EXPECT_EQ(Create(TRegView::x32).ValueType(L"Home"), static_cast<DWORD>(REG_EXPAND_SZ));
 }
 
-TEST(FileRemoval, ALockedFileMakesRemoveFileRaiseWithTheSystemsMessage) {
+// A locked or read-only file and a folder that is not empty raise the
+// system's error; cleared, each goes.
+TEST(FileRemoval, WhatWindowsRefusesRaisesTheSystemsErrorAndGoesOnceCleared) {
     TScratchFolder folder(L"velmora-removal");
-    std::wstring path = folder.WriteFile(L"locked.dat");
+    const std::wstring path = folder.WriteFile(L"locked.dat"), readOnly = folder.WriteFile(L"readonly.dat");
+    const std::wstring sub = folder.Path() + L"Sub";
+    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
+    folder.WriteFile(L"Sub\\content.dat");
     TSimpleRemoveStrategy strategy;
     {
         unique_file lock(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -179,52 +169,17 @@ TEST(FileRemoval, ALockedFileMakesRemoveFileRaiseWithTheSystemsMessage) {
     strategy.RemoveFile(path);
     EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_THROW(strategy.RemoveFile(path), EOSError);
-}
 
-TEST(FileRemoval, OnlyAnEmptyFolderIsRemoved) {
-    TScratchFolder folder(L"velmora-removal");
-    std::wstring sub = folder.Path() + L"Sub";
-    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
-    folder.WriteFile(L"Sub\\content.dat");
-    TSimpleRemoveStrategy strategy;
     EXPECT_THROW(strategy.RemoveDir(sub), EOSError);
     strategy.RemoveFile(sub + L"\\content.dat");
     strategy.RemoveDir(sub);
     EXPECT_EQ(GetFileAttributesW(sub.c_str()), INVALID_FILE_ATTRIBUTES);
-}
 
-TEST(FileRemoval, AReadOnlyFileCanBeClearedAndThenDeleted) {
-    TScratchFolder folder(L"velmora-removal");
-    std::wstring path = folder.WriteFile(L"readonly.dat");
-    TSimpleRemoveStrategy strategy;
-    strategy.FileSetAttr(path, strategy.FileGetAttr(path) | FILE_ATTRIBUTE_READONLY);
-    uint32_t attributes = strategy.FileGetAttr(path);
+    strategy.FileSetAttr(readOnly, strategy.FileGetAttr(readOnly) | FILE_ATTRIBUTE_READONLY);
+    const uint32_t attributes = strategy.FileGetAttr(readOnly);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY);
-    EXPECT_THROW(strategy.RemoveFile(path), EOSError);
-    strategy.FileSetAttr(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    strategy.RemoveFile(path);
-    EXPECT_THROW(strategy.FileGetAttr(path), EOSError);
-}
-
-TEST(ServiceRemoval, AServiceIsDeletedAndAMissingOneRaises) {
-    unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    ASSERT_TRUE(manager);
-    const std::wstring name = Format(L"VelmoraTestService%d", static_cast<int>(GetCurrentProcessId()));
-    unique_schandle created(
-        CreateServiceW(manager.get(), name.c_str(), L"Velmora test service", SERVICE_ALL_ACCESS,
-                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                       L"C:\\VelmoraTests\\service.exe", nullptr, nullptr, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(created) << GetLastError();
-    created.reset();
-
-    TSimpleRemoveStrategy strategy;
-    strategy.RemoveService(name);
-    unique_schandle gone(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
-    EXPECT_FALSE(gone);
-    try {
-        strategy.RemoveService(name);
-        ADD_FAILURE() << "RemoveService did not raise";
-    } catch (const EOSError& error) {
-        EXPECT_EQ(error.Code(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
-    }
+    EXPECT_THROW(strategy.RemoveFile(readOnly), EOSError);
+    strategy.FileSetAttr(readOnly, attributes & ~FILE_ATTRIBUTE_READONLY);
+    strategy.RemoveFile(readOnly);
+    EXPECT_THROW(strategy.FileGetAttr(readOnly), EOSError);
 }
