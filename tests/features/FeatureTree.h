@@ -45,17 +45,21 @@ inline std::wstring Outline(IFeatures* features) {
     return text;
 }
 
+// The top-level feature of that name, or, below them, the first in pre-order;
+// taken under the list's lock, as a watch may publish a new tree meanwhile.
 inline TComPtr<IFeature> Find(IFeatures* features, const wchar_t* name) {
-    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
-        TComPtr<IFeature> top, found;
+    TComPtr<IFeature> found;
+    features->Lock();
+    for (int32_t i = 0; i < features->GetFeatureCount() && !found; ++i) {
+        TComPtr<IFeature> top;
         features->GetFeature(i, top.put());
         if (Name(top.get()) == name)
-            return top;
-        top->Find(name, found.put());
-        if (found)
-            return found;
+            found = top;
+        else
+            top->Find(name, found.put());
     }
-    return {};
+    features->Unlock();
+    return found;
 }
 
 // Starts a read and waits for its end.

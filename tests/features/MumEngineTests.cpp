@@ -11,6 +11,7 @@
 #include "tests/Polling.h"
 #include "tests/features/FeatureTree.h"
 #include "tests/features/ServicingMachine.h"
+#include "tests/library/LibraryHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -235,6 +236,26 @@ TEST_F(MumEngineTest, AReadWaitsWhileTheToolIsBusyAndStopOrAReleaseReturnPromptl
     // The packaging tool is never interrupted: it finishes the switch alone.
     EXPECT_TRUE(WaitUntil([&] { return Machine.UpdateState(L"VelmoraGold") == 1u; }));
     WaitUntil([] { return static_cast<bool>(HoldServicingLock()); }); // the tool has let go of the machine
+}
+
+// The console front end on the same machine: the library picks this engine
+// for the running Windows, reads the tree and switches a feature through the
+// packaging tool.
+TEST_F(MumEngineTest, TheConsoleFrontEndListsTheTreeAndSwitchesAFeature) {
+    const std::wstring velmora = ThisModuleFolder() + L"velmora.exe";
+    auto [code, tree] = RunProgram(velmora, L"features --tree");
+    EXPECT_EQ(code, 0) << tree;
+    const size_t games = tree.find("VelmoraGames"), chess = tree.find("VelmoraChess");
+    ASSERT_NE(chess, std::string::npos) << tree;
+    EXPECT_LT(games, chess) << "a child below its parent";
+    EXPECT_EQ(tree.find("VelmoraRetired"), std::string::npos) << tree;
+
+    auto [enabled, output] = RunProgram(velmora, L"feature enable NetFx3");
+    EXPECT_EQ(enabled, 0) << output;
+    EXPECT_EQ(Machine.UpdateState(L"NetFx3"), 1u);
+    EXPECT_EQ(RunProgram(velmora, L"feature enable VelmoraNoSuchFeature").first, 17);
+    const std::string json = RunProgram(velmora, L"features --json").second;
+    EXPECT_NE(json.find("\"name\": \"NetFx3\""), std::string::npos) << json;
 }
 
 } // namespace

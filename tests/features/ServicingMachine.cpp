@@ -6,6 +6,7 @@
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "tests/Polling.h"
+#include "tests/kits/XmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -14,52 +15,6 @@
 #include <fstream>
 
 namespace velmora::testing {
-
-bool TRunningTool::WaitForOutput(const std::string& text) {
-    while (Output.find(text) == std::string::npos) {
-        if (WaitForSingleObject(Process.Process.get(), 20) != WAIT_TIMEOUT)
-            return false;
-        AppendAvailable(Pipe.Ours.get(), Output);
-    }
-    return true;
-}
-
-TToolRun TRunningTool::Wait() {
-    TToolRun run;
-    run.Output = std::move(Output);
-    // The last read follows the end; a pipe that is empty then reads as broken.
-    for (bool running = true; running;) {
-        running = WaitForSingleObject(Process.Process.get(), 50) == WAIT_TIMEOUT;
-        AppendAvailable(Pipe.Ours.get(), run.Output);
-    }
-    EXPECT_TRUE(GetExitCodeProcess(Process.Process.get(), &run.ExitCode)) << GetLastError();
-    run.Milliseconds = static_cast<DWORD>(GetTickCount64() - Started);
-    return run;
-}
-
-std::optional<TRunningTool> StartTool(const std::wstring& commandLine) {
-    std::optional<TChildPipe> output = PipeFromChild(65535);
-    if (!output)
-        return std::nullopt;
-    TChildStart start;
-    bool fullPath = commandLine.starts_with(L'"') || commandLine.find(L':') == 1;
-    start.CommandLine = fullPath ? commandLine : SystemFolderWithBackslash() + commandLine;
-    start.StandardHandles =
-        TStandardHandles{GetStdHandle(STD_INPUT_HANDLE), output->Child.get(), output->Child.get()};
-    start.CreationFlags = CREATE_NO_WINDOW;
-    ULONGLONG started = GetTickCount64();
-    std::optional<TChildProcess> child = StartChildProcess(start);
-    if (!child)
-        return std::nullopt;
-    output->Child.reset();
-    return TRunningTool{std::move(*child), std::move(*output), started, {}};
-}
-
-TToolRun RunTool(const std::wstring& commandLine) {
-    std::optional<TRunningTool> tool = StartTool(commandLine);
-    EXPECT_TRUE(tool) << GetLastError();
-    return tool ? tool->Wait() : TToolRun{};
-}
 
 unique_handle HoldServicingLock() {
     return unique_handle(CreateFileW((WindowsFolder() + L"\\servicing\\velmora-double.lock").c_str(),
@@ -78,28 +33,6 @@ constexpr wchar_t kServicingKey[] =
 
 std::wstring PackageKeyPath(const std::wstring& packageKey) {
     return std::wstring(kServicingKey) + L"\\Packages\\" + packageKey;
-}
-
-std::wstring XmlText(const std::wstring& text) {
-    std::wstring escaped;
-    for (wchar_t c : text)
-        switch (c) {
-        case L'&':
-            escaped += L"&amp;";
-            break;
-        case L'<':
-            escaped += L"&lt;";
-            break;
-        case L'>':
-            escaped += L"&gt;";
-            break;
-        case L'"':
-            escaped += L"&quot;";
-            break;
-        default:
-            escaped += c;
-        }
-    return escaped;
 }
 
 std::wstring Attribute(const wchar_t* name, const std::wstring& value) {
@@ -153,22 +86,15 @@ std::string Manifest(const TServicingPackage& package) {
 }
 
 void WritePackageValues(const TRegKey& key, const TServicingPackage& package) {
-    for (auto [name, value] :
-         {std::pair{L"InstallClient", &package.InstallClient},
-          std::pair{L"InstallLocation", &package.InstallLocation},
-          std::pair{L"InstallName", &package.InstallName}, std::pair{L"InstallUser", &package.InstallUser}})
+    for (auto [name, value] : {std::pair{L"InstallClient", &package.InstallClient},
+                               std::pair{L"InstallLocation", &package.InstallLocation},
+                               std::pair{L"InstallUser", &package.InstallUser}})
         if (!value->empty()) {
             EXPECT_TRUE(key.WriteString(name, *value));
         }
     if (package.InstallTime) {
         EXPECT_TRUE(key.WriteNumber(L"InstallTimeHigh", package.InstallTime->dwHighDateTime));
         EXPECT_TRUE(key.WriteNumber(L"InstallTimeLow", package.InstallTime->dwLowDateTime));
-    }
-    if (package.SelfUpdate) {
-        EXPECT_TRUE(key.WriteNumber(L"SelfUpdate", *package.SelfUpdate ? 1 : 0));
-    }
-    if (package.Trusted) {
-        EXPECT_TRUE(key.WriteNumber(L"Trusted", *package.Trusted ? 1 : 0));
     }
     if (package.CurrentState) {
         EXPECT_TRUE(key.WriteNumber(L"CurrentState", *package.CurrentState));
@@ -209,12 +135,9 @@ std::wstring TServicingMachine::AddPackage(const TServicingPackage& package) {
     RememberCreatedRoots();
     const std::wstring key = package.Key();
     FPackages.push_back(key);
-    if (package.WriteManifest) {
-        std::string manifest = Manifest(package);
-        std::ofstream file(std::filesystem::path(ManifestPath(key)), std::ios::binary);
-        file << manifest;
-        EXPECT_TRUE(file.good()) << Narrow(ManifestPath(key));
-    }
+    std::ofstream file(std::filesystem::path(ManifestPath(key)), std::ios::binary);
+    file << Manifest(package);
+    EXPECT_TRUE(file.good()) << Narrow(ManifestPath(key));
     TRegKey packageKey =
         TRegKey::Create(TRegRoot::LocalMachine, PackageKeyPath(key), KEY_READ | KEY_WRITE, TRegView::x64);
     EXPECT_TRUE(packageKey) << packageKey.Status();
@@ -224,14 +147,6 @@ std::wstring TServicingMachine::AddPackage(const TServicingPackage& package) {
         EXPECT_TRUE(updates.WriteNumber(name, state));
     }
     return key;
-}
-
-void TServicingMachine::AddDetectedUpdate(const std::wstring& name) {
-    RememberCreatedRoots();
-    FDetected.push_back(name);
-    EXPECT_TRUE(TRegKey::Create(TRegRoot::LocalMachine,
-                                std::wstring(kServicingKey) + L"\\UpdateDetect\\" + name,
-                                KEY_READ | KEY_WRITE, TRegView::x64));
 }
 
 void TServicingMachine::InstallDoubles() {
@@ -257,9 +172,6 @@ void TServicingMachine::Clear() {
         DeleteFileW(ManifestPath(key).c_str());
         DeleteKey(TRegRoot::LocalMachine, PackageKeyPath(key), TRegView::x64);
     }
-    for (const std::wstring& name : FDetected)
-        DeleteKey(TRegRoot::LocalMachine, std::wstring(kServicingKey) + L"\\UpdateDetect\\" + name,
-                  TRegView::x64);
     for (const auto& [file, kept] : FDoubles) {
         // A tool a test left running holds its file until it has ended; this
         // test's process must outlive it (under Wine a child whose parent is
@@ -279,7 +191,6 @@ void TServicingMachine::Clear() {
     for (const std::wstring& folder : FCreatedFolders)
         RemoveDirectoryW(folder.c_str());
     FPackages.clear();
-    FDetected.clear();
     FDoubles.clear();
     FOverrides.clear();
     FCreatedFolders.clear();

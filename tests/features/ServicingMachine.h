@@ -3,8 +3,7 @@
 // package manifests in %WINDIR%\servicing\Packages, their registry data under
 // HKLM\...\Component Based Servicing (64-bit view), and the servicing tool
 // doubles in the system folder. Everything added is removed by Clear() and by
-// the destructor, so tests can run in any order. RunTool runs a tool there as
-// the library does (a child process, output through a pipe).
+// the destructor, so tests can run in any order.
 //
 //   TServicingMachine machine;
 //   TServicingPackage foundation;
@@ -19,9 +18,7 @@
 //
 // The test executable must depend on the targets Dism_double and
 // PkgMgr_double (InstallDoubles copies them from its own folder).
-#include "platform/ChildProcess.h"
 #include "platform/Handles.h"
-#include "platform/Pipes.h"
 
 #include <windows.h>
 
@@ -65,8 +62,6 @@ struct TServicingPackage {
     // Names of the packages that updates of this one contain
     // (update/package/assemblyIdentity).
     std::vector<std::wstring> ContainedPackages;
-    // False: no manifest, only the registry data.
-    bool WriteManifest = true;
 
     // The values of the package's Updates key: update name -> state
     // (1 enabled, 0 disabled, 6 enable pending, 5 disable pending).
@@ -75,11 +70,8 @@ struct TServicingPackage {
     // not written.
     std::wstring InstallClient;
     std::wstring InstallLocation;
-    std::wstring InstallName;
     std::optional<FILETIME> InstallTime; // InstallTimeHigh and InstallTimeLow
     std::wstring InstallUser;            // a security identifier ("S-1-5-18")
-    std::optional<bool> SelfUpdate;
-    std::optional<bool> Trusted;
     // The servicing state ("CurrentState"; 0x70 installed) and the Owners
     // key's values (owner package key -> state); nothing leaves them out.
     std::optional<DWORD> CurrentState;
@@ -87,30 +79,6 @@ struct TServicingPackage {
 
     std::wstring Key() const;
 };
-
-// A tool run to its end.
-struct TToolRun {
-    DWORD ExitCode = 0;
-    std::string Output;
-    DWORD Milliseconds = 0;
-};
-
-// A tool started with its output going into a pipe.
-struct TRunningTool {
-    TChildProcess Process;
-    TChildPipe Pipe;
-    ULONGLONG Started = 0;
-
-    std::string Output;
-
-    // Reads the output until it holds text; false when the tool ends first.
-    bool WaitForOutput(const std::string& text);
-    TToolRun Wait();
-};
-
-// commandLine starts with a program of the system folder, or a full path.
-std::optional<TRunningTool> StartTool(const std::wstring& commandLine);
-TToolRun RunTool(const std::wstring& commandLine);
 
 // Held, it makes the servicing tool doubles answer 183: another operation runs.
 unique_handle HoldServicingLock();
@@ -124,8 +92,6 @@ public:
 
     // Writes the package's manifest and registry data; returns its key.
     std::wstring AddPackage(const TServicingPackage& package);
-    // An UpdateDetect subkey of that name.
-    void AddDetectedUpdate(const std::wstring& name);
     // Copies DISM.exe and PkgMgr.exe from this test's folder into the system
     // folder (keeping a file of that name that was there) and has Wine load
     // them instead of its own programs of those names.
@@ -141,15 +107,12 @@ public:
     // language-neutral packages first (as the doubles write it).
     std::optional<DWORD> UpdateState(const std::wstring& updateName) const;
 
-    static std::wstring PackagesFolder();
-    // Where the manifest of that package key goes.
-    static std::wstring ManifestPath(const std::wstring& packageKey);
-
 private:
+    static std::wstring PackagesFolder();
+    static std::wstring ManifestPath(const std::wstring& packageKey);
     void RememberCreatedRoots();
 
     std::vector<std::wstring> FPackages;
-    std::vector<std::wstring> FDetected;
     // The doubles' paths, each with whether a file it replaced was kept aside.
     std::vector<std::pair<std::wstring, bool>> FDoubles;
     std::vector<std::wstring> FOverrides;

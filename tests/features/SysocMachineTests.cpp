@@ -10,7 +10,7 @@
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
-#include "tests/Polling.h"
+#include "tests/features/FeatureTree.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 #include <iterator>
 
 using namespace velmora;
-using velmora::testing::WaitUntil;
+using namespace velmora::testing;
 
 namespace {
 
@@ -39,153 +39,78 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
         .write(bytes.data(), std::streamsize(bytes.size()));
 }
 
-std::string Utf16WithMark(std::wstring_view text) {
-    std::string bytes = "\xFF\xFE";
-    for (wchar_t c : text)
-        bytes += {char(c & 0xFF), char(c >> 8)};
-    return bytes;
-}
-
-// The master list, four component files (one in UTF-16, one listed as
-// hidden), one file that is missing, and the components' registry values.
-// AccessUtil, NetOC and the two components that name each other as parent
-// have no value of their own, so their state is their children's.
+// The master list, four component files (one listed as hidden), one file
+// that is missing, and the components' registry values. AccessUtil, NetOC and
+// the two components that name each other as parent have no value of their
+// own, so their state is their children's.
 class TSysocMachine {
 public:
     TSysocMachine() {
-        WriteBytes(InfFolder() + L"sysoc.inf",
-                   "[Version]\r\n"
-                   "Signature = \"$Windows NT$\"\r\n"
-                   "\r\n"
-                   "[Components]\r\n"
-                   "AccessUtil = ocgen.dll,OcEntry,vt_games.inf,,7\r\n"
-                   "NetOC = netoc.dll,NetOcSetupProc, vt_net.inf ,,7 ; network\r\n"
-                   "Secret = ocgen.dll,OcEntry,vt_secret.inf,HIDE,7\r\n"
-                   "TerminalServer = tsoc.dll,HydraOc,vt_ts.inf,hide,2\r\n"
-                   "Missing = ocgen.dll,OcEntry,vt_missing.inf,,7\r\n");
-        WriteBytes(InfFolder() + L"vt_games.inf", "[Optional Components]\r\n"
-                                                  "AccessUtil\r\n"
-                                                  "Games\r\n"
-                                                  "Solitaire\r\n"
-                                                  "Chess\r\n"
-                                                  "Pinball ; listed without a section\r\n"
-                                                  "\r\n"
-                                                  "[AccessUtil]\r\n"
-                                                  "OptionDesc = \"%access_desc%\"\r\n"
-                                                  "Tip = %ACCESS_TIP%\r\n"
-                                                  "\r\n"
-                                                  "[Games]\r\n"
-                                                  "OptionDesc = %games_desc%\r\n"
-                                                  "Parent = AccessUtil\r\n"
-                                                  "SizeApproximation = 1048576\r\n"
-                                                  "\r\n"
-                                                  "[Solitaire]\r\n"
-                                                  "OptionDesc = Solitaire\r\n"
-                                                  "Parent = games\r\n"
-                                                  "\r\n"
-                                                  "[Chess]\r\n"
-                                                  "OptionDesc = \"  \"\r\n"
-                                                  "Parent = Games\r\n"
-                                                  "\r\n"
-                                                  "[Strings]\r\n"
-                                                  "access_desc = \"Accessories and Utilities\"\r\n"
-                                                  "access_tip = \"Includes %games_desc%\"\r\n"
-                                                  "games_desc = \"Games\"\r\n");
+        WriteBytes(InfFolder() + L"sysoc.inf", "[Components]\r\n"
+                                               "AccessUtil = ocgen.dll,OcEntry,vt_games.inf,,7\r\n"
+                                               "NetOC = netoc.dll,NetOcSetupProc,vt_net.inf,,7\r\n"
+                                               "Secret = ocgen.dll,OcEntry,vt_secret.inf,HIDE,7\r\n"
+                                               "TerminalServer = tsoc.dll,HydraOc,vt_ts.inf,hide,2\r\n"
+                                               "Missing = ocgen.dll,OcEntry,vt_missing.inf,,7\r\n");
+        WriteBytes(
+            InfFolder() + L"vt_games.inf",
+            "[Optional Components]\r\nAccessUtil\r\nGames\r\nSolitaire\r\nChess\r\n"
+            "[AccessUtil]\r\nOptionDesc = \"%access_desc%\"\r\nTip = %ACCESS_TIP%\r\n"
+            "[Games]\r\nOptionDesc = %games_desc%\r\nParent = AccessUtil\r\nSizeApproximation = 1048576\r\n"
+            "[Solitaire]\r\nOptionDesc = Solitaire\r\nParent = games\r\n"
+            "[Chess]\r\nOptionDesc = \"  \"\r\nParent = Games\r\n"
+            "[Strings]\r\naccess_desc = \"Accessories and Utilities\"\r\n"
+            "access_tip = \"Includes %games_desc%\"\r\ngames_desc = \"Games\"\r\n");
         WriteBytes(InfFolder() + L"vt_net.inf",
-                   Utf16WithMark(L"[Optional Components]\r\n"
-                                 L"NetOC\r\n"
-                                 L"SNMP\r\n"
-                                 L"[NetOC]\r\n"
-                                 L"OptionDesc = %netoc%\r\n"
-                                 L"[SNMP]\r\n"
-                                 L"OptionDesc = Simple Network Management Protocol\r\n"
-                                 L"Parent = NetOC\r\n"
-                                 L"[Strings]\r\n"
-                                 L"netoc = \"Networking Services\"\r\n"));
+                   "[Optional Components]\r\nNetOC\r\nSNMP\r\n[NetOC]\r\nOptionDesc = Networking Services\r\n"
+                   "[SNMP]\r\nOptionDesc = Simple Network Management Protocol\r\nParent = NetOC\r\n");
         WriteBytes(InfFolder() + L"vt_secret.inf",
                    "[Optional Components]\r\nSecret\r\n[Secret]\r\nOptionDesc = Secret\r\n");
-        WriteBytes(InfFolder() + L"vt_ts.inf", "[Optional Components]\r\n"
-                                               "TerminalServer\r\n"
-                                               "LoopA\r\n"
-                                               "LoopB\r\n"
-                                               "[TerminalServer]\r\n"
-                                               "OptionDesc = Terminal Server\r\n"
-                                               "[LoopA]\r\n"
-                                               "OptionDesc = Loop A\r\n"
-                                               "Parent = LoopB\r\n"
-                                               "[LoopB]\r\n"
-                                               "OptionDesc = Loop B\r\n"
-                                               "Parent = LoopA\r\n");
+        WriteBytes(InfFolder() + L"vt_ts.inf", "[Optional Components]\r\nTerminalServer\r\nLoopA\r\nLoopB\r\n"
+                                               "[TerminalServer]\r\nOptionDesc = Terminal Server\r\n"
+                                               "[LoopA]\r\nOptionDesc = Loop A\r\nParent = LoopB\r\n"
+                                               "[LoopB]\r\nOptionDesc = Loop B\r\nParent = LoopA\r\n");
         TRegKey key = TRegKey::Create(HKEY_LOCAL_MACHINE, SubcomponentsKey, KEY_ALL_ACCESS, TRegView::x64);
-        for (auto [name, state] : {std::pair{L"Games", 0},
-                                   {L"Solitaire", 1},
-                                   {L"Chess", 1},
-                                   {L"SNMP", 0},
-                                   {L"Secret", 1},
-                                   {L"TerminalServer", 1}})
-            key.WriteNumber(name, state);
+        for (size_t i = 0; i < std::size(Components); ++i)
+            key.WriteNumber(Components[i], i == 0 || i == 3 ? 0 : 1);
     }
     ~TSysocMachine() {
         for (const wchar_t* file :
              {L"sysoc.inf", L"vt_games.inf", L"vt_net.inf", L"vt_secret.inf", L"vt_ts.inf"})
             DeleteFileW((InfFolder() + file).c_str());
         TRegKey key = TRegKey::Open(HKEY_LOCAL_MACHINE, SubcomponentsKey, KEY_ALL_ACCESS, TRegView::x64);
-        for (const wchar_t* name : {L"Games", L"Solitaire", L"Chess", L"SNMP", L"Secret", L"TerminalServer"})
+        for (const wchar_t* name : Components)
             key.DeleteValue(name);
     }
-};
 
-std::wstring Text(IFeature* feature, void (STDMETHODCALLTYPE IFeature::*get)(BSTR*)) {
-    unique_bstr text;
-    (feature->*get)(text.put());
-    return BstrText(text.get());
-}
+private:
+    // Games and SNMP off, the others on.
+    static constexpr const wchar_t* Components[] = {L"Games", L"Solitaire", L"Chess",
+                                                    L"SNMP",  L"Secret",    L"TerminalServer"};
+};
 
 // One line a feature, indented by its depth:
 // name "display name" enabled|disabled [trusted] icon=<index>
-void Outline(IFeature* feature, int depth, std::vector<std::wstring>& lines) {
-    lines.push_back(Format(L"%s%s \"%s\" %s%s icon=%d", std::wstring(2 * depth, L' '),
-                           Text(feature, &IFeature::GetName), Text(feature, &IFeature::GetDisplayName),
+void Lines(IFeature* feature, int depth, std::vector<std::wstring>& lines) {
+    lines.push_back(Format(L"%s%s \"%s\" %s%s icon=%d", std::wstring(2 * depth, L' '), Name(feature),
+                           Text(feature, &IFeature::GetDisplayName),
                            feature->GetEnabled() ? L"enabled" : L"disabled",
                            feature->GetTrusted() ? L" trusted" : L"", feature->GetFeatureImageIndex()));
     for (int32_t i = 0; i < feature->GetChildCount(); ++i) {
         TComPtr<IFeature> child;
         feature->GetChild(i, child.put());
-        Outline(child.get(), depth + 1, lines);
+        Lines(child.get(), depth + 1, lines);
     }
 }
 
-std::vector<std::wstring> Outline(IFeatures* features) {
+std::vector<std::wstring> Lines(IFeatures* features) {
     std::vector<std::wstring> lines;
-    features->Lock();
     for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
         TComPtr<IFeature> feature;
         features->GetFeature(i, feature.put());
-        Outline(feature.get(), 0, lines);
+        Lines(feature.get(), 0, lines);
     }
-    features->Unlock();
     return lines;
-}
-
-// The top-level feature of that name, or, below them, the first in pre-order.
-TComPtr<IFeature> FindFeature(IFeatures* features, const wchar_t* name) {
-    features->Lock();
-    TComPtr<IFeature> found;
-    for (int32_t i = 0; i < features->GetFeatureCount() && !found; ++i) {
-        TComPtr<IFeature> feature;
-        features->GetFeature(i, feature.put());
-        if (Text(feature.get(), &IFeature::GetName) == name)
-            found = feature;
-        else
-            feature->Find(name, found.put());
-    }
-    features->Unlock();
-    return found;
-}
-
-bool ReadTree(IFeatures* features) {
-    features->Refresh();
-    return WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; });
 }
 
 // The manager's double where the engine's command finds it, and the command
@@ -224,8 +149,8 @@ protected:
 // Icons: 5 is the default feature icon, then one per group in the engine's
 // order: 8 games, 11 network, 14 applications.
 TEST_F(SysocMachine, TheTreeFollowsTheMasterListTheComponentFilesAndTheRegistry) {
-    ASSERT_TRUE(ReadTree(FEngine.get()));
-    EXPECT_EQ(Outline(FEngine.get()),
+    ASSERT_TRUE(Read(FEngine.get()));
+    EXPECT_EQ(Lines(FEngine.get()),
               (std::vector<std::wstring>{
                   L"AccessUtil \"Accessories and Utilities\" disabled trusted icon=14",
                   L"  Games \"Games\" disabled trusted icon=8",
@@ -237,72 +162,65 @@ TEST_F(SysocMachine, TheTreeFollowsTheMasterListTheComponentFilesAndTheRegistry)
                   L"  SNMP \"Simple Network Management Protocol\" disabled trusted icon=11",
                   L"TerminalServer \"Terminal Server\" enabled trusted icon=5",
               }));
-    TComPtr<IFeature> games = FindFeature(FEngine.get(), L"Games");
+    TComPtr<IFeature> games = Find(FEngine.get(), L"Games");
     ASSERT_TRUE(games);
     EXPECT_EQ(games->GetInstallSize(), 1048576);
     EXPECT_EQ(Text(games.get(), &IFeature::GetPackageName), L"vt_games.inf");
     // A token is replaced only when the text as written names it.
-    TComPtr<IFeature> accessories = FindFeature(FEngine.get(), L"AccessUtil");
-    EXPECT_EQ(Text(accessories.get(), &IFeature::GetDescription), L"Includes %games_desc%");
+    EXPECT_EQ(Text(Find(FEngine.get(), L"AccessUtil").get(), &IFeature::GetDescription),
+              L"Includes %games_desc%");
 
     FEngine->SetShowHidden(true);
-    ASSERT_TRUE(ReadTree(FEngine.get()));
+    ASSERT_TRUE(Read(FEngine.get()));
     EXPECT_EQ(FEngine->GetFeatureCount(), 5);
     TComPtr<IFeature> secret;
     FEngine->GetFeature(3, secret.put());
     ASSERT_TRUE(secret);
-    EXPECT_EQ(Text(secret.get(), &IFeature::GetName), L"Secret");
+    EXPECT_EQ(Name(secret.get()), L"Secret");
     EXPECT_FALSE(secret->GetTrusted());
     EXPECT_EQ(secret->GetFeatureImageIndex(), 5);
 }
 
 // The switch writes the answer file, runs the manager on it and leaves the
 // tree alone; the watch reports the manager's registry change on the next
-// poll after the switch, which reads the tree again.
-TEST_F(SysocMachine, SwitchingRunsTheManagerAndTheNextPollReadsTheNewState) {
+// poll after the switch, which reads the tree again. A second switch while
+// one runs is dropped.
+TEST_F(SysocMachine, SwitchingRunsTheManagerOneAtATimeAndTheNextPollReadsTheNewState) {
     TManagerDouble manager;
     ASSERT_TRUE(manager.Installed());
     const std::wstring answerFile = AppDataFolder() + L"\\Velmora\\Helper\\unattended.txt";
-    ASSERT_TRUE(ReadTree(FEngine.get()));
+    ASSERT_TRUE(Read(FEngine.get()));
     FEngine->GetStateStamp(); // arms the watch
 
     auto switchAndReread = [&](const wchar_t* name, const char* expectedAnswer, const wchar_t* group) {
-        TComPtr<IFeature> feature = FindFeature(FEngine.get(), name);
+        TComPtr<IFeature> feature = Find(FEngine.get(), name);
         ASSERT_TRUE(feature && !feature->GetEnabled());
         FEngine->InstallFeature(feature.get());
         EXPECT_EQ(FEngine->GetInstallState(), TInstallState::isInstalling);
         ASSERT_TRUE(WaitUntil([&] { return FEngine->GetInstallState() == TInstallState::isNone; }));
         EXPECT_EQ(Bytes(answerFile), expectedAnswer);
-        EXPECT_FALSE(FindFeature(FEngine.get(), name)->GetEnabled()) << "read again only when a poll tells";
+        EXPECT_FALSE(Find(FEngine.get(), name)->GetEnabled()) << "read again only when a poll tells";
 
         ASSERT_TRUE(WaitUntil([&] {
             FEngine->GetStateStamp();
-            TComPtr<IFeature> reread = FindFeature(FEngine.get(), name);
+            TComPtr<IFeature> reread = Find(FEngine.get(), name);
             return FEngine->GetReadState() == TReadState::rsLoaded && reread && reread->GetEnabled();
         }));
-        EXPECT_TRUE(FindFeature(FEngine.get(), group)->GetEnabled()) << "its group's state follows";
+        EXPECT_TRUE(Find(FEngine.get(), group)->GetEnabled()) << "its group's state follows";
     };
     switchAndReread(L"SNMP", "[NetOptionalComponents]\r\nSNMP=1\r\n", L"NetOC");
     switchAndReread(L"Games", "[Components]\r\nGames=on\r\n", L"AccessUtil");
 
-    const std::wstring command =
-        Format(L"sysocmgr /q /i:\"%s\" /u:\"%s\"", InfFolder() + L"sysoc.inf", answerFile);
-    EXPECT_EQ(manager.Calls(), (std::vector<std::wstring>{command, command}));
-}
-
-TEST_F(SysocMachine, ASecondSwitchWhileOneRunsIsDropped) {
-    TManagerDouble manager;
-    ASSERT_TRUE(manager.Installed());
-    ASSERT_TRUE(ReadTree(FEngine.get()));
-
-    FEngine->UninstallFeature(FindFeature(FEngine.get(), L"Chess").get());
-    FEngine->InstallFeature(FindFeature(FEngine.get(), L"SNMP").get());
+    FEngine->UninstallFeature(Find(FEngine.get(), L"Chess").get());
+    FEngine->InstallFeature(Find(FEngine.get(), L"LoopA").get());
     EXPECT_EQ(FEngine->GetInstallState(), TInstallState::isUninstalling);
     ASSERT_TRUE(WaitUntil([&] { return FEngine->GetInstallState() == TInstallState::isNone; }));
-    EXPECT_EQ(manager.Calls().size(), 1u);
     EXPECT_EQ(
         TRegKey::Open(HKEY_LOCAL_MACHINE, SubcomponentsKey, KEY_READ, TRegView::x64).ReadNumber(L"Chess"),
         0u);
+    const std::wstring command =
+        Format(L"sysocmgr /q /i:\"%s\" /u:\"%s\"", InfFolder() + L"sysoc.inf", answerFile);
+    EXPECT_EQ(manager.Calls(), (std::vector<std::wstring>{command, command, command}));
 }
 
 // Stopping leaves the read unfinished; a Refresh once the stopped thread has

@@ -36,14 +36,15 @@ TEST(SysocRules, ComponentTextsAreSubstitutedFromTheStringsTable) {
                       L"OptionDesc = \"%unknown%\"\n"
                       L"[Strings]\n"
                       L"games_desc = \"Games\"\n"
-                      L"games_tip = \"Includes \"\"Solitaire\"\"\"\n"
+                      L"games_tip = \"Includes \"\"Solitaire\"\" %games_desc%\"\n"
                       L"icon = 47\n"
                       L"parent = AccessUtil\n");
     std::vector<TSysocComp> comps = ReadSysocComps(ini, L"games.inf");
     ASSERT_EQ(comps.size(), 2u);
     EXPECT_EQ(comps[0].FName, L"Games");
     EXPECT_EQ(comps[0].FDescription, L"Games");
-    EXPECT_EQ(comps[0].FTip, L"Includes \"\"Solitaire\"\" (Games)");
+    // A substituted text is not searched for tokens again.
+    EXPECT_EQ(comps[0].FTip, L"Includes \"\"Solitaire\"\" %games_desc% (Games)");
     EXPECT_EQ(comps[0].FIconIndex, L"47");
     EXPECT_EQ(comps[0].FParent, L"%parent%");
     EXPECT_EQ(comps[0].FSize, L"1048576");

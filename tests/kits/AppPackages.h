@@ -8,17 +8,12 @@
 //   TInstalledTestPackage installed(package); // install; removed on scope exit
 //   installed.FullName(), package.FamilyName(), package.Folder()
 //
-// InstallTestPackage writes the install folder with AppxManifest.xml, an
-// AppxSignature.p7x and, when HasLogo, a 1x1 PNG logo (Assets\StoreLogo.png, or
-// its scaled variant Assets\StoreLogo.<LogoVariant>.png only); the current
-// user's repository keys (the Repository key is HKCU\Software\Classes\Local
-// Settings\Software\Microsoft\Windows\CurrentVersion\AppModel\Repository:
-// Packages\<full name> with DisplayName, PackageID, PackageRootFolder and one
-// subkey per application, and Families\<family name>\<full name>); and, when
-// Provisioned, the key <full name> with Path (the manifest) under
-// HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Appx\AppxAllUserStore\Applications.
-// RemoveTestPackage deletes all of it again. Both throw std::runtime_error
-// when a step fails. Full and family names come from platform/PackageIdentity.h.
+// InstallTestPackage writes the install folder (AppxManifest.xml, a signature
+// file and, when HasLogo, a 1x1 PNG logo), the current user's repository keys
+// (Packages\<full name> with one subkey per application, and
+// Families\<family name>\<full name>) and, when Provisioned, the all-users
+// store's key; RemoveTestPackage deletes all of it again. Both throw
+// std::runtime_error when a step fails.
 #include "platform/PackageIdentity.h"
 
 #include <string>
@@ -60,6 +55,10 @@ struct TTestPackage {
     // Full path of the logo file written, empty without logo.
     std::wstring LogoFile() const;
 };
+
+// A package of this process: named Velmora.<group>.<stem>.<process id>,
+// displayed as "Velmora <stem>".
+TTestPackage ProcessPackage(const wchar_t* group, const wchar_t* stem);
 
 void InstallTestPackage(const TTestPackage& package);
 // Removes what InstallTestPackage wrote; what is already gone is no error.

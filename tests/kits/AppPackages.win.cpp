@@ -3,6 +3,7 @@
 #include "platform/Format.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "tests/kits/XmlText.h"
 
 #include <filesystem>
 #include <fstream>
@@ -30,29 +31,6 @@ void Check(bool ok, const std::string& what) {
         throw std::runtime_error("app package kit: " + what);
 }
 
-std::wstring Escaped(std::wstring_view text) {
-    std::wstring out;
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'&':
-            out += L"&amp;";
-            break;
-        case L'<':
-            out += L"&lt;";
-            break;
-        case L'>':
-            out += L"&gt;";
-            break;
-        case L'"':
-            out += L"&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 void WriteFile(const std::wstring& path, std::string_view bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
@@ -64,16 +42,16 @@ std::wstring Manifest(const TTestPackage& p) {
     std::wstring xml = L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
                        L"<Package xmlns=\"http://schemas.microsoft.com/appx/manifest/foundation/windows10\" "
                        L"xmlns:uap=\"http://schemas.microsoft.com/appx/manifest/uap/windows10\">\r\n";
-    xml += L"  <Identity Name=\"" + Escaped(p.Name) + L"\" Publisher=\"" + Escaped(p.Publisher) +
-           L"\" Version=\"" + Escaped(p.Version) + L"\" ProcessorArchitecture=\"" + Escaped(p.Architecture) +
+    xml += L"  <Identity Name=\"" + XmlText(p.Name) + L"\" Publisher=\"" + XmlText(p.Publisher) +
+           L"\" Version=\"" + XmlText(p.Version) + L"\" ProcessorArchitecture=\"" + XmlText(p.Architecture) +
            L"\"";
     if (!p.ResourceId.empty())
-        xml += L" ResourceId=\"" + Escaped(p.ResourceId) + L"\"";
+        xml += L" ResourceId=\"" + XmlText(p.ResourceId) + L"\"";
     xml += L" />\r\n  <Properties>\r\n";
-    xml += L"    <DisplayName>" + Escaped(p.DisplayName) + L"</DisplayName>\r\n";
-    xml += L"    <PublisherDisplayName>" + Escaped(p.PublisherDisplayName) + L"</PublisherDisplayName>\r\n";
+    xml += L"    <DisplayName>" + XmlText(p.DisplayName) + L"</DisplayName>\r\n";
+    xml += L"    <PublisherDisplayName>" + XmlText(p.PublisherDisplayName) + L"</PublisherDisplayName>\r\n";
     if (!p.Description.empty())
-        xml += L"    <Description>" + Escaped(p.Description) + L"</Description>\r\n";
+        xml += L"    <Description>" + XmlText(p.Description) + L"</Description>\r\n";
     xml += std::wstring(L"    <Logo>") + LogoName + L"</Logo>\r\n";
     if (p.Framework)
         xml += L"    <Framework>true</Framework>\r\n";
@@ -81,10 +59,10 @@ std::wstring Manifest(const TTestPackage& p) {
         xml += L"    <ResourcePackage>true</ResourcePackage>\r\n";
     xml += L"  </Properties>\r\n";
     if (!p.ApplicationId.empty()) {
-        xml += L"  <Applications>\r\n    <Application Id=\"" + Escaped(p.ApplicationId) +
+        xml += L"  <Applications>\r\n    <Application Id=\"" + XmlText(p.ApplicationId) +
                L"\" Executable=\"App.exe\" EntryPoint=\"App.App\">\r\n";
-        xml += L"      <uap:VisualElements DisplayName=\"" + Escaped(p.DisplayName) + L"\" Description=\"" +
-               Escaped(p.Description.empty() ? p.DisplayName : p.Description) +
+        xml += L"      <uap:VisualElements DisplayName=\"" + XmlText(p.DisplayName) + L"\" Description=\"" +
+               XmlText(p.Description.empty() ? p.DisplayName : p.Description) +
                L"\" BackgroundColor=\"transparent\" Square150x150Logo=\"" + LogoName +
                L"\" Square44x44Logo=\"" + LogoName + L"\"";
         if (!p.InAppList)
@@ -122,6 +100,13 @@ std::wstring TTestPackage::LogoFile() const {
     if (!LogoVariant.empty())
         name.insert(name.size() - 4, L"." + LogoVariant);
     return Folder() + L"\\" + name;
+}
+
+TTestPackage ProcessPackage(const wchar_t* group, const wchar_t* stem) {
+    TTestPackage package;
+    package.Name = Format(L"Velmora.%s.%s.%d", group, stem, static_cast<int>(GetCurrentProcessId()));
+    package.DisplayName = Format(L"Velmora %s", stem);
+    return package;
 }
 
 void InstallTestPackage(const TTestPackage& package) {

@@ -65,33 +65,6 @@ private:
     std::vector<uint8_t> FBytes;
 };
 
-std::string Utf16Bytes(std::wstring_view text) {
-    std::string bytes;
-    for (wchar_t c : text)
-        bytes += char(c & 0xFF), bytes += char((c >> 8) & 0xFF);
-    return bytes;
-}
-
-// The prefetch hash of the executable's upper-case device path, over its
-// UTF-16LE bytes: the Windows XP function for version 17, the later one
-// (Windows 7 and 8 compute the same value eight bytes at a time) for the rest.
-uint32_t PrefetchHash(uint32_t version, std::wstring_view devicePath) {
-    const std::string bytes = Utf16Bytes(UpperCase(devicePath));
-    if (version == 17) {
-        uint32_t hash = 0;
-        for (char b : bytes)
-            hash = hash * 37 + uint8_t(b);
-        hash *= 314159269u;
-        if (hash > 0x80000000u)
-            hash = 0u - hash;
-        return hash % 1000000007u;
-    }
-    uint32_t hash = 314159;
-    for (char b : bytes)
-        hash = hash * 37 + uint8_t(b);
-    return hash;
-}
-
 // Every folder between the volume's root and the files on it, sorted.
 std::vector<std::wstring> DirectoryStrings(const TPrefetchDescription& d) {
     std::set<std::wstring> folders;
@@ -118,18 +91,11 @@ std::vector<uint8_t> WritePrefetchImage(const TPrefetchDescription& d) {
     const uint32_t count = uint32_t(d.Files.size());
     TImage image;
 
-    // The executable's entry of the name list names it in the hash.
-    std::wstring executablePath = d.Volume.DevicePath + L"\\" + d.ExecutableName;
-    for (const std::wstring& file : d.Files)
-        if (file.size() > d.ExecutableName.size() && EndsWithText(file, L"\\" + d.ExecutableName)) {
-            executablePath = file;
-            break;
-        }
     image.Put32(0, d.Version);
     image.Put32(4, 0x41434353); // "SCCA"
     image.Put32(8, d.Version == 17 ? 0x0F : 0x11);
     image.PutText(16, std::wstring_view(d.ExecutableName).substr(0, MaxNameChars));
-    image.Put32(76, PrefetchHash(d.Version, executablePath));
+    // The prefetch hash at 76 stays 0: no reader checks it.
 
     const uint32_t info = HeaderSize;
     const uint32_t metrics = info + layout.FileInformationSize;

@@ -1,6 +1,6 @@
 #pragma once
 // Prefetch files as the system writes them, for tests of whatever reads them:
-// header with the prefetch hash, the version's file information, metrics and
+// header (without the prefetch hash), the version's file information, metrics and
 // trace chain entries, the name list, and one volume with its file
 // references and directory strings.
 //

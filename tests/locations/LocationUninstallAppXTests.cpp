@@ -5,136 +5,19 @@
 #include "locations/ItemAppXProgram.h"
 #include "locations/LocationUninstallAppX.h"
 
-#include "platform/ComText.h"
 #include "tests/Polling.h"
+#include "tests/kits/FakeAppCollection.h"
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <vector>
 
 namespace velmora {
 namespace {
 
+using testing::TFakeApp;
+using testing::TFakeAppList;
 using testing::WaitUntil;
-
-struct TAppData {
-    std::wstring FullName;
-    std::wstring Name;
-    std::wstring Path;
-    bool Framework = false;
-    bool Resource = false;
-    bool Listed = true;
-};
-
-// One entry. Resource references come back as "Text of <reference>";
-// NotifyRemoved may be held until the test lets it go.
-class TFakeApp : public TInterfacedObject<IMetroAppItem> {
-public:
-    explicit TFakeApp(TAppData data) : F(std::move(data)) {}
-
-    void STDMETHODCALLTYPE GetPackageFullName(BSTR* v) override { SetBstr(v, F.FullName); }
-    void STDMETHODCALLTYPE GetPackageFamilyName(BSTR* v) override { SetBstr(v, F.Name + L"_family"); }
-    void STDMETHODCALLTYPE GetDisplayName(BSTR* v) override { SetBstr(v, F.Name); }
-    void STDMETHODCALLTYPE GetDisplayNameResource(BSTR* v) override { SetBstr(v, L"ms-resource:" + F.Name); }
-    void STDMETHODCALLTYPE GetDescriptionResource(BSTR* v) override { SetBstr(v, L"About " + F.Name); }
-    void STDMETHODCALLTYPE GetPublisher(BSTR* v) override { SetBstr(v, L"CN=Nobody"); }
-    void STDMETHODCALLTYPE GetPublisherResource(BSTR* v) override { SetBstr(v, L"ms-resource:Publisher"); }
-    void STDMETHODCALLTYPE GetInstallPath(BSTR* v) override { SetBstr(v, F.Path); }
-    void STDMETHODCALLTYPE GetVersion(BSTR* v) override { SetBstr(v, L"1.2.3.4"); }
-    void STDMETHODCALLTYPE GetArchitecture(BSTR* v) override { SetBstr(v, L"x64"); }
-    void STDMETHODCALLTYPE GetLogo(BSTR* v) override { SetBstr(v, L""); }
-    void STDMETHODCALLTYPE GetAppIds(BSTR* v) override { SetBstr(v, L"App"); }
-    bool STDMETHODCALLTYPE IsExcluded1() override { return F.Framework; }
-    bool STDMETHODCALLTYPE IsExcluded2() override { return F.Resource; }
-    bool STDMETHODCALLTYPE IsListed() override { return F.Listed; }
-    bool STDMETHODCALLTYPE IsFeatureListed() override { return !F.Framework && !F.Resource; }
-    bool STDMETHODCALLTYPE IsProvisioned() override { return false; }
-    void STDMETHODCALLTYPE LoadResourceString(LPCWSTR reference, BSTR* v) override {
-        std::wstring text = reference;
-        SetBstr(v, text.starts_with(L"ms-resource:") ? L"Text of " + text.substr(12) : text);
-    }
-    void STDMETHODCALLTYPE NotifyRemoved() override {
-        ++Notified;
-        std::unique_lock lock(FHoldLock);
-        // Bounded, so that a fault shows as a failure rather than a hang.
-        FHoldChanged.wait_for(lock, std::chrono::seconds(10), [&] { return !FHold; });
-    }
-
-    void Hold(bool hold) {
-        {
-            std::lock_guard lock(FHoldLock);
-            FHold = hold;
-        }
-        FHoldChanged.notify_all();
-    }
-    std::atomic<int> Notified{0};
-
-private:
-    TAppData F;
-    std::mutex FHoldLock;
-    std::condition_variable FHoldChanged;
-    bool FHold = false;
-};
-
-// The collection: entries as a load left them, a load state, an update time,
-// and a script run at each waiting WaitForLoad (the load going on meanwhile).
-class TFakeAppList : public TInterfacedObject<IMetroAppCollection> {
-public:
-    int32_t STDMETHODCALLTYPE GetCount() override {
-        std::lock_guard lock(FLock);
-        return static_cast<int32_t>(Apps.size());
-    }
-    void STDMETHODCALLTYPE GetItem(int32_t index, IMetroAppItem** item) override {
-        std::lock_guard lock(FLock);
-        *item = nullptr;
-        if (index >= 0 && index < static_cast<int32_t>(Apps.size()))
-            Apps[static_cast<size_t>(index)].CopyTo(item);
-    }
-    int32_t STDMETHODCALLTYPE IndexOf(LPCWSTR) override { return -1; }
-    bool STDMETHODCALLTYPE Contains(IMetroAppItem*) override { return false; }
-    HRESULT STDMETHODCALLTYPE GetLoadError() override { return S_OK; }
-    uint32_t STDMETHODCALLTYPE GetUpdateTime() override { return UpdateTime; }
-    int32_t STDMETHODCALLTYPE GetAppCount() override { return GetCount(); }
-    void STDMETHODCALLTYPE Update() override { ++Updates; }
-    bool STDMETHODCALLTYPE IsLoading() override { return !Loaded; }
-    bool STDMETHODCALLTYPE WaitForLoad(uint32_t timeout, bool) override {
-        ++(timeout == 0 ? Peeks : Waits);
-        if (timeout > 0 && OnWait)
-            OnWait();
-        return Loaded;
-    }
-    void STDMETHODCALLTYPE FindItem(LPCWSTR, IMetroAppItem** item) override { *item = nullptr; }
-    void STDMETHODCALLTYPE UpdateItem(LPCWSTR) override {}
-
-    // A completed load with these entries.
-    std::vector<TComPtr<TFakeApp>> Load(const std::vector<TAppData>& apps) {
-        std::vector<TComPtr<TFakeApp>> made;
-        std::lock_guard lock(FLock);
-        Apps.clear();
-        for (const TAppData& data : apps) {
-            made.push_back(MakeCom<TFakeApp, TFakeApp>(data));
-            Apps.push_back(TComPtr<IMetroAppItem>(made.back().get()));
-        }
-        ++UpdateTime;
-        return made;
-    }
-
-    std::atomic<uint32_t> UpdateTime{7};
-    std::atomic<bool> Loaded{true};
-    std::atomic<int> Updates{0}, Peeks{0}, Waits{0};
-    std::function<void()> OnWait;
-
-private:
-    std::recursive_mutex FLock;
-    std::vector<TComPtr<IMetroAppItem>> Apps;
-};
 
 class LocationUninstallAppX : public ::testing::Test {
 protected:

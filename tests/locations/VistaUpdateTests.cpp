@@ -3,16 +3,14 @@
 // the test lays out; and a package's removal through the packaging tool
 // double, after which the change watch drops it from the list.
 #include "tests/features/ServicingMachine.h"
-#include "tests/library/LibraryHarness.h"
+#include "tests/kits/LibraryRoot.h"
 
-#include "platform/ComText.h"
-#include "platform/Format.h"
-#include "platform/Module.h"
-#include "platform/OSInfo.h"
 #include "platform/Registry.h"
+#include "platform/Format.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace velmora::testing {
@@ -30,41 +28,19 @@ void PrintTo(const TListed& listed, std::ostream* out) {
     *out << Narrow(listed.DisplayName) << (listed.Uninstallable ? " (uninstallable)" : " (kept)");
 }
 
-std::wstring TextInfo(IProduct& product, int32_t index) {
-    unique_variant value;
-    product.GetInfo(index, value.put());
-    const VARIANT& v = value.get();
-    return V_VT(&v) == VT_BSTR && V_BSTR(&v) ? std::wstring(V_BSTR(&v)) : std::wstring();
-}
-
 // The test's packages among the updates, by package name without the prefix.
 std::map<std::wstring, TListed> ListedPackages(IProductCollection& updates) {
     std::map<std::wstring, TListed> listed;
-    updates.Lock();
-    for (int32_t i = 0, n = updates.GetCount(); i < n; ++i) {
-        TComPtr<IProduct> product;
-        updates.GetItem(i, product.put());
-        std::wstring id = product ? TextInfo(*product, piUpdateID) : L"";
-        if (id.starts_with(Prefix))
+    for (TComPtr<IProduct>& product : Products(updates))
+        if (std::wstring id = InfoText(*product, piUpdateID); id.starts_with(Prefix))
             listed[id.substr(std::size(Prefix) - 1)] = {
-                TextInfo(*product, piDisplayName),
+                InfoText(*product, piDisplayName),
                 (product->GetPossibleActions() & ActionBit(TPossibleActions::paUninstall)) != 0};
-    }
-    updates.Unlock();
     return listed;
 }
 
 TComPtr<IProduct> FindPackage(IProductCollection& updates, const std::wstring& name) {
-    TComPtr<IProduct> found;
-    updates.Lock();
-    for (int32_t i = 0, n = updates.GetCount(); i < n && !found; ++i) {
-        TComPtr<IProduct> product;
-        updates.GetItem(i, product.put());
-        if (product && TextInfo(*product, piUpdateID) == Prefix + name)
-            found = product;
-    }
-    updates.Unlock();
-    return found;
+    return FindProduct(updates, piUpdateID, Prefix + name, std::equal_to<>());
 }
 
 TServicingPackage Package(const std::wstring& name, const std::wstring& releaseType, DWORD state) {
@@ -111,42 +87,27 @@ protected:
         Machine.AddPackage(Package(L"UnknownReleaseType", L"Bogus Update", 0x70));
         Machine.InstallDoubles();
 
-        Root = Library.NewRoot();
-        ASSERT_TRUE(Root);
-        Root->Refresh();
-        ASSERT_TRUE(WaitUntil([&] { return Root->GetReadState() == TReadState::rsLoaded; },
-                              std::chrono::seconds(60)));
-        Root->GetUpdates(Updates.put());
-        ASSERT_TRUE(Updates);
+        ASSERT_TRUE(Lib.Read(std::chrono::seconds(60)));
         // The read ends with the feature engine's; the engine's query of the
         // packaging tool must not run alongside a removal.
         TComPtr<IFeatures> features;
-        Root->GetFeatures(features.put());
+        Lib.Root->GetFeatures(features.put());
         ASSERT_TRUE(features);
         ASSERT_TRUE(WaitUntil([&] { return features->GetReadState() == TReadState::rsLoaded; },
                               std::chrono::seconds(60)));
     }
-    void TearDown() override {
-        if (Root)
-            Root->Stop();
-        Updates = nullptr;
-        Root = nullptr;
-    }
-
     TServicingMachine Machine;
     static constexpr wchar_t InstallFolder[] = L"C:\\Windows\\servicing\\Velmora";
     static constexpr FILETIME InstallTime{0xd5a3e000, 0x01cb3ad2};
     std::wstring Security, Permanent;
-    TLoadedLibrary Library;
-    TComPtr<IVelmora> Root;
-    TComPtr<IProductCollection> Updates;
+    TLibraryRoot Lib; // released before the machine is cleared
 };
 
 TEST_F(VistaUpdates, InstalledPackagesAreListedWithNamesAndWhetherTheyCanBeUninstalled) {
     // Packages of an Owners key without their own value, of a state not
     // installed, of a missing, "none" or unknown release type, and a package
     // that another one contains are not listed.
-    EXPECT_EQ(ListedPackages(*Updates),
+    EXPECT_EQ(ListedPackages(*Lib.Updates),
               (std::map<std::wstring, TListed>{
                   {L"Permanent", {L"Velmora permanent update", false}},
                   {L"Rollup", {L"Velmora rollup", true}},
@@ -156,31 +117,28 @@ TEST_F(VistaUpdates, InstalledPackagesAreListedWithNamesAndWhetherTheyCanBeUnins
 
     // One package's details: the manifest's identity and release type, the
     // registry's folder and install time.
-    TComPtr<IProduct> security = FindPackage(*Updates, L"Security");
+    TComPtr<IProduct> security = FindPackage(*Lib.Updates, L"Security");
     ASSERT_TRUE(security);
-    EXPECT_EQ(TextInfo(*security, piDisplayVersion), L"6.1.7601.17514");
-    EXPECT_EQ(TextInfo(*security, piInstallLocation), InstallFolder);
-    unique_variant value;
-    security->GetInfo(piReleaseType, value.put());
-    EXPECT_EQ(V_VT(&value.get()), VT_I4);
-    EXPECT_EQ(V_I4(&value.get()), static_cast<int>(TReleaseType::rtSecurityUpdate));
-    security->GetInfo(piInstallDate, value.put());
-    ASSERT_EQ(V_VT(&value.get()), VT_DATE);
-    EXPECT_NEAR(V_DATE(&value.get()), FileTimeToLocalDate(InstallTime).value_or(0), 1.0 / 86400);
+    EXPECT_EQ(InfoText(*security, piDisplayVersion), L"6.1.7601.17514");
+    EXPECT_EQ(InfoText(*security, piInstallLocation), InstallFolder);
+    EXPECT_EQ(InfoNumber(*security, piReleaseType), static_cast<int>(TReleaseType::rtSecurityUpdate));
+    ASSERT_TRUE(InfoDate(*security, piInstallDate));
+    EXPECT_NEAR(*InfoDate(*security, piInstallDate), FileTimeToLocalDate(InstallTime).value_or(0),
+                1.0 / 86400);
 }
 
 TEST_F(VistaUpdates, UninstallRemovesThePackageWithThePackagingToolAndTheListFollows) {
-    TComPtr<IProduct> security = FindPackage(*Updates, L"Security");
+    TComPtr<IProduct> security = FindPackage(*Lib.Updates, L"Security");
     ASSERT_TRUE(security);
     TPossibleActions action = TPossibleActions::paUninstall;
     HWND window = nullptr;
     ASSERT_TRUE(security->RunAction(&action, &window));
-    EXPECT_TRUE(WaitUntil([&] { return !FindPackage(*Updates, L"Security"); }, std::chrono::seconds(60)));
+    EXPECT_TRUE(WaitUntil([&] { return !FindPackage(*Lib.Updates, L"Security"); }, std::chrono::seconds(60)));
     EXPECT_EQ(TServicingMachine::PackageState(Security), 0u) << "recorded as absent";
     EXPECT_TRUE(WaitUntil([&] { return !security->IsActionRunning(); }));
     // The others stay.
-    EXPECT_TRUE(FindPackage(*Updates, L"Permanent"));
-    EXPECT_TRUE(FindPackage(*Updates, L"Rollup"));
+    EXPECT_TRUE(FindPackage(*Lib.Updates, L"Permanent"));
+    EXPECT_TRUE(FindPackage(*Lib.Updates, L"Rollup"));
 }
 
 // The line of the output that shows text, without trailing blanks; empty

@@ -94,17 +94,6 @@ TEST(PrefetchFileTest, FormsAreToldApartByTheirSignatures) {
     EXPECT_FALSE(IsCompressedPrefetch(compressed, 3));
 }
 
-TEST(PrefetchFileTest, AnUnknownVersionIsNotSupported) {
-    std::vector<uint8_t> image = WritePrefetchImage(Sample(30));
-    Put32(image, 0, 31);
-    try {
-        Parse(image);
-        FAIL() << "version 31 was read";
-    } catch (const EPrefetchNotSupported& e) {
-        EXPECT_STREQ(e.what(), "AVersion: 31");
-    }
-}
-
 TEST(PrefetchFileTest, EveryCutOfAFileIsAFormatError) {
     for (uint32_t version : Versions) {
         SCOPED_TRACE(version);
@@ -117,33 +106,42 @@ TEST(PrefetchFileTest, EveryCutOfAFileIsAFormatError) {
     }
 }
 
-TEST(PrefetchFileTest, ANameListOutsideTheFileOrOfOddSizeIsAFormatError) {
+// A name list outside the file or of odd size, another signature and an
+// unknown version are refused.
+TEST(PrefetchFileTest, ADamagedOrUnknownHeaderIsRefused) {
     const std::vector<uint8_t> image = WritePrefetchImage(Sample(26));
     const uint32_t size = uint32_t(image.size());
     struct TCase {
-        uint32_t Offset, Size;
+        uint32_t At, Value, SizeValue;
         const char* Message;
     } cases[] = {
-        {size - 8, 10, "outside the file"},
-        {size + 2, 0, "outside the file"},
-        {0xFFFFFFF0, 0x20, "outside the file"},
-        {0x100, 0xFFFFFFFE, "outside the file"},
-        {0x100, 7, "odd size"},
+        {0x64, size - 8, 10, "outside the file"},
+        {0x64, size + 2, 0, "outside the file"},
+        {0x64, 0xFFFFFFF0, 0x20, "outside the file"},
+        {0x64, 0x100, 0xFFFFFFFE, "outside the file"},
+        {0x64, 0x100, 7, "odd size"},
+        {4, 0x41434358, 0, "signature"},
     };
     for (const TCase& c : cases) {
         std::vector<uint8_t> bad = image;
-        Put32(bad, 0x64, c.Offset);
-        Put32(bad, 0x68, c.Size);
+        Put32(bad, c.At, c.Value);
+        if (c.At == 0x64)
+            Put32(bad, 0x68, c.SizeValue);
         try {
             Parse(bad);
-            ADD_FAILURE() << "read a name list at " << c.Offset << " of " << c.Size << " bytes";
+            ADD_FAILURE() << "read a file with " << c.Value << " at " << c.At;
         } catch (const EPrefetchFormat& e) {
             EXPECT_THAT(e.what(), HasSubstr(c.Message));
         }
     }
-    std::vector<uint8_t> unsigned_ = image;
-    unsigned_[4] = 'X';
-    EXPECT_THROW(Parse(unsigned_), EPrefetchFormat);
+    std::vector<uint8_t> newer = image;
+    Put32(newer, 0, 31);
+    try {
+        Parse(newer);
+        FAIL() << "version 31 was read";
+    } catch (const EPrefetchNotSupported& e) {
+        EXPECT_STREQ(e.what(), "AVersion: 31");
+    }
 }
 
 TEST(PrefetchFileTest, DevicePathsBecomeDrivePathsThroughTheVolumeMap) {

@@ -2,76 +2,37 @@
 // entries get the counts and dates of the launch counters and prefetch
 // files laid out under their folders, and the rarely used list follows the
 // dates at each read. Names carry the process id; all is removed again.
-#include "tests/library/LibraryHarness.h"
+#include "tests/kits/LibraryRoot.h"
 #include "tests/kits/UsageRecords.h"
 
-#include "platform/ComText.h"
 #include "platform/Format.h"
-#include "platform/OSInfo.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 
-#include <oleauto.h>
-
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 using namespace velmora;
 using namespace velmora::testing;
 
 namespace {
 
-constexpr auto ReadLimit = std::chrono::seconds(90);
 constexpr std::wstring_view UninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 // A launch-counter kind of this test's own, beside the shell's.
 constexpr std::wstring_view TestKind = L"{7E1A9C40-5D3B-4F6E-9A21-0C0FFEE00016}";
-
-std::wstring Text(IProduct& product, TProductInfo index) {
-    unique_variant value;
-    product.GetInfo(index, value.put());
-    return V_VT(&value.get()) == VT_BSTR ? BstrText(V_BSTR(&value.get())) : std::wstring();
-}
-
-double Date(IProduct& product, TProductInfo index) {
-    unique_variant value;
-    product.GetInfo(index, value.put());
-    return V_VT(&value.get()) == VT_DATE ? V_DATE(&value.get()) : -1;
-}
-
-int32_t Number(IProduct& product, TProductInfo index) {
-    unique_variant value;
-    product.GetInfo(index, value.put());
-    return V_VT(&value.get()) == VT_I4 ? V_I4(&value.get()) : -100;
-}
-
-std::vector<std::wstring> Names(IProductCollection& collection) {
-    std::vector<std::wstring> names;
-    collection.Lock();
-    for (int32_t i = 0, n = collection.GetCount(); i < n; ++i) {
-        TComPtr<IProduct> product;
-        collection.GetItem(i, product.put());
-        if (product)
-            names.push_back(Text(*product, piDisplayName));
-    }
-    collection.Unlock();
-    return names;
-}
 
 // Programs of the user's uninstall entries, each with its own folder under
 // one folder of the test.
 class UsageLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(Library->Module(), nullptr) << "VelmoraHelper.dll not found beside the test";
+        ASSERT_NE(Lib.Library->Module(), nullptr) << "VelmoraHelper.dll not found beside the test";
     }
     void TearDown() override {
-        if (Root)
-            Root->Stop();
-        Programs.reset();
-        Unused.reset();
-        Root.reset();
-        Library.reset();
+        Lib.Release();
+        Lib.Library.reset();
         for (const std::wstring& name : FPrograms)
             DeleteKey(HKEY_CURRENT_USER, std::wstring(UninstallKey) + name);
         DeleteKey(HKEY_CURRENT_USER, LaunchKindKey(TestKind), TRegView::x64);
@@ -108,49 +69,22 @@ protected:
         FPrefetchFiles.push_back(file);
     }
 
-    // A root whose full read has ended, with its programs and rarely used programs.
-    void Read() {
-        if (!Root) {
-            Root = Library->NewRoot();
-            ASSERT_TRUE(Root);
-            Root->GetPrograms(Programs.put());
-            Root->GetUnusedPrograms(Unused.put());
-            ASSERT_TRUE(Programs && Unused);
-        }
-        Root->Refresh();
-        ASSERT_TRUE(WaitUntil([&] { return Root->GetReadState() == TReadState::rsLoaded; }, ReadLimit));
-    }
-
+    void Read() { ASSERT_TRUE(Lib.Read()); }
     TComPtr<IProduct> Program(const std::wstring& folder) {
-        TComPtr<IProduct> found;
-        Programs->Lock();
-        for (int32_t i = 0, n = Programs->GetCount(); i < n && !found; ++i) {
-            TComPtr<IProduct> product;
-            Programs->GetItem(i, product.put());
-            if (product && SameText(IncludeTrailingBackslash(Text(*product, piInstallLocation)), folder))
-                found = product;
-        }
-        Programs->Unlock();
-        return found;
+        return FindProduct(*Lib.Programs, piInstallLocation, folder, [](const std::wstring& a, auto& b) {
+            return SameText(IncludeTrailingBackslash(a), b);
+        });
     }
-
     bool IsUnused(const std::wstring& folder) {
         TComPtr<IProduct> program = Program(folder);
-        if (!program)
-            return false;
-        const std::wstring name = Text(*program, piDisplayName);
-        for (const std::wstring& unused : Names(*Unused))
-            if (unused == name)
-                return true;
-        return false;
+        return program &&
+               FindProduct(*Lib.Unused, piDisplayName, InfoText(*program, piDisplayName), std::equal_to<>());
     }
 
     const std::wstring FRoot =
         Format(L"%s\\VelmoraUsage%d", ProgramFilesFolder(), static_cast<int>(GetCurrentProcessId()));
     std::vector<std::wstring> FPrograms, FPrefetchFiles;
-    std::optional<TLoadedLibrary> Library{std::in_place};
-    TComPtr<IVelmora> Root;
-    TComPtr<IProductCollection> Programs, Unused;
+    TLibraryRoot Lib;
 };
 
 TEST_F(UsageLibrary, ProgramsGetTheCountsAndDatesOfTheirFoldersAndTheRarelyUsedListFollowsEachRead) {
@@ -180,11 +114,12 @@ TEST_F(UsageLibrary, ProgramsGetTheCountsAndDatesOfTheirFoldersAndTheRarelyUsedL
     for (const TExpected& program : expected) {
         TComPtr<IProduct> product = Program(program.Folder);
         ASSERT_TRUE(product) << Narrow(program.Folder);
-        EXPECT_EQ(Number(*product, piUsedType), static_cast<int32_t>(program.Type)) << Narrow(program.Folder);
+        EXPECT_EQ(InfoNumber(*product, piUsedType), static_cast<int32_t>(program.Type))
+            << Narrow(program.Folder);
         if (program.LastUsed == 0)
-            EXPECT_LE(Date(*product, piLastUsedDate), 0) << Narrow(program.Folder);
+            EXPECT_LE(InfoDate(*product, piLastUsedDate).value_or(-1), 0) << Narrow(program.Folder);
         else
-            EXPECT_NEAR(Date(*product, piLastUsedDate), program.LastUsed, 1.0 / 86400)
+            EXPECT_NEAR(InfoDate(*product, piLastUsedDate).value_or(-1), program.LastUsed, 1.0 / 86400)
                 << Narrow(program.Folder);
         EXPECT_EQ(IsUnused(program.Folder), program.Unused) << Narrow(program.Folder);
     }

@@ -191,12 +191,8 @@ TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothA
     const TUsageItem* started = boot.Find(exe);
     ASSERT_TRUE(started);
     EXPECT_EQ(started->FCounter, 200);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    double today = 0;
-    SystemTimeToVariantTime(&now, &today);
-    EXPECT_LT(started->FLastUsed, today) << "the last start of Windows";
-    EXPECT_GT(started->FLastUsed, today - 30);
+    EXPECT_LT(started->FLastUsed, LocalNow()) << "the last start of Windows";
+    EXPECT_GT(started->FLastUsed, LocalNow() - 30);
 
     TAppUsage usage;
     usage.Refresh();

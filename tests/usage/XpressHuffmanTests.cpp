@@ -71,14 +71,11 @@ const TBytes AbcStream = Concat({Table({{'a', 3}, {'b', 3}, {'c', 2}, {256, 2}, 
 const TBytes OverlapStream =
     Concat({Table({{'a', 2}, {'b', 2}, {256, 2}, {256 + 16 + 15, 2}}), {0x00, 0x1d, 0x00, 0x00, 0x02}});
 
-// Two streams of the format's own examples: the alphabet as literals, and "abc"
-// repeated by one long match.
-TEST(XpressHuffmanTest, DecodesTheFormatsExampleStreams) {
+TEST(XpressHuffmanTest, DecodesExamplesLengthEscapesOverlapsAndBlocks) {
+    // The format's own examples: the alphabet as literals, and "abc" repeated
+    // by one long match.
     EXPECT_EQ(Decode(Concat({AlphabetTable(), AlphabetBits}), 26), "abcdefghijklmnopqrstuvwxyz");
     EXPECT_EQ(Decode(AbcStream, 300), Repeat("abc", 100));
-}
-
-TEST(XpressHuffmanTest, DecodesLengthEscapesOverlapsAndBlocks) {
     EXPECT_EQ(Decode(OverlapStream, 22), Repeat("ab", 11));
 
     // 65537 zeros in one block, as the system writes them: a literal and a
@@ -101,24 +98,20 @@ TEST(XpressHuffmanTest, DecodesLengthEscapesOverlapsAndBlocks) {
     EXPECT_EQ(Decode(twoBlocks, 65540), std::string(65535, 'x') + "xyxyx");
 }
 
-TEST(XpressHuffmanTest, StopsAtTheRequestedSizeAndRejectsWritingPastIt) {
+TEST(XpressHuffmanTest, StopsAtTheRequestedSizeAndRejectsMalformedStreams) {
     EXPECT_EQ(Decode(OverlapStream, 2), "ab");
     EXPECT_EQ(Decode(OverlapStream, 0), "");
     EXPECT_EQ(Decode(OverlapStream, 10), std::nullopt); // the match runs past the end
     EXPECT_EQ(Decode(OverlapStream, 23), std::nullopt); // after the last byte, 256 is a match too
-}
 
-TEST(XpressHuffmanTest, AcceptsAnIncompleteTableUntilAGapInItIsMet) {
-    // Without "v", the last code word in canonical order, the others keep
-    // their codes and v's becomes a gap.
+    // An incomplete table is accepted until a gap in it is met: without "v",
+    // the last code word in canonical order, the others keep their codes.
     TBytes noV = Concat({AlphabetTable(), AlphabetBits});
     noV[0x3b] = 0x40;
     EXPECT_EQ(Decode(noV, 21), "abcdefghijklmnopqrstu");
     EXPECT_EQ(Decode(noV, 22), std::nullopt);
     EXPECT_EQ(Decode(TBytes(260, 0), 1), std::nullopt); // no code word at all
-}
 
-TEST(XpressHuffmanTest, RejectsMalformedStreams) {
     TBytes oversubscribed = Concat({AlphabetTable(), AlphabetBits});
     oversubscribed[0x30] = 0x40; // "a" with a 4-bit code: one code word too many
     EXPECT_EQ(Decode(oversubscribed, 26), std::nullopt);
