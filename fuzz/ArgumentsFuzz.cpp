@@ -5,12 +5,9 @@
 
 using namespace velmora;
 using namespace velmora::cli;
-using velmora::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<std::wstring> args = fuzz::Lines(data, size);
-    if (size == 0)
-        args.clear();
+    const std::vector<std::wstring> args = fuzz::Lines(data, size);
     std::wstring error;
     const auto parsed = ParseArguments(args, error);
     if (!parsed) {

@@ -9,19 +9,14 @@
 #include <functional>
 
 using namespace velmora;
-using velmora::fuzz::Check;
 
-namespace {
-
-std::optional<std::wstring> Variable(const std::wstring& name) {
+static std::optional<std::wstring> Variable(const std::wstring& name) {
     if (name == L"P")
         return L"C:\\Program Files";
     if (name == L"Q")
         return L"\"C:\\Program Files\\Q q\\q.exe\"";
     return std::nullopt;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)

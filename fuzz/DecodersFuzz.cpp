@@ -5,7 +5,6 @@
 #include "platform/Text.h"
 
 using namespace velmora;
-using velmora::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::wstring text = fuzz::Text(data, size);

@@ -21,9 +21,10 @@ inline std::wstring Text(const uint8_t* data, size_t size) {
     return Widen(std::string_view(reinterpret_cast<const char*>(data), size));
 }
 
-// The input's text cut at line ends into parts (a command line's arguments).
+// The input's text cut at line ends into parts (a command line's arguments);
+// none for an empty input.
 inline std::vector<std::wstring> Lines(const uint8_t* data, size_t size) {
-    std::vector<std::wstring> parts(1);
+    std::vector<std::wstring> parts(size ? 1 : 0);
     for (wchar_t c : Text(data, size))
         if (c == L'\n')
             parts.emplace_back();
@@ -33,3 +34,5 @@ inline std::vector<std::wstring> Lines(const uint8_t* data, size_t size) {
 }
 
 } // namespace velmora::fuzz
+
+using velmora::fuzz::Check;

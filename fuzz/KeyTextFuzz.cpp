@@ -6,18 +6,13 @@
 #include "platform/Text.h"
 
 using namespace velmora;
-using velmora::fuzz::Check;
 
-namespace {
-
-std::wstring WithoutOuterBackslashes(std::wstring path) {
+static std::wstring WithoutOuterBackslashes(std::wstring path) {
     path.erase(0, path.find_first_not_of(L'\\'));
     while (!path.empty() && path.back() == L'\\')
         path.pop_back();
     return path;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)

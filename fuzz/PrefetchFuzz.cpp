@@ -7,17 +7,14 @@
 #include <algorithm>
 
 using namespace velmora;
-using velmora::fuzz::Check;
 
-namespace {
-
-const std::map<std::wstring, std::wstring> Volumes = {{L"HARDDISKVOLUME2", L"C:"},
-                                                      {L"01d2c3b4a5968778-5a3c10f2", L"D:\\Mounted"}};
+static const std::map<std::wstring, std::wstring> Volumes = {{L"HARDDISKVOLUME2", L"C:"},
+                                                             {L"01d2c3b4a5968778-5a3c10f2", L"D:\\Mounted"}};
 
 // A path keeps its form unless a mapped volume starts it; then the drive
 // path replaces exactly that volume's part: "\DEVICE\<device>" up to the
 // next delimiter, or "\VOLUME{<id>}".
-void CheckTranslation(const std::wstring& path) {
+static void CheckTranslation(const std::wstring& path) {
     const std::wstring result = TranslateDevicePath(path, Volumes);
     if (result == path)
         return;
@@ -36,8 +33,6 @@ void CheckTranslation(const std::wstring& path) {
     }
     Check(mapped);
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckTranslation(fuzz::Text(data, size));

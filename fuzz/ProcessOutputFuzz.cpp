@@ -6,7 +6,6 @@
 #include "platform/Text.h"
 
 using namespace velmora;
-using velmora::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)

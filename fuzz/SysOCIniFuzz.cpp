@@ -6,7 +6,6 @@
 #include "platform/Text.h"
 
 using namespace velmora;
-using velmora::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -8,7 +8,6 @@
 #include <vector>
 
 using namespace velmora;
-using velmora::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first three bytes give the output size (up to 128 KiB: blocks after

@@ -60,13 +60,11 @@ int32_t RunToEnd(TProcess& process) {
     return thread.Result;
 }
 
-// The ask mode of the double writes the keys it got.
-void ExpectAnswersTyped(const TProcess& process) {
-    auto& lines = process.Output().Lines();
-    for (const wchar_t* line : {L"Got: Y (key 89)", L"Got: N (key 78)"})
-        EXPECT_TRUE(std::find(lines.begin(), lines.end(), line) != lines.end())
-            << Narrow(process.Output().Text());
-}
+// A question as the user sees it, in a box or through the hook.
+struct TBox {
+    std::wstring Caption, Text;
+    bool operator==(const TBox&) const = default;
+};
 
 // Hooks set for one test, reset afterwards so that no test sees another's.
 class ProcessTest : public ::testing::Test {
@@ -77,9 +75,8 @@ protected:
             return true;
         });
         TProcess::SetQuestionHook([this](const std::wstring& question, const std::wstring& caption) {
-            Questions.push_back(question);
-            Captions.push_back(caption);
-            return std::optional<bool>(Questions.size() <= Answers.size() && Answers[Questions.size() - 1]);
+            Asked.push_back({caption, question});
+            return std::optional<bool>(Asked.size() <= Answers.size() && Answers[Asked.size() - 1]);
         });
     }
     void TearDown() override {
@@ -88,7 +85,8 @@ protected:
         TProcess::SetStarter({});
     }
 
-    std::vector<std::wstring> Errors, Questions, Captions;
+    std::vector<std::wstring> Errors;
+    std::vector<TBox> Asked;
     std::vector<bool> Answers;
 };
 
@@ -101,10 +99,6 @@ protected:
         FAIL() << "no window can be created";                                                                \
     else                                                                                                     \
         GTEST_SKIP() << "no display"
-
-struct TBox {
-    std::wstring Caption, Text;
-};
 
 HWND FindBox() {
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr));) {
@@ -141,37 +135,44 @@ std::future<std::vector<TBox>> AnswerBoxes(std::vector<int> buttons) {
 
 } // namespace
 
-TEST_F(ProcessTest, ResultComesFromTheOutputAndItsErrorTextGoesToTheErrorHook) {
-    struct {
-        const wchar_t* Mode;
+// A command that cannot start (here: its folder, from a variable, is missing)
+// gives 0 and reports nothing.
+TEST_F(ProcessTest, ResultAndOutputComeFromTheChildAndItsErrorTextGoesToTheErrorHook) {
+    SetEnvironmentVariableW(L"VELMORA_TOOL_FOLDER", L"C:\\velmora-no-such-folder");
+    const std::wstring missing = L"\"%VELMORA_TOOL_FOLDER%\\tool.exe\" error87";
+    EXPECT_EQ(TProcess(missing, 0).Cmd(), L"\"C:\\velmora-no-such-folder\\tool.exe\" error87");
+    const std::wstring error87 = L"Error: 87\r\nThe parameter is incorrect.\r\nSee the log file for details.";
+    wchar_t oem[16];
+    const int oemLength = MultiByteToWideChar(CP_OEMCP, 0, "Gr\x81\xE1\x65", 5, oem, 16);
+    const struct {
+        std::wstring Command;
         int32_t Result;
         std::wstring Errors;
+        bool Starts;
+        std::vector<std::wstring> Lines; // when given
     } cases[] = {
-        {L"error87", 87, L"Error: 87\r\nThe parameter is incorrect.\r\nSee the log file for details."},
-        {L"hexerror", -1, L"Error: 0x80070005"},
-        {L"silent", 0, L""}, // exits with 5, which does not count
+        {ToolCommand(L"error87"), 87, error87, true, {}},
+        {ToolCommand(L"hexerror"), -1, L"Error: 0x80070005", true, {}},
+        {ToolCommand(L"silent"), 0, L"", true, {}}, // exits with 5, which does not count
+        {ToolCommand(L"oem"), 0, L"", true, {std::wstring(oem, oemLength)}}, // from the OEM code page
+        {missing, 0, L"", false, {}},
     };
     for (auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.Command));
         Errors.clear();
-        TProcess process(ToolCommand(c.Mode), 0);
-        EXPECT_EQ(RunToEnd(process), c.Result) << c.Mode;
-        EXPECT_NE(process.ProcessID(), 0u) << c.Mode;
-        EXPECT_EQ(process.Errors(), c.Errors) << c.Mode;
+        TProcess process(c.Command, 0);
+        EXPECT_EQ(RunToEnd(process), c.Result);
+        EXPECT_EQ(process.ProcessID() != 0, c.Starts);
+        EXPECT_EQ(process.Errors(), c.Errors);
+        if (!c.Lines.empty()) {
+            EXPECT_EQ(process.Output().Lines(), c.Lines);
+        }
         process.DoFinish(0);
         process.DoFinish(183);
-        EXPECT_TRUE(Errors.empty()) << c.Mode;
+        EXPECT_TRUE(Errors.empty());
         process.DoFinish(c.Result);
-        EXPECT_EQ(Errors, c.Result ? std::vector<std::wstring>{c.Errors} : std::vector<std::wstring>{})
-            << c.Mode;
+        EXPECT_EQ(Errors, c.Result ? std::vector<std::wstring>{c.Errors} : std::vector<std::wstring>{});
     }
-}
-
-TEST_F(ProcessTest, OutputIsConvertedFromTheOemCodePage) {
-    TProcess process(ToolCommand(L"oem"), 0);
-    EXPECT_EQ(RunToEnd(process), 0);
-    wchar_t expected[16];
-    int n = MultiByteToWideChar(CP_OEMCP, 0, "Gr\x81\xE1\x65", 5, expected, 16);
-    EXPECT_EQ(process.Output().Lines(), std::vector<std::wstring>{std::wstring(expected, n)});
 }
 
 // A process with a console of its own cannot attach to the child's: the
@@ -194,23 +195,38 @@ TEST_F(ProcessTest, AnswerThatCannotBeTypedRaisesAndEndsTheChild) {
         }
         child = process.ProcessID();
     }
-    EXPECT_EQ(Questions.size(), 1u);
+    EXPECT_EQ(Asked.size(), 1u);
     ASSERT_NE(child, 0u);
     unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, child));
     EXPECT_TRUE(!process || WaitForSingleObject(process.get(), 20000) == WAIT_OBJECT_0);
 }
 
 // Typing into the child's console needs this process detached from any
-// console, as the windowed front end is.
-TEST_F(ProcessTest, PromptsAreAskedThroughTheHookAndTheAnswersTypedIntoTheChild) {
+// console, as the windowed front end is. Without a question handler the user
+// answers message boxes.
+TEST_F(ProcessTest, PromptsAreAskedThroughTheHookOrElseABoxAndTheAnswersTypedIntoTheChild) {
     FreeConsole();
-    Answers = {true, false};
-    TProcess process(ToolCommand(L"ask"), 0);
-    EXPECT_EQ(RunToEnd(process), 0);
     // The second prompt arrives in two pieces and is found once complete.
-    EXPECT_EQ(Questions, (std::vector<std::wstring>{L"Removing the sample.\r\nContinue?", L"Restart now?"}));
-    EXPECT_EQ(Captions, std::vector<std::wstring>(2, DLLStringsLocalized::OperationComplete()));
-    ExpectAnswersTyped(process);
+    const std::vector<TBox> prompts = {
+        {DLLStringsLocalized::OperationComplete(), L"Removing the sample.\r\nContinue?"},
+        {DLLStringsLocalized::OperationComplete(), L"Restart now?"}};
+    auto runAsk = [] {
+        TProcess process(ToolCommand(L"ask"), 0);
+        EXPECT_EQ(RunToEnd(process), 0);
+        // The ask mode of the double writes the keys it got.
+        for (const wchar_t* line : {L"Got: Y (key 89)", L"Got: N (key 78)"})
+            EXPECT_TRUE(std::ranges::count(process.Output().Lines(), line))
+                << Narrow(process.Output().Text());
+    };
+    Answers = {true, false};
+    runAsk();
+    EXPECT_EQ(Asked, prompts);
+
+    REQUIRE_DISPLAY();
+    TProcess::SetQuestionHook(nullptr);
+    auto user = AnswerBoxes({IDYES, IDNO});
+    runAsk();
+    EXPECT_EQ(user.get(), prompts);
 }
 
 TEST_F(ProcessTest, StoppingTheThreadKillsTheChildOnlyWhenAskedTo) {
@@ -231,21 +247,6 @@ TEST_F(ProcessTest, StoppingTheThreadKillsTheChildOnlyWhenAskedTo) {
     }
 }
 
-TEST_F(ProcessTest, WithoutAQuestionHandlerAQuestionBoxAsksAndItsAnswerIsTyped) {
-    REQUIRE_DISPLAY();
-    FreeConsole();
-    TProcess::SetQuestionHook(nullptr);
-    auto user = AnswerBoxes({IDYES, IDNO});
-    TProcess process(ToolCommand(L"ask"), 0);
-    EXPECT_EQ(RunToEnd(process), 0);
-    auto boxes = user.get();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].Caption, DLLStringsLocalized::OperationComplete());
-    EXPECT_EQ(boxes[0].Text, L"Removing the sample.\r\nContinue?");
-    EXPECT_EQ(boxes[1].Text, L"Restart now?");
-    ExpectAnswersTyped(process);
-}
-
 TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
     REQUIRE_DISPLAY();
     int hookCalls = 0;
@@ -260,15 +261,6 @@ TEST_F(ProcessTest, WithoutAnErrorHandlerAnErrorBoxShowsTheErrorText) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Caption, L"");
     EXPECT_EQ(boxes[0].Text, process.Errors());
-}
-
-TEST_F(ProcessTest, VariablesAreExpandedAndACommandThatCannotStartGivesZero) {
-    SetEnvironmentVariableW(L"VELMORA_TOOL_FOLDER", L"C:\\velmora-no-such-folder");
-    TProcess missing(L"\"%VELMORA_TOOL_FOLDER%\\tool.exe\" error87", 0);
-    EXPECT_EQ(missing.Cmd(), L"\"C:\\velmora-no-such-folder\\tool.exe\" error87");
-    EXPECT_EQ(RunToEnd(missing), 0);
-    EXPECT_EQ(missing.ProcessID(), 0u);
-    EXPECT_TRUE(missing.Errors().empty());
 }
 
 TEST_F(ProcessTest, ShownChildsWindowIsTheTopWindow) {

@@ -2,9 +2,8 @@
 // as the front end loads it (LoadLibrary, DllGetInstance, the public
 // interfaces and nothing else), a read started once and left running while
 // programs come and go.
-#include "api/Interfaces.Velmora.h"
-#include "platform/ComObject.h"
 #include "tests/Polling.h"
+#include "tests/library/ProgramLookup.h"
 
 #include <gtest/gtest.h>
 
@@ -17,21 +16,12 @@ namespace {
 
 using namespace std::chrono_literals;
 using velmora::TComPtr;
+using velmora::testing::Info;
 using velmora::testing::WaitUntil;
 
 const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const wchar_t kTrackerKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelmoraTracker";
 const wchar_t kTrackerFolder[] = L"C:\\Program Files\\Velmora Tracker";
-
-// A property of a product as text ("" when it has none).
-std::wstring Info(IProduct* product, int32_t index) {
-    VARIANT v;
-    VariantInit(&v);
-    product->GetInfo(index, &v);
-    std::wstring text = SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR)) && V_BSTR(&v) ? V_BSTR(&v) : L"";
-    VariantClear(&v);
-    return text;
-}
 
 // Bytes of every file below the folder.
 int64_t FolderBytes(const std::wstring& folder) {
@@ -75,22 +65,11 @@ protected:
         ASSERT_TRUE(Loaded) << "the read did not reach rsLoaded";
     }
 
-    // The program named name, found under the collection lock; empty when absent.
+    // The program named name; empty when absent.
     static TComPtr<IProduct> Program(const std::wstring& name) {
         TComPtr<IProductCollection> programs;
         Root->GetPrograms(programs.put());
-        TComPtr<IProduct> found;
-        if (programs) {
-            programs->Lock();
-            for (int32_t i = 0, n = programs->GetCount(); i < n && !found; ++i) {
-                TComPtr<IProduct> product;
-                programs->GetItem(i, product.put());
-                if (product && Info(product.get(), piDisplayName) == name)
-                    found = product;
-            }
-            programs->Unlock();
-        }
-        return found;
+        return programs ? velmora::testing::FindProgram(*programs, name) : nullptr;
     }
 
     static inline HMODULE Library = nullptr;

@@ -5,7 +5,6 @@
 #include "tests/kits/ShortcutKit.h"
 #include "tests/platform/ScratchKit.h"
 
-#include "platform/ComObject.h"
 #include "platform/Format.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Paths.h"
@@ -14,9 +13,6 @@
 #include "platform/Text.h"
 
 #include <nlohmann/json.hpp>
-
-#include <shlobj.h>
-#include <shobjidl.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -49,28 +45,32 @@ constexpr wchar_t UserUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVe
 // Two programs of one vendor, each with its folder below Program Files, an
 // uninstall entry of the current user and a shortcut in a Start-menu folder
 // of its own; removed afterwards.
-class TTwoVendorPrograms {
-public:
-    TTwoVendorPrograms()
-        : FVendor(fs::path(SpecialFolder(CSIDL_PROGRAM_FILES)) /
-                  Format(L"Velmora FR Vendor %d", static_cast<int>(GetCurrentProcessId()))) {
-        for (const wchar_t* stem : {L"Alpha", L"Beta"}) {
-            TProgram program;
-            program.Name = Format(L"Velmora FR %s %d", stem, static_cast<int>(GetCurrentProcessId()));
-            program.Folder = FVendor / stem;
-            program.Exe = program.Folder / (std::wstring(stem) + L".exe");
-            program.Shortcut =
-                fs::path(SpecialFolder(CSIDL_PROGRAMS)) / program.Name / (program.Name + L".lnk");
+struct TTwoVendorPrograms {
+    struct TProgram {
+        std::wstring Name;
+        fs::path Folder, Exe, Shortcut;
+        bool KeyExists() const { return bool(TRegKey::Open(HKEY_CURRENT_USER, UserUninstallKey + Name)); }
+    };
+    const int Id = static_cast<int>(GetCurrentProcessId());
+    const fs::path Vendor =
+        fs::path(SpecialFolder(CSIDL_PROGRAM_FILES)) / Format(L"Velmora FR Vendor %d", Id);
+    std::vector<TProgram> Programs;
+
+    TTwoVendorPrograms() {
+        for (const std::wstring stem : {L"Alpha", L"Beta"}) {
+            const std::wstring name = Format(L"Velmora FR %s %d", stem, Id);
+            const TProgram& program = Programs.emplace_back(
+                TProgram{name, Vendor / stem, Vendor / stem / (stem + L".exe"),
+                         fs::path(SpecialFolder(CSIDL_PROGRAMS)) / name / (name + L".lnk")});
             fs::create_directories(program.Folder / L"data");
             std::ofstream(program.Exe, std::ios::binary) << std::string(3000, 'x');
             std::ofstream(program.Folder / L"data" / L"settings.ini") << "[Main]\n";
-            auto key = TRegKey::Create(HKEY_CURRENT_USER, UserUninstallKey + program.Name, KEY_ALL_ACCESS);
-            key.WriteString(L"DisplayName", program.Name);
+            auto key = TRegKey::Create(HKEY_CURRENT_USER, UserUninstallKey + name, KEY_ALL_ACCESS);
+            key.WriteString(L"DisplayName", name);
             key.WriteString(L"Publisher", L"Velmora FR Vendor");
             key.WriteString(L"InstallLocation", program.Folder.wstring());
             key.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
             WriteShortcut(program.Shortcut, program.Exe);
-            Programs.push_back(program);
         }
     }
     ~TTwoVendorPrograms() {
@@ -79,22 +79,8 @@ public:
             DeleteKey(HKEY_CURRENT_USER, UserUninstallKey + program.Name);
             fs::remove_all(program.Shortcut.parent_path(), ignored);
         }
-        fs::remove_all(FVendor, ignored);
+        fs::remove_all(Vendor, ignored);
     }
-    TTwoVendorPrograms(const TTwoVendorPrograms&) = delete;
-    TTwoVendorPrograms& operator=(const TTwoVendorPrograms&) = delete;
-
-    struct TProgram {
-        std::wstring Name;
-        fs::path Folder, Exe, Shortcut;
-        bool KeyExists() const {
-            return static_cast<bool>(TRegKey::Open(HKEY_CURRENT_USER, UserUninstallKey + Name));
-        }
-    };
-    std::vector<TProgram> Programs;
-
-private:
-    fs::path FVendor;
 };
 
 // The JSON document (object or array) of a --json run; what comes before it
@@ -129,14 +115,31 @@ struct TAgentUnregistration {
     ~TAgentUnregistration() { RegisterLibrary(ThisModuleFolder() + L"ProcyraHelper.Agent.x64.dll", false); }
 };
 
-TEST(ConsoleFrontEnd, ListsAndForceRemovesTheLeftoversOfOneProgramAndNotOfItsNeighbour) {
+// The suite's backup settings as they were, afterwards.
+struct TBackupSettingsKept {
+    ~TBackupSettingsKept() {
+        RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, WasOn ? 1 : 0);
+        RekovaSettings::SetStoreLimit(Limit);
+    }
+    const bool WasOn = RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName);
+    const int64_t Limit = RekovaSettings::StoreLimit();
+};
+
+TEST(ConsoleFrontEnd, ForceRemovesOneProgramPastAFullBackupStoreNotItsNeighbourAndRestoresItsSet) {
     const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
     const TAgentUnregistration unregisterAfterwards;
+    const TBackupSettingsKept keptSettings;
     TTwoVendorPrograms machine;
     const auto& alpha = machine.Programs[0];
     const auto& beta = machine.Programs[1];
+    std::ofstream(alpha.Folder / L"zz-large.bin", std::ios::binary) << std::string(2 * 1024 * 1024, 'x');
+    RekovaSettings::SetStoreLimit(1024 * 1024);
 
-    auto [code, output] = RunProgram(exe, L"leftovers \"" + alpha.Name + L"\" --json");
+    auto [code, output] = RunProgram(exe, L"backup-setting on");
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_NE(output.find("Forced removals are backed up"), std::string::npos) << output;
+
+    std::tie(code, output) = RunProgram(exe, L"leftovers \"" + alpha.Name + L"\" --json");
     ASSERT_EQ(code, 0) << output;
     nlohmann::json found = JsonOf(output);
     ASSERT_TRUE(found.is_object()) << output;
@@ -156,6 +159,8 @@ TEST(ConsoleFrontEnd, ListsAndForceRemovesTheLeftoversOfOneProgramAndNotOfItsNei
 
     std::tie(code, output) = RunProgram(exe, L"force-remove \"" + alpha.Name + L"\" --yes --json");
     EXPECT_EQ(code, 0) << output;
+    EXPECT_NE(output.find("The backup store is full"), std::string::npos) << output;
+    EXPECT_NE(output.find("Going on without backup (--yes)."), std::string::npos) << output;
     nlohmann::json removal = JsonOf(output)["removal"];
     EXPECT_EQ(removal.value("allRemoved", false), true) << output;
     EXPECT_EQ(removal.value("filesProcessed", -1), found.value("totalFiles", -2)) << output;
@@ -165,39 +170,8 @@ TEST(ConsoleFrontEnd, ListsAndForceRemovesTheLeftoversOfOneProgramAndNotOfItsNei
     EXPECT_TRUE(fs::exists(beta.Exe) && fs::exists(beta.Folder / L"data" / L"settings.ini"));
     EXPECT_TRUE(fs::exists(beta.Shortcut));
     EXPECT_TRUE(beta.KeyExists());
-
     EXPECT_EQ(RunProgram(exe, L"leftovers \"" + alpha.Name + L"\"").first, 4)
         << "the removed program is listed";
-}
-
-// The suite's backup settings as they were, afterwards.
-struct TBackupSettingsKept {
-    ~TBackupSettingsKept() {
-        RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, WasOn ? 1 : 0);
-        RekovaSettings::SetStoreLimit(Limit);
-    }
-    const bool WasOn = RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName);
-    const int64_t Limit = RekovaSettings::StoreLimit();
-};
-
-TEST(ConsoleFrontEnd, ABackedUpRemovalAsksAboutAFullStoreAndItsSetIsListedAndRestored) {
-    const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
-    const TAgentUnregistration unregisterAfterwards;
-    const TBackupSettingsKept keptSettings;
-    TTwoVendorPrograms machine;
-    const auto& alpha = machine.Programs[0];
-    std::ofstream(alpha.Folder / L"zz-large.bin", std::ios::binary) << std::string(2 * 1024 * 1024, 'x');
-    RekovaSettings::SetStoreLimit(1024 * 1024);
-
-    auto [code, output] = RunProgram(exe, L"backup-setting on");
-    EXPECT_EQ(code, 0) << output;
-    EXPECT_NE(output.find("Forced removals are backed up"), std::string::npos) << output;
-    std::tie(code, output) = RunProgram(exe, L"force-remove \"" + alpha.Name + L"\" --yes");
-    EXPECT_EQ(code, 0) << output;
-    EXPECT_NE(output.find("The backup store is full"), std::string::npos) << output;
-    EXPECT_NE(output.find("Going on without backup (--yes)."), std::string::npos) << output;
-    EXPECT_FALSE(fs::exists(alpha.Exe));
-    EXPECT_FALSE(alpha.KeyExists());
 
     std::tie(code, output) = RunProgram(exe, L"backups --json");
     ASSERT_EQ(code, 0) << output;

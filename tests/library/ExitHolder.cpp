@@ -4,24 +4,10 @@
 // collection and that product, and returns from main without releasing them.
 // Exit code 0 once it held them; 2 when the program never showed up.
 #include "tests/library/LibraryHarness.h"
-
-#include <cwchar>
+#include "tests/library/ProgramLookup.h"
 
 using namespace velmora;
 using namespace velmora::testing;
-
-namespace {
-
-bool SameName(IProduct& product, const wchar_t* name) {
-    VARIANT value;
-    VariantInit(&value);
-    product.GetInfo(0, &value);
-    bool same = value.vt == VT_BSTR && value.bstrVal && std::wcscmp(value.bstrVal, name) == 0;
-    VariantClear(&value);
-    return same;
-}
-
-} // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2)
@@ -38,14 +24,7 @@ int wmain(int argc, wchar_t** argv) {
     root->Refresh();
     TComPtr<IProduct> held;
     WaitUntil([&] {
-        programs->Lock();
-        for (int32_t i = 0, count = programs->GetCount(); i < count && !held; ++i) {
-            TComPtr<IProduct> product;
-            programs->GetItem(i, product.put());
-            if (product && SameName(*product, argv[1]))
-                held = product;
-        }
-        programs->Unlock();
+        held = held ? held : FindProgram(*programs, argv[1]);
         return held && root->GetReadState() != TReadState::rsNonw;
     });
     // The feature read runs the servicing tool; under Wine a child whose

@@ -1,3 +1,4 @@
+// The library through its exports, as a front end loads, holds and unloads it.
 #include "tests/library/LibraryHarness.h"
 #include "tests/library/UnsizedProgram.h"
 
@@ -45,8 +46,17 @@ TEST_F(Exports, RootsShareOneInventoryAndFeatureManagerThroughBothReadKinds) {
     EXPECT_EQ(second->GetReadState(), TReadState::rsLoading) << "Stop keeps the last state";
 }
 
-TEST_F(Exports, CanUnloadOnlyWhenNoInterfaceObjectLives) {
+// Only the root is handed out; the library can be unloaded once no object it handed out lives.
+TEST_F(Exports, HandOutOnlyTheRootAndCanUnloadOnlyWhenNoInterfaceObjectLives) {
     ASSERT_EQ(CanUnloadNow(), S_OK);
+    for (REFIID iid : {__uuidof(IProduct), IID_IUnknown}) {
+        void* object = reinterpret_cast<void*>(1);
+        EXPECT_TRUE(FAILED(Library.GetInstance(iid, &object)));
+        EXPECT_EQ(object, nullptr);
+    }
+    EXPECT_EQ(Library.GetInstance(__uuidof(IVelmora), nullptr), E_POINTER);
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+
     auto root = Library.NewRoot();
     TComPtr<IProductCollection> programs;
     root->GetPrograms(programs.put());
@@ -59,15 +69,6 @@ TEST_F(Exports, CanUnloadOnlyWhenNoInterfaceObjectLives) {
     EXPECT_EQ(CanUnloadNow(), S_FALSE) << "the feature manager is still referenced";
     features.reset();
     EXPECT_EQ(CanUnloadNow(), S_OK);
-}
-
-TEST_F(Exports, OtherInterfaceIdsAndBadArgumentsFail) {
-    for (REFIID iid : {__uuidof(IProduct), IID_IUnknown}) {
-        void* object = reinterpret_cast<void*>(1);
-        EXPECT_TRUE(FAILED(Library.GetInstance(iid, &object)));
-        EXPECT_EQ(object, nullptr);
-    }
-    EXPECT_EQ(Library.GetInstance(__uuidof(IVelmora), nullptr), E_POINTER);
 
     auto getVersion = Library.Export<HRESULT(WINAPI*)(DLLVERSIONINFO2*)>("DllGetVersion");
     DLLVERSIONINFO2 info{};
@@ -79,29 +80,18 @@ TEST_F(Exports, OtherInterfaceIdsAndBadArgumentsFail) {
 namespace {
 
 // Uninstall entries of the current user that make the read use the installer
-// engine (a product code without an install folder) and the job queue (a
-// folder without a recorded size); removed again with the object.
-class TEnginesAtWork {
-public:
+// engine (a product code of this test without an install folder) and the job
+// queue (a folder without a recorded size); removed again with the object.
+struct TEnginesAtWork {
+    static constexpr wchar_t ProductKey[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{7C41E5B2-0D9A-4F63-8E1B-52A6C3D9F0E4}";
     TEnginesAtWork() {
-        auto product = TRegKey::Create(HKEY_CURRENT_USER, FProductKey, KEY_ALL_ACCESS);
-        product.WriteString(L"DisplayName", L"Velmora Unload Product " + FCode);
+        auto product = TRegKey::Create(HKEY_CURRENT_USER, ProductKey, KEY_ALL_ACCESS);
+        product.WriteString(L"DisplayName", L"Velmora Unload Product");
         product.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
     }
-    ~TEnginesAtWork() { DeleteKey(HKEY_CURRENT_USER, FProductKey); }
-    bool Measured() const { return FSized.Measured(); }
-
-private:
-    static std::wstring NewCode() {
-        GUID guid;
-        CoCreateGuid(&guid);
-        wchar_t code[39];
-        StringFromGUID2(guid, code, 39);
-        return code;
-    }
-    const std::wstring FCode = NewCode();
-    const std::wstring FProductKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + FCode;
-    TUnsizedProgram FSized{L"Velmora Unload Sized " + FCode, 3};
+    ~TEnginesAtWork() { DeleteKey(HKEY_CURRENT_USER, ProductKey); }
+    TUnsizedProgram Sized{L"Velmora Unload Sized " + std::to_wstring(GetCurrentProcessId()), 3};
 };
 
 // The ids of the threads of this process.
@@ -136,7 +126,7 @@ TEST(Unload, NoThreadOfTheLibraryRemainsOnceItCanBeUnloaded) {
             root->GetPrograms(programs.put());
             root->Refresh();
             ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));
-            ASSERT_TRUE(WaitUntil([&] { return work.Measured(); }));
+            ASSERT_TRUE(WaitUntil([&] { return work.Sized.Measured(); }));
         }
         ASSERT_TRUE(WaitUntil([&] { return canUnloadNow() == S_OK; }));
         std::vector<DWORD> remaining;
@@ -144,5 +134,20 @@ TEST(Unload, NoThreadOfTheLibraryRemainsOnceItCanBeUnloaded) {
             if (!before.contains(thread))
                 remaining.push_back(thread);
         EXPECT_TRUE(remaining.empty()) << remaining.size() << " threads started since the load still run";
+    }
+}
+
+// The process ends with the library's threads and items alive: its threads
+// are stopped wherever they stood (in a sleep, holding a lock), and nothing of
+// the library may wait for them or be used after its teardown, whatever order
+// that takes. A wrong teardown hangs or fails on some runs, not all.
+TEST(FrontEndExit, EndsCleanlyWhileHoldingTheRootACollectionAndAProduct) {
+    TUnsizedProgram program(Format(L"Velmora Exit Holder %d", static_cast<int>(GetCurrentProcessId())), 50);
+    for (int run = 0; run < 6; ++run) {
+        auto [code, output] = RunProgram(ThisModuleFolder() + L"ExitHolder.exe",
+                                         L"\"" + program.Name() + L"\"", std::chrono::seconds(30));
+        ASSERT_EQ(code, 0) << "run " << run << (code == StillRunningCode ? ": still running after 30 s" : "")
+                           << "\n"
+                           << output;
     }
 }
