@@ -172,6 +172,18 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
               S_OK);
     EXPECT_EQ(list->GetCount(), collection->GetCount());
 
+    // Texts load as given; the package has no resource file: references resolve to nothing.
+    auto load = [&](LPCWSTR reference) {
+        BSTR value = nullptr;
+        notes->LoadResourceString(reference, &value);
+        return TakeText(value);
+    };
+    EXPECT_EQ(load(L"Plain text"), L"Plain text");
+    EXPECT_EQ(load(L""), L"");
+    EXPECT_EQ(load(nullptr), L"");
+    EXPECT_EQ(load(L"ms-resource:AppName"), L"");
+    EXPECT_EQ(load((L"@{" + app.FullName() + L"?ms-resource://x/Resources/AppName}").c_str()), L"");
+
     // Alive objects keep the component loaded; then it may go.
     EXPECT_EQ(Component.CanUnloadNow(), S_FALSE);
     collection.reset();
@@ -184,7 +196,7 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
     EXPECT_EQ(Component.CanUnloadNow(), S_OK);
 }
 
-TEST_F(LaunchetTest, ResourceTextsFollowTheShellsRules) {
+TEST(LaunchetResourceText, IndirectStringsFollowTheShellsRules) {
     const std::wstring full = L"Velmora.Notes_1.0.0.0_x64__abcdefghjkmnp";
     const std::pair<const wchar_t*, std::wstring> references[] = {
         {L"ms-resource:AppName", L"@{" + full + L"?ms-resource://Velmora.Notes/Resources/AppName}"},
@@ -197,23 +209,6 @@ TEST_F(LaunchetTest, ResourceTextsFollowTheShellsRules) {
     for (const auto& [reference, indirect] : references)
         EXPECT_EQ(launchet::IndirectResourceString(full, L"Velmora.Notes", reference), indirect)
             << Narrow(reference);
-
-    TInstalledTestPackage installed(Package(L"Texts"));
-    TComPtr<IMetroAppCollection> collection = NewCollection();
-    ASSERT_TRUE(collection && collection->WaitForLoad(LoadLimitMs, true));
-    TComPtr<IMetroAppItem> item = Find(collection.get(), installed.FullName());
-    ASSERT_TRUE(item);
-    auto load = [&](LPCWSTR reference) {
-        BSTR value = nullptr;
-        item->LoadResourceString(reference, &value);
-        return TakeText(value);
-    };
-    EXPECT_EQ(load(L"Plain text"), L"Plain text");
-    EXPECT_EQ(load(L""), L"");
-    EXPECT_EQ(load(nullptr), L"");
-    // The package has no resource file: references resolve to nothing.
-    EXPECT_EQ(load(L"ms-resource:AppName"), L"");
-    EXPECT_EQ(load((L"@{" + installed.FullName() + L"?ms-resource://x/Resources/AppName}").c_str()), L"");
 }
 
 TEST_F(LaunchetTest, LoadsAgainWhenAskedOrWhenPackagesComeAndGoOrOneIsUpdated) {
