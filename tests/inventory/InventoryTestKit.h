@@ -73,16 +73,25 @@ inline const bool OwnLogDirectory = [] {
     return true;
 }();
 
-// The end of the statistics log file, which is written directly from now on:
-// LoggedSince looks at what reached it after that.
-inline std::streamoff StatisticsMark() {
+// Writes a unique mark into the statistics log, written directly from now on.
+inline std::wstring StatisticsMark() {
     StatisticsLog::Instance().SetDirectWrite(true);
-    return testing::StatisticsFileEnd();
+    static std::atomic<int> serial{0};
+    std::wstring mark = L"statistics mark " + std::to_wstring(++serial) + L" " +
+                        std::to_wstring(std::chrono::steady_clock::now().time_since_epoch().count());
+    StatisticsLog::Add(std::wstring_view(mark));
+    return mark;
 }
-inline bool LoggedSince(std::streamoff mark, std::wstring_view text) {
-    auto texts = testing::StatisticsTextsSince(mark);
-    return std::any_of(texts.begin(), texts.end(),
-                       [&](const std::wstring& t) { return t.find(text) != std::wstring::npos; });
+// Whether a record past the mark holds text (the older part after a rotation is <name>.1.log).
+inline bool LoggedSince(const std::wstring& mark, std::wstring_view text) {
+    std::filesystem::path name(StatisticsLog::Instance().FileName());
+    auto texts = testing::RecordTexts(std::filesystem::path(name).replace_extension(".1.log"),
+                                      StatisticsLog::Instance().ModuleName().size());
+    auto newer = testing::StatisticsTextsSince(0);
+    texts.insert(texts.end(), newer.begin(), newer.end());
+    auto past = std::find(texts.rbegin(), texts.rend(), mark);
+    return past != texts.rend() &&
+           std::any_of(texts.rbegin(), past, [&](const std::wstring& t) { return t.find(text) != t.npos; });
 }
 
 // Ends the calling reading thread's step only through a stop request, as a
