@@ -54,24 +54,10 @@ TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
     EXPECT_FALSE(aborted->IsNeedReadSlowInfo());
 }
 
-TEST(ItemProductActions, StopAndDestructionEndTheActionThread) {
-    TEventLog log;
-    auto item = std::make_shared<TTestProgram>(L"P", &log);
-    std::atomic<bool> stopped{false}, stoppedByDestruction{false};
-    item->SetActionThread(WaitingThread(stopped));
-    EXPECT_TRUE(item->IsActionRunning());
-    item->StopActionThread();
-    EXPECT_TRUE(stopped);
-    EXPECT_FALSE(item->IsActionRunning());
-
-    item->SetActionThread(WaitingThread(stoppedByDestruction));
-    item.reset();
-    EXPECT_TRUE(stoppedByDestruction);
-}
-
-// No action starts while one runs, not even a remove-from-registry; an idle
-// program leaves the program list without a thread.
-TEST(ItemProductActions, RunningActionRefusesOthersAndRemoveFromRegistryDropsAnIdleProgram) {
+// No action starts while one runs, not even a remove-from-registry; a stop
+// ends the action thread, and an idle program then leaves the program list
+// without a thread. Destroying an item ends its action thread too.
+TEST(ItemProductActions, RunningActionRefusesOthersUntilStoppedAndDestructionEndsItToo) {
     TItemProgram::Init();
     TEventLog log;
     auto item = std::make_shared<TTestProgram>(L"P", &log);
@@ -79,8 +65,9 @@ TEST(ItemProductActions, RunningActionRefusesOthersAndRemoveFromRegistryDropsAnI
     auto listed = [&] {
         return TItemProgram::Items().Any([&](const TItemProgram& p) { return &p == item.get(); });
     };
-    std::atomic<bool> stopped{false};
+    std::atomic<bool> stopped{false}, stoppedByDestruction{false};
     item->SetActionThread(WaitingThread(stopped));
+    EXPECT_TRUE(item->IsActionRunning());
 
     TPossibleActions action = TPossibleActions::paRemoveFromRegistry;
     void* window = reinterpret_cast<void*>(1);
@@ -89,9 +76,15 @@ TEST(ItemProductActions, RunningActionRefusesOthersAndRemoveFromRegistryDropsAnI
     EXPECT_TRUE(listed());
 
     item->StopActionThread();
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(item->IsActionRunning());
     EXPECT_TRUE(item->RunAction(action, window));
     EXPECT_FALSE(item->IsActionRunning());
     EXPECT_FALSE(listed());
+
+    item->SetActionThread(WaitingThread(stoppedByDestruction));
+    item.reset();
+    EXPECT_TRUE(stoppedByDestruction);
     TItemProgram::Done();
 }
 
