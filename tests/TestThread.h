@@ -13,8 +13,8 @@ public:
     explicit TFunctionThread(std::function<void()> body) : FBody(std::move(body)) {}
     ~TFunctionThread() override { TerminateAndWait(); }
 
-    // The body ended with the silent abort.
-    std::atomic<bool> Aborted{false};
+    // The body ended with the silent abort, or with an error that reached the handler.
+    std::atomic<bool> Aborted{false}, Failed{false};
 
 protected:
     void Execute() override {
@@ -26,8 +26,20 @@ protected:
         }
     }
 
+    void HandleError(std::exception_ptr) override { Failed = true; }
+
 private:
     std::function<void()> FBody;
 };
+
+// Runs body on a thread asked to stop before it starts; whether the body
+// ended with the silent abort.
+inline bool AbortsWhenStopped(std::function<void()> body) {
+    TFunctionThread thread(std::move(body));
+    thread.Terminate();
+    thread.Start();
+    thread.WaitFor();
+    return thread.Aborted;
+}
 
 } // namespace velmora::testing

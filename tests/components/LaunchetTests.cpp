@@ -5,20 +5,10 @@
 #include "api/Interfaces.Launchet.h"
 #include "components/launchet/AppLogo.h"
 #include "components/launchet/ResourceText.h"
-#include "platform/ComObject.h"
-#include "platform/ComText.h"
-#include "platform/Format.h"
-#include "platform/Handles.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
-#include "platform/Text.h"
 #include "tests/Polling.h"
 #include "tests/kits/AppPackages.h"
+#include "tests/platform/ScratchKit.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -30,16 +20,33 @@ namespace {
 
 constexpr uint32_t LoadLimitMs = 20000;
 
-std::wstring Text(BSTR text) {
-    unique_bstr owner(text);
-    return BstrText(text);
-}
+using TGetter = void (STDMETHODCALLTYPE IMetroAppItem::*)(BSTR*);
+using I = IMetroAppItem;
 
-template <class Getter> std::wstring Get(IMetroAppItem* item, Getter getter) {
+std::wstring Get(IMetroAppItem* item, TGetter getter) {
     BSTR value = nullptr;
     (item->*getter)(&value);
-    return Text(value);
+    return TakeText(value);
 }
+std::vector<std::wstring> Get(IMetroAppItem* item, std::initializer_list<TGetter> getters) {
+    std::vector<std::wstring> values;
+    for (TGetter getter : getters)
+        values.push_back(Get(item, getter));
+    return values;
+}
+// The flags that are set, in the interface's order.
+std::wstring Flags(IMetroAppItem* item) {
+    const std::pair<bool, const wchar_t*> flags[] = {{item->IsExcluded1(), L"excluded1 "},
+                                                     {item->IsExcluded2(), L"excluded2 "},
+                                                     {item->IsListed(), L"listed "},
+                                                     {item->IsFeatureListed(), L"feature-listed "},
+                                                     {item->IsProvisioned(), L"provisioned "}};
+    std::wstring set;
+    for (auto [on, name] : flags)
+        set += on ? name : L"";
+    return set;
+}
+using Texts = std::vector<std::wstring>;
 
 TTestPackage Package(const wchar_t* name) {
     TTestPackage package;
@@ -102,60 +109,42 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
 
     TComPtr<IMetroAppItem> notes = Find(collection.get(), app.FullName());
     ASSERT_TRUE(notes);
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetPackageFullName),
-              L"Velmora.Launchet.Notes." + std::to_wstring(GetCurrentProcessId()) + L"_1.0.0.0_x64__" +
-                  PublisherId(app.Publisher));
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetPackageFamilyName), app.FamilyName());
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetDisplayName), L"Velmora Notes");
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetDisplayNameResource), L"Velmora Notes");
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetDescriptionResource), L"Takes notes");
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetPublisher), app.Publisher);
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetPublisherResource), L"Velmora Test Makers");
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetInstallPath),
-              ProgramFilesFolder() + L"\\WindowsApps\\" + app.FullName());
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetVersion), L"1.0.0.0");
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetArchitecture), L"x64");
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetLogo), app.LogoFile());
-    EXPECT_EQ(Get(notes.get(), &IMetroAppItem::GetAppIds), L"App");
-    EXPECT_FALSE(notes->IsExcluded1());
-    EXPECT_FALSE(notes->IsExcluded2());
-    EXPECT_TRUE(notes->IsListed());
-    EXPECT_TRUE(notes->IsFeatureListed());
-    EXPECT_TRUE(notes->IsProvisioned());
+    EXPECT_EQ(Get(notes.get(), {&I::GetPackageFullName, &I::GetPackageFamilyName, &I::GetDisplayName,
+                                &I::GetDisplayNameResource, &I::GetDescriptionResource, &I::GetPublisher,
+                                &I::GetPublisherResource, &I::GetInstallPath, &I::GetVersion,
+                                &I::GetArchitecture, &I::GetLogo, &I::GetAppIds}),
+              (Texts{L"Velmora.Launchet.Notes." + std::to_wstring(GetCurrentProcessId()) + L"_1.0.0.0_x64__" +
+                         PublisherId(app.Publisher),
+                     app.FamilyName(), L"Velmora Notes", L"Velmora Notes", L"Takes notes", app.Publisher,
+                     L"Velmora Test Makers", ProgramFilesFolder() + L"\\WindowsApps\\" + app.FullName(),
+                     L"1.0.0.0", L"x64", app.LogoFile(), L"App"}));
+    EXPECT_EQ(Flags(notes.get()), L"listed feature-listed provisioned ");
 
+    // Only the scaled logo file exists: that is the logo.
     TComPtr<IMetroAppItem> runtime = Find(collection.get(), framework.FullName());
     ASSERT_TRUE(runtime);
-    EXPECT_EQ(Get(runtime.get(), &IMetroAppItem::GetArchitecture), L"x86");
-    EXPECT_EQ(Get(runtime.get(), &IMetroAppItem::GetVersion), L"2.1.30.4");
-    // Only the scaled file exists: that is the logo.
-    EXPECT_EQ(Get(runtime.get(), &IMetroAppItem::GetLogo),
-              framework.Folder() + L"\\Assets\\StoreLogo.scale-200.png");
-    EXPECT_EQ(Get(runtime.get(), &IMetroAppItem::GetAppIds), L"");
-    EXPECT_TRUE(runtime->IsExcluded1());
-    EXPECT_FALSE(runtime->IsExcluded2());
-    EXPECT_FALSE(runtime->IsListed());
-    EXPECT_FALSE(runtime->IsFeatureListed());
-    EXPECT_FALSE(runtime->IsProvisioned());
+    EXPECT_EQ(Get(runtime.get(), {&I::GetArchitecture, &I::GetVersion, &I::GetLogo, &I::GetAppIds}),
+              (Texts{L"x86", L"2.1.30.4", framework.Folder() + L"\\Assets\\StoreLogo.scale-200.png", L""}));
+    EXPECT_EQ(Flags(runtime.get()), L"excluded1 ");
 
     TComPtr<IMetroAppItem> split = Find(collection.get(), resources.FullName());
     ASSERT_TRUE(split);
-    EXPECT_EQ(Get(split.get(), &IMetroAppItem::GetPackageFullName),
-              L"Velmora.Launchet.Notes." + std::to_wstring(GetCurrentProcessId()) +
-                  L"_1.0.0.0_neutral_split.scale-100_" + PublisherId(app.Publisher));
-    EXPECT_EQ(Get(split.get(), &IMetroAppItem::GetPackageFamilyName), app.FamilyName());
-    EXPECT_EQ(Get(split.get(), &IMetroAppItem::GetLogo), L"");
+    EXPECT_EQ(Get(split.get(), {&I::GetPackageFullName, &I::GetPackageFamilyName, &I::GetLogo}),
+              (Texts{L"Velmora.Launchet.Notes." + std::to_wstring(GetCurrentProcessId()) +
+                         L"_1.0.0.0_neutral_split.scale-100_" + PublisherId(app.Publisher),
+                     app.FamilyName(), L""}));
     EXPECT_FALSE(split->IsExcluded1());
     EXPECT_TRUE(split->IsExcluded2());
     EXPECT_FALSE(split->IsFeatureListed());
 
+    // The display name reference cannot be resolved (the package has no
+    // resources): the package name stands in.
     TComPtr<IMetroAppItem> helper = Find(collection.get(), hidden.FullName());
     ASSERT_TRUE(helper);
-    EXPECT_EQ(Get(helper.get(), &IMetroAppItem::GetInstallPath),
-              WindowsFolder() + L"\\SystemApps\\" + hidden.FullName());
-    // The reference cannot be resolved (the package has no resources): the package name stands in.
-    EXPECT_EQ(Get(helper.get(), &IMetroAppItem::GetDisplayName), hidden.Name);
-    EXPECT_EQ(Get(helper.get(), &IMetroAppItem::GetDisplayNameResource), L"ms-resource:AppName");
-    EXPECT_EQ(Get(helper.get(), &IMetroAppItem::GetAppIds), L"Helper.Main");
+    EXPECT_EQ(Get(helper.get(),
+                  {&I::GetInstallPath, &I::GetDisplayName, &I::GetDisplayNameResource, &I::GetAppIds}),
+              (Texts{WindowsFolder() + L"\\SystemApps\\" + hidden.FullName(), hidden.Name,
+                     L"ms-resource:AppName", L"Helper.Main"}));
     EXPECT_FALSE(helper->IsListed());
     EXPECT_TRUE(helper->IsFeatureListed());
 
@@ -166,7 +155,7 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
         collection->GetItem(i, item.put());
         ASSERT_TRUE(item);
         EXPECT_TRUE(collection->Contains(item.get()));
-        EXPECT_EQ(collection->IndexOf(Get(item.get(), &IMetroAppItem::GetPackageFullName).c_str()), i);
+        EXPECT_EQ(collection->IndexOf(Get(item.get(), &I::GetPackageFullName).c_str()), i);
         featureApps += item->IsFeatureListed() ? 1 : 0;
     }
     EXPECT_EQ(collection->GetAppCount(), featureApps);
@@ -183,6 +172,18 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
               S_OK);
     EXPECT_EQ(list->GetCount(), collection->GetCount());
 
+    // Texts load as given; the package has no resource file: references resolve to nothing.
+    auto load = [&](LPCWSTR reference) {
+        BSTR value = nullptr;
+        notes->LoadResourceString(reference, &value);
+        return TakeText(value);
+    };
+    EXPECT_EQ(load(L"Plain text"), L"Plain text");
+    EXPECT_EQ(load(L""), L"");
+    EXPECT_EQ(load(nullptr), L"");
+    EXPECT_EQ(load(L"ms-resource:AppName"), L"");
+    EXPECT_EQ(load((L"@{" + app.FullName() + L"?ms-resource://x/Resources/AppName}").c_str()), L"");
+
     // Alive objects keep the component loaded; then it may go.
     EXPECT_EQ(Component.CanUnloadNow(), S_FALSE);
     collection.reset();
@@ -195,40 +196,22 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
     EXPECT_EQ(Component.CanUnloadNow(), S_OK);
 }
 
-TEST_F(LaunchetTest, ResourceTextsFollowTheShellsRules) {
-    using launchet::IndirectResourceString;
+TEST(LaunchetResourceText, IndirectStringsFollowTheShellsRules) {
     const std::wstring full = L"Velmora.Notes_1.0.0.0_x64__abcdefghjkmnp";
-    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"ms-resource:AppName"),
-              L"@{" + full + L"?ms-resource://Velmora.Notes/Resources/AppName}");
-    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"ms-resource:Strings/Title"),
-              L"@{" + full + L"?ms-resource://Velmora.Notes/Strings/Title}");
-    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"ms-resource:/Strings/Title"),
-              L"@{" + full + L"?ms-resource://Velmora.Notes/Strings/Title}");
-    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"ms-resource://Other/Strings/Title"),
-              L"@{" + full + L"?ms-resource://Other/Strings/Title}");
-    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"@{x?ms-resource://y/z}"),
-              L"@{x?ms-resource://y/z}");
-    EXPECT_EQ(IndirectResourceString(full, L"Velmora.Notes", L"Plain"), L"");
-
-    TInstalledTestPackage installed(Package(L"Texts"));
-    TComPtr<IMetroAppCollection> collection = NewCollection();
-    ASSERT_TRUE(collection && collection->WaitForLoad(LoadLimitMs, true));
-    TComPtr<IMetroAppItem> item = Find(collection.get(), installed.FullName());
-    ASSERT_TRUE(item);
-    auto load = [&](LPCWSTR reference) {
-        BSTR value = nullptr;
-        item->LoadResourceString(reference, &value);
-        return Text(value);
+    const std::pair<const wchar_t*, std::wstring> references[] = {
+        {L"ms-resource:AppName", L"@{" + full + L"?ms-resource://Velmora.Notes/Resources/AppName}"},
+        {L"ms-resource:Strings/Title", L"@{" + full + L"?ms-resource://Velmora.Notes/Strings/Title}"},
+        {L"ms-resource:/Strings/Title", L"@{" + full + L"?ms-resource://Velmora.Notes/Strings/Title}"},
+        {L"ms-resource://Other/Strings/Title", L"@{" + full + L"?ms-resource://Other/Strings/Title}"},
+        {L"@{x?ms-resource://y/z}", L"@{x?ms-resource://y/z}"},
+        {L"Plain", L""},
     };
-    EXPECT_EQ(load(L"Plain text"), L"Plain text");
-    EXPECT_EQ(load(L""), L"");
-    EXPECT_EQ(load(nullptr), L"");
-    // The package has no resource file: references resolve to nothing.
-    EXPECT_EQ(load(L"ms-resource:AppName"), L"");
-    EXPECT_EQ(load((L"@{" + installed.FullName() + L"?ms-resource://x/Resources/AppName}").c_str()), L"");
+    for (const auto& [reference, indirect] : references)
+        EXPECT_EQ(launchet::IndirectResourceString(full, L"Velmora.Notes", reference), indirect)
+            << Narrow(reference);
 }
 
-TEST_F(LaunchetTest, LoadsAgainWhenAskedOrWhenPackagesComeAndGo) {
+TEST_F(LaunchetTest, LoadsAgainWhenAskedOrWhenPackagesComeAndGoOrOneIsUpdated) {
     TInstalledTestPackage stays(Package(L"Stays"));
     TComPtr<IMetroAppCollection> collection = NewCollection();
     ASSERT_TRUE(collection);
@@ -268,7 +251,7 @@ TEST_F(LaunchetTest, LoadsAgainWhenAskedOrWhenPackagesComeAndGo) {
     EXPECT_NE(collection->GetUpdateTime(), afterAdd);
     EXPECT_FALSE(collection->Contains(leaving.get()));
     // The entry of a package that has gone still answers as it was read.
-    EXPECT_EQ(Get(leaving.get(), &IMetroAppItem::GetPackageFullName), addedPackage.FullName());
+    EXPECT_EQ(Get(leaving.get(), &I::GetPackageFullName), addedPackage.FullName());
 
     // Staged for all users while it lives: the provisioned packages are watched too.
     const std::wstring provisioned =
@@ -283,19 +266,13 @@ TEST_F(LaunchetTest, LoadsAgainWhenAskedOrWhenPackagesComeAndGo) {
     DeleteKey(HKEY_LOCAL_MACHINE, provisioned);
     EXPECT_TRUE(WaitUntil([&] { return !isProvisioned(); }, std::chrono::seconds(5)));
     EXPECT_FALSE(collection->Contains(kept.get()));
-}
 
-TEST_F(LaunchetTest, UpdateItemReadsThatPackageAgainAndEntriesStaySnapshots) {
-    TTestPackage package = Package(L"Switched");
-    TInstalledTestPackage installed(package);
-    TComPtr<IMetroAppCollection> collection = NewCollection();
-    ASSERT_TRUE(collection && collection->WaitForLoad(LoadLimitMs, true));
-    TComPtr<IMetroAppItem> before = Find(collection.get(), package.FullName());
+    // UpdateItem reads that package again when only its manifest changed (no
+    // registry change for the watch to see); entries stay snapshots.
+    TComPtr<IMetroAppItem> before = Find(collection.get(), stays.FullName());
     ASSERT_TRUE(before);
     const uint32_t time = collection->GetUpdateTime();
-
-    // Only the manifest changes (no registry change for the watch to see).
-    const std::filesystem::path manifest(package.Folder() + L"\\AppxManifest.xml");
+    const std::filesystem::path manifest(stays.Package().Folder() + L"\\AppxManifest.xml");
     auto rename = [&](const std::string& from, const std::string& to) {
         std::stringstream text;
         text << std::ifstream(manifest).rdbuf();
@@ -304,13 +281,12 @@ TEST_F(LaunchetTest, UpdateItemReadsThatPackageAgainAndEntriesStaySnapshots) {
         std::ofstream(manifest, std::ios::binary | std::ios::trunc) << xml;
     };
     rename("Velmora Test App", "Renamed App");
-
-    collection->UpdateItem(package.FullName().c_str());
+    collection->UpdateItem(stays.FullName().c_str());
     ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
-    TComPtr<IMetroAppItem> after = Find(collection.get(), package.FullName());
+    TComPtr<IMetroAppItem> after = Find(collection.get(), stays.FullName());
     ASSERT_TRUE(after);
-    EXPECT_EQ(Get(after.get(), &IMetroAppItem::GetDisplayName), L"Renamed App");
-    EXPECT_EQ(Get(before.get(), &IMetroAppItem::GetDisplayName), L"Velmora Test App");
+    EXPECT_EQ(Get(after.get(), &I::GetDisplayName), L"Renamed App");
+    EXPECT_EQ(Get(before.get(), &I::GetDisplayName), L"Velmora Test App");
     EXPECT_NE(collection->GetUpdateTime(), time);
     EXPECT_FALSE(collection->Contains(before.get()));
 
@@ -318,37 +294,30 @@ TEST_F(LaunchetTest, UpdateItemReadsThatPackageAgainAndEntriesStaySnapshots) {
     rename("Renamed App", "Kept App");
     after->NotifyRemoved();
     ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
-    TComPtr<IMetroAppItem> checked = Find(collection.get(), package.FullName());
+    TComPtr<IMetroAppItem> checked = Find(collection.get(), stays.FullName());
     ASSERT_TRUE(checked);
-    EXPECT_EQ(Get(checked.get(), &IMetroAppItem::GetDisplayName), L"Kept App");
+    EXPECT_EQ(Get(checked.get(), &I::GetDisplayName), L"Kept App");
 }
 
+// Files added step by step, each step with the logo chosen then.
 TEST(LaunchetLogo, IsTheManifestsFileElseTheVariantWindowsWouldPick) {
-    namespace fs = std::filesystem;
-    const fs::path root =
-        fs::path(TempFolder()) / Format(L"LaunchetLogo-%d", static_cast<int>(GetCurrentProcessId()));
-    fs::create_directories(root / "Assets");
-    auto write = [&](const wchar_t* name) { std::ofstream(root / "Assets" / name) << "png"; };
-    auto remove = [&](const wchar_t* name) { fs::remove(root / "Assets" / name); };
-    auto logo = [&] { return launchet::FindLogo(root.wstring(), L"Assets\\Logo.png"); };
-    const std::wstring assets = root.wstring() + L"\\Assets\\";
-
-    EXPECT_EQ(logo(), L"");
-    write(L"Logo.targetsize-24.png");
-    write(L"Logo.targetsize-48.png");
-    EXPECT_EQ(logo(), assets + L"Logo.targetsize-48.png");
-    write(L"Logo.scale-80.png");
-    EXPECT_EQ(logo(), assets + L"Logo.scale-80.png");
-    write(L"Logo.scale-200.png");
-    write(L"Logo.scale-150.png");
-    EXPECT_EQ(logo(), assets + L"Logo.scale-150.png");
-    write(L"Logo.scale-100_contrast-black.png");
-    EXPECT_EQ(logo(), assets + L"Logo.scale-150.png");
-    write(L"Logo.scale-100.png");
-    EXPECT_EQ(logo(), assets + L"Logo.scale-100.png");
-    write(L"Logo.png");
-    EXPECT_EQ(logo(), assets + L"Logo.png");
-    remove(L"Logo.png");
-    EXPECT_EQ(launchet::FindLogo(root.wstring(), L""), L"");
-    fs::remove_all(root);
+    const TTempFolder root(L"LaunchetLogo");
+    std::filesystem::create_directories(root.Path / "Assets");
+    const std::pair<std::vector<const wchar_t*>, const wchar_t*> steps[] = {
+        {{}, L""},
+        {{L"Logo.targetsize-24.png", L"Logo.targetsize-48.png"}, L"Logo.targetsize-48.png"},
+        {{L"Logo.scale-80.png"}, L"Logo.scale-80.png"},
+        {{L"Logo.scale-200.png", L"Logo.scale-150.png"}, L"Logo.scale-150.png"},
+        {{L"Logo.scale-100_contrast-black.png"}, L"Logo.scale-150.png"},
+        {{L"Logo.scale-100.png"}, L"Logo.scale-100.png"},
+        {{L"Logo.png"}, L"Logo.png"},
+    };
+    for (const auto& [added, chosen] : steps) {
+        for (const wchar_t* file : added)
+            root.File(std::wstring(L"Assets\\") + file, "png");
+        EXPECT_EQ(launchet::FindLogo(root.Path.wstring(), L"Assets\\Logo.png"),
+                  *chosen ? root.Path.wstring() + L"\\Assets\\" + chosen : L"")
+            << Narrow(chosen);
+    }
+    EXPECT_EQ(launchet::FindLogo(root.Path.wstring(), L""), L"");
 }

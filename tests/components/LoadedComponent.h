@@ -1,10 +1,23 @@
 #pragma once
-// A component DLL loaded from the bin folder beside the test, as the library
-// loads it, with its exports.
+// What the component tests share: a component DLL loaded from the bin folder
+// beside the test, as the library loads it, with its exports.
+#include "platform/ComObject.h"
+#include "platform/ComText.h"
+#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -21,5 +34,11 @@ struct TLoadedComponent {
 
     unique_hmodule Module;
 };
+
+// The text of a string the component handed out, which is freed.
+inline std::wstring TakeText(BSTR text) {
+    unique_bstr owner(text);
+    return BstrText(text);
+}
 
 } // namespace velmora

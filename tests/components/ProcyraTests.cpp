@@ -5,23 +5,11 @@
 #include "api/Interfaces.Procyra.h"
 #include "api/Interfaces.Trustika.h"
 #include "platform/ChildProcess.h"
-#include "platform/ComObject.h"
-#include "platform/ComText.h"
-#include "platform/Format.h"
-#include "platform/Handles.h"
-#include "platform/Module.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
-#include "platform/Text.h"
 #include "tests/components/LoadedComponent.h"
-
-#include <gtest/gtest.h>
+#include "tests/platform/ScratchKit.h"
 
 #include <deque>
-#include <filesystem>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace velmora {
 namespace {
@@ -42,8 +30,8 @@ TComPtr<IPYProcess> Item(IPYProcessList* list, int32_t index) {
     return process;
 }
 
-// Waiting programs started from a temporary folder; the ones still running
-// are ended and the folder removed at the end.
+// Waiting programs started from a temporary folder (with a blank in its
+// name); the ones still running are ended and the folder removed at the end.
 class TChildren {
 public:
     ~TChildren() {
@@ -51,13 +39,10 @@ public:
             TerminateProcess(child.Process.get(), 0);
             WaitForSingleObject(child.Process.get(), 5000);
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(FFolder, ignored);
     }
     // The full path of a new copy of the waiting double in the folder.
     std::wstring Program(const wchar_t* name) {
-        std::filesystem::create_directories(FFolder);
-        std::filesystem::path program = FFolder / name;
+        std::filesystem::path program = FFolder.Path / name;
         std::filesystem::copy_file(ThisModuleFolder() + L"console_double.exe", program);
         return program.wstring();
     }
@@ -74,9 +59,7 @@ public:
     }
 
 private:
-    std::filesystem::path FFolder = std::filesystem::path(TempFolder()) /
-                                    Format(L"procyra-%d-%d Waiters", static_cast<int>(GetCurrentProcessId()),
-                                           static_cast<int>(GetTickCount()));
+    const testing::TTempFolder FFolder{L"procyra Waiters"};
     std::deque<TChildProcess> FChildren; // stays where Start put it
 };
 
@@ -132,7 +115,7 @@ TEST_F(ProcyraProcesses, TheListHoldsThisProcessWithItsExecutable) {
 
 // The walk that ends a program's processes: every process started from the
 // folder is found by its path and ended; others are left alone.
-TEST_F(ProcyraProcesses, AWalkEndsTheProcessesStartedFromAFolderAndARefreshNoLongerListsThem) {
+TEST_F(ProcyraProcesses, AWalkEndsTheProcessesStartedFromAFolderAndARefreshNoLongerListsThemNorOnesEnded) {
     const std::wstring waiter = FChildren.Program(L"waiter.exe");
     const std::wstring bystander = FChildren.Program(L"bystander.exe");
     const TChildProcess* first = FChildren.Start(waiter);
@@ -176,21 +159,16 @@ TEST_F(ProcyraProcesses, AWalkEndsTheProcessesStartedFromAFolderAndARefreshNoLon
     EXPECT_TRUE(child->WaitForExit(0));
     EXPECT_NE(child->GetExitCode(), static_cast<int32_t>(STILL_ACTIVE));
     EXPECT_EQ(child->Terminate(), PY_E_PROCESS_ENDED);
-}
 
-TEST_F(ProcyraProcesses, EndingAProcessThatEndedOnItsOwnIsADefinedFailure) {
-    const TChildProcess* child = FChildren.Start(FChildren.Program(L"short-lived.exe"));
-    ASSERT_TRUE(child);
-    ASSERT_EQ(FList->Refresh(), S_OK);
-    TComPtr<IPYProcess> process = Item(FList.get(), FList->IndexOfId(static_cast<int32_t>(child->ProcessID)));
-    ASSERT_TRUE(process);
-    ASSERT_TRUE(TerminateProcess(child->Process.get(), 3));
-    ASSERT_EQ(WaitForSingleObject(child->Process.get(), 5000), WAIT_OBJECT_0);
-
-    EXPECT_EQ(process->Terminate(), PY_E_PROCESS_ENDED);
-    EXPECT_EQ(process->GetExitCode(), 3);
+    // Ending a process that ended on its own is a defined failure too.
+    TComPtr<IPYProcess> bystanderProcess = Item(FList.get(), Find(bystander));
+    ASSERT_TRUE(bystanderProcess);
+    ASSERT_TRUE(TerminateProcess(other->Process.get(), 3));
+    ASSERT_EQ(WaitForSingleObject(other->Process.get(), 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(bystanderProcess->Terminate(), PY_E_PROCESS_ENDED);
+    EXPECT_EQ(bystanderProcess->GetExitCode(), 3);
     TComPtr<IPYProcess> found;
-    FManager->FindProcess(static_cast<int32_t>(child->ProcessID), found.put());
+    FManager->FindProcess(static_cast<int32_t>(other->ProcessID), found.put());
     EXPECT_FALSE(found);
 }
 
@@ -299,7 +277,8 @@ protected:
     std::wstring FBefore;
 };
 
-TEST_F(ProcyraAgent, RegistrationServesTheManagerThroughComAndUnregistrationLeavesTheRegistryAsBefore) {
+TEST_F(ProcyraAgent,
+       RegistrationServesTheManagerThroughComAndUnregistrationLeavesTheRegistryAsBeforeAndOthersAlone) {
     ASSERT_EQ(Call("DllRegisterServer"), S_OK);
     EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, FClassKey + L"\\InprocServer32").ReadString(L""),
               ThisModuleFolder() + L"ProcyraHelper.Agent.x64.dll");
@@ -319,9 +298,8 @@ TEST_F(ProcyraAgent, RegistrationServesTheManagerThroughComAndUnregistrationLeav
     TComPtr<IPYManager> manager;
     EXPECT_EQ(Create(manager), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(Call("DllUnregisterServer"), S_OK); // nothing left to remove
-}
 
-TEST_F(ProcyraAgent, UnregistrationLeavesAnotherFilesRegistrationOfTheClassAlone) {
+    // Another file's registration of the class is left alone.
     const std::wstring otherFile = L"C:\\Elsewhere\\ProcyraHelper.Agent.x64.dll";
     ASSERT_TRUE(
         TRegKey::Create(HKEY_LOCAL_MACHINE, FClassKey + L"\\InprocServer32").WriteString(L"", otherFile));

@@ -5,21 +5,10 @@
 // process; all are removed afterwards, with every set a test made.
 #include "tests/components/LoadedComponent.h"
 #include "api/Interfaces.Rekova.h"
-#include "platform/ComObject.h"
-#include "platform/ComText.h"
-#include "platform/Format.h"
-#include "platform/Handles.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
 #include "platform/RekovaSettings.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <tuple>
-#include <vector>
 
 namespace velmora {
 
@@ -35,34 +24,17 @@ namespace fs = std::filesystem;
 const std::wstring TestKey =
     Format(L"Software\\VelmoraTests\\Rekova-%d", static_cast<int>(GetCurrentProcessId()));
 
-std::wstring Text(BSTR text) {
-    unique_bstr owner(text);
-    return BstrText(text);
-}
-
-// Attributes and the three times of each entry.
-struct TEntry {
-    DWORD Attributes = 0;
-    FILETIME Created{}, Accessed{}, Written{};
-    bool operator==(const TEntry& o) const {
-        return Attributes == o.Attributes && CompareFileTime(&Created, &o.Created) == 0 &&
-               CompareFileTime(&Accessed, &o.Accessed) == 0 && CompareFileTime(&Written, &o.Written) == 0;
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const TEntry& e) {
-    return out << "attributes " << e.Attributes << ", written " << e.Written.dwLowDateTime << ", accessed "
-               << e.Accessed.dwLowDateTime << ", created " << e.Created.dwLowDateTime;
-}
-
-std::map<std::wstring, TEntry> ReadEntries(const std::vector<std::wstring>& paths) {
-    std::map<std::wstring, TEntry> entries;
-    for (const std::wstring& path : paths) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-            entries[path] = {data.dwFileAttributes, data.ftCreationTime, data.ftLastAccessTime,
-                             data.ftLastWriteTime};
-    }
+// Attributes and the three times of each entry, as text.
+std::map<std::wstring, std::wstring> ReadEntries(const std::vector<std::wstring>& paths) {
+    auto time = [](const FILETIME& t) {
+        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    std::map<std::wstring, std::wstring> entries;
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    for (const std::wstring& path : paths)
+        if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &d))
+            entries[path] = Format(L"attributes %d, created %d, accessed %d, written %d", d.dwFileAttributes,
+                                   time(d.ftCreationTime), time(d.ftLastAccessTime), time(d.ftLastWriteTime));
     return entries;
 }
 
@@ -131,13 +103,13 @@ protected:
     std::wstring Begin() {
         BSTR id = nullptr;
         EXPECT_EQ(FRekova->BeginBackupSet(L"test set", L"made by a test", 0, &id), S_OK);
-        FSets.push_back(Text(id));
+        FSets.push_back(TakeText(id));
         return FSets.back();
     }
     HRESULT Restore(const std::wstring& id, std::wstring* report = nullptr) {
         BSTR text = nullptr;
         HRESULT result = FRekova->RestoreSet(id.c_str(), &text);
-        std::wstring lines = Text(text);
+        std::wstring lines = TakeText(text);
         if (report)
             *report = lines;
         return result;
@@ -148,12 +120,12 @@ protected:
         BSTR status = nullptr;
         if (set)
             set->GetStatus(&status);
-        return Text(status);
+        return TakeText(status);
     }
     std::wstring LastError() {
         BSTR text = nullptr;
         FRekova->GetLastErrorText(&text);
-        return Text(text);
+        return TakeText(text);
     }
     std::wstring Path(const wchar_t* relative) const { return (FRoot / relative).wstring(); }
     void WriteFile(const std::wstring& path, const std::string& content) const {
@@ -209,7 +181,7 @@ TEST_F(Rekova, ExportsAnswerOnlyTheRootAndCountLiveObjects) {
     ASSERT_EQ(FComponent.GetInstance(__uuidof(IRekova), reinterpret_cast<void**>(FRekova.put())), S_OK);
 }
 
-TEST_F(Rekova, DeletedFolderAndRegistryTreesComeBackExactly) {
+TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     // The folders: a read-only file and a hidden one, nested folders, set times.
     std::vector<std::wstring> folders = {Path(L"Tree"), Path(L"Tree\\Sub"), Path(L"Tree\\Sub\\Empty")};
     std::vector<std::wstring> files = {Path(L"Tree\\read-only.txt"), Path(L"Tree\\Sub\\hidden.bin")};
@@ -246,6 +218,16 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesComeBackExactly) {
         .WriteString(L"View", L"32-bit");
     TRegKey::Create(HKEY_LOCAL_MACHINE, TestKey + L"\\Tree", KEY_READ | KEY_WRITE, TRegView::x64)
         .WriteString(L"View", L"64-bit");
+    // Values beside the tree are changed, deleted and added.
+    TRegKey key = TRegKey::Create(HKEY_CURRENT_USER, TestKey);
+    key.WriteNumber(L"Changed", 1);
+    key.WriteString(L"Deleted", L"kept");
+    const DWORD two = 2;
+    auto change = [&](HKEY handle) {
+        return FRegistry->RegSetValueExW(handle, L"Changed", 0, REG_DWORD,
+                                         reinterpret_cast<const BYTE*>(&two), sizeof(two));
+    };
+    EXPECT_EQ(change(key.Handle()), ERROR_INVALID_STATE) << "no set is open";
     auto userBefore = DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64);
     auto machine32Before = DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x32);
     auto machine64Before = DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64);
@@ -264,65 +246,11 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesComeBackExactly) {
     // the folder holding it (once), per key its deletion.
     EXPECT_EQ(FRekova->GetOpenSetRecordCount(), 16);
     EXPECT_GT(FRekova->GetOpenSetSize(), 0);
-    ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
-    ASSERT_FALSE(fs::exists(FRoot / L"Tree"));
-    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, TestKey + L"\\Tree"));
-    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, TestKey + L"\\Tree", TRegView::x32));
-    ASSERT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64), machine64Before);
-
-    // Another root object (as another process would) finds the set, and
-    // its manifest names what was changed.
-    TComPtr<IRekova> other;
-    ASSERT_EQ(FComponent.GetInstance(__uuidof(IRekova), reinterpret_cast<void**>(other.put())), S_OK);
-    TComPtr<IRekovaSet> found;
-    ASSERT_EQ(other->FindSet(id.c_str(), found.put()), S_OK);
-    EXPECT_EQ(found->GetRecordCount(), 16);
-    EXPECT_EQ(Status(id), L"successful");
-    BSTR store = nullptr;
-    FRekova->GetStoreFolder(&store);
-    std::wstring manifest = Widen(ReadContent((fs::path(Text(store)) / id / L"manifest.txt").wstring()));
-    EXPECT_NE(manifest.find(L"Status: successful"), std::wstring::npos) << manifest;
-    EXPECT_NE(manifest.find(L"\tfile\t" + files[1] + L"\t"), std::wstring::npos) << manifest;
-    EXPECT_NE(manifest.find(L"\tkey\t(x64)HKEY_CURRENT_USER\\" + TestKey + L"\\Tree\t"), std::wstring::npos);
-    EXPECT_NE(manifest.find(L"\tkey\t(x32)HKEY_LOCAL_MACHINE\\" + TestKey + L"\\Tree\\Sub\t"),
-              std::wstring::npos);
-    BSTR problems = nullptr;
-    EXPECT_EQ(FRekova->VerifySet(id.c_str(), &problems), S_OK) << Text(problems);
-
-    std::wstring report;
-    ASSERT_EQ(Restore(id, &report), S_OK) << LastError();
-    EXPECT_NE(report.find(files[0]), std::wstring::npos) << report;
-    EXPECT_EQ(ReadEntries(entries), filesBefore);
-    for (size_t i = 0; i < files.size(); ++i)
-        EXPECT_EQ(ReadContent(files[i]), contents[i]);
-    EXPECT_EQ(DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64), userBefore);
-    EXPECT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x32), machine32Before);
-    EXPECT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64), machine64Before);
-    EXPECT_EQ(Status(id), L"restored");
-    EXPECT_EQ(Restore(id), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-}
-
-TEST_F(Rekova, ChangedDeletedAndAddedValuesComeBack) {
-    TRegKey key = TRegKey::Create(HKEY_CURRENT_USER, TestKey);
-    key.WriteNumber(L"Changed", 1);
-    key.WriteString(L"Deleted", L"kept");
-    auto before = DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64);
-    const DWORD two = 2;
-    EXPECT_EQ(FRegistry->RegSetValueExW(key.Handle(), L"Changed", 0, REG_DWORD,
-                                        reinterpret_cast<const BYTE*>(&two), sizeof(two)),
-              ERROR_INVALID_STATE)
-        << "no set is open";
-
-    std::wstring id = Begin();
-    // A handle the interface did not open is named by the kernel.
-    ASSERT_EQ(FRegistry->RegSetValueExW(key.Handle(), L"Changed", 0, REG_DWORD,
-                                        reinterpret_cast<const BYTE*>(&two), sizeof(two)),
-              ERROR_SUCCESS);
-    // One that nobody can name is refused, not changed unrecorded.
-    EXPECT_EQ(FRegistry->RegSetValueExW(reinterpret_cast<HKEY>(0x7ff0), L"Changed", 0, REG_DWORD,
-                                        reinterpret_cast<const BYTE*>(&two), sizeof(two)),
-              ERROR_INVALID_HANDLE);
-    EXPECT_EQ(FRekova->GetOpenSetRecordCount(), 1);
+    // A handle the interface did not open is named by the kernel; one that
+    // nobody can name is refused, not changed unrecorded.
+    ASSERT_EQ(change(key.Handle()), ERROR_SUCCESS);
+    EXPECT_EQ(change(reinterpret_cast<HKEY>(0x7ff0)), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(FRekova->GetOpenSetRecordCount(), 17);
     HKEY opened = nullptr;
     ASSERT_EQ(FRegistry->RegOpenKeyExW(HKEY_CURRENT_USER, TestKey.c_str(), 0, KEY_SET_VALUE, &opened),
               ERROR_SUCCESS);
@@ -335,11 +263,43 @@ TEST_F(Rekova, ChangedDeletedAndAddedValuesComeBack) {
               ERROR_SUCCESS);
     FRegistry->RegCloseKey(created);
     FRegistry->RegCloseKey(opened);
+    const int32_t records = FRekova->GetOpenSetRecordCount();
     ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
-    ASSERT_NE(DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64), before);
+    ASSERT_FALSE(fs::exists(FRoot / L"Tree"));
+    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, TestKey + L"\\Tree"));
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, TestKey + L"\\Tree", TRegView::x32));
+    ASSERT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64), machine64Before);
 
-    ASSERT_EQ(Restore(id), S_OK) << LastError();
-    EXPECT_EQ(DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64), before);
+    // Another root object (as another process would) finds the set, and
+    // its manifest names what was changed.
+    TComPtr<IRekova> other;
+    ASSERT_EQ(FComponent.GetInstance(__uuidof(IRekova), reinterpret_cast<void**>(other.put())), S_OK);
+    TComPtr<IRekovaSet> found;
+    ASSERT_EQ(other->FindSet(id.c_str(), found.put()), S_OK);
+    EXPECT_EQ(found->GetRecordCount(), records);
+    EXPECT_EQ(Status(id), L"successful");
+    BSTR store = nullptr;
+    FRekova->GetStoreFolder(&store);
+    std::wstring manifest = Widen(ReadContent((fs::path(TakeText(store)) / id / L"manifest.txt").wstring()));
+    EXPECT_NE(manifest.find(L"Status: successful"), std::wstring::npos) << manifest;
+    EXPECT_NE(manifest.find(L"\tfile\t" + files[1] + L"\t"), std::wstring::npos) << manifest;
+    EXPECT_NE(manifest.find(L"\tkey\t(x64)HKEY_CURRENT_USER\\" + TestKey + L"\\Tree\t"), std::wstring::npos);
+    EXPECT_NE(manifest.find(L"\tkey\t(x32)HKEY_LOCAL_MACHINE\\" + TestKey + L"\\Tree\\Sub\t"),
+              std::wstring::npos);
+    BSTR problems = nullptr;
+    EXPECT_EQ(FRekova->VerifySet(id.c_str(), &problems), S_OK) << TakeText(problems);
+
+    std::wstring report;
+    ASSERT_EQ(Restore(id, &report), S_OK) << LastError();
+    EXPECT_NE(report.find(files[0]), std::wstring::npos) << report;
+    EXPECT_EQ(ReadEntries(entries), filesBefore);
+    for (size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(ReadContent(files[i]), contents[i]);
+    EXPECT_EQ(DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64), userBefore);
+    EXPECT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x32), machine32Before);
+    EXPECT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64), machine64Before);
+    EXPECT_EQ(Status(id), L"restored");
+    EXPECT_EQ(Restore(id), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
 }
 
 TEST_F(Rekova, DeletedServiceComesBackWithItsConfigurationAndKey) {
@@ -447,7 +407,7 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
     // A saved copy gone from the store is found; deleting the set leaves nothing.
     BSTR store = nullptr;
     FRekova->GetStoreFolder(&store);
-    fs::path setFolder = fs::path(Text(store)) / id;
+    fs::path setFolder = fs::path(TakeText(store)) / id;
     std::vector<fs::path> copies;
     for (const auto& entry : fs::directory_iterator(setFolder))
         if (entry.path().extension() == L".dat")
@@ -456,7 +416,7 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
     fs::remove(copies[0]);
     BSTR problems = nullptr;
     EXPECT_EQ(FRekova->VerifySet(id.c_str(), &problems), HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT));
-    EXPECT_NE(Text(problems).find(copies[0].filename().wstring()), std::wstring::npos);
+    EXPECT_NE(TakeText(problems).find(copies[0].filename().wstring()), std::wstring::npos);
     ASSERT_EQ(FRekova->DeleteSet(id.c_str()), S_OK);
     FSets.clear();
     TComPtr<IRekovaSet> gone;

@@ -3,20 +3,11 @@
 // afterwards) and files laid into a temporary folder of their own.
 #include "components/trustika/TrustLists.h"
 #include "tests/components/LoadedComponent.h"
+#include "tests/platform/ScratchKit.h"
 #include "api/Interfaces.Trustika.h"
 #include "api/Interfaces.Velmora.h"
-#include "platform/ComObject.h"
-#include "platform/Format.h"
-#include "platform/Module.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
-#include "platform/Text.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <vector>
 
 namespace velmora::trustika {
 namespace {
@@ -63,10 +54,6 @@ protected:
             std::filesystem::copy_file(ModuleFileName(nullptr), FRoot / folder / L"Sub" / L"tool.exe");
         }
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(FRoot, ignored);
-    }
     std::wstring Path(const wchar_t* relative) const { return (FRoot / relative).wstring(); }
     TSoftwareRating Company(const std::wstring& name) const {
         return FTrustika->GetCompanyRating(name.c_str());
@@ -75,9 +62,8 @@ protected:
     TLoadedComponent FComponent{L"TrustikaHelper.dll"};
     TComPtr<ITrustika> FTrustika;
     TLists FLists;
-    std::filesystem::path FRoot =
-        std::filesystem::path(TempFolder()) /
-        Format(L"trustika-%d-%d", static_cast<int>(GetCurrentProcessId()), static_cast<int>(GetTickCount()));
+    const testing::TTempFolder FScratch{L"trustika"};
+    const std::filesystem::path& FRoot = FScratch.Path;
 };
 
 TEST_F(Trustika, FileAndFolderEntriesRateWhatIsBelowThemRiskyWinsTheRestIsUnknown) {

@@ -99,7 +99,7 @@ TEST(IconImageList, FreedIndicesAreReusedLowestFirstInBothListsFixedOnesNever) {
     ExpectPaired(list);
 }
 
-TEST(IconImageListIcons, IconsKeepEachSizeWithItsAlphaAnIconOfOneSizeServesBoth) {
+TEST(IconImageListIcons, IconsKeepEachSizeWithItsAlphaAnIconOfOneSizeServesBothPngsAreStretched) {
     TIconImageList list;
     ASSERT_EQ(list.AddIconResource(ThisModule(), MAKEINTRESOURCEW(TestIconId)), 0);
     ASSERT_EQ(list.AddAppIcon(ThisModuleFileName(), -TestIconId),
@@ -120,27 +120,24 @@ TEST(IconImageListIcons, IconsKeepEachSizeWithItsAlphaAnIconOfOneSizeServesBoth)
     EXPECT_EQ(Centre(list.LargeIcons(), 3), Magenta);
     ASSERT_EQ(list.AddIcon(nullptr, large.get()), 4);
     EXPECT_EQ(Centre(list.SmallIcons(), 4), Green);
-    ExpectPaired(list);
-}
 
-TEST(IconImageListPng, ResourcesAreStretchedToBothSizes) {
-    TIconImageList list;
-    ASSERT_EQ(list.AddFromPNGResources(ThisModule(), L"TEST_PNG_24"), 0);
+    // PNG resources are stretched to both sizes.
+    ASSERT_EQ(list.AddFromPNGResources(ThisModule(), L"TEST_PNG_24"), 5);
     // Left half red, right half blue, lowest quarter clear: stretched, not cropped or tiled.
     for (HIMAGELIST images : {list.LargeIcons(), list.SmallIcons()}) {
-        TBgraImage e = Entry(images, 0);
+        TBgraImage e = Entry(images, 5);
         int size = e.Width, half = size / 2, opaque = size * 3 / 4;
         SCOPED_TRACE(size);
         EXPECT_EQ(e.At(half - 1, 2), Red);
         EXPECT_EQ(e.At(half, 2), Blue);
         EXPECT_EQ(AlphaOf(e.At(0, opaque)), 0);
     }
-    ASSERT_EQ(list.AddFromPNGResources(ThisModule(), L"TEST_PNG_SMALL", L"TEST_PNG_LARGE"), 1);
-    EXPECT_EQ(Entry(list.SmallIcons(), 1).At(15, 15), Green); // 20 pixels stretched, not cropped
-    EXPECT_EQ(Centre(list.LargeIcons(), 1), Magenta);
+    ASSERT_EQ(list.AddFromPNGResources(ThisModule(), L"TEST_PNG_SMALL", L"TEST_PNG_LARGE"), 6);
+    EXPECT_EQ(Entry(list.SmallIcons(), 6).At(15, 15), Green); // 20 pixels stretched, not cropped
+    EXPECT_EQ(Centre(list.LargeIcons(), 6), Magenta);
     EXPECT_THROW(list.AddFromPNGResources(ThisModule(), L"TEST_NOT_A_PNG"), EOSError);
     EXPECT_THROW(list.AddFromPNGResources(ThisModule(), L"NO_SUCH_PNG", L"TEST_PNG_LARGE"), EOSError);
-    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Count(), 7);
     ExpectPaired(list);
 }
 

@@ -115,76 +115,16 @@ TEST(RunHeader, DumpShowsStringsNumbersAndListsOfEachKeyTheWalkReadDepthFirst) {
 }
 
 // The run header reads the registry through the reading run's walk, which
-// the readers after it share: each place is walked once.
-TEST(RunHeader, HeaderDumpsThePlacesInOrderFromTheWalkItSharesWithLaterReaders) {
+// the readers after it share: each place is walked once. Reading it takes
+// long: meanwhile other threads write to the statistics log; the header
+// follows in one piece.
+TEST(RunHeader, HeaderDumpsThePlacesInOrderFromTheWalkItSharesWhileOthersLog) {
     std::vector<std::wstring> walked;
-    auto walk = MadeUpWalk([&](const TRegistryKey& place) { walked.push_back(place.Text()); });
-    auto from = StatisticsFileEnd();
-    {
-        TRegistrySnapshot::TScope scope(walk);
-        StatisticsLog::Reset();
-    }
-    auto texts = StatisticsTextsSince(from);
-    const auto places = UninstallRegistryPlaces();
-    ASSERT_FALSE(places.empty());
-    std::vector<ptrdiff_t> at;
-    for (size_t i = 0; i < places.size(); ++i) {
-        at.push_back(std::find(texts.begin(), texts.end(), places[i].Text()) - texts.begin());
-        EXPECT_EQ(texts.at(at.back() + 2), EntryText(i));
-        EXPECT_EQ(texts.at(at.back() + 3), L"DisplayName (REG_SZ) = \"App\"");
-    }
-    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
-    EXPECT_EQ(texts.at(at.front() - 1), Separator);
-    EXPECT_EQ(texts.back(), Separator);
-    EXPECT_EQ(walked.size(), places.size());
-    for (const auto& place : places)
-        EXPECT_NE(walk->Read(place), nullptr);
-    EXPECT_EQ(walked.size(), places.size());
-}
-
-// A stop request ends the header: before the registry is read nothing is
-// written; once it is read, the dump ends at the next key. The abort passes on.
-TEST(RunHeader, AReadingRunAskedToStopEndsItsHeaderAtTheNextKey) {
-    auto from = StatisticsFileEnd();
-    auto walk = MadeUpWalk();
-    TFunctionThread early([&] {
-        TRegistrySnapshot::TScope scope(walk);
-        StatisticsLog::Reset();
-    });
-    early.Terminate();
-    early.Start();
-    early.WaitFor();
-    EXPECT_TRUE(early.Aborted);
-    EXPECT_THAT(StatisticsTextsSince(from), ::testing::IsEmpty());
-
-    const size_t last = UninstallRegistryPlaces().size() - 1;
-    TThread* reader = nullptr;
-    auto stoppedAfterWalk = MadeUpWalk([&](const TRegistryKey& place) {
-        if (place.SameKey(UninstallRegistryPlaces()[last]))
-            reader->Terminate();
-    });
-    TFunctionThread late([&] {
-        TRegistrySnapshot::TScope scope(stoppedAfterWalk);
-        StatisticsLog::Reset();
-    });
-    reader = &late;
-    late.Start();
-    late.WaitFor();
-    EXPECT_TRUE(late.Aborted);
-    auto texts = StatisticsTextsSince(from);
-    EXPECT_THAT(texts, ::testing::Contains(::testing::StartsWith(L"System info at ")));
-    for (size_t i = 0; i <= last; ++i)
-        EXPECT_THAT(texts, ::testing::Not(::testing::Contains(EntryText(i))));
-}
-
-// Reading the registry takes long: meanwhile other threads write to the
-// statistics log; the header follows in one piece.
-TEST(RunHeader, OtherThreadsLogWhileTheHeaderReadsTheRegistry) {
     std::promise<void> walking, release;
     auto released = release.get_future().share();
-    std::atomic<bool> first{true};
-    auto walk = MadeUpWalk([&](const TRegistryKey&) {
-        if (first.exchange(false)) {
+    auto walk = MadeUpWalk([&](const TRegistryKey& place) {
+        walked.push_back(place.Text());
+        if (walked.size() == 1) {
             walking.set_value();
             released.wait();
         }
@@ -209,11 +149,56 @@ TEST(RunHeader, OtherThreadsLogWhileTheHeaderReadsTheRegistry) {
     auto texts = StatisticsTextsSince(from);
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.front(), L"logged while the header reads the registry");
+    const auto places = UninstallRegistryPlaces();
+    ASSERT_FALSE(places.empty());
+    std::vector<ptrdiff_t> at;
+    for (size_t i = 0; i < places.size(); ++i) {
+        at.push_back(std::find(texts.begin(), texts.end(), places[i].Text()) - texts.begin());
+        EXPECT_EQ(texts.at(at.back() + 2), EntryText(i));
+        EXPECT_EQ(texts.at(at.back() + 3), L"DisplayName (REG_SZ) = \"App\"");
+    }
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
+    EXPECT_EQ(texts.at(at.front() - 1), Separator);
+    EXPECT_EQ(texts.back(), Separator);
     const auto header = std::find(texts.begin(), texts.end(), Separator);
     EXPECT_TRUE(std::all_of(header, texts.end(), [](const std::wstring& text) {
         return text != L"logged while the header reads the registry";
     }));
-    EXPECT_EQ(texts.back(), Separator);
+    EXPECT_EQ(walked.size(), places.size());
+    for (const auto& place : places)
+        EXPECT_NE(walk->Read(place), nullptr);
+    EXPECT_EQ(walked.size(), places.size());
+}
+
+// A stop request ends the header: before the registry is read nothing is
+// written; once it is read, the dump ends at the next key. The abort passes on.
+TEST(RunHeader, AReadingRunAskedToStopEndsItsHeaderAtTheNextKey) {
+    auto from = StatisticsFileEnd();
+    auto walk = MadeUpWalk();
+    EXPECT_TRUE(AbortsWhenStopped([&] {
+        TRegistrySnapshot::TScope scope(walk);
+        StatisticsLog::Reset();
+    }));
+    EXPECT_THAT(StatisticsTextsSince(from), ::testing::IsEmpty());
+
+    const size_t last = UninstallRegistryPlaces().size() - 1;
+    TThread* reader = nullptr;
+    auto stoppedAfterWalk = MadeUpWalk([&](const TRegistryKey& place) {
+        if (place.SameKey(UninstallRegistryPlaces()[last]))
+            reader->Terminate();
+    });
+    TFunctionThread late([&] {
+        TRegistrySnapshot::TScope scope(stoppedAfterWalk);
+        StatisticsLog::Reset();
+    });
+    reader = &late;
+    late.Start();
+    late.WaitFor();
+    EXPECT_TRUE(late.Aborted);
+    auto texts = StatisticsTextsSince(from);
+    EXPECT_THAT(texts, ::testing::Contains(::testing::StartsWith(L"System info at ")));
+    for (size_t i = 0; i <= last; ++i)
+        EXPECT_THAT(texts, ::testing::Not(::testing::Contains(EntryText(i))));
 }
 
 } // namespace

@@ -1,25 +1,20 @@
 // Product actions under Wine with real uninstaller doubles. Each test writes
 // its own "uninstall entry" below HKCU that the double deletes when done.
+#include "InventoryTestKit.h"
+
 #include "console/Process.h"
-#include "library/Velmora.h"
 #include "inventory/ActionThread.h"
 #include "inventory/ItemProductIntf.h"
+#include "library/Velmora.h"
 #include "platform/ChildProcess.h"
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/ProcessList.h"
-#include "platform/Registry.h"
-
-#include "InventoryTestKit.h"
 #include "tests/platform/TestKey.h"
 
-#include <gtest/gtest.h>
-
 #include <windows.h>
-
-#include <filesystem>
 
 namespace velmora {
 namespace {
@@ -37,23 +32,12 @@ bool KeyExists(const std::wstring& path) {
     return static_cast<bool>(TRegKey::Open(TRegRoot::CurrentUser, path, KEY_READ));
 }
 
-// A program whose commands the test sets; its actions run hidden, so their
-// output is captured and no display is needed.
-class TActionProgram : public TItemProgram {
-public:
-    TActionProgram() : TItemProgram(nullptr) { FDisplayNameNative = L"Action test program"; }
-    bool ShowActionWindow() override { return Shown; }
-    bool Shown = false;
-    void Set(std::wstring uninstall, std::wstring quiet = {}, std::wstring repair = {}) {
-        FCmdUninstall = std::move(uninstall);
-        FCmdUninstallQuiet = std::move(quiet);
-        FCmdRepair = std::move(repair);
-    }
-};
-
 class ActionTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Its actions run hidden, so their output is captured and no display is needed.
+        FProgram->ShowWindow = false;
+        FProgram->FDisplayNameNative = L"Action test program";
         TItemProgram::Init();
         TItemProgram::Items().Add(FProgram);
         // Errors go to the test, never to a message box.
@@ -77,13 +61,18 @@ protected:
         FKey.Create(name).WriteString(L"DisplayName", name);
         return FKey.PathOf(name);
     }
+    void Set(std::wstring uninstall, std::wstring quiet = {}, std::wstring repair = {}) {
+        FProgram->FCmdUninstall = std::move(uninstall);
+        FProgram->FCmdUninstallQuiet = std::move(quiet);
+        FProgram->FCmdRepair = std::move(repair);
+    }
     static bool Listed(const TItemProgram* item) {
         return TItemProgram::Items().Any([&](const TItemProgram& p) { return &p == item; });
     }
 
     const testing::TUserTestKey FKey{L"A"};
     // Listed in the library's program list.
-    std::shared_ptr<TActionProgram> FProgram = std::make_shared<TActionProgram>();
+    std::shared_ptr<testkit::TTestProgram> FProgram = std::make_shared<testkit::TTestProgram>();
 };
 
 TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrCopiesOfItRunFromTemp) {
@@ -139,10 +128,11 @@ TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrCopiesOfItRu
     EXPECT_EQ(FindRelaunchedUninstaller({}, {{34, 0, L"Au_.exe"}, {31, 0, L"Un.exe"}}, probe), 0u);
 }
 
-TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
+TEST_F(ActionTest,
+       RunningActionAnswersFalseWithItsActionAndStartsNothingThenRemoveFromRegistryDropsTheProgramOnly) {
     std::wstring entry = Entry(L"Slow");
     std::wstring other = Entry(L"Untouched");
-    FProgram->Set({}, Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + other + L"\" 0"));
+    Set({}, Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + other + L"\" 0"));
 
     TPossibleActions action = paUninstallQuiet;
     void* top = reinterpret_cast<void*>(1);
@@ -163,19 +153,16 @@ TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
     ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
     EXPECT_FALSE(KeyExists(entry)) << "the quiet uninstaller did its work";
     EXPECT_TRUE(KeyExists(other)) << "the repair command must not have run";
-}
 
-TEST_F(ActionTest, RemoveFromRegistryStartsNoThreadAndDropsTheProgramOnly) {
-    std::wstring entry = Entry(L"Kept");
-    FProgram->Set(Double(L"work \"" + entry + L"\" 0"));
+    // Idle, through the adapter: a remove-from-registry starts no thread and
+    // drops the program only, its uninstall entry is left to a forced removal.
     auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(FProgram));
-
-    TPossibleActions action = paRemoveFromRegistry;
-    HWND top = nullptr;
-    EXPECT_TRUE(adapter->RunAction(&action, &top));
+    action = paRemoveFromRegistry;
+    HWND window = nullptr;
+    EXPECT_TRUE(adapter->RunAction(&action, &window));
     EXPECT_FALSE(FProgram->IsActionRunning());
     EXPECT_FALSE(Listed(FProgram.get()));
-    EXPECT_TRUE(KeyExists(entry)) << "the uninstall entry is left to a forced removal";
+    EXPECT_TRUE(KeyExists(other));
 }
 
 // The double exits at once after starting its copy, which deletes the entry
@@ -184,7 +171,7 @@ class RelaunchTest : public ActionTest, public ::testing::WithParamInterface<con
 
 TEST_P(RelaunchTest, ActionRunsUntilTheRelaunchedCopyEnds) {
     std::wstring entry = Entry(L"Relaunching");
-    FProgram->Set(Double(std::wstring(L"relaunch ") + GetParam() + L" \"" + entry + L"\" 3000"));
+    Set(Double(std::wstring(L"relaunch ") + GetParam() + L" \"" + entry + L"\" 3000"));
 
     TPossibleActions action = paUninstall;
     void* top = nullptr;
@@ -207,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Copies, RelaunchTest, ::testing::Values(L"Au_.exe", L"U
 // copy of it: the action ends with the uninstaller while the helper runs on.
 TEST_F(ActionTest, HelperStartedFromTheTemporaryFolderIsNotWaitedFor) {
     std::wstring entry = Entry(L"Helped");
-    FProgram->Set(Double(L"helper velmora_helper.exe \"" + entry + L"\" 300000"));
+    Set(Double(L"helper velmora_helper.exe \"" + entry + L"\" 300000"));
     TPossibleActions action = paUninstall;
     void* top = nullptr;
     ASSERT_TRUE(FProgram->RunAction(action, top));
@@ -241,9 +228,9 @@ TEST_F(ActionTest, UninstallerNeedingAdministratorRightsAsksForThemUnlessQuiet) 
         errors.Add(text);
         return true;
     });
-    FProgram->Shown = true;
+    FProgram->ShowWindow = true;
     std::wstring entry = Entry(L"Elevated");
-    FProgram->Set(Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + entry + L"\" 0"));
+    Set(Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + entry + L"\" 0"));
     auto run = [&](TPossibleActions action) {
         void* top = nullptr;
         ASSERT_TRUE(FProgram->RunAction(action, top));
@@ -294,7 +281,7 @@ TEST_F(ActionTest, RootCallbacksGetQuestionsAndErrorsAndStopLeavesTheUninstaller
     TItemProgram::Items().Add(FProgram); // the root's first cycle starts with an empty list
     auto product = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(FProgram));
     auto start = [&](const std::wstring& command) {
-        FProgram->Set(command);
+        Set(command);
         TPossibleActions action = paUninstall;
         HWND top = nullptr;
         ASSERT_TRUE(product->RunAction(&action, &top));

@@ -1,13 +1,18 @@
 #pragma once
-// Recording test doubles for the inventory: locations and items that write
-// what is done to them into one event log.
+// What the inventory tests share: recording test doubles for locations and
+// items that write what is done to them into one event log, and items whose
+// fields a test sets and reads.
 #include "frame/DebugLog.h"
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
 #include "inventory/LocationOwner.h"
+#include "platform/Format.h"
 #include "platform/LogDirectory.h"
+#include "platform/Text.h"
 #include "platform/Thread.h"
 #include "tests/Polling.h"
+#include "tests/TestThread.h"
+#include "tests/frame/LogTestKit.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +20,11 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <mutex>
 #include <sstream>
+#include <tuple>
 
 namespace velmora::testkit {
 
@@ -68,34 +73,26 @@ inline const bool OwnLogDirectory = [] {
     return true;
 }();
 
-// Reads back what reached the statistics log file after the reader was made
-// (it writes a unique mark line and looks only past it).
-class TStatisticsLogReader {
-public:
-    TStatisticsLogReader() {
-        StatisticsLog::Instance().SetDirectWrite(true);
-        static std::atomic<int> serial{0};
-        FMark = "statistics mark " + std::to_string(++serial) + " " +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-        StatisticsLog::Add(Widen(FMark));
-    }
-
-    bool Contains(const std::wstring& text) {
-        std::filesystem::path name(StatisticsLog::Instance().FileName());
-        // The older part after a rotation is <name>.1.log.
-        std::string all = ReadFile(std::filesystem::path(name).replace_extension(".1.log")) + ReadFile(name);
-        size_t mark = all.rfind(FMark);
-        return mark != std::string::npos && all.find(Narrow(text), mark) != std::string::npos;
-    }
-
-private:
-    static std::string ReadFile(const std::filesystem::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), {}};
-    }
-
-    std::string FMark;
-};
+// Writes a unique mark into the statistics log, written directly from now on.
+inline std::wstring StatisticsMark() {
+    StatisticsLog::Instance().SetDirectWrite(true);
+    static std::atomic<int> serial{0};
+    std::wstring mark = L"statistics mark " + std::to_wstring(++serial) + L" " +
+                        std::to_wstring(std::chrono::steady_clock::now().time_since_epoch().count());
+    StatisticsLog::Add(std::wstring_view(mark));
+    return mark;
+}
+// Whether a record past the mark holds text (the older part after a rotation is <name>.1.log).
+inline bool LoggedSince(const std::wstring& mark, std::wstring_view text) {
+    std::filesystem::path name(StatisticsLog::Instance().FileName());
+    auto texts = testing::RecordTexts(std::filesystem::path(name).replace_extension(".1.log"),
+                                      StatisticsLog::Instance().ModuleName().size());
+    auto newer = testing::StatisticsTextsSince(0);
+    texts.insert(texts.end(), newer.begin(), newer.end());
+    auto past = std::find(texts.rbegin(), texts.rend(), mark);
+    return past != texts.rend() &&
+           std::any_of(texts.rbegin(), past, [&](const std::wstring& t) { return t.find(text) != t.npos; });
+}
 
 // Ends the calling reading thread's step only through a stop request, as a
 // long read does at its cancellation points.
@@ -140,26 +137,47 @@ private:
     TEventLog& FLog;
 };
 
-// Records its stages ("P1.Fast", "P1.Ext", "P1.Images", "P1.Slow") and its
-// destruction ("P1.Destroyed").
+// Given a log, records its stages ("P1.Fast", "P1.Ext", "P1.Images",
+// "P1.Slow") and its destruction ("P1.Destroyed") instead of reading; without
+// one it reads as the library's items do. Its fields are open to the test.
 template <class Base> class TTestItem : public Base {
 public:
-    TTestItem(std::wstring name, TEventLog& log, TTypeUninstallLocation* location = nullptr) requires
-        std::is_constructible_v<Base, TTypeUninstallLocation*>
+    TTestItem(std::wstring name = {}, TEventLog* log = nullptr,
+              TTypeUninstallLocation* location =
+                  nullptr) requires std::is_constructible_v<Base, TTypeUninstallLocation*>
         : Base(location), FName(std::move(name)), FLog(log) {}
     // Updates are created from what their source read.
-    TTestItem(std::wstring name, TEventLog& log, TTypeUninstallLocation* location = nullptr,
+    TTestItem(std::wstring name, TEventLog* log, TTypeUninstallLocation* location = nullptr,
               const TTemporaryInfo& info = {}) requires
         std::is_constructible_v<Base, TTypeUninstallLocation*, const TTemporaryInfo&>
         : Base(location, info), FName(std::move(name)), FLog(log) {}
-    ~TTestItem() override { FLog.Add(FName + L".Destroyed"); }
+    ~TTestItem() override {
+        if (FLog)
+            FLog->Add(FName + L".Destroyed");
+    }
 
-    // Answered once by the next CheckChange, which then marks the item for
-    // reading again as a changed install folder does.
+    using Base::AddCommandActions;
+    using Base::FCmdModify;
+    using Base::FCmdRepair;
+    using Base::FCmdUninstall;
+    using Base::FCmdUninstallQuiet;
+    using Base::FDisplayNameNative;
+    using Base::FEstimatedSize;
+    using Base::FGUID;
+    using Base::FInstallDate;
+    using Base::FInstallLocation;
+    using Base::FIsNeedReadSlowInfo;
+    using Base::FIsWinInstaller;
+    using Base::FRegistryKeys;
+
+    // With a log: answered once by the next CheckChange, which then marks the
+    // item for reading again as a changed install folder does.
     std::atomic<bool> FolderChanged{false};
     std::function<void()> OnFast, OnSlow;
 
     bool CheckChange() override {
+        if (!FLog)
+            return Base::CheckChange();
         if (!FolderChanged.exchange(false))
             return false;
         this->FIsNeedReadFastInfo = true;
@@ -184,40 +202,77 @@ public:
     }
 
 protected:
-    void ReadFastData() override { Run(L"Fast", OnFast); }
-    void DoReadExtendedInfo() override { Run(L"Ext", nullptr); }
-    void DoReadImages() override { Run(L"Images", nullptr); }
-    void DoReadSlowInfo() override { Run(L"Slow", OnSlow); }
+    void ReadFastData() override {
+        if (Logged(L"Fast", OnFast))
+            Base::ReadFastData();
+    }
+    void DoReadExtendedInfo() override {
+        if (Logged(L"Ext", nullptr))
+            Base::DoReadExtendedInfo();
+    }
+    void DoReadImages() override {
+        if (Logged(L"Images", nullptr))
+            Base::DoReadImages();
+    }
+    void DoReadSlowInfo() override {
+        if (Logged(L"Slow", OnSlow))
+            Base::DoReadSlowInfo();
+    }
 
 private:
-    void Run(const wchar_t* stage, const std::function<void()>& behaviour) {
-        FLog.Add(FName + L"." + stage);
+    // Without a log: true, the base reads.
+    bool Logged(const wchar_t* stage, const std::function<void()>& behaviour) {
+        if (!FLog)
+            return true;
+        FLog->Add(FName + L"." + stage);
         if (behaviour)
             behaviour();
+        return false;
     }
 
     std::wstring FName;
-    TEventLog& FLog;
+    TEventLog* FLog;
 };
 
-using TTestProgram = TTestItem<TItemProgram>;
-using TTestUpdate = TTestItem<TItemUpdate>;
+class TTestProgram : public TTestItem<TItemProgram> {
+public:
+    using TTestItem::TTestItem;
+    // Read from these keys, with this native name, as the library reads a program.
+    explicit TTestProgram(std::vector<TRegistryKey> keys, std::wstring nativeName = L"Native name") {
+        FRegistryKeys = std::move(keys);
+        FDisplayNameNative = std::move(nativeName);
+    }
+    using TItemProgram::FLastUsedDate;
+    using TItemProgram::FSlowExePath;
+    using TItemProgram::FUsedFrequencyCount;
+    using TItemProgram::ReadSlowInfoCache;
+
+    bool ShowActionWindow() override { return ShowWindow; }
+    bool ShowWindow = true;
+};
+
+class TTestUpdate : public TTestItem<TItemUpdate> {
+public:
+    using TItemUpdate::FParentDisplayName;
+    using TTestItem::TTestItem;
+};
+
+// A text value of an item.
+inline std::wstring Text(TItemProduct& item, TProductInfo index) {
+    return std::get<std::wstring>(item.GetInfo(index));
+}
 
 // A thread standing for a running action: it waits until it is stopped.
-class TWaitingThread : public TThread {
-public:
-    explicit TWaitingThread(std::atomic<bool>& stopped) : FStopped(stopped) {}
-    ~TWaitingThread() override { TerminateAndWait(); }
-
-protected:
-    void Execute() override {
-        SleepBy(600'000);
-        FStopped = Terminated();
-    }
-
-private:
-    std::atomic<bool>& FStopped;
-};
+inline std::unique_ptr<TThread> WaitingThread(std::atomic<bool>& stopped) {
+    return std::make_unique<testing::TFunctionThread>([&stopped] {
+        try {
+            TThread::SleepAndCheck(600'000);
+        } catch (const EAbort&) {
+            stopped = true;
+            throw;
+        }
+    });
+}
 
 // An Add/Remove Programs cache record ("SlowInfoCache") as the system writes it.
 inline std::vector<uint8_t> CacheRecord(uint32_t hasName, int64_t size, uint64_t lastUsed, int32_t count,

@@ -1,33 +1,23 @@
 // The product item's rules over already-read uninstall data: which actions a
 // product offers and the command each runs.
-#include "inventory/ItemProduct.h"
-#include "platform/Format.h"
-
-#include <gtest/gtest.h>
+#include "InventoryTestKit.h"
 
 #include <set>
-#include <tuple>
 
 namespace velmora {
 namespace {
 
-class TDataItem : public TItemProduct {
-public:
-    TDataItem(std::wstring uninstall, std::wstring quiet = {}, std::wstring modify = {},
-              std::wstring repair = {})
-        : TItemProduct(nullptr) {
-        FCmdUninstall = std::move(uninstall);
-        FCmdUninstallQuiet = std::move(quiet);
-        FCmdModify = std::move(modify);
-        FCmdRepair = std::move(repair);
-    }
-    using TItemProduct::AddCommandActions;
-    using TItemProduct::FGUID;
-    using TItemProduct::FIsWinInstaller;
+using testkit::TTestProgram;
 
-protected:
-    void ReadFastData() override {}
-};
+std::shared_ptr<TTestProgram> Item(std::wstring uninstall, std::wstring quiet = {}, std::wstring modify = {},
+                                   std::wstring repair = {}) {
+    auto item = std::make_shared<TTestProgram>();
+    item->FCmdUninstall = std::move(uninstall);
+    item->FCmdUninstallQuiet = std::move(quiet);
+    item->FCmdModify = std::move(modify);
+    item->FCmdRepair = std::move(repair);
+    return item;
+}
 
 using enum TPossibleActions;
 
@@ -61,27 +51,32 @@ TEST(ItemProductActions, OfferedActionsFollowCommandsFlagsAndExistingPrograms) {
         {L"u.exe", L"", L"m.exe", L"r.exe", {}, {L"u.exe"}, Set({paUninstall, paModify, paRepair})},
     };
     for (const auto& c : cases) {
-        TDataItem item(c.uninstall, c.quiet, c.modify, c.repair);
+        auto item = Item(c.uninstall, c.quiet, c.modify, c.repair);
         auto exists = [&](const std::wstring& file) { return c.existing.count(file) != 0; };
-        item.AddCommandActions(c.flags, exists);
+        item->AddCommandActions(c.flags, exists);
         const auto row = &c - cases;
-        EXPECT_EQ(item.PossibleActions(), c.expected) << "row " << row;
-        EXPECT_EQ(item.FIsWinInstaller, c.flags.WindowsInstaller) << "row " << row;
+        EXPECT_EQ(item->PossibleActions(), c.expected) << "row " << row;
+        EXPECT_EQ(item->FIsWinInstaller, c.flags.WindowsInstaller) << "row " << row;
     }
 }
 
 TEST(ItemProductCommands, InstallerManagedRunTheInstallerOthersTheirOwnWithTheInstallerAsFallback) {
-    TDataItem managed(L"own.exe", L"own.exe /quiet");
-    managed.FGUID = L"{G}";
-    managed.FIsWinInstaller = true;
-    TDataItem plain(L"unins.exe /x", L"", L"setup.exe /modify");
-    plain.FGUID = L"App";
-    const std::tuple<TDataItem*, TPossibleActions, const wchar_t*> cases[] = {
-        {&managed, paUninstall, L"msiexec.exe /x {G}"},  {&managed, paModify, L"msiexec.exe /i {G}"},
-        {&managed, paRepair, L"msiexec.exe /fa {G}"},    {&managed, paModifyRemove, L"msiexec.exe /i {G}"},
-        {&managed, paUninstallQuiet, L"own.exe /quiet"}, {&managed, paRemoveFromRegistry, L""},
-        {&plain, paUninstall, L"unins.exe /x"},          {&plain, paModifyRemove, L"unins.exe /x"},
-        {&plain, paModify, L"setup.exe /modify"},        {&plain, paRepair, L"msiexec.exe /fa App"},
+    auto managed = Item(L"own.exe", L"own.exe /quiet"),
+         plain = Item(L"unins.exe /x", L"", L"setup.exe /modify");
+    managed->FGUID = L"{G}";
+    managed->FIsWinInstaller = true;
+    plain->FGUID = L"App";
+    const std::tuple<TTestProgram*, TPossibleActions, const wchar_t*> cases[] = {
+        {managed.get(), paUninstall, L"msiexec.exe /x {G}"},
+        {managed.get(), paModify, L"msiexec.exe /i {G}"},
+        {managed.get(), paRepair, L"msiexec.exe /fa {G}"},
+        {managed.get(), paModifyRemove, L"msiexec.exe /i {G}"},
+        {managed.get(), paUninstallQuiet, L"own.exe /quiet"},
+        {managed.get(), paRemoveFromRegistry, L""},
+        {plain.get(), paUninstall, L"unins.exe /x"},
+        {plain.get(), paModifyRemove, L"unins.exe /x"},
+        {plain.get(), paModify, L"setup.exe /modify"},
+        {plain.get(), paRepair, L"msiexec.exe /fa App"},
     };
     for (auto [item, action, expected] : cases)
         EXPECT_EQ(item->GetActionCommand(action), expected)

@@ -1,45 +1,31 @@
 // The product item read from uninstall keys written by the test below its own
 // key, and the adapter over it.
-#include "inventory/ItemProduct.h"
+#include "InventoryTestKit.h"
+
+#include "frame/IconImageList.h"
 #include "inventory/ItemProductIntf.h"
 #include "platform/ComObject.h"
-#include "platform/Paths.h"
-#include "platform/Registry.h"
 #include "platform/Module.h"
 #include "platform/OSError.h"
-#include "platform/Text.h"
-#include "frame/IconImageList.h"
-
-#include "InventoryTestKit.h"
+#include "platform/Paths.h"
 #include "tests/platform/TestKey.h"
 
 #include <cmath>
-#include <filesystem>
 
 namespace velmora {
 namespace {
 
-class TRegItem : public TItemProduct {
-public:
-    explicit TRegItem(std::vector<TRegistryKey> keys) : TItemProduct(nullptr) {
-        FRegistryKeys = std::move(keys);
-    }
-    using TItemProduct::FDisplayNameNative;
-    using TItemProduct::FInstallDate;
-    std::wstring Text(TProductInfo index) { return std::get<std::wstring>(GetInfo(index)); }
-
-protected:
-    void ReadFastData() override { ReadRegistryKeys(); }
-};
+using testkit::Text;
+using testkit::TTestProgram;
 
 class ItemProductRegistry : public ::testing::Test {
 protected:
     TRegKey Key(const std::wstring& name) { return FKey.Create(name); }
-    std::shared_ptr<TRegItem> Read(std::vector<std::wstring> names) {
+    std::shared_ptr<TTestProgram> Read(std::vector<std::wstring> names) {
         std::vector<TRegistryKey> keys;
         for (const auto& n : names)
             keys.push_back(FKey.Entry(n));
-        auto item = std::make_shared<TRegItem>(std::move(keys));
+        auto item = std::make_shared<TTestProgram>(std::move(keys));
         item->ReadFastInfo();
         return item;
     }
@@ -54,19 +40,19 @@ TEST_F(ItemProductRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallProperties
     b.WriteString(L"Publisher", L"Maker");
     b.WriteNumber(L"EstimatedSize", 4096);
     auto item = Read({L"A", L"B"});
-    EXPECT_EQ(item->Text(piPublisher), L"Maker");
+    EXPECT_EQ(Text(*item, piPublisher), L"Maker");
     EXPECT_EQ(std::get<int64_t>(item->GetInfo(piEstimatedSize)), 2097152);
 
     Key(L"B\\InstallProperties").WriteString(L"Publisher", L"Inner");
-    EXPECT_EQ(Read({L"B"})->Text(piPublisher), L"Inner");
+    EXPECT_EQ(Text(*Read({L"B"}), piPublisher), L"Inner");
 }
 
 TEST_F(ItemProductRegistry, UninstallFolderIsTheInstallLocationOnlyUnderProgramFiles) {
     Key(L"In").WriteString(L"UninstallString",
                            L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT");
     Key(L"Out").WriteString(L"UninstallString", L"C:\\Tools\\App\\unins000.exe /SILENT");
-    EXPECT_TRUE(SameText(Read({L"In"})->Text(piInstallLocation), ProgramFilesFolder() + L"\\App"));
-    EXPECT_EQ(Read({L"Out"})->Text(piInstallLocation), L"");
+    EXPECT_TRUE(SameText(Text(*Read({L"In"}), piInstallLocation), ProgramFilesFolder() + L"\\App"));
+    EXPECT_EQ(Text(*Read({L"Out"}), piInstallLocation), L"");
 }
 
 TEST_F(ItemProductRegistry, InstallDateGainsTheKeysTimeOfDay) {
@@ -110,17 +96,16 @@ TEST_F(ItemProductRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
     ASSERT_TRUE(std::filesystem::exists(sample));
     Key(L"Localized").WriteString(L"DisplayName_Localized", sample);
     Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
-    EXPECT_EQ(Read({L"Localized"})->Text(piDisplayName), L"Velmora Sample Editor");
-    auto missing = std::make_shared<TRegItem>(std::vector<TRegistryKey>{FKey.Entry(L"Missing")});
-    missing->FDisplayNameNative = L"Native name";
+    EXPECT_EQ(Text(*Read({L"Localized"}), piDisplayName), L"Velmora Sample Editor");
+    auto missing = std::make_shared<TTestProgram>(std::vector{FKey.Entry(L"Missing")});
     missing->ReadFastInfo();
-    EXPECT_EQ(missing->Text(piDisplayName), L"Native name") << "a failed read keeps the plain name";
+    EXPECT_EQ(Text(*missing, piDisplayName), L"Native name") << "a failed read keeps the plain name";
 }
 
 // Each load takes a slot and gives the earlier one back; a failed one keeps the icon.
 TEST(ItemProductIcons, ReferencesAndLibraryImagesTakeASlotAndGiveTheEarlierOneBack) {
     TIconImageList icons;
-    TRegItem item({});
+    TTestProgram item;
     EXPECT_TRUE(item.LoadIconFromReference(icons, L"%SystemRoot%\\system32\\shell32.dll,-5"));
     int32_t earlier = item.IconIndex();
     ASSERT_GE(earlier, 0);

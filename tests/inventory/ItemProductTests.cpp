@@ -1,7 +1,7 @@
+// Item stages and actions without the operating system.
 #include "InventoryTestKit.h"
 
 #include <future>
-#include <stdexcept>
 
 using namespace velmora;
 using namespace velmora::testkit;
@@ -16,7 +16,7 @@ bool LockedByAnotherThread(TTestProgram& item) {
 
 TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
     TEventLog log;
-    auto item = std::make_shared<TTestProgram>(L"P", log);
+    auto item = std::make_shared<TTestProgram>(L"P", &log);
     bool lockedDuringRead = false;
     item->OnFast = [&] { lockedDuringRead = LockedByAnotherThread(*item); };
     item->ReadFastInfo();
@@ -34,7 +34,7 @@ TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
 // A failed read is logged and counts as done; an abort passes on and leaves it for later.
 TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
     TEventLog log;
-    auto failing = std::make_shared<TTestProgram>(L"F", log);
+    auto failing = std::make_shared<TTestProgram>(L"F", &log);
     failing->OnFast = [] { throw std::runtime_error("unreadable key"); };
     failing->OnSlow = [] { throw std::runtime_error("no reputation component"); };
     EXPECT_NO_THROW(failing->ReadFastInfo());
@@ -43,7 +43,7 @@ TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
     EXPECT_NO_THROW(failing->ReadSlowInfo());
     EXPECT_FALSE(failing->IsNeedReadSlowInfo());
 
-    auto aborted = std::make_shared<TTestProgram>(L"A", log);
+    auto aborted = std::make_shared<TTestProgram>(L"A", &log);
     aborted->OnFast = aborted->OnSlow = [] { throw EAbort(); };
     EXPECT_THROW(aborted->ReadFastInfo(), EAbort);
     EXPECT_THROW(aborted->ReadSlowInfo(), EAbort);
@@ -54,33 +54,20 @@ TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
     EXPECT_FALSE(aborted->IsNeedReadSlowInfo());
 }
 
-TEST(ItemProductActions, StopAndDestructionEndTheActionThread) {
-    TEventLog log;
-    auto item = std::make_shared<TTestProgram>(L"P", log);
-    std::atomic<bool> stopped{false}, stoppedByDestruction{false};
-    item->SetActionThread(std::make_unique<TWaitingThread>(stopped));
-    EXPECT_TRUE(item->IsActionRunning());
-    item->StopActionThread();
-    EXPECT_TRUE(stopped);
-    EXPECT_FALSE(item->IsActionRunning());
-
-    item->SetActionThread(std::make_unique<TWaitingThread>(stoppedByDestruction));
-    item.reset();
-    EXPECT_TRUE(stoppedByDestruction);
-}
-
-// No action starts while one runs, not even a remove-from-registry; an idle
-// program leaves the program list without a thread.
-TEST(ItemProductActions, RunningActionRefusesOthersAndRemoveFromRegistryDropsAnIdleProgram) {
+// No action starts while one runs, not even a remove-from-registry; a stop
+// ends the action thread, and an idle program then leaves the program list
+// without a thread. Destroying an item ends its action thread too.
+TEST(ItemProductActions, RunningActionRefusesOthersUntilStoppedAndDestructionEndsItToo) {
     TItemProgram::Init();
     TEventLog log;
-    auto item = std::make_shared<TTestProgram>(L"P", log);
+    auto item = std::make_shared<TTestProgram>(L"P", &log);
     TItemProgram::Items().Add(item);
     auto listed = [&] {
         return TItemProgram::Items().Any([&](const TItemProgram& p) { return &p == item.get(); });
     };
-    std::atomic<bool> stopped{false};
-    item->SetActionThread(std::make_unique<TWaitingThread>(stopped));
+    std::atomic<bool> stopped{false}, stoppedByDestruction{false};
+    item->SetActionThread(WaitingThread(stopped));
+    EXPECT_TRUE(item->IsActionRunning());
 
     TPossibleActions action = TPossibleActions::paRemoveFromRegistry;
     void* window = reinterpret_cast<void*>(1);
@@ -89,9 +76,15 @@ TEST(ItemProductActions, RunningActionRefusesOthersAndRemoveFromRegistryDropsAnI
     EXPECT_TRUE(listed());
 
     item->StopActionThread();
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(item->IsActionRunning());
     EXPECT_TRUE(item->RunAction(action, window));
     EXPECT_FALSE(item->IsActionRunning());
     EXPECT_FALSE(listed());
+
+    item->SetActionThread(WaitingThread(stoppedByDestruction));
+    item.reset();
+    EXPECT_TRUE(stoppedByDestruction);
     TItemProgram::Done();
 }
 
@@ -101,7 +94,7 @@ TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
     TEventLog log;
     struct TWaitsForLockUser : TTestProgram {
         TWaitsForLockUser(TEventLog& log, TItemList<TItemProgram>& list, bool& free)
-            : TTestProgram(L"W", log), List(list), Free(free) {}
+            : TTestProgram(L"W", &log), List(list), Free(free) {}
         ~TWaitsForLockUser() override {
             auto user = std::async(std::launch::async, [this] { std::lock_guard lock(List.Lock()); });
             Free = user.wait_for(std::chrono::seconds(20)) == std::future_status::ready;

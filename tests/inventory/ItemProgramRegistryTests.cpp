@@ -1,37 +1,20 @@
 // Program items read from uninstall keys written by the test below its own key.
-#include "inventory/ItemProgram.h"
+#include "InventoryTestKit.h"
+
+#include "inventory/TaskManager.h"
 #include "msi/MsiEngine.h"
-#include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
-#include "platform/Registry.h"
-#include "platform/Text.h"
-#include "inventory/TaskManager.h"
-
-#include "InventoryTestKit.h"
-#include "tests/platform/TestKey.h"
 #include "tests/msi/MsiTestKit.h"
+#include "tests/platform/TestKey.h"
 
-#include <filesystem>
 #include <fstream>
 
 namespace velmora {
 namespace {
 
-class TRegProgram : public TItemProgram {
-public:
-    explicit TRegProgram(TRegistryKey key) : TItemProgram(nullptr) {
-        FRegistryKeys = {std::move(key)};
-        FDisplayNameNative = L"Native name";
-    }
-    using TItemProgram::FEstimatedSize;
-    using TItemProgram::FGUID;
-    using TItemProgram::FLastUsedDate;
-    using TItemProgram::FSlowExePath;
-    using TItemProgram::FUsedFrequencyCount;
-    using TItemProgram::ReadSlowInfoCache;
-};
+using testkit::TTestProgram;
 
 // A package of the test's folder, installed with the prefix's msiexec for the
 // object's life.
@@ -56,13 +39,13 @@ protected:
     void TearDown() override { TItemProgram::Done(); }
     TRegKey Key(const std::wstring& name) { return FKey.Create(name); }
     // Writes the texts that are not empty into a new key and reads a program from it.
-    std::shared_ptr<TRegProgram> Read(const std::wstring& name,
-                                      std::initializer_list<std::pair<const wchar_t*, std::wstring>> values) {
+    std::shared_ptr<TTestProgram>
+    Read(const std::wstring& name, std::initializer_list<std::pair<const wchar_t*, std::wstring>> values) {
         auto key = Key(name);
         for (const auto& [value, text] : values)
             if (!text.empty())
                 key.WriteString(value, text);
-        auto item = std::make_shared<TRegProgram>(FKey.Entry(name));
+        auto item = std::make_shared<TTestProgram>(std::vector{FKey.Entry(name)});
         TItemProgram::Items().Add(item);
         item->ReadFastInfo();
         return item;
@@ -178,8 +161,8 @@ TEST_F(ItemProgramRegistry, AProgramWhoseFolderChangedIsReadAfreshFromItsKeys) {
     std::ofstream(folder / L"new.exe") << "x";
     ASSERT_TRUE(testkit::WaitUntil([&] { return item->CheckChange(); }, std::chrono::seconds(20)));
     item->ReadFastInfo();
-    EXPECT_EQ(std::get<std::wstring>(item->GetInfo(piDisplayVersion)), L"2.0");
-    EXPECT_EQ(std::get<std::wstring>(item->GetInfo(piComments)), L"");
+    EXPECT_EQ(testkit::Text(*item, piDisplayVersion), L"2.0");
+    EXPECT_EQ(testkit::Text(*item, piComments), L"");
     EXPECT_EQ(item->GetActionCommand(TPossibleActions::paUninstall), (folder / L"new.exe").wstring());
 }
 
@@ -211,7 +194,7 @@ TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
     FScratch.File(L"app.exe");
     std::filesystem::create_directories(folder / L"data");
     std::ofstream(folder / L"data" / L"big.bin") << std::string(3000, 'd');
-    auto dateOf = [](const std::shared_ptr<TRegProgram>& item) {
+    auto dateOf = [](const std::shared_ptr<TTestProgram>& item) {
         return std::get<TInfoDate>(item->GetInfo(piInstallDate)).Value;
     };
     // Later writes happen a second or more after the one before.

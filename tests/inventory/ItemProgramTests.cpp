@@ -2,53 +2,32 @@
 // rarely used list, the size job and missing commands.
 #include "InventoryTestKit.h"
 
-#include "inventory/ItemProgram.h"
-
-#include <gtest/gtest.h>
-
-#include <tuple>
-
 namespace velmora {
 namespace {
 
-class TProgram : public TItemProgram {
-public:
-    TProgram(TTypeUninstallLocation* location, std::wstring guid, std::wstring name)
-        : TItemProgram(location) {
-        FGUID = std::move(guid);
-        FDisplayNameNative = std::move(name);
-    }
-    using TItemProgram::FIsNeedReadSlowInfo;
-    using TItemProgram::FLastUsedDate;
-
-    // The date the slow pass finds (stands for the usage sources).
-    double LastUsedFound = 0;
-
-protected:
-    void ReadFastData() override {}
-    void DoReadExtendedInfo() override {}
-    void DoReadImages() override {}
-    void DoReadSlowInfo() override { FLastUsedDate = LastUsedFound; }
-};
+using testkit::TTestProgram;
 
 class ProgramList : public ::testing::Test {
 protected:
     void SetUp() override { TItemProgram::Init(); }
     void TearDown() override { TItemProgram::Done(); }
 
-    std::shared_ptr<TProgram> Add(TTypeUninstallLocation* location, const wchar_t* guid,
-                                  const wchar_t* name) {
-        auto item = std::make_shared<TProgram>(location, guid, name);
+    std::shared_ptr<TTestProgram> Add(TTypeUninstallLocation* location, const wchar_t* guid,
+                                      const wchar_t* name) {
+        auto item = std::make_shared<TTestProgram>(name, &Log, location);
+        item->FGUID = guid;
+        item->FDisplayNameNative = name;
         TItemProgram::Items().Add(item);
         return item;
     }
+    testkit::TEventLog Log;
     TTypeUninstallLocation First, Second;
 };
 
 TEST_F(ProgramList, LookupAndReReadKeepToTheirLocation) {
     auto kept = Add(&First, L"{ab-cd}", L"Alpha Tool");
     auto other = Add(&Second, L"{ab-cd}", L"Alpha Tool");
-    std::weak_ptr<TProgram> gone = Add(&First, L"{G}", L"Gone Program");
+    std::weak_ptr<TTestProgram> gone = Add(&First, L"{G}", L"Gone Program");
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{AB-CD}", L"ALPHA tool", &First), kept);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool", &Second), other);
     EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool 2", &First), nullptr);
@@ -66,9 +45,12 @@ TEST_F(ProgramList, SlowPassKeepsTheRarelyUsedListInStep) {
     auto old = Add(&First, L"{O}", L"Old");
     auto older = Add(&First, L"{O2}", L"Older");
     auto recent = Add(&First, L"{R}", L"Recent");
+    // The dates their slow passes find, as the usage sources would.
     const double now = NowOleDate();
-    old->LastUsedFound = older->LastUsedFound = now - 183;
-    recent->LastUsedFound = now - 10;
+    double oldUse = now - 183;
+    old->OnSlow = [&] { old->FLastUsedDate = oldUse; };
+    older->OnSlow = [&] { older->FLastUsedDate = now - 183; };
+    recent->OnSlow = [&] { recent->FLastUsedDate = now - 10; };
     for (auto* item : {old.get(), older.get(), recent.get()})
         item->ReadSlowInfo();
 
@@ -78,7 +60,7 @@ TEST_F(ProgramList, SlowPassKeepsTheRarelyUsedListInStep) {
     EXPECT_FALSE(unused.Contains(recent.get()));
 
     // Used again: the next slow pass takes it off the list.
-    old->LastUsedFound = now - 1;
+    oldUse = now - 1;
     old->FIsNeedReadSlowInfo = true;
     old->ReadSlowInfo();
     EXPECT_FALSE(unused.Contains(old.get()));

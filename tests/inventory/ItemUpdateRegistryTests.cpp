@@ -1,11 +1,8 @@
 // Update items read from uninstall keys written by the test below its own key.
-#include "frame/IconImageList.h"
-#include "inventory/ItemProgram.h"
-#include "inventory/ItemUpdate.h"
-#include "platform/OSInfo.h"
-#include "platform/Registry.h"
-
 #include "InventoryTestKit.h"
+
+#include "frame/IconImageList.h"
+#include "platform/OSInfo.h"
 #include "tests/platform/TestKey.h"
 
 #include <windows.h>
@@ -13,20 +10,9 @@
 namespace velmora {
 namespace {
 
+using testkit::TTestProgram;
+using testkit::TTestUpdate;
 using TRegKeyValues = std::initializer_list<std::pair<const wchar_t*, std::wstring>>;
-
-struct TRegUpdate : TItemUpdate {
-    using TItemUpdate::FParentDisplayName;
-    using TItemUpdate::TItemUpdate;
-};
-
-// The source gives the native name; the fast reading makes it the display name.
-struct TRegProgram : TItemProgram {
-    TRegProgram(TRegistryKey key, std::wstring name) : TItemProgram(nullptr) {
-        FRegistryKeys = {std::move(key)};
-        FDisplayNameNative = std::move(name);
-    }
-};
 
 class ItemUpdateRegistry : public ::testing::Test {
 protected:
@@ -50,12 +36,12 @@ protected:
         item->ReadFastInfo();
         return item;
     }
-    std::shared_ptr<TRegUpdate> Update(const std::wstring& keyName, std::wstring parent) {
+    std::shared_ptr<TTestUpdate> Update(const std::wstring& keyName, std::wstring parent) {
         TTemporaryInfo info;
         info.FDisplayName = L"Native " + keyName;
         info.FRegistryKeys = {Key(keyName, {})};
         info.FParentDisplayName = std::move(parent);
-        return Read(std::make_shared<TRegUpdate>(nullptr, info));
+        return Read(std::make_shared<TTestUpdate>(L"", nullptr, nullptr, info));
     }
 
     const testing::TUserTestKey FKey{L"U"};
@@ -63,8 +49,7 @@ protected:
 
 TEST_F(ItemUpdateRegistry, NativeNameAndParentAreKeptAndTheParentDefaultsToWindows) {
     auto patch = Update(L"Patch", L"Editor");
-    EXPECT_EQ(std::get<std::wstring>(patch->GetInfo(piDisplayName)), L"Native Patch")
-        << "the native name, as for programs";
+    EXPECT_EQ(testkit::Text(*patch, piDisplayName), L"Native Patch") << "the native name, as for programs";
     EXPECT_EQ(patch->FParentDisplayName, L"Editor");
     // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.
     EXPECT_EQ(Update(L"Orphan", L"")->FParentDisplayName,
@@ -75,8 +60,8 @@ TEST_F(ItemUpdateRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
     auto* icons = TItemUpdate::IconList();
     wchar_t windows[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
-    auto editor = Read(std::make_shared<TRegProgram>(
-        Key(L"Picture Editor", {{L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0"}}),
+    auto editor = Read(std::make_shared<TTestProgram>(
+        std::vector{Key(L"Picture Editor", {{L"DisplayIcon", std::wstring(windows) + L"\\notepad.exe,0"}})},
         L"Picture Editor"));
     editor->ReadImages();
     ASSERT_GE(editor->IconIndex(), 4);

@@ -19,7 +19,7 @@ protected:
                      std::wstring packageCode = {}, std::wstring guid = {}) {
         TTemporaryInfo info{
             .FGUID = std::move(guid), .FDisplayName = name, .FPackageCode = std::move(packageCode)};
-        auto update = std::make_shared<TTestUpdate>(name, Log, location, info);
+        auto update = std::make_shared<TTestUpdate>(name, &Log, location, info);
         TItemUpdate::Items().Add(update);
         return update.get();
     }
@@ -50,7 +50,7 @@ TEST_F(ItemUpdateTest, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
     TTestUpdate* a2 = Add(L"A2", A(), L"CodeA2");
     Add(L"A3", A(), L"CodeA3");
     b1->SetMarked(true);
-    TStatisticsLogReader statistics;
+    const auto mark = StatisticsMark();
 
     TItemUpdate::MarkAllItems(A());
     a2->SetMarked(false); // seen again
@@ -61,8 +61,8 @@ TEST_F(ItemUpdateTest, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
     EXPECT_FALSE(Log.Has(L"A2.Destroyed"));
     ASSERT_TRUE(Log.Has(L"A1.Destroyed"));
     EXPECT_LT(Log.IndexOf(L"A3.Destroyed"), Log.IndexOf(L"A1.Destroyed"));
-    EXPECT_TRUE(statistics.Contains(L"NativeName: A1, PackageCode: CodeA1"));
-    EXPECT_FALSE(statistics.Contains(L"NativeName: A2"));
+    EXPECT_TRUE(LoggedSince(mark, L"NativeName: A1, PackageCode: CodeA1"));
+    EXPECT_FALSE(LoggedSince(mark, L"NativeName: A2"));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
+// The location owner's reading thread over recording locations and items.
 #include "InventoryTestKit.h"
 
 #include <map>
-#include <stdexcept>
 
 using namespace velmora;
 using namespace velmora::testkit;
@@ -51,7 +51,7 @@ protected:
     // Adds to the library-wide list as a location publishing an item does.
     template <class T = TTestProgram>
     T* Add(const std::wstring& name, TTypeUninstallLocation* location = nullptr) {
-        auto item = std::make_shared<T>(name, Log, location);
+        auto item = std::make_shared<T>(name, &Log, location);
         T::Items().Add(item);
         return item.get();
     }
@@ -71,10 +71,12 @@ private:
 
 } // namespace
 
-TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderThenAChangedLocationIsReRead) {
-    Register(L"A", [this](TTestLocation& a) {
-        a.OnReadPrograms = [this, &a] {
-            Add(L"P1", &a)->ReadFastInfo();
+TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderThenAChangedLocationOrProgramIsReRead) {
+    TTestProgram* p1 = nullptr;
+    Register(L"A", [&, this](TTestLocation& a) {
+        a.OnReadPrograms = [&, this] {
+            p1 = Add(L"P1", &a);
+            p1->ReadFastInfo();
             Add(L"P2", &a)->ReadFastInfo();
             RecordState();
         };
@@ -107,6 +109,15 @@ TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderThenAChangedLocationIsReRe
             L"A?1 A.Read P3.Fast A.ReadProgramsSlowInfo B.ReadProgramsSlowInfo P3.Ext P3.Images P3.Slow"));
     EXPECT_EQ(Log.CountOf(L"usage"), 1);
     EXPECT_EQ(Log.CountOf(L"P1.Slow"), 1);
+
+    // A program whose own sources changed (its install folder) is read again
+    // from its keys in the watch loop and completed by the extended stages.
+    p1->FolderChanged = true;
+    ASSERT_TRUE(WaitUntil([this] { return Log.CountOf(L"P1.Images") == 2; }, std::chrono::seconds(20)));
+    events = Log.Events();
+    auto again = std::find(std::find(events.begin(), events.end(), L"P1.Fast") + 1, events.end(), L"P1.Fast");
+    ASSERT_GE(std::distance(again, events.end()), 3);
+    EXPECT_EQ(std::vector<std::wstring>(again, again + 3), EventList(L"P1.Fast P1.Ext P1.Images"));
 }
 
 TEST_F(LocationOwnerTest, RefreshWhileReadingEndsTheOldThreadFirstAndDropsTheState) {
@@ -151,8 +162,8 @@ TEST_F(LocationOwnerTest, StopAllEndsAWaitingThreadPromptlyAndStopsTheActions) {
     CreateOwner();
     std::atomic<bool> programStopped{false};
     TTestProgram* program = Add(L"P");
-    program->SetActionThread(std::make_unique<TWaitingThread>(programStopped));
-    TStatisticsLogReader statistics;
+    program->SetActionThread(WaitingThread(programStopped));
+    const auto mark = StatisticsMark();
     TLocationOwner::StartReading(false);
     ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"A?1"); }));
 
@@ -163,7 +174,7 @@ TEST_F(LocationOwnerTest, StopAllEndsAWaitingThreadPromptlyAndStopsTheActions) {
     EXPECT_FALSE(program->IsActionRunning());
     EXPECT_EQ(TItemProgram::Items().Count(), 1);
     // A stop is not an error, and it keeps the last state.
-    EXPECT_FALSE(statistics.Contains(L"abort"));
+    EXPECT_FALSE(LoggedSince(mark, L"abort"));
     EXPECT_TRUE(Loaded());
 }
 
@@ -179,13 +190,13 @@ TEST_F(LocationOwnerTest, AFailingLocationIsLoggedAndTheOthersAreStillRead) {
     });
     Register(L"B");
     TLocationOwner::SetOnListRead([this] { Log.Add(L"hook"); });
-    TStatisticsLogReader statistics;
+    const auto mark = StatisticsMark();
     CreateOwner();
-    EXPECT_TRUE(statistics.Contains(L"location cannot be created"));
+    EXPECT_TRUE(LoggedSince(mark, L"location cannot be created"));
     TLocationOwner::StartReading(false);
     ASSERT_TRUE(WaitUntil(Loaded));
     EXPECT_EQ(EventsThrough(Log, L"B.Created"), EventList(L"A.Created B.Created"));
-    EXPECT_TRUE(statistics.Contains(L"programs of A unreadable"));
+    EXPECT_TRUE(LoggedSince(mark, L"programs of A unreadable"));
     EXPECT_FALSE(Log.Has(L"B.ReadPrograms"));
     EXPECT_TRUE(Log.Has(L"hook"));
     EXPECT_EQ(TItemProgram::Items().Count(), 1);
@@ -221,25 +232,4 @@ TEST_F(LocationOwnerTest, WalksSurviveProgramsRemovedDuringAPass) {
               EventList(L"A.Created A.ReadPrograms A.ReadProgramsSlowInfo P2.Ext P0.Ext P2.Images P0.Images "
                         L"A.ReadUpdates P2.Slow P0.Destroyed P2.Destroyed"));
     EXPECT_EQ(TItemProgram::Items().Count(), 0);
-}
-
-// A program whose own sources changed (its install folder) is read again
-// from its keys in the watch loop and completed by the extended stages.
-TEST_F(LocationOwnerTest, AProgramWhoseFolderChangedIsReadAgainAndCompleted) {
-    TTestProgram* program = nullptr;
-    Register(L"A", [&, this](TTestLocation& a) {
-        a.OnReadPrograms = [&, this] {
-            program = Add(L"P", &a);
-            program->ReadFastInfo();
-        };
-    });
-    CreateOwner();
-    TLocationOwner::StartReading(false);
-    ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"A?0"); }));
-    program->FolderChanged = true;
-    ASSERT_TRUE(WaitUntil([this] { return Log.CountOf(L"P.Images") == 2; }, std::chrono::seconds(20)));
-    auto events = Log.Events();
-    auto again = std::find(std::find(events.begin(), events.end(), L"P.Fast") + 1, events.end(), L"P.Fast");
-    ASSERT_GE(std::distance(again, events.end()), 3);
-    EXPECT_EQ(std::vector<std::wstring>(again, again + 3), EventList(L"P.Fast P.Ext P.Images"));
 }

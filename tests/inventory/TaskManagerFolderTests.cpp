@@ -3,6 +3,7 @@
 // a stop request ends the walk.
 #include "inventory/TaskManager.h"
 #include "platform/Files.h"
+#include "tests/TestThread.h"
 
 #include <gtest/gtest.h>
 
@@ -35,21 +36,7 @@ TEST(FolderSizeUnderWindows, LinkedFolderIsAReparsePointThatAddsNothing) {
     EXPECT_EQ(MeasureFolderSize(root), OwnSize + 50000) << "the target counts once, where it lies";
 
     // A stop request ends the walk at the next entry.
-    struct TStoppedWalk : TThread {
-        ~TStoppedWalk() override { TerminateAndWait(); }
-        void Execute() override {
-            Terminate();
-            try {
-                MeasureFolderSize(L"C:\\VelmoraSizeTree");
-            } catch (const EAbort&) {
-                Aborted = true;
-            }
-        }
-        std::atomic<bool> Aborted{false};
-    } walk;
-    walk.Start();
-    walk.WaitFor();
-    EXPECT_TRUE(walk.Aborted);
+    EXPECT_TRUE(testing::AbortsWhenStopped([] { MeasureFolderSize(L"C:\\VelmoraSizeTree"); }));
 }
 
 } // namespace

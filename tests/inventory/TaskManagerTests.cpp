@@ -14,17 +14,16 @@ using namespace velmora::testkit;
 
 namespace {
 
-class TSizedItem : public TItemProduct {
-public:
-    explicit TSizedItem(std::wstring folder, int64_t size = 0) : TItemProduct(nullptr) {
-        FInstallLocation = std::move(folder);
-        FEstimatedSize = size;
-    }
-    int64_t Size() { return std::get<int64_t>(GetInfo(piEstimatedSize)); }
-
-protected:
-    void ReadFastData() override {}
-};
+// A program in folder whose size is known (or 0).
+std::unique_ptr<TTestProgram> Sized(std::wstring folder, int64_t size = 0) {
+    auto item = std::make_unique<TTestProgram>();
+    item->FInstallLocation = std::move(folder);
+    item->FEstimatedSize = size;
+    return item;
+}
+int64_t Size(TItemProduct& item) {
+    return std::get<int64_t>(item.GetInfo(piEstimatedSize));
+}
 
 // A measurement that holds its worker until the test releases the folder (or
 // the worker is asked to stop); the size is the folder name's length.
@@ -67,7 +66,7 @@ protected:
     // Queues five items that hold all workers.
     void FillWorkers() {
         for (const wchar_t* folder : {L"B0", L"B1", L"B2", L"B3", L"B4"}) {
-            FBusy.push_back(std::make_unique<TSizedItem>(folder));
+            FBusy.push_back(Sized(folder));
             FQueue.Queue(FBusy.back().get());
         }
         ASSERT_TRUE(WaitUntil([&] { return FMeasure.Started() == 5; }));
@@ -78,23 +77,23 @@ protected:
     }
 
     TBlockingMeasure FMeasure;
-    std::vector<std::unique_ptr<TSizedItem>> FBusy;
+    std::vector<std::unique_ptr<TTestProgram>> FBusy;
     TTaskManager FQueue{[this](const std::wstring& folder) { return FMeasure(folder); }};
 };
 
 TEST_F(TaskManager, SixthItemWaitsForTheFirstWorkerToFinishAndWaitQueueWaitsForItsItem) {
     FillWorkers();
-    TSizedItem sixth(L"F555555"), waiting(L"Waiting", 777);
-    FQueue.Queue(&sixth);
-    FQueue.Queue(&waiting);
-    FQueue.Queue(&waiting);
+    auto sixth = Sized(L"F555555"), waiting = Sized(L"Waiting", 777);
+    FQueue.Queue(sixth.get());
+    FQueue.Queue(waiting.get());
+    FQueue.Queue(waiting.get());
     EXPECT_EQ(FQueue.ActiveThreads(), 5);
     // A waiting item is taken out of the queue, every entry of it, unmeasured.
-    FQueue.WaitQueue(&waiting);
+    FQueue.WaitQueue(waiting.get());
 
     auto measured = std::async(std::launch::async, [&] {
         FQueue.WaitQueue(FBusy[2].get());
-        return FBusy[2]->Size();
+        return Size(*FBusy[2]);
     });
     EXPECT_EQ(measured.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
     EXPECT_FALSE(FMeasure.ThreadOf(L"F555555")) << "the sixth waits for a worker";
@@ -108,23 +107,23 @@ TEST_F(TaskManager, SixthItemWaitsForTheFirstWorkerToFinishAndWaitQueueWaitsForI
     FMeasure.Release(L"Waiting");
     // Workers end on their own once the queue is empty.
     ASSERT_TRUE(WaitUntil([&] { return FQueue.ActiveThreads() == 0; }));
-    EXPECT_EQ(sixth.Size(), 7);
-    EXPECT_TRUE(sixth.TakeChanged());
+    EXPECT_EQ(Size(*sixth), 7);
+    EXPECT_TRUE(sixth->TakeChanged());
     EXPECT_FALSE(FMeasure.ThreadOf(L"Waiting"));
-    EXPECT_EQ(waiting.Size(), 777);
-    EXPECT_FALSE(waiting.TakeChanged());
+    EXPECT_EQ(Size(*waiting), 777);
+    EXPECT_FALSE(waiting->TakeChanged());
 }
 
 TEST_F(TaskManager, StopAbandonsTheMeasurementAndTheQueue) {
     FillWorkers();
-    TSizedItem waiting(L"Never", 512);
-    FQueue.Queue(&waiting);
+    auto waiting = Sized(L"Never", 512);
+    FQueue.Queue(waiting.get());
 
     FQueue.Stop();
     EXPECT_EQ(FQueue.ActiveThreads(), 0) << "Stop returns after the workers have ended";
-    EXPECT_EQ(FBusy[0]->Size(), 0);
+    EXPECT_EQ(Size(*FBusy[0]), 0);
     EXPECT_FALSE(FBusy[0]->TakeChanged());
-    EXPECT_EQ(waiting.Size(), 512);
+    EXPECT_EQ(Size(*waiting), 512);
     EXPECT_FALSE(FMeasure.ThreadOf(L"Never"));
 }
 

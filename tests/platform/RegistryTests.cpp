@@ -1,6 +1,6 @@
 #include "platform/Registry.h"
 
-#include "platform/Thread.h"
+#include "tests/TestThread.h"
 #include "tests/platform/TestKey.h"
 
 #include <gtest/gtest.h>
@@ -161,22 +161,7 @@ TEST_F(RegistryTest, KeysReadByAWalkAnswerFromTheWalk) {
 TEST_F(RegistryTest, AWalkEndsBetweenKeysWhenItsThreadIsAskedToStop) {
     for (const wchar_t* sub : {L"a", L"b", L"c"})
         ASSERT_TRUE(FKey.CreateSubKey(sub));
-    struct TWalkThread : TThread {
-        TRegistryKey Name;
-        bool Aborted = false;
-        ~TWalkThread() override { TerminateAndWait(); }
-        void Execute() override {
-            try {
-                WalkRegistryKey(Name);
-            } catch (const EAbort&) {
-                Aborted = true;
-            }
-        }
-    } thread;
-    thread.Name = {TRegView::Default, TRegRoot::CurrentUser, FPath};
-    thread.Terminate();
-    thread.Start();
-    thread.WaitFor();
-    EXPECT_TRUE(thread.Aborted);
-    EXPECT_NE(WalkRegistryKey(thread.Name), nullptr) << "not stopped on a plain thread";
+    const TRegistryKey name{TRegView::Default, TRegRoot::CurrentUser, FPath};
+    EXPECT_TRUE(velmora::testing::AbortsWhenStopped([&] { WalkRegistryKey(name); }));
+    EXPECT_NE(WalkRegistryKey(name), nullptr) << "not stopped on a plain thread";
 }

@@ -1,32 +1,16 @@
 #include "platform/Thread.h"
+
 #include "tests/Polling.h"
+#include "tests/TestThread.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <future>
 
 using namespace velmora;
 using namespace std::chrono;
-
-namespace {
-
-class TLambdaThread : public TThread {
-public:
-    explicit TLambdaThread(std::function<void(TLambdaThread&)> body) : FBody(std::move(body)) {}
-    ~TLambdaThread() override { TerminateAndWait(); }
-    std::atomic<bool> Failed{false};
-
-protected:
-    void Execute() override { FBody(*this); }
-    void HandleError(std::exception_ptr) override { Failed = true; }
-
-private:
-    std::function<void(TLambdaThread&)> FBody;
-};
-
-} // namespace
+using velmora::testing::TFunctionThread;
 
 TEST(Thread, DestructorEndsASleepingBodyWithTheAbortFoundThroughTheCallingThread) {
     EXPECT_EQ(TThread::Current(), nullptr);
@@ -35,10 +19,10 @@ TEST(Thread, DestructorEndsASleepingBodyWithTheAbortFoundThroughTheCallingThread
     std::atomic<bool> aborted{false};
     auto start = steady_clock::now();
     {
-        TLambdaThread thread([&](TLambdaThread& self) {
+        TFunctionThread thread([&] {
             seen.set_value(TThread::Current());
             try {
-                self.SleepByAndCheck(60'000);
+                TThread::Current()->SleepByAndCheck(60'000);
             } catch (const EAbort&) {
                 EXPECT_THROW(TThread::CheckTerminated(), EAbort);
                 aborted = true;
@@ -55,15 +39,15 @@ TEST(Thread, DestructorEndsASleepingBodyWithTheAbortFoundThroughTheCallingThread
 TEST(Thread, ErrorsReachTheHandlerButAbortDoesNotAndTheCallbackAlwaysRuns) {
     const struct {
         const char* Name;
-        std::function<void(TLambdaThread&)> Body;
+        std::function<void()> Body;
         bool Fails;
     } cases[] = {
-        {"error", [](TLambdaThread&) { throw std::runtime_error("boom"); }, true},
-        {"abort", [](TLambdaThread&) { throw EAbort(); }, false},
+        {"error", [] { throw std::runtime_error("boom"); }, true},
+        {"abort", [] { throw EAbort(); }, false},
     };
     for (const auto& c : cases) {
         std::atomic<int> callbacks{0};
-        TLambdaThread thread(c.Body);
+        TFunctionThread thread(c.Body);
         thread.SetOnTerminate([&] { ++callbacks; });
         thread.Start();
         thread.WaitFor();
@@ -75,16 +59,16 @@ TEST(Thread, ErrorsReachTheHandlerButAbortDoesNotAndTheCallbackAlwaysRuns) {
 
 TEST(Thread, DetachedThreadFreesItselfWhetherFinishedOrNot) {
     static std::atomic<int> destroyed{0};
-    struct TCounted : TLambdaThread {
-        using TLambdaThread::TLambdaThread;
+    struct TCounted : TFunctionThread {
+        using TFunctionThread::TFunctionThread;
         ~TCounted() override { ++destroyed; }
     };
     std::promise<void> release;
     auto gate = release.get_future().share();
-    auto* running = new TCounted([gate](TLambdaThread&) { gate.wait(); });
+    auto* running = new TCounted([gate] { gate.wait(); });
     running->Start();
     running->Detach();
-    auto* finished = new TCounted([](TLambdaThread&) {});
+    auto* finished = new TCounted([] {});
     finished->Start();
     finished->WaitFor();
     finished->Detach();
@@ -98,20 +82,8 @@ TEST(Thread, DetachedThreadFreesItselfWhetherFinishedOrNot) {
 // The wait of code that runs on any thread: a stop request of a runtime
 // thread ends it at once; elsewhere it is a plain sleep.
 TEST(Thread, SleepOnAnyThreadEndsWithTheAbortOnAThreadAskedToStop) {
-    std::atomic<bool> aborted{false};
     auto start = steady_clock::now();
-    TLambdaThread stopping([&](TLambdaThread&) {
-        try {
-            TThread::SleepAndCheck(600'000);
-        } catch (const EAbort&) {
-            aborted = true;
-            throw;
-        }
-    });
-    stopping.Terminate();
-    stopping.Start();
-    stopping.WaitFor();
-    EXPECT_TRUE(aborted);
+    EXPECT_TRUE(velmora::testing::AbortsWhenStopped([] { TThread::SleepAndCheck(600'000); }));
     EXPECT_LT(steady_clock::now() - start, seconds(60));
 
     start = steady_clock::now();
@@ -134,7 +106,7 @@ TEST(Thread, ASelfFreeingThreadCountsUntilItHasLeft) {
     std::atomic<bool> left{false};
     std::promise<void> release;
     auto gate = release.get_future().share();
-    auto* thread = new TLambdaThread([&left, gate](TLambdaThread&) {
+    auto* thread = new TFunctionThread([&left, gate] {
         thread_local TLeaving leaving{&left};
         gate.wait();
     });
@@ -146,7 +118,7 @@ TEST(Thread, ASelfFreeingThreadCountsUntilItHasLeft) {
     EXPECT_TRUE(left) << "counted as gone while still on its way out";
 
     // A thread joined by its owner stops counting at the join.
-    TLambdaThread owned([](TLambdaThread& self) { self.SleepBy(60'000); });
+    TFunctionThread owned([] { TThread::Current()->SleepBy(60'000); });
     owned.Start();
     EXPECT_EQ(LibraryThreadsNotJoined(), 1);
     owned.TerminateAndWait();
