@@ -4,7 +4,10 @@
 // Software\VelmoraTests\Rekova-<process>, the service is named after the
 // process; all are removed afterwards, with every set a test made.
 #include "tests/components/LoadedComponent.h"
+#include "api/Interfaces.Procyra.h"
 #include "api/Interfaces.Rekova.h"
+#include "api/Interfaces.Trustika.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/RekovaSettings.h"
 
 #include <map>
@@ -464,6 +467,40 @@ TEST_F(Rekova, FullStoreRefusesOrSkipsAsTheCallbackAnswers) {
     EXPECT_EQ(Status(id), L"incomplete");
     EXPECT_EQ(static_cast<TFreeSpaceAnswer*>(skip.get())->Calls, 1);
     FRekova->SetFreeSpaceCallback(nullptr);
+}
+
+// Each component hands out only its root object and can be unloaded once no
+// object of it is alive.
+TEST(ComponentExports, HandOutOnlyTheirRootAndCountItsObjects) {
+    const struct {
+        const wchar_t* File;
+        IID Root, Foreign;
+        bool ViaUnknown; // the root also as IUnknown
+    } components[] = {
+        {L"TrustikaHelper.dll", __uuidof(ITrustika), __uuidof(IVelmora), true},
+        {L"ProcyraHelper.dll", __uuidof(IPYManager), __uuidof(ITrustika), false},
+        {L"RekovaHelper.dll", __uuidof(IRekova), __uuidof(IRekovaSet), false},
+    };
+    for (const auto& c : components) {
+        SCOPED_TRACE(Narrow(c.File));
+        TLoadedComponent component{c.File};
+        ASSERT_TRUE(component.Module);
+        EXPECT_EQ(component.CanUnloadNow(), S_OK);
+        void* other = reinterpret_cast<void*>(1);
+        EXPECT_EQ(component.GetInstance(c.Foreign, &other), E_NOINTERFACE);
+        EXPECT_EQ(other, nullptr);
+
+        TComPtr<IUnknown> root;
+        ASSERT_EQ(component.GetInstance(c.ViaUnknown ? __uuidof(IUnknown) : c.Root,
+                                        reinterpret_cast<void**>(root.put())),
+                  S_OK);
+        TComPtr<IUnknown> asRoot;
+        EXPECT_EQ(root->QueryInterface(c.Root, reinterpret_cast<void**>(asRoot.put())), S_OK);
+        root.reset();
+        EXPECT_EQ(component.CanUnloadNow(), S_FALSE);
+        asRoot.reset();
+        EXPECT_EQ(component.CanUnloadNow(), S_OK);
+    }
 }
 
 } // namespace
