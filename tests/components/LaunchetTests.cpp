@@ -48,10 +48,8 @@ std::wstring Flags(IMetroAppItem* item) {
 }
 using Texts = std::vector<std::wstring>;
 
-TTestPackage Package(const wchar_t* name) {
-    TTestPackage package;
-    package.Name = Format(L"Velmora.Launchet.%s.%d", name, static_cast<int>(GetCurrentProcessId()));
-    return package;
+std::wstring PackageName(const wchar_t* stem) {
+    return Format(L"Velmora.Launchet.%s.%d", stem, static_cast<int>(GetCurrentProcessId()));
 }
 
 class LaunchetTest : public ::testing::Test {
@@ -76,29 +74,28 @@ protected:
 
 TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
     ASSERT_TRUE(Component.Module);
-    TTestPackage app = Package(L"Notes");
-    app.DisplayName = L"Velmora Notes";
-    app.PublisherDisplayName = L"Velmora Test Makers";
-    app.Description = L"Takes notes";
-    app.Provisioned = true;
-    TTestPackage framework = Package(L"Runtime");
-    framework.Architecture = L"x86";
-    framework.Version = L"2.1.30.4";
-    framework.Framework = true;
-    framework.ApplicationId.clear();
-    framework.LogoVariant = L"scale-200";
-    TTestPackage resources = Package(L"Notes");
-    resources.Architecture = L"neutral";
-    resources.ResourceId = L"split.scale-100";
-    resources.ResourcePackage = true;
-    resources.ApplicationId.clear();
-    resources.HasLogo = false;
-    TTestPackage hidden = Package(L"Helper");
-    hidden.DisplayName = L"ms-resource:AppName";
-    hidden.ApplicationId = L"Helper.Main";
-    hidden.InAppList = false;
-    hidden.InWindowsFolder = true;
-
+    const TTestPackage app{.Name = PackageName(L"Notes"),
+                           .DisplayName = L"Velmora Notes",
+                           .PublisherDisplayName = L"Velmora Test Makers",
+                           .Description = L"Takes notes",
+                           .Provisioned = true};
+    const TTestPackage framework{.Name = PackageName(L"Runtime"),
+                                 .Version = L"2.1.30.4",
+                                 .Architecture = L"x86",
+                                 .LogoVariant = L"scale-200",
+                                 .Framework = true,
+                                 .ApplicationId = L""};
+    const TTestPackage resources{.Name = app.Name,
+                                 .Architecture = L"neutral",
+                                 .ResourceId = L"split.scale-100",
+                                 .HasLogo = false,
+                                 .ResourcePackage = true,
+                                 .ApplicationId = L""};
+    const TTestPackage hidden{.Name = PackageName(L"Helper"),
+                              .DisplayName = L"ms-resource:AppName",
+                              .InWindowsFolder = true,
+                              .ApplicationId = L"Helper.Main",
+                              .InAppList = false};
     TInstalledTestPackage installed[] = {TInstalledTestPackage(app), TInstalledTestPackage(framework),
                                          TInstalledTestPackage(resources), TInstalledTestPackage(hidden)};
     TComPtr<IMetroAppCollection> collection = NewCollection();
@@ -212,7 +209,7 @@ TEST(LaunchetResourceText, IndirectStringsFollowTheShellsRules) {
 }
 
 TEST_F(LaunchetTest, LoadsAgainWhenAskedOrWhenPackagesComeAndGoOrOneIsUpdated) {
-    TInstalledTestPackage stays(Package(L"Stays"));
+    TInstalledTestPackage stays({.Name = PackageName(L"Stays")});
     TComPtr<IMetroAppCollection> collection = NewCollection();
     ASSERT_TRUE(collection);
     ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, false));
@@ -230,7 +227,7 @@ TEST_F(LaunchetTest, LoadsAgainWhenAskedOrWhenPackagesComeAndGoOrOneIsUpdated) {
     EXPECT_TRUE(collection->Contains(kept.get()));
 
     // Added while the collection lives: its watch sees it without a call.
-    TTestPackage addedPackage = Package(L"Added");
+    const TTestPackage addedPackage{.Name = PackageName(L"Added")};
     auto added = std::make_unique<TInstalledTestPackage>(addedPackage);
     EXPECT_TRUE(WaitUntil([&] { return collection->IndexOf(addedPackage.FullName().c_str()) >= 0; },
                           std::chrono::seconds(5)));

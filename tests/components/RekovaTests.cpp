@@ -4,11 +4,13 @@
 // Software\VelmoraTests\Rekova-<process>, the service is named after the
 // process; all are removed afterwards, with every set a test made.
 #include "tests/components/LoadedComponent.h"
+#include "api/Interfaces.Procyra.h"
 #include "api/Interfaces.Rekova.h"
+#include "api/Interfaces.Trustika.h"
+#include "api/Interfaces.Velmora.h"
 #include "platform/RekovaSettings.h"
 
 #include <map>
-#include <tuple>
 
 namespace velmora {
 
@@ -98,6 +100,13 @@ protected:
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
             for (TRegView view : {TRegView::x64, TRegView::x32})
                 DeleteKey(root, TestKey, view);
+        // Its access objects keep the component loaded.
+        FRekova.reset();
+        EXPECT_EQ(FComponent.CanUnloadNow(), S_FALSE);
+        FFiles.reset();
+        FRegistry.reset();
+        FServices.reset();
+        EXPECT_EQ(FComponent.CanUnloadNow(), S_OK);
     }
 
     std::wstring Begin() {
@@ -167,20 +176,6 @@ protected:
     fs::path FRoot = fs::path(TempFolder()) / Format(L"rekova-%d", static_cast<int>(GetCurrentProcessId()));
 };
 
-TEST_F(Rekova, ExportsAnswerOnlyTheRootAndCountLiveObjects) {
-    TComPtr<IRekovaSet> notRoot;
-    EXPECT_EQ(FComponent.GetInstance(__uuidof(IRekovaSet), reinterpret_cast<void**>(notRoot.put())),
-              E_NOINTERFACE);
-    EXPECT_FALSE(notRoot);
-    EXPECT_EQ(FComponent.CanUnloadNow(), S_FALSE);
-    FFiles.reset();
-    FRegistry.reset();
-    FServices.reset();
-    FRekova.reset();
-    EXPECT_EQ(FComponent.CanUnloadNow(), S_OK);
-    ASSERT_EQ(FComponent.GetInstance(__uuidof(IRekova), reinterpret_cast<void**>(FRekova.put())), S_OK);
-}
-
 TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     // The folders: a read-only file and a hidden one, nested folders, set times.
     std::vector<std::wstring> folders = {Path(L"Tree"), Path(L"Tree\\Sub"), Path(L"Tree\\Sub\\Empty")};
@@ -228,10 +223,13 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
                                          reinterpret_cast<const BYTE*>(&two), sizeof(two));
     };
     EXPECT_EQ(change(key.Handle()), ERROR_INVALID_STATE) << "no set is open";
-    auto userBefore = DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64);
-    auto machine32Before = DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x32);
-    auto machine64Before = DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64);
-    ASSERT_NE(machine32Before, machine64Before);
+    auto registry = [] {
+        return std::vector{DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64),
+                           DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x32),
+                           DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64)};
+    };
+    const auto registryBefore = registry(); // the user's, then the machine's in both views
+    ASSERT_NE(registryBefore[1], registryBefore[2]);
 
     std::wstring id = Begin();
     for (const std::wstring& file : files) {
@@ -268,7 +266,7 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     ASSERT_FALSE(fs::exists(FRoot / L"Tree"));
     ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, TestKey + L"\\Tree"));
     ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, TestKey + L"\\Tree", TRegView::x32));
-    ASSERT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64), machine64Before);
+    ASSERT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64), registryBefore[2]);
 
     // Another root object (as another process would) finds the set, and
     // its manifest names what was changed.
@@ -295,9 +293,7 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     EXPECT_EQ(ReadEntries(entries), filesBefore);
     for (size_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(ReadContent(files[i]), contents[i]);
-    EXPECT_EQ(DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64), userBefore);
-    EXPECT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x32), machine32Before);
-    EXPECT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64), machine64Before);
+    EXPECT_EQ(registry(), registryBefore);
     EXPECT_EQ(Status(id), L"restored");
     EXPECT_EQ(Restore(id), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
 }
@@ -471,6 +467,40 @@ TEST_F(Rekova, FullStoreRefusesOrSkipsAsTheCallbackAnswers) {
     EXPECT_EQ(Status(id), L"incomplete");
     EXPECT_EQ(static_cast<TFreeSpaceAnswer*>(skip.get())->Calls, 1);
     FRekova->SetFreeSpaceCallback(nullptr);
+}
+
+// Each component hands out only its root object and can be unloaded once no
+// object of it is alive.
+TEST(ComponentExports, HandOutOnlyTheirRootAndCountItsObjects) {
+    const struct {
+        const wchar_t* File;
+        IID Root, Foreign;
+        bool ViaUnknown; // the root also as IUnknown
+    } components[] = {
+        {L"TrustikaHelper.dll", __uuidof(ITrustika), __uuidof(IVelmora), true},
+        {L"ProcyraHelper.dll", __uuidof(IPYManager), __uuidof(ITrustika), false},
+        {L"RekovaHelper.dll", __uuidof(IRekova), __uuidof(IRekovaSet), false},
+    };
+    for (const auto& c : components) {
+        SCOPED_TRACE(Narrow(c.File));
+        TLoadedComponent component{c.File};
+        ASSERT_TRUE(component.Module);
+        EXPECT_EQ(component.CanUnloadNow(), S_OK);
+        void* other = reinterpret_cast<void*>(1);
+        EXPECT_EQ(component.GetInstance(c.Foreign, &other), E_NOINTERFACE);
+        EXPECT_EQ(other, nullptr);
+
+        TComPtr<IUnknown> root;
+        ASSERT_EQ(component.GetInstance(c.ViaUnknown ? __uuidof(IUnknown) : c.Root,
+                                        reinterpret_cast<void**>(root.put())),
+                  S_OK);
+        TComPtr<IUnknown> asRoot;
+        EXPECT_EQ(root->QueryInterface(c.Root, reinterpret_cast<void**>(asRoot.put())), S_OK);
+        root.reset();
+        EXPECT_EQ(component.CanUnloadNow(), S_FALSE);
+        asRoot.reset();
+        EXPECT_EQ(component.CanUnloadNow(), S_OK);
+    }
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "tests/components/LoadedComponent.h"
 #include "tests/platform/ScratchKit.h"
 #include "api/Interfaces.Trustika.h"
-#include "api/Interfaces.Velmora.h"
 
 #include <algorithm>
 
@@ -107,24 +106,6 @@ TEST_F(Trustika, CompaniesAreRatedFromTheirListsByWholeName) {
     EXPECT_EQ(Company(L"  " + LowerCase(risky) + L"\t"), stRisky);
     EXPECT_EQ(Company(L"Good Software Ltd"), stUnknown);
     EXPECT_EQ(FTrustika->GetCompanyRating(nullptr), stUnknown);
-}
-
-TEST(TrustikaExports, HandOutOnlyTheReputationInterfaceAndCountItsObjects) {
-    TLoadedComponent component{L"TrustikaHelper.dll"};
-    ASSERT_TRUE(component.Module);
-    EXPECT_EQ(component.CanUnloadNow(), S_OK);
-    void* other = reinterpret_cast<void*>(1);
-    EXPECT_EQ(component.GetInstance(__uuidof(IVelmora), &other), E_NOINTERFACE);
-    EXPECT_EQ(other, nullptr);
-
-    TComPtr<IUnknown> unknown;
-    ASSERT_EQ(component.GetInstance(__uuidof(IUnknown), reinterpret_cast<void**>(unknown.put())), S_OK);
-    TComPtr<ITrustika> viaUnknown;
-    EXPECT_EQ(unknown->QueryInterface(__uuidof(ITrustika), reinterpret_cast<void**>(viaUnknown.put())), S_OK);
-    unknown.reset();
-    EXPECT_EQ(component.CanUnloadNow(), S_FALSE);
-    viaUnknown.reset();
-    EXPECT_EQ(component.CanUnloadNow(), S_OK);
 }
 
 } // namespace

@@ -40,46 +40,33 @@ TEST(ConsoleFrontEnd, UsageErrorsAndAMissingLibraryExitWithTheirCodesAndExplain)
 
 namespace {
 
-constexpr wchar_t UserUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+// A program with its folder below Program Files, an uninstall entry of the
+// current user and a Start-menu shortcut; removed afterwards. What a forced
+// removal finds of it and leaves of its neighbours is the removal's own end-to-end
+// test; here velmora.exe drives it.
+struct TProgram {
+    const std::wstring Name = Format(L"Velmora FR Alpha %d", static_cast<int>(GetCurrentProcessId()));
+    const std::wstring Key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + Name;
+    const fs::path Folder = fs::path(SpecialFolder(CSIDL_PROGRAM_FILES)) / Name, Exe = Folder / L"Alpha.exe",
+                   Shortcut = fs::path(SpecialFolder(CSIDL_PROGRAMS)) / Name / (Name + L".lnk");
 
-// Two programs of one vendor, each with its folder below Program Files, an
-// uninstall entry of the current user and a shortcut in a Start-menu folder
-// of its own; removed afterwards.
-struct TTwoVendorPrograms {
-    struct TProgram {
-        std::wstring Name;
-        fs::path Folder, Exe, Shortcut;
-        bool KeyExists() const { return bool(TRegKey::Open(HKEY_CURRENT_USER, UserUninstallKey + Name)); }
-    };
-    const int Id = static_cast<int>(GetCurrentProcessId());
-    const fs::path Vendor =
-        fs::path(SpecialFolder(CSIDL_PROGRAM_FILES)) / Format(L"Velmora FR Vendor %d", Id);
-    std::vector<TProgram> Programs;
-
-    TTwoVendorPrograms() {
-        for (const std::wstring stem : {L"Alpha", L"Beta"}) {
-            const std::wstring name = Format(L"Velmora FR %s %d", stem, Id);
-            const TProgram& program = Programs.emplace_back(
-                TProgram{name, Vendor / stem, Vendor / stem / (stem + L".exe"),
-                         fs::path(SpecialFolder(CSIDL_PROGRAMS)) / name / (name + L".lnk")});
-            fs::create_directories(program.Folder / L"data");
-            std::ofstream(program.Exe, std::ios::binary) << std::string(3000, 'x');
-            std::ofstream(program.Folder / L"data" / L"settings.ini") << "[Main]\n";
-            auto key = TRegKey::Create(HKEY_CURRENT_USER, UserUninstallKey + name, KEY_ALL_ACCESS);
-            key.WriteString(L"DisplayName", name);
-            key.WriteString(L"Publisher", L"Velmora FR Vendor");
-            key.WriteString(L"InstallLocation", program.Folder.wstring());
-            key.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
-            WriteShortcut(program.Shortcut, program.Exe);
-        }
+    TProgram() {
+        fs::create_directories(Folder);
+        std::ofstream(Exe, std::ios::binary) << std::string(3000, 'x');
+        std::ofstream(Folder / L"zz-large.bin", std::ios::binary) << std::string(2 * 1024 * 1024, 'x');
+        auto key = TRegKey::Create(HKEY_CURRENT_USER, Key, KEY_ALL_ACCESS);
+        for (auto [value, data] : {std::pair{L"DisplayName", Name},
+                                   {L"Publisher", L"Velmora FR Vendor"},
+                                   {L"InstallLocation", Folder.wstring()},
+                                   {L"UninstallString", L"C:\\Windows\\notepad.exe"}})
+            key.WriteString(value, data);
+        WriteShortcut(Shortcut, Exe);
     }
-    ~TTwoVendorPrograms() {
+    ~TProgram() {
         std::error_code ignored;
-        for (const TProgram& program : Programs) {
-            DeleteKey(HKEY_CURRENT_USER, UserUninstallKey + program.Name);
-            fs::remove_all(program.Shortcut.parent_path(), ignored);
-        }
-        fs::remove_all(Vendor, ignored);
+        DeleteKey(HKEY_CURRENT_USER, Key);
+        fs::remove_all(Shortcut.parent_path(), ignored);
+        fs::remove_all(Folder, ignored);
     }
 };
 
@@ -90,13 +77,6 @@ nlohmann::json JsonOf(const std::string& output) {
     size_t start = output.starts_with(open) ? 0 : output.find(std::string("\n") + open);
     return start == std::string::npos ? nlohmann::json()
                                       : nlohmann::json::parse(output.substr(start), nullptr, false);
-}
-
-std::vector<std::string> Strings(const nlohmann::json& items, const char* field) {
-    std::vector<std::string> values;
-    for (const auto& item : items)
-        values.push_back(item.value(field, ""));
-    return values;
 }
 
 // A folder's path ends in "\".
@@ -125,14 +105,11 @@ struct TBackupSettingsKept {
     const int64_t Limit = RekovaSettings::StoreLimit();
 };
 
-TEST(ConsoleFrontEnd, ForceRemovesOneProgramPastAFullBackupStoreNotItsNeighbourAndRestoresItsSet) {
+TEST(ConsoleFrontEnd, ForceRemovesAProgramPastAFullBackupStoreAndRestoresItsSet) {
     const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
     const TAgentUnregistration unregisterAfterwards;
     const TBackupSettingsKept keptSettings;
-    TTwoVendorPrograms machine;
-    const auto& alpha = machine.Programs[0];
-    const auto& beta = machine.Programs[1];
-    std::ofstream(alpha.Folder / L"zz-large.bin", std::ios::binary) << std::string(2 * 1024 * 1024, 'x');
+    const TProgram alpha;
     RekovaSettings::SetStoreLimit(1024 * 1024);
 
     auto [code, output] = RunProgram(exe, L"backup-setting on");
@@ -143,18 +120,11 @@ TEST(ConsoleFrontEnd, ForceRemovesOneProgramPastAFullBackupStoreNotItsNeighbourA
     ASSERT_EQ(code, 0) << output;
     nlohmann::json found = JsonOf(output);
     ASSERT_TRUE(found.is_object()) << output;
-    auto files = Strings(found["files"], "path");
-    for (const fs::path& path : {alpha.Exe, alpha.Folder / L"data" / L"settings.ini", alpha.Folder})
-        EXPECT_TRUE(std::ranges::any_of(files, [&](const auto& f) { return SamePath(f, path); }))
-            << Narrow(path.wstring()) << " not listed:\n"
-            << output;
-    EXPECT_TRUE(std::ranges::any_of(Strings(found["registryEntries"], "key"), [&](const std::string& key) {
-        return Widen(key).ends_with(L"\\Uninstall\\" + alpha.Name);
+    EXPECT_TRUE(std::ranges::any_of(found["files"], [&](const auto& f) {
+        return SamePath(f.value("path", ""), alpha.Exe);
     })) << output;
     ASSERT_EQ(found["shortcuts"].size(), 1u) << output;
     EXPECT_TRUE(SamePath(found["shortcuts"][0]["file"].value("path", ""), alpha.Shortcut)) << output;
-    EXPECT_TRUE(SamePath(found["shortcuts"][0].value("target", ""), alpha.Exe)) << output;
-    EXPECT_EQ(output.find(Narrow(beta.Name)), std::string::npos) << "the neighbour is listed:\n" << output;
     EXPECT_TRUE(fs::exists(alpha.Exe)) << "listing deleted something";
 
     std::tie(code, output) = RunProgram(exe, L"force-remove \"" + alpha.Name + L"\" --yes --json");
@@ -164,12 +134,8 @@ TEST(ConsoleFrontEnd, ForceRemovesOneProgramPastAFullBackupStoreNotItsNeighbourA
     nlohmann::json removal = JsonOf(output)["removal"];
     EXPECT_EQ(removal.value("allRemoved", false), true) << output;
     EXPECT_EQ(removal.value("filesProcessed", -1), found.value("totalFiles", -2)) << output;
-    EXPECT_FALSE(fs::exists(alpha.Folder));
-    EXPECT_FALSE(fs::exists(alpha.Shortcut));
-    EXPECT_FALSE(alpha.KeyExists());
-    EXPECT_TRUE(fs::exists(beta.Exe) && fs::exists(beta.Folder / L"data" / L"settings.ini"));
-    EXPECT_TRUE(fs::exists(beta.Shortcut));
-    EXPECT_TRUE(beta.KeyExists());
+    EXPECT_FALSE(fs::exists(alpha.Folder) || fs::exists(alpha.Shortcut) ||
+                 TRegKey::Open(HKEY_CURRENT_USER, alpha.Key));
     EXPECT_EQ(RunProgram(exe, L"leftovers \"" + alpha.Name + L"\"").first, 4)
         << "the removed program is listed";
 
@@ -181,12 +147,12 @@ TEST(ConsoleFrontEnd, ForceRemovesOneProgramPastAFullBackupStoreNotItsNeighbourA
     EXPECT_EQ(sets[0].value("status", ""), "incomplete") << output;
     const std::wstring id = Widen(sets[0].value("id", ""));
 
-    // What was recorded before the store was full comes back.
+    // What was recorded before the store was full comes back (a restore
+    // twice is refused: the removal's end-to-end test).
     std::tie(code, output) = RunProgram(exe, L"restore " + id);
     EXPECT_EQ(code, 0) << output;
     EXPECT_NE(output.find("is restored"), std::string::npos) << output;
     EXPECT_TRUE(fs::exists(alpha.Exe)) << output;
-    EXPECT_EQ(RunProgram(exe, L"restore " + id).first, 16);
     EXPECT_EQ(RunProgram(exe, L"restore 19991231-235959-0001").first, 15);
 
     std::tie(code, output) = RunProgram(exe, L"backup-setting off");
