@@ -21,7 +21,6 @@
 
 #include <shlobj.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -154,23 +153,11 @@ TEST_F(UsageSources, LaunchCountersGiveTheirProgramsAndShortcutRecordsMoveToThei
     ASSERT_NO_FATAL_FAILURE(WriteShortcut(link, linked));
     ASSERT_TRUE(WriteLaunchCounter(TestKind, linked, 2, March1 - Day));
     ASSERT_TRUE(WriteLaunchCounter(TestKind, link, 3, March1 + Day));
-    const TRegKey count =
-        TRegKey::Open(HKEY_CURRENT_USER, LaunchKindKey(TestKind) + L"\\Count", KEY_ALL_ACCESS, TRegView::x64);
-    if (IsWindows7OrLater()) {
-        // Names carry known-folder identifiers.
-        ASSERT_TRUE(WriteLaunchCounter(
-            TestKind, std::wstring(WindowsFolderId) + L"\\" + FName + L"\\Counted.exe", 6, March1));
-    } else {
-        // The prefix test ignores letter case.
-        std::vector<uint8_t> data(16, 0);
-        data[4] = 6;
-        std::memcpy(data.data() + 8, &March1, sizeof March1);
-        ASSERT_TRUE(count.WriteBinary(Rot13(L"ueme_runpath:" + exe), data.data(), data.size()));
-    }
-    // A record of another size.
-    const std::vector<uint8_t> odd(IsWindows7OrLater() ? 76 : 20, 1);
-    const std::wstring oddName = (IsWindows7OrLater() ? L"" : L"UEME_RUNPATH:") + FFolder + L"\\Odd.exe";
-    ASSERT_TRUE(count.WriteBinary(Rot13(oddName), odd.data(), odd.size()));
+    // From Windows 7 on, names carry known-folder identifiers.
+    ASSERT_TRUE(WriteLaunchCounter(
+        TestKind,
+        IsWindows7OrLater() ? std::wstring(WindowsFolderId) + L"\\" + FName + L"\\Counted.exe" : exe, 6,
+        March1));
 
     TUsageItems items;
     TUserAssist().Fill(items);
@@ -184,25 +171,15 @@ TEST_F(UsageSources, LaunchCountersGiveTheirProgramsAndShortcutRecordsMoveToThei
     EXPECT_EQ(target->FCounter, 5) << "the shortcut's runs count for its target";
     EXPECT_NEAR(target->FLastUsed, UsageFileTimeToDate(March1 + Day), 1e-6);
     EXPECT_FALSE(items.Find(link));
-    EXPECT_FALSE(items.Find(FFolder + L"\\Odd.exe")) << "a value of another size";
 }
 
-TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothAndAllSourcesMerge) {
+TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothAndTheSourcesMerge) {
     const std::wstring exe = Program(L"Starter.exe");
     ASSERT_TRUE(TRegKey::Create(HKEY_CURRENT_USER, RunKey, KEY_ALL_ACCESS)
                     .WriteString(FName, L"\"" + exe + L"\" /tray"));
     const std::wstring link = SpecialFolder(CSIDL_STARTUP) + L"\\" + FName + L".lnk";
     ASSERT_NO_FATAL_FAILURE(WriteShortcut(link, exe));
     FFiles.push_back(link);
-    // The prefetch source knows the same program in upper case.
-    TPrefetchDescription file;
-    file.Version = 23;
-    file.ExecutableName = L"STARTER.EXE";
-    file.Volume.DevicePath = DevicePath(L"C:");
-    file.Files = {DevicePath(exe)};
-    file.RunCount = 4;
-    file.LastRuns = {March1};
-    WritePrefetch(L"STARTER.EXE", WritePrefetchImage(file));
 
     TUsageItems boot;
     TBootAssist().Fill(boot);
@@ -215,7 +192,7 @@ TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothA
     TAppUsage usage;
     usage.Refresh();
     const TUsageData folder = usage.CollectByFolder(FFolder + L"\\");
-    EXPECT_EQ(folder.Counter, 204);
+    EXPECT_EQ(folder.Counter, 200);
     EXPECT_NEAR(folder.LastUsed, started->FLastUsed, 1.0 / 86400);
     EXPECT_EQ(usage.CollectByFolder(FFolder + L"\\None\\").Counter, -1);
 }
