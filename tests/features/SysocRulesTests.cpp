@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace velmora;
 
 TEST(SysocRules, MasterListLinesNameTheComponentFileAndWhetherItIsHidden) {
@@ -62,14 +64,11 @@ TEST(SysocRules, SizesAreThirtyTwoBitNumbersOrNothing) {
 }
 
 TEST(SysocRules, NetworkComponentsAreSwitchedInTheirOwnSection) {
-    EXPECT_EQ(SysocAnswerFileLines(L"SNMP", true),
-              (std::vector<std::wstring>{L"[NetOptionalComponents]", L"SNMP=1"}));
-    EXPECT_EQ(SysocAnswerFileLines(L"wins", false),
-              (std::vector<std::wstring>{L"[NetOptionalComponents]", L"wins=0"}));
-    EXPECT_EQ(SysocAnswerFileLines(L"Games", true),
-              (std::vector<std::wstring>{L"[Components]", L"Games=on"}));
-    EXPECT_EQ(SysocAnswerFileLines(L"Games", false),
-              (std::vector<std::wstring>{L"[Components]", L"Games=off"}));
+    for (auto [name, on, section, line] : {std::tuple{L"SNMP", true, L"[NetOptionalComponents]", L"SNMP=1"},
+                                           {L"wins", false, L"[NetOptionalComponents]", L"wins=0"},
+                                           {L"Games", true, L"[Components]", L"Games=on"},
+                                           {L"Games", false, L"[Components]", L"Games=off"}})
+        EXPECT_EQ(SysocAnswerFileLines(name, on), (std::vector<std::wstring>{section, line})) << name;
     EXPECT_TRUE(IsTrustedComponent(L"TSWebClient"));
     EXPECT_FALSE(IsTrustedComponent(L"games"));
 }
