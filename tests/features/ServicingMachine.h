@@ -2,22 +2,8 @@
 // A servicing machine laid out in the running prefix for the feature tests:
 // package manifests in %WINDIR%\servicing\Packages, their registry data under
 // HKLM\...\Component Based Servicing (64-bit view), and the servicing tool
-// doubles in the system folder. Everything added is removed by Clear() and by
-// the destructor, so tests can run in any order.
-//
-//   TServicingMachine machine;
-//   TServicingPackage foundation;
-//   foundation.Name = L"Microsoft-Windows-Foundation-Package";
-//   foundation.Updates = {{L"Games", L"Games", L"Games for the desk"},
-//                         {L"Chess", L"Chess", L"", L"Games"}};
-//   foundation.States = {{L"Games", 1}, {L"Chess", 0}};
-//   machine.AddPackage(foundation);
-//   machine.InstallDoubles();
-//   ... run the engine or the tools ...
-//   EXPECT_EQ(machine.UpdateState(L"Chess"), 1u);
-//
-// The test executable must depend on the targets Dism_double and
-// PkgMgr_double (InstallDoubles copies them from its own folder).
+// doubles (targets Dism_double and PkgMgr_double, copied from the test's
+// folder) in the system folder. Clear() and the destructor remove it all.
 #include "platform/Handles.h"
 
 #include <windows.h>

@@ -1,6 +1,9 @@
-// The temporary records of the registry location: knowledge-base numbers of
-// update keys and the merge of programs into updates.
+// The registry location's rules: the temporary records (knowledge-base
+// numbers of update keys, the merge of programs into updates), and which
+// recorded servicing package states are listed as installed updates and
+// which of those can be uninstalled.
 #include "locations/ProductList.h"
+#include "locations/ServicingPackageRules.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +68,31 @@ TEST(MergeUpdates, AnUpdateAbsorbsTheProgramWithItsNameAndCode) {
     EXPECT_EQ(KeyPaths(*noCode), (std::vector<std::wstring>{L"K5", L"K4"}));
     ASSERT_EQ(programs.Count(), 1u);
     EXPECT_EQ(programs[0].FGUID, CodeB);
+}
+
+TEST(ServicingPackageRules, InstalledStatesAreListedAndOnlyTheChangeableOnesUninstallable) {
+    for (uint32_t state : {0x60u, 0x70u, 0x160u, 6u, 7u})
+        for (uint32_t owner : {0x60u, 0x70u, UnownedPackageState})
+            EXPECT_EQ(InstalledPackageUninstallable(state, owner), true) << state << " " << owner;
+    // Staged and superseded packages, or such owners, stay listed but fixed.
+    EXPECT_EQ(InstalledPackageUninstallable(0x40, 0x70), false);
+    EXPECT_EQ(InstalledPackageUninstallable(0x80, 0x70), false);
+    EXPECT_EQ(InstalledPackageUninstallable(0x70, 0x40), false);
+    EXPECT_EQ(InstalledPackageUninstallable(0x60, 0x80), false);
+}
+
+TEST(ServicingPackageRules, OtherStatesAndUnshiftedValuesAreNotListed) {
+    for (uint32_t state : {0x00u, 0x05u, 0x20u, 0x50u, 0x65u, 0x67u, 0x90u, 0xFFFFFFF0u})
+        EXPECT_EQ(InstalledPackageUninstallable(state, UnownedPackageState), std::nullopt) << state;
+    EXPECT_EQ(InstalledPackageUninstallable(0x70, 0x65), std::nullopt);
+    EXPECT_EQ(InstalledPackageUninstallable(0x70, 0), std::nullopt);
+}
+
+TEST(ServicingPackageRules, PermanenceIsMatchedWithoutCase) {
+    EXPECT_TRUE(IsPermanentPackage(L"permanent"));
+    EXPECT_TRUE(IsPermanentPackage(L"Permanent"));
+    EXPECT_FALSE(IsPermanentPackage(L"removable"));
+    EXPECT_FALSE(IsPermanentPackage(L""));
 }
 
 } // namespace

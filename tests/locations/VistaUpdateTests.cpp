@@ -81,7 +81,6 @@ protected:
         TServicingPackage foreign = Package(L"ForeignOwner", L"Update", 0x70);
         foreign.Owners = {{L"Velmora-Other-Package~0123456789abcdef~amd64~~1.0.0.0", 0x70}};
         Machine.AddPackage(foreign);
-        Machine.AddPackage(Package(L"Unshifted", L"Update", 0x65));
         Machine.AddPackage(Package(L"NoReleaseType", L"", 0x70));
         Machine.AddPackage(Package(L"NoneReleaseType", L"none", 0x70));
         Machine.AddPackage(Package(L"UnknownReleaseType", L"Bogus Update", 0x70));
@@ -104,9 +103,9 @@ protected:
 };
 
 TEST_F(VistaUpdates, InstalledPackagesAreListedWithNamesAndWhetherTheyCanBeUninstalled) {
-    // Packages of an Owners key without their own value, of a state not
-    // installed, of a missing, "none" or unknown release type, and a package
-    // that another one contains are not listed.
+    // Packages of an Owners key without their own value, of a missing,
+    // "none" or unknown release type, and a package that another one
+    // contains are not listed.
     EXPECT_EQ(ListedPackages(*Lib.Updates),
               (std::map<std::wstring, TListed>{
                   {L"Permanent", {L"Velmora permanent update", false}},

@@ -1,7 +1,8 @@
-// The usage sources over records laid out in the prefix: prefetch files of
-// every version, launch counters in the layout of the running Windows, and
-// the programs that start with Windows. Names carry the process id; all is
-// removed again.
+// Usage over records laid out in the prefix: the sources over prefetch files,
+// launch counters in the layout of the running Windows and the programs that
+// start with Windows; and the library's programs, which get the counts and
+// dates of their folders, with the rarely used list following each read.
+// Names carry the process id; all is removed again.
 #include "usage/AppUsage.h"
 
 #include "platform/Format.h"
@@ -11,6 +12,7 @@
 #include "platform/Text.h"
 #include "platform/Volumes.h"
 #include "tests/frame/LogTestKit.h"
+#include "tests/kits/LibraryRoot.h"
 #include "tests/kits/PrefetchWriter.h"
 #include "tests/kits/ShortcutKit.h"
 #include "tests/kits/UsageRecords.h"
@@ -19,9 +21,9 @@
 
 #include <shlobj.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -31,6 +33,7 @@ namespace {
 // A launch-counter kind of this test's own, beside the shell's.
 constexpr std::wstring_view TestKind = L"{7E1A9C40-5D3B-4F6E-9A21-0C0FFEE00017}";
 constexpr std::wstring_view RunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr std::wstring_view UninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr std::wstring_view WindowsFolderId = L"{F38BF404-1D43-42F2-9305-67DE0B28FC23}";
 // 2024-03-01 10:00 UTC and later times, as file times.
 constexpr uint64_t March1 = 133537464000000000ULL;
@@ -50,6 +53,8 @@ protected:
         DeleteKey(HKEY_CURRENT_USER, LaunchKindKey(TestKind), TRegView::x64);
         if (const TRegKey run = TRegKey::Open(HKEY_CURRENT_USER, RunKey, KEY_ALL_ACCESS))
             run.DeleteValue(FName);
+        for (const std::wstring& name : FPrograms)
+            DeleteKey(HKEY_CURRENT_USER, std::wstring(UninstallKey) + name);
         std::error_code ignored;
         std::filesystem::remove_all(FFolder, ignored);
     }
@@ -57,10 +62,24 @@ protected:
     // A file in the test's program folder (as upper case as the system
     // writes prefetch paths).
     std::wstring Program(const std::wstring& name) {
-        std::filesystem::create_directories(FFolder);
         const std::wstring path = FFolder + L"\\" + name;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(std::filesystem::path(path)) << "x";
         return path;
+    }
+    // A program of the user's uninstall entries in a folder of its own,
+    // which is answered with a trailing backslash.
+    std::wstring AddProgram(const std::wstring& stem) {
+        const std::wstring name = FName + L" " + stem, folder = FFolder + L"\\" + stem + L"\\";
+        Program(stem + L"\\" + stem + L".exe");
+        const TRegKey key =
+            TRegKey::Create(HKEY_CURRENT_USER, std::wstring(UninstallKey) + name, KEY_ALL_ACCESS);
+        key.WriteString(L"DisplayName", name);
+        key.WriteString(L"InstallLocation", folder);
+        key.WriteString(L"UninstallString", L"C:\\Windows\\notepad.exe");
+        key.WriteNumber(L"EstimatedSize", 1);
+        FPrograms.push_back(name);
+        return folder;
     }
     void WritePrefetch(const std::wstring& stem, const std::vector<uint8_t>& bytes) {
         const std::wstring file = Format(L"%s\\Prefetch\\%s-%s.pf", WindowsFolder(), stem, FName);
@@ -69,10 +88,10 @@ protected:
     }
     const std::wstring FName = Format(L"VelmoraUsage%d", static_cast<int>(GetCurrentProcessId()));
     const std::wstring FFolder = WindowsFolder() + L"\\" + FName;
-    std::vector<std::wstring> FFiles;
+    std::vector<std::wstring> FFiles, FPrograms;
 };
 
-TEST_F(UsageSources, PrefetchFilesOfEveryVersionGiveTheirProgramsOnDrivePathsAndBadFilesAreLoggedAndSkipped) {
+TEST_F(UsageSources, PrefetchFilesGiveTheirProgramsOnDrivePathsAndBadFilesAreLoggedAndSkipped) {
     StatisticsLog::Instance().SetDirectWrite(true);
     const std::streamoff logStart = StatisticsFileEnd();
     struct TCase {
@@ -81,8 +100,6 @@ TEST_F(UsageSources, PrefetchFilesOfEveryVersionGiveTheirProgramsOnDrivePathsAnd
         int32_t Runs;
         bool Compressed;
     } cases[] = {{17, Program(L"XP.EXE"), 3, false},
-                 {23, Program(L"SEVEN.EXE"), 7, false},
-                 {26, Program(L"EIGHT.EXE"), 9, false},
                  {30, Program(L"TEN.EXE"), 11, false},
                  {30, Program(L"PACKED.EXE"), 13, true}};
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -136,23 +153,11 @@ TEST_F(UsageSources, LaunchCountersGiveTheirProgramsAndShortcutRecordsMoveToThei
     ASSERT_NO_FATAL_FAILURE(WriteShortcut(link, linked));
     ASSERT_TRUE(WriteLaunchCounter(TestKind, linked, 2, March1 - Day));
     ASSERT_TRUE(WriteLaunchCounter(TestKind, link, 3, March1 + Day));
-    const TRegKey count =
-        TRegKey::Open(HKEY_CURRENT_USER, LaunchKindKey(TestKind) + L"\\Count", KEY_ALL_ACCESS, TRegView::x64);
-    if (IsWindows7OrLater()) {
-        // Names carry known-folder identifiers.
-        ASSERT_TRUE(WriteLaunchCounter(
-            TestKind, std::wstring(WindowsFolderId) + L"\\" + FName + L"\\Counted.exe", 6, March1));
-    } else {
-        // The prefix test ignores letter case.
-        std::vector<uint8_t> data(16, 0);
-        data[4] = 6;
-        std::memcpy(data.data() + 8, &March1, sizeof March1);
-        ASSERT_TRUE(count.WriteBinary(Rot13(L"ueme_runpath:" + exe), data.data(), data.size()));
-    }
-    // A record of another size.
-    const std::vector<uint8_t> odd(IsWindows7OrLater() ? 76 : 20, 1);
-    const std::wstring oddName = (IsWindows7OrLater() ? L"" : L"UEME_RUNPATH:") + FFolder + L"\\Odd.exe";
-    ASSERT_TRUE(count.WriteBinary(Rot13(oddName), odd.data(), odd.size()));
+    // From Windows 7 on, names carry known-folder identifiers.
+    ASSERT_TRUE(WriteLaunchCounter(
+        TestKind,
+        IsWindows7OrLater() ? std::wstring(WindowsFolderId) + L"\\" + FName + L"\\Counted.exe" : exe, 6,
+        March1));
 
     TUsageItems items;
     TUserAssist().Fill(items);
@@ -166,25 +171,15 @@ TEST_F(UsageSources, LaunchCountersGiveTheirProgramsAndShortcutRecordsMoveToThei
     EXPECT_EQ(target->FCounter, 5) << "the shortcut's runs count for its target";
     EXPECT_NEAR(target->FLastUsed, UsageFileTimeToDate(March1 + Day), 1e-6);
     EXPECT_FALSE(items.Find(link));
-    EXPECT_FALSE(items.Find(FFolder + L"\\Odd.exe")) << "a value of another size";
 }
 
-TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothAndAllSourcesMerge) {
+TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothAndTheSourcesMerge) {
     const std::wstring exe = Program(L"Starter.exe");
     ASSERT_TRUE(TRegKey::Create(HKEY_CURRENT_USER, RunKey, KEY_ALL_ACCESS)
                     .WriteString(FName, L"\"" + exe + L"\" /tray"));
     const std::wstring link = SpecialFolder(CSIDL_STARTUP) + L"\\" + FName + L".lnk";
     ASSERT_NO_FATAL_FAILURE(WriteShortcut(link, exe));
     FFiles.push_back(link);
-    // The prefetch source knows the same program in upper case.
-    TPrefetchDescription file;
-    file.Version = 23;
-    file.ExecutableName = L"STARTER.EXE";
-    file.Volume.DevicePath = DevicePath(L"C:");
-    file.Files = {DevicePath(exe)};
-    file.RunCount = 4;
-    file.LastRuns = {March1};
-    WritePrefetch(L"STARTER.EXE", WritePrefetchImage(file));
 
     TUsageItems boot;
     TBootAssist().Fill(boot);
@@ -197,9 +192,75 @@ TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothA
     TAppUsage usage;
     usage.Refresh();
     const TUsageData folder = usage.CollectByFolder(FFolder + L"\\");
-    EXPECT_EQ(folder.Counter, 204);
+    EXPECT_EQ(folder.Counter, 200);
     EXPECT_NEAR(folder.LastUsed, started->FLastUsed, 1.0 / 86400);
     EXPECT_EQ(usage.CollectByFolder(FFolder + L"\\None\\").Counter, -1);
+}
+
+// Through the library's interface.
+TEST_F(UsageSources, ProgramsGetTheCountsAndDatesOfTheirFoldersAndTheRarelyUsedListFollowsEachRead) {
+    TLibraryRoot lib;
+    ASSERT_NE(lib.Library->Module(), nullptr) << "VelmoraHelper.dll not found beside the test";
+    auto program = [&](const std::wstring& folder) {
+        return FindProduct(*lib.Programs, piInstallLocation, folder, [](const std::wstring& a, auto& b) {
+            return SameText(IncludeTrailingBackslash(a), b);
+        });
+    };
+    auto isUnused = [&](const std::wstring& folder) {
+        TComPtr<IProduct> found = program(folder);
+        return found &&
+               FindProduct(*lib.Unused, piDisplayName, InfoText(*found, piDisplayName), std::equal_to<>());
+    };
+    auto launch = [&](const std::wstring& exe, int32_t runs, double lastUsed) {
+        ASSERT_TRUE(WriteLaunchCounter(TestKind, exe, runs, LocalDateToFileTime(lastUsed)));
+    };
+    const double today = LocalNow();
+    const std::wstring stale = AddProgram(L"Stale"), recent = AddProgram(L"Recent"),
+                       steady = AddProgram(L"Steady"), busy = AddProgram(L"Busy"), idle = AddProgram(L"Idle"),
+                       late = AddProgram(L"Late");
+    // A couple of hours' margin keeps the whole days clear of the zone's daylight saving.
+    launch(stale + L"Stale.exe", 4, today - 183 - 2.0 / 24);
+    launch(recent + L"Recent.exe", 5, today - 182 + 2.0 / 24);
+    launch(steady + L"Steady.exe", 10, today - 5);
+    launch(busy + L"Busy.exe", 6, today - 3);
+    launch(busy + L"Tools\\Convert.exe", 1, today - 10);
+    const std::wstring prefetch =
+        WritePrefetchFile(busy + L"Busy.exe", 4, LocalDateToFileTime(today - 1), FName);
+    ASSERT_FALSE(prefetch.empty());
+    FFiles.push_back(prefetch);
+    ASSERT_TRUE(lib.Read());
+
+    struct TExpected {
+        std::wstring Folder;
+        TUsedType Type;
+        double LastUsed;
+        bool Unused;
+    } expected[] = {{stale, TUsedType::utRarely, today - 183 - 2.0 / 24, true},
+                    {recent, TUsedType::utOccasionaly, today - 182 + 2.0 / 24, false},
+                    {steady, TUsedType::utOccasionaly, today - 5, false},
+                    {busy, TUsedType::utFrequently, today - 1, false},
+                    {idle, TUsedType::utNone, 0, false},
+                    {late, TUsedType::utNone, 0, false}};
+    for (const TExpected& c : expected) {
+        TComPtr<IProduct> product = program(c.Folder);
+        ASSERT_TRUE(product) << Narrow(c.Folder);
+        EXPECT_EQ(InfoNumber(*product, piUsedType), static_cast<int32_t>(c.Type)) << Narrow(c.Folder);
+        if (c.LastUsed == 0)
+            EXPECT_LE(InfoDate(*product, piLastUsedDate).value_or(-1), 0) << Narrow(c.Folder);
+        else
+            EXPECT_NEAR(InfoDate(*product, piLastUsedDate).value_or(-1), c.LastUsed, 1.0 / 86400)
+                << Narrow(c.Folder);
+        EXPECT_EQ(isUnused(c.Folder), c.Unused) << Narrow(c.Folder);
+    }
+
+    // The next read sees the new records: a program used again leaves the
+    // list, one whose only use lies long ago joins it.
+    launch(stale + L"Stale.exe", 5, today - 1);
+    launch(late + L"Late.exe", 1, today - 300);
+    ASSERT_TRUE(lib.Read());
+    EXPECT_FALSE(isUnused(stale));
+    EXPECT_TRUE(isUnused(late));
+    EXPECT_FALSE(isUnused(recent));
 }
 
 } // namespace
