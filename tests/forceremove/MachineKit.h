@@ -327,41 +327,41 @@ public:
         : EntryA(Programs.NameA, Programs.InstallA, Programs.Vendor),
           EntryB(Programs.NameB, Programs.InstallB, Programs.Vendor),
           MenuFolder(detail::In(SpecialFolder(CSIDL_COMMON_PROGRAMS), {Programs.Vendor})),
-          MenuA(MenuFolder + L"A.lnk"), MenuB(MenuFolder + L"B.lnk"),
-          DesktopA(IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + Programs.NameA +
-                   L".lnk"),
-          DesktopB(IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + Programs.NameB +
-                   L".lnk"),
-          PublicDesktopA(IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) +
-                         Programs.NameA + L" for all.lnk"),
-          PublicDesktopB(IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) +
-                         Programs.NameB + L" for all.lnk"),
+          LinksA(Links(MenuFolder + L"A", Programs.NameA)), LinksB(Links(MenuFolder + L"B", Programs.NameB)),
           ServiceA(L"\"" + WriteFile(Programs.InstallA + L"a-agent.exe", 500) + L"\" -service"),
           ServiceB(L"\"" + WriteFile(Programs.InstallB + L"b-agent.exe", 700) + L"\" -service"),
           SharedTwiceA(UpperCase(WriteFile(Programs.InstallA + L"common.dll", 800)), 2),
           SharedOnceA(WriteFile(Programs.InstallA + L"alpha-runtime.dll", 900), 1),
           SharedOnceB(WriteFile(Programs.InstallB + L"beta-runtime.dll", 1000), 1),
           ProcessA(Programs.InstallA) {
-        for (const auto& [link, target] : {std::pair{MenuA, Programs.AExe},
-                                           {MenuB, Programs.BExe},
-                                           {DesktopA, Programs.AExe},
-                                           {DesktopB, Programs.BExe},
-                                           {PublicDesktopA, Programs.AExe},
-                                           {PublicDesktopB, Programs.BExe}})
-            WriteShortcut(link, target);
+        for (size_t i = 0; i < LinksA.size(); ++i) {
+            WriteShortcut(LinksA[i], Programs.AExe);
+            WriteShortcut(LinksB[i], Programs.BExe);
+        }
     }
 
     ~TVendorMachine() {
         std::error_code ignored;
-        for (const auto& path : {MenuFolder, DesktopA, DesktopB, PublicDesktopA, PublicDesktopB})
-            fs::remove_all(fs::path(path), ignored);
+        fs::remove_all(fs::path(MenuFolder), ignored);
+        for (const auto* links : {&LinksA, &LinksB})
+            for (const auto& link : *links)
+                fs::remove(link, ignored);
     }
     TVendorMachine(const TVendorMachine&) = delete;
     TVendorMachine& operator=(const TVendorMachine&) = delete;
 
+    static std::vector<std::wstring> Links(const std::wstring& inMenu, const std::wstring& name) {
+        return {inMenu + L".lnk",
+                IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + name + L".lnk",
+                IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + name +
+                    L" for all.lnk"};
+    }
+
     TTwoPrograms Programs;
     const TUninstallEntry EntryA, EntryB;
-    const std::wstring MenuFolder, MenuA, MenuB, DesktopA, DesktopB, PublicDesktopA, PublicDesktopB;
+    const std::wstring MenuFolder;
+    // A program's shortcuts: in the menu folder, on the user's and on the all-users desktop.
+    const std::vector<std::wstring> LinksA, LinksB;
     const TTestService ServiceA, ServiceB;
     const TSharedDllCount SharedTwiceA, SharedOnceA, SharedOnceB;
     const TWaitingProgram ProcessA;
