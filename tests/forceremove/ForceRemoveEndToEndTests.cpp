@@ -165,13 +165,6 @@ bool Finishes(IForceRemove& removal) {
     return WaitUntil([&] { return removal.GetState() == TFRState::frsFinished; }, 60s);
 }
 
-// A file opened for reading and shared with nobody, as a program holds it.
-unique_handle HoldExclusively(const std::wstring& path) {
-    unique_handle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_TRUE(file) << "cannot hold " << Narrow(path) << ": " << GetLastError();
-    return file;
-}
-
 // The library and its root object as a front end holds them; the inventory read once.
 class TFrontEnd {
 public:
@@ -284,7 +277,7 @@ protected:
         for (const TUninstallEntry* entry :
              std::initializer_list<const TUninstallEntry*>{&Machine->EntryA, &Machine->EntryB, Home.get()})
             snapshot.AddKey(TRegRoot::LocalMachine, entry->KeyPath);
-        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, {});
+        snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey);
         return snapshot;
     }
 
@@ -307,8 +300,8 @@ protected:
                                     .ToVector())
             if (name != programs.NameA)
                 snapshot.AddKey(TRegRoot::LocalMachine, std::wstring(UninstallKey) + L"\\" + name);
-        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey,
-                                 {Machine->SharedTwiceA.Path, Machine->SharedOnceA.Path});
+        snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey,
+                           {Machine->SharedTwiceA.Path, Machine->SharedOnceA.Path});
         snapshot.AddKey(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test");
         snapshot.AddKey(TRegRoot::ClassesRoot, L".vscan", TRegView::Default);
         return snapshot;
@@ -456,7 +449,10 @@ TEST(ForceRemoveDecisions, AFileHeldOpenIsAskedForUntilItIsClosedOrTheController
             EXPECT_FALSE(removal->GetCalcFinished());
             ASSERT_TRUE(Scan(*removal));
             EXPECT_EQ(removal->GetAction(), TFRAction::fraCalculating);
-            unique_handle held = HoldExclusively(programs.ADll);
+            // Opened for reading and shared with nobody, as a program holds it.
+            unique_handle held(
+                CreateFileW(programs.ADll.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held) << GetLastError();
             removal->StartRemove();
             ASSERT_TRUE(WaitUntil(
                 [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; },
@@ -574,10 +570,10 @@ public:
         snapshot.AddKey(TRegRoot::LocalMachine, Entry.KeyPath);
         for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
             snapshot.AddKey(root, VendorKey);
-        snapshot.AddValue(TRegRoot::CurrentUser, RunKey, RunValue);
+        snapshot.AddValues(TRegRoot::CurrentUser, RunKey);
         for (const std::wstring& key : {L"CLSID\\" + ClassId, ProgId, Extension})
             snapshot.AddKey(TRegRoot::ClassesRoot, key);
-        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, {});
+        snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey);
         return snapshot;
     }
 

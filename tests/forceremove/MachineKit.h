@@ -412,18 +412,13 @@ public:
         for (const std::wstring& sub : key.SubKeyNames().ToVector())
             AddKey(root, path + L"\\" + sub, view);
     }
-    // One value (64-bit view), or its absence.
-    void AddValue(TRegRoot root, const std::wstring& path, const std::wstring& name) {
-        const auto data = TRegKey::Open(root, path, KEY_READ, TRegView::x64).ReadValue(name);
-        FEntries[L"value " + KeyName(root, path, TRegView::x64) + L"\\" + name] =
-            data ? ValueText(*data) : Absent;
-    }
     // Every value of the key (64-bit view) except those named.
-    void AddValuesExcept(TRegRoot root, const std::wstring& path, const std::vector<std::wstring>& except) {
-        for (const std::wstring& name :
-             TRegKey::Open(root, path, KEY_READ, TRegView::x64).ValueNames().ToVector())
-            if (std::find(except.begin(), except.end(), name) == except.end())
-                AddValue(root, path, name);
+    void AddValues(TRegRoot root, const std::wstring& path, const std::vector<std::wstring>& except = {}) {
+        TRegKey::Open(root, path, KEY_READ, TRegView::x64)
+            .ForEachValue([&](const auto& name, const auto& data) {
+                if (std::find(except.begin(), except.end(), name) == except.end())
+                    FEntries[L"value " + KeyName(root, path, TRegView::x64) + L"\\" + name] = ValueText(data);
+            });
     }
     // The service's configuration as the service manager reports it, or its absence.
     void AddService(const std::wstring& name) {
