@@ -510,7 +510,7 @@ inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 
 // Program A of two programs of one vendor, registered as an installer would
 // register it, besides its folders: an uninstall entry, a service, a
-// shared-DLL count, vendor keys of both roots holding values of every common
+// shared-DLL count, vendor keys of both roots and both views holding values of every common
 // type, an autorun value, a class with its ProgID, and an open-with value on
 // an extension another program owns; read-only and hidden files, as some
 // installers leave them. Removed afterwards.
@@ -535,6 +535,8 @@ public:
             machine.WriteBinary(L"Key", blob, sizeof(blob)) &&
             machine.WriteMultiString(L"Plugins", {L"one", L"two"}) &&
             Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha\\Settings").WriteNumber(L"Level", 3) &&
+            Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha", TRegView::x32)
+                .WriteExpandString(L"Home", L"%ProgramFiles%\\App") &&
             Create(TRegRoot::CurrentUser, VendorKey + L"\\Alpha").WriteString(L"Theme", L"dark") &&
             Create(TRegRoot::CurrentUser, RunKey)
                 .WriteString(RunValue, L"\"" + Programs.AExe + L"\" /background") &&
@@ -552,6 +554,7 @@ public:
     ~TRegisteredProgram() {
         for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
             DeleteKey(root, VendorKey, TRegView::x64);
+        DeleteKey(TRegRoot::LocalMachine, VendorKey, TRegView::x32);
         TRegKey::Open(TRegRoot::CurrentUser, RunKey, KEY_WRITE, TRegView::x64).DeleteValue(RunValue);
         for (const std::wstring& key : {L"CLSID\\" + ClassId, ProgId, Extension})
             DeleteKey(TRegRoot::ClassesRoot, key, TRegView::x64);
@@ -570,6 +573,7 @@ public:
         snapshot.AddKey(TRegRoot::LocalMachine, Entry.KeyPath);
         for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
             snapshot.AddKey(root, VendorKey);
+        snapshot.AddKey(TRegRoot::LocalMachine, VendorKey, TRegView::x32);
         snapshot.AddValues(TRegRoot::CurrentUser, RunKey);
         for (const std::wstring& key : {L"CLSID\\" + ClassId, ProgId, Extension})
             snapshot.AddKey(TRegRoot::ClassesRoot, key);
@@ -589,8 +593,8 @@ public:
     std::wstring ClassId;
 
 private:
-    static TRegKey Create(TRegRoot root, const std::wstring& path) {
-        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
+    static TRegKey Create(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
+        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, view);
     }
 };
 
@@ -628,6 +632,7 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
                           Lower(classes + program.Extension + L"\\OpenWithProgids\\" + program.ProgId),
                           Lower(user + RunKey + L"\\" + program.RunValue),
                           Lower(L"(x64)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
+                          Lower(L"(x32)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
                           Lower(user + program.VendorKey + L"\\Alpha\\")}));
         EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
         ExpectEveryFileRemoved(*removal);
@@ -635,6 +640,7 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
     EXPECT_FALSE(FileExists(programs.AExe));
     EXPECT_FALSE(program.Entry.Exists());
     EXPECT_FALSE(program.Service.Exists());
+    EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, program.VendorKey + L"\\Alpha", TRegView::x32));
     EXPECT_FALSE(TRegKey::Open(TRegRoot::ClassesRoot, L"CLSID\\" + program.ClassId, KEY_READ));
     const TRegKey openWith =
         TRegKey::Open(TRegRoot::ClassesRoot, program.Extension + L"\\OpenWithProgids", KEY_READ);

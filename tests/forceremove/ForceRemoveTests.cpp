@@ -178,6 +178,18 @@ private:
     const TSharedFolders FShared{{L"C:\\", L"C:\\Program Files"}, {}};
 };
 
+// The changes of a whole removal of what the scan finds, in order: services,
+// the unlock, files, folders after their content, registry from the last entry.
+const std::vector<std::wstring> WholeRemoval = {
+    L"service AppService",
+    L"unlock",
+    L"file C:\\App\\app.exe",
+    L"file C:\\App\\data\\one.dat",
+    L"dir C:\\App\\data\\",
+    L"dir C:\\App\\",
+    L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
+    L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"};
+
 class ForceRemoveTest : public ::testing::Test {
 protected:
     std::unique_ptr<TForceRemove> Make(std::wstring location = L"C:\\App") {
@@ -222,12 +234,7 @@ TEST_F(ForceRemoveTest, ScansThenWaitsThenRemovesFilesFirstAndRegistryFromTheLas
 
     fr->StartRemove();
     ASSERT_TRUE(Finished(*fr));
-    EXPECT_THAT(
-        Machine.ChangesMade(),
-        ElementsAre(
-            L"service AppService", L"unlock", L"file C:\\App\\app.exe", L"file C:\\App\\data\\one.dat",
-            L"dir C:\\App\\data\\", L"dir C:\\App\\", L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
-            L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"));
+    EXPECT_EQ(Machine.ChangesMade(), WholeRemoval);
     // The totals, outcomes and progress at the end are checked end to end.
     EXPECT_THAT(Machine.AppFolders, ElementsAre(L"C:\\App\\"));
     EXPECT_TRUE(fr->RegEntry(0).Removed());
@@ -373,16 +380,8 @@ TEST_F(ForceRemoveTest, ABackedUpRemovalOfMoreThan100MiBAsksWhetherToBackItUp) {
 // termination at the question refuses the unanswered service change and is
 // seen before the files.
 TEST_F(ForceRemoveTest, AFullBackupStoreIsAskedAboutOnceAndTheAnswerOrATerminationHolds) {
-    const std::vector<std::wstring> all = {
-        L"backup set App",
-        L"service AppService",
-        L"unlock",
-        L"file C:\\App\\app.exe",
-        L"file C:\\App\\data\\one.dat",
-        L"dir C:\\App\\data\\",
-        L"dir C:\\App\\",
-        L"key HKEY_LOCAL_MACHINE\\Software\\App\\Settings\\",
-        L"key HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\\"};
+    std::vector<std::wstring> all = WholeRemoval;
+    all.insert(all.begin(), L"backup set App");
     for (bool terminate : {false, true}) {
         SCOPED_TRACE(terminate ? "terminated" : "going on without backup");
         Machine.Changes.clear();
