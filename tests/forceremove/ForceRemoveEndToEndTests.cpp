@@ -5,6 +5,7 @@
 // by side.
 #include "MachineKit.h"
 #include "tests/library/LibraryHarness.h"
+#include "tests/library/ProgramLookup.h"
 
 #include "api/Interfaces.Rekova.h"
 #include "platform/ComText.h"
@@ -53,15 +54,6 @@ std::wstring Lower(std::wstring text) {
 
 std::wstring Take(BSTR text) {
     return BstrText(unique_bstr(text).get());
-}
-
-std::wstring Info(IProduct& product, int32_t index) {
-    VARIANT v;
-    VariantInit(&v);
-    product.GetInfo(index, &v);
-    std::wstring text = SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR)) && V_BSTR(&v) ? V_BSTR(&v) : L"";
-    VariantClear(&v);
-    return text;
 }
 
 // The text one getter of an item hands out.
@@ -208,18 +200,7 @@ private:
     TComPtr<IProduct> FindProgram(const std::wstring& name) {
         TComPtr<IProductCollection> programs;
         Root->GetPrograms(programs.put());
-        TComPtr<IProduct> found;
-        if (!programs)
-            return found;
-        programs->Lock();
-        for (int32_t i = 0, n = programs->GetCount(); i < n && !found; ++i) {
-            TComPtr<IProduct> product;
-            programs->GetItem(i, product.put());
-            if (product && Info(*product, piDisplayName) == name)
-                found = product;
-        }
-        programs->Unlock();
-        return found;
+        return programs ? velmora::testing::FindProgram(*programs, name) : TComPtr<IProduct>();
     }
 };
 
