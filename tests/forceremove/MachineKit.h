@@ -4,11 +4,11 @@
 // removed afterwards; two programs of one vendor side by side; snapshots that
 // compare what a program owns; the installer-data scanner's package.
 #include "tests/Polling.h"
+#include "tests/kits/ShortcutKit.h"
 #include "tests/msi/MsiTestKit.h"
 #include "tests/platform/ScratchKit.h"
 
 #include "platform/ChildProcess.h"
-#include "platform/ComObject.h"
 #include "platform/Files.h"
 #include "platform/Format.h"
 #include "platform/Handles.h"
@@ -24,7 +24,6 @@
 
 #include <msiquery.h>
 #include <shlobj.h>
-#include <shobjidl.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -84,19 +83,6 @@ inline std::wstring WriteFile(const std::wstring& path, size_t size) {
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(fs::path(path), std::ios::binary) << std::string(size, 'x');
     return path;
-}
-
-// A shell link to target, saved as linkFile (folders made as needed).
-inline void WriteShortcut(const std::wstring& linkFile, const std::wstring& target) {
-    fs::create_directories(fs::path(linkFile).parent_path());
-    TComApartmentGuard com;
-    TComPtr<IShellLinkW> link;
-    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                           reinterpret_cast<void**>(link.put()))));
-    ASSERT_TRUE(SUCCEEDED(link->SetPath(target.c_str())));
-    TComPtr<IPersistFile> file;
-    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))));
-    ASSERT_TRUE(SUCCEEDED(file->Save(linkFile.c_str(), TRUE)));
 }
 
 // The path's folder lists an entry of that name (also a link, whatever its target).
