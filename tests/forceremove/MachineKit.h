@@ -4,11 +4,11 @@
 // removed afterwards; two programs of one vendor side by side; snapshots that
 // compare what a program owns; the installer-data scanner's package.
 #include "tests/Polling.h"
+#include "tests/kits/ShortcutKit.h"
 #include "tests/msi/MsiTestKit.h"
 #include "tests/platform/ScratchKit.h"
 
 #include "platform/ChildProcess.h"
-#include "platform/ComObject.h"
 #include "platform/Files.h"
 #include "platform/Format.h"
 #include "platform/Handles.h"
@@ -24,7 +24,6 @@
 
 #include <msiquery.h>
 #include <shlobj.h>
-#include <shobjidl.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -84,19 +83,6 @@ inline std::wstring WriteFile(const std::wstring& path, size_t size) {
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(fs::path(path), std::ios::binary) << std::string(size, 'x');
     return path;
-}
-
-// A shell link to target, saved as linkFile (folders made as needed).
-inline void WriteShortcut(const std::wstring& linkFile, const std::wstring& target) {
-    fs::create_directories(fs::path(linkFile).parent_path());
-    TComApartmentGuard com;
-    TComPtr<IShellLinkW> link;
-    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                           reinterpret_cast<void**>(link.put()))));
-    ASSERT_TRUE(SUCCEEDED(link->SetPath(target.c_str())));
-    TComPtr<IPersistFile> file;
-    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))));
-    ASSERT_TRUE(SUCCEEDED(file->Save(linkFile.c_str(), TRUE)));
 }
 
 // The path's folder lists an entry of that name (also a link, whatever its target).
@@ -327,41 +313,41 @@ public:
         : EntryA(Programs.NameA, Programs.InstallA, Programs.Vendor),
           EntryB(Programs.NameB, Programs.InstallB, Programs.Vendor),
           MenuFolder(detail::In(SpecialFolder(CSIDL_COMMON_PROGRAMS), {Programs.Vendor})),
-          MenuA(MenuFolder + L"A.lnk"), MenuB(MenuFolder + L"B.lnk"),
-          DesktopA(IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + Programs.NameA +
-                   L".lnk"),
-          DesktopB(IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + Programs.NameB +
-                   L".lnk"),
-          PublicDesktopA(IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) +
-                         Programs.NameA + L" for all.lnk"),
-          PublicDesktopB(IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) +
-                         Programs.NameB + L" for all.lnk"),
+          LinksA(Links(MenuFolder + L"A", Programs.NameA)), LinksB(Links(MenuFolder + L"B", Programs.NameB)),
           ServiceA(L"\"" + WriteFile(Programs.InstallA + L"a-agent.exe", 500) + L"\" -service"),
           ServiceB(L"\"" + WriteFile(Programs.InstallB + L"b-agent.exe", 700) + L"\" -service"),
           SharedTwiceA(UpperCase(WriteFile(Programs.InstallA + L"common.dll", 800)), 2),
           SharedOnceA(WriteFile(Programs.InstallA + L"alpha-runtime.dll", 900), 1),
           SharedOnceB(WriteFile(Programs.InstallB + L"beta-runtime.dll", 1000), 1),
           ProcessA(Programs.InstallA) {
-        for (const auto& [link, target] : {std::pair{MenuA, Programs.AExe},
-                                           {MenuB, Programs.BExe},
-                                           {DesktopA, Programs.AExe},
-                                           {DesktopB, Programs.BExe},
-                                           {PublicDesktopA, Programs.AExe},
-                                           {PublicDesktopB, Programs.BExe}})
-            WriteShortcut(link, target);
+        for (size_t i = 0; i < LinksA.size(); ++i) {
+            WriteShortcut(LinksA[i], Programs.AExe);
+            WriteShortcut(LinksB[i], Programs.BExe);
+        }
     }
 
     ~TVendorMachine() {
         std::error_code ignored;
-        for (const auto& path : {MenuFolder, DesktopA, DesktopB, PublicDesktopA, PublicDesktopB})
-            fs::remove_all(fs::path(path), ignored);
+        fs::remove_all(fs::path(MenuFolder), ignored);
+        for (const auto* links : {&LinksA, &LinksB})
+            for (const auto& link : *links)
+                fs::remove(link, ignored);
     }
     TVendorMachine(const TVendorMachine&) = delete;
     TVendorMachine& operator=(const TVendorMachine&) = delete;
 
+    static std::vector<std::wstring> Links(const std::wstring& inMenu, const std::wstring& name) {
+        return {inMenu + L".lnk",
+                IncludeTrailingBackslash(SpecialFolder(CSIDL_DESKTOPDIRECTORY)) + name + L".lnk",
+                IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY)) + name +
+                    L" for all.lnk"};
+    }
+
     TTwoPrograms Programs;
     const TUninstallEntry EntryA, EntryB;
-    const std::wstring MenuFolder, MenuA, MenuB, DesktopA, DesktopB, PublicDesktopA, PublicDesktopB;
+    const std::wstring MenuFolder;
+    // A program's shortcuts: in the menu folder, on the user's and on the all-users desktop.
+    const std::vector<std::wstring> LinksA, LinksB;
     const TTestService ServiceA, ServiceB;
     const TSharedDllCount SharedTwiceA, SharedOnceA, SharedOnceB;
     const TWaitingProgram ProcessA;
@@ -412,18 +398,13 @@ public:
         for (const std::wstring& sub : key.SubKeyNames().ToVector())
             AddKey(root, path + L"\\" + sub, view);
     }
-    // One value (64-bit view), or its absence.
-    void AddValue(TRegRoot root, const std::wstring& path, const std::wstring& name) {
-        const auto data = TRegKey::Open(root, path, KEY_READ, TRegView::x64).ReadValue(name);
-        FEntries[L"value " + KeyName(root, path, TRegView::x64) + L"\\" + name] =
-            data ? ValueText(*data) : Absent;
-    }
     // Every value of the key (64-bit view) except those named.
-    void AddValuesExcept(TRegRoot root, const std::wstring& path, const std::vector<std::wstring>& except) {
-        for (const std::wstring& name :
-             TRegKey::Open(root, path, KEY_READ, TRegView::x64).ValueNames().ToVector())
-            if (std::find(except.begin(), except.end(), name) == except.end())
-                AddValue(root, path, name);
+    void AddValues(TRegRoot root, const std::wstring& path, const std::vector<std::wstring>& except = {}) {
+        TRegKey::Open(root, path, KEY_READ, TRegView::x64)
+            .ForEachValue([&](const auto& name, const auto& data) {
+                if (std::find(except.begin(), except.end(), name) == except.end())
+                    FEntries[L"value " + KeyName(root, path, TRegView::x64) + L"\\" + name] = ValueText(data);
+            });
     }
     // The service's configuration as the service manager reports it, or its absence.
     void AddService(const std::wstring& name) {
