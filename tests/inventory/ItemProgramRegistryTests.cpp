@@ -1,6 +1,8 @@
-// Program items read from uninstall keys written by the test below its own key.
+// Program and update items read from uninstall keys written by the test below
+// its own key.
 #include "InventoryTestKit.h"
 
+#include "frame/IconImageList.h"
 #include "inventory/TaskManager.h"
 #include "msi/MsiEngine.h"
 #include "platform/Module.h"
@@ -15,6 +17,7 @@ namespace velmora {
 namespace {
 
 using testkit::TTestProgram;
+using testkit::TTestUpdate;
 
 // A package of the test's folder, installed with the prefix's msiexec for the
 // object's life.
@@ -35,8 +38,14 @@ private:
 
 class ItemProgramRegistry : public ::testing::Test {
 protected:
-    void SetUp() override { TItemProgram::Init(); }
-    void TearDown() override { TItemProgram::Done(); }
+    void SetUp() override {
+        TItemProgram::Init();
+        TItemUpdate::Init();
+    }
+    void TearDown() override {
+        TItemUpdate::Done();
+        TItemProgram::Done();
+    }
     TRegKey Key(const std::wstring& name) { return FKey.Create(name); }
     // Writes the texts that are not empty into a new key and reads a program from it.
     std::shared_ptr<TTestProgram>
@@ -49,6 +58,18 @@ protected:
         TItemProgram::Items().Add(item);
         item->ReadFastInfo();
         return item;
+    }
+    // An update read from a new key, under its parent's name.
+    std::shared_ptr<TTestUpdate> Update(const std::wstring& name, std::wstring parent) {
+        Key(name);
+        TTemporaryInfo info;
+        info.FDisplayName = L"Native " + name;
+        info.FRegistryKeys = {FKey.Entry(name)};
+        info.FParentDisplayName = std::move(parent);
+        auto update = std::make_shared<TTestUpdate>(L"", nullptr, nullptr, info);
+        TItemUpdate::Items().Add(update);
+        update->ReadFastInfo();
+        return update;
     }
     const testing::TUserTestKey FKey{L"H"};
     // A program folder.
@@ -235,6 +256,38 @@ TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
     auto last = Read(L"Undated", {});
     EXPECT_EQ(last->FEstimatedSize, 8192);
     EXPECT_DOUBLE_EQ(dateOf(last), installed);
+}
+
+TEST_F(ItemProgramRegistry, UpdateKeepsNativeNameAndParentWhichDefaultsToWindows) {
+    auto patch = Update(L"Patch", L"Editor");
+    EXPECT_EQ(testkit::Text(*patch, piDisplayName), L"Native Patch") << "the native name, as for programs";
+    EXPECT_EQ(patch->FParentDisplayName, L"Editor");
+    // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.
+    EXPECT_EQ(Update(L"Orphan", L"")->FParentDisplayName,
+              IsWindowsVistaOrLater() ? L"Windows 7" : L"Windows XP");
+}
+
+TEST_F(ItemProgramRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
+    auto* icons = TItemUpdate::IconList();
+    Key(L"Picture Editor").WriteString(L"DisplayIcon", WindowsFolder() + L"\\notepad.exe,0");
+    auto editor =
+        std::make_shared<TTestProgram>(std::vector{FKey.Entry(L"Picture Editor")}, L"Picture Editor");
+    TItemProgram::Items().Add(editor);
+    editor->ReadFastInfo();
+    editor->ReadImages();
+    ASSERT_GE(editor->IconIndex(), 4);
+
+    auto patch = Update(L"EditorPatch", L"PICTURE editor");
+    const int before = icons->Count();
+    patch->ReadSlowInfo();
+    EXPECT_GT(patch->IconIndex(), 0) << "parent names compare without regard to case";
+    EXPECT_TRUE(icons->IsUsed(patch->IconIndex()));
+    EXPECT_EQ(icons->Count(), before + 1);
+
+    TItemUpdate::Items().Remove(patch.get());
+    const int borrowed = patch->IconIndex();
+    patch.reset();
+    EXPECT_FALSE(icons->IsUsed(borrowed)) << "a destroyed update gives its icon back";
 }
 
 } // namespace
