@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 
 namespace velmora {
 namespace {
@@ -103,10 +104,6 @@ public:
         FUsed = rest;
     }
     void Byte(uint8_t value) { FOut.push_back(value); }
-    void Word(uint16_t value) {
-        Byte(static_cast<uint8_t>(value));
-        Byte(static_cast<uint8_t>(value >> 8));
-    }
     void Finish() { Store(FSlot, FAcc << (16 - FUsed)); }
 
 private:
@@ -126,10 +123,7 @@ private:
 };
 
 unsigned HighBit(uint32_t value) {
-    unsigned bit = 0;
-    while (value >>= 1)
-        ++bit;
-    return bit;
+    return static_cast<unsigned>(std::bit_width(value)) - 1;
 }
 
 // Greedy LZ77 with hash chains over the last 64 KiB; matches end inside their block.
@@ -225,8 +219,9 @@ void WriteBlock(const std::vector<TToken>& tokens, std::vector<uint8_t>& out) {
             if (length - 15 < 255) {
                 writer.Byte(static_cast<uint8_t>(length - 15));
             } else {
-                writer.Byte(255);
-                writer.Word(static_cast<uint16_t>(length)); // a block's match is shorter than 65538
+                // A block's match is shorter than 65538: its length fits 16 bits.
+                for (uint8_t byte : {uint8_t(255), uint8_t(length), uint8_t(length >> 8)})
+                    writer.Byte(byte);
             }
         }
         const unsigned bits = HighBit(t.Distance);
