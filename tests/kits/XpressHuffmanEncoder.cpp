@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <functional>
+#include <queue>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -24,41 +27,28 @@ struct TToken {
 
 using TLengths = std::array<uint8_t, SymbolCount>;
 
-// Huffman code lengths; frequencies are halved until no code is longer than 15 bits.
+// Huffman code lengths (each merge of the two lightest nodes deepens their
+// symbols); frequencies are halved until no code is longer than 15 bits.
 TLengths CodeLengths(std::array<uint32_t, SymbolCount> freq) {
     for (;;) {
-        // Leaves by weight, then the inner nodes, which are made in order of
-        // weight: the lighter front of the two lists is the next to merge.
-        std::vector<std::pair<uint32_t, uint16_t>> leaves;
+        using TNode = std::pair<uint64_t, std::vector<uint16_t>>;
+        std::priority_queue<TNode, std::vector<TNode>, std::greater<>> nodes;
         for (uint16_t s = 0; s < SymbolCount; ++s)
             if (freq[s])
-                leaves.push_back({freq[s], s});
-        std::sort(leaves.begin(), leaves.end());
-        const size_t count = leaves.size(), nodes = 2 * count - 1;
-        std::vector<uint64_t> weight(nodes);
-        std::vector<size_t> parent(nodes);
-        for (size_t i = 0; i < count; ++i)
-            weight[i] = leaves[i].first;
-        size_t leaf = 0, inner = count;
-        auto lightest = [&](size_t made) {
-            return leaf < count && (inner == made || weight[leaf] <= weight[inner]) ? leaf++ : inner++;
-        };
-        for (size_t made = count; made < nodes; ++made) {
-            const size_t a = lightest(made), b = lightest(made);
-            weight[made] = weight[a] + weight[b];
-            parent[a] = parent[b] = made;
-        }
-        std::vector<unsigned> depth(nodes, 0);
+                nodes.push({freq[s], {s}});
         TLengths lengths{};
-        bool fits = true;
-        for (size_t i = nodes - 1; i-- > 0;) {
-            depth[i] = depth[parent[i]] + 1;
-            if (i < count) {
-                lengths[leaves[i].second] = static_cast<uint8_t>(depth[i]);
-                fits = fits && depth[i] <= MaxCodeBits;
-            }
+        while (nodes.size() > 1) {
+            TNode a = nodes.top();
+            nodes.pop();
+            const TNode& b = nodes.top();
+            a.first += b.first;
+            a.second.insert(a.second.end(), b.second.begin(), b.second.end());
+            nodes.pop();
+            for (uint16_t s : a.second)
+                ++lengths[s];
+            nodes.push(std::move(a));
         }
-        if (fits)
+        if (std::ranges::all_of(lengths, [](uint8_t bits) { return bits <= MaxCodeBits; }))
             return lengths;
         for (uint32_t& f : freq)
             f = f ? (f + 1) / 2 : 0;
