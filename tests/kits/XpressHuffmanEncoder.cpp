@@ -120,28 +120,22 @@ unsigned HighBit(uint32_t value) {
 class TMatchFinder {
 public:
     TMatchFinder(const uint8_t* data, size_t size)
-        : FData(data), FSize(size), FPrev(std::min(size, BlockInput)), FHead(size_t(1) << HashBits, -1) {}
+        : FData(data), FSize(size), FPrev(size, -1), FHead(size_t(1) << HashBits, -1) {}
 
     // Tokens of the input from begin to end.
     void Tokens(size_t begin, size_t end, std::vector<TToken>& tokens) {
         for (size_t pos = begin; pos < end;) {
             size_t bestLength = 0, bestDistance = 0;
-            if (end - pos >= MinMatch) {
-                int64_t candidate = FHead[Hash(pos)];
-                for (unsigned depth = 0; depth < ChainDepth && candidate >= 0; ++depth) {
-                    const size_t distance = pos - static_cast<size_t>(candidate);
-                    if (distance > MaxDistance)
-                        break;
-                    const size_t length = MatchLength(static_cast<size_t>(candidate), pos, end);
-                    if (length > bestLength) {
-                        bestLength = length;
-                        bestDistance = distance;
-                    }
-                    const int64_t older = FPrev[static_cast<size_t>(candidate) % FPrev.size()];
-                    if (older >= candidate)
-                        break;
-                    candidate = older;
-                }
+            int64_t candidate = end - pos >= MinMatch ? FHead[Hash(pos)] : -1;
+            for (unsigned depth = 0;
+                 depth < ChainDepth && candidate >= 0 && pos - static_cast<size_t>(candidate) <= MaxDistance;
+                 ++depth, candidate = FPrev[static_cast<size_t>(candidate)]) {
+                const auto from = static_cast<size_t>(candidate);
+                size_t length = 0;
+                while (pos + length < end && FData[from + length] == FData[pos + length])
+                    ++length;
+                if (length > bestLength)
+                    bestLength = length, bestDistance = pos - from;
             }
             // Symbol 256 (distance 1, length 3) is left to mean the end of the stream.
             if (bestLength == MinMatch && bestDistance == 1)
@@ -171,14 +165,8 @@ private:
         if (FSize - pos < MinMatch)
             return;
         const size_t h = Hash(pos);
-        FPrev[pos % FPrev.size()] = FHead[h];
+        FPrev[pos] = FHead[h];
         FHead[h] = static_cast<int64_t>(pos);
-    }
-    size_t MatchLength(size_t from, size_t pos, size_t end) const {
-        size_t length = 0;
-        while (pos + length < end && FData[from + length] == FData[pos + length])
-            ++length;
-        return length;
     }
 
     const uint8_t* FData;
