@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -156,19 +157,10 @@ public:
             FLog->Add(FName + L".Destroyed");
     }
 
-    using Base::AddCommandActions;
-    using Base::FCmdModify;
-    using Base::FCmdRepair;
-    using Base::FCmdUninstall;
-    using Base::FCmdUninstallQuiet;
-    using Base::FDisplayNameNative;
-    using Base::FEstimatedSize;
-    using Base::FGUID;
-    using Base::FInstallDate;
-    using Base::FInstallLocation;
-    using Base::FIsNeedReadSlowInfo;
-    using Base::FIsWinInstaller;
-    using Base::FRegistryKeys;
+    using Base::AddCommandActions, Base::FCmdModify, Base::FCmdRepair, Base::FCmdUninstall,
+        Base::FCmdUninstallQuiet, Base::FDisplayNameNative, Base::FEstimatedSize, Base::FGUID,
+        Base::FInstallDate, Base::FInstallLocation, Base::FIsNeedReadSlowInfo, Base::FIsWinInstaller,
+        Base::FRegistryKeys;
 
     // With a log: answered once by the next CheckChange, which then marks the
     // item for reading again as a changed install folder does.
@@ -242,10 +234,8 @@ public:
         FRegistryKeys = std::move(keys);
         FDisplayNameNative = std::move(nativeName);
     }
-    using TItemProgram::FLastUsedDate;
-    using TItemProgram::FSlowExePath;
-    using TItemProgram::FUsedFrequencyCount;
-    using TItemProgram::ReadSlowInfoCache;
+    using TItemProgram::FLastUsedDate, TItemProgram::FSlowExePath, TItemProgram::FUsedFrequencyCount,
+        TItemProgram::ReadSlowInfoCache;
 
     bool ShowActionWindow() override { return ShowWindow; }
     bool ShowWindow = true;
@@ -278,17 +268,12 @@ inline std::unique_ptr<TThread> WaitingThread(std::atomic<bool>& stopped) {
 inline std::vector<uint8_t> CacheRecord(uint32_t hasName, int64_t size, uint64_t lastUsed, int32_t count,
                                         const std::wstring& name) {
     std::vector<uint8_t> data(552, 0);
-    auto put = [&](size_t offset, size_t bytes, uint64_t value) {
-        for (size_t i = 0; i < bytes; ++i)
-            data[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    auto put = [&](size_t offset, const auto& value) {
+        std::memcpy(data.data() + offset, &value, sizeof value);
     };
-    put(0, 4, 552);
-    put(4, 4, hasName);
-    put(8, 8, static_cast<uint64_t>(size));
-    put(16, 8, lastUsed);
-    put(24, 4, static_cast<uint32_t>(count));
+    put(0, uint32_t{552}), put(4, hasName), put(8, size), put(16, lastUsed), put(24, count);
     for (size_t i = 0; i < name.size(); ++i)
-        put(28 + 2 * i, 2, name[i]);
+        put(28 + 2 * i, static_cast<uint16_t>(name[i]));
     return data;
 }
 

@@ -1,15 +1,36 @@
-// Item stages and actions without the operating system.
+// Item stages and actions without the operating system, and the product's
+// rules over already-read uninstall data: which actions it offers and the
+// command each runs.
 #include "InventoryTestKit.h"
 
 #include <future>
+#include <set>
 
 using namespace velmora;
 using namespace velmora::testkit;
 
 namespace {
 
+using enum TPossibleActions;
+
 bool LockedByAnotherThread(TTestProgram& item) {
     return std::async(std::launch::async, [&] { return !item.TryLock(); }).get();
+}
+std::shared_ptr<TTestProgram> Item(std::wstring uninstall, std::wstring quiet = {}, std::wstring modify = {},
+                                   std::wstring repair = {}) {
+    auto item = std::make_shared<TTestProgram>();
+    item->FCmdUninstall = std::move(uninstall);
+    item->FCmdUninstallQuiet = std::move(quiet);
+    item->FCmdModify = std::move(modify);
+    item->FCmdRepair = std::move(repair);
+    return item;
+}
+
+TPossibleActionsSet Set(std::initializer_list<TPossibleActions> actions) {
+    TPossibleActionsSet set = 0;
+    for (auto a : actions)
+        set |= ActionBit(a);
+    return set;
 }
 
 } // namespace
@@ -69,7 +90,7 @@ TEST(ItemProductActions, RunningActionRefusesOthersUntilStoppedAndDestructionEnd
     item->SetActionThread(WaitingThread(stopped));
     EXPECT_TRUE(item->IsActionRunning());
 
-    TPossibleActions action = TPossibleActions::paRemoveFromRegistry;
+    TPossibleActions action = paRemoveFromRegistry;
     void* window = reinterpret_cast<void*>(1);
     EXPECT_FALSE(item->RunAction(action, window));
     EXPECT_EQ(window, nullptr);
@@ -108,4 +129,59 @@ TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
     list.Add(std::move(item));
     EXPECT_TRUE(list.Remove(raw));
     EXPECT_TRUE(free);
+}
+
+TEST(ItemProductActions, OfferedActionsFollowCommandsFlagsAndExistingPrograms) {
+    struct TCase {
+        const wchar_t *uninstall, *quiet, *modify, *repair;
+        TCommandFlags flags;
+        std::set<std::wstring> existing;
+        TPossibleActionsSet expected;
+    };
+    const TCommandFlags msi{.WindowsInstaller = true},
+        msiNoModify{.NoModify = true, .WindowsInstaller = true};
+    const TCase cases[] = {
+        {L"MsiExec.exe /X{A}", L"", L"", L"", msiNoModify, {}, Set({paUninstall, paRepair})},
+        // A quiet command needs its program unless the installer manages the product.
+        {L"", L"q.exe", L"", L"", {}, {}, 0},
+        {L"", L"q.exe", L"", L"", {}, {L"q.exe"}, Set({paUninstallQuiet})},
+        {L"", L"q.exe", L"", L"", msi, {}, Set({paUninstallQuiet, paUninstall, paModify, paRepair})},
+        // A lone uninstaller offers modify/remove even when its file is missing.
+        {L"u.exe", L"", L"", L"", {}, {}, Set({paModifyRemove})},
+        {L"u.exe", L"", L"", L"", {.NoRemove = true}, {}, 0},
+        {L"u.exe", L"", L"", L"", {.NoRepair = true}, {L"u.exe"}, Set({paUninstall})},
+        {L"u.exe", L"", L"m.exe", L"r.exe", {.NoRepair = true}, {}, Set({paModify})},
+        {L"u.exe", L"", L"m.exe", L"r.exe", {}, {L"u.exe"}, Set({paUninstall, paModify, paRepair})},
+    };
+    for (const auto& c : cases) {
+        auto item = Item(c.uninstall, c.quiet, c.modify, c.repair);
+        auto exists = [&](const std::wstring& file) { return c.existing.count(file) != 0; };
+        item->AddCommandActions(c.flags, exists);
+        const auto row = &c - cases;
+        EXPECT_EQ(item->PossibleActions(), c.expected) << "row " << row;
+        EXPECT_EQ(item->FIsWinInstaller, c.flags.WindowsInstaller) << "row " << row;
+    }
+}
+
+TEST(ItemProductCommands, InstallerManagedRunTheInstallerOthersTheirOwnWithTheInstallerAsFallback) {
+    auto managed = Item(L"own.exe", L"own.exe /quiet"),
+         plain = Item(L"unins.exe /x", L"", L"setup.exe /modify");
+    managed->FGUID = L"{G}";
+    managed->FIsWinInstaller = true;
+    plain->FGUID = L"App";
+    const std::tuple<TTestProgram*, TPossibleActions, const wchar_t*> cases[] = {
+        {managed.get(), paUninstall, L"msiexec.exe /x {G}"},
+        {managed.get(), paModify, L"msiexec.exe /i {G}"},
+        {managed.get(), paRepair, L"msiexec.exe /fa {G}"},
+        {managed.get(), paModifyRemove, L"msiexec.exe /i {G}"},
+        {managed.get(), paUninstallQuiet, L"own.exe /quiet"},
+        {managed.get(), paRemoveFromRegistry, L""},
+        {plain.get(), paUninstall, L"unins.exe /x"},
+        {plain.get(), paModifyRemove, L"unins.exe /x"},
+        {plain.get(), paModify, L"setup.exe /modify"},
+        {plain.get(), paRepair, L"msiexec.exe /fa App"},
+    };
+    for (auto [item, action, expected] : cases)
+        EXPECT_EQ(item->GetActionCommand(action), expected)
+            << Narrow(item->FGUID) << " action " << static_cast<int>(action);
 }

@@ -1,20 +1,28 @@
-// Program items read from uninstall keys written by the test below its own key.
+// Product, program and update items read from uninstall keys written by the
+// test below its own key, and the adapter over a product.
 #include "InventoryTestKit.h"
 
+#include "frame/IconImageList.h"
+#include "inventory/ItemProductIntf.h"
 #include "inventory/TaskManager.h"
 #include "msi/MsiEngine.h"
+#include "platform/ComObject.h"
 #include "platform/Module.h"
+#include "platform/OSError.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
 #include "tests/msi/MsiTestKit.h"
 #include "tests/platform/TestKey.h"
 
+#include <cmath>
 #include <fstream>
 
 namespace velmora {
 namespace {
 
+using testkit::Text;
 using testkit::TTestProgram;
+using testkit::TTestUpdate;
 
 // A package of the test's folder, installed with the prefix's msiexec for the
 // object's life.
@@ -35,8 +43,14 @@ private:
 
 class ItemProgramRegistry : public ::testing::Test {
 protected:
-    void SetUp() override { TItemProgram::Init(); }
-    void TearDown() override { TItemProgram::Done(); }
+    void SetUp() override {
+        TItemProgram::Init();
+        TItemUpdate::Init();
+    }
+    void TearDown() override {
+        TItemUpdate::Done();
+        TItemProgram::Done();
+    }
     TRegKey Key(const std::wstring& name) { return FKey.Create(name); }
     // Writes the texts that are not empty into a new key and reads a program from it.
     std::shared_ptr<TTestProgram>
@@ -49,6 +63,27 @@ protected:
         TItemProgram::Items().Add(item);
         item->ReadFastInfo();
         return item;
+    }
+    // A product read from these keys, the first winning, outside the program list.
+    std::shared_ptr<TTestProgram> ReadKeys(const std::vector<std::wstring>& names) {
+        std::vector<TRegistryKey> keys;
+        for (const auto& n : names)
+            keys.push_back(FKey.Entry(n));
+        auto item = std::make_shared<TTestProgram>(std::move(keys));
+        item->ReadFastInfo();
+        return item;
+    }
+    // An update read from a new key, under its parent's name.
+    std::shared_ptr<TTestUpdate> Update(const std::wstring& name, std::wstring parent) {
+        Key(name);
+        TTemporaryInfo info;
+        info.FDisplayName = L"Native " + name;
+        info.FRegistryKeys = {FKey.Entry(name)};
+        info.FParentDisplayName = std::move(parent);
+        auto update = std::make_shared<TTestUpdate>(L"", nullptr, nullptr, info);
+        TItemUpdate::Items().Add(update);
+        update->ReadFastInfo();
+        return update;
     }
     const testing::TUserTestKey FKey{L"H"};
     // A program folder.
@@ -161,8 +196,8 @@ TEST_F(ItemProgramRegistry, AProgramWhoseFolderChangedIsReadAfreshFromItsKeys) {
     std::ofstream(folder / L"new.exe") << "x";
     ASSERT_TRUE(testkit::WaitUntil([&] { return item->CheckChange(); }, std::chrono::seconds(20)));
     item->ReadFastInfo();
-    EXPECT_EQ(testkit::Text(*item, piDisplayVersion), L"2.0");
-    EXPECT_EQ(testkit::Text(*item, piComments), L"");
+    EXPECT_EQ(Text(*item, piDisplayVersion), L"2.0");
+    EXPECT_EQ(Text(*item, piComments), L"");
     EXPECT_EQ(item->GetActionCommand(TPossibleActions::paUninstall), (folder / L"new.exe").wstring());
 }
 
@@ -235,6 +270,127 @@ TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
     auto last = Read(L"Undated", {});
     EXPECT_EQ(last->FEstimatedSize, 8192);
     EXPECT_DOUBLE_EQ(dateOf(last), installed);
+}
+
+TEST_F(ItemProgramRegistry, UpdateKeepsNativeNameAndParentWhichDefaultsToWindows) {
+    auto patch = Update(L"Patch", L"Editor");
+    EXPECT_EQ(Text(*patch, piDisplayName), L"Native Patch") << "the native name, as for programs";
+    EXPECT_EQ(patch->FParentDisplayName, L"Editor");
+    // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.
+    EXPECT_EQ(Update(L"Orphan", L"")->FParentDisplayName,
+              IsWindowsVistaOrLater() ? L"Windows 7" : L"Windows XP");
+}
+
+TEST_F(ItemProgramRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
+    auto* icons = TItemUpdate::IconList();
+    Key(L"Picture Editor").WriteString(L"DisplayIcon", WindowsFolder() + L"\\notepad.exe,0");
+    auto editor =
+        std::make_shared<TTestProgram>(std::vector{FKey.Entry(L"Picture Editor")}, L"Picture Editor");
+    TItemProgram::Items().Add(editor);
+    editor->ReadFastInfo();
+    editor->ReadImages();
+    ASSERT_GE(editor->IconIndex(), 4);
+
+    auto patch = Update(L"EditorPatch", L"PICTURE editor");
+    const int before = icons->Count();
+    patch->ReadSlowInfo();
+    EXPECT_GT(patch->IconIndex(), 0) << "parent names compare without regard to case";
+    EXPECT_TRUE(icons->IsUsed(patch->IconIndex()));
+    EXPECT_EQ(icons->Count(), before + 1);
+
+    TItemUpdate::Items().Remove(patch.get());
+    const int borrowed = patch->IconIndex();
+    patch.reset();
+    EXPECT_FALSE(icons->IsUsed(borrowed)) << "a destroyed update gives its icon back";
+}
+
+TEST_F(ItemProgramRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallPropertiesReplaceTheirKey) {
+    auto a = Key(L"A");
+    a.WriteNumber(L"Publisher", 7); // not a string: ignored
+    a.WriteNumber(L"EstimatedSize", 2048);
+    auto b = Key(L"B");
+    b.WriteString(L"Publisher", L"Maker");
+    b.WriteNumber(L"EstimatedSize", 4096);
+    auto item = ReadKeys({L"A", L"B"});
+    EXPECT_EQ(Text(*item, piPublisher), L"Maker");
+    EXPECT_EQ(std::get<int64_t>(item->GetInfo(piEstimatedSize)), 2097152);
+
+    Key(L"B\\InstallProperties").WriteString(L"Publisher", L"Inner");
+    EXPECT_EQ(Text(*ReadKeys({L"B"}), piPublisher), L"Inner");
+}
+
+TEST_F(ItemProgramRegistry, UninstallFolderIsTheInstallLocationOnlyUnderProgramFiles) {
+    Key(L"In").WriteString(L"UninstallString",
+                           L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT");
+    Key(L"Out").WriteString(L"UninstallString", L"C:\\Tools\\App\\unins000.exe /SILENT");
+    EXPECT_TRUE(SameText(Text(*ReadKeys({L"In"}), piInstallLocation), ProgramFilesFolder() + L"\\App"));
+    EXPECT_EQ(Text(*ReadKeys({L"Out"}), piInstallLocation), L"");
+}
+
+TEST_F(ItemProgramRegistry, InstallDateGainsTheKeysTimeOfDay) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    Key(L"A").WriteString(L"InstallDate", date);
+    Key(L"NoDate").WriteString(L"Publisher", L"x");
+    for (const wchar_t* name : {L"A", L"NoDate"}) {
+        auto item = ReadKeys({name});
+        double written = *TRegKey::Open(TRegRoot::CurrentUser, FKey.PathOf(name)).LastWriteDate();
+        if (std::trunc(written) != std::trunc(item->FInstallDate))
+            GTEST_SKIP() << "midnight passed between writing and reading the key";
+        EXPECT_DOUBLE_EQ(item->FInstallDate, written) << name;
+    }
+}
+
+TEST_F(ItemProgramRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults) {
+    Key(L"A").WriteString(L"Publisher", L"Maker");
+    auto item = ReadKeys({L"A"});
+    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(item));
+    VARIANT v;
+    VariantInit(&v);
+    adapter->GetInfo(piPublisher, &v);
+    ASSERT_EQ(v.vt, VT_BSTR);
+    EXPECT_STREQ(v.bstrVal, L"Maker");
+    VariantClear(&v);
+    item.reset();
+    adapter->GetInfo(piPublisher, &v);
+    EXPECT_EQ(v.vt, VT_NULL);
+    EXPECT_EQ(adapter->GetImageIndex(), -1);
+    EXPECT_EQ(adapter->GetPossibleActions(), 0);
+}
+
+// The sample program (built with the tests) carries a version resource.
+TEST_F(ItemProgramRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
+    const auto sample = std::filesystem::path(ThisModuleFolder()).parent_path().parent_path().parent_path() /
+                        L"fixtures" / L"editor.exe";
+    ASSERT_TRUE(std::filesystem::exists(sample));
+    Key(L"Localized").WriteString(L"DisplayName_Localized", sample.wstring());
+    Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
+    EXPECT_EQ(Text(*ReadKeys({L"Localized"}), piDisplayName), L"Velmora Sample Editor");
+    EXPECT_EQ(Text(*ReadKeys({L"Missing"}), piDisplayName), L"Native name")
+        << "a failed read keeps the plain name";
+}
+
+// Each load takes a slot and gives the earlier one back; a failed one keeps the icon.
+TEST(ItemProductIcons, ReferencesAndLibraryImagesTakeASlotAndGiveTheEarlierOneBack) {
+    TIconImageList icons;
+    TTestProgram item;
+    EXPECT_TRUE(item.LoadIconFromReference(icons, L"%SystemRoot%\\system32\\shell32.dll,-5"));
+    int32_t earlier = item.IconIndex();
+    ASSERT_GE(earlier, 0);
+    // No icon 9999: icon 0 is taken instead.
+    EXPECT_TRUE(item.LoadIconFromReference(icons, L"\"C:\\windows\\system32\\shell32.dll\",9999"));
+    EXPECT_FALSE(icons.IsUsed(earlier));
+    earlier = item.IconIndex();
+    EXPECT_TRUE(item.LoadPngIcon(icons, L"RATING_TRUST"));
+    EXPECT_FALSE(icons.IsUsed(earlier));
+    EXPECT_TRUE(icons.IsUsed(item.IconIndex()));
+
+    const int32_t kept = item.IconIndex();
+    EXPECT_FALSE(item.LoadIconFromReference(icons, L"C:\\No Such Folder\\missing.exe,0"));
+    EXPECT_THROW(item.LoadPngIcon(icons, L"NO_SUCH_IMAGE"), EOSError);
+    EXPECT_EQ(item.IconIndex(), kept);
 }
 
 } // namespace

@@ -1,11 +1,14 @@
-// Program items: the library-wide program list and its re-read marks, the
-// rarely used list, the size job and missing commands.
+// Program and update items: the library-wide lists, their lookups and re-read
+// marks, the rarely used list, the size job, missing commands and the choice
+// of a program's executable.
 #include "InventoryTestKit.h"
+
+#include "inventory/ExeRules.h"
 
 namespace velmora {
 namespace {
 
-using testkit::TTestProgram;
+using namespace testkit;
 
 class ProgramList : public ::testing::Test {
 protected:
@@ -20,7 +23,7 @@ protected:
         TItemProgram::Items().Add(item);
         return item;
     }
-    testkit::TEventLog Log;
+    TEventLog Log;
     TTypeUninstallLocation First, Second;
 };
 
@@ -112,6 +115,113 @@ TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
     };
     for (auto [command, missing] : cases)
         EXPECT_EQ(IsCommandMissing(command, probe), missing) << Narrow(command);
+}
+
+class ItemUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override { TItemUpdate::Init(); }
+    void TearDown() override { TItemUpdate::Done(); }
+    TTestLocation* A() { return &FA; }
+    TTestLocation* B() { return &FB; }
+
+    // Publishes an update as a source does (the name is also the native name).
+    TTestUpdate* Add(const std::wstring& name, TTypeUninstallLocation* location,
+                     std::wstring packageCode = {}, std::wstring guid = {}) {
+        TTemporaryInfo info{
+            .FGUID = std::move(guid), .FDisplayName = name, .FPackageCode = std::move(packageCode)};
+        auto update = std::make_shared<TTestUpdate>(name, &Log, location, info);
+        TItemUpdate::Items().Add(update);
+        return update.get();
+    }
+
+    TEventLog Log;
+    TTestLocation FA{L"TSourceA", Log}, FB{L"TSourceB", Log};
+};
+
+TEST_F(ItemUpdateTest, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
+    TTestUpdate* b = Add(L"Security Update KB5000 of B", B(), L"Package_for_KB1~31bf", L"{B}");
+    TTestUpdate* hotfix = Add(L"Hotfix KB77 for A", A(), L"Package_for_KB1~31bf", L"{A1}");
+    TTestUpdate* security = Add(L"Security Update KB5000", A(), L"Package_for_KB2~31bf", L"{A2}");
+
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"PACKAGE_FOR_KB1~31BF", A()).get(), hotfix);
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"Package_for_KB1~31bf", B()).get(), b);
+    EXPECT_EQ(TItemUpdate::ItemByGUIDName(L"{a1}", L"HOTFIX kb77 FOR A", A()).get(), hotfix);
+    EXPECT_EQ(TItemUpdate::ItemByGUIDName(L"{A1}", L"Security Update KB5000", A()), nullptr)
+        << "both must match";
+    // A knowledge-base number is a case-sensitive substring of the native name.
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB5000", A()).get(), security);
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB7", A()).get(), hotfix);
+    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"kb77", A()), nullptr);
+}
+
+TEST_F(ItemUpdateTest, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
+    TTestUpdate* b1 = Add(L"B1", B(), L"CodeB1");
+    Add(L"A1", A(), L"CodeA1");
+    TTestUpdate* a2 = Add(L"A2", A(), L"CodeA2");
+    Add(L"A3", A(), L"CodeA3");
+    b1->SetMarked(true);
+    const auto mark = StatisticsMark();
+
+    TItemUpdate::MarkAllItems(A());
+    a2->SetMarked(false); // seen again
+    TItemUpdate::CheckDeleteMarked(A());
+
+    EXPECT_EQ(TItemUpdate::Items().Count(), 2);
+    EXPECT_EQ(TItemUpdate::ItemByCode(L"CodeB1", B()).get(), b1) << "another location's marked item stays";
+    EXPECT_FALSE(Log.Has(L"A2.Destroyed"));
+    ASSERT_TRUE(Log.Has(L"A1.Destroyed"));
+    EXPECT_LT(Log.IndexOf(L"A3.Destroyed"), Log.IndexOf(L"A1.Destroyed"));
+    EXPECT_TRUE(LoggedSince(mark, L"NativeName: A1, PackageCode: CodeA1"));
+    EXPECT_FALSE(LoggedSince(mark, L"NativeName: A2"));
+}
+
+struct TEntry {
+    std::wstring ExecutedFile, LinkFile, LinkName;
+};
+
+std::optional<size_t> Choose(std::wstring_view displayName, std::wstring_view location,
+                             const std::vector<TEntry>& entries) {
+    return ChooseExecutable(displayName, location, entries.size(), [&](size_t i) {
+        return TExeRecord{entries[i].ExecutedFile, entries[i].LinkFile, entries[i].LinkName};
+    });
+}
+
+TEST(ExeRules, UsageRecordsNameExecutables) {
+    const std::wstring desktop = L"C:\\Users\\me\\Desktop";
+    const std::wstring encoded = Rot13(L"UEME_RUNPATH:C:\\App\\app.exe");
+    EXPECT_EQ(UsageRecordFile(encoded, true, desktop), L"C:\\App\\app.exe");
+    EXPECT_FALSE(UsageRecordFile(encoded, false, desktop));
+    EXPECT_FALSE(UsageRecordFile(L"UEME_RUNPATH:C:\\App\\app.exe", true, desktop));
+    // A bare shortcut name lives on the desktop.
+    EXPECT_EQ(UsageRecordFile(L"UEME_RUNPATH:Game.LNK", false, desktop), L"C:\\Users\\me\\Desktop\\Game.LNK");
+    EXPECT_FALSE(UsageRecordFile(L"UEME_RUNPATH:C:\\Tools\\run.bat", false, desktop));
+}
+
+TEST(ExeRules, ChoiceByShortcutNameNeedsTheFolderForAPartialMatch) {
+    const std::vector<TEntry> byName = {
+        {L"C:\\Other\\other.exe", L"C:\\Menu\\Other.lnk", L"Other"},
+        {L"C:\\Apps\\Suite\\Bin\\editor.exe", L"C:\\Menu\\Editor.lnk", L"Editor"},
+        {L"D:\\Apps\\W\\widget.exe", L"C:\\Menu\\Widget Pro.lnk", L"Widget Pro"},
+    };
+    EXPECT_EQ(Choose(L"WIDGET PRO 2.5.1 (x64 edition)", L"", byName), 2u);
+    // A shortcut name inside the display name needs the install folder as well.
+    EXPECT_EQ(Choose(L"Suite Editor 4", L"C:\\Apps\\Suite", byName), 1u);
+    EXPECT_FALSE(Choose(L"Suite Editor 4", L"C:\\Apps\\Other", byName));
+}
+
+TEST(ExeRules, ChoiceSkipsUninstallersAndPrefersTheBestExtension) {
+    const std::wstring folder = L"C:\\Apps\\Tool\\";
+    std::vector<TEntry> entries = {
+        {folder + L"unins000.exe", L"", L"Tool"}, {folder + L"readme.txt", L"", L"Tool"},
+        {folder + L"tool.dll", L"", L""},         {folder + L"noext", L"", L""},
+        {folder + L"start.bat", L"", L""},        {folder + L"tool.exe", L"", L""},
+        {folder + L"second.exe", L"", L""},
+    };
+    EXPECT_EQ(Choose(L"Tool", folder, entries), 5u);
+    entries.resize(5);
+    EXPECT_EQ(Choose(L"Tool", folder, entries), 4u);
+    entries.resize(4);
+    EXPECT_FALSE(Choose(L"Tool", folder, entries));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "inventory/TaskManager.h"
 
 #include <future>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -33,7 +34,7 @@ struct TBlockingMeasure {
         return f();
     }
     int64_t operator()(const std::wstring& folder) {
-        Locked([&] { FStarted.emplace_back(folder, std::this_thread::get_id()); });
+        Locked([&] { FStarted.emplace(folder, std::this_thread::get_id()); });
         while (!Locked([&] { return FReleased.count(folder) != 0; })) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             TThread::CheckTerminated();
@@ -48,16 +49,14 @@ struct TBlockingMeasure {
     }
     // The worker that measured folder, or none.
     std::optional<std::thread::id> ThreadOf(const std::wstring& folder) {
-        return Locked([&]() -> std::optional<std::thread::id> {
-            for (const auto& [name, thread] : FStarted)
-                if (name == folder)
-                    return thread;
-            return std::nullopt;
+        return Locked([&] {
+            auto found = FStarted.find(folder);
+            return found == FStarted.end() ? std::nullopt : std::optional(found->second);
         });
     }
 
     std::mutex FLock;
-    std::vector<std::pair<std::wstring, std::thread::id>> FStarted;
+    std::map<std::wstring, std::thread::id> FStarted;
     std::set<std::wstring> FReleased;
 };
 

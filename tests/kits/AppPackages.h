@@ -1,19 +1,8 @@
 #pragma once
 // App packages laid out in the test prefix the way Windows records an
-// installed package, for tests of whatever lists store apps.
-//
-//   TTestPackage package;                 // describe it (defaults below)
-//   package.Name = L"Velmora.Test.Notes";
-//   package.DisplayName = L"Notes";
-//   TInstalledTestPackage installed(package); // install; removed on scope exit
-//   installed.FullName(), package.FamilyName(), package.Folder()
-//
-// InstallTestPackage writes the install folder (AppxManifest.xml, a signature
-// file and, when HasLogo, a 1x1 PNG logo), the current user's repository keys
-// (Packages\<full name> with one subkey per application, and
-// Families\<family name>\<full name>) and, when Provisioned, the all-users
-// store's key; RemoveTestPackage deletes all of it again. Both throw
-// std::runtime_error when a step fails.
+// installed package: the install folder (manifest, signature, optional logo),
+// the user's repository keys and, when provisioned, the all-users store's key.
+// Steps that fail throw std::runtime_error.
 #include "platform/PackageIdentity.h"
 
 #include <string>
@@ -61,10 +50,8 @@ struct TTestPackage {
 TTestPackage ProcessPackage(const wchar_t* group, const wchar_t* stem);
 
 void InstallTestPackage(const TTestPackage& package);
-// Removes what InstallTestPackage wrote; what is already gone is no error.
-void RemoveTestPackage(const TTestPackage& package);
 
-// Installed for the object's lifetime.
+// Installed for the object's lifetime; what is already gone is no error at removal.
 class TInstalledTestPackage {
 public:
     explicit TInstalledTestPackage(TTestPackage package);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 namespace velmora::testing {
 
@@ -139,22 +140,6 @@ void InstallTestPackage(const TTestPackage& package) {
     }
 }
 
-void RemoveTestPackage(const TTestPackage& package) {
-    const std::wstring fullName = package.FullName();
-    const std::wstring repository = RepositoryKey;
-    DeleteKey(HKEY_CURRENT_USER, repository + L"\\Packages\\" + fullName);
-    const std::wstring family = repository + L"\\Families\\" + package.FamilyName();
-    DeleteKey(HKEY_CURRENT_USER, family + L"\\" + fullName);
-    if (TRegKey familyKey = TRegKey::Open(HKEY_CURRENT_USER, family); familyKey && !familyKey.HasSubKeys()) {
-        familyKey = {};
-        DeleteKey(HKEY_CURRENT_USER, family);
-    }
-    DeleteKey(HKEY_LOCAL_MACHINE, std::wstring(ProvisionedKey) + L"\\" + fullName);
-    std::error_code error;
-    std::filesystem::remove_all(std::filesystem::path(package.Folder()), error);
-    Check(!error, "cannot delete " + Narrow(package.Folder()));
-}
-
 TInstalledTestPackage::TInstalledTestPackage(TTestPackage package) : FPackage(std::move(package)) {
     InstallTestPackage(FPackage);
     FInstalled = true;
@@ -168,9 +153,22 @@ TInstalledTestPackage::~TInstalledTestPackage() {
 }
 
 void TInstalledTestPackage::Remove() {
-    if (FInstalled)
-        RemoveTestPackage(FPackage);
-    FInstalled = false;
+    if (!std::exchange(FInstalled, false))
+        return;
+    const TTestPackage& package = FPackage;
+    const std::wstring fullName = package.FullName();
+    const std::wstring repository = RepositoryKey;
+    DeleteKey(HKEY_CURRENT_USER, repository + L"\\Packages\\" + fullName);
+    const std::wstring family = repository + L"\\Families\\" + package.FamilyName();
+    DeleteKey(HKEY_CURRENT_USER, family + L"\\" + fullName);
+    if (TRegKey familyKey = TRegKey::Open(HKEY_CURRENT_USER, family); familyKey && !familyKey.HasSubKeys()) {
+        familyKey = {};
+        DeleteKey(HKEY_CURRENT_USER, family);
+    }
+    DeleteKey(HKEY_LOCAL_MACHINE, std::wstring(ProvisionedKey) + L"\\" + fullName);
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(package.Folder()), error);
+    Check(!error, "cannot delete " + Narrow(package.Folder()));
 }
 
 } // namespace velmora::testing

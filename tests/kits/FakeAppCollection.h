@@ -93,10 +93,8 @@ public:
     }
     int32_t STDMETHODCALLTYPE IndexOf(LPCWSTR name) override {
         std::lock_guard lock(FLock);
-        for (size_t i = 0; i < FData.size(); ++i)
-            if (FData[i].FullName == name)
-                return static_cast<int32_t>(i);
-        return -1;
+        auto found = std::ranges::find(FData, std::wstring_view(name), &TFakeAppData::FullName);
+        return found == FData.end() ? -1 : static_cast<int32_t>(found - FData.begin());
     }
     bool STDMETHODCALLTYPE Contains(IMetroAppItem*) override { return false; }
     HRESULT STDMETHODCALLTYPE GetLoadError() override { return S_OK; }

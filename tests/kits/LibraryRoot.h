@@ -14,22 +14,21 @@
 
 namespace velmora::testing {
 
+// A value of a product when it has the type vt, else nothing.
+template <VARTYPE vt, class F> auto InfoValue(IProduct& product, int32_t index, F take) {
+    unique_variant value;
+    product.GetInfo(index, value.put());
+    return V_VT(&value.get()) == vt ? std::optional(take(value.get())) : std::nullopt;
+}
 inline std::wstring InfoText(IProduct& product, int32_t index) {
-    unique_variant value;
-    product.GetInfo(index, value.put());
-    return V_VT(&value.get()) == VT_BSTR ? BstrText(V_BSTR(&value.get())) : std::wstring();
+    return InfoValue<VT_BSTR>(product, index, [](const VARIANT& v) { return BstrText(V_BSTR(&v)); })
+        .value_or(L"");
 }
-
 inline std::optional<double> InfoDate(IProduct& product, int32_t index) {
-    unique_variant value;
-    product.GetInfo(index, value.put());
-    return V_VT(&value.get()) == VT_DATE ? std::optional(V_DATE(&value.get())) : std::nullopt;
+    return InfoValue<VT_DATE>(product, index, [](const VARIANT& v) { return V_DATE(&v); });
 }
-
 inline std::optional<int32_t> InfoNumber(IProduct& product, int32_t index) {
-    unique_variant value;
-    product.GetInfo(index, value.put());
-    return V_VT(&value.get()) == VT_I4 ? std::optional(V_I4(&value.get())) : std::nullopt;
+    return InfoValue<VT_I4>(product, index, [](const VARIANT& v) { return V_I4(&v); });
 }
 
 // The products of a collection in list order, taken under its lock.

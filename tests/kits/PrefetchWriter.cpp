@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -158,23 +159,19 @@ std::vector<uint8_t> WritePrefetchImage(const TPrefetchDescription& d) {
     image.Put32(volumes, path);
     image.Put32(volumes + 4, uint32_t(d.Volume.DevicePath.size()));
     image.Put64(volumes + 8, d.Volume.CreationTime);
-    image.Put32(volumes + 16, d.Volume.SerialNumber);
-    image.Put32(volumes + 20, references);
-    image.Put32(volumes + 24, directories - references); // bytes of the file references
-    image.Put32(volumes + 28, directories);
-    image.Put32(volumes + 32, uint32_t(folders.size()));
+    // Serial number, file references (offset, bytes), directory strings (offset, count).
+    const uint32_t volume[] = {d.Volume.SerialNumber, references, directories - references, directories,
+                               uint32_t(folders.size())};
+    for (uint32_t i = 0; i < std::size(volume); ++i)
+        image.Put32(volumes + 16 + 4 * i, volume[i]);
     if (d.Version != 17)
         image.Put32(volumes + (d.Version == 30 ? 64 : 68), uint32_t(folders.size()));
 
-    image.Put32(info, metrics);
-    image.Put32(info + 4, count);
-    image.Put32(info + 8, traceChains);
-    image.Put32(info + 12, count);
-    image.Put32(info + 16, names);
-    image.Put32(info + 20, namesSize);
-    image.Put32(info + 24, volumes);
-    image.Put32(info + 28, 1);
-    image.Put32(info + 32, volumesSize);
+    // Offsets and counts of the sections, one volume.
+    const uint32_t sections[] = {metrics,   count,   traceChains, count,      names,
+                                 namesSize, volumes, 1,           volumesSize};
+    for (uint32_t i = 0; i < std::size(sections); ++i)
+        image.Put32(info + 4 * i, sections[i]);
     for (uint32_t i = 0; i < layout.LastRunCount && i < d.LastRuns.size(); ++i)
         image.Put64(info + layout.LastRunOffset + 8 * i, d.LastRuns[i]);
     image.Put32(info + layout.RunCountOffset, uint32_t(d.RunCount));

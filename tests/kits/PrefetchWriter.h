@@ -1,14 +1,8 @@
 #pragma once
 // Prefetch files as the system writes them, for tests of whatever reads them:
-// header (without the prefetch hash), the version's file information, metrics and
-// trace chain entries, the name list, and one volume with its file
+// header (without the prefetch hash), the version's file information, metrics
+// and trace chain entries, the name list, and one volume with its file
 // references and directory strings.
-//
-//   TPrefetchDescription file;
-//   file.Version = 23;
-//   file.ExecutableName = L"EDIT.EXE";
-//   file.Files = {L"\\DEVICE\\HARDDISKVOLUME2\\TOOLS\\EDIT.EXE", ...};
-//   std::vector<uint8_t> image = WritePrefetchImage(file);
 #include <cstdint>
 #include <string>
 #include <vector>

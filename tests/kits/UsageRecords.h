@@ -11,19 +11,16 @@ namespace velmora::testing {
 
 // The record kind the shell keeps programs under, on the running Windows.
 std::wstring_view ProgramLaunchKind();
-// Writes the launch counter of name (a path, or on Windows 7 and later one
-// with known-folder identifiers) under the given braced kind: ROT13 name,
-// the running Windows' layout. False when the registry refuses.
+// Writes the launch counter of name under the braced kind in the running
+// Windows' layout (ROT13 name); false when the registry refuses.
 bool WriteLaunchCounter(std::wstring_view kind, const std::wstring& name, int32_t runs, uint64_t lastRun);
 // The user's launch-counter kind, for removing a test's own.
 std::wstring LaunchKindKey(std::wstring_view kind);
 
 // A drive path ("C:\...") in device form, upper case as the system writes it.
 std::wstring DevicePath(const std::wstring& path);
-// Writes the prefetch file the running Windows would write for program
-// (its version; compressed from Windows 10 on), which loaded the system's
-// ntdll.dll and libraries besides, into its prefetch folder as
-// "<EXE>-<tag>.pf"; answers the file, empty on failure.
+// Writes the prefetch file "<EXE>-<tag>.pf" the running Windows would write for
+// program (which loaded ntdll.dll and libraries); answers it, empty on failure.
 std::wstring WritePrefetchFile(const std::wstring& program, int32_t runs, uint64_t lastRun,
                                std::wstring_view tag, const std::vector<std::wstring>& libraries = {});
 

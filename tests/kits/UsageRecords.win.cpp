@@ -20,11 +20,7 @@ constexpr std::wstring_view UserAssistKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\";
 
 uint32_t PrefetchVersion() {
-    if (IsWindows10OrLater())
-        return 30;
-    if (IsWindows8OrLater())
-        return 26;
-    return IsWindowsVistaOrLater() ? 23 : 17;
+    return IsWindows10OrLater() ? 30 : IsWindows8OrLater() ? 26 : IsWindowsVistaOrLater() ? 23 : 17;
 }
 
 } // namespace

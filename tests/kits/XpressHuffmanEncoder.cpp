@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <functional>
+#include <queue>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -23,41 +27,28 @@ struct TToken {
 
 using TLengths = std::array<uint8_t, SymbolCount>;
 
-// Huffman code lengths; frequencies are halved until no code is longer than 15 bits.
+// Huffman code lengths (each merge of the two lightest nodes deepens their
+// symbols); frequencies are halved until no code is longer than 15 bits.
 TLengths CodeLengths(std::array<uint32_t, SymbolCount> freq) {
     for (;;) {
-        // Leaves by weight, then the inner nodes, which are made in order of
-        // weight: the lighter front of the two lists is the next to merge.
-        std::vector<std::pair<uint32_t, uint16_t>> leaves;
+        using TNode = std::pair<uint64_t, std::vector<uint16_t>>;
+        std::priority_queue<TNode, std::vector<TNode>, std::greater<>> nodes;
         for (uint16_t s = 0; s < SymbolCount; ++s)
             if (freq[s])
-                leaves.push_back({freq[s], s});
-        std::sort(leaves.begin(), leaves.end());
-        const size_t count = leaves.size(), nodes = 2 * count - 1;
-        std::vector<uint64_t> weight(nodes);
-        std::vector<size_t> parent(nodes);
-        for (size_t i = 0; i < count; ++i)
-            weight[i] = leaves[i].first;
-        size_t leaf = 0, inner = count;
-        auto lightest = [&](size_t made) {
-            return leaf < count && (inner == made || weight[leaf] <= weight[inner]) ? leaf++ : inner++;
-        };
-        for (size_t made = count; made < nodes; ++made) {
-            const size_t a = lightest(made), b = lightest(made);
-            weight[made] = weight[a] + weight[b];
-            parent[a] = parent[b] = made;
-        }
-        std::vector<unsigned> depth(nodes, 0);
+                nodes.push({freq[s], {s}});
         TLengths lengths{};
-        bool fits = true;
-        for (size_t i = nodes - 1; i-- > 0;) {
-            depth[i] = depth[parent[i]] + 1;
-            if (i < count) {
-                lengths[leaves[i].second] = static_cast<uint8_t>(depth[i]);
-                fits = fits && depth[i] <= MaxCodeBits;
-            }
+        while (nodes.size() > 1) {
+            TNode a = nodes.top();
+            nodes.pop();
+            const TNode& b = nodes.top();
+            a.first += b.first;
+            a.second.insert(a.second.end(), b.second.begin(), b.second.end());
+            nodes.pop();
+            for (uint16_t s : a.second)
+                ++lengths[s];
+            nodes.push(std::move(a));
         }
-        if (fits)
+        if (std::ranges::all_of(lengths, [](uint8_t bits) { return bits <= MaxCodeBits; }))
             return lengths;
         for (uint32_t& f : freq)
             f = f ? (f + 1) / 2 : 0;
@@ -103,10 +94,6 @@ public:
         FUsed = rest;
     }
     void Byte(uint8_t value) { FOut.push_back(value); }
-    void Word(uint16_t value) {
-        Byte(static_cast<uint8_t>(value));
-        Byte(static_cast<uint8_t>(value >> 8));
-    }
     void Finish() { Store(FSlot, FAcc << (16 - FUsed)); }
 
 private:
@@ -126,38 +113,29 @@ private:
 };
 
 unsigned HighBit(uint32_t value) {
-    unsigned bit = 0;
-    while (value >>= 1)
-        ++bit;
-    return bit;
+    return static_cast<unsigned>(std::bit_width(value)) - 1;
 }
 
 // Greedy LZ77 with hash chains over the last 64 KiB; matches end inside their block.
 class TMatchFinder {
 public:
     TMatchFinder(const uint8_t* data, size_t size)
-        : FData(data), FSize(size), FPrev(std::min(size, BlockInput)), FHead(size_t(1) << HashBits, -1) {}
+        : FData(data), FSize(size), FPrev(size, -1), FHead(size_t(1) << HashBits, -1) {}
 
     // Tokens of the input from begin to end.
     void Tokens(size_t begin, size_t end, std::vector<TToken>& tokens) {
         for (size_t pos = begin; pos < end;) {
             size_t bestLength = 0, bestDistance = 0;
-            if (end - pos >= MinMatch) {
-                int64_t candidate = FHead[Hash(pos)];
-                for (unsigned depth = 0; depth < ChainDepth && candidate >= 0; ++depth) {
-                    const size_t distance = pos - static_cast<size_t>(candidate);
-                    if (distance > MaxDistance)
-                        break;
-                    const size_t length = MatchLength(static_cast<size_t>(candidate), pos, end);
-                    if (length > bestLength) {
-                        bestLength = length;
-                        bestDistance = distance;
-                    }
-                    const int64_t older = FPrev[static_cast<size_t>(candidate) % FPrev.size()];
-                    if (older >= candidate)
-                        break;
-                    candidate = older;
-                }
+            int64_t candidate = end - pos >= MinMatch ? FHead[Hash(pos)] : -1;
+            for (unsigned depth = 0;
+                 depth < ChainDepth && candidate >= 0 && pos - static_cast<size_t>(candidate) <= MaxDistance;
+                 ++depth, candidate = FPrev[static_cast<size_t>(candidate)]) {
+                const auto from = static_cast<size_t>(candidate);
+                size_t length = 0;
+                while (pos + length < end && FData[from + length] == FData[pos + length])
+                    ++length;
+                if (length > bestLength)
+                    bestLength = length, bestDistance = pos - from;
             }
             // Symbol 256 (distance 1, length 3) is left to mean the end of the stream.
             if (bestLength == MinMatch && bestDistance == 1)
@@ -187,14 +165,8 @@ private:
         if (FSize - pos < MinMatch)
             return;
         const size_t h = Hash(pos);
-        FPrev[pos % FPrev.size()] = FHead[h];
+        FPrev[pos] = FHead[h];
         FHead[h] = static_cast<int64_t>(pos);
-    }
-    size_t MatchLength(size_t from, size_t pos, size_t end) const {
-        size_t length = 0;
-        while (pos + length < end && FData[from + length] == FData[pos + length])
-            ++length;
-        return length;
     }
 
     const uint8_t* FData;
@@ -225,8 +197,9 @@ void WriteBlock(const std::vector<TToken>& tokens, std::vector<uint8_t>& out) {
             if (length - 15 < 255) {
                 writer.Byte(static_cast<uint8_t>(length - 15));
             } else {
-                writer.Byte(255);
-                writer.Word(static_cast<uint16_t>(length)); // a block's match is shorter than 65538
+                // A block's match is shorter than 65538: its length fits 16 bits.
+                for (uint8_t byte : {uint8_t(255), uint8_t(length), uint8_t(length >> 8)})
+                    writer.Byte(byte);
             }
         }
         const unsigned bits = HighBit(t.Distance);
