@@ -116,7 +116,7 @@ def main():
         return read - empty, walk - empty
 
     try:
-        samples = {k: [] for k in ("rsLoading", "rsLoaded", "walk", "startup", "uninstaller", "scan", "scanWalk")}
+        samples = {k: [] for k in ("rsLoading", "rsLoaded", "walk", "startup", "uninstaller", "scan", "scanWalk", "scanRatio")}
         counts = {}
         run(os.path.join(bin_dir, "PlainWalk.exe"), "--startup")  # starts the server and the session
         for i in range(runs):
