@@ -3,6 +3,8 @@
 // parameters are overwritten, never freed: clearing an out value is the
 // caller's part, as for every out parameter (unique_bstr in platform/Handles.h,
 // unique_variant here).
+#include "platform/Handles.h"
+
 #include <windows.h>
 #include <oleauto.h>
 
@@ -15,6 +17,13 @@ namespace velmora {
 // Fills an out BSTR with a new copy of text (nothing when out is null).
 void SetBstr(BSTR* out, std::wstring_view text);
 std::wstring BstrText(BSTR text);
+
+// The text an interface's getter hands out (void Get(BSTR*)); its BSTR is freed.
+template <class I> std::wstring GetterText(I& object, void (STDMETHODCALLTYPE I::*get)(BSTR*)) {
+    unique_bstr text;
+    (object.*get)(text.put());
+    return BstrText(text.get());
+}
 
 void SetVariantNull(VARIANT* v);
 void SetVariantText(VARIANT* v, std::wstring_view text);

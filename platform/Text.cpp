@@ -85,6 +85,10 @@ int CompareTextLocale(std::wstring_view a, std::wstring_view b) {
     return CompareText(a, b);
 }
 
+std::wstring NullableText(const wchar_t* text) {
+    return text ? std::wstring(text) : std::wstring();
+}
+
 std::wstring Rot13(std::wstring_view text) {
     std::wstring result(text);
     for (wchar_t& c : result) {

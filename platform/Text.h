@@ -27,6 +27,9 @@ bool StartsWithText(std::wstring_view text, std::wstring_view prefix);
 bool EndsWithText(std::wstring_view text, std::wstring_view suffix);
 bool ContainsText(std::wstring_view text, std::wstring_view part);
 
+// A text the system hands out as a C string that may be null (empty then).
+std::wstring NullableText(const wchar_t* text);
+
 // ROT13 of the ASCII letters; every other character stays.
 std::wstring Rot13(std::wstring_view text);
 

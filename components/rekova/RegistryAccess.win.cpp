@@ -2,14 +2,11 @@
 
 #include "components/rekova/Boundary.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 namespace velmora::rekova {
 
 namespace {
-
-std::wstring Text(LPCWSTR text) {
-    return text ? std::wstring(text) : std::wstring();
-}
 
 // The first key on the way down to key that does not exist yet; nothing when
 // the key exists.
@@ -32,7 +29,7 @@ TRegistryKey TRegistryAccess::Name(HKEY key, LPCWSTR subKey, REGSAM access) cons
         throw EOSError(L"The registry handle names no key this component can record", ERROR_INVALID_HANDLE);
     if (RegViewFromFlags(access) != TRegView::Default)
         name->View = RegViewFromFlags(access);
-    return SubKeyOf(*name, Text(subKey));
+    return SubKeyOf(*name, NullableText(subKey));
 }
 
 LSTATUS TRegistryAccess::Change(std::wstring_view action, const std::function<TCaptures()>& capture,
@@ -89,7 +86,7 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::RegOpenKeyExW(HKEY Key, LPCWSTR SubKe
                         *Result, SubKeyOf({RegViewFromFlags(Sam) != TRegView::Default ? RegViewFromFlags(Sam)
                                                                                       : parent->View,
                                            parent->Root, parent->Path},
-                                          Text(SubKey)));
+                                          NullableText(SubKey)));
             return status;
         },
         StatusFailure);
@@ -106,7 +103,9 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::RegDeleteKeyW(HKEY Key, LPCWSTR SubKe
             TRegistryKey name = Name(Key, SubKey);
             return Change(
                 L"delete the key " + name.Text(), [&name] { return TCaptures{CaptureKey(name)}; },
-                [&] { return ::RegDeleteKeyExW(Key, Text(SubKey).c_str(), RegViewFlag(name.View), 0); });
+                [&] {
+                    return ::RegDeleteKeyExW(Key, NullableText(SubKey).c_str(), RegViewFlag(name.View), 0);
+                });
         },
         StatusFailure);
 }
@@ -118,8 +117,8 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::RegSetValueExW(HKEY Key, LPCWSTR Name
         [&] {
             TRegistryKey key = this->Name(Key, nullptr);
             return Change(
-                Format(L"set the value \"%s\" of %s", Text(Name), key.Text()),
-                [&] { return TCaptures{CaptureValue(key, Text(Name))}; },
+                Format(L"set the value \"%s\" of %s", NullableText(Name), key.Text()),
+                [&] { return TCaptures{CaptureValue(key, NullableText(Name))}; },
                 [&] { return ::RegSetValueExW(Key, Name, Reserved, Type, Data, Size); });
         },
         StatusFailure);
@@ -131,8 +130,8 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::RegDeleteValueW(HKEY Key, LPCWSTR Nam
         [&] {
             TRegistryKey key = this->Name(Key, nullptr);
             return Change(
-                Format(L"delete the value \"%s\" of %s", Text(Name), key.Text()),
-                [&] { return TCaptures{CaptureValue(key, Text(Name))}; },
+                Format(L"delete the value \"%s\" of %s", NullableText(Name), key.Text()),
+                [&] { return TCaptures{CaptureValue(key, NullableText(Name))}; },
                 [&] { return ::RegDeleteValueW(Key, Name); });
         },
         StatusFailure);
@@ -203,7 +202,7 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::BackupValue(HKEY Key, LPCWSTR Name) {
     return Guarded(
         *FRecorder,
         [&] {
-            FRecorder->Record({CaptureValue(this->Name(Key, nullptr), Text(Name))});
+            FRecorder->Record({CaptureValue(this->Name(Key, nullptr), NullableText(Name))});
             return ERROR_SUCCESS;
         },
         StatusFailure);

@@ -22,10 +22,6 @@ template <class T, class Query> std::optional<std::vector<BYTE>> QueryBuffer(Que
     return buffer;
 }
 
-std::wstring Text(const wchar_t* text) {
-    return text ? std::wstring(text) : std::wstring();
-}
-
 const wchar_t* OrNull(const std::wstring& text) {
     return text.empty() ? nullptr : text.c_str();
 }
@@ -72,15 +68,15 @@ std::optional<TServiceConfig> ReadServiceConfig(SC_HANDLE service, std::wstring_
         return std::nullopt;
     auto* c = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer->data());
     TServiceConfig config{std::wstring(name),
-                          Text(c->lpDisplayName),
+                          NullableText(c->lpDisplayName),
                           c->dwServiceType,
                           c->dwStartType,
                           c->dwErrorControl,
-                          Text(c->lpBinaryPathName),
-                          Text(c->lpLoadOrderGroup),
+                          NullableText(c->lpBinaryPathName),
+                          NullableText(c->lpLoadOrderGroup),
                           c->dwTagId,
                           {},
-                          Text(c->lpServiceStartName),
+                          NullableText(c->lpServiceStartName),
                           {}};
     for (const wchar_t* d = c->lpDependencies; d && *d; d += wcslen(d) + 1)
         config.Dependencies.emplace_back(d);
@@ -89,7 +85,7 @@ std::optional<TServiceConfig> ReadServiceConfig(SC_HANDLE service, std::wstring_
     });
     if (description)
         config.Description =
-            Text(reinterpret_cast<SERVICE_DESCRIPTIONW*>(description->data())->lpDescription);
+            NullableText(reinterpret_cast<SERVICE_DESCRIPTIONW*>(description->data())->lpDescription);
     return config;
 }
 

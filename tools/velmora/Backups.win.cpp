@@ -20,12 +20,6 @@ constexpr wchar_t BackupComponent[] = L"RekovaHelper.dll";
 constexpr HRESULT NotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 constexpr HRESULT RestoredAlready = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
 
-template <class I> std::wstring Text(I& object, void (STDMETHODCALLTYPE I::*get)(BSTR*)) {
-    unique_bstr text;
-    (object.*get)(text.put());
-    return BstrText(text.get());
-}
-
 TComPtr<IRekova> LoadBackupComponent() {
     TComPtr<IRekova> rekova;
     if (!DllRoutines::GetInstance(BackupComponent, __uuidof(IRekova), reinterpret_cast<void**>(rekova.put())))
@@ -43,12 +37,12 @@ std::wstring ProgramOf(const std::wstring& setName) {
 }
 
 TRecord SetRecord(IRekovaSet& set) {
-    const std::wstring name = Text(set, &IRekovaSet::GetName);
-    return {{L"id", L"Identifier", Text(set, &IRekovaSet::GetId)},
+    const std::wstring name = GetterText(set, &IRekovaSet::GetName);
+    return {{L"id", L"Identifier", GetterText(set, &IRekovaSet::GetId)},
             {L"date", L"Date", set.GetDate()},
             {L"program", L"Program", ProgramOf(name)},
             {L"size", L"Size", set.GetSize()},
-            {L"status", L"Status", Text(set, &IRekovaSet::GetStatus)},
+            {L"status", L"Status", GetterText(set, &IRekovaSet::GetStatus)},
             {L"name", L"Backup set", name}};
 }
 
@@ -66,7 +60,7 @@ int RunBackups(const TArguments& args) {
     if (args.Json)
         WriteOut(RenderJson(records));
     else if (records.empty())
-        WriteOut(L"No backup sets in " + Text(*rekova, &IRekova::GetStoreFolder) + L".\n");
+        WriteOut(L"No backup sets in " + GetterText(*rekova, &IRekova::GetStoreFolder) + L".\n");
     else
         WriteOut(RenderTable(records, 60));
     return kDone;
@@ -90,7 +84,7 @@ int RunRestore(const TArguments& args) {
     WriteOut(restored.empty() || restored.ends_with(L'\n') ? restored : restored + L"\n");
     if (FAILED(result)) {
         WriteErr(Format(L"Not everything of \"%s\" could be restored: %s\n", args.Name,
-                        Text(*rekova, &IRekova::GetLastErrorText)));
+                        GetterText(*rekova, &IRekova::GetLastErrorText)));
         return kFailed;
     }
     WriteOut(Format(L"The backup set \"%s\" is restored.\n", args.Name));

@@ -18,27 +18,21 @@ namespace {
 
 constexpr DWORD kPollMilliseconds = 100;
 
-template <class I> std::wstring Text(I& object, void (STDMETHODCALLTYPE I::*get)(BSTR*)) {
-    unique_bstr text;
-    (object.*get)(text.put());
-    return BstrText(text.get());
-}
-
 TLeftoverFile ReadLeftoverFile(IFRFile& file) {
-    return {Text(file, &IFRFile::GetPath),
+    return {GetterText(file, &IFRFile::GetPath),
             file.GetSize(),
             file.GetIsFolder(),
             file.GetRemoved(),
             file.GetCanRemove(),
-            Text(file, &IFRFile::GetErrorMessage)};
+            GetterText(file, &IFRFile::GetErrorMessage)};
 }
 
 TLeftoverRegEntry ReadRegEntry(IFRRegEntry& entry) {
     std::optional<TRegRoot> root = RootFromKey(entry.GetRoot());
-    return {Text(entry, &IFRRegEntry::FullPath),
+    return {GetterText(entry, &IFRRegEntry::FullPath),
             root ? std::wstring(RegRootName(*root)) : std::wstring(),
-            Text(entry, &IFRRegEntry::GetKey),
-            Text(entry, &IFRRegEntry::GetValueName),
+            GetterText(entry, &IFRRegEntry::GetKey),
+            GetterText(entry, &IFRRegEntry::GetValueName),
             entry.GetFlag(),
             entry.GetRemoved()};
 }
@@ -46,13 +40,13 @@ TLeftoverRegEntry ReadRegEntry(IFRRegEntry& entry) {
 TLeftoverShortcut ReadShortcut(IFRShortcut& shortcut) {
     TComPtr<IFRFile> file;
     shortcut.GetShortcutFile(file.put());
-    return {file ? ReadLeftoverFile(*file) : TLeftoverFile{}, Text(shortcut, &IFRShortcut::GetTarget)};
+    return {file ? ReadLeftoverFile(*file) : TLeftoverFile{}, GetterText(shortcut, &IFRShortcut::GetTarget)};
 }
 
 TLeftoverService ReadService(IFRService& service) {
-    return {Text(service, &IFRService::GetPath), Text(service, &IFRService::GetName),
-            Text(service, &IFRService::GetDisplayName), service.GetRemoved(),
-            Text(service, &IFRService::GetErrorMessage)};
+    return {GetterText(service, &IFRService::GetPath), GetterText(service, &IFRService::GetName),
+            GetterText(service, &IFRService::GetDisplayName), service.GetRemoved(),
+            GetterText(service, &IFRService::GetErrorMessage)};
 }
 
 template <class I, class Item>
@@ -231,7 +225,7 @@ void Remove(IForceRemove& remover, const TArguments& args) {
             continue;
         }
         const std::wstring action = ActionName(remover.GetAction());
-        const std::wstring processing = Text(remover, &IForceRemove::GetProcessing);
+        const std::wstring processing = GetterText(remover, &IForceRemove::GetProcessing);
         bar.Show(remover.GetRemoveProgress(), processing.empty() ? action : action + L" " + processing);
         Sleep(kPollMilliseconds);
     }
