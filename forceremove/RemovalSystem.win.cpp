@@ -82,7 +82,7 @@ public:
         scanners.push_back(
             std::make_unique<TFRShortcuts>(lists.AppFolders, lists.FileList, lists.ShortcutList, check));
         scanners.push_back(std::make_unique<TFRAutorun>(lists.AppFolders, lists.RegList, registry));
-        scanners.push_back(std::make_unique<TFRServices>(lists.AppFolders, lists.SvcList, lists.FileList));
+        scanners.push_back(std::make_unique<TFRServices>(lists.AppFolders, lists.SvcList));
         return scanners;
     }
 

@@ -9,15 +9,15 @@
 namespace velmora {
 
 class TAppFolders;
-class TFRFileList;
 
 class TFRServices : public TFRTask {
 public:
-    // None of the lists is owned.
-    TFRServices(TAppFolders& appFolders, TFRServiceList& svcList, TFRFileList& fileList);
+    // Neither list is owned.
+    TFRServices(TAppFolders& appFolders, TFRServiceList& svcList);
 
-    // A service belongs to the program when a listed file has its program's
-    // file name and size, or its configured path lies in a program folder.
+    // A service belongs to the program when its configured program lies in a
+    // program folder; a file of the same name and size elsewhere is another
+    // program's copy of a shared runtime, no evidence.
     // Failures pass on: "Unable to open service manager" ends the removal.
     void Run() override;
 
@@ -26,7 +26,6 @@ private:
 
     TAppFolders& FAppFolders;
     TFRServiceList& FSvcList;
-    TFRFileList& FFileList;
 };
 
 } // namespace velmora

@@ -1,11 +1,7 @@
 #include "forceremove/Services.h"
 
 #include "forceremove/AppFolders.h"
-#include "forceremove/FileList.h"
 #include "forceremove/ServiceManager.h"
-#include "frame/DebugLog.h"
-#include "platform/Files.h"
-#include "platform/PathText.h"
 #include "platform/Text.h"
 
 namespace velmora {
@@ -24,8 +20,8 @@ std::wstring CleanServicePath(std::wstring_view path) {
 
 } // namespace
 
-TFRServices::TFRServices(TAppFolders& appFolders, TFRServiceList& svcList, TFRFileList& fileList)
-    : FAppFolders(appFolders), FSvcList(svcList), FFileList(fileList) {}
+TFRServices::TFRServices(TAppFolders& appFolders, TFRServiceList& svcList)
+    : FAppFolders(appFolders), FSvcList(svcList) {}
 
 void TFRServices::Run() {
     TSvcManager manager;
@@ -41,14 +37,8 @@ void TFRServices::Run() {
 }
 
 bool TFRServices::BelongsToProgram(const std::wstring& path) const {
-    if (path.empty())
-        return false;
-    if (FAppFolders.InAppFolder(path))
-        return true;
-    // A missing program has no size to compare: only its folder could tell.
-    std::wstring program = CleanServicePath(path);
-    auto size = FileSize(program);
-    return size && FFileList.FindFile(ExtractFileName(program), static_cast<int64_t>(*size)) != nullptr;
+    const std::wstring program = CleanServicePath(path);
+    return !program.empty() && FAppFolders.InAppFolder(program);
 }
 
 } // namespace velmora

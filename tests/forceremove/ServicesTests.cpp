@@ -1,7 +1,5 @@
 #include "forceremove/AppFolders.h"
-#include "forceremove/FileList.h"
 #include "forceremove/Services.h"
-#include "forceremove/SharedDlls.h"
 #include "forceremove/SimpleRemoveStrategy.h"
 #include "MachineKit.h"
 #include "platform/OSError.h"
@@ -20,8 +18,8 @@ class ServiceScanTest : public ::testing::Test {
 protected:
     ServiceScanTest() {
         FAppFolders.Add(FAppA.Path());
-        FFileList.AddFile(FAppA.WriteFile(L"agent.exe", 300), 300);
-        FFileList.AddFile(FAppA.WriteFile(L"empty.exe", 0), 0);
+        FAppA.WriteFile(L"agent.exe", 300);
+        FAppA.WriteFile(L"empty.exe", 0);
     }
 
     std::vector<std::wstring> ListedNames() const {
@@ -44,13 +42,13 @@ protected:
     TScratchFolder FAppB{L"velmora-vendor-B"};
     TScratchFolder FElsewhere{L"velmora-elsewhere"};
     TAppFolders FAppFolders{L"C:\\windows"};
-    TFRSharedDlls FSharedDlls{SystemSharedDllCounts()};
-    TFRFileList FFileList{FSharedDlls};
     TFRServiceList FServices;
-    TFRServices FScanner{FAppFolders, FServices, FFileList};
+    TFRServices FScanner{FAppFolders, FServices};
 };
 
-TEST_F(ServiceScanTest, ListsTheProgramsServicesByFolderAndBySameFileOnly) {
+// A file of the same name and size elsewhere is another program's copy of a
+// shared runtime, no evidence.
+TEST_F(ServiceScanTest, ListsOnlyTheServicesWhoseProgramLiesInTheProgramsFolders) {
     TTestService inFolder(L"\"" + FAppA.Path() + L"agent.exe\" -service");
     TTestService sameFile(L"\"" + FElsewhere.WriteFile(L"agent.exe", 300) + L"\"");
     TTestService otherProgram(L"\"" + FAppB.WriteFile(L"agent.exe", 301) + L"\" -service");
@@ -60,7 +58,7 @@ TEST_F(ServiceScanTest, ListsTheProgramsServicesByFolderAndBySameFileOnly) {
     FScanner.Run();
 
     EXPECT_THAT(ListedOf({&inFolder, &sameFile, &otherProgram, &unquotedOther, &missingProgram}),
-                UnorderedElementsAre(inFolder.Name(), sameFile.Name()));
+                UnorderedElementsAre(inFolder.Name()));
     for (const auto& service : FServices)
         if (service->Name() == inFolder.Name()) {
             EXPECT_EQ(service->Path(), L"\"" + FAppA.Path() + L"agent.exe\" -service");
