@@ -1,9 +1,11 @@
 #pragma once
 // The scanner of what the installer database says a product installed: its
-// files, registry rows, shortcuts, file types and upgrade codes (Windows).
+// files, registry rows, shortcuts, file types and upgrade codes (Windows),
+// and its rules of what in keys others share is the product's (portable).
 #include "forceremove/Tasks.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora {
@@ -13,6 +15,19 @@ class TFRFileList;
 class TFRRegList;
 class TFRShortcutList;
 class TMsiProduct;
+class TRegistrySource;
+
+// The extension key of a file type of the package (keyText): whole when its
+// default value is empty or names the package's ProgID and nothing else is
+// in it but a content type equal to the package's MIME type; else, while the
+// default is the package's, only that content type. A key whose default names
+// another ProgID is another program's now.
+void AddMsiExtensionKey(TFRRegList& list, const TRegistrySource& registry, std::wstring_view keyText,
+                        std::wstring_view progID, std::wstring_view mime);
+// The installer records a product besides productCode among the clients of a
+// component: its files are that product's too.
+bool MsiComponentSharedWithAnotherProduct(const std::vector<std::wstring>& clients,
+                                          std::wstring_view productCode);
 
 class TFRMsi : public TFRTask {
 public:
@@ -33,7 +48,6 @@ private:
     void ScanProduct(TMsiProduct& product);
     void AddFiles(TMsiProduct& product);
     void AddRegistryRows(TMsiProduct& product);
-    void AddEmptyKeysOfEntries();
     void AddShortcuts(TMsiProduct& product);
     void AddFileTypes(TMsiProduct& product);
     void AddUpgradeCodes(TMsiProduct& product);

@@ -2,14 +2,18 @@
 
 #include "forceremove/FileList.h"
 #include "forceremove/RegList.h"
+#include "forceremove/RegistrySource.h"
 #include "forceremove/ShortcutList.h"
 #include "frame/Boundary.h"
 #include "msi/MsiEngine.h"
+#include "msi/MsiRules.h"
 #include "platform/Files.h"
 #include "platform/Format.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
+
+#include <map>
 
 namespace velmora {
 
@@ -25,13 +29,6 @@ template <class Body> void GuardedPart(Body&& body) {
     } catch (...) {
         StatisticsLog::AddError();
     }
-}
-
-// An extension key whose file type another program has taken over since
-// (its default value names another ProgID) stays.
-bool ExtensionKeyIsProducts(const std::wstring& extensionKey, const std::wstring& progID) {
-    auto fileType = TRegKey::Open(TRegRoot::ClassesRoot, extensionKey).ReadString(L"");
-    return !fileType || fileType->empty() || SameText(*fileType, progID);
 }
 
 } // namespace
@@ -73,40 +70,56 @@ void TFRMsi::ScanProduct(TMsiProduct& product) {
     FRegList.Compact();
 }
 
+// A file whose component another product still uses stays, and so does one
+// of a component the installer cannot tell the clients of.
 void TFRMsi::AddFiles(TMsiProduct& product) {
     auto files = product.EnumFiles();
     const int32_t count = files->Count();
+    std::map<std::wstring, bool> sharedComponents;
+    auto isShared = [&](const std::wstring& component) {
+        if (component.empty())
+            return false;
+        auto [found, added] = sharedComponents.try_emplace(component, false);
+        if (added) {
+            auto clients = TMsiEngine::ComponentClients(component);
+            found->second = !clients || MsiComponentSharedWithAnotherProduct(*clients, FProductGUID);
+        }
+        return found->second;
+    };
     for (int32_t i = 0; files->Next(); ++i) {
         if (FCheckWorkflow)
             FCheckWorkflow();
         if (count > 0)
             SetProgress(static_cast<int32_t>(static_cast<int64_t>(i) * 100 / count));
+        if (isShared(files->CurrentComponent()))
+            continue;
         if (auto size = FileSize(files->Current()))
             if (TFRFile* file = FFileList.AddFile(files->Current(), static_cast<int64_t>(*size)))
                 FDataFileList.push_back(file);
     }
 }
 
+// Rows follow their component's bitness. A key whose rows are values is the
+// program's whole only when nothing else is in it; whole-key rows go whole.
 void TFRMsi::AddRegistryRows(TMsiProduct& product) {
+    std::map<std::wstring, std::vector<std::wstring>> valuesOfKeys; // upper-cased key text -> values
+    std::map<std::wstring, std::wstring> keyTexts;                  // upper-cased key text -> key text
     auto rows = product.EnumRegKeys();
     while (rows->Next()) {
         auto root = RootFromKey(rows->CurrentRoot());
-        if (root && !TFRRegList::IsInSystemPath(rows->CurrentKey()))
-            FRegList.Add(*root, rows->CurrentKey(), rows->CurrentValueName());
+        if (!root || TFRRegList::IsInSystemPath(rows->CurrentKey()))
+            continue;
+        const std::wstring keyText = FRegList.KeyText(*root, rows->CurrentKey(), rows->Is64Bit());
+        if (rows->CurrentValueName().empty()) {
+            FRegList.Add(keyText, L"");
+            continue;
+        }
+        const std::wstring id = UpperCase(keyText);
+        keyTexts.try_emplace(id, keyText);
+        valuesOfKeys[id].push_back(rows->CurrentValueName());
     }
-    AddEmptyKeysOfEntries();
-}
-
-// The key of each listed value goes whole once nothing is left below it.
-void TFRMsi::AddEmptyKeysOfEntries() {
-    std::vector<std::wstring> keys;
-    for (size_t i = 0; i < FRegList.Count(); ++i) {
-        std::wstring path = FRegList.GetItem(i).FullPath();
-        keys.push_back(path.substr(0, path.rfind(L'\\') + 1));
-    }
-    for (const auto& key : keys)
-        if (TFRRegList::IsKeyEmpty(key))
-            FRegList.Add(key, L"");
+    for (const auto& [id, values] : valuesOfKeys)
+        FRegList.AddKeyOrValues(SystemRegistrySource(), keyTexts[id], values);
 }
 
 void TFRMsi::AddShortcuts(TMsiProduct& product) {
@@ -120,19 +133,23 @@ void TFRMsi::AddShortcuts(TMsiProduct& product) {
 void TFRMsi::AddFileTypes(TMsiProduct& product) {
     auto extensions = product.EnumExtensions();
     while (extensions->Next()) {
-        const std::wstring extensionKey = L"." + extensions->CurrentExtension();
-        if (ExtensionKeyIsProducts(extensionKey, extensions->CurrentProgID()))
-            FRegList.Add(TRegRoot::ClassesRoot, extensionKey, L"");
+        AddMsiExtensionKey(FRegList, SystemRegistrySource(),
+                           FRegList.KeyText(TRegRoot::ClassesRoot, L"." + extensions->CurrentExtension()),
+                           extensions->CurrentProgID(), extensions->CurrentMime());
         if (!extensions->CurrentProgID().empty())
             FRegList.Add(TRegRoot::ClassesRoot, extensions->CurrentProgID(), L"");
     }
 }
 
+// The family's key holds the packed code of each of its products.
 void TFRMsi::AddUpgradeCodes(TMsiProduct& product) {
+    const std::wstring packedProduct = UpperCase(PackedUpgradeCode(FProductGUID));
     auto upgrades = product.EnumUpgrades();
     while (upgrades->Next())
-        FRegList.Add(TRegRoot::ClassesRoot, Format(L"Installer\\UpgradeCodes\\%s", upgrades->CurrentCode()),
-                     L"");
+        FRegList.AddKeyOrValues(SystemRegistrySource(),
+                                FRegList.KeyText(TRegRoot::ClassesRoot, Format(L"Installer\\UpgradeCodes\\%s",
+                                                                               upgrades->CurrentCode())),
+                                {packedProduct});
 }
 
 } // namespace velmora

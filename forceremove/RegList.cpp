@@ -1,6 +1,6 @@
 #include "forceremove/RegList.h"
 
-#include "forceremove/RegistryReads.h"
+#include "forceremove/RegistrySource.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -38,8 +38,15 @@ bool TFRRegList::IsInSystemPath(std::wstring_view path) {
     return std::any_of(paths.begin(), paths.end(), [&](auto p) { return StartsWithText(path, p); });
 }
 
-bool TFRRegList::IsKeyEmpty(std::wstring_view keyText) {
-    return !KeyHasSubKeys(keyText);
+bool TFRRegList::IsKeyEmpty(const TRegistrySource& registry, std::wstring_view keyText,
+                            const std::vector<std::wstring>& ownValues) {
+    if (!registry.SubKeyNames(keyText).empty())
+        return false;
+    const auto values = registry.ValueNames(keyText);
+    return std::all_of(values.begin(), values.end(), [&](const auto& value) {
+        return std::any_of(ownValues.begin(), ownValues.end(),
+                           [&](const auto& own) { return SameText(own, value); });
+    });
 }
 
 std::optional<TRegistryKey> TFRRegList::Parse(std::wstring_view keyText) const {
@@ -54,8 +61,22 @@ bool TFRRegList::Add(std::wstring_view keyText, std::wstring_view valueName) {
 }
 
 bool TFRRegList::Add(TRegRoot root, std::wstring_view path, std::wstring_view valueName) {
-    TRegView view = FIsWOW64 ? TRegView::x64 : TRegView::x32;
-    return Add(RegistryKeyToStr(view, root, path), valueName);
+    return Add(KeyText(root, path), valueName);
+}
+
+std::wstring TFRRegList::KeyText(TRegRoot root, std::wstring_view path, bool is64BitRow) const {
+    return RegistryKeyToStr(FIsWOW64 && is64BitRow ? TRegView::x64 : TRegView::x32, root, path);
+}
+
+void TFRRegList::AddKeyOrValues(const TRegistrySource& registry, std::wstring_view keyText,
+                                const std::vector<std::wstring>& ownValues) {
+    if (IsKeyEmpty(registry, keyText, ownValues)) {
+        Add(keyText, L"");
+        return;
+    }
+    for (const auto& value : ownValues)
+        if (!value.empty())
+            Add(keyText, value);
 }
 
 void TFRRegList::AddKeys(const std::vector<TRegistryKey>& keys) {

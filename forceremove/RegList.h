@@ -14,6 +14,8 @@
 
 namespace velmora {
 
+class TRegistrySource;
+
 class TFRRegList {
 public:
     // On 64-bit Windows a key text that names no view means the 64-bit one.
@@ -24,6 +26,13 @@ public:
     bool Add(std::wstring_view keyText, std::wstring_view valueName);
     // The same for a key in the 64-bit view on 64-bit Windows, else in the 32-bit one.
     bool Add(TRegRoot root, std::wstring_view path, std::wstring_view valueName);
+    // The text of a key of a root as a row of the given bitness names it: a
+    // 32-bit program's rows are in the 32-bit view on 64-bit Windows.
+    std::wstring KeyText(TRegRoot root, std::wstring_view path, bool is64BitRow = true) const;
+    // The program's values of a key: the key whole when IsKeyEmpty, else each
+    // named value (the default value cannot be listed apart from its key).
+    void AddKeyOrValues(const TRegistrySource& registry, std::wstring_view keyText,
+                        const std::vector<std::wstring>& ownValues);
     // The program's own keys, whole, without the protected-path test.
     void AddKeys(const std::vector<TRegistryKey>& keys);
 
@@ -33,8 +42,11 @@ public:
     static bool IsSystemPath(std::wstring_view path);
     // path starts with one of them (a plain text prefix: "SAMPLE" starts with "SAM").
     static bool IsInSystemPath(std::wstring_view path);
-    // The key has no subkey, or cannot be opened for reading; values do not count.
-    static bool IsKeyEmpty(std::wstring_view keyText);
+    // Nothing but the program's values is in the key: no subkey and no value
+    // other than ownValues ("" is the default value). A key that does not
+    // open holds nothing.
+    static bool IsKeyEmpty(const TRegistrySource& registry, std::wstring_view keyText,
+                           const std::vector<std::wstring>& ownValues);
 
     // The entry of the key text and value name is listed.
     bool KeyExist(std::wstring_view keyText, std::wstring_view valueName = {}) const;

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -119,6 +120,10 @@ public:
     int32_t Count();
     // A product for any code, listed or not.
     std::shared_ptr<TMsiProduct> CreateProduct(std::wstring code);
+    // The codes of the products the installer records as clients of a
+    // component (its braced GUID); none for an unknown component, nothing
+    // when the installer cannot tell.
+    static std::optional<std::vector<std::wstring>> ComponentClients(const std::wstring& componentCode);
 
     // Where the engine reports what the log should know (the library's
     // diagnostic log); nothing is reported while unset.

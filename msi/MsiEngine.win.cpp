@@ -266,4 +266,22 @@ std::shared_ptr<TMsiProduct> TMsiEngine::CreateProduct(std::wstring code) {
     return std::make_shared<TMsiProduct>(FThread, std::move(code));
 }
 
+// Handle-free: runs on the caller's thread.
+std::optional<std::vector<std::wstring>> TMsiEngine::ComponentClients(const std::wstring& componentCode) {
+    std::vector<std::wstring> clients;
+    for (DWORD index = 0;; ++index) {
+        wchar_t product[39] = {};
+        switch (MsiEnumClientsW(componentCode.c_str(), index, product)) {
+        case ERROR_SUCCESS:
+            clients.emplace_back(product);
+            break;
+        case ERROR_NO_MORE_ITEMS:
+        case ERROR_UNKNOWN_COMPONENT:
+            return clients;
+        default:
+            return std::nullopt;
+        }
+    }
+}
+
 } // namespace velmora

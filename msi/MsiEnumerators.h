@@ -55,13 +55,16 @@ private:
 class TMsiFileEnumerator : public TMsiEnumerator {
 public:
     static constexpr std::wstring_view Query =
-        L"SELECT File.FileName, Component.Directory_ FROM File, Component WHERE File.Component_ = "
-        L"Component.Component";
+        L"SELECT File.FileName, Component.Directory_, Component.ComponentId FROM File, Component WHERE "
+        L"File.Component_ = Component.Component";
 
     TMsiFileEnumerator(std::shared_ptr<TMsiProduct> product, unique_msihandle database, TMsiDirs* dirs);
 
     // Full path of the current file: its folder's target and its long name.
     const std::wstring& Current() const { return FCurrent; }
+    // The component's code (a braced GUID); empty for a component the
+    // installer does not register.
+    const std::wstring& CurrentComponent() const { return FCurrentComponent; }
     // Number of rows, counted by a run of its own the first time it is asked.
     int32_t Count();
 
@@ -71,11 +74,14 @@ private:
     TMsiDirs* FDirs; // owned by the product
     int32_t FCount = -1;
     std::wstring FCurrent;
+    std::wstring FCurrentComponent;
 };
 
 class TMsiRegKeyEnumerator : public TMsiEnumerator {
 public:
-    static constexpr std::wstring_view Query = L"SELECT `Root`, `Key`, `Name` FROM `Registry`";
+    static constexpr std::wstring_view Query =
+        L"SELECT `Registry`.`Root`, `Registry`.`Key`, `Registry`.`Name`, `Component`.`Attributes` FROM "
+        L"`Registry`, `Component` WHERE `Registry`.`Component_` = `Component`.`Component`";
 
     TMsiRegKeyEnumerator(std::shared_ptr<TMsiProduct> product, unique_msihandle database);
 
@@ -85,6 +91,9 @@ public:
     const std::wstring& CurrentValueName() const { return FCurrentValueName; }
     // The row stands for the whole key.
     bool Recursive() const { return FRecursive; }
+    // The row's component is a 64-bit one: on 64-bit Windows its rows are in
+    // the 64-bit view, a 32-bit component's in the 32-bit one.
+    bool Is64Bit() const { return FIs64Bit; }
 
 private:
     bool ReadRecord() override;
@@ -93,6 +102,7 @@ private:
     std::wstring FCurrentKey;
     HKEY FCurrentRoot = nullptr;
     bool FRecursive = false;
+    bool FIs64Bit = false;
 };
 
 class TMsiShortcutEnumerator : public TMsiEnumerator {

@@ -3,6 +3,8 @@
 #include "msi/MsiEngine.h"
 #include "msi/MsiString.h"
 
+#include <msidefs.h>
+
 namespace velmora {
 
 namespace {
@@ -93,6 +95,7 @@ TMsiFileEnumerator::TMsiFileEnumerator(std::shared_ptr<TMsiProduct> product, uni
 
 bool TMsiFileEnumerator::ReadRecord() {
     FCurrent = FDirs->GetTarget(GetString(2)) + MsiLongName(GetString(1));
+    FCurrentComponent = GetString(3);
     return true;
 }
 
@@ -125,6 +128,7 @@ bool TMsiRegKeyEnumerator::ReadRecord() {
     FCurrentKey = GetString(2);
     FCurrentValueName = std::move(name->ValueName);
     FRecursive = name->Recursive;
+    FIs64Bit = (GetInteger(4) & msidbComponentAttributes64bit) != 0;
     return true;
 }
 

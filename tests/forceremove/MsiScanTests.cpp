@@ -1,4 +1,5 @@
-// The installer-data scanner against the test package, installed for the suite.
+// The installer-data scanner against the test package and a 32-bit package
+// sharing a component with it, both installed for the suite.
 #include "forceremove/FileList.h"
 #include "forceremove/Msi.h"
 #include "forceremove/RegList.h"
@@ -22,14 +23,35 @@ using ::testing::UnorderedElementsAre;
 namespace {
 
 using velmora::testing::ScanInstallDir;
+using velmora::testing::ScanPackedUpgradeCode;
 using velmora::testing::ScanProductCode;
 
 constexpr wchar_t UnknownCode[] = L"{9C4E1A7B-2D5F-4B8C-A3E6-0F1D2C3B4A59}";
+constexpr wchar_t ShareProductCode[] = L"{F013FC00-656C-4898-894A-F4F140F1716F}";
+constexpr wchar_t RegisteredApplications[] = L"Software\\RegisteredApplications";
+constexpr wchar_t OtherApplication[] = L"Velmora Other Application";
+// Another product of the scan package's family.
+constexpr wchar_t OtherPackedProduct[] = L"0123456789ABCDEF0123456789ABCDEF";
+
+std::wstring UpgradeCodeKey() {
+    return std::wstring(L"Installer\\UpgradeCodes\\") + ScanPackedUpgradeCode;
+}
+// The file of the component both packages install, in the 32-bit program folder.
+std::wstring SharedFile() {
+    return IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILESX86)) +
+           L"Velmora Shared Parts\\shared.txt";
+}
 
 class MsiScanTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { SetupError = velmora::testing::InstallScanPackage(); }
+    static void SetUpTestSuite() {
+        SetupError = velmora::testing::InstallScanPackage();
+        velmora::testing::Uninstall(ShareProductCode);
+        if (intptr_t code = velmora::testing::RunMsiexec(L"/i", ThisModuleFolder() + L"VelmoraShareTest.msi"))
+            SetupError += Format(L"msiexec /i VelmoraShareTest.msi answered %d", static_cast<int>(code));
+    }
     static void TearDownTestSuite() {
+        velmora::testing::Uninstall(ShareProductCode);
         velmora::testing::UninstallScanPackage();
         TMsiEngine::FreeInstance();
     }
@@ -38,10 +60,11 @@ protected:
     TFRMsi Scanner(const wchar_t* code, TWorkflowCheck check = {}) {
         return TFRMsi(code, std::move(check), FDataFiles, FFileList, FShortcuts, FRegList);
     }
-    std::vector<std::wstring> RegistryEntries() const {
+    std::vector<std::wstring> RegistryEntries() const { return EntriesOf(FRegList); }
+    static std::vector<std::wstring> EntriesOf(const TFRRegList& list) {
         std::vector<std::wstring> entries;
-        for (size_t i = 0; i < FRegList.Count(); ++i)
-            entries.push_back(FRegList.GetItem(i).FullPath());
+        for (size_t i = 0; i < list.Count(); ++i)
+            entries.push_back(list.GetItem(i).FullPath());
         return entries;
     }
 
@@ -53,38 +76,79 @@ protected:
     std::vector<TFRFile*> FDataFiles;
 };
 
-TEST_F(MsiScanTest, FindsFilesRegistryShortcutsFileTypesAndUpgradeCodesOfTheProduct) {
+// Beside the product's data: another program's value in a key both write to,
+// another product of its family, and the component another product shares.
+TEST_F(MsiScanTest, FindsTheProductsFilesRegistryShortcutsFileTypesAndUpgradeCodesButNothingItShares) {
+    TRegKey::CreateOrThrow(HKEY_LOCAL_MACHINE, RegisteredApplications, KEY_ALL_ACCESS, TRegView::x64)
+        .WriteString(OtherApplication, L"Software\\Velmora Other\\Capabilities");
+    TRegKey::CreateOrThrow(HKEY_CLASSES_ROOT, UpgradeCodeKey()).WriteString(OtherPackedProduct, L"");
     TFRMsi scanner = Scanner(L"{6a1d3c52-9b47-4e0f-8c21-5d7e9f0a1b34}");
     ASSERT_TRUE(scanner.CanProcess());
     scanner.Run();
+    TRegKey::Open(HKEY_LOCAL_MACHINE, RegisteredApplications, KEY_ALL_ACCESS, TRegView::x64)
+        .DeleteValue(OtherApplication);
+    TRegKey::Open(HKEY_CLASSES_ROOT, UpgradeCodeKey(), KEY_ALL_ACCESS).DeleteValue(OtherPackedProduct);
 
     const std::wstring file = ScanInstallDir() + L"scan.txt";
     ASSERT_EQ(FDataFiles.size(), 1u);
     EXPECT_TRUE(SameText(FDataFiles[0]->Path(), file)) << Narrow(FDataFiles[0]->Path());
     EXPECT_EQ(FDataFiles[0]->Size(), static_cast<int64_t>(FileSize(file).value_or(0)));
     EXPECT_GT(FDataFiles[0]->Size(), 0);
+    EXPECT_TRUE(FileExists(SharedFile()));
     ASSERT_EQ(FShortcuts.Count(), 1u);
     EXPECT_TRUE(SameText(FShortcuts.GetItem(0).ShortcutFile().Path(), ScanInstallDir() + L"Scan notes.lnk"));
     EXPECT_EQ(FShortcuts.GetItem(0).Target(), L"");
     EXPECT_EQ(FFileList.Count(), 2u);
-    // The row under a protected path is not listed. The value's emptied key is added
-    // whole, but Compact keeps the entry found first for a key path: the value.
+    // The row under a protected path is not listed; a key with nothing but the
+    // product's values goes whole.
     EXPECT_THAT(RegistryEntries(),
                 UnorderedElementsAre(
-                    L"(x64)HKEY_LOCAL_MACHINE\\Software\\Velmora Scan Test\\Home",
+                    L"(x64)HKEY_LOCAL_MACHINE\\Software\\Velmora Scan Test\\",
+                    L"(x64)HKEY_LOCAL_MACHINE\\Software\\RegisteredApplications\\Velmora Scan Test",
                     L"(x64)HKEY_CLASSES_ROOT\\.vscan\\",
                     L"(x64)HKEY_CLASSES_ROOT\\VelmoraScanTest.Document\\",
-                    L"(x64)HKEY_CLASSES_ROOT\\Installer\\UpgradeCodes\\14F2E8B3D5C6B7A4E901F2D4C6A8B075\\"));
+                    L"(x64)HKEY_CLASSES_ROOT\\Installer\\UpgradeCodes\\14F2E8B3D5C6B7A4E901F2D4C6A8B075\\"
+                    L"25C3D1A674B9F0E4C812D5E7F9A0B143"));
 }
 
-TEST_F(MsiScanTest, AnExtensionAnotherProgramHasTakenOverStays) {
-    TRegKey::CreateOrThrow(HKEY_CLASSES_ROOT, L".vscan").WriteString(L"", L"Other.Document");
-    Scanner(ScanProductCode).Run();
-    DeleteKey(TRegRoot::ClassesRoot, L".vscan");
+// Its default names another program's ProgID, or another program keeps its
+// own data in it.
+TEST_F(MsiScanTest, AnExtensionKeyWithAnotherProgramsDataStays) {
+    for (bool takenOver : {false, true}) {
+        TFRRegList list(true);
+        if (takenOver)
+            TRegKey::CreateOrThrow(HKEY_CLASSES_ROOT, L".vscan").WriteString(L"", L"Other.Document");
+        else
+            TRegKey::CreateOrThrow(HKEY_CLASSES_ROOT, L".vscan\\OpenWithProgids")
+                .WriteString(L"Other.Document", L"");
+        TFRMsi(ScanProductCode, {}, FDataFiles, FFileList, FShortcuts, list).Run();
+        DeleteKey(TRegRoot::ClassesRoot, L".vscan");
 
-    auto entries = RegistryEntries();
-    EXPECT_THAT(entries, ::testing::Not(::testing::Contains(L"(x64)HKEY_CLASSES_ROOT\\.vscan\\")));
-    EXPECT_THAT(entries, ::testing::Contains(L"(x64)HKEY_CLASSES_ROOT\\VelmoraScanTest.Document\\"));
+        auto entries = EntriesOf(list);
+        EXPECT_THAT(entries, ::testing::Not(::testing::Contains(L"(x64)HKEY_CLASSES_ROOT\\.vscan\\")))
+            << takenOver;
+        EXPECT_THAT(entries, ::testing::Contains(L"(x64)HKEY_CLASSES_ROOT\\VelmoraScanTest.Document\\"));
+    }
+}
+
+// The 32-bit package's rows are in the 32-bit view, beside the 64-bit
+// edition's key of the same path; the component the scan package shares stays.
+TEST_F(MsiScanTest, A32BitPackagesRowsAreInThe32BitViewAndASharedComponentsFileStays) {
+    TRegKey::CreateOrThrow(HKEY_LOCAL_MACHINE, L"Software\\Velmora Share Test", KEY_ALL_ACCESS, TRegView::x64)
+        .WriteString(L"Home", L"the 64-bit edition");
+    Scanner(ShareProductCode).Run();
+    DeleteKey(TRegRoot::LocalMachine, L"Software\\Velmora Share Test", TRegView::x64);
+
+    std::vector<std::wstring> files;
+    for (const TFRFile* file : FDataFiles)
+        files.push_back(LowerCase(file->Path()));
+    EXPECT_THAT(files, UnorderedElementsAre(
+                           LowerCase(IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILESX86)) +
+                                     L"Velmora Share Test\\share.txt")));
+    EXPECT_THAT(RegistryEntries(),
+                UnorderedElementsAre(L"(x32)HKEY_LOCAL_MACHINE\\Software\\Velmora Share Test\\"));
+    EXPECT_TRUE(TRegKey::Open(HKEY_LOCAL_MACHINE, L"Software\\Velmora Share Test", KEY_READ, TRegView::x32)
+                    .ValueExists(L"Home"));
 }
 
 TEST_F(MsiScanTest, AnUnknownProductCannotBeProcessedAndATerminationEndsTheScanQuietly) {
