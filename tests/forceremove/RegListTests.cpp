@@ -1,6 +1,8 @@
+#include "FakeRegistry.h"
+#include "forceremove/Msi.h"
 #include "forceremove/RegList.h"
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <string>
 #include <vector>
@@ -14,6 +16,13 @@ std::vector<std::wstring> KeysOf(const TFRRegList& list) {
     for (size_t i = 0; i < list.Count(); ++i)
         keys.push_back(list.GetItem(i).Key());
     return keys;
+}
+
+std::vector<std::wstring> EntriesOf(const TFRRegList& list) {
+    std::vector<std::wstring> entries;
+    for (size_t i = 0; i < list.Count(); ++i)
+        entries.push_back(list.GetItem(i).FullPath());
+    return entries;
 }
 
 } // namespace
@@ -72,7 +81,15 @@ TEST(RegList, OneEntryPerKeyAndValueHoweverTheKeyIsWritten) {
     EXPECT_EQ(list.GetItem(1).Flag(), 0x200u);
 }
 
-TEST(RegList, On32BitWindowsKeysOfARootAreInThe32BitViewAndTextsKeepTheirs) {
+// A 32-bit program's rows are in the 32-bit view on 64-bit Windows.
+TEST(RegList, KeysOfARootFollowTheRowsBitnessAndOn32BitWindowsAreInThe32BitView) {
+    EXPECT_EQ(TFRRegList(true).KeyText(TRegRoot::LocalMachine, L"Software\\App", false),
+              L"(x32)HKEY_LOCAL_MACHINE\\Software\\App");
+    EXPECT_EQ(TFRRegList(true).KeyText(TRegRoot::LocalMachine, L"Software\\App"),
+              L"(x64)HKEY_LOCAL_MACHINE\\Software\\App");
+    EXPECT_EQ(TFRRegList(false).KeyText(TRegRoot::LocalMachine, L"Software\\App", true),
+              L"(x32)HKEY_LOCAL_MACHINE\\Software\\App");
+
     TFRRegList list(false);
     ASSERT_TRUE(list.Add(TRegRoot::LocalMachine, L"Software\\App", L""));
     ASSERT_TRUE(list.Add(L"HKEY_LOCAL_MACHINE\\Software\\App", L""));
@@ -108,4 +125,74 @@ TEST(RegList, CompactKeepsAKeyAndDropsWhatItsTextContains) {
     TFRRegList empty(true);
     empty.Compact();
     EXPECT_EQ(empty.Count(), 0u);
+}
+
+// A key the program writes to goes whole only when nothing but its values is
+// in it; else only its named values. The same for an extension key of its
+// file type, whose default must be empty or name its ProgID.
+TEST(RegList, AKeyGoesWholeOnlyWhenNothingButTheProgramsValuesIsInIt) {
+    velmora::testing::TFakeRegistry registry;
+    registry.Set(L"HKLM\\Software\\App", L"Home", L"C:\\App");
+    registry.Set(L"HKLM\\Software\\RegisteredApplications", L"App", L"Software\\App\\Capabilities");
+    registry.Set(L"HKLM\\Software\\RegisteredApplications", L"Other", L"Software\\Other\\Capabilities");
+    registry.Set(L"HKLM\\Software\\Vendor", L"App", L"1");
+    registry.Set(L"HKLM\\Software\\Vendor\\Other", L"Home", L"C:\\Other");
+    registry.Set(L"HKCR\\Installer\\UpgradeCodes\\Family", L"PRODUCT", L"");
+    registry.Set(L"HKCR\\Installer\\UpgradeCodes\\Family", L"OTHERPRODUCT", L"");
+    registry.Set(L"HKCR\\.own", L"", L"App.Document");
+    registry.Set(L"HKCR\\.own", L"Content Type", L"text/x-app");
+    registry.Set(L"HKCR\\.blank", L"", L"");
+    registry.Set(L"HKCR\\.openwith", L"", L"App.Document");
+    registry.Set(L"HKCR\\.openwith\\OpenWithProgids", L"Other.Document", L"");
+    registry.Set(L"HKCR\\.typed", L"", L"App.Document");
+    registry.Set(L"HKCR\\.typed", L"Content Type", L"text/x-app");
+    registry.Set(L"HKCR\\.typed", L"PerceivedType", L"text");
+    registry.Set(L"HKCR\\.taken", L"", L"Other.Document");
+    const std::wstring x64 = L"(x64)HKEY_LOCAL_MACHINE\\Software\\", classes = L"(x64)HKEY_CLASSES_ROOT\\";
+
+    struct TValuesRow {
+        const wchar_t* Key;
+        std::vector<std::wstring> Own;
+        std::vector<std::wstring> Listed;
+    } valueRows[] = {
+        {L"Software\\App", {L"HOME"}, {x64 + L"App\\"}},
+        {L"Software\\RegisteredApplications", {L"App"}, {x64 + L"RegisteredApplications\\App"}},
+        {L"Software\\Vendor", {L"App"}, {x64 + L"Vendor\\App"}},
+        {L"Software\\Missing", {L"App"}, {x64 + L"Missing\\"}},
+    };
+    for (const auto& row : valueRows) {
+        TFRRegList list(true);
+        list.AddKeyOrValues(registry, list.KeyText(TRegRoot::LocalMachine, row.Key), row.Own);
+        EXPECT_EQ(EntriesOf(list), row.Listed) << row.Key;
+    }
+    TFRRegList upgrade(true);
+    upgrade.AddKeyOrValues(registry, L"HKCR\\Installer\\UpgradeCodes\\Family", {L"PRODUCT"});
+    EXPECT_THAT(EntriesOf(upgrade),
+                ::testing::ElementsAre(classes + L"Installer\\UpgradeCodes\\Family\\PRODUCT"));
+
+    struct TExtensionRow {
+        const wchar_t* Key;
+        std::vector<std::wstring> Listed;
+    } extensionRows[] = {
+        {L".own", {classes + L".own\\"}},
+        {L".blank", {classes + L".blank\\"}},
+        {L".missing", {classes + L".missing\\"}},
+        {L".openwith", {}},
+        {L".typed", {classes + L".typed\\Content Type"}},
+        {L".taken", {}},
+    };
+    for (const auto& row : extensionRows) {
+        TFRRegList list(true);
+        AddMsiExtensionKey(list, registry, list.KeyText(TRegRoot::ClassesRoot, row.Key), L"app.document",
+                           L"text/x-app");
+        EXPECT_EQ(EntriesOf(list), row.Listed) << row.Key;
+    }
+}
+
+TEST(RegList, AComponentIsSharedWhenTheInstallerRecordsAnotherProductAsItsClient) {
+    const std::wstring product = L"{6A1D3C52-9B47-4E0F-8C21-5D7E9F0A1B34}";
+    EXPECT_FALSE(MsiComponentSharedWithAnotherProduct({}, product));
+    EXPECT_FALSE(MsiComponentSharedWithAnotherProduct({L"{6a1d3c52-9b47-4e0f-8c21-5d7e9f0a1b34}"}, product));
+    EXPECT_TRUE(
+        MsiComponentSharedWithAnotherProduct({product, L"{F013FC00-656C-4898-894A-F4F140F1716F}"}, product));
 }
