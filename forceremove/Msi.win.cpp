@@ -14,6 +14,7 @@
 #include "platform/Thread.h"
 
 #include <map>
+#include <utility>
 
 namespace velmora {
 
@@ -102,8 +103,8 @@ void TFRMsi::AddFiles(TMsiProduct& product) {
 // Rows follow their component's bitness. A key whose rows are values is the
 // program's whole only when nothing else is in it; whole-key rows go whole.
 void TFRMsi::AddRegistryRows(TMsiProduct& product) {
-    std::map<std::wstring, std::vector<std::wstring>> valuesOfKeys; // upper-cased key text -> values
-    std::map<std::wstring, std::wstring> keyTexts;                  // upper-cased key text -> key text
+    // Upper-cased key text -> the key text and the values of its rows.
+    std::map<std::wstring, std::pair<std::wstring, std::vector<std::wstring>>> valueRows;
     auto rows = product.EnumRegKeys();
     while (rows->Next()) {
         auto root = RootFromKey(rows->CurrentRoot());
@@ -114,12 +115,12 @@ void TFRMsi::AddRegistryRows(TMsiProduct& product) {
             FRegList.Add(keyText, L"");
             continue;
         }
-        const std::wstring id = UpperCase(keyText);
-        keyTexts.try_emplace(id, keyText);
-        valuesOfKeys[id].push_back(rows->CurrentValueName());
+        auto& key =
+            valueRows.try_emplace(UpperCase(keyText), keyText, std::vector<std::wstring>{}).first->second;
+        key.second.push_back(rows->CurrentValueName());
     }
-    for (const auto& [id, values] : valuesOfKeys)
-        FRegList.AddKeyOrValues(SystemRegistrySource(), keyTexts[id], values);
+    for (const auto& [id, key] : valueRows)
+        FRegList.AddKeyOrValues(SystemRegistrySource(), key.first, key.second);
 }
 
 void TFRMsi::AddShortcuts(TMsiProduct& product) {
