@@ -30,7 +30,9 @@ int32_t Percent(size_t done, size_t count) {
 } // namespace
 
 TForceRemoveThread::TForceRemoveThread(TForceRemove& forceRemove)
-    : FForceRemove(forceRemove), FAppFolders(forceRemove.FSystem->WindowsFolder()) {
+    : FForceRemove(forceRemove),
+      FAppFolders(forceRemove.FSystem->WindowsFolder(),
+                  forceRemove.FSystem->OtherInstallLocations(forceRemove.FProduct)) {
     TRemovalSystem& system = *FForceRemove.FSystem;
     AddProgramFolder(FAppFolders, system.PreparePath(FForceRemove.FProduct.InstallLocation),
                      system.SharedFolders());

@@ -53,6 +53,9 @@ public:
     // The folders no program owns.
     virtual const TSharedFolders& SharedFolders() = 0;
     virtual std::unique_ptr<TSharedDllCounts> SharedDllCounts() = 0;
+    // Where the other registered programs are installed (the product's own
+    // keys left out): a folder holding one is never the product's.
+    virtual std::vector<std::wstring> OtherInstallLocations(const TFRProduct&) { return {}; }
     // A recorded folder as a path: variables expanded, quotes removed.
     virtual std::wstring PreparePath(const std::wstring& path) = 0;
     // The scanners in the order they run, wired to the lists; each calls

@@ -57,6 +57,10 @@ public:
     const TSharedFolders& SharedFolders() override { return FSharedFolders; }
     std::unique_ptr<TSharedDllCounts> SharedDllCounts() override { return SystemSharedDllCounts(); }
 
+    std::vector<std::wstring> OtherInstallLocations(const TFRProduct& product) override {
+        return velmora::OtherInstallLocations(product.RegistryKeys);
+    }
+
     std::wstring PreparePath(const std::wstring& path) override {
         return PrepareFileName(path, EnvironmentVariable);
     }

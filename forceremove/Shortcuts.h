@@ -31,8 +31,10 @@ private:
     // Resolved once per shortcut: the advertised target, else the stored one.
     const std::wstring& TargetOf(const std::wstring& shortcut);
     void HandleFolder(const std::wstring& folder);
-    bool InProgramsFolder(const std::wstring& folder) const;
-    // No shortcut in the folder, at any depth, points outside the program.
+    // Below a Programs folder, and not a Startup folder (whose other
+    // entries start with Windows).
+    bool MayGoWhole(const std::wstring& folder) const;
+    // Every entry, at any depth, is a shortcut into the program.
     bool HoldsOnlyProgramShortcuts(const std::wstring& folder);
     // Every file and subfolder, each folder after its content, the folder last.
     void AddWhole(const std::wstring& folder);
@@ -42,6 +44,7 @@ private:
     TFRShortcutList& FShortcutList;
     TWorkflowCheck FCheckWorkflow;
     std::vector<std::wstring> FProgramsFolders; // the user's and the common one
+    std::vector<std::wstring> FStartupFolders;  // the user's and the common one
     std::unordered_map<std::wstring, std::wstring> FTargets;
 };
 

@@ -69,6 +69,7 @@ void TFRShortcuts::Scan() {
     const std::wstring userPrograms = ShellFolder(CSIDL_PROGRAMS);
     const std::wstring commonPrograms = ShellFolder(CSIDL_COMMON_PROGRAMS);
     FProgramsFolders = {userPrograms, commonPrograms};
+    FStartupFolders = {ShellFolder(CSIDL_STARTUP), ShellFolder(CSIDL_COMMON_STARTUP)};
 
     std::vector<std::wstring> candidates;
     CollectDesktop(candidates);
@@ -149,8 +150,11 @@ const std::wstring& TFRShortcuts::TargetOf(const std::wstring& shortcut) {
     return known->second;
 }
 
-bool TFRShortcuts::InProgramsFolder(const std::wstring& folder) const {
+bool TFRShortcuts::MayGoWhole(const std::wstring& folder) const {
     const std::wstring withSeparator = IncludeTrailingBackslash(folder);
+    auto same = [&](const std::wstring& startup) { return SameText(withSeparator, startup); };
+    if (std::any_of(FStartupFolders.begin(), FStartupFolders.end(), same))
+        return false;
     for (const std::wstring& programs : FProgramsFolders)
         if (!programs.empty() && StartsWithText(withSeparator, programs) &&
             withSeparator.size() > programs.size())
@@ -158,17 +162,18 @@ bool TFRShortcuts::InProgramsFolder(const std::wstring& folder) const {
     return false;
 }
 
-// A vendor's menu folder that also holds another program's shortcut stays,
-// and with it that shortcut: only the program's own shortcuts are listed.
+// A vendor's menu folder that also holds another program's shortcut, or
+// anything else (an internet shortcut, a "desktop.ini", a linked folder),
+// stays, and with it that entry: only the program's own shortcuts are listed.
 bool TFRShortcuts::HoldsOnlyProgramShortcuts(const std::wstring& folder) {
     const std::wstring listed = IncludeTrailingBackslash(folder);
     for (const TFindData& entry : FindFiles(listed + L"*")) {
         Check();
         const std::wstring path = listed + std::wstring(entry.Name());
-        if (entry.IsFolder() && entry.IsReparsePoint())
-            continue; // removed as a link, its target stays
-        if (entry.IsFolder() ? !HoldsOnlyProgramShortcuts(path)
-                             : MayBeShortcutFile(path) && !FAppFolders.InAppFolder(TargetOf(path)))
+        const bool programs = entry.IsFolder()
+                                  ? !entry.IsReparsePoint() && HoldsOnlyProgramShortcuts(path)
+                                  : MayBeShortcutFile(path) && FAppFolders.InAppFolder(TargetOf(path));
+        if (!programs)
             return false;
     }
     return true;
@@ -176,11 +181,11 @@ bool TFRShortcuts::HoldsOnlyProgramShortcuts(const std::wstring& folder) {
 
 void TFRShortcuts::HandleFolder(const std::wstring& folder) {
     const std::wstring listed = IncludeTrailingBackslash(folder);
-    if (!FFileList.DirExists(listed) && InProgramsFolder(folder) && HoldsOnlyProgramShortcuts(folder))
+    if (!FFileList.DirExists(listed) && MayGoWhole(folder) && HoldsOnlyProgramShortcuts(folder))
         AddWhole(listed);
     const std::wstring parent = ExtractFileDir(folder);
     const std::wstring parentListed = IncludeTrailingBackslash(parent);
-    if (!FFileList.DirExists(parentListed) && InProgramsFolder(parent) && EntryCount(parentListed) < 2 &&
+    if (!FFileList.DirExists(parentListed) && MayGoWhole(parent) && EntryCount(parentListed) < 2 &&
         HoldsOnlyProgramShortcuts(parent))
         AddWhole(parentListed);
 }

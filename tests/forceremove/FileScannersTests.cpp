@@ -8,6 +8,7 @@
 #include "forceremove/SharedFolders.h"
 #include "forceremove/ShortcutList.h"
 #include "forceremove/Shortcuts.h"
+#include "platform/PathText.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
@@ -74,15 +75,17 @@ protected:
     TFRAppFiles* Scanner = nullptr;
 };
 
-// A vendor menu folder with both programs' shortcuts and a menu folder (in a
-// suite folder of its own) with only A's; the desktops are read end to end.
+// A vendor menu folder with both programs' shortcuts, a menu folder (in a
+// suite folder of its own) with only A's and A's shortcut in the Startup
+// folder; the desktops are read end to end.
 class ShortcutsScan : public AppFilesScan {
 protected:
     void SetUp() override {
         for (const auto& [link, target] : {std::pair{VendorMenuA, Machine.AExe},
                                            {VendorMenuB, Machine.BExe},
                                            {OwnMenuA, Machine.AExe},
-                                           {OwnMenuDeepA, Machine.ADll}})
+                                           {OwnMenuDeepA, Machine.ADll},
+                                           {StartupA, Machine.AExe}})
             WriteShortcut(link, target);
         // As after the program-files scan: the install folder and a data folder.
         Folders.Add(Machine.InstallA);
@@ -90,7 +93,7 @@ protected:
     }
     void TearDown() override {
         std::error_code ignored;
-        for (const auto& path : {VendorMenu, Suite})
+        for (const auto& path : {VendorMenu, Suite, StartupA})
             std::filesystem::remove_all(path, ignored);
     }
     void Scan(TWorkflowCheck check = {}) {
@@ -114,6 +117,9 @@ protected:
     const std::wstring Suite = Programs + Machine.Vendor + L" Suite\\";
     const std::wstring OwnMenu = Suite + L"Alpha\\";
     const std::wstring OwnMenuA = OwnMenu + L"A.lnk", OwnMenuDeepA = OwnMenu + L"Tools\\A library.lnk";
+    // Only A's shortcut, yet the folder belongs to Windows: it stays.
+    const std::wstring Startup = IncludeTrailingBackslash(SpecialFolder(CSIDL_STARTUP));
+    const std::wstring StartupA = Startup + Machine.NameA + L".lnk";
     TFRShortcutList Shortcuts;
     TFRShortcuts* ShortcutScanner = nullptr;
 };
@@ -152,22 +158,80 @@ TEST_F(AppFilesScan, WithoutAnInstallLocationOnlyTheDataFoldersAreListed) {
     EXPECT_FALSE(Lists(ProgramFilesFolder()));
 }
 
-TEST_F(AppFilesScan, ProgramFilesRecordedAsTheInstallFolderIsRefusedAndLogged) {
+// Program files, a location that is no full path (which a scan would resolve
+// against the current folder: program files here, where the vendor's folder
+// holds B), the user's shell and temporary folders and a vendor folder of
+// common files are never a program's folder; a folder below them may be.
+TEST_F(AppFilesScan, SharedFoldersAndRelativeLocationsAreRefusedAsProgramFoldersAndLogged) {
     const std::wstring programFiles = IncludeTrailingBackslash(ProgramFilesFolder());
+    const std::wstring local = LocalAppDataFolder(), appData = ExtractFileDir(local);
+    const std::wstring commonFiles = IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILES_COMMON));
+    const std::wstring downloads = KnownFolderPath(L"{374DE290-123F-4565-9164-39C4925E467B}")
+                                       .value_or(SpecialFolder(CSIDL_PROFILE) + L"\\Downloads");
+    const std::vector<std::wstring> refused{programFiles,
+                                            Machine.Vendor,
+                                            L"\\" + Machine.Vendor,
+                                            L"C:" + Machine.Vendor,
+                                            SpecialFolder(CSIDL_DESKTOPDIRECTORY),
+                                            SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY),
+                                            SpecialFolder(CSIDL_PERSONAL),
+                                            downloads,
+                                            appData,
+                                            AppDataFolder(),
+                                            local,
+                                            appData + L"\\LocalLow",
+                                            local + L"\\Programs\\",
+                                            TempFolder(),
+                                            commonFiles,
+                                            commonFiles + Machine.Vendor};
     const auto logFrom = StatisticsFileEnd();
-    // As the controller seeds the folders: the refused location is not a program folder.
-    EXPECT_FALSE(AddProgramFolder(Folders, programFiles, Shared));
+    const fs::path currentFolder = fs::current_path();
+    fs::current_path(fs::path(programFiles));
+    // As the controller seeds the folders: a refused location is not a program folder.
+    TAppFolders seeded(WindowsFolder());
+    for (const auto& folder : refused)
+        EXPECT_FALSE(AddProgramFolder(seeded, folder, Shared)) << Narrow(folder);
+    EXPECT_EQ(seeded.Count(), 0u);
+    EXPECT_TRUE(AddProgramFolder(seeded, commonFiles + Machine.Vendor + L"\\A", Shared));
+    // Seeded without the rule, the scanner still refuses them.
+    Folders.Add(Machine.Vendor);
     EXPECT_EQ(Folders.Count(), 0u);
-    // Seeded without the rule, the scanner still refuses it.
     Folders.Add(programFiles);
     Scan(Machine.NameA);
+    fs::current_path(currentFolder);
     EXPECT_FALSE(Lists(programFiles));
-    EXPECT_THAT(DataPaths(), IsSupersetOf({Machine.RoamingA, Machine.LocalA}));
+    EXPECT_THAT(DataPaths(), UnorderedElementsAreArray({Machine.RoamingAFile, Machine.RoamingA,
+                                                        Machine.LocalAFile, Machine.LocalA}));
+    const auto texts = StatisticsTextsSince(logFrom);
+    EXPECT_EQ(
+        std::count_if(texts.begin(), texts.end(),
+                      [](const auto& text) { return text.starts_with(L"Refused as a program folder ("); }),
+        static_cast<std::ptrdiff_t>(refused.size()));
     EXPECT_THAT(
-        StatisticsTextsSince(logFrom),
-        IsSupersetOf(
-            {L"Refused as a program folder (shared with other programs or Windows): " + programFiles,
-             L"Install folder not scanned (shared with other programs or Windows): " + programFiles}));
+        texts, IsSupersetOf(
+                   {L"Refused as a program folder (not a full path): " + Machine.Vendor,
+                    L"Refused as a program folder (shared with other programs or Windows): " + programFiles,
+                    L"Install folder not scanned (shared with other programs or Windows): " + programFiles}));
+}
+
+// A's install location recorded as the vendor folder (a shared uninstaller)
+// holds B's, and A's local data folder holds a third program's: neither is
+// A's. A's own uninstall entry does not count.
+TEST_F(AppFilesScan, AFolderHoldingAnotherRegisteredProgramIsNeverTheProgramsFolder) {
+    const std::wstring vendorFolder = ExtractFilePath(ExcludeTrailingBackslash(Machine.InstallA));
+    const TUninstallEntry entryA(Machine.NameA, vendorFolder, Machine.Vendor);
+    const TUninstallEntry entryB(Machine.NameB, Machine.InstallB, Machine.Vendor);
+    const TUninstallEntry entryC(Machine.Vendor + L" Gamma", Machine.LocalA + L"Gamma", Machine.Vendor);
+    TAppFolders folders(WindowsFolder(),
+                        OtherInstallLocations({{TRegView::x64, TRegRoot::LocalMachine, entryA.KeyPath}}));
+    const auto logFrom = StatisticsFileEnd();
+    EXPECT_FALSE(AddProgramFolder(folders, vendorFolder, Shared));
+    TFRAppFiles(folders, Files, {}, Machine.NameA, DataFiles, Shared).Run();
+    EXPECT_THAT(DataPaths(), UnorderedElementsAreArray({Machine.RoamingAFile, Machine.RoamingA}));
+    EXPECT_FALSE(folders.InAppFolder(Machine.BExe));
+    EXPECT_THAT(StatisticsTextsSince(logFrom),
+                IsSupersetOf({L"Refused as a program folder (holds another program): " + vendorFolder,
+                              L"Refused as a program folder (holds another program): " + Machine.LocalA}));
 }
 
 TEST_F(AppFilesScan, APauseCheckThatAbortsEndsTheScan) {
@@ -184,36 +248,43 @@ TEST_F(AppFilesScan, APauseCheckThatAbortsEndsTheScan) {
     EXPECT_EQ(Folders.Count(), 1u) << "no data folder was searched";
 }
 
-// With another program's shortcut in the own menu folder, that folder and its
-// parents stay; the program's own shortcuts are listed either way.
-TEST_F(ShortcutsScan, ListsTheProgramsShortcutsAndOwnMenuFoldersKeepsTheVendorFolderAndTheOthers) {
-    for (bool neighbourInside : {false, true}) {
-        SCOPED_TRACE(neighbourInside ? "B's shortcut in A's menu folder" : "A's menu folder A's alone");
+// With anything but the program's shortcuts in the own menu folder (another
+// program's shortcut, an internet shortcut, a "desktop.ini"), that folder and
+// its parents stay, and that entry; the program's own shortcuts are listed
+// either way, also the one in Startup, which stays.
+TEST_F(ShortcutsScan, ListsTheProgramsShortcutsAndOwnMenuFoldersKeepsTheVendorFolderStartupAndTheOthers) {
+    for (const wchar_t* other : {L"", L"B.lnk", L"Alpha site.url", L"desktop.ini"}) {
+        SCOPED_TRACE(*other ? Narrow(other) : "A's menu folder A's alone");
         Shortcuts.Clear();
         Files.Clear();
-        if (neighbourInside)
-            WriteShortcut(OwnMenu + L"Tools\\B.lnk", Machine.BExe);
+        const std::wstring otherEntry = OwnMenu + L"Tools\\" + other;
+        if (std::wstring_view(other) == L"B.lnk")
+            WriteShortcut(otherEntry, Machine.BExe);
+        else if (*other)
+            WriteFile(otherEntry, 50);
         std::set<int32_t> progressSeen;
         Scan([&] { progressSeen.insert(ShortcutScanner->GetProgress()); });
 
-        EXPECT_THAT(ShortcutFiles(), UnorderedElementsAre(VendorMenuA, OwnMenuA, OwnMenuDeepA));
+        EXPECT_THAT(ShortcutFiles(), UnorderedElementsAre(VendorMenuA, OwnMenuA, OwnMenuDeepA, StartupA));
         for (size_t i = 0; i < Shortcuts.Count(); ++i) {
             const auto& shortcut = Shortcuts.GetItem(i);
             EXPECT_EQ(shortcut.Target(),
                       shortcut.ShortcutFile().Path() == OwnMenuDeepA ? Machine.ADll : Machine.AExe);
         }
         const auto listed = ListedPaths();
-        for (const auto& kept : {VendorMenu, VendorMenuB, Programs, OwnMenu + L"Tools\\B.lnk"})
+        for (const auto& kept : {VendorMenu, VendorMenuB, Programs, Startup, OwnMenu + L"Tools\\B.lnk",
+                                 OwnMenu + L"Tools\\Alpha site.url", OwnMenu + L"Tools\\desktop.ini"})
             EXPECT_THAT(listed, Not(Contains(kept))) << Narrow(kept);
         for (const auto& folder : {OwnMenu + L"Tools\\", OwnMenu, Suite})
-            EXPECT_EQ(std::count(listed.begin(), listed.end(), folder), neighbourInside ? 0 : 1)
-                << Narrow(folder);
+            EXPECT_EQ(std::count(listed.begin(), listed.end(), folder), *other ? 0 : 1) << Narrow(folder);
         // Each folder after its content.
-        if (!neighbourInside) {
+        if (!*other) {
             EXPECT_LT(std::find(listed.begin(), listed.end(), OwnMenu) - listed.begin(),
                       std::find(listed.begin(), listed.end(), Suite) - listed.begin());
         }
         EXPECT_THAT(progressSeen, IsSupersetOf({25, 50, 75}));
+        if (*other)
+            std::filesystem::remove(otherEntry);
     }
 }
 
