@@ -71,7 +71,7 @@ struct TProgram {
 };
 
 // The JSON document (object or array) of a --json run; what comes before it
-// is the read state on standard error.
+// is what the command tells on standard error.
 nlohmann::json JsonOf(const std::string& output) {
     const char open = output.find("\n[") < output.find("\n{") || output.starts_with("[") ? '[' : '{';
     size_t start = output.starts_with(open) ? 0 : output.find(std::string("\n") + open);
@@ -118,6 +118,9 @@ TEST(ConsoleFrontEnd, ForceRemovesAProgramPastAFullBackupStoreAndRestoresItsSet)
 
     std::tie(code, output) = RunProgram(exe, L"leftovers \"" + alpha.Name + L"\" --json");
     ASSERT_EQ(code, 0) << output;
+    // The read's progress is for a console only.
+    EXPECT_EQ(output.find("Read state"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Reading installed programs"), std::string::npos) << output;
     nlohmann::json found = JsonOf(output);
     ASSERT_TRUE(found.is_object()) << output;
     EXPECT_TRUE(std::ranges::any_of(found["files"], [&](const auto& f) {
