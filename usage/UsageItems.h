@@ -27,9 +27,9 @@ struct TUsageItem {
     void Merge(const TUsageItem& other);
 };
 
-// Counts come from the user's own registry, which any of the user's
-// processes can write: a negative count adds nothing, and the sum stops at
-// the largest int32_t.
+// Launch counts come from data any process of the user can write (the
+// counters are in the user's registry): a negative count adds nothing, and
+// the sum stops at the largest int32_t.
 int32_t AddCounts(int32_t sum, int32_t count);
 
 // A UTC file time as an OLE date moved by biasMinutes (local = UTC - bias);
