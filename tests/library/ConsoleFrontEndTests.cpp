@@ -11,6 +11,7 @@
 #include "platform/Registry.h"
 #include "platform/RekovaSettings.h"
 #include "platform/Text.h"
+#include "tools/velmora/ConsoleOutput.h"
 
 #include <nlohmann/json.hpp>
 
@@ -149,6 +150,13 @@ TEST(ConsoleFrontEnd, ForceRemovesAProgramPastAFullBackupStoreAndRestoresItsSet)
     EXPECT_EQ(sets[0].value("program", ""), Narrow(alpha.Name)) << output;
     EXPECT_EQ(sets[0].value("status", ""), "incomplete") << output;
     const std::wstring id = Widen(sets[0].value("id", ""));
+    // People read the size as the lists give sizes.
+    std::tie(code, output) = RunProgram(exe, L"backups");
+    const std::string row = output.substr(std::min(output.find(Narrow(id)), output.size()));
+    EXPECT_NE(
+        row.substr(0, row.find('\n')).find("  " + Narrow(cli::FormatSize(sets[0].value("size", int64_t{0})))),
+        std::string::npos)
+        << output;
 
     // What was recorded before the store was full comes back (a restore
     // twice is refused: the removal's end-to-end test).
