@@ -3,8 +3,14 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace velmora {
+
+int32_t AddCounts(int32_t sum, int32_t count) {
+    const int64_t total = int64_t{std::max(sum, 0)} + std::max(count, 0);
+    return static_cast<int32_t>(std::min<int64_t>(total, std::numeric_limits<int32_t>::max()));
+}
 
 double UsageDate(uint64_t fileTime, int32_t biasMinutes) {
     if (fileTime == 0)
@@ -17,9 +23,9 @@ double UsageDate(uint64_t fileTime, int32_t biasMinutes) {
 }
 
 void TUsageItem::Merge(const TUsageItem& other) {
-    FCounter += other.FCounter;
-    FFocusCounter += other.FFocusCounter;
-    FFocusTime += other.FFocusTime;
+    FCounter = AddCounts(FCounter, other.FCounter);
+    FFocusCounter = AddCounts(FFocusCounter, other.FFocusCounter);
+    FFocusTime = AddCounts(FFocusTime, other.FFocusTime);
     if (other.FLastUsed > FLastUsed)
         FLastUsed = other.FLastUsed;
 }
@@ -109,7 +115,7 @@ TUsageData TUsageItems::CollectByFolder(std::wstring_view folder) const {
     bool matched = false;
     for (; index < FList.size() && StartsWithText(FList[index]->FFileName, folder); ++index) {
         const TUsageItem& item = *FList[index];
-        data.Counter += item.FCounter;
+        data.Counter = AddCounts(data.Counter, item.FCounter);
         if (item.FLastUsed > data.LastUsed)
             data.LastUsed = item.FLastUsed;
         matched = true;

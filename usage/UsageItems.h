@@ -23,9 +23,14 @@ struct TUsageItem {
     // Files the program loaded.
     std::vector<std::wstring> FFiles;
 
-    // Adds the other record's counts and keeps the later date.
+    // Adds the other record's counts (AddCounts) and keeps the later date.
     void Merge(const TUsageItem& other);
 };
+
+// Launch counts come from data any process of the user can write (the
+// counters are in the user's registry): a negative count adds nothing, and
+// the sum stops at the largest int32_t.
+int32_t AddCounts(int32_t sum, int32_t count);
 
 // A UTC file time as an OLE date moved by biasMinutes (local = UTC - bias);
 // 0 for 0.
@@ -64,7 +69,7 @@ public:
     // exists); a shortcut whose target cannot be read stays.
     void ProcessLinks(const TShortcutTarget& target);
     void Sort(const TUsageCompare& compare);
-    // Sums the records whose names start with folder (a plain prefix test:
+    // Sums (AddCounts) the records whose names start with folder (a plain prefix test:
     // give the folder with its trailing delimiter) in a list sorted by name.
     TUsageData CollectByFolder(std::wstring_view folder) const;
 

@@ -4,6 +4,7 @@ and fixture entries wrote. Usage: check-inventory.py BUILD_DIR MACHINE_ROOT"""
 import datetime
 import json
 import os
+import re
 import sys
 
 from checks import Checks, wine_run
@@ -72,10 +73,16 @@ def check_named_values(c, build, machine):
     for field, ordinal, name in (("usedType", 3, "frequently used"), ("rating", 1, "unknown")):
         c.expect((record.get(field), record.get(field + "Name")) == (ordinal, name),
                  "Velmora Tracker: %s %r, %sName %r" % (field, record.get(field), field, record.get(field + "Name")))
-    code, out, err = wine_run(machine, os.path.join(build, "bin", "velmora.exe"), "show", "Velmora Tracker")
-    lines = [" ".join(line.split()) for line in out.splitlines()]
-    for line in ("Usage: frequently used", "Reputation: unknown"):
-        c.expect(code == 0 and line in lines, "show does not print %r: %s%s" % (line, out, err.strip()))
+    # For people: sizes as the lists give them, and a store app's package date is no recorded use.
+    for name, patterns in (("Velmora Tracker", (r"Usage: frequently used", r"Reputation: unknown",
+                                                r"Size: \d+\.\d KB")),
+                           ("Velmora Weather", (r"Usage: not recorded", r"Size: \d+ B",
+                                                r"Last used: \S+ \(installed or updated\)"))):
+        code, out, err = wine_run(machine, os.path.join(build, "bin", "velmora.exe"), "show", name)
+        lines = [" ".join(line.split()) for line in out.splitlines()]
+        for pattern in patterns:
+            c.expect(code == 0 and any(re.fullmatch(pattern, line) for line in lines),
+                     "show %r prints no line like %r: %s%s" % (name, pattern, out, err.strip()))
 
 
 def check_usage(c, build, machine):

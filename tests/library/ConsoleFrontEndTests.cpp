@@ -11,6 +11,7 @@
 #include "platform/Registry.h"
 #include "platform/RekovaSettings.h"
 #include "platform/Text.h"
+#include "tools/velmora/ConsoleOutput.h"
 
 #include <nlohmann/json.hpp>
 
@@ -71,7 +72,7 @@ struct TProgram {
 };
 
 // The JSON document (object or array) of a --json run; what comes before it
-// is the read state on standard error.
+// is what the command tells on standard error.
 nlohmann::json JsonOf(const std::string& output) {
     const char open = output.find("\n[") < output.find("\n{") || output.starts_with("[") ? '[' : '{';
     size_t start = output.starts_with(open) ? 0 : output.find(std::string("\n") + open);
@@ -118,6 +119,9 @@ TEST(ConsoleFrontEnd, ForceRemovesAProgramPastAFullBackupStoreAndRestoresItsSet)
 
     std::tie(code, output) = RunProgram(exe, L"leftovers \"" + alpha.Name + L"\" --json");
     ASSERT_EQ(code, 0) << output;
+    // The read's progress is for a console only.
+    EXPECT_EQ(output.find("Read state"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Reading installed programs"), std::string::npos) << output;
     nlohmann::json found = JsonOf(output);
     ASSERT_TRUE(found.is_object()) << output;
     EXPECT_TRUE(std::ranges::any_of(found["files"], [&](const auto& f) {
@@ -146,6 +150,13 @@ TEST(ConsoleFrontEnd, ForceRemovesAProgramPastAFullBackupStoreAndRestoresItsSet)
     EXPECT_EQ(sets[0].value("program", ""), Narrow(alpha.Name)) << output;
     EXPECT_EQ(sets[0].value("status", ""), "incomplete") << output;
     const std::wstring id = Widen(sets[0].value("id", ""));
+    // People read the size as the lists give sizes.
+    std::tie(code, output) = RunProgram(exe, L"backups");
+    const std::string row = output.substr(std::min(output.find(Narrow(id)), output.size()));
+    EXPECT_NE(
+        row.substr(0, row.find('\n')).find("  " + Narrow(cli::FormatSize(sets[0].value("size", int64_t{0})))),
+        std::string::npos)
+        << output;
 
     // What was recorded before the store was full comes back (a restore
     // twice is refused: the removal's end-to-end test).

@@ -115,6 +115,42 @@ TEST(UsageItemsTest, FolderUsageSumsTheRecordsBelowTheFolderAndIsMinusOneWithout
     EXPECT_EQ(TUsageItems().CollectByFolder(L"C:\\").Counter, -1);
 }
 
+// Counts come from the user's own registry, which any of the user's processes
+// can write: a sum saturates, and a negative count adds nothing, so a used
+// program never looks unused.
+TEST(UsageItemsTest, CountSumsSaturateAndIgnoreNegativeCounts) {
+    constexpr int32_t Max = INT32_MAX, Min = INT32_MIN;
+    const struct {
+        std::vector<int32_t> Counts;
+        int32_t Sum;
+    } rows[] = {
+        {{7, 8}, 15}, {{Max, 1}, Max},        {{2000000000, 2000000000, 5}, Max}, {{-5, 3}, 3}, {{3, -5}, 3},
+        {{Min}, 0},   {{Min, Min, Max}, Max},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.Counts));
+        TUsageItems folder, merged;
+        TUsageItem& own = AddRecord(merged, L"C:\\Apps\\Edit.exe", 0, 0);
+        own.FCounter = own.FFocusCounter = own.FFocusTime = row.Counts.front();
+        for (size_t i = 0; i < row.Counts.size(); ++i) {
+            AddRecord(folder, L"C:\\Apps\\Tool" + std::to_wstring(i) + L".exe", row.Counts[i], 0);
+            if (i == 0)
+                continue;
+            TUsageItems other;
+            TUsageItem& theirs = AddRecord(other, L"c:\\apps\\edit.exe", row.Counts[i], 0);
+            theirs.FFocusCounter = theirs.FFocusTime = row.Counts[i];
+            merged.Merge(other);
+        }
+        folder.Sort(CompareTextLocale);
+        EXPECT_EQ(folder.CollectByFolder(L"C:\\Apps\\").Counter, row.Sum);
+        if (row.Counts.size() > 1) {
+            EXPECT_EQ(own.FCounter, row.Sum);
+            EXPECT_EQ(own.FFocusCounter, row.Sum);
+            EXPECT_EQ(own.FFocusTime, row.Sum);
+        }
+    }
+}
+
 // The launch counters' value layouts and names.
 template <class T> void Put(std::vector<uint8_t>& data, size_t offset, T value) {
     std::memcpy(data.data() + offset, &value, sizeof value);

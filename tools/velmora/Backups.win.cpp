@@ -41,7 +41,7 @@ TRecord SetRecord(IRekovaSet& set) {
     return {{L"id", L"Identifier", GetterText(set, &IRekovaSet::GetId)},
             {L"date", L"Date", set.GetDate()},
             {L"program", L"Program", ProgramOf(name)},
-            {L"size", L"Size", set.GetSize()},
+            {L"size", L"Size", TSize{set.GetSize()}},
             {L"status", L"Status", GetterText(set, &IRekovaSet::GetStatus)},
             {L"name", L"Backup set", name}};
 }

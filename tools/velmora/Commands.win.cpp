@@ -26,11 +26,7 @@ TRecord TableRecord(IProduct& product, const std::vector<int32_t>& columns) {
     TRecord record;
     for (int32_t index : columns) {
         const TFieldInfo& info = AllFields()[index];
-        TValue value = ReadValue(product, index);
-        if (index == piEstimatedSize)
-            if (auto* bytes = std::get_if<int64_t>(&value))
-                value = *bytes > 0 ? FormatSize(*bytes) : std::wstring();
-        record.push_back({info.Name, info.Title, value});
+        record.push_back({info.Name, info.Title, ReadValue(product, index)});
     }
     return record;
 }
@@ -163,6 +159,8 @@ int RunList(TVelmoraLibrary& library, const TArguments& args) {
                                     : TableRecord(*product, TableColumns(args.Kind)));
         records.back().push_back(args.Kind == TListKind::Updates ? UninstallableField(*product)
                                                                  : StoreAppField(*product));
+        if (!args.Json)
+            ExplainUsage(records.back());
     }
     collection->Unlock();
     root->Stop();
@@ -194,6 +192,8 @@ int RunShow(TVelmoraLibrary& library, const TArguments& args) {
             continue;
         if (auto found = FindProducts(*collection, args.Name); !found.empty()) {
             record = DetailRecord(*found.front(), collection->GetInfoMask());
+            if (kind == TListKind::Programs)
+                record.push_back(StoreAppField(*found.front()));
             break;
         }
     }
@@ -202,6 +202,8 @@ int RunShow(TVelmoraLibrary& library, const TArguments& args) {
         WriteErr(Format(L"No installed program or update is named \"%s\".\n", args.Name));
         return kFailed;
     }
+    if (!args.Json)
+        ExplainUsage(record);
     WriteOut(args.Json ? RenderJsonObject(record) + L"\n" : RenderDetails(record));
     return kDone;
 }

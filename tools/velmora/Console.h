@@ -18,4 +18,21 @@ std::optional<bool> YesOrNo(std::wstring_view answer);
 // error is not a console.
 size_t ErrConsoleWidth();
 
+// One line of progress on the console of standard error, rewritten in place
+// ("\r") and cleared at its end; nothing when standard error is not a console.
+class TStatusLine {
+public:
+    TStatusLine() : FWidth(ErrConsoleWidth()) {}
+    ~TStatusLine() { Clear(); }
+    TStatusLine(const TStatusLine&) = delete;
+    TStatusLine& operator=(const TStatusLine&) = delete;
+    void Show(std::wstring_view text);
+    void Clear();
+
+private:
+    size_t FWidth;
+    std::wstring FText;
+    size_t FShown = 0;
+};
+
 } // namespace velmora::cli

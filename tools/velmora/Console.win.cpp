@@ -75,4 +75,25 @@ size_t ErrConsoleWidth() {
     return width > 0 ? static_cast<size_t>(width) : 80;
 }
 
+void TStatusLine::Show(std::wstring_view text) {
+    if (FWidth == 0)
+        return;
+    // Short of the last column, so that the console does not wrap the line.
+    text = text.substr(0, FWidth - 1);
+    if (FShown > 0 && text == FText)
+        return;
+    WriteErr(L"\r" + std::wstring(text) +
+             std::wstring(FShown > text.size() ? FShown - text.size() : 0, L' '));
+    FText = text;
+    FShown = text.size();
+}
+
+void TStatusLine::Clear() {
+    if (FShown == 0)
+        return;
+    WriteErr(L"\r" + std::wstring(FShown, L' ') + L"\r");
+    FText.clear();
+    FShown = 0;
+}
+
 } // namespace velmora::cli

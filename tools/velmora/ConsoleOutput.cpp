@@ -37,8 +37,23 @@ std::wstring ValueText(const TValue& value) {
             return text;
         }
         std::wstring operator()(const TNamedValue& named) const { return named.Name; }
+        std::wstring operator()(TSize size) const { return size.Bytes > 0 ? FormatSize(size.Bytes) : L""; }
     } visit;
     return std::visit(visit, value);
+}
+
+void ExplainUsage(TRecord& record) {
+    auto field = [&](std::wstring_view name) -> TValue* {
+        auto found = std::ranges::find(record, name, &TField::Name);
+        return found == record.end() ? nullptr : &found->Value;
+    };
+    const auto* usage = std::get_if<TNamedValue>(field(L"usedType"));
+    TValue* lastUsed = field(L"lastUsedDate");
+    const auto* date = std::get_if<double>(lastUsed);
+    const auto* storeApp = std::get_if<bool>(field(L"storeApp"));
+    if (usage && usage->Ordinal == static_cast<int64_t>(TUsedType::utNone) && date && *date > 0 && storeApp &&
+        *storeApp)
+        *lastUsed = FormatOleDate(*date) + L" (installed or updated)";
 }
 
 std::vector<std::wstring> ActionNames(TPossibleActionsSet actions) {
@@ -75,6 +90,7 @@ static void AddJsonField(TJson& object, const TField& field) {
             Object[Name] = named.Ordinal;
             Object[Name + "Name"] = Narrow(named.Name);
         }
+        void operator()(TSize size) const { Object[Name] = size.Bytes; }
     } add{object, name};
     std::visit(add, field.Value);
 }

@@ -18,9 +18,15 @@ struct TNamedValue {
     std::wstring Name;
 };
 
+// A size in bytes: people read it as FormatSize gives it (nothing when not
+// positive, the library's "unknown"), scripts the exact number.
+struct TSize {
+    int64_t Bytes;
+};
+
 // One information value as the front end received it.
 using TValue = std::variant<std::monostate, std::wstring, int64_t, double /* OLE date */, bool,
-                            std::vector<std::wstring>, TNamedValue>;
+                            std::vector<std::wstring>, TNamedValue, TSize>;
 
 struct TField {
     std::wstring Name;  // JSON key
@@ -33,6 +39,12 @@ using TRecord = std::vector<TField>;
 // Human sizes: "512 B", "1.5 KB", "20.0 MB", ...
 std::wstring FormatSize(int64_t bytes);
 std::wstring ValueText(const TValue& value);
+
+// The usage class "not recorded" (no launch of the program is recorded) of
+// a store app comes with the date its package was installed or updated as
+// its last-used date (so that a new app is not rarely used): for people the
+// date says so. Looks at the fields "usedType", "lastUsedDate" and "storeApp".
+void ExplainUsage(TRecord& record);
 
 // The names of the actions in a set, in enumeration order.
 std::vector<std::wstring> ActionNames(TPossibleActionsSet actions);

@@ -7,7 +7,10 @@ namespace velmora::cli {
 namespace {
 
 // By ordinal of TUsedType, TSoftwareRating and TReleaseType.
-constexpr const wchar_t* UsageNames[] = {L"none", L"rarely used", L"occasionally used", L"frequently used"};
+// utNone: no launch of the program is recorded, which says nothing of whether
+// it was used.
+constexpr const wchar_t* UsageNames[] = {L"not recorded", L"rarely used", L"occasionally used",
+                                         L"frequently used"};
 constexpr const wchar_t* RatingNames[] = {L"trustworthy", L"unknown", L"risky"};
 constexpr const wchar_t* ReleaseTypeNames[] = {
     L"none",         L"software update", L"update",          L"update rollup",
@@ -77,7 +80,10 @@ TValue ReadValue(IProduct& product, int32_t index) {
         value = Named(index, V_I4(&v));
         break;
     case VT_I8:
-        value = static_cast<int64_t>(V_I8(&v));
+        if (index == piEstimatedSize)
+            value = TSize{V_I8(&v)};
+        else
+            value = static_cast<int64_t>(V_I8(&v));
         break;
     case VT_DATE:
         value = V_DATE(&v);

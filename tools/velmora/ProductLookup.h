@@ -9,8 +9,9 @@
 
 namespace velmora::cli {
 
-// Polls the read state, showing each change, until the inventory is read;
-// false (and a message) when that takes longer than the timeout.
+// Polls the read state until the inventory is read, with a status line of
+// the programs read so far on a console; false (and a message) when that
+// takes longer than the timeout.
 bool WaitForInventory(IVelmora& root, unsigned timeoutSeconds);
 TComPtr<IProductCollection> Collection(IVelmora& root, TListKind kind);
 // The products of the collection whose display name is name (any letter

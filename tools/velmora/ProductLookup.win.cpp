@@ -7,33 +7,19 @@
 
 namespace velmora::cli {
 
-static const wchar_t* ReadStateName(TReadState state) {
-    switch (state) {
-    case TReadState::rsNonw:
-        return L"rsNonw";
-    case TReadState::rsLoading:
-        return L"rsLoading";
-    case TReadState::rsLoaded:
-        return L"rsLoaded";
-    }
-    return L"unknown";
-}
-
 bool WaitForInventory(IVelmora& root, unsigned timeoutSeconds) {
     ULONGLONG deadline = GetTickCount64() + 1000ull * timeoutSeconds;
-    int shown = -1;
+    TStatusLine status;
     for (;;) {
-        TReadState state = root.GetReadState();
-        if (static_cast<int>(state) != shown) {
-            shown = static_cast<int>(state);
-            WriteErr(Format(L"Read state: %s\n", ReadStateName(state)));
-        }
-        if (state == TReadState::rsLoaded)
+        if (root.GetReadState() == TReadState::rsLoaded)
             return true;
         if (GetTickCount64() > deadline) {
+            status.Clear();
             WriteErr(Format(L"The inventory was not read within %d seconds.\n", timeoutSeconds));
             return false;
         }
+        TComPtr<IProductCollection> programs = Collection(root, TListKind::Programs);
+        status.Show(Format(L"Reading installed programs... %d", programs ? programs->GetCount() : 0));
         Sleep(100);
     }
 }
