@@ -233,7 +233,7 @@ int wmain(int argc, wchar_t** argv) {
         TFRExtData extData(
             regList, files, folders, appIDs, [] {}, clsids, registry);
         TFRAppRegData appRegData(
-            files, regList, L"BenchVendor BenchApp", appIDs, [] {}, folders, registry);
+            files, regList, L"BenchVendor BenchApp", L"BenchVendor", appIDs, [] {}, folders, registry);
         TRawRegistryWalk(KEY_WOW64_64KEY).Run(); // warms the registry for both
         start = Clock::now();
         extData.Run();
