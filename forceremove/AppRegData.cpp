@@ -53,9 +53,10 @@ void TFRAppRegData::Run() {
 void TFRAppRegData::AddAppIDExecutables() {
     for (const auto& executable : FScan.SubKeysInViews(AppIDKey)) {
         Check();
+        if (!FFileList.FindFile(executable.Name))
+            continue;
         const std::wstring appID = FScan.Source().ReadString(executable.Text(), L"AppID").value_or(L"");
-        if (FFileList.FindFile(executable.Name) && FAppIDList.Exists(appID) &&
-            FScan.RecordsOnlyProgramPaths(executable.Text())) {
+        if (FAppIDList.Exists(appID) && FScan.RecordsOnlyProgramPaths(executable.Text())) {
             FScan.AddKey(executable.Text());
             FScan.AddKey(executable.Parent + appID + L'\\');
         }
