@@ -91,14 +91,14 @@ void TFRAppRegData::AddVendorKeys(const std::wstring& software) {
         // Exact comparisons: letter case matters. A key named like the program
         // right below Software is taken only with a value that names a place
         // in the program's folders: without it the name alone would take the
-        // key of another program that happens to carry the same name.
-        if (name == FAppName) {
-            if (FScan.HoldsProgramPath(key))
-                FScan.AddKey(key);
-        } else if (IsPublisherKey(name)) {
+        // key of another program that happens to carry the same name. The
+        // publisher's key is never taken whole (it holds its other programs).
+        if (IsPublisherKey(name)) {
             for (const auto& product : source.SubKeyNames(key))
                 if (product == FAppName || Format(L"%s %s", name, product) == FAppName)
                     FScan.AddKey(key + product + L'\\');
+        } else if (name == FAppName && FScan.HoldsProgramPath(key)) {
+            FScan.AddKey(key);
         }
     }
 }
