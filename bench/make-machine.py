@@ -7,7 +7,8 @@ under the machine's installer data, with InstallProperties); and the classes
 the forced removal's registry scanners read: 4,000 COM classes (1,000 more in
 the 32-bit view), 3,000 ProgIDs, 1,000 file extensions, 500 AppIDs, 300
 applications and App Paths, with the benchmark program's own among them and
-a system type whose "open" verb it took over. The same file
+a system type and another program's type whose "open" verb it took
+over. The same file
 every time (fixed seed), so the prefix is filled once.
 """
 import random
@@ -101,11 +102,17 @@ def classes(out, rng):
     # The benchmark program's own: a class, its ProgID and extension, and the
     # system's text type whose "open" it took over.
     own = guid()
-    key(out, r"%s\CLSID\%s\LocalServer32" % (CLASSES_ROOT, own), [("", text(BENCH_APP + r"\benchapp.exe"))])
+    key(out, r"%s\CLSID\%s\LocalServer32" % (CLASSES_ROOT, own),
+        [("", text('"%s\\benchapp.exe" -Embedding' % BENCH_APP))])
     key(out, r"%s\BenchVendor.Doc\CLSID" % CLASSES_ROOT, [("", text(own))])
     key(out, r"%s\.benchdoc\OpenWithProgids" % CLASSES_ROOT, [("BenchVendor.Doc", '""')])
     key(out, r"%s\.txt" % CLASSES_ROOT, [("", text("txtfile"))])
-    key(out, r"%s\txtfile\shell\open\command" % CLASSES_ROOT, [("", text(BENCH_APP + r'\benchapp.exe "%1"'))])
+    key(out, r"%s\txtfile\shell\open\command" % CLASSES_ROOT,
+        [("", text('"%s\\benchapp.exe" "%%1"' % BENCH_APP))])
+    key(out, r"%s\BenchVendor.Text\shell\open\command" % CLASSES_ROOT,
+        [("", text('"%s\\benchapp.exe" "%%1"' % BENCH_APP))])
+    key(out, r"%s\BenchVendor.Text\shell\print\command" % CLASSES_ROOT,
+        [("", text(r'C:\Windows\system32\notepad.exe /p "%1"'))])
     key(out, r"%s\txtfile\shell\print\command" % CLASSES_ROOT,
         [("", text(r'C:\Windows\system32\notepad.exe /p "%1"'))])
 
