@@ -21,7 +21,7 @@ class TRegistrySource;
 class TFRExtData : public TFRTask {
 public:
     // The lists are the removal's, not owned; the classes found are added to
-    // clsidList.
+    // clsidList, their AppIDs to appIDList (for the AppID scanner).
     TFRExtData(TFRRegList& regList, TFRFileList& fileList, TAppFolders& appFolders, TIDList& appIDList,
                TWorkflowCheck checkWorkflow, TIDList& clsidList, const TRegistrySource& source);
 
