@@ -12,7 +12,9 @@ VELMORA_BENCH_RUNS runs, default 5):
   - the forced removal's scan of the program folder (ScanTimes.exe), and
     its floor, a plain enumeration of the same folders, both measured inside
     the process; the scan must list every file and folder, or the benchmark
-    fails;
+    fails; then its registry scanners (classes, ProgIDs, extensions, AppIDs,
+    applications, App Paths, vendor keys) against a raw enumeration of the
+    same keys that reads the same values;
   - the usage statistics' prefetch source over a prefetch folder of 1,000
     files (PrefetchTimes.exe, the median of its own five passes), and its
     floor, reading the same files' bytes in the same process;
@@ -23,7 +25,8 @@ empty process, and the peak private memory of the reading process before
 and after its read. Last, how long Stop takes when
 called at several moments of a read (ReadTimes.exe --stop).
 
-Usage: run-bench.py BUILD_DIR   (the Windows build tree)
+Usage: run-bench.py BUILD_DIR [--scan]   (the Windows build tree; --scan
+measures the forced removal's scans only)
 """
 import hashlib
 import os
@@ -45,6 +48,7 @@ ROOT = os.path.dirname(HERE)
 
 def main():
     build = os.path.abspath(sys.argv[1])
+    scan_only = "--scan" in sys.argv[2:]
     machine = os.path.join(build, "bench")
     version = os.environ.setdefault("VELMORA_WINE_VERSION", "win10")
     prefix = os.path.join(machine, version)
@@ -116,51 +120,57 @@ def main():
         return read - empty, walk - empty
 
     try:
-        samples = {k: [] for k in ("rsLoading", "rsLoaded", "walk", "startup", "uninstaller", "scan", "scanWalk", "scanRatio")}
+        samples = {k: [] for k in ("rsLoading", "rsLoaded", "walk", "startup", "uninstaller", "scan", "scanWalk", "scanRatio",
+                                 "registryScan", "registryWalk", "registryRatio")}
         counts = {}
         run(os.path.join(bin_dir, "PlainWalk.exe"), "--startup")  # starts the server and the session
         for i in range(runs):
+            scan = fields(run(os.path.join(bin_dir, "ScanTimes.exe"), program_folder))
+            check_listed("scan", scan)
+            check_listed("walk", scan)
+            samples["scan"].append(scan["scan"])
+            samples["scanWalk"].append(scan["walk"])
+            # Both measured in this run: the shared machine's load weighs on both alike.
+            samples["scanRatio"].append(scan["scan"] / scan["walk"] if scan["walk"] > 0 else float("inf"))
+            samples["registryScan"].append(scan["registryScan"])
+            samples["registryWalk"].append(scan["registryWalk"])
+            samples["registryRatio"].append(scan["registryScan"] / scan["registryWalk"]
+                                            if scan["registryWalk"] > 0 else float("inf"))
+            registry_counts = (scan["registryKeys"], scan["registryValues"], scan["registryListed"])
+            print("run %d: scan %.0f ms, enumeration %.0f ms, registry scan %.0f ms, registry walk %.0f ms"
+                  % (i + 1, scan["scan"], scan["walk"], scan["registryScan"], scan["registryWalk"]), flush=True)
+            if scan_only:
+                continue
             ours = fields(run(os.path.join(bin_dir, "ReadTimes.exe")))
             walk = fields(run(os.path.join(bin_dir, "PlainWalk.exe")))
             startup, _ = timed(os.path.join(bin_dir, "PlainWalk.exe"), "--startup")
             uninstaller, listed = timed("uninstaller", "--list")
-            scan = fields(run(os.path.join(bin_dir, "ScanTimes.exe"), program_folder))
-            check_listed("scan", scan)
-            check_listed("walk", scan)
             samples["rsLoading"].append(ours["rsLoading"])
             samples["rsLoaded"].append(ours["rsLoaded"])
             samples["walk"].append(walk["walk"])
             samples["startup"].append(startup)
             samples["uninstaller"].append(uninstaller - startup)
-            samples["scan"].append(scan["scan"])
-            samples["scanWalk"].append(scan["walk"])
-            # Both measured in this run: the shared machine's load weighs on both alike.
-            samples["scanRatio"].append(scan["scan"] / scan["walk"] if scan["walk"] > 0 else float("inf"))
             counts = {"programs": int(ours["programs"]), "programs at rsLoading": int(ours["programsAtLoading"]),
                       "updates": int(ours["updates"]), "keys walked": int(walk["keys"]),
                       "values read": int(walk["values"]), "lines of uninstaller --list": len(listed.splitlines())}
             memory = (ours["peakPrivateBefore"], ours["peakPrivateAfter"])
-            print("run %d: rsLoading %.0f ms, rsLoaded %.0f ms, walk %.0f ms, uninstaller %.0f ms (process start %.0f ms),"
-                  " scan %.0f ms, enumeration %.0f ms"
-                  % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup, scan["scan"],
-                     scan["walk"]), flush=True)
+            print("run %d: rsLoading %.0f ms, rsLoaded %.0f ms, walk %.0f ms, uninstaller %.0f ms (process start %.0f ms)"
+                  % (i + 1, ours["rsLoading"], ours["rsLoaded"], walk["walk"], uninstaller, startup), flush=True)
+        if scan_only:
+            return report_scan(samples, runs, version, program_folder, tree_counts, registry_counts)
         stops = fields(run(os.path.join(bin_dir, "ReadTimes.exe"), "--stop"))
         prefetch = fields(run(os.path.join(bin_dir, "PrefetchTimes.exe")))
         read_requests, walk_requests = traced_requests()
     finally:
         subprocess.run([wine_server, prefix, "-k"], stderr=subprocess.DEVNULL)
 
-    m = {k: statistics.median(v) for k, v in samples.items()}
-    print()
+    m = report_scan(samples, runs, version, program_folder, tree_counts, registry_counts)
     print("Synthetic machine: %s" % ", ".join("%s %d" % kv for kv in counts.items()))
-    print("Program folder %s: %d files in %d folders (%d bytes), all listed by the scan" % (program_folder, *tree_counts))
     print("Median of %d runs (Wine %s prefix):" % (runs, version))
     print("  full read, Refresh to rsLoading   %8.1f ms" % m["rsLoading"])
     print("  full read, Refresh to rsLoaded    %8.1f ms" % m["rsLoaded"])
     print("  plain walk of the same keys       %8.1f ms" % m["walk"])
     print("  uninstaller --list (less start)   %8.1f ms   (process start %.1f ms)" % (m["uninstaller"], m["startup"]))
-    print("%-36s%8.1f ms" % ("  program folder, removal's scan", m["scan"]))
-    print("%-36s%8.1f ms" % ("  program folder, plain enumeration", m["scanWalk"]))
     print("Prefetch folder: %d files (%d bytes), %d records (median of 5 passes):"
           % (prefetch["prefetchFiles"], prefetch["prefetchBytes"], prefetch["prefetchRecords"]))
     print("  prefetch source (read and parse)  %8.1f ms" % prefetch["prefetchParse"])
@@ -183,8 +193,24 @@ def main():
         print("  %-9s / plain walk   %s" % (name, ratio(m[name], m["walk"])))
         print("  %-9s / uninstaller  %s" % (name, ratio(m[name], m["uninstaller"])))
     print("  prefetch source / reading the bytes %s" % ratio(prefetch["prefetchParse"], prefetch["prefetchRead"]))
-    print("  scan / plain enumeration %7.2f   (median of the runs' own ratios; target at most %.2f: %s)"
-          % (m["scanRatio"], SCAN_TARGET_RATIO, "met" if m["scanRatio"] <= SCAN_TARGET_RATIO else "missed"))
+
+
+def report_scan(samples, runs, version, program_folder, tree_counts, registry_counts):
+    """Prints the forced removal's scans (medians, and the medians of the runs' own ratios)."""
+    m = {k: statistics.median(v) for k, v in samples.items() if v}
+    print()
+    print("Program folder %s: %d files in %d folders (%d bytes), all listed by the scan" % (program_folder, *tree_counts))
+    print("Registry of the scanners: %d keys opened, %d values read by the raw walk (both views); %d entries listed"
+          % registry_counts)
+    print("Forced removal's scans, median of %d runs (Wine %s prefix):" % (runs, version))
+    print("%-36s%8.1f ms" % ("  program folder, removal's scan", m["scan"]))
+    print("%-36s%8.1f ms" % ("  program folder, plain enumeration", m["scanWalk"]))
+    print("%-36s%8.1f ms" % ("  registry scanners", m["registryScan"]))
+    print("%-36s%8.1f ms" % ("  registry, raw enumeration", m["registryWalk"]))
+    for name, key in (("scan / plain enumeration", "scanRatio"), ("registry scan / raw walk", "registryRatio")):
+        print("  %s %7.2f   (median of the runs' own ratios; target at most %.2f: %s)"
+              % (name, m[key], SCAN_TARGET_RATIO, "met" if m[key] <= SCAN_TARGET_RATIO else "missed"))
+    return m
 
 
 if __name__ == "__main__":

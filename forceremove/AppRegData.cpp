@@ -12,9 +12,8 @@ namespace velmora {
 namespace {
 
 constexpr std::wstring_view AppIDKey = L"HKEY_CLASSES_ROOT\\AppID\\";
-constexpr int VendorKeyDepth = 2;
 
-// A protected key is not searched into: its subkeys belong to the system or
+// A protected key is neither taken nor searched into: its subkeys belong to the system or
 // to every program ("Classes", "Microsoft", "Policies"), and the 32-bit view
 // ("Wow6432Node") is scanned as a view of its own. A product name met there
 // would name another's key ("Microsoft\Windows" for a program "Windows").
@@ -26,10 +25,10 @@ bool SearchedInto(const std::wstring& keyText) {
 } // namespace
 
 TFRAppRegData::TFRAppRegData(TFRFileList& fileList, TFRRegList& regList, std::wstring appName,
-                             TIDList& appIDList, TWorkflowCheck checkWorkflow, TAppFolders& appFolders,
-                             const TRegistrySource& source)
+                             std::wstring publisher, TIDList& appIDList, TWorkflowCheck checkWorkflow,
+                             TAppFolders& appFolders, const TRegistrySource& source)
     : FScan(source, appFolders, regList), FFileList(fileList), FAppName(std::move(appName)),
-      FAppIDList(appIDList), FCheckWorkflow(std::move(checkWorkflow)) {}
+      FPublisher(std::move(publisher)), FAppIDList(appIDList), FCheckWorkflow(std::move(checkWorkflow)) {}
 
 void TFRAppRegData::Check() const {
     if (FCheckWorkflow)
@@ -45,46 +44,62 @@ void TFRAppRegData::Run() {
     AddKeysOfProgramFiles(L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\");
     SetProgress(60);
     for (const auto& view : FScan.Views(L"HKEY_LOCAL_MACHINE\\Software\\"))
-        AddVendorKeys(view, {}, VendorKeyDepth);
+        AddVendorKeys(view);
     SetProgress(80);
-    AddVendorKeys(L"HKEY_CURRENT_USER\\Software\\", {}, VendorKeyDepth);
+    AddVendorKeys(L"HKEY_CURRENT_USER\\Software\\");
     AddInstallerFolders();
 }
 
-std::vector<TSubKey> TFRAppRegData::KeysOfProgramFiles(std::wstring_view keyText) const {
-    std::vector<TSubKey> keys;
-    for (auto& subKey : FScan.SubKeysInViews(keyText)) {
-        Check();
-        if (FFileList.FindFile(subKey.Name) && FScan.RecordsOnlyProgramPaths(subKey.Text()))
-            keys.push_back(std::move(subKey));
-    }
-    return keys;
-}
-
 void TFRAppRegData::AddAppIDExecutables() {
-    for (const auto& executable : KeysOfProgramFiles(AppIDKey)) {
-        FScan.AddKey(executable.Text());
-        std::wstring appID = FScan.Source().ReadString(executable.Text(), L"AppID").value_or(L"");
-        if (!appID.empty()) {
+    for (const auto& executable : FScan.SubKeysInViews(AppIDKey)) {
+        Check();
+        if (!FFileList.FindFile(executable.Name))
+            continue;
+        const std::wstring appID = FScan.Source().ReadString(executable.Text(), L"AppID").value_or(L"");
+        if (FAppIDList.Exists(appID) && FScan.RecordsOnlyProgramPaths(executable.Text())) {
+            FScan.AddKey(executable.Text());
             FScan.AddKey(executable.Parent + appID + L'\\');
-            FAppIDList.Add(appID);
         }
     }
 }
 
 void TFRAppRegData::AddKeysOfProgramFiles(std::wstring_view keyText) {
-    for (const auto& key : KeysOfProgramFiles(keyText))
-        FScan.AddKey(key.Text());
+    for (const auto& key : FScan.SubKeysInViews(keyText)) {
+        Check();
+        if (FFileList.FindFile(key.Name) && FScan.RecordsProgramPaths(key.Text()))
+            FScan.AddKey(key.Text());
+    }
 }
 
-void TFRAppRegData::AddVendorKeys(const std::wstring& keyText, const std::wstring& parentName, int depth) {
-    for (const auto& name : FScan.Source().SubKeyNames(keyText)) {
+bool TFRAppRegData::IsPublisherKey(std::wstring_view name) const {
+    if (name.empty())
+        return false;
+    if (name == FPublisher)
+        return true;
+    // "Vendor" for the publisher "Vendor Inc." of "Vendor Product".
+    const std::wstring word = std::wstring(name) + L' ';
+    return FPublisher.starts_with(word) && FAppName.starts_with(word);
+}
+
+void TFRAppRegData::AddVendorKeys(const std::wstring& software) {
+    const TRegistrySource& source = FScan.Source();
+    for (const auto& name : source.SubKeyNames(software)) {
         Check();
-        // Exact comparisons: letter case matters.
-        if (name == FAppName || (!parentName.empty() && Format(L"%s %s", parentName, name) == FAppName))
-            FScan.AddKey(keyText + name + L'\\');
-        else if (depth > 1 && SearchedInto(keyText + name))
-            AddVendorKeys(keyText + name + L'\\', name, depth - 1);
+        const std::wstring key = software + name + L'\\';
+        if (!SearchedInto(software + name))
+            continue;
+        // Exact comparisons: letter case matters. A key named like the program
+        // right below Software is taken only with a value that names a place
+        // in the program's folders: without it the name alone would take the
+        // key of another program that happens to carry the same name. The
+        // publisher's key is never taken whole (it holds its other programs).
+        if (IsPublisherKey(name)) {
+            for (const auto& product : source.SubKeyNames(key))
+                if (product == FAppName || Format(L"%s %s", name, product) == FAppName)
+                    FScan.AddKey(key + product + L'\\');
+        } else if (name == FAppName && FScan.HoldsProgramPath(key)) {
+            FScan.AddKey(key);
+        }
     }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The scanner of the program's own registry data: the AppID, application
-// and App Paths keys named after its files, its vendor keys found by its
-// display name, and its installer folders.
+// and App Paths keys named after its files, where they tie to the program
+// (an AppID the class scanner attributed, paths in its folders), its keys
+// below its publisher's key found by its display name, and its installer
+// folders.
 #include "forceremove/RegistryScan.h"
 #include "forceremove/Tasks.h"
 
@@ -17,28 +19,34 @@ class TRegistrySource;
 
 class TFRAppRegData : public TFRTask {
 public:
-    // The lists are the removal's, not owned; the AppIDs found are added to
-    // appIDList for the class scanner.
-    TFRAppRegData(TFRFileList& fileList, TFRRegList& regList, std::wstring appName, TIDList& appIDList,
-                  TWorkflowCheck checkWorkflow, TAppFolders& appFolders, const TRegistrySource& source);
+    // The lists are the removal's, not owned; appIDList holds the AppIDs
+    // the class scanner attributed.
+    TFRAppRegData(TFRFileList& fileList, TFRRegList& regList, std::wstring appName, std::wstring publisher,
+                  TIDList& appIDList, TWorkflowCheck checkWorkflow, TAppFolders& appFolders,
+                  const TRegistrySource& source);
 
     // A failure passes on (it ends the removal).
     void Run() override;
 
 private:
     void Check() const;
-    // The key's subkeys named like a listed file, where RecordsOnlyProgramPaths holds.
-    std::vector<TSubKey> KeysOfProgramFiles(std::wstring_view keyText) const;
+    // AppID keys named like a listed file whose AppID is attributed, with that AppID's key.
     void AddAppIDExecutables();
+    // The key's subkeys named like a listed file, where RecordsProgramPaths holds.
     void AddKeysOfProgramFiles(std::wstring_view keyText);
-    // Subkeys named like the display name, or whose parent's name, a blank
-    // and their name make it ("Vendor" then "Product" for "Vendor Product").
-    void AddVendorKeys(const std::wstring& keyText, const std::wstring& parentName, int depth);
+    // The key named like the publisher (or its first word, when the display
+    // name starts with it too).
+    bool IsPublisherKey(std::wstring_view name) const;
+    // Below a Software key: the publisher's subkeys named like the display
+    // name, or whose parent's name, a blank and their name make it ("Vendor"
+    // then "Product" for "Vendor Product").
+    void AddVendorKeys(const std::wstring& software);
     void AddInstallerFolders();
 
     TRegistryScan FScan;
     TFRFileList& FFileList;
     const std::wstring FAppName;
+    const std::wstring FPublisher;
     TIDList& FAppIDList;
     TWorkflowCheck FCheckWorkflow;
 };

@@ -16,14 +16,72 @@ bool IsExtension(std::wstring_view name) {
     return name.starts_with(L'.') || name == L"*";
 }
 
-// Root names of the classes key that are the system's own, not ProgIDs.
+// Names of the classes key that are the system's own: its keys that are no
+// ProgIDs, the file types and protocols Windows registers, and the shell's
+// own classes. A program may take over one of their verbs; the user repairs
+// that, the removal never takes them (nor any verb of them).
 bool IsSystemClassName(std::wstring_view name) {
-    static constexpr std::wstring_view Names[] = {
-        L"Applications", L"AppID", L"CLSID",   L"Folder", L"CID",       L"ConflictFolder", L"Directory",
-        L"dllfile",      L"Drive", L"exefile", L"file",   L"Interface", L"LNKFILE"};
+    static constexpr std::wstring_view Names[] = {L"*",
+                                                  L"AllFilesystemObjects",
+                                                  L"Applications",
+                                                  L"AppID",
+                                                  L"AudioCD",
+                                                  L"batfile",
+                                                  L"CID",
+                                                  L"CLSID",
+                                                  L"cmdfile",
+                                                  L"comfile",
+                                                  L"CompressedFolder",
+                                                  L"ConflictFolder",
+                                                  L"DesktopBackground",
+                                                  L"Directory",
+                                                  L"dllfile",
+                                                  L"Drive",
+                                                  L"exefile",
+                                                  L"file",
+                                                  L"Folder",
+                                                  L"ftp",
+                                                  L"giffile",
+                                                  L"htafile",
+                                                  L"htmlfile",
+                                                  L"http",
+                                                  L"https",
+                                                  L"inffile",
+                                                  L"inifile",
+                                                  L"Interface",
+                                                  L"InternetShortcut",
+                                                  L"jpegfile",
+                                                  L"JSFile",
+                                                  L"lnkfile",
+                                                  L"mailto",
+                                                  L"MIME",
+                                                  L"Msi.Package",
+                                                  L"Network",
+                                                  L"Paint.Picture",
+                                                  L"piffile",
+                                                  L"pngfile",
+                                                  L"Printers",
+                                                  L"Protocols",
+                                                  L"regfile",
+                                                  L"scrfile",
+                                                  L"SystemFileAssociations",
+                                                  L"txtfile",
+                                                  L"TypeLib",
+                                                  L"Unknown",
+                                                  L"VBSFile",
+                                                  L"WSFFile",
+                                                  L"xmlfile"};
     return std::any_of(std::begin(Names), std::end(Names),
                        [&](auto system) { return SameText(name, system); });
 }
+
+// A ProgID that a system extension names in its default value is a system
+// type too, whatever Windows calls it on this machine: the list above cannot
+// know every version's names, and a program that made such an extension
+// point to its own ProgID made that ProgID the system's type.
+constexpr std::wstring_view SystemExtensions[] = {L".bat", L".cmd",  L".com", L".dll", L".exe",
+                                                  L".htm", L".html", L".ini", L".lnk", L".msi",
+                                                  L".reg", L".txt",  L".url", L".vbs", L".xml"};
 
 } // namespace
 
@@ -34,6 +92,11 @@ TFRExtData::TFRExtData(TFRRegList& regList, TFRFileList& fileList, TAppFolders& 
       FCheckWorkflow(std::move(checkWorkflow)), FCLSIDList(clsidList) {}
 
 void TFRExtData::Run() {
+    FSystemProgIDs.clear();
+    for (auto extension : SystemExtensions)
+        for (const auto& view : FScan.Views(L"HKEY_CLASSES_ROOT\\" + std::wstring(extension) + L'\\'))
+            if (auto progID = FScan.Source().ReadText(view, L""); progID && !progID->empty())
+                FSystemProgIDs.push_back(*progID);
     Pass(FScan.SubKeysInViews(L"HKEY_CLASSES_ROOT\\CLSID\\"), 0, &TFRExtData::CheckClass);
     const std::vector<TSubKey> names = FScan.SubKeysInViews(L"HKEY_CLASSES_ROOT\\");
     Pass(names, 33, &TFRExtData::CheckProgID);
@@ -54,6 +117,8 @@ void TFRExtData::CheckClass(const TSubKey& clsid) {
     if (ClassBelongs(clsid.Text())) {
         FCLSIDList.Add(clsid.Name);
         FScan.AddKey(clsid.Text());
+        // The class's AppID is then the program's: the AppID scanner takes its keys.
+        FAppIDList.Add(FScan.Source().ReadString(clsid.Text(), L"AppID").value_or(L""));
     }
 }
 
@@ -65,22 +130,42 @@ bool TFRExtData::ClassBelongs(const std::wstring& classKey) const {
     return FAppIDList.Exists(source.ReadString(classKey, L"AppID").value_or(L""));
 }
 
-void TFRExtData::CheckProgID(const TSubKey& name) {
-    if (IsExtension(name.Name) || IsSystemClassName(name.Name) || !ProgIDBelongs(name.Text()))
-        return;
-    FScan.AddKey(name.Text());
-    FProgIDList.push_back(name.Name);
+bool TFRExtData::IsSystemType(std::wstring_view name) const {
+    return IsSystemClassName(name) ||
+           std::any_of(FSystemProgIDs.begin(), FSystemProgIDs.end(),
+                       [&](const std::wstring& progID) { return SameText(progID, name); });
 }
 
-bool TFRExtData::ProgIDBelongs(const std::wstring& progIDKey) const {
+void TFRExtData::CheckProgID(const TSubKey& name) {
+    if (IsExtension(name.Name) || IsSystemType(name.Name))
+        return;
     const TRegistrySource& source = FScan.Source();
-    if (FCLSIDList.Exists(source.ReadText(progIDKey + L"CLSID\\", L"").value_or(L"")))
-        return true;
+    const std::wstring progIDKey = name.Text();
+    const std::wstring clsid = source.ReadText(progIDKey + L"CLSID\\", L"").value_or(L"");
     const std::wstring shell = progIDKey + L"Shell\\";
-    for (const auto& verb : source.SubKeyNames(shell))
+    std::vector<std::wstring> ownVerbs;
+    bool foreignVerb = false;
+    for (const auto& verb : source.SubKeyNames(shell)) {
         if (FScan.ProgramInAppFolder(source.ReadText(shell + verb + L"\\Command\\", L"").value_or(L"")))
-            return true;
-    return false;
+            ownVerbs.push_back(shell + verb + L'\\');
+        else
+            foreignVerb = true;
+    }
+    const bool ownClass = FCLSIDList.Exists(clsid);
+    if (!ownClass && ownVerbs.empty())
+        return;
+    // The whole key only when all it records is the program's: each verb,
+    // the icon, the class. Otherwise it is another's type whose verbs the
+    // program took over: those verbs go, the type and its other verbs stay.
+    const bool foreignIcon =
+        FScan.NamesOtherPlace(source.ReadText(progIDKey + L"DefaultIcon\\", L"").value_or(L""));
+    if (!foreignVerb && !foreignIcon && (clsid.empty() || ownClass)) {
+        FScan.AddKey(progIDKey);
+        FProgIDList.push_back(name.Name);
+        return;
+    }
+    for (const auto& verb : ownVerbs)
+        FScan.AddKey(verb);
 }
 
 bool TFRExtData::IsProgIDOfProgram(std::wstring_view name) const {

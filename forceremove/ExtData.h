@@ -1,8 +1,9 @@
 #pragma once
 // The scanner of the program's COM classes, ProgIDs and file types: class
 // keys whose server lies in a program folder or whose AppID is the
-// program's, ProgIDs of those classes or with a verb that runs the program,
-// and what file extensions record of them.
+// program's, ProgIDs of those classes or with a verb that runs the program
+// (whole when all they record is the program's, else only those verbs; never
+// the system's types), and what file extensions record of them.
 #include "forceremove/RegistryScan.h"
 #include "forceremove/Tasks.h"
 
@@ -20,7 +21,7 @@ class TRegistrySource;
 class TFRExtData : public TFRTask {
 public:
     // The lists are the removal's, not owned; the classes found are added to
-    // clsidList.
+    // clsidList, their AppIDs to appIDList (for the AppID scanner).
     TFRExtData(TFRRegList& regList, TFRFileList& fileList, TAppFolders& appFolders, TIDList& appIDList,
                TWorkflowCheck checkWorkflow, TIDList& clsidList, const TRegistrySource& source);
 
@@ -39,13 +40,15 @@ private:
     void CheckProgID(const TSubKey& name);
     void CheckExtension(const TSubKey& name);
     bool ClassBelongs(const std::wstring& classKey) const;
-    bool ProgIDBelongs(const std::wstring& progIDKey) const;
+    // A file type or protocol of Windows: nothing of it is listed.
+    bool IsSystemType(std::wstring_view name) const;
     bool IsProgIDOfProgram(std::wstring_view name) const;
 
     TRegistryScan FScan;
     TFRFileList& FFileList;
     TIDList& FAppIDList;
-    std::vector<std::wstring> FProgIDList;
+    std::vector<std::wstring> FProgIDList;    // taken whole
+    std::vector<std::wstring> FSystemProgIDs; // named by the system's extensions
     TWorkflowCheck FCheckWorkflow;
     TIDList& FCLSIDList;
 };

@@ -156,7 +156,10 @@ private:
 };
 
 TComPtr<IForceRemove> NewForceRemove(IProduct& product, TItemProduct& item) {
-    TFRProduct data{item.DisplayName(), item.GUID(), item.InstallLocation(), item.RegistryKeys()};
+    const TInfoValue publisher = item.GetInfo(piPublisher);
+    TFRProduct data{item.DisplayName(), item.GUID(), item.InstallLocation(), item.RegistryKeys(),
+                    std::holds_alternative<std::wstring>(publisher) ? std::get<std::wstring>(publisher)
+                                                                    : L""};
     return MakeCom<TForceRemoveIntf, IForceRemove>(product, std::move(data));
 }
 

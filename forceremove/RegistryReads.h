@@ -17,7 +17,5 @@ std::wstring ReadDefaultString(std::wstring_view keyText);
 std::optional<std::wstring> ReadStringValue(std::wstring_view keyText, std::wstring_view name);
 // A value of either text type (REG_SZ, REG_EXPAND_SZ), unexpanded.
 std::optional<std::wstring> ReadTextValue(std::wstring_view keyText, std::wstring_view name);
-// False also when the key does not open.
-bool KeyHasSubKeys(std::wstring_view keyText);
 
 } // namespace velmora

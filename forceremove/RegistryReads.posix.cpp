@@ -15,8 +15,4 @@ std::wstring ReadDefaultString(std::wstring_view) {
     return {};
 }
 
-bool KeyHasSubKeys(std::wstring_view) {
-    return false;
-}
-
 } // namespace velmora

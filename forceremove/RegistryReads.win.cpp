@@ -36,8 +36,4 @@ std::optional<std::wstring> ReadTextValue(std::wstring_view keyText, std::wstrin
     return OpenForReading(keyText).ReadText(name);
 }
 
-bool KeyHasSubKeys(std::wstring_view keyText) {
-    return OpenForReading(keyText).HasSubKeys();
-}
-
 } // namespace velmora

@@ -7,6 +7,8 @@
 #include "platform/RegistryKeyText.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+
 namespace velmora {
 
 namespace {
@@ -71,24 +73,54 @@ bool TRegistryScan::ProgramInAppFolder(std::wstring_view command) const {
     return InAppFolder(ProgramPath(command));
 }
 
-bool TRegistryScan::IsProgramsOwn(const std::wstring& path) const {
-    return !IsFullPath(path) || FAppFolders.InAppFolder(path);
+std::vector<std::pair<std::wstring, bool>> TRegistryScan::RecordedPaths(std::wstring_view keyText) const {
+    const std::wstring key = IncludeTrailingBackslash(keyText);
+    auto variable = [this](const std::wstring& name) { return FSource.Variable(name); };
+    std::vector<std::wstring> paths{PrepareFileName(FSource.ReadText(key, L"").value_or(L""), variable)};
+    // A folder without its trailing "\" is still the program folder.
+    for (const auto& folder : SplitFolders(FSource.ReadText(key, L"Path").value_or(L"")))
+        paths.push_back(IncludeTrailingBackslash(PrepareFileName(folder, variable)));
+    const std::wstring shell = key + L"shell\\";
+    for (const auto& verb : FSource.SubKeyNames(shell))
+        paths.push_back(ProgramPath(FSource.ReadText(shell + verb + L"\\command", L"").value_or(L"")));
+    std::vector<std::pair<std::wstring, bool>> recorded;
+    for (auto& path : paths)
+        if (IsFullPath(path)) {
+            const bool own = FAppFolders.InAppFolder(path);
+            recorded.emplace_back(std::move(path), own);
+        }
+    return recorded;
 }
 
 bool TRegistryScan::RecordsOnlyProgramPaths(std::wstring_view keyText) const {
-    const std::wstring key = IncludeTrailingBackslash(keyText);
-    auto variable = [this](const std::wstring& name) { return FSource.Variable(name); };
-    if (!IsProgramsOwn(PrepareFileName(FSource.ReadText(key, L"").value_or(L""), variable)))
-        return false;
-    // A folder without its trailing "\" is still the program folder.
-    for (const auto& folder : SplitFolders(FSource.ReadText(key, L"Path").value_or(L"")))
-        if (!IsProgramsOwn(IncludeTrailingBackslash(PrepareFileName(folder, variable))))
-            return false;
-    const std::wstring shell = key + L"shell\\";
-    for (const auto& verb : FSource.SubKeyNames(shell))
-        if (!IsProgramsOwn(ProgramPath(FSource.ReadText(shell + verb + L"\\command", L"").value_or(L""))))
+    for (const auto& [path, own] : RecordedPaths(keyText))
+        if (!own)
             return false;
     return true;
+}
+
+bool TRegistryScan::RecordsProgramPaths(std::wstring_view keyText) const {
+    const auto recorded = RecordedPaths(keyText);
+    return !recorded.empty() &&
+           std::all_of(recorded.begin(), recorded.end(), [](const auto& path) { return path.second; });
+}
+
+bool TRegistryScan::HoldsProgramPath(std::wstring_view keyText) const {
+    const std::wstring key = IncludeTrailingBackslash(keyText);
+    auto variable = [this](const std::wstring& name) { return FSource.Variable(name); };
+    for (const auto& name : FSource.ValueNames(key)) {
+        const std::wstring text = FSource.ReadText(key, name).value_or(L"");
+        const std::wstring path = PrepareFileName(text, variable);
+        if (IsFullPath(path) && (InAppFolder(IncludeTrailingBackslash(path)) || ProgramInAppFolder(text)))
+            return true;
+    }
+    return false;
+}
+
+bool TRegistryScan::NamesOtherPlace(std::wstring_view text) const {
+    const std::wstring path =
+        PrepareFileName(text, [this](const std::wstring& name) { return FSource.Variable(name); });
+    return IsFullPath(path) && !InAppFolder(path);
 }
 
 bool TRegistryScan::IsOwnKey(const std::wstring& keyText) const {

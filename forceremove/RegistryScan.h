@@ -4,6 +4,7 @@
 // the program really is the program's, and the listing of what they find.
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -47,6 +48,15 @@ public:
     // when it records none: common names such as "uninst.exe" are shipped
     // by many programs, and each records its own folder.
     bool RecordsOnlyProgramPaths(std::wstring_view keyText) const;
+    // Evidence that the key is this program's and no other's: it records at
+    // least one full path, and every path it records lies in a program folder.
+    bool RecordsProgramPaths(std::wstring_view keyText) const;
+    // One of the key's own values names a place in a program folder (a path,
+    // or a command whose program lies there).
+    bool HoldsProgramPath(std::wstring_view keyText) const;
+    // The text (variables expanded, quotes removed) is a full path outside
+    // the program folders; an icon's index after it does not matter.
+    bool NamesOtherPlace(std::wstring_view text) const;
 
     // A whole key, or one value of a key. A 32-bit view's key that is one
     // key with the 64-bit view's (most of HKEY_CLASSES_ROOT) is the 64-bit
@@ -58,8 +68,9 @@ public:
 private:
     // Not the 32-bit view's text of a key both views share.
     bool IsOwnKey(const std::wstring& keyText) const;
-    // A full path in a program folder; any other text names no place.
-    bool IsProgramsOwn(const std::wstring& path) const;
+    // The full paths the key records (RecordsOnlyProgramPaths), each with
+    // whether it lies in a program folder.
+    std::vector<std::pair<std::wstring, bool>> RecordedPaths(std::wstring_view keyText) const;
 
     const TRegistrySource& FSource;
     const TAppFolders& FAppFolders;

@@ -29,6 +29,7 @@ struct TFRProduct {
     std::wstring ProductCode; // the installer's product code, or the key name
     std::wstring InstallLocation;
     std::vector<TRegistryKey> RegistryKeys; // the product's own keys
+    std::wstring Publisher;
 };
 
 // The removal's lists a scanner fills; none is owned.

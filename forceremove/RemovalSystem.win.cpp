@@ -67,7 +67,9 @@ public:
 
     // The installer-data scanner first, when the installer knows the product:
     // the files it names are then known to the others. Each later scanner
-    // sees what the earlier ones found (the file list, the data folders).
+    // sees what the earlier ones found (the file list, the data folders):
+    // the registry scanners, which test keys named after the program's files,
+    // run after the file scan; the AppID scanner after the class scanner.
     std::vector<std::unique_ptr<IFRTask>> Scanners(const TFRProduct& product, const TFRScanLists& lists,
                                                    TWorkflowCheck check) override {
         std::vector<std::unique_ptr<IFRTask>> scanners;
@@ -75,14 +77,15 @@ public:
                                             lists.ShortcutList, lists.RegList);
         if (msi->CanProcess())
             scanners.push_back(std::move(msi));
+        scanners.push_back(std::make_unique<TFRAppFiles>(lists.AppFolders, lists.FileList, check,
+                                                         product.DisplayName, lists.DataFileList,
+                                                         FSharedFolders));
         const TRegistrySource& registry = SystemRegistrySource();
         scanners.push_back(std::make_unique<TFRExtData>(lists.RegList, lists.FileList, lists.AppFolders,
                                                         lists.AppIDs, check, lists.CLSIDs, registry));
         scanners.push_back(std::make_unique<TFRAppRegData>(lists.FileList, lists.RegList, product.DisplayName,
-                                                           lists.AppIDs, check, lists.AppFolders, registry));
-        scanners.push_back(std::make_unique<TFRAppFiles>(lists.AppFolders, lists.FileList, check,
-                                                         product.DisplayName, lists.DataFileList,
-                                                         FSharedFolders));
+                                                           product.Publisher, lists.AppIDs, check,
+                                                           lists.AppFolders, registry));
         scanners.push_back(
             std::make_unique<TFRShortcuts>(lists.AppFolders, lists.FileList, lists.ShortcutList, check));
         scanners.push_back(std::make_unique<TFRAutorun>(lists.AppFolders, lists.RegList, registry));

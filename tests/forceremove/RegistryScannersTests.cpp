@@ -41,9 +41,9 @@ protected:
         FRegistry.AddFile(path);
         FFileList.AddFile(path, 10);
     }
-    void RunAppRegData(const std::wstring& appName) {
+    void RunAppRegData(const std::wstring& appName, const std::wstring& publisher = L"Vendor") {
         TFRAppRegData(
-            FFileList, FRegList, appName, FAppIDs, [this] { ++FChecks; }, FAppFolders, FRegistry)
+            FFileList, FRegList, appName, publisher, FAppIDs, [this] { ++FChecks; }, FAppFolders, FRegistry)
             .Run();
     }
     void RunExtData() {
@@ -89,31 +89,37 @@ TEST_F(RegistryScannersTest, AutorunListsPlainStringValuesThatRunTheProgram) {
     EXPECT_THAT(Listed(), UnorderedElementsAreArray(expected));
 }
 
-// Never below a protected key: "Classes", "Microsoft" (a program named "Windows"
-// must not take "Microsoft\Windows").
-TEST_F(RegistryScannersTest, VendorKeysAreFoundTwoLevelsDeepByTheWholeNameOrVendorAndProduct) {
-    for (auto key : {L"Vendor\\Product", L"Vendor Product", L"Other\\Vendor Product",
-                     L"Third\\vendor product", L"Classes\\Vendor Product", L"Microsoft\\Vendor Product",
-                     L"Deep\\Er\\Vendor Product", L"Vendor\\Product Tools"})
+// Only below the publisher's key by name; right below Software only with a
+// path in the program's folders. Never a protected key: "Classes",
+// "Microsoft" (a program named "Windows" must not take "Microsoft\\Windows").
+TEST_F(RegistryScannersTest, VendorKeysAreFoundBelowThePublishersKeyOrByAPathInTheProgramsFolders) {
+    for (auto key :
+         {L"Vendor\\Product", L"Vendor\\Vendor Product", L"Vendor Product", L"Other\\Vendor Product",
+          L"Third\\vendor product", L"Classes\\Vendor Product", L"Microsoft\\Vendor Product",
+          L"Deep\\Er\\Vendor Product", L"Vendor\\Product Tools", L"Other\\Product"})
         for (auto root : {L"HKEY_LOCAL_MACHINE\\Software\\", L"HKEY_CURRENT_USER\\Software\\"})
             FRegistry.Set(root + std::wstring(key), L"Version", L"1");
-    FRegistry.Set(L"(x32)HKEY_LOCAL_MACHINE\\Software\\Vendor Product", L"Version", L"1");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Vendor Product", L"InstallDir", A.substr(0, A.size() - 1));
+    FRegistry.Set(L"(x32)HKEY_LOCAL_MACHINE\\Software\\Vendor Product", L"InstallDir", B);
 
-    RunAppRegData(L"Vendor Product");
-    EXPECT_THAT(Listed(), UnorderedElementsAre(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Vendor\\Product\\",
-                                               L"(x64)HKEY_LOCAL_MACHINE\\Software\\Vendor Product\\",
-                                               L"(x64)HKEY_LOCAL_MACHINE\\Software\\Other\\Vendor Product\\",
-                                               L"(x32)HKEY_LOCAL_MACHINE\\Software\\Vendor Product\\",
-                                               L"(x64)HKEY_CURRENT_USER\\Software\\Vendor\\Product\\",
-                                               L"(x64)HKEY_CURRENT_USER\\Software\\Vendor Product\\",
-                                               L"(x64)HKEY_CURRENT_USER\\Software\\Other\\Vendor Product\\"));
+    // The publisher "Vendor Inc." names its key by its first word, as the display name does.
+    RunAppRegData(L"Vendor Product", L"Vendor Inc.");
+    EXPECT_THAT(Listed(),
+                UnorderedElementsAre(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Vendor\\Product\\",
+                                     L"(x64)HKEY_LOCAL_MACHINE\\Software\\Vendor\\Vendor Product\\",
+                                     L"(x64)HKEY_LOCAL_MACHINE\\Software\\Vendor Product\\",
+                                     L"(x64)HKEY_CURRENT_USER\\Software\\Vendor\\Product\\",
+                                     L"(x64)HKEY_CURRENT_USER\\Software\\Vendor\\Vendor Product\\"));
     EXPECT_GT(FChecks, 0);
 }
 
+// A file name alone never ties a key to the program: the key must record the
+// program's folder, or name an AppID the class pass attributed.
 TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyRecordTheProgramsFolder) {
     // Both programs ship uninst.exe; each registered it with its own folder.
     ListFile(A + L"uninst.exe");
     ListFile(A + L"a.exe");
+    ListFile(A + L"setup.exe");
     FRegistry.AddFile(B + L"uninst.exe");
     FRegistry.Set(L"HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe", L"Path", A.substr(0, A.size() - 1));
     FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"uninst.exe", L"", L"\"" + B + L"uninst.exe\"");
@@ -123,24 +129,31 @@ TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyReco
     FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\a.exe\\shell\\open\\command", L"",
                   L"\"" + A + L"a.exe\" \"%1\"");
     FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\b.exe\\shell\\open\\command", L"", B + L"b.exe");
-    // An AppID key records no path: its file name and AppID tell.
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\setup.exe", L"FriendlyAppName", L"Setup");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"setup.exe", L"UseUrl", L"1");
+    // An AppID key records no path: the AppID of a class whose server is A's tells.
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\CLSID\\{A1}\\LocalServer32", L"", A + L"a.exe");
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\CLSID\\{A1}", L"AppID", L"{A0}");
     FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\a.exe", L"AppID", L"{A0}");
     FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\{A0}", L"", L"Vendor A service");
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\setup.exe", L"AppID", L"{S0}");
+    FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\{S0}", L"", L"Another program's setup");
     FRegistry.Set(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders",
                   A + L"lib\\", L"");
     FRegistry.Set(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders", B,
                   L"");
 
+    RunExtData();
     RunAppRegData(L"Vendor A");
     EXPECT_THAT(
         Listed(),
         UnorderedElementsAre(
+            L"(x64)HKEY_CLASSES_ROOT\\CLSID\\{A1}\\",
             L"(x64)HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe\\",
             L"(x64)HKEY_CLASSES_ROOT\\Applications\\a.exe\\", L"(x64)HKEY_CLASSES_ROOT\\AppID\\a.exe\\",
             L"(x64)HKEY_CLASSES_ROOT\\AppID\\{A0}\\",
             L"(x64)HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders\\" +
                 A + L"lib\\"));
-    EXPECT_TRUE(FAppIDs.Exists(L"{a0}"));
 }
 
 // COM classes, ProgIDs and file types of program A, beside program B's.
@@ -179,7 +192,19 @@ TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
     FRegistry.Set(Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}");
     FRegistry.Set(Classes(L"Vendor.AFile\\Shell\\Open\\Command"), L"", L"\"" + A + L"a.exe\" \"%1\"");
     FRegistry.Set(Classes(L"Vendor.BFile\\Shell\\Edit\\Command"), L"", B + L"b.exe \"%1\"");
-    FRegistry.Set(Classes(L"exefile\\Shell\\Open\\Command"), L"", A + L"a.exe"); // the system's own
+    FRegistry.Set(Classes(L"Vendor.AFile\\DefaultIcon"), L"", A + L"a.exe,0");
+    // Another's type with one verb that runs A: only that verb goes.
+    FRegistry.Set(Classes(L"Vendor.Shared\\Shell\\Open\\Command"), L"", A + L"a.exe \"%1\"");
+    FRegistry.Set(Classes(L"Vendor.Shared\\Shell\\Print\\Command"), L"", B + L"b.exe /p \"%1\"");
+    FRegistry.Set(Classes(L"Vendor.Icon\\Shell\\Open\\Command"), L"", A + L"a.exe");
+    FRegistry.Set(Classes(L"Vendor.Icon\\DefaultIcon"), L"", B + L"icons.dll,2");
+    FRegistry.Set(Classes(L".adoc\\OpenWithProgIds"), L"Vendor.Shared", L"");
+    // The system's own types and protocols, by name or as a system extension's type: nothing of them.
+    for (auto system : {L"exefile", L"txtfile", L"http", L"Installer.Package"}) {
+        FRegistry.Set(Classes(system + std::wstring(L"\\Shell\\Open\\Command")), L"", A + L"a.exe");
+        FRegistry.Set(Classes(system + std::wstring(L"\\Shell\\Print\\Command")), L"", B + L"b.exe");
+    }
+    FRegistry.Set(Classes(L".msi"), L"", L"Installer.Package");
     // The 32-bit view shows the same key again: it is listed once.
     FRegistry.Set(L"(x32)" + Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}");
     FRegistry.Share(Classes(L"Vendor.ADoc"));
@@ -199,12 +224,14 @@ TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
                   L"\"" + B + L"uninst.exe\"");
 
     RunExtData();
-    EXPECT_THAT(Listed(), UnorderedElementsAre(Listing(L"CLSID\\{A1}\\"), Listing(L"Vendor.ADoc\\"),
-                                               Listing(L"Vendor.AFile\\"),
-                                               Listing(L".adoc\\OpenWithProgIds\\vendor.adoc"),
-                                               Listing(L"*\\shellex\\ContextMenuHandlers\\{A1}\\"),
-                                               Listing(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A\\"),
-                                               Listing(L".txt\\OpenWithList\\a.exe\\")));
+    EXPECT_THAT(Listed(),
+                UnorderedElementsAre(Listing(L"CLSID\\{A1}\\"), Listing(L"Vendor.ADoc\\"),
+                                     Listing(L"Vendor.AFile\\"), Listing(L"Vendor.Shared\\Shell\\Open\\"),
+                                     Listing(L"Vendor.Icon\\Shell\\Open\\"),
+                                     Listing(L".adoc\\OpenWithProgIds\\vendor.adoc"),
+                                     Listing(L"*\\shellex\\ContextMenuHandlers\\{A1}\\"),
+                                     Listing(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A\\"),
+                                     Listing(L".txt\\OpenWithList\\a.exe\\")));
 }
 
 } // namespace
