@@ -119,12 +119,17 @@ void TForceRemove::StartCalculate() {
 }
 
 void TForceRemove::StartRemove() {
-    if (FCalcFinished)
-        Resume();
+    if (!FCalcFinished)
+        return;
+    FRemoveStarted = true;
+    Resume();
 }
 
 void TForceRemove::Resume() {
     std::lock_guard lock(FThreadLock);
+    // Between the end of the scan and StartRemove the worker stays paused.
+    if (FCalcFinished && !FRemoveStarted)
+        return;
     if (!SetRunning())
         return;
     if (!FThread) {
@@ -135,6 +140,7 @@ void TForceRemove::Resume() {
             throw;
         }
         FScanning = true;
+        FTerminated = false; // a Terminate from here on holds
         FThread->Start();
     }
 }
@@ -168,9 +174,9 @@ void TForceRemove::Suspend() {
 }
 
 void TForceRemove::Terminate() {
-    FTerminated = true;
     FTimer.Stop();
     std::lock_guard lock(FThreadLock);
+    FTerminated = true;
     if (FThread)
         FThread->Terminate();
 }
