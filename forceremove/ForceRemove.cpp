@@ -63,6 +63,16 @@ TFRFile& TForceRemove::DataFile(size_t index) const {
     return *FDataFileList[index];
 }
 
+size_t TForceRemove::FileCount() const {
+    return Scanning() ? 0 : FFileList.Count();
+}
+
+TFRFile& TForceRemove::File(size_t index) const {
+    if (index >= FileCount())
+        throw std::out_of_range("List index out of bounds");
+    return FFileList.GetItem(index);
+}
+
 size_t TForceRemove::RegEntryCount() const {
     return Scanning() ? 0 : FRegKeys.Count();
 }

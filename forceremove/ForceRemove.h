@@ -68,6 +68,9 @@ public:
     int32_t TotalFiles() const;
     size_t DataFileCount() const;
     TFRFile& DataFile(size_t index) const;
+    // Every file and folder to delete, the data files among them.
+    size_t FileCount() const;
+    TFRFile& File(size_t index) const;
     size_t RegEntryCount() const;
     TFRRegEntry& RegEntry(size_t index) const;
     size_t ShortcutCount() const;
