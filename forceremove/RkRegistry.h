@@ -34,8 +34,7 @@ public:
 
     // On the current key.
     bool ValueExists(const std::wstring& name) const;
-    // Without the component a failure raises EOSError; through it the
-    // component's result is not examined.
+    // A failure, or a refusal of the component, raises EOSError.
     void DeleteValue(const std::wstring& name);
     // One set-value call each.
     LSTATUS WriteInteger(const std::wstring& name, uint32_t value);

@@ -109,11 +109,8 @@ bool TRkRegistry::ValueExists(const std::wstring& name) const {
 }
 
 void TRkRegistry::DeleteValue(const std::wstring& name) {
-    if (FRegAccess) {
-        FRegAccess->RegDeleteValueW(FCurrentKey, name.c_str());
-        return;
-    }
-    LSTATUS status = RegDeleteValueW(FCurrentKey, name.c_str());
+    LSTATUS status = FRegAccess ? FRegAccess->RegDeleteValueW(FCurrentKey, name.c_str())
+                                : RegDeleteValueW(FCurrentKey, name.c_str());
     if (status != ERROR_SUCCESS)
         throw EOSError(L"Cannot delete registry value " + name, static_cast<DWORD>(status));
 }

@@ -99,6 +99,13 @@ TEST_P(RegistryRemovalTest, AnEntryDeletesItsKeyWithEverythingBelowOrOnlyItsValu
     auto texts = StatisticsTextsSince(from);
     EXPECT_THAT(texts, Contains(L"Key not found: (x64)HKEY_LOCAL_MACHINE\\" + FPath + L"\\"));
     EXPECT_THAT(texts, Contains(L"Key not found: (x64)HKEY_LOCAL_MACHINE\\" + FPath + L"\\Value"));
+
+    if (GetParam()) { // a value delete the component refuses (no open set) raises
+        FBackup.Rekova->EndBackupSet(true);
+        Create(TRegView::x64).WriteString(L"Refused", L"z");
+        EXPECT_THROW(FStrategy.RemoveKey(Entry(L"", L"Refused")), EOSError);
+        EXPECT_TRUE(Create(TRegView::x64).ValueExists(L"Refused"));
+    }
 }
 
 TEST_P(RegistryRemovalTest, CountersChangeInThe64BitViewAndAMissingKeyIsLeftAlone) {
