@@ -236,8 +236,8 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
         ASSERT_EQ(FFiles->SetAttributes(file.c_str(), FILE_ATTRIBUTE_NORMAL), S_OK);
         ASSERT_EQ(FFiles->RemoveFile(file.c_str()), S_OK);
     }
-    for (size_t i = folders.size(); i-- > 0;)
-        ASSERT_EQ(FFiles->RemoveFolder(folders[i].c_str()), S_OK);
+    for (size_t i = folders.size(); i-- > 0;) // the innermost named with a trailing "\"
+        ASSERT_EQ(FFiles->RemoveFolder((folders[i] + (i == 2 ? L"\\" : L"")).c_str()), S_OK);
     DeleteTestTree(HKEY_CURRENT_USER, 0);
     DeleteTestTree(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
     // Per file its attributes and its deletion, per folder its removal and
