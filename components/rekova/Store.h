@@ -24,6 +24,23 @@ std::optional<TManifest> LoadManifest(std::wstring_view id);
 // throws EOSError.
 void SaveManifest(const TManifest& manifest);
 
+// The lock of an open set: a file in the set's folder, opened exclusively
+// (and deleted when closed) for as long as the set is open, so that no other
+// root object or process restores, deletes or purges it meanwhile.
+class TSetLock {
+public:
+    // Throws EOSError.
+    explicit TSetLock(std::wstring_view id);
+    ~TSetLock();
+    TSetLock(const TSetLock&) = delete;
+    TSetLock& operator=(const TSetLock&) = delete;
+
+private:
+    void* FFile;
+};
+// Whether a root object, of this process or another, holds the set open.
+bool SetInUse(std::wstring_view id);
+
 // Bytes of the files below a folder; 0 when it is missing.
 int64_t FolderSize(std::wstring_view folder);
 // Deletes a folder with everything in it; false when something stayed.

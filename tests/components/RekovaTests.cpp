@@ -261,6 +261,13 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
               ERROR_SUCCESS);
     FRegistry->RegCloseKey(created);
     FRegistry->RegCloseKey(opened);
+    // Open, the set is in use for another root object as for another process.
+    TComPtr<IRekova> other;
+    ASSERT_EQ(FComponent.GetInstance(__uuidof(IRekova), reinterpret_cast<void**>(other.put())), S_OK);
+    BSTR refused = nullptr;
+    EXPECT_EQ(other->RestoreSet(id.c_str(), &refused), HRESULT_FROM_WIN32(ERROR_BUSY));
+    SysFreeString(refused);
+    EXPECT_EQ(other->DeleteSet(id.c_str()), HRESULT_FROM_WIN32(ERROR_BUSY));
     const int32_t records = FRekova->GetOpenSetRecordCount();
     ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
     ASSERT_FALSE(fs::exists(FRoot / L"Tree"));
@@ -270,8 +277,6 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
 
     // Another root object (as another process would) finds the set, and
     // its manifest names what was changed.
-    TComPtr<IRekova> other;
-    ASSERT_EQ(FComponent.GetInstance(__uuidof(IRekova), reinterpret_cast<void**>(other.put())), S_OK);
     TComPtr<IRekovaSet> found;
     ASSERT_EQ(other->FindSet(id.c_str(), found.put()), S_OK);
     EXPECT_EQ(found->GetRecordCount(), records);
