@@ -423,6 +423,29 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
     TComPtr<IRekovaSet> gone;
     EXPECT_EQ(FRekova->FindSet(id.c_str(), gone.put()), HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
     EXPECT_FALSE(fs::exists(setFolder));
+
+    // A folder recorded as a junction comes back as one, never as a plain
+    // folder; Wine makes no junction, so its record is written as Windows gives it.
+    const std::wstring link = Path(L"Link"), target = Path(L"Target");
+    fs::create_directories(link);
+    fs::create_directories(target);
+    const std::wstring linkSet = Begin();
+    ASSERT_EQ(FFiles->RemoveFolder(link.c_str()), S_OK);
+    ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
+    const std::wstring manifestPath = (setFolder.parent_path() / linkSet / L"manifest.txt").wstring();
+    std::string manifest = ReadContent(manifestPath);
+    const size_t line = manifest.find(Narrow(L"\tfolder\t" + link + L"\t"));
+    ASSERT_NE(line, std::string::npos) << manifest;
+    manifest.insert(manifest.find("\r\n", line), Narrow(L"\tlink=\\??\\" + target + L"\tlinkkind=junction"));
+    WriteFile(manifestPath, manifest);
+    std::wstring report;
+    const HRESULT restored = Restore(linkSet, &report);
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    EXPECT_TRUE(restored == S_OK
+                    ? attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                    : LastError().find(L"cannot make it the link") != std::wstring::npos)
+        << report << LastError();
+    RemoveDirectoryW(link.c_str());
 }
 
 // Limit 1 MiB, a file of 2 MiB: it never fits.
