@@ -4,6 +4,7 @@
 // "20261207-014512-0001"), so that identifiers sort by time. A set's folder
 // holds manifest.txt and the saved copies its records name.
 #include "components/rekova/Manifest.h"
+#include "platform/Handles.h"
 
 #include <cstdint>
 #include <optional>
@@ -31,12 +32,9 @@ class TSetLock {
 public:
     // Throws EOSError.
     explicit TSetLock(std::wstring_view id);
-    ~TSetLock();
-    TSetLock(const TSetLock&) = delete;
-    TSetLock& operator=(const TSetLock&) = delete;
 
 private:
-    void* FFile;
+    unique_file FFile;
 };
 // Whether a root object, of this process or another, holds the set open.
 bool SetInUse(std::wstring_view id);

@@ -58,11 +58,7 @@ std::wstring CreateSetFolder() {
 TSetLock::TSetLock(std::wstring_view id)
     : FFile(CreateFileW(LockPath(id).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                         CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr)) {
-    CheckOS(FFile != INVALID_HANDLE_VALUE, Format(L"Cannot lock the backup set %s", id));
-}
-
-TSetLock::~TSetLock() {
-    CloseHandle(FFile);
+    CheckOS(static_cast<bool>(FFile), Format(L"Cannot lock the backup set %s", id));
 }
 
 bool SetInUse(std::wstring_view id) {
