@@ -301,6 +301,21 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     EXPECT_EQ(registry(), registryBefore);
     EXPECT_EQ(Status(id), L"restored");
     EXPECT_EQ(Restore(id), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+
+    // Below HKEY_CLASSES_ROOT the user's class key goes and comes back, the machine's stays.
+    const std::wstring className = Format(L"VelmoraTests.Rekova-%d", static_cast<int>(GetCurrentProcessId()));
+    const std::wstring classKey = L"Software\\Classes\\" + className;
+    TRegKey::Create(HKEY_CURRENT_USER, classKey).WriteString(L"", L"user's");
+    TRegKey::Create(HKEY_LOCAL_MACHINE, classKey).WriteString(L"", L"machine's");
+    const std::wstring classSet = Begin();
+    EXPECT_EQ(FRegistry->RegDeleteKeyW(HKEY_CLASSES_ROOT, className.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(FRekova->EndBackupSet(true), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, classKey));
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, classKey).ReadString(L""), L"machine's");
+    EXPECT_EQ(Restore(classSet), S_OK) << LastError();
+    EXPECT_EQ(TRegKey::Open(HKEY_CURRENT_USER, classKey).ReadString(L""), L"user's");
+    DeleteKey(HKEY_CURRENT_USER, classKey);
+    DeleteKey(HKEY_LOCAL_MACHINE, classKey);
 }
 
 TEST_F(Rekova, DeletedServiceComesBackWithItsConfigurationAndKey) {
