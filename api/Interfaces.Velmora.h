@@ -200,6 +200,10 @@ IForceRemove : public IUnknown {
     virtual void STDMETHODCALLTYPE Resume() = 0;
     virtual void STDMETHODCALLTYPE Suspend() = 0;
     virtual void STDMETHODCALLTYPE Terminate() = 0;
+    // Every file and folder the removal deletes (the data files, whole
+    // Start-menu folders, the shortcut files), in the order of deletion.
+    virtual int32_t STDMETHODCALLTYPE GetFileCount() = 0;
+    virtual void STDMETHODCALLTYPE GetFile(int32_t Index, IFRFile * *File) = 0;
 };
 VELMORA_IID(IForceRemove, 0x02, 0x05)
 

@@ -13,8 +13,9 @@ public:
     // The folders are not owned.
     explicit TFileUnlocker(const TAppFolders& folders);
 
-    // Ends every process whose executable lies in a program folder. A
-    // missing component or process list raises.
+    // Ends every process whose executable lies in a program folder, with the
+    // component's agent registered for that time only (unless it was
+    // registered before). A missing component or process list raises.
     void Execute();
 
 private:

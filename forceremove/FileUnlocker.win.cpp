@@ -11,6 +11,10 @@
 #include "platform/OSInfo.h"
 #include "platform/Format.h"
 #include "platform/PathText.h"
+#include "platform/Registry.h"
+
+#include <string>
+#include <utility>
 
 namespace velmora {
 
@@ -23,6 +27,30 @@ std::wstring AgentLibrary() {
     return ExtractFilePath(HostExecutableFileName()) +
            (Is64BitWindows() ? L"ProcyraHelper.Agent.x64.dll" : L"ProcyraHelper.Agent.x32.dll");
 }
+
+// The agent's class registered for the unlocker's run only: removed at the
+// end unless a registration was there before.
+class TAgentRegistration {
+public:
+    explicit TAgentRegistration(std::wstring library) : FLibrary(std::move(library)) {
+        wchar_t clsid[40];
+        StringFromGUID2(CLSID_PYAgentManager, clsid, 40);
+        FWasThere = KeyExists(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Classes\\CLSID\\") + clsid);
+        // Without the agent the manager is still served by the component itself.
+        FRegistered = !FWasThere && RegisterLibrary(FLibrary, true);
+    }
+    ~TAgentRegistration() {
+        if (FRegistered)
+            RegisterLibrary(FLibrary, false);
+    }
+    TAgentRegistration(const TAgentRegistration&) = delete;
+    TAgentRegistration& operator=(const TAgentRegistration&) = delete;
+
+private:
+    std::wstring FLibrary;
+    bool FWasThere = false;
+    bool FRegistered = false;
+};
 
 TComPtr<IPYProcessList> ProcessList(IPYManager& manager) {
     TComPtr<IPYProcessList> list;
@@ -53,8 +81,8 @@ void TFileUnlocker::EndIfInProgramFolder(IPYProcess& process, TDebugLog& log) co
 void TFileUnlocker::Execute() {
     TDebugLog& log = DebugLog();
     log.WriteLog(TLogLevel::llInfo, L"Registering COM...");
-    // Without the agent the manager is still served by the component itself.
-    RegisterLibrary(AgentLibrary(), true);
+    // Declared before the manager, so that it goes after it.
+    const TAgentRegistration registration(AgentLibrary());
 
     log.WriteLog(TLogLevel::llInfo, L"Getting PYManager...");
     TComPtr<IPYManager> manager;

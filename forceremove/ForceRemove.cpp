@@ -63,6 +63,16 @@ TFRFile& TForceRemove::DataFile(size_t index) const {
     return *FDataFileList[index];
 }
 
+size_t TForceRemove::FileCount() const {
+    return Scanning() ? 0 : FFileList.Count();
+}
+
+TFRFile& TForceRemove::File(size_t index) const {
+    if (index >= FileCount())
+        throw std::out_of_range("List index out of bounds");
+    return FFileList.GetItem(index);
+}
+
 size_t TForceRemove::RegEntryCount() const {
     return Scanning() ? 0 : FRegKeys.Count();
 }
@@ -119,12 +129,17 @@ void TForceRemove::StartCalculate() {
 }
 
 void TForceRemove::StartRemove() {
-    if (FCalcFinished)
-        Resume();
+    if (!FCalcFinished)
+        return;
+    FRemoveStarted = true;
+    Resume();
 }
 
 void TForceRemove::Resume() {
     std::lock_guard lock(FThreadLock);
+    // Between the end of the scan and StartRemove the worker stays paused.
+    if (FCalcFinished && !FRemoveStarted)
+        return;
     if (!SetRunning())
         return;
     if (!FThread) {
@@ -135,6 +150,7 @@ void TForceRemove::Resume() {
             throw;
         }
         FScanning = true;
+        FTerminated = false; // a Terminate from here on holds
         FThread->Start();
     }
 }
@@ -168,9 +184,9 @@ void TForceRemove::Suspend() {
 }
 
 void TForceRemove::Terminate() {
-    FTerminated = true;
     FTimer.Stop();
     std::lock_guard lock(FThreadLock);
+    FTerminated = true;
     if (FThread)
         FThread->Terminate();
 }

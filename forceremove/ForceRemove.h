@@ -68,6 +68,9 @@ public:
     int32_t TotalFiles() const;
     size_t DataFileCount() const;
     TFRFile& DataFile(size_t index) const;
+    // Every file and folder to delete, the data files among them.
+    size_t FileCount() const;
+    TFRFile& File(size_t index) const;
     size_t RegEntryCount() const;
     TFRRegEntry& RegEntry(size_t index) const;
     size_t ShortcutCount() const;
@@ -85,9 +88,10 @@ public:
 
     // Resume while the scan has not ended.
     void StartCalculate();
-    // Resume once the scan has ended.
+    // Once the scan has ended: opens the deletion and resumes.
     void StartRemove();
-    // Running; the first call starts the worker. A finished removal stays finished.
+    // Running; the first call starts the worker. Between the end of the scan
+    // and StartRemove it does nothing; a finished removal stays finished.
     void Resume();
     // Paused at the worker's next check point.
     void Suspend();
@@ -132,6 +136,8 @@ private:
     mutable std::mutex FProcessingLock;
     std::wstring FProcessing;
     std::atomic<bool> FCalcFinished{false};
+    // Set by StartRemove alone: the worker deletes nothing before.
+    std::atomic<bool> FRemoveStarted{false};
     // The worker fills the lists: from its creation to the end of its scan.
     std::atomic<bool> FScanning{false};
     std::recursive_mutex FLockCS;

@@ -134,6 +134,12 @@ public:
     }
     void STDMETHODCALLTYPE Suspend() override { FForceRemove->Suspend(); }
     void STDMETHODCALLTYPE Terminate() override { FForceRemove->Terminate(); }
+    int32_t STDMETHODCALLTYPE GetFileCount() override {
+        return static_cast<int32_t>(FForceRemove->FileCount());
+    }
+    void STDMETHODCALLTYPE GetFile(int32_t Index, IFRFile** File) override {
+        HandOut(File, [&] { return FForceRemove->File(ListIndex(Index)).Intf(); });
+    }
 
 private:
     static size_t ListIndex(int32_t index) {

@@ -68,7 +68,11 @@ void TForceRemoveThread::Execute() {
         FForceRemove.Suspend();
         FForceRemove.FScanning = false;
         FForceRemove.FCalcFinished = true;
-        CheckPaused();
+        // A Resume that came before the end showed is undone: StartRemove alone goes on.
+        while (!FForceRemove.FRemoveStarted) {
+            FForceRemove.Suspend();
+            CheckPaused();
+        }
         Remove();
     } catch (...) {
         FForceRemove.SetFinished();
@@ -85,7 +89,6 @@ void TForceRemoveThread::StartRun() {
     fr.FFilesProcessed = 0;
     fr.FRegistryProgress = 0;
     fr.FFileProgress = 0;
-    fr.FTerminated = false;
     fr.FRequiredAction = TFRRequiredAction::frqNone;
     fr.FRKUsageDecision = TFRRKUsage::rkuNone;
     fr.FRKFreeSpaceDecision = TFRFreeSpaceDecision::rksNone;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace velmora {
 
@@ -20,7 +21,9 @@ public:
     TRkRegistry& operator=(const TRkRegistry&) = delete;
 
     // Key paths are relative to the root; a leading "\" is dropped. The
-    // access mask carries the registry view.
+    // access mask carries the registry view. Below HKEY_CLASSES_ROOT a key is
+    // the real one: HKCU\Software\Classes when it (or its nearest existing
+    // ancestor) is there, as Windows merges them, else HKLM\Software\Classes.
     void SetRoot(HKEY root) { FRootKey = root; }
     void SetAccess(REGSAM access) { FAccess = access; }
 
@@ -34,8 +37,7 @@ public:
 
     // On the current key.
     bool ValueExists(const std::wstring& name) const;
-    // Without the component a failure raises EOSError; through it the
-    // component's result is not examined.
+    // A failure, or a refusal of the component, raises EOSError.
     void DeleteValue(const std::wstring& name);
     // One set-value call each.
     LSTATUS WriteInteger(const std::wstring& name, uint32_t value);
@@ -45,6 +47,8 @@ public:
     LSTATUS DeleteKey(const std::wstring& path);
 
 private:
+    // The root and path of the key the path names.
+    std::pair<HKEY, std::wstring> Real(const std::wstring& path) const;
     LSTATUS Open(HKEY parent, const std::wstring& path, REGSAM access, HKEY& key) const;
     LSTATUS Close(HKEY key) const;
     // Deletes the subkeys (last index first) and the values of an open key.

@@ -39,6 +39,29 @@ std::vector<std::wstring> ValueNames(HKEY key) {
 
 } // namespace
 
+std::pair<HKEY, std::wstring> TRkRegistry::Real(const std::wstring& path) const {
+    std::wstring relative = Relative(path);
+    if (FRootKey != HKEY_CLASSES_ROOT)
+        return {FRootKey, relative};
+    while (!relative.empty() && relative.back() == L'\\')
+        relative.pop_back();
+    const std::wstring classes = L"Software\\Classes";
+    const std::wstring real = relative.empty() ? classes : classes + L"\\" + relative;
+    for (std::wstring probe = relative; !probe.empty();) {
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(root, (classes + L"\\" + probe).c_str(), 0, KEY_READ | (FAccess & ViewBits),
+                              &key) == ERROR_SUCCESS) {
+                RegCloseKey(key);
+                return {root, real};
+            }
+        }
+        const size_t slash = probe.rfind(L'\\');
+        probe.resize(slash == std::wstring::npos ? 0 : slash);
+    }
+    return {HKEY_LOCAL_MACHINE, real};
+}
+
 TRkRegistry::TRkRegistry(IRekova* rekova, REGSAM access) : FAccess(access) {
     if (rekova)
         rekova->GetRegistryAccess(FRegAccess.put());
@@ -59,9 +82,9 @@ LSTATUS TRkRegistry::Close(HKEY key) const {
 }
 
 bool TRkRegistry::KeyExists(const std::wstring& path) const {
+    const auto [root, real] = Real(path);
     HKEY key = nullptr;
-    if (RegOpenKeyExW(FRootKey, Relative(path).c_str(), 0, KEY_READ | (FAccess & ViewBits), &key) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(root, real.c_str(), 0, KEY_READ | (FAccess & ViewBits), &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
@@ -69,13 +92,14 @@ bool TRkRegistry::KeyExists(const std::wstring& path) const {
 
 LSTATUS TRkRegistry::OpenKey(const std::wstring& path, bool canCreate) {
     CloseKey();
+    const auto [root, real] = Real(path);
     HKEY key = nullptr;
-    LSTATUS status = Open(FRootKey, Relative(path), FAccess, key);
+    LSTATUS status = Open(root, real, FAccess, key);
     if (status == ERROR_FILE_NOT_FOUND && canCreate)
-        status = FRegAccess ? FRegAccess->RegCreateKeyExW(FRootKey, Relative(path).c_str(), 0, nullptr, 0,
-                                                          FAccess, nullptr, &key, nullptr)
-                            : RegCreateKeyExW(FRootKey, Relative(path).c_str(), 0, nullptr, 0, FAccess,
-                                              nullptr, &key, nullptr);
+        status = FRegAccess
+                     ? FRegAccess->RegCreateKeyExW(root, real.c_str(), 0, nullptr, 0, FAccess, nullptr, &key,
+                                                   nullptr)
+                     : RegCreateKeyExW(root, real.c_str(), 0, nullptr, 0, FAccess, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS)
         return status;
     FCurrentKey = key;
@@ -85,9 +109,9 @@ LSTATUS TRkRegistry::OpenKey(const std::wstring& path, bool canCreate) {
 
 LSTATUS TRkRegistry::OpenKeyReadOnly(const std::wstring& path) {
     CloseKey();
+    const auto [root, real] = Real(path);
     HKEY key = nullptr;
-    if (LSTATUS status = Open(FRootKey, Relative(path), KEY_READ | (FAccess & ViewBits), key);
-        status != ERROR_SUCCESS)
+    if (LSTATUS status = Open(root, real, KEY_READ | (FAccess & ViewBits), key); status != ERROR_SUCCESS)
         return status;
     FCurrentKey = key;
     FReadOnly = true;
@@ -109,11 +133,8 @@ bool TRkRegistry::ValueExists(const std::wstring& name) const {
 }
 
 void TRkRegistry::DeleteValue(const std::wstring& name) {
-    if (FRegAccess) {
-        FRegAccess->RegDeleteValueW(FCurrentKey, name.c_str());
-        return;
-    }
-    LSTATUS status = RegDeleteValueW(FCurrentKey, name.c_str());
+    LSTATUS status = FRegAccess ? FRegAccess->RegDeleteValueW(FCurrentKey, name.c_str())
+                                : RegDeleteValueW(FCurrentKey, name.c_str());
     if (status != ERROR_SUCCESS)
         throw EOSError(L"Cannot delete registry value " + name, static_cast<DWORD>(status));
 }
@@ -130,7 +151,7 @@ LSTATUS TRkRegistry::WriteValue(const std::wstring& name, DWORD type, const void
 }
 
 LSTATUS TRkRegistry::DeleteKey(const std::wstring& path) {
-    const std::wstring relative = Relative(path);
+    const auto [root, relative] = Real(path);
     const size_t slash = relative.rfind(L'\\');
     const std::wstring parentPath = slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
     const std::wstring name = slash == std::wstring::npos ? relative : relative.substr(slash + 1);
@@ -138,7 +159,7 @@ LSTATUS TRkRegistry::DeleteKey(const std::wstring& path) {
         return ERROR_INVALID_PARAMETER;
 
     HKEY key = nullptr;
-    if (LSTATUS status = Open(FRootKey, relative, FAccess, key); status != ERROR_SUCCESS)
+    if (LSTATUS status = Open(root, relative, FAccess, key); status != ERROR_SUCCESS)
         return status;
     EmptyKey(key);
     Close(key);
@@ -146,7 +167,7 @@ LSTATUS TRkRegistry::DeleteKey(const std::wstring& path) {
     // Deleted through its parent opened in the key's view: a plain delete
     // of a path would always reach the process's own view.
     HKEY parent = nullptr;
-    if (LSTATUS status = Open(FRootKey, parentPath, FAccess, parent); status != ERROR_SUCCESS)
+    if (LSTATUS status = Open(root, parentPath, FAccess, parent); status != ERROR_SUCCESS)
         return status;
     LSTATUS status =
         FRegAccess ? FRegAccess->RegDeleteKeyW(parent, name.c_str()) : RegDeleteKeyW(parent, name.c_str());

@@ -30,7 +30,8 @@ using TCaptures = std::vector<TCapture>;
 // A file with its content, attributes and times; NewFile when it is
 // missing, CaptureFolder when the path names a folder.
 TCapture CaptureFile(std::wstring_view path);
-// A folder's attributes and times; NewFolder when it is missing.
+// A folder's attributes and times, and the target of a link (a junction or a
+// symbolic link); NewFolder when it is missing.
 TCapture CaptureFolder(std::wstring_view path);
 // The folder with everything below it: the folder's record last, so that
 // restoring (last record first) makes the folders before the files in them.

@@ -40,6 +40,9 @@ TCapture CaptureFolder(std::wstring_view path) {
         return {{TRecordKind::NewFolder, std::wstring(path), {}}, {}};
     TCapture capture{{TRecordKind::Folder, std::wstring(path), {}}, {}};
     PutEntryState(capture.Record, *state);
+    if (state->Attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        if (std::optional<TFolderLink> link = ReadFolderLink(path))
+            PutFolderLink(capture.Record, *link);
     return capture;
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace velmora::rekova {
@@ -24,6 +25,20 @@ void PutEntryState(TRecord& record, const TEntryState& state);
 std::optional<TEntryState> EntryStateOf(const TRecord& record);
 // Sets the times, then the attributes; false (last error set) when either failed.
 bool ApplyEntryState(std::wstring_view path, const TEntryState& state);
+
+// A folder that is a link: a junction or a symbolic link, with the target as
+// the link holds it ("\\??\\C:\\Target" for an absolute one), as the record
+// fields "link" and "linkkind".
+struct TFolderLink {
+    bool Junction = true;
+    std::wstring Target;
+};
+// Nothing when the folder is not a link of either kind.
+std::optional<TFolderLink> ReadFolderLink(std::wstring_view path);
+void PutFolderLink(TRecord& record, const TFolderLink& link);
+std::optional<TFolderLink> FolderLinkOf(const TRecord& record);
+// Makes the (empty or missing) folder the link; false (last error set) when it failed.
+bool MakeFolderLink(std::wstring_view path, const TFolderLink& link);
 
 // Creates a folder with its missing parents; false (last error set) when it failed.
 bool CreateFolderPath(std::wstring_view path);

@@ -3,7 +3,12 @@
 #include "platform/Handles.h"
 #include "platform/Paths.h"
 
+#include <winioctl.h>
+
+#include <cstring>
 #include <cwchar>
+#include <memory>
+#include <vector>
 #include <string>
 
 namespace velmora::rekova {
@@ -100,6 +105,93 @@ bool CreateFolderPath(std::wstring_view path) {
     if (slash != std::wstring::npos && slash > 2 && !CreateFolderPath(folder.substr(0, slash)))
         return false;
     return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+namespace {
+
+// The reparse data of a junction or a symbolic link (the system's
+// REPARSE_DATA_BUFFER, which only the driver kit declares).
+struct TReparseData {
+    DWORD Tag;
+    WORD DataLength;
+    WORD Reserved;
+    WORD SubstituteOffset;
+    WORD SubstituteLength;
+    WORD PrintOffset;
+    WORD PrintLength;
+    // Symbolic links only: flags, then the names; junctions: the names.
+    BYTE Rest[MAXIMUM_REPARSE_DATA_BUFFER_SIZE];
+};
+constexpr size_t ReparseHeader = 8;
+
+unique_file OpenLink(std::wstring_view path, DWORD access) {
+    return unique_file(CreateFileW(
+        std::wstring(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+} // namespace
+
+std::optional<TFolderLink> ReadFolderLink(std::wstring_view path) {
+    unique_file link = OpenLink(path, FILE_READ_ATTRIBUTES);
+    auto data = std::make_unique<TReparseData>();
+    DWORD got = 0;
+    if (!link || !DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.get(),
+                                  sizeof(TReparseData), &got, nullptr))
+        return std::nullopt;
+    const bool junction = data->Tag == IO_REPARSE_TAG_MOUNT_POINT;
+    if (!junction && data->Tag != IO_REPARSE_TAG_SYMLINK)
+        return std::nullopt;
+    const BYTE* names = data->Rest + (junction ? 0 : sizeof(ULONG));
+    if (size_t(data->SubstituteOffset) + data->SubstituteLength > sizeof(data->Rest) - sizeof(ULONG))
+        return std::nullopt;
+    std::wstring target(data->SubstituteLength / sizeof(wchar_t), L'\0');
+    std::memcpy(target.data(), names + data->SubstituteOffset, data->SubstituteLength);
+    return TFolderLink{junction, target};
+}
+
+void PutFolderLink(TRecord& record, const TFolderLink& link) {
+    record.SetField(L"link", link.Target);
+    record.SetField(L"linkkind", link.Junction ? L"junction" : L"symlink");
+}
+
+std::optional<TFolderLink> FolderLinkOf(const TRecord& record) {
+    std::wstring target = record.Field(L"link");
+    if (target.empty())
+        return std::nullopt;
+    return TFolderLink{record.Field(L"linkkind") != L"symlink", target};
+}
+
+bool MakeFolderLink(std::wstring_view path, const TFolderLink& link) {
+    const std::wstring name(path);
+    if (!link.Junction) {
+        RemoveDirectoryW(name.c_str());
+        std::wstring target = link.Target.starts_with(L"\\??\\") ? link.Target.substr(4) : link.Target;
+        return CreateSymbolicLinkW(name.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+    }
+    if (!CreateFolderPath(path))
+        return false;
+    const std::wstring print = link.Target.starts_with(L"\\??\\") ? link.Target.substr(4) : link.Target;
+    const size_t substituteBytes = link.Target.size() * sizeof(wchar_t),
+                 printBytes = print.size() * sizeof(wchar_t);
+    auto data = std::make_unique<TReparseData>();
+    if (substituteBytes + printBytes + 2 * sizeof(wchar_t) > sizeof(data->Rest)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    data->Tag = IO_REPARSE_TAG_MOUNT_POINT;
+    data->SubstituteOffset = 0;
+    data->SubstituteLength = static_cast<WORD>(substituteBytes);
+    data->PrintOffset = static_cast<WORD>(substituteBytes + sizeof(wchar_t));
+    data->PrintLength = static_cast<WORD>(printBytes);
+    std::memcpy(data->Rest, link.Target.c_str(), substituteBytes + sizeof(wchar_t));
+    std::memcpy(data->Rest + data->PrintOffset, print.c_str(), printBytes + sizeof(wchar_t));
+    data->DataLength = static_cast<WORD>(8 + substituteBytes + printBytes + 2 * sizeof(wchar_t));
+    unique_file folder = OpenLink(path, GENERIC_WRITE);
+    DWORD got = 0;
+    return folder &&
+           DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, data.get(),
+                           static_cast<DWORD>(ReparseHeader + data->DataLength), nullptr, 0, &got, nullptr);
 }
 
 } // namespace velmora::rekova

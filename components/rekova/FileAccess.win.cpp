@@ -7,8 +7,21 @@
 
 namespace velmora::rekova {
 
+namespace {
+
+// A folder named with a trailing "\" is the folder, not its parent; a drive's root keeps it.
+std::wstring WithoutTrailingSlash(LPCWSTR path) {
+    std::wstring entry(path);
+    while (entry.size() > 3 && entry.back() == L'\\')
+        entry.pop_back();
+    return entry;
+}
+
+} // namespace
+
 void TFileAccess::AddParentFolder(TCaptures& captures, LPCWSTR path) const {
-    std::wstring_view entry(path);
+    const std::wstring trimmed = WithoutTrailingSlash(path);
+    std::wstring_view entry(trimmed);
     size_t slash = entry.find_last_of(L'\\');
     if (slash == std::wstring_view::npos || slash < 3)
         return;
@@ -44,7 +57,7 @@ HRESULT TFileAccess::Change(LPCWSTR path, std::wstring_view action, const std::f
 
 HRESULT STDMETHODCALLTYPE TFileAccess::CreateFolder(LPCWSTR Path) {
     return Change(
-        Path, L"create the folder", [Path] { return TCaptures{CaptureFolder(Path)}; },
+        Path, L"create the folder", [Path] { return TCaptures{CaptureFolder(WithoutTrailingSlash(Path))}; },
         [Path] { return CreateDirectoryW(Path, nullptr); });
 }
 
@@ -104,7 +117,7 @@ HRESULT STDMETHODCALLTYPE TFileAccess::CopyEntry(LPCWSTR From, LPCWSTR To, bool 
 
 HRESULT STDMETHODCALLTYPE TFileAccess::RemoveFolder(LPCWSTR Path) {
     return Change(
-        Path, L"remove the folder", [Path] { return TCaptures{CaptureFolder(Path)}; },
+        Path, L"remove the folder", [Path] { return TCaptures{CaptureFolder(WithoutTrailingSlash(Path))}; },
         [Path] { return RemoveDirectoryW(Path); });
 }
 

@@ -66,6 +66,26 @@ TRegistryKey SubKeyOf(const TRegistryKey& key, std::wstring_view subKey) {
             key.Path.empty() ? std::wstring(subKey) : key.Path + L"\\" + std::wstring(subKey)};
 }
 
+std::pair<HKEY, std::wstring> RealClassesKey(HKEY root, std::wstring_view subKey, REGSAM access) {
+    if (root != HKEY_CLASSES_ROOT)
+        return {root, std::wstring(subKey)};
+    while (!subKey.empty() && subKey.front() == L'\\')
+        subKey.remove_prefix(1);
+    while (!subKey.empty() && subKey.back() == L'\\')
+        subKey.remove_suffix(1);
+    const std::wstring classes = L"Software\\Classes";
+    const std::wstring real = subKey.empty() ? classes : classes + L"\\" + std::wstring(subKey);
+    const TRegView view = RegViewFromFlags(access);
+    for (std::wstring_view probe = subKey; !probe.empty();) {
+        for (HKEY candidate : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            if (KeyExists(candidate, classes + L"\\" + std::wstring(probe), view))
+                return {candidate, real};
+        const size_t slash = probe.rfind(L'\\');
+        probe = slash == std::wstring_view::npos ? std::wstring_view() : probe.substr(0, slash);
+    }
+    return {HKEY_LOCAL_MACHINE, real};
+}
+
 void TKeyNames::Remember(HKEY key, TRegistryKey name) {
     std::lock_guard lock(FLock);
     FNames[key] = std::move(name);

@@ -11,10 +11,12 @@
 #include "components/rekova/Captures.h"
 #include "components/rekova/KeyNames.h"
 #include "components/rekova/Manifest.h"
+#include "components/rekova/Store.h"
 #include "platform/ComObject.h"
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -90,6 +92,7 @@ private:
 
     mutable std::recursive_mutex FLock;
     std::optional<TManifest> FOpen;
+    std::unique_ptr<TSetLock> FOpenLock; // held while FOpen is
     bool FSkipping = false;
     bool FCallbackAsked = false;
     TComPtr<IRekovaFreeSpaceCallback> FCallback;

@@ -34,11 +34,14 @@ std::wstring TRecorder::Begin(std::wstring_view name, std::wstring_view descript
         throw EOSError(Format(L"The backup set %s is still open", FOpen->Id), ERROR_BUSY);
     TManifest manifest;
     manifest.Id = CreateSetFolder();
+    // Locked before its manifest makes it a set of the store.
+    auto setLock = std::make_unique<TSetLock>(manifest.Id);
     manifest.Name = name;
     manifest.Description = description;
     manifest.Begun = LocalTimeText();
     SaveManifest(manifest);
     FOpen = std::move(manifest);
+    FOpenLock = std::move(setLock);
     FSkipping = false;
     FCallbackAsked = false;
     FRecordedFolders.clear();
@@ -55,6 +58,7 @@ void TRecorder::End(bool successful) {
     TManifest closing = std::move(*FOpen);
     FOpen.reset();
     CountChange();
+    std::unique_ptr<TSetLock> setLock = std::move(FOpenLock);
     SaveManifest(closing);
 }
 

@@ -2,7 +2,9 @@
 // IRegistryAccess: registry changes recorded before they are made. A change
 // through a handle that cannot be named (neither opened here, nor a
 // predefined root, nor named by the kernel) is refused with
-// ERROR_INVALID_HANDLE, never made unrecorded. RegSaveKeyW and RegLoadKeyW
+// ERROR_INVALID_HANDLE, never made unrecorded. A key opened, created,
+// deleted or backed up below HKEY_CLASSES_ROOT is the real class key, the
+// user's or the machine's, which is what is recorded and restored. RegSaveKeyW and RegLoadKeyW
 // change no key and are passed on as they are.
 #include "api/Interfaces.Rekova.h"
 #include "components/rekova/Recorder.h"

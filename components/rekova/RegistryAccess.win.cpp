@@ -55,6 +55,9 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::RegCreateKeyExW(HKEY Key, LPCWSTR Sub
     return Guarded(
         *FRecorder,
         [&] {
+            const auto [real, realSubKey] = RealClassesKey(Key, NullableText(SubKey), Sam);
+            Key = real;
+            SubKey = realSubKey.c_str();
             TRegistryKey name = Name(Key, SubKey, Sam);
             LSTATUS status = Change(
                 L"create the key " + name.Text(),
@@ -78,6 +81,9 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::RegOpenKeyExW(HKEY Key, LPCWSTR SubKe
     return Guarded(
         *FRecorder,
         [&] {
+            const auto [real, realSubKey] = RealClassesKey(Key, NullableText(SubKey), Sam);
+            Key = real;
+            SubKey = realSubKey.c_str();
             LSTATUS status = ::RegOpenKeyExW(Key, SubKey, Options, Sam, Result);
             // A key whose parent cannot be named is named by the kernel when it is changed.
             if (status == ERROR_SUCCESS)
@@ -100,6 +106,9 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::RegDeleteKeyW(HKEY Key, LPCWSTR SubKe
     return Guarded(
         *FRecorder,
         [&] {
+            const auto [real, realSubKey] = RealClassesKey(Key, NullableText(SubKey), 0);
+            Key = real;
+            SubKey = realSubKey.c_str();
             TRegistryKey name = Name(Key, SubKey);
             return Change(
                 L"delete the key " + name.Text(), [&name] { return TCaptures{CaptureKey(name)}; },
@@ -192,7 +201,8 @@ LSTATUS STDMETHODCALLTYPE TRegistryAccess::BackupKey(HKEY Key, LPCWSTR SubKey) {
     return Guarded(
         *FRecorder,
         [&] {
-            FRecorder->Record({CaptureKey(Name(Key, SubKey))});
+            const auto [real, realSubKey] = RealClassesKey(Key, NullableText(SubKey), 0);
+            FRecorder->Record({CaptureKey(Name(real, realSubKey.c_str()))});
             return ERROR_SUCCESS;
         },
         StatusFailure);

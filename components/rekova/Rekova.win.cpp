@@ -104,7 +104,7 @@ TManifest TRekova::StoredSet(LPCWSTR id) const {
 }
 
 void TRekova::RequireClosed(const std::wstring& id) const {
-    if (SameText(FRecorder->OpenId(), id))
+    if (SameText(FRecorder->OpenId(), id) || SetInUse(id))
         throw EOSError(Format(L"The backup set %s is still open", id), ERROR_BUSY);
 }
 
@@ -316,7 +316,7 @@ HRESULT STDMETHODCALLTYPE TRekova::PurgeSets(int32_t Keep) {
         std::vector<std::wstring> ids = SetIds();
         std::wstring open = FRecorder->OpenId();
         for (size_t i = static_cast<size_t>(Keep); i < ids.size(); ++i)
-            if (!SameText(ids[i], open)) {
+            if (!SameText(ids[i], open) && !SetInUse(ids[i])) {
                 CheckOS(RemoveTree(SetFolder(ids[i])), Format(L"Cannot delete the backup set %s", ids[i]));
                 FRecorder->CountChange();
             }

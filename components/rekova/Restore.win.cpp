@@ -108,6 +108,12 @@ private:
     std::wstring RestoreFolder(const TRecord& record) {
         std::optional<TEntryState> state = EntryStateOf(record);
         Check(state.has_value(), L"its record lacks the attributes or times");
+        // A link comes back as the link; its times would reach its target's.
+        if (std::optional<TFolderLink> link = FolderLinkOf(record)) {
+            if (!ReadFolderLink(record.Target))
+                Check(MakeFolderLink(record.Target, *link), L"cannot make it the link to " + link->Target);
+            return L"restored the link " + record.Target;
+        }
         Check(CreateFolderPath(record.Target), L"cannot create it");
         FFolders.emplace_back(record.Target, *state);
         return L"restored the folder " + record.Target;

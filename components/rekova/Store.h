@@ -4,6 +4,7 @@
 // "20261207-014512-0001"), so that identifiers sort by time. A set's folder
 // holds manifest.txt and the saved copies its records name.
 #include "components/rekova/Manifest.h"
+#include "platform/Handles.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,6 +24,20 @@ std::optional<TManifest> LoadManifest(std::wstring_view id);
 // Replaces the manifest as a whole (written beside it, then moved over it);
 // throws EOSError.
 void SaveManifest(const TManifest& manifest);
+
+// The lock of an open set: a file in the set's folder, opened exclusively
+// (and deleted when closed) for as long as the set is open, so that no other
+// root object or process restores, deletes or purges it meanwhile.
+class TSetLock {
+public:
+    // Throws EOSError.
+    explicit TSetLock(std::wstring_view id);
+
+private:
+    unique_file FFile;
+};
+// Whether a root object, of this process or another, holds the set open.
+bool SetInUse(std::wstring_view id);
 
 // Bytes of the files below a folder; 0 when it is missing.
 int64_t FolderSize(std::wstring_view folder);

@@ -23,6 +23,10 @@ std::wstring ManifestPath(std::wstring_view id) {
     return SetFolder(id) + L"\\" + ManifestName;
 }
 
+std::wstring LockPath(std::wstring_view id) {
+    return SetFolder(id) + L"\\open.lock";
+}
+
 } // namespace
 
 std::wstring StoreFolder() {
@@ -49,6 +53,18 @@ std::wstring CreateSetFolder() {
                            GetLastError());
     }
     throw EOSError(L"Too many backup sets begun within one second", ERROR_ALREADY_EXISTS);
+}
+
+TSetLock::TSetLock(std::wstring_view id)
+    : FFile(CreateFileW(LockPath(id).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                        CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr)) {
+    CheckOS(static_cast<bool>(FFile), Format(L"Cannot lock the backup set %s", id));
+}
+
+bool SetInUse(std::wstring_view id) {
+    unique_file probe(CreateFileW(LockPath(id).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 std::vector<std::wstring> SetIds() {

@@ -236,8 +236,8 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
         ASSERT_EQ(FFiles->SetAttributes(file.c_str(), FILE_ATTRIBUTE_NORMAL), S_OK);
         ASSERT_EQ(FFiles->RemoveFile(file.c_str()), S_OK);
     }
-    for (size_t i = folders.size(); i-- > 0;)
-        ASSERT_EQ(FFiles->RemoveFolder(folders[i].c_str()), S_OK);
+    for (size_t i = folders.size(); i-- > 0;) // the innermost named with a trailing "\"
+        ASSERT_EQ(FFiles->RemoveFolder((folders[i] + (i == 2 ? L"\\" : L"")).c_str()), S_OK);
     DeleteTestTree(HKEY_CURRENT_USER, 0);
     DeleteTestTree(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
     // Per file its attributes and its deletion, per folder its removal and
@@ -261,6 +261,13 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
               ERROR_SUCCESS);
     FRegistry->RegCloseKey(created);
     FRegistry->RegCloseKey(opened);
+    // Open, the set is in use for another root object as for another process.
+    TComPtr<IRekova> other;
+    ASSERT_EQ(FComponent.GetInstance(__uuidof(IRekova), reinterpret_cast<void**>(other.put())), S_OK);
+    BSTR refused = nullptr;
+    EXPECT_EQ(other->RestoreSet(id.c_str(), &refused), HRESULT_FROM_WIN32(ERROR_BUSY));
+    SysFreeString(refused);
+    EXPECT_EQ(other->DeleteSet(id.c_str()), HRESULT_FROM_WIN32(ERROR_BUSY));
     const int32_t records = FRekova->GetOpenSetRecordCount();
     ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
     ASSERT_FALSE(fs::exists(FRoot / L"Tree"));
@@ -270,8 +277,6 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
 
     // Another root object (as another process would) finds the set, and
     // its manifest names what was changed.
-    TComPtr<IRekova> other;
-    ASSERT_EQ(FComponent.GetInstance(__uuidof(IRekova), reinterpret_cast<void**>(other.put())), S_OK);
     TComPtr<IRekovaSet> found;
     ASSERT_EQ(other->FindSet(id.c_str(), found.put()), S_OK);
     EXPECT_EQ(found->GetRecordCount(), records);
@@ -296,6 +301,21 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     EXPECT_EQ(registry(), registryBefore);
     EXPECT_EQ(Status(id), L"restored");
     EXPECT_EQ(Restore(id), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+
+    // Below HKEY_CLASSES_ROOT the user's class key goes and comes back, the machine's stays.
+    const std::wstring className = Format(L"VelmoraTests.Rekova-%d", static_cast<int>(GetCurrentProcessId()));
+    const std::wstring classKey = L"Software\\Classes\\" + className;
+    TRegKey::Create(HKEY_CURRENT_USER, classKey).WriteString(L"", L"user's");
+    TRegKey::Create(HKEY_LOCAL_MACHINE, classKey).WriteString(L"", L"machine's");
+    const std::wstring classSet = Begin();
+    EXPECT_EQ(FRegistry->RegDeleteKeyW(HKEY_CLASSES_ROOT, className.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(FRekova->EndBackupSet(true), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, classKey));
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, classKey).ReadString(L""), L"machine's");
+    EXPECT_EQ(Restore(classSet), S_OK) << LastError();
+    EXPECT_EQ(TRegKey::Open(HKEY_CURRENT_USER, classKey).ReadString(L""), L"user's");
+    DeleteKey(HKEY_CURRENT_USER, classKey);
+    DeleteKey(HKEY_LOCAL_MACHINE, classKey);
 }
 
 TEST_F(Rekova, DeletedServiceComesBackWithItsConfigurationAndKey) {
@@ -418,6 +438,29 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
     TComPtr<IRekovaSet> gone;
     EXPECT_EQ(FRekova->FindSet(id.c_str(), gone.put()), HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
     EXPECT_FALSE(fs::exists(setFolder));
+
+    // A folder recorded as a junction comes back as one, never as a plain
+    // folder; Wine makes no junction, so its record is written as Windows gives it.
+    const std::wstring link = Path(L"Link"), target = Path(L"Target");
+    fs::create_directories(link);
+    fs::create_directories(target);
+    const std::wstring linkSet = Begin();
+    ASSERT_EQ(FFiles->RemoveFolder(link.c_str()), S_OK);
+    ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
+    const std::wstring manifestPath = (setFolder.parent_path() / linkSet / L"manifest.txt").wstring();
+    std::string manifest = ReadContent(manifestPath);
+    const size_t line = manifest.find(Narrow(L"\tfolder\t" + link + L"\t"));
+    ASSERT_NE(line, std::string::npos) << manifest;
+    manifest.insert(manifest.find("\r\n", line), Narrow(L"\tlink=\\??\\" + target + L"\tlinkkind=junction"));
+    WriteFile(manifestPath, manifest);
+    std::wstring report;
+    const HRESULT restored = Restore(linkSet, &report);
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    EXPECT_TRUE(restored == S_OK
+                    ? attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                    : LastError().find(L"cannot make it the link") != std::wstring::npos)
+        << report << LastError();
+    RemoveDirectoryW(link.c_str());
 }
 
 // Limit 1 MiB, a file of 2 MiB: it never fits.

@@ -40,7 +40,7 @@ std::streamoff DebugLogEnd() {
 }
 
 // Two programs of one vendor side by side, "App" being removed, "App Tools" staying.
-TEST(FileUnlocker, EndsTheProgramsProcessesOnlyAndRegistersTheAgent) {
+TEST(FileUnlocker, EndsTheProgramsProcessesOnlyAndRegistersTheAgentForItsRunOnly) {
     TScratchFolder vendor(L"velmora-unlock-vendor");
     const std::wstring appFolder = vendor.Path() + L"App\\";
     TWaitingProgram program(appFolder);
@@ -52,19 +52,27 @@ TEST(FileUnlocker, EndsTheProgramsProcessesOnlyAndRegistersTheAgent) {
     const std::streamoff logStart = DebugLogEnd();
     const std::wstring agent = ThisModuleFolder() + L"ProcyraHelper.Agent.x64.dll";
 
+    RegisterLibrary(agent, false);
+
     TFileUnlocker(folders).Execute();
 
     EXPECT_TRUE(program.EndsWithin(5000));
     EXPECT_FALSE(neighbour.EndsWithin(0));
-    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, AgentClassKey() + L"\\InprocServer32").ReadString(L""),
-              agent);
-    RegisterLibrary(agent, false);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, AgentClassKey())) << "the agent's registration stayed";
     std::vector<std::wstring> steps;
     for (auto& text : RecordTexts(DebugLog().FileName(), DebugLog().ModuleName().size(), logStart))
         if (text.ends_with(L"...") || text == L"Refreshing PY Manager")
             steps.push_back(text);
     EXPECT_THAT(steps, ElementsAre(L"Registering COM...", L"Getting PYManager...", L"Refreshing PY Manager",
                                    L"Killing process list..."));
+
+    // A registration that was there before stays.
+    ASSERT_TRUE(RegisterLibrary(agent, true));
+    TFileUnlocker(folders).Execute();
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, AgentClassKey() + L"\\InprocServer32").ReadString(L""),
+              agent);
+    EXPECT_FALSE(neighbour.EndsWithin(0));
+    RegisterLibrary(agent, false);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -230,6 +231,8 @@ TEST_F(ForceRemoveTest, ScansThenWaitsThenRemovesFilesFirstAndRegistryFromTheLas
     EXPECT_EQ(fr->RegEntryCount(), 2u);
     EXPECT_THAT(Machine.ChangesMade(), IsEmpty());
     fr->StartCalculate(); // the scan has ended: nothing happens
+    fr->Resume();         // only StartRemove starts the deletion
+    EXPECT_FALSE(WaitUntil([&] { return !Machine.ChangesMade().empty(); }, std::chrono::milliseconds(300)));
     EXPECT_EQ(fr->State(), TFRState::frsPaused);
 
     fr->StartRemove();
@@ -253,6 +256,13 @@ TEST_F(ForceRemoveTest, NothingIsChangedBeforeTheScanAfterAFailedOneOrForAnEmpty
     ASSERT_TRUE(Scanned(*early));
     EXPECT_FALSE(early->Terminated());
     early.reset();
+    for (int i = 0; i < 5; ++i) { // right after the start: the worker ends and the flag stays
+        auto racing = Make();
+        racing->StartCalculate();
+        racing->Terminate();
+        ASSERT_TRUE(Finished(*racing));
+        EXPECT_TRUE(racing->Terminated());
+    }
 
     Machine.ScanFails = true;
     auto failed = Make();

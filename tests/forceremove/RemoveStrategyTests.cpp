@@ -99,6 +99,13 @@ TEST_P(RegistryRemovalTest, AnEntryDeletesItsKeyWithEverythingBelowOrOnlyItsValu
     auto texts = StatisticsTextsSince(from);
     EXPECT_THAT(texts, Contains(L"Key not found: (x64)HKEY_LOCAL_MACHINE\\" + FPath + L"\\"));
     EXPECT_THAT(texts, Contains(L"Key not found: (x64)HKEY_LOCAL_MACHINE\\" + FPath + L"\\Value"));
+
+    if (GetParam()) { // a value delete the component refuses (no open set) raises
+        FBackup.Rekova->EndBackupSet(true);
+        Create(TRegView::x64).WriteString(L"Refused", L"z");
+        EXPECT_THROW(FStrategy.RemoveKey(Entry(L"", L"Refused")), EOSError);
+        EXPECT_TRUE(Create(TRegView::x64).ValueExists(L"Refused"));
+    }
 }
 
 TEST_P(RegistryRemovalTest, CountersChangeInThe64BitViewAndAMissingKeyIsLeftAlone) {
@@ -115,6 +122,35 @@ TEST_P(RegistryRemovalTest, CountersChangeInThe64BitViewAndAMissingKeyIsLeftAlon
     EXPECT_NO_THROW(FStrategy.WriteValue(TRegRoot::LocalMachine, missing, 1, L"C:\\App\\shared.dll"));
     EXPECT_NO_THROW(FStrategy.RemoveValue(TRegRoot::LocalMachine, missing, L"C:\\App\\shared.dll"));
     EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, missing, TRegView::x64));
+}
+
+// A class key of the user's (HKCU\Software\Classes) goes, and comes back
+// there, while the machine's of the same name (HKLM\Software\Classes) stays.
+TEST_P(RegistryRemovalTest, AClassesRootEntryReachesTheUsersClassKeyBeforeTheMachines) {
+    const std::wstring name = L"VelmoraRemovalTest." + std::to_wstring(GetCurrentProcessId());
+    const std::wstring path = L"Software\\Classes\\" + name;
+    struct TCleanup {
+        std::wstring Path;
+        ~TCleanup() {
+            DeleteKey(HKEY_CURRENT_USER, Path);
+            DeleteKey(HKEY_LOCAL_MACHINE, Path);
+        }
+    } cleanup{path};
+    TRegKey::CreateOrThrow(HKEY_CURRENT_USER, path + L"\\shell").WriteString(L"", L"user's");
+    TRegKey::CreateOrThrow(HKEY_LOCAL_MACHINE, path).WriteString(L"", L"machine's");
+    ASSERT_TRUE(FList.Add(L"HKEY_CLASSES_ROOT\\" + name, L""));
+    FStrategy.RemoveKey(FList.GetItem(FList.Count() - 1));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, path).ReadString(L""), L"machine's");
+    if (!GetParam())
+        return;
+    FBackup.Rekova->EndBackupSet(true);
+    BSTR report = nullptr;
+    EXPECT_EQ(FBackup.Rekova->RestoreSet(FBackup.SetId.c_str(), &report), S_OK);
+    SysFreeString(report);
+    EXPECT_EQ(TRegKey::Open(HKEY_CURRENT_USER, path + L"\\shell").ReadString(L""), L"user's");
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, path).ReadString(L""), L"machine's");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path + L"\\shell"));
 }
 
 // A locked or read-only file and a folder that is not empty raise the

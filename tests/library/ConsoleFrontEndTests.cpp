@@ -5,6 +5,7 @@
 #include "tests/kits/ShortcutKit.h"
 #include "tests/platform/ScratchKit.h"
 
+#include "platform/ComText.h"
 #include "platform/Format.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Paths.h"
@@ -129,14 +130,39 @@ TEST(ConsoleFrontEnd, ForceRemovesAProgramPastAFullBackupStoreAndRestoresItsSet)
     })) << output;
     ASSERT_EQ(found["shortcuts"].size(), 1u) << output;
     EXPECT_TRUE(SamePath(found["shortcuts"][0]["file"].value("path", ""), alpha.Shortcut)) << output;
+    // The Start-menu folder goes whole, and is listed.
+    const auto menuFolder = [&](const auto& f) {
+        return SamePath(f.value("path", ""), alpha.Shortcut.parent_path());
+    };
+    EXPECT_TRUE(std::ranges::any_of(found["files"], menuFolder)) << output;
     EXPECT_TRUE(fs::exists(alpha.Exe)) << "listing deleted something";
 
+    // --yes alone does not give up the backup: the full store ends the removal.
+    TComPtr<IRekova> rekova;
+    ASSERT_TRUE(DllRoutines::GetInstance(L"RekovaHelper.dll", __uuidof(IRekova),
+                                         reinterpret_cast<void**>(rekova.put())));
     std::tie(code, output) = RunProgram(exe, L"force-remove \"" + alpha.Name + L"\" --yes --json");
+    EXPECT_EQ(code, 13) << output;
+    EXPECT_NE(output.find("Ending the removal."), std::string::npos) << output;
+    EXPECT_TRUE(fs::exists(alpha.Folder / L"zz-large.bin")) << output;
+    TComPtr<IRekovaSet> ended;
+    rekova->GetSet(0, ended.put());
+    ASSERT_TRUE(ended);
+    const std::wstring endedId = GetterText(*ended, &IRekovaSet::GetId);
+    unique_bstr report;
+    rekova->RestoreSet(endedId.c_str(), report.put());
+    rekova->DeleteSet(endedId.c_str());
+
+    std::tie(code, output) =
+        RunProgram(exe, L"force-remove \"" + alpha.Name + L"\" --yes --no-backup --json");
     EXPECT_EQ(code, 0) << output;
     EXPECT_NE(output.find("The backup store is full"), std::string::npos) << output;
-    EXPECT_NE(output.find("Going on without backup (--yes)."), std::string::npos) << output;
+    EXPECT_NE(output.find("Going on without backup (--no-backup)."), std::string::npos) << output;
     nlohmann::json removal = JsonOf(output)["removal"];
     EXPECT_EQ(removal.value("allRemoved", false), true) << output;
+    const nlohmann::json removedFiles = JsonOf(output)["files"];
+    auto menu = std::ranges::find_if(removedFiles, menuFolder);
+    EXPECT_TRUE(menu != removedFiles.end() && menu->value("removed", false)) << output;
     EXPECT_EQ(removal.value("filesProcessed", -1), found.value("totalFiles", -2)) << output;
     EXPECT_FALSE(fs::exists(alpha.Folder) || fs::exists(alpha.Shortcut) ||
                  TRegKey::Open(HKEY_CURRENT_USER, alpha.Key));
@@ -168,8 +194,5 @@ TEST(ConsoleFrontEnd, ForceRemovesAProgramPastAFullBackupStoreAndRestoresItsSet)
 
     std::tie(code, output) = RunProgram(exe, L"backup-setting off");
     EXPECT_NE(output.find("Forced removals are not backed up."), std::string::npos) << output;
-    TComPtr<IRekova> rekova;
-    if (DllRoutines::GetInstance(L"RekovaHelper.dll", __uuidof(IRekova),
-                                 reinterpret_cast<void**>(rekova.put())))
-        rekova->DeleteSet(id.c_str());
+    rekova->DeleteSet(id.c_str());
 }

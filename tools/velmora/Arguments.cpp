@@ -33,14 +33,16 @@ const wchar_t* UsageText() {
            L"                          scan for what the program left on the machine\n"
            L"                          (files and folders, registry entries, shortcuts,\n"
            L"                          services) and list it; nothing is deleted\n"
-           L"  force-remove NAME [--yes] [--json] [--timeout SECONDS]\n"
+           L"  force-remove NAME [--yes] [--no-backup] [--json] [--timeout SECONDS]\n"
            L"                          scan as leftovers does, ask, then delete what was\n"
            L"                          found and report each item; --yes answers every\n"
            L"                          question with yes (back up a large removal, go\n"
-           L"                          on past files in use or a full backup store),\n"
-           L"                          --json (only with --yes) prints the report as\n"
-           L"                          JSON. With backups on (backup-setting), the\n"
-           L"                          removal can be undone with restore\n"
+           L"                          on past files in use) but ends the removal at a\n"
+           L"                          full backup store; --no-backup goes on without\n"
+           L"                          backup instead (and does not back up a large\n"
+           L"                          removal); --json (only with --yes) prints the\n"
+           L"                          report as JSON. With backups on (backup-setting),\n"
+           L"                          the removal can be undone with restore\n"
            L"  backups [--json]        list the backup sets of forced removals:\n"
            L"                          identifier, date, program, size, status\n"
            L"  restore ID              give back everything the backup set of that\n"
@@ -254,6 +256,8 @@ std::optional<TArguments> ParseArguments(const std::vector<std::wstring>& args, 
             parsed.ShowHidden = true;
         } else if (parsed.Command == TCommand::ForceRemove && option == L"--yes") {
             parsed.Yes = true;
+        } else if (parsed.Command == TCommand::ForceRemove && option == L"--no-backup") {
+            parsed.NoBackup = true;
         } else if (waits && option == L"--timeout") {
             if (!ParseTimeout(args, i, parsed, error))
                 return std::nullopt;

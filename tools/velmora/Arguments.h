@@ -44,6 +44,7 @@ struct TArguments {
     bool Tree = false;       // features --tree
     bool ShowHidden = false; // features --all
     bool Yes = false;        // force-remove answers its questions itself
+    bool NoBackup = false;   // force-remove may go on without backup (a large removal, a full store)
     unsigned TimeoutSeconds = 300;
     std::optional<bool> Setting; // backup-setting on or off; nothing shows it
 };

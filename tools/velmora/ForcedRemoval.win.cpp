@@ -6,11 +6,14 @@
 #include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 #include "tools/velmora/Console.h"
 #include "tools/velmora/ConsoleOutput.h"
 #include "tools/velmora/ExitCodes.h"
 #include "tools/velmora/LeftoverReport.h"
 #include "tools/velmora/ProductLookup.h"
+
+#include <algorithm>
 
 namespace velmora::cli {
 
@@ -60,14 +63,20 @@ void ReadList(IForceRemove& remover, int32_t count, void (STDMETHODCALLTYPE IFor
     }
 }
 
+// Every file and folder the removal deletes; a shortcut's file shows among
+// the shortcuts only.
 TLeftovers ReadLeftovers(IForceRemove& remover) {
     TLeftovers leftovers;
-    ReadList(remover, remover.GetDataFileCount(), &IForceRemove::GetDataFile, ReadLeftoverFile,
-             leftovers.Files);
-    ReadList(remover, remover.GetRegEntryCount(), &IForceRemove::GetRegEntry, ReadRegEntry,
-             leftovers.RegEntries);
     ReadList(remover, remover.GetShortcutCount(), &IForceRemove::GetShortcut, ReadShortcut,
              leftovers.Shortcuts);
+    ReadList(remover, remover.GetFileCount(), &IForceRemove::GetFile, ReadLeftoverFile, leftovers.Files);
+    std::erase_if(leftovers.Files, [&](const TLeftoverFile& file) {
+        return std::ranges::any_of(leftovers.Shortcuts, [&](const TLeftoverShortcut& s) {
+            return SameText(s.File.Path, file.Path);
+        });
+    });
+    ReadList(remover, remover.GetRegEntryCount(), &IForceRemove::GetRegEntry, ReadRegEntry,
+             leftovers.RegEntries);
     ReadList(remover, remover.GetServiceCount(), &IForceRemove::GetService, ReadService, leftovers.Services);
     leftovers.TotalFiles = remover.GetTotalFiles();
     leftovers.TotalSize = remover.GetTotalSize();
@@ -160,27 +169,34 @@ bool Scan(IForceRemove& remover, bool showProgress) {
     }
 }
 
-// Answers the decision the paused worker waits for; yes answers every
-// question with yes.
-void Decide(IForceRemove& remover, bool yes) {
+// Answers the decision the paused worker waits for. --no-backup answers the
+// backup questions with "no backup"; --yes answers the others with yes, but
+// never gives up the backup: at a full store it ends the removal.
+void Decide(IForceRemove& remover, const TArguments& args) {
+    const bool yes = args.Yes;
     switch (remover.GetRequiredAction()) {
     case TFRRequiredAction::frqNone:
         return;
     case TFRRequiredAction::frqRKUsageDecision: {
         WriteErr(Format(L"The leftovers take %s.\n", FormatSize(remover.GetTotalSize())));
-        if (yes)
+        if (args.NoBackup)
+            WriteErr(L"Not backing them up (--no-backup).\n");
+        else if (yes)
             WriteErr(L"Backing them up (--yes).\n");
         const bool backUp =
-            yes || Confirm(L"Back them up before deleting, so that they can be restored?", true);
+            !args.NoBackup &&
+            (yes || Confirm(L"Back them up before deleting, so that they can be restored?", true));
         remover.SetRKUsageDecision(backUp ? TFRRKUsage::rkuUseRK : TFRRKUsage::rkuNotUseRK);
         remover.Resume();
         return;
     }
     case TFRRequiredAction::frqRKFreeSpaceDecision:
         WriteErr(L"The backup store is full: the rest of the removal cannot be backed up.\n");
-        if (yes)
-            WriteErr(L"Going on without backup (--yes).\n");
-        if (yes || Confirm(L"Go on without backup?")) {
+        if (args.NoBackup)
+            WriteErr(L"Going on without backup (--no-backup).\n");
+        else if (yes)
+            WriteErr(L"Not going on without backup (--yes without --no-backup).\n");
+        if (args.NoBackup || (!yes && Confirm(L"Go on without backup?"))) {
             remover.SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
             remover.Resume();
         } else {
@@ -221,7 +237,7 @@ void Remove(IForceRemove& remover, const TArguments& args) {
         if (remover.GetState() == TFRState::frsPaused && !remover.GetTerminated() &&
             remover.GetRequiredAction() != TFRRequiredAction::frqNone) {
             bar.End();
-            Decide(remover, args.Yes);
+            Decide(remover, args);
             continue;
         }
         const std::wstring action = ActionName(remover.GetAction());

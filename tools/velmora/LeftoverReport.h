@@ -41,7 +41,7 @@ struct TLeftoverShortcut {
 };
 
 struct TLeftovers {
-    std::vector<TLeftoverFile> Files; // the program's own files and folders
+    std::vector<TLeftoverFile> Files; // every file and folder to delete but the shortcuts' files
     std::vector<TLeftoverRegEntry> RegEntries;
     std::vector<TLeftoverShortcut> Shortcuts;
     std::vector<TLeftoverService> Services;
