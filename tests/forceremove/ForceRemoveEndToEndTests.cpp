@@ -204,6 +204,106 @@ private:
     }
 };
 
+inline constexpr wchar_t AppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+
+// Registrations around A that name its files or reach into what is not its
+// own, each beside a neighbour's that must stay: A's verb on a system file
+// type; a ProgID whose "open" runs A and whose "print" runs B; an AppID key
+// named after a file that A and B both ship; App Paths and Applications keys
+// of a.exe (A's in the machine's keys, another a.exe's in the user's); a
+// service of another program whose file has the name and size of A's
+// service file; A's and B's shortcuts in the common Startup folder; a web
+// link beside A's shortcut in a menu folder of A's own; another program's
+// value in the key where the installer package registers its application.
+// Removed afterwards.
+class TNeighbours {
+public:
+    explicit TNeighbours(const TVendorMachine& machine)
+        : Programs(machine.Programs), SharedProgId(Programs.Vendor + L".Shared"),
+          SystemVerb(L"txtfile\\shell\\" + Programs.Vendor),
+          OtherAgent(
+              WriteFile(velmora::testing::detail::In(ProgramFilesFolder(), {Programs.Vendor, L"Tools"}) +
+                            L"a-agent.exe",
+                        500)),
+          OtherService(L"\"" + OtherAgent + L"\" -service"), StartupA(Startup() + Programs.NameA + L".lnk"),
+          StartupB(Startup() + Programs.NameB + L".lnk"),
+          ToolsLink(machine.MenuFolder + L"A Tools\\A help.lnk"),
+          WebLink(machine.MenuFolder + L"A Tools\\A website.url") {
+        WriteFile(Programs.InstallA + L"setup.exe", 50);
+        WriteFile(Programs.InstallB + L"setup.exe", 60);
+        WriteShortcut(StartupA, Programs.AExe);
+        WriteShortcut(StartupB, Programs.BExe);
+        WriteShortcut(ToolsLink, Programs.AExe);
+        std::ofstream(fs::path(WebLink)) << "[InternetShortcut]\r\nURL=https://example.invalid/\r\n";
+        const std::wstring runA = L"\"" + Programs.AExe + L"\" \"%1\"";
+        const bool written =
+            Create(TRegRoot::ClassesRoot, SystemVerb + L"\\command").WriteString(L"", runA) &&
+            Create(TRegRoot::ClassesRoot, SharedProgId).WriteString(L"", L"Shared document") &&
+            Create(TRegRoot::ClassesRoot, SharedProgId + L"\\shell\\open\\command").WriteString(L"", runA) &&
+            Create(TRegRoot::ClassesRoot, SharedProgId + L"\\shell\\print\\command")
+                .WriteString(L"", L"\"" + Programs.BExe + L"\" /p \"%1\"") &&
+            Create(TRegRoot::ClassesRoot, L"AppID\\setup.exe")
+                .WriteString(L"AppID", L"{5C3B7A0E-0C1D-4E55-9A7B-6D2F4E8A1C90}") &&
+            Create(TRegRoot::LocalMachine, std::wstring(AppPathsKey) + L"\\a.exe")
+                .WriteString(L"", Programs.AExe) &&
+            Create(TRegRoot::CurrentUser, std::wstring(AppPathsKey) + L"\\a.exe")
+                .WriteString(L"", L"C:\\Other Tools\\a.exe") &&
+            Create(TRegRoot::ClassesRoot, L"Applications\\a.exe\\shell\\open\\command")
+                .WriteString(L"", runA) &&
+            Create(TRegRoot::LocalMachine, RegisteredApplicationsKey)
+                .WriteString(OtherApplication, L"Software\\Other");
+        if (!written)
+            ADD_FAILURE() << "the neighbours' registrations were not written";
+    }
+    ~TNeighbours() {
+        for (const std::wstring& key : {SystemVerb, SharedProgId, std::wstring(L"AppID\\setup.exe"),
+                                        std::wstring(L"Applications\\a.exe")})
+            DeleteKey(TRegRoot::ClassesRoot, key, TRegView::x64);
+        for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
+            DeleteKey(root, std::wstring(AppPathsKey) + L"\\a.exe", TRegView::x64);
+        Create(TRegRoot::LocalMachine, RegisteredApplicationsKey).DeleteValue(OtherApplication);
+        std::error_code ignored;
+        for (const auto& link : {StartupA, StartupB})
+            fs::remove(link, ignored);
+    }
+    TNeighbours(const TNeighbours&) = delete;
+    TNeighbours& operator=(const TNeighbours&) = delete;
+
+    // The registry entries of A's among them, as the removal lists them.
+    std::vector<std::wstring> EntriesOfA() const {
+        return {Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + std::wstring(AppPathsKey) + L"\\a.exe\\"),
+                Lower(L"(x64)HKEY_CLASSES_ROOT\\Applications\\a.exe\\"),
+                Lower(L"(x64)HKEY_CLASSES_ROOT\\" + SharedProgId + L"\\shell\\open\\")};
+    }
+    // What is not A's among them.
+    void AddOthers(TMachineSnapshot& snapshot) const {
+        for (const std::wstring& key :
+             {std::wstring(L"txtfile"), SharedProgId + L"\\shell\\print", std::wstring(L"AppID\\setup.exe")})
+            snapshot.AddKey(TRegRoot::ClassesRoot, key, TRegView::Default);
+        snapshot.AddKey(TRegRoot::CurrentUser, std::wstring(AppPathsKey) + L"\\a.exe");
+        for (const auto& file : {OtherAgent, StartupB, WebLink, Programs.InstallB + L"setup.exe"})
+            snapshot.AddFile(file);
+        snapshot.AddService(OtherService.Name());
+        snapshot.AddValues(TRegRoot::LocalMachine, RegisteredApplicationsKey, {ScanProductName});
+    }
+
+    const TTwoPrograms& Programs;
+    const std::wstring SharedProgId, SystemVerb, OtherAgent;
+    const TTestService OtherService;
+    const std::wstring StartupA, StartupB, ToolsLink, WebLink;
+    // Another program's value beside the installer package's.
+    static constexpr wchar_t RegisteredApplicationsKey[] = L"Software\\RegisteredApplications";
+    const std::wstring OtherApplication = Programs.Vendor + L" Other Application";
+
+private:
+    static std::wstring Startup() {
+        return IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_STARTUP | CSIDL_FLAG_CREATE));
+    }
+    static TRegKey Create(TRegRoot root, const std::wstring& path) {
+        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
+    }
+};
+
 #define ASSERT_CONTROLLER(removal, name) ASSERT_TRUE(removal) << "no forced removal for " << Narrow(name)
 
 // The vendor's two programs, the installer package and the program recorded
@@ -213,14 +313,18 @@ class ForceRemoveMachine : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Machine = std::make_unique<TVendorMachine>();
+        Neighbours = std::make_unique<TNeighbours>(*Machine);
         PackageFailure = InstallScanPackage();
-        Home = std::make_unique<TUninstallEntry>(HomeName(), ProgramFilesFolder(), Machine->Programs.Vendor);
+        const std::wstring& vendor = Machine->Programs.Vendor;
+        for (const THome& home : Homes())
+            HomeEntries.push_back(std::make_unique<TUninstallEntry>(home.Name, home.InstallLocation, vendor));
         FrontEnd = std::make_unique<TFrontEnd>();
     }
     static void TearDownTestSuite() {
         FrontEnd.reset();
         UninstallScanPackage();
-        Home.reset();
+        HomeEntries.clear();
+        Neighbours.reset();
         Machine.reset();
     }
     void SetUp() override {
@@ -229,7 +333,19 @@ protected:
         ASSERT_TRUE(Machine->ProcessA.Started());
     }
 
-    static std::wstring HomeName() { return Machine->Programs.Vendor + L" Home"; }
+    // Programs recorded with a folder they share with others as their home:
+    // the program-files folder, the vendor's folder that holds A's and B's
+    // (a shared uninstaller's), and a relative path that names the vendor's
+    // folder from the program-files folder, the scan's current folder.
+    struct THome {
+        std::wstring Name, InstallLocation;
+    };
+    static std::vector<THome> Homes() {
+        const std::wstring& vendor = Machine->Programs.Vendor;
+        return {{vendor + L" Home", ProgramFilesFolder()},
+                {vendor + L" Suite", velmora::testing::detail::In(ProgramFilesFolder(), {vendor})},
+                {vendor + L" Relative", vendor}};
+    }
 
     // Whether a path or key text names something of the vendor's programs or of the package.
     static bool NamesAnotherProgram(const std::wstring& text) {
@@ -255,10 +371,10 @@ protected:
                 snapshot.AddFile(file);
         for (const auto* service : {&Machine->ServiceA, &Machine->ServiceB})
             snapshot.AddService(service->Name());
-        for (const TUninstallEntry* entry :
-             std::initializer_list<const TUninstallEntry*>{&Machine->EntryA, &Machine->EntryB, Home.get()})
+        for (const TUninstallEntry* entry : {&Machine->EntryA, &Machine->EntryB})
             snapshot.AddKey(TRegRoot::LocalMachine, entry->KeyPath);
         snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey);
+        Neighbours->AddOthers(snapshot);
         return snapshot;
     }
 
@@ -285,37 +401,51 @@ protected:
                            {Machine->SharedTwiceA.Path, Machine->SharedOnceA.Path});
         snapshot.AddKey(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test");
         snapshot.AddKey(TRegRoot::ClassesRoot, L".vscan", TRegView::Default);
+        Neighbours->AddOthers(snapshot);
         return snapshot;
     }
 
     static inline std::unique_ptr<TVendorMachine> Machine;
-    static inline std::unique_ptr<TUninstallEntry> Home;
+    static inline std::unique_ptr<TNeighbours> Neighbours;
+    static inline std::vector<std::unique_ptr<TUninstallEntry>> HomeEntries;
     static inline std::wstring PackageFailure;
     static inline std::unique_ptr<TFrontEnd> FrontEnd;
 };
 
-TEST_F(ForceRemoveMachine, TheProgramRecordedAtTheProgramFilesFolderListsNothingOfTheOthers) {
-    TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(HomeName());
-    ASSERT_CONTROLLER(removal, HomeName());
-    ASSERT_TRUE(Scan(*removal));
-
-    TLeftovers found(*removal);
-    for (const auto* list : {&found.DataFiles, &found.Shortcuts, &found.ShortcutTargets, &found.RegEntries})
-        for (const auto& text : *list)
-            EXPECT_FALSE(NamesAnotherProgram(text)) << Narrow(text);
-    // Nothing below the folder at all: it is every program's.
+// Each home is refused: the scan lists nothing below it and nothing of the
+// vendor's programs, and a real removal takes the program's own entry alone.
+TEST_F(ForceRemoveMachine, AProgramRecordedAtASharedFolderTakesNothingOfTheOthers) {
     const std::wstring programFiles = Lower(IncludeTrailingBackslash(ProgramFilesFolder()));
-    for (const auto& path : found.DataFiles)
-        EXPECT_FALSE(path.starts_with(programFiles)) << Narrow(path);
-    EXPECT_THAT(found.Shortcuts, IsEmpty());
-    EXPECT_THAT(found.Services, IsEmpty());
-    EXPECT_THAT(found.RegEntries, Contains(Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + Home->KeyPath + L"\\")));
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetCurrentDirectoryW(programFiles.c_str());
+    const std::vector<THome> homes = Homes();
+    for (size_t i = 0; i < homes.size(); ++i) {
+        SCOPED_TRACE(Narrow(homes[i].InstallLocation));
+        const TMachineSnapshot before = VendorPrograms();
+        TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(homes[i].Name);
+        ASSERT_CONTROLLER(removal, homes[i].Name);
+        ASSERT_TRUE(Scan(*removal));
 
-    removal->Terminate();
-    EXPECT_TRUE(Finishes(*removal));
-    EXPECT_TRUE(removal->GetTerminated());
-    EXPECT_TRUE(Home->Exists());
-    EXPECT_TRUE(FileExists(Machine->Programs.AExe));
+        TLeftovers found(*removal);
+        for (const auto* list :
+             {&found.DataFiles, &found.Shortcuts, &found.ShortcutTargets, &found.RegEntries})
+            for (const auto& text : *list)
+                EXPECT_FALSE(NamesAnotherProgram(text)) << Narrow(text);
+        for (const auto& path : found.DataFiles)
+            EXPECT_FALSE(path.starts_with(programFiles)) << Narrow(path);
+        EXPECT_THAT(found.Shortcuts, IsEmpty());
+        EXPECT_THAT(found.Services, IsEmpty());
+        EXPECT_THAT(found.RegEntries,
+                    Contains(Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + HomeEntries[i]->KeyPath + L"\\")));
+
+        EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
+        EXPECT_FALSE(removal->GetTerminated());
+        EXPECT_FALSE(HomeEntries[i]->Exists());
+        EXPECT_FALSE(Machine->ProcessA.EndsWithin(0)) << "the vendor's program was ended";
+        EXPECT_THAT(before.DifferencesTo(VendorPrograms()), IsEmpty());
+    }
+    SetCurrentDirectoryW(current);
 }
 
 TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoAndNothingOfTheVendors) {
@@ -339,6 +469,9 @@ TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoA
     EXPECT_FALSE(
         TRegKey::Open(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test", KEY_READ, TRegView::x64)
             .ValueExists(L"Home"));
+    EXPECT_FALSE(
+        TRegKey::Open(TRegRoot::LocalMachine, TNeighbours::RegisteredApplicationsKey, KEY_READ, TRegView::x64)
+            .ValueExists(ScanProductName));
     for (const std::wstring& key : {std::wstring(L".vscan"), std::wstring(L"VelmoraScanTest.Document"),
                                     std::wstring(L"Installer\\UpgradeCodes\\") + ScanPackedUpgradeCode})
         EXPECT_FALSE(TRegKey::Open(TRegRoot::ClassesRoot, key, KEY_READ)) << Narrow(key);
@@ -369,18 +502,25 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
                                                Lower(programs.RoamingAFile),
                                                roamingA,
                                                Lower(programs.LocalAFile),
-                                               localA};
+                                               localA,
+                                               installA + L"setup.exe"};
     EXPECT_THAT(found.DataFiles, UnorderedElementsAreArray(expectedFiles));
     std::vector<std::wstring> linksA;
     for (const auto& link : Machine->LinksA)
+        linksA.push_back(Lower(link));
+    for (const auto& link : {Neighbours->StartupA, Neighbours->ToolsLink})
         linksA.push_back(Lower(link));
     EXPECT_THAT(found.Shortcuts, UnorderedElementsAreArray(linksA));
     EXPECT_THAT(found.ShortcutTargets, Each(Lower(programs.AExe)));
     EXPECT_THAT(found.Services, ElementsAre(Machine->ServiceA.Name()));
     EXPECT_THAT(found.RegEntries,
                 Contains(Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + Machine->EntryA.KeyPath + L"\\")));
+    const std::vector<std::wstring> neighbourEntriesOfA = Neighbours->EntriesOfA();
+    EXPECT_THAT(found.RegEntries, IsSupersetOf(neighbourEntriesOfA));
     for (const auto& entry : found.RegEntries)
-        EXPECT_NE(entry.find(Lower(programs.NameA)), std::wstring::npos) << "not A's: " << Narrow(entry);
+        EXPECT_TRUE(entry.find(Lower(programs.NameA)) != std::wstring::npos ||
+                    std::ranges::count(neighbourEntriesOfA, entry))
+            << "not A's: " << Narrow(entry);
 
     // A's running program holds its file open: it is ended first, so nothing is reported blocked.
     EXPECT_EQ(removal->GetCalcProgress(), 100);
@@ -398,12 +538,18 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     // Windows calls (Windows removes the link, not its target): it then stays
     // reported, and its target stays as it was (compared below).
     EXPECT_TRUE(Listed(programs.InstallA + L"common.dll"));
-    EXPECT_EQ(removal->GetRemovedShortcutCount(), 3);
+    EXPECT_EQ(removal->GetRemovedShortcutCount(), 5);
     EXPECT_EQ(removal->GetRemovedServiceCount(), 1);
     for (const auto& link : Machine->LinksA)
         EXPECT_FALSE(FileExists(link)) << Narrow(link);
     EXPECT_FALSE(Machine->ServiceA.Exists());
     EXPECT_FALSE(Machine->EntryA.Exists());
+    for (const auto& link : {Neighbours->StartupA, Neighbours->ToolsLink})
+        EXPECT_FALSE(FileExists(link)) << Narrow(link);
+    EXPECT_FALSE(
+        KeyExists(TRegRoot::ClassesRoot, Neighbours->SharedProgId + L"\\shell\\open", TRegView::x64));
+    EXPECT_FALSE(KeyExists(TRegRoot::ClassesRoot, L"Applications\\a.exe", TRegView::x64));
+    EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, std::wstring(AppPathsKey) + L"\\a.exe", TRegView::x64));
     // The DLL another program holds stays, with one holder less; the one only A held is gone with its count.
     EXPECT_EQ(Machine->SharedTwiceA.Count(), 1u);
     EXPECT_EQ(Machine->SharedOnceA.Count(), std::nullopt);
