@@ -18,7 +18,7 @@ bool TRegistryRemoveStrategy::RegKeyExists(const TRegistryKey& key) {
 // A key that is missing holds no value to delete; one that does not open raises.
 void TRegistryRemoveStrategy::OpenForValues(const TRegistryKey& key) {
     Select(key);
-    LSTATUS status = FReg.OpenKey(key.Path, false);
+    LSTATUS status = FReg.OpenKey(key.Path);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
         throw EOSError(L"Cannot open registry key " + key.Text(), static_cast<DWORD>(status));
 }

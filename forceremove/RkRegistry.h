@@ -2,9 +2,10 @@
 // Registry access whose changing operations go through the backup
 // component's registry interface, which records the state before each
 // change; reads use the ordinary calls on the handles it returned. Without
-// the component every operation is the ordinary registry call (Windows).
+// the component every operation is an ordinary registry key's (Windows).
 #include "api/Interfaces.Rekova.h"
 #include "platform/ComObject.h"
+#include "platform/Registry.h"
 
 #include <cstdint>
 #include <string>
@@ -28,10 +29,9 @@ public:
     void SetAccess(REGSAM access) { FAccess = access; }
 
     bool KeyExists(const std::wstring& path) const;
-    // Makes the key current (ERROR_SUCCESS); creates it when missing and canCreate.
-    LSTATUS OpenKey(const std::wstring& path, bool canCreate);
-    LSTATUS OpenKeyReadOnly(const std::wstring& path);
-    bool IsKeyOpen() const { return FCurrentKey != nullptr; }
+    // Makes the existing key current (ERROR_SUCCESS).
+    LSTATUS OpenKey(const std::wstring& path);
+    bool IsKeyOpen() const { return FCurrentKey || FDirectKey; }
     // Flushes the current key, then closes it.
     void CloseKey();
 
@@ -39,9 +39,7 @@ public:
     bool ValueExists(const std::wstring& name) const;
     // A failure, or a refusal of the component, raises EOSError.
     void DeleteValue(const std::wstring& name);
-    // One set-value call each.
     LSTATUS WriteInteger(const std::wstring& name, uint32_t value);
-    LSTATUS WriteValue(const std::wstring& name, DWORD type, const void* data, DWORD size);
 
     // Deletes the key with every subkey and value.
     LSTATUS DeleteKey(const std::wstring& path);
@@ -49,16 +47,16 @@ public:
 private:
     // The root and path of the key the path names.
     std::pair<HKEY, std::wstring> Real(const std::wstring& path) const;
-    LSTATUS Open(HKEY parent, const std::wstring& path, REGSAM access, HKEY& key) const;
-    LSTATUS Close(HKEY key) const;
-    // Deletes the subkeys (last index first) and the values of an open key.
+    TRegView View() const;
+    // Through the component: deletes the subkeys (last index first) and the
+    // values of a key it opened.
     void EmptyKey(HKEY key);
 
     TComPtr<IRegistryAccess> FRegAccess;
     HKEY FRootKey = HKEY_CURRENT_USER;
     REGSAM FAccess;
-    HKEY FCurrentKey = nullptr;
-    bool FReadOnly = false;
+    HKEY FCurrentKey = nullptr; // opened by the component
+    TRegKey FDirectKey;         // opened without it
 };
 
 } // namespace velmora

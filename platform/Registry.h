@@ -244,5 +244,7 @@ bool KeyExists(TRegRoot root, std::wstring_view path, TRegView view = TRegView::
 // the key does not exist (ERROR_FILE_NOT_FOUND) or a part could not be deleted.
 bool DeleteKey(HKEY root, std::wstring_view path, TRegView view = TRegView::Default);
 bool DeleteKey(TRegRoot root, std::wstring_view path, TRegView view = TRegView::Default);
+// A value of that name exists in a key opened by someone else (the handle stays theirs).
+bool ValueExistsIn(HKEY key, std::wstring_view name);
 
 } // namespace velmora

@@ -664,4 +664,9 @@ bool DeleteKey(TRegRoot root, std::wstring_view path, TRegView view) {
     return DeleteKey(RootKey(root), path, view);
 }
 
+bool ValueExistsIn(HKEY key, std::wstring_view name) {
+    return RegQueryValueExW(key, std::wstring(name).c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
 } // namespace velmora
