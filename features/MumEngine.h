@@ -102,11 +102,11 @@ protected:
 
 private:
     void QueryFeatureStates(TThread& thread);
-    TComPtr<IFeature> AddUpdate(const TMumUpdate& update);
+    TComPtr<IFeature> AddUpdate(const TMumUpdate& update, std::vector<const TMumUpdate*>& adding);
     TComPtr<IFeature> CreateFeature(const TMumUpdate& update, IFeature* parent);
     const TMumUpdate* FindNeutralUpdate(const std::wstring& name) const;
     const TMumPackage* FindPackage(const std::wstring& package, const std::wstring& locale) const;
-    bool IsUpdateEnabled(const TMumUpdate& update) const;
+    bool IsUpdateEnabled(const TMumUpdate& update, std::vector<const TMumUpdate*>& asking) const;
 
     std::wstring FLanguage;
     std::vector<TMumFile> FFiles;

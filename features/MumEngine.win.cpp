@@ -495,8 +495,9 @@ void TMumEngine::BuildFeatures() {
                 continue;
             bool wanted = FDismFeatureStates ? FDismFeatureStates->count(update->FName) > 0
                                              : FRegInfo.IsOptionalFeature(update->FName);
+            std::vector<const TMumUpdate*> adding;
             if (wanted)
-                AddUpdate(*update);
+                AddUpdate(*update, adding);
         }
     }
 }
@@ -518,12 +519,21 @@ const TMumUpdate* TMumEngine::FindNeutralUpdate(const std::wstring& name) const 
     return nullptr;
 }
 
-TComPtr<IFeature> TMumEngine::AddUpdate(const TMumUpdate& update) {
+// adding holds the updates whose parents are being added: of a cycle of
+// parents, the update met a second time goes to the top level.
+TComPtr<IFeature> TMumEngine::AddUpdate(const TMumUpdate& update, std::vector<const TMumUpdate*>& adding) {
     if (auto existing = Features().Find(update.FName))
         return existing;
     TComPtr<IFeature> parent;
-    if (const TMumUpdate* parentUpdate = FindNeutralUpdate(update.FParent))
-        parent = AddUpdate(*parentUpdate);
+    const TMumUpdate* parentUpdate = FindNeutralUpdate(update.FParent);
+    if (parentUpdate && std::ranges::find(adding, &update) == adding.end()) {
+        adding.push_back(&update);
+        parent = AddUpdate(*parentUpdate, adding);
+        adding.pop_back();
+        // Coming round a cycle of parents added it already.
+        if (auto existing = Features().Find(update.FName))
+            return existing;
+    }
     TComPtr<IFeature> feature = CreateFeature(update, parent.get());
     if (parent)
         parent->Add(feature.get());
@@ -532,20 +542,24 @@ TComPtr<IFeature> TMumEngine::AddUpdate(const TMumUpdate& update) {
     return feature;
 }
 
-bool TMumEngine::IsUpdateEnabled(const TMumUpdate& update) const {
+// asking holds the updates whose state waits for their parent's: a parent
+// met again round a cycle counts as none, as the tree puts that one on top.
+bool TMumEngine::IsUpdateEnabled(const TMumUpdate& update, std::vector<const TMumUpdate*>& asking) const {
     if (FDismFeatureStates) {
         auto found = FDismFeatureStates->find(update.FName);
         return found != FDismFeatureStates->end() && found->second;
     }
     std::optional<int32_t> state = FRegInfo.State(update.FPackage->FName, update.FName);
+    asking.push_back(&update);
     bool enabled = UpdateEnabled(state, update.FDefaultEnabled, [&] {
         const TMumUpdate* parent = FindNeutralUpdate(update.FParent);
-        if (!parent)
+        if (!parent || std::ranges::find(asking, parent) != asking.end())
             return true;
         if (!FRegInfo.State(parent->FPackage->FName, parent->FName))
             return parent->FDefaultEnabled;
-        return IsUpdateEnabled(*parent);
+        return IsUpdateEnabled(*parent, asking);
     });
+    asking.pop_back();
     DebugLog().WriteLogF(TLogLevel::llInfo, L"Feature enabled %s (%d)", update.FName, state.value_or(0));
     return enabled;
 }
@@ -561,7 +575,8 @@ TComPtr<IFeature> TMumEngine::CreateFeature(const TMumUpdate& update, IFeature* 
     TComPtr<IFeature> result(feature);
     feature->FDisplayName = source->FDisplayName;
     feature->FDescription = source->FDescription;
-    feature->FEnabled = IsUpdateEnabled(update);
+    std::vector<const TMumUpdate*> asking;
+    feature->FEnabled = IsUpdateEnabled(update, asking);
     feature->SetParent(parent);
     feature->FInstallTime = package.FInstallTime;
     feature->FInstallClient = package.FInstallClient;

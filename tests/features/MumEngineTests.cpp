@@ -4,6 +4,7 @@
 #include "features/MumEngine.h"
 
 #include "platform/ComText.h"
+#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
@@ -158,6 +159,34 @@ TEST_F(MumEngineTest, TheTreeFollowsTheManifestsTheServicingStatesAndTheNewestVe
     games->GetInfo(28, name.put());
     EXPECT_EQ(V_VT(&enabled.get()), VT_BOOL);
     EXPECT_EQ(V_BSTR(&name.get()), std::wstring(L"VelmoraGames"));
+}
+
+// A parent chain that comes back to its update, directly or through another
+// package: the update met again stands at the top level and the read goes on.
+TEST_F(MumEngineTest, AFeatureInACycleOfParentsStandsAtTheTopLevel) {
+    // Unknown states (255): on Vista the state rule asks the parents too.
+    Machine.AddPackage({.Name = L"Velmora-Loop-Package",
+                        .Updates = {{L"VelmoraLoop", L"Loop", L"", L"VelmoraLoop", true, true},
+                                    {L"VelmoraRingA", L"Ring A", L"", L"VelmoraRingB", false, true}},
+                        .States = {{L"VelmoraLoop", 255}, {L"VelmoraRingA", 255}}});
+    Machine.AddPackage({.Name = L"Velmora-Ring-Package",
+                        .Updates = {{L"VelmoraRingB", L"Ring B", L"", L"VelmoraRingA", true, true}},
+                        .States = {{L"VelmoraRingB", 255}}});
+    ASSERT_TRUE(Read(Features.get()));
+    TComPtr<IFeature> loop = Find(Features.get(), L"VelmoraLoop"),
+                      ringA = Find(Features.get(), L"VelmoraRingA"),
+                      ringB = Find(Features.get(), L"VelmoraRingB"), parent, rootA, rootB;
+    ASSERT_TRUE(loop && ringA && ringB) << Narrow(Outline(Features.get()));
+    loop->GetParent(parent.put());
+    EXPECT_FALSE(parent);
+    EXPECT_EQ(loop->GetChildCount(), 0);
+    ringA->GetParentRoot(rootA.put());
+    ringB->GetParentRoot(rootB.put());
+    EXPECT_EQ(rootA.get(), rootB.get()) << "one tree of the two";
+    EXPECT_EQ(rootA->GetTotalCount(), 1);
+    // Vista: enabled by default, as a top-level update; 7: the tool's table.
+    EXPECT_EQ(loop->GetEnabled(), !IsWindows7OrLater());
+    EXPECT_EQ(Features->GetTotalCount(), 11);
 }
 
 TEST_F(MumEngineTest, EnablingAFeatureThreeLevelsDeepSelectsItsWholeTreeButItsOwnChildren) {
