@@ -100,8 +100,9 @@ bool TMumEngineWin8::PollChanges() {
     if (FAppXRoot->UpdateCaption())
         Features().Changed();
     if (TMumEngine::PollChanges()) {
-        if (GetReadState() != TReadState::rsLoading)
-            FFullUpdate = true;
+        // A read running now may have listed the manifests already: the read
+        // loop makes one more full pass.
+        FFullUpdate = true;
         return true;
     }
     if (!FAppList)

@@ -125,7 +125,7 @@ TEST_F(MumEngineWin8Test, TheGroupComesWithTheFirstListedAppAndAppChangesRebuild
     EXPECT_EQ(Outline(Features()), L"VelmoraGames VelmoraMore AppX(Atlas,Notes)");
 }
 
-TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsNotReadAgainByIt) {
+TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsReadByOneMorePass) {
     Apps->Load({Notes});
     Engine->Poll(); // arms the watch
     unique_handle busy = HoldServicingLock();
@@ -140,7 +140,7 @@ TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsNotReadAgainByIt) 
     ASSERT_TRUE(WaitUntil([&] { return Engine->Poll(); }));
     busy.reset();
     ASSERT_TRUE(WaitUntil([&] { return Features()->GetReadState() == TReadState::rsLoaded; }));
-    EXPECT_EQ(Outline(Features()), L"VelmoraGames AppX(Notes)") << "no full read followed";
+    EXPECT_EQ(Outline(Features()), L"VelmoraGames VelmoraLate AppX(Notes)") << "a full read followed";
 }
 
 TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesTheProvisionedCopy) {
@@ -151,6 +151,9 @@ TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesThePro
         TComPtr<IFeature> notes = Find(Features(), L"Notes");
         ASSERT_TRUE(notes);
         EXPECT_EQ(notes->GetPossibleActions(), ActionBit(TPossibleActions::paUninstall));
+        TPossibleActions quiet = TPossibleActions::paUninstallQuiet;
+        EXPECT_FALSE(notes->RunAction(&quiet, nullptr)) << "not run where it is not offered";
+        EXPECT_EQ(Features()->GetInstallState(), TInstallState::isNone);
     }
     // A provisioned app.
     Apps->Load({Notes});
