@@ -1,5 +1,6 @@
 #include "features/MumEngineWin8.h"
 
+#include "console/PackageManagement.h"
 #include "frame/DebugLog.h"
 #include "platform/AppPackageManager.h"
 #include "platform/ComText.h"
@@ -147,9 +148,8 @@ bool TMumEngineWin8::StartQuietRemoval(IFeature* app) {
 
 void TMumEngineWin8::RemoveQuietly(IFeature* app, TThread& thread) {
     DoUninstallFeature(app, thread);
-    RunCommand(
-        Format(L"DISM.exe /Online  /Remove-ProvisionedAppxPackage /PackageName:%s", PackageNameOf(app)),
-        thread);
+    RunCommand(PackageManagement::GetCommand(TPackageCommand::cmdRemoveProvisionedApp, PackageNameOf(app)),
+               thread);
     thread.SleepBy(5000);
     if (FAppList)
         FAppList->Update();

@@ -1,5 +1,6 @@
 #include "features/SysocEngine.h"
 
+#include "console/PackageManagement.h"
 #include "frame/DebugLog.h"
 #include "platform/ComText.h"
 #include "platform/Handles.h"
@@ -170,7 +171,8 @@ TComPtr<IFeature> TSysocEngine::CreateFeature(const TSysocComp& comp, IFeature* 
 void TSysocEngine::SwitchFeature(IFeature* feature, bool enable, TThread& thread) {
     const std::wstring answerFile = GetAnswerFileName();
     WriteAnsiLines(answerFile, SysocAnswerFileLines(FeatureName(feature), enable));
-    RunCommand(SysocCommandLine(MasterListName(), answerFile), thread);
+    RunCommand(SysocCommandLine(PackageManagement::SystemTool(L"sysocmgr.exe"), MasterListName(), answerFile),
+               thread);
 }
 
 void TSysocEngine::WatchChanges() {

@@ -5,9 +5,11 @@
 // user's packages make it, a switch and a removal for all users.
 #include "features/MumEngineWin8.h"
 
+#include "console/Process.h"
 #include "frame/StringsLocalized.h"
 #include "platform/Format.h"
 #include "platform/Module.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "tests/Polling.h"
 #include "tests/features/FeatureTree.h"
@@ -164,12 +166,23 @@ TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesThePro
     TComPtr<IFeature> app = Find(Features(), L"Notes");
     ASSERT_TRUE(app);
 
+    std::vector<std::wstring> started; // written by the worker, read once it has ended
+    TProcess::SetStarter({[&](const TChildStart& start) {
+        started.push_back(start.CommandLine);
+        return StartChildProcess(start);
+    }});
     TPossibleActions quiet = TPossibleActions::paUninstallQuiet, modify = TPossibleActions::paModify;
     EXPECT_FALSE(app->RunAction(&modify, nullptr));
     ASSERT_TRUE(app->RunAction(&quiet, nullptr));
     EXPECT_EQ(Features()->GetInstallState(), TInstallState::isUninstalling);
     EXPECT_FALSE(app->RunAction(&quiet, nullptr)) << "one switch at a time";
     ASSERT_TRUE(WaitUntil([&] { return Features()->GetInstallState() == TInstallState::isNone; }));
+    TProcess::SetStarter({});
+    // The servicing tool of the system folder, not one of the test's folder.
+    EXPECT_EQ(started,
+              std::vector<std::wstring>{L"\"" + SystemFolderWithBackslash() +
+                                        L"DISM.exe\" /Online /Remove-ProvisionedAppxPackage /PackageName:" +
+                                        Notes.FullName});
     // Wine has no package manager: the removal for the user fails and is
     // logged; the collection is told, the provisioned copy goes and the
     // collection is asked to load again.
