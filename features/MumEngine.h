@@ -97,8 +97,8 @@ protected:
     void SwitchFeature(IFeature* feature, bool enable, TThread& thread) override;
     virtual void BuildFeatures();
 
-    // The answer file that switches feature to state.
-    void WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) const;
+    // The answer file that switches feature to state, locked (WriteLockedFile).
+    unique_file WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) const;
 
 private:
     void QueryFeatureStates(TThread& thread);

@@ -593,7 +593,7 @@ TComPtr<IFeature> TMumEngine::CreateFeature(const TMumUpdate& update, IFeature* 
     return result;
 }
 
-void TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) const {
+unique_file TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) const {
     TXmlDocument document;
     TXmlElement root = document.CreateDocumentElement(L"unattend");
     document.AddDeclaration();
@@ -630,13 +630,13 @@ void TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstr
             PushChildren(node.get(), stack);
         }
     }
-    document.Save(fileName);
+    return WriteLockedFile(fileName, Narrow(document.Xml()));
 }
 
 void TMumEngine::SwitchFeature(IFeature* feature, bool enable, TThread& thread) {
     TComApartmentGuard apartment;
     std::wstring fileName = GetAnswerFileName();
-    WriteAnswerFile(feature, enable, fileName);
+    unique_file answerFile = WriteAnswerFile(feature, enable, fileName);
     RunCommand(PackageManagement::GetCommand(TPackageCommand::cmdInstallFeature, fileName), thread);
 }
 

@@ -50,6 +50,8 @@ public:
     // The document element of a file; empty when it cannot be loaded.
     static TXmlElement LoadElement(const std::wstring& fileName);
     void Save(const std::wstring& fileName);
+    // The document as text, the declaration included.
+    std::wstring Xml() const;
     TXmlElement DocumentElement() const;
     // A new element that becomes the document element.
     TXmlElement CreateDocumentElement(const std::wstring& name);

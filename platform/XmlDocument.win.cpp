@@ -147,6 +147,12 @@ void TXmlDocument::Save(const std::wstring& fileName) {
     CheckHResult(FDocument->save(path.get()), L"Saving " + fileName);
 }
 
+std::wstring TXmlDocument::Xml() const {
+    unique_bstr text;
+    CheckHResult(FDocument->get_xml(text.put()), L"XML text");
+    return text ? std::wstring(text.get()) : std::wstring();
+}
+
 TXmlElement TXmlDocument::DocumentElement() const {
     TComPtr<IXMLDOMElement> element;
     FDocument->get_documentElement(element.put());

@@ -196,12 +196,18 @@ TEST_F(MumEngineTest, EnablingAFeatureThreeLevelsDeepSelectsItsWholeTreeButItsOw
                       chess = Find(Features.get(), L"VelmoraChess");
     ASSERT_TRUE(gold && chess);
 
+    auto* engine = static_cast<TMumEngine*>(Features.get());
     Features->InstallFeature(gold.get());
     Features->UninstallFeature(chess.get()); // dropped: one switch at a time
     EXPECT_EQ(Features->GetInstallState(), TInstallState::isInstalling);
+    // While the tool runs no other program can write the answer file.
+    EXPECT_TRUE(WaitUntil([&] {
+        unique_file writer(CreateFileW(engine->GetAnswerFileName().c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return !writer && GetLastError() == ERROR_SHARING_VIOLATION;
+    }));
     ASSERT_TRUE(WaitUntil([&] { return Features->GetInstallState() == TInstallState::isNone; }));
-
-    auto* engine = static_cast<TMumEngine*>(Features.get());
     using TSelections = std::vector<std::pair<std::wstring, std::wstring>>;
     EXPECT_EQ(Selections(engine->GetAnswerFileName()), (TSelections{{L"VelmoraGames", L"true"},
                                                                     {L"VelmoraCards", L"true"},
