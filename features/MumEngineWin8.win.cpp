@@ -95,6 +95,7 @@ void TMumEngineWin8::RebuildApps() {
             new TAppXFeature(*app, *FAppXRoot, Icons(), Icons().MetroAppIndex(), FSelf, quietRemoval));
         FAppXRoot->Add(feature.get());
     }
+    Icons().FreeUnusedFileIcons();
 }
 
 bool TMumEngineWin8::PollChanges() {

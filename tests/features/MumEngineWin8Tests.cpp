@@ -145,6 +145,29 @@ TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsReadByOneMorePass)
     EXPECT_EQ(Outline(Features()), L"VelmoraGames VelmoraLate AppX(Notes)") << "a full read followed";
 }
 
+TEST_F(MumEngineWin8Test, TheLogoIconsOfAppsGoneAreFreedWhenTheGroupIsRebuilt) {
+    TTestPackage package = ProcessPackage(L"Features", L"Logo");
+    TInstalledTestPackage installed(package);
+    size_t icons = 0;
+    for (int i = 0; i < 4; ++i) {
+        // The same app with a new logo file each time, as a new version has.
+        const std::wstring logo = package.Folder() + Format(L"\\logo%d.png", i);
+        ASSERT_TRUE(CopyFileW(package.LogoFile().c_str(), logo.c_str(), FALSE));
+        TFakeAppData app = Notes;
+        app.Logo = logo;
+        Apps->Load({app});
+        ASSERT_TRUE(Read(Features()));
+        TComPtr<IFeature> root = Find(Features(), L"AppX"), notes = Find(Features(), L"Notes");
+        ASSERT_TRUE(root && notes);
+        EXPECT_GT(notes->GetImageIndex(), root->GetImageIndex()) << "the logo";
+        const auto count = static_cast<size_t>(ImageList_GetImageCount(Features()->GetFeatureSmallImages()));
+        // A rebuild frees the logo before last: the list stops growing.
+        if (i == 1)
+            icons = count;
+        EXPECT_TRUE(i < 2 || count == icons) << count << " icons after rebuild " << i;
+    }
+}
+
 TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesTheProvisionedCopy) {
     {
         TWindowsPE pe;
