@@ -98,7 +98,7 @@ protected:
     virtual void BuildFeatures();
 
     // The answer file that switches feature to state, locked (WriteLockedFile).
-    unique_file WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) const;
+    unique_file WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName);
 
 private:
     void QueryFeatureStates(TThread& thread);
@@ -113,6 +113,7 @@ private:
     std::vector<std::unique_ptr<TMumPackage>> FPackages;
     TMumRegistry FRegInfo;
     std::optional<std::map<std::wstring, bool>> FDismFeatureStates;
+    // The foundation package's identity, under the tree's lock.
     std::wstring FVersion;
     std::wstring FArchitecture;
     std::wstring FPublicToken;

@@ -466,7 +466,10 @@ void TMumEngine::ReadFeatures(TThread& thread) {
 
     if (const TMumPackage* foundation = FindPackage(L"Microsoft-Windows-Foundation-Package", L"")) {
         const TMumVersion& v = foundation->FFileInfo.FVersion;
-        FVersion = Format(L"%d.%d.%d.%d", v.Major, v.Minor, v.Build, v.Revision);
+        std::wstring version = Format(L"%d.%d.%d.%d", v.Major, v.Minor, v.Build, v.Revision);
+        // The switching worker reads them under the tree's lock.
+        auto lock = Features().Guard();
+        FVersion = std::move(version);
         FArchitecture = foundation->FFileInfo.FArchitecture;
         FPublicToken = foundation->FFileInfo.FHash;
     }
@@ -593,7 +596,9 @@ TComPtr<IFeature> TMumEngine::CreateFeature(const TMumUpdate& update, IFeature* 
     return result;
 }
 
-unique_file TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) const {
+unique_file TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) {
+    // A read does not rebuild the tree, nor the foundation's identity, meanwhile.
+    auto lock = Features().Guard();
     TXmlDocument document;
     TXmlElement root = document.CreateDocumentElement(L"unattend");
     document.AddDeclaration();

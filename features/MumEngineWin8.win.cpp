@@ -41,6 +41,7 @@ TMumEngineWin8::TMumEngineWin8(TComPtr<IMetroAppCollection> appList)
 
 TMumEngineWin8::~TMumEngineWin8() {
     FreeThreads();
+    FAppXRoot->ClearApps(); // the apps hold the group
 }
 
 TFeatureIconListWin8& TMumEngineWin8::Icons() {

@@ -197,9 +197,14 @@ TEST_F(MumEngineTest, EnablingAFeatureThreeLevelsDeepSelectsItsWholeTreeButItsOw
     ASSERT_TRUE(gold && chess);
 
     auto* engine = static_cast<TMumEngine*>(Features.get());
+    DeleteFileW(engine->GetAnswerFileName().c_str());
+    Features->Lock(); // as a read rebuilding the tree holds it
     Features->InstallFeature(gold.get());
     Features->UninstallFeature(chess.get()); // dropped: one switch at a time
     EXPECT_EQ(Features->GetInstallState(), TInstallState::isInstalling);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_FALSE(FileExists(engine->GetAnswerFileName())) << "the answer file waits for the tree";
+    Features->Unlock();
     // While the tool runs no other program can write the answer file.
     EXPECT_TRUE(WaitUntil([&] {
         unique_file writer(CreateFileW(engine->GetAnswerFileName().c_str(), GENERIC_WRITE,
