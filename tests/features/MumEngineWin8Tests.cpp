@@ -63,7 +63,12 @@ protected:
         Apps = MakeCom<TFakeAppList, TFakeAppList>();
         Engine = MakeCom<TTestEngine, TTestEngine>(TComPtr<IMetroAppCollection>(Apps.get()));
     }
-    void TearDown() override { DLLStringsLocalized::ResetDefaults(); }
+    void TearDown() override {
+        DLLStringsLocalized::ResetDefaults();
+        Engine.reset();
+        // Children hold their parents: the trees must still let each other go.
+        EXPECT_EQ(TLiveCount<TFeature>::Count(), 0);
+    }
 
     IFeatures* Features() { return Engine.get(); }
 
