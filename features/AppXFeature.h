@@ -51,8 +51,8 @@ public:
 
     // The base actions plus paUninstallQuiet when quiet removal is possible.
     TPossibleActionsSet STDMETHODCALLTYPE GetPossibleActions() override;
-    // paUninstallQuiet starts the quiet removal on the engine's worker; true
-    // when it started. Other actions start nothing.
+    // paUninstallQuiet starts the quiet removal on the engine's worker where it
+    // is possible; true when it started. Other actions start nothing.
     bool STDMETHODCALLTYPE RunAction(TPossibleActions* Action, HWND* TopWindow) override;
 
 private:

@@ -95,7 +95,7 @@ bool TAppXFeature::RunAction(TPossibleActions* Action, HWND* TopWindow) {
     if (TopWindow)
         *TopWindow = nullptr;
     return Guarded(false, [&] {
-        if (!Action || *Action != TPossibleActions::paUninstallQuiet)
+        if (!FQuietRemoval || !Action || *Action != TPossibleActions::paUninstallQuiet)
             return false;
         std::shared_ptr<TMumEngineWin8*> engine = FEngine.lock();
         return engine && (*engine)->StartQuietRemoval(this);

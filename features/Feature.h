@@ -2,7 +2,8 @@
 // The feature tree: TFeature is one Windows optional feature, TFeatures a
 // locked list of features (the top level of an engine, or a feature's
 // children). Engines create a feature, fill its fields, set its parent and
-// only then add it to a list; from then on the fields are only read.
+// only then add it to a list; from then on the fields are only read. A child
+// holds its parent until the list that holds the tree lets it go.
 #include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/LiveObjects.h"
@@ -18,6 +19,7 @@ namespace velmora {
 class TFeatures {
 public:
     TFeatures() = default;
+    ~TFeatures();
     TFeatures(const TFeatures&) = delete;
     TFeatures& operator=(const TFeatures&) = delete;
 
@@ -35,12 +37,18 @@ public:
 
     void Lock() { FLock.lock(); }
     void Unlock() { FLock.unlock(); }
+    // Lock and Unlock for a scope.
+    [[nodiscard]] std::unique_lock<std::recursive_mutex> Guard() { return std::unique_lock(FLock); }
 
     // Tick count (ms) of the last change; the high half stays 0.
     uint64_t StateStamp() const { return FStateStamp.load(); }
     void Changed();
 
 private:
+    // Children hold their parents: a list let go of drops the links of its
+    // subtree, so that a parent and its children do not keep each other.
+    static void Unlink(const std::vector<TComPtr<IFeature>>& list);
+
     std::recursive_mutex FLock;
     std::vector<TComPtr<IFeature>> FList;
     std::atomic<uint64_t> FStateStamp{0};
@@ -58,7 +66,7 @@ public:
     // The object behind a feature interface of this library, or nullptr.
     static TFeature* Of(IFeature* feature);
 
-    // Before the feature is added to the parent's list.
+    // Before the feature is added to the parent's list; nullptr drops the link.
     void SetParent(IFeature* parent);
 
     // IProduct
@@ -124,10 +132,13 @@ protected:
     TFeatures& Children() { return FFeatures; }
 
 private:
+    TComPtr<IFeature> Parent();
+
     TFeatures FFeatures;
-    // Not owned: a parent outlives its children's link to it, which it
-    // clears when it goes.
-    std::atomic<TFeature*> FParent{nullptr};
+    // Counted, so that a caller walking up never meets a parent being freed;
+    // dropped when the tree is let go of (TFeatures).
+    std::mutex FParentLock;
+    TComPtr<IFeature> FParent;
 };
 
 } // namespace velmora

@@ -44,6 +44,21 @@ void PushChildren(IFeature* feature, std::vector<TComPtr<IFeature>>& stack) {
     feature->Unlock();
 }
 
+TFeatures::~TFeatures() {
+    Unlink(FList);
+}
+
+void TFeatures::Unlink(const std::vector<TComPtr<IFeature>>& list) {
+    std::vector<TComPtr<IFeature>> stack(list.begin(), list.end());
+    while (!stack.empty()) {
+        TComPtr<IFeature> feature = std::move(stack.back());
+        stack.pop_back();
+        PushChildren(feature.get(), stack);
+        if (TFeature* child = TFeature::Of(feature.get()))
+            child->SetParent(nullptr);
+    }
+}
+
 void TFeatures::Add(TComPtr<IFeature> feature) {
     DebugLog().WriteLog(TLogLevel::llInfo, L"DLL.Lock:Features.Add");
     {
@@ -62,6 +77,7 @@ void TFeatures::Clear() {
         old.swap(FList);
     }
     DebugLog().WriteLog(TLogLevel::llInfo, L"DLL.UnLock:Features.Clear");
+    Unlink(old);
     Changed();
 }
 
@@ -115,20 +131,21 @@ void TFeatures::Changed() {
 
 TFeature::TFeature(std::wstring name) : FName(std::move(name)) {}
 
-TFeature::~TFeature() {
-    FFeatures.Lock();
-    for (int32_t i = 0; i < FFeatures.Count(); ++i)
-        if (TFeature* child = Of(FFeatures.Item(i).get()))
-            child->FParent = nullptr;
-    FFeatures.Unlock();
-}
+TFeature::~TFeature() = default;
 
 TFeature* TFeature::Of(IFeature* feature) {
     return dynamic_cast<TFeature*>(feature);
 }
 
 void TFeature::SetParent(IFeature* parent) {
-    FParent = Of(parent);
+    TComPtr<IFeature> link(Of(parent) ? parent : nullptr);
+    std::lock_guard lock(FParentLock);
+    std::swap(FParent, link); // the old parent is released unlocked
+}
+
+TComPtr<IFeature> TFeature::Parent() {
+    std::lock_guard lock(FParentLock);
+    return FParent;
 }
 
 void TFeature::GetInfo(int32_t Index, VARIANT* Value) {
@@ -240,11 +257,8 @@ bool TFeature::GetEnabled() {
 }
 
 void TFeature::GetParent(IFeature** Parent) {
-    if (!Parent)
-        return;
-    *Parent = FParent.load();
-    if (*Parent)
-        (*Parent)->AddRef();
+    if (Parent)
+        *Parent = this->Parent().Detach();
 }
 
 int32_t TFeature::GetChildCount() {
@@ -337,19 +351,18 @@ void TFeature::Add(IFeature* Feature) {
 void TFeature::GetParentRoot(IFeature** Root) {
     if (!Root)
         return;
-    TFeature* root = this;
-    while (TFeature* parent = root->FParent.load())
-        root = parent;
-    *Root = root;
-    root->AddRef();
+    TComPtr<IFeature> root(this);
+    while (TComPtr<IFeature> parent = Of(root.get())->Parent())
+        root = std::move(parent);
+    *Root = root.Detach();
 }
 
 bool TFeature::IsParent(IFeature* Feature) {
     TFeature* wanted = Of(Feature);
     if (!wanted)
         return false;
-    for (TFeature* parent = FParent.load(); parent; parent = parent->FParent.load())
-        if (parent == wanted)
+    for (TComPtr<IFeature> parent = Parent(); parent; parent = Of(parent.get())->Parent())
+        if (Of(parent.get()) == wanted)
             return true;
     return false;
 }

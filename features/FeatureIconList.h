@@ -25,6 +25,9 @@ public:
     bool Exists(const std::wstring& name);
     // The icon of a PNG file, added on first use.
     int GetByFile(const std::wstring& fileName);
+    // Frees the icons of the files not asked for since the last call: a
+    // rebuilt group shows only the logos it asked for again.
+    void FreeUnusedFileIcons();
     int Default() const { return FDefault; }
 
 protected:
@@ -34,6 +37,11 @@ protected:
 private:
     std::mutex FItemsLock;
     std::map<std::wstring, int> FItems;
+    struct TFileIcon {
+        int Index = -1;
+        bool Used = true;
+    };
+    std::map<std::wstring, TFileIcon> FFiles;
     int FDefault = -1;
 };
 

@@ -36,12 +36,27 @@ bool TFeatureIconList::Exists(const std::wstring& name) {
 
 int TFeatureIconList::GetByFile(const std::wstring& fileName) {
     std::lock_guard lock(FItemsLock);
-    if (auto found = FItems.find(fileName); found != FItems.end())
-        return found->second;
+    if (auto found = FFiles.find(fileName); found != FFiles.end()) {
+        found->second.Used = true;
+        return found->second.Index;
+    }
     int index = AddPngImage(fileName);
     if (index >= 0)
-        FItems[fileName] = index;
+        FFiles[fileName] = {index, true};
     return index;
+}
+
+void TFeatureIconList::FreeUnusedFileIcons() {
+    std::lock_guard lock(FItemsLock);
+    for (auto file = FFiles.begin(); file != FFiles.end();) {
+        if (file->second.Used) {
+            file->second.Used = false;
+            ++file;
+        } else {
+            FreeIconIndex(file->second.Index);
+            file = FFiles.erase(file);
+        }
+    }
 }
 
 } // namespace velmora

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -60,6 +61,13 @@ public:
     // Where the engine writes its answer file: the user's application-data
     // folder, "Velmora\Helper\", the base name; the folder is created.
     virtual std::wstring GetAnswerFileName();
+
+    // Writes the answer file and hands it back open for reading, shared for
+    // reading alone: the user's folder is writable by the user's programs,
+    // and the tool, which runs with administrator rights, must read what was
+    // written. Held until the tool has ended. Throws when the file cannot be
+    // written or no longer holds bytes when it is locked.
+    static unique_file WriteLockedFile(const std::wstring& fileName, std::string_view bytes);
 
 protected:
     // Runs on the reading thread; rebuilds the tree, calling

@@ -2,9 +2,12 @@
 
 #include "console/Process.h"
 #include "frame/Boundary.h"
+#include "platform/Format.h"
+#include "platform/OSError.h"
 #include "platform/Paths.h"
 
 #include <filesystem>
+#include <stdexcept>
 
 namespace velmora {
 
@@ -230,6 +233,28 @@ std::wstring TFeatureManager::GetAnswerFileName() {
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
     return folder + GetAnswerFileBaseName();
+}
+
+unique_file TFeatureManager::WriteLockedFile(const std::wstring& fileName, std::string_view bytes) {
+    {
+        unique_file file(CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        CheckOS(file &&
+                    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr),
+                L"Writing " + fileName);
+    }
+    unique_file locked(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    CheckOS(static_cast<bool>(locked), L"Locking " + fileName);
+    // Another program may have written it between the two openings.
+    std::string read(bytes.size() + 1, '\0');
+    DWORD count = 0;
+    CheckOS(ReadFile(locked.get(), read.data(), static_cast<DWORD>(read.size()), &count, nullptr),
+            L"Reading " + fileName);
+    if (std::string_view(read.data(), count) != bytes)
+        throw std::runtime_error(Narrow(L"The answer file " + fileName + L" was changed by another program"));
+    return locked;
 }
 
 int32_t TFeatureManager::RunCommand(const std::wstring& commandLine, TThread& thread,

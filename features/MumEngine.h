@@ -97,22 +97,23 @@ protected:
     void SwitchFeature(IFeature* feature, bool enable, TThread& thread) override;
     virtual void BuildFeatures();
 
-    // The answer file that switches feature to state.
-    void WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) const;
+    // The answer file that switches feature to state, locked (WriteLockedFile).
+    unique_file WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName);
 
 private:
     void QueryFeatureStates(TThread& thread);
-    TComPtr<IFeature> AddUpdate(const TMumUpdate& update);
+    TComPtr<IFeature> AddUpdate(const TMumUpdate& update, std::vector<const TMumUpdate*>& adding);
     TComPtr<IFeature> CreateFeature(const TMumUpdate& update, IFeature* parent);
     const TMumUpdate* FindNeutralUpdate(const std::wstring& name) const;
     const TMumPackage* FindPackage(const std::wstring& package, const std::wstring& locale) const;
-    bool IsUpdateEnabled(const TMumUpdate& update) const;
+    bool IsUpdateEnabled(const TMumUpdate& update, std::vector<const TMumUpdate*>& asking) const;
 
     std::wstring FLanguage;
     std::vector<TMumFile> FFiles;
     std::vector<std::unique_ptr<TMumPackage>> FPackages;
     TMumRegistry FRegInfo;
     std::optional<std::map<std::wstring, bool>> FDismFeatureStates;
+    // The foundation package's identity, under the tree's lock.
     std::wstring FVersion;
     std::wstring FArchitecture;
     std::wstring FPublicToken;

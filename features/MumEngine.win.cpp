@@ -466,7 +466,10 @@ void TMumEngine::ReadFeatures(TThread& thread) {
 
     if (const TMumPackage* foundation = FindPackage(L"Microsoft-Windows-Foundation-Package", L"")) {
         const TMumVersion& v = foundation->FFileInfo.FVersion;
-        FVersion = Format(L"%d.%d.%d.%d", v.Major, v.Minor, v.Build, v.Revision);
+        std::wstring version = Format(L"%d.%d.%d.%d", v.Major, v.Minor, v.Build, v.Revision);
+        // The switching worker reads them under the tree's lock.
+        auto lock = Features().Guard();
+        FVersion = std::move(version);
         FArchitecture = foundation->FFileInfo.FArchitecture;
         FPublicToken = foundation->FFileInfo.FHash;
     }
@@ -495,8 +498,9 @@ void TMumEngine::BuildFeatures() {
                 continue;
             bool wanted = FDismFeatureStates ? FDismFeatureStates->count(update->FName) > 0
                                              : FRegInfo.IsOptionalFeature(update->FName);
+            std::vector<const TMumUpdate*> adding;
             if (wanted)
-                AddUpdate(*update);
+                AddUpdate(*update, adding);
         }
     }
 }
@@ -518,12 +522,21 @@ const TMumUpdate* TMumEngine::FindNeutralUpdate(const std::wstring& name) const 
     return nullptr;
 }
 
-TComPtr<IFeature> TMumEngine::AddUpdate(const TMumUpdate& update) {
+// adding holds the updates whose parents are being added: of a cycle of
+// parents, the update met a second time goes to the top level.
+TComPtr<IFeature> TMumEngine::AddUpdate(const TMumUpdate& update, std::vector<const TMumUpdate*>& adding) {
     if (auto existing = Features().Find(update.FName))
         return existing;
     TComPtr<IFeature> parent;
-    if (const TMumUpdate* parentUpdate = FindNeutralUpdate(update.FParent))
-        parent = AddUpdate(*parentUpdate);
+    const TMumUpdate* parentUpdate = FindNeutralUpdate(update.FParent);
+    if (parentUpdate && std::ranges::find(adding, &update) == adding.end()) {
+        adding.push_back(&update);
+        parent = AddUpdate(*parentUpdate, adding);
+        adding.pop_back();
+        // Coming round a cycle of parents added it already.
+        if (auto existing = Features().Find(update.FName))
+            return existing;
+    }
     TComPtr<IFeature> feature = CreateFeature(update, parent.get());
     if (parent)
         parent->Add(feature.get());
@@ -532,20 +545,24 @@ TComPtr<IFeature> TMumEngine::AddUpdate(const TMumUpdate& update) {
     return feature;
 }
 
-bool TMumEngine::IsUpdateEnabled(const TMumUpdate& update) const {
+// asking holds the updates whose state waits for their parent's: a parent
+// met again round a cycle counts as none, as the tree puts that one on top.
+bool TMumEngine::IsUpdateEnabled(const TMumUpdate& update, std::vector<const TMumUpdate*>& asking) const {
     if (FDismFeatureStates) {
         auto found = FDismFeatureStates->find(update.FName);
         return found != FDismFeatureStates->end() && found->second;
     }
     std::optional<int32_t> state = FRegInfo.State(update.FPackage->FName, update.FName);
+    asking.push_back(&update);
     bool enabled = UpdateEnabled(state, update.FDefaultEnabled, [&] {
         const TMumUpdate* parent = FindNeutralUpdate(update.FParent);
-        if (!parent)
+        if (!parent || std::ranges::find(asking, parent) != asking.end())
             return true;
         if (!FRegInfo.State(parent->FPackage->FName, parent->FName))
             return parent->FDefaultEnabled;
-        return IsUpdateEnabled(*parent);
+        return IsUpdateEnabled(*parent, asking);
     });
+    asking.pop_back();
     DebugLog().WriteLogF(TLogLevel::llInfo, L"Feature enabled %s (%d)", update.FName, state.value_or(0));
     return enabled;
 }
@@ -561,7 +578,8 @@ TComPtr<IFeature> TMumEngine::CreateFeature(const TMumUpdate& update, IFeature* 
     TComPtr<IFeature> result(feature);
     feature->FDisplayName = source->FDisplayName;
     feature->FDescription = source->FDescription;
-    feature->FEnabled = IsUpdateEnabled(update);
+    std::vector<const TMumUpdate*> asking;
+    feature->FEnabled = IsUpdateEnabled(update, asking);
     feature->SetParent(parent);
     feature->FInstallTime = package.FInstallTime;
     feature->FInstallClient = package.FInstallClient;
@@ -578,7 +596,9 @@ TComPtr<IFeature> TMumEngine::CreateFeature(const TMumUpdate& update, IFeature* 
     return result;
 }
 
-void TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) const {
+unique_file TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstring& fileName) {
+    // A read does not rebuild the tree, nor the foundation's identity, meanwhile.
+    auto lock = Features().Guard();
     TXmlDocument document;
     TXmlElement root = document.CreateDocumentElement(L"unattend");
     document.AddDeclaration();
@@ -615,13 +635,13 @@ void TMumEngine::WriteAnswerFile(IFeature* feature, bool enable, const std::wstr
             PushChildren(node.get(), stack);
         }
     }
-    document.Save(fileName);
+    return WriteLockedFile(fileName, Narrow(document.Xml()));
 }
 
 void TMumEngine::SwitchFeature(IFeature* feature, bool enable, TThread& thread) {
     TComApartmentGuard apartment;
     std::wstring fileName = GetAnswerFileName();
-    WriteAnswerFile(feature, enable, fileName);
+    unique_file answerFile = WriteAnswerFile(feature, enable, fileName);
     RunCommand(PackageManagement::GetCommand(TPackageCommand::cmdInstallFeature, fileName), thread);
 }
 

@@ -1,5 +1,6 @@
 #include "features/MumEngineWin8.h"
 
+#include "console/PackageManagement.h"
 #include "frame/DebugLog.h"
 #include "platform/AppPackageManager.h"
 #include "platform/ComText.h"
@@ -40,6 +41,7 @@ TMumEngineWin8::TMumEngineWin8(TComPtr<IMetroAppCollection> appList)
 
 TMumEngineWin8::~TMumEngineWin8() {
     FreeThreads();
+    FAppXRoot->ClearApps(); // the apps hold the group
 }
 
 TFeatureIconListWin8& TMumEngineWin8::Icons() {
@@ -94,14 +96,16 @@ void TMumEngineWin8::RebuildApps() {
             new TAppXFeature(*app, *FAppXRoot, Icons(), Icons().MetroAppIndex(), FSelf, quietRemoval));
         FAppXRoot->Add(feature.get());
     }
+    Icons().FreeUnusedFileIcons();
 }
 
 bool TMumEngineWin8::PollChanges() {
     if (FAppXRoot->UpdateCaption())
         Features().Changed();
     if (TMumEngine::PollChanges()) {
-        if (GetReadState() != TReadState::rsLoading)
-            FFullUpdate = true;
+        // A read running now may have listed the manifests already: the read
+        // loop makes one more full pass.
+        FFullUpdate = true;
         return true;
     }
     if (!FAppList)
@@ -146,9 +150,8 @@ bool TMumEngineWin8::StartQuietRemoval(IFeature* app) {
 
 void TMumEngineWin8::RemoveQuietly(IFeature* app, TThread& thread) {
     DoUninstallFeature(app, thread);
-    RunCommand(
-        Format(L"DISM.exe /Online  /Remove-ProvisionedAppxPackage /PackageName:%s", PackageNameOf(app)),
-        thread);
+    RunCommand(PackageManagement::GetCommand(TPackageCommand::cmdRemoveProvisionedApp, PackageNameOf(app)),
+               thread);
     thread.SleepBy(5000);
     if (FAppList)
         FAppList->Update();

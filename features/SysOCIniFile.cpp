@@ -1,5 +1,6 @@
 #include "features/SysOCIniFile.h"
 
+#include "frame/DebugLog.h"
 #include "platform/Format.h"
 #include "platform/Text.h"
 
@@ -34,6 +35,15 @@ std::wstring Utf16LeText(std::string_view bytes) {
 }
 
 } // namespace
+
+bool TSysOCIniFile::Refused(const std::wstring& fileName, uint64_t size) {
+    if (size <= MaxFileSize)
+        return false;
+    DebugLog().WriteLogF(TLogLevel::llWarning,
+                         L"Setup information file %s refused: %d bytes, more than the %d read", fileName,
+                         static_cast<int64_t>(size), static_cast<int64_t>(MaxFileSize));
+    return true;
+}
 
 TSysOCIniFile::TSysOCIniFile(std::wstring_view text) : FStrings(SplitLines(text)) {}
 

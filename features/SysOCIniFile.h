@@ -3,6 +3,7 @@
 // and the components' own files) with their reading rules: ";" starts a
 // comment, a section name may occur several times, a key with two or more
 // "=" is the whole line. Portable; only loading a file asks the OS.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,9 @@ public:
     // The text of a file's bytes: UTF-16 after its byte-order mark, UTF-8
     // after its own, else the system's ANSI code page.
     static TSysOCIniFile FromBytes(std::string_view bytes);
-    // A file that cannot be read gives an empty reader.
+    // Larger files are refused unread: setup information files stay far below.
+    static constexpr uint64_t MaxFileSize = 4u << 20;
+    // A file that cannot be read, or is refused (logged), gives an empty reader.
     static TSysOCIniFile Load(const std::wstring& fileName);
 
     // Adds the keys of every line of every occurrence of the section.
@@ -31,6 +34,8 @@ private:
     // the section until it returns false.
     template <class Visit> void ForEachLine(std::wstring_view section, Visit visit) const;
     static std::wstring AnsiText(std::string_view bytes);
+    // True, logged, for a file of more than MaxFileSize bytes.
+    static bool Refused(const std::wstring& fileName, uint64_t size);
 
     std::vector<std::wstring> FStrings;
 };

@@ -2,12 +2,17 @@
 
 #include "platform/Format.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 namespace velmora {
 
 TSysOCIniFile TSysOCIniFile::Load(const std::wstring& fileName) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(Narrow(fileName), error);
+    if (error || Refused(fileName, size))
+        return {};
     std::ifstream file(Narrow(fileName), std::ios::binary);
     if (!file)
         return {};

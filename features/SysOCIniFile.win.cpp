@@ -10,7 +10,7 @@ TSysOCIniFile TSysOCIniFile::Load(const std::wstring& fileName) {
     unique_file file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD)
+    if (!file || !GetFileSizeEx(file.get(), &size) || Refused(fileName, static_cast<uint64_t>(size.QuadPart)))
         return {};
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;

@@ -1,5 +1,6 @@
 #include "features/SysocEngine.h"
 
+#include "console/PackageManagement.h"
 #include "frame/DebugLog.h"
 #include "platform/ComText.h"
 #include "platform/Handles.h"
@@ -24,8 +25,8 @@ std::wstring MasterListName() {
     return InfFolder() + L"sysoc.inf";
 }
 
-// Lines in the system's ANSI code page, CR LF after each; replaces the file.
-void WriteAnsiLines(const std::wstring& fileName, const std::vector<std::wstring>& lines) {
+// Lines in the system's ANSI code page, CR LF after each.
+std::string AnsiLines(const std::vector<std::wstring>& lines) {
     std::wstring text;
     for (const std::wstring& line : lines)
         text += line + L"\r\n";
@@ -34,12 +35,7 @@ void WriteAnsiLines(const std::wstring& fileName, const std::vector<std::wstring
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
                         nullptr);
-    unique_file file(CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-        DebugLog().WriteLogF(TLogLevel::llError, L"Cannot write the answer file %s (%d)", fileName,
-                             static_cast<int>(GetLastError()));
+    return bytes;
 }
 
 std::wstring FeatureName(IFeature* feature) {
@@ -169,8 +165,10 @@ TComPtr<IFeature> TSysocEngine::CreateFeature(const TSysocComp& comp, IFeature* 
 
 void TSysocEngine::SwitchFeature(IFeature* feature, bool enable, TThread& thread) {
     const std::wstring answerFile = GetAnswerFileName();
-    WriteAnsiLines(answerFile, SysocAnswerFileLines(FeatureName(feature), enable));
-    RunCommand(SysocCommandLine(MasterListName(), answerFile), thread);
+    unique_file locked =
+        WriteLockedFile(answerFile, AnsiLines(SysocAnswerFileLines(FeatureName(feature), enable)));
+    RunCommand(SysocCommandLine(PackageManagement::SystemTool(L"sysocmgr.exe"), MasterListName(), answerFile),
+               thread);
 }
 
 void TSysocEngine::WatchChanges() {

@@ -190,8 +190,9 @@ std::vector<std::wstring> SysocAnswerFileLines(const std::wstring& name, bool en
     return {L"[Components]", Format(L"%s=%s", name, enable ? L"on" : L"off")};
 }
 
-std::wstring SysocCommandLine(const std::wstring& masterList, const std::wstring& answerFile) {
-    return Format(L"sysocmgr /q /i:\"%s\" /u:\"%s\"", masterList, answerFile);
+std::wstring SysocCommandLine(const std::wstring& tool, const std::wstring& masterList,
+                              const std::wstring& answerFile) {
+    return Format(L"%s /q /i:\"%s\" /u:\"%s\"", tool, masterList, answerFile);
 }
 
 } // namespace velmora

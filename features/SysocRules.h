@@ -57,6 +57,8 @@ bool IsTrustedComponent(std::wstring_view name);
 
 // The answer file that switches one component, as lines.
 std::vector<std::wstring> SysocAnswerFileLines(const std::wstring& name, bool enable);
-std::wstring SysocCommandLine(const std::wstring& masterList, const std::wstring& answerFile);
+// tool: the manager's path as the command line names it.
+std::wstring SysocCommandLine(const std::wstring& tool, const std::wstring& masterList,
+                              const std::wstring& answerFile);
 
 } // namespace velmora

@@ -1,14 +1,35 @@
 #pragma once
 // The system's XML component (an MSXML DOM document) as a small tree: load or
 // create a document, walk element children, read and write attributes, save.
-// Callers run in a COM apartment (TComApartmentGuard).
+// Callers run in a COM apartment (TComApartmentGuard). What a loaded file may
+// hold is checked first, portably (XmlRefusal).
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Elements nested deeper than this are refused.
+inline constexpr int XmlMaxDepth = 256;
+// Files larger than this are refused unread.
+inline constexpr size_t XmlMaxFileSize = 64u << 20;
+
+// Why a document's bytes (UTF-8, or UTF-16 after its byte-order mark or
+// with its first "<" in either order) are refused before they are parsed: a
+// document type definition, which could expand entities without end, or
+// elements nested deeper than XmlMaxDepth. Nothing for an acceptable one;
+// malformed markup is left to the parser.
+std::optional<std::wstring> XmlRefusal(std::string_view bytes);
+
+} // namespace velmora
+
+#ifdef _WIN32
 #include <windows.h>
 #include <msxml2.h>
 
 #include "platform/ComObject.h"
 
-#include <optional>
-#include <string>
 #include <vector>
 
 namespace velmora {
@@ -50,6 +71,8 @@ public:
     // The document element of a file; empty when it cannot be loaded.
     static TXmlElement LoadElement(const std::wstring& fileName);
     void Save(const std::wstring& fileName);
+    // The document as text, the declaration included.
+    std::wstring Xml() const;
     TXmlElement DocumentElement() const;
     // A new element that becomes the document element.
     TXmlElement CreateDocumentElement(const std::wstring& name);
@@ -61,3 +84,4 @@ private:
 };
 
 } // namespace velmora
+#endif

@@ -6,6 +6,7 @@
 #include "platform/OSError.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace velmora {
@@ -17,6 +18,10 @@ constexpr CLSID DOMDocument60 = {
     0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
 constexpr CLSID DOMDocument30 = {
     0xf5078f32, 0xc551, 0x11d3, {0x89, 0xb9, 0x00, 0x00, 0xf8, 0x1f, 0xe2, 0x21}};
+
+// Not in the import libraries.
+constexpr IID IID_XmlDocument2 = {
+    0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
 TComPtr<IXMLDOMElement> AsElement(IXMLDOMNode* node) {
     TComPtr<IXMLDOMElement> element;
@@ -112,6 +117,18 @@ TXmlDocument::TXmlDocument() {
     FDocument->put_async(VARIANT_FALSE);
     FDocument->put_validateOnParse(VARIANT_FALSE);
     FDocument->put_resolveExternals(VARIANT_FALSE);
+    // Version 6 has these by default, version 3 has to be told; Load checks
+    // both itself as well, for a component that ignores them.
+    TComPtr<IXMLDOMDocument2> document2;
+    if (SUCCEEDED(FDocument->QueryInterface(IID_XmlDocument2, reinterpret_cast<void**>(document2.put())))) {
+        unique_variant prohibit, depth;
+        SetVariantBool(prohibit.put(), true);
+        SetVariantInt(depth.put(), XmlMaxDepth);
+        unique_bstr prohibitName(SysAllocString(L"ProhibitDTD")),
+            depthName(SysAllocString(L"MaxElementDepth"));
+        document2->setProperty(prohibitName.get(), prohibit.get());
+        document2->setProperty(depthName.get(), depth.get());
+    }
 }
 
 TXmlElement TXmlDocument::LoadElement(const std::wstring& fileName) {
@@ -124,11 +141,46 @@ TXmlElement TXmlDocument::LoadElement(const std::wstring& fileName) {
     }
 }
 
+namespace {
+
+// The whole file, read once: what is checked is what is parsed.
+std::string FileBytes(const std::wstring& fileName) {
+    unique_file file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CheckOS(static_cast<bool>(file), L"Opening " + fileName);
+    LARGE_INTEGER size{};
+    CheckOS(GetFileSizeEx(file.get(), &size), L"Size of " + fileName);
+    if (static_cast<unsigned long long>(size.QuadPart) > XmlMaxFileSize)
+        throw std::runtime_error(
+            Narrow(Format(L"XML file \"%s\" refused: %d bytes, more than the %d read", fileName,
+                          size.QuadPart, static_cast<int64_t>(XmlMaxFileSize))));
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    CheckOS(bytes.empty() ||
+                ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr),
+            L"Reading " + fileName);
+    bytes.resize(read);
+    return bytes;
+}
+
+} // namespace
+
 void TXmlDocument::Load(const std::wstring& fileName) {
+    const std::string bytes = FileBytes(fileName);
+    if (std::optional<std::wstring> refusal = XmlRefusal(bytes))
+        throw std::runtime_error(Narrow(L"XML file \"" + fileName + L"\" refused: " + *refusal));
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    CheckOS(array != nullptr, L"XML bytes");
+    void* data = nullptr;
+    SafeArrayAccessData(array, &data);
+    std::copy(bytes.begin(), bytes.end(), static_cast<char*>(data));
+    SafeArrayUnaccessData(array);
+    unique_variant source; // owns the array from here
+    VARIANT* value = source.put();
+    V_VT(value) = VT_ARRAY | VT_UI1;
+    V_ARRAY(value) = array;
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    unique_variant path;
-    SetVariantText(path.put(), fileName);
-    HRESULT hr = FDocument->load(path.get(), &loaded);
+    HRESULT hr = FDocument->load(source.get(), &loaded);
     if (hr == S_OK && loaded == VARIANT_TRUE)
         return;
     std::wstring reason = L"not well-formed";
@@ -145,6 +197,12 @@ void TXmlDocument::Save(const std::wstring& fileName) {
     unique_variant path;
     SetVariantText(path.put(), fileName);
     CheckHResult(FDocument->save(path.get()), L"Saving " + fileName);
+}
+
+std::wstring TXmlDocument::Xml() const {
+    unique_bstr text;
+    CheckHResult(FDocument->get_xml(text.put()), L"XML text");
+    return text ? std::wstring(text.get()) : std::wstring();
 }
 
 TXmlElement TXmlDocument::DocumentElement() const {

@@ -4,6 +4,7 @@
 #include "features/MumEngine.h"
 
 #include "platform/ComText.h"
+#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
@@ -160,6 +161,34 @@ TEST_F(MumEngineTest, TheTreeFollowsTheManifestsTheServicingStatesAndTheNewestVe
     EXPECT_EQ(V_BSTR(&name.get()), std::wstring(L"VelmoraGames"));
 }
 
+// A parent chain that comes back to its update, directly or through another
+// package: the update met again stands at the top level and the read goes on.
+TEST_F(MumEngineTest, AFeatureInACycleOfParentsStandsAtTheTopLevel) {
+    // Unknown states (255): on Vista the state rule asks the parents too.
+    Machine.AddPackage({.Name = L"Velmora-Loop-Package",
+                        .Updates = {{L"VelmoraLoop", L"Loop", L"", L"VelmoraLoop", true, true},
+                                    {L"VelmoraRingA", L"Ring A", L"", L"VelmoraRingB", false, true}},
+                        .States = {{L"VelmoraLoop", 255}, {L"VelmoraRingA", 255}}});
+    Machine.AddPackage({.Name = L"Velmora-Ring-Package",
+                        .Updates = {{L"VelmoraRingB", L"Ring B", L"", L"VelmoraRingA", true, true}},
+                        .States = {{L"VelmoraRingB", 255}}});
+    ASSERT_TRUE(Read(Features.get()));
+    TComPtr<IFeature> loop = Find(Features.get(), L"VelmoraLoop"),
+                      ringA = Find(Features.get(), L"VelmoraRingA"),
+                      ringB = Find(Features.get(), L"VelmoraRingB"), parent, rootA, rootB;
+    ASSERT_TRUE(loop && ringA && ringB) << Narrow(Outline(Features.get()));
+    loop->GetParent(parent.put());
+    EXPECT_FALSE(parent);
+    EXPECT_EQ(loop->GetChildCount(), 0);
+    ringA->GetParentRoot(rootA.put());
+    ringB->GetParentRoot(rootB.put());
+    EXPECT_EQ(rootA.get(), rootB.get()) << "one tree of the two";
+    EXPECT_EQ(rootA->GetTotalCount(), 1);
+    // Vista: enabled by default, as a top-level update; 7: the tool's table.
+    EXPECT_EQ(loop->GetEnabled(), !IsWindows7OrLater());
+    EXPECT_EQ(Features->GetTotalCount(), 11);
+}
+
 TEST_F(MumEngineTest, EnablingAFeatureThreeLevelsDeepSelectsItsWholeTreeButItsOwnChildren) {
     ASSERT_TRUE(Read(Features.get()));
     Features->GetStateStamp(); // arms the watch
@@ -167,12 +196,23 @@ TEST_F(MumEngineTest, EnablingAFeatureThreeLevelsDeepSelectsItsWholeTreeButItsOw
                       chess = Find(Features.get(), L"VelmoraChess");
     ASSERT_TRUE(gold && chess);
 
+    auto* engine = static_cast<TMumEngine*>(Features.get());
+    DeleteFileW(engine->GetAnswerFileName().c_str());
+    Features->Lock(); // as a read rebuilding the tree holds it
     Features->InstallFeature(gold.get());
     Features->UninstallFeature(chess.get()); // dropped: one switch at a time
     EXPECT_EQ(Features->GetInstallState(), TInstallState::isInstalling);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_FALSE(FileExists(engine->GetAnswerFileName())) << "the answer file waits for the tree";
+    Features->Unlock();
+    // While the tool runs no other program can write the answer file.
+    EXPECT_TRUE(WaitUntil([&] {
+        unique_file writer(CreateFileW(engine->GetAnswerFileName().c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return !writer && GetLastError() == ERROR_SHARING_VIOLATION;
+    }));
     ASSERT_TRUE(WaitUntil([&] { return Features->GetInstallState() == TInstallState::isNone; }));
-
-    auto* engine = static_cast<TMumEngine*>(Features.get());
     using TSelections = std::vector<std::pair<std::wstring, std::wstring>>;
     EXPECT_EQ(Selections(engine->GetAnswerFileName()), (TSelections{{L"VelmoraGames", L"true"},
                                                                     {L"VelmoraCards", L"true"},

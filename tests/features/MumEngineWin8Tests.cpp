@@ -5,9 +5,11 @@
 // user's packages make it, a switch and a removal for all users.
 #include "features/MumEngineWin8.h"
 
+#include "console/Process.h"
 #include "frame/StringsLocalized.h"
 #include "platform/Format.h"
 #include "platform/Module.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "tests/Polling.h"
 #include "tests/features/FeatureTree.h"
@@ -61,7 +63,12 @@ protected:
         Apps = MakeCom<TFakeAppList, TFakeAppList>();
         Engine = MakeCom<TTestEngine, TTestEngine>(TComPtr<IMetroAppCollection>(Apps.get()));
     }
-    void TearDown() override { DLLStringsLocalized::ResetDefaults(); }
+    void TearDown() override {
+        DLLStringsLocalized::ResetDefaults();
+        Engine.reset();
+        // Children hold their parents: the trees must still let each other go.
+        EXPECT_EQ(TLiveCount<TFeature>::Count(), 0);
+    }
 
     IFeatures* Features() { return Engine.get(); }
 
@@ -125,7 +132,7 @@ TEST_F(MumEngineWin8Test, TheGroupComesWithTheFirstListedAppAndAppChangesRebuild
     EXPECT_EQ(Outline(Features()), L"VelmoraGames VelmoraMore AppX(Atlas,Notes)");
 }
 
-TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsNotReadAgainByIt) {
+TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsReadByOneMorePass) {
     Apps->Load({Notes});
     Engine->Poll(); // arms the watch
     unique_handle busy = HoldServicingLock();
@@ -140,7 +147,30 @@ TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsNotReadAgainByIt) 
     ASSERT_TRUE(WaitUntil([&] { return Engine->Poll(); }));
     busy.reset();
     ASSERT_TRUE(WaitUntil([&] { return Features()->GetReadState() == TReadState::rsLoaded; }));
-    EXPECT_EQ(Outline(Features()), L"VelmoraGames AppX(Notes)") << "no full read followed";
+    EXPECT_EQ(Outline(Features()), L"VelmoraGames VelmoraLate AppX(Notes)") << "a full read followed";
+}
+
+TEST_F(MumEngineWin8Test, TheLogoIconsOfAppsGoneAreFreedWhenTheGroupIsRebuilt) {
+    TTestPackage package = ProcessPackage(L"Features", L"Logo");
+    TInstalledTestPackage installed(package);
+    size_t icons = 0;
+    for (int i = 0; i < 4; ++i) {
+        // The same app with a new logo file each time, as a new version has.
+        const std::wstring logo = package.Folder() + Format(L"\\logo%d.png", i);
+        ASSERT_TRUE(CopyFileW(package.LogoFile().c_str(), logo.c_str(), FALSE));
+        TFakeAppData app = Notes;
+        app.Logo = logo;
+        Apps->Load({app});
+        ASSERT_TRUE(Read(Features()));
+        TComPtr<IFeature> root = Find(Features(), L"AppX"), notes = Find(Features(), L"Notes");
+        ASSERT_TRUE(root && notes);
+        EXPECT_GT(notes->GetImageIndex(), root->GetImageIndex()) << "the logo";
+        const auto count = static_cast<size_t>(ImageList_GetImageCount(Features()->GetFeatureSmallImages()));
+        // A rebuild frees the logo before last: the list stops growing.
+        if (i == 1)
+            icons = count;
+        EXPECT_TRUE(i < 2 || count == icons) << count << " icons after rebuild " << i;
+    }
 }
 
 TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesTheProvisionedCopy) {
@@ -151,6 +181,9 @@ TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesThePro
         TComPtr<IFeature> notes = Find(Features(), L"Notes");
         ASSERT_TRUE(notes);
         EXPECT_EQ(notes->GetPossibleActions(), ActionBit(TPossibleActions::paUninstall));
+        TPossibleActions quiet = TPossibleActions::paUninstallQuiet;
+        EXPECT_FALSE(notes->RunAction(&quiet, nullptr)) << "not run where it is not offered";
+        EXPECT_EQ(Features()->GetInstallState(), TInstallState::isNone);
     }
     // A provisioned app.
     Apps->Load({Notes});
@@ -161,12 +194,23 @@ TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesThePro
     TComPtr<IFeature> app = Find(Features(), L"Notes");
     ASSERT_TRUE(app);
 
+    std::vector<std::wstring> started; // written by the worker, read once it has ended
+    TProcess::SetStarter({[&](const TChildStart& start) {
+        started.push_back(start.CommandLine);
+        return StartChildProcess(start);
+    }});
     TPossibleActions quiet = TPossibleActions::paUninstallQuiet, modify = TPossibleActions::paModify;
     EXPECT_FALSE(app->RunAction(&modify, nullptr));
     ASSERT_TRUE(app->RunAction(&quiet, nullptr));
     EXPECT_EQ(Features()->GetInstallState(), TInstallState::isUninstalling);
     EXPECT_FALSE(app->RunAction(&quiet, nullptr)) << "one switch at a time";
     ASSERT_TRUE(WaitUntil([&] { return Features()->GetInstallState() == TInstallState::isNone; }));
+    TProcess::SetStarter({});
+    // The servicing tool of the system folder, not one of the test's folder.
+    EXPECT_EQ(started,
+              std::vector<std::wstring>{L"\"" + SystemFolderWithBackslash() +
+                                        L"DISM.exe\" /Online /Remove-ProvisionedAppxPackage /PackageName:" +
+                                        Notes.FullName});
     // Wine has no package manager: the removal for the user fails and is
     // logged; the collection is told, the provisioned copy goes and the
     // collection is asked to load again.

@@ -218,8 +218,8 @@ TEST_F(SysocMachine, SwitchingRunsTheManagerOneAtATimeAndTheNextPollReadsTheNewS
     EXPECT_EQ(
         TRegKey::Open(HKEY_LOCAL_MACHINE, SubcomponentsKey, KEY_READ, TRegView::x64).ReadNumber(L"Chess"),
         0u);
-    const std::wstring command =
-        Format(L"sysocmgr /q /i:\"%s\" /u:\"%s\"", InfFolder() + L"sysoc.inf", answerFile);
+    const std::wstring command = Format(L"\"%s\\sysocmgr.exe\" /q /i:\"%s\" /u:\"%s\"", SystemFolder(),
+                                        InfFolder() + L"sysoc.inf", answerFile);
     EXPECT_EQ(manager.Calls(), (std::vector<std::wstring>{command, command, command}));
 }
 

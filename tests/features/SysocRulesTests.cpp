@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <tuple>
 
 using namespace velmora;
@@ -119,4 +121,16 @@ TEST(SysOCIniFile, BytesAreDecodedByTheirByteOrderMark) {
     EXPECT_EQ(TSysOCIniFile::FromBytes(utf16).ReadString(L"s", L"k", L""), L"\u00E9");
     EXPECT_EQ(TSysOCIniFile::FromBytes("\xEF\xBB\xBF[S]\nk=\xC3\xA9").ReadString(L"S", L"k", L""), L"\u00E9");
     EXPECT_EQ(TSysOCIniFile::FromBytes("[S]\nk=plain").ReadString(L"S", L"k", L""), L"plain");
+}
+
+TEST(SysOCIniFile, AFileLargerThanTheLimitIsRefusedUnread) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "velmora-sysoc-size.inf";
+    for (uint64_t size : {TSysOCIniFile::MaxFileSize, TSysOCIniFile::MaxFileSize + 1}) {
+        std::string bytes = "[S]\r\nk=v\r\n";
+        bytes.resize(size, '\n');
+        std::ofstream(path, std::ios::binary) << bytes;
+        EXPECT_EQ(TSysOCIniFile::Load(path.wstring()).SectionExists(L"S"), size <= TSysOCIniFile::MaxFileSize)
+            << size;
+    }
+    std::filesystem::remove(path);
 }

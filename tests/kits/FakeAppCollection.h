@@ -25,6 +25,7 @@ struct TFakeAppData {
     bool Framework = false;
     bool Resource = false;
     bool Listed = true;
+    std::wstring Logo;
 };
 
 // One entry. Resource references come back as "Text of <reference>";
@@ -43,7 +44,7 @@ public:
     void STDMETHODCALLTYPE GetInstallPath(BSTR* v) override { SetBstr(v, F.Path); }
     void STDMETHODCALLTYPE GetVersion(BSTR* v) override { SetBstr(v, L"1.2.3.4"); }
     void STDMETHODCALLTYPE GetArchitecture(BSTR* v) override { SetBstr(v, L"x64"); }
-    void STDMETHODCALLTYPE GetLogo(BSTR* v) override { SetBstr(v, L""); }
+    void STDMETHODCALLTYPE GetLogo(BSTR* v) override { SetBstr(v, F.Logo); }
     void STDMETHODCALLTYPE GetAppIds(BSTR* v) override { SetBstr(v, L"App"); }
     bool STDMETHODCALLTYPE IsExcluded1() override { return F.Framework; }
     bool STDMETHODCALLTYPE IsExcluded2() override { return F.Resource; }
