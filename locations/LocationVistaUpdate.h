@@ -46,12 +46,13 @@ public:
     // on; items not seen are then kept until a complete read.
     void Read() override;
     void ReadUpdates() override;
-    // Polls both notifications without waiting; after a change re-arms and
-    // answers true.
+    // Polls both notifications without waiting; after a change re-arms the
+    // one that fired and answers true.
     bool IsChanged() override;
 
 private:
-    void WatchPackages();
+    void WatchFolder();
+    void WatchRegistry();
     // Takes FReadLock; a stop request of the waiting thread ends the wait.
     std::unique_lock<std::recursive_timed_mutex> LockReads();
 

@@ -3,6 +3,7 @@
 #include "console/PackageManagement.h"
 #include "frame/DebugLog.h"
 #include "frame/Globals.h"
+#include "inventory/ProductKeyTime.h"
 #include "locations/ProductList.h"
 #include "locations/ServicingPackageRules.h"
 #include "platform/ComObject.h"
@@ -233,11 +234,18 @@ void TItemVistaUpdate::ReadManifest() {
     }
 }
 
+// Each key's write date is kept for the install date a package without an
+// install time gets (RefineInstallDate).
 void TItemVistaUpdate::ReadPackageKeys() {
+    FRegistryKeyDates.clear();
     for (const TRegistryKey& key : FRegistryKeys) {
         TRegKey reg = TRegKey::Open(key, KEY_READ);
-        if (!reg)
+        if (!reg) {
+            FRegistryKeyDates.push_back(std::nullopt);
             continue;
+        }
+        std::optional<FILETIME> keyTime = ProductKeyTime(reg);
+        FRegistryKeyDates.push_back(keyTime ? FileTimeToLocalDate(*keyTime) : std::nullopt);
         if (auto location = reg.ReadText(L"InstallLocation"))
             FInstallLocation = *location;
         auto high = reg.ReadNumber(L"InstallTimeHigh"), low = reg.ReadNumber(L"InstallTimeLow");
@@ -257,7 +265,8 @@ TLocationVistaUpdate::TLocationVistaUpdate() {
     FRegWaitEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!FRegWaitEvent)
         throw EOSError(L"CreateEvent", GetLastError());
-    WatchPackages();
+    WatchFolder();
+    WatchRegistry();
 }
 
 // The key goes first: its notification must not outlive the event.
@@ -284,7 +293,7 @@ void TLocationVistaUpdate::ReadUpdates() {
     Read();
 }
 
-void TLocationVistaUpdate::WatchPackages() {
+void TLocationVistaUpdate::WatchFolder() {
     if (!FWaitHandle)
         FWaitHandle = FolderChangeNotification(ServicingFolder(), true,
                                                FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
@@ -292,29 +301,32 @@ void TLocationVistaUpdate::WatchPackages() {
                                                    FILE_NOTIFY_CHANGE_LAST_WRITE);
     else
         NextFolderChange(FWaitHandle.get());
+}
+
+// Only after the event fired: the key is kept and armed again, since closing
+// a key whose notification is pending signals the event. The notification
+// outlives the thread that armed it (the owner's or the reading thread).
+void TLocationVistaUpdate::WatchRegistry() {
     ResetEvent(FRegWaitEvent.get());
+    if (FRegWaitKey && FRegWaitKey.NotifyChangeAnyThread(FRegWaitEvent.get()))
+        return;
     FRegWaitKey = TRegKey();
-    // As the registry location: from Windows 8 on the notification outlives
-    // the thread that armed it (the owner's or the reading thread).
-    DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
-    if (IsWindows8OrLater())
-        filter |= REG_NOTIFY_THREAD_AGNOSTIC;
     TRegKey key = TRegKey::Open(HKEY_LOCAL_MACHINE, PackagesKeyPath, KEY_READ, ServicingView());
-    if (key && key.NotifyChange(FRegWaitEvent.get(), true, filter))
+    if (key && key.NotifyChangeAnyThread(FRegWaitEvent.get()))
         FRegWaitKey = std::move(key);
 }
 
 bool TLocationVistaUpdate::IsChanged() {
-    HANDLE handles[2];
-    DWORD count = 0;
-    // A folder that could not be watched is tried again at the next arming.
-    if (FWaitHandle)
-        handles[count++] = FWaitHandle.get();
-    handles[count++] = FRegWaitEvent.get();
-    DWORD result = WaitForMultipleObjects(count, handles, FALSE, 0);
-    if (result == WAIT_TIMEOUT || result == WAIT_FAILED)
+    auto signalled = [](HANDLE handle) { return handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; };
+    const bool folderChanged = signalled(FWaitHandle.get());
+    const bool keyChanged = signalled(FRegWaitEvent.get());
+    if (!folderChanged && !keyChanged)
         return false;
-    WatchPackages();
+    // A watch that could not be set up is tried again with the other's change.
+    if (folderChanged || !FWaitHandle)
+        WatchFolder();
+    if (keyChanged || !FRegWaitKey)
+        WatchRegistry();
     return true;
 }
 
