@@ -23,7 +23,11 @@ empty process, and the peak private memory of the reading process before
 and after its read. Last, how long Stop takes when
 called at several moments of a read (ReadTimes.exe --stop).
 
-Usage: run-bench.py BUILD_DIR   (the Windows build tree)
+Last, the servicing location's read of 10,000 manifests (ManifestTimes.exe)
+against opening and reading the same files.
+
+Usage: run-bench.py BUILD_DIR [--manifests]   (the Windows build tree; with
+--manifests only the servicing location's read)
 """
 import hashlib
 import os
@@ -187,5 +191,38 @@ def main():
           % (m["scanRatio"], SCAN_TARGET_RATIO, "met" if m["scanRatio"] <= SCAN_TARGET_RATIO else "missed"))
 
 
+# The servicing location's read may take at most this many times the plain read of its manifests.
+MANIFEST_TARGET_RATIO = 2.0
+
+
+def manifest_times(build):
+    """The servicing location's read of 10,000 manifests (ManifestTimes.exe) against opening and
+    reading the same files, in a Windows 10 prefix of its own (the program lays the manifests out and
+    removes them again)."""
+    machine = os.path.join(build, "bench-manifests")
+    env = dict(os.environ, VELMORA_WINE_VERSION="win10")
+    wine_run = os.path.join(ROOT, "cmake", "wine-run.sh")
+    done = subprocess.run([wine_run, machine, os.path.join(build, "bin", "ManifestTimes.exe"), "10000"],
+                          capture_output=True, timeout=3600, env=env)
+    subprocess.run([os.path.join(ROOT, "cmake", "wine-server.sh"), os.path.join(machine, "win10"), "-k"],
+                   stderr=subprocess.DEVNULL)
+    if done.returncode != 0:
+        raise SystemExit("ManifestTimes.exe failed (%d): %s" % (done.returncode,
+                                                                done.stderr.decode("utf-8", "replace")))
+    out = {line.split()[0]: float(line.split()[1])
+           for line in done.stdout.decode("utf-8", "replace").splitlines() if len(line.split()) == 2}
+    ratio = out["read"] / out["plain"] if out["plain"] > 0 else float("inf")
+    print("Servicing manifests: %d laid out, %d listed (%d bytes):" % (out["manifests"], out["listed"], out["bytes"]))
+    print("  servicing location, first read    %8.1f ms" % out["read"])
+    print("  servicing location, re-read       %8.1f ms" % out["reread"])
+    print("  opening and reading the files     %8.1f ms" % out["plain"])
+    print("  first read / plain read %7.2f   (target at most %.2f: %s)"
+          % (ratio, MANIFEST_TARGET_RATIO, "met" if ratio <= MANIFEST_TARGET_RATIO else "missed"))
+
+
 if __name__ == "__main__":
-    main()
+    if len(sys.argv) > 2 and sys.argv[2] == "--manifests":
+        manifest_times(os.path.abspath(sys.argv[1]))
+    else:
+        main()
+        manifest_times(os.path.abspath(sys.argv[1]))
