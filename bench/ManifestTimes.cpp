@@ -2,9 +2,10 @@
 // manifests, each recorded as an installed package (laid out by the servicing
 // kit of the feature tests, and removed again at the end), against the floor:
 // opening each ".mum" of the folder and reading its bytes. One untimed plain
-// read first, so that both meet a warm file system; then the first read (every
-// package new) and a re-read (every package listed already). Prints "name
-// value" lines (milliseconds and counts) for bench/run-bench.py.
+// read first, so that both meet a warm file system; then three passes of the
+// plain read, the location's first read (every package new) and its re-read
+// (every package listed already). Prints "name value" lines (medians in
+// milliseconds, and counts) for bench/run-bench.py.
 // Usage: ManifestTimes.exe [COUNT]   (default 10000)
 #include "inventory/ItemUpdate.h"
 #include "locations/LocationVistaUpdate.h"
@@ -13,6 +14,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +28,13 @@ using namespace velmora::testing;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+constexpr int Passes = 3;
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -75,22 +84,30 @@ int wmain(int argc, wchar_t** argv) {
             machine.AddPackage(BenchPackage(index));
         PlainRead(folder);
 
-        Clock::time_point start = Clock::now();
-        const int64_t bytes = PlainRead(folder);
-        std::printf("plain %.1f\nbytes %lld\n", Since(start), static_cast<long long>(bytes));
-
-        TItemUpdate::Init();
-        {
-            TLocationVistaUpdate location;
-            start = Clock::now();
-            location.Read();
-            std::printf("read %.1f\n", Since(start));
-            start = Clock::now();
-            location.Read();
-            std::printf("reread %.1f\n", Since(start));
-            std::printf("manifests %d\nlisted %d\n", count, TItemUpdate::Items().Count());
+        // Passes alternate, so that the load of a shared machine weighs on all alike; medians.
+        std::vector<double> plain, read, reread;
+        int64_t bytes = 0;
+        int listed = 0;
+        for (int pass = 0; pass < Passes; ++pass) {
+            Clock::time_point start = Clock::now();
+            bytes = PlainRead(folder);
+            plain.push_back(Since(start));
+            TItemUpdate::Init();
+            {
+                TLocationVistaUpdate location;
+                start = Clock::now();
+                location.Read();
+                read.push_back(Since(start));
+                start = Clock::now();
+                location.Read();
+                reread.push_back(Since(start));
+                listed = TItemUpdate::Items().Count();
+            }
+            TItemUpdate::Done();
         }
-        TItemUpdate::Done();
+        std::printf("plain %.1f\nbytes %lld\nread %.1f\nreread %.1f\nmanifests %d\nlisted %d\n",
+                    Median(plain), static_cast<long long>(bytes), Median(read), Median(reread), count,
+                    listed);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
