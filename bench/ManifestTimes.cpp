@@ -2,10 +2,11 @@
 // manifests, each recorded as an installed package (laid out by the servicing
 // kit of the feature tests, and removed again at the end), against the floor:
 // opening each ".mum" of the folder and reading its bytes. One untimed plain
-// read first, so that both meet a warm file system; then three passes of the
+// read first, so that both meet a warm file system; then five passes of the
 // plain read, the location's first read (every package new) and its re-read
 // (every package listed already). Prints "name value" lines (medians in
-// milliseconds, and counts) for bench/run-bench.py.
+// milliseconds, the median of the passes' own first read / plain read
+// ratios, and counts) for bench/run-bench.py.
 // Usage: ManifestTimes.exe [COUNT]   (default 10000)
 #include "inventory/ItemUpdate.h"
 #include "locations/LocationVistaUpdate.h"
@@ -29,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int Passes = 3;
+constexpr int Passes = 5;
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -85,7 +86,7 @@ int wmain(int argc, wchar_t** argv) {
         PlainRead(folder);
 
         // Passes alternate, so that the load of a shared machine weighs on all alike; medians.
-        std::vector<double> plain, read, reread;
+        std::vector<double> plain, read, reread, ratio;
         int64_t bytes = 0;
         int listed = 0;
         for (int pass = 0; pass < Passes; ++pass) {
@@ -98,6 +99,7 @@ int wmain(int argc, wchar_t** argv) {
                 start = Clock::now();
                 location.Read();
                 read.push_back(Since(start));
+                ratio.push_back(read.back() / std::max(plain.back(), 0.1));
                 start = Clock::now();
                 location.Read();
                 reread.push_back(Since(start));
@@ -105,9 +107,9 @@ int wmain(int argc, wchar_t** argv) {
             }
             TItemUpdate::Done();
         }
-        std::printf("plain %.1f\nbytes %lld\nread %.1f\nreread %.1f\nmanifests %d\nlisted %d\n",
-                    Median(plain), static_cast<long long>(bytes), Median(read), Median(reread), count,
-                    listed);
+        std::printf("plain %.1f\nbytes %lld\nread %.1f\nreread %.1f\nratio %.2f\nmanifests %d\nlisted %d\n",
+                    Median(plain), static_cast<long long>(bytes), Median(read), Median(reread), Median(ratio),
+                    count, listed);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

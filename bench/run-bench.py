@@ -211,12 +211,13 @@ def manifest_times(build):
                                                                 done.stderr.decode("utf-8", "replace")))
     out = {line.split()[0]: float(line.split()[1])
            for line in done.stdout.decode("utf-8", "replace").splitlines() if len(line.split()) == 2}
-    ratio = out["read"] / out["plain"] if out["plain"] > 0 else float("inf")
+    # The median of the passes' own ratios: a shared machine's load weighs on both reads of a pass alike.
+    ratio = out["ratio"]
     print("Servicing manifests: %d laid out, %d listed (%d bytes):" % (out["manifests"], out["listed"], out["bytes"]))
     print("  servicing location, first read    %8.1f ms" % out["read"])
     print("  servicing location, re-read       %8.1f ms" % out["reread"])
     print("  opening and reading the files     %8.1f ms" % out["plain"])
-    print("  first read / plain read %7.2f   (target at most %.2f: %s)"
+    print("  first read / plain read %7.2f   (median of the passes' own ratios; target at most %.2f: %s)"
           % (ratio, MANIFEST_TARGET_RATIO, "met" if ratio <= MANIFEST_TARGET_RATIO else "missed"))
 
 
