@@ -9,6 +9,7 @@
 #include "platform/ComObject.h"
 #include "platform/Handles.h"
 #include "platform/LiveObjects.h"
+#include "platform/Registry.h"
 #include "platform/Thread.h"
 
 #include <atomic>
@@ -85,8 +86,8 @@ protected:
     virtual void SwitchFeature(IFeature* feature, bool enable, TThread& thread) = 0;
     // (Re)arms the change notification, as a rule through WatchRegistryKey.
     virtual void WatchChanges() = 0;
-    // True once after the watched key changed while no switch ran; the first
-    // call (and every call during a switch) only arms the watch.
+    // True once after the watched key changed while no switch ran (a change
+    // during a switch is taken and dropped); the first call only arms the watch.
     virtual bool PollChanges();
     virtual std::wstring GetAnswerFileBaseName() { return L"unattended.xml"; }
 
@@ -125,7 +126,7 @@ private:
     std::atomic<bool> FShowHidden{false};
     unique_handle FWaitEvent;
     std::mutex FWaitSync; // guards FWaitKey: polls come from any caller thread
-    unique_hkey FWaitKey;
+    TRegKey FWaitKey;
     std::unique_ptr<TFeaturePocess> FProcessThread;
     TFeatures FFeatures;
     std::unique_ptr<TFeatureIconList> FIconImageList;

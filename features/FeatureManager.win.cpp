@@ -201,31 +201,33 @@ void TFeatureManager::Refresh() {
     });
 }
 
+// After the event fired the kept key is armed again: closing a key whose
+// notification is pending would signal the event, and each poll during a
+// switch would then report one more change.
 bool TFeatureManager::PollChanges() {
     std::unique_lock lock(FWaitSync);
-    if (FWaitKey && FInstallState == TInstallState::isNone) {
-        if (WaitForSingleObject(FWaitEvent.get(), 0) != WAIT_OBJECT_0)
-            return false;
+    if (!FWaitKey) {
         lock.unlock();
         WatchChanges();
-        return true;
+        return false;
     }
-    lock.unlock();
-    WatchChanges();
-    return false;
+    if (WaitForSingleObject(FWaitEvent.get(), 0) != WAIT_OBJECT_0)
+        return false;
+    if (!FWaitKey.NotifyChangeAnyThread(FWaitEvent.get()))
+        FWaitKey = TRegKey();
+    return FInstallState == TInstallState::isNone;
 }
 
 bool TFeatureManager::WatchRegistryKey(HKEY root, REGSAM access, std::wstring_view subkey) {
     while (!subkey.empty() && subkey.front() == L'\\')
         subkey.remove_prefix(1);
     std::lock_guard lock(FWaitSync);
-    FWaitKey.reset();
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, std::wstring(subkey).c_str(), 0, access | KEY_NOTIFY, &key) != ERROR_SUCCESS)
-        return false;
-    FWaitKey.reset(key);
-    return RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                                   FWaitEvent.get(), TRUE) == ERROR_SUCCESS;
+    FWaitKey = TRegKey::Open(root, subkey, access | KEY_NOTIFY);
+    // Polls come from the front end's threads, which may end before the watch.
+    if (FWaitKey && FWaitKey.NotifyChangeAnyThread(FWaitEvent.get()))
+        return true;
+    FWaitKey = TRegKey();
+    return false;
 }
 
 std::wstring TFeatureManager::GetAnswerFileName() {

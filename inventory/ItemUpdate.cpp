@@ -120,6 +120,16 @@ std::shared_ptr<TItemUpdate> TItemUpdate::ItemByCode(std::wstring_view code,
     });
 }
 
+std::map<std::wstring, std::shared_ptr<TItemUpdate>>
+TItemUpdate::ItemsByCode(TTypeUninstallLocation* location) {
+    std::map<std::wstring, std::shared_ptr<TItemUpdate>> items;
+    std::lock_guard lock(Items().Lock());
+    for (int index = 0; index < Items().Count(); ++index)
+        if (auto item = Items().Get(index); item && item->FLocation == location)
+            items.emplace(UpperCase(item->FPackageCode), item);
+    return items;
+}
+
 std::shared_ptr<TItemUpdate> TItemUpdate::ItemByGUIDName(std::wstring_view guid, std::wstring_view name,
                                                          TTypeUninstallLocation* location) {
     return Items().First([&](const TItemUpdate& item) { return item.IsGUIDName(location, guid, name); });

@@ -7,6 +7,7 @@
 #include "inventory/TemporaryInfo.h"
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ public:
     static void CheckDeleteMarked(TTypeUninstallLocation* location);
     // Lookups among location's items; nullptr when none matches.
     static std::shared_ptr<TItemUpdate> ItemByCode(std::wstring_view code, TTypeUninstallLocation* location);
+    // location's items by package code in upper case, for a re-read that
+    // looks up each of its packages.
+    static std::map<std::wstring, std::shared_ptr<TItemUpdate>> ItemsByCode(TTypeUninstallLocation* location);
     static std::shared_ptr<TItemUpdate> ItemByGUIDName(std::wstring_view guid, std::wstring_view name,
                                                        TTypeUninstallLocation* location);
     static std::shared_ptr<TItemUpdate> ItemByKBIdent(std::wstring_view name,

@@ -6,21 +6,36 @@
 // folder or of the servicing registry tells the owner to read again.
 #include "inventory/ItemUpdate.h"
 #include "inventory/LocationUninstall.h"
+#include "locations/ServicingPackageRules.h"
 #include "platform/Handles.h"
 #include "platform/Registry.h"
 
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace velmora {
 
+// What a package's registry key tells its item: the folder, the install
+// time, and without one the key's write time as ProductKeyTime answers it.
+struct TPackageKeyValues {
+    std::optional<FILETIME> KeyTime;
+    std::optional<std::wstring> InstallLocation;
+    std::optional<DWORD> InstallTimeHigh, InstallTimeLow;
+};
+
 class TItemVistaUpdate : public TItemUpdate {
 public:
     // A package named by its key (FPackageCode) with its manifest and
-    // registry key; uninstallable gives it paUninstall, on every read.
+    // registry key; uninstallable gives it paUninstall, on every read. The
+    // manifest and key values as the location read them spare the first
+    // reading the file and the key.
     TItemVistaUpdate(TTypeUninstallLocation* location, const TTemporaryInfo& info,
-                     std::vector<std::wstring> fileNames, bool uninstallable);
+                     std::vector<std::wstring> fileNames, bool uninstallable,
+                     std::shared_ptr<const TServicingManifest> manifest = nullptr,
+                     std::optional<TPackageKeyValues> keyValues = std::nullopt);
 
     // Whatever the action: removing the package with the packaging tool.
     std::wstring GetActionCommand(TPossibleActions action) override;
@@ -34,6 +49,8 @@ private:
     void ReadPackageKeys();
 
     const bool FUninstallable;
+    std::shared_ptr<const TServicingManifest> FManifest;
+    std::optional<TPackageKeyValues> FKeyValues;
 };
 
 class TLocationVistaUpdate : public TLocationUninstall {
@@ -46,12 +63,13 @@ public:
     // on; items not seen are then kept until a complete read.
     void Read() override;
     void ReadUpdates() override;
-    // Polls both notifications without waiting; after a change re-arms and
-    // answers true.
+    // Polls both notifications without waiting; after a change re-arms the
+    // one that fired and answers true.
     bool IsChanged() override;
 
 private:
-    void WatchPackages();
+    void WatchFolder();
+    void WatchRegistry();
     // Takes FReadLock; a stop request of the waiting thread ends the wait.
     std::unique_lock<std::recursive_timed_mutex> LockReads();
 

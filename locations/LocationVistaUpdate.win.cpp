@@ -3,6 +3,7 @@
 #include "console/PackageManagement.h"
 #include "frame/DebugLog.h"
 #include "frame/Globals.h"
+#include "inventory/ProductKeyTime.h"
 #include "locations/ProductList.h"
 #include "locations/ServicingPackageRules.h"
 #include "platform/ComObject.h"
@@ -19,6 +20,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <memory>
 #include <map>
 #include <set>
 
@@ -49,37 +51,96 @@ struct TPackageRecord {
     TShortPackageInfo FPackageInfo;
     std::vector<std::wstring> FFileNames;
     std::vector<TRegistryKey> FRegistryKeys;
+    std::shared_ptr<const TServicingManifest> FManifest;
+    std::optional<TPackageKeyValues> FKeyValues;
 };
 
 std::optional<std::wstring> AttributeOf(const TXmlElement& element, const std::wstring& name) {
     return element ? element.Attribute(name) : std::nullopt;
 }
 
-// The manifest's "assembly" element; empty when the file cannot be read.
-TXmlElement LoadAssembly(const std::wstring& path) {
-    TXmlElement root = TXmlDocument::LoadElement(path);
-    return root && root.Name() == L"assembly" ? root : TXmlElement();
+// The manifest as the system's parser reads it, for a text the scanner
+// leaves (another encoding); nothing when the file cannot be read.
+std::optional<TServicingManifest> LoadManifestDocument(const std::wstring& path) {
+    TComApartmentGuard apartment;
+    TXmlElement assembly = TXmlDocument::LoadElement(path);
+    if (!assembly || assembly.Name() != L"assembly")
+        return std::nullopt;
+    TServicingManifest manifest;
+    manifest.DisplayName = assembly.Attribute(L"displayName");
+    manifest.Description = assembly.Attribute(L"description");
+    manifest.Company = assembly.Attribute(L"company");
+    manifest.SupportInformation = assembly.Attribute(L"supportInformation");
+    TXmlElement identity = assembly.Child(L"assemblyIdentity");
+    manifest.Name = AttributeOf(identity, L"name");
+    manifest.Version = AttributeOf(identity, L"version");
+    manifest.Language = AttributeOf(identity, L"language");
+    TXmlElement package = assembly.Child(L"package");
+    manifest.Identifier = AttributeOf(package, L"identifier");
+    manifest.ReleaseType = AttributeOf(package, L"releaseType");
+    manifest.Permanence = AttributeOf(package, L"permanence");
+    for (const TXmlElement& child : package ? package.Children() : std::vector<TXmlElement>()) {
+        if (!SameText(child.Name(), L"update"))
+            continue;
+        if (auto inner = AttributeOf(child.Child(L"package").Child(L"assemblyIdentity"), L"name"))
+            manifest.ContainedPackages.push_back(std::move(*inner));
+    }
+    return manifest;
 }
 
+// The manifest of a package; nothing when the file cannot be read.
+std::optional<TServicingManifest> LoadManifest(const std::wstring& path) {
+    std::optional<std::vector<uint8_t>> bytes = ReadFileBytes(path);
+    if (!bytes)
+        return std::nullopt;
+    auto manifest =
+        ParseServicingManifest(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    return manifest ? manifest : LoadManifestDocument(path);
+}
+
+// The values of a package's key that its item shows; the key's write time
+// only stands in for a missing install time.
+TPackageKeyValues ReadPackageKeyValues(const TRegKey& key) {
+    TPackageKeyValues values{std::nullopt, key.ReadText(L"InstallLocation"),
+                             key.ReadNumber(L"InstallTimeHigh"), key.ReadNumber(L"InstallTimeLow")};
+    if (!values.InstallTimeHigh || !values.InstallTimeLow)
+        values.KeyTime = ProductKeyTime(key);
+    return values;
+}
+
+struct TPackageState {
+    bool Uninstallable = false;
+    TPackageKeyValues Values;
+};
+
 // Nothing when the servicing registry does not record the package as
-// installed; otherwise whether its state lets it be uninstalled.
-std::optional<bool> ReadPackageState(const std::wstring& packCode) {
-    const std::wstring base = PackagesKeyPath + packCode + L"\\";
+// installed; otherwise whether its state lets it be uninstalled, and what
+// its key tells the item.
+std::optional<TPackageState> ReadPackageState(const std::wstring& packCode) {
+    TRegKey package =
+        TRegKey::Open(HKEY_LOCAL_MACHINE, PackagesKeyPath + packCode, KEY_READ, ServicingView());
+    std::optional<DWORD> state = package ? package.ReadNumber(L"CurrentState") : std::nullopt;
+    if (!state)
+        return std::nullopt;
     uint32_t ownerState = UnownedPackageState;
-    if (TRegKey owners = TRegKey::Open(HKEY_LOCAL_MACHINE, base + L"Owners\\", KEY_READ, ServicingView())) {
+    if (TRegKey owners = package.OpenSubKey(L"Owners")) {
         std::optional<DWORD> own = owners.ReadNumber(packCode);
         if (!own)
             return std::nullopt;
         ownerState = *own;
     }
-    TRegKey package = TRegKey::Open(HKEY_LOCAL_MACHINE, base, KEY_READ, ServicingView());
-    std::optional<DWORD> state = package ? package.ReadNumber(L"CurrentState") : std::nullopt;
-    if (!state)
+    std::optional<bool> uninstallable = InstalledPackageUninstallable(*state, ownerState);
+    if (!uninstallable)
         return std::nullopt;
-    return InstalledPackageUninstallable(*state, ownerState);
+    return TPackageState{*uninstallable, ReadPackageKeyValues(package)};
 }
 
-using TManifests = std::map<std::wstring, TShortPackageInfo>;
+struct TCollected {
+    TShortPackageInfo Info;
+    std::shared_ptr<const TServicingManifest> Manifest;
+    TPackageKeyValues KeyValues;
+};
+using TManifests = std::map<std::wstring, TCollected>;
 using TNames = std::set<std::wstring, TTextLess>;
 
 // Adds an installed package's manifest, and the names of the packages its
@@ -88,28 +149,19 @@ void ReadPackageManifest(const std::wstring& path, TManifests& manifests, TNames
     TShortPackageInfo info;
     std::wstring name = ExtractFileName(path);
     info.PackCode = name.substr(0, name.rfind(L'.'));
-    std::optional<bool> uninstallable = ReadPackageState(info.PackCode);
-    if (!uninstallable)
+    std::optional<TPackageState> state = ReadPackageState(info.PackCode);
+    if (!state)
         return;
-    TXmlElement assembly = LoadAssembly(path);
-    std::optional<std::wstring> packageName = AttributeOf(assembly.Child(L"assemblyIdentity"), L"name");
-    if (!packageName)
+    std::optional<TServicingManifest> manifest = LoadManifest(path);
+    if (!manifest || !manifest->Name)
         return;
-    info.PackageName = *packageName;
-    TXmlElement package = assembly.Child(L"package");
-    std::optional<std::wstring> releaseType = AttributeOf(package, L"releaseType");
-    if (!AttributeOf(package, L"identifier") || !releaseType ||
-        DLLGlobals::DecodeReleaseType(*releaseType) == TReleaseType::rtNone)
+    info.PackageName = *manifest->Name;
+    if (!manifest->Identifier || !manifest->ReleaseType ||
+        DLLGlobals::DecodeReleaseType(*manifest->ReleaseType) == TReleaseType::rtNone)
         return;
-    info.CanUninstall =
-        *uninstallable && !IsPermanentPackage(AttributeOf(package, L"permanence").value_or(L""));
-    manifests[path] = info;
-    for (const TXmlElement& child : package.Children()) {
-        if (!SameText(child.Name(), L"update"))
-            continue;
-        if (auto inner = AttributeOf(child.Child(L"package").Child(L"assemblyIdentity"), L"name"))
-            excluded.insert(*inner);
-    }
+    info.CanUninstall = state->Uninstallable && !IsPermanentPackage(manifest->Permanence.value_or(L""));
+    excluded.insert(manifest->ContainedPackages.begin(), manifest->ContainedPackages.end());
+    manifests[path] = {info, std::make_shared<const TServicingManifest>(std::move(*manifest)), state->Values};
 }
 
 std::vector<TPackageRecord> CollectPackages() {
@@ -126,14 +178,17 @@ std::vector<TPackageRecord> CollectPackages() {
         }
     }
     std::vector<TPackageRecord> records;
-    for (const auto& [path, info] : manifests) {
+    for (const auto& [path, collected] : manifests) {
+        const TShortPackageInfo& info = collected.Info;
         if (excluded.contains(info.PackageName))
             continue;
         TLocationUninstall::CheckTerminated();
         records.push_back(
             {info,
              {path},
-             {{ServicingView(), TRegRoot::LocalMachine, PackagesKeyPath + info.PackCode + L"\\"}}});
+             {{ServicingView(), TRegRoot::LocalMachine, PackagesKeyPath + info.PackCode + L"\\"}},
+             collected.Manifest,
+             collected.KeyValues});
     }
     return records;
 }
@@ -152,18 +207,21 @@ void PublishPackages(TLocationUninstall* location, const std::vector<TPackageRec
     TItemUpdate::MarkAllItems(location);
     TLocationUninstall::CheckTerminated();
     const bool allowUninstall = !IsWindowsPE();
+    // The packages listed already, looked up once each.
+    auto listed = TItemUpdate::ItemsByCode(location);
     for (const TPackageRecord& record : records) {
         TLocationUninstall::CheckTerminated();
         const TShortPackageInfo& package = record.FPackageInfo;
-        if (auto item = TItemUpdate::ItemByCode(package.PackCode, location)) {
-            item->SetMarked(false);
+        if (auto found = listed.find(UpperCase(package.PackCode)); found != listed.end()) {
+            found->second->SetMarked(false);
             continue;
         }
         TTemporaryInfo info;
         info.FPackageCode = package.PackCode;
         info.FRegistryKeys = record.FRegistryKeys;
         auto item = std::make_shared<TItemVistaUpdate>(location, info, record.FFileNames,
-                                                       allowUninstall && package.CanUninstall);
+                                                       allowUninstall && package.CanUninstall,
+                                                       record.FManifest, record.FKeyValues);
         LogAdded(record);
         item->ReadFastInfo();
         std::lock_guard lock(TItemUpdate::Items().Lock());
@@ -191,8 +249,11 @@ std::optional<double> PackageInstallDate(DWORD low, DWORD high) {
 // ---- the item
 
 TItemVistaUpdate::TItemVistaUpdate(TTypeUninstallLocation* location, const TTemporaryInfo& info,
-                                   std::vector<std::wstring> fileNames, bool uninstallable)
-    : TItemUpdate(location, info), FUninstallable(uninstallable) {
+                                   std::vector<std::wstring> fileNames, bool uninstallable,
+                                   std::shared_ptr<const TServicingManifest> manifest,
+                                   std::optional<TPackageKeyValues> keyValues)
+    : TItemUpdate(location, info), FUninstallable(uninstallable), FManifest(std::move(manifest)),
+      FKeyValues(std::move(keyValues)) {
     FFileNames = std::move(fileNames);
 }
 
@@ -208,39 +269,53 @@ void TItemVistaUpdate::ReadDetails() {
 }
 
 void TItemVistaUpdate::ReadManifest() {
-    TComApartmentGuard apartment;
-    TXmlElement assembly = LoadAssembly(ServicingFolder() + FPackageCode + L".mum");
-    if (!assembly)
-        return;
-    auto take = [](std::wstring& field, std::optional<std::wstring> value) {
+    // The read's copy serves the first reading; a later one reads the file.
+    std::shared_ptr<const TServicingManifest> manifest = std::exchange(FManifest, nullptr);
+    if (!manifest) {
+        auto loaded = LoadManifest(ServicingFolder() + FPackageCode + L".mum");
+        if (!loaded)
+            return;
+        manifest = std::make_shared<const TServicingManifest>(std::move(*loaded));
+    }
+    auto take = [](std::wstring& field, const std::optional<std::wstring>& value) {
         if (value)
-            field = std::move(*value);
+            field = *value;
     };
-    take(FDisplayName, assembly.Attribute(L"displayName"));
-    take(FComments, assembly.Attribute(L"description"));
-    take(FPublisher, assembly.Attribute(L"company"));
-    take(FURLHelpLink, assembly.Attribute(L"supportInformation"));
-    TXmlElement package = assembly.Child(L"package");
-    if (auto identifier = AttributeOf(package, L"identifier")) {
-        FReleaseType = DLLGlobals::DecodeReleaseType(package.Attribute(L"releaseType").value_or(L""));
-        FKBID = *identifier;
+    take(FDisplayName, manifest->DisplayName);
+    take(FComments, manifest->Description);
+    take(FPublisher, manifest->Company);
+    take(FURLHelpLink, manifest->SupportInformation);
+    if (manifest->Identifier) {
+        FReleaseType = DLLGlobals::DecodeReleaseType(manifest->ReleaseType.value_or(L""));
+        FKBID = *manifest->Identifier;
     }
-    if (TXmlElement identity = assembly.Child(L"assemblyIdentity")) {
-        take(FUpdateID, identity.Attribute(L"name"));
-        take(FDisplayVersion, identity.Attribute(L"version"));
-        if (auto language = identity.Attribute(L"language"))
-            FLanguage = DLLGlobals::LocaleIDToString(std::wstring_view(*language));
-    }
+    take(FUpdateID, manifest->Name);
+    take(FDisplayVersion, manifest->Version);
+    if (manifest->Language)
+        FLanguage = DLLGlobals::LocaleIDToString(std::wstring_view(*manifest->Language));
 }
 
+// Each key's write date is kept for the install date a package without an
+// install time gets (RefineInstallDate). The read's values of the package
+// key serve the first reading.
 void TItemVistaUpdate::ReadPackageKeys() {
+    FRegistryKeyDates.clear();
+    std::optional<TPackageKeyValues> first = std::exchange(FKeyValues, std::nullopt);
     for (const TRegistryKey& key : FRegistryKeys) {
-        TRegKey reg = TRegKey::Open(key, KEY_READ);
-        if (!reg)
+        TPackageKeyValues values;
+        if (first) {
+            values = std::move(*first);
+            first.reset();
+        } else if (TRegKey reg = TRegKey::Open(key, KEY_READ)) {
+            values = ReadPackageKeyValues(reg);
+        } else {
+            FRegistryKeyDates.push_back(std::nullopt);
             continue;
-        if (auto location = reg.ReadText(L"InstallLocation"))
-            FInstallLocation = *location;
-        auto high = reg.ReadNumber(L"InstallTimeHigh"), low = reg.ReadNumber(L"InstallTimeLow");
+        }
+        FRegistryKeyDates.push_back(values.KeyTime ? FileTimeToLocalDate(*values.KeyTime) : std::nullopt);
+        if (values.InstallLocation)
+            FInstallLocation = *values.InstallLocation;
+        const auto high = values.InstallTimeHigh, low = values.InstallTimeLow;
         if (!high || !low)
             continue;
         if (auto date = PackageInstallDate(*low, *high))
@@ -257,7 +332,8 @@ TLocationVistaUpdate::TLocationVistaUpdate() {
     FRegWaitEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!FRegWaitEvent)
         throw EOSError(L"CreateEvent", GetLastError());
-    WatchPackages();
+    WatchFolder();
+    WatchRegistry();
 }
 
 // The key goes first: its notification must not outlive the event.
@@ -284,7 +360,7 @@ void TLocationVistaUpdate::ReadUpdates() {
     Read();
 }
 
-void TLocationVistaUpdate::WatchPackages() {
+void TLocationVistaUpdate::WatchFolder() {
     if (!FWaitHandle)
         FWaitHandle = FolderChangeNotification(ServicingFolder(), true,
                                                FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
@@ -292,29 +368,32 @@ void TLocationVistaUpdate::WatchPackages() {
                                                    FILE_NOTIFY_CHANGE_LAST_WRITE);
     else
         NextFolderChange(FWaitHandle.get());
+}
+
+// Only after the event fired: the key is kept and armed again, since closing
+// a key whose notification is pending signals the event. The notification
+// outlives the thread that armed it (the owner's or the reading thread).
+void TLocationVistaUpdate::WatchRegistry() {
     ResetEvent(FRegWaitEvent.get());
+    if (FRegWaitKey && FRegWaitKey.NotifyChangeAnyThread(FRegWaitEvent.get()))
+        return;
     FRegWaitKey = TRegKey();
-    // As the registry location: from Windows 8 on the notification outlives
-    // the thread that armed it (the owner's or the reading thread).
-    DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
-    if (IsWindows8OrLater())
-        filter |= REG_NOTIFY_THREAD_AGNOSTIC;
     TRegKey key = TRegKey::Open(HKEY_LOCAL_MACHINE, PackagesKeyPath, KEY_READ, ServicingView());
-    if (key && key.NotifyChange(FRegWaitEvent.get(), true, filter))
+    if (key && key.NotifyChangeAnyThread(FRegWaitEvent.get()))
         FRegWaitKey = std::move(key);
 }
 
 bool TLocationVistaUpdate::IsChanged() {
-    HANDLE handles[2];
-    DWORD count = 0;
-    // A folder that could not be watched is tried again at the next arming.
-    if (FWaitHandle)
-        handles[count++] = FWaitHandle.get();
-    handles[count++] = FRegWaitEvent.get();
-    DWORD result = WaitForMultipleObjects(count, handles, FALSE, 0);
-    if (result == WAIT_TIMEOUT || result == WAIT_FAILED)
+    auto signalled = [](HANDLE handle) { return handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; };
+    const bool folderChanged = signalled(FWaitHandle.get());
+    const bool keyChanged = signalled(FRegWaitEvent.get());
+    if (!folderChanged && !keyChanged)
         return false;
-    WatchPackages();
+    // A watch that could not be set up is tried again with the other's change.
+    if (folderChanged || !FWaitHandle)
+        WatchFolder();
+    if (keyChanged || !FRegWaitKey)
+        WatchRegistry();
     return true;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 // The servicing rules of installed updates that need no system: which
-// recorded package states are installed ones, and which can be uninstalled.
+// recorded package states are installed ones, which can be uninstalled, and
+// what a package's manifest tells.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -18,5 +21,20 @@ std::optional<bool> InstalledPackageUninstallable(uint32_t currentState, uint32_
 
 // A manifest's "permanence" that keeps the package from being uninstalled.
 bool IsPermanentPackage(std::wstring_view permanence);
+
+// What a package's manifest (".mum") tells: the "assembly" element's texts,
+// its "assemblyIdentity" child, its "package" child and the packages that
+// that package's "update" children contain. Each is the first element of
+// its name; a missing attribute is nothing.
+struct TServicingManifest {
+    std::optional<std::wstring> DisplayName, Description, Company, SupportInformation;
+    std::optional<std::wstring> Name, Version, Language;
+    std::optional<std::wstring> Identifier, ReleaseType, Permanence;
+    std::vector<std::wstring> ContainedPackages;
+};
+
+// The manifest from its bytes (UTF-8, or ASCII); nothing when the text is no
+// well-formed element tree whose root is "assembly", or is in another encoding.
+std::optional<TServicingManifest> ParseServicingManifest(std::string_view text);
 
 } // namespace velmora

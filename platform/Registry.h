@@ -207,11 +207,18 @@ public:
     bool SetLastWriteTime(const FILETIME& time) const;
 
     // Arms an asynchronous change notification that signals event. It lasts
-    // until it fires or the key is closed; before Windows 8 it also ends with
+    // until it fires or the key is closed; closing the key while it is
+    // pending signals the event too, so a watch that goes on arms the key it
+    // keeps again once the event fired. Before Windows 8 it also ends with
     // the thread that armed it, so arm it from a thread that outlives the wait
     // (from Windows 8 on, REG_NOTIFY_THREAD_AGNOSTIC in filter lifts that).
     bool NotifyChange(HANDLE event, bool watchSubtree = true,
                       DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET) const;
+    // NotifyChange with REG_NOTIFY_THREAD_AGNOSTIC, for watches armed by
+    // whichever thread polls them. A system that rejects the flag as an
+    // invalid parameter (before Windows 8) is asked without it.
+    bool NotifyChangeAnyThread(HANDLE event, bool watchSubtree = true,
+                               DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET) const;
 
 private:
     // A value whose type accept() takes, from the cache or the key.

@@ -640,6 +640,14 @@ bool TRegKey::NotifyChange(HANDLE event, bool watchSubtree, DWORD filter) const 
     return Succeeded(RegNotifyChangeKeyValue(FKey.get(), watchSubtree, filter, event, TRUE));
 }
 
+bool TRegKey::NotifyChangeAnyThread(HANDLE event, bool watchSubtree, DWORD filter) const {
+    LSTATUS status =
+        RegNotifyChangeKeyValue(FKey.get(), watchSubtree, filter | REG_NOTIFY_THREAD_AGNOSTIC, event, TRUE);
+    if (status == ERROR_INVALID_PARAMETER)
+        status = RegNotifyChangeKeyValue(FKey.get(), watchSubtree, filter, event, TRUE);
+    return Succeeded(status);
+}
+
 // ---- free functions
 
 bool KeyExists(HKEY root, std::wstring_view path, TRegView view) {

@@ -204,13 +204,24 @@ TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesThePro
     ASSERT_TRUE(app->RunAction(&quiet, nullptr));
     EXPECT_EQ(Features()->GetInstallState(), TInstallState::isUninstalling);
     EXPECT_FALSE(app->RunAction(&quiet, nullptr)) << "one switch at a time";
-    ASSERT_TRUE(WaitUntil([&] { return Features()->GetInstallState() == TInstallState::isNone; }));
+    // Polls during the switch, one of them on a thread that ends, keep the
+    // watch armed: once the switch's own changes are taken, the polls are quiet.
+    std::thread([&] { EXPECT_FALSE(Engine->Poll()); }).join();
+    while (Features()->GetInstallState() != TInstallState::isNone) {
+        EXPECT_FALSE(Engine->Poll());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     TProcess::SetStarter({});
     // The servicing tool of the system folder, not one of the test's folder.
     EXPECT_EQ(started,
               std::vector<std::wstring>{L"\"" + SystemFolderWithBackslash() +
                                         L"DISM.exe\" /Online /Remove-ProvisionedAppxPackage /PackageName:" +
                                         Notes.FullName});
+    ASSERT_TRUE(WaitUntil([&] { return !Engine->Poll(); }, std::chrono::seconds(5)));
+    for (int poll = 0; poll < 5; ++poll) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_FALSE(Engine->Poll()) << "poll " << poll;
+    }
     // Wine has no package manager: the removal for the user fails and is
     // logged; the collection is told, the provisioned copy goes and the
     // collection is asked to load again.

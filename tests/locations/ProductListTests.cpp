@@ -1,7 +1,7 @@
 // The registry location's rules: the temporary records (knowledge-base
 // numbers of update keys, the merge of programs into updates), and which
-// recorded servicing package states are listed as installed updates and
-// which of those can be uninstalled.
+// recorded servicing package states are listed as installed updates, which
+// of those can be uninstalled, and what their manifests tell.
 #include "locations/ProductList.h"
 #include "locations/ServicingPackageRules.h"
 
@@ -93,6 +93,41 @@ TEST(ServicingPackageRules, PermanenceIsMatchedWithoutCase) {
     EXPECT_TRUE(IsPermanentPackage(L"Permanent"));
     EXPECT_FALSE(IsPermanentPackage(L"removable"));
     EXPECT_FALSE(IsPermanentPackage(L""));
+}
+
+// The manifest scanner: a package's texts and identity, the packages its
+// updates contain, entities; what is not a well-formed "assembly" tree (or
+// is in another encoding) is nothing.
+TEST(ServicingPackageRules, AManifestGivesItsTextsIdentityAndContainedPackages) {
+    const std::string text =
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- a <comment> -->\r\n"
+        "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v3\" displayName=\"R&amp;D &#x4E2D;&#8364;\" "
+        "company='Velmora'>\r\n  <assemblyIdentity name=\"Rollup\" version=\"6.1.0.0\" "
+        "language=\"neutral\"/>\r\n"
+        "  <assemblyIdentity name=\"Second\"/>\r\n"
+        "  <package identifier=\"KB1\" releaseType=\"Update\">\r\n"
+        "    <update name=\"a\"><package integrate=\"hidden\"><assemblyIdentity "
+        "name=\"Part\"/></package></update>\r\n"
+        "    <UPDATE name=\"b\"><package><assemblyIdentity name=\"Other\"/></package></UPDATE>\r\n"
+        "    <update name=\"c\"><component/></update><![CDATA[<update>]]>\r\n"
+        "  </package>\r\n</assembly>\r\n";
+    std::optional<TServicingManifest> manifest = ParseServicingManifest(text);
+    ASSERT_TRUE(manifest);
+    EXPECT_EQ(manifest->DisplayName, L"R&D \u4E2D\u20AC");
+    EXPECT_EQ(manifest->Company, L"Velmora");
+    EXPECT_EQ(manifest->Description, std::nullopt);
+    EXPECT_EQ(manifest->Name, L"Rollup") << "the first identity";
+    EXPECT_EQ(manifest->Version, L"6.1.0.0");
+    EXPECT_EQ(manifest->Identifier, L"KB1");
+    EXPECT_EQ(manifest->ReleaseType, L"Update");
+    EXPECT_EQ(manifest->Permanence, std::nullopt);
+    EXPECT_EQ(manifest->ContainedPackages, (std::vector<std::wstring>{L"Part", L"Other"}));
+
+    for (const char* broken : {"", "<package/>", "<assembly>", "<assembly></package>", "<assembly a=\"1/>",
+                               "<assembly a=\"&bogus;\"/>", "<assembly/><assembly/>",
+                               "<assembly><!-- </assembly>", "\xFF\xFE<\0a\0/\0>\0"})
+        EXPECT_EQ(ParseServicingManifest(broken), std::nullopt) << broken;
+    EXPECT_TRUE(ParseServicingManifest("<assembly/>"));
 }
 
 } // namespace

@@ -5,18 +5,23 @@
 #include "tests/features/ServicingMachine.h"
 #include "tests/kits/LibraryRoot.h"
 
-#include "platform/Registry.h"
+#include "locations/LocationVistaUpdate.h"
 #include "platform/Format.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <map>
+#include <thread>
 
 namespace velmora::testing {
 namespace {
 
 constexpr wchar_t Prefix[] = L"Velmora-Update-Test-";
+constexpr wchar_t PackagesKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing\\Packages\\";
 
 struct TListed {
     std::wstring DisplayName;
@@ -41,6 +46,15 @@ std::map<std::wstring, TListed> ListedPackages(IProductCollection& updates) {
 
 TComPtr<IProduct> FindPackage(IProductCollection& updates, const std::wstring& name) {
     return FindProduct(updates, piUpdateID, Prefix + name, std::equal_to<>());
+}
+
+// The local date and time now, as an OLE date.
+double NowDate() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    double date = 0;
+    SystemTimeToVariantTime(&now, &date);
+    return date;
 }
 
 TServicingPackage Package(const std::wstring& name, const std::wstring& releaseType, DWORD state) {
@@ -124,20 +138,41 @@ TEST_F(VistaUpdates, InstalledPackagesAreListedWithNamesAndWhetherTheyCanBeUnins
     ASSERT_TRUE(InfoDate(*security, piInstallDate));
     EXPECT_NEAR(*InfoDate(*security, piInstallDate), FileTimeToLocalDate(InstallTime).value_or(0),
                 1.0 / 86400);
+    // Without an install time the package key's write time stands in.
+    TComPtr<IProduct> staged = FindPackage(*Lib.Updates, L"Staged");
+    ASSERT_TRUE(staged);
+    ASSERT_TRUE(InfoDate(*staged, piInstallDate));
+    EXPECT_NEAR(*InfoDate(*staged, piInstallDate), NowDate(), 1.0 / 24) << "laid out by this test";
 }
 
-TEST_F(VistaUpdates, UninstallRemovesThePackageWithThePackagingToolAndTheListFollows) {
-    TComPtr<IProduct> security = FindPackage(*Lib.Updates, L"Security");
-    ASSERT_TRUE(security);
-    TPossibleActions action = TPossibleActions::paUninstall;
-    HWND window = nullptr;
-    ASSERT_TRUE(security->RunAction(&action, &window));
-    EXPECT_TRUE(WaitUntil([&] { return !FindPackage(*Lib.Updates, L"Security"); }, std::chrono::seconds(60)));
-    EXPECT_EQ(TServicingMachine::PackageState(Security), 0u) << "recorded as absent";
-    EXPECT_TRUE(WaitUntil([&] { return !security->IsActionRunning(); }));
-    // The others stay.
-    EXPECT_TRUE(FindPackage(*Lib.Updates, L"Permanent"));
-    EXPECT_TRUE(FindPackage(*Lib.Updates, L"Rollup"));
+// The location's own watch: a change that only the servicing folder sees is
+// reported, and the polls after it stay quiet; the registry watch it left
+// armed still sees changes, and is armed again after each.
+TEST(VistaUpdateWatch, EachChangeIsReportedAndThePollsAfterItAreQuiet) {
+    TServicingMachine machine;
+    const std::wstring key = machine.AddPackage(Package(L"Watched", L"Update", 0x70));
+    TLocationVistaUpdate location;
+    auto quiet = [&] {
+        for (int poll = 0; poll < 5; ++poll) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (location.IsChanged())
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(quiet());
+    const std::wstring folder = WindowsFolder() + L"\\servicing\\Packages\\Velmora-Watch-Test";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    EXPECT_TRUE(WaitUntil([&] { return location.IsChanged(); }, std::chrono::seconds(5)));
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_TRUE(WaitUntil([&] { return location.IsChanged(); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(quiet()) << "after a change of the folder alone";
+    for (DWORD state : {0x60, 0x70}) {
+        EXPECT_TRUE(TRegKey::Open(TRegRoot::LocalMachine, PackagesKey + key, KEY_WRITE, TRegView::x64)
+                        .WriteNumber(L"CurrentState", state));
+        EXPECT_TRUE(WaitUntil([&] { return location.IsChanged(); }, std::chrono::seconds(5))) << state;
+        EXPECT_TRUE(quiet()) << state;
+    }
 }
 
 // The line of the output that shows text, without trailing blanks; empty

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 using namespace velmora;
 
@@ -78,14 +79,24 @@ TEST_F(RegistryTest, RangesSeeEveryNameDeleteRemovesAWholeTreeAndAMissingKeyIsEm
     EXPECT_EQ(missing.Status(), ERROR_FILE_NOT_FOUND);
 }
 
+// Armed here, or for any thread on a thread that has ended since; the key
+// armed again after it fired sees the next change.
 TEST_F(RegistryTest, NotificationFiresOnChangesInSubkeys) {
     unique_event event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     TRegKey sub = FKey.CreateSubKey(L"sub");
     TRegKey watched = TRegKey::Open(TRegRoot::CurrentUser, FPath, KEY_NOTIFY | KEY_READ);
-    ASSERT_TRUE(watched.NotifyChange(event.get()));
-    EXPECT_EQ(WaitForSingleObject(event.get(), 0), DWORD(WAIT_TIMEOUT));
-    ASSERT_TRUE(sub.WriteNumber(L"deep", 2));
-    EXPECT_EQ(WaitForSingleObject(event.get(), 5000), DWORD(WAIT_OBJECT_0));
+    for (DWORD value : {2, 3}) {
+        ResetEvent(event.get());
+        bool armed = false;
+        if (value == 2)
+            armed = watched.NotifyChange(event.get());
+        else
+            std::thread([&] { armed = watched.NotifyChangeAnyThread(event.get()); }).join();
+        ASSERT_TRUE(armed) << value;
+        EXPECT_EQ(WaitForSingleObject(event.get(), 100), DWORD(WAIT_TIMEOUT)) << value;
+        ASSERT_TRUE(sub.WriteNumber(L"deep", value));
+        EXPECT_EQ(WaitForSingleObject(event.get(), 5000), DWORD(WAIT_OBJECT_0)) << value;
+    }
 }
 
 TEST(RegistryViews, LocalMachineSoftwareIsSeparatePerView) {
