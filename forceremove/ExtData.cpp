@@ -94,11 +94,11 @@ TFRExtData::TFRExtData(TFRRegList& regList, TFRFileList& fileList, TAppFolders& 
 void TFRExtData::Run() {
     FSystemProgIDs.clear();
     for (auto extension : SystemExtensions)
-        for (const auto& view : FScan.Views(L"HKEY_CLASSES_ROOT\\" + std::wstring(extension) + L'\\'))
+        for (const auto& view : FScan.ClassViews(std::wstring(extension) + L'\\'))
             if (auto progID = FScan.Source().ReadText(view, L""); progID && !progID->empty())
                 FSystemProgIDs.push_back(*progID);
-    Pass(FScan.SubKeysInViews(L"HKEY_CLASSES_ROOT\\CLSID\\"), 0, &TFRExtData::CheckClass);
-    const std::vector<TSubKey> names = FScan.SubKeysInViews(L"HKEY_CLASSES_ROOT\\");
+    Pass(FScan.SubKeysInClasses(L"CLSID\\"), 0, &TFRExtData::CheckClass);
+    const std::vector<TSubKey> names = FScan.SubKeysInClasses(L"");
     Pass(names, 33, &TFRExtData::CheckProgID);
     Pass(names, 66, &TFRExtData::CheckExtension);
 }
@@ -177,23 +177,44 @@ void TFRExtData::CheckExtension(const TSubKey& name) {
     if (!IsExtension(name.Name))
         return;
     const TRegistrySource& source = FScan.Source();
-    const std::wstring openWithList = name.Text() + L"OpenWithList\\";
+    const std::wstring extension = name.Text();
+    // Whether all the key holds is the program's, part by part.
+    bool allOwn = true;
+    const std::wstring openWithList = extension + L"OpenWithList\\";
     for (const auto& program : source.SubKeyNames(openWithList)) {
         const std::wstring key = openWithList + program + L'\\';
         if (FFileList.FindFile(program) && FScan.RecordsOnlyProgramPaths(key))
             FScan.AddKey(key);
+        else
+            allOwn = false;
     }
     // Only the value goes: the extension and the other programs' values stay.
-    const std::wstring openWithProgIDs = name.Text() + L"OpenWithProgIds\\";
-    for (const auto& progID : source.ValueNames(openWithProgIDs))
+    const std::wstring openWithProgIDs = extension + L"OpenWithProgIds\\";
+    for (const auto& progID : source.ValueNames(openWithProgIDs)) {
         if (IsProgIDOfProgram(progID))
             FScan.AddValue(openWithProgIDs, progID);
-    const std::wstring handlers = name.Text() + L"shellex\\ContextMenuHandlers\\";
+        else
+            allOwn = false;
+    }
+    const std::wstring handlers = extension + L"shellex\\ContextMenuHandlers\\";
     for (const auto& handler : source.SubKeyNames(handlers)) {
         const std::wstring key = handlers + handler + L'\\';
         if (FCLSIDList.Exists(handler) || FCLSIDList.Exists(source.ReadText(key, L"").value_or(L"")))
             FScan.AddKey(key);
     }
+    // The whole key when its type is a ProgID the program's and it holds
+    // nothing else: no other value, and no other subkey than open-with lists
+    // of the program's alone (a system extension never: its type is the system's).
+    if (!allOwn || !IsProgIDOfProgram(source.ReadText(extension, L"").value_or(L"")))
+        return;
+    for (const auto& value : source.ValueNames(extension))
+        if (!value.empty())
+            return;
+    for (const auto& subKey : source.SubKeyNames(extension))
+        if (!SameText(subKey, L"OpenWithList") && !SameText(subKey, L"OpenWithProgIds"))
+            return;
+    if (source.ValueNames(openWithList).empty() && source.SubKeyNames(openWithProgIDs).empty())
+        FScan.AddKey(extension);
 }
 
 } // namespace velmora

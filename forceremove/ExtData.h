@@ -3,7 +3,9 @@
 // keys whose server lies in a program folder or whose AppID is the
 // program's, ProgIDs of those classes or with a verb that runs the program
 // (whole when all they record is the program's, else only those verbs; never
-// the system's types), and what file extensions record of them.
+// the system's types), and what file extensions record of them (the
+// extension key whole when its type is such a ProgID and all it holds is the
+// program's). The user's classes are read beside the machine's.
 #include "forceremove/RegistryScan.h"
 #include "forceremove/Tasks.h"
 
