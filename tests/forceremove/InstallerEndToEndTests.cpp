@@ -213,17 +213,19 @@ TEST(ForceRemoveInstallers, LeavesWhatTheProgramsOwnQuietUninstallLeavesAndItsBa
         SCOPED_TRACE(Narrow(installer.Name));
         const TMachineSnapshot before = TNeighbour::Snapshot(installer);
         ASSERT_EQ(Install(installer), L"");
-        const TMachineSnapshot installed = TNeighbour::Snapshot(installer);
-        EXPECT_THAT(before.DifferencesTo(installed), Not(IsEmpty()));
+        EXPECT_THAT(before.DifferencesTo(TNeighbour::Snapshot(installer)), Not(IsEmpty()));
         UninstallQuietly(installer);
+        // The uninstall takes back all it wrote, and nothing of the neighbour.
         const TMachineSnapshot uninstalled = TNeighbour::Snapshot(installer);
+        EXPECT_THAT(before.DifferencesTo(uninstalled), IsEmpty());
 
         ASSERT_EQ(Install(installer), L"");
+        const TMachineSnapshot reinstalled = TNeighbour::Snapshot(installer);
         EXPECT_THAT(ForceRemove(*root, installer.Name), Contains(installer.ListedClass));
         EXPECT_EQ(uninstalled.DifferencesTo(TNeighbour::Snapshot(installer)), installer.KnownDifferences);
 
         EXPECT_EQ(RestoreNewestBackup(), "");
-        EXPECT_THAT(installed.DifferencesTo(TNeighbour::Snapshot(installer)), IsEmpty());
+        EXPECT_THAT(reinstalled.DifferencesTo(TNeighbour::Snapshot(installer)), IsEmpty());
         UninstallQuietly(installer);
     }
     root->Stop();
