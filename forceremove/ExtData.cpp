@@ -162,6 +162,7 @@ void TFRExtData::CheckProgID(const TSubKey& name) {
     if (!foreignVerb && !foreignIcon && (clsid.empty() || ownClass)) {
         FScan.AddKey(progIDKey);
         FProgIDList.push_back(name.Name);
+        FProgIDKeys.push_back(progIDKey);
         return;
     }
     for (const auto& verb : ownVerbs)
@@ -171,6 +172,28 @@ void TFRExtData::CheckProgID(const TSubKey& name) {
 bool TFRExtData::IsProgIDOfProgram(std::wstring_view name) const {
     return std::any_of(FProgIDList.begin(), FProgIDList.end(),
                        [&](const std::wstring& progID) { return SameText(progID, name); });
+}
+
+bool TFRExtData::TypeIsProgramsProgID(const TSubKey& extension) const {
+    const TRegistrySource& source = FScan.Source();
+    const std::wstring progID = source.ReadText(extension.Text(), L"").value_or(L"");
+    if (progID.empty() || !IsProgIDOfProgram(progID))
+        return false;
+    // The type resolves as HKEY_CLASSES_ROOT resolves it: in the extension's
+    // own place; a user's extension to the machine's ProgID only when the
+    // user has none of that name.
+    std::vector<std::wstring> places{extension.Parent};
+    const std::vector<std::wstring> views = FScan.ClassViews(L"");
+    if (SameText(extension.Parent, views.front())) {
+        const auto userNames = source.SubKeyNames(views.front());
+        if (std::none_of(userNames.begin(), userNames.end(),
+                         [&](const std::wstring& userName) { return SameText(userName, progID); }))
+            places.assign(views.begin() + 1, views.end());
+    }
+    return std::any_of(places.begin(), places.end(), [&](const std::wstring& place) {
+        return std::any_of(FProgIDKeys.begin(), FProgIDKeys.end(),
+                           [&](const std::wstring& key) { return SameText(key, place + progID + L'\\'); });
+    });
 }
 
 void TFRExtData::CheckExtension(const TSubKey& name) {
@@ -205,7 +228,7 @@ void TFRExtData::CheckExtension(const TSubKey& name) {
     // The whole key when its type is a ProgID the program's and it holds
     // nothing else: no other value, and no other subkey than open-with lists
     // of the program's alone (a system extension never: its type is the system's).
-    if (!allOwn || !IsProgIDOfProgram(source.ReadText(extension, L"").value_or(L"")))
+    if (!allOwn || !TypeIsProgramsProgID(name))
         return;
     for (const auto& value : source.ValueNames(extension))
         if (!value.empty())

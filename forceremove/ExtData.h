@@ -45,11 +45,14 @@ private:
     // A file type or protocol of Windows: nothing of it is listed.
     bool IsSystemType(std::wstring_view name) const;
     bool IsProgIDOfProgram(std::wstring_view name) const;
+    // The extension's type is a ProgID taken whole, as its place resolves it.
+    bool TypeIsProgramsProgID(const TSubKey& extension) const;
 
     TRegistryScan FScan;
     TFRFileList& FFileList;
     TIDList& FAppIDList;
     std::vector<std::wstring> FProgIDList;    // taken whole
+    std::vector<std::wstring> FProgIDKeys;    // their key texts
     std::vector<std::wstring> FSystemProgIDs; // named by the system's extensions
     TWorkflowCheck FCheckWorkflow;
     TIDList& FCLSIDList;

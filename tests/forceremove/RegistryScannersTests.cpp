@@ -269,6 +269,9 @@ TEST_F(ExtDataTest, TheUsersClassesAndDefaultProgramsRegistrationAreListedWhereT
         {Classes(L"Vendor.AFile\\shell\\open\\command"), L"", B + L"b.exe \"%1\""},
         {Classes(L".afile"), L"", L"Vendor.AFile"},
         {Classes(L".afile\\OpenWithProgids"), L"Vendor.BFile", L""},
+        // The machine's extension of nothing else but the type's name: its
+        // type is the machine's Vendor.AFile, B's, not the user's.
+        {Classes(L".bfile"), L"", L"Vendor.AFile"},
         {UserClasses(L".typed"), L"", L"Vendor.AFile"},
         {UserClasses(L".typed"), L"PerceivedType", L"text"},
         {UserClasses(L".listed"), L"", L"Vendor.AFile"},
