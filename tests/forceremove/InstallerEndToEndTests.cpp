@@ -21,8 +21,8 @@
 using namespace std::chrono_literals;
 using namespace velmora;
 using namespace velmora::testing;
-using ::testing::Contains;
 using ::testing::IsEmpty;
+using ::testing::IsSupersetOf;
 using ::testing::Not;
 
 namespace {
@@ -37,8 +37,8 @@ struct TInstaller {
     TRegRoot Root;
     std::wstring InstallDir;
     std::vector<std::wstring> Keys; // what it writes, below Root (64-bit view)
-    // An entry the forced removal must list, the class keys as the user's or the machine's real key.
-    std::wstring ListedClass;
+    // Entries the forced removal must list, class keys as the user's or the machine's real key.
+    std::vector<std::wstring> Entries;
     // Where the forced removal leaves what the uninstall takes.
     std::vector<std::string> KnownDifferences = {};
 };
@@ -53,14 +53,18 @@ std::vector<TInstaller> Installers() {
          IncludeTrailingBackslash(LocalAppDataFolder()) + L"Programs\\Velmora User Viewer\\",
          {c + L"VelmoraUserViewer.Document", c + L".vuview", c + L"Applications\\uviewer.exe",
           uninstall + L"Velmora User Viewer"},
-         L"(x64)hkey_current_user\\software\\classes\\.vuview\\"},
+         {L"(x64)hkey_current_user\\software\\classes\\.vuview\\",
+          L"(x64)hkey_current_user\\software\\classes\\velmorauserviewer.document\\",
+          L"(x64)hkey_current_user\\software\\classes\\applications\\uviewer.exe\\",
+          L"(x64)hkey_current_user\\software\\registeredapplications\\velmora user viewer"}},
         {L"Velmora Machine Viewer",
          L"VelmoraMachineViewerSetup.exe",
          TRegRoot::LocalMachine,
          velmora::testing::detail::In(SpecialFolder(CSIDL_PROGRAM_FILES), {L"Velmora Machine Viewer"}),
          {c + L"VelmoraMachineViewer.Document", c + L".vmview", c + L"Applications\\mviewer.exe",
           uninstall + L"Velmora Machine Viewer"},
-         L"(x64)hkey_local_machine\\software\\classes\\.vmview\\"},
+         {L"(x64)hkey_local_machine\\software\\classes\\.vmview\\",
+          L"(x64)hkey_local_machine\\software\\registeredapplications\\velmora machine viewer"}},
         // Its row below Software\Microsoft is refused by the list (a protected
         // path): it is left out of the comparison.
         {ScanProductName,
@@ -70,7 +74,7 @@ std::vector<TInstaller> Installers() {
          {L"Software\\Velmora Scan Test", c + L".vscan", c + L"VelmoraScanTest.Document",
           c + L"Installer\\UpgradeCodes\\" + ScanPackedUpgradeCode,
           c + L"Installer\\Products\\25C3D1A674B9F0E4C812D5E7F9A0B143", uninstall + ScanProductCode},
-         L"(x64)hkey_local_machine\\software\\registeredapplications\\velmora scan test",
+         {L"(x64)hkey_local_machine\\software\\registeredapplications\\velmora scan test"},
          // The package records no install location: the installer-data
          // scanner lists its files, and their emptied folder stays.
          {"changed: folder " + Narrow(ScanInstallDir())}},
@@ -221,7 +225,7 @@ TEST(ForceRemoveInstallers, LeavesWhatTheProgramsOwnQuietUninstallLeavesAndItsBa
 
         ASSERT_EQ(Install(installer), L"");
         const TMachineSnapshot reinstalled = TNeighbour::Snapshot(installer);
-        EXPECT_THAT(ForceRemove(*root, installer.Name), Contains(installer.ListedClass));
+        EXPECT_THAT(ForceRemove(*root, installer.Name), IsSupersetOf(installer.Entries));
         EXPECT_EQ(uninstalled.DifferencesTo(TNeighbour::Snapshot(installer)), installer.KnownDifferences);
 
         EXPECT_EQ(RestoreNewestBackup(), "");
