@@ -11,8 +11,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::wstring_view AppIDKey = L"HKEY_CLASSES_ROOT\\AppID\\";
-
 // A protected key is neither taken nor searched into: its subkeys belong to the system or
 // to every program ("Classes", "Microsoft", "Policies"), and the 32-bit view
 // ("Wow6432Node") is scanned as a view of its own. A product name met there
@@ -38,20 +36,23 @@ void TFRAppRegData::Check() const {
 void TFRAppRegData::Run() {
     AddAppIDExecutables();
     SetProgress(20);
-    AddKeysOfProgramFiles(L"HKEY_CLASSES_ROOT\\Applications\\");
+    AddKeysOfProgramFiles(FScan.SubKeysInClasses(L"Applications\\"));
     SetProgress(40);
-    AddKeysOfProgramFiles(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\");
-    AddKeysOfProgramFiles(L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\");
+    AddKeysOfProgramFiles(FScan.SubKeysInViews(
+        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"));
+    AddKeysOfProgramFiles(FScan.SubKeysInViews(
+        L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"));
     SetProgress(60);
     for (const auto& view : FScan.Views(L"HKEY_LOCAL_MACHINE\\Software\\"))
         AddVendorKeys(view);
     SetProgress(80);
     AddVendorKeys(L"HKEY_CURRENT_USER\\Software\\");
     AddInstallerFolders();
+    AddRegisteredApplications();
 }
 
 void TFRAppRegData::AddAppIDExecutables() {
-    for (const auto& executable : FScan.SubKeysInViews(AppIDKey)) {
+    for (const auto& executable : FScan.SubKeysInClasses(L"AppID\\")) {
         Check();
         if (!FFileList.FindFile(executable.Name))
             continue;
@@ -63,8 +64,8 @@ void TFRAppRegData::AddAppIDExecutables() {
     }
 }
 
-void TFRAppRegData::AddKeysOfProgramFiles(std::wstring_view keyText) {
-    for (const auto& key : FScan.SubKeysInViews(keyText)) {
+void TFRAppRegData::AddKeysOfProgramFiles(const std::vector<TSubKey>& keys) {
+    for (const auto& key : keys) {
         Check();
         if (FFileList.FindFile(key.Name) && FScan.RecordsProgramPaths(key.Text()))
             FScan.AddKey(key.Text());
@@ -99,6 +100,25 @@ void TFRAppRegData::AddVendorKeys(const std::wstring& software) {
                     FScan.AddKey(key + product + L'\\');
         } else if (name == FAppName && FScan.HoldsProgramPath(key)) {
             FScan.AddKey(key);
+        }
+    }
+}
+
+void TFRAppRegData::AddRegisteredApplications() {
+    constexpr std::wstring_view Registered = L"Software\\RegisteredApplications\\";
+    const TRegistrySource& source = FScan.Source();
+    std::vector<std::wstring> views{L"HKEY_CURRENT_USER\\" + std::wstring(Registered)};
+    for (auto& view : FScan.Views(L"HKEY_LOCAL_MACHINE\\" + std::wstring(Registered)))
+        views.push_back(std::move(view));
+    for (const auto& view : views) {
+        // The data is a key of the same root and view: "Software\\App\\Capabilities".
+        const std::wstring root = view.substr(0, view.size() - Registered.size());
+        for (const auto& name : source.ValueNames(view)) {
+            Check();
+            const std::wstring capabilities = source.ReadText(view, name).value_or(L"");
+            if (!capabilities.empty() && !capabilities.starts_with(L'\\') &&
+                FScan.RegList().Covers(root + capabilities))
+                FScan.AddValue(view, name);
         }
     }
 }

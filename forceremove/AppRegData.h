@@ -2,12 +2,13 @@
 // The scanner of the program's own registry data: the AppID, application
 // and App Paths keys named after its files, where they tie to the program
 // (an AppID the class scanner attributed, paths in its folders), its keys
-// below its publisher's key found by its display name, and its installer
-// folders.
+// below its publisher's key found by its display name, its installer
+// folders, and its values in RegisteredApplications.
 #include "forceremove/RegistryScan.h"
 #include "forceremove/Tasks.h"
 
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -32,8 +33,8 @@ private:
     void Check() const;
     // AppID keys named like a listed file whose AppID is attributed, with that AppID's key.
     void AddAppIDExecutables();
-    // The key's subkeys named like a listed file, where RecordsProgramPaths holds.
-    void AddKeysOfProgramFiles(std::wstring_view keyText);
+    // The keys named like a listed file, where RecordsProgramPaths holds.
+    void AddKeysOfProgramFiles(const std::vector<TSubKey>& keys);
     // The key named like the publisher (or its first word, when the display
     // name starts with it too).
     bool IsPublisherKey(std::wstring_view name) const;
@@ -42,6 +43,10 @@ private:
     // then "Product" for "Vendor Product").
     void AddVendorKeys(const std::wstring& software);
     void AddInstallerFolders();
+    // The values of the user's and the machine's RegisteredApplications key
+    // naming a key of the same root that lies in a key listed as the
+    // program's (its Default Programs "Capabilities"); the others stay.
+    void AddRegisteredApplications();
 
     TRegistryScan FScan;
     TFRFileList& FFileList;

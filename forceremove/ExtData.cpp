@@ -94,11 +94,11 @@ TFRExtData::TFRExtData(TFRRegList& regList, TFRFileList& fileList, TAppFolders& 
 void TFRExtData::Run() {
     FSystemProgIDs.clear();
     for (auto extension : SystemExtensions)
-        for (const auto& view : FScan.Views(L"HKEY_CLASSES_ROOT\\" + std::wstring(extension) + L'\\'))
+        for (const auto& view : FScan.ClassViews(std::wstring(extension) + L'\\'))
             if (auto progID = FScan.Source().ReadText(view, L""); progID && !progID->empty())
                 FSystemProgIDs.push_back(*progID);
-    Pass(FScan.SubKeysInViews(L"HKEY_CLASSES_ROOT\\CLSID\\"), 0, &TFRExtData::CheckClass);
-    const std::vector<TSubKey> names = FScan.SubKeysInViews(L"HKEY_CLASSES_ROOT\\");
+    Pass(FScan.SubKeysInClasses(L"CLSID\\"), 0, &TFRExtData::CheckClass);
+    const std::vector<TSubKey> names = FScan.SubKeysInClasses(L"");
     Pass(names, 33, &TFRExtData::CheckProgID);
     Pass(names, 66, &TFRExtData::CheckExtension);
 }
@@ -162,6 +162,7 @@ void TFRExtData::CheckProgID(const TSubKey& name) {
     if (!foreignVerb && !foreignIcon && (clsid.empty() || ownClass)) {
         FScan.AddKey(progIDKey);
         FProgIDList.push_back(name.Name);
+        FProgIDKeys.push_back(progIDKey);
         return;
     }
     for (const auto& verb : ownVerbs)
@@ -173,27 +174,70 @@ bool TFRExtData::IsProgIDOfProgram(std::wstring_view name) const {
                        [&](const std::wstring& progID) { return SameText(progID, name); });
 }
 
+bool TFRExtData::TypeIsProgramsProgID(const TSubKey& extension) const {
+    const TRegistrySource& source = FScan.Source();
+    const std::wstring progID = source.ReadText(extension.Text(), L"").value_or(L"");
+    if (progID.empty() || !IsProgIDOfProgram(progID))
+        return false;
+    // The type resolves as HKEY_CLASSES_ROOT resolves it: in the extension's
+    // own place; a user's extension to the machine's ProgID only when the
+    // user has none of that name.
+    std::vector<std::wstring> places{extension.Parent};
+    const std::vector<std::wstring> views = FScan.ClassViews(L"");
+    if (SameText(extension.Parent, views.front())) {
+        const auto userNames = source.SubKeyNames(views.front());
+        if (std::none_of(userNames.begin(), userNames.end(),
+                         [&](const std::wstring& userName) { return SameText(userName, progID); }))
+            places.assign(views.begin() + 1, views.end());
+    }
+    return std::any_of(places.begin(), places.end(), [&](const std::wstring& place) {
+        return std::any_of(FProgIDKeys.begin(), FProgIDKeys.end(),
+                           [&](const std::wstring& key) { return SameText(key, place + progID + L'\\'); });
+    });
+}
+
 void TFRExtData::CheckExtension(const TSubKey& name) {
     if (!IsExtension(name.Name))
         return;
     const TRegistrySource& source = FScan.Source();
-    const std::wstring openWithList = name.Text() + L"OpenWithList\\";
+    const std::wstring extension = name.Text();
+    // Whether all the key holds is the program's, part by part.
+    bool allOwn = true;
+    const std::wstring openWithList = extension + L"OpenWithList\\";
     for (const auto& program : source.SubKeyNames(openWithList)) {
         const std::wstring key = openWithList + program + L'\\';
         if (FFileList.FindFile(program) && FScan.RecordsOnlyProgramPaths(key))
             FScan.AddKey(key);
+        else
+            allOwn = false;
     }
     // Only the value goes: the extension and the other programs' values stay.
-    const std::wstring openWithProgIDs = name.Text() + L"OpenWithProgIds\\";
-    for (const auto& progID : source.ValueNames(openWithProgIDs))
+    const std::wstring openWithProgIDs = extension + L"OpenWithProgIds\\";
+    for (const auto& progID : source.ValueNames(openWithProgIDs)) {
         if (IsProgIDOfProgram(progID))
             FScan.AddValue(openWithProgIDs, progID);
-    const std::wstring handlers = name.Text() + L"shellex\\ContextMenuHandlers\\";
+        else
+            allOwn = false;
+    }
+    const std::wstring handlers = extension + L"shellex\\ContextMenuHandlers\\";
     for (const auto& handler : source.SubKeyNames(handlers)) {
         const std::wstring key = handlers + handler + L'\\';
         if (FCLSIDList.Exists(handler) || FCLSIDList.Exists(source.ReadText(key, L"").value_or(L"")))
             FScan.AddKey(key);
     }
+    // The whole key when its type is a ProgID the program's and it holds
+    // nothing else: no other value, and no other subkey than open-with lists
+    // of the program's alone (a system extension never: its type is the system's).
+    if (!allOwn || !TypeIsProgramsProgID(name))
+        return;
+    for (const auto& value : source.ValueNames(extension))
+        if (!value.empty())
+            return;
+    for (const auto& subKey : source.SubKeyNames(extension))
+        if (!SameText(subKey, L"OpenWithList") && !SameText(subKey, L"OpenWithProgIds"))
+            return;
+    if (source.ValueNames(openWithList).empty() && source.SubKeyNames(openWithProgIDs).empty())
+        FScan.AddKey(extension);
 }
 
 } // namespace velmora

@@ -3,7 +3,9 @@
 // keys whose server lies in a program folder or whose AppID is the
 // program's, ProgIDs of those classes or with a verb that runs the program
 // (whole when all they record is the program's, else only those verbs; never
-// the system's types), and what file extensions record of them.
+// the system's types), and what file extensions record of them (the
+// extension key whole when its type is such a ProgID and all it holds is the
+// program's). The user's classes are read beside the machine's.
 #include "forceremove/RegistryScan.h"
 #include "forceremove/Tasks.h"
 
@@ -43,11 +45,14 @@ private:
     // A file type or protocol of Windows: nothing of it is listed.
     bool IsSystemType(std::wstring_view name) const;
     bool IsProgIDOfProgram(std::wstring_view name) const;
+    // The extension's type is a ProgID taken whole, as its place resolves it.
+    bool TypeIsProgramsProgID(const TSubKey& extension) const;
 
     TRegistryScan FScan;
     TFRFileList& FFileList;
     TIDList& FAppIDList;
     std::vector<std::wstring> FProgIDList;    // taken whole
+    std::vector<std::wstring> FProgIDKeys;    // their key texts
     std::vector<std::wstring> FSystemProgIDs; // named by the system's extensions
     TWorkflowCheck FCheckWorkflow;
     TIDList& FCLSIDList;

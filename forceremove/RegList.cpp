@@ -108,18 +108,33 @@ bool TFRRegList::KeyExist(std::wstring_view keyText, std::wstring_view valueName
     return key && FKeyHash.contains(Identity(*key, valueName));
 }
 
+bool TFRRegList::Covers(std::wstring_view keyText) const {
+    auto key = Parse(keyText);
+    return key && std::any_of(FList.begin(), FList.end(), [&](const auto& entry) {
+               return !entry->IsValue() && entry->Root() == key->Root && entry->View() == key->View &&
+                      (SameText(key->Path, entry->Key()) || StartsWithText(key->Path, entry->Key() + L'\\'));
+           });
+}
+
 void TFRRegList::Compact() {
-    std::stable_sort(FList.begin(), FList.end(),
-                     [](const auto& a, const auto& b) { return CompareText(a->Key(), b->Key()) < 0; });
-    if (FList.empty())
-        return;
-    auto kept = FList.begin();
-    for (auto entry = std::next(kept); entry != FList.end(); ++entry) {
-        if (ContainsText((*entry)->Key(), (*kept)->Key())) {
-            FKeyHash.erase(Identity((*entry)->RegistryKey(), (*entry)->ValueName()));
-            entry->reset();
-        } else {
-            kept = entry;
+    auto order = [](const TFRRegEntry& a, const TFRRegEntry& b) {
+        if (a.Root() != b.Root())
+            return a.Root() < b.Root();
+        if (a.View() != b.View())
+            return a.View() < b.View();
+        if (int byPath = CompareText(a.Key(), b.Key()))
+            return byPath < 0;
+        return !a.IsValue() && b.IsValue();
+    };
+    std::stable_sort(FList.begin(), FList.end(), [&](const auto& a, const auto& b) { return order(*a, *b); });
+    const TFRRegEntry* kept = nullptr; // the last whole key kept
+    for (auto& entry : FList) {
+        if (kept && kept->Root() == entry->Root() && kept->View() == entry->View() &&
+            ContainsText(entry->Key(), kept->Key())) {
+            FKeyHash.erase(Identity(entry->RegistryKey(), entry->ValueName()));
+            entry.reset();
+        } else if (!entry->IsValue()) {
+            kept = entry.get();
         }
     }
     std::erase(FList, nullptr);

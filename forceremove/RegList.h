@@ -51,10 +51,14 @@ public:
     // The entry of the key text and value name is listed.
     bool KeyExist(std::wstring_view keyText, std::wstring_view valueName = {}) const;
 
-    // Sorts by key path and drops every entry whose key path contains (as
-    // text, ignoring case) the key path of the entry kept before it; root,
-    // view and value name are not compared. "Software\Foo" thus also covers
-    // "Software\FooBar".
+    // A whole key listed is the key the text names or one of its parents.
+    bool Covers(std::wstring_view keyText) const;
+
+    // Sorts by root, view and key path, whole keys before values of the same
+    // path, and drops every entry whose key path contains (as text, ignoring
+    // case) the key path of the whole key kept before it in the same root and
+    // view: "Software\Foo" thus also covers "Software\FooBar". A value covers
+    // nothing, and a user's key never covers the machine's of the same path.
     void Compact();
 
     // Raises std::out_of_range for an index outside the list.

@@ -59,6 +59,21 @@ std::vector<TSubKey> TRegistryScan::SubKeysInViews(std::wstring_view keyText) co
     return subKeys;
 }
 
+std::vector<std::wstring> TRegistryScan::ClassViews(std::wstring_view path) const {
+    std::vector<std::wstring> views{L"HKEY_CURRENT_USER\\Software\\Classes\\" + std::wstring(path)};
+    for (auto& view : Views(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\" + std::wstring(path)))
+        views.push_back(std::move(view));
+    return views;
+}
+
+std::vector<TSubKey> TRegistryScan::SubKeysInClasses(std::wstring_view path) const {
+    std::vector<TSubKey> subKeys;
+    for (const auto& view : ClassViews(path))
+        for (auto& name : FSource.SubKeyNames(view))
+            subKeys.push_back({view, std::move(name)});
+    return subKeys;
+}
+
 std::wstring TRegistryScan::ProgramPath(std::wstring_view command) const {
     std::wstring program =
         PathRemoveArgs(command, [this](const std::wstring& path) { return FSource.FileExists(path); });

@@ -29,6 +29,8 @@ public:
     TRegistryScan(const TRegistrySource& source, const TAppFolders& appFolders, TFRRegList& regList);
 
     const TRegistrySource& Source() const { return FSource; }
+    // What the scanners listed so far.
+    const TFRRegList& RegList() const { return FRegList; }
 
     // The key text, and on 64-bit Windows for a key below HKEY_CLASSES_ROOT or
     // HKEY_LOCAL_MACHINE also its 32-bit view ("(x32)" in front), where 32-bit
@@ -36,6 +38,15 @@ public:
     std::vector<std::wstring> Views(std::wstring_view keyText) const;
     // The subkeys of the key in each of its views, 64-bit first.
     std::vector<TSubKey> SubKeysInViews(std::wstring_view keyText) const;
+    // A path below the classes ("" for the classes key itself, else ending in
+    // "\") in each place that holds classes: the user's
+    // (HKEY_CURRENT_USER\Software\Classes), then the machine's in its views.
+    // HKEY_CLASSES_ROOT merges them, a user's key over the machine's of the
+    // same name, and Wine's shows the machine's alone: each place is read and
+    // judged on its own, and what is listed names the real key.
+    std::vector<std::wstring> ClassViews(std::wstring_view path) const;
+    // The subkeys of the path in each of its class views, the user's first.
+    std::vector<TSubKey> SubKeysInClasses(std::wstring_view path) const;
 
     // The program file of a command: arguments removed, then variables
     // expanded and quotes removed.

@@ -98,21 +98,42 @@ TEST(RegList, KeysOfARootFollowTheRowsBitnessAndOn32BitWindowsAreInThe32BitView)
     EXPECT_EQ(list.GetItem(1).FullPath(), L"HKEY_LOCAL_MACHINE\\Software\\App\\");
 }
 
-TEST(RegList, CompactKeepsAKeyAndDropsWhatItsTextContains) {
+TEST(RegList, CompactKeepsAKeyAndDropsWhatItsTextContainsInTheSameRootAndView) {
     TFRRegList list(true);
     list.Add(L"HKCU\\Software\\FooBar", L"");
     list.Add(L"HKLM\\SOFTWARE\\foo\\Bar", L"Value");
     list.Add(L"HKCU\\Software\\Other", L"");
+    list.Add(L"HKCU\\Software\\Foo\\Deeper", L"Value");
+    list.Add(L"HKCU\\Software\\Foo", L"Value");
     list.Add(L"HKCU\\Software\\Foo", L"");
     list.Add(L"HKCU\\Software\\Foo\\Deeper\\Still", L"");
-    list.Add(L"HKCU\\Software\\Foo", L"Value");
+    list.Add(L"(x32)HKEY_CURRENT_USER\\Software\\Foo\\Deeper", L"");
+    // A user's class key and the machine's of the same path are two keys; two
+    // values of one key are two entries.
+    list.Add(L"HKCU\\Software\\Classes\\.ext", L"");
+    list.Add(L"HKLM\\Software\\Classes\\.ext", L"");
+    list.Add(L"HKLM\\Software\\Classes\\.doc\\OpenWithProgIds", L"App.One");
+    list.Add(L"HKLM\\Software\\Classes\\.doc\\OpenWithProgIds", L"App.Two");
     list.Compact();
-    // Root, view and value name are not compared, and "Software\Foo" is
-    // contained in "Software\FooBar" too.
-    EXPECT_EQ(KeysOf(list), (std::vector<std::wstring>{L"Software\\Foo", L"Software\\Other"}));
-    EXPECT_FALSE(list.GetItem(0).IsValue());
+    // Value names are not compared, and "Software\Foo" is contained in
+    // "Software\FooBar" too.
+    EXPECT_EQ(EntriesOf(list),
+              (std::vector<std::wstring>{
+                  L"(x32)HKEY_CURRENT_USER\\Software\\Foo\\Deeper\\",
+                  L"(x64)HKEY_CURRENT_USER\\Software\\Classes\\.ext\\",
+                  L"(x64)HKEY_CURRENT_USER\\Software\\Foo\\", L"(x64)HKEY_CURRENT_USER\\Software\\Other\\",
+                  L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\.doc\\OpenWithProgIds\\App.One",
+                  L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\.doc\\OpenWithProgIds\\App.Two",
+                  L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\.ext\\",
+                  L"(x64)HKEY_LOCAL_MACHINE\\SOFTWARE\\foo\\Bar\\Value"}));
     EXPECT_FALSE(list.KeyExist(L"HKCU\\Software\\FooBar"));
     EXPECT_TRUE(list.Add(L"HKCU\\Software\\FooBar", L""));
+    // A listed whole key covers itself and its subkeys, in its root and view.
+    EXPECT_TRUE(list.Covers(L"HKCU\\Software\\Foo\\Capabilities"));
+    EXPECT_TRUE(list.Covers(L"HKCU\\software\\foo"));
+    EXPECT_FALSE(list.Covers(L"HKLM\\Software\\Foo\\Capabilities"));
+    EXPECT_FALSE(list.Covers(L"HKCU\\Software\\Foo2"));
+    EXPECT_FALSE(list.Covers(L"HKLM\\SOFTWARE\\foo\\Bar"));
 
     // Compared with the entry kept, not the one dropped.
     TFRRegList nested(true);

@@ -124,20 +124,22 @@ TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyReco
     FRegistry.Set(L"HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe", L"Path", A.substr(0, A.size() - 1));
     FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"uninst.exe", L"", L"\"" + B + L"uninst.exe\"");
     FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"uninst.exe", L"Path", A + L";" + B);
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\uninst.exe\\shell\\open\\command", L"",
-                  B + L"uninst.exe /uninstall");
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\a.exe\\shell\\open\\command", L"",
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\uninst.exe\\shell\\open\\command",
+                  L"", B + L"uninst.exe /uninstall");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\a.exe\\shell\\open\\command", L"",
                   L"\"" + A + L"a.exe\" \"%1\"");
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\b.exe\\shell\\open\\command", L"", B + L"b.exe");
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\Applications\\setup.exe", L"FriendlyAppName", L"Setup");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\b.exe\\shell\\open\\command", L"",
+                  B + L"b.exe");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\setup.exe", L"FriendlyAppName",
+                  L"Setup");
     FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"setup.exe", L"UseUrl", L"1");
     // An AppID key records no path: the AppID of a class whose server is A's tells.
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\CLSID\\{A1}\\LocalServer32", L"", A + L"a.exe");
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\CLSID\\{A1}", L"AppID", L"{A0}");
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\a.exe", L"AppID", L"{A0}");
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\{A0}", L"", L"Vendor A service");
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\setup.exe", L"AppID", L"{S0}");
-    FRegistry.Set(L"HKEY_CLASSES_ROOT\\AppID\\{S0}", L"", L"Another program's setup");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{A1}\\LocalServer32", L"", A + L"a.exe");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{A1}", L"AppID", L"{A0}");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\a.exe", L"AppID", L"{A0}");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\{A0}", L"", L"Vendor A service");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\setup.exe", L"AppID", L"{S0}");
+    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\{S0}", L"", L"Another program's setup");
     FRegistry.Set(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders",
                   A + L"lib\\", L"");
     FRegistry.Set(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders", B,
@@ -148,10 +150,11 @@ TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyReco
     EXPECT_THAT(
         Listed(),
         UnorderedElementsAre(
-            L"(x64)HKEY_CLASSES_ROOT\\CLSID\\{A1}\\",
+            L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{A1}\\",
             L"(x64)HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe\\",
-            L"(x64)HKEY_CLASSES_ROOT\\Applications\\a.exe\\", L"(x64)HKEY_CLASSES_ROOT\\AppID\\a.exe\\",
-            L"(x64)HKEY_CLASSES_ROOT\\AppID\\{A0}\\",
+            L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\a.exe\\",
+            L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\a.exe\\",
+            L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\{A0}\\",
             L"(x64)HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders\\" +
                 A + L"lib\\"));
 }
@@ -160,9 +163,12 @@ TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyReco
 class ExtDataTest : public RegistryScannersTest {
 protected:
     static std::wstring Classes(std::wstring_view path) {
-        return L"HKEY_CLASSES_ROOT\\" + std::wstring(path);
+        return L"HKEY_LOCAL_MACHINE\\Software\\Classes\\" + std::wstring(path);
     }
     static std::wstring Listing(std::wstring_view path) { return L"(x64)" + Classes(path); }
+    static std::wstring UserClasses(std::wstring_view path) {
+        return L"HKEY_CURRENT_USER\\Software\\Classes\\" + std::wstring(path);
+    }
 };
 
 TEST_F(ExtDataTest, ClassesBelongByTheirServerOrTheirAppID) {
@@ -232,6 +238,55 @@ TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
                                      Listing(L"*\\shellex\\ContextMenuHandlers\\{A1}\\"),
                                      Listing(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A\\"),
                                      Listing(L".txt\\OpenWithList\\a.exe\\")));
+}
+
+// A per-user program's registration lives in the user's classes, which
+// HKEY_CLASSES_ROOT merges over the machine's: read there, listed there, with
+// the same rules; the machine's keys of the same names are judged on their own.
+TEST_F(ExtDataTest, TheUsersClassesAndDefaultProgramsRegistrationAreListedWhereTheyAre) {
+    ListFile(A + L"a.exe");
+    const std::wstring aExe = L"\"" + A + L"a.exe\" \"%1\"";
+    const std::wstring registered = L"Software\\RegisteredApplications";
+    const std::wstring capabilities = L"Software\\Classes\\Applications\\a.exe\\Capabilities";
+    const struct {
+        std::wstring Key, Name, Data;
+    } registry[] = {
+        {UserClasses(L"Vendor.AFile\\DefaultIcon"), L"", A + L"a.exe,0"},
+        {UserClasses(L"Vendor.AFile\\shell\\edit\\command"), L"", aExe},
+        {UserClasses(L".afile"), L"", L"Vendor.AFile"},
+        {UserClasses(L".afile\\OpenWithList\\a.exe"), L"", L""},
+        {UserClasses(L".afile\\OpenWithProgids"), L"Vendor.AFile", L""},
+        {UserClasses(L"Applications\\a.exe\\shell\\open\\command"), L"", aExe},
+        {UserClasses(L"Applications\\a.exe\\SupportedTypes"), L".afile", L""},
+        {UserClasses(L"Applications\\a.exe\\Capabilities\\FileAssociations"), L".afile", L"Vendor.AFile"},
+        {L"HKEY_CURRENT_USER\\" + registered, L"Vendor A", capabilities},
+        // Neighbours: another program's registration; the machine's type of
+        // the same name running B; extensions naming A's type beside what is
+        // not A's; the machine's value naming a key of the machine that is not A's.
+        {L"HKEY_CURRENT_USER\\" + registered, L"Other", L"Software\\Other\\Capabilities"},
+        {L"HKEY_CURRENT_USER\\" + registered, L"Rooted", L"\\" + capabilities},
+        {L"HKEY_LOCAL_MACHINE\\" + registered, L"Vendor A", capabilities},
+        {Classes(L"Vendor.AFile\\shell\\open\\command"), L"", B + L"b.exe \"%1\""},
+        {Classes(L".afile"), L"", L"Vendor.AFile"},
+        {Classes(L".afile\\OpenWithProgids"), L"Vendor.BFile", L""},
+        // The machine's extension of nothing else but the type's name: its
+        // type is the machine's Vendor.AFile, B's, not the user's.
+        {Classes(L".bfile"), L"", L"Vendor.AFile"},
+        {UserClasses(L".typed"), L"", L"Vendor.AFile"},
+        {UserClasses(L".typed"), L"PerceivedType", L"text"},
+        {UserClasses(L".listed"), L"", L"Vendor.AFile"},
+        {UserClasses(L".listed\\OpenWithList\\b.exe"), L"", L""},
+    };
+    for (const auto& value : registry)
+        FRegistry.Set(value.Key, value.Name, value.Data);
+
+    RunExtData();
+    RunAppRegData(L"Vendor A");
+    FRegList.Compact();
+    const std::wstring user = L"(x64)" + UserClasses(L"");
+    EXPECT_THAT(Listed(), UnorderedElementsAre(user + L"Vendor.AFile\\", user + L".afile\\",
+                                               user + L"Applications\\a.exe\\",
+                                               L"(x64)HKEY_CURRENT_USER\\" + registered + L"\\Vendor A"));
 }
 
 } // namespace
