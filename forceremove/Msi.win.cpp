@@ -8,7 +8,6 @@
 #include "msi/MsiEngine.h"
 #include "msi/MsiRules.h"
 #include "platform/Files.h"
-#include "platform/Format.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
@@ -110,7 +109,8 @@ void TFRMsi::AddRegistryRows(TMsiProduct& product) {
         auto root = RootFromKey(rows->CurrentRoot());
         if (!root || TFRRegList::IsInSystemPath(rows->CurrentKey()))
             continue;
-        const std::wstring keyText = FRegList.KeyText(*root, rows->CurrentKey(), rows->Is64Bit());
+        const std::wstring keyText =
+            FRegList.RealKeyText(SystemRegistrySource(), *root, rows->CurrentKey(), rows->Is64Bit());
         if (rows->CurrentValueName().empty()) {
             FRegList.Add(keyText, L"");
             continue;
@@ -132,13 +132,16 @@ void TFRMsi::AddShortcuts(TMsiProduct& product) {
 }
 
 void TFRMsi::AddFileTypes(TMsiProduct& product) {
+    const TRegistrySource& registry = SystemRegistrySource();
     auto extensions = product.EnumExtensions();
     while (extensions->Next()) {
-        AddMsiExtensionKey(FRegList, SystemRegistrySource(),
-                           FRegList.KeyText(TRegRoot::ClassesRoot, L"." + extensions->CurrentExtension()),
-                           extensions->CurrentProgID(), extensions->CurrentMime());
+        AddMsiExtensionKey(
+            FRegList, registry,
+            FRegList.RealKeyText(registry, TRegRoot::ClassesRoot, L"." + extensions->CurrentExtension()),
+            extensions->CurrentProgID(), extensions->CurrentMime());
         if (!extensions->CurrentProgID().empty())
-            FRegList.Add(TRegRoot::ClassesRoot, extensions->CurrentProgID(), L"");
+            FRegList.Add(FRegList.RealKeyText(registry, TRegRoot::ClassesRoot, extensions->CurrentProgID()),
+                         L"");
     }
 }
 
@@ -148,8 +151,8 @@ void TFRMsi::AddUpgradeCodes(TMsiProduct& product) {
     auto upgrades = product.EnumUpgrades();
     while (upgrades->Next())
         FRegList.AddKeyOrValues(SystemRegistrySource(),
-                                FRegList.KeyText(TRegRoot::ClassesRoot, Format(L"Installer\\UpgradeCodes\\%s",
-                                                                               upgrades->CurrentCode())),
+                                FRegList.RealKeyText(SystemRegistrySource(), TRegRoot::ClassesRoot,
+                                                     L"Installer\\UpgradeCodes\\" + upgrades->CurrentCode()),
                                 {packedProduct});
 }
 

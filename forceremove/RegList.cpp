@@ -68,6 +68,16 @@ std::wstring TFRRegList::KeyText(TRegRoot root, std::wstring_view path, bool is6
     return RegistryKeyToStr(FIsWOW64 && is64BitRow ? TRegView::x64 : TRegView::x32, root, path);
 }
 
+std::wstring TFRRegList::RealKeyText(const TRegistrySource& registry, TRegRoot root, std::wstring_view path,
+                                     bool is64BitRow) const {
+    if (root != TRegRoot::ClassesRoot)
+        return KeyText(root, path, is64BitRow);
+    const std::wstring below = L"Software\\Classes\\" + std::wstring(path);
+    if (std::wstring user = KeyText(TRegRoot::CurrentUser, below, is64BitRow); registry.KeyExists(user))
+        return user;
+    return KeyText(TRegRoot::LocalMachine, below, is64BitRow);
+}
+
 void TFRRegList::AddKeyOrValues(const TRegistrySource& registry, std::wstring_view keyText,
                                 const std::vector<std::wstring>& ownValues) {
     if (IsKeyEmpty(registry, keyText, ownValues)) {

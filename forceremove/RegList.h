@@ -29,6 +29,11 @@ public:
     // The text of a key of a root as a row of the given bitness names it: a
     // 32-bit program's rows are in the 32-bit view on 64-bit Windows.
     std::wstring KeyText(TRegRoot root, std::wstring_view path, bool is64BitRow = true) const;
+    // A key of HKEY_CLASSES_ROOT as the real key it is: the user's
+    // (HKEY_CURRENT_USER\Software\Classes) when it is there, as Windows merges
+    // them, else the machine's; for any other root the plain key text.
+    std::wstring RealKeyText(const TRegistrySource& registry, TRegRoot root, std::wstring_view path,
+                             bool is64BitRow = true) const;
     // The program's values of a key: the key whole when IsKeyEmpty, else each
     // named value (the default value cannot be listed apart from its key).
     void AddKeyOrValues(const TRegistrySource& registry, std::wstring_view keyText,

@@ -24,6 +24,7 @@ public:
                                                    std::wstring_view name) const = 0;
     // A value of either text type (REG_SZ, REG_EXPAND_SZ), unexpanded.
     virtual std::optional<std::wstring> ReadText(std::wstring_view keyText, std::wstring_view name) const = 0;
+    virtual bool KeyExists(std::wstring_view keyText) const = 0;
     // The key (its text names no view) is one key in the 64-bit and the
     // 32-bit view; false when either view does not open it.
     virtual bool SharedByBothViews(std::wstring_view keyText) const = 0;

@@ -25,6 +25,10 @@ public:
     std::optional<std::wstring> ReadText(std::wstring_view keyText, std::wstring_view name) const override {
         return ReadTextValue(keyText, name);
     }
+    bool KeyExists(std::wstring_view keyText) const override {
+        auto key = TRegistryKey::FromText(keyText);
+        return key && velmora::KeyExists(key->Root, key->Path, key->View);
+    }
     bool SharedByBothViews(std::wstring_view keyText) const override {
         auto key = TRegistryKey::FromText(keyText);
         if (!key)

@@ -66,6 +66,7 @@ public:
         const TValue* value = FindValue(keyText, name);
         return value ? std::optional(value->Data) : std::nullopt;
     }
+    bool KeyExists(std::wstring_view keyText) const override { return Find(keyText) != nullptr; }
     bool SharedByBothViews(std::wstring_view keyText) const override {
         return FShared.contains(Id(Parse(keyText)));
     }

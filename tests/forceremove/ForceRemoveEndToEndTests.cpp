@@ -272,8 +272,8 @@ public:
     // The registry entries of A's among them, as the removal lists them.
     std::vector<std::wstring> EntriesOfA() const {
         return {Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + std::wstring(AppPathsKey) + L"\\a.exe\\"),
-                Lower(L"(x64)HKEY_CLASSES_ROOT\\Applications\\a.exe\\"),
-                Lower(L"(x64)HKEY_CLASSES_ROOT\\" + SharedProgId + L"\\shell\\open\\")};
+                Lower(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\a.exe\\"),
+                Lower(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\" + SharedProgId + L"\\shell\\open\\")};
     }
     // What is not A's among them.
     void AddOthers(TMachineSnapshot& snapshot) const {
@@ -751,7 +751,8 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
         ASSERT_CONTROLLER(removal, programs.NameA);
         ASSERT_TRUE(Scan(*removal));
         TLeftovers found(*removal);
-        const std::wstring classes = L"(x64)hkey_classes_root\\", user = L"(x64)hkey_current_user\\";
+        const std::wstring classes = L"(x64)hkey_local_machine\\software\\classes\\",
+                           user = L"(x64)hkey_current_user\\";
         EXPECT_THAT(
             found.RegEntries,
             IsSupersetOf({Lower(classes + L"CLSID\\" + program.ClassId + L"\\"),

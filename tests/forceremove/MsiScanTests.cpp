@@ -105,9 +105,10 @@ TEST_F(MsiScanTest, FindsTheProductsFilesRegistryShortcutsFileTypesAndUpgradeCod
                 UnorderedElementsAre(
                     L"(x64)HKEY_LOCAL_MACHINE\\Software\\Velmora Scan Test\\",
                     L"(x64)HKEY_LOCAL_MACHINE\\Software\\RegisteredApplications\\Velmora Scan Test",
-                    L"(x64)HKEY_CLASSES_ROOT\\.vscan\\",
-                    L"(x64)HKEY_CLASSES_ROOT\\VelmoraScanTest.Document\\",
-                    L"(x64)HKEY_CLASSES_ROOT\\Installer\\UpgradeCodes\\14F2E8B3D5C6B7A4E901F2D4C6A8B075\\"
+                    L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\.vscan\\",
+                    L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\VelmoraScanTest.Document\\",
+                    L"(x64)HKEY_LOCAL_"
+                    L"MACHINE\\Software\\Classes\\Installer\\UpgradeCodes\\14F2E8B3D5C6B7A4E901F2D4C6A8B075\\"
                     L"25C3D1A674B9F0E4C812D5E7F9A0B143"));
 }
 
@@ -125,9 +126,11 @@ TEST_F(MsiScanTest, AnExtensionKeyWithAnotherProgramsDataStays) {
         DeleteKey(TRegRoot::ClassesRoot, L".vscan");
 
         auto entries = EntriesOf(list);
-        EXPECT_THAT(entries, ::testing::Not(::testing::Contains(L"(x64)HKEY_CLASSES_ROOT\\.vscan\\")))
+        EXPECT_THAT(entries, ::testing::Not(::testing::Contains(
+                                 L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\.vscan\\")))
             << takenOver;
-        EXPECT_THAT(entries, ::testing::Contains(L"(x64)HKEY_CLASSES_ROOT\\VelmoraScanTest.Document\\"));
+        EXPECT_THAT(entries, ::testing::Contains(
+                                 L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\VelmoraScanTest.Document\\"));
     }
 }
 

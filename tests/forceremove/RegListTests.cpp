@@ -207,4 +207,12 @@ TEST(RegList, AKeyGoesWholeOnlyWhenNothingButTheProgramsValuesIsInIt) {
                            L"text/x-app");
         EXPECT_EQ(EntriesOf(list), row.Listed) << row.Key;
     }
+
+    // A class key is named where it is: the user's over the machine's.
+    registry.Set(L"HKCU\\Software\\Classes\\.mine", L"", L"App.Document");
+    const TFRRegList list(true);
+    EXPECT_EQ(list.RealKeyText(registry, TRegRoot::ClassesRoot, L".mine"),
+              L"(x64)HKEY_CURRENT_USER\\Software\\Classes\\.mine");
+    EXPECT_EQ(list.RealKeyText(registry, TRegRoot::ClassesRoot, L".theirs", false),
+              L"(x32)HKEY_LOCAL_MACHINE\\Software\\Classes\\.theirs");
 }
