@@ -16,6 +16,7 @@ class TFRRegList;
 class TFRShortcutList;
 class TMsiProduct;
 class TRegistrySource;
+class TSharedFolders;
 
 // The extension key of a file type of the package (keyText): whole when its
 // default value is empty or names the package's ProgID and nothing else is
@@ -33,7 +34,8 @@ class TFRMsi : public TFRTask {
 public:
     // None of the lists is owned; files found are also appended to dataFileList.
     TFRMsi(std::wstring productGUID, TWorkflowCheck checkWorkflow, std::vector<TFRFile*>& dataFileList,
-           TFRFileList& fileList, TFRShortcutList& shortcutList, TFRRegList& regList);
+           TFRFileList& fileList, TFRShortcutList& shortcutList, TFRRegList& regList,
+           const TSharedFolders& sharedFolders);
 
     int32_t GetComplexity() override { return 4; }
     // The installer knows the product.
@@ -51,6 +53,10 @@ private:
     void AddShortcuts(TMsiProduct& product);
     void AddFileTypes(TMsiProduct& product);
     void AddUpgradeCodes(TMsiProduct& product);
+    // The folders the package's files and shortcuts leave empty.
+    void AddEmptiedFolders();
+    // Every entry of the folder (with a trailing "\") is listed already.
+    bool HoldsOnlyListed(const std::wstring& folder) const;
 
     const std::wstring FProductGUID;
     TWorkflowCheck FCheckWorkflow;
@@ -58,6 +64,9 @@ private:
     TFRFileList& FFileList;
     TFRShortcutList& FShortcutList;
     TFRRegList& FRegList;
+    const TSharedFolders& FSharedFolders;
+    // The folders of the package's files and shortcuts, with a trailing "\".
+    std::vector<std::wstring> FPackageFolders;
 };
 
 } // namespace velmora

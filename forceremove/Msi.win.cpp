@@ -1,13 +1,16 @@
 #include "forceremove/Msi.h"
 
 #include "forceremove/FileList.h"
+#include "forceremove/AppFolders.h"
 #include "forceremove/RegList.h"
 #include "forceremove/RegistrySource.h"
+#include "forceremove/SharedFolders.h"
 #include "forceremove/ShortcutList.h"
 #include "frame/Boundary.h"
 #include "msi/MsiEngine.h"
 #include "msi/MsiRules.h"
 #include "platform/Files.h"
+#include "platform/PathText.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
@@ -34,9 +37,11 @@ template <class Body> void GuardedPart(Body&& body) {
 } // namespace
 
 TFRMsi::TFRMsi(std::wstring productGUID, TWorkflowCheck checkWorkflow, std::vector<TFRFile*>& dataFileList,
-               TFRFileList& fileList, TFRShortcutList& shortcutList, TFRRegList& regList)
+               TFRFileList& fileList, TFRShortcutList& shortcutList, TFRRegList& regList,
+               const TSharedFolders& sharedFolders)
     : FProductGUID(std::move(productGUID)), FCheckWorkflow(std::move(checkWorkflow)),
-      FDataFileList(dataFileList), FFileList(fileList), FShortcutList(shortcutList), FRegList(regList) {}
+      FDataFileList(dataFileList), FFileList(fileList), FShortcutList(shortcutList), FRegList(regList),
+      FSharedFolders(sharedFolders) {}
 
 bool TFRMsi::CanProcess() const {
     return TMsiEngine::Instance().FindProduct(FProductGUID) != nullptr;
@@ -67,6 +72,7 @@ void TFRMsi::ScanProduct(TMsiProduct& product) {
     GuardedPart([&] { AddShortcuts(product); });
     GuardedPart([&] { AddFileTypes(product); });
     GuardedPart([&] { AddUpgradeCodes(product); });
+    GuardedPart([&] { AddEmptiedFolders(); });
     FRegList.Compact();
 }
 
@@ -94,8 +100,10 @@ void TFRMsi::AddFiles(TMsiProduct& product) {
         if (isShared(files->CurrentComponent()))
             continue;
         if (auto size = FileSize(files->Current()))
-            if (TFRFile* file = FFileList.AddFile(files->Current(), static_cast<int64_t>(*size)))
+            if (TFRFile* file = FFileList.AddFile(files->Current(), static_cast<int64_t>(*size))) {
                 FDataFileList.push_back(file);
+                FPackageFolders.push_back(ExtractFilePath(files->Current()));
+            }
     }
 }
 
@@ -127,8 +135,10 @@ void TFRMsi::AddShortcuts(TMsiProduct& product) {
     auto shortcuts = product.EnumShortcuts();
     while (shortcuts->Next())
         if (auto size = FileSize(shortcuts->CurrentPath()))
-            if (TFRFile* file = FFileList.AddFile(shortcuts->CurrentPath(), static_cast<int64_t>(*size)))
+            if (TFRFile* file = FFileList.AddFile(shortcuts->CurrentPath(), static_cast<int64_t>(*size))) {
                 FShortcutList.Add(*file, L"");
+                FPackageFolders.push_back(ExtractFilePath(shortcuts->CurrentPath()));
+            }
 }
 
 void TFRMsi::AddFileTypes(TMsiProduct& product) {
@@ -154,6 +164,35 @@ void TFRMsi::AddUpgradeCodes(TMsiProduct& product) {
                                 FRegList.RealKeyText(SystemRegistrySource(), TRegRoot::ClassesRoot,
                                                      L"Installer\\UpgradeCodes\\" + upgrades->CurrentCode()),
                                 {packedProduct});
+}
+
+// A folder goes, after its content, when every entry in it is listed and it
+// is no folder programs share; then its parent by the same rule. Another
+// program's file or folder in it keeps it.
+void TFRMsi::AddEmptiedFolders() {
+    std::vector<std::wstring> folders = FPackageFolders;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        const std::wstring& folder = folders[i];
+        if (!IsFullFolderPath(folder) || FFileList.DirExists(folder) || FSharedFolders.IsShared(folder) ||
+            !HoldsOnlyListed(folder))
+            continue;
+        if (TFRFile* entry = FFileList.AddDir(folder))
+            FDataFileList.push_back(entry);
+        folders.push_back(ExtractFilePath(ExcludeTrailingBackslash(folder)));
+    }
+}
+
+bool TFRMsi::HoldsOnlyListed(const std::wstring& folder) const {
+    bool any = false;
+    for (const TFindData& entry : FindFiles(folder + L"*")) {
+        if (FCheckWorkflow)
+            FCheckWorkflow();
+        const std::wstring path = folder + std::wstring(entry.Name()) + (entry.IsFolder() ? L"\\" : L"");
+        if (!FFileList.DirExists(path))
+            return false;
+        any = true;
+    }
+    return any;
 }
 
 } // namespace velmora

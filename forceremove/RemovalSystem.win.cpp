@@ -74,7 +74,7 @@ public:
                                                    TWorkflowCheck check) override {
         std::vector<std::unique_ptr<IFRTask>> scanners;
         auto msi = std::make_unique<TFRMsi>(product.ProductCode, check, lists.DataFileList, lists.FileList,
-                                            lists.ShortcutList, lists.RegList);
+                                            lists.ShortcutList, lists.RegList, FSharedFolders);
         if (msi->CanProcess())
             scanners.push_back(std::move(msi));
         scanners.push_back(std::make_unique<TFRAppFiles>(lists.AppFolders, lists.FileList, check,

@@ -3,6 +3,7 @@
 #include "forceremove/FileList.h"
 #include "forceremove/Msi.h"
 #include "forceremove/RegList.h"
+#include "forceremove/SharedFolders.h"
 #include "forceremove/SharedDlls.h"
 #include "forceremove/ShortcutList.h"
 #include "MachineKit.h"
@@ -58,7 +59,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(SetupError.empty()) << Narrow(SetupError); }
 
     TFRMsi Scanner(const wchar_t* code, TWorkflowCheck check = {}) {
-        return TFRMsi(code, std::move(check), FDataFiles, FFileList, FShortcuts, FRegList);
+        return TFRMsi(code, std::move(check), FDataFiles, FFileList, FShortcuts, FRegList, FSharedFolders);
     }
     std::vector<std::wstring> RegistryEntries() const { return EntriesOf(FRegList); }
     static std::vector<std::wstring> EntriesOf(const TFRRegList& list) {
@@ -74,6 +75,7 @@ protected:
     TFRShortcutList FShortcuts;
     TFRRegList FRegList{true};
     std::vector<TFRFile*> FDataFiles;
+    const TSharedFolders FSharedFolders = SystemSharedFolders();
 };
 
 // Beside the product's data: another program's value in a key both write to,
@@ -89,8 +91,12 @@ TEST_F(MsiScanTest, FindsTheProductsFilesRegistryShortcutsFileTypesAndUpgradeCod
         .DeleteValue(OtherApplication);
     TRegKey::Open(HKEY_CLASSES_ROOT, UpgradeCodeKey(), KEY_ALL_ACCESS).DeleteValue(OtherPackedProduct);
 
+    // The package's file and its folder, which holds nothing else; not the
+    // folder of the component another product shares.
     const std::wstring file = ScanInstallDir() + L"scan.txt";
-    ASSERT_EQ(FDataFiles.size(), 1u);
+    ASSERT_EQ(FDataFiles.size(), 2u);
+    EXPECT_TRUE(SameText(FDataFiles[1]->Path(), ScanInstallDir())) << Narrow(FDataFiles[1]->Path());
+    EXPECT_TRUE(FDataFiles[1]->IsFolder());
     EXPECT_TRUE(SameText(FDataFiles[0]->Path(), file)) << Narrow(FDataFiles[0]->Path());
     EXPECT_EQ(FDataFiles[0]->Size(), static_cast<int64_t>(FileSize(file).value_or(0)));
     EXPECT_GT(FDataFiles[0]->Size(), 0);
@@ -98,7 +104,7 @@ TEST_F(MsiScanTest, FindsTheProductsFilesRegistryShortcutsFileTypesAndUpgradeCod
     ASSERT_EQ(FShortcuts.Count(), 1u);
     EXPECT_TRUE(SameText(FShortcuts.GetItem(0).ShortcutFile().Path(), ScanInstallDir() + L"Scan notes.lnk"));
     EXPECT_EQ(FShortcuts.GetItem(0).Target(), L"");
-    EXPECT_EQ(FFileList.Count(), 2u);
+    EXPECT_EQ(FFileList.Count(), 3u);
     // The row under a protected path is not listed; a key with nothing but the
     // product's values goes whole.
     EXPECT_THAT(RegistryEntries(),
@@ -122,7 +128,7 @@ TEST_F(MsiScanTest, AnExtensionKeyWithAnotherProgramsDataStays) {
         else
             TRegKey::CreateOrThrow(HKEY_CLASSES_ROOT, L".vscan\\OpenWithProgids")
                 .WriteString(L"Other.Document", L"");
-        TFRMsi(ScanProductCode, {}, FDataFiles, FFileList, FShortcuts, list).Run();
+        TFRMsi(ScanProductCode, {}, FDataFiles, FFileList, FShortcuts, list, FSharedFolders).Run();
         DeleteKey(TRegRoot::ClassesRoot, L".vscan");
 
         auto entries = EntriesOf(list);
@@ -145,9 +151,9 @@ TEST_F(MsiScanTest, A32BitPackagesRowsAreInThe32BitViewAndASharedComponentsFileS
     std::vector<std::wstring> files;
     for (const TFRFile* file : FDataFiles)
         files.push_back(LowerCase(file->Path()));
-    EXPECT_THAT(files, UnorderedElementsAre(
-                           LowerCase(IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILESX86)) +
-                                     L"Velmora Share Test\\share.txt")));
+    const std::wstring folder =
+        LowerCase(IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILESX86)) + L"Velmora Share Test\\");
+    EXPECT_THAT(files, UnorderedElementsAre(folder + L"share.txt", folder));
     EXPECT_THAT(RegistryEntries(),
                 UnorderedElementsAre(L"(x32)HKEY_LOCAL_MACHINE\\Software\\Velmora Share Test\\"));
     EXPECT_TRUE(TRegKey::Open(HKEY_LOCAL_MACHINE, L"Software\\Velmora Share Test", KEY_READ, TRegView::x32)
