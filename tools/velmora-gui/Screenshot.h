@@ -1,0 +1,13 @@
+#pragma once
+// A window's picture as a PNG file.
+#include <windows.h>
+
+#include <string>
+
+namespace velmora::gui {
+
+// Copies the window as it is shown on screen and writes it through WIC;
+// false (and why) on failure.
+bool WriteWindowPng(HWND window, const std::wstring& file, std::wstring& error);
+
+} // namespace velmora::gui
