@@ -75,7 +75,17 @@ constexpr const wchar_t* kViewNames[] = {L"Installed programs", L"Updates", L"Ra
 constexpr const wchar_t* kUsageNames[] = {L"not recorded", L"rarely used", L"occasionally used",
                                           L"frequently used"};
 
-enum TColumn { colName, colPublisher, colVersion, colKind, colSize, colInstalled, colLastUsed, colUsage, colCount };
+enum TColumn {
+    colName,
+    colPublisher,
+    colVersion,
+    colKind,
+    colSize,
+    colInstalled,
+    colLastUsed,
+    colUsage,
+    colCount
+};
 
 std::wstring LocalDate(double date) {
     SYSTEMTIME time{};
@@ -131,16 +141,17 @@ int CompareRows(const TProgramRow& a, const TProgramRow& b, int column) {
         return order(a.UsedType, b.UsedType);
     default: {
         std::wstring x = CellText(a, column), y = CellText(b, column);
-        return CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, x.c_str(), -1, y.c_str(), -1, nullptr,
-                               nullptr, 0) -
+        return CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, x.c_str(), -1, y.c_str(), -1,
+                               nullptr, nullptr, 0) -
                CSTR_EQUAL;
     }
     }
 }
 
 bool Contains(const std::wstring& text, const std::wstring& part) {
-    return part.empty() || FindNLSStringEx(LOCALE_NAME_USER_DEFAULT, FIND_FROMSTART | LINGUISTIC_IGNORECASE,
-                                           text.c_str(), -1, part.c_str(), -1, nullptr, nullptr, nullptr, 0) >= 0;
+    return part.empty() ||
+           FindNLSStringEx(LOCALE_NAME_USER_DEFAULT, FIND_FROMSTART | LINGUISTIC_IGNORECASE, text.c_str(), -1,
+                           part.c_str(), -1, nullptr, nullptr, nullptr, 0) >= 0;
 }
 
 std::wstring DetailText(const cli::TValue& value) {
@@ -171,7 +182,8 @@ UINT WindowDpi(HWND window) {
 
 HFONT MessageFont(UINT dpi) {
     using TSystemParametersInfoForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-    static auto forDpi = ModuleFunction<TSystemParametersInfoForDpi>(L"user32.dll", "SystemParametersInfoForDpi");
+    static auto forDpi =
+        ModuleFunction<TSystemParametersInfoForDpi>(L"user32.dll", "SystemParametersInfoForDpi");
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     if (!forDpi || !forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
@@ -273,8 +285,9 @@ int TMainWindow::Run() {
                     {FVIRTKEY | FCONTROL, '4', IDM_VIEW + 3}};
     HACCEL accelerators = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 
-    FWindow = CreateWindowExW(WS_EX_CONTROLPARENT, windowClass.lpszClassName, L"Velmora", WS_OVERLAPPEDWINDOW,
-                              CW_USEDEFAULT, CW_USEDEFAULT, 1000, 640, nullptr, menu, windowClass.hInstance, this);
+    FWindow =
+        CreateWindowExW(WS_EX_CONTROLPARENT, windowClass.lpszClassName, L"Velmora", WS_OVERLAPPEDWINDOW,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 1000, 640, nullptr, menu, windowClass.hInstance, this);
     if (!FWindow)
         return 1;
     ApplyDpi(WindowDpi(FWindow));
@@ -323,9 +336,11 @@ void TMainWindow::CreateChildren() {
     FFilter = child(WS_EX_CLIENTEDGE, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, IDC_FILTER);
     FApply = child(0, WC_BUTTONW, L"&Apply changes", WS_TABSTOP | BS_PUSHBUTTON, IDC_APPLY);
     // The image lists belong to the library: the list view must not destroy them.
-    FList = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                  WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS, IDC_LIST);
-    ListView_SetExtendedListViewStyle(FList, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_HEADERDRAGDROP);
+    FList =
+        child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+              WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS, IDC_LIST);
+    ListView_SetExtendedListViewStyle(FList,
+                                      LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_HEADERDRAGDROP);
     FTree = child(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
                   WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS, IDC_TREE);
     SetWindowLongPtrW(FTree, GWL_STYLE, GetWindowLongPtrW(FTree, GWL_STYLE) | TVS_CHECKBOXES);
@@ -334,8 +349,8 @@ void TMainWindow::CreateChildren() {
                      WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, IDC_DETAILS);
     FStatus = child(0, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, IDC_STATUS);
 
-    const wchar_t* titles[colCount] = {L"Name",      L"Publisher", L"Version",   L"Type",
-                                       L"Size",      L"Installed", L"Last used", L"Usage"};
+    const wchar_t* titles[colCount] = {L"Name", L"Publisher", L"Version",   L"Type",
+                                       L"Size", L"Installed", L"Last used", L"Usage"};
     for (int i = 0; i < colCount; ++i) {
         LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_FMT};
         column.pszText = const_cast<wchar_t*>(titles[i]);
@@ -393,16 +408,18 @@ void TMainWindow::SetView(TView view) {
     EnableMenuItem(GetMenu(FWindow), 2, MF_BYPOSITION | (features ? MF_GRAYED : MF_ENABLED));
     DrawMenuBar(FWindow);
     for (int i = 0; i < 4; ++i)
-        CheckMenuItem(GetMenu(FWindow), IDM_VIEW + i, i == static_cast<int>(view) ? MF_CHECKED : MF_UNCHECKED);
+        CheckMenuItem(GetMenu(FWindow), IDM_VIEW + i,
+                      i == static_cast<int>(view) ? MF_CHECKED : MF_UNCHECKED);
     FillList();
     ShowDetails();
     ShowStatus();
 }
 
 void TMainWindow::OnSnapshot(std::unique_ptr<TSnapshot> snapshot) {
-    const bool listChanged = !FSnapshot || FView == TView::Features ||
-                             FSnapshot->Lists[static_cast<int>(FView)] != snapshot->Lists[static_cast<int>(FView)] ||
-                             FSnapshot->SmallImages != snapshot->SmallImages;
+    const bool listChanged =
+        !FSnapshot || FView == TView::Features ||
+        FSnapshot->Lists[static_cast<int>(FView)] != snapshot->Lists[static_cast<int>(FView)] ||
+        FSnapshot->SmallImages != snapshot->SmallImages;
     if (FSwitchName.size() && snapshot->FeatureSwitch != TInstallState::isNone)
         FSwitchSeen = true;
     FSnapshot = std::move(snapshot);
@@ -548,7 +565,9 @@ void TMainWindow::ShowDetails() {
     FDetailIcon = icon;
     const TPossibleActionsSet actions = row ? row->Actions : 0;
     auto offers = [&](TPossibleActions a) { return (actions & ActionBit(a)) != 0; };
-    auto enable = [&](int command, bool on) { EnableMenuItem(FProgramMenu, command, on ? MF_ENABLED : MF_GRAYED); };
+    auto enable = [&](int command, bool on) {
+        EnableMenuItem(FProgramMenu, command, on ? MF_ENABLED : MF_GRAYED);
+    };
     enable(IDM_UNINSTALL, offers(TPossibleActions::paUninstall) || offers(TPossibleActions::paModifyRemove));
     enable(IDM_MODIFY, offers(TPossibleActions::paModify) || offers(TPossibleActions::paModifyRemove));
     enable(IDM_REPAIR, offers(TPossibleActions::paRepair));
@@ -562,8 +581,9 @@ void TMainWindow::ShowStatus() {
     if (FView == TView::Features) {
         text = FSnapshot->FeatureSwitch != TInstallState::isNone
                    ? Format(L"%s %s...", FSwitchEnable ? L"Enabling" : L"Disabling", FSwitchName)
-               : FSnapshot->FeaturesState != TReadState::rsLoaded ? std::wstring(L"Reading Windows features...")
-                                                                  : Format(L"%d features", FFeatures.size());
+               : FSnapshot->FeaturesState != TReadState::rsLoaded
+                   ? std::wstring(L"Reading Windows features...")
+                   : Format(L"%d features", FFeatures.size());
     } else {
         const size_t count = FSnapshot->Lists[static_cast<int>(FView)].size();
         text = FSnapshot->ProgramsState != TReadState::rsLoaded
@@ -581,9 +601,9 @@ void TMainWindow::RunAction(int command) {
         return;
     const TPossibleActionsSet offered = row->Actions;
     TPossibleActions action = command == IDM_MODIFY   ? TPossibleActions::paModify
-                              : command == IDM_REPAIR  ? TPossibleActions::paRepair
-                              : command == IDM_FORGET  ? TPossibleActions::paRemoveFromRegistry
-                                                       : TPossibleActions::paUninstall;
+                              : command == IDM_REPAIR ? TPossibleActions::paRepair
+                              : command == IDM_FORGET ? TPossibleActions::paRemoveFromRegistry
+                                                      : TPossibleActions::paUninstall;
     // One command that both modifies and removes serves both.
     if (!(offered & ActionBit(action)) && (offered & ActionBit(TPossibleActions::paModifyRemove)) &&
         (action == TPossibleActions::paUninstall || action == TPossibleActions::paModify))
@@ -659,7 +679,8 @@ void TMainWindow::OnNotify(const NMHDR& header, LRESULT& result) {
     } else if (header.idFrom == IDC_LIST && header.code == LVN_KEYDOWN &&
                reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_APPS) {
         RECT rect{};
-        ListView_GetItemRect(FList, std::max(0, ListView_GetNextItem(FList, -1, LVNI_SELECTED)), &rect, LVIR_LABEL);
+        ListView_GetItemRect(FList, std::max(0, ListView_GetNextItem(FList, -1, LVNI_SELECTED)), &rect,
+                             LVIR_LABEL);
         MapWindowPoints(FList, nullptr, reinterpret_cast<POINT*>(&rect), 2);
         TrackPopupMenu(FProgramMenu, 0, rect.left, rect.bottom, 0, FWindow, nullptr);
     }
@@ -669,7 +690,8 @@ void TMainWindow::OnNotify(const NMHDR& header, LRESULT& result) {
 bool TMainWindow::FullyRead() const {
     // Icons and slow information arrive after the read state says loaded:
     // the read is complete once nothing has changed for a while.
-    if (!FSnapshot || FSnapshot->ProgramsState != TReadState::rsLoaded || GetTickCount64() - FLastSnapshot < 1500)
+    if (!FSnapshot || FSnapshot->ProgramsState != TReadState::rsLoaded ||
+        GetTickCount64() - FLastSnapshot < 1500)
         return false;
     const bool needFeatures = FView == TView::Features || !FAutomation.ReportFile.empty();
     return !needFeatures || (FSnapshot->FeaturesState == TReadState::rsLoaded && !FFeatures.empty());
@@ -716,7 +738,7 @@ bool TMainWindow::WriteReport(bool final) {
 }
 
 void TMainWindow::CheckAutomation() {
-    const bool timedOut = GetTickCount64() - FStarted > 120000;
+    const bool timedOut = GetTickCount64() - FStarted > 60000;
     if (!FullyRead()) {
         if (timedOut) {
             if (!FAutomation.ReportFile.empty())
@@ -813,7 +835,8 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             FLargeIcons = !FLargeIcons;
             CheckMenuItem(GetMenu(FWindow), IDM_LARGE_ICONS, FLargeIcons ? MF_CHECKED : MF_UNCHECKED);
             SetWindowLongPtrW(FList, GWL_STYLE,
-                              (GetWindowLongPtrW(FList, GWL_STYLE) & ~LVS_TYPEMASK) | (FLargeIcons ? LVS_ICON : LVS_REPORT));
+                              (GetWindowLongPtrW(FList, GWL_STYLE) & ~LVS_TYPEMASK) |
+                                  (FLargeIcons ? LVS_ICON : LVS_REPORT));
         } else if (id == IDM_EXIT) {
             PostMessageW(FWindow, WM_CLOSE, 0, 0);
         } else if (id >= IDM_UNINSTALL && id <= IDM_FORGET) {

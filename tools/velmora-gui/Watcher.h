@@ -33,10 +33,10 @@ struct TProgramRow {
     // The library hands out a new product object on each GetItem: rows
     // compare by what they show.
     bool operator==(const TProgramRow& o) const {
-        return Name == o.Name && Publisher == o.Publisher &&
-               Version == o.Version && Size == o.Size && Installed == o.Installed && LastUsed == o.LastUsed &&
-               UsedType == o.UsedType && Image == o.Image && StoreApp == o.StoreApp &&
-               SystemComponent == o.SystemComponent && Actions == o.Actions;
+        return Name == o.Name && Publisher == o.Publisher && Version == o.Version && Size == o.Size &&
+               Installed == o.Installed && LastUsed == o.LastUsed && UsedType == o.UsedType &&
+               Image == o.Image && StoreApp == o.StoreApp && SystemComponent == o.SystemComponent &&
+               Actions == o.Actions;
     }
 };
 

@@ -129,7 +129,8 @@ TSnapshot TWatcher::Read(const TSnapshot& previous) {
         snapshot.FeatureStamp = FFeatures->GetStateStamp();
         snapshot.FeaturesState = FFeatures->GetReadState();
         snapshot.FeatureSwitch = FFeatures->GetInstallState();
-        if (snapshot.FeatureStamp == previous.FeatureStamp && snapshot.FeaturesState == previous.FeaturesState) {
+        if (snapshot.FeatureStamp == previous.FeatureStamp &&
+            snapshot.FeaturesState == previous.FeaturesState) {
             snapshot.Features = previous.Features;
         } else {
             FFeatures->Lock();
@@ -151,10 +152,10 @@ void TWatcher::Run() {
     bool first = true;
     for (;;) {
         TSnapshot next = Read(last);
-        const bool changed = first || next.ProgramsState != last.ProgramsState ||
-                             next.FeaturesState != last.FeaturesState ||
-                             next.FeatureSwitch != last.FeatureSwitch || next.FeatureStamp != last.FeatureStamp ||
-                             next.Lists != last.Lists || next.SmallImages != last.SmallImages;
+        const bool changed =
+            first || next.ProgramsState != last.ProgramsState || next.FeaturesState != last.FeaturesState ||
+            next.FeatureSwitch != last.FeatureSwitch || next.FeatureStamp != last.FeatureStamp ||
+            next.Lists != last.Lists || next.SmallImages != last.SmallImages;
         if (changed) {
             auto* posted = new TSnapshot(next);
             if (!PostMessageW(FWindow, FMessage, 0, reinterpret_cast<LPARAM>(posted)))

@@ -37,7 +37,8 @@ HRESULT WaitUntilUnloadable(HMODULE library) {
     if (!canUnload)
         return E_FAIL;
     HRESULT hr = canUnload();
-    for (ULONGLONG deadline = GetTickCount64() + 10000; hr != S_OK && GetTickCount64() < deadline; hr = canUnload())
+    for (ULONGLONG deadline = GetTickCount64() + 10000; hr != S_OK && GetTickCount64() < deadline;
+         hr = canUnload())
         Sleep(20);
     return hr;
 }
@@ -68,10 +69,11 @@ int Run(int argc, wchar_t** argv) {
 
     HMODULE library = DllRoutines::Load(kLibrary);
     TComPtr<IVelmora> root;
-    if (!library || !DllRoutines::GetInstance(kLibrary, __uuidof(IVelmora), reinterpret_cast<void**>(root.put())) ||
+    if (!library ||
+        !DllRoutines::GetInstance(kLibrary, __uuidof(IVelmora), reinterpret_cast<void**>(root.put())) ||
         !root) {
-        MessageBoxW(nullptr, Format(L"Cannot load %s%s.", ThisModuleFolder(), kLibrary).c_str(), L"velmora-gui",
-                    MB_OK | MB_ICONERROR);
+        MessageBoxW(nullptr, Format(L"Cannot load %s%s.", ThisModuleFolder(), kLibrary).c_str(),
+                    L"velmora-gui", MB_OK | MB_ICONERROR);
         return 3;
     }
     int code = RunMainWindow(*root, view, automation);
@@ -93,10 +95,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Per-monitor awareness comes from the manifest; this covers a system
     // that reads only the older setting.
     using TSetAwarenessContext = BOOL(WINAPI*)(HANDLE);
-    if (auto set = velmora::ModuleFunction<TSetAwarenessContext>(L"user32.dll", "SetProcessDpiAwarenessContext"))
+    if (auto set =
+            velmora::ModuleFunction<TSetAwarenessContext>(L"user32.dll", "SetProcessDpiAwarenessContext"))
         set(reinterpret_cast<HANDLE>(-4)); // per monitor, version 2
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES |
-                                                       ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                                       ICC_TAB_CLASSES | ICC_BAR_CLASSES |
+                                                       ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     velmora::TComApartmentGuard com;
     int argc = 0;
