@@ -102,7 +102,7 @@ std::wstring LocalSize(int64_t bytes) {
 }
 
 std::wstring KindText(const TProgramRow& row) {
-    return row.StoreApp ? L"Store app" : row.SystemComponent ? L"System component" : L"";
+    return row.StoreApp ? L"Store app" : row.SystemComponent ? L"Not removable" : L"";
 }
 
 std::wstring CellText(const TProgramRow& row, int column) {
@@ -367,7 +367,7 @@ void TMainWindow::ApplyDpi(UINT dpi) {
     if (FFont)
         DeleteObject(FFont);
     FFont = font;
-    const int widths[colCount] = {180, 130, 60, 70, 65, 75, 75, 100};
+    const int widths[colCount] = {180, 125, 60, 60, 65, 75, 75, 95};
     for (int i = 0; i < colCount; ++i)
         ListView_SetColumnWidth(FList, i, Scale(widths[i]));
     Layout();
@@ -410,6 +410,14 @@ void TMainWindow::SetView(TView view) {
     for (int i = 0; i < 4; ++i)
         CheckMenuItem(GetMenu(FWindow), IDM_VIEW + i,
                       i == static_cast<int>(view) ? MF_CHECKED : MF_UNCHECKED);
+    // An update's publisher column names its program, its version its update ID.
+    const bool updates = view == TView::Updates;
+    for (auto [column, title] : {std::pair{colPublisher, updates ? L"Program" : L"Publisher"},
+                                 std::pair{colVersion, updates ? L"Update ID" : L"Version"}}) {
+        LVCOLUMNW header{LVCF_TEXT};
+        header.pszText = const_cast<wchar_t*>(title);
+        ListView_SetColumn(FList, column, &header);
+    }
     FillList();
     ShowDetails();
     ShowStatus();

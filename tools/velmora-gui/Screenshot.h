@@ -6,7 +6,8 @@
 
 namespace velmora::gui {
 
-// Copies the window as it is shown on screen and writes it through WIC;
+// Copies the window's menu bar and client area as shown on screen and
+// writes them through WIC;
 // false (and why) on failure.
 bool WriteWindowPng(HWND window, const std::wstring& file, std::wstring& error);
 

@@ -19,8 +19,13 @@ bool Failed(HRESULT hr, const wchar_t* step, std::wstring& error) {
 } // namespace
 
 bool WriteWindowPng(HWND window, const std::wstring& file, std::wstring& error) {
+    // The client area with the menu bar: the frame is the window manager's.
     RECT rect{};
-    GetWindowRect(window, &rect);
+    GetClientRect(window, &rect);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    MENUBARINFO menu{sizeof menu};
+    if (GetMenuBarInfo(window, OBJID_MENU, 0, &menu) && menu.rcBar.bottom > menu.rcBar.top)
+        rect.top = menu.rcBar.top;
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
