@@ -21,6 +21,7 @@ constexpr UINT WM_SNAPSHOT = WM_APP + 1;
 // wParam 0: an error to show, 1: a yes/no question; lParam: TQuestion*.
 constexpr UINT WM_CALLBACK = WM_APP + 2;
 constexpr UINT_PTR kAutomationTimer = 1;
+constexpr UINT_PTR kSwitchTimer = 2;
 // WM_DPICHANGED, newer than the Windows version the build targets.
 constexpr UINT kDpiChanged = 0x02E0;
 
@@ -215,6 +216,7 @@ private:
     const TProgramRow* SelectedRow() const;
     void RunAction(int command);
     void ApplyFeatures();
+    void FollowSwitch();
     void OnNotify(const NMHDR& header, LRESULT& result);
     void CheckAutomation();
     bool FullyRead() const;
@@ -241,8 +243,13 @@ private:
     bool FSortUp = true;
     bool FLargeIcons = false;
     std::wstring FActionText;
+    // A feature switch: running, then the tree read again, then its result.
+    enum class TSwitchPhase { None, Running, Rereading } FSwitchPhase = TSwitchPhase::None;
     std::wstring FSwitchName;
-    bool FSwitchEnable = false, FSwitchSeen = false;
+    bool FSwitchEnable = false, FSwitchSeen = false, FSwitchReadSeen = false, FSwitchRefreshed = false;
+    ULONGLONG FSwitchStarted = 0, FSwitchEnded = 0;
+    uint64_t FSwitchStamp = 0;
+    HWND FProgress = nullptr;
     ULONGLONG FStarted = GetTickCount64();
     ULONGLONG FLastSnapshot = 0;
     bool FReported = false;
@@ -348,6 +355,9 @@ void TMainWindow::CreateChildren() {
     FDetails = child(WS_EX_CLIENTEDGE, WC_EDITW, L"",
                      WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, IDC_DETAILS);
     FStatus = child(0, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, IDC_STATUS);
+    // The status bar's progress: a read or a feature switch is running.
+    FProgress = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_MARQUEE, 0, 0, 10, 10, FStatus,
+                                nullptr, instance, nullptr);
 
     const wchar_t* titles[colCount] = {L"Name", L"Publisher", L"Version",   L"Type",
                                        L"Size", L"Installed", L"Last used", L"Usage"};
@@ -379,6 +389,12 @@ void TMainWindow::Layout() {
     SendMessageW(FStatus, WM_SIZE, 0, 0);
     RECT status{};
     GetWindowRect(FStatus, &status);
+    int parts[] = {std::max(0, static_cast<int>(client.right) - Scale(180)), -1};
+    SendMessageW(FStatus, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    RECT part{};
+    SendMessageW(FStatus, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part));
+    MoveWindow(FProgress, part.left + 2, part.top + 2, part.right - part.left - Scale(20),
+               part.bottom - part.top - 4, TRUE);
     const int width = client.right, bottom = client.bottom - (status.bottom - status.top);
     const int margin = Scale(6), row = Scale(24), tabs = Scale(26);
     MoveWindow(FTabs, margin, margin, width - 2 * margin, tabs, TRUE);
@@ -428,8 +444,6 @@ void TMainWindow::OnSnapshot(std::unique_ptr<TSnapshot> snapshot) {
         !FSnapshot || FView == TView::Features ||
         FSnapshot->Lists[static_cast<int>(FView)] != snapshot->Lists[static_cast<int>(FView)] ||
         FSnapshot->SmallImages != snapshot->SmallImages;
-    if (FSwitchName.size() && snapshot->FeatureSwitch != TInstallState::isNone)
-        FSwitchSeen = true;
     FSnapshot = std::move(snapshot);
     FLastSnapshot = GetTickCount64();
     if (listChanged)
@@ -439,26 +453,67 @@ void TMainWindow::OnSnapshot(std::unique_ptr<TSnapshot> snapshot) {
         FTreeStamp = FSnapshot->FeatureStamp;
         FillTree();
     }
-    if (FSwitchSeen && FSnapshot->FeatureSwitch == TInstallState::isNone &&
-        FSnapshot->FeaturesState == TReadState::rsLoaded) {
-        std::function<const TFeatureRow*(const std::vector<TFeatureRow>&)> find =
-            [&](const std::vector<TFeatureRow>& rows) -> const TFeatureRow* {
-            for (const TFeatureRow& row : rows)
-                if (row.Name == FSwitchName)
-                    return &row;
-                else if (const TFeatureRow* found = find(row.Children))
-                    return found;
-            return nullptr;
-        };
-        const TFeatureRow* row = find(FFeatures);
-        FActionText = !row ? Format(L"%s is no longer listed.", FSwitchName)
-                      : row->Enabled == FSwitchEnable
-                          ? Format(L"%s is now %s.", FSwitchName, FSwitchEnable ? L"enabled" : L"disabled")
-                          : Format(L"%s is still %s.", FSwitchName, row->Enabled ? L"enabled" : L"disabled");
-        FSwitchName.clear();
-        FSwitchSeen = false;
-    }
+    FollowSwitch();
     ShowStatus();
+}
+
+// The switch has ended once the library says so (or, when it never said it
+// ran, after a while); its result is read from the tree read after it. A
+// change made while the switch ran may go unreported: without a new read
+// after three seconds, one is started here.
+void TMainWindow::FollowSwitch() {
+    const ULONGLONG now = GetTickCount64();
+    const TSnapshot& snapshot = *FSnapshot;
+    if (FSwitchPhase == TSwitchPhase::Running) {
+        FSwitchSeen = FSwitchSeen || snapshot.FeatureSwitch != TInstallState::isNone;
+        if (snapshot.FeatureSwitch == TInstallState::isNone && (FSwitchSeen || now - FSwitchStarted > 2000)) {
+            FSwitchPhase = TSwitchPhase::Rereading;
+            FSwitchEnded = now;
+            FSwitchStamp = snapshot.FeatureStamp;
+            FSwitchReadSeen = false;
+        }
+    }
+    if (FSwitchPhase != TSwitchPhase::Rereading)
+        return;
+    FSwitchReadSeen = FSwitchReadSeen || snapshot.FeatureStamp != FSwitchStamp ||
+                      snapshot.FeaturesState == TReadState::rsLoading;
+    IFeatures* features = FWatcher ? FWatcher->Features() : nullptr;
+    if (!FSwitchReadSeen && !FSwitchRefreshed && now - FSwitchEnded > 3000 && features) {
+        features->Refresh();
+        FSwitchRefreshed = true;
+    }
+    if (!FSwitchReadSeen || snapshot.FeaturesState != TReadState::rsLoaded)
+        return;
+    std::function<const TFeatureRow*(const std::vector<TFeatureRow>&)> find =
+        [&](const std::vector<TFeatureRow>& rows) -> const TFeatureRow* {
+        for (const TFeatureRow& row : rows)
+            if (row.Name == FSwitchName)
+                return &row;
+            else if (const TFeatureRow* found = find(row.Children))
+                return found;
+        return nullptr;
+    };
+    const TFeatureRow* row = find(FFeatures);
+    const bool done = row && row->Enabled == FSwitchEnable;
+    if (!done && !FSwitchRefreshed && features) {
+        // The read that followed may have been one of the store apps alone
+        // (their collection changed meanwhile): a full one tells for sure.
+        features->Refresh();
+        FSwitchRefreshed = true;
+        FSwitchReadSeen = false;
+        FSwitchStamp = snapshot.FeatureStamp;
+        return;
+    }
+    FActionText = !row   ? Format(L"%s is no longer listed.", FSwitchName)
+                  : done ? Format(L"%s is now %s.", FSwitchName, FSwitchEnable ? L"enabled" : L"disabled")
+                         : Format(L"%s is still %s.", FSwitchName, row->Enabled ? L"enabled" : L"disabled");
+    FSwitchPhase = TSwitchPhase::None;
+    FSwitchName.clear();
+    KillTimer(FWindow, kSwitchTimer);
+    ShowStatus();
+    if (FAutomation.ScreenshotFile.empty() && FAutomation.ReportFile.empty())
+        MessageBoxW(FWindow, FActionText.c_str(), L"Windows features",
+                    MB_OK | (done ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
 void TMainWindow::FillList() {
@@ -587,8 +642,9 @@ void TMainWindow::ShowStatus() {
         return SendMessageW(FStatus, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L"Starting...")), void();
     std::wstring text;
     if (FView == TView::Features) {
-        text = FSnapshot->FeatureSwitch != TInstallState::isNone
-                   ? Format(L"%s %s...", FSwitchEnable ? L"Enabling" : L"Disabling", FSwitchName)
+        text = FSwitchPhase != TSwitchPhase::None
+                   ? Format(L"%s %s... %d s", FSwitchEnable ? L"Enabling" : L"Disabling", FSwitchName,
+                            static_cast<int64_t>((GetTickCount64() - FSwitchStarted) / 1000))
                : FSnapshot->FeaturesState != TReadState::rsLoaded
                    ? std::wstring(L"Reading Windows features...")
                    : Format(L"%d features", FFeatures.size());
@@ -598,8 +654,13 @@ void TMainWindow::ShowStatus() {
                    ? Format(L"Reading installed programs... %d", FSnapshot->Lists[0].size())
                    : Format(L"%d of %d shown", FShown.size(), count);
     }
-    if (!FActionText.empty())
+    if (!FActionText.empty() && FSwitchPhase == TSwitchPhase::None)
         text += L"    " + FActionText;
+    const bool busy = FSwitchPhase != TSwitchPhase::None ||
+                      (FView == TView::Features ? FSnapshot->FeaturesState : FSnapshot->ProgramsState) !=
+                          TReadState::rsLoaded;
+    ShowWindow(FProgress, busy ? SW_SHOW : SW_HIDE);
+    SendMessageW(FProgress, PBM_SETMARQUEE, busy, 50);
     SendMessageW(FStatus, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
@@ -635,7 +696,7 @@ void TMainWindow::RunAction(int command) {
 
 void TMainWindow::ApplyFeatures() {
     auto* features = FWatcher ? FWatcher->Features() : nullptr;
-    if (!features || !FSwitchName.empty())
+    if (!features || FSwitchPhase != TSwitchPhase::None)
         return;
     // The first feature whose box differs from its state; one switch at a time.
     std::function<bool(HTREEITEM)> walk = [&](HTREEITEM item) {
@@ -649,6 +710,10 @@ void TMainWindow::ApplyFeatures() {
                 FSwitchName = row->Name;
                 FSwitchEnable = checked;
                 FSwitchSeen = false;
+                FSwitchRefreshed = false;
+                FSwitchPhase = TSwitchPhase::Running;
+                FSwitchStarted = GetTickCount64();
+                SetTimer(FWindow, kSwitchTimer, 500, nullptr);
                 if (checked)
                     features->InstallFeature(row->Feature.get());
                 else
@@ -817,6 +882,10 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kAutomationTimer)
             CheckAutomation();
+        if (wParam == kSwitchTimer && FSnapshot) {
+            FollowSwitch();
+            ShowStatus();
+        }
         return 0;
     case WM_NOTIFY: {
         LRESULT result = 0;
