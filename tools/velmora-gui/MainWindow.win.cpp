@@ -3,6 +3,7 @@
 #include "platform/ComText.h"
 #include "platform/Format.h"
 #include "platform/Module.h"
+#include "tools/velmora-gui/RemovalWindow.h"
 #include "tools/velmora-gui/Screenshot.h"
 #include "tools/velmora/ProductFields.h"
 
@@ -44,6 +45,7 @@ enum : int {
     IDM_MODIFY,
     IDM_REPAIR,
     IDM_FORGET,
+    IDM_FORCE_REMOVE,
 };
 
 struct TQuestion {
@@ -279,6 +281,8 @@ int TMainWindow::Run() {
     AppendMenuW(FProgramMenu, MF_STRING, IDM_MODIFY, L"&Modify");
     AppendMenuW(FProgramMenu, MF_STRING, IDM_REPAIR, L"Re&pair");
     AppendMenuW(FProgramMenu, MF_STRING, IDM_FORGET, L"Remove from the &list");
+    AppendMenuW(FProgramMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(FProgramMenu, MF_STRING, IDM_FORCE_REMOVE, L"&Forced removal...");
     AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"&View");
     AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(FProgramMenu), L"&Program");
@@ -635,6 +639,7 @@ void TMainWindow::ShowDetails() {
     enable(IDM_MODIFY, offers(TPossibleActions::paModify) || offers(TPossibleActions::paModifyRemove));
     enable(IDM_REPAIR, offers(TPossibleActions::paRepair));
     enable(IDM_FORGET, offers(TPossibleActions::paRemoveFromRegistry));
+    enable(IDM_FORCE_REMOVE, row != nullptr);
 }
 
 void TMainWindow::ShowStatus() {
@@ -916,6 +921,12 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                                   (FLargeIcons ? LVS_ICON : LVS_REPORT));
         } else if (id == IDM_EXIT) {
             PostMessageW(FWindow, WM_CLOSE, 0, 0);
+        } else if (id == IDM_FORCE_REMOVE) {
+            if (const TProgramRow* row = SelectedRow();
+                row && !OpenRemovalWindow(FWindow, *row->Product, row->Name, FFont))
+                MessageBoxW(FWindow,
+                            Format(L"The library offers no forced removal of \"%s\".", row->Name).c_str(),
+                            L"Velmora", MB_OK | MB_ICONINFORMATION);
         } else if (id >= IDM_UNINSTALL && id <= IDM_FORGET) {
             RunAction(id);
         }
