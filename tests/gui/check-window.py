@@ -40,6 +40,7 @@ def parse(text):
 def main(build, machine):
     checks = Checks()
     server = os.path.join(ROOT, "cmake", "wine-server.sh")
+    machine = os.path.abspath(machine)
     prefix = os.path.join(machine, os.environ.get("VELMORA_WINE_VERSION", "win10"))
     report = os.path.join(machine, "gui-report.txt")
     if os.path.exists(report):

@@ -3,6 +3,7 @@
 #include "platform/ComText.h"
 #include "platform/Format.h"
 #include "platform/Module.h"
+#include "tools/velmora-gui/BackupsWindow.h"
 #include "tools/velmora-gui/RemovalWindow.h"
 #include "tools/velmora-gui/Screenshot.h"
 #include "tools/velmora/ProductFields.h"
@@ -46,6 +47,7 @@ enum : int {
     IDM_REPAIR,
     IDM_FORGET,
     IDM_FORCE_REMOVE,
+    IDM_BACKUPS,
 };
 
 struct TQuestion {
@@ -271,6 +273,7 @@ int TMainWindow::Run() {
     HMENU menu = CreateMenu(), file = CreatePopupMenu(), view = CreatePopupMenu();
     FProgramMenu = CreatePopupMenu();
     AppendMenuW(file, MF_STRING, IDM_REFRESH, L"&Refresh\tF5");
+    AppendMenuW(file, MF_STRING, IDM_BACKUPS, L"&Backup sets...");
     AppendMenuW(file, MF_STRING, IDM_EXIT, L"E&xit\tAlt+F4");
     for (int i = 0; i < 4; ++i)
         AppendMenuW(view, MF_STRING, IDM_VIEW + i, Format(L"%s\tCtrl+%d", kViewNames[i], i + 1).c_str());
@@ -921,6 +924,8 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                                   (FLargeIcons ? LVS_ICON : LVS_REPORT));
         } else if (id == IDM_EXIT) {
             PostMessageW(FWindow, WM_CLOSE, 0, 0);
+        } else if (id == IDM_BACKUPS) {
+            OpenBackupsWindow(FWindow, FFont);
         } else if (id == IDM_FORCE_REMOVE) {
             if (const TProgramRow* row = SelectedRow();
                 row && !OpenRemovalWindow(FWindow, *row->Product, row->Name, FFont))

@@ -3,7 +3,9 @@
 #include "platform/ComObject.h"
 #include "platform/ComText.h"
 #include "platform/Format.h"
+#include "platform/RekovaSettings.h"
 #include "platform/Text.h"
+#include "tools/velmora-gui/BackupsWindow.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -305,6 +307,11 @@ void TRemovalWindow::Poll() {
                             remover.GetRegistryKeysProcessed(), remover.GetRemovedServiceCount()));
             FillTree(true);
             SetWindowTextW(FClose, L"&Close");
+            // A backed-up removal can be undone from the backup sets.
+            if (RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName)) {
+                SetWindowTextW(FRemove, L"&Backup sets...");
+                EnableWindow(FRemove, TRUE);
+            }
         } else if (state == TFRState::frsPaused && !remover.GetTerminated() &&
                    remover.GetRequiredAction() != TFRRequiredAction::frqNone) {
             // The dialog's own message loop must not poll again meanwhile.
@@ -329,7 +336,10 @@ LRESULT TRemovalWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             Poll();
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_REMOVAL_REMOVE && FPhase == TPhase::Review) {
+        if (LOWORD(wParam) == IDC_REMOVAL_REMOVE && FPhase == TPhase::Done) {
+            OpenBackupsWindow(GetWindow(FWindow, GW_OWNER),
+                              reinterpret_cast<HFONT>(SendMessageW(FTree, WM_GETFONT, 0, 0)));
+        } else if (LOWORD(wParam) == IDC_REMOVAL_REMOVE && FPhase == TPhase::Review) {
             if (MessageBoxW(FWindow, Format(L"Delete these leftovers of %s?", FName).c_str(),
                             L"Forced removal", MB_YESNO | MB_ICONQUESTION) != IDYES)
                 return 0;
