@@ -12,6 +12,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 
@@ -57,22 +58,29 @@ struct TQuestion {
 };
 
 // The library's errors and questions, asked on the window's thread; the
-// library's thread waits for the answer.
+// library's thread waits for the answer. Once the window closes, questions
+// are answered no without asking and errors are dropped: the window's
+// thread then waits for the library and must not be waited for.
 class TWindowCallbacks : public TInterfacedObject<IErrorCallback, IQuestionCallback> {
 public:
     explicit TWindowCallbacks(HWND window) : FWindow(window) {}
     void STDMETHODCALLTYPE ShowError(LPCWSTR Text) override {
         TQuestion question{Text, L"VelmoraHelper"};
-        SendMessageW(FWindow, WM_CALLBACK, 0, reinterpret_cast<LPARAM>(&question));
+        if (!FClosed)
+            SendMessageW(FWindow, WM_CALLBACK, 0, reinterpret_cast<LPARAM>(&question));
     }
     bool STDMETHODCALLTYPE AskYesNo(LPCWSTR Text, LPCWSTR Caption) override {
         TQuestion question{Text, Caption};
-        SendMessageW(FWindow, WM_CALLBACK, 1, reinterpret_cast<LPARAM>(&question));
+        if (!FClosed)
+            SendMessageW(FWindow, WM_CALLBACK, 1, reinterpret_cast<LPARAM>(&question));
         return question.Answer;
     }
+    void Close() { FClosed = true; }
+    bool Closed() const { return FClosed; }
 
 private:
     HWND FWindow;
+    std::atomic<bool> FClosed{false};
 };
 
 constexpr const wchar_t* kViewNames[] = {L"Installed programs", L"Updates", L"Rarely used programs",
@@ -313,9 +321,12 @@ int TMainWindow::Run() {
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorW(FWindow, accelerators, &message))
+        // Keys move between the controls of the window they were typed in;
+        // the accelerators are the main window's.
+        HWND top = GetAncestor(message.hwnd, GA_ROOT);
+        if (top == FWindow && TranslateAcceleratorW(FWindow, accelerators, &message))
             continue;
-        if (IsDialogMessageW(FWindow, &message))
+        if (top && IsDialogMessageW(top, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -346,7 +357,7 @@ void TMainWindow::CreateChildren() {
         item.pszText = const_cast<wchar_t*>(kViewNames[i]);
         TabCtrl_InsertItem(FTabs, i, &item);
     }
-    FFilterLabel = child(0, WC_STATICW, L"&Filter:", SS_CENTERIMAGE, IDC_FILTER_LABEL);
+    FFilterLabel = child(0, WC_STATICW, L"Fil&ter:", SS_CENTERIMAGE, IDC_FILTER_LABEL);
     FFilter = child(WS_EX_CLIENTEDGE, WC_EDITW, L"", WS_TABSTOP | ES_AUTOHSCROLL, IDC_FILTER);
     FApply = child(0, WC_BUTTONW, L"&Apply changes", WS_TABSTOP | BS_PUSHBUTTON, IDC_APPLY);
     // The image lists belong to the library: the list view must not destroy them.
@@ -879,6 +890,8 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_CALLBACK: {
         auto* question = reinterpret_cast<TQuestion*>(lParam);
+        if (static_cast<TWindowCallbacks*>(FCallbacks.get())->Closed())
+            return 0;
         const wchar_t* caption = question->Caption && *question->Caption ? question->Caption : L"Velmora";
         if (wParam == 0)
             MessageBoxW(FWindow, question->Text ? question->Text : L"", caption, MB_OK | MB_ICONERROR);
@@ -941,6 +954,10 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // The watcher lets go of its references first; then nothing of the
         // library is held but the root, which its owner releases.
         FWatcher.reset();
+        static_cast<TWindowCallbacks*>(FCallbacks.get())->Close();
+        // A question sent before that is answered now, without asking.
+        MSG sent;
+        PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         FRoot.SetErrorCallback(nullptr);
         FRoot.SetQuestionCallback(nullptr);
         FCallbacks.reset();
