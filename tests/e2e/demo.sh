@@ -11,6 +11,23 @@ velmora() { "$root/cmake/wine-run.sh" "$machine" "$build/bin/velmora.exe" "$@"; 
 
 "$root/tests/e2e/prepare-machine.sh" "$build" "$machine"
 
+# The window's views as pictures, under a virtual display (a Wine session
+# started without one cannot show windows, so the machine's server goes first).
+shots="$(cd "$build/.." && pwd)/demo"
+mkdir -p "$shots"
+prefix="$(cd "$machine" && pwd)/$VELMORA_WINE_VERSION"
+screenshot() {
+    "$root/cmake/wine-server.sh" "$prefix" -k 2>/dev/null || true
+    xvfb-run -a -s "-screen 0 1280x800x24" "$root/cmake/wine-run.sh" "$machine" "$build/bin/velmora-gui.exe" \
+        --view "$1" --screenshot "Z:$(echo "$shots/$1.png" | tr / '\\')"
+    "$root/cmake/wine-server.sh" "$prefix" -k 2>/dev/null || true
+    echo "velmora-gui.exe --view $1: $shots/$1.png"
+}
+echo "== velmora-gui.exe --screenshot (the desktop window)"
+screenshot programs
+screenshot features
+echo
+
 echo "== velmora version"
 velmora version
 echo

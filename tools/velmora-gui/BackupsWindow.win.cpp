@@ -1,0 +1,199 @@
+#include "tools/velmora-gui/BackupsWindow.h"
+
+#include "api/Interfaces.Rekova.h"
+#include "platform/ComObject.h"
+#include "platform/ComText.h"
+#include "platform/Format.h"
+#include "platform/LibraryLoader.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <string>
+#include <vector>
+
+namespace velmora::gui {
+
+namespace {
+
+enum : int { IDC_BACKUP_LIST = 100, IDC_BACKUP_RESTORE, IDC_BACKUP_CLOSE };
+constexpr HRESULT kRestoredAlready = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+
+std::wstring DateTimeText(double date) {
+    SYSTEMTIME time{};
+    if (date <= 0 || !VariantTimeToSystemTime(date, &time))
+        return {};
+    wchar_t day[80] = {}, clock[80] = {};
+    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, day, 80, nullptr);
+    GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &time, nullptr, clock, 80);
+    return std::wstring(day) + L" " + clock;
+}
+
+class TBackupsWindow {
+public:
+    explicit TBackupsWindow(TComPtr<IRekova> rekova) : FRekova(std::move(rekova)) {}
+    bool Create(HWND owner, HFONT font);
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void Layout();
+    void Fill();
+    void Restore();
+
+    TComPtr<IRekova> FRekova;
+    std::vector<std::wstring> FIds;
+    HWND FWindow = nullptr, FList = nullptr, FRestore = nullptr, FClose = nullptr;
+};
+
+bool TBackupsWindow::Create(HWND owner, HFONT font) {
+    WNDCLASSEXW windowClass{sizeof windowClass};
+    windowClass.lpfnWndProc = Proc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = L"VelmoraGuiBackups";
+    RegisterClassExW(&windowClass);
+    RECT ownerRect{};
+    GetWindowRect(owner, &ownerRect);
+    const int width = (ownerRect.right - ownerRect.left) * 2 / 3,
+              height = (ownerRect.bottom - ownerRect.top) / 2;
+    FWindow = CreateWindowExW(WS_EX_CONTROLPARENT, windowClass.lpszClassName, L"Backup sets",
+                              WS_OVERLAPPEDWINDOW, ownerRect.left + width / 4, ownerRect.top + height / 3,
+                              width, height, owner, nullptr, windowClass.hInstance, this);
+    if (!FWindow)
+        return false;
+    auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
+        HWND control = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
+                                       FWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                       windowClass.hInstance, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        return control;
+    };
+    FList = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                  WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, IDC_BACKUP_LIST);
+    ListView_SetExtendedListViewStyle(FList, LVS_EX_FULLROWSELECT);
+    const wchar_t* titles[] = {L"Date", L"Backup set", L"Size", L"Status"};
+    const int widths[] = {130, 260, 70, 90};
+    for (int i = 0; i < 4; ++i) {
+        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH};
+        column.pszText = const_cast<wchar_t*>(titles[i]);
+        column.cx = widths[i];
+        ListView_InsertColumn(FList, i, &column);
+    }
+    FRestore = child(0, WC_BUTTONW, L"&Restore", WS_TABSTOP | BS_PUSHBUTTON, IDC_BACKUP_RESTORE);
+    FClose = child(0, WC_BUTTONW, L"&Close", WS_TABSTOP | BS_PUSHBUTTON, IDC_BACKUP_CLOSE);
+    Fill();
+    Layout();
+    ShowWindow(FWindow, SW_SHOWNORMAL);
+    return true;
+}
+
+LRESULT CALLBACK TBackupsWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<TBackupsWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->FWindow = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TBackupsWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        delete self;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->Handle(message, wParam, lParam);
+}
+
+void TBackupsWindow::Layout() {
+    RECT client{};
+    GetClientRect(FWindow, &client);
+    const int margin = 8, row = 24, button = 100;
+    const int buttons = client.bottom - margin - row;
+    MoveWindow(FList, margin, margin, client.right - 2 * margin, std::max(0, buttons - 2 * margin), TRUE);
+    MoveWindow(FRestore, client.right - 2 * (button + margin), buttons, button, row, TRUE);
+    MoveWindow(FClose, client.right - button - margin, buttons, button, row, TRUE);
+}
+
+void TBackupsWindow::Fill() {
+    ListView_DeleteAllItems(FList);
+    FIds.clear();
+    for (int32_t i = 0, n = FRekova->GetSetCount(); i < n; ++i) {
+        TComPtr<IRekovaSet> set;
+        FRekova->GetSet(i, set.put());
+        if (!set)
+            continue;
+        const int item = static_cast<int>(FIds.size());
+        FIds.push_back(GetterText(*set, &IRekovaSet::GetId));
+        std::wstring texts[] = {DateTimeText(set->GetDate()), GetterText(*set, &IRekovaSet::GetName), L"",
+                                GetterText(*set, &IRekovaSet::GetStatus)};
+        wchar_t size[64] = {};
+        if (set->GetSize() > 0 && StrFormatByteSizeW(set->GetSize(), size, 64))
+            texts[2] = size;
+        LVITEMW row{LVIF_TEXT};
+        row.iItem = item;
+        row.pszText = texts[0].data();
+        ListView_InsertItem(FList, &row);
+        for (int column = 1; column < 4; ++column)
+            ListView_SetItemText(FList, item, column, texts[column].data());
+    }
+    EnableWindow(FRestore, !FIds.empty());
+}
+
+void TBackupsWindow::Restore() {
+    const int item = ListView_GetNextItem(FList, -1, LVNI_SELECTED);
+    if (item < 0 || item >= static_cast<int>(FIds.size()))
+        return;
+    const std::wstring id = FIds[static_cast<size_t>(item)];
+    unique_bstr report;
+    const HRESULT result = FRekova->RestoreSet(id.c_str(), report.put());
+    const std::wstring text = result == kRestoredAlready
+                                  ? std::wstring(L"This backup set was restored before; nothing was changed.")
+                              : FAILED(result)
+                                  ? BstrText(report.get()) + L"\n\nNot everything could be restored: " +
+                                        GetterText(*FRekova, &IRekova::GetLastErrorText)
+                                  : BstrText(report.get()) + L"\n\nThe backup set is restored.";
+    MessageBoxW(FWindow, text.c_str(), L"Restore",
+                MB_OK | (SUCCEEDED(result) ? MB_ICONINFORMATION : MB_ICONWARNING));
+    Fill();
+}
+
+LRESULT TBackupsWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_BACKUP_RESTORE)
+            Restore();
+        else if (LOWORD(wParam) == IDC_BACKUP_CLOSE || LOWORD(wParam) == IDCANCEL)
+            DestroyWindow(FWindow);
+        return 0;
+    case WM_DESTROY:
+        FRekova.reset();
+        return 0;
+    }
+    return DefWindowProcW(FWindow, message, wParam, lParam);
+}
+
+} // namespace
+
+bool OpenBackupsWindow(HWND owner, HFONT font) {
+    TComPtr<IRekova> rekova;
+    if (!DllRoutines::GetInstance(L"RekovaHelper.dll", __uuidof(IRekova),
+                                  reinterpret_cast<void**>(rekova.put())) ||
+        !rekova) {
+        MessageBoxW(owner, L"The backup component RekovaHelper.dll could not be loaded.", L"Backup sets",
+                    MB_OK | MB_ICONERROR);
+        return false;
+    }
+    auto* window = new TBackupsWindow(std::move(rekova));
+    if (!window->Create(owner, font)) {
+        delete window;
+        return false;
+    }
+    return true;
+}
+
+} // namespace velmora::gui

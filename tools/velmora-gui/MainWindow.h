@@ -1,0 +1,27 @@
+#pragma once
+// The main window: the program views as report lists with the library's
+// icons, the Windows features as a tree with check boxes, the selected
+// program's details and its actions.
+#include "tools/velmora-gui/Watcher.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace velmora::gui {
+
+// What the window does on its own once the read is complete; empty for a
+// window a person uses.
+struct TAutomation {
+    // Writes the window as a PNG there, then closes it.
+    std::wstring ScreenshotFile;
+    // Writes what the list and the tree hold there; with ExpectName, waits
+    // until a program of that name is listed too, then closes the window.
+    std::wstring ReportFile;
+    std::wstring ExpectName;
+};
+
+// Runs the window until it is closed; the exit code of the program.
+int RunMainWindow(IVelmora& root, TView view, const TAutomation& automation);
+
+} // namespace velmora::gui
