@@ -23,7 +23,7 @@ EXPORTS = {
     "ProcyraHelper.Agent.%s.dll": {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer",
                                    "DllUnregisterServer"},
 }
-PROGRAMS = ["velmora.exe"]
+PROGRAMS = ["velmora.exe", "velmora-gui.exe"]
 # Libraries every Windows (XP and later) has; a runtime DLL of the compiler
 # (libstdc++, libgcc, libwinpthread) would be missing on the user's machine.
 SYSTEM_LIBRARIES = {
