@@ -14,10 +14,10 @@ from checks import ROOT, Checks, wine_run  # noqa: E402
 
 PROGRAMS = ["Velmora Broken Tool", "Velmora Legacy Viewer 1.7", "Velmora Sample Calendar",
             "Velmora Sample Editor", "Velmora Sample Notes", "Velmora Sample Suite", "Velmora Tracker",
-            "Velmora User Clock"]
-# (depth, shown name, checked) in tree order, as the servicing fixture enables them.
+            "Velmora User Clock", "Velmora Weather"]
+# (depth, shown name, checked) in tree order, as the servicing fixture and the store app give them.
 FEATURES = [(0, "Framework 3.5", 1), (0, "Sample games", 1), (1, "Card games", 0), (1, "Chess", 1),
-            (0, "Telnet client", 0)]
+            (0, "Telnet client", 0), (0, "Universal Windows Platform App", 1), (1, "Velmora Weather", 1)]
 PROBE = "Probe Gadget"
 PROBE_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ProbeGadget"
 
