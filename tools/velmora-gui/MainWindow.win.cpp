@@ -395,7 +395,7 @@ void TMainWindow::ApplyDpi(UINT dpi) {
     if (FFont)
         DeleteObject(FFont);
     FFont = font;
-    const int widths[colCount] = {180, 125, 60, 60, 65, 75, 75, 95};
+    const int widths[colCount] = {165, 115, 55, 65, 75, 72, 72, 100};
     for (int i = 0; i < colCount; ++i)
         ListView_SetColumnWidth(FList, i, Scale(widths[i]));
     Layout();
