@@ -5,6 +5,7 @@
 #include "platform/ComText.h"
 #include "platform/Format.h"
 #include "platform/LibraryLoader.h"
+#include "tools/velmora-gui/WindowParts.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -35,7 +36,8 @@ public:
     bool Create(HWND owner, HFONT font);
 
 private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK ObjectWindowProc<TBackupsWindow, true>(HWND, UINT, WPARAM, LPARAM);
+    void Attach(HWND window) { FWindow = window; }
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
     void Fill();
@@ -47,28 +49,19 @@ private:
 };
 
 bool TBackupsWindow::Create(HWND owner, HFONT font) {
-    WNDCLASSEXW windowClass{sizeof windowClass};
-    windowClass.lpfnWndProc = Proc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = L"VelmoraGuiBackups";
-    RegisterClassExW(&windowClass);
+    const HINSTANCE instance =
+        RegisterWindowClass(L"VelmoraGuiBackups", ObjectWindowProc<TBackupsWindow, true>);
     RECT ownerRect{};
     GetWindowRect(owner, &ownerRect);
     const int width = (ownerRect.right - ownerRect.left) * 2 / 3,
               height = (ownerRect.bottom - ownerRect.top) / 2;
-    FWindow = CreateWindowExW(WS_EX_CONTROLPARENT, windowClass.lpszClassName, L"Backup sets",
-                              WS_OVERLAPPEDWINDOW, ownerRect.left + width / 4, ownerRect.top + height / 3,
-                              width, height, owner, nullptr, windowClass.hInstance, this);
+    FWindow = CreateWindowExW(WS_EX_CONTROLPARENT, L"VelmoraGuiBackups", L"Backup sets", WS_OVERLAPPEDWINDOW,
+                              ownerRect.left + width / 4, ownerRect.top + height / 3, width, height, owner,
+                              nullptr, instance, this);
     if (!FWindow)
         return false;
     auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
-        HWND control = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
-                                       FWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                       windowClass.hInstance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return control;
+        return CreateControl(FWindow, font, exStyle, cls, text, style, id);
     };
     FList = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                   WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, IDC_BACKUP_LIST);
@@ -87,23 +80,6 @@ bool TBackupsWindow::Create(HWND owner, HFONT font) {
     Layout();
     ShowWindow(FWindow, SW_SHOWNORMAL);
     return true;
-}
-
-LRESULT CALLBACK TBackupsWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<TBackupsWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->FWindow = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TBackupsWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        delete self;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->Handle(message, wParam, lParam);
 }
 
 void TBackupsWindow::Layout() {

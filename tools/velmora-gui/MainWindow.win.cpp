@@ -6,6 +6,7 @@
 #include "tools/velmora-gui/BackupsWindow.h"
 #include "tools/velmora-gui/RemovalWindow.h"
 #include "tools/velmora-gui/Screenshot.h"
+#include "tools/velmora-gui/WindowParts.h"
 #include "tools/velmora/ProductFields.h"
 
 #include <commctrl.h>
@@ -213,7 +214,8 @@ public:
     int Run();
 
 private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK ObjectWindowProc<TMainWindow, false>(HWND, UINT, WPARAM, LPARAM);
+    void Attach(HWND window) { FWindow = window; }
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateChildren();
     int Scale(int pixels) const { return MulDiv(pixels, static_cast<int>(FDpi), 96); }
@@ -269,14 +271,8 @@ private:
 };
 
 int TMainWindow::Run() {
-    WNDCLASSEXW windowClass{sizeof windowClass};
-    windowClass.lpfnWndProc = Proc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = L"VelmoraGuiMain";
-    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    RegisterClassExW(&windowClass);
+    const HINSTANCE instance = RegisterWindowClass(L"VelmoraGuiMain", ObjectWindowProc<TMainWindow, false>,
+                                                   LoadIconW(nullptr, IDI_APPLICATION));
 
     HMENU menu = CreateMenu(), file = CreatePopupMenu(), view = CreatePopupMenu();
     FProgramMenu = CreatePopupMenu();
@@ -307,9 +303,8 @@ int TMainWindow::Run() {
                     {FVIRTKEY | FCONTROL, '4', IDM_VIEW + 3}};
     HACCEL accelerators = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 
-    FWindow =
-        CreateWindowExW(WS_EX_CONTROLPARENT, windowClass.lpszClassName, L"Velmora", WS_OVERLAPPEDWINDOW,
-                        CW_USEDEFAULT, CW_USEDEFAULT, 1000, 640, nullptr, menu, windowClass.hInstance, this);
+    FWindow = CreateWindowExW(WS_EX_CONTROLPARENT, L"VelmoraGuiMain", L"Velmora", WS_OVERLAPPEDWINDOW,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 1000, 640, nullptr, menu, instance, this);
     if (!FWindow)
         return 1;
     ApplyDpi(WindowDpi(FWindow));
@@ -335,21 +330,9 @@ int TMainWindow::Run() {
     return FExitCode;
 }
 
-LRESULT CALLBACK TMainWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<TMainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->FWindow = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
-}
-
 void TMainWindow::CreateChildren() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
     auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
-        return CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, FWindow,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        return CreateControl(FWindow, nullptr, exStyle, cls, text, style, id);
     };
     FTabs = child(0, WC_TABCONTROLW, L"", WS_TABSTOP | TCS_FOCUSONBUTTONDOWN, IDC_TABS);
     for (int i = 0; i < 4; ++i) {
@@ -375,7 +358,7 @@ void TMainWindow::CreateChildren() {
     FStatus = child(0, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, IDC_STATUS);
     // The status bar's progress: a read or a feature switch is running.
     FProgress = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_MARQUEE, 0, 0, 10, 10, FStatus,
-                                nullptr, instance, nullptr);
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
 
     const wchar_t* titles[colCount] = {L"Name", L"Publisher", L"Version",   L"Type",
                                        L"Size", L"Installed", L"Last used", L"Usage"};

@@ -6,8 +6,11 @@
 #include "platform/RekovaSettings.h"
 #include "platform/Text.h"
 #include "tools/velmora-gui/BackupsWindow.h"
+#include "tools/velmora-gui/WindowParts.h"
+#include "tools/velmora/LeftoverReport.h"
 
 #include <commctrl.h>
+#include <cwctype>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -31,20 +34,6 @@ std::wstring SizeText(int64_t bytes) {
     return bytes > 0 && StrFormatByteSizeW(bytes, text, 64) ? std::wstring(text) : std::wstring();
 }
 
-const wchar_t* ActionText(TFRAction action) {
-    switch (action) {
-    case TFRAction::fraCalculating:
-        return L"Scanning";
-    case TFRAction::fraCheckingFiles:
-        return L"Checking files";
-    case TFRAction::fraRemovingRegistryKeys:
-        return L"Removing registry entries";
-    case TFRAction::fraRemovingFiles:
-        return L"Removing files";
-    }
-    return L"";
-}
-
 class TRemovalWindow {
 public:
     TRemovalWindow(TComPtr<IForceRemove> remover, std::wstring name)
@@ -53,7 +42,8 @@ public:
 
 private:
     enum class TPhase { Scanning, Review, Removing, Done };
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK ObjectWindowProc<TRemovalWindow, true>(HWND, UINT, WPARAM, LPARAM);
+    void Attach(HWND window) { FWindow = window; }
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
     void Poll();
@@ -69,29 +59,20 @@ private:
 };
 
 bool TRemovalWindow::Create(HWND owner, HFONT font) {
-    WNDCLASSEXW windowClass{sizeof windowClass};
-    windowClass.lpfnWndProc = Proc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = L"VelmoraGuiRemoval";
-    RegisterClassExW(&windowClass);
+    const HINSTANCE instance =
+        RegisterWindowClass(L"VelmoraGuiRemoval", ObjectWindowProc<TRemovalWindow, true>);
     RECT ownerRect{};
     GetWindowRect(owner, &ownerRect);
     const int width = (ownerRect.right - ownerRect.left) * 3 / 4,
               height = (ownerRect.bottom - ownerRect.top) * 3 / 4;
-    FWindow = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, windowClass.lpszClassName,
+    FWindow = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, L"VelmoraGuiRemoval",
                               Format(L"Forced removal of %s", FName).c_str(), WS_OVERLAPPEDWINDOW,
                               ownerRect.left + width / 8, ownerRect.top + height / 8, width, height, owner,
-                              nullptr, windowClass.hInstance, this);
+                              nullptr, instance, this);
     if (!FWindow)
         return false;
     auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
-        HWND control = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
-                                       FWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                       windowClass.hInstance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return control;
+        return CreateControl(FWindow, font, exStyle, cls, text, style, id);
     };
     FLabel = child(0, WC_STATICW, Format(L"Scanning for leftovers of %s...", FName).c_str(),
                    SS_LEFTNOWORDWRAP, IDC_REMOVAL_LABEL);
@@ -106,23 +87,6 @@ bool TRemovalWindow::Create(HWND owner, HFONT font) {
     FRemover->StartCalculate();
     SetTimer(FWindow, kPollTimer, 100, nullptr);
     return true;
-}
-
-LRESULT CALLBACK TRemovalWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<TRemovalWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->FWindow = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TRemovalWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        delete self;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return self->Handle(message, wParam, lParam);
 }
 
 void TRemovalWindow::Layout() {
@@ -320,8 +284,10 @@ void TRemovalWindow::Poll() {
             SetTimer(FWindow, kPollTimer, 100, nullptr);
         } else {
             SendMessageW(FProgress, PBM_SETPOS, static_cast<WPARAM>(remover.GetRemoveProgress()), 0);
-            SetLabel(std::wstring(ActionText(remover.GetAction())) + L" " +
-                     GetterText(remover, &IForceRemove::GetProcessing));
+            std::wstring action = cli::ActionName(remover.GetAction());
+            if (!action.empty())
+                action[0] = static_cast<wchar_t>(towupper(action[0]));
+            SetLabel(action + L" " + GetterText(remover, &IForceRemove::GetProcessing));
         }
     }
 }

@@ -97,20 +97,6 @@ std::vector<std::wstring> BlockedFiles(IForceRemove& remover) {
     return paths;
 }
 
-const wchar_t* ActionName(TFRAction action) {
-    switch (action) {
-    case TFRAction::fraCalculating:
-        return L"scanning";
-    case TFRAction::fraCheckingFiles:
-        return L"checking files";
-    case TFRAction::fraRemovingRegistryKeys:
-        return L"removing registry entries";
-    case TFRAction::fraRemovingFiles:
-        return L"removing files";
-    }
-    return L"";
-}
-
 // y or yes agrees, n or no declines; anything else, or no input, gives the default.
 bool Confirm(std::wstring_view question, bool byDefault = false) {
     WriteErr(std::wstring(question) + (byDefault ? L" (Y/n) " : L" (y/N) "));
@@ -240,7 +226,7 @@ void Remove(IForceRemove& remover, const TArguments& args) {
             Decide(remover, args);
             continue;
         }
-        const std::wstring action = ActionName(remover.GetAction());
+        const std::wstring action = cli::ActionName(remover.GetAction());
         const std::wstring processing = GetterText(remover, &IForceRemove::GetProcessing);
         bar.Show(remover.GetRemoveProgress(), processing.empty() ? action : action + L" " + processing);
         Sleep(kPollMilliseconds);

@@ -158,4 +158,18 @@ std::wstring ProgressLine(int64_t percent, std::wstring_view label, size_t width
     return line.substr(0, width);
 }
 
+const wchar_t* ActionName(TFRAction action) {
+    switch (action) {
+    case TFRAction::fraCalculating:
+        return L"scanning";
+    case TFRAction::fraCheckingFiles:
+        return L"checking files";
+    case TFRAction::fraRemovingRegistryKeys:
+        return L"removing registry entries";
+    case TFRAction::fraRemovingFiles:
+        return L"removing files";
+    }
+    return L"";
+}
+
 } // namespace velmora::cli

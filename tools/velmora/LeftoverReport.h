@@ -2,6 +2,8 @@
 // What a forced removal found and did, as the front end read it from the
 // library: the review a person reads, the report of a removal, JSON for
 // scripts and the progress bar. No Windows API here.
+#include "api/Enums.Velmora.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -67,6 +69,9 @@ std::wstring RenderRemoval(const TLeftovers& leftovers, const TRemovalCounts& co
 std::wstring RenderLeftoversJson(const TLeftovers& leftovers, const TRemovalCounts* counts = nullptr);
 // Whether every listed item is marked removed.
 bool AllRemoved(const TLeftovers& leftovers);
+
+// The removal's step as a person reads it ("scanning", "removing files").
+const wchar_t* ActionName(TFRAction action);
 
 // "[#####-----]  50%  label" in at most width characters (the label is cut
 // from the left, where long paths differ least); percent is clamped to 0..100.
