@@ -36,8 +36,11 @@ TRegView ServicingView() {
     return Is64BitWindows() ? TRegView::x64 : TRegView::Default;
 }
 
+// Spelt as the system names the folder: where the file system tells case
+// apart, a name spelt otherwise is found only by a search of its parent, on
+// every open of a manifest.
 std::wstring ServicingFolder() {
-    return IncludeTrailingBackslash(WindowsFolder()) + L"Servicing\\Packages\\";
+    return IncludeTrailingBackslash(WindowsFolder()) + L"servicing\\Packages\\";
 }
 
 struct TShortPackageInfo {
@@ -116,9 +119,8 @@ struct TPackageState {
 // Nothing when the servicing registry does not record the package as
 // installed; otherwise whether its state lets it be uninstalled, and what
 // its key tells the item.
-std::optional<TPackageState> ReadPackageState(const std::wstring& packCode) {
-    TRegKey package =
-        TRegKey::Open(HKEY_LOCAL_MACHINE, PackagesKeyPath + packCode, KEY_READ, ServicingView());
+std::optional<TPackageState> ReadPackageState(const TRegKey& packages, const std::wstring& packCode) {
+    TRegKey package = packages ? packages.OpenSubKey(packCode) : TRegKey();
     std::optional<DWORD> state = package ? package.ReadNumber(L"CurrentState") : std::nullopt;
     if (!state)
         return std::nullopt;
@@ -145,11 +147,12 @@ using TNames = std::set<std::wstring, TTextLess>;
 
 // Adds an installed package's manifest, and the names of the packages its
 // updates contain (listed only through it), to excluded.
-void ReadPackageManifest(const std::wstring& path, TManifests& manifests, TNames& excluded) {
+void ReadPackageManifest(const TRegKey& packages, const std::wstring& path, TManifests& manifests,
+                         TNames& excluded) {
     TShortPackageInfo info;
     std::wstring name = ExtractFileName(path);
     info.PackCode = name.substr(0, name.rfind(L'.'));
-    std::optional<TPackageState> state = ReadPackageState(info.PackCode);
+    std::optional<TPackageState> state = ReadPackageState(packages, info.PackCode);
     if (!state)
         return;
     std::optional<TServicingManifest> manifest = LoadManifest(path);
@@ -168,11 +171,13 @@ std::vector<TPackageRecord> CollectPackages() {
     const std::wstring folder = ServicingFolder();
     TManifests manifests;
     TNames excluded;
+    // The package keys are opened below their parent, opened once.
+    const TRegKey packages = TRegKey::Open(HKEY_LOCAL_MACHINE, PackagesKeyPath, KEY_READ, ServicingView());
     for (const TFindData& file : FindFiles(folder + L"*.mum")) {
         TLocationUninstall::CheckTerminated();
         const std::wstring path = folder + std::wstring(file.Name());
         try {
-            ReadPackageManifest(path, manifests, excluded);
+            ReadPackageManifest(packages, path, manifests, excluded);
         } catch (const std::exception&) {
             // A manifest that cannot be read is not listed.
         }
@@ -193,15 +198,36 @@ std::vector<TPackageRecord> CollectPackages() {
     return records;
 }
 
-void LogAdded(const TPackageRecord& record) {
-    TLogGroup group(StatisticsLog::Instance());
-    StatisticsLog::Add(L"");
-    StatisticsLog::Add(L"Add Vista Update: %s", record.FPackageInfo.PackCode);
-    for (const auto& file : record.FFileNames)
-        StatisticsLog::Add(std::wstring_view(file));
-    for (const auto& key : record.FRegistryKeys)
-        StatisticsLog::Add(std::wstring_view(key.Text()));
-}
+// The packages a read added, logged as one group when it ends (a stop
+// request included): the file is written once, not once per package. Not
+// under the items' lock, which is taken inside the log's elsewhere.
+class TAddedLog {
+public:
+    TAddedLog() = default;
+    TAddedLog(const TAddedLog&) = delete;
+    TAddedLog& operator=(const TAddedLog&) = delete;
+    ~TAddedLog() {
+        if (FRecords.empty())
+            return;
+        try {
+            TLogGroup group(StatisticsLog::Instance());
+            for (const TPackageRecord* record : FRecords) {
+                StatisticsLog::Add(L"");
+                StatisticsLog::Add(L"Add Vista Update: %s", record->FPackageInfo.PackCode);
+                for (const auto& file : record->FFileNames)
+                    StatisticsLog::Add(std::wstring_view(file));
+                for (const auto& key : record->FRegistryKeys)
+                    StatisticsLog::Add(std::wstring_view(key.Text()));
+            }
+        } catch (...) {
+            // Out of memory while formatting: the lines are lost.
+        }
+    }
+    void Add(const TPackageRecord& record) { FRecords.push_back(&record); }
+
+private:
+    std::vector<const TPackageRecord*> FRecords;
+};
 
 void PublishPackages(TLocationUninstall* location, const std::vector<TPackageRecord>& records) {
     TItemUpdate::MarkAllItems(location);
@@ -209,23 +235,27 @@ void PublishPackages(TLocationUninstall* location, const std::vector<TPackageRec
     const bool allowUninstall = !IsWindowsPE();
     // The packages listed already, looked up once each.
     auto listed = TItemUpdate::ItemsByCode(location);
-    for (const TPackageRecord& record : records) {
-        TLocationUninstall::CheckTerminated();
-        const TShortPackageInfo& package = record.FPackageInfo;
-        if (auto found = listed.find(UpperCase(package.PackCode)); found != listed.end()) {
-            found->second->SetMarked(false);
-            continue;
+    // The additions are logged before the removals, as they are made.
+    {
+        TAddedLog added;
+        for (const TPackageRecord& record : records) {
+            TLocationUninstall::CheckTerminated();
+            const TShortPackageInfo& package = record.FPackageInfo;
+            if (auto found = listed.find(UpperCase(package.PackCode)); found != listed.end()) {
+                found->second->SetMarked(false);
+                continue;
+            }
+            TTemporaryInfo info;
+            info.FPackageCode = package.PackCode;
+            info.FRegistryKeys = record.FRegistryKeys;
+            auto item = std::make_shared<TItemVistaUpdate>(location, info, record.FFileNames,
+                                                           allowUninstall && package.CanUninstall,
+                                                           record.FManifest, record.FKeyValues);
+            added.Add(record);
+            item->ReadFastInfo();
+            std::lock_guard lock(TItemUpdate::Items().Lock());
+            TItemUpdate::Items().Add(std::move(item));
         }
-        TTemporaryInfo info;
-        info.FPackageCode = package.PackCode;
-        info.FRegistryKeys = record.FRegistryKeys;
-        auto item = std::make_shared<TItemVistaUpdate>(location, info, record.FFileNames,
-                                                       allowUninstall && package.CanUninstall,
-                                                       record.FManifest, record.FKeyValues);
-        LogAdded(record);
-        item->ReadFastInfo();
-        std::lock_guard lock(TItemUpdate::Items().Lock());
-        TItemUpdate::Items().Add(std::move(item));
     }
     TItemUpdate::CheckDeleteMarked(location);
 }
