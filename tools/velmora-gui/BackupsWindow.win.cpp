@@ -45,12 +45,16 @@ private:
 
     TComPtr<IRekova> FRekova;
     std::vector<std::wstring> FIds;
+    int Scale(int pixels) const { return ScaleToDpi(pixels, FDpi); }
+
     HWND FWindow = nullptr, FList = nullptr, FRestore = nullptr, FClose = nullptr;
+    UINT FDpi = 96; // the owner's
 };
 
 bool TBackupsWindow::Create(HWND owner, HFONT font) {
     const HINSTANCE instance =
         RegisterWindowClass(L"VelmoraGuiBackups", ObjectWindowProc<TBackupsWindow, true>);
+    FDpi = WindowDpi(owner);
     RECT ownerRect{};
     GetWindowRect(owner, &ownerRect);
     const int width = (ownerRect.right - ownerRect.left) * 2 / 3,
@@ -71,7 +75,7 @@ bool TBackupsWindow::Create(HWND owner, HFONT font) {
     for (int i = 0; i < 4; ++i) {
         LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH};
         column.pszText = const_cast<wchar_t*>(titles[i]);
-        column.cx = widths[i];
+        column.cx = Scale(widths[i]);
         ListView_InsertColumn(FList, i, &column);
     }
     FRestore = child(0, WC_BUTTONW, L"&Restore", WS_TABSTOP | BS_PUSHBUTTON, IDC_BACKUP_RESTORE);
@@ -85,7 +89,7 @@ bool TBackupsWindow::Create(HWND owner, HFONT font) {
 void TBackupsWindow::Layout() {
     RECT client{};
     GetClientRect(FWindow, &client);
-    const int margin = 8, row = 24, button = 100;
+    const int margin = Scale(8), row = Scale(24), button = Scale(100);
     const int buttons = client.bottom - margin - row;
     MoveWindow(FList, margin, margin, client.right - 2 * margin, std::max(0, buttons - 2 * margin), TRUE);
     MoveWindow(FRestore, client.right - 2 * (button + margin), buttons, button, row, TRUE);

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <deque>
 #include <functional>
 
 namespace velmora::gui {
@@ -182,18 +183,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-UINT WindowDpi(HWND window) {
-    using TGetDpiForWindow = UINT(WINAPI*)(HWND);
-    static auto get = ModuleFunction<TGetDpiForWindow>(L"user32.dll", "GetDpiForWindow");
-    if (get)
-        if (UINT dpi = get(window))
-            return dpi;
-    HDC dc = GetDC(window);
-    UINT dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSY));
-    ReleaseDC(window, dc);
-    return dpi;
-}
-
 HFONT MessageFont(UINT dpi) {
     using TSystemParametersInfoForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
     static auto forDpi =
@@ -207,6 +196,16 @@ HFONT MessageFont(UINT dpi) {
     return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
+// The feature of that name anywhere in the tree; nullptr when none is.
+const TFeatureRow* FindFeature(const std::vector<TFeatureRow>& rows, const std::wstring& name) {
+    for (const TFeatureRow& row : rows)
+        if (row.Name == name)
+            return &row;
+        else if (const TFeatureRow* found = FindFeature(row.Children, name))
+            return found;
+    return nullptr;
+}
+
 class TMainWindow {
 public:
     TMainWindow(IVelmora& root, TView view, const TAutomation& automation)
@@ -218,7 +217,7 @@ private:
     void Attach(HWND window) { FWindow = window; }
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateChildren();
-    int Scale(int pixels) const { return MulDiv(pixels, static_cast<int>(FDpi), 96); }
+    int Scale(int pixels) const { return ScaleToDpi(pixels, FDpi); }
     void ApplyDpi(UINT dpi);
     void Layout();
     void SetView(TView view);
@@ -230,6 +229,8 @@ private:
     const TProgramRow* SelectedRow() const;
     void RunAction(int command);
     void ApplyFeatures();
+    // Starts the first pending switch whose feature is still listed.
+    void StartNextSwitch();
     void FollowSwitch();
     void OnNotify(const NMHDR& header, LRESULT& result);
     void CheckAutomation();
@@ -260,6 +261,10 @@ private:
     // A feature switch: running, then the tree read again, then its result.
     enum class TSwitchPhase { None, Running, Rereading } FSwitchPhase = TSwitchPhase::None;
     std::wstring FSwitchName;
+    // The switches an Apply asked for and not yet started, and the results so far.
+    std::deque<std::pair<std::wstring, bool>> FPendingSwitches;
+    std::vector<std::wstring> FSwitchResults;
+    bool FSwitchAllDone = true;
     bool FSwitchEnable = false, FSwitchSeen = false, FSwitchReadSeen = false, FSwitchRefreshed = false;
     ULONGLONG FSwitchStarted = 0, FSwitchEnded = 0;
     uint64_t FSwitchStamp = 0;
@@ -485,16 +490,7 @@ void TMainWindow::FollowSwitch() {
     }
     if (!FSwitchReadSeen || snapshot.FeaturesState != TReadState::rsLoaded)
         return;
-    std::function<const TFeatureRow*(const std::vector<TFeatureRow>&)> find =
-        [&](const std::vector<TFeatureRow>& rows) -> const TFeatureRow* {
-        for (const TFeatureRow& row : rows)
-            if (row.Name == FSwitchName)
-                return &row;
-            else if (const TFeatureRow* found = find(row.Children))
-                return found;
-        return nullptr;
-    };
-    const TFeatureRow* row = find(FFeatures);
+    const TFeatureRow* row = FindFeature(FFeatures, FSwitchName);
     const bool done = row && row->Enabled == FSwitchEnable;
     if (!done && !FSwitchRefreshed && features) {
         // The read that followed may have been one of the store apps alone
@@ -505,16 +501,29 @@ void TMainWindow::FollowSwitch() {
         FSwitchStamp = snapshot.FeatureStamp;
         return;
     }
-    FActionText = !row   ? Format(L"%s is no longer listed.", FSwitchName)
-                  : done ? Format(L"%s is now %s.", FSwitchName, FSwitchEnable ? L"enabled" : L"disabled")
-                         : Format(L"%s is still %s.", FSwitchName, row->Enabled ? L"enabled" : L"disabled");
+    FSwitchResults.push_back(
+        !row   ? Format(L"%s is no longer listed.", FSwitchName)
+        : done ? Format(L"%s is now %s.", FSwitchName, FSwitchEnable ? L"enabled" : L"disabled")
+               : Format(L"%s is still %s.", FSwitchName, row->Enabled ? L"enabled" : L"disabled"));
+    FSwitchAllDone = FSwitchAllDone && done;
     FSwitchPhase = TSwitchPhase::None;
     FSwitchName.clear();
     KillTimer(FWindow, kSwitchTimer);
+    StartNextSwitch();
+    if (FSwitchPhase != TSwitchPhase::None) {
+        ShowStatus();
+        return;
+    }
+    std::wstring results;
+    for (const std::wstring& line : FSwitchResults)
+        results += (results.empty() ? L"" : L"\n") + line;
+    FActionText = FSwitchResults.back();
     ShowStatus();
     if (FAutomation.ScreenshotFile.empty() && FAutomation.ReportFile.empty())
-        MessageBoxW(FWindow, FActionText.c_str(), L"Windows features",
-                    MB_OK | (done ? MB_ICONINFORMATION : MB_ICONWARNING));
+        MessageBoxW(FWindow, results.c_str(), L"Windows features",
+                    MB_OK | (FSwitchAllDone ? MB_ICONINFORMATION : MB_ICONWARNING));
+    FSwitchResults.clear();
+    FSwitchAllDone = true;
 }
 
 void TMainWindow::FillList() {
@@ -697,39 +706,57 @@ void TMainWindow::RunAction(int command) {
 }
 
 void TMainWindow::ApplyFeatures() {
-    auto* features = FWatcher ? FWatcher->Features() : nullptr;
-    if (!features || FSwitchPhase != TSwitchPhase::None)
+    if (!FWatcher || !FWatcher->Features() || FSwitchPhase != TSwitchPhase::None)
         return;
-    // The first feature whose box differs from its state; one switch at a time.
-    std::function<bool(HTREEITEM)> walk = [&](HTREEITEM item) {
+    // Every feature whose box differs from its state, switched one at a time.
+    FPendingSwitches.clear();
+    FSwitchResults.clear();
+    std::function<void(HTREEITEM)> walk = [&](HTREEITEM item) {
         for (; item; item = TreeView_GetNextSibling(FTree, item)) {
             TVITEMW data{TVIF_PARAM};
             data.hItem = item;
             TreeView_GetItem(FTree, &data);
-            auto* row = reinterpret_cast<TFeatureRow*>(data.lParam);
+            const auto* row = reinterpret_cast<const TFeatureRow*>(data.lParam);
             const bool checked = TreeView_GetCheckState(FTree, item) == 1;
-            if (row && checked != row->Enabled) {
-                FSwitchName = row->Name;
-                FSwitchEnable = checked;
-                FSwitchSeen = false;
-                FSwitchRefreshed = false;
-                FSwitchPhase = TSwitchPhase::Running;
-                FSwitchStarted = GetTickCount64();
-                SetTimer(FWindow, kSwitchTimer, 500, nullptr);
-                if (checked)
-                    features->InstallFeature(row->Feature.get());
-                else
-                    features->UninstallFeature(row->Feature.get());
-                return true;
-            }
-            if (walk(TreeView_GetChild(FTree, item)))
-                return true;
+            if (row && checked != row->Enabled)
+                FPendingSwitches.emplace_back(row->Name, checked);
+            walk(TreeView_GetChild(FTree, item));
         }
-        return false;
     };
-    if (!walk(TreeView_GetRoot(FTree)))
+    walk(TreeView_GetRoot(FTree));
+    if (FPendingSwitches.empty())
         FActionText = L"Nothing to change.";
+    else
+        StartNextSwitch();
+    if (FSwitchPhase == TSwitchPhase::None && !FSwitchResults.empty())
+        FActionText = FSwitchResults.back();
     ShowStatus();
+}
+
+void TMainWindow::StartNextSwitch() {
+    IFeatures* features = FWatcher->Features();
+    while (!FPendingSwitches.empty()) {
+        auto [name, enable] = FPendingSwitches.front();
+        FPendingSwitches.pop_front();
+        const TFeatureRow* row = FindFeature(FFeatures, name);
+        if (!row) {
+            FSwitchResults.push_back(Format(L"%s is no longer listed.", name));
+            continue;
+        }
+        FSwitchName = name;
+        FSwitchEnable = enable;
+        FSwitchSeen = false;
+        FSwitchRefreshed = false;
+        FSwitchPhase = TSwitchPhase::Running;
+        FSwitchStarted = GetTickCount64();
+        FActionText = Format(L"%s %s...", enable ? L"Enabling" : L"Disabling", name);
+        SetTimer(FWindow, kSwitchTimer, 500, nullptr);
+        if (enable)
+            features->InstallFeature(row->Feature.get());
+        else
+            features->UninstallFeature(row->Feature.get());
+        return;
+    }
 }
 
 void TMainWindow::OnNotify(const NMHDR& header, LRESULT& result) {

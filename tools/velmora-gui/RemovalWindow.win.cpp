@@ -54,6 +54,9 @@ private:
     TComPtr<IForceRemove> FRemover;
     std::wstring FName;
     TPhase FPhase = TPhase::Scanning;
+    int Scale(int pixels) const { return ScaleToDpi(pixels, FDpi); }
+
+    UINT FDpi = 96; // the owner's
     HWND FWindow = nullptr, FLabel = nullptr, FProgress = nullptr, FTree = nullptr, FRemove = nullptr,
          FClose = nullptr;
 };
@@ -61,6 +64,7 @@ private:
 bool TRemovalWindow::Create(HWND owner, HFONT font) {
     const HINSTANCE instance =
         RegisterWindowClass(L"VelmoraGuiRemoval", ObjectWindowProc<TRemovalWindow, true>);
+    FDpi = WindowDpi(owner);
     RECT ownerRect{};
     GetWindowRect(owner, &ownerRect);
     const int width = (ownerRect.right - ownerRect.left) * 3 / 4,
@@ -92,9 +96,9 @@ bool TRemovalWindow::Create(HWND owner, HFONT font) {
 void TRemovalWindow::Layout() {
     RECT client{};
     GetClientRect(FWindow, &client);
-    const int margin = 8, row = 24, button = 100;
+    const int margin = Scale(8), row = Scale(24), button = Scale(100);
     MoveWindow(FLabel, margin, margin, client.right - 2 * margin, row, TRUE);
-    MoveWindow(FProgress, margin, margin + row, client.right - 2 * margin, row - 6, TRUE);
+    MoveWindow(FProgress, margin, margin + row, client.right - 2 * margin, row - Scale(6), TRUE);
     const int treeTop = margin + 2 * row, buttons = client.bottom - margin - row;
     MoveWindow(FTree, margin, treeTop, client.right - 2 * margin, std::max(0, buttons - margin - treeTop),
                TRUE);

@@ -9,6 +9,13 @@ namespace velmora::gui {
 // dialog face colour; the instance it registered under.
 HINSTANCE RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HICON icon = nullptr);
 
+// The window's dots per inch (the system's where the window cannot tell),
+// and a length of pixels at 96 dots per inch scaled to it.
+UINT WindowDpi(HWND window);
+inline int ScaleToDpi(int pixels, UINT dpi) {
+    return MulDiv(pixels, static_cast<int>(dpi), 96);
+}
+
 // A control of the window, shown, in the window's font.
 HWND CreateControl(HWND window, HFONT font, DWORD exStyle, const wchar_t* windowClass, const wchar_t* text,
                    DWORD style, int id);

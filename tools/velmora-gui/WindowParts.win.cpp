@@ -1,5 +1,7 @@
 #include "tools/velmora-gui/WindowParts.h"
 
+#include "platform/Module.h"
+
 namespace velmora::gui {
 
 HINSTANCE RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HICON icon) {
@@ -12,6 +14,18 @@ HINSTANCE RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HICON icon
     windowClass.hIcon = icon;
     RegisterClassExW(&windowClass);
     return windowClass.hInstance;
+}
+
+UINT WindowDpi(HWND window) {
+    using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+    static auto get = ModuleFunction<TGetDpiForWindow>(L"user32.dll", "GetDpiForWindow");
+    if (get)
+        if (UINT dpi = get(window))
+            return dpi;
+    HDC dc = GetDC(window);
+    UINT dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSY));
+    ReleaseDC(window, dc);
+    return dpi;
 }
 
 HWND CreateControl(HWND window, HFONT font, DWORD exStyle, const wchar_t* windowClass, const wchar_t* text,
