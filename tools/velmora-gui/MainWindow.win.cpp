@@ -261,6 +261,7 @@ private:
     // A feature switch: running, then the tree read again, then its result.
     enum class TSwitchPhase { None, Running, Rereading } FSwitchPhase = TSwitchPhase::None;
     std::wstring FSwitchName;
+    std::wstring FSwitchTitle; // as the tree shows it
     // The switches an Apply asked for and not yet started, and the results so far.
     std::deque<std::pair<std::wstring, bool>> FPendingSwitches;
     std::vector<std::wstring> FSwitchResults;
@@ -502,9 +503,9 @@ void TMainWindow::FollowSwitch() {
         return;
     }
     FSwitchResults.push_back(
-        !row   ? Format(L"%s is no longer listed.", FSwitchName)
-        : done ? Format(L"%s is now %s.", FSwitchName, FSwitchEnable ? L"enabled" : L"disabled")
-               : Format(L"%s is still %s.", FSwitchName, row->Enabled ? L"enabled" : L"disabled"));
+        !row   ? Format(L"%s is no longer listed.", FSwitchTitle)
+        : done ? Format(L"%s is now %s.", FSwitchTitle, FSwitchEnable ? L"enabled" : L"disabled")
+               : Format(L"%s is still %s.", FSwitchTitle, row->Enabled ? L"enabled" : L"disabled"));
     FSwitchAllDone = FSwitchAllDone && done;
     FSwitchPhase = TSwitchPhase::None;
     FSwitchName.clear();
@@ -654,7 +655,7 @@ void TMainWindow::ShowStatus() {
     std::wstring text;
     if (FView == TView::Features) {
         text = FSwitchPhase != TSwitchPhase::None
-                   ? Format(L"%s %s... %d s", FSwitchEnable ? L"Enabling" : L"Disabling", FSwitchName,
+                   ? Format(L"%s %s... %d s", FSwitchEnable ? L"Enabling" : L"Disabling", FSwitchTitle,
                             static_cast<int64_t>((GetTickCount64() - FSwitchStarted) / 1000))
                : FSnapshot->FeaturesState != TReadState::rsLoaded
                    ? std::wstring(L"Reading Windows features...")
@@ -744,12 +745,13 @@ void TMainWindow::StartNextSwitch() {
             continue;
         }
         FSwitchName = name;
+        FSwitchTitle = row->Title.empty() ? name : row->Title;
         FSwitchEnable = enable;
         FSwitchSeen = false;
         FSwitchRefreshed = false;
         FSwitchPhase = TSwitchPhase::Running;
         FSwitchStarted = GetTickCount64();
-        FActionText = Format(L"%s %s...", enable ? L"Enabling" : L"Disabling", name);
+        FActionText = Format(L"%s %s...", enable ? L"Enabling" : L"Disabling", FSwitchTitle);
         SetTimer(FWindow, kSwitchTimer, 500, nullptr);
         if (enable)
             features->InstallFeature(row->Feature.get());
