@@ -6,6 +6,6 @@ namespace velmora::gui {
 
 // Opens the window owned by owner; false (and a message) when the backup
 // component cannot be loaded. The window frees itself.
-bool OpenBackupsWindow(HWND owner, HFONT font);
+bool OpenBackupsWindow(HWND owner);
 
 } // namespace velmora::gui

@@ -18,6 +18,7 @@ namespace velmora::gui {
 namespace {
 
 enum : int { IDC_BACKUP_LIST = 100, IDC_BACKUP_RESTORE, IDC_BACKUP_CLOSE };
+constexpr int kColumns = 4;
 constexpr HRESULT kRestoredAlready = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
 
 std::wstring DateTimeText(double date) {
@@ -33,28 +34,27 @@ std::wstring DateTimeText(double date) {
 class TBackupsWindow {
 public:
     explicit TBackupsWindow(TComPtr<IRekova> rekova) : FRekova(std::move(rekova)) {}
-    bool Create(HWND owner, HFONT font);
+    bool Create(HWND owner);
 
 private:
     friend LRESULT CALLBACK ObjectWindowProc<TBackupsWindow, true>(HWND, UINT, WPARAM, LPARAM);
     void Attach(HWND window) { FWindow = window; }
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
+    void ScaleColumns();
     void Fill();
     void Restore();
 
     TComPtr<IRekova> FRekova;
     std::vector<std::wstring> FIds;
-    int Scale(int pixels) const { return ScaleToDpi(pixels, FDpi); }
 
     HWND FWindow = nullptr, FList = nullptr, FRestore = nullptr, FClose = nullptr;
-    UINT FDpi = 96; // the owner's
+    TWindowScale FScale;
 };
 
-bool TBackupsWindow::Create(HWND owner, HFONT font) {
+bool TBackupsWindow::Create(HWND owner) {
     const HINSTANCE instance =
         RegisterWindowClass(L"VelmoraGuiBackups", ObjectWindowProc<TBackupsWindow, true>);
-    FDpi = WindowDpi(owner);
     RECT ownerRect{};
     GetWindowRect(owner, &ownerRect);
     const int width = (ownerRect.right - ownerRect.left) * 2 / 3,
@@ -64,20 +64,20 @@ bool TBackupsWindow::Create(HWND owner, HFONT font) {
                               nullptr, instance, this);
     if (!FWindow)
         return false;
+    FScale.Apply(FWindow);
     auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
-        return CreateControl(FWindow, font, exStyle, cls, text, style, id);
+        return CreateControl(FWindow, FScale.Font(), exStyle, cls, text, style, id);
     };
     FList = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                   WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, IDC_BACKUP_LIST);
     ListView_SetExtendedListViewStyle(FList, LVS_EX_FULLROWSELECT);
     const wchar_t* titles[] = {L"Date", L"Backup set", L"Size", L"Status"};
-    const int widths[] = {130, 260, 70, 90};
-    for (int i = 0; i < 4; ++i) {
-        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH};
+    for (int i = 0; i < kColumns; ++i) {
+        LVCOLUMNW column{LVCF_TEXT};
         column.pszText = const_cast<wchar_t*>(titles[i]);
-        column.cx = Scale(widths[i]);
         ListView_InsertColumn(FList, i, &column);
     }
+    ScaleColumns();
     FRestore = child(0, WC_BUTTONW, L"&Restore", WS_TABSTOP | BS_PUSHBUTTON, IDC_BACKUP_RESTORE);
     FClose = child(0, WC_BUTTONW, L"&Close", WS_TABSTOP | BS_PUSHBUTTON, IDC_BACKUP_CLOSE);
     Fill();
@@ -89,11 +89,17 @@ bool TBackupsWindow::Create(HWND owner, HFONT font) {
 void TBackupsWindow::Layout() {
     RECT client{};
     GetClientRect(FWindow, &client);
-    const int margin = Scale(8), row = Scale(24), button = Scale(100);
+    const int margin = FScale(8), row = FScale(24), button = FScale(100);
     const int buttons = client.bottom - margin - row;
     MoveWindow(FList, margin, margin, client.right - 2 * margin, std::max(0, buttons - 2 * margin), TRUE);
     MoveWindow(FRestore, client.right - 2 * (button + margin), buttons, button, row, TRUE);
     MoveWindow(FClose, client.right - button - margin, buttons, button, row, TRUE);
+}
+
+void TBackupsWindow::ScaleColumns() {
+    const int widths[kColumns] = {130, 260, 70, 90};
+    for (int i = 0; i < kColumns; ++i)
+        ListView_SetColumnWidth(FList, i, FScale(widths[i]));
 }
 
 void TBackupsWindow::Fill() {
@@ -115,7 +121,7 @@ void TBackupsWindow::Fill() {
         row.iItem = item;
         row.pszText = texts[0].data();
         ListView_InsertItem(FList, &row);
-        for (int column = 1; column < 4; ++column)
+        for (int column = 1; column < kColumns; ++column)
             ListView_SetItemText(FList, item, column, texts[column].data());
     }
     EnableWindow(FRestore, !FIds.empty());
@@ -144,6 +150,11 @@ LRESULT TBackupsWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Layout();
         return 0;
+    case kDpiChangedMessage:
+        FScale.Follow(FWindow, wParam, lParam);
+        ScaleColumns();
+        Layout();
+        return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_BACKUP_RESTORE)
             Restore();
@@ -159,7 +170,7 @@ LRESULT TBackupsWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-bool OpenBackupsWindow(HWND owner, HFONT font) {
+bool OpenBackupsWindow(HWND owner) {
     TComPtr<IRekova> rekova;
     if (!DllRoutines::GetInstance(L"RekovaHelper.dll", __uuidof(IRekova),
                                   reinterpret_cast<void**>(rekova.put())) ||
@@ -169,7 +180,7 @@ bool OpenBackupsWindow(HWND owner, HFONT font) {
         return false;
     }
     auto* window = new TBackupsWindow(std::move(rekova));
-    if (!window->Create(owner, font)) {
+    if (!window->Create(owner)) {
         delete window;
         return false;
     }

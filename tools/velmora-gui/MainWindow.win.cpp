@@ -2,7 +2,6 @@
 
 #include "platform/ComText.h"
 #include "platform/Format.h"
-#include "platform/Module.h"
 #include "tools/velmora-gui/BackupsWindow.h"
 #include "tools/velmora-gui/RemovalWindow.h"
 #include "tools/velmora-gui/Screenshot.h"
@@ -27,8 +26,6 @@ constexpr UINT WM_SNAPSHOT = WM_APP + 1;
 constexpr UINT WM_CALLBACK = WM_APP + 2;
 constexpr UINT_PTR kAutomationTimer = 1;
 constexpr UINT_PTR kSwitchTimer = 2;
-// WM_DPICHANGED, newer than the Windows version the build targets.
-constexpr UINT kDpiChanged = 0x02E0;
 
 enum : int {
     IDC_TABS = 100,
@@ -68,21 +65,36 @@ public:
     explicit TWindowCallbacks(HWND window) : FWindow(window) {}
     void STDMETHODCALLTYPE ShowError(LPCWSTR Text) override {
         TQuestion question{Text, L"VelmoraHelper"};
-        if (!FClosed)
-            SendMessageW(FWindow, WM_CALLBACK, 0, reinterpret_cast<LPARAM>(&question));
+        Send(0, question);
     }
     bool STDMETHODCALLTYPE AskYesNo(LPCWSTR Text, LPCWSTR Caption) override {
         TQuestion question{Text, Caption};
-        if (!FClosed)
-            SendMessageW(FWindow, WM_CALLBACK, 1, reinterpret_cast<LPARAM>(&question));
+        Send(1, question);
         return question.Answer;
     }
-    void Close() { FClosed = true; }
+    // On the window's thread: no question is sent after this returns, and
+    // one on its way meanwhile is answered (no, as the window is closed).
+    void Close() {
+        FClosed = true;
+        while (FSending > 0) {
+            MSG sent;
+            PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        }
+    }
     bool Closed() const { return FClosed; }
 
 private:
+    void Send(WPARAM kind, TQuestion& question) {
+        ++FSending;
+        if (!FClosed)
+            SendMessageW(FWindow, WM_CALLBACK, kind, reinterpret_cast<LPARAM>(&question));
+        --FSending;
+    }
+
     HWND FWindow;
     std::atomic<bool> FClosed{false};
+    std::atomic<int> FSending{0};
 };
 
 constexpr const wchar_t* kViewNames[] = {L"Installed programs", L"Updates", L"Rarely used programs",
@@ -183,19 +195,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-HFONT MessageFont(UINT dpi) {
-    using TSystemParametersInfoForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-    static auto forDpi =
-        ModuleFunction<TSystemParametersInfoForDpi>(L"user32.dll", "SystemParametersInfoForDpi");
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!forDpi || !forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), 96);
-    }
-    return CreateFontIndirectW(&metrics.lfMessageFont);
-}
-
 // The feature of that name anywhere in the tree; nullptr when none is.
 const TFeatureRow* FindFeature(const std::vector<TFeatureRow>& rows, const std::wstring& name) {
     for (const TFeatureRow& row : rows)
@@ -217,8 +216,8 @@ private:
     void Attach(HWND window) { FWindow = window; }
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateChildren();
-    int Scale(int pixels) const { return ScaleToDpi(pixels, FDpi); }
-    void ApplyDpi(UINT dpi);
+    // Column widths and layout at the window's scale.
+    void ApplyScale();
     void Layout();
     void SetView(TView view);
     void OnSnapshot(std::unique_ptr<TSnapshot> snapshot);
@@ -244,9 +243,8 @@ private:
     HWND FWindow = nullptr, FTabs = nullptr, FFilterLabel = nullptr, FFilter = nullptr, FApply = nullptr,
          FList = nullptr, FTree = nullptr, FIcon = nullptr, FDetails = nullptr, FStatus = nullptr;
     HMENU FProgramMenu = nullptr;
-    HFONT FFont = nullptr;
     HICON FDetailIcon = nullptr;
-    UINT FDpi = 96;
+    TWindowScale FScale;
     std::unique_ptr<TWatcher> FWatcher;
     TComPtr<IErrorCallback> FCallbacks;
     std::unique_ptr<TSnapshot> FSnapshot;
@@ -313,8 +311,9 @@ int TMainWindow::Run() {
                               CW_USEDEFAULT, CW_USEDEFAULT, 1000, 640, nullptr, menu, instance, this);
     if (!FWindow)
         return 1;
-    ApplyDpi(WindowDpi(FWindow));
-    SetWindowPos(FWindow, nullptr, 0, 0, Scale(1000), Scale(640), SWP_NOMOVE | SWP_NOZORDER);
+    FScale.Apply(FWindow);
+    ApplyScale();
+    SetWindowPos(FWindow, nullptr, 0, 0, FScale(1000), FScale(640), SWP_NOMOVE | SWP_NOZORDER);
     ShowWindow(FWindow, SW_SHOWNORMAL);
     SetForegroundWindow(FWindow);
     if (!FAutomation.ScreenshotFile.empty() || !FAutomation.ReportFile.empty())
@@ -376,17 +375,10 @@ void TMainWindow::CreateChildren() {
     }
 }
 
-void TMainWindow::ApplyDpi(UINT dpi) {
-    FDpi = dpi;
-    HFONT font = MessageFont(dpi);
-    for (HWND control : {FTabs, FFilterLabel, FFilter, FApply, FList, FTree, FDetails, FStatus})
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (FFont)
-        DeleteObject(FFont);
-    FFont = font;
+void TMainWindow::ApplyScale() {
     const int widths[colCount] = {165, 115, 55, 65, 75, 72, 72, 100};
     for (int i = 0; i < colCount; ++i)
-        ListView_SetColumnWidth(FList, i, Scale(widths[i]));
+        ListView_SetColumnWidth(FList, i, FScale(widths[i]));
     Layout();
 }
 
@@ -396,26 +388,26 @@ void TMainWindow::Layout() {
     SendMessageW(FStatus, WM_SIZE, 0, 0);
     RECT status{};
     GetWindowRect(FStatus, &status);
-    int parts[] = {std::max(0, static_cast<int>(client.right) - Scale(180)), -1};
+    int parts[] = {std::max(0, static_cast<int>(client.right) - FScale(180)), -1};
     SendMessageW(FStatus, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
     RECT part{};
     SendMessageW(FStatus, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part));
-    MoveWindow(FProgress, part.left + 2, part.top + 2, part.right - part.left - Scale(20),
+    MoveWindow(FProgress, part.left + 2, part.top + 2, part.right - part.left - FScale(20),
                part.bottom - part.top - 4, TRUE);
     const int width = client.right, bottom = client.bottom - (status.bottom - status.top);
-    const int margin = Scale(6), row = Scale(24), tabs = Scale(26);
+    const int margin = FScale(6), row = FScale(24), tabs = FScale(26);
     MoveWindow(FTabs, margin, margin, width - 2 * margin, tabs, TRUE);
     int y = margin + tabs + margin;
-    MoveWindow(FFilterLabel, margin, y, Scale(40), row, TRUE);
-    MoveWindow(FFilter, margin + Scale(44), y, Scale(260), row, TRUE);
-    MoveWindow(FApply, width - margin - Scale(130), y, Scale(130), row, TRUE);
+    MoveWindow(FFilterLabel, margin, y, FScale(40), row, TRUE);
+    MoveWindow(FFilter, margin + FScale(44), y, FScale(260), row, TRUE);
+    MoveWindow(FApply, width - margin - FScale(130), y, FScale(130), row, TRUE);
     y += row + margin;
     const int height = std::max(0, bottom - y - margin);
-    const int detailsWidth = std::max(Scale(220), width / 4);
+    const int detailsWidth = std::max(FScale(220), width / 4);
     const int listWidth = std::max(0, width - detailsWidth - 3 * margin);
     MoveWindow(FList, margin, y, listWidth, height, TRUE);
     MoveWindow(FTree, margin, y, listWidth, height, TRUE);
-    const int x = margin * 2 + listWidth, icon = Scale(40);
+    const int x = margin * 2 + listWidth, icon = FScale(40);
     MoveWindow(FIcon, x, y, icon, icon, TRUE);
     MoveWindow(FDetails, x, y + icon + margin, detailsWidth, std::max(0, height - icon - margin), TRUE);
 }
@@ -890,13 +882,10 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Layout();
         return 0;
-    case kDpiChanged: {
-        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(FWindow, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        ApplyDpi(HIWORD(wParam));
+    case kDpiChangedMessage:
+        FScale.Follow(FWindow, wParam, lParam);
+        ApplyScale();
         return 0;
-    }
     case WM_SNAPSHOT:
         OnSnapshot(std::unique_ptr<TSnapshot>(reinterpret_cast<TSnapshot*>(lParam)));
         return 0;
@@ -950,10 +939,10 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         } else if (id == IDM_EXIT) {
             PostMessageW(FWindow, WM_CLOSE, 0, 0);
         } else if (id == IDM_BACKUPS) {
-            OpenBackupsWindow(FWindow, FFont);
+            OpenBackupsWindow(FWindow);
         } else if (id == IDM_FORCE_REMOVE) {
             if (const TProgramRow* row = SelectedRow();
-                row && !OpenRemovalWindow(FWindow, *row->Product, row->Name, FFont))
+                row && !OpenRemovalWindow(FWindow, *row->Product, row->Name))
                 MessageBoxW(FWindow,
                             Format(L"The library offers no forced removal of \"%s\".", row->Name).c_str(),
                             L"Velmora", MB_OK | MB_ICONINFORMATION);
@@ -967,9 +956,6 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // library is held but the root, which its owner releases.
         FWatcher.reset();
         static_cast<TWindowCallbacks*>(FCallbacks.get())->Close();
-        // A question sent before that is answered now, without asking.
-        MSG sent;
-        PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         FRoot.SetErrorCallback(nullptr);
         FRoot.SetQuestionCallback(nullptr);
         FCallbacks.reset();
@@ -981,8 +967,6 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         FSnapshot.reset();
         if (FDetailIcon)
             DestroyIcon(FDetailIcon);
-        if (FFont)
-            DeleteObject(FFont);
         PostQuitMessage(FExitCode);
         return 0;
     }

@@ -10,6 +10,6 @@ namespace velmora::gui {
 
 // Opens the window owned by owner; false (nothing opened) when the library
 // offers no forced removal of the product. The window frees itself.
-bool OpenRemovalWindow(HWND owner, IProduct& product, const std::wstring& name, HFONT font);
+bool OpenRemovalWindow(HWND owner, IProduct& product, const std::wstring& name);
 
 } // namespace velmora::gui

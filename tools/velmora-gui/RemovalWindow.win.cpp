@@ -38,7 +38,7 @@ class TRemovalWindow {
 public:
     TRemovalWindow(TComPtr<IForceRemove> remover, std::wstring name)
         : FRemover(std::move(remover)), FName(std::move(name)) {}
-    bool Create(HWND owner, HFONT font);
+    bool Create(HWND owner);
 
 private:
     enum class TPhase { Scanning, Review, Removing, Done };
@@ -54,17 +54,15 @@ private:
     TComPtr<IForceRemove> FRemover;
     std::wstring FName;
     TPhase FPhase = TPhase::Scanning;
-    int Scale(int pixels) const { return ScaleToDpi(pixels, FDpi); }
 
-    UINT FDpi = 96; // the owner's
+    TWindowScale FScale;
     HWND FWindow = nullptr, FLabel = nullptr, FProgress = nullptr, FTree = nullptr, FRemove = nullptr,
          FClose = nullptr;
 };
 
-bool TRemovalWindow::Create(HWND owner, HFONT font) {
+bool TRemovalWindow::Create(HWND owner) {
     const HINSTANCE instance =
         RegisterWindowClass(L"VelmoraGuiRemoval", ObjectWindowProc<TRemovalWindow, true>);
-    FDpi = WindowDpi(owner);
     RECT ownerRect{};
     GetWindowRect(owner, &ownerRect);
     const int width = (ownerRect.right - ownerRect.left) * 3 / 4,
@@ -75,8 +73,9 @@ bool TRemovalWindow::Create(HWND owner, HFONT font) {
                               nullptr, instance, this);
     if (!FWindow)
         return false;
+    FScale.Apply(FWindow);
     auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
-        return CreateControl(FWindow, font, exStyle, cls, text, style, id);
+        return CreateControl(FWindow, FScale.Font(), exStyle, cls, text, style, id);
     };
     FLabel = child(0, WC_STATICW, Format(L"Scanning for leftovers of %s...", FName).c_str(),
                    SS_LEFTNOWORDWRAP, IDC_REMOVAL_LABEL);
@@ -96,9 +95,9 @@ bool TRemovalWindow::Create(HWND owner, HFONT font) {
 void TRemovalWindow::Layout() {
     RECT client{};
     GetClientRect(FWindow, &client);
-    const int margin = Scale(8), row = Scale(24), button = Scale(100);
+    const int margin = FScale(8), row = FScale(24), button = FScale(100);
     MoveWindow(FLabel, margin, margin, client.right - 2 * margin, row, TRUE);
-    MoveWindow(FProgress, margin, margin + row, client.right - 2 * margin, row - Scale(6), TRUE);
+    MoveWindow(FProgress, margin, margin + row, client.right - 2 * margin, row - FScale(6), TRUE);
     const int treeTop = margin + 2 * row, buttons = client.bottom - margin - row;
     MoveWindow(FTree, margin, treeTop, client.right - 2 * margin, std::max(0, buttons - margin - treeTop),
                TRUE);
@@ -301,14 +300,17 @@ LRESULT TRemovalWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Layout();
         return 0;
+    case kDpiChangedMessage:
+        FScale.Follow(FWindow, wParam, lParam);
+        Layout();
+        return 0;
     case WM_TIMER:
         if (wParam == kPollTimer)
             Poll();
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_REMOVAL_REMOVE && FPhase == TPhase::Done) {
-            OpenBackupsWindow(GetWindow(FWindow, GW_OWNER),
-                              reinterpret_cast<HFONT>(SendMessageW(FTree, WM_GETFONT, 0, 0)));
+            OpenBackupsWindow(GetWindow(FWindow, GW_OWNER));
         } else if (LOWORD(wParam) == IDC_REMOVAL_REMOVE && FPhase == TPhase::Review) {
             if (MessageBoxW(FWindow, Format(L"Delete these leftovers of %s?", FName).c_str(),
                             L"Forced removal", MB_YESNO | MB_ICONQUESTION) != IDYES)
@@ -337,13 +339,13 @@ LRESULT TRemovalWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-bool OpenRemovalWindow(HWND owner, IProduct& product, const std::wstring& name, HFONT font) {
+bool OpenRemovalWindow(HWND owner, IProduct& product, const std::wstring& name) {
     TComPtr<IForceRemove> remover;
     product.GetForceRemove(remover.put());
     if (!remover)
         return false;
     auto* window = new TRemovalWindow(std::move(remover), name);
-    if (!window->Create(owner, font)) {
+    if (!window->Create(owner)) {
         delete window;
         return false;
     }

@@ -9,12 +9,36 @@ namespace velmora::gui {
 // dialog face colour; the instance it registered under.
 HINSTANCE RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HICON icon = nullptr);
 
-// The window's dots per inch (the system's where the window cannot tell),
-// and a length of pixels at 96 dots per inch scaled to it.
+// WM_DPICHANGED, newer than the Windows version the build targets.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+
+// The window's dots per inch (the system's where the window cannot tell).
 UINT WindowDpi(HWND window);
-inline int ScaleToDpi(int pixels, UINT dpi) {
-    return MulDiv(pixels, static_cast<int>(dpi), 96);
-}
+
+// A window's dots per inch and its controls' message font at them, followed
+// when the window moves to a monitor of other dots per inch.
+class TWindowScale {
+public:
+    TWindowScale() = default;
+    TWindowScale(const TWindowScale&) = delete;
+    TWindowScale& operator=(const TWindowScale&) = delete;
+    ~TWindowScale();
+
+    // Takes the window's dots per inch and gives its controls the font for them.
+    void Apply(HWND window);
+    // WM_DPICHANGED: the new dots per inch, then the rectangle the system suggests.
+    void Follow(HWND window, WPARAM wParam, LPARAM lParam);
+
+    // A length of pixels at 96 dots per inch, scaled.
+    int operator()(int pixels) const { return MulDiv(pixels, static_cast<int>(FDpi), 96); }
+    HFONT Font() const { return FFont; }
+
+private:
+    void SetDpi(HWND window, UINT dpi);
+
+    UINT FDpi = 96;
+    HFONT FFont = nullptr;
+};
 
 // A control of the window, shown, in the window's font.
 HWND CreateControl(HWND window, HFONT font, DWORD exStyle, const wchar_t* windowClass, const wchar_t* text,

@@ -28,6 +28,49 @@ UINT WindowDpi(HWND window) {
     return dpi;
 }
 
+namespace {
+
+HFONT MessageFont(UINT dpi) {
+    using TSystemParametersInfoForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    static auto forDpi =
+        ModuleFunction<TSystemParametersInfoForDpi>(L"user32.dll", "SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!forDpi || !forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), 96);
+    }
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+} // namespace
+
+TWindowScale::~TWindowScale() {
+    if (FFont)
+        DeleteObject(FFont);
+}
+
+void TWindowScale::Apply(HWND window) {
+    SetDpi(window, WindowDpi(window));
+}
+
+void TWindowScale::Follow(HWND window, WPARAM wParam, LPARAM lParam) {
+    SetDpi(window, HIWORD(wParam));
+    const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWindowScale::SetDpi(HWND window, UINT dpi) {
+    HFONT font = MessageFont(dpi);
+    for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT))
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (FFont)
+        DeleteObject(FFont);
+    FFont = font;
+    FDpi = dpi;
+}
+
 HWND CreateControl(HWND window, HFONT font, DWORD exStyle, const wchar_t* windowClass, const wchar_t* text,
                    DWORD style, int id) {
     HWND control = CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
