@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks velmora-gui.exe on the sample machine under a virtual display: its
 list holds the sample programs with their icons, its tree the sample
-features, a program installed while the window is open appears, and once the
+features, a program installed while the window is open appears, one Apply
+switches two features (and a second one switches them back), and once the
 window has closed the library can be unloaded. The window reports what its
 own controls hold (--self-test). Usage: check-window.py BUILD_DIR MACHINE_ROOT"""
 import os
@@ -18,22 +19,25 @@ PROGRAMS = ["Velmora Broken Tool", "Velmora Legacy Viewer 1.7", "Velmora Sample 
 # (depth, shown name, checked) in tree order, as the servicing fixture and the store app give them.
 FEATURES = [(0, "Framework 3.5", 1), (0, "Sample games", 1), (1, "Card games", 0), (1, "Chess", 1),
             (0, "Telnet client", 0), (0, "Universal Windows Platform App", 1), (1, "Velmora Weather", 1)]
+SWITCHED = ["Card games", "Telnet client"]
 PROBE = "Probe Gadget"
 PROBE_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ProbeGadget"
 
 
 def parse(text):
     """The listings the window wrote, one per ready/appeared line."""
-    listings, programs, features = [], {}, []
+    listings, programs, features, results = [], {}, [], []
     for line in text.splitlines():
         fields = line.split("\t")
         if fields[0] == "program":
             programs[fields[1]] = int(fields[2])
         elif fields[0] == "feature":
             features.append((int(fields[1]), fields[2], int(fields[3])))
-        elif fields[0] in ("ready", "appeared", "timeout"):
-            listings.append((fields[0], programs, features))
-            programs, features = {}, []
+        elif fields[0] == "result":
+            results.append(fields[1])
+        elif fields[0] in ("ready", "appeared", "switched", "timeout"):
+            listings.append((fields[0], programs, features, results))
+            programs, features, results = {}, [], []
     return listings
 
 
@@ -43,15 +47,10 @@ def main(build, machine):
     machine = os.path.abspath(machine)
     prefix = os.path.join(machine, os.environ.get("VELMORA_WINE_VERSION", "win10"))
     report = os.path.join(machine, "gui-report.txt")
-    if os.path.exists(report):
-        os.remove(report)
     # A server started without a display cannot show windows.
     subprocess.run([server, prefix, "-k"], stderr=subprocess.DEVNULL)
     wine_run(machine, "reg", "delete", PROBE_KEY, "/f")
-    window = subprocess.Popen(["xvfb-run", "-a", "-s", "-screen 0 1280x800x24",
-                               os.path.join(ROOT, "cmake", "wine-run.sh"), machine,
-                               os.path.join(build, "bin", "velmora-gui.exe"), "--self-test",
-                               "Z:" + report.replace("/", "\\"), "--expect", PROBE])
+    window = start_window(build, machine, report, "--expect", PROBE)
     deadline = time.time() + 90
     while time.time() < deadline and window.poll() is None:
         if os.path.exists(report) and "ready" in open(report).read():
@@ -65,15 +64,40 @@ def main(build, machine):
         window.kill()
         code = None
     wine_run(machine, "reg", "delete", PROBE_KEY, "/f")
-    subprocess.run([server, prefix, "-k"], stderr=subprocess.DEVNULL)
-
     text = open(report).read() if os.path.exists(report) else ""
+    check_listings(checks, code, text)
+
+    switches = [arg for title in SWITCHED for arg in ("--switch", title)]
+    subprocess.run([server, prefix, "-k"], stderr=subprocess.DEVNULL)
+    window = start_window(build, machine, report, *switches)
+    try:
+        code = window.wait(timeout=150)
+    except subprocess.TimeoutExpired:
+        window.kill()
+        code = None
+    subprocess.run([server, prefix, "-k"], stderr=subprocess.DEVNULL)
+    text = open(report).read() if os.path.exists(report) else ""
+    check_switches(checks, code, text)
+    return checks.report()
+
+
+def start_window(build, machine, report, *args):
+    """The window on the machine under a virtual display, reporting to report."""
+    if os.path.exists(report):
+        os.remove(report)
+    return subprocess.Popen(["xvfb-run", "-a", "-s", "-screen 0 1280x800x24",
+                             os.path.join(ROOT, "cmake", "wine-run.sh"), machine,
+                             os.path.join(build, "bin", "velmora-gui.exe"), "--self-test",
+                             "Z:" + report.replace("/", "\\")] + list(args))
+
+
+def check_listings(checks, code, text):
     listings = parse(text)
     checks.expect(code == 0, "the window ended with %s\n%s" % (code, text))
     checks.expect(len(listings) == 2 and listings[0][0] == "ready" and listings[1][0] == "appeared",
                   "the window reported %s" % [listing[0] for listing in listings])
     if listings:
-        _, programs, features = listings[0]
+        _, programs, features, _ = listings[0]
         checks.expect(sorted(programs) == PROGRAMS, "the list held %s" % sorted(programs))
         indices = list(programs.values())
         default = max(set(indices), key=indices.count) if indices else None
@@ -83,9 +107,29 @@ def main(build, machine):
     if len(listings) > 1:
         checks.expect(sorted(listings[1][1]) == sorted(PROGRAMS + [PROBE]),
                       "after the install the list held %s" % sorted(listings[1][1]))
+    check_unloaded(checks, text)
+
+
+def check_switches(checks, code, text):
+    listings = parse(text)
+    checks.expect(code == 0, "the switching window ended with %s\n%s" % (code, text))
+    checks.expect([listing[0] for listing in listings] == ["ready", "switched", "switched"],
+                  "the switching window reported %s" % [listing[0] for listing in listings])
+    if len(listings) == 3:
+        flipped = [(depth, name, 1 - checked if name in SWITCHED else checked)
+                   for depth, name, checked in FEATURES]
+        checks.expect(listings[1][2] == flipped, "after one Apply the tree held %s" % listings[1][2])
+        checks.expect(sorted(listings[1][3]) == ["%s is now enabled." % name for name in SWITCHED],
+                      "the first Apply reported %s" % listings[1][3])
+        checks.expect(listings[2][2] == FEATURES, "after the second Apply the tree held %s" % listings[2][2])
+        checks.expect(sorted(listings[2][3]) == ["%s is now disabled." % name for name in SWITCHED],
+                      "the second Apply reported %s" % listings[2][3])
+    check_unloaded(checks, text)
+
+
+def check_unloaded(checks, text):
     checks.expect(text.endswith("unload\t0x00000000\n"), "DllCanUnloadNow after the window closed: %s" %
                   text.splitlines()[-1:])
-    return checks.report()
 
 
 if __name__ == "__main__":

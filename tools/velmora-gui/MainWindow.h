@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velmora::gui {
 
@@ -19,6 +20,10 @@ struct TAutomation {
     // until a program of that name is listed too, then closes the window.
     std::wstring ReportFile;
     std::wstring ExpectName;
+    // With ReportFile: turns these features' boxes over and applies the
+    // change, then turns them back and applies again, reporting the tree and
+    // the results after each.
+    std::vector<std::wstring> SwitchTitles;
 };
 
 // Runs the window until it is closed; the exit code of the program.

@@ -234,7 +234,9 @@ private:
     void OnNotify(const NMHDR& header, LRESULT& result);
     void CheckAutomation();
     bool FullyRead() const;
-    bool WriteReport(bool final);
+    bool ListHolds(const std::wstring& name) const;
+    void WriteReport(const wchar_t* marker);
+    void AutomateSwitches(bool timedOut);
     void Close(int exitCode);
 
     IVelmora& FRoot;
@@ -271,6 +273,7 @@ private:
     ULONGLONG FStarted = GetTickCount64();
     ULONGLONG FLastSnapshot = 0;
     bool FReported = false;
+    int FSwitchRounds = 0; // of the automation's Apply
     int FExitCode = 0;
 };
 
@@ -515,7 +518,6 @@ void TMainWindow::FollowSwitch() {
     if (FAutomation.ScreenshotFile.empty() && FAutomation.ReportFile.empty())
         MessageBoxW(FWindow, results.c_str(), L"Windows features",
                     MB_OK | (FSwitchAllDone ? MB_ICONINFORMATION : MB_ICONWARNING));
-    FSwitchResults.clear();
     FSwitchAllDone = true;
 }
 
@@ -793,11 +795,16 @@ bool TMainWindow::FullyRead() const {
     return !needFeatures || (FSnapshot->FeaturesState == TReadState::rsLoaded && !FFeatures.empty());
 }
 
-// The programs list and the features tree as the controls hold them; with
-// an expected name, true once the list holds it.
-bool TMainWindow::WriteReport(bool final) {
+bool TMainWindow::ListHolds(const std::wstring& name) const {
+    LVFINDINFOW find{LVFI_STRING};
+    find.psz = name.c_str();
+    return ListView_FindItem(FList, -1, &find) >= 0;
+}
+
+// The programs list and the features tree as the controls hold them (and
+// the last Apply's results), then the marker, added to the report file.
+void TMainWindow::WriteReport(const wchar_t* marker) {
     std::wstring report;
-    bool found = false;
     for (int i = 0, n = ListView_GetItemCount(FList); i < n; ++i) {
         wchar_t name[260] = {};
         LVITEMW item{LVIF_TEXT | LVIF_IMAGE};
@@ -805,7 +812,6 @@ bool TMainWindow::WriteReport(bool final) {
         item.pszText = name;
         item.cchTextMax = 260;
         ListView_GetItem(FList, &item);
-        found = found || name == FAutomation.ExpectName;
         report += Format(L"program\t%s\t%d\n", name, item.iImage);
     }
     std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM item, int depth) {
@@ -821,24 +827,52 @@ bool TMainWindow::WriteReport(bool final) {
         }
     };
     walk(TreeView_GetRoot(FTree), 0);
-    if (!FReported || final || found) {
-        report += final ? L"timeout\n" : found ? L"appeared\n" : L"ready\n";
-        if (FILE* file = _wfopen(FAutomation.ReportFile.c_str(), FReported ? L"ab" : L"wb")) {
-            std::string text = Narrow(report);
-            fwrite(text.data(), 1, text.size(), file);
-            fclose(file);
-        }
-        FReported = true;
+    for (const std::wstring& line : FSwitchResults)
+        report += L"result\t" + line + L"\n";
+    report += std::wstring(marker) + L"\n";
+    if (FILE* file = _wfopen(FAutomation.ReportFile.c_str(), FReported ? L"ab" : L"wb")) {
+        std::string text = Narrow(report);
+        fwrite(text.data(), 1, text.size(), file);
+        fclose(file);
     }
-    return found;
+    FReported = true;
+}
+
+// Turns the box of each feature named over, as a person would, applies the
+// change and reports the tree once every switch has ended; then turns them
+// back the same way.
+void TMainWindow::AutomateSwitches(bool timedOut) {
+    if (FSwitchPhase != TSwitchPhase::None && !timedOut)
+        return;
+    if (FSwitchRounds > 0 || timedOut)
+        WriteReport(timedOut ? L"timeout" : L"switched");
+    if (timedOut || FSwitchRounds == 2)
+        return Close(timedOut ? 2 : 0);
+    ++FSwitchRounds;
+    std::function<void(HTREEITEM)> walk = [&](HTREEITEM item) {
+        for (; item; item = TreeView_GetNextSibling(FTree, item)) {
+            wchar_t name[260] = {};
+            TVITEMW data{TVIF_TEXT};
+            data.hItem = item;
+            data.pszText = name;
+            data.cchTextMax = 260;
+            TreeView_GetItem(FTree, &data);
+            const auto& titles = FAutomation.SwitchTitles;
+            if (std::find(titles.begin(), titles.end(), name) != titles.end())
+                TreeView_SetCheckState(FTree, item, TreeView_GetCheckState(FTree, item) != 1);
+            walk(TreeView_GetChild(FTree, item));
+        }
+    };
+    walk(TreeView_GetRoot(FTree));
+    ApplyFeatures();
 }
 
 void TMainWindow::CheckAutomation() {
-    const bool timedOut = GetTickCount64() - FStarted > 60000;
+    const bool timedOut = GetTickCount64() - FStarted > 120000;
     if (!FullyRead()) {
         if (timedOut) {
             if (!FAutomation.ReportFile.empty())
-                WriteReport(true);
+                WriteReport(L"timeout");
             Close(2);
         }
         return;
@@ -855,10 +889,18 @@ void TMainWindow::CheckAutomation() {
         }
         return Close(0);
     }
-    if (WriteReport(false) || FAutomation.ExpectName.empty())
+    if (!FReported)
+        WriteReport(L"ready");
+    if (!FAutomation.SwitchTitles.empty())
+        return AutomateSwitches(timedOut);
+    if (FAutomation.ExpectName.empty())
         return Close(0);
+    if (ListHolds(FAutomation.ExpectName)) {
+        WriteReport(L"appeared");
+        return Close(0);
+    }
     if (timedOut) {
-        WriteReport(true);
+        WriteReport(L"timeout");
         Close(2);
     }
 }
