@@ -14,14 +14,10 @@
 namespace velmora {
 namespace {
 
-std::wstring Text(void (STDMETHODCALLTYPE IPYProcess::*getter)(BSTR*), IPYProcess* process) {
-    unique_bstr text;
-    (process->*getter)(text.put());
-    return text ? std::wstring(text.get()) : std::wstring();
-}
-
 std::wstring PathOf(IPYProcess* process) {
-    return Text(&IPYProcess::GetPath, process);
+    unique_bstr text;
+    process->GetPath(text.put());
+    return text ? std::wstring(text.get()) : std::wstring();
 }
 
 TComPtr<IPYProcess> Item(IPYProcessList* list, int32_t index) {
