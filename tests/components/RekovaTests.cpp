@@ -382,14 +382,8 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndADeletedSetLeavesNothing)
 TEST_F(Rekova, FullStoreRefusesOrSkipsAsTheCallbackAnswers) {
     // The limit the suite had before, written back however the test ends.
     struct TPreviousLimit {
-        TRegKey Settings = TRegKey::Create(HKEY_CURRENT_USER, RekovaSettings::SettingsKey);
-        std::optional<DWORD> Value = Settings.ReadNumber(L"StoreLimitMB");
-        ~TPreviousLimit() {
-            if (Value)
-                Settings.WriteNumber(L"StoreLimitMB", *Value);
-            else
-                Settings.DeleteValue(L"StoreLimitMB");
-        }
+        const int64_t Limit = RekovaSettings::StoreLimit();
+        ~TPreviousLimit() { RekovaSettings::SetStoreLimit(Limit); }
     } previous;
     ASSERT_EQ(FRekova->SetStoreLimit(1024 * 1024 - 1), E_INVALIDARG);
     ASSERT_EQ(FRekova->SetStoreLimit(1024 * 1024), S_OK);
