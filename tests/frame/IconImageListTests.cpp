@@ -83,7 +83,7 @@ unique_hicon MakeIcon(const TBgraImage& image) {
 
 } // namespace
 
-TEST(IconImageList, FreedIndicesAreReusedLowestFirstInBothListsFixedOnesNever) {
+TEST(IconImageList, FreedIndicesAreReusedLowestFirstInBothListsFixedOnesNeverAndListsOutOfStepRaise) {
     TFixedIconList list(4, 6);
     for (int index : {8, 5, 8, 2, 0, -1, 10, 1000})
         list.FreeIconIndex(index);
@@ -97,6 +97,20 @@ TEST(IconImageList, FreedIndicesAreReusedLowestFirstInBothListsFixedOnesNever) {
     EXPECT_EQ(Centre(list.LargeIcons(), 2), Argb(255, 0, 0, 2));
     EXPECT_EQ(list.Count(), 11);
     ExpectPaired(list);
+
+    // Lists out of step (someone appended to the large list behind the
+    // pair's back) raise the image-list error and leave no half entry.
+    unique_gdiobj extra = MakeBitmap(Solid(Red));
+    ASSERT_EQ(ImageList_Add(list.LargeIcons(), static_cast<HBITMAP>(extra.get()), nullptr), 11);
+    try {
+        list.AddImages({}, Solid(Blue));
+        ADD_FAILURE() << "no error";
+    } catch (const EImageListError& e) {
+        EXPECT_STREQ(e.what(), "unexpected index - 12, wait - 11");
+    }
+    EXPECT_EQ(ImageList_GetImageCount(list.SmallIcons()), 11);
+    EXPECT_FALSE(list.IsUsed(11));
+    EXPECT_EQ(list.FreeCount(), 0);
 }
 
 TEST(IconImageListIcons, IconsKeepEachSizeWithItsAlphaAnIconOfOneSizeServesBothPngsAreStretched) {
@@ -139,22 +153,6 @@ TEST(IconImageListIcons, IconsKeepEachSizeWithItsAlphaAnIconOfOneSizeServesBothP
     EXPECT_THROW(list.AddFromPNGResources(ThisModule(), L"NO_SUCH_PNG", L"TEST_PNG_LARGE"), EOSError);
     EXPECT_EQ(list.Count(), 7);
     ExpectPaired(list);
-}
-
-TEST(IconImageListFailures, ListsOutOfStepRaiseImageListErrorAndLeaveNoHalfEntry) {
-    TFixedIconList list(4, 6);
-    // Someone appended to the large list behind the pair's back.
-    unique_gdiobj extra = MakeBitmap(Solid(Red));
-    ASSERT_EQ(ImageList_Add(list.LargeIcons(), static_cast<HBITMAP>(extra.get()), nullptr), 10);
-    try {
-        list.AddImages({}, Solid(Blue));
-        ADD_FAILURE() << "no error";
-    } catch (const EImageListError& e) {
-        EXPECT_STREQ(e.what(), "unexpected index - 11, wait - 10");
-    }
-    EXPECT_EQ(ImageList_GetImageCount(list.SmallIcons()), 10);
-    EXPECT_FALSE(list.IsUsed(10));
-    EXPECT_EQ(list.FreeCount(), 0);
 }
 
 TEST(IconImageListThreads, ConcurrentAdditionsAndFreesKeepIndicesPaired) {

@@ -1,6 +1,11 @@
 // The library through its exports, as a front end loads, holds and unloads it.
 #include "tests/library/LibraryHarness.h"
 #include "tests/library/UnsizedProgram.h"
+#include "tests/components/LoadedComponent.h"
+
+#include "api/Interfaces.Procyra.h"
+#include "api/Interfaces.Rekova.h"
+#include "api/Interfaces.Trustika.h"
 
 #include "platform/Registry.h"
 
@@ -21,7 +26,6 @@ protected:
     void SetUp() override {
         ASSERT_NE(Library.Module(), nullptr) << "VelmoraHelper.dll not found beside the test";
     }
-    HRESULT CanUnloadNow() const { return Library.Export<TDllCanUnloadNow>("DllCanUnloadNow")(); }
 };
 
 } // namespace
@@ -46,31 +50,59 @@ TEST_F(Exports, RootsShareOneInventoryAndFeatureManagerThroughBothReadKinds) {
     EXPECT_EQ(second->GetReadState(), TReadState::rsLoading) << "Stop keeps the last state";
 }
 
-// Only the root is handed out; the library can be unloaded once no object it handed out lives.
-TEST_F(Exports, HandOutOnlyTheRootAndCanUnloadOnlyWhenNoInterfaceObjectLives) {
-    ASSERT_EQ(CanUnloadNow(), S_OK);
-    for (REFIID iid : {__uuidof(IProduct), IID_IUnknown}) {
-        void* object = reinterpret_cast<void*>(1);
-        EXPECT_TRUE(FAILED(Library.GetInstance(iid, &object)));
-        EXPECT_EQ(object, nullptr);
+// Each library hands out only its root (a component's also as IUnknown) and
+// can be unloaded once no object it handed out lives.
+TEST(LibraryExports, EachHandsOutOnlyItsRootAndCanUnloadOnlyWhenNoObjectLives) {
+    const struct {
+        const wchar_t* File;
+        IID Root, Foreign;
+        HRESULT Refusal; // of the foreign interface, and of IUnknown by the library
+    } libraries[] = {
+        {L"VelmoraHelper.dll", __uuidof(IVelmora), __uuidof(IProduct), CLASS_E_CLASSNOTAVAILABLE},
+        {L"TrustikaHelper.dll", __uuidof(ITrustika), __uuidof(IVelmora), E_NOINTERFACE},
+        {L"ProcyraHelper.dll", __uuidof(IPYManager), __uuidof(ITrustika), E_NOINTERFACE},
+        {L"RekovaHelper.dll", __uuidof(IRekova), __uuidof(IRekovaSet), E_NOINTERFACE},
+    };
+    for (const auto& c : libraries) {
+        SCOPED_TRACE(Narrow(c.File));
+        const bool isLibrary = c.Refusal == CLASS_E_CLASSNOTAVAILABLE;
+        TLoadedComponent library{c.File};
+        ASSERT_TRUE(library.Module);
+        EXPECT_EQ(library.CanUnloadNow(), S_OK);
+        for (REFIID iid : {c.Foreign, isLibrary ? IID_IUnknown : c.Foreign}) {
+            void* object = reinterpret_cast<void*>(1);
+            EXPECT_EQ(library.GetInstance(iid, &object), c.Refusal);
+            EXPECT_EQ(object, nullptr);
+        }
+        EXPECT_EQ(library.GetInstance(c.Root, nullptr), E_POINTER);
+        EXPECT_EQ(library.CanUnloadNow(), S_OK);
+
+        TComPtr<IUnknown> root, asRoot;
+        ASSERT_EQ(
+            library.GetInstance(isLibrary ? c.Root : IID_IUnknown, reinterpret_cast<void**>(root.put())),
+            S_OK);
+        ASSERT_EQ(root->QueryInterface(c.Root, reinterpret_cast<void**>(asRoot.put())), S_OK);
+        // What keeps it loaded once the root is gone: the library's collection
+        // and its feature manager, a component's root under its own interface.
+        std::vector<TComPtr<IUnknown>> held;
+        if (isLibrary) {
+            auto* velmora = static_cast<IVelmora*>(asRoot.get());
+            velmora->GetPrograms(reinterpret_cast<IProductCollection**>(held.emplace_back().put()));
+            velmora->GetFeatures(reinterpret_cast<IFeatures**>(held.emplace_back().put()));
+            asRoot.reset();
+        } else {
+            held.push_back(std::move(asRoot));
+        }
+        root.reset();
+        for (TComPtr<IUnknown>& object : held) {
+            ASSERT_TRUE(object);
+            EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
+            object.reset();
+        }
+        EXPECT_EQ(library.CanUnloadNow(), S_OK);
     }
-    EXPECT_EQ(Library.GetInstance(__uuidof(IVelmora), nullptr), E_POINTER);
-    EXPECT_EQ(CanUnloadNow(), S_OK);
-
-    auto root = Library.NewRoot();
-    TComPtr<IProductCollection> programs;
-    root->GetPrograms(programs.put());
-    ASSERT_TRUE(programs);
-    TComPtr<IFeatures> features;
-    root->GetFeatures(features.put());
-    root.reset();
-    EXPECT_EQ(CanUnloadNow(), S_FALSE) << "a collection still lives";
-    programs.reset();
-    EXPECT_EQ(CanUnloadNow(), S_FALSE) << "the feature manager is still referenced";
-    features.reset();
-    EXPECT_EQ(CanUnloadNow(), S_OK);
-
-    auto getVersion = Library.Export<HRESULT(WINAPI*)(DLLVERSIONINFO2*)>("DllGetVersion");
+    TLoadedLibrary library;
+    auto getVersion = library.Export<HRESULT(WINAPI*)(DLLVERSIONINFO2*)>("DllGetVersion");
     DLLVERSIONINFO2 info{};
     info.info1.cbSize = sizeof info;
     ASSERT_EQ(getVersion(&info), S_OK);

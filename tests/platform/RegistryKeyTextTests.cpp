@@ -2,21 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace velmora;
 
 namespace {
 
-struct TParsed {
-    TRegView View = TRegView::Default;
-    TRegRoot Root = TRegRoot::ClassesRoot;
-    std::wstring Path = L"unchanged";
-    bool Ok = false;
-};
-
-TParsed Parse(std::wstring_view text) {
-    TParsed p;
-    p.Ok = ExtractKeyParams(text, p.View, p.Root, p.Path);
-    return p;
+// Whether the text parsed, and into what; the path is left "unchanged" when not.
+std::tuple<bool, TRegView, TRegRoot, std::wstring> Parse(std::wstring_view text) {
+    TRegView view = TRegView::Default;
+    TRegRoot root = TRegRoot::ClassesRoot;
+    std::wstring path = L"unchanged";
+    const bool ok = ExtractKeyParams(text, view, root, path);
+    return {ok, view, root, path};
 }
 
 } // namespace
@@ -33,18 +31,11 @@ TEST(RegistryKeyText, ParsingAndComparisonOfKeyTexts) {
         {L"(X32)Hkey_Local_Machine\\\\Software\\\\", TRegView::x32, TRegRoot::LocalMachine, L"Software"},
         {L"(x64)HKEY_CURRENT_USER\\", TRegView::x64, TRegRoot::CurrentUser, L""},
     };
-    for (const auto& c : cases) {
-        TParsed p = Parse(c.Text);
-        ASSERT_TRUE(p.Ok) << c.Text;
-        EXPECT_EQ(p.View, c.View) << c.Text;
-        EXPECT_EQ(p.Root, c.Root) << c.Text;
-        EXPECT_EQ(p.Path, c.Path) << c.Text;
-    }
-    for (std::wstring_view bad : {L"", L"(x64)", L"HKEY_LOCAL_MACHINEX\\Software", L"(x86)HKLM\\Software"}) {
-        TParsed p = Parse(bad);
-        EXPECT_FALSE(p.Ok) << std::wstring(bad);
-        EXPECT_EQ(p.Path, L"unchanged") << std::wstring(bad);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(Parse(c.Text), std::tuple(true, c.View, c.Root, c.Path)) << c.Text;
+    for (std::wstring_view bad : {L"", L"(x64)", L"HKEY_LOCAL_MACHINEX\\Software", L"(x86)HKLM\\Software"})
+        EXPECT_EQ(Parse(bad), std::tuple(false, TRegView::Default, TRegRoot::ClassesRoot, L"unchanged"))
+            << std::wstring(bad);
     // Same key whatever the case, trailing separator and root spelling.
     EXPECT_TRUE(SameRegistryKey(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\", L"hklm\\software\\microsoft"));
     EXPECT_FALSE(SameRegistryKey(L"HKLM\\A", L"(x64)HKLM\\A"));
@@ -66,16 +57,12 @@ TEST(RegistryKeyText, EveryKeyWrittenAsTextParsesBackToItself) {
                               TRegRoot::Users, TRegRoot::CurrentConfig})
             for (const std::wstring& path : paths) {
                 std::wstring text = RegistryKeyToStr(view, root, path);
-                TParsed p = Parse(text);
                 std::wstring trimmed = path.substr(path.find_first_not_of(L'\\') == std::wstring::npos
                                                        ? path.size()
                                                        : path.find_first_not_of(L'\\'));
                 while (!trimmed.empty() && trimmed.back() == L'\\')
                     trimmed.pop_back();
-                ASSERT_TRUE(p.Ok) << text;
-                EXPECT_EQ(p.View, view) << text;
-                EXPECT_EQ(p.Root, root) << text;
-                EXPECT_EQ(p.Path, trimmed) << text;
+                EXPECT_EQ(Parse(text), std::tuple(true, view, root, trimmed)) << text;
             }
     // The text carries the view prefix, the canonical root and the path as given.
     EXPECT_EQ(RegistryKeyToStr(TRegView::x64, TRegRoot::LocalMachine, L"Software\\A\\"),

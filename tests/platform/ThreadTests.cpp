@@ -57,28 +57,6 @@ TEST(Thread, ErrorsReachTheHandlerButAbortDoesNotAndTheCallbackAlwaysRuns) {
     }
 }
 
-TEST(Thread, DetachedThreadFreesItselfWhetherFinishedOrNot) {
-    static std::atomic<int> destroyed{0};
-    struct TCounted : TFunctionThread {
-        using TFunctionThread::TFunctionThread;
-        ~TCounted() override { ++destroyed; }
-    };
-    std::promise<void> release;
-    auto gate = release.get_future().share();
-    auto* running = new TCounted([gate] { gate.wait(); });
-    running->Start();
-    running->Detach();
-    auto* finished = new TCounted([] {});
-    finished->Start();
-    finished->WaitFor();
-    finished->Detach();
-    EXPECT_EQ(destroyed, 1);
-    release.set_value();
-    for (int i = 0; i < 500 && destroyed < 2; ++i)
-        std::this_thread::sleep_for(milliseconds(10));
-    EXPECT_EQ(destroyed, 2);
-}
-
 // The wait of code that runs on any thread: a stop request of a runtime
 // thread ends it at once; elsewhere it is a plain sleep.
 TEST(Thread, SleepOnAnyThreadEndsWithTheAbortOnAThreadAskedToStop) {
@@ -91,11 +69,23 @@ TEST(Thread, SleepOnAnyThreadEndsWithTheAbortOnAThreadAskedToStop) {
     EXPECT_GE(steady_clock::now() - start, milliseconds(20));
 }
 
-// The thread of an object that freed itself still runs the library's code on
-// its way out (thread-local clean-up among it): it counts until it has been
+// A detached thread frees its object, at once when it has finished. The
+// thread of an object that freed itself still runs the library's code on its
+// way out (thread-local clean-up among it): it counts until it has been
 // joined, and the count joins it.
-TEST(Thread, ASelfFreeingThreadCountsUntilItHasLeft) {
+TEST(Thread, ADetachedThreadFreesItselfAndCountsUntilItHasLeft) {
     ASSERT_TRUE(velmora::testing::WaitUntil([] { return LibraryThreadCount() == 0; }));
+    static std::atomic<int> destroyed{0};
+    struct TCounted : TFunctionThread {
+        using TFunctionThread::TFunctionThread;
+        ~TCounted() override { ++destroyed; }
+    };
+    auto* finished = new TCounted([] {});
+    finished->Start();
+    finished->WaitFor();
+    finished->Detach();
+    EXPECT_EQ(destroyed, 1);
+
     struct TLeaving {
         std::atomic<bool>* Left;
         ~TLeaving() {
@@ -106,7 +96,7 @@ TEST(Thread, ASelfFreeingThreadCountsUntilItHasLeft) {
     std::atomic<bool> left{false};
     std::promise<void> release;
     auto gate = release.get_future().share();
-    auto* thread = new TFunctionThread([&left, gate] {
+    auto* thread = new TCounted([&left, gate] {
         thread_local TLeaving leaving{&left};
         gate.wait();
     });
@@ -116,6 +106,7 @@ TEST(Thread, ASelfFreeingThreadCountsUntilItHasLeft) {
     release.set_value();
     ASSERT_TRUE(velmora::testing::WaitUntil([] { return LibraryThreadCount() == 0; }));
     EXPECT_TRUE(left) << "counted as gone while still on its way out";
+    EXPECT_EQ(destroyed, 2);
 
     // A thread joined by its owner stops counting at the join.
     TFunctionThread owned([] { TThread::Current()->SleepBy(60'000); });
