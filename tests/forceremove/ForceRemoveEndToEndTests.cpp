@@ -2,7 +2,8 @@
 // (LoadLibrary, DllGetInstance, the public interfaces and nothing else) on a
 // machine of its own, where two programs of one vendor, an installer package
 // and a program recorded with the program-files folder as its home live side
-// by side.
+// by side; and against the programs' own quiet uninstall, on programs that
+// installers built here install.
 #include "MachineKit.h"
 #include "tests/library/LibraryHarness.h"
 #include "tests/library/ProgramLookup.h"
@@ -205,6 +206,7 @@ private:
 };
 
 inline constexpr wchar_t AppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+inline constexpr wchar_t RegisteredApplicationsKey[] = L"Software\\RegisteredApplications";
 
 // Registrations around A that name its files or reach into what is not its
 // own, each beside a neighbour's that must stay: A's verb on a system file
@@ -292,7 +294,6 @@ public:
     const TTestService OtherService;
     const std::wstring StartupA, StartupB, ToolsLink, WebLink;
     // Another program's value beside the installer package's.
-    static constexpr wchar_t RegisteredApplicationsKey[] = L"Software\\RegisteredApplications";
     const std::wstring OtherApplication = Programs.Vendor + L" Other Application";
 
 private:
@@ -469,9 +470,8 @@ TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoA
     EXPECT_FALSE(
         TRegKey::Open(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test", KEY_READ, TRegView::x64)
             .ValueExists(L"Home"));
-    EXPECT_FALSE(
-        TRegKey::Open(TRegRoot::LocalMachine, TNeighbours::RegisteredApplicationsKey, KEY_READ, TRegView::x64)
-            .ValueExists(ScanProductName));
+    EXPECT_FALSE(TRegKey::Open(TRegRoot::LocalMachine, RegisteredApplicationsKey, KEY_READ, TRegView::x64)
+                     .ValueExists(ScanProductName));
     for (const std::wstring& key : {std::wstring(L".vscan"), std::wstring(L"VelmoraScanTest.Document"),
                                     std::wstring(L"Installer\\UpgradeCodes\\") + ScanPackedUpgradeCode})
         EXPECT_FALSE(TRegKey::Open(TRegRoot::ClassesRoot, key, KEY_READ)) << Narrow(key);
@@ -779,11 +779,9 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
 
     TComPtr<IRekovaSet> set = NewestBackupSet();
     ASSERT_TRUE(set) << "no backup set";
-    BSTR id = nullptr, name = nullptr;
-    set->GetId(&id);
-    set->GetName(&name);
-    const std::wstring setId = Take(id);
-    EXPECT_EQ(Take(name), L"Velmora: Deleting entry for \"" + programs.NameA + L"\"");
+    const std::wstring setId = TextOf(set.get(), &IRekovaSet::GetId);
+    EXPECT_EQ(TextOf(set.get(), &IRekovaSet::GetName),
+              L"Velmora: Deleting entry for \"" + programs.NameA + L"\"");
     auto [code, output] = RunProgram(VelmoraExe(), L"backups");
     EXPECT_EQ(code, 0) << output;
     EXPECT_NE(output.find(Narrow(setId)), std::string::npos) << output;
@@ -820,9 +818,166 @@ TEST(ForceRemoveBackup, AFullBackupStoreIsAskedAboutAndTheRemovalGoesOnWithoutBa
 
     TComPtr<IRekovaSet> set = NewestBackupSet();
     ASSERT_TRUE(set);
-    BSTR status = nullptr;
-    set->GetStatus(&status);
-    EXPECT_EQ(Take(status), L"incomplete");
+    EXPECT_EQ(TextOf(set.get(), &IRekovaSet::GetStatus), L"incomplete");
+}
+
+constexpr wchar_t Classes[] = L"Software\\Classes\\";
+constexpr wchar_t VendorKey[] = L"Software\\Velmora";
+
+struct TInstaller {
+    std::wstring Name;  // display name
+    std::wstring Setup; // beside the test; empty for the scan package
+    TRegRoot Root;
+    std::wstring InstallDir;
+    std::vector<std::wstring> Keys; // what it writes, below Root (64-bit view)
+    // Entries the forced removal must list, class keys as the user's or the machine's real key.
+    std::vector<std::wstring> Entries;
+};
+
+std::vector<TInstaller> Installers() {
+    const std::wstring uninstall = std::wstring(UninstallKey) + L"\\";
+    const std::wstring c = Classes;
+    return {
+        {L"Velmora User Viewer",
+         L"VelmoraUserViewerSetup.exe",
+         TRegRoot::CurrentUser,
+         IncludeTrailingBackslash(LocalAppDataFolder()) + L"Programs\\Velmora User Viewer\\",
+         {c + L"VelmoraUserViewer.Document", c + L".vuview", c + L"Applications\\uviewer.exe",
+          uninstall + L"Velmora User Viewer"},
+         {L"(x64)hkey_current_user\\software\\classes\\.vuview\\",
+          L"(x64)hkey_current_user\\software\\classes\\velmorauserviewer.document\\",
+          L"(x64)hkey_current_user\\software\\classes\\applications\\uviewer.exe\\",
+          L"(x64)hkey_current_user\\software\\registeredapplications\\velmora user viewer"}},
+        {L"Velmora Machine Viewer",
+         L"VelmoraMachineViewerSetup.exe",
+         TRegRoot::LocalMachine,
+         velmora::testing::detail::In(SpecialFolder(CSIDL_PROGRAM_FILES), {L"Velmora Machine Viewer"}),
+         {c + L"VelmoraMachineViewer.Document", c + L".vmview", c + L"Applications\\mviewer.exe",
+          uninstall + L"Velmora Machine Viewer"},
+         {L"(x64)hkey_local_machine\\software\\classes\\.vmview\\",
+          L"(x64)hkey_local_machine\\software\\registeredapplications\\velmora machine viewer"}},
+        // Its row below Software\Microsoft is refused by the list (a protected
+        // path): it is left out of the comparison.
+        {ScanProductName,
+         L"",
+         TRegRoot::LocalMachine,
+         ScanInstallDir(),
+         {L"Software\\Velmora Scan Test", c + L".vscan", c + L"VelmoraScanTest.Document",
+          c + L"Installer\\UpgradeCodes\\" + ScanPackedUpgradeCode,
+          c + L"Installer\\Products\\25C3D1A674B9F0E4C812D5E7F9A0B143", uninstall + ScanProductCode},
+         {L"(x64)hkey_local_machine\\software\\registeredapplications\\velmora scan test"}},
+    };
+}
+
+// Another program's registration beside the installers': its value in both
+// roots' RegisteredApplications, its key below the vendor's, and the machine's
+// extension key of the per-user program's type. Removed afterwards.
+class TNeighbour {
+public:
+    TNeighbour() {
+        for (TRegRoot root : {TRegRoot::CurrentUser, TRegRoot::LocalMachine}) {
+            Create(root, RegisteredApplicationsKey).WriteString(Name, Capabilities);
+            Create(root, Capabilities).WriteString(L"ApplicationName", Name);
+        }
+        Create(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview")
+            .WriteString(L"", L"Neighbour.Document");
+    }
+    ~TNeighbour() {
+        for (TRegRoot root : {TRegRoot::CurrentUser, TRegRoot::LocalMachine}) {
+            TRegKey::Open(root, RegisteredApplicationsKey, KEY_WRITE, TRegView::x64).DeleteValue(Name);
+            DeleteKey(root, VendorKey, TRegView::x64);
+        }
+        DeleteKey(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview", TRegView::x64);
+    }
+    TNeighbour(const TNeighbour&) = delete;
+    TNeighbour& operator=(const TNeighbour&) = delete;
+
+    // The installer's places and the shared keys, as they are now.
+    static TMachineSnapshot Snapshot(const TInstaller& installer) {
+        TMachineSnapshot snapshot;
+        snapshot.AddFolder(installer.InstallDir);
+        for (const auto& key : installer.Keys)
+            snapshot.AddKey(installer.Root, key);
+        for (TRegRoot root : {TRegRoot::CurrentUser, TRegRoot::LocalMachine}) {
+            snapshot.AddValues(root, RegisteredApplicationsKey);
+            snapshot.AddKey(root, VendorKey);
+        }
+        snapshot.AddKey(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview");
+        return snapshot;
+    }
+
+private:
+    static TRegKey Create(TRegRoot root, const std::wstring& path) {
+        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
+    }
+    const std::wstring Name = L"Velmora Neighbour";
+    const std::wstring Capabilities = std::wstring(VendorKey) + L"\\Neighbour\\Capabilities";
+};
+
+// Installs; empty, or what failed.
+std::wstring Install(const TInstaller& installer) {
+    if (installer.Setup.empty())
+        return InstallScanPackage();
+    auto [code, output] = RunProgram(ThisModuleFolder() + installer.Setup, L"/S", 60s);
+    return code == 0 ? L"" : Format(L"%s answered %d", installer.Setup, code);
+}
+
+// The program's own quiet uninstall, waited for (an NSIS uninstaller goes on
+// in a copy of itself and ends last with the program's folder).
+void UninstallQuietly(const TInstaller& installer) {
+    if (installer.Setup.empty())
+        return UninstallScanPackage();
+    const std::wstring key = std::wstring(UninstallKey) + L"\\" + installer.Name;
+    const std::wstring quiet = TRegKey::Open(installer.Root, key, KEY_READ, TRegView::x64)
+                                   .ReadString(L"QuietUninstallString")
+                                   .value_or(L"");
+    const size_t end = quiet.find(L'"', 1);
+    ASSERT_TRUE(quiet.starts_with(L'"') && end != std::wstring::npos) << Narrow(quiet);
+    RunProgram(quiet.substr(1, end - 1), quiet.substr(end + 1), 60s);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return !Listed(installer.InstallDir) && !KeyExists(installer.Root, key, TRegView::x64); }, 60s))
+        << Narrow(installer.Name) << " was not uninstalled";
+}
+
+// Programs installed by NSIS installers for the user alone and for all users
+// (a file type with its ProgID, open-with entries, an Applications key, a
+// Default Programs registration) and by an installer package: each is
+// installed, uninstalled quietly and its places snapshotted; installed again,
+// removed by force and snapshotted again: both snapshots must be equal, a
+// neighbour's values in the shared keys untouched. The backup of the forced
+// removal then restores the installed program where it was.
+TEST(ForceRemoveInstallers, LeavesWhatTheProgramsOwnQuietUninstallLeavesAndItsBackupRestoresThem) {
+    const TNeighbour neighbour;
+    const TBackupsOn backups;
+    TFrontEnd frontEnd;
+    ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
+    for (const TInstaller& installer : Installers()) {
+        SCOPED_TRACE(Narrow(installer.Name));
+        const TMachineSnapshot before = TNeighbour::Snapshot(installer);
+        ASSERT_EQ(Install(installer), L"");
+        EXPECT_THAT(before.DifferencesTo(TNeighbour::Snapshot(installer)), Not(IsEmpty()));
+        UninstallQuietly(installer);
+        // The uninstall takes back all it wrote, and nothing of the neighbour.
+        const TMachineSnapshot uninstalled = TNeighbour::Snapshot(installer);
+        EXPECT_THAT(before.DifferencesTo(uninstalled), IsEmpty());
+
+        ASSERT_EQ(Install(installer), L"");
+        const TMachineSnapshot reinstalled = TNeighbour::Snapshot(installer);
+        frontEnd.Root->RefreshProgramList();
+        TComPtr<IForceRemove> removal = frontEnd.ForceRemove(installer.Name);
+        ASSERT_CONTROLLER(removal, installer.Name);
+        ASSERT_TRUE(Scan(*removal));
+        EXPECT_THAT(TLeftovers(*removal).RegEntries, IsSupersetOf(installer.Entries));
+        Remove(*removal);
+        EXPECT_THAT(uninstalled.DifferencesTo(TNeighbour::Snapshot(installer)), IsEmpty());
+
+        TComPtr<IRekovaSet> set = NewestBackupSet();
+        ASSERT_TRUE(set) << "no backup set";
+        auto [code, output] = RunProgram(VelmoraExe(), L"restore " + TextOf(set.get(), &IRekovaSet::GetId));
+        EXPECT_EQ(code, 0) << output;
+        EXPECT_THAT(reinstalled.DifferencesTo(TNeighbour::Snapshot(installer)), IsEmpty());
+        UninstallQuietly(installer);
+    }
 }
 
 } // namespace
