@@ -1,4 +1,5 @@
 // The program-files and shortcut scanners on a machine with two programs of one vendor.
+#include "FakeRegistry.h"
 #include "MachineKit.h"
 
 #include "forceremove/AppFiles.h"
@@ -48,18 +49,6 @@ protected:
             paths.push_back(file->Path());
         return paths;
     }
-    std::vector<std::wstring> ListedPaths() const {
-        std::vector<std::wstring> paths;
-        for (size_t i = 0; i < Files.Count(); ++i)
-            paths.push_back(Files.GetItem(i).Path());
-        return paths;
-    }
-    std::vector<std::wstring> FolderItems() const {
-        std::vector<std::wstring> items;
-        for (size_t i = 0; i < Folders.Count(); ++i)
-            items.push_back(Folders.GetItem(i));
-        return items;
-    }
     bool Lists(std::wstring_view part) const {
         auto paths = DataPaths();
         return std::any_of(paths.begin(), paths.end(),
@@ -102,12 +91,6 @@ protected:
         scanner.Run();
         ShortcutScanner = nullptr;
     }
-    std::vector<std::wstring> ShortcutFiles() const {
-        std::vector<std::wstring> paths;
-        for (size_t i = 0; i < Shortcuts.Count(); ++i)
-            paths.push_back(Shortcuts.GetItem(i).ShortcutFile().Path());
-        return paths;
-    }
 
     const std::wstring Programs = IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAMS));
     // Both programs' shortcuts: the folder stays, and B's shortcut in it.
@@ -146,7 +129,7 @@ TEST_F(AppFilesScan, ListsTheProgramsFilesAndDataFoldersNothingOfItsNeighbourAnd
             EXPECT_FALSE(paths[i].ends_with(L"\\") && paths[j].starts_with(paths[i]))
                 << Narrow(paths[i]) << " before " << Narrow(paths[j]);
     // The data folders found became program folders.
-    EXPECT_THAT(FolderItems(), ::testing::ElementsAre(Machine.InstallA, Machine.RoamingA, Machine.LocalA));
+    EXPECT_THAT(Texts(Folders), ::testing::ElementsAre(Machine.InstallA, Machine.RoamingA, Machine.LocalA));
     EXPECT_THAT(progressSeen, IsSupersetOf({0, 25, 50, 75}));
     EXPECT_EQ(*progressSeen.rbegin(), 75);
 }
@@ -265,13 +248,14 @@ TEST_F(ShortcutsScan, ListsTheProgramsShortcutsAndOwnMenuFoldersKeepsTheVendorFo
         std::set<int32_t> progressSeen;
         Scan([&] { progressSeen.insert(ShortcutScanner->GetProgress()); });
 
-        EXPECT_THAT(ShortcutFiles(), UnorderedElementsAre(VendorMenuA, OwnMenuA, OwnMenuDeepA, StartupA));
+        EXPECT_THAT(Texts(Shortcuts, [](const TFRShortcut& s) { return s.ShortcutFile().Path(); }),
+                    UnorderedElementsAre(VendorMenuA, OwnMenuA, OwnMenuDeepA, StartupA));
         for (size_t i = 0; i < Shortcuts.Count(); ++i) {
             const auto& shortcut = Shortcuts.GetItem(i);
             EXPECT_EQ(shortcut.Target(),
                       shortcut.ShortcutFile().Path() == OwnMenuDeepA ? Machine.ADll : Machine.AExe);
         }
-        const auto listed = ListedPaths();
+        const auto listed = Texts(Files, &TFRFile::Path);
         for (const auto& kept : {VendorMenu, VendorMenuB, Programs, Startup, OwnMenu + L"Tools\\B.lnk",
                                  OwnMenu + L"Tools\\Alpha site.url", OwnMenu + L"Tools\\desktop.ini"})
             EXPECT_THAT(listed, Not(Contains(kept))) << Narrow(kept);

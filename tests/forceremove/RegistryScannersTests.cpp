@@ -31,12 +31,7 @@ protected:
     RegistryScannersTest() { FAppFolders.Add(A); }
 
     // The listed entries as full paths ("(x64)HKEY_...\Key\" for a whole key).
-    std::vector<std::wstring> Listed() const {
-        std::vector<std::wstring> paths;
-        for (size_t i = 0; i < FRegList.Count(); ++i)
-            paths.push_back(FRegList.GetItem(i).FullPath());
-        return paths;
-    }
+    std::vector<std::wstring> Listed() const { return Texts(FRegList, &TFRRegEntry::FullPath); }
     void ListFile(const std::wstring& path) {
         FRegistry.AddFile(path);
         FFileList.AddFile(path, 10);

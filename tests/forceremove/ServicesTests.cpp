@@ -22,19 +22,13 @@ protected:
         FAppA.WriteFile(L"empty.exe", 0);
     }
 
-    std::vector<std::wstring> ListedNames() const {
-        std::vector<std::wstring> names;
-        for (const auto& service : FServices)
-            names.push_back(service->Name());
-        return names;
-    }
     // Only the services this test made: the machine has others.
     std::vector<std::wstring> ListedOf(std::initializer_list<const TTestService*> made) const {
         std::vector<std::wstring> names;
-        for (const auto& name : ListedNames())
-            for (const TTestService* service : made)
-                if (name == service->Name())
-                    names.push_back(name);
+        for (const auto& service : FServices)
+            for (const TTestService* own : made)
+                if (service->Name() == own->Name())
+                    names.push_back(own->Name());
         return names;
     }
 
