@@ -49,6 +49,15 @@ public:
         }
         FKeys[Id(key)].Values[UpperCase(name)] = {std::wstring(name), type, std::wstring(data)};
     }
+    // Sets each row's value.
+    struct TRow {
+        std::wstring Key, Name, Data;
+        TType Type = TType::String;
+    };
+    void Set(const std::vector<TRow>& rows) {
+        for (const TRow& row : rows)
+            Set(row.Key, row.Name, row.Data, row.Type);
+    }
     void AddFile(std::wstring path) { FFiles.insert(UpperCase(path)); }
     // The key (a text without a view) is one key in both views, as Windows keeps most class keys.
     void Share(std::wstring_view keyText) { FShared.insert(Id(Parse(keyText))); }

@@ -20,7 +20,6 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <objbase.h>
 
 #include <set>
@@ -47,22 +46,12 @@ using ::testing::UnorderedElementsAreArray;
 
 namespace {
 
-// Paths and keys compare without regard to case: the lists hold them lower-cased.
-std::wstring Lower(std::wstring text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
-    return text;
-}
-
-std::wstring Take(BSTR text) {
-    return BstrText(unique_bstr(text).get());
-}
-
 // The text one getter of an item hands out.
 template <class I, class Getter> std::wstring TextOf(I* item, Getter getter) {
     BSTR text = nullptr;
     if (item)
         (item->*getter)(&text);
-    return Take(text);
+    return BstrText(unique_bstr(text).get());
 }
 
 // What the removal reports of one data file or folder.
@@ -73,38 +62,44 @@ struct TOutcome {
     std::wstring Error;
 };
 
-// The lists of a removal as the front end reads them.
+// The lists of a removal as the front end reads them, paths and keys
+// lower-cased: they compare without regard to case.
 struct TLeftovers {
     std::vector<std::wstring> DataFiles, RegEntries, Shortcuts, ShortcutTargets, Services;
     std::vector<TOutcome> Outcomes; // of the data files
 
     explicit TLeftovers(IForceRemove& removal) {
-        for (int32_t i = 0, n = removal.GetDataFileCount(); i < n; ++i) {
-            TComPtr<IFRFile> file;
-            removal.GetDataFile(i, file.put());
-            DataFiles.push_back(Lower(TextOf(file.get(), &IFRFile::GetPath)));
-            if (file)
-                Outcomes.push_back({DataFiles.back(), file->GetIsFolder(), file->GetRemoved(),
-                                    TextOf(file.get(), &IFRFile::GetErrorMessage)});
-        }
-        for (int32_t i = 0, n = removal.GetRegEntryCount(); i < n; ++i) {
-            TComPtr<IFRRegEntry> entry;
-            removal.GetRegEntry(i, entry.put());
-            RegEntries.push_back(Lower(TextOf(entry.get(), &IFRRegEntry::FullPath)));
-        }
-        for (int32_t i = 0, n = removal.GetShortcutCount(); i < n; ++i) {
-            TComPtr<IFRShortcut> shortcut;
-            removal.GetShortcut(i, shortcut.put());
-            TComPtr<IFRFile> file;
-            if (shortcut)
+        ForEach<IFRFile>(removal.GetDataFileCount(), removal, &IForceRemove::GetDataFile, [&](IFRFile* file) {
+            DataFiles.push_back(LowerCase(TextOf(file, &IFRFile::GetPath)));
+            Outcomes.push_back({DataFiles.back(), file->GetIsFolder(), file->GetRemoved(),
+                                TextOf(file, &IFRFile::GetErrorMessage)});
+        });
+        ForEach<IFRRegEntry>(
+            removal.GetRegEntryCount(), removal, &IForceRemove::GetRegEntry,
+            [&](auto* entry) { RegEntries.push_back(LowerCase(TextOf(entry, &IFRRegEntry::FullPath))); });
+        ForEach<IFRShortcut>(
+            removal.GetShortcutCount(), removal, &IForceRemove::GetShortcut, [&](auto* shortcut) {
+                TComPtr<IFRFile> file;
                 shortcut->GetShortcutFile(file.put());
-            Shortcuts.push_back(Lower(TextOf(file.get(), &IFRFile::GetPath)));
-            ShortcutTargets.push_back(Lower(TextOf(shortcut.get(), &IFRShortcut::GetTarget)));
-        }
-        for (int32_t i = 0, n = removal.GetServiceCount(); i < n; ++i) {
-            TComPtr<IFRService> service;
-            removal.GetService(i, service.put());
-            Services.push_back(TextOf(service.get(), &IFRService::GetName));
+                Shortcuts.push_back(LowerCase(TextOf(file.get(), &IFRFile::GetPath)));
+                ShortcutTargets.push_back(LowerCase(TextOf(shortcut, &IFRShortcut::GetTarget)));
+            });
+        ForEach<IFRService>(
+            removal.GetServiceCount(), removal, &IForceRemove::GetService,
+            [&](auto* service) { Services.push_back(TextOf(service, &IFRService::GetName)); });
+    }
+
+private:
+    // Each item the getter hands out; one it does not is a failure.
+    template <class I, class Getter, class Use>
+    static void ForEach(int32_t count, IForceRemove& removal, Getter getter, Use use) {
+        for (int32_t i = 0; i < count; ++i) {
+            TComPtr<I> item;
+            (removal.*getter)(i, item.put());
+            if (item)
+                use(item.get());
+            else
+                ADD_FAILURE() << "item " << i << " was not handed out";
         }
     }
 };
@@ -127,7 +122,7 @@ std::vector<std::wstring> BlockedFiles(IForceRemove& removal) {
     for (int32_t i = 0, n = list ? list->GetCount() : 0; i < n; ++i) {
         BSTR path = nullptr;
         list->Get(i, &path);
-        paths.push_back(Lower(Take(path)));
+        paths.push_back(LowerCase(BstrText(unique_bstr(path).get())));
     }
     removal.Unlock();
     return paths;
@@ -172,22 +167,17 @@ public:
             Root->Stop();
     }
 
-    // The program of that display name; a program installed after the first
-    // read is awaited.
-    TComPtr<IProduct> Program(const std::wstring& name) {
+    // A new controller for the program of that display name; a program
+    // installed after the first read is awaited.
+    TComPtr<IForceRemove> ForceRemove(const std::wstring& name) {
         TComPtr<IProduct> found;
         if (!WaitUntil([&] { return bool(found = FindProgram(name)); }, 5s)) {
             Root->RefreshProgramList();
             WaitUntil([&] { return bool(found = FindProgram(name)); }, 60s);
         }
-        return found;
-    }
-
-    // A new controller for the program of that display name.
-    TComPtr<IForceRemove> ForceRemove(const std::wstring& name) {
         TComPtr<IForceRemove> removal;
-        if (TComPtr<IProduct> product = Program(name))
-            product->GetForceRemove(removal.put());
+        if (found)
+            found->GetForceRemove(removal.put());
         else
             ADD_FAILURE() << Narrow(name) << " is not in the inventory";
         return removal;
@@ -273,9 +263,10 @@ public:
 
     // The registry entries of A's among them, as the removal lists them.
     std::vector<std::wstring> EntriesOfA() const {
-        return {Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + std::wstring(AppPathsKey) + L"\\a.exe\\"),
-                Lower(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\a.exe\\"),
-                Lower(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\" + SharedProgId + L"\\shell\\open\\")};
+        return {
+            LowerCase(L"(x64)HKEY_LOCAL_MACHINE\\" + std::wstring(AppPathsKey) + L"\\a.exe\\"),
+            LowerCase(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\a.exe\\"),
+            LowerCase(L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\" + SharedProgId + L"\\shell\\open\\")};
     }
     // What is not A's among them.
     void AddOthers(TMachineSnapshot& snapshot) const {
@@ -355,7 +346,7 @@ protected:
              {programs.NameA, programs.NameB, programs.InstallA, programs.InstallB, Machine->MenuFolder,
               std::wstring(ScanProductName), std::wstring(L"VelmoraScanTest"),
               std::wstring(ScanPackedUpgradeCode)})
-            if (text.find(Lower(mark)) != std::wstring::npos)
+            if (text.find(LowerCase(mark)) != std::wstring::npos)
                 return true;
         return false;
     }
@@ -416,7 +407,7 @@ protected:
 // Each home is refused: the scan lists nothing below it and nothing of the
 // vendor's programs, and a real removal takes the program's own entry alone.
 TEST_F(ForceRemoveMachine, AProgramRecordedAtASharedFolderTakesNothingOfTheOthers) {
-    const std::wstring programFiles = Lower(IncludeTrailingBackslash(ProgramFilesFolder()));
+    const std::wstring programFiles = LowerCase(IncludeTrailingBackslash(ProgramFilesFolder()));
     wchar_t current[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, current);
     SetCurrentDirectoryW(programFiles.c_str());
@@ -438,7 +429,7 @@ TEST_F(ForceRemoveMachine, AProgramRecordedAtASharedFolderTakesNothingOfTheOther
         EXPECT_THAT(found.Shortcuts, IsEmpty());
         EXPECT_THAT(found.Services, IsEmpty());
         EXPECT_THAT(found.RegEntries,
-                    Contains(Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + HomeEntries[i]->KeyPath + L"\\")));
+                    Contains(LowerCase(L"(x64)HKEY_LOCAL_MACHINE\\" + HomeEntries[i]->KeyPath + L"\\")));
 
         EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
         EXPECT_FALSE(removal->GetTerminated());
@@ -458,10 +449,10 @@ TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoA
 
     // What the package's data lists exactly is the installer-data scanner's test.
     TLeftovers found(*removal);
-    EXPECT_THAT(found.DataFiles, Contains(Lower(ScanInstallDir()) + L"scan.txt"));
+    EXPECT_THAT(found.DataFiles, Contains(LowerCase(ScanInstallDir()) + L"scan.txt"));
     for (const auto* list : {&found.DataFiles, &found.Shortcuts, &found.RegEntries})
         for (const auto& text : *list)
-            EXPECT_EQ(text.find(Lower(Machine->Programs.Vendor)), std::wstring::npos) << Narrow(text);
+            EXPECT_EQ(text.find(LowerCase(Machine->Programs.Vendor)), std::wstring::npos) << Narrow(text);
 
     EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
     ExpectEveryFileRemoved(*removal);
@@ -489,36 +480,36 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     // Listed: A's files (not the DLL another program holds too), its link as
     // one entry, its data folders, its shortcuts, its service, its entry.
     TLeftovers found(*removal);
-    const std::wstring installA = Lower(programs.InstallA), roamingA = Lower(programs.RoamingA),
-                       localA = Lower(programs.LocalA);
-    std::vector<std::wstring> expectedFiles = {Lower(programs.AExe),
-                                               Lower(programs.ADll),
+    const std::wstring installA = LowerCase(programs.InstallA), roamingA = LowerCase(programs.RoamingA),
+                       localA = LowerCase(programs.LocalA);
+    std::vector<std::wstring> expectedFiles = {LowerCase(programs.AExe),
+                                               LowerCase(programs.ADll),
                                                installA + L"lib\\",
                                                installA + L"a-agent.exe",
-                                               Lower(Machine->SharedOnceA.Path),
-                                               Lower(Machine->ProcessA.Program()),
-                                               Lower(programs.LinkInA) + L"\\",
+                                               LowerCase(Machine->SharedOnceA.Path),
+                                               LowerCase(Machine->ProcessA.Program()),
+                                               LowerCase(programs.LinkInA) + L"\\",
                                                installA,
-                                               Lower(programs.RoamingAFile),
+                                               LowerCase(programs.RoamingAFile),
                                                roamingA,
-                                               Lower(programs.LocalAFile),
+                                               LowerCase(programs.LocalAFile),
                                                localA,
                                                installA + L"setup.exe"};
     EXPECT_THAT(found.DataFiles, UnorderedElementsAreArray(expectedFiles));
     std::vector<std::wstring> linksA;
     for (const auto& link : Machine->LinksA)
-        linksA.push_back(Lower(link));
+        linksA.push_back(LowerCase(link));
     for (const auto& link : {Neighbours->StartupA, Neighbours->ToolsLink})
-        linksA.push_back(Lower(link));
+        linksA.push_back(LowerCase(link));
     EXPECT_THAT(found.Shortcuts, UnorderedElementsAreArray(linksA));
-    EXPECT_THAT(found.ShortcutTargets, Each(Lower(programs.AExe)));
+    EXPECT_THAT(found.ShortcutTargets, Each(LowerCase(programs.AExe)));
     EXPECT_THAT(found.Services, ElementsAre(Machine->ServiceA.Name()));
     EXPECT_THAT(found.RegEntries,
-                Contains(Lower(L"(x64)HKEY_LOCAL_MACHINE\\" + Machine->EntryA.KeyPath + L"\\")));
+                Contains(LowerCase(L"(x64)HKEY_LOCAL_MACHINE\\" + Machine->EntryA.KeyPath + L"\\")));
     const std::vector<std::wstring> neighbourEntriesOfA = Neighbours->EntriesOfA();
     EXPECT_THAT(found.RegEntries, IsSupersetOf(neighbourEntriesOfA));
     for (const auto& entry : found.RegEntries)
-        EXPECT_TRUE(entry.find(Lower(programs.NameA)) != std::wstring::npos ||
+        EXPECT_TRUE(entry.find(LowerCase(programs.NameA)) != std::wstring::npos ||
                     std::ranges::count(neighbourEntriesOfA, entry))
             << "not A's: " << Narrow(entry);
 
@@ -584,7 +575,7 @@ TEST(ForceRemoveDecisions, AFileHeldOpenIsAskedForUntilItIsClosedOrTheController
             ASSERT_TRUE(WaitUntil(
                 [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; },
                 60s));
-            EXPECT_THAT(BlockedFiles(*removal), ElementsAre(Lower(programs.ADll)));
+            EXPECT_THAT(BlockedFiles(*removal), ElementsAre(LowerCase(programs.ADll)));
             EXPECT_EQ(removal->GetState(), TFRState::frsPaused);
             EXPECT_TRUE(FileExists(programs.AExe)) << "files deleted before the decision";
             if (release) {
@@ -696,7 +687,6 @@ public:
         for (const auto& folder : {Programs.InstallA, Programs.RoamingA, Programs.LocalA, Programs.InstallB})
             snapshot.AddFolder(folder);
         snapshot.AddService(Service.Name());
-        snapshot.AddKey(TRegRoot::LocalMachine, L"SYSTEM\\CurrentControlSet\\Services\\" + Service.Name());
         snapshot.AddKey(TRegRoot::LocalMachine, Entry.KeyPath);
         for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
             snapshot.AddKey(root, VendorKey);
@@ -755,13 +745,13 @@ TEST(ForceRemoveBackup, RestoringTheBackupSetOfARemovalGivesBackTheMachineExactl
                            user = L"(x64)hkey_current_user\\";
         EXPECT_THAT(
             found.RegEntries,
-            IsSupersetOf({Lower(classes + L"CLSID\\" + program.ClassId + L"\\"),
-                          Lower(classes + program.ProgId + L"\\"),
-                          Lower(classes + program.Extension + L"\\OpenWithProgids\\" + program.ProgId),
-                          Lower(user + RunKey + L"\\" + program.RunValue),
-                          Lower(L"(x64)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
-                          Lower(L"(x32)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
-                          Lower(user + program.VendorKey + L"\\Alpha\\")}));
+            IsSupersetOf({LowerCase(classes + L"CLSID\\" + program.ClassId + L"\\"),
+                          LowerCase(classes + program.ProgId + L"\\"),
+                          LowerCase(classes + program.Extension + L"\\OpenWithProgids\\" + program.ProgId),
+                          LowerCase(user + RunKey + L"\\" + program.RunValue),
+                          LowerCase(L"(x64)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
+                          LowerCase(L"(x32)hkey_local_machine\\" + program.VendorKey + L"\\Alpha\\"),
+                          LowerCase(user + program.VendorKey + L"\\Alpha\\")}));
         EXPECT_THAT(Remove(*removal), ElementsAre(TFRRequiredAction::frqNone));
         ExpectEveryFileRemoved(*removal);
     }
