@@ -351,39 +351,34 @@ protected:
         return false;
     }
 
-    // The vendor's programs and the program recorded at the program-files folder as they are.
-    static TMachineSnapshot VendorPrograms() {
-        const TTwoPrograms& programs = Machine->Programs;
-        TMachineSnapshot snapshot;
-        for (const auto& folder : {programs.InstallA, programs.InstallB, programs.RoamingA, programs.RoamingB,
-                                   programs.LocalA, programs.CommonOtherCaseA, Machine->MenuFolder})
-            snapshot.AddFolder(folder);
-        for (const auto* links : {&Machine->LinksA, &Machine->LinksB})
-            for (const auto& file : *links)
-                snapshot.AddFile(file);
-        for (const auto* service : {&Machine->ServiceA, &Machine->ServiceB})
-            snapshot.AddService(service->Name());
-        for (const TUninstallEntry* entry : {&Machine->EntryA, &Machine->EntryB})
-            snapshot.AddKey(TRegRoot::LocalMachine, entry->KeyPath);
-        snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey);
-        Neighbours->AddOthers(snapshot);
-        return snapshot;
-    }
-
     // What is not A's: B's files, data, shortcuts, service, entry and shared
     // DLL, the DLL A shares with another program, the data folder of A's name
-    // in another letter case, the package's files and rows, every other
-    // uninstall entry and shared-DLL count.
-    static TMachineSnapshot AllButA() {
+    // in another letter case, the neighbours' and every other shared-DLL count;
+    // with all of A's, or else with the package's files and rows and every
+    // other uninstall entry.
+    static TMachineSnapshot Others(bool withA) {
         const TTwoPrograms& programs = Machine->Programs;
         TMachineSnapshot snapshot;
-        for (const auto& folder :
-             {programs.InstallB, programs.RoamingB, programs.CommonOtherCaseA, ScanInstallDir()})
+        for (const auto& folder : {programs.InstallB, programs.RoamingB, programs.CommonOtherCaseA})
             snapshot.AddFolder(folder);
-        snapshot.AddFile(Machine->SharedTwiceA.Path);
         for (const auto& file : Machine->LinksB)
             snapshot.AddFile(file);
+        snapshot.AddFile(Machine->SharedTwiceA.Path);
         snapshot.AddService(Machine->ServiceB.Name());
+        snapshot.AddKey(TRegRoot::LocalMachine, Machine->EntryB.KeyPath);
+        Neighbours->AddOthers(snapshot);
+        if (withA) {
+            for (const auto& folder :
+                 {programs.InstallA, programs.RoamingA, programs.LocalA, Machine->MenuFolder})
+                snapshot.AddFolder(folder);
+            for (const auto& file : Machine->LinksA)
+                snapshot.AddFile(file);
+            snapshot.AddService(Machine->ServiceA.Name());
+            snapshot.AddKey(TRegRoot::LocalMachine, Machine->EntryA.KeyPath);
+            snapshot.AddValues(TRegRoot::LocalMachine, SharedDllsKey);
+            return snapshot;
+        }
+        snapshot.AddFolder(ScanInstallDir());
         for (const auto& name : TRegKey::Open(TRegRoot::LocalMachine, UninstallKey, KEY_READ, TRegView::x64)
                                     .SubKeyNames()
                                     .ToVector())
@@ -393,7 +388,6 @@ protected:
                            {Machine->SharedTwiceA.Path, Machine->SharedOnceA.Path});
         snapshot.AddKey(TRegRoot::LocalMachine, L"Software\\Velmora Scan Test");
         snapshot.AddKey(TRegRoot::ClassesRoot, L".vscan", TRegView::Default);
-        Neighbours->AddOthers(snapshot);
         return snapshot;
     }
 
@@ -414,7 +408,7 @@ TEST_F(ForceRemoveMachine, AProgramRecordedAtASharedFolderTakesNothingOfTheOther
     const std::vector<THome> homes = Homes();
     for (size_t i = 0; i < homes.size(); ++i) {
         SCOPED_TRACE(Narrow(homes[i].InstallLocation));
-        const TMachineSnapshot before = VendorPrograms();
+        const TMachineSnapshot before = Others(true);
         TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(homes[i].Name);
         ASSERT_CONTROLLER(removal, homes[i].Name);
         ASSERT_TRUE(Scan(*removal));
@@ -435,14 +429,14 @@ TEST_F(ForceRemoveMachine, AProgramRecordedAtASharedFolderTakesNothingOfTheOther
         EXPECT_FALSE(removal->GetTerminated());
         EXPECT_FALSE(HomeEntries[i]->Exists());
         EXPECT_FALSE(Machine->ProcessA.EndsWithin(0)) << "the vendor's program was ended";
-        EXPECT_THAT(before.DifferencesTo(VendorPrograms()), IsEmpty());
+        EXPECT_THAT(before.DifferencesTo(Others(true)), IsEmpty());
     }
     SetCurrentDirectoryW(current);
 }
 
 TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoAndNothingOfTheVendors) {
     ASSERT_TRUE(PackageFailure.empty()) << Narrow(PackageFailure);
-    const TMachineSnapshot before = VendorPrograms();
+    const TMachineSnapshot before = Others(true);
     TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(ScanProductName);
     ASSERT_CONTROLLER(removal, ScanProductName);
     ASSERT_TRUE(Scan(*removal));
@@ -467,12 +461,12 @@ TEST_F(ForceRemoveMachine, ThePackagesFilesRowsShortcutFileTypeAndUpgradeCodeGoA
                                     std::wstring(L"Installer\\UpgradeCodes\\") + ScanPackedUpgradeCode})
         EXPECT_FALSE(TRegKey::Open(TRegRoot::ClassesRoot, key, KEY_READ)) << Narrow(key);
     EXPECT_FALSE(Machine->ProcessA.EndsWithin(0)) << "the vendor's program was ended";
-    EXPECT_THAT(before.DifferencesTo(VendorPrograms()), IsEmpty());
+    EXPECT_THAT(before.DifferencesTo(Others(true)), IsEmpty());
 }
 
 TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighbour) {
     const TTwoPrograms& programs = Machine->Programs;
-    const TMachineSnapshot before = AllButA();
+    const TMachineSnapshot before = Others(false);
     TComPtr<IForceRemove> removal = FrontEnd->ForceRemove(programs.NameA);
     ASSERT_CONTROLLER(removal, programs.NameA);
     ASSERT_TRUE(Scan(*removal));
@@ -480,27 +474,17 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     // Listed: A's files (not the DLL another program holds too), its link as
     // one entry, its data folders, its shortcuts, its service, its entry.
     TLeftovers found(*removal);
-    const std::wstring installA = LowerCase(programs.InstallA), roamingA = LowerCase(programs.RoamingA),
-                       localA = LowerCase(programs.LocalA);
-    std::vector<std::wstring> expectedFiles = {LowerCase(programs.AExe),
-                                               LowerCase(programs.ADll),
-                                               installA + L"lib\\",
-                                               installA + L"a-agent.exe",
-                                               LowerCase(Machine->SharedOnceA.Path),
-                                               LowerCase(Machine->ProcessA.Program()),
-                                               LowerCase(programs.LinkInA) + L"\\",
-                                               installA,
-                                               LowerCase(programs.RoamingAFile),
-                                               roamingA,
-                                               LowerCase(programs.LocalAFile),
-                                               localA,
-                                               installA + L"setup.exe"};
+    const std::wstring& installA = programs.InstallA;
+    std::vector<std::wstring> expectedFiles, linksA = Machine->LinksA;
+    linksA.insert(linksA.end(), {Neighbours->StartupA, Neighbours->ToolsLink});
+    for (const auto& path : {programs.AExe, programs.ADll, installA + L"lib\\", installA + L"a-agent.exe",
+                             Machine->SharedOnceA.Path, Machine->ProcessA.Program(), programs.LinkInA + L"\\",
+                             installA, programs.RoamingAFile, programs.RoamingA, programs.LocalAFile,
+                             programs.LocalA, installA + L"setup.exe"})
+        expectedFiles.push_back(LowerCase(path));
     EXPECT_THAT(found.DataFiles, UnorderedElementsAreArray(expectedFiles));
-    std::vector<std::wstring> linksA;
-    for (const auto& link : Machine->LinksA)
-        linksA.push_back(LowerCase(link));
-    for (const auto& link : {Neighbours->StartupA, Neighbours->ToolsLink})
-        linksA.push_back(LowerCase(link));
+    for (auto& link : linksA)
+        link = LowerCase(link);
     EXPECT_THAT(found.Shortcuts, UnorderedElementsAreArray(linksA));
     EXPECT_THAT(found.ShortcutTargets, Each(LowerCase(programs.AExe)));
     EXPECT_THAT(found.Services, ElementsAre(Machine->ServiceA.Name()));
@@ -531,12 +515,10 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     EXPECT_TRUE(Listed(programs.InstallA + L"common.dll"));
     EXPECT_EQ(removal->GetRemovedShortcutCount(), 5);
     EXPECT_EQ(removal->GetRemovedServiceCount(), 1);
-    for (const auto& link : Machine->LinksA)
+    for (const auto& link : linksA)
         EXPECT_FALSE(FileExists(link)) << Narrow(link);
     EXPECT_FALSE(Machine->ServiceA.Exists());
     EXPECT_FALSE(Machine->EntryA.Exists());
-    for (const auto& link : {Neighbours->StartupA, Neighbours->ToolsLink})
-        EXPECT_FALSE(FileExists(link)) << Narrow(link);
     EXPECT_FALSE(
         KeyExists(TRegRoot::ClassesRoot, Neighbours->SharedProgId + L"\\shell\\open", TRegView::x64));
     EXPECT_FALSE(KeyExists(TRegRoot::ClassesRoot, L"Applications\\a.exe", TRegView::x64));
@@ -545,7 +527,7 @@ TEST_F(ForceRemoveMachine, RemovesEveryLeftoverOfOneProgramAndNothingOfItsNeighb
     EXPECT_EQ(Machine->SharedTwiceA.Count(), 1u);
     EXPECT_EQ(Machine->SharedOnceA.Count(), std::nullopt);
 
-    EXPECT_THAT(before.DifferencesTo(AllButA()), IsEmpty());
+    EXPECT_THAT(before.DifferencesTo(Others(false)), IsEmpty());
 }
 
 // A file held open is asked about, and the removal goes on by itself once it

@@ -41,9 +41,12 @@ protected:
 };
 
 // A file of the same name and size elsewhere is another program's copy of a
-// shared runtime, no evidence.
+// shared runtime, no evidence. The listed services are deleted, a failure
+// (a service gone meanwhile) recorded on its service; that another program's
+// service stays is checked end to end.
 TEST_F(ServiceScanTest, ListsOnlyTheServicesWhoseProgramLiesInTheProgramsFolders) {
     TTestService inFolder(L"\"" + FAppA.Path() + L"agent.exe\" -service");
+    TTestService vanished(FAppA.Path() + L"updater.exe");
     TTestService sameFile(L"\"" + FElsewhere.WriteFile(L"agent.exe", 300) + L"\"");
     TTestService otherProgram(L"\"" + FAppB.WriteFile(L"agent.exe", 301) + L"\" -service");
     TTestService unquotedOther(FAppB.WriteFile(L"helper.exe", 300));
@@ -51,41 +54,31 @@ TEST_F(ServiceScanTest, ListsOnlyTheServicesWhoseProgramLiesInTheProgramsFolders
 
     FScanner.Run();
 
-    EXPECT_THAT(ListedOf({&inFolder, &sameFile, &otherProgram, &unquotedOther, &missingProgram}),
-                UnorderedElementsAre(inFolder.Name()));
+    EXPECT_THAT(ListedOf({&inFolder, &vanished, &sameFile, &otherProgram, &unquotedOther, &missingProgram}),
+                UnorderedElementsAre(inFolder.Name(), vanished.Name()));
+    std::erase_if(FServices, [&](const auto& service) {
+        return service->Name() != inFolder.Name() && service->Name() != vanished.Name();
+    });
+    ASSERT_EQ(FServices.size(), 2u);
     for (const auto& service : FServices)
         if (service->Name() == inFolder.Name()) {
             EXPECT_EQ(service->Path(), L"\"" + FAppA.Path() + L"agent.exe\" -service");
             EXPECT_EQ(service->DisplayName(), inFolder.Name() + L" display");
         }
-}
-
-// That another program's service stays is checked end to end.
-TEST_F(ServiceScanTest, RemovalDeletesListedServicesAndRecordsEachFailure) {
-    TTestService vanished(FAppA.Path() + L"updater.exe");
-    TTestService last(FAppA.Path() + L"tray.exe");
-    FScanner.Run();
-    std::erase_if(FServices, [&](const auto& service) {
-        return service->Name() != vanished.Name() && service->Name() != last.Name();
-    });
-    ASSERT_EQ(FServices.size(), 2u);
     vanished.Delete();
 
     TSimpleRemoveStrategy strategy;
     RemoveServices(FServices, strategy);
 
     for (const auto& service : FServices) {
-        if (service->Name() == vanished.Name()) {
-            EXPECT_FALSE(service->Outcome().Removed());
-            EXPECT_THAT(service->Outcome().ErrorMessage(), HasSubstr(vanished.Name()));
-        } else {
-            EXPECT_TRUE(service->Outcome().Removed()) << service->Name();
-            EXPECT_TRUE(service->Outcome().ErrorMessage().empty());
-        }
+        const bool gone = service->Name() == vanished.Name();
+        EXPECT_EQ(service->Outcome().Removed(), !gone) << service->Name();
+        EXPECT_THAT(service->Outcome().ErrorMessage(), HasSubstr(gone ? vanished.Name() : L""));
+        EXPECT_EQ(service->Outcome().ErrorMessage().empty(), !gone);
     }
-    EXPECT_FALSE(last.Exists());
+    EXPECT_FALSE(inFolder.Exists());
     try {
-        strategy.RemoveService(last.Name());
+        strategy.RemoveService(inFolder.Name());
         ADD_FAILURE() << "removing a missing service did not raise";
     } catch (const EOSError& error) {
         EXPECT_EQ(error.Code(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
