@@ -61,22 +61,6 @@ public:
     const std::wstring Path;
 };
 
-// A new folder in the temporary folder, removed with what is left in it.
-class TScratchFolder {
-public:
-    explicit TScratchFolder(std::wstring_view stem) : FFolder(stem), FPath(FFolder.Path.wstring() + L"\\") {}
-    // The folder with a trailing "\".
-    const std::wstring& Path() const { return FPath; }
-    // Writes a file of `size` bytes into the folder; answers its full path.
-    std::wstring WriteFile(std::wstring_view name, size_t size = 16) const {
-        return FFolder.File(name, std::string(size, 'x'));
-    }
-
-private:
-    const TTempFolder FFolder;
-    const std::wstring FPath;
-};
-
 // Writes a file of `size` bytes (folders made as needed); its full path.
 inline std::wstring WriteFile(const std::wstring& path, size_t size) {
     fs::create_directories(fs::path(path).parent_path());

@@ -13,7 +13,7 @@ using namespace velmora::testing;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
-TEST(RegistrySource, ReadsAKeyTextInItsViewAndWithoutAViewInThe64BitOne) {
+TEST(RegistrySource, ReadsAKeyTextInItsViewAndWithoutAViewInThe64BitOneAndTellsAKeyBothViewsShare) {
     const TMachineTestKey key(L"Reads");
     const TRegistrySource& source = SystemRegistrySource();
     auto text = [&](std::wstring_view view, std::wstring_view subKey = {}) {
@@ -47,10 +47,7 @@ TEST(RegistrySource, ReadsAKeyTextInItsViewAndWithoutAViewInThe64BitOne) {
     EXPECT_THAT(source.ValueNames(text(L"", L"Missing")), IsEmpty());
     EXPECT_EQ(ReadDefaultString(text(L"", L"Missing")), L"");
     EXPECT_THAT(source.ValueNames(L"not a key"), IsEmpty());
-}
-
-TEST(RegistrySource, TellsAKeyBothViewsShareFromOneEachViewHasApart) {
-    const TRegistrySource& source = SystemRegistrySource();
+    // A key both views share, and keys each view has apart.
     EXPECT_TRUE(source.SharedByBothViews(L"HKEY_CURRENT_USER\\Software"));
     EXPECT_FALSE(source.SharedByBothViews(L"HKEY_CLASSES_ROOT\\CLSID\\"));
     EXPECT_FALSE(source.SharedByBothViews(L"HKEY_LOCAL_MACHINE\\Software\\Microsoft"));

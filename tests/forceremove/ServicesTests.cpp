@@ -17,9 +17,9 @@ namespace {
 class ServiceScanTest : public ::testing::Test {
 protected:
     ServiceScanTest() {
-        FAppFolders.Add(FAppA.Path());
-        FAppA.WriteFile(L"agent.exe", 300);
-        FAppA.WriteFile(L"empty.exe", 0);
+        FAppFolders.Add(FAppA);
+        WriteFile(FAppA + L"agent.exe", 300);
+        WriteFile(FAppA + L"empty.exe", 0);
     }
 
     // Only the services this test made: the machine has others.
@@ -32,9 +32,9 @@ protected:
         return names;
     }
 
-    TScratchFolder FAppA{L"velmora-vendor-A"};
-    TScratchFolder FAppB{L"velmora-vendor-B"};
-    TScratchFolder FElsewhere{L"velmora-elsewhere"};
+    const TTempFolder FScratch{L"velmora-vendor"};
+    const std::wstring FAppA = FScratch.Path.wstring() + L"\\A\\", FAppB = FScratch.Path.wstring() + L"\\B\\",
+                       FElsewhere = FScratch.Path.wstring() + L"\\Elsewhere\\";
     TAppFolders FAppFolders{L"C:\\windows"};
     TFRServiceList FServices;
     TFRServices FScanner{FAppFolders, FServices};
@@ -45,12 +45,12 @@ protected:
 // (a service gone meanwhile) recorded on its service; that another program's
 // service stays is checked end to end.
 TEST_F(ServiceScanTest, ListsOnlyTheServicesWhoseProgramLiesInTheProgramsFolders) {
-    TTestService inFolder(L"\"" + FAppA.Path() + L"agent.exe\" -service");
-    TTestService vanished(FAppA.Path() + L"updater.exe");
-    TTestService sameFile(L"\"" + FElsewhere.WriteFile(L"agent.exe", 300) + L"\"");
-    TTestService otherProgram(L"\"" + FAppB.WriteFile(L"agent.exe", 301) + L"\" -service");
-    TTestService unquotedOther(FAppB.WriteFile(L"helper.exe", 300));
-    TTestService missingProgram(L"\"" + FElsewhere.Path() + L"empty.exe\"");
+    TTestService inFolder(L"\"" + FAppA + L"agent.exe\" -service");
+    TTestService vanished(FAppA + L"updater.exe");
+    TTestService sameFile(L"\"" + WriteFile(FElsewhere + L"agent.exe", 300) + L"\"");
+    TTestService otherProgram(L"\"" + WriteFile(FAppB + L"agent.exe", 301) + L"\" -service");
+    TTestService unquotedOther(WriteFile(FAppB + L"helper.exe", 300));
+    TTestService missingProgram(L"\"" + FElsewhere + L"empty.exe\"");
 
     FScanner.Run();
 
@@ -62,7 +62,7 @@ TEST_F(ServiceScanTest, ListsOnlyTheServicesWhoseProgramLiesInTheProgramsFolders
     ASSERT_EQ(FServices.size(), 2u);
     for (const auto& service : FServices)
         if (service->Name() == inFolder.Name()) {
-            EXPECT_EQ(service->Path(), L"\"" + FAppA.Path() + L"agent.exe\" -service");
+            EXPECT_EQ(service->Path(), L"\"" + FAppA + L"agent.exe\" -service");
             EXPECT_EQ(service->DisplayName(), inFolder.Name() + L" display");
         }
     vanished.Delete();
