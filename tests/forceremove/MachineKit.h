@@ -177,17 +177,16 @@ public:
                  .WriteNumber(Path, count))
             ADD_FAILURE() << "shared-DLL count not written: " << Narrow(Path);
     }
-    ~TSharedDllCount() { Key(KEY_WRITE).DeleteValue(Path); }
+    ~TSharedDllCount() {
+        TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, KEY_WRITE, TRegView::x64).DeleteValue(Path);
+    }
     TSharedDllCount(const TSharedDllCount&) = delete;
     TSharedDllCount& operator=(const TSharedDllCount&) = delete;
 
-    std::optional<DWORD> Count() const { return Key(KEY_READ).ReadNumber(Path); }
-    const std::wstring Path;
-
-private:
-    static TRegKey Key(REGSAM access) {
-        return TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, access, TRegView::x64);
+    std::optional<DWORD> Count() const {
+        return TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, KEY_READ, TRegView::x64).ReadNumber(Path);
     }
+    const std::wstring Path;
 };
 
 namespace detail {
