@@ -24,26 +24,15 @@ TSharedFolders SampleSystem() {
 // alike, a folder may be a program's.
 TEST(SharedFolders, RootsSystemFoldersAndProfilesAreRefusedOnlyAsTheyStand) {
     const auto shared = SampleSystem();
-    for (const wchar_t* folder : {L"C:\\",
-                                  L"c:",
-                                  L"D:/",
-                                  L"\\",
-                                  L"\\\\?\\C:\\",
-                                  L"\\\\server\\share\\",
-                                  L"\\\\?\\UNC\\server\\share",
-                                  L"C:\\Tools\\..\\..",
-                                  L"C:\\Program Files",
-                                  L"c:\\program files\\",
-                                  L"C:/Program Files/Vendor/..",
-                                  L"C:\\Program Files\\Common Files\\",
-                                  L"C:\\ProgramData\\.\\",
-                                  L"C:\\Users\\Ann\\AppData\\Roaming\\",
-                                  L"C:\\WINDOWS",
-                                  L"C:\\PROGRA~1",
-                                  L"C:\\Users\\",
-                                  L"C:\\Users\\Bob",
-                                  L"c:\\users\\Public\\",
-                                  L"C:\\Program Files\\Common Files\\Vendor\\"})
+    // Roots in every form; the system folders and profiles.
+    for (const wchar_t* folder : {L"C:\\", L"c:", L"D:/", L"\\", L"\\\\?\\C:\\", L"\\\\server\\share\\",
+                                  L"\\\\?\\UNC\\server\\share", L"C:\\Tools\\..\\.."})
+        EXPECT_TRUE(shared.IsShared(folder)) << testing::PrintToString(std::wstring(folder));
+    for (const wchar_t* folder :
+         {L"C:\\Program Files", L"c:\\program files\\", L"C:/Program Files/Vendor/..",
+          L"C:\\Program Files\\Common Files\\", L"C:\\ProgramData\\.\\",
+          L"C:\\Users\\Ann\\AppData\\Roaming\\", L"C:\\WINDOWS", L"C:\\PROGRA~1", L"C:\\Users\\",
+          L"C:\\Users\\Bob", L"c:\\users\\Public\\", L"C:\\Program Files\\Common Files\\Vendor\\"})
         EXPECT_TRUE(shared.IsShared(folder)) << testing::PrintToString(std::wstring(folder));
     for (const wchar_t* folder :
          {L"\\\\server\\share\\Tools", L"D:\\Tools", L"C:\\Program Files\\Vendor\\A\\",

@@ -2,18 +2,28 @@
 // A registry of the test's own for the registry scanners, on 64-bit Windows:
 // a key text without a view names the 64-bit one, and the 32-bit view
 // ("(x32)") holds keys of its own unless the test shares them. Files exist
-// when the test says so; no variable is set. And a shared-DLL list that names
-// no file: every file may go.
+// when the test says so; no variable is set. A shared-DLL list that names no
+// file: every file may go. And the texts of a list's items, to compare whole.
 #include "forceremove/RegistrySource.h"
 #include "forceremove/SharedDlls.h"
 #include "platform/RegistryKeyText.h"
 #include "platform/Text.h"
 
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
 
 namespace velmora::testing {
+
+// What each item of a list (Count, GetItem) gives, in the list's order.
+template <class TList, class F = std::identity>
+std::vector<std::wstring> Texts(const TList& list, F text = {}) {
+    std::vector<std::wstring> texts;
+    for (size_t i = 0; i < list.Count(); ++i)
+        texts.emplace_back(std::invoke(text, list.GetItem(i)));
+    return texts;
+}
 
 class TNoSharedDlls : public TSharedDllCounts {
 public:
@@ -38,6 +48,15 @@ public:
             start = end + 1;
         }
         FKeys[Id(key)].Values[UpperCase(name)] = {std::wstring(name), type, std::wstring(data)};
+    }
+    // Sets each row's value.
+    struct TRow {
+        std::wstring Key, Name, Data;
+        TType Type = TType::String;
+    };
+    void Set(const std::vector<TRow>& rows) {
+        for (const TRow& row : rows)
+            Set(row.Key, row.Name, row.Data, row.Type);
     }
     void AddFile(std::wstring path) { FFiles.insert(UpperCase(path)); }
     // The key (a text without a view) is one key in both views, as Windows keeps most class keys.

@@ -1,4 +1,5 @@
 // The program-files and shortcut scanners on a machine with two programs of one vendor.
+#include "FakeRegistry.h"
 #include "MachineKit.h"
 
 #include "forceremove/AppFiles.h"
@@ -48,23 +49,6 @@ protected:
             paths.push_back(file->Path());
         return paths;
     }
-    std::vector<std::wstring> ListedPaths() const {
-        std::vector<std::wstring> paths;
-        for (size_t i = 0; i < Files.Count(); ++i)
-            paths.push_back(Files.GetItem(i).Path());
-        return paths;
-    }
-    std::vector<std::wstring> FolderItems() const {
-        std::vector<std::wstring> items;
-        for (size_t i = 0; i < Folders.Count(); ++i)
-            items.push_back(Folders.GetItem(i));
-        return items;
-    }
-    bool Lists(std::wstring_view part) const {
-        auto paths = DataPaths();
-        return std::any_of(paths.begin(), paths.end(),
-                           [&](const auto& path) { return ContainsText(path, part); });
-    }
 
     TTwoPrograms Machine;
     const TSharedFolders Shared = SystemSharedFolders();
@@ -101,12 +85,6 @@ protected:
         ShortcutScanner = &scanner;
         scanner.Run();
         ShortcutScanner = nullptr;
-    }
-    std::vector<std::wstring> ShortcutFiles() const {
-        std::vector<std::wstring> paths;
-        for (size_t i = 0; i < Shortcuts.Count(); ++i)
-            paths.push_back(Shortcuts.GetItem(i).ShortcutFile().Path());
-        return paths;
     }
 
     const std::wstring Programs = IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAMS));
@@ -146,7 +124,7 @@ TEST_F(AppFilesScan, ListsTheProgramsFilesAndDataFoldersNothingOfItsNeighbourAnd
             EXPECT_FALSE(paths[i].ends_with(L"\\") && paths[j].starts_with(paths[i]))
                 << Narrow(paths[i]) << " before " << Narrow(paths[j]);
     // The data folders found became program folders.
-    EXPECT_THAT(FolderItems(), ::testing::ElementsAre(Machine.InstallA, Machine.RoamingA, Machine.LocalA));
+    EXPECT_THAT(Texts(Folders), ::testing::ElementsAre(Machine.InstallA, Machine.RoamingA, Machine.LocalA));
     EXPECT_THAT(progressSeen, IsSupersetOf({0, 25, 50, 75}));
     EXPECT_EQ(*progressSeen.rbegin(), 75);
 }
@@ -155,7 +133,6 @@ TEST_F(AppFilesScan, WithoutAnInstallLocationOnlyTheDataFoldersAreListed) {
     Folders.Add(L"");
     Scan(Machine.NameB);
     EXPECT_THAT(DataPaths(), UnorderedElementsAreArray({Machine.RoamingBFile, Machine.RoamingB}));
-    EXPECT_FALSE(Lists(ProgramFilesFolder()));
 }
 
 // Program files, a location that is no full path (which a scan would resolve
@@ -168,22 +145,15 @@ TEST_F(AppFilesScan, SharedFoldersAndRelativeLocationsAreRefusedAsProgramFolders
     const std::wstring commonFiles = IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILES_COMMON));
     const std::wstring downloads = KnownFolderPath(L"{374DE290-123F-4565-9164-39C4925E467B}")
                                        .value_or(SpecialFolder(CSIDL_PROFILE) + L"\\Downloads");
-    const std::vector<std::wstring> refused{programFiles,
-                                            Machine.Vendor,
-                                            L"\\" + Machine.Vendor,
-                                            L"C:" + Machine.Vendor,
-                                            SpecialFolder(CSIDL_DESKTOPDIRECTORY),
-                                            SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY),
-                                            SpecialFolder(CSIDL_PERSONAL),
-                                            downloads,
-                                            appData,
-                                            AppDataFolder(),
-                                            local,
-                                            appData + L"\\LocalLow",
-                                            local + L"\\Programs\\",
-                                            TempFolder(),
-                                            commonFiles,
-                                            commonFiles + Machine.Vendor};
+    const std::vector<std::wstring> refused = {
+        // Program files, and locations that are no full path.
+        programFiles, Machine.Vendor, L"\\" + Machine.Vendor, L"C:" + Machine.Vendor,
+        // The user's shell and temporary folders.
+        SpecialFolder(CSIDL_DESKTOPDIRECTORY), SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY),
+        SpecialFolder(CSIDL_PERSONAL), downloads, appData, AppDataFolder(), local, appData + L"\\LocalLow",
+        local + L"\\Programs\\", TempFolder(),
+        // Common files and a vendor folder in it.
+        commonFiles, commonFiles + Machine.Vendor};
     const auto logFrom = StatisticsFileEnd();
     const fs::path currentFolder = fs::current_path();
     fs::current_path(fs::path(programFiles));
@@ -199,7 +169,6 @@ TEST_F(AppFilesScan, SharedFoldersAndRelativeLocationsAreRefusedAsProgramFolders
     Folders.Add(programFiles);
     Scan(Machine.NameA);
     fs::current_path(currentFolder);
-    EXPECT_FALSE(Lists(programFiles));
     EXPECT_THAT(DataPaths(), UnorderedElementsAreArray({Machine.RoamingAFile, Machine.RoamingA,
                                                         Machine.LocalAFile, Machine.LocalA}));
     const auto texts = StatisticsTextsSince(logFrom);
@@ -265,13 +234,14 @@ TEST_F(ShortcutsScan, ListsTheProgramsShortcutsAndOwnMenuFoldersKeepsTheVendorFo
         std::set<int32_t> progressSeen;
         Scan([&] { progressSeen.insert(ShortcutScanner->GetProgress()); });
 
-        EXPECT_THAT(ShortcutFiles(), UnorderedElementsAre(VendorMenuA, OwnMenuA, OwnMenuDeepA, StartupA));
+        EXPECT_THAT(Texts(Shortcuts, [](const TFRShortcut& s) { return s.ShortcutFile().Path(); }),
+                    UnorderedElementsAre(VendorMenuA, OwnMenuA, OwnMenuDeepA, StartupA));
         for (size_t i = 0; i < Shortcuts.Count(); ++i) {
             const auto& shortcut = Shortcuts.GetItem(i);
             EXPECT_EQ(shortcut.Target(),
                       shortcut.ShortcutFile().Path() == OwnMenuDeepA ? Machine.ADll : Machine.AExe);
         }
-        const auto listed = ListedPaths();
+        const auto listed = Texts(Files, &TFRFile::Path);
         for (const auto& kept : {VendorMenu, VendorMenuB, Programs, Startup, OwnMenu + L"Tools\\B.lnk",
                                  OwnMenu + L"Tools\\Alpha site.url", OwnMenu + L"Tools\\desktop.ini"})
             EXPECT_THAT(listed, Not(Contains(kept))) << Narrow(kept);

@@ -41,10 +41,10 @@ std::streamoff DebugLogEnd() {
 
 // Two programs of one vendor side by side, "App" being removed, "App Tools" staying.
 TEST(FileUnlocker, EndsTheProgramsProcessesOnlyAndRegistersTheAgentForItsRunOnly) {
-    TScratchFolder vendor(L"velmora-unlock-vendor");
-    const std::wstring appFolder = vendor.Path() + L"App\\";
+    const TTempFolder vendor(L"velmora-unlock-vendor");
+    const std::wstring appFolder = vendor.Path.wstring() + L"\\App\\";
     TWaitingProgram program(appFolder);
-    TWaitingProgram neighbour(vendor.Path() + L"App Tools\\");
+    TWaitingProgram neighbour(vendor.Path.wstring() + L"\\App Tools\\");
     ASSERT_TRUE(program.Started() && neighbour.Started());
     TAppFolders folders(L"C:\\windows");
     folders.Add(appFolder);

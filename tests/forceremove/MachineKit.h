@@ -30,7 +30,6 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,22 +59,6 @@ public:
     }
 
     const std::wstring Path;
-};
-
-// A new folder in the temporary folder, removed with what is left in it.
-class TScratchFolder {
-public:
-    explicit TScratchFolder(std::wstring_view stem) : FFolder(stem), FPath(FFolder.Path.wstring() + L"\\") {}
-    // The folder with a trailing "\".
-    const std::wstring& Path() const { return FPath; }
-    // Writes a file of `size` bytes into the folder; answers its full path.
-    std::wstring WriteFile(std::wstring_view name, size_t size = 16) const {
-        return FFolder.File(name, std::string(size, 'x'));
-    }
-
-private:
-    const TTempFolder FFolder;
-    const std::wstring FPath;
 };
 
 // Writes a file of `size` bytes (folders made as needed); its full path.
@@ -194,17 +177,16 @@ public:
                  .WriteNumber(Path, count))
             ADD_FAILURE() << "shared-DLL count not written: " << Narrow(Path);
     }
-    ~TSharedDllCount() { Key(KEY_WRITE).DeleteValue(Path); }
+    ~TSharedDllCount() {
+        TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, KEY_WRITE, TRegView::x64).DeleteValue(Path);
+    }
     TSharedDllCount(const TSharedDllCount&) = delete;
     TSharedDllCount& operator=(const TSharedDllCount&) = delete;
 
-    std::optional<DWORD> Count() const { return Key(KEY_READ).ReadNumber(Path); }
-    const std::wstring Path;
-
-private:
-    static TRegKey Key(REGSAM access) {
-        return TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, access, TRegView::x64);
+    std::optional<DWORD> Count() const {
+        return TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, KEY_READ, TRegView::x64).ReadNumber(Path);
     }
+    const std::wstring Path;
 };
 
 namespace detail {
@@ -406,28 +388,9 @@ public:
                     FEntries[L"value " + KeyName(root, path, TRegView::x64) + L"\\" + name] = ValueText(data);
             });
     }
-    // The service's configuration as the service manager reports it, or its absence.
+    // The service's configuration, as the service manager keeps it in the registry.
     void AddService(const std::wstring& name) {
-        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        unique_schandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
-        DWORD needed = 0;
-        std::string configuration = Absent;
-        if (service && !QueryServiceConfigW(service.get(), nullptr, 0, &needed) &&
-            GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-            std::vector<BYTE> buffer(needed);
-            auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-            if (QueryServiceConfigW(service.get(), config, needed, &needed)) {
-                std::ostringstream out;
-                out << config->dwServiceType << '|' << config->dwStartType << '|' << config->dwErrorControl
-                    << '|' << config->dwTagId;
-                for (const wchar_t* text :
-                     {config->lpBinaryPathName, config->lpLoadOrderGroup, config->lpDependencies,
-                      config->lpServiceStartName, config->lpDisplayName})
-                    out << '|' << Narrow(text ? text : L"");
-                configuration = out.str();
-            }
-        }
-        FEntries[L"service " + name] = configuration;
+        AddKey(TRegRoot::LocalMachine, L"SYSTEM\\CurrentControlSet\\Services\\" + name);
     }
     // The entries that differ, one line each ("changed", "gone" or "new").
     std::vector<std::string> DifferencesTo(const TMachineSnapshot& later) const {
@@ -493,14 +456,13 @@ inline void AddFileType(const std::wstring& path) {
          {L"CREATE TABLE `ProgId` (`ProgId` CHAR(255) NOT NULL, `ProgId_Parent` CHAR(255), `Class_` "
           L"CHAR(38), "
           L"`Description` CHAR(255), `Icon_` CHAR(72), `IconIndex` SHORT PRIMARY KEY `ProgId`)",
-          L"INSERT INTO `ProgId` (`ProgId`, `Description`) VALUES ('VelmoraScanTest.Document', 'Scan "
-          L"test "
-          L"document')",
+          L"INSERT INTO `ProgId` (`ProgId`, `Description`) "
+          L"VALUES ('VelmoraScanTest.Document', 'Scan test document')",
           L"CREATE TABLE `Extension` (`Extension` CHAR(255) NOT NULL, `Component_` CHAR(72) NOT NULL, "
           L"`ProgId_` CHAR(255), `MIME_` CHAR(64), `Feature_` CHAR(38) NOT NULL PRIMARY KEY `Extension`, "
           L"`Component_`)",
-          L"INSERT INTO `Extension` (`Extension`, `Component_`, `ProgId_`, `Feature_`) VALUES ('vscan', "
-          L"'ScanFiles', 'VelmoraScanTest.Document', 'Complete')"}) {
+          L"INSERT INTO `Extension` (`Extension`, `Component_`, `ProgId_`, `Feature_`) "
+          L"VALUES ('vscan', 'ScanFiles', 'VelmoraScanTest.Document', 'Complete')"}) {
         TMsiHandleCloser view;
         Check(MsiDatabaseOpenViewW(database.Handle, sql, &view.Handle), sql);
         Check(MsiViewExecute(view.Handle, 0), sql);

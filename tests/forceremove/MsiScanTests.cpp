@@ -6,6 +6,7 @@
 #include "forceremove/SharedFolders.h"
 #include "forceremove/SharedDlls.h"
 #include "forceremove/ShortcutList.h"
+#include "FakeRegistry.h"
 #include "MachineKit.h"
 
 #include "msi/MsiEngine.h"
@@ -61,12 +62,8 @@ protected:
     TFRMsi Scanner(const wchar_t* code, TWorkflowCheck check = {}) {
         return TFRMsi(code, std::move(check), FDataFiles, FFileList, FShortcuts, FRegList, FSharedFolders);
     }
-    std::vector<std::wstring> RegistryEntries() const { return EntriesOf(FRegList); }
     static std::vector<std::wstring> EntriesOf(const TFRRegList& list) {
-        std::vector<std::wstring> entries;
-        for (size_t i = 0; i < list.Count(); ++i)
-            entries.push_back(list.GetItem(i).FullPath());
-        return entries;
+        return velmora::testing::Texts(list, &TFRRegEntry::FullPath);
     }
 
     static inline std::wstring SetupError;
@@ -107,7 +104,7 @@ TEST_F(MsiScanTest, FindsTheProductsFilesRegistryShortcutsFileTypesAndUpgradeCod
     EXPECT_EQ(FFileList.Count(), 3u);
     // The row under a protected path is not listed; a key with nothing but the
     // product's values goes whole.
-    EXPECT_THAT(RegistryEntries(),
+    EXPECT_THAT(EntriesOf(FRegList),
                 UnorderedElementsAre(
                     L"(x64)HKEY_LOCAL_MACHINE\\Software\\Velmora Scan Test\\",
                     L"(x64)HKEY_LOCAL_MACHINE\\Software\\RegisteredApplications\\Velmora Scan Test",
@@ -154,7 +151,7 @@ TEST_F(MsiScanTest, A32BitPackagesRowsAreInThe32BitViewAndASharedComponentsFileS
     const std::wstring folder =
         LowerCase(IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILESX86)) + L"Velmora Share Test\\");
     EXPECT_THAT(files, UnorderedElementsAre(folder + L"share.txt", folder));
-    EXPECT_THAT(RegistryEntries(),
+    EXPECT_THAT(EntriesOf(FRegList),
                 UnorderedElementsAre(L"(x32)HKEY_LOCAL_MACHINE\\Software\\Velmora Share Test\\"));
     EXPECT_TRUE(TRegKey::Open(HKEY_LOCAL_MACHINE, L"Software\\Velmora Share Test", KEY_READ, TRegView::x32)
                     .ValueExists(L"Home"));

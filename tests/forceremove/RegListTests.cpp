@@ -12,17 +12,10 @@ using namespace velmora;
 namespace {
 
 std::vector<std::wstring> KeysOf(const TFRRegList& list) {
-    std::vector<std::wstring> keys;
-    for (size_t i = 0; i < list.Count(); ++i)
-        keys.push_back(list.GetItem(i).Key());
-    return keys;
+    return velmora::testing::Texts(list, &TFRRegEntry::Key);
 }
-
 std::vector<std::wstring> EntriesOf(const TFRRegList& list) {
-    std::vector<std::wstring> entries;
-    for (size_t i = 0; i < list.Count(); ++i)
-        entries.push_back(list.GetItem(i).FullPath());
-    return entries;
+    return velmora::testing::Texts(list, &TFRRegEntry::FullPath);
 }
 
 } // namespace

@@ -31,12 +31,7 @@ protected:
     RegistryScannersTest() { FAppFolders.Add(A); }
 
     // The listed entries as full paths ("(x64)HKEY_...\Key\" for a whole key).
-    std::vector<std::wstring> Listed() const {
-        std::vector<std::wstring> paths;
-        for (size_t i = 0; i < FRegList.Count(); ++i)
-            paths.push_back(FRegList.GetItem(i).FullPath());
-        return paths;
-    }
+    std::vector<std::wstring> Listed() const { return Texts(FRegList, &TFRRegEntry::FullPath); }
     void ListFile(const std::wstring& path) {
         FRegistry.AddFile(path);
         FFileList.AddFile(path, 10);
@@ -121,29 +116,29 @@ TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyReco
     ListFile(A + L"a.exe");
     ListFile(A + L"setup.exe");
     FRegistry.AddFile(B + L"uninst.exe");
-    FRegistry.Set(L"HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe", L"Path", A.substr(0, A.size() - 1));
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"uninst.exe", L"", L"\"" + B + L"uninst.exe\"");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"uninst.exe", L"Path", A + L";" + B);
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\uninst.exe\\shell\\open\\command",
-                  L"", B + L"uninst.exe /uninstall");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\a.exe\\shell\\open\\command", L"",
-                  L"\"" + A + L"a.exe\" \"%1\"");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\b.exe\\shell\\open\\command", L"",
-                  B + L"b.exe");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\setup.exe", L"FriendlyAppName",
-                  L"Setup");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\" + AppPaths + L"setup.exe", L"UseUrl", L"1");
-    // An AppID key records no path: the AppID of a class whose server is A's tells.
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{A1}\\LocalServer32", L"", A + L"a.exe");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{A1}", L"AppID", L"{A0}");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\a.exe", L"AppID", L"{A0}");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\{A0}", L"", L"Vendor A service");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\setup.exe", L"AppID", L"{S0}");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\{S0}", L"", L"Another program's setup");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders",
-                  A + L"lib\\", L"");
-    FRegistry.Set(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders", B,
-                  L"");
+    const std::wstring classes = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\",
+                       machine = L"HKEY_LOCAL_MACHINE\\";
+    const std::wstring folders =
+        machine + L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
+    FRegistry.Set({
+        {L"HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe", L"Path", A.substr(0, A.size() - 1)},
+        {machine + AppPaths + L"uninst.exe", L"", L"\"" + B + L"uninst.exe\""},
+        {machine + AppPaths + L"uninst.exe", L"Path", A + L";" + B},
+        {classes + L"Applications\\uninst.exe\\shell\\open\\command", L"", B + L"uninst.exe /uninstall"},
+        {classes + L"Applications\\a.exe\\shell\\open\\command", L"", L"\"" + A + L"a.exe\" \"%1\""},
+        {classes + L"Applications\\b.exe\\shell\\open\\command", L"", B + L"b.exe"},
+        {classes + L"Applications\\setup.exe", L"FriendlyAppName", L"Setup"},
+        {machine + AppPaths + L"setup.exe", L"UseUrl", L"1"},
+        // An AppID key records no path: the AppID of a class whose server is A's tells.
+        {classes + L"CLSID\\{A1}\\LocalServer32", L"", A + L"a.exe"},
+        {classes + L"CLSID\\{A1}", L"AppID", L"{A0}"},
+        {classes + L"AppID\\a.exe", L"AppID", L"{A0}"},
+        {classes + L"AppID\\{A0}", L"", L"Vendor A service"},
+        {classes + L"AppID\\setup.exe", L"AppID", L"{S0}"},
+        {classes + L"AppID\\{S0}", L"", L"Another program's setup"},
+        {folders, A + L"lib\\", L""},
+        {folders, B, L""},
+    });
 
     RunExtData();
     RunAppRegData(L"Vendor A");
@@ -171,73 +166,68 @@ protected:
     }
 };
 
-TEST_F(ExtDataTest, ClassesBelongByTheirServerOrTheirAppID) {
+// Classes by their server or their AppID; ProgIDs by their class or a verb
+// that runs the program, what extensions record of them and of the classes.
+TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
     FAppIDs.Add(L"{A0}");
     FRegistry.AddFile(A + L"ext.dll");
     FRegistry.AddFile(A + L"ext32.dll");
-    FRegistry.Set(Classes(L"CLSID\\{A1}\\LocalServer32"), L"", L"\"" + A + L"a.exe\" -Embedding");
-    FRegistry.Set(Classes(L"CLSID\\{A2}\\InProcServer32"), L"", A + L"ext.dll", TType::ExpandString);
-    FRegistry.Set(Classes(L"CLSID\\{A3}"), L"AppID", L"{a0}");
-    FRegistry.Set(L"(x32)" + Classes(L"CLSID\\{A4}\\InProcServer32"), L"", A + L"ext32.dll");
-    FRegistry.Set(Classes(L"CLSID\\{B1}\\LocalServer32"), L"", L"\"" + B + L"b.exe\" \"" + A + L"\"");
-    FRegistry.Set(Classes(L"CLSID\\{B2}"), L"AppID", L"{B0}");
-
-    RunExtData();
-    EXPECT_THAT(Listed(),
-                UnorderedElementsAre(Listing(L"CLSID\\{A1}\\"), Listing(L"CLSID\\{A2}\\"),
-                                     Listing(L"CLSID\\{A3}\\"), L"(x32)" + Classes(L"CLSID\\{A4}\\")));
-    for (auto clsid : {L"{a1}", L"{A2}", L"{A3}", L"{A4}"})
-        EXPECT_TRUE(FCLSIDs.Exists(clsid)) << clsid;
-    EXPECT_FALSE(FCLSIDs.Exists(L"{B1}"));
-    EXPECT_GT(FChecks, 0);
-}
-
-TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
-    FRegistry.AddFile(A + L"ext.dll");
-    FRegistry.Set(Classes(L"CLSID\\{A1}\\InProcServer32"), L"", A + L"ext.dll");
-    FRegistry.Set(Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}");
-    FRegistry.Set(Classes(L"Vendor.AFile\\Shell\\Open\\Command"), L"", L"\"" + A + L"a.exe\" \"%1\"");
-    FRegistry.Set(Classes(L"Vendor.BFile\\Shell\\Edit\\Command"), L"", B + L"b.exe \"%1\"");
-    FRegistry.Set(Classes(L"Vendor.AFile\\DefaultIcon"), L"", A + L"a.exe,0");
-    // Another's type with one verb that runs A: only that verb goes.
-    FRegistry.Set(Classes(L"Vendor.Shared\\Shell\\Open\\Command"), L"", A + L"a.exe \"%1\"");
-    FRegistry.Set(Classes(L"Vendor.Shared\\Shell\\Print\\Command"), L"", B + L"b.exe /p \"%1\"");
-    FRegistry.Set(Classes(L"Vendor.Icon\\Shell\\Open\\Command"), L"", A + L"a.exe");
-    FRegistry.Set(Classes(L"Vendor.Icon\\DefaultIcon"), L"", B + L"icons.dll,2");
-    FRegistry.Set(Classes(L".adoc\\OpenWithProgIds"), L"Vendor.Shared", L"");
+    ListFile(A + L"a.exe");
+    ListFile(A + L"uninst.exe");
+    FRegistry.Set({
+        {Classes(L"CLSID\\{A1}\\LocalServer32"), L"", L"\"" + A + L"a.exe\" -Embedding"},
+        {Classes(L"CLSID\\{A1}\\InProcServer32"), L"", A + L"ext.dll"},
+        {Classes(L"CLSID\\{A2}\\InProcServer32"), L"", A + L"ext.dll", TType::ExpandString},
+        {Classes(L"CLSID\\{A3}"), L"AppID", L"{a0}"},
+        {L"(x32)" + Classes(L"CLSID\\{A4}\\InProcServer32"), L"", A + L"ext32.dll"},
+        {Classes(L"CLSID\\{B1}\\LocalServer32"), L"", L"\"" + B + L"b.exe\" \"" + A + L"\""},
+        {Classes(L"CLSID\\{B2}"), L"AppID", L"{B0}"},
+        {Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}"},
+        {Classes(L"Vendor.AFile\\Shell\\Open\\Command"), L"", L"\"" + A + L"a.exe\" \"%1\""},
+        {Classes(L"Vendor.BFile\\Shell\\Edit\\Command"), L"", B + L"b.exe \"%1\""},
+        {Classes(L"Vendor.AFile\\DefaultIcon"), L"", A + L"a.exe,0"},
+        // Another's type with one verb that runs A: only that verb goes.
+        {Classes(L"Vendor.Shared\\Shell\\Open\\Command"), L"", A + L"a.exe \"%1\""},
+        {Classes(L"Vendor.Shared\\Shell\\Print\\Command"), L"", B + L"b.exe /p \"%1\""},
+        {Classes(L"Vendor.Icon\\Shell\\Open\\Command"), L"", A + L"a.exe"},
+        {Classes(L"Vendor.Icon\\DefaultIcon"), L"", B + L"icons.dll,2"},
+        {Classes(L".msi"), L"", L"Installer.Package"},
+        // The 32-bit view shows the same key again: it is listed once.
+        {L"(x32)" + Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}"},
+        // .adoc: only A's ProgID value goes; the key and the others' values stay.
+        {Classes(L".adoc\\OpenWithProgIds"), L"Vendor.Shared", L""},
+        {Classes(L".adoc\\OpenWithProgIds"), L"vendor.adoc", L""},
+        {Classes(L".adoc\\OpenWithProgIds"), L"Vendor.BFile", L""},
+        // Context-menu handlers: by key name, by default value; B's stays.
+        {Classes(L"*\\shellex\\ContextMenuHandlers\\{A1}"), L"", L""},
+        {Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A"), L"", L"{A1}"},
+        {Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor B"), L"", L"{B1}"},
+        // Open-with lists, by file name, unless the key records another program's path.
+        {Classes(L".txt\\OpenWithList\\a.exe"), L"", L""},
+        {Classes(L".txt\\OpenWithList\\b.exe"), L"", L""},
+        {Classes(L".log\\OpenWithList\\uninst.exe\\shell\\open\\command"), L"", L"\"" + B + L"uninst.exe\""},
+    });
+    FRegistry.Share(Classes(L"Vendor.ADoc"));
     // The system's own types and protocols, by name or as a system extension's type: nothing of them.
     for (auto system : {L"exefile", L"txtfile", L"http", L"Installer.Package"}) {
         FRegistry.Set(Classes(system + std::wstring(L"\\Shell\\Open\\Command")), L"", A + L"a.exe");
         FRegistry.Set(Classes(system + std::wstring(L"\\Shell\\Print\\Command")), L"", B + L"b.exe");
     }
-    FRegistry.Set(Classes(L".msi"), L"", L"Installer.Package");
-    // The 32-bit view shows the same key again: it is listed once.
-    FRegistry.Set(L"(x32)" + Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}");
-    FRegistry.Share(Classes(L"Vendor.ADoc"));
-    // .adoc: only A's ProgID value goes; the key and B's value stay.
-    FRegistry.Set(Classes(L".adoc\\OpenWithProgIds"), L"vendor.adoc", L"");
-    FRegistry.Set(Classes(L".adoc\\OpenWithProgIds"), L"Vendor.BFile", L"");
-    // Context-menu handlers: by key name, by default value; B's stays.
-    FRegistry.Set(Classes(L"*\\shellex\\ContextMenuHandlers\\{A1}"), L"", L"");
-    FRegistry.Set(Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A"), L"", L"{A1}");
-    FRegistry.Set(Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor B"), L"", L"{B1}");
-    // Open-with lists, by file name, unless the key records another program's path.
-    ListFile(A + L"a.exe");
-    FRegistry.Set(Classes(L".txt\\OpenWithList\\a.exe"), L"", L"");
-    FRegistry.Set(Classes(L".txt\\OpenWithList\\b.exe"), L"", L"");
-    ListFile(A + L"uninst.exe");
-    FRegistry.Set(Classes(L".log\\OpenWithList\\uninst.exe\\shell\\open\\command"), L"",
-                  L"\"" + B + L"uninst.exe\"");
 
     RunExtData();
     EXPECT_THAT(Listed(),
-                UnorderedElementsAre(Listing(L"CLSID\\{A1}\\"), Listing(L"Vendor.ADoc\\"),
-                                     Listing(L"Vendor.AFile\\"), Listing(L"Vendor.Shared\\Shell\\Open\\"),
-                                     Listing(L"Vendor.Icon\\Shell\\Open\\"),
-                                     Listing(L".adoc\\OpenWithProgIds\\vendor.adoc"),
-                                     Listing(L"*\\shellex\\ContextMenuHandlers\\{A1}\\"),
-                                     Listing(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A\\"),
-                                     Listing(L".txt\\OpenWithList\\a.exe\\")));
+                UnorderedElementsAre(
+                    Listing(L"CLSID\\{A1}\\"), Listing(L"CLSID\\{A2}\\"), Listing(L"CLSID\\{A3}\\"),
+                    L"(x32)" + Classes(L"CLSID\\{A4}\\"), Listing(L"Vendor.ADoc\\"),
+                    Listing(L"Vendor.AFile\\"), Listing(L"Vendor.Shared\\Shell\\Open\\"),
+                    Listing(L"Vendor.Icon\\Shell\\Open\\"), Listing(L".adoc\\OpenWithProgIds\\vendor.adoc"),
+                    Listing(L"*\\shellex\\ContextMenuHandlers\\{A1}\\"),
+                    Listing(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A\\"),
+                    Listing(L".txt\\OpenWithList\\a.exe\\")));
+    for (auto clsid : {L"{a1}", L"{A2}", L"{A3}", L"{A4}"})
+        EXPECT_TRUE(FCLSIDs.Exists(clsid)) << clsid;
+    EXPECT_FALSE(FCLSIDs.Exists(L"{B1}"));
+    EXPECT_GT(FChecks, 0);
 }
 
 // A per-user program's registration lives in the user's classes, which
@@ -248,9 +238,7 @@ TEST_F(ExtDataTest, TheUsersClassesAndDefaultProgramsRegistrationAreListedWhereT
     const std::wstring aExe = L"\"" + A + L"a.exe\" \"%1\"";
     const std::wstring registered = L"Software\\RegisteredApplications";
     const std::wstring capabilities = L"Software\\Classes\\Applications\\a.exe\\Capabilities";
-    const struct {
-        std::wstring Key, Name, Data;
-    } registry[] = {
+    FRegistry.Set({
         {UserClasses(L"Vendor.AFile\\DefaultIcon"), L"", A + L"a.exe,0"},
         {UserClasses(L"Vendor.AFile\\shell\\edit\\command"), L"", aExe},
         {UserClasses(L".afile"), L"", L"Vendor.AFile"},
@@ -276,9 +264,7 @@ TEST_F(ExtDataTest, TheUsersClassesAndDefaultProgramsRegistrationAreListedWhereT
         {UserClasses(L".typed"), L"PerceivedType", L"text"},
         {UserClasses(L".listed"), L"", L"Vendor.AFile"},
         {UserClasses(L".listed\\OpenWithList\\b.exe"), L"", L""},
-    };
-    for (const auto& value : registry)
-        FRegistry.Set(value.Key, value.Name, value.Data);
+    });
 
     RunExtData();
     RunAppRegData(L"Vendor A");

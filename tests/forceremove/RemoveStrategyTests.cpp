@@ -156,11 +156,10 @@ TEST_P(RegistryRemovalTest, AClassesRootEntryReachesTheUsersClassKeyBeforeTheMac
 // A locked or read-only file and a folder that is not empty raise the
 // system's error; cleared, each goes.
 TEST(FileRemoval, WhatWindowsRefusesRaisesTheSystemsErrorAndGoesOnceCleared) {
-    TScratchFolder folder(L"velmora-removal");
-    const std::wstring path = folder.WriteFile(L"locked.dat"), readOnly = folder.WriteFile(L"readonly.dat");
-    const std::wstring sub = folder.Path() + L"Sub";
-    ASSERT_TRUE(CreateDirectoryW(sub.c_str(), nullptr));
-    folder.WriteFile(L"Sub\\content.dat");
+    const TTempFolder folder(L"velmora-removal");
+    const std::wstring path = folder.File(L"locked.dat"), readOnly = folder.File(L"readonly.dat");
+    const std::wstring sub = folder.Path.wstring() + L"\\Sub";
+    WriteFile(sub + L"\\content.dat", 16);
     TSimpleRemoveStrategy strategy;
     {
         unique_file lock(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
