@@ -28,32 +28,18 @@ std::vector<std::wstring> Names(const TUsageItems& items) {
     return names;
 }
 
-TEST(UsageItemsTest, MergeSumsCountsOfOneFileWhateverItsCaseAndKeepsTheLaterDate) {
-    TUsageItems items, other;
+// The sums themselves: CountSumsSaturateAndIgnoreNegativeCounts.
+TEST(UsageItemsTest, MergeKeepsTheLaterDateAndAppendsCopiesWithoutTheLoadedFiles) {
+    TUsageItems items, other, older;
     TUsageItem& own = AddRecord(items, L"C:\\Tools\\Edit.exe", 3, 45000.5);
-    own.FFocusCounter = 2;
-    own.FFocusTime = 100;
-    TUsageItem& theirs = AddRecord(other, L"c:\\tools\\EDIT.EXE", 4, 45001.25);
-    theirs.FFocusCounter = 1;
-    theirs.FFocusTime = 50;
-    theirs.FFiles = {L"C:\\Tools\\Edit.dll"};
-    AddRecord(other, L"C:\\Tools\\View.exe", 1, 44000);
-
-    items.Merge(other);
-
-    ASSERT_EQ(items.Count(), 2u);
-    EXPECT_EQ(own.FCounter, 7);
-    EXPECT_EQ(own.FFocusCounter, 3);
-    EXPECT_EQ(own.FFocusTime, 150);
-    EXPECT_EQ(own.FLastUsed, 45001.25);
-    // An older record does not move the date back.
-    TUsageItems older;
+    AddRecord(other, L"c:\\tools\\EDIT.EXE", 4, 45001.25).FFiles = {L"C:\\Tools\\Edit.dll"};
+    AddRecord(other, L"C:\\Tools\\View.exe", 1, 44000).FFiles = {L"C:\\Tools\\View.dll"};
     AddRecord(older, L"C:\\TOOLS\\EDIT.EXE", 1, 100);
+    items.Merge(other);
     items.Merge(older);
-    EXPECT_EQ(own.FLastUsed, 45001.25);
+    EXPECT_EQ(own.FLastUsed, 45001.25) << "an older record does not move the date back";
     EXPECT_EQ(own.FCounter, 8);
-    // A record appended by a merge is a copy without the loaded files.
-    EXPECT_EQ(items.GetItem(1).FFileName, L"C:\\Tools\\View.exe");
+    EXPECT_THAT(Names(items), testing::ElementsAre(L"C:\\Tools\\Edit.exe", L"C:\\Tools\\View.exe"));
     EXPECT_TRUE(items.GetItem(1).FFiles.empty());
 }
 
