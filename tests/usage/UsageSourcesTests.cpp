@@ -38,12 +38,6 @@ constexpr std::wstring_view WindowsFolderId = L"{F38BF404-1D43-42F2-9305-67DE0B2
 constexpr uint64_t March1 = 133537464000000000ULL;
 constexpr uint64_t Day = 864000000000ULL;
 
-void WriteFile(const std::wstring& file, const std::vector<uint8_t>& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-    std::ofstream(std::filesystem::path(file), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 class UsageSources : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -82,7 +76,9 @@ protected:
     }
     void WritePrefetch(const std::wstring& stem, const std::vector<uint8_t>& bytes) {
         const std::wstring file = Format(L"%s\\Prefetch\\%s-%s.pf", WindowsFolder(), stem, FName);
-        WriteFile(file, bytes);
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        std::ofstream(std::filesystem::path(file), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         FFiles.push_back(file);
     }
     const std::wstring FName = Format(L"VelmoraUsage%d", static_cast<int>(GetCurrentProcessId()));
