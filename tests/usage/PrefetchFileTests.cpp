@@ -20,7 +20,6 @@ namespace velmora {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using testing::TPrefetchDescription;
 using testing::WritePrefetchImage;
 
@@ -131,7 +130,9 @@ TEST(PrefetchFileTest, ADamagedOrUnknownHeaderIsRefused) {
         } catch (const EPrefetchNotSupported& e) {
             refusal = "not supported: " + std::string(e.what());
         }
-        EXPECT_THAT(refusal, HasSubstr(c.Message)) << c.Value << " at " << c.At;
+        // The version's message in full, the format errors' in part.
+        EXPECT_TRUE(c.At == 0 ? refusal == c.Message : refusal.find(c.Message) != std::string::npos)
+            << refusal << " for " << c.Value << " at " << c.At;
     }
 }
 
