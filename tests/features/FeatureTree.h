@@ -4,10 +4,12 @@
 #include "api/Interfaces.Velmora.h"
 #include "platform/ComObject.h"
 #include "platform/ComText.h"
+#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "tests/Polling.h"
 
 #include <string>
+#include <vector>
 
 namespace velmora::testing {
 
@@ -43,6 +45,30 @@ inline std::wstring Outline(IFeatures* features) {
         text += (i ? L" " : L"") + Outline(feature.get());
     }
     return text;
+}
+
+// One line a feature in pre-order, indented by its depth, as the tree shows it:
+// name "display name" enabled|disabled actions=<set> rating=<icon> icon=<index>
+inline void Lines(IFeature* feature, int depth, std::vector<std::wstring>& lines) {
+    lines.push_back(Format(L"%s%s \"%s\" %s actions=%d rating=%d icon=%d", std::wstring(2 * depth, L' '),
+                           Name(feature), Text(feature, &IFeature::GetDisplayName),
+                           feature->GetEnabled() ? L"enabled" : L"disabled", feature->GetPossibleActions(),
+                           feature->GetRatingImageIndex(), feature->GetFeatureImageIndex()));
+    for (int32_t i = 0; i < feature->GetChildCount(); ++i) {
+        TComPtr<IFeature> child;
+        feature->GetChild(i, child.put());
+        Lines(child.get(), depth + 1, lines);
+    }
+}
+
+inline std::vector<std::wstring> Lines(IFeatures* features) {
+    std::vector<std::wstring> lines;
+    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
+        TComPtr<IFeature> feature;
+        features->GetFeature(i, feature.put());
+        Lines(feature.get(), 0, lines);
+    }
+    return lines;
 }
 
 // The top-level feature of that name, or, below them, the first in pre-order;

@@ -1,6 +1,5 @@
-// The servicing rules that need no system: manifest names and versions, the
-// newest manifest of a package, the packaging tool's feature table and the
-// recorded update states.
+// Servicing rules: manifest names and versions, the newest manifest, the
+// packaging tool's feature table and the recorded update states.
 #include "features/MumFile.h"
 
 #include <gtest/gtest.h>

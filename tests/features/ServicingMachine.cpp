@@ -89,21 +89,19 @@ void WritePackageValues(const TRegKey& key, const TServicingPackage& package) {
     for (auto [name, value] : {std::pair{L"InstallClient", &package.InstallClient},
                                std::pair{L"InstallLocation", &package.InstallLocation},
                                std::pair{L"InstallUser", &package.InstallUser}})
-        if (!value->empty()) {
-            EXPECT_TRUE(key.WriteString(name, *value));
-        }
-    if (package.InstallTime) {
-        EXPECT_TRUE(key.WriteNumber(L"InstallTimeHigh", package.InstallTime->dwHighDateTime));
-        EXPECT_TRUE(key.WriteNumber(L"InstallTimeLow", package.InstallTime->dwLowDateTime));
-    }
-    if (package.CurrentState) {
-        EXPECT_TRUE(key.WriteNumber(L"CurrentState", *package.CurrentState));
-    }
+        EXPECT_TRUE(value->empty() || key.WriteString(name, *value)) << Narrow(name);
+    std::map<std::wstring, DWORD> numbers;
+    if (package.InstallTime)
+        numbers = {{L"InstallTimeHigh", package.InstallTime->dwHighDateTime},
+                   {L"InstallTimeLow", package.InstallTime->dwLowDateTime}};
+    if (package.CurrentState)
+        numbers[L"CurrentState"] = *package.CurrentState;
+    for (const auto& [name, number] : numbers)
+        EXPECT_TRUE(key.WriteNumber(name, number)) << Narrow(name);
     if (package.Owners) {
         TRegKey owners = key.CreateSubKey(L"Owners");
-        for (const auto& [owner, state] : *package.Owners) {
+        for (const auto& [owner, state] : *package.Owners)
             EXPECT_TRUE(owners.WriteNumber(owner, state));
-        }
     }
 }
 
@@ -143,9 +141,8 @@ std::wstring TServicingMachine::AddPackage(const TServicingPackage& package) {
     EXPECT_TRUE(packageKey) << packageKey.Status();
     WritePackageValues(packageKey, package);
     TRegKey updates = packageKey.CreateSubKey(L"Updates");
-    for (const auto& [name, state] : package.States) {
+    for (const auto& [name, state] : package.States)
         EXPECT_TRUE(updates.WriteNumber(name, state));
-    }
     return key;
 }
 
@@ -190,17 +187,8 @@ void TServicingMachine::Clear() {
         DeleteKey(TRegRoot::LocalMachine, kServicingKey, TRegView::x64);
     for (const std::wstring& folder : FCreatedFolders)
         RemoveDirectoryW(folder.c_str());
-    FPackages.clear();
-    FDoubles.clear();
-    FOverrides.clear();
-    FCreatedFolders.clear();
-    FCreatedServicingKey = false;
-    FRootsChecked = false;
-}
-
-std::optional<DWORD> TServicingMachine::PackageState(const std::wstring& packageKey) {
-    return TRegKey::Open(TRegRoot::LocalMachine, PackageKeyPath(packageKey), KEY_READ, TRegView::x64)
-        .ReadNumber(L"CurrentState");
+    FPackages.clear(), FDoubles.clear(), FOverrides.clear(), FCreatedFolders.clear();
+    FCreatedServicingKey = FRootsChecked = false;
 }
 
 std::optional<DWORD> TServicingMachine::UpdateState(const std::wstring& updateName) const {

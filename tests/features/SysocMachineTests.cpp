@@ -1,8 +1,5 @@
-// The optional-components engine on a machine of its own (a prefix that
-// reports Windows XP x64): a master list and component files laid into the
-// Windows folder's Inf folder, component states in the registry, and the
-// manager's double in the system folder. The engine is used through
-// IFeatures, as the front end uses it.
+// The optional-components engine through IFeatures on a Windows XP x64 prefix:
+// component files in the Inf folder, states in the registry, the manager's double.
 #include "features/SysocEngine.h"
 #include "platform/ComText.h"
 #include "platform/Format.h"
@@ -40,78 +37,53 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 // The master list, four component files (one listed as hidden), one file
-// that is missing, and the components' registry values. AccessUtil, NetOC and
-// the two components that name each other as parent have no value of their
-// own, so their state is their children's.
+// that is missing, and the components' registry values: Games and SNMP off,
+// the others on. AccessUtil, NetOC and the two components that name each
+// other as parent have no value of their own: their state is their children's.
 class TSysocMachine {
 public:
     TSysocMachine() {
-        WriteBytes(InfFolder() + L"sysoc.inf", "[Components]\r\n"
-                                               "AccessUtil = ocgen.dll,OcEntry,vt_games.inf,,7\r\n"
-                                               "NetOC = netoc.dll,NetOcSetupProc,vt_net.inf,,7\r\n"
-                                               "Secret = ocgen.dll,OcEntry,vt_secret.inf,HIDE,7\r\n"
-                                               "TerminalServer = tsoc.dll,HydraOc,vt_ts.inf,hide,2\r\n"
-                                               "Missing = ocgen.dll,OcEntry,vt_missing.inf,,7\r\n");
-        WriteBytes(
-            InfFolder() + L"vt_games.inf",
-            "[Optional Components]\r\nAccessUtil\r\nGames\r\nSolitaire\r\nChess\r\n"
-            "[AccessUtil]\r\nOptionDesc = \"%access_desc%\"\r\nTip = %ACCESS_TIP%\r\n"
-            "[Games]\r\nOptionDesc = %games_desc%\r\nParent = AccessUtil\r\nSizeApproximation = 1048576\r\n"
-            "[Solitaire]\r\nOptionDesc = Solitaire\r\nParent = games\r\n"
-            "[Chess]\r\nOptionDesc = \"  \"\r\nParent = Games\r\n"
-            "[Strings]\r\naccess_desc = \"Accessories and Utilities\"\r\n"
-            "access_tip = \"Includes %games_desc%\"\r\ngames_desc = \"Games\"\r\n");
-        WriteBytes(InfFolder() + L"vt_net.inf",
-                   "[Optional Components]\r\nNetOC\r\nSNMP\r\n[NetOC]\r\nOptionDesc = Networking Services\r\n"
-                   "[SNMP]\r\nOptionDesc = Simple Network Management Protocol\r\nParent = NetOC\r\n");
-        WriteBytes(InfFolder() + L"vt_secret.inf",
-                   "[Optional Components]\r\nSecret\r\n[Secret]\r\nOptionDesc = Secret\r\n");
-        WriteBytes(InfFolder() + L"vt_ts.inf", "[Optional Components]\r\nTerminalServer\r\nLoopA\r\nLoopB\r\n"
-                                               "[TerminalServer]\r\nOptionDesc = Terminal Server\r\n"
-                                               "[LoopA]\r\nOptionDesc = Loop A\r\nParent = LoopB\r\n"
-                                               "[LoopB]\r\nOptionDesc = Loop B\r\nParent = LoopA\r\n");
+        for (const auto& [name, text] : Files)
+            WriteBytes(InfFolder() + name, text);
         TRegKey key = TRegKey::Create(HKEY_LOCAL_MACHINE, SubcomponentsKey, KEY_ALL_ACCESS, TRegView::x64);
-        for (size_t i = 0; i < std::size(Components); ++i)
-            key.WriteNumber(Components[i], i == 0 || i == 3 ? 0 : 1);
+        for (const auto& [name, on] : States)
+            key.WriteNumber(name, on);
     }
     ~TSysocMachine() {
-        for (const wchar_t* file :
-             {L"sysoc.inf", L"vt_games.inf", L"vt_net.inf", L"vt_secret.inf", L"vt_ts.inf"})
-            DeleteFileW((InfFolder() + file).c_str());
+        for (const auto& [name, text] : Files)
+            DeleteFileW((InfFolder() + name).c_str());
         TRegKey key = TRegKey::Open(HKEY_LOCAL_MACHINE, SubcomponentsKey, KEY_ALL_ACCESS, TRegView::x64);
-        for (const wchar_t* name : Components)
+        for (const auto& [name, on] : States)
             key.DeleteValue(name);
     }
 
 private:
-    // Games and SNMP off, the others on.
-    static constexpr const wchar_t* Components[] = {L"Games", L"Solitaire", L"Chess",
-                                                    L"SNMP",  L"Secret",    L"TerminalServer"};
+    static constexpr std::pair<const wchar_t*, const char*> Files[] = {
+        {L"sysoc.inf", "[Components]\r\nAccessUtil = ocgen.dll,OcEntry,vt_games.inf,,7\r\n"
+                       "NetOC = netoc.dll,NetOcSetupProc,vt_net.inf,,7\r\n"
+                       "Secret = ocgen.dll,OcEntry,vt_secret.inf,HIDE,7\r\n"
+                       "TerminalServer = tsoc.dll,HydraOc,vt_ts.inf,hide,2\r\n"
+                       "Missing = ocgen.dll,OcEntry,vt_missing.inf,,7\r\n"},
+        {L"vt_games.inf",
+         "[Optional Components]\r\nAccessUtil\r\nGames\r\nSolitaire\r\nChess\r\n"
+         "[AccessUtil]\r\nOptionDesc = \"%access_desc%\"\r\nTip = %ACCESS_TIP%\r\n"
+         "[Games]\r\nOptionDesc = %games_desc%\r\nParent = AccessUtil\r\nSizeApproximation = 1048576\r\n"
+         "[Solitaire]\r\nOptionDesc = Solitaire\r\nParent = games\r\n"
+         "[Chess]\r\nOptionDesc = \"  \"\r\nParent = Games\r\n"
+         "[Strings]\r\naccess_desc = \"Accessories and Utilities\"\r\n"
+         "access_tip = \"Includes %games_desc%\"\r\ngames_desc = \"Games\"\r\n"},
+        {L"vt_net.inf",
+         "[Optional Components]\r\nNetOC\r\nSNMP\r\n[NetOC]\r\nOptionDesc = Networking Services\r\n"
+         "[SNMP]\r\nOptionDesc = Simple Network Management Protocol\r\nParent = NetOC\r\n"},
+        {L"vt_secret.inf", "[Optional Components]\r\nSecret\r\n[Secret]\r\nOptionDesc = Secret\r\n"},
+        {L"vt_ts.inf", "[Optional Components]\r\nTerminalServer\r\nLoopA\r\nLoopB\r\n"
+                       "[TerminalServer]\r\nOptionDesc = Terminal Server\r\n"
+                       "[LoopA]\r\nOptionDesc = Loop A\r\nParent = LoopB\r\n"
+                       "[LoopB]\r\nOptionDesc = Loop B\r\nParent = LoopA\r\n"}};
+    static constexpr std::pair<const wchar_t*, DWORD> States[] = {{L"Games", 0},  {L"Solitaire", 1},
+                                                                  {L"Chess", 1},  {L"SNMP", 0},
+                                                                  {L"Secret", 1}, {L"TerminalServer", 1}};
 };
-
-// One line a feature, indented by its depth:
-// name "display name" enabled|disabled [trusted] icon=<index>
-void Lines(IFeature* feature, int depth, std::vector<std::wstring>& lines) {
-    lines.push_back(Format(L"%s%s \"%s\" %s%s icon=%d", std::wstring(2 * depth, L' '), Name(feature),
-                           Text(feature, &IFeature::GetDisplayName),
-                           feature->GetEnabled() ? L"enabled" : L"disabled",
-                           feature->GetTrusted() ? L" trusted" : L"", feature->GetFeatureImageIndex()));
-    for (int32_t i = 0; i < feature->GetChildCount(); ++i) {
-        TComPtr<IFeature> child;
-        feature->GetChild(i, child.put());
-        Lines(child.get(), depth + 1, lines);
-    }
-}
-
-std::vector<std::wstring> Lines(IFeatures* features) {
-    std::vector<std::wstring> lines;
-    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
-        TComPtr<IFeature> feature;
-        features->GetFeature(i, feature.put());
-        Lines(feature.get(), 0, lines);
-    }
-    return lines;
-}
 
 // The manager's double where the engine's command finds it, and the command
 // lines it was started with.
@@ -147,69 +119,58 @@ protected:
 } // namespace
 
 // Icons: 5 is the default feature icon, then one per group in the engine's
-// order: 8 games, 11 network, 14 applications.
+// order: 8 games, 11 network, 14 applications; rating 2 is trusted, 3 unknown.
 TEST_F(SysocMachine, TheTreeFollowsTheMasterListTheComponentFilesAndTheRegistry) {
     ASSERT_TRUE(Read(FEngine.get()));
     EXPECT_EQ(Lines(FEngine.get()),
               (std::vector<std::wstring>{
-                  L"AccessUtil \"Accessories and Utilities\" disabled trusted icon=14",
-                  L"  Games \"Games\" disabled trusted icon=8",
-                  L"    Chess \"Chess\" enabled icon=8",
-                  L"    Solitaire \"Solitaire\" enabled trusted icon=8",
-                  L"LoopA \"Loop A\" disabled icon=5",
-                  L"  LoopB \"Loop B\" disabled icon=5",
-                  L"NetOC \"Networking Services\" disabled trusted icon=11",
-                  L"  SNMP \"Simple Network Management Protocol\" disabled trusted icon=11",
-                  L"TerminalServer \"Terminal Server\" enabled trusted icon=5",
+                  L"AccessUtil \"Accessories and Utilities\" disabled actions=64 rating=2 icon=14",
+                  L"  Games \"Games\" disabled actions=64 rating=2 icon=8",
+                  L"    Chess \"Chess\" enabled actions=1 rating=3 icon=8",
+                  L"    Solitaire \"Solitaire\" enabled actions=1 rating=2 icon=8",
+                  L"LoopA \"Loop A\" disabled actions=64 rating=3 icon=5",
+                  L"  LoopB \"Loop B\" disabled actions=64 rating=3 icon=5",
+                  L"NetOC \"Networking Services\" disabled actions=64 rating=2 icon=11",
+                  L"  SNMP \"Simple Network Management Protocol\" disabled actions=64 rating=2 icon=11",
+                  L"TerminalServer \"Terminal Server\" enabled actions=1 rating=2 icon=5",
               }));
     TComPtr<IFeature> games = Find(FEngine.get(), L"Games");
     ASSERT_TRUE(games);
     EXPECT_EQ(games->GetInstallSize(), 1048576);
     EXPECT_EQ(Text(games.get(), &IFeature::GetPackageName), L"vt_games.inf");
-    // A token is replaced only when the text as written names it.
+    // The tip is the description; a token is replaced only where the text as written names it.
     EXPECT_EQ(Text(Find(FEngine.get(), L"AccessUtil").get(), &IFeature::GetDescription),
               L"Includes %games_desc%");
 
     FEngine->SetShowHidden(true);
     ASSERT_TRUE(Read(FEngine.get()));
     EXPECT_EQ(FEngine->GetFeatureCount(), 5);
-    TComPtr<IFeature> secret;
-    FEngine->GetFeature(3, secret.put());
-    ASSERT_TRUE(secret);
-    EXPECT_EQ(Name(secret.get()), L"Secret");
-    EXPECT_FALSE(secret->GetTrusted());
-    EXPECT_EQ(secret->GetFeatureImageIndex(), 5);
+    EXPECT_EQ(Lines(FEngine.get()).at(8), L"Secret \"Secret\" enabled actions=1 rating=3 icon=5");
 }
 
-// The switch writes the answer file, runs the manager on it and leaves the
-// tree alone; the watch reports the manager's registry change on the next
-// poll after the switch, which reads the tree again. A second switch while
-// one runs is dropped.
+// The switch writes the answer file (its sections: SysocRules), runs the
+// manager on it and leaves the tree alone; the watch reports the manager's
+// registry change on the next poll, which reads the tree again. A second
+// switch while one runs is dropped.
 TEST_F(SysocMachine, SwitchingRunsTheManagerOneAtATimeAndTheNextPollReadsTheNewState) {
     TManagerDouble manager;
     ASSERT_TRUE(manager.Installed());
     const std::wstring answerFile = AppDataFolder() + L"\\Velmora\\Helper\\unattended.txt";
     ASSERT_TRUE(Read(FEngine.get()));
     FEngine->GetStateStamp(); // arms the watch
-
-    auto switchAndReread = [&](const wchar_t* name, const char* expectedAnswer, const wchar_t* group) {
-        TComPtr<IFeature> feature = Find(FEngine.get(), name);
-        ASSERT_TRUE(feature && !feature->GetEnabled());
-        FEngine->InstallFeature(feature.get());
-        EXPECT_EQ(FEngine->GetInstallState(), TInstallState::isInstalling);
-        ASSERT_TRUE(WaitUntil([&] { return FEngine->GetInstallState() == TInstallState::isNone; }));
-        EXPECT_EQ(Bytes(answerFile), expectedAnswer);
-        EXPECT_FALSE(Find(FEngine.get(), name)->GetEnabled()) << "read again only when a poll tells";
-
-        ASSERT_TRUE(WaitUntil([&] {
-            FEngine->GetStateStamp();
-            TComPtr<IFeature> reread = Find(FEngine.get(), name);
-            return FEngine->GetReadState() == TReadState::rsLoaded && reread && reread->GetEnabled();
-        }));
-        EXPECT_TRUE(Find(FEngine.get(), group)->GetEnabled()) << "its group's state follows";
-    };
-    switchAndReread(L"SNMP", "[NetOptionalComponents]\r\nSNMP=1\r\n", L"NetOC");
-    switchAndReread(L"Games", "[Components]\r\nGames=on\r\n", L"AccessUtil");
+    TComPtr<IFeature> snmp = Find(FEngine.get(), L"SNMP");
+    ASSERT_TRUE(snmp && !snmp->GetEnabled());
+    FEngine->InstallFeature(snmp.get());
+    EXPECT_EQ(FEngine->GetInstallState(), TInstallState::isInstalling);
+    ASSERT_TRUE(WaitUntil([&] { return FEngine->GetInstallState() == TInstallState::isNone; }));
+    EXPECT_EQ(Bytes(answerFile), "[NetOptionalComponents]\r\nSNMP=1\r\n");
+    EXPECT_FALSE(Find(FEngine.get(), L"SNMP")->GetEnabled()) << "read again only when a poll tells";
+    ASSERT_TRUE(WaitUntil([&] {
+        FEngine->GetStateStamp();
+        TComPtr<IFeature> reread = Find(FEngine.get(), L"SNMP");
+        return FEngine->GetReadState() == TReadState::rsLoaded && reread && reread->GetEnabled();
+    }));
+    EXPECT_TRUE(Find(FEngine.get(), L"NetOC")->GetEnabled()) << "its group's state follows";
 
     FEngine->UninstallFeature(Find(FEngine.get(), L"Chess").get());
     FEngine->InstallFeature(Find(FEngine.get(), L"LoopA").get());
@@ -220,20 +181,5 @@ TEST_F(SysocMachine, SwitchingRunsTheManagerOneAtATimeAndTheNextPollReadsTheNewS
         0u);
     const std::wstring command = Format(L"\"%s\\sysocmgr.exe\" /q /i:\"%s\" /u:\"%s\"", SystemFolder(),
                                         InfFolder() + L"sysoc.inf", answerFile);
-    EXPECT_EQ(manager.Calls(), (std::vector<std::wstring>{command, command, command}));
-}
-
-// Stopping leaves the read unfinished; a Refresh once the stopped thread has
-// ended reads the whole tree.
-TEST_F(SysocMachine, AStoppedReadStaysLoadingUntilARefreshReadsAgain) {
-    FEngine->Refresh();
-    FEngine->Stop();
-    EXPECT_EQ(FEngine->GetReadState(), TReadState::rsLoading);
-    ASSERT_TRUE(WaitUntil([&] {
-        if (FEngine->GetReadState() == TReadState::rsLoaded)
-            return true;
-        FEngine->Refresh();
-        return false;
-    }));
-    EXPECT_EQ(FEngine->GetTotalCount(), 9);
+    EXPECT_EQ(manager.Calls(), (std::vector<std::wstring>{command, command}));
 }

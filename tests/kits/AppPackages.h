@@ -1,8 +1,7 @@
 #pragma once
-// App packages laid out in the test prefix the way Windows records an
-// installed package: the install folder (manifest, signature, optional logo),
-// the user's repository keys and, when provisioned, the all-users store's key.
-// Steps that fail throw std::runtime_error.
+// App packages laid out as Windows records an installed one: the install folder
+// (manifest, signature, logo), the user's repository keys and, when provisioned,
+// the all-users store's key. Steps that fail throw std::runtime_error.
 #include "platform/PackageIdentity.h"
 
 #include <string>

@@ -39,37 +39,33 @@ void WriteFile(const std::wstring& path, std::string_view bytes) {
     Check(file.good(), "cannot write " + Narrow(path));
 }
 
+// A text element or attribute written only when the text is not empty.
+std::wstring Element(const wchar_t* name, const std::wstring& text) {
+    return text.empty() ? L"" : Format(L"    <%s>%s</%s>\r\n", name, XmlText(text), name);
+}
+std::wstring Attribute(const wchar_t* name, const std::wstring& text) {
+    return text.empty() ? L"" : Format(L" %s=\"%s\"", name, XmlText(text));
+}
+
 std::wstring Manifest(const TTestPackage& p) {
-    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-                       L"<Package xmlns=\"http://schemas.microsoft.com/appx/manifest/foundation/windows10\" "
-                       L"xmlns:uap=\"http://schemas.microsoft.com/appx/manifest/uap/windows10\">\r\n";
-    xml += L"  <Identity Name=\"" + XmlText(p.Name) + L"\" Publisher=\"" + XmlText(p.Publisher) +
-           L"\" Version=\"" + XmlText(p.Version) + L"\" ProcessorArchitecture=\"" + XmlText(p.Architecture) +
-           L"\"";
-    if (!p.ResourceId.empty())
-        xml += L" ResourceId=\"" + XmlText(p.ResourceId) + L"\"";
-    xml += L" />\r\n  <Properties>\r\n";
-    xml += L"    <DisplayName>" + XmlText(p.DisplayName) + L"</DisplayName>\r\n";
-    xml += L"    <PublisherDisplayName>" + XmlText(p.PublisherDisplayName) + L"</PublisherDisplayName>\r\n";
-    if (!p.Description.empty())
-        xml += L"    <Description>" + XmlText(p.Description) + L"</Description>\r\n";
-    xml += std::wstring(L"    <Logo>") + LogoName + L"</Logo>\r\n";
-    if (p.Framework)
-        xml += L"    <Framework>true</Framework>\r\n";
-    if (p.ResourcePackage)
-        xml += L"    <ResourcePackage>true</ResourcePackage>\r\n";
-    xml += L"  </Properties>\r\n";
-    if (!p.ApplicationId.empty()) {
-        xml += L"  <Applications>\r\n    <Application Id=\"" + XmlText(p.ApplicationId) +
-               L"\" Executable=\"App.exe\" EntryPoint=\"App.App\">\r\n";
-        xml += L"      <uap:VisualElements DisplayName=\"" + XmlText(p.DisplayName) + L"\" Description=\"" +
-               XmlText(p.Description.empty() ? p.DisplayName : p.Description) +
-               L"\" BackgroundColor=\"transparent\" Square150x150Logo=\"" + LogoName +
-               L"\" Square44x44Logo=\"" + LogoName + L"\"";
-        if (!p.InAppList)
-            xml += L" AppListEntry=\"none\"";
-        xml += L" />\r\n    </Application>\r\n  </Applications>\r\n";
-    }
+    std::wstring xml =
+        L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+        L"<Package xmlns=\"http://schemas.microsoft.com/appx/manifest/foundation/windows10\" "
+        L"xmlns:uap=\"http://schemas.microsoft.com/appx/manifest/uap/windows10\">\r\n  <Identity" +
+        Attribute(L"Name", p.Name) + Attribute(L"Publisher", p.Publisher) + Attribute(L"Version", p.Version) +
+        Attribute(L"ProcessorArchitecture", p.Architecture) + Attribute(L"ResourceId", p.ResourceId) +
+        L" />\r\n  <Properties>\r\n" + Element(L"DisplayName", p.DisplayName) +
+        Element(L"PublisherDisplayName", p.PublisherDisplayName) + Element(L"Description", p.Description) +
+        Element(L"Logo", LogoName) + Element(L"Framework", p.Framework ? L"true" : L"") +
+        Element(L"ResourcePackage", p.ResourcePackage ? L"true" : L"") + L"  </Properties>\r\n";
+    if (!p.ApplicationId.empty())
+        xml += L"  <Applications>\r\n    <Application" + Attribute(L"Id", p.ApplicationId) +
+               L" Executable=\"App.exe\" EntryPoint=\"App.App\">\r\n      <uap:VisualElements" +
+               Attribute(L"DisplayName", p.DisplayName) +
+               Attribute(L"Description", p.Description.empty() ? p.DisplayName : p.Description) +
+               L" BackgroundColor=\"transparent\"" + Attribute(L"Square150x150Logo", LogoName) +
+               Attribute(L"Square44x44Logo", LogoName) + (p.InAppList ? L"" : L" AppListEntry=\"none\"") +
+               L" />\r\n    </Application>\r\n  </Applications>\r\n";
     return xml + L"</Package>\r\n";
 }
 

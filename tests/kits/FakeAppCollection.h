@@ -1,8 +1,6 @@
 #pragma once
-// A store-app collection of the test's own, for the tests of what reads one
-// (the app location, the Windows 8 feature engine): entries as a load left
-// them, a load state and an update time that the test sets, and what the
-// reader told the collection and its entries.
+// A store-app collection the test controls (entries, load state, update time),
+// recording what its reader told it and its entries.
 #include "api/Interfaces.Launchet.h"
 #include "platform/ComObject.h"
 #include "platform/ComText.h"
@@ -10,9 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -28,8 +26,7 @@ struct TFakeAppData {
     std::wstring Logo;
 };
 
-// One entry. Resource references come back as "Text of <reference>";
-// NotifyRemoved may be held until the test lets it go.
+// One entry. Resource references come back as "Text of <reference>".
 class TFakeApp : public TInterfacedObject<IMetroAppItem> {
 public:
     explicit TFakeApp(TFakeAppData data) : F(std::move(data)) {}
@@ -55,27 +52,19 @@ public:
         std::wstring text = reference ? reference : L"";
         SetBstr(v, text.starts_with(L"ms-resource:") ? L"Text of " + text.substr(12) : text);
     }
+    // Held, it returns once the test lets go (or after 10 s, so that a fault
+    // shows as a failure rather than a hang).
     void STDMETHODCALLTYPE NotifyRemoved() override {
         ++Notified;
-        std::unique_lock lock(FHoldLock);
-        // Bounded, so that a fault shows as a failure rather than a hang.
-        FHoldChanged.wait_for(lock, std::chrono::seconds(10), [&] { return !FHold; });
+        for (int i = 0; i < 1000 && FHeld; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-
-    void Hold(bool hold) {
-        {
-            std::lock_guard lock(FHoldLock);
-            FHold = hold;
-        }
-        FHoldChanged.notify_all();
-    }
+    void Hold(bool hold) { FHeld = hold; }
     std::atomic<int> Notified{0};
 
 private:
     TFakeAppData F;
-    std::mutex FHoldLock;
-    std::condition_variable FHoldChanged;
-    bool FHold = false;
+    std::atomic<bool> FHeld{false};
 };
 
 // The collection: OnWait runs at each waiting WaitForLoad (the load going on

@@ -1,7 +1,6 @@
 #pragma once
-// The library as a front end sees it, for tests of any folder: a root loaded
-// from the test's folder and read to its end, and the values and items of its
-// collections.
+// The library as a front end sees it: a root read to its end, and the values
+// and items of its collections.
 #include "platform/ComText.h"
 #include "tests/library/LibraryHarness.h"
 

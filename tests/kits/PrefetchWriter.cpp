@@ -4,7 +4,6 @@
 #include "tests/kits/XpressHuffmanEncoder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 #include <set>
 #include <stdexcept>
@@ -14,17 +13,11 @@ namespace velmora::testing {
 
 namespace {
 
-// Sizes of the structures that differ between versions.
+// Sizes of the structures that differ between versions; the last run times
+// and the run count's offsets are in the file information.
 struct TVersionLayout {
-    uint32_t Version;
-    uint32_t FileInformationSize;
-    uint32_t MetricsEntrySize;
-    uint32_t TraceChainEntrySize;
-    uint32_t VolumeEntrySize;
-    uint32_t LastRunOffset; // in the file information
-    uint32_t LastRunCount;
-    uint32_t RunCountOffset; // in the file information
-    uint32_t FileReferencesVersion;
+    uint32_t Version, FileInformationSize, MetricsEntrySize, TraceChainEntrySize, VolumeEntrySize,
+        LastRunOffset, LastRunCount, RunCountOffset, FileReferencesVersion;
 };
 
 constexpr TVersionLayout Layouts[] = {
@@ -38,10 +31,10 @@ constexpr uint32_t HeaderSize = 84;
 constexpr size_t MaxNameChars = 29;
 
 const TVersionLayout& LayoutOf(uint32_t version) {
-    for (const TVersionLayout& layout : Layouts)
-        if (layout.Version == version)
-            return layout;
-    throw std::invalid_argument("no prefetch layout for version " + std::to_string(version));
+    const auto* layout = std::ranges::find(Layouts, version, &TVersionLayout::Version);
+    if (layout == std::end(Layouts))
+        throw std::invalid_argument("no prefetch layout for version " + std::to_string(version));
+    return *layout;
 }
 
 class TImage {
@@ -183,8 +176,8 @@ std::vector<uint8_t> WritePrefetchImage(const TPrefetchDescription& d) {
 
 std::vector<uint8_t> CompressPrefetchImage(const std::vector<uint8_t>& image) {
     std::vector<uint8_t> file = {'M', 'A', 'M', 4, 0, 0, 0, 0};
-    const auto size = static_cast<uint32_t>(image.size());
-    std::memcpy(file.data() + 4, &size, sizeof size);
+    for (int i = 0; i < 4; ++i)
+        file[4 + i] = uint8_t(image.size() >> 8 * i);
     const std::vector<uint8_t> data = EncodeXpressHuffman(image.data(), image.size());
     file.insert(file.end(), data.begin(), data.end());
     return file;

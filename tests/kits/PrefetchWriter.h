@@ -1,8 +1,6 @@
 #pragma once
-// Prefetch files as the system writes them, for tests of whatever reads them:
-// header (without the prefetch hash), the version's file information, metrics
-// and trace chain entries, the name list, and one volume with its file
-// references and directory strings.
+// Prefetch files as the system writes them (without the prefetch hash): file
+// information, metrics, trace chains, name list and one volume.
 #include <cstdint>
 #include <string>
 #include <vector>

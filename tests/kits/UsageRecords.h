@@ -1,7 +1,6 @@
 #pragma once
-// Usage records as Windows keeps them, for tests and the sample machine:
-// launch counters in the layout of the running Windows and prefetch files of
-// its version.
+// Usage records as the running Windows keeps them: launch counters and
+// prefetch files.
 #include <cstdint>
 #include <string>
 #include <string_view>

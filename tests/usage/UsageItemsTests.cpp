@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <map>
+#include <tuple>
 
 namespace velmora {
 namespace {
@@ -27,32 +28,18 @@ std::vector<std::wstring> Names(const TUsageItems& items) {
     return names;
 }
 
-TEST(UsageItemsTest, MergeSumsCountsOfOneFileWhateverItsCaseAndKeepsTheLaterDate) {
-    TUsageItems items, other;
+// The sums themselves: CountSumsSaturateAndIgnoreNegativeCounts.
+TEST(UsageItemsTest, MergeKeepsTheLaterDateAndAppendsCopiesWithoutTheLoadedFiles) {
+    TUsageItems items, other, older;
     TUsageItem& own = AddRecord(items, L"C:\\Tools\\Edit.exe", 3, 45000.5);
-    own.FFocusCounter = 2;
-    own.FFocusTime = 100;
-    TUsageItem& theirs = AddRecord(other, L"c:\\tools\\EDIT.EXE", 4, 45001.25);
-    theirs.FFocusCounter = 1;
-    theirs.FFocusTime = 50;
-    theirs.FFiles = {L"C:\\Tools\\Edit.dll"};
-    AddRecord(other, L"C:\\Tools\\View.exe", 1, 44000);
-
-    items.Merge(other);
-
-    ASSERT_EQ(items.Count(), 2u);
-    EXPECT_EQ(own.FCounter, 7);
-    EXPECT_EQ(own.FFocusCounter, 3);
-    EXPECT_EQ(own.FFocusTime, 150);
-    EXPECT_EQ(own.FLastUsed, 45001.25);
-    // An older record does not move the date back.
-    TUsageItems older;
+    AddRecord(other, L"c:\\tools\\EDIT.EXE", 4, 45001.25).FFiles = {L"C:\\Tools\\Edit.dll"};
+    AddRecord(other, L"C:\\Tools\\View.exe", 1, 44000).FFiles = {L"C:\\Tools\\View.dll"};
     AddRecord(older, L"C:\\TOOLS\\EDIT.EXE", 1, 100);
+    items.Merge(other);
     items.Merge(older);
-    EXPECT_EQ(own.FLastUsed, 45001.25);
+    EXPECT_EQ(own.FLastUsed, 45001.25) << "an older record does not move the date back";
     EXPECT_EQ(own.FCounter, 8);
-    // A record appended by a merge is a copy without the loaded files.
-    EXPECT_EQ(items.GetItem(1).FFileName, L"C:\\Tools\\View.exe");
+    EXPECT_THAT(Names(items), testing::ElementsAre(L"C:\\Tools\\Edit.exe", L"C:\\Tools\\View.exe"));
     EXPECT_TRUE(items.GetItem(1).FFiles.empty());
 }
 
@@ -82,14 +69,12 @@ TEST(UsageItemsTest, BinarySearchFindsTheFirstRecordNotLessThanTheName) {
         AddRecord(items, name, 0, 0);
     items.Sort(CompareText);
     EXPECT_THAT(Names(items), testing::ElementsAre(L"a", L"B", L"c", L"C", L"d"));
-
+    for (auto [name, found, at] : {std::tuple{L"C", true, 2u}, {L"bb", false, 2u}, {L"e", false, 5u}}) {
+        size_t index = 99;
+        EXPECT_EQ(items.FindBinary(name, index, CompareText), found) << name;
+        EXPECT_EQ(index, at) << name;
+    }
     size_t index = 99;
-    EXPECT_TRUE(items.FindBinary(L"C", index, CompareText));
-    EXPECT_EQ(index, 2u);
-    EXPECT_FALSE(items.FindBinary(L"bb", index, CompareText));
-    EXPECT_EQ(index, 2u);
-    EXPECT_FALSE(items.FindBinary(L"e", index, CompareText));
-    EXPECT_EQ(index, 5u);
     EXPECT_FALSE(TUsageItems().FindBinary(L"a", index, CompareText));
     EXPECT_EQ(index, 0u);
 }
@@ -102,16 +87,15 @@ TEST(UsageItemsTest, FolderUsageSumsTheRecordsBelowTheFolderAndIsMinusOneWithout
     AddRecord(items, L"C:\\Program Files\\Idle\\Idle.exe", 0, 0);
     AddRecord(items, L"C:\\Windows\\notepad.exe", 1, 44000);
     items.Sort(CompareTextLocale);
-
-    TUsageData edit = items.CollectByFolder(L"c:\\program files\\edit\\");
-    EXPECT_EQ(edit.Counter, 7);
-    EXPECT_EQ(edit.LastUsed, 45010);
     // Without its delimiter the folder text also takes in a sibling folder.
-    EXPECT_EQ(items.CollectByFolder(L"C:\\Program Files\\Edit").Counter, 16);
-    TUsageData idle = items.CollectByFolder(L"C:\\Program Files\\Idle\\");
-    EXPECT_EQ(idle.Counter, 0);
-    EXPECT_EQ(idle.LastUsed, 0);
-    EXPECT_EQ(items.CollectByFolder(L"C:\\Program Files\\None\\").Counter, -1);
+    for (auto [folder, counter, lastUsed] : {std::tuple{L"c:\\program files\\edit\\", 7, 45010.0},
+                                             {L"C:\\Program Files\\Edit", 16, 45020.0},
+                                             {L"C:\\Program Files\\Idle\\", 0, 0.0},
+                                             {L"C:\\Program Files\\None\\", -1, 0.0}}) {
+        const TUsageData data = items.CollectByFolder(folder);
+        EXPECT_EQ(data.Counter, counter) << folder;
+        EXPECT_EQ(data.LastUsed, lastUsed) << folder;
+    }
     EXPECT_EQ(TUsageItems().CollectByFolder(L"C:\\").Counter, -1);
 }
 
@@ -183,39 +167,37 @@ TEST(UserAssistRulesTest, ValueDataIsReadOnlyAtTheSizeOfItsLayout) {
     EXPECT_FALSE(DecodeUserAssistWin7(win7.data(), win7.size() - 1));
 }
 
-TEST(UserAssistRulesTest, OlderNamesGivePathsOfRunRecordsAndOfTheCommonProgramsFolder) {
-    const std::wstring desktop = L"C:\\Users\\Ann\\Desktop", programs = L"C:\\ProgramData\\Programs";
-    // The prefix in capitals, ROT13 encoded as the shell stores it.
-    EXPECT_EQ(UserAssistPathXP(Rot13(L"HRZR_EHACNGU:P:\\Nccf\\Rqvg.rkr"), desktop, programs),
-              L"C:\\Apps\\Edit.exe");
-    EXPECT_EQ(UserAssistPathXP(L"ueme_runpath:Edit.LNK", desktop, programs), desktop + L"\\Edit.LNK");
-    EXPECT_EQ(UserAssistPathXP(L"UEME_RUNPATH:Tools\\Edit.lnk", desktop, programs), L"Tools\\Edit.lnk");
-    EXPECT_EQ(UserAssistPathXP(L"UEME_RUNPIDL:%csidl23%\\Edit\\Edit.lnk", desktop, programs),
-              programs + L"\\Edit\\Edit.lnk");
-    EXPECT_EQ(UserAssistPathXP(L"UEME_RUNPIDL:%csidl2%\\Edit.lnk", desktop, programs), L"");
-    EXPECT_EQ(UserAssistPathXP(L"UEME_CTLSESSION", desktop, programs), L"");
-}
+using TPaths = std::initializer_list<std::pair<std::wstring, std::wstring>>;
 
-TEST(UserAssistRulesTest, NewerNamesHaveKnownFolderIdentifiersReplacedByTheirPaths) {
+TEST(UserAssistRulesTest, NamesOfBothLayoutsGivePaths) {
+    // Older names: run records and the common programs folder, the prefix in
+    // capitals, ROT13 encoded as the shell stores it.
+    const std::wstring desktop = L"C:\\Users\\Ann\\Desktop", programs = L"C:\\ProgramData\\Programs";
+    for (const auto& [name, path] :
+         TPaths{{Rot13(L"HRZR_EHACNGU:P:\\Nccf\\Rqvg.rkr"), L"C:\\Apps\\Edit.exe"},
+                {L"ueme_runpath:Edit.LNK", desktop + L"\\Edit.LNK"},
+                {L"UEME_RUNPATH:Tools\\Edit.lnk", L"Tools\\Edit.lnk"},
+                {L"UEME_RUNPIDL:%csidl23%\\Edit\\Edit.lnk", programs + L"\\Edit\\Edit.lnk"},
+                {L"UEME_RUNPIDL:%csidl2%\\Edit.lnk", L""},
+                {L"UEME_CTLSESSION", L""}})
+        EXPECT_EQ(UserAssistPathXP(name, desktop, programs), path) << name;
+
+    // Newer names: known-folder identifiers replaced by their paths; braces
+    // that hold no identifier end the replacement.
     const TKnownFolder folders = [](std::wstring_view id) -> std::wstring {
         if (SameText(id, L"{1AC14E77-02E7-4E5D-B744-2EB1AE5198B7}"))
             return L"C:\\Windows\\system32";
-        if (SameText(id, L"{6D809377-6AF0-444B-8957-A3773F02200E}"))
-            return L"C:\\Program Files";
-        return L"";
+        return SameText(id, L"{6D809377-6AF0-444B-8957-A3773F02200E}") ? L"C:\\Program Files" : L"";
     };
-    EXPECT_EQ(UserAssistPathWin7(L"{1AC14E77-02E7-4E5D-B744-2EB1AE5198B7}\\notepad.exe", folders),
-              L"C:\\Windows\\system32\\notepad.exe");
-    EXPECT_EQ(UserAssistPathWin7(L"{6D809377-6AF0-444B-8957-A3773F02200E}\\Edit\\{1AC14E77-02E7-4E5D-B744-"
-                                 L"2EB1AE5198B7}.exe",
-                                 folders),
-              L"C:\\Program Files\\Edit\\C:\\Windows\\system32.exe");
-    EXPECT_EQ(UserAssistPathWin7(L"{00000000-0000-0000-0000-000000000000}\\Edit.exe", folders),
-              L"\\Edit.exe");
-    // Braces that hold no identifier end the replacement.
-    EXPECT_EQ(UserAssistPathWin7(L"C:\\Tools\\{short}\\{1AC14E77-02E7-4E5D-B744-2EB1AE5198B7}", folders),
-              L"C:\\Tools\\{short}\\{1AC14E77-02E7-4E5D-B744-2EB1AE5198B7}");
-    EXPECT_EQ(UserAssistPathWin7(L"Microsoft.Windows.Explorer", folders), L"Microsoft.Windows.Explorer");
+    const std::wstring system = L"{1AC14E77-02E7-4E5D-B744-2EB1AE5198B7}";
+    for (const auto& [name, path] :
+         TPaths{{system + L"\\notepad.exe", L"C:\\Windows\\system32\\notepad.exe"},
+                {L"{6D809377-6AF0-444B-8957-A3773F02200E}\\Edit\\" + system + L".exe",
+                 L"C:\\Program Files\\Edit\\C:\\Windows\\system32.exe"},
+                {L"{00000000-0000-0000-0000-000000000000}\\Edit.exe", L"\\Edit.exe"},
+                {L"C:\\Tools\\{short}\\" + system, L"C:\\Tools\\{short}\\" + system},
+                {L"Microsoft.Windows.Explorer", L"Microsoft.Windows.Explorer"}})
+        EXPECT_EQ(UserAssistPathWin7(name, folders), path) << name;
 }
 
 TEST(UserAssistRulesTest, FileTimesBecomeDatesByTheBaseBias) {

@@ -1,8 +1,6 @@
-// Usage over records laid out in the prefix: the sources over prefetch files,
-// launch counters in the layout of the running Windows and the programs that
-// start with Windows; and the library's programs, which get the counts and
-// dates of their folders, with the rarely used list following each read.
-// Names carry the process id; all is removed again.
+// Usage over records laid out in the prefix (names carry the process id): the
+// sources over prefetch files, launch counters and the programs that start
+// with Windows; and the library's programs with the counts of their folders.
 #include "usage/AppUsage.h"
 
 #include "platform/Format.h"
@@ -21,6 +19,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -38,12 +37,6 @@ constexpr std::wstring_view WindowsFolderId = L"{F38BF404-1D43-42F2-9305-67DE0B2
 // 2024-03-01 10:00 UTC and later times, as file times.
 constexpr uint64_t March1 = 133537464000000000ULL;
 constexpr uint64_t Day = 864000000000ULL;
-
-void WriteFile(const std::wstring& file, const std::vector<uint8_t>& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-    std::ofstream(std::filesystem::path(file), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 class UsageSources : public ::testing::Test {
 protected:
@@ -83,7 +76,9 @@ protected:
     }
     void WritePrefetch(const std::wstring& stem, const std::vector<uint8_t>& bytes) {
         const std::wstring file = Format(L"%s\\Prefetch\\%s-%s.pf", WindowsFolder(), stem, FName);
-        WriteFile(file, bytes);
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        std::ofstream(std::filesystem::path(file), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         FFiles.push_back(file);
     }
     const std::wstring FName = Format(L"VelmoraUsage%d", static_cast<int>(GetCurrentProcessId()));
@@ -91,10 +86,12 @@ protected:
     std::vector<std::wstring> FFiles, FPrograms;
 };
 
+// Plain files of both generations and the compressed form (Windows 10's
+// only); a volume without drive keeps its device path; bad files are logged.
 TEST_F(UsageSources, PrefetchFilesGiveTheirProgramsOnDrivePathsAndBadFilesAreLoggedAndSkipped) {
     StatisticsLog::Instance().SetDirectWrite(true);
     const std::streamoff logStart = StatisticsFileEnd();
-    struct TCase {
+    const struct {
         uint32_t Version;
         std::wstring Exe;
         int32_t Runs;
@@ -102,8 +99,8 @@ TEST_F(UsageSources, PrefetchFilesGiveTheirProgramsOnDrivePathsAndBadFilesAreLog
     } cases[] = {{17, Program(L"XP.EXE"), 3, false},
                  {30, Program(L"TEN.EXE"), 11, false},
                  {30, Program(L"PACKED.EXE"), 13, true}};
+    TPrefetchDescription file;
     for (size_t i = 0; i < std::size(cases); ++i) {
-        TPrefetchDescription file;
         file.Version = cases[i].Version;
         file.ExecutableName = ExtractFileName(cases[i].Exe);
         file.Volume.DevicePath = DevicePath(L"C:");
@@ -113,25 +110,21 @@ TEST_F(UsageSources, PrefetchFilesGiveTheirProgramsOnDrivePathsAndBadFilesAreLog
         const std::vector<uint8_t> image = WritePrefetchImage(file);
         WritePrefetch(file.ExecutableName, cases[i].Compressed ? CompressPrefetchImage(image) : image);
     }
-    TPrefetchDescription unmapped;
-    unmapped.ExecutableName = L"AWAY.EXE";
-    unmapped.Volume.DevicePath = L"\\DEVICE\\HARDDISKVOLUME99";
-    unmapped.Files = {L"\\DEVICE\\HARDDISKVOLUME99\\AWAY\\AWAY.EXE"};
-    WritePrefetch(L"AWAY.EXE", WritePrefetchImage(unmapped));
-    TPrefetchDescription future = unmapped;
-    future.ExecutableName = L"FUTURE.EXE";
-    std::vector<uint8_t> newer = WritePrefetchImage(future);
+    file.ExecutableName = L"AWAY.EXE";
+    file.Volume.DevicePath = L"\\DEVICE\\HARDDISKVOLUME99";
+    file.Files = {L"\\DEVICE\\HARDDISKVOLUME99\\AWAY\\AWAY.EXE"};
+    WritePrefetch(L"AWAY.EXE", WritePrefetchImage(file));
+    std::vector<uint8_t> newer = WritePrefetchImage(file);
     newer[0] = 31;
     WritePrefetch(L"FUTURE.EXE", newer);
     WritePrefetch(L"SHORT.EXE", std::vector<uint8_t>(newer.begin(), newer.begin() + 100));
 
     TUsageItems items;
     TPrefetch().Fill(items);
-
     for (size_t i = 0; i < std::size(cases); ++i) {
         const TUsageItem* item = items.Find(cases[i].Exe);
         if (cases[i].Compressed && !IsWindows10OrLater()) {
-            EXPECT_FALSE(item) << "the compressed form is Windows 10's only";
+            EXPECT_FALSE(item);
             continue;
         }
         ASSERT_TRUE(item) << Narrow(cases[i].Exe);
@@ -139,12 +132,10 @@ TEST_F(UsageSources, PrefetchFilesGiveTheirProgramsOnDrivePathsAndBadFilesAreLog
         EXPECT_NEAR(item->FLastUsed, UsageFileTimeToDate(March1 + i * Day), 1e-6);
         EXPECT_EQ(item->FFiles.size(), 2u);
     }
-    EXPECT_TRUE(items.Find(L"\\DEVICE\\HARDDISKVOLUME99\\AWAY\\AWAY.EXE"))
-        << "a volume without drive keeps its device path";
+    EXPECT_TRUE(items.Find(L"\\DEVICE\\HARDDISKVOLUME99\\AWAY\\AWAY.EXE"));
     const std::vector<std::wstring> log = StatisticsTextsSince(logStart);
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::wstring& line) {
-        return line.find(L"AVersion: 31") != std::wstring::npos;
-    }));
+    EXPECT_TRUE(std::ranges::any_of(
+        log, [](const std::wstring& line) { return line.find(L"AVersion: 31") != line.npos; }));
 }
 
 TEST_F(UsageSources, LaunchCountersGiveTheirProgramsAndShortcutRecordsMoveToTheirTargets) {

@@ -40,22 +40,15 @@ std::optional<std::string> Decode(const TBytes& stream, size_t outSize) {
 }
 
 std::string Repeat(const std::string& part, size_t times) {
-    std::string all;
-    while (times--)
-        all += part;
-    return all;
+    return times ? part + Repeat(part, times - 1) : "";
 }
 
 // The alphabet as 26 literals: a to v with 5-bit codes, w to z and the end
 // of the stream with 4-bit ones.
 TBytes AlphabetTable() {
     TBytes table(256, 0);
-    table[0x30] = 0x50;
-    for (size_t i = 0x31; i <= 0x3a; ++i)
-        table[i] = 0x55;
-    table[0x3b] = 0x45;
-    table[0x3c] = 0x44;
-    table[0x3d] = 0x04;
+    for (unsigned symbol = 'a'; symbol <= 'z'; ++symbol)
+        table[symbol / 2] |= static_cast<uint8_t>((symbol < 'w' ? 5 : 4) << (4 * (symbol % 2)));
     table[0x80] = 0x04;
     return table;
 }
@@ -159,13 +152,12 @@ std::string Text(size_t size) {
 }
 
 TEST(XpressHuffmanTest, DecodesWhatTheEncoderWrites) {
-    struct TCase {
+    const std::string farPart = RandomBytes(65000, 4);
+    const struct {
         const char* Name;
         std::string Data;
         bool Compressible;
-    };
-    std::string farPart = RandomBytes(65000, 4);
-    const std::vector<TCase> cases = {
+    } cases[] = {
         {"empty", "", false},
         {"one byte", "x", false},
         {"random", RandomBytes(200000, 1), false},
@@ -175,7 +167,7 @@ TEST(XpressHuffmanTest, DecodesWhatTheEncoderWrites) {
         {"one block and a byte", Text(65537), true},
         {"far matches", farPart + RandomBytes(500, 5) + farPart, true},
     };
-    for (const TCase& c : cases) {
+    for (const auto& c : cases) {
         const TBytes stream =
             EncodeXpressHuffman(reinterpret_cast<const uint8_t*>(c.Data.data()), c.Data.size());
         EXPECT_EQ(Decode(stream, c.Data.size()), c.Data) << c.Name;
