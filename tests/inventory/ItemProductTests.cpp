@@ -112,19 +112,12 @@ TEST(ItemProductActions, RunningActionRefusesOthersUntilStoppedAndDestructionEnd
 // An item's destruction may wait for a thread that needs the list lock.
 TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
     TItemList<TItemProgram> list;
-    TEventLog log;
-    struct TWaitsForLockUser : TTestProgram {
-        TWaitsForLockUser(TEventLog& log, TItemList<TItemProgram>& list, bool& free)
-            : TTestProgram(L"W", &log), List(list), Free(free) {}
-        ~TWaitsForLockUser() override {
-            auto user = std::async(std::launch::async, [this] { std::lock_guard lock(List.Lock()); });
-            Free = user.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-        }
-        TItemList<TItemProgram>& List;
-        bool& Free;
-    };
+    auto item = std::make_shared<TTestProgram>();
     bool free = false;
-    auto item = std::make_shared<TWaitsForLockUser>(log, list, free);
+    item->OnDestroyed = [&] {
+        auto user = std::async(std::launch::async, [&] { std::lock_guard lock(list.Lock()); });
+        free = user.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    };
     auto* raw = item.get();
     list.Add(std::move(item));
     EXPECT_TRUE(list.Remove(raw));
