@@ -24,23 +24,6 @@ using testkit::Text;
 using testkit::TTestProgram;
 using testkit::TTestUpdate;
 
-// A package of the test's folder, installed with the prefix's msiexec for the
-// object's life.
-class TInstalledProduct {
-public:
-    TInstalledProduct(const wchar_t* package, const wchar_t* code) : FCode(code) {
-        testing::Uninstall(code);
-        FResult = testing::RunMsiexec(L"/i", ThisModuleFolder() + package);
-    }
-    ~TInstalledProduct() { testing::Uninstall(FCode); }
-    bool Installed() const { return FResult == 0; }
-    intptr_t Result() const { return FResult; }
-
-private:
-    const wchar_t* FCode;
-    intptr_t FResult;
-};
-
 class ItemProgramRegistry : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -90,53 +73,53 @@ protected:
     const testing::TTempFolder FScratch{L"H"};
 };
 
-TEST_F(ItemProgramRegistry, ExtendedPassMarksMissingInstallersAndOnlyHostFolderProgramsStayInTheRegistry) {
-    std::wstring uninstaller = FScratch.File(L"unins000.exe");
-    std::wstring folder = FScratch.Path.wstring();
-    struct Case {
-        const wchar_t* name;
-        std::wstring location, uninstall;
-        bool corrupted;
-    };
-    const Case cases[] = {
-        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false},
+// The uninstall command and install location give the install folder (the
+// uninstaller's own only under Program Files, found as the actions find an
+// unquoted command with blanks) and the actions; the extended pass marks a
+// missing uninstaller or folder. A program in the host's folder offers nothing.
+TEST_F(ItemProgramRegistry, UninstallCommandGivesTheFolderAndActionsAndTheExtendedPassMarksWhatIsMissing) {
+    const testing::TTempFolder programFiles(L"Velmora Test H", ProgramFilesFolder());
+    const std::wstring folder = FScratch.Path.wstring(), uninstaller = FScratch.File(L"unins000.exe"),
+                       blanks = programFiles.Path.wstring(), host = ThisModuleFolder() + L"Sub";
+    programFiles.File(L"uninst.exe");
+    using enum TPossibleActions;
+    const TPossibleActionsSet listed = ActionBit(paRemoveFromRegistry),
+                              plain = ActionBit(paModifyRemove) | listed,
+                              offered = ActionBit(paUninstall) | listed;
+    // Folder and actions after the fast read, the folder and mark after the extended pass.
+    const struct {
+        const wchar_t* Name;
+        std::wstring Location, Uninstall;
+        bool NoRepair;
+        std::wstring Folder;
+        TPossibleActionsSet Actions;
+        std::wstring FolderAfter;
+        bool Corrupted;
+    } cases[] = {
+        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false, folder, plain, folder + L"\\", false},
         // A command without a folder is looked up through the path.
-        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false},
-        {L"Gone", folder, folder + L"\\missing.exe /S", true},
-        {L"NoFolder", folder + L"\\NotThere", uninstaller, true},
+        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false, L"", plain, L"", false},
+        {L"Gone", folder, folder + L"\\missing.exe /S", false, folder, plain, folder + L"\\", true},
+        {L"NoFolder", folder + L"\\NotThere", uninstaller, false, folder + L"\\NotThere", plain,
+         folder + L"\\NotThere\\", true},
+        {L"Host", host, uninstaller, false, host, 0, host + L"\\", true},
+        // With "NoRepair" only an existing uninstaller is offered; without the
+        // file the program ends at the first blank, outside Program Files.
+        {L"Blanks", L"", blanks + L"\\uninst.exe /S", true, blanks, offered, blanks + L"\\", false},
+        {L"BlanksGone", L"", blanks + L"\\gone.exe /S", true, L"", listed, L"", true},
+        {L"Quoted", L"", L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT", false,
+         ProgramFilesFolder() + L"\\App", plain, ProgramFilesFolder() + L"\\App\\", true},
+        {L"Outside", L"", L"C:\\Tools\\App\\unins000.exe /SILENT", false, L"", plain, L"", true},
     };
     for (const auto& c : cases) {
-        auto item = Read(c.name, {{L"InstallLocation", c.location}, {L"UninstallString", c.uninstall}});
+        if (c.NoRepair)
+            Key(c.Name).WriteNumber(L"NoRepair", 1);
+        auto item = Read(c.Name, {{L"InstallLocation", c.Location}, {L"UninstallString", c.Uninstall}});
+        EXPECT_TRUE(SameText(item->InstallLocation(), c.Folder)) << Narrow(c.Name);
+        EXPECT_EQ(item->PossibleActions(), c.Actions) << Narrow(c.Name);
         item->ReadExtendedInfo();
-        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.corrupted) << c.name;
-        EXPECT_NE(item->PossibleActions() & ActionBit(TPossibleActions::paRemoveFromRegistry), 0) << c.name;
-        if (!c.location.empty() && !c.corrupted) {
-            EXPECT_EQ(item->InstallLocation(), folder + L"\\");
-        }
-    }
-    auto host =
-        Read(L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
-    EXPECT_EQ(host->PossibleActions(), 0);
-}
-
-// An unquoted uninstall command whose folder has blanks: the check for a
-// missing uninstaller finds the program as the actions and the install
-// folder rule do.
-TEST_F(ItemProgramRegistry, UnquotedUninstallCommandWithBlanksNamesItsUninstaller) {
-    const testing::TTempFolder scratch(L"Velmora Test H", ProgramFilesFolder());
-    const auto& folder = scratch.Path;
-    scratch.File(L"uninst.exe");
-    for (const wchar_t* file : {L"uninst.exe", L"gone.exe"}) {
-        const bool exists = std::wstring_view(file) == L"uninst.exe";
-        // With "NoRepair" only an existing uninstaller is offered.
-        Key(file).WriteNumber(L"NoRepair", 1);
-        auto item = Read(file, {{L"UninstallString", (folder / file).wstring() + L" /S"}});
-        // Without the file the program ends at the first blank, outside Program Files.
-        EXPECT_TRUE(SameText(item->InstallLocation(), exists ? folder.wstring() : L"")) << Narrow(file);
-        EXPECT_EQ((item->PossibleActions() & ActionBit(TPossibleActions::paUninstall)) != 0, exists)
-            << Narrow(file);
-        item->ReadExtendedInfo();
-        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), !exists) << Narrow(file);
+        EXPECT_TRUE(SameText(item->InstallLocation(), c.FolderAfter)) << Narrow(c.Name);
+        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.Corrupted) << Narrow(c.Name);
     }
 }
 
@@ -204,14 +187,23 @@ TEST_F(ItemProgramRegistry, AProgramWhoseFolderChangedIsReadAfreshFromItsKeys) {
 // An installer product installed after the installer's product list was read
 // still gives a program without a folder of its own its install location.
 TEST_F(ItemProgramRegistry, InstallLocationComesFromAProductInstalledAfterTheInstallerListWasRead) {
-    constexpr wchar_t EarlyCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D11}";
-    constexpr wchar_t LateCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D21}";
-    TInstalledProduct early(L"VelmoraInventoryEarly.msi", EarlyCode);
-    ASSERT_TRUE(early.Installed()) << "msiexec answered " << early.Result();
+    static constexpr wchar_t EarlyCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D11}";
+    static constexpr wchar_t LateCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D21}";
+    // Packages of the test's folder, installed with the prefix's msiexec for the test's time.
+    struct TUninstall {
+        ~TUninstall() {
+            testing::Uninstall(LateCode);
+            testing::Uninstall(EarlyCode);
+        }
+    } uninstall;
+    auto install = [](const wchar_t* package, const wchar_t* code) {
+        testing::Uninstall(code);
+        return testing::RunMsiexec(L"/i", ThisModuleFolder() + package);
+    };
+    ASSERT_EQ(install(L"VelmoraInventoryEarly.msi", EarlyCode), 0);
     TMsiEngine::Instance().Refresh();
     ASSERT_TRUE(TMsiEngine::Instance().ProductByGUID(EarlyCode)) << "the list holds a product";
-    TInstalledProduct late(L"VelmoraInventoryLate.msi", LateCode);
-    ASSERT_TRUE(late.Installed()) << "msiexec answered " << late.Result();
+    ASSERT_EQ(install(L"VelmoraInventoryLate.msi", LateCode), 0);
 
     auto item = Read(L"Late", {{L"UninstallString", Format(L"MsiExec.exe /X%s", LateCode)}});
     item->FGUID = LateCode;
@@ -272,16 +264,16 @@ TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
     EXPECT_DOUBLE_EQ(dateOf(last), installed);
 }
 
-TEST_F(ItemProgramRegistry, UpdateKeepsNativeNameAndParentWhichDefaultsToWindows) {
+// An update keeps its native name and its parent's, Windows by default, and
+// borrows the icon of the program it belongs to.
+TEST_F(ItemProgramRegistry, UpdateKeepsItsNamesAndBorrowsTheIconOfItsProgram) {
     auto patch = Update(L"Patch", L"Editor");
     EXPECT_EQ(Text(*patch, piDisplayName), L"Native Patch") << "the native name, as for programs";
     EXPECT_EQ(patch->FParentDisplayName, L"Editor");
     // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.
     EXPECT_EQ(Update(L"Orphan", L"")->FParentDisplayName,
               IsWindowsVistaOrLater() ? L"Windows 7" : L"Windows XP");
-}
 
-TEST_F(ItemProgramRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
     auto* icons = TItemUpdate::IconList();
     Key(L"Picture Editor").WriteString(L"DisplayIcon", WindowsFolder() + L"\\notepad.exe,0");
     auto editor =
@@ -291,7 +283,7 @@ TEST_F(ItemProgramRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
     editor->ReadImages();
     ASSERT_GE(editor->IconIndex(), 4);
 
-    auto patch = Update(L"EditorPatch", L"PICTURE editor");
+    patch = Update(L"EditorPatch", L"PICTURE editor");
     const int before = icons->Count();
     patch->ReadSlowInfo();
     EXPECT_GT(patch->IconIndex(), 0) << "parent names compare without regard to case";
@@ -317,14 +309,6 @@ TEST_F(ItemProgramRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallProperties
 
     Key(L"B\\InstallProperties").WriteString(L"Publisher", L"Inner");
     EXPECT_EQ(Text(*ReadKeys({L"B"}), piPublisher), L"Inner");
-}
-
-TEST_F(ItemProgramRegistry, UninstallFolderIsTheInstallLocationOnlyUnderProgramFiles) {
-    Key(L"In").WriteString(L"UninstallString",
-                           L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT");
-    Key(L"Out").WriteString(L"UninstallString", L"C:\\Tools\\App\\unins000.exe /SILENT");
-    EXPECT_TRUE(SameText(Text(*ReadKeys({L"In"}), piInstallLocation), ProgramFilesFolder() + L"\\App"));
-    EXPECT_EQ(Text(*ReadKeys({L"Out"}), piInstallLocation), L"");
 }
 
 TEST_F(ItemProgramRegistry, InstallDateGainsTheKeysTimeOfDay) {
