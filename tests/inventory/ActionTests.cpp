@@ -71,9 +71,6 @@ protected:
         FProgram->FCmdUninstallQuiet = std::move(quiet);
         FProgram->FCmdRepair = std::move(repair);
     }
-    static bool Listed(const TItemProgram* item) {
-        return TItemProgram::Items().Any([&](const TItemProgram& p) { return &p == item; });
-    }
 
     const testing::TUserTestKey FKey{L"A"};
     // Listed in the library's program list.
@@ -133,8 +130,7 @@ TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrCopiesOfItRu
     EXPECT_EQ(FindRelaunchedUninstaller({}, {{34, 0, L"Au_.exe"}, {31, 0, L"Un.exe"}}, probe), 0u);
 }
 
-TEST_F(ActionTest,
-       RunningActionAnswersFalseWithItsActionAndStartsNothingThenRemoveFromRegistryDropsTheProgramOnly) {
+TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
     std::wstring entry = Entry(L"Slow");
     std::wstring other = Entry(L"Untouched");
     Set({}, Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + other + L"\" 0"));
@@ -149,25 +145,9 @@ TEST_F(ActionTest,
     top = reinterpret_cast<void*>(1);
     EXPECT_FALSE(FProgram->RunAction(action, top));
     EXPECT_EQ(action, paUninstallQuiet);
-    // Neither can a remove-from-registry drop the program meanwhile.
-    action = paRemoveFromRegistry;
-    EXPECT_FALSE(FProgram->RunAction(action, top));
-    EXPECT_EQ(action, paUninstallQuiet);
-    EXPECT_TRUE(Listed(FProgram.get()));
-
     ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
     EXPECT_FALSE(KeyExists(entry)) << "the quiet uninstaller did its work";
     EXPECT_TRUE(KeyExists(other)) << "the repair command must not have run";
-
-    // Idle, through the adapter: a remove-from-registry starts no thread and
-    // drops the program only, its uninstall entry is left to a forced removal.
-    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(FProgram));
-    action = paRemoveFromRegistry;
-    HWND window = nullptr;
-    EXPECT_TRUE(adapter->RunAction(&action, &window));
-    EXPECT_FALSE(FProgram->IsActionRunning());
-    EXPECT_FALSE(Listed(FProgram.get()));
-    EXPECT_TRUE(KeyExists(other));
 }
 
 // The double exits at once after starting its copy, which deletes the entry
