@@ -33,10 +33,6 @@ std::wstring Double(const std::wstring& arguments) {
     return L"\"" + ThisModuleFolder() + L"relaunch_double.exe\" " + arguments;
 }
 
-bool KeyExists(const std::wstring& path) {
-    return static_cast<bool>(TRegKey::Open(TRegRoot::CurrentUser, path, KEY_READ));
-}
-
 class ActionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -146,8 +142,8 @@ TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
     EXPECT_FALSE(FProgram->RunAction(action, top));
     EXPECT_EQ(action, paUninstallQuiet);
     ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
-    EXPECT_FALSE(KeyExists(entry)) << "the quiet uninstaller did its work";
-    EXPECT_TRUE(KeyExists(other)) << "the repair command must not have run";
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry)) << "the quiet uninstaller did its work";
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, other)) << "the repair command must not have run";
 }
 
 // The double exits at once after starting its copy, which deletes the entry
@@ -165,10 +161,10 @@ TEST_P(RelaunchTest, ActionRunsUntilTheRelaunchedCopyEnds) {
     ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(GetParam()).empty(); }, kLong));
     ASSERT_TRUE(WaitUntil([&] { return FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
     EXPECT_TRUE(FProgram->IsActionRunning());
-    EXPECT_TRUE(KeyExists(entry));
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
 
     ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
-    EXPECT_FALSE(KeyExists(entry)) << "the action ended before the copy did its work";
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry)) << "the action ended before the copy did its work";
     EXPECT_TRUE(FindProcesses(GetParam()).empty());
 }
 
@@ -187,7 +183,7 @@ TEST_F(ActionTest, HelperStartedFromTheTemporaryFolderIsNotWaitedFor) {
     EXPECT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong))
         << "the action waits for the helper";
     EXPECT_FALSE(FindProcesses(L"velmora_helper.exe").empty());
-    EXPECT_TRUE(KeyExists(entry));
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
     for (const auto& helper : FindProcesses(L"velmora_helper.exe")) {
         unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, helper.ProcessID));
         if (process && TerminateProcess(process.get(), 1))
@@ -229,14 +225,15 @@ TEST_F(ActionTest, UninstallerNeedingAdministratorRightsAsksForThemUnlessQuiet) 
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_TRUE(reported[0].starts_with(L"Error: 740\r\n")) << Narrow(reported[0]);
     EXPECT_TRUE(reported[0].ends_with(L"\r\n" + Double(L"work \"" + entry + L"\" 0"))) << Narrow(reported[0]);
-    EXPECT_TRUE(KeyExists(entry));
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
 
     // The uninstall starts through the shell and lasts as long as the uninstaller.
     run(paUninstall);
     EXPECT_EQ(
         elevated.Events(),
         std::vector<std::wstring>{ThisModuleFolder() + L"relaunch_double.exe work \"" + entry + L"\" 2500"});
-    EXPECT_FALSE(KeyExists(entry)) << "the action ended before the uninstaller did its work";
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry))
+        << "the action ended before the uninstaller did its work";
     EXPECT_EQ(errors.Events().size(), 1u);
 }
 
@@ -257,7 +254,7 @@ TEST_F(ActionTest, RootStopEndsTheWaitButLeavesTheUninstallerRunning) {
     EXPECT_FALSE(product->IsActionRunning());
     EXPECT_FALSE(FindProcesses(L"relaunch_double.exe").empty()) << "the stop ended the uninstaller";
     ASSERT_TRUE(WaitUntil([&] { return FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
-    EXPECT_FALSE(KeyExists(entry)) << "the uninstaller did not finish its work";
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry)) << "the uninstaller did not finish its work";
 }
 
 // C:\VelmoraSizeTree, laid out by size-tree.sh, holds a linked folder (a
