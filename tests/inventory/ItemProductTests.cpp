@@ -35,7 +35,7 @@ TPossibleActionsSet Set(std::initializer_list<TPossibleActions> actions) {
 
 } // namespace
 
-TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
+TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgainAndAFailedReadCountsAsRead) {
     TEventLog log;
     auto item = std::make_shared<TTestProgram>(L"P", &log);
     bool lockedDuringRead = false;
@@ -50,11 +50,8 @@ TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
     EXPECT_TRUE(item->CheckChange());
     item->ReadFastInfo();
     EXPECT_EQ(log.CountOf(L"P.Fast"), 2);
-}
 
-// A failed read is logged and counts as done; an abort passes on and leaves it for later.
-TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
-    TEventLog log;
+    // A failed read is logged and counts as done; an abort passes on and leaves it for later.
     auto failing = std::make_shared<TTestProgram>(L"F", &log);
     failing->OnFast = [] { throw std::runtime_error("unreadable key"); };
     failing->OnSlow = [] { throw std::runtime_error("no reputation component"); };
