@@ -33,10 +33,6 @@ std::wstring Double(const std::wstring& arguments) {
     return L"\"" + ThisModuleFolder() + L"relaunch_double.exe\" " + arguments;
 }
 
-bool KeyExists(const std::wstring& path) {
-    return static_cast<bool>(TRegKey::Open(TRegRoot::CurrentUser, path, KEY_READ));
-}
-
 class ActionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -70,9 +66,6 @@ protected:
         FProgram->FCmdUninstall = std::move(uninstall);
         FProgram->FCmdUninstallQuiet = std::move(quiet);
         FProgram->FCmdRepair = std::move(repair);
-    }
-    static bool Listed(const TItemProgram* item) {
-        return TItemProgram::Items().Any([&](const TItemProgram& p) { return &p == item; });
     }
 
     const testing::TUserTestKey FKey{L"A"};
@@ -133,8 +126,7 @@ TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrCopiesOfItRu
     EXPECT_EQ(FindRelaunchedUninstaller({}, {{34, 0, L"Au_.exe"}, {31, 0, L"Un.exe"}}, probe), 0u);
 }
 
-TEST_F(ActionTest,
-       RunningActionAnswersFalseWithItsActionAndStartsNothingThenRemoveFromRegistryDropsTheProgramOnly) {
+TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
     std::wstring entry = Entry(L"Slow");
     std::wstring other = Entry(L"Untouched");
     Set({}, Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + other + L"\" 0"));
@@ -149,25 +141,9 @@ TEST_F(ActionTest,
     top = reinterpret_cast<void*>(1);
     EXPECT_FALSE(FProgram->RunAction(action, top));
     EXPECT_EQ(action, paUninstallQuiet);
-    // Neither can a remove-from-registry drop the program meanwhile.
-    action = paRemoveFromRegistry;
-    EXPECT_FALSE(FProgram->RunAction(action, top));
-    EXPECT_EQ(action, paUninstallQuiet);
-    EXPECT_TRUE(Listed(FProgram.get()));
-
     ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
-    EXPECT_FALSE(KeyExists(entry)) << "the quiet uninstaller did its work";
-    EXPECT_TRUE(KeyExists(other)) << "the repair command must not have run";
-
-    // Idle, through the adapter: a remove-from-registry starts no thread and
-    // drops the program only, its uninstall entry is left to a forced removal.
-    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(FProgram));
-    action = paRemoveFromRegistry;
-    HWND window = nullptr;
-    EXPECT_TRUE(adapter->RunAction(&action, &window));
-    EXPECT_FALSE(FProgram->IsActionRunning());
-    EXPECT_FALSE(Listed(FProgram.get()));
-    EXPECT_TRUE(KeyExists(other));
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry)) << "the quiet uninstaller did its work";
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, other)) << "the repair command must not have run";
 }
 
 // The double exits at once after starting its copy, which deletes the entry
@@ -185,10 +161,10 @@ TEST_P(RelaunchTest, ActionRunsUntilTheRelaunchedCopyEnds) {
     ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(GetParam()).empty(); }, kLong));
     ASSERT_TRUE(WaitUntil([&] { return FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
     EXPECT_TRUE(FProgram->IsActionRunning());
-    EXPECT_TRUE(KeyExists(entry));
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
 
     ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
-    EXPECT_FALSE(KeyExists(entry)) << "the action ended before the copy did its work";
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry)) << "the action ended before the copy did its work";
     EXPECT_TRUE(FindProcesses(GetParam()).empty());
 }
 
@@ -207,7 +183,7 @@ TEST_F(ActionTest, HelperStartedFromTheTemporaryFolderIsNotWaitedFor) {
     EXPECT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong))
         << "the action waits for the helper";
     EXPECT_FALSE(FindProcesses(L"velmora_helper.exe").empty());
-    EXPECT_TRUE(KeyExists(entry));
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
     for (const auto& helper : FindProcesses(L"velmora_helper.exe")) {
         unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, helper.ProcessID));
         if (process && TerminateProcess(process.get(), 1))
@@ -249,14 +225,15 @@ TEST_F(ActionTest, UninstallerNeedingAdministratorRightsAsksForThemUnlessQuiet) 
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_TRUE(reported[0].starts_with(L"Error: 740\r\n")) << Narrow(reported[0]);
     EXPECT_TRUE(reported[0].ends_with(L"\r\n" + Double(L"work \"" + entry + L"\" 0"))) << Narrow(reported[0]);
-    EXPECT_TRUE(KeyExists(entry));
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
 
     // The uninstall starts through the shell and lasts as long as the uninstaller.
     run(paUninstall);
     EXPECT_EQ(
         elevated.Events(),
         std::vector<std::wstring>{ThisModuleFolder() + L"relaunch_double.exe work \"" + entry + L"\" 2500"});
-    EXPECT_FALSE(KeyExists(entry)) << "the action ended before the uninstaller did its work";
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry))
+        << "the action ended before the uninstaller did its work";
     EXPECT_EQ(errors.Events().size(), 1u);
 }
 
@@ -277,7 +254,7 @@ TEST_F(ActionTest, RootStopEndsTheWaitButLeavesTheUninstallerRunning) {
     EXPECT_FALSE(product->IsActionRunning());
     EXPECT_FALSE(FindProcesses(L"relaunch_double.exe").empty()) << "the stop ended the uninstaller";
     ASSERT_TRUE(WaitUntil([&] { return FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
-    EXPECT_FALSE(KeyExists(entry)) << "the uninstaller did not finish its work";
+    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry)) << "the uninstaller did not finish its work";
 }
 
 // C:\VelmoraSizeTree, laid out by size-tree.sh, holds a linked folder (a

@@ -155,6 +155,8 @@ public:
     ~TTestItem() override {
         if (FLog)
             FLog->Add(FName + L".Destroyed");
+        if (OnDestroyed)
+            OnDestroyed();
     }
 
     using Base::AddCommandActions, Base::FCmdModify, Base::FCmdRepair, Base::FCmdUninstall,
@@ -165,7 +167,7 @@ public:
     // With a log: answered once by the next CheckChange, which then marks the
     // item for reading again as a changed install folder does.
     std::atomic<bool> FolderChanged{false};
-    std::function<void()> OnFast, OnSlow;
+    std::function<void()> OnFast, OnSlow, OnDestroyed;
 
     bool CheckChange() override {
         if (!FLog)

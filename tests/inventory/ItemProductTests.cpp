@@ -35,7 +35,7 @@ TPossibleActionsSet Set(std::initializer_list<TPossibleActions> actions) {
 
 } // namespace
 
-TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
+TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgainAndAFailedReadCountsAsRead) {
     TEventLog log;
     auto item = std::make_shared<TTestProgram>(L"P", &log);
     bool lockedDuringRead = false;
@@ -50,11 +50,8 @@ TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgain) {
     EXPECT_TRUE(item->CheckChange());
     item->ReadFastInfo();
     EXPECT_EQ(log.CountOf(L"P.Fast"), 2);
-}
 
-// A failed read is logged and counts as done; an abort passes on and leaves it for later.
-TEST(ItemProductStages, ReadErrorCountsAsReadButAbortLeavesItForLater) {
-    TEventLog log;
+    // A failed read is logged and counts as done; an abort passes on and leaves it for later.
     auto failing = std::make_shared<TTestProgram>(L"F", &log);
     failing->OnFast = [] { throw std::runtime_error("unreadable key"); };
     failing->OnSlow = [] { throw std::runtime_error("no reputation component"); };
@@ -112,19 +109,12 @@ TEST(ItemProductActions, RunningActionRefusesOthersUntilStoppedAndDestructionEnd
 // An item's destruction may wait for a thread that needs the list lock.
 TEST(ItemList, RemovedItemIsDestroyedOutsideTheListLock) {
     TItemList<TItemProgram> list;
-    TEventLog log;
-    struct TWaitsForLockUser : TTestProgram {
-        TWaitsForLockUser(TEventLog& log, TItemList<TItemProgram>& list, bool& free)
-            : TTestProgram(L"W", &log), List(list), Free(free) {}
-        ~TWaitsForLockUser() override {
-            auto user = std::async(std::launch::async, [this] { std::lock_guard lock(List.Lock()); });
-            Free = user.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-        }
-        TItemList<TItemProgram>& List;
-        bool& Free;
-    };
+    auto item = std::make_shared<TTestProgram>();
     bool free = false;
-    auto item = std::make_shared<TWaitsForLockUser>(log, list, free);
+    item->OnDestroyed = [&] {
+        auto user = std::async(std::launch::async, [&] { std::lock_guard lock(list.Lock()); });
+        free = user.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    };
     auto* raw = item.get();
     list.Add(std::move(item));
     EXPECT_TRUE(list.Remove(raw));

@@ -4,7 +4,6 @@
 
 #include "frame/IconImageList.h"
 #include "inventory/ItemProductIntf.h"
-#include "inventory/TaskManager.h"
 #include "msi/MsiEngine.h"
 #include "platform/ComObject.h"
 #include "platform/Module.h"
@@ -23,23 +22,6 @@ namespace {
 using testkit::Text;
 using testkit::TTestProgram;
 using testkit::TTestUpdate;
-
-// A package of the test's folder, installed with the prefix's msiexec for the
-// object's life.
-class TInstalledProduct {
-public:
-    TInstalledProduct(const wchar_t* package, const wchar_t* code) : FCode(code) {
-        testing::Uninstall(code);
-        FResult = testing::RunMsiexec(L"/i", ThisModuleFolder() + package);
-    }
-    ~TInstalledProduct() { testing::Uninstall(FCode); }
-    bool Installed() const { return FResult == 0; }
-    intptr_t Result() const { return FResult; }
-
-private:
-    const wchar_t* FCode;
-    intptr_t FResult;
-};
 
 class ItemProgramRegistry : public ::testing::Test {
 protected:
@@ -90,53 +72,53 @@ protected:
     const testing::TTempFolder FScratch{L"H"};
 };
 
-TEST_F(ItemProgramRegistry, ExtendedPassMarksMissingInstallersAndOnlyHostFolderProgramsStayInTheRegistry) {
-    std::wstring uninstaller = FScratch.File(L"unins000.exe");
-    std::wstring folder = FScratch.Path.wstring();
-    struct Case {
-        const wchar_t* name;
-        std::wstring location, uninstall;
-        bool corrupted;
-    };
-    const Case cases[] = {
-        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false},
+// The uninstall command and install location give the install folder (the
+// uninstaller's own only under Program Files, found as the actions find an
+// unquoted command with blanks) and the actions; the extended pass marks a
+// missing uninstaller or folder. A program in the host's folder offers nothing.
+TEST_F(ItemProgramRegistry, UninstallCommandGivesTheFolderAndActionsAndTheExtendedPassMarksWhatIsMissing) {
+    const testing::TTempFolder programFiles(L"Velmora Test H", ProgramFilesFolder());
+    const std::wstring folder = FScratch.Path.wstring(), uninstaller = FScratch.File(L"unins000.exe"),
+                       blanks = programFiles.Path.wstring(), host = ThisModuleFolder() + L"Sub";
+    programFiles.File(L"uninst.exe");
+    using enum TPossibleActions;
+    const TPossibleActionsSet listed = ActionBit(paRemoveFromRegistry),
+                              plain = ActionBit(paModifyRemove) | listed,
+                              offered = ActionBit(paUninstall) | listed;
+    // Folder and actions after the fast read, the folder and mark after the extended pass.
+    const struct {
+        const wchar_t* Name;
+        std::wstring Location, Uninstall;
+        bool NoRepair;
+        std::wstring Folder;
+        TPossibleActionsSet Actions;
+        std::wstring FolderAfter;
+        bool Corrupted;
+    } cases[] = {
+        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false, folder, plain, folder + L"\\", false},
         // A command without a folder is looked up through the path.
-        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false},
-        {L"Gone", folder, folder + L"\\missing.exe /S", true},
-        {L"NoFolder", folder + L"\\NotThere", uninstaller, true},
+        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false, L"", plain, L"", false},
+        {L"Gone", folder, folder + L"\\missing.exe /S", false, folder, plain, folder + L"\\", true},
+        {L"NoFolder", folder + L"\\NotThere", uninstaller, false, folder + L"\\NotThere", plain,
+         folder + L"\\NotThere\\", true},
+        {L"Host", host, uninstaller, false, host, 0, host + L"\\", true},
+        // With "NoRepair" only an existing uninstaller is offered; without the
+        // file the program ends at the first blank, outside Program Files.
+        {L"Blanks", L"", blanks + L"\\uninst.exe /S", true, blanks, offered, blanks + L"\\", false},
+        {L"BlanksGone", L"", blanks + L"\\gone.exe /S", true, L"", listed, L"", true},
+        {L"Quoted", L"", L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT", false,
+         ProgramFilesFolder() + L"\\App", plain, ProgramFilesFolder() + L"\\App\\", true},
+        {L"Outside", L"", L"C:\\Tools\\App\\unins000.exe /SILENT", false, L"", plain, L"", true},
     };
     for (const auto& c : cases) {
-        auto item = Read(c.name, {{L"InstallLocation", c.location}, {L"UninstallString", c.uninstall}});
+        if (c.NoRepair)
+            Key(c.Name).WriteNumber(L"NoRepair", 1);
+        auto item = Read(c.Name, {{L"InstallLocation", c.Location}, {L"UninstallString", c.Uninstall}});
+        EXPECT_TRUE(SameText(item->InstallLocation(), c.Folder)) << Narrow(c.Name);
+        EXPECT_EQ(item->PossibleActions(), c.Actions) << Narrow(c.Name);
         item->ReadExtendedInfo();
-        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.corrupted) << c.name;
-        EXPECT_NE(item->PossibleActions() & ActionBit(TPossibleActions::paRemoveFromRegistry), 0) << c.name;
-        if (!c.location.empty() && !c.corrupted) {
-            EXPECT_EQ(item->InstallLocation(), folder + L"\\");
-        }
-    }
-    auto host =
-        Read(L"Host", {{L"UninstallString", uninstaller}, {L"InstallLocation", ThisModuleFolder() + L"Sub"}});
-    EXPECT_EQ(host->PossibleActions(), 0);
-}
-
-// An unquoted uninstall command whose folder has blanks: the check for a
-// missing uninstaller finds the program as the actions and the install
-// folder rule do.
-TEST_F(ItemProgramRegistry, UnquotedUninstallCommandWithBlanksNamesItsUninstaller) {
-    const testing::TTempFolder scratch(L"Velmora Test H", ProgramFilesFolder());
-    const auto& folder = scratch.Path;
-    scratch.File(L"uninst.exe");
-    for (const wchar_t* file : {L"uninst.exe", L"gone.exe"}) {
-        const bool exists = std::wstring_view(file) == L"uninst.exe";
-        // With "NoRepair" only an existing uninstaller is offered.
-        Key(file).WriteNumber(L"NoRepair", 1);
-        auto item = Read(file, {{L"UninstallString", (folder / file).wstring() + L" /S"}});
-        // Without the file the program ends at the first blank, outside Program Files.
-        EXPECT_TRUE(SameText(item->InstallLocation(), exists ? folder.wstring() : L"")) << Narrow(file);
-        EXPECT_EQ((item->PossibleActions() & ActionBit(TPossibleActions::paUninstall)) != 0, exists)
-            << Narrow(file);
-        item->ReadExtendedInfo();
-        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), !exists) << Narrow(file);
+        EXPECT_TRUE(SameText(item->InstallLocation(), c.FolderAfter)) << Narrow(c.Name);
+        EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.Corrupted) << Narrow(c.Name);
     }
 }
 
@@ -179,39 +161,39 @@ TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFile) {
     EXPECT_EQ(rate(L"PlainFile", L"C:\\Apps\\plain\\a.exe"), TSoftwareRating::stUnknown);
 }
 
-// A changed install folder has the program read again: from its keys afresh,
-// so that changed values replace the old ones and removed ones go.
-TEST_F(ItemProgramRegistry, AProgramWhoseFolderChangedIsReadAfreshFromItsKeys) {
-    const auto& folder = FScratch.Path;
-    FScratch.File(L"app.exe");
-    auto item = Read(L"Watched", {{L"InstallLocation", folder.wstring()},
-                                  {L"DisplayVersion", L"1.0"},
-                                  {L"Comments", L"Before the upgrade"},
-                                  {L"UninstallString", (folder / L"old.exe").wstring()}});
+// A changed install folder marks the program for reading again (the owner's
+// watch loop reads it then; a fast read starts afresh from the keys: the
+// registry location's upgrade test).
+TEST_F(ItemProgramRegistry, AChangedInstallFolderMarksTheProgramForReadingAgain) {
+    auto item = Read(L"Watched", {{L"InstallLocation", FScratch.Path.wstring()}});
     EXPECT_FALSE(item->CheckChange()) << "the first call arms the folder's notification";
-    auto key = Key(L"Watched");
-    key.WriteString(L"DisplayVersion", L"2.0");
-    key.DeleteValue(L"Comments");
-    key.WriteString(L"UninstallString", (folder / L"new.exe").wstring());
-    std::ofstream(folder / L"new.exe") << "x";
+    EXPECT_FALSE(item->IsNeedReadFastInfo());
+    FScratch.File(L"new.exe");
     ASSERT_TRUE(testkit::WaitUntil([&] { return item->CheckChange(); }, std::chrono::seconds(20)));
-    item->ReadFastInfo();
-    EXPECT_EQ(Text(*item, piDisplayVersion), L"2.0");
-    EXPECT_EQ(Text(*item, piComments), L"");
-    EXPECT_EQ(item->GetActionCommand(TPossibleActions::paUninstall), (folder / L"new.exe").wstring());
+    EXPECT_TRUE(item->IsNeedReadFastInfo());
+    EXPECT_TRUE(item->IsNeedReadSlowInfo());
 }
 
 // An installer product installed after the installer's product list was read
 // still gives a program without a folder of its own its install location.
 TEST_F(ItemProgramRegistry, InstallLocationComesFromAProductInstalledAfterTheInstallerListWasRead) {
-    constexpr wchar_t EarlyCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D11}";
-    constexpr wchar_t LateCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D21}";
-    TInstalledProduct early(L"VelmoraInventoryEarly.msi", EarlyCode);
-    ASSERT_TRUE(early.Installed()) << "msiexec answered " << early.Result();
+    static constexpr wchar_t EarlyCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D11}";
+    static constexpr wchar_t LateCode[] = L"{6C3B1F52-0A4E-4E4B-9D1F-2B7A0C3E5D21}";
+    // Packages of the test's folder, installed with the prefix's msiexec for the test's time.
+    struct TUninstall {
+        ~TUninstall() {
+            testing::Uninstall(LateCode);
+            testing::Uninstall(EarlyCode);
+        }
+    } uninstall;
+    auto install = [](const wchar_t* package, const wchar_t* code) {
+        testing::Uninstall(code);
+        return testing::RunMsiexec(L"/i", ThisModuleFolder() + package);
+    };
+    ASSERT_EQ(install(L"VelmoraInventoryEarly.msi", EarlyCode), 0);
     TMsiEngine::Instance().Refresh();
     ASSERT_TRUE(TMsiEngine::Instance().ProductByGUID(EarlyCode)) << "the list holds a product";
-    TInstalledProduct late(L"VelmoraInventoryLate.msi", LateCode);
-    ASSERT_TRUE(late.Installed()) << "msiexec answered " << late.Result();
+    ASSERT_EQ(install(L"VelmoraInventoryLate.msi", LateCode), 0);
 
     auto item = Read(L"Late", {{L"UninstallString", Format(L"MsiExec.exe /X%s", LateCode)}});
     item->FGUID = LateCode;
@@ -220,68 +202,49 @@ TEST_F(ItemProgramRegistry, InstallLocationComesFromAProductInstalledAfterTheIns
         << Narrow(item->InstallLocation());
 }
 
-// An unknown size is measured in the background, subfolders included, and
-// written into the key in kilobytes. A program without "InstallDate" shows its
-// key's last write time as its install date; the size write leaves the date as
-// it was, in this run and the next, also when the size is written again.
+// A program without "InstallDate" shows its key's last write time as its
+// install date; a measured size written back into the key (in kilobytes)
+// leaves the date as it was, in this run and the next, also when it is written
+// again. The measurement that writes it: the task queue and folder-size tests
+// and the end-to-end watch.
 TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
-    const auto& folder = FScratch.Path;
-    FScratch.File(L"app.exe");
-    std::filesystem::create_directories(folder / L"data");
-    std::ofstream(folder / L"data" / L"big.bin") << std::string(3000, 'd');
     auto dateOf = [](const std::shared_ptr<TTestProgram>& item) {
         return std::get<TInfoDate>(item->GetInfo(piInstallDate)).Value;
     };
-    // Later writes happen a second or more after the one before.
     auto now = [] {
         FILETIME time;
         GetSystemTimeAsFileTime(&time);
         return FileTimeToLocalDate(time).value_or(0);
     };
-    auto aSecondAfter = [&](double date) {
-        return testkit::WaitUntil([&] { return now() > date + 1.0 / 86400; });
-    };
-
-    auto measured = Read(L"Undated", {{L"InstallLocation", folder.wstring()}});
-    const double installed = dateOf(measured);
+    auto item = Read(L"Undated", {{L"InstallLocation", FScratch.Path.wstring()}});
+    const double installed = dateOf(item);
     ASSERT_GT(installed, 0);
-    ASSERT_TRUE(aSecondAfter(installed));
-    measured->ReadExtendedInfo();
-    measured->ReadImages();
-    measured->ReadSlowInfo();
-    ASSERT_TRUE(testkit::WaitUntil([&] { return Key(L"Undated").ReadNumber(L"EstimatedSize") == 2u; }));
-    TTaskManager::Instance().WaitQueue(measured.get());
-    measured->Lock();
-    EXPECT_EQ(measured->FEstimatedSize, 3001);
-    measured->Unlock();
-    EXPECT_TRUE(measured->TakeChanged());
-    EXPECT_DOUBLE_EQ(dateOf(measured), installed);
-    // The next run reads the key as the size write left it.
-    auto next = Read(L"Undated", {});
-    EXPECT_EQ(next->FEstimatedSize, 2048);
-    EXPECT_DOUBLE_EQ(dateOf(next), installed);
-
-    // Measured and written once more.
-    ASSERT_TRUE(aSecondAfter(now()));
-    next->Lock();
-    next->FEstimatedSize = 8192;
-    next->Unlock();
-    next->WriteDataToRegistry();
-    auto last = Read(L"Undated", {});
-    EXPECT_EQ(last->FEstimatedSize, 8192);
-    EXPECT_DOUBLE_EQ(dateOf(last), installed);
+    for (int64_t size : {3001, 8192}) {
+        // Each write a second or more after the one before.
+        const double before = now();
+        ASSERT_TRUE(testkit::WaitUntil([&] { return now() > before + 1.0 / 86400; }));
+        item->Lock();
+        item->FEstimatedSize = size;
+        item->Unlock();
+        item->WriteDataToRegistry();
+        EXPECT_EQ(Key(L"Undated").ReadNumber(L"EstimatedSize"), std::optional<DWORD>(size / 1024));
+        // The next run reads the key as the size write left it.
+        item = Read(L"Undated", {});
+        EXPECT_EQ(item->FEstimatedSize, size / 1024 * 1024);
+        EXPECT_DOUBLE_EQ(dateOf(item), installed);
+    }
 }
 
-TEST_F(ItemProgramRegistry, UpdateKeepsNativeNameAndParentWhichDefaultsToWindows) {
+// An update keeps its native name and its parent's, Windows by default, and
+// borrows the icon of the program it belongs to.
+TEST_F(ItemProgramRegistry, UpdateKeepsItsNamesAndBorrowsTheIconOfItsProgram) {
     auto patch = Update(L"Patch", L"Editor");
     EXPECT_EQ(Text(*patch, piDisplayName), L"Native Patch") << "the native name, as for programs";
     EXPECT_EQ(patch->FParentDisplayName, L"Editor");
     // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.
     EXPECT_EQ(Update(L"Orphan", L"")->FParentDisplayName,
               IsWindowsVistaOrLater() ? L"Windows 7" : L"Windows XP");
-}
 
-TEST_F(ItemProgramRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
     auto* icons = TItemUpdate::IconList();
     Key(L"Picture Editor").WriteString(L"DisplayIcon", WindowsFolder() + L"\\notepad.exe,0");
     auto editor =
@@ -291,7 +254,7 @@ TEST_F(ItemProgramRegistry, UpdateBorrowsTheIconOfTheProgramItBelongsTo) {
     editor->ReadImages();
     ASSERT_GE(editor->IconIndex(), 4);
 
-    auto patch = Update(L"EditorPatch", L"PICTURE editor");
+    patch = Update(L"EditorPatch", L"PICTURE editor");
     const int before = icons->Count();
     patch->ReadSlowInfo();
     EXPECT_GT(patch->IconIndex(), 0) << "parent names compare without regard to case";
@@ -317,14 +280,6 @@ TEST_F(ItemProgramRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallProperties
 
     Key(L"B\\InstallProperties").WriteString(L"Publisher", L"Inner");
     EXPECT_EQ(Text(*ReadKeys({L"B"}), piPublisher), L"Inner");
-}
-
-TEST_F(ItemProgramRegistry, UninstallFolderIsTheInstallLocationOnlyUnderProgramFiles) {
-    Key(L"In").WriteString(L"UninstallString",
-                           L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT");
-    Key(L"Out").WriteString(L"UninstallString", L"C:\\Tools\\App\\unins000.exe /SILENT");
-    EXPECT_TRUE(SameText(Text(*ReadKeys({L"In"}), piInstallLocation), ProgramFilesFolder() + L"\\App"));
-    EXPECT_EQ(Text(*ReadKeys({L"Out"}), piInstallLocation), L"");
 }
 
 TEST_F(ItemProgramRegistry, InstallDateGainsTheKeysTimeOfDay) {

@@ -1,8 +1,6 @@
 // The location owner's reading thread over recording locations and items.
 #include "InventoryTestKit.h"
 
-#include <map>
-
 using namespace velmora;
 using namespace velmora::testkit;
 
@@ -41,11 +39,9 @@ protected:
             auto location = std::make_unique<TTestLocation>(name, Log);
             if (configure)
                 configure(*location);
-            FLocations[name] = location.get();
             return location;
         });
     }
-    TTestLocation& Location(const std::wstring& name) { return *FLocations.at(name); }
     void CreateOwner() { FOwner = std::make_unique<TLocationOwner>(); }
 
     // Adds to the library-wide list as a location publishing an item does.
@@ -65,7 +61,6 @@ protected:
     TEventLog Log;
 
 private:
-    std::map<std::wstring, TTestLocation*> FLocations;
     std::unique_ptr<TLocationOwner> FOwner;
 };
 
@@ -73,7 +68,9 @@ private:
 
 TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderThenAChangedLocationOrProgramIsReRead) {
     TTestProgram* p1 = nullptr;
+    TTestLocation* locationA = nullptr;
     Register(L"A", [&, this](TTestLocation& a) {
+        locationA = &a;
         a.OnReadPrograms = [&, this] {
             p1 = Add(L"P1", &a);
             p1->ReadFastInfo();
@@ -98,7 +95,7 @@ TEST_F(LocationOwnerTest, FullReadRunsThePassesInOrderThenAChangedLocationOrProg
                         L"A.ReadUpdates B.ReadUpdates U1.Fast hook state0 usage state1 "
                         L"P2.Slow P1.Slow U1.Slow A?0 B?0"));
 
-    Location(L"A").Changed = true;
+    locationA->Changed = true;
     ASSERT_TRUE(WaitUntil([this] { return Log.Has(L"P3.Slow"); }));
     auto events = Log.Events();
     // B is not polled once A answered; items read already are not read again.

@@ -41,9 +41,6 @@ size_t EntriesForFile(const std::wstring& path) {
 // the user's Start menu, both removed afterwards.
 class ExeCatalogue : public ::testing::Test {
 protected:
-    // A file in the program folder.
-    std::wstring File(const std::wstring& name) { return FProgram.File(name); }
-
     const testing::TTempFolder FProgram{L"VelmoraExe"};
     const testing::TTempFolder FMenuFolder{L"VelmoraExe", SpecialFolder(CSIDL_PROGRAMS)};
     // Also the name of the test's products and Run values.
@@ -52,7 +49,7 @@ protected:
 };
 
 TEST_F(ExeCatalogue, OneEntryPerExecutableAndPerShortcutName) {
-    const std::wstring exe = File(L"Widget.exe");
+    const std::wstring exe = FProgram.File(L"Widget.exe");
     const std::wstring link = FMenu + L"\\Widget Pro 2.5 (beta).lnk";
     WriteShortcut(link, exe);
     TItemFolder* entry = TItemFolder::AddItem(link);
@@ -77,7 +74,7 @@ TEST_F(ExeCatalogue, OneEntryPerExecutableAndPerShortcutName) {
 TEST_F(ExeCatalogue, ScanMatchesTheBareProductNameAndReadsTheVersionOnce) {
     const std::wstring exe = FFolder + L"\\WidgetPro.exe";
     ASSERT_TRUE(CopyFileW(ThisModuleFileName().c_str(), exe.c_str(), FALSE)); // with this test's version
-    const std::wstring uninstaller = File(L"unins000.exe");
+    const std::wstring uninstaller = FProgram.File(L"unins000.exe");
     // The catalogue is process-wide: a product name of this test only.
     const std::wstring product = FName + L"Gizmo";
     WriteShortcut(FMenu + L"\\Uninstall " + product + L".lnk", uninstaller);
@@ -97,8 +94,8 @@ TEST_F(ExeCatalogue, ScanMatchesTheBareProductNameAndReadsTheVersionOnce) {
 }
 
 TEST_F(ExeCatalogue, RunValuesOfBothViewsAddQuotedAndBareExecutables) {
-    const std::wstring quoted = File(L"Quoted Tray.exe"), withArgs = File(L"plain.exe");
-    const std::wstring machine = File(L"machine.exe"), machine32 = File(L"machine32.exe");
+    const std::wstring quoted = FProgram.File(L"Quoted Tray.exe"), withArgs = FProgram.File(L"plain.exe");
+    const std::wstring machine = FProgram.File(L"machine.exe"), machine32 = FProgram.File(L"machine32.exe");
     const TRegKey user = TRegKey::Create(HKEY_CURRENT_USER, RunKey);
     const TRegKey local = TRegKey::Create(HKEY_LOCAL_MACHINE, RunKey, KEY_READ | KEY_WRITE, TRegView::x64);
     const TRegKey local32 = TRegKey::Create(HKEY_LOCAL_MACHINE, RunKey, KEY_READ | KEY_WRITE, TRegView::x32);
@@ -122,7 +119,7 @@ TEST_F(ExeCatalogue, RunValuesOfBothViewsAddQuotedAndBareExecutables) {
 TEST_F(ExeCatalogue, ConcurrentAdditionsKeepOneEntryPerFile) {
     std::vector<std::wstring> files;
     for (int i = 0; i < 12; ++i)
-        files.push_back(File(Format(L"program%d.exe", i)));
+        files.push_back(FProgram.File(Format(L"program%d.exe", i)));
     for (int i = 0; i < 4; ++i) {
         files.push_back(Format(L"%s\\Link%d.lnk", FMenu, i));
         WriteShortcut(files.back(), files[i]);

@@ -25,6 +25,7 @@
 #include <set>
 #include <thread>
 #include <tuple>
+#include <variant>
 
 namespace velmora {
 namespace {
@@ -48,6 +49,14 @@ std::wstring NewGUID() {
     return text;
 }
 
+// A base key: root, view and path.
+struct TPlace {
+    TRegRoot Root;
+    TRegView View;
+    std::wstring Base;
+};
+using TValues = std::vector<std::pair<const wchar_t*, std::variant<std::wstring, DWORD, Texts>>>;
+
 class LocationRegistryUninstall : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -62,22 +71,26 @@ protected:
             DeleteKey(std::get<0>(*it), std::get<2>(*it), std::get<1>(*it));
     }
 
-    // Creates base\name (and missing parents); teardown deletes the first
-    // component of name with everything below it, never the shared base.
-    TRegKey Key(TRegRoot root, TRegView view, const std::wstring& base, const std::wstring& name) {
-        FCreated.push_back({root, view, base + L"\\" + name.substr(0, name.find(L'\\'))});
-        return TRegKey::Create(root, base + L"\\" + name, KEY_ALL_ACCESS, view);
-    }
-    TRegKey Entry(TRegRoot root, TRegView view, const std::wstring& keyName,
-                  const std::wstring& displayName) {
-        TRegKey key = Key(root, view, Uninstall, keyName);
-        key.WriteString(L"DisplayName", displayName);
+    // Creates base\name (and missing parents) with these values; teardown
+    // deletes the first component of name with everything below it, never the
+    // shared base.
+    TRegKey Key(const TPlace& place, const std::wstring& name, const TValues& values = {}) {
+        FCreated.push_back({place.Root, place.View, place.Base + L"\\" + name.substr(0, name.find(L'\\'))});
+        TRegKey key = TRegKey::Create(place.Root, place.Base + L"\\" + name, KEY_ALL_ACCESS, place.View);
+        for (const auto& [value, data] : values)
+            if (auto* text = std::get_if<std::wstring>(&data))
+                key.WriteString(value, *text);
+            else if (auto* number = std::get_if<DWORD>(&data))
+                key.WriteNumber(value, *number);
+            else
+                key.WriteMultiString(value, std::get<Texts>(data));
         return key;
     }
-    static std::wstring EntryText(TRegRoot root, TRegView view, const std::wstring& keyName) {
-        return RegistryKeyToStr(view, root, std::wstring(Uninstall) + L"\\" + keyName);
+    // An uninstall entry (place is one of the uninstall keys).
+    TRegKey Entry(const TPlace& place, const std::wstring& keyName, const std::wstring& displayName) {
+        return Key(place, keyName, {{L"DisplayName", displayName}});
     }
-    std::wstring Name(const std::wstring& what) const { return what + L" " + FTag; }
+    std::wstring Name(const std::wstring& what) const { return what + FTag; }
     static std::wstring Text(const std::shared_ptr<TItemProgram>& item, TProductInfo index) {
         return item ? std::get<std::wstring>(item->GetInfo(index)) : L"(no item)";
     }
@@ -87,48 +100,33 @@ protected:
             FLocation = std::make_unique<TLocationRegistryUninstall>();
         return *FLocation;
     }
-    void ReadAll() {
-        Location().ReadPrograms();
-        Location().ReadUpdates();
-    }
-
     std::shared_ptr<TItemProgram> Program(const std::wstring& guid, const std::wstring& name) {
         return TItemProgram::ItemByGUIDName(guid, name, &Location());
     }
-    std::shared_ptr<TItemUpdate> Update(const std::wstring& guid, const std::wstring& name) {
-        return TItemUpdate::ItemByGUIDName(guid, name, &Location());
-    }
-    // The key texts of an item, as the front end gets them.
-    template <class T> static std::vector<std::wstring> Keys(const std::shared_ptr<T>& item) {
-        return item ? KeyTexts(*item) : Texts{L"(no item)"};
-    }
-    template <class T> static std::vector<std::wstring> KeyTexts(T& item) {
-        Texts texts;
-        for (const auto& key : item.RegistryKeys())
-            texts.push_back(key.Text());
-        return texts;
-    }
-    template <class T> static std::wstring KeyAt(const std::shared_ptr<T>& item, size_t i) {
-        auto keys = Keys(item);
-        return i < keys.size() ? keys[i] : L"(no key)";
-    }
-    // Where the x32 view of a key is the same key (HKCU, shared installer
-    // keys), the 32-bit pass adds its text as well: look for one text.
-    template <class T> static bool HasKey(const std::shared_ptr<T>& item, const std::wstring& keyText) {
-        return std::ranges::count(Keys(item), keyText) > 0;
-    }
-    // The test's own programs or updates: a key text or the display name names the tag.
-    template <class T> int OwnCount() {
-        int count = 0;
-        T::Items().ForEachFromLast([&](T& item) {
-            auto texts = KeyTexts(item);
-            TInfoValue name = item.GetInfo(piDisplayName);
-            if (auto* text = std::get_if<std::wstring>(&name))
-                texts.push_back(*text);
-            count += item.Location() == FLocation.get() &&
-                     std::ranges::any_of(texts, [&](const std::wstring& k) { return ContainsText(k, FTag); });
-        });
-        return count;
+    // The test's own items (the prefix holds others), one line each: kind,
+    // code, name and key texts, the test's tag and common key parts left out;
+    // sorted.
+    Texts Listing() {
+        Texts lines;
+        auto add = [&](const wchar_t* kind, TItemProduct& item) {
+            const std::wstring code = item.GUID();
+            std::wstring line = kind + (code.empty() ? L"" : L" " + code) + L" " + item.DisplayName() + L":";
+            for (const auto& key : item.RegistryKeys())
+                line += L" " + key.Text();
+            if (item.Location() != FLocation.get() || line.find(FTag) == line.npos)
+                return;
+            for (auto [part, shown] : {std::pair{FTag, L""},
+                                       {L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\", L"HKLM\\"},
+                                       {L"HKEY_CURRENT_USER\\Software\\Microsoft\\", L"HKCU\\"},
+                                       {L"Windows\\CurrentVersion\\", L""}})
+                for (size_t at; (at = line.find(part)) != line.npos;)
+                    line.replace(at, part.size(), shown);
+            lines.push_back(line);
+        };
+        TItemProgram::Items().ForEachFromLast([&](TItemProgram& item) { add(L"program", item); });
+        TItemUpdate::Items().ForEachFromLast([&](TItemUpdate& item) { add(L"update", item); });
+        std::ranges::sort(lines);
+        return lines;
     }
 
     const std::wstring FTag = testing::UniqueName(L"VlmK");
@@ -140,146 +138,130 @@ constexpr TRegRoot HKLM = TRegRoot::LocalMachine;
 constexpr TRegRoot HKCU = TRegRoot::CurrentUser;
 constexpr TRegView X64 = TRegView::x64;
 constexpr TRegView X32 = TRegView::x32;
+// The uninstall keys.
+const TPlace M64{HKLM, X64, Uninstall}, M32{HKLM, X32, Uninstall}, U64{HKCU, X64, Uninstall};
 
-TEST_F(LocationRegistryUninstall, EntriesOfBothViewsAndRootsAreListedOnceFirstReadWins) {
-    Entry(HKLM, X64, L"A" + FTag, Name(L"Machine64"));
-    Entry(HKLM, X32, L"B" + FTag, Name(L"Machine32"));
-    Entry(HKCU, X64, L"C" + FTag, Name(L"User"));
-    // Read order: HKLM 64-bit, HKCU 64-bit, then the 32-bit view.
-    Entry(HKCU, X64, L"D" + FTag, Name(L"Twice"));
-    Entry(HKLM, X32, L"E" + FTag, Name(L"twice"));
-    const std::wstring code = NewGUID();
-    Entry(HKLM, X64, L"F" + FTag, Name(L"Coded")).WriteString(L"ProductID", code);
-    Entry(HKLM, X32, code, Name(L"Coded under another name"));
+// One machine of uninstall entries, installer products with their install
+// properties and patches, and update keys, read as the reading thread reads
+// (programs, then updates) and again as a re-read does.
+TEST_F(LocationRegistryUninstall, EntriesProductsAndUpdateKeysBecomeProgramsAndUpdates) {
+    const std::wstring coded = NewGUID(), main = NewGUID(), hidden = NewGUID(), alone = NewGUID(),
+                       part = NewGUID(), suite = NewGUID(), product = NewGUID(), applied = NewGUID(),
+                       pending = NewGUID();
+    const std::wstring kb =
+        std::to_wstring(10'000'000 + (GetTickCount() ^ GetCurrentProcessId()) % 89'999'999);
+    const TPlace installer{HKCU, X64, UserProducts},
+        patches{HKCU, X64, installer.Base + L"\\" + PackedUpgradeCode(product) + L"\\Patches"};
+    const struct {
+        TPlace Place;
+        std::wstring Key;
+        TValues Values;
+    } machine[] = {
+        // Read order: HKLM 64-bit, HKCU 64-bit, then the 32-bit view; the first read wins.
+        {M64, L"A" + FTag, {{L"DisplayName", Name(L"Machine64")}}},
+        {M32, L"B" + FTag, {{L"DisplayName", Name(L"Machine32")}}},
+        {U64, L"C" + FTag, {{L"DisplayName", Name(L"User")}}},
+        {U64, L"D" + FTag, {{L"DisplayName", Name(L"Twice")}}},
+        {M32, L"E" + FTag, {{L"DisplayName", Name(L"twice")}}},
+        {M64, L"F" + FTag, {{L"DisplayName", Name(L"Coded")}, {L"ProductID", coded}}},
+        {M32, coded, {{L"DisplayName", Name(L"Coded under another name")}}},
+        // A system component joins the program of its name; one matching
+        // nothing keeps the installer product of its code out.
+        {U64, L"Main" + FTag, {{L"DisplayName", Name(L"Main")}}},
+        {U64,
+         L"Part" + FTag,
+         {{L"DisplayName", Name(L"Main")}, {L"SystemComponent", 1u}, {L"ProductID", main}}},
+        {M64, hidden, {{L"DisplayName", Name(L"Hidden")}, {L"SystemComponent", 1u}}},
+        {installer, PackedUpgradeCode(hidden), {{L"ProductName", Name(L"Hidden product")}}},
+        // An installer product takes its install properties; an uninstall
+        // entry whose "ProductCodes" lists a product absorbs it.
+        {{HKLM, X64, SystemUserData},
+         PackedUpgradeCode(alone) + L"\\InstallProperties",
+         {{L"DisplayName", Name(L"Properties")}}},
+        {M64,
+         L"Suite" + FTag,
+         {{L"DisplayName", Name(L"Suite")},
+          {L"ProductID", suite},
+          {L"ProductCodes", Texts{L"not a code", part}}}},
+        {installer, PackedUpgradeCode(part), {{L"ProductName", Name(L"Suite part")}}},
+        // Release types decide between programs and updates.
+        {M64, L"Typed" + FTag, {{L"DisplayName", Name(L"Typed")}, {L"ReleaseType", L"security update"}}},
+        {M64,
+         L"UpdateThenOne" + FTag,
+         {{L"DisplayName", Name(L"UpdateThenOne")}, {L"ReleaseType", L"Update"}, {L"PatchType", 1u}}},
+        {M64, L"Patch3" + FTag, {{L"DisplayName", Name(L"Patch3")}, {L"PatchType", 3u}}},
+        {M64,
+         L"ParentKey" + FTag,
+         {{L"DisplayName", Name(L"ParentKey")}, {L"ParentKeyName", L"SomeProduct"}}},
+        {M64, L"Unknown" + FTag, {{L"DisplayName", Name(L"Unknown")}, {L"ReleaseType", L"Nonsense"}}},
+        // Patches of an installer product are updates once applied.
+        {installer, PackedUpgradeCode(product), {{L"ProductName", Name(L"Patched")}}},
+        {patches, PackedUpgradeCode(applied), {{L"DisplayName", Name(L"Applied")}}},
+        {patches, PackedUpgradeCode(pending), {{L"DisplayName", Name(L"Pending")}, {L"State", 2u}}},
+        // Update keys claim entries in a re-read, by a link matched as a
+        // suffix of the entry's key text, or by a knowledge-base number.
+        {M64, L"Linked" + FTag, {{L"DisplayName", Name(L"Linked")}}},
+        {M64, L"Numbered" + FTag, {{L"DisplayName", Name(L"Hotfix (KB" + kb + L")")}}},
+        {{HKLM, X64, Updates},
+         L"Group" + FTag + L"\\Linked",
+         {{L"ARPLink", L"CurrentVersion\\Uninstall\\Linked" + FTag}}},
+        {{HKLM, X64, HotFix}, L"KB" + kb + L"-v2"},
+    };
+    for (const auto& row : machine)
+        Key(row.Place, row.Key, row.Values);
+
+    const std::wstring userData =
+        L"(x64)HKLM\\Installer\\UserData\\S-1-5-18\\Products\\" + PackedUpgradeCode(alone) + L"\\";
+    auto products = [](const std::wstring& code, const std::wstring& below = L"") {
+        const std::wstring path = L"HKCU\\Installer\\Products\\" + PackedUpgradeCode(code) + L"\\" + below;
+        return L"(x64)" + path + L" (x32)" + path;
+    };
+    Texts expected = {
+        L"program Machine64: (x64)HKLM\\Uninstall\\A",
+        L"program Machine32: (x32)HKLM\\Uninstall\\B",
+        L"program User: (x64)HKCU\\Uninstall\\C",
+        L"program Twice: (x64)HKCU\\Uninstall\\D",
+        L"program " + coded + L" Coded: (x64)HKLM\\Uninstall\\F",
+        L"program " + main +
+            L" Main: (x64)HKCU\\Uninstall\\Main (x64)HKCU\\Uninstall\\Part (x32)HKCU\\Uninstall\\Part",
+        L"program " + alone + L" Properties: " + userData + L"InstallProperties\\ " + userData,
+        L"program " + suite + L" Suite: (x64)HKLM\\Uninstall\\Suite " + products(part),
+        L"program UpdateThenOne: (x64)HKLM\\Uninstall\\UpdateThenOne",
+        L"program Unknown: (x64)HKLM\\Uninstall\\Unknown",
+        L"update Typed: (x64)HKLM\\Uninstall\\Typed",
+        L"update Patch3: (x64)HKLM\\Uninstall\\Patch3",
+        L"update ParentKey: (x64)HKLM\\Uninstall\\ParentKey",
+        L"program " + product + L" Patched: " + products(product),
+        L"update " + applied + L" Applied: " +
+            products(product, L"Patches\\" + PackedUpgradeCode(applied) + L"\\"),
+        L"program Linked: (x64)HKLM\\Uninstall\\Linked",
+        L"program Hotfix (KB" + kb + L"): (x64)HKLM\\Uninstall\\Numbered",
+    };
+    std::ranges::sort(expected);
     Location().ReadPrograms();
-    EXPECT_EQ(Keys(Program(L"", Name(L"Machine64"))), Texts{EntryText(HKLM, X64, L"A" + FTag)});
-    EXPECT_EQ(KeyAt(Program(L"", Name(L"Machine32")), 0), EntryText(HKLM, X32, L"B" + FTag));
-    EXPECT_EQ(KeyAt(Program(L"", Name(L"User")), 0), EntryText(HKCU, X64, L"C" + FTag));
-    EXPECT_EQ(Keys(Program(L"", Name(L"Twice"))), Texts{EntryText(HKCU, X64, L"D" + FTag)});
-    EXPECT_EQ(Keys(Program(code, Name(L"Coded"))), Texts{EntryText(HKLM, X64, L"F" + FTag)});
-    EXPECT_EQ(OwnCount<TItemProgram>(), 5);
-}
+    Location().ReadUpdates();
+    EXPECT_EQ(Listing(), expected);
+    auto mainItem = Program(main, Name(L"Main"));
 
-TEST_F(LocationRegistryUninstall, SystemComponentsJoinTheirProgramOrHideTheInstallerProduct) {
-    const std::wstring code = NewGUID(), hidden = NewGUID();
-    Entry(HKCU, X64, L"Main" + FTag, Name(L"Main"));
-    auto joined = Entry(HKCU, X64, L"Part" + FTag, Name(L"Main"));
-    joined.WriteNumber(L"SystemComponent", 1);
-    joined.WriteString(L"ProductID", code);
-    // A system component matching nothing keeps the installer product of its code out.
-    Entry(HKLM, X64, hidden, Name(L"Hidden")).WriteNumber(L"SystemComponent", 1);
-    Key(HKCU, X64, UserProducts, PackedUpgradeCode(hidden))
-        .WriteString(L"ProductName", Name(L"Hidden product"));
-
-    ReadAll();
-    auto main = Program(code, Name(L"Main"));
-    ASSERT_NE(main, nullptr);
-    EXPECT_EQ(KeyAt(main, 0), EntryText(HKCU, X64, L"Main" + FTag));
-    EXPECT_EQ(KeyAt(main, 1), EntryText(HKCU, X64, L"Part" + FTag));
-    EXPECT_EQ(Program(hidden, Name(L"Hidden")), nullptr);
-    EXPECT_EQ(Program(hidden, Name(L"Hidden product")), nullptr);
-    EXPECT_EQ(OwnCount<TItemProgram>(), 1);
+    // Entries claimed by an update key in a full read stay programs as well.
+    expected.push_back(L"update Linked: (x64)HKLM\\Uninstall\\Linked (x64)HKLM\\Updates\\Group\\Linked");
+    expected.push_back(L"update Hotfix (KB" + kb + L"): (x64)HKLM\\Uninstall\\Numbered (x64)HKLM\\Windows " +
+                       L"NT\\CurrentVersion\\HotFix\\KB" + kb + L"-v2");
+    std::ranges::sort(expected);
+    Location().Read();
+    EXPECT_EQ(Listing(), expected);
     // A re-read keeps the items still there; the hidden code outlives the component's entry.
     DeleteKey(HKLM, std::wstring(Uninstall) + L"\\" + hidden, X64);
     Location().Read();
-    EXPECT_EQ(Program(code, Name(L"Main")), main);
-    EXPECT_EQ(Program(hidden, Name(L"Hidden product")), nullptr);
-}
-
-TEST_F(LocationRegistryUninstall, InstallerProductsTakeInstallPropertiesAndJoinEntriesThatListThem) {
-    const std::wstring alone = NewGUID(), part = NewGUID(), suite = NewGUID();
-    const std::wstring alonePath = std::wstring(SystemUserData) + L"\\" + PackedUpgradeCode(alone);
-    Key(HKLM, X64, SystemUserData, PackedUpgradeCode(alone) + L"\\InstallProperties")
-        .WriteString(L"DisplayName", Name(L"Properties"));
-    // An uninstall entry whose "ProductCodes" lists a product absorbs it.
-    auto suiteKey = Entry(HKLM, X64, L"Suite" + FTag, Name(L"Suite"));
-    suiteKey.WriteString(L"ProductID", suite);
-    suiteKey.WriteMultiString(L"ProductCodes", {L"not a code", part});
-    Key(HKCU, X64, UserProducts, PackedUpgradeCode(part)).WriteString(L"ProductName", Name(L"Suite part"));
-
-    ReadAll();
-    auto properties = Program(alone, Name(L"Properties"));
-    EXPECT_EQ(KeyAt(properties, 0), RegistryKeyToStr(X64, HKLM, alonePath + L"\\InstallProperties\\"));
-    EXPECT_EQ(KeyAt(properties, 1), RegistryKeyToStr(X64, HKLM, alonePath + L"\\"));
-    auto suiteItem = Program(suite, Name(L"Suite"));
-    EXPECT_EQ(KeyAt(suiteItem, 0), EntryText(HKLM, X64, L"Suite" + FTag));
-    EXPECT_EQ(
-        KeyAt(suiteItem, 1),
-        RegistryKeyToStr(X64, HKCU, std::wstring(UserProducts) + L"\\" + PackedUpgradeCode(part) + L"\\"));
-    EXPECT_EQ(Program(part, Name(L"Suite part")), nullptr);
-}
-
-TEST_F(LocationRegistryUninstall, ReleaseTypesDecideBetweenProgramsAndUpdates) {
-    const struct {
-        const wchar_t *What, *Value, *Text;
-        int PatchType;
-        bool IsUpdate;
-    } cases[] = {
-        {L"Typed", L"ReleaseType", L"security update", -1, true},
-        {L"UpdateThenOne", L"ReleaseType", L"Update", 1, false},
-        {L"Patch3", nullptr, nullptr, 3, true},
-        {L"ParentKey", L"ParentKeyName", L"SomeProduct", -1, true},
-        {L"Unknown", L"ReleaseType", L"Nonsense", -1, false},
-    };
-    for (const auto& c : cases) {
-        auto key = Entry(HKLM, X64, c.What + FTag, Name(c.What));
-        if (c.Value)
-            key.WriteString(c.Value, c.Text);
-        if (c.PatchType >= 0)
-            key.WriteNumber(L"PatchType", c.PatchType);
-    }
-    ReadAll();
-    for (const auto& c : cases) {
-        EXPECT_EQ(Update(L"", Name(c.What)) != nullptr, c.IsUpdate) << c.What;
-        EXPECT_EQ(Program(L"", Name(c.What)) != nullptr, !c.IsUpdate) << c.What;
-    }
-}
-
-TEST_F(LocationRegistryUninstall, PatchesOfInstallerProductsBecomeUpdatesWhenApplied) {
-    const std::wstring product = NewGUID(), applied = NewGUID(), pending = NewGUID();
-    const std::wstring patches =
-        std::wstring(UserProducts) + L"\\" + PackedUpgradeCode(product) + L"\\Patches";
-    Key(HKCU, X64, UserProducts, PackedUpgradeCode(product)).WriteString(L"ProductName", Name(L"Patched"));
-    Key(HKCU, X64, patches, PackedUpgradeCode(applied)).WriteString(L"DisplayName", Name(L"Applied"));
-    auto pendingKey = Key(HKCU, X64, patches, PackedUpgradeCode(pending));
-    pendingKey.WriteString(L"DisplayName", Name(L"Pending"));
-    pendingKey.WriteNumber(L"State", 2);
-
-    ReadAll();
-    EXPECT_NE(Program(product, Name(L"Patched")), nullptr);
-    EXPECT_EQ(KeyAt(Update(applied, Name(L"Applied")), 0),
-              RegistryKeyToStr(X64, HKCU, patches + L"\\" + PackedUpgradeCode(applied) + L"\\"));
-    EXPECT_EQ(Update(pending, Name(L"Pending")), nullptr);
-    EXPECT_EQ(OwnCount<TItemUpdate>(), 1);
-}
-
-TEST_F(LocationRegistryUninstall, UpdateKeysClaimEntriesByLinkOrKnowledgeBaseNumber) {
-    const std::wstring kb =
-        std::to_wstring(10'000'000 + (GetTickCount() ^ GetCurrentProcessId()) % 89'999'999);
-    Entry(HKLM, X64, L"Linked" + FTag, Name(L"Linked"));
-    Entry(HKLM, X64, L"Numbered" + FTag, Name(L"Hotfix (KB" + kb + L")"));
-    const std::wstring group = L"Group" + FTag;
-    // The link is matched as a suffix of the entry's key text.
-    Key(HKLM, X64, Updates, group + L"\\Linked")
-        .WriteString(L"ARPLink", std::wstring(L"CurrentVersion\\Uninstall\\Linked") + FTag);
-    Key(HKLM, X64, HotFix, L"KB" + kb + L"-v2");
-
-    Location().Read();
-    auto linked = Update(L"", Name(L"Linked"));
-    EXPECT_EQ(KeyAt(linked, 0), EntryText(HKLM, X64, L"Linked" + FTag));
-    EXPECT_TRUE(
-        HasKey(linked, RegistryKeyToStr(X64, HKLM, std::wstring(Updates) + L"\\" + group + L"\\Linked")));
-    EXPECT_TRUE(HasKey(Update(L"", Name(L"Hotfix (KB" + kb + L")")),
-                       RegistryKeyToStr(X64, HKLM, std::wstring(HotFix) + L"\\KB" + kb + L"-v2")));
-    // Entries claimed by an update key in a full read stay programs as well.
-    EXPECT_NE(Program(L"", Name(L"Linked")), nullptr);
+    EXPECT_EQ(Listing(), expected);
+    EXPECT_EQ(Program(main, Name(L"Main")), mainItem);
 }
 
 // A front-end read and the reading thread share the location's temporary
 // records: a second read waits until the running one has ended, and a stop
 // request ends its wait.
 TEST_F(LocationRegistryUninstall, ReadsOfOneLocationTakeTurns) {
-    Entry(HKLM, X64, L"App" + FTag, Name(L"App"));
+    Entry(M64, L"App" + FTag, Name(L"App"));
     auto& location = Location();
     std::atomic<bool> secondDone{false};
     std::unique_lock updates(TItemUpdate::Items().Lock());
@@ -307,7 +289,7 @@ TEST_F(LocationRegistryUninstall, ReadsOfOneLocationTakeTurns) {
 // The reads end at a stop request of their thread and pass it on, and so
 // does the wait that lets the writer of a change finish.
 TEST_F(LocationRegistryUninstall, AStopRequestPassesThroughTheReadsAndTheSettleWait) {
-    Entry(HKLM, X64, L"App" + FTag, Name(L"App"));
+    Entry(M64, L"App" + FTag, Name(L"App"));
     auto& location = Location();
     for (auto read : {&TLocationRegistryUninstall::ReadPrograms, &TLocationRegistryUninstall::ReadUpdates,
                       &TLocationRegistryUninstall::Read}) {
@@ -328,7 +310,7 @@ TEST_F(LocationRegistryUninstall, AStopRequestPassesThroughTheReadsAndTheSettleW
     });
     watching.Terminate();
     watching.Start();
-    Key(HKLM, X64, Uninstall, L"New" + FTag);
+    Key(M64, L"New" + FTag);
     watching.WaitFor();
     EXPECT_TRUE(watching.Aborted);
     EXPECT_FALSE(changed);
@@ -340,41 +322,51 @@ TEST_F(LocationRegistryUninstall, AStopRequestPassesThroughTheReadsAndTheSettleW
 // what the later stages added.
 TEST_F(LocationRegistryUninstall, AProductWhoseKeysChangedIsReadAfresh) {
     const std::wstring code = NewGUID();
-    auto entry = Entry(HKLM, X64, code, Name(L"Editor"));
-    entry.WriteString(L"DisplayVersion", L"1.0");
-    entry.WriteString(L"Publisher", L"Old Maker");
-    entry.WriteString(L"UninstallString", L"C:\\Old\\uninstall.exe");
-    entry.WriteString(L"Comments", L"Before the upgrade");
-    auto properties = Key(HKLM, X64, SystemUserData, PackedUpgradeCode(code) + L"\\InstallProperties");
-    properties.WriteString(L"DisplayName", Name(L"Editor"));
-    properties.WriteString(L"DisplayVersion", L"0.9");
-    properties.WriteString(L"HelpLink", L"https://old.example/");
-    Entry(HKLM, X64, L"Stable" + FTag, Name(L"Stable")).WriteString(L"InstallLocation", L"C:\\Stable");
-
-    ReadAll();
+    const TRegKey entry = Entry(M64, code, Name(L"Editor"));
+    const TRegKey properties =
+        Key({HKLM, X64, SystemUserData}, PackedUpgradeCode(code) + L"\\InstallProperties",
+            {{L"DisplayName", Name(L"Editor")}});
+    // Values of the entry and of the install properties; null deletes.
+    auto write =
+        [&](std::initializer_list<std::tuple<const TRegKey*, const wchar_t*, const wchar_t*>> values) {
+            for (auto [key, name, text] : values)
+                text ? key->WriteString(name, text) : key->DeleteValue(name);
+        };
+    write({{&entry, L"DisplayVersion", L"1.0"},
+           {&entry, L"Publisher", L"Old Maker"},
+           {&entry, L"UninstallString", L"C:\\Old\\uninstall.exe"},
+           {&entry, L"Comments", L"Before the upgrade"},
+           {&properties, L"DisplayVersion", L"0.9"},
+           {&properties, L"HelpLink", L"https://old.example/"}});
+    Entry(M64, L"Stable" + FTag, Name(L"Stable")).WriteString(L"InstallLocation", L"C:\\Stable");
+    Location().ReadPrograms();
+    Location().ReadUpdates();
     auto editor = Program(code, Name(L"Editor"));
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(KeyAt(editor, 0), EntryText(HKLM, X64, code));
-    EXPECT_EQ(Text(editor, piDisplayVersion), L"1.0");
-    EXPECT_EQ(Text(editor, piURLHelpLink), L"https://old.example/");
+    auto shown = [&] {
+        return Texts{
+            editor->RegistryKeys().at(0).Text(), Text(editor, piDisplayVersion),
+            Text(editor, piPublisher),           Text(editor, piComments),
+            Text(editor, piURLHelpLink),         editor->GetActionCommand(TPossibleActions::paUninstall)};
+    };
+    const std::wstring main = RegistryKeyToStr(X64, HKLM, std::wstring(Uninstall) + L"\\" + code);
+    EXPECT_EQ(shown(), (Texts{main, L"1.0", L"Old Maker", L"Before the upgrade", L"https://old.example/",
+                              L"C:\\Old\\uninstall.exe"}));
     auto stable = Program(L"", Name(L"Stable"));
     ASSERT_NE(stable, nullptr);
     stable->ReadExtendedInfo();
     ASSERT_EQ(Text(stable, piInstallLocation), L"C:\\Stable\\");
 
-    entry.WriteString(L"DisplayVersion", L"2.0");
-    entry.WriteString(L"Publisher", L"New Maker");
-    entry.WriteString(L"UninstallString", L"C:\\New\\uninstall.exe");
-    entry.DeleteValue(L"Comments");
-    properties.WriteString(L"DisplayVersion", L"1.9");
-    properties.WriteString(L"HelpLink", L"https://new.example/");
+    write({{&entry, L"DisplayVersion", L"2.0"},
+           {&entry, L"Publisher", L"New Maker"},
+           {&entry, L"UninstallString", L"C:\\New\\uninstall.exe"},
+           {&entry, L"Comments", nullptr},
+           {&properties, L"DisplayVersion", L"1.9"},
+           {&properties, L"HelpLink", L"https://new.example/"}});
     Location().Read();
     EXPECT_EQ(Program(code, Name(L"Editor")), editor);
-    EXPECT_EQ(Text(editor, piDisplayVersion), L"2.0");
-    EXPECT_EQ(Text(editor, piPublisher), L"New Maker");
-    EXPECT_EQ(Text(editor, piComments), L"");
-    EXPECT_EQ(Text(editor, piURLHelpLink), L"https://new.example/");
-    EXPECT_EQ(editor->GetActionCommand(TPossibleActions::paUninstall), L"C:\\New\\uninstall.exe");
+    EXPECT_EQ(shown(),
+              (Texts{main, L"2.0", L"New Maker", L"", L"https://new.example/", L"C:\\New\\uninstall.exe"}));
     EXPECT_EQ(Program(L"", Name(L"Stable")), stable);
     EXPECT_EQ(Text(stable, piInstallLocation), L"C:\\Stable\\");
 }
@@ -384,7 +376,7 @@ TEST_F(LocationRegistryUninstall, AProductWhoseKeysChangedIsReadAfresh) {
 // item shows what the walk read of its keys without reading them again.
 TEST_F(LocationRegistryUninstall, TheRunHeaderTheRecordsAndTheItemsShareOneWalk) {
     const std::wstring path = std::wstring(Uninstall) + L"\\App" + FTag;
-    Entry(HKLM, X64, L"App" + FTag, Name(L"App")).WriteString(L"DisplayVersion", L"1.0");
+    Entry(M64, L"App" + FTag, Name(L"App")).WriteString(L"DisplayVersion", L"1.0");
     std::vector<std::wstring> walked;
     {
         TRegistrySnapshot::TScope scope(
@@ -408,18 +400,18 @@ TEST_F(LocationRegistryUninstall, TheRunHeaderTheRecordsAndTheItemsShareOneWalk)
 
 TEST_F(LocationRegistryUninstall, ChangesToWatchedKeysAreReported) {
     // Both views are watched; the 32-bit uninstall key must exist to be armed.
-    Entry(HKLM, X32, L"Anchor" + FTag, Name(L"Anchor"));
-    Entry(HKCU, X64, L"Anchor" + FTag, Name(L"Anchor"));
+    Entry(M32, L"Anchor" + FTag, Name(L"Anchor"));
+    Entry(U64, L"Anchor" + FTag, Name(L"Anchor"));
     auto& location = Location();
     EXPECT_FALSE(location.IsChanged());
 
     for (auto [root, view] : {std::pair{HKLM, X64}, std::pair{HKLM, X32}, std::pair{HKCU, X64}}) {
-        Key(root, view, Uninstall, L"New" + FTag); // one write: a value would be a second change
+        Key({root, view, Uninstall}, L"New" + FTag); // one write: a value would be a second change
         EXPECT_TRUE(WaitUntil([&] { return location.IsChanged(); }, std::chrono::seconds(5)));
         // Re-armed: quiet again until the next write.
         EXPECT_FALSE(location.IsChanged());
     }
-    Key(HKLM, X64, HotFix, L"KB1" + FTag);
+    Key({HKLM, X64, HotFix}, L"KB1" + FTag);
     EXPECT_TRUE(WaitUntil([&] { return location.IsChanged(); }, std::chrono::seconds(5)));
     // Reading changes nothing that is watched.
     location.Read();

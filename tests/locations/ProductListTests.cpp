@@ -70,29 +70,22 @@ TEST(MergeUpdates, AnUpdateAbsorbsTheProgramWithItsNameAndCode) {
     EXPECT_EQ(programs[0].FGUID, CodeB);
 }
 
-TEST(ServicingPackageRules, InstalledStatesAreListedAndOnlyTheChangeableOnesUninstallable) {
+// Installed states are listed, only the changeable ones (with such owners)
+// uninstallable; other states and unshifted values are not listed.
+// Permanence is matched without case.
+TEST(ServicingPackageRules, StatesDecideListingAndUninstallAndPermanenceIgnoresCase) {
     for (uint32_t state : {0x60u, 0x70u, 0x160u, 6u, 7u})
         for (uint32_t owner : {0x60u, 0x70u, UnownedPackageState})
             EXPECT_EQ(InstalledPackageUninstallable(state, owner), true) << state << " " << owner;
     // Staged and superseded packages, or such owners, stay listed but fixed.
-    EXPECT_EQ(InstalledPackageUninstallable(0x40, 0x70), false);
-    EXPECT_EQ(InstalledPackageUninstallable(0x80, 0x70), false);
-    EXPECT_EQ(InstalledPackageUninstallable(0x70, 0x40), false);
-    EXPECT_EQ(InstalledPackageUninstallable(0x60, 0x80), false);
-}
-
-TEST(ServicingPackageRules, OtherStatesAndUnshiftedValuesAreNotListed) {
+    for (auto [state, owner] : {std::pair{0x40u, 0x70u}, {0x80u, 0x70u}, {0x70u, 0x40u}, {0x60u, 0x80u}})
+        EXPECT_EQ(InstalledPackageUninstallable(state, owner), false) << state << " " << owner;
     for (uint32_t state : {0x00u, 0x05u, 0x20u, 0x50u, 0x65u, 0x67u, 0x90u, 0xFFFFFFF0u})
         EXPECT_EQ(InstalledPackageUninstallable(state, UnownedPackageState), std::nullopt) << state;
     EXPECT_EQ(InstalledPackageUninstallable(0x70, 0x65), std::nullopt);
     EXPECT_EQ(InstalledPackageUninstallable(0x70, 0), std::nullopt);
-}
-
-TEST(ServicingPackageRules, PermanenceIsMatchedWithoutCase) {
-    EXPECT_TRUE(IsPermanentPackage(L"permanent"));
-    EXPECT_TRUE(IsPermanentPackage(L"Permanent"));
-    EXPECT_FALSE(IsPermanentPackage(L"removable"));
-    EXPECT_FALSE(IsPermanentPackage(L""));
+    EXPECT_TRUE(IsPermanentPackage(L"permanent") && IsPermanentPackage(L"Permanent"));
+    EXPECT_FALSE(IsPermanentPackage(L"removable") || IsPermanentPackage(L""));
 }
 
 // The manifest scanner: a package's texts and identity, the packages its

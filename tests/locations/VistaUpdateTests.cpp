@@ -5,6 +5,7 @@
 #include "tests/features/ServicingMachine.h"
 #include "tests/kits/LibraryRoot.h"
 
+#include "inventory/ItemProgram.h"
 #include "locations/LocationVistaUpdate.h"
 #include "platform/Format.h"
 #include "platform/Paths.h"
@@ -46,15 +47,6 @@ std::map<std::wstring, TListed> ListedPackages(IProductCollection& updates) {
 
 TComPtr<IProduct> FindPackage(IProductCollection& updates, const std::wstring& name) {
     return FindProduct(updates, piUpdateID, Prefix + name, std::equal_to<>());
-}
-
-// The local date and time now, as an OLE date.
-double NowDate() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    double date = 0;
-    SystemTimeToVariantTime(&now, &date);
-    return date;
 }
 
 TServicingPackage Package(const std::wstring& name, const std::wstring& releaseType, DWORD state) {
@@ -142,7 +134,7 @@ TEST_F(VistaUpdates, InstalledPackagesAreListedWithNamesAndWhetherTheyCanBeUnins
     TComPtr<IProduct> staged = FindPackage(*Lib.Updates, L"Staged");
     ASSERT_TRUE(staged);
     ASSERT_TRUE(InfoDate(*staged, piInstallDate));
-    EXPECT_NEAR(*InfoDate(*staged, piInstallDate), NowDate(), 1.0 / 24) << "laid out by this test";
+    EXPECT_NEAR(*InfoDate(*staged, piInstallDate), NowOleDate(), 1.0 / 24) << "laid out by this test";
 }
 
 // The location's own watch: a change that only the servicing folder sees is
