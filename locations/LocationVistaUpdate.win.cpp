@@ -14,6 +14,7 @@
 #include "platform/Paths.h"
 #include "platform/RegistryKeyText.h"
 #include "platform/Text.h"
+#include "platform/Thread.h"
 #include "platform/XmlDocument.h"
 
 #include <oleauto.h>
@@ -23,6 +24,9 @@
 #include <memory>
 #include <map>
 #include <set>
+#include <span>
+#include <system_error>
+#include <thread>
 
 namespace velmora {
 
@@ -167,21 +171,55 @@ void ReadPackageManifest(const TRegKey& packages, const std::wstring& path, TMan
     manifests[path] = {info, std::make_shared<const TServicingManifest>(std::move(*manifest)), state->Values};
 }
 
-std::vector<TPackageRecord> CollectPackages() {
-    const std::wstring folder = ServicingFolder();
-    TManifests manifests;
-    TNames excluded;
-    // The package keys are opened below their parent, opened once.
-    const TRegKey packages = TRegKey::Open(HKEY_LOCAL_MACHINE, PackagesKeyPath, KEY_READ, ServicingView());
-    for (const TFindData& file : FindFiles(folder + L"*.mum")) {
-        TLocationUninstall::CheckTerminated();
-        const std::wstring path = folder + std::wstring(file.Name());
+// The installed packages among the manifests named.
+struct TCollection {
+    TManifests Manifests;
+    TNames Excluded;
+};
+
+void CollectManifests(const TRegKey& packages, const std::wstring& folder,
+                      std::span<const std::wstring> names, const TThread* reader, TCollection& into) {
+    for (const std::wstring& name : names) {
+        if (reader && reader->Terminated())
+            return;
         try {
-            ReadPackageManifest(packages, path, manifests, excluded);
+            ReadPackageManifest(packages, folder + name, into.Manifests, into.Excluded);
         } catch (const std::exception&) {
             // A manifest that cannot be read is not listed.
         }
     }
+}
+
+std::vector<TPackageRecord> CollectPackages() {
+    const std::wstring folder = ServicingFolder();
+    // The package keys are opened below their parent, opened once.
+    const TRegKey packages = TRegKey::Open(HKEY_LOCAL_MACHINE, PackagesKeyPath, KEY_READ, ServicingView());
+    std::vector<std::wstring> names;
+    for (const TFindData& file : FindFiles(folder + L"*.mum"))
+        names.emplace_back(file.Name());
+    // A package costs registry requests and a file read, which a second
+    // thread overlaps: it reads the second half of the names.
+    const std::span<const std::wstring> all(names);
+    const size_t half = names.size() / 2;
+    const TThread* reader = TThread::Current();
+    TCollection first, second;
+    {
+        std::jthread helper;
+        try {
+            helper = std::jthread([&] {
+                TComApartmentGuard apartment;
+                CollectManifests(packages, folder, all.subspan(half), reader, second);
+            });
+        } catch (const std::system_error&) {
+            CollectManifests(packages, folder, all.subspan(half), reader, second);
+        }
+        CollectManifests(packages, folder, all.first(half), reader, first);
+    }
+    TLocationUninstall::CheckTerminated();
+    TManifests& manifests = first.Manifests;
+    TNames& excluded = first.Excluded;
+    manifests.merge(second.Manifests);
+    excluded.merge(second.Excluded);
     std::vector<TPackageRecord> records;
     for (const auto& [path, collected] : manifests) {
         const TShortPackageInfo& info = collected.Info;
