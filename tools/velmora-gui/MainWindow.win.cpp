@@ -227,6 +227,9 @@ private:
     void ShowStatus();
     const TProgramRow* SelectedRow() const;
     void RunAction(int command);
+    // Each item of the features tree, depth first, with its depth.
+    void ForEachTreeItem(const std::function<void(HTREEITEM, int)>& visit) const;
+    std::wstring TreeItemText(HTREEITEM item) const;
     void ApplyFeatures();
     // Starts the first pending switch whose feature is still listed.
     void StartNextSwitch();
@@ -700,25 +703,41 @@ void TMainWindow::RunAction(int command) {
     ShowStatus();
 }
 
+void TMainWindow::ForEachTreeItem(const std::function<void(HTREEITEM, int)>& visit) const {
+    std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM item, int depth) {
+        for (; item; item = TreeView_GetNextSibling(FTree, item)) {
+            visit(item, depth);
+            walk(TreeView_GetChild(FTree, item), depth + 1);
+        }
+    };
+    walk(TreeView_GetRoot(FTree), 0);
+}
+
+std::wstring TMainWindow::TreeItemText(HTREEITEM item) const {
+    wchar_t text[260] = {};
+    TVITEMW data{TVIF_TEXT};
+    data.hItem = item;
+    data.pszText = text;
+    data.cchTextMax = 260;
+    TreeView_GetItem(FTree, &data);
+    return text;
+}
+
 void TMainWindow::ApplyFeatures() {
     if (!FWatcher || !FWatcher->Features() || FSwitchPhase != TSwitchPhase::None)
         return;
     // Every feature whose box differs from its state, switched one at a time.
     FPendingSwitches.clear();
     FSwitchResults.clear();
-    std::function<void(HTREEITEM)> walk = [&](HTREEITEM item) {
-        for (; item; item = TreeView_GetNextSibling(FTree, item)) {
-            TVITEMW data{TVIF_PARAM};
-            data.hItem = item;
-            TreeView_GetItem(FTree, &data);
-            const auto* row = reinterpret_cast<const TFeatureRow*>(data.lParam);
-            const bool checked = TreeView_GetCheckState(FTree, item) == 1;
-            if (row && checked != row->Enabled)
-                FPendingSwitches.emplace_back(row->Name, checked);
-            walk(TreeView_GetChild(FTree, item));
-        }
-    };
-    walk(TreeView_GetRoot(FTree));
+    ForEachTreeItem([&](HTREEITEM item, int) {
+        TVITEMW data{TVIF_PARAM};
+        data.hItem = item;
+        TreeView_GetItem(FTree, &data);
+        const auto* row = reinterpret_cast<const TFeatureRow*>(data.lParam);
+        const bool checked = TreeView_GetCheckState(FTree, item) == 1;
+        if (row && checked != row->Enabled)
+            FPendingSwitches.emplace_back(row->Name, checked);
+    });
     if (FPendingSwitches.empty())
         FActionText = L"Nothing to change.";
     else
@@ -814,19 +833,10 @@ void TMainWindow::WriteReport(const wchar_t* marker) {
         ListView_GetItem(FList, &item);
         report += Format(L"program\t%s\t%d\n", name, item.iImage);
     }
-    std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM item, int depth) {
-        for (; item; item = TreeView_GetNextSibling(FTree, item)) {
-            wchar_t name[260] = {};
-            TVITEMW data{TVIF_TEXT};
-            data.hItem = item;
-            data.pszText = name;
-            data.cchTextMax = 260;
-            TreeView_GetItem(FTree, &data);
-            report += Format(L"feature\t%d\t%s\t%d\n", depth, name, TreeView_GetCheckState(FTree, item));
-            walk(TreeView_GetChild(FTree, item), depth + 1);
-        }
-    };
-    walk(TreeView_GetRoot(FTree), 0);
+    ForEachTreeItem([&](HTREEITEM item, int depth) {
+        report +=
+            Format(L"feature\t%d\t%s\t%d\n", depth, TreeItemText(item), TreeView_GetCheckState(FTree, item));
+    });
     for (const std::wstring& line : FSwitchResults)
         report += L"result\t" + line + L"\n";
     report += std::wstring(marker) + L"\n";
@@ -849,21 +859,11 @@ void TMainWindow::AutomateSwitches(bool timedOut) {
     if (timedOut || FSwitchRounds == 2)
         return Close(timedOut ? 2 : 0);
     ++FSwitchRounds;
-    std::function<void(HTREEITEM)> walk = [&](HTREEITEM item) {
-        for (; item; item = TreeView_GetNextSibling(FTree, item)) {
-            wchar_t name[260] = {};
-            TVITEMW data{TVIF_TEXT};
-            data.hItem = item;
-            data.pszText = name;
-            data.cchTextMax = 260;
-            TreeView_GetItem(FTree, &data);
-            const auto& titles = FAutomation.SwitchTitles;
-            if (std::find(titles.begin(), titles.end(), name) != titles.end())
-                TreeView_SetCheckState(FTree, item, TreeView_GetCheckState(FTree, item) != 1);
-            walk(TreeView_GetChild(FTree, item));
-        }
-    };
-    walk(TreeView_GetRoot(FTree));
+    const auto& titles = FAutomation.SwitchTitles;
+    ForEachTreeItem([&](HTREEITEM item, int) {
+        if (std::find(titles.begin(), titles.end(), TreeItemText(item)) != titles.end())
+            TreeView_SetCheckState(FTree, item, TreeView_GetCheckState(FTree, item) != 1);
+    });
     ApplyFeatures();
 }
 
