@@ -21,8 +21,9 @@
 #include <windows.h>
 
 #include <chrono>
-#include <memory>
+#include <exception>
 #include <map>
+#include <memory>
 #include <set>
 #include <span>
 #include <system_error>
@@ -203,18 +204,25 @@ std::vector<TPackageRecord> CollectPackages() {
     const size_t half = names.size() / 2;
     const TThread* reader = TThread::Current();
     TCollection first, second;
+    std::exception_ptr helperFailure; // raised here, once both halves are done
     {
         std::jthread helper;
         try {
             helper = std::jthread([&] {
-                TComApartmentGuard apartment;
-                CollectManifests(packages, folder, all.subspan(half), reader, second);
+                try {
+                    TComApartmentGuard apartment;
+                    CollectManifests(packages, folder, all.subspan(half), reader, second);
+                } catch (...) {
+                    helperFailure = std::current_exception();
+                }
             });
         } catch (const std::system_error&) {
             CollectManifests(packages, folder, all.subspan(half), reader, second);
         }
         CollectManifests(packages, folder, all.first(half), reader, first);
     }
+    if (helperFailure)
+        std::rethrow_exception(helperFailure);
     TLocationUninstall::CheckTerminated();
     TManifests& manifests = first.Manifests;
     TNames& excluded = first.Excluded;
