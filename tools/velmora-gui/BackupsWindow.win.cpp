@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ namespace {
 
 enum : int { IDC_BACKUP_LIST = 100, IDC_BACKUP_RESTORE, IDC_BACKUP_CLOSE };
 constexpr int kColumns = 4;
+constexpr UINT WM_RESTORE_NEWEST = WM_APP + 1;
 constexpr HRESULT kRestoredAlready = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
 
 std::wstring DateTimeText(double date) {
@@ -33,7 +35,8 @@ std::wstring DateTimeText(double date) {
 
 class TBackupsWindow {
 public:
-    explicit TBackupsWindow(TComPtr<IRekova> rekova) : FRekova(std::move(rekova)) {}
+    TBackupsWindow(TComPtr<IRekova> rekova, TRestoreDone done)
+        : FRekova(std::move(rekova)), FDone(std::move(done)) {}
     bool Create(HWND owner);
 
 private:
@@ -44,8 +47,10 @@ private:
     void ScaleColumns();
     void Fill();
     void Restore();
+    void RestoreNewest();
 
     TComPtr<IRekova> FRekova;
+    TRestoreDone FDone; // empty: a person chooses
     std::vector<std::wstring> FIds;
 
     HWND FWindow = nullptr, FList = nullptr, FRestore = nullptr, FClose = nullptr;
@@ -83,6 +88,8 @@ bool TBackupsWindow::Create(HWND owner) {
     Fill();
     Layout();
     ShowWindow(FWindow, SW_SHOWNORMAL);
+    if (FDone)
+        PostMessageW(FWindow, WM_RESTORE_NEWEST, 0, 0);
     return true;
 }
 
@@ -140,9 +147,37 @@ void TBackupsWindow::Restore() {
                                   ? BstrText(report.get()) + L"\n\nNot everything could be restored: " +
                                         GetterText(*FRekova, &IRekova::GetLastErrorText)
                                   : BstrText(report.get()) + L"\n\nThe backup set is restored.";
+    if (FDone) {
+        FDone(text);
+        DestroyWindow(FWindow);
+        return;
+    }
     MessageBoxW(FWindow, text.c_str(), L"Restore",
                 MB_OK | (SUCCEEDED(result) ? MB_ICONINFORMATION : MB_ICONWARNING));
     Fill();
+}
+
+// Selects the set made last and restores it as the button does.
+void TBackupsWindow::RestoreNewest() {
+    std::wstring newest;
+    double newestDate = 0;
+    for (int32_t i = 0, n = FRekova->GetSetCount(); i < n; ++i) {
+        TComPtr<IRekovaSet> set;
+        FRekova->GetSet(i, set.put());
+        if (set && (newest.empty() || set->GetDate() >= newestDate)) {
+            newest = GetterText(*set, &IRekovaSet::GetId);
+            newestDate = set->GetDate();
+        }
+    }
+    const auto found = std::find(FIds.begin(), FIds.end(), newest);
+    if (found == FIds.end()) {
+        FDone(L"There is no backup set.");
+        DestroyWindow(FWindow);
+        return;
+    }
+    const int item = static_cast<int>(found - FIds.begin());
+    ListView_SetItemState(FList, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    Restore();
 }
 
 LRESULT TBackupsWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -161,6 +196,9 @@ LRESULT TBackupsWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         else if (LOWORD(wParam) == IDC_BACKUP_CLOSE || LOWORD(wParam) == IDCANCEL)
             DestroyWindow(FWindow);
         return 0;
+    case WM_RESTORE_NEWEST:
+        RestoreNewest();
+        return 0;
     case WM_DESTROY:
         FRekova.reset();
         return 0;
@@ -170,7 +208,7 @@ LRESULT TBackupsWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-bool OpenBackupsWindow(HWND owner) {
+bool OpenBackupsWindow(HWND owner, TRestoreDone done) {
     TComPtr<IRekova> rekova;
     if (!DllRoutines::GetInstance(L"RekovaHelper.dll", __uuidof(IRekova),
                                   reinterpret_cast<void**>(rekova.put())) ||
@@ -179,7 +217,7 @@ bool OpenBackupsWindow(HWND owner) {
                     MB_OK | MB_ICONERROR);
         return false;
     }
-    auto* window = new TBackupsWindow(std::move(rekova));
+    auto* window = new TBackupsWindow(std::move(rekova), std::move(done));
     if (!window->Create(owner)) {
         delete window;
         return false;

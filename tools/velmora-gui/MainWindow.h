@@ -24,6 +24,10 @@ struct TAutomation {
     // change, then turns them back and applies again, reporting the tree and
     // the results after each.
     std::vector<std::wstring> SwitchTitles;
+    // With ReportFile: removes the program of that name through the
+    // forced-removal window, answering every question yes, then restores the
+    // newest backup set through the backup sets window; reports both.
+    std::wstring ForceRemoveName;
 };
 
 // Runs the window until it is closed; the exit code of the program.

@@ -2,6 +2,7 @@
 
 #include "platform/ComText.h"
 #include "platform/Format.h"
+#include "platform/Text.h"
 #include "tools/velmora-gui/BackupsWindow.h"
 #include "tools/velmora-gui/RemovalWindow.h"
 #include "tools/velmora-gui/Screenshot.h"
@@ -227,9 +228,6 @@ private:
     void ShowStatus();
     const TProgramRow* SelectedRow() const;
     void RunAction(int command);
-    // Each item of the features tree, depth first, with its depth.
-    void ForEachTreeItem(const std::function<void(HTREEITEM, int)>& visit) const;
-    std::wstring TreeItemText(HTREEITEM item) const;
     void ApplyFeatures();
     // Starts the first pending switch whose feature is still listed.
     void StartNextSwitch();
@@ -240,6 +238,7 @@ private:
     bool ListHolds(const std::wstring& name) const;
     void WriteReport(const wchar_t* marker);
     void AutomateSwitches(bool timedOut);
+    void AutomateRemoval(bool timedOut);
     void Close(int exitCode);
 
     IVelmora& FRoot;
@@ -277,6 +276,14 @@ private:
     ULONGLONG FLastSnapshot = 0;
     bool FReported = false;
     int FSwitchRounds = 0; // of the automation's Apply
+    enum class TRemovalStep {
+        None,
+        Removing,
+        Removed,
+        Restoring,
+        Restored
+    } FRemovalStep = TRemovalStep::None;
+    std::vector<std::wstring> FReportLines; // the next report's, besides the list and the tree
     int FExitCode = 0;
 };
 
@@ -703,33 +710,13 @@ void TMainWindow::RunAction(int command) {
     ShowStatus();
 }
 
-void TMainWindow::ForEachTreeItem(const std::function<void(HTREEITEM, int)>& visit) const {
-    std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM item, int depth) {
-        for (; item; item = TreeView_GetNextSibling(FTree, item)) {
-            visit(item, depth);
-            walk(TreeView_GetChild(FTree, item), depth + 1);
-        }
-    };
-    walk(TreeView_GetRoot(FTree), 0);
-}
-
-std::wstring TMainWindow::TreeItemText(HTREEITEM item) const {
-    wchar_t text[260] = {};
-    TVITEMW data{TVIF_TEXT};
-    data.hItem = item;
-    data.pszText = text;
-    data.cchTextMax = 260;
-    TreeView_GetItem(FTree, &data);
-    return text;
-}
-
 void TMainWindow::ApplyFeatures() {
     if (!FWatcher || !FWatcher->Features() || FSwitchPhase != TSwitchPhase::None)
         return;
     // Every feature whose box differs from its state, switched one at a time.
     FPendingSwitches.clear();
     FSwitchResults.clear();
-    ForEachTreeItem([&](HTREEITEM item, int) {
+    ForEachTreeItem(FTree, [&](HTREEITEM item, int) {
         TVITEMW data{TVIF_PARAM};
         data.hItem = item;
         TreeView_GetItem(FTree, &data);
@@ -833,12 +820,15 @@ void TMainWindow::WriteReport(const wchar_t* marker) {
         ListView_GetItem(FList, &item);
         report += Format(L"program\t%s\t%d\n", name, item.iImage);
     }
-    ForEachTreeItem([&](HTREEITEM item, int depth) {
-        report +=
-            Format(L"feature\t%d\t%s\t%d\n", depth, TreeItemText(item), TreeView_GetCheckState(FTree, item));
+    ForEachTreeItem(FTree, [&](HTREEITEM item, int depth) {
+        report += Format(L"feature\t%d\t%s\t%d\n", depth, TreeItemText(FTree, item),
+                         TreeView_GetCheckState(FTree, item));
     });
     for (const std::wstring& line : FSwitchResults)
         report += L"result\t" + line + L"\n";
+    for (const std::wstring& line : FReportLines)
+        report += line + L"\n";
+    FReportLines.clear();
     report += std::wstring(marker) + L"\n";
     if (FILE* file = _wfopen(FAutomation.ReportFile.c_str(), FReported ? L"ab" : L"wb")) {
         std::string text = Narrow(report);
@@ -860,11 +850,52 @@ void TMainWindow::AutomateSwitches(bool timedOut) {
         return Close(timedOut ? 2 : 0);
     ++FSwitchRounds;
     const auto& titles = FAutomation.SwitchTitles;
-    ForEachTreeItem([&](HTREEITEM item, int) {
-        if (std::find(titles.begin(), titles.end(), TreeItemText(item)) != titles.end())
+    ForEachTreeItem(FTree, [&](HTREEITEM item, int) {
+        if (std::find(titles.begin(), titles.end(), TreeItemText(FTree, item)) != titles.end())
             TreeView_SetCheckState(FTree, item, TreeView_GetCheckState(FTree, item) != 1);
     });
     ApplyFeatures();
+}
+
+void TMainWindow::AutomateRemoval(bool timedOut) {
+    auto addLines = [this](const wchar_t* kind, const std::vector<std::wstring>& lines) {
+        for (const std::wstring& line : lines)
+            if (!line.empty())
+                FReportLines.push_back(kind + (L"\t" + line));
+    };
+    switch (FRemovalStep) {
+    case TRemovalStep::None: {
+        const auto& rows = FSnapshot->Lists[static_cast<int>(TView::Programs)];
+        const auto row = std::ranges::find(rows, FAutomation.ForceRemoveName, &TProgramRow::Name);
+        FRemovalStep = TRemovalStep::Removing;
+        const bool opened =
+            row != rows.end() && OpenRemovalWindow(FWindow, *row->Product, row->Name,
+                                                   [this, addLines](const std::vector<std::wstring>& lines) {
+                                                       addLines(L"removal", lines);
+                                                       FRemovalStep = TRemovalStep::Removed;
+                                                   });
+        if (!opened) {
+            WriteReport(L"no forced removal");
+            Close(2);
+        }
+        return;
+    }
+    case TRemovalStep::Removed:
+        FRemovalStep = TRemovalStep::Restoring;
+        OpenBackupsWindow(FWindow, [this, addLines](const std::wstring& report) {
+            addLines(L"restore", SplitLines(report));
+            FRemovalStep = TRemovalStep::Restored;
+        });
+        return;
+    case TRemovalStep::Restored:
+        WriteReport(L"restored");
+        return Close(0);
+    default:
+        if (timedOut) {
+            WriteReport(L"timeout");
+            Close(2);
+        }
+    }
 }
 
 void TMainWindow::CheckAutomation() {
@@ -893,6 +924,8 @@ void TMainWindow::CheckAutomation() {
         WriteReport(L"ready");
     if (!FAutomation.SwitchTitles.empty())
         return AutomateSwitches(timedOut);
+    if (!FAutomation.ForceRemoveName.empty())
+        return AutomateRemoval(timedOut);
     if (FAutomation.ExpectName.empty())
         return Close(0);
     if (ListHolds(FAutomation.ExpectName)) {

@@ -36,8 +36,8 @@ std::wstring SizeText(int64_t bytes) {
 
 class TRemovalWindow {
 public:
-    TRemovalWindow(TComPtr<IForceRemove> remover, std::wstring name)
-        : FRemover(std::move(remover)), FName(std::move(name)) {}
+    TRemovalWindow(TComPtr<IForceRemove> remover, std::wstring name, TRemovalDone done)
+        : FRemover(std::move(remover)), FName(std::move(name)), FDone(std::move(done)) {}
     bool Create(HWND owner);
 
 private:
@@ -48,11 +48,15 @@ private:
     void Layout();
     void Poll();
     void Decide();
+    bool Ask(const std::wstring& text, UINT icon) const;
+    void Remove();
+    std::vector<std::wstring> TreeLines() const;
     void FillTree(bool results);
     void SetLabel(const std::wstring& text) { SetWindowTextW(FLabel, text.c_str()); }
 
     TComPtr<IForceRemove> FRemover;
     std::wstring FName;
+    TRemovalDone FDone; // empty: a person decides
     TPhase FPhase = TPhase::Scanning;
 
     TWindowScale FScale;
@@ -188,6 +192,29 @@ void TRemovalWindow::FillTree(bool results) {
     InvalidateRect(FTree, nullptr, TRUE);
 }
 
+// A yes/no question to the person, or yes when the removal runs by itself.
+bool TRemovalWindow::Ask(const std::wstring& text, UINT icon) const {
+    return FDone || MessageBoxW(FWindow, text.c_str(), L"Forced removal", MB_YESNO | icon) == IDYES;
+}
+
+void TRemovalWindow::Remove() {
+    if (!Ask(Format(L"Delete these leftovers of %s?", FName), MB_ICONQUESTION))
+        return;
+    FPhase = TPhase::Removing;
+    EnableWindow(FRemove, FALSE);
+    SendMessageW(FProgress, PBM_SETPOS, 0, 0);
+    FRemover->StartRemove();
+}
+
+// The tree's items, depth first, each indented by its depth.
+std::vector<std::wstring> TRemovalWindow::TreeLines() const {
+    std::vector<std::wstring> lines;
+    ForEachTreeItem(FTree, [&](HTREEITEM item, int depth) {
+        lines.push_back(std::wstring(static_cast<size_t>(depth) * 2, L' ') + TreeItemText(FTree, item));
+    });
+    return lines;
+}
+
 // The decision the paused worker waits for, asked as a dialog.
 void TRemovalWindow::Decide() {
     IForceRemove& remover = *FRemover;
@@ -196,21 +223,17 @@ void TRemovalWindow::Decide() {
         return;
     case TFRRequiredAction::frqRKUsageDecision: {
         const bool backUp =
-            MessageBoxW(
-                FWindow,
-                Format(L"The leftovers take %s. Back them up before deleting, so that they can be restored?",
-                       SizeText(remover.GetTotalSize()))
-                    .c_str(),
-                L"Forced removal", MB_YESNO | MB_ICONQUESTION) == IDYES;
+            Ask(Format(L"The leftovers take %s. Back them up before deleting, so that they can be restored?",
+                       SizeText(remover.GetTotalSize())),
+                MB_ICONQUESTION);
         remover.SetRKUsageDecision(backUp ? TFRRKUsage::rkuUseRK : TFRRKUsage::rkuNotUseRK);
         remover.Resume();
         return;
     }
     case TFRRequiredAction::frqRKFreeSpaceDecision:
-        if (MessageBoxW(FWindow,
-                        L"The backup store is full: the rest of the removal cannot be backed up. Go on "
-                        L"without backup?",
-                        L"Forced removal", MB_YESNO | MB_ICONWARNING) == IDYES) {
+        if (Ask(L"The backup store is full: the rest of the removal cannot be backed up. Go on without "
+                L"backup?",
+                MB_ICONWARNING)) {
             remover.SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
             remover.Resume();
         } else {
@@ -230,11 +253,9 @@ void TRemovalWindow::Decide() {
         list += L"\n" + BstrText(path.get());
     }
     remover.Unlock();
-    const bool goOn = MessageBoxW(FWindow,
-                                  (L"These files are in use and may not be deleted:" + list +
-                                   L"\n\nGo on with the removal anyway?")
-                                      .c_str(),
-                                  L"Forced removal", MB_YESNO | MB_ICONWARNING) == IDYES;
+    const bool goOn =
+        Ask(L"These files are in use and may not be deleted:" + list + L"\n\nGo on with the removal anyway?",
+            MB_ICONWARNING);
     // The worker goes on by itself once the files are released.
     if (remover.GetState() != TFRState::frsPaused ||
         remover.GetRequiredAction() != TFRRequiredAction::frqBlockedFilesDecision)
@@ -261,6 +282,8 @@ void TRemovalWindow::Poll() {
             SetLabel(Format(L"Leftovers of %s: review them, then remove them.", FName));
             FillTree(false);
             EnableWindow(FRemove, TRUE);
+            if (FDone)
+                Remove();
         } else {
             SendMessageW(FProgress, PBM_SETPOS, static_cast<WPARAM>(remover.GetCalcProgress()), 0);
         }
@@ -274,6 +297,11 @@ void TRemovalWindow::Poll() {
                             remover.GetRegistryKeysProcessed(), remover.GetRemovedServiceCount()));
             FillTree(true);
             SetWindowTextW(FClose, L"&Close");
+            if (FDone) {
+                FDone(TreeLines());
+                DestroyWindow(FWindow);
+                return;
+            }
             // A backed-up removal can be undone from the backup sets.
             if (RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName)) {
                 SetWindowTextW(FRemove, L"&Backup sets...");
@@ -312,13 +340,7 @@ LRESULT TRemovalWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) == IDC_REMOVAL_REMOVE && FPhase == TPhase::Done) {
             OpenBackupsWindow(GetWindow(FWindow, GW_OWNER));
         } else if (LOWORD(wParam) == IDC_REMOVAL_REMOVE && FPhase == TPhase::Review) {
-            if (MessageBoxW(FWindow, Format(L"Delete these leftovers of %s?", FName).c_str(),
-                            L"Forced removal", MB_YESNO | MB_ICONQUESTION) != IDYES)
-                return 0;
-            FPhase = TPhase::Removing;
-            EnableWindow(FRemove, FALSE);
-            SendMessageW(FProgress, PBM_SETPOS, 0, 0);
-            FRemover->StartRemove();
+            Remove();
         } else if (LOWORD(wParam) == IDC_REMOVAL_CLOSE || LOWORD(wParam) == IDCANCEL) {
             DestroyWindow(FWindow);
         }
@@ -339,12 +361,12 @@ LRESULT TRemovalWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
-bool OpenRemovalWindow(HWND owner, IProduct& product, const std::wstring& name) {
+bool OpenRemovalWindow(HWND owner, IProduct& product, const std::wstring& name, TRemovalDone done) {
     TComPtr<IForceRemove> remover;
     product.GetForceRemove(remover.put());
     if (!remover)
         return false;
-    auto* window = new TRemovalWindow(std::move(remover), name);
+    auto* window = new TRemovalWindow(std::move(remover), name, std::move(done));
     if (!window->Create(owner)) {
         delete window;
         return false;

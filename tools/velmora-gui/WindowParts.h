@@ -2,6 +2,10 @@
 // What every window of the front end does alike: its class, the procedure
 // that hands each message to the object behind the window, and its controls.
 #include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
 
 namespace velmora::gui {
 
@@ -43,6 +47,10 @@ private:
 // A control of the window, shown, in the window's font.
 HWND CreateControl(HWND window, HFONT font, DWORD exStyle, const wchar_t* windowClass, const wchar_t* text,
                    DWORD style, int id);
+
+// Each item of a tree control, depth first, with its depth; an item's text.
+void ForEachTreeItem(HWND tree, const std::function<void(HTREEITEM, int)>& visit);
+std::wstring TreeItemText(HWND tree, HTREEITEM item);
 
 // The procedure of a window whose object T came as the creation parameter:
 // T::Attach(window) at creation, then T::Handle for every message. With

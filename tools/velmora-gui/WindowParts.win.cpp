@@ -71,6 +71,26 @@ void TWindowScale::SetDpi(HWND window, UINT dpi) {
     FDpi = dpi;
 }
 
+void ForEachTreeItem(HWND tree, const std::function<void(HTREEITEM, int)>& visit) {
+    std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM item, int depth) {
+        for (; item; item = TreeView_GetNextSibling(tree, item)) {
+            visit(item, depth);
+            walk(TreeView_GetChild(tree, item), depth + 1);
+        }
+    };
+    walk(TreeView_GetRoot(tree), 0);
+}
+
+std::wstring TreeItemText(HWND tree, HTREEITEM item) {
+    wchar_t text[1024] = {};
+    TVITEMW data{TVIF_TEXT};
+    data.hItem = item;
+    data.pszText = text;
+    data.cchTextMax = 1024;
+    TreeView_GetItem(tree, &data);
+    return text;
+}
+
 HWND CreateControl(HWND window, HFONT font, DWORD exStyle, const wchar_t* windowClass, const wchar_t* text,
                    DWORD style, int id) {
     HWND control = CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,

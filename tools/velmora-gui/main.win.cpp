@@ -2,7 +2,8 @@
 // console front end it loads the library from its own folder and uses
 // nothing but its exports and interfaces.
 //   velmora-gui.exe [--view programs|updates|unused|features]
-//                   [--screenshot FILE.png] [--self-test REPORT [--expect NAME | --switch TITLE...]]
+//                   [--screenshot FILE.png]
+//                   [--self-test REPORT [--expect NAME | --switch TITLE... | --force-remove NAME]]
 #include "platform/ComObject.h"
 #include "platform/Format.h"
 #include "platform/LibraryLoader.h"
@@ -25,7 +26,8 @@ constexpr wchar_t kLibrary[] = L"VelmoraHelper.dll";
 int Usage(const std::wstring& error) {
     MessageBoxW(nullptr,
                 (error + L"\n\nvelmora-gui.exe [--view programs|updates|unused|features] "
-                         L"[--screenshot FILE.png] [--self-test REPORT [--expect NAME | --switch TITLE...]]")
+                         L"[--screenshot FILE.png]\n"
+                         L"[--self-test REPORT [--expect NAME | --switch TITLE... | --force-remove NAME]]")
                     .c_str(),
                 L"velmora-gui", MB_OK | MB_ICONERROR);
     return 64;
@@ -64,6 +66,8 @@ int Run(int argc, wchar_t** argv) {
             automation.ExpectName = argv[++i];
         } else if (arg == L"--switch" && hasValue) {
             automation.SwitchTitles.push_back(argv[++i]);
+        } else if (arg == L"--force-remove" && hasValue) {
+            automation.ForceRemoveName = argv[++i];
         } else {
             return Usage(L"Unknown argument: " + arg);
         }
