@@ -4,7 +4,8 @@ list holds the sample programs with their icons, its tree the sample
 features, a program installed while the window is open appears, one Apply
 switches two features (and a second one switches them back), a forced
 removal through its window deletes a program's files and key with backups
-on and "Restore" in the backup sets window gives them back, and once the
+on and "Restore" in the backup sets window gives them back, a program
+uninstalled and one removed from the list go from the list, and once the
 window has closed the library can be unloaded. The window reports what its
 own controls hold (--self-test). Usage: check-window.py BUILD_DIR MACHINE_ROOT"""
 import os
@@ -31,6 +32,9 @@ REMOVED = "Probe Removal"
 REMOVED_KEY = UNINSTALL + "ProbeRemoval"
 REMOVED_FILES = {"probe.exe": "probe", "data/notes.txt": "notes"}
 BACKUPS_KEY = "HKCU\\Software\\Velmora\\Backup\\Tools\\Velmora"
+# A program whose uninstaller deletes its entry, and one removed from the list only.
+UNINSTALLED, UNINSTALLED_KEY = "Probe Uninstall", UNINSTALL + "ProbeUninstall"
+FORGOTTEN, FORGOTTEN_KEY = "Probe Forget", UNINSTALL + "ProbeForget"
 
 
 def parse(text):
@@ -109,6 +113,18 @@ def main(build, machine):
         shutil.rmtree(folder, ignore_errors=True)
         wine_run(machine, "reg", "delete", REMOVED_KEY, "/f")
         wine_run(machine, "reg", "delete", BACKUPS_KEY, "/v", "BackupType", "/f")
+
+    uninstaller = "\"C:\\windows\\system32\\reg.exe\" delete \"%s\" /f" % UNINSTALLED_KEY
+    for key, name, command in ((UNINSTALLED_KEY, UNINSTALLED, uninstaller),
+                               (FORGOTTEN_KEY, FORGOTTEN, "C:\\Probe\\uninstall.exe")):
+        wine_run(machine, "reg", "add", key, "/v", "DisplayName", "/d", name, "/f")
+        wine_run(machine, "reg", "add", key, "/v", "UninstallString", "/d", command, "/f")
+    try:
+        code, text = run_window("--action", "uninstall", UNINSTALLED, "--action", "forget", FORGOTTEN)
+        check_actions(checks, code, text, machine)
+    finally:
+        for key in (UNINSTALLED_KEY, FORGOTTEN_KEY):
+            wine_run(machine, "reg", "delete", key, "/f")
     return checks.report()
 
 
@@ -182,6 +198,21 @@ def check_removal(checks, code, text, machine, folder):
     checks.expect(restored == REMOVED_FILES, "after the restore the files held %s" % restored)
     status, output, _ = wine_run(machine, "reg", "query", REMOVED_KEY, "/v", "DisplayName")
     checks.expect(status == 0 and REMOVED in output, "after the restore the uninstall entry read %r" % output)
+    check_unloaded(checks, text)
+
+
+def check_actions(checks, code, text, machine):
+    listings = parse(text)
+    checks.expect(code == 0, "the acting window ended with %s\n%s" % (code, text))
+    checks.expect([listing[0] for listing in listings] == ["ready", "gone", "gone"],
+                  "the acting window reported %s" % [listing[0] for listing in listings])
+    if len(listings) == 3:
+        probes = [sorted(set(listing[1]) & {UNINSTALLED, FORGOTTEN}) for listing in listings]
+        checks.expect(probes == [[FORGOTTEN, UNINSTALLED], [FORGOTTEN], []], "the list held %s" % probes)
+        checks.expect(sorted(listings[2][1]) == PROGRAMS, "after the actions the list held %s" % listings[2][1])
+    # The uninstaller ran; removing from the list keeps the entry.
+    checks.expect(wine_run(machine, "reg", "query", UNINSTALLED_KEY)[0] != 0, "the uninstaller did not run")
+    checks.expect(wine_run(machine, "reg", "query", FORGOTTEN_KEY)[0] == 0, "the forgotten entry was deleted")
     check_unloaded(checks, text)
 
 

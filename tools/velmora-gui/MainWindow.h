@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora::gui {
@@ -28,6 +29,10 @@ struct TAutomation {
     // forced-removal window, answering every question yes, then restores the
     // newest backup set through the backup sets window; reports both.
     std::wstring ForceRemoveName;
+    // With ReportFile: each program selected in turn and uninstalled, or
+    // removed from the list ("uninstall" or "forget", then the program's
+    // name), as from the Program menu; the list reported once it has gone.
+    std::vector<std::pair<std::wstring, std::wstring>> Actions;
 };
 
 // Runs the window until it is closed; the exit code of the program.

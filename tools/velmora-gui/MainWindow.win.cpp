@@ -239,6 +239,7 @@ private:
     void WriteReport(const wchar_t* marker);
     void AutomateSwitches(bool timedOut);
     void AutomateRemoval(bool timedOut);
+    void AutomateActions(bool timedOut);
     void Close(int exitCode);
 
     IVelmora& FRoot;
@@ -284,6 +285,7 @@ private:
         Restored
     } FRemovalStep = TRemovalStep::None;
     std::vector<std::wstring> FReportLines; // the next report's, besides the list and the tree
+    size_t FActionsStarted = 0;             // of the automation's
     int FExitCode = 0;
 };
 
@@ -695,7 +697,7 @@ void TMainWindow::RunAction(int command) {
         action = TPossibleActions::paModifyRemove;
     if (!(offered & ActionBit(action)))
         return;
-    if (action == TPossibleActions::paRemoveFromRegistry &&
+    if (action == TPossibleActions::paRemoveFromRegistry && FAutomation.ReportFile.empty() &&
         MessageBoxW(FWindow, Format(L"Remove \"%s\" from the list of installed programs?", row->Name).c_str(),
                     L"Velmora", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
@@ -898,6 +900,31 @@ void TMainWindow::AutomateRemoval(bool timedOut) {
     }
 }
 
+void TMainWindow::AutomateActions(bool timedOut) {
+    const auto& actions = FAutomation.Actions;
+    if (FActionsStarted > 0 && ListHolds(actions[FActionsStarted - 1].second)) {
+        if (timedOut) {
+            WriteReport(L"timeout");
+            Close(2);
+        }
+        return;
+    }
+    if (FActionsStarted > 0)
+        WriteReport(L"gone");
+    if (FActionsStarted == actions.size())
+        return Close(0);
+    const auto& [action, name] = actions[FActionsStarted++];
+    LVFINDINFOW find{LVFI_STRING};
+    find.psz = name.c_str();
+    const int item = ListView_FindItem(FList, -1, &find);
+    if (item < 0) {
+        WriteReport(L"not listed");
+        return Close(2);
+    }
+    ListView_SetItemState(FList, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    RunAction(action == L"forget" ? IDM_FORGET : IDM_UNINSTALL);
+}
+
 void TMainWindow::CheckAutomation() {
     const bool timedOut = GetTickCount64() - FStarted > 120000;
     if (!FullyRead()) {
@@ -926,6 +953,8 @@ void TMainWindow::CheckAutomation() {
         return AutomateSwitches(timedOut);
     if (!FAutomation.ForceRemoveName.empty())
         return AutomateRemoval(timedOut);
+    if (!FAutomation.Actions.empty())
+        return AutomateActions(timedOut);
     if (FAutomation.ExpectName.empty())
         return Close(0);
     if (ListHolds(FAutomation.ExpectName)) {

@@ -3,7 +3,8 @@
 // nothing but its exports and interfaces.
 //   velmora-gui.exe [--view programs|updates|unused|features]
 //                   [--screenshot FILE.png]
-//                   [--self-test REPORT [--expect NAME | --switch TITLE... | --force-remove NAME]]
+//                   [--self-test REPORT [--expect NAME | --switch TITLE... | --force-remove NAME |
+//                                        --action uninstall|forget NAME...]]
 #include "platform/ComObject.h"
 #include "platform/Format.h"
 #include "platform/LibraryLoader.h"
@@ -27,7 +28,8 @@ int Usage(const std::wstring& error) {
     MessageBoxW(nullptr,
                 (error + L"\n\nvelmora-gui.exe [--view programs|updates|unused|features] "
                          L"[--screenshot FILE.png]\n"
-                         L"[--self-test REPORT [--expect NAME | --switch TITLE... | --force-remove NAME]]")
+                         L"[--self-test REPORT [--expect NAME | --switch TITLE... | --force-remove NAME |\n"
+                         L"                      --action uninstall|forget NAME...]]")
                     .c_str(),
                 L"velmora-gui", MB_OK | MB_ICONERROR);
     return 64;
@@ -68,6 +70,11 @@ int Run(int argc, wchar_t** argv) {
             automation.SwitchTitles.push_back(argv[++i]);
         } else if (arg == L"--force-remove" && hasValue) {
             automation.ForceRemoveName = argv[++i];
+        } else if (arg == L"--action" && i + 2 < argc &&
+                   (std::wstring_view(argv[i + 1]) == L"uninstall" ||
+                    std::wstring_view(argv[i + 1]) == L"forget")) {
+            automation.Actions.emplace_back(argv[i + 1], argv[i + 2]);
+            i += 2;
         } else {
             return Usage(L"Unknown argument: " + arg);
         }
