@@ -1,4 +1,4 @@
-#include "tools/velmora-gui/MainWindow.h"
+#include "tools/velmora-gui/MainWindowClass.h"
 
 #include "platform/ComText.h"
 #include "platform/Format.h"
@@ -21,35 +21,6 @@
 namespace velmora::gui {
 
 namespace {
-
-constexpr UINT WM_SNAPSHOT = WM_APP + 1;
-// wParam 0: an error to show, 1: a yes/no question; lParam: TQuestion*.
-constexpr UINT WM_CALLBACK = WM_APP + 2;
-constexpr UINT_PTR kAutomationTimer = 1;
-constexpr UINT_PTR kSwitchTimer = 2;
-
-enum : int {
-    IDC_TABS = 100,
-    IDC_FILTER_LABEL,
-    IDC_FILTER,
-    IDC_APPLY,
-    IDC_LIST,
-    IDC_TREE,
-    IDC_DETAIL_ICON,
-    IDC_DETAILS,
-    IDC_STATUS,
-    IDM_VIEW = 200, // + TView
-    IDM_REFRESH = 210,
-    IDM_FIND,
-    IDM_LARGE_ICONS,
-    IDM_EXIT,
-    IDM_UNINSTALL,
-    IDM_MODIFY,
-    IDM_REPAIR,
-    IDM_FORGET,
-    IDM_FORCE_REMOVE,
-    IDM_BACKUPS,
-};
 
 struct TQuestion {
     const wchar_t* Text;
@@ -102,18 +73,6 @@ constexpr const wchar_t* kViewNames[] = {L"Installed programs", L"Updates", L"Ra
                                          L"Windows features"};
 constexpr const wchar_t* kUsageNames[] = {L"not recorded", L"rarely used", L"occasionally used",
                                           L"frequently used"};
-
-enum TColumn {
-    colName,
-    colPublisher,
-    colVersion,
-    colKind,
-    colSize,
-    colInstalled,
-    colLastUsed,
-    colUsage,
-    colCount
-};
 
 std::wstring LocalDate(double date) {
     SYSTEMTIME time{};
@@ -206,88 +165,7 @@ const TFeatureRow* FindFeature(const std::vector<TFeatureRow>& rows, const std::
     return nullptr;
 }
 
-class TMainWindow {
-public:
-    TMainWindow(IVelmora& root, TView view, const TAutomation& automation)
-        : FRoot(root), FView(view), FAutomation(automation) {}
-    int Run();
-
-private:
-    friend LRESULT CALLBACK ObjectWindowProc<TMainWindow, false>(HWND, UINT, WPARAM, LPARAM);
-    void Attach(HWND window) { FWindow = window; }
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void CreateChildren();
-    // Column widths and layout at the window's scale.
-    void ApplyScale();
-    void Layout();
-    void SetView(TView view);
-    void OnSnapshot(std::unique_ptr<TSnapshot> snapshot);
-    void FillList();
-    void FillTree();
-    void ShowDetails();
-    void ShowStatus();
-    const TProgramRow* SelectedRow() const;
-    void RunAction(int command);
-    void ApplyFeatures();
-    // Starts the first pending switch whose feature is still listed.
-    void StartNextSwitch();
-    void FollowSwitch();
-    void OnNotify(const NMHDR& header, LRESULT& result);
-    void CheckAutomation();
-    bool FullyRead() const;
-    bool ListHolds(const std::wstring& name) const;
-    void WriteReport(const wchar_t* marker);
-    void AutomateSwitches(bool timedOut);
-    void AutomateRemoval(bool timedOut);
-    void AutomateActions(bool timedOut);
-    void Close(int exitCode);
-
-    IVelmora& FRoot;
-    TView FView;
-    TAutomation FAutomation;
-    HWND FWindow = nullptr, FTabs = nullptr, FFilterLabel = nullptr, FFilter = nullptr, FApply = nullptr,
-         FList = nullptr, FTree = nullptr, FIcon = nullptr, FDetails = nullptr, FStatus = nullptr;
-    HMENU FProgramMenu = nullptr;
-    HICON FDetailIcon = nullptr;
-    TWindowScale FScale;
-    std::unique_ptr<TWatcher> FWatcher;
-    TComPtr<IErrorCallback> FCallbacks;
-    std::unique_ptr<TSnapshot> FSnapshot;
-    // The rows of the tree as last read; the tree items point into them.
-    std::vector<TFeatureRow> FFeatures;
-    uint64_t FTreeStamp = ~0ull;
-    std::vector<int> FShown; // list item -> row of the current view
-    int FSortColumn = colName;
-    bool FSortUp = true;
-    bool FLargeIcons = false;
-    std::wstring FActionText;
-    // A feature switch: running, then the tree read again, then its result.
-    enum class TSwitchPhase { None, Running, Rereading } FSwitchPhase = TSwitchPhase::None;
-    std::wstring FSwitchName;
-    std::wstring FSwitchTitle; // as the tree shows it
-    // The switches an Apply asked for and not yet started, and the results so far.
-    std::deque<std::pair<std::wstring, bool>> FPendingSwitches;
-    std::vector<std::wstring> FSwitchResults;
-    bool FSwitchAllDone = true;
-    bool FSwitchEnable = false, FSwitchSeen = false, FSwitchReadSeen = false, FSwitchRefreshed = false;
-    ULONGLONG FSwitchStarted = 0, FSwitchEnded = 0;
-    uint64_t FSwitchStamp = 0;
-    HWND FProgress = nullptr;
-    ULONGLONG FStarted = GetTickCount64();
-    ULONGLONG FLastSnapshot = 0;
-    bool FReported = false;
-    int FSwitchRounds = 0; // of the automation's Apply
-    enum class TRemovalStep {
-        None,
-        Removing,
-        Removed,
-        Restoring,
-        Restored
-    } FRemovalStep = TRemovalStep::None;
-    std::vector<std::wstring> FReportLines; // the next report's, besides the list and the tree
-    size_t FActionsStarted = 0;             // of the automation's
-    int FExitCode = 0;
-};
+} // namespace
 
 int TMainWindow::Run() {
     const HINSTANCE instance = RegisterWindowClass(L"VelmoraGuiMain", ObjectWindowProc<TMainWindow, false>,
@@ -793,186 +671,6 @@ void TMainWindow::OnNotify(const NMHDR& header, LRESULT& result) {
     (void)result;
 }
 
-bool TMainWindow::FullyRead() const {
-    // Icons and slow information arrive after the read state says loaded:
-    // the read is complete once nothing has changed for a while.
-    if (!FSnapshot || FSnapshot->ProgramsState != TReadState::rsLoaded ||
-        GetTickCount64() - FLastSnapshot < 1500)
-        return false;
-    const bool needFeatures = FView == TView::Features || !FAutomation.ReportFile.empty();
-    return !needFeatures || (FSnapshot->FeaturesState == TReadState::rsLoaded && !FFeatures.empty());
-}
-
-bool TMainWindow::ListHolds(const std::wstring& name) const {
-    LVFINDINFOW find{LVFI_STRING};
-    find.psz = name.c_str();
-    return ListView_FindItem(FList, -1, &find) >= 0;
-}
-
-// The programs list and the features tree as the controls hold them (and
-// the last Apply's results), then the marker, added to the report file.
-void TMainWindow::WriteReport(const wchar_t* marker) {
-    std::wstring report;
-    for (int i = 0, n = ListView_GetItemCount(FList); i < n; ++i) {
-        wchar_t name[260] = {};
-        LVITEMW item{LVIF_TEXT | LVIF_IMAGE};
-        item.iItem = i;
-        item.pszText = name;
-        item.cchTextMax = 260;
-        ListView_GetItem(FList, &item);
-        report += Format(L"program\t%s\t%d\n", name, item.iImage);
-    }
-    ForEachTreeItem(FTree, [&](HTREEITEM item, int depth) {
-        report += Format(L"feature\t%d\t%s\t%d\n", depth, TreeItemText(FTree, item),
-                         TreeView_GetCheckState(FTree, item));
-    });
-    for (const std::wstring& line : FSwitchResults)
-        report += L"result\t" + line + L"\n";
-    for (const std::wstring& line : FReportLines)
-        report += line + L"\n";
-    FReportLines.clear();
-    report += std::wstring(marker) + L"\n";
-    if (FILE* file = _wfopen(FAutomation.ReportFile.c_str(), FReported ? L"ab" : L"wb")) {
-        std::string text = Narrow(report);
-        fwrite(text.data(), 1, text.size(), file);
-        fclose(file);
-    }
-    FReported = true;
-}
-
-// Turns the box of each feature named over, as a person would, applies the
-// change and reports the tree once every switch has ended; then turns them
-// back the same way.
-void TMainWindow::AutomateSwitches(bool timedOut) {
-    if (FSwitchPhase != TSwitchPhase::None && !timedOut)
-        return;
-    if (FSwitchRounds > 0 || timedOut)
-        WriteReport(timedOut ? L"timeout" : L"switched");
-    if (timedOut || FSwitchRounds == 2)
-        return Close(timedOut ? 2 : 0);
-    ++FSwitchRounds;
-    const auto& titles = FAutomation.SwitchTitles;
-    ForEachTreeItem(FTree, [&](HTREEITEM item, int) {
-        if (std::find(titles.begin(), titles.end(), TreeItemText(FTree, item)) != titles.end())
-            TreeView_SetCheckState(FTree, item, TreeView_GetCheckState(FTree, item) != 1);
-    });
-    ApplyFeatures();
-}
-
-void TMainWindow::AutomateRemoval(bool timedOut) {
-    auto addLines = [this](const wchar_t* kind, const std::vector<std::wstring>& lines) {
-        for (const std::wstring& line : lines)
-            if (!line.empty())
-                FReportLines.push_back(kind + (L"\t" + line));
-    };
-    switch (FRemovalStep) {
-    case TRemovalStep::None: {
-        const auto& rows = FSnapshot->Lists[static_cast<int>(TView::Programs)];
-        const auto row = std::ranges::find(rows, FAutomation.ForceRemoveName, &TProgramRow::Name);
-        FRemovalStep = TRemovalStep::Removing;
-        const bool opened =
-            row != rows.end() && OpenRemovalWindow(FWindow, *row->Product, row->Name,
-                                                   [this, addLines](const std::vector<std::wstring>& lines) {
-                                                       addLines(L"removal", lines);
-                                                       FRemovalStep = TRemovalStep::Removed;
-                                                   });
-        if (!opened) {
-            WriteReport(L"no forced removal");
-            Close(2);
-        }
-        return;
-    }
-    case TRemovalStep::Removed:
-        FRemovalStep = TRemovalStep::Restoring;
-        OpenBackupsWindow(FWindow, [this, addLines](const std::wstring& report) {
-            addLines(L"restore", SplitLines(report));
-            FRemovalStep = TRemovalStep::Restored;
-        });
-        return;
-    case TRemovalStep::Restored:
-        WriteReport(L"restored");
-        return Close(0);
-    default:
-        if (timedOut) {
-            WriteReport(L"timeout");
-            Close(2);
-        }
-    }
-}
-
-void TMainWindow::AutomateActions(bool timedOut) {
-    const auto& actions = FAutomation.Actions;
-    if (FActionsStarted > 0 && ListHolds(actions[FActionsStarted - 1].second)) {
-        if (timedOut) {
-            WriteReport(L"timeout");
-            Close(2);
-        }
-        return;
-    }
-    if (FActionsStarted > 0)
-        WriteReport(L"gone");
-    if (FActionsStarted == actions.size())
-        return Close(0);
-    const auto& [action, name] = actions[FActionsStarted++];
-    LVFINDINFOW find{LVFI_STRING};
-    find.psz = name.c_str();
-    const int item = ListView_FindItem(FList, -1, &find);
-    if (item < 0) {
-        WriteReport(L"not listed");
-        return Close(2);
-    }
-    ListView_SetItemState(FList, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    RunAction(action == L"forget" ? IDM_FORGET : IDM_UNINSTALL);
-}
-
-void TMainWindow::CheckAutomation() {
-    const bool timedOut = GetTickCount64() - FStarted > 120000;
-    if (!FullyRead()) {
-        if (timedOut) {
-            if (!FAutomation.ReportFile.empty())
-                WriteReport(L"timeout");
-            Close(2);
-        }
-        return;
-    }
-    if (!FAutomation.ScreenshotFile.empty()) {
-        // The picture shows the first program's details.
-        if (FView != TView::Features && ListView_GetNextItem(FList, -1, LVNI_SELECTED) < 0)
-            ListView_SetItemState(FList, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        RedrawWindow(FWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-        std::wstring error;
-        if (!WriteWindowPng(FWindow, FAutomation.ScreenshotFile, error)) {
-            MessageBoxW(nullptr, error.c_str(), L"velmora-gui", MB_OK);
-            return Close(1);
-        }
-        return Close(0);
-    }
-    if (!FReported)
-        WriteReport(L"ready");
-    if (!FAutomation.SwitchTitles.empty())
-        return AutomateSwitches(timedOut);
-    if (!FAutomation.ForceRemoveName.empty())
-        return AutomateRemoval(timedOut);
-    if (!FAutomation.Actions.empty())
-        return AutomateActions(timedOut);
-    if (FAutomation.ExpectName.empty())
-        return Close(0);
-    if (ListHolds(FAutomation.ExpectName)) {
-        WriteReport(L"appeared");
-        return Close(0);
-    }
-    if (timedOut) {
-        WriteReport(L"timeout");
-        Close(2);
-    }
-}
-
-void TMainWindow::Close(int exitCode) {
-    FExitCode = exitCode;
-    KillTimer(FWindow, kAutomationTimer);
-    PostMessageW(FWindow, WM_CLOSE, 0, 0);
-}
-
 LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
@@ -1076,8 +774,6 @@ LRESULT TMainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     return DefWindowProcW(FWindow, message, wParam, lParam);
 }
-
-} // namespace
 
 int RunMainWindow(IVelmora& root, TView view, const TAutomation& automation) {
     TMainWindow window(root, view, automation);
