@@ -189,6 +189,9 @@ def check_removal(checks, code, text, machine, folder):
                 "removed: %sprobe.exe  (5 bytes)" % home, "removed: " + home, "removed: " + key]
     shown = [line.strip() for line in lines.get("removal", []) if line.startswith("  ")]
     checks.expect(sorted(shown) == sorted(expected), "the forced-removal window showed %s" % lines.get("removal"))
+    checks.expect(lines.get("removal", [""])[0] ==
+                  "Done. Files deleted: 2 of 2 (10 bytes); registry entries: 1; services: 0.",
+                  "the forced-removal window ended with %s" % lines.get("removal", [""])[0])
     checks.expect(lines.get("restore", [])[-1:] == ["The backup set is restored."],
                   "the backup sets window reported %s" % lines.get("restore"))
     restored = {}

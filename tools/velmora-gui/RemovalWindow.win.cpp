@@ -50,7 +50,7 @@ private:
     void Decide();
     bool Ask(const std::wstring& text, UINT icon) const;
     void Remove();
-    std::vector<std::wstring> TreeLines() const;
+    void EndAutomated();
     void FillTree(bool results);
     void SetLabel(const std::wstring& text) { SetWindowTextW(FLabel, text.c_str()); }
 
@@ -206,13 +206,17 @@ void TRemovalWindow::Remove() {
     FRemover->StartRemove();
 }
 
-// The tree's items, depth first, each indented by its depth.
-std::vector<std::wstring> TRemovalWindow::TreeLines() const {
-    std::vector<std::wstring> lines;
+// An automated removal ends here: done is told the label, then the tree's
+// items depth first, each indented by its depth.
+void TRemovalWindow::EndAutomated() {
+    wchar_t label[512] = {};
+    GetWindowTextW(FLabel, label, 512);
+    std::vector<std::wstring> lines{label};
     ForEachTreeItem(FTree, [&](HTREEITEM item, int depth) {
         lines.push_back(std::wstring(static_cast<size_t>(depth) * 2, L' ') + TreeItemText(FTree, item));
     });
-    return lines;
+    FDone(lines);
+    DestroyWindow(FWindow);
 }
 
 // The decision the paused worker waits for, asked as a dialog.
@@ -276,6 +280,8 @@ void TRemovalWindow::Poll() {
             FPhase = TPhase::Done;
             SetLabel(L"The scan failed or was ended; nothing was deleted.");
             SetWindowTextW(FClose, L"&Close");
+            if (FDone)
+                return EndAutomated();
         } else if (state == TFRState::frsPaused && remover.GetCalcFinished()) {
             FPhase = TPhase::Review;
             SendMessageW(FProgress, PBM_SETPOS, 100, 0);
@@ -297,11 +303,8 @@ void TRemovalWindow::Poll() {
                             remover.GetRegistryKeysProcessed(), remover.GetRemovedServiceCount()));
             FillTree(true);
             SetWindowTextW(FClose, L"&Close");
-            if (FDone) {
-                FDone(TreeLines());
-                DestroyWindow(FWindow);
-                return;
-            }
+            if (FDone)
+                return EndAutomated();
             // A backed-up removal can be undone from the backup sets.
             if (RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName)) {
                 SetWindowTextW(FRemove, L"&Backup sets...");
