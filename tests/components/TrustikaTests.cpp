@@ -6,7 +6,6 @@
 #include "tests/platform/ScratchKit.h"
 #include "api/Interfaces.Trustika.h"
 
-
 namespace velmora::trustika {
 namespace {
 
