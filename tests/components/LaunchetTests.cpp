@@ -78,30 +78,22 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
                            .PublisherDisplayName = L"Velmora Test Makers",
                            .Description = L"Takes notes",
                            .Provisioned = true};
-    const TTestPackage framework{.Name = PackageName(L"Runtime"),
-                                 .Version = L"2.1.30.4",
-                                 .Architecture = L"x86",
-                                 .LogoVariant = L"scale-200",
-                                 .Framework = true,
-                                 .ApplicationId = L""};
     const TTestPackage hidden{.Name = PackageName(L"Helper"),
                               .DisplayName = L"ms-resource:AppName",
                               .InWindowsFolder = true,
                               .ApplicationId = L"Helper.Main",
                               .InAppList = false};
-    TInstalledTestPackage installed[] = {TInstalledTestPackage(app), TInstalledTestPackage(framework),
-                                         TInstalledTestPackage(hidden)};
+    TInstalledTestPackage installed[] = {TInstalledTestPackage(app), TInstalledTestPackage(hidden)};
     TComPtr<IMetroAppCollection> collection = NewCollection();
     ASSERT_TRUE(collection);
     ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
     EXPECT_EQ(collection->GetLoadError(), S_OK);
     EXPECT_FALSE(collection->IsLoading());
 
-    // Per package the values asked for and the flags that are set (a
-    // resource package, not listed, is the library's store-app test). Only the
-    // scaled logo file of the framework exists: that is its logo. The
-    // helper's display name reference cannot be resolved (the package has no
-    // resources): the package name stands in.
+    // Per package the values asked for and the flags that are set (framework
+    // and resource packages, not listed, are the library's store-app test; the
+    // logo variants the logo rule's). The helper's display name reference
+    // cannot be resolved (the package has no resources): the package name stands in.
     const std::wstring id = std::to_wstring(GetCurrentProcessId());
     const struct {
         const TTestPackage& Package;
@@ -118,10 +110,6 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
           ProgramFilesFolder() + L"\\WindowsApps\\" + app.FullName(), L"1.0.0.0", L"x64", app.LogoFile(),
           L"App"},
          L"listed feature-listed provisioned "},
-        {framework,
-         {&I::GetArchitecture, &I::GetVersion, &I::GetLogo, &I::GetAppIds},
-         {L"x86", L"2.1.30.4", framework.Folder() + L"\\Assets\\StoreLogo.scale-200.png", L""},
-         L"excluded1 "},
         {hidden,
          {&I::GetInstallPath, &I::GetDisplayName, &I::GetDisplayNameResource, &I::GetAppIds},
          {WindowsFolder() + L"\\SystemApps\\" + hidden.FullName(), hidden.Name, L"ms-resource:AppName",

@@ -129,64 +129,52 @@ TEST(ProcyraProcesses, TheListEndsOthersNotItsCallerAndStaysStillDuringAWalk) {
 // before and after: whether the class key exists, and the number of classes.
 // That registering writes this file's path, and that the library registers
 // it for a run only, is the file unlocker's test (FileUnlocker).
-class ProcyraAgent : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(FAgent.Module) << "ProcyraHelper.Agent.x64.dll not found beside the test";
-        ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, FClassKey)) << "left by an earlier run";
-        FBefore = Registrations();
-    }
-    void TearDown() override { DeleteKey(HKEY_LOCAL_MACHINE, FClassKey); }
-    std::wstring Registrations() const {
-        auto classes = TRegKey::Open(HKEY_LOCAL_MACHINE, ClassesKey).KeyInfo();
-        return Format(L"%s, %d classes",
-                      KeyExists(HKEY_LOCAL_MACHINE, FClassKey) ? L"class key" : L"no class key",
-                      classes ? static_cast<int>(classes->SubKeyCount) : -1);
-    }
-    static std::wstring ClassKey() {
-        wchar_t clsid[40];
-        StringFromGUID2(CLSID_PYAgentManager, clsid, 40);
-        return std::wstring(ClassesKey) + L"\\" + clsid;
-    }
-    HRESULT Call(const char* name) const { return FAgent.Function<HRESULT(WINAPI*)()>(name)(); }
-    HRESULT Create(TComPtr<IPYManager>& manager) const {
+TEST(ProcyraAgent,
+     RegistrationServesTheManagerThroughComAndUnregistrationLeavesTheRegistryAsBeforeAndOthersAlone) {
+    const TComApartmentGuard apartment;
+    const TLoadedComponent agent{L"ProcyraHelper.Agent.x64.dll"};
+    ASSERT_TRUE(agent.Module) << "ProcyraHelper.Agent.x64.dll not found beside the test";
+    wchar_t clsid[40];
+    StringFromGUID2(CLSID_PYAgentManager, clsid, 40);
+    const std::wstring classes = L"Software\\Classes\\CLSID", classKey = classes + L"\\" + clsid;
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, classKey)) << "left by an earlier run";
+    const struct TRemovedAfterwards {
+        const std::wstring& Key;
+        ~TRemovedAfterwards() { DeleteKey(HKEY_LOCAL_MACHINE, Key); }
+    } removedAfterwards{classKey};
+    const auto classCount = [&] { return TRegKey::Open(HKEY_LOCAL_MACHINE, classes).KeyInfo()->SubKeyCount; };
+    const auto countBefore = classCount();
+    auto call = [&](const char* name) { return agent.Function<HRESULT(WINAPI*)()>(name)(); };
+    auto create = [](TComPtr<IPYManager>& manager) {
         return CoCreateInstance(CLSID_PYAgentManager, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IPYManager),
                                 reinterpret_cast<void**>(manager.put()));
-    }
+    };
 
-    static constexpr const wchar_t* ClassesKey = L"Software\\Classes\\CLSID";
-    TComApartmentGuard FApartment;
-    TLoadedComponent FAgent{L"ProcyraHelper.Agent.x64.dll"};
-    const std::wstring FClassKey = ClassKey();
-    std::wstring FBefore;
-};
-
-TEST_F(ProcyraAgent,
-       RegistrationServesTheManagerThroughComAndUnregistrationLeavesTheRegistryAsBeforeAndOthersAlone) {
-    ASSERT_EQ(Call("DllRegisterServer"), S_OK);
+    ASSERT_EQ(call("DllRegisterServer"), S_OK);
     {
         TComPtr<IPYManager> manager;
-        ASSERT_EQ(Create(manager), S_OK);
+        ASSERT_EQ(create(manager), S_OK);
         TComPtr<IPYProcessList> list;
         manager->GetProcessList(list.put());
         ASSERT_TRUE(list);
         EXPECT_GE(list->IndexOfId(static_cast<int32_t>(GetCurrentProcessId())), 0);
-        EXPECT_EQ(Call("DllCanUnloadNow"), S_FALSE);
+        EXPECT_EQ(call("DllCanUnloadNow"), S_FALSE);
     }
-    EXPECT_EQ(Call("DllCanUnloadNow"), S_OK);
+    EXPECT_EQ(call("DllCanUnloadNow"), S_OK);
 
-    ASSERT_EQ(Call("DllUnregisterServer"), S_OK);
-    EXPECT_EQ(Registrations(), FBefore);
+    ASSERT_EQ(call("DllUnregisterServer"), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, classKey));
+    EXPECT_EQ(classCount(), countBefore);
     TComPtr<IPYManager> manager;
-    EXPECT_EQ(Create(manager), REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(Call("DllUnregisterServer"), S_OK); // nothing left to remove
+    EXPECT_EQ(create(manager), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(call("DllUnregisterServer"), S_OK); // nothing left to remove
 
     // Another file's registration of the class is left alone.
     const std::wstring otherFile = L"C:\\Elsewhere\\ProcyraHelper.Agent.x64.dll";
     ASSERT_TRUE(
-        TRegKey::Create(HKEY_LOCAL_MACHINE, FClassKey + L"\\InprocServer32").WriteString(L"", otherFile));
-    EXPECT_EQ(Call("DllUnregisterServer"), S_OK);
-    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, FClassKey + L"\\InprocServer32").ReadString(L""), otherFile);
+        TRegKey::Create(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32").WriteString(L"", otherFile));
+    EXPECT_EQ(call("DllUnregisterServer"), S_OK);
+    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32").ReadString(L""), otherFile);
 }
 
 } // namespace
