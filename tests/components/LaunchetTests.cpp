@@ -51,28 +51,13 @@ std::wstring PackageName(const wchar_t* stem) {
     return Format(L"Velmora.Launchet.%s.%d", stem, static_cast<int>(GetCurrentProcessId()));
 }
 
-class LaunchetTest : public ::testing::Test {
-protected:
-    TComPtr<IMetroAppCollection> NewCollection() {
-        TComPtr<IMetroAppCollection> collection;
-        EXPECT_EQ(
-            Component.GetInstance(__uuidof(IMetroAppCollection), reinterpret_cast<void**>(collection.put())),
-            S_OK);
-        return collection;
-    }
-    static TComPtr<IMetroAppItem> Find(IMetroAppCollection* collection, const std::wstring& fullName) {
-        TComPtr<IMetroAppItem> item;
-        collection->FindItem(fullName.c_str(), item.put());
-        return item;
-    }
-
-    TLoadedComponent Component{L"LaunchetHelper.dll"};
-};
-
 } // namespace
 
-TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
-    ASSERT_TRUE(Component.Module);
+// A package of the user's and a system app's, as one collection reads them
+// and reads them again.
+TEST(Launchet, ListsPackagesWithEveryValueAndReadsThemAgainWhenAskedProvisionedOrUpdated) {
+    const TLoadedComponent component{L"LaunchetHelper.dll"};
+    ASSERT_TRUE(component.Module);
     const TTestPackage app{.Name = PackageName(L"Notes"),
                            .DisplayName = L"Velmora Notes",
                            .PublisherDisplayName = L"Velmora Test Makers",
@@ -84,11 +69,21 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
                               .ApplicationId = L"Helper.Main",
                               .InAppList = false};
     TInstalledTestPackage installed[] = {TInstalledTestPackage(app), TInstalledTestPackage(hidden)};
-    TComPtr<IMetroAppCollection> collection = NewCollection();
-    ASSERT_TRUE(collection);
+    TComPtr<IMetroAppCollection> collection;
+    ASSERT_EQ(
+        component.GetInstance(__uuidof(IMetroAppCollection), reinterpret_cast<void**>(collection.put())),
+        S_OK);
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, false));
     ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
     EXPECT_EQ(collection->GetLoadError(), S_OK);
     EXPECT_FALSE(collection->IsLoading());
+    // Every entry the test takes, released at its end.
+    std::vector<TComPtr<IMetroAppItem>> items;
+    auto find = [&](const std::wstring& fullName) {
+        TComPtr<IMetroAppItem> item;
+        collection->FindItem(fullName.c_str(), item.put());
+        return item ? items.emplace_back(std::move(item)).get() : nullptr;
+    };
 
     // Per package the values asked for and the flags that are set (framework
     // and resource packages, not listed, are the library's store-app test; the
@@ -116,19 +111,18 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
           L"Helper.Main"},
          L"feature-listed "},
     };
-    std::vector<TComPtr<IMetroAppItem>> items;
     for (const auto& e : expected) {
         SCOPED_TRACE(Narrow(e.Package.FullName()));
-        items.push_back(Find(collection.get(), e.Package.FullName()));
-        ASSERT_TRUE(items.back());
-        EXPECT_EQ(Get(items.back().get(), e.Getters), e.Values);
-        EXPECT_EQ(Flags(items.back().get()), e.Flags);
+        IMetroAppItem* item = find(e.Package.FullName());
+        ASSERT_TRUE(item);
+        EXPECT_EQ(Get(item, e.Getters), e.Values);
+        EXPECT_EQ(Flags(item), e.Flags);
     }
-    IMetroAppItem* notes = items[0].get();
+    IMetroAppItem *notes = items[0].get(), *helper = items[1].get();
 
     // A missing package has no entry; texts load as given, and the package
     // has no resource file: references resolve to nothing.
-    EXPECT_FALSE(Find(collection.get(), L"Velmora.Launchet.Missing_1.0.0.0_x64__0000000000000"));
+    EXPECT_FALSE(find(L"Velmora.Launchet.Missing_1.0.0.0_x64__0000000000000"));
     const std::pair<std::wstring, const wchar_t*> texts[] = {
         {L"Plain text", L"Plain text"},
         {L"", L""},
@@ -140,12 +134,66 @@ TEST_F(LaunchetTest, ListsInstalledPackagesWithEveryValue) {
         EXPECT_EQ(TakeText(value), text) << Narrow(reference);
     }
 
+    // A load that finds nothing new changes neither the time nor the entries.
+    const uint32_t loaded = collection->GetUpdateTime();
+    collection->Update();
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    EXPECT_FALSE(collection->IsLoading());
+    EXPECT_EQ(collection->GetUpdateTime(), loaded);
+    EXPECT_TRUE(collection->Contains(helper));
+
+    // Packages added and removed while it lives are the library's store-app
+    // test (StoreApps); staged for all users while it lives: the provisioned
+    // packages are watched too.
+    const std::wstring provisioned =
+        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Applications\\" +
+        hidden.FullName();
+    ASSERT_TRUE(TRegKey::Create(HKEY_LOCAL_MACHINE, provisioned));
+    auto isProvisioned = [&] {
+        IMetroAppItem* item = find(hidden.FullName());
+        return item && item->IsProvisioned();
+    };
+    EXPECT_TRUE(WaitUntil(isProvisioned, std::chrono::seconds(5)));
+    DeleteKey(HKEY_LOCAL_MACHINE, provisioned);
+    EXPECT_TRUE(WaitUntil([&] { return !isProvisioned(); }, std::chrono::seconds(5)));
+    EXPECT_FALSE(collection->Contains(helper));
+    EXPECT_TRUE(collection->Contains(notes)) << "an unchanged package keeps its entry";
+
+    // UpdateItem reads that package again when only its manifest changed (no
+    // registry change for the watch to see); entries stay snapshots.
+    const uint32_t time = collection->GetUpdateTime();
+    const std::filesystem::path manifest(app.Folder() + L"\\AppxManifest.xml");
+    auto rename = [&](const std::string& from, const std::string& to) {
+        std::stringstream text;
+        text << std::ifstream(manifest).rdbuf();
+        std::string xml = text.str();
+        xml.replace(xml.find(from), from.size(), to);
+        std::ofstream(manifest, std::ios::binary | std::ios::trunc) << xml;
+    };
+    rename("Velmora Notes", "Renamed App");
+    collection->UpdateItem(app.FullName().c_str());
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    IMetroAppItem* after = find(app.FullName());
+    ASSERT_TRUE(after);
+    EXPECT_EQ(Get(after, &I::GetDisplayName), L"Renamed App");
+    EXPECT_EQ(Get(notes, &I::GetDisplayName), L"Velmora Notes");
+    EXPECT_NE(collection->GetUpdateTime(), time);
+    EXPECT_FALSE(collection->Contains(notes));
+
+    // After an uninstall attempt the entry has the package read again the same way.
+    rename("Renamed App", "Kept App");
+    after->NotifyRemoved();
+    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
+    IMetroAppItem* checked = find(app.FullName());
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(Get(checked, &I::GetDisplayName), L"Kept App");
+
     // Alive objects keep the component loaded; then it may go.
-    EXPECT_EQ(Component.CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(component.CanUnloadNow(), S_FALSE);
     collection.reset();
-    EXPECT_EQ(Component.CanUnloadNow(), S_FALSE); // entries still held
+    EXPECT_EQ(component.CanUnloadNow(), S_FALSE); // entries still held
     items.clear();
-    EXPECT_EQ(Component.CanUnloadNow(), S_OK);
+    EXPECT_EQ(component.CanUnloadNow(), S_OK);
 }
 
 TEST(LaunchetResourceText, IndirectStringsFollowTheShellsRules) {
@@ -161,73 +209,6 @@ TEST(LaunchetResourceText, IndirectStringsFollowTheShellsRules) {
     for (const auto& [reference, indirect] : references)
         EXPECT_EQ(launchet::IndirectResourceString(full, L"Velmora.Notes", reference), indirect)
             << Narrow(reference);
-}
-
-TEST_F(LaunchetTest, LoadsAgainWhenAskedWhenAPackageIsProvisionedOrWhenOneIsUpdated) {
-    TInstalledTestPackage stays({.Name = PackageName(L"Stays")}), other({.Name = PackageName(L"Other")});
-    TComPtr<IMetroAppCollection> collection = NewCollection();
-    ASSERT_TRUE(collection);
-    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, false));
-    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
-    TComPtr<IMetroAppItem> kept = Find(collection.get(), stays.FullName()),
-                           unchanged = Find(collection.get(), other.FullName());
-    ASSERT_TRUE(kept && unchanged);
-    const uint32_t loaded = collection->GetUpdateTime();
-
-    // A load that finds nothing new changes neither the time nor the entries.
-    collection->Update();
-    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
-    EXPECT_FALSE(collection->IsLoading());
-    EXPECT_EQ(collection->GetUpdateTime(), loaded);
-    EXPECT_TRUE(collection->Contains(kept.get()));
-
-    // Packages added and removed while it lives are the library's store-app
-    // test (StoreApps); staged for all users while it lives: the provisioned
-    // packages are watched too.
-    const std::wstring provisioned =
-        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Applications\\" +
-        stays.FullName();
-    ASSERT_TRUE(TRegKey::Create(HKEY_LOCAL_MACHINE, provisioned));
-    auto isProvisioned = [&] {
-        TComPtr<IMetroAppItem> item = Find(collection.get(), stays.FullName());
-        return item && item->IsProvisioned();
-    };
-    EXPECT_TRUE(WaitUntil(isProvisioned, std::chrono::seconds(5)));
-    DeleteKey(HKEY_LOCAL_MACHINE, provisioned);
-    EXPECT_TRUE(WaitUntil([&] { return !isProvisioned(); }, std::chrono::seconds(5)));
-    EXPECT_FALSE(collection->Contains(kept.get()));
-    EXPECT_TRUE(collection->Contains(unchanged.get())) << "an unchanged package keeps its entry";
-
-    // UpdateItem reads that package again when only its manifest changed (no
-    // registry change for the watch to see); entries stay snapshots.
-    TComPtr<IMetroAppItem> before = Find(collection.get(), stays.FullName());
-    ASSERT_TRUE(before);
-    const uint32_t time = collection->GetUpdateTime();
-    const std::filesystem::path manifest(stays.Package().Folder() + L"\\AppxManifest.xml");
-    auto rename = [&](const std::string& from, const std::string& to) {
-        std::stringstream text;
-        text << std::ifstream(manifest).rdbuf();
-        std::string xml = text.str();
-        xml.replace(xml.find(from), from.size(), to);
-        std::ofstream(manifest, std::ios::binary | std::ios::trunc) << xml;
-    };
-    rename("Velmora Test App", "Renamed App");
-    collection->UpdateItem(stays.FullName().c_str());
-    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
-    TComPtr<IMetroAppItem> after = Find(collection.get(), stays.FullName());
-    ASSERT_TRUE(after);
-    EXPECT_EQ(Get(after.get(), &I::GetDisplayName), L"Renamed App");
-    EXPECT_EQ(Get(before.get(), &I::GetDisplayName), L"Velmora Test App");
-    EXPECT_NE(collection->GetUpdateTime(), time);
-    EXPECT_FALSE(collection->Contains(before.get()));
-
-    // After an uninstall attempt the entry has the package read again the same way.
-    rename("Renamed App", "Kept App");
-    after->NotifyRemoved();
-    ASSERT_TRUE(collection->WaitForLoad(LoadLimitMs, true));
-    TComPtr<IMetroAppItem> checked = Find(collection.get(), stays.FullName());
-    ASSERT_TRUE(checked);
-    EXPECT_EQ(Get(checked.get(), &I::GetDisplayName), L"Kept App");
 }
 
 // Files added step by step, each step with the logo chosen then.
