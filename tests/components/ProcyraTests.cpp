@@ -1,6 +1,6 @@
 // ProcyraHelper.dll and its agent through their exports, against the
-// system's real process list: this test process, and children started from a
-// temporary folder of their own (copies of the console double, which waits
+// system's real process list: this test process, and a child started from a
+// temporary folder of its own (a copy of the console double, which waits
 // forever when it has no console).
 #include "api/Interfaces.Procyra.h"
 #include "api/Interfaces.Trustika.h"
