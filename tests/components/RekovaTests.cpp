@@ -39,18 +39,15 @@ std::string ReadContent(const std::wstring& path) {
 }
 
 // Answers every call with its decision and counts the calls.
-class TFreeSpaceAnswer : public TInterfacedObject<IRekovaFreeSpaceCallback> {
-public:
-    explicit TFreeSpaceAnswer(bool skip) : FSkip(skip) {}
+struct TFreeSpaceAnswer : TInterfacedObject<IRekovaFreeSpaceCallback> {
+    explicit TFreeSpaceAnswer(bool skip) : Skip(skip) {}
     HRESULT STDMETHODCALLTYPE OnStoreFull(int32_t, bool* SkipBackup) override {
         ++Calls;
-        *SkipBackup = FSkip;
+        *SkipBackup = Skip;
         return S_OK;
     }
+    const bool Skip;
     int Calls = 0;
-
-private:
-    bool FSkip;
 };
 
 class Rekova : public ::testing::Test {
