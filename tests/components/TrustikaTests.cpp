@@ -6,7 +6,6 @@
 #include "tests/platform/ScratchKit.h"
 #include "api/Interfaces.Trustika.h"
 
-
 namespace velmora::trustika {
 namespace {
 
@@ -40,60 +39,51 @@ private:
     std::vector<std::tuple<HKEY, TList, std::wstring>> FWritten;
 };
 
-class Trustika : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(FComponent.Module) << "TrustikaHelper.dll not found beside the test";
-        ASSERT_EQ(FComponent.GetInstance(__uuidof(ITrustika), reinterpret_cast<void**>(FTrustika.put())),
-                  S_OK);
-        for (const wchar_t* folder : {L"Trusted", L"TrustedTwin", L"Risky", L"Plain"}) {
-            std::filesystem::create_directories(FRoot / folder / L"Sub");
-            std::filesystem::copy_file(ModuleFileName(nullptr), FRoot / folder / L"app.exe");
-            std::filesystem::copy_file(ModuleFileName(nullptr), FRoot / folder / L"Sub" / L"tool.exe");
-        }
+// The library asks about the full paths of programs' executables, and about
+// companies by their whole name.
+TEST(Trustika, EntriesRateWhatIsBelowThemAndCompaniesByWholeNameRiskyWinsTheRestIsUnknown) {
+    TLoadedComponent component{L"TrustikaHelper.dll"};
+    ASSERT_TRUE(component.Module) << "TrustikaHelper.dll not found beside the test";
+    TComPtr<ITrustika> trustika;
+    ASSERT_EQ(component.GetInstance(__uuidof(ITrustika), reinterpret_cast<void**>(trustika.put())), S_OK);
+    TLists lists;
+    const testing::TTempFolder scratch{L"trustika"};
+    for (const wchar_t* folder : {L"Trusted", L"TrustedTwin", L"Risky", L"Plain"}) {
+        std::filesystem::create_directories(scratch.Path / folder / L"Sub");
+        std::filesystem::copy_file(ModuleFileName(nullptr), scratch.Path / folder / L"app.exe");
+        std::filesystem::copy_file(ModuleFileName(nullptr), scratch.Path / folder / L"Sub" / L"tool.exe");
     }
-    std::wstring Path(const wchar_t* relative) const { return (FRoot / relative).wstring(); }
-    TSoftwareRating Company(const std::wstring& name) const {
-        return FTrustika->GetCompanyRating(name.c_str());
-    }
-
-    TLoadedComponent FComponent{L"TrustikaHelper.dll"};
-    TComPtr<ITrustika> FTrustika;
-    TLists FLists;
-    const testing::TTempFolder FScratch{L"trustika"};
-    const std::filesystem::path& FRoot = FScratch.Path;
-};
-
-// The library asks about the full paths of programs' executables.
-TEST_F(Trustika, FileAndFolderEntriesRateWhatIsBelowThemRiskyWinsTheRestIsUnknown) {
-    FLists.Add(TList::TrustedFiles, Path(L"Trusted\\"));
-    FLists.Add(TList::RiskyFiles, LowerCase(Path(L"Risky\\app.exe")));
-    FLists.Add(TList::TrustedFiles, Path(L"Risky\\Sub\\tool.exe"), HKEY_LOCAL_MACHINE);
-    FLists.Add(TList::RiskyFiles, Path(L"Risky\\Sub\\tool.exe"));
-    FLists.Add(TList::RiskyFiles, Path(L"Plain")); // no trailing "\": a file, not a folder
-    const std::pair<std::wstring, TSoftwareRating> cases[] = {
-        {Path(L"Trusted\\Sub\\tool.exe"), stTrustWorthy}, {UpperCase(Path(L"Risky\\app.exe")), stRisky},
-        {Path(L"Risky\\Sub\\tool.exe"), stRisky},         {Path(L"Plain\\app.exe"), stUnknown},
-        {Path(L"TrustedTwin\\app.exe"), stUnknown}, // a folder whose name merely begins like the listed one
+    auto path = [&](const wchar_t* relative) { return (scratch.Path / relative).wstring(); };
+    lists.Add(TList::TrustedFiles, path(L"Trusted\\"));
+    lists.Add(TList::RiskyFiles, LowerCase(path(L"Risky\\app.exe")));
+    lists.Add(TList::TrustedFiles, path(L"Risky\\Sub\\tool.exe"), HKEY_LOCAL_MACHINE);
+    lists.Add(TList::RiskyFiles, path(L"Risky\\Sub\\tool.exe"));
+    lists.Add(TList::RiskyFiles, path(L"Plain")); // no trailing "\": a file, not a folder
+    const std::pair<std::wstring, TSoftwareRating> files[] = {
+        {path(L"Trusted\\Sub\\tool.exe"), stTrustWorthy}, {UpperCase(path(L"Risky\\app.exe")), stRisky},
+        {path(L"Risky\\Sub\\tool.exe"), stRisky},         {path(L"Plain\\app.exe"), stUnknown},
+        {path(L"TrustedTwin\\app.exe"), stUnknown}, // a folder whose name merely begins like the listed one
     };
-    for (const auto& [path, rating] : cases)
-        EXPECT_EQ(FTrustika->GetFileRating(path.c_str()), rating) << Narrow(path);
-    EXPECT_EQ(FTrustika->GetFileRating(nullptr), stUnknown);
-}
+    for (const auto& [file, rating] : files)
+        EXPECT_EQ(trustika->GetFileRating(file.c_str()), rating) << Narrow(file);
+    EXPECT_EQ(trustika->GetFileRating(nullptr), stUnknown);
 
-TEST_F(Trustika, CompaniesAreRatedFromTheirListsByWholeName) {
-    std::wstring unique = L" " + FRoot.filename().wstring();
-    std::wstring trusted = L"Good Software Ltd" + unique, risky = L"Adware Makers" + unique,
-                 both = L"Mixed Signals Inc" + unique;
-    FLists.Add(TList::TrustedCompanies, trusted);
-    FLists.Add(TList::RiskyCompanies, risky);
-    FLists.Add(TList::TrustedCompanies, both);
-    FLists.Add(TList::RiskyCompanies, both, HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(Company(trusted), stTrustWorthy);
-    EXPECT_EQ(Company(both), stRisky);
-    EXPECT_EQ(Company(L"  " + LowerCase(risky) + L"\t"), stRisky);
-    EXPECT_EQ(Company(L"Good Software Ltd"), stUnknown);
-    EXPECT_EQ(FTrustika->GetCompanyRating(nullptr), stUnknown);
+    const std::wstring unique = L" " + scratch.Path.filename().wstring();
+    const std::wstring trusted = L"Good Software Ltd" + unique, risky = L"Adware Makers" + unique,
+                       both = L"Mixed Signals Inc" + unique;
+    lists.Add(TList::TrustedCompanies, trusted);
+    lists.Add(TList::RiskyCompanies, risky);
+    lists.Add(TList::TrustedCompanies, both);
+    lists.Add(TList::RiskyCompanies, both, HKEY_LOCAL_MACHINE);
+    const std::pair<std::wstring, TSoftwareRating> companies[] = {
+        {trusted, stTrustWorthy},
+        {both, stRisky},
+        {L"  " + LowerCase(risky) + L"\t", stRisky},
+        {L"Good Software Ltd", stUnknown},
+    };
+    for (const auto& [company, rating] : companies)
+        EXPECT_EQ(trustika->GetCompanyRating(company.c_str()), rating) << Narrow(company);
+    EXPECT_EQ(trustika->GetCompanyRating(nullptr), stUnknown);
 }
 
 } // namespace

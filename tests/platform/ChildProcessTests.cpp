@@ -23,7 +23,7 @@ bool Inheritable(HANDLE handle) {
 // A child with standard handles inherits only those: another inheritable
 // handle of this process (here the write end of a second pipe, as the
 // caller's own output would be) is not kept open by the child.
-TEST(ChildProcess, AChildWithStandardHandlesInheritsNothingElseAndTalksThroughPipes) {
+TEST(ChildProcess, AChildWithStandardHandlesInheritsNothingElseAndTalksThroughPipesAMissingOneIsNotStarted) {
     std::optional<TChildPipe> input = PipeToChild();
     std::optional<TChildPipe> output = PipeFromChild(65535);
     std::optional<TChildPipe> bystander = PipeFromChild();
@@ -61,12 +61,10 @@ TEST(ChildProcess, AChildWithStandardHandlesInheritsNothingElseAndTalksThroughPi
     std::string text;
     EXPECT_TRUE(AppendAvailable(output->Ours.get(), text));
     EXPECT_NE(text.find("velmora-child"), std::string::npos) << text;
-}
 
-TEST(ChildProcess, AProgramThatIsNotThereIsNotStartedAndTheErrorSaysWhy) {
-    TChildStart start;
+    // A program that is not there is not started, and the error says why.
     start.Application = SystemFolderWithBackslash() + L"velmora-no-such-program.exe";
-    start.CommandLine = L"velmora-no-such-program.exe";
+    start.StandardHandles.reset();
     SetLastError(ERROR_SUCCESS);
     EXPECT_FALSE(StartChildProcess(start));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));

@@ -10,7 +10,7 @@
 using namespace velmora;
 
 // Both libraries are built next to the test executable by this folder's CMakeLists.
-TEST(LibraryLoader, HandsOutTheInterfaceOfALibraryNextToThisModule) {
+TEST(LibraryLoader, HandsOutTheInterfaceOfALibraryNextToThisModuleElseFalseAndNull) {
     void* out = nullptr;
     ASSERT_TRUE(DllRoutines::GetInstance(L"VelmoraTestInstance.dll", __uuidof(ITestGreeting), &out));
     auto greeting = TComPtr<ITestGreeting>::Attach(static_cast<ITestGreeting*>(out));
@@ -23,9 +23,8 @@ TEST(LibraryLoader, HandsOutTheInterfaceOfALibraryNextToThisModule) {
     EXPECT_EQ(ModuleFileName(module), ThisModuleFolder() + L"VelmoraTestInstance.dll");
     greeting.reset();
     EXPECT_EQ(GetModuleHandleW(L"VelmoraTestInstance.dll"), module);
-}
 
-TEST(LibraryLoader, AnswersFalseAndNullWhenSomethingIsMissing) {
+    // False and null when the interface, the export or the library is missing.
     const std::pair<const wchar_t*, IID> cases[] = {
         {L"VelmoraTestInstance.dll", __uuidof(IClassFactory)},
         {L"VelmoraTestNoExport.dll", __uuidof(ITestGreeting)},

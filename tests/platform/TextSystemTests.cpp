@@ -53,11 +53,10 @@ TEST(TextSystem, TheCaseTableFoldsAndOrdersEveryCharacterAsTheSystemDoes) {
     std::vector<wchar_t> plane(0x10000);
     std::iota(plane.begin(), plane.end(), wchar_t{0});
     std::vector<std::string> differences;
-    size_t systemFolds = 0, tableFolds = 0;
+    size_t systemFolds = 0;
     for (const wchar_t c : plane) {
         const wchar_t upper = systemUpper(c), folded = FoldCase(c);
         systemFolds += upper != c;
-        tableFolds += folded != c;
         if (!SystemSame(c, upper))
             differences.push_back(Code(c) + ": the comparison does not fold by " + Code(upper));
         if (folded != upper)
@@ -77,9 +76,7 @@ TEST(TextSystem, TheCaseTableFoldsAndOrdersEveryCharacterAsTheSystemDoes) {
         if (CompareText(std::wstring(1, a), std::wstring(1, b)) != (FoldCase(a) == FoldCase(b) ? 0 : -1))
             differences.push_back(Code(a) + " against " + Code(b) + ": out of order");
     }
-    std::printf("characters folded to upper case: system %zu, table %zu\n", systemFolds, tableFolds);
     EXPECT_TRUE(differences.empty()) << differences.size() << " differences, first:\n"
                                      << FirstOf(differences);
-    EXPECT_EQ(systemFolds, tableFolds);
     EXPECT_GT(systemFolds, 1000u) << "the system folds the letters of many scripts";
 }
