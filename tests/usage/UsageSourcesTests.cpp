@@ -1,6 +1,7 @@
 // Usage over records laid out in the prefix (names carry the process id): the
-// sources over prefetch files, launch counters and the programs that start
-// with Windows; and the library's programs with the counts of their folders.
+// sources over prefetch files and the programs that start with Windows; and
+// the library's programs with the counts of their folders' launch counters
+// and prefetch files.
 #include "usage/AppUsage.h"
 
 #include "platform/Format.h"
@@ -138,32 +139,6 @@ TEST_F(UsageSources, PrefetchFilesGiveTheirProgramsOnDrivePathsAndBadFilesAreLog
         log, [](const std::wstring& line) { return line.find(L"AVersion: 31") != line.npos; }));
 }
 
-TEST_F(UsageSources, LaunchCountersGiveTheirProgramsAndShortcutRecordsMoveToTheirTargets) {
-    const std::wstring exe = Program(L"Counted.exe"), linked = Program(L"Linked.exe");
-    const std::wstring link = FFolder + L"\\Links\\Linked.lnk";
-    ASSERT_NO_FATAL_FAILURE(WriteShortcut(link, linked));
-    ASSERT_TRUE(WriteLaunchCounter(TestKind, linked, 2, March1 - Day));
-    ASSERT_TRUE(WriteLaunchCounter(TestKind, link, 3, March1 + Day));
-    // From Windows 7 on, names carry known-folder identifiers.
-    ASSERT_TRUE(WriteLaunchCounter(
-        TestKind,
-        IsWindows7OrLater() ? std::wstring(WindowsFolderId) + L"\\" + FName + L"\\Counted.exe" : exe, 6,
-        March1));
-
-    TUsageItems items;
-    TUserAssist().Fill(items);
-
-    const TUsageItem* item = items.Find(exe);
-    ASSERT_TRUE(item);
-    EXPECT_EQ(item->FCounter, 6);
-    EXPECT_NEAR(item->FLastUsed, UsageFileTimeToDate(March1), 1e-6);
-    const TUsageItem* target = items.Find(linked);
-    ASSERT_TRUE(target);
-    EXPECT_EQ(target->FCounter, 5) << "the shortcut's runs count for its target";
-    EXPECT_NEAR(target->FLastUsed, UsageFileTimeToDate(March1 + Day), 1e-6);
-    EXPECT_FALSE(items.Find(link));
-}
-
 TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothAndTheSourcesMerge) {
     const std::wstring exe = Program(L"Starter.exe");
     ASSERT_TRUE(TRegKey::Create(HKEY_CURRENT_USER, RunKey, KEY_ALL_ACCESS)
@@ -188,7 +163,8 @@ TEST_F(UsageSources, AProgramStartedByTheRunKeyAndTheStartupFolderCountsForBothA
     EXPECT_EQ(usage.CollectByFolder(FFolder + L"\\None\\").Counter, -1);
 }
 
-// Through the library's interface.
+// Through the library's interface: launch counters (of the shell's shortcuts
+// too) and prefetch files give the programs of their folders counts and dates.
 TEST_F(UsageSources, ProgramsGetTheCountsAndDatesOfTheirFoldersAndTheRarelyUsedListFollowsEachRead) {
     TLibraryRoot lib;
     ASSERT_NE(lib.Library->Module(), nullptr) << "VelmoraHelper.dll not found beside the test";
@@ -211,8 +187,15 @@ TEST_F(UsageSources, ProgramsGetTheCountsAndDatesOfTheirFoldersAndTheRarelyUsedL
                        late = AddProgram(L"Late");
     // A couple of hours' margin keeps the whole days clear of the zone's daylight saving.
     launch(stale + L"Stale.exe", 4, today - 183 - 2.0 / 24);
-    launch(recent + L"Recent.exe", 5, today - 182 + 2.0 / 24);
-    launch(steady + L"Steady.exe", 10, today - 5);
+    // From Windows 7 on, names carry known-folder identifiers.
+    launch(IsWindows7OrLater() ? std::wstring(WindowsFolderId) + L"\\" + FName + L"\\Recent\\Recent.exe"
+                               : recent + L"Recent.exe",
+           5, today - 182 + 2.0 / 24);
+    // A shortcut's record counts for its target, the later date kept.
+    const std::wstring link = FFolder + L"\\Links\\Steady.lnk";
+    ASSERT_NO_FATAL_FAILURE(WriteShortcut(link, steady + L"Steady.exe"));
+    launch(link, 6, today - 5);
+    launch(steady + L"Steady.exe", 4, today - 8);
     launch(busy + L"Busy.exe", 6, today - 3);
     launch(busy + L"Tools\\Convert.exe", 1, today - 10);
     const std::wstring prefetch =
