@@ -181,19 +181,15 @@ TEST_F(MumEngineTest, AFeatureInACycleOfParentsStandsAtTheTopLevel) {
                         .Updates = {{L"VelmoraRingB", L"Ring B", L"", L"VelmoraRingA", true, true}},
                         .States = {{L"VelmoraRingB", 255}}});
     ASSERT_TRUE(Read(Features.get()));
-    TComPtr<IFeature> loop = Find(Features.get(), L"VelmoraLoop"),
-                      ringA = Find(Features.get(), L"VelmoraRingA"),
-                      ringB = Find(Features.get(), L"VelmoraRingB"), parent, rootA, rootB;
-    ASSERT_TRUE(loop && ringA && ringB) << Narrow(Outline(Features.get()));
-    loop->GetParent(parent.put());
-    EXPECT_FALSE(parent);
-    EXPECT_EQ(loop->GetChildCount(), 0);
-    ringA->GetParentRoot(rootA.put());
-    ringB->GetParentRoot(rootB.put());
-    EXPECT_EQ(rootA.get(), rootB.get()) << "one tree of the two";
-    EXPECT_EQ(rootA->GetTotalCount(), 1);
+    // The ring is one tree of the two, whichever was read first at its top.
+    const std::wstring outline = Outline(Features.get()),
+                       others = L"VelmoraBase(VelmoraTools) NetFx3 VelmoraGames(VelmoraCards(VelmoraGold("
+                                L"VelmoraGoldDeck)),VelmoraChess) VelmoraLoop ";
+    EXPECT_TRUE(outline == others + L"VelmoraRingA(VelmoraRingB)" ||
+                outline == others + L"VelmoraRingB(VelmoraRingA)")
+        << Narrow(outline);
     // Vista: enabled by default, as a top-level update; 7: the tool's table.
-    EXPECT_EQ(loop->GetEnabled(), !IsWindows7OrLater());
+    EXPECT_EQ(Find(Features.get(), L"VelmoraLoop")->GetEnabled(), !IsWindows7OrLater());
     EXPECT_EQ(Features->GetTotalCount(), 11);
 }
 
@@ -224,7 +220,6 @@ TEST_F(MumEngineTest, EnablingAFeatureThreeLevelsDeepSelectsItsWholeTreeButItsOw
     EXPECT_EQ(Selections(engine->GetAnswerFileName()),
               (std::vector<std::wstring>{L"VelmoraGames=true", L"VelmoraCards=true", L"VelmoraGold=true",
                                          L"VelmoraChess=true"}));
-    EXPECT_EQ(Machine.UpdateState(L"VelmoraGold"), 1u);
     EXPECT_EQ(Machine.UpdateState(L"VelmoraChess"), 1u) << "the second request was dropped";
 
     // The watch sees the change and the tree is read again.
@@ -239,7 +234,6 @@ TEST_F(MumEngineTest, EnablingAFeatureThreeLevelsDeepSelectsItsWholeTreeButItsOw
     EXPECT_EQ(Features->GetInstallState(), TInstallState::isUninstalling);
     ASSERT_TRUE(WaitUntil([&] { return Features->GetInstallState() == TInstallState::isNone; }));
     EXPECT_EQ(Selections(engine->GetAnswerFileName()), std::vector<std::wstring>{L"VelmoraGold=false"});
-    EXPECT_EQ(Machine.UpdateState(L"VelmoraGold"), 0u);
 }
 
 TEST_F(MumEngineTest, AReadWaitsWhileTheToolIsBusyAndStopOrAReleaseReturnPromptly) {
