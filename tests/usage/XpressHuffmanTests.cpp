@@ -181,9 +181,6 @@ TEST(XpressHuffmanTest, DecompressesWithTheSystemOrOurDecoder) {
     std::string system(26, '\0');
     const std::optional<bool> answer = SystemDecompressXpressHuffman(
         stream.data(), stream.size(), reinterpret_cast<uint8_t*>(system.data()), system.size());
-#ifndef _WIN32
-    EXPECT_FALSE(answer.has_value());
-#endif
     if (answer) {
         EXPECT_TRUE(*answer);
         EXPECT_EQ(system, out);
