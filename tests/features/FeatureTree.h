@@ -23,27 +23,32 @@ inline std::wstring Name(IFeature* feature) {
     return Text(feature, &IFeature::GetName);
 }
 
-// "name" for a leaf, "name(child,child)" for a group, children in list order.
-inline std::wstring Outline(IFeature* feature) {
-    std::wstring text = Name(feature);
-    if (feature->GetChildCount() == 0)
-        return text;
-    text += L"(";
-    for (int32_t i = 0; i < feature->GetChildCount(); ++i) {
-        TComPtr<IFeature> child;
-        feature->GetChild(i, child.put());
-        text += (i ? L"," : L"") + Outline(child.get());
-    }
-    return text + L")";
+// The children of a feature, or the top-level features of a list.
+inline std::vector<TComPtr<IFeature>> Children(IFeature* feature) {
+    std::vector<TComPtr<IFeature>> children(static_cast<size_t>(feature->GetChildCount()));
+    for (size_t i = 0; i < children.size(); ++i)
+        feature->GetChild(static_cast<int32_t>(i), children[i].put());
+    return children;
+}
+inline std::vector<TComPtr<IFeature>> Children(IFeatures* features) {
+    std::vector<TComPtr<IFeature>> tops(static_cast<size_t>(features->GetFeatureCount()));
+    for (size_t i = 0; i < tops.size(); ++i)
+        features->GetFeature(static_cast<int32_t>(i), tops[i].put());
+    return tops;
 }
 
+// "name" for a leaf, "name(child,child)" for a group, children in list order;
+// the top-level features separated by blanks.
+inline std::wstring Outline(IFeature* feature) {
+    std::wstring text;
+    for (const TComPtr<IFeature>& child : Children(feature))
+        text += (text.empty() ? L"(" : L",") + Outline(child.get());
+    return Name(feature) + text + (text.empty() ? L"" : L")");
+}
 inline std::wstring Outline(IFeatures* features) {
     std::wstring text;
-    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
-        TComPtr<IFeature> feature;
-        features->GetFeature(i, feature.put());
-        text += (i ? L" " : L"") + Outline(feature.get());
-    }
+    for (const TComPtr<IFeature>& top : Children(features))
+        text += (text.empty() ? L"" : L" ") + Outline(top.get());
     return text;
 }
 
@@ -54,20 +59,13 @@ inline void Lines(IFeature* feature, int depth, std::vector<std::wstring>& lines
                            Name(feature), Text(feature, &IFeature::GetDisplayName),
                            feature->GetEnabled() ? L"enabled" : L"disabled", feature->GetPossibleActions(),
                            feature->GetRatingImageIndex(), feature->GetFeatureImageIndex()));
-    for (int32_t i = 0; i < feature->GetChildCount(); ++i) {
-        TComPtr<IFeature> child;
-        feature->GetChild(i, child.put());
+    for (const TComPtr<IFeature>& child : Children(feature))
         Lines(child.get(), depth + 1, lines);
-    }
 }
-
 inline std::vector<std::wstring> Lines(IFeatures* features) {
     std::vector<std::wstring> lines;
-    for (int32_t i = 0; i < features->GetFeatureCount(); ++i) {
-        TComPtr<IFeature> feature;
-        features->GetFeature(i, feature.put());
-        Lines(feature.get(), 0, lines);
-    }
+    for (const TComPtr<IFeature>& top : Children(features))
+        Lines(top.get(), 0, lines);
     return lines;
 }
 
@@ -76,14 +74,11 @@ inline std::vector<std::wstring> Lines(IFeatures* features) {
 inline TComPtr<IFeature> Find(IFeatures* features, const wchar_t* name) {
     TComPtr<IFeature> found;
     features->Lock();
-    for (int32_t i = 0; i < features->GetFeatureCount() && !found; ++i) {
-        TComPtr<IFeature> top;
-        features->GetFeature(i, top.put());
-        if (Name(top.get()) == name)
+    for (const TComPtr<IFeature>& top : Children(features))
+        if (!found && Name(top.get()) == name)
             found = top;
-        else
+        else if (!found)
             top->Find(name, found.put());
-    }
     features->Unlock();
     return found;
 }

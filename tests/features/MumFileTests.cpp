@@ -1,40 +1,41 @@
 // Servicing rules: manifest names and versions, the newest manifest, the
 // packaging tool's feature table and the recorded update states.
 #include "features/MumFile.h"
+#include "platform/Format.h"
 
 #include <gtest/gtest.h>
 
 using namespace velmora;
 
-TEST(MumFile, ANameOfFivePartsGivesTheIdentityAndOtherShapesGiveNone) {
-    auto file = TMumFile::FromPath(L"C:\\Windows\\servicing\\Packages\\Microsoft-Windows-Foundation-Package~"
-                                   L"31bf3856ad364e35~amd64~en-US~"
-                                   L"6.1.7601.17514.mum");
-    ASSERT_TRUE(file);
-    EXPECT_EQ(file->FPackage, L"Microsoft-Windows-Foundation-Package");
-    EXPECT_EQ(file->FHash, L"31bf3856ad364e35");
-    EXPECT_EQ(file->FArchitecture, L"amd64");
-    EXPECT_EQ(file->FLocale, L"en-US");
-    EXPECT_EQ(file->FVersion, (TMumVersion{6, 1, 7601, 17514}));
-    EXPECT_EQ(file->KeyName(),
-              L"Microsoft-Windows-Foundation-Package~31bf3856ad364e35~amd64~en-US~6.1.7601.17514");
+namespace {
 
-    for (const wchar_t* odd : {L"C:\\P\\A~b~c~6.1.7601.17514.mum", L"C:\\P\\A~b~c~d~e~6.1.7601.17514.mum"}) {
-        auto empty = TMumFile::FromPath(odd);
-        ASSERT_TRUE(empty) << "kept, with an empty identity that no lookup matches";
-        EXPECT_EQ(empty->FPackage, L"");
-        EXPECT_EQ(empty->FLocale, L"");
-        EXPECT_EQ(empty->FVersion, TMumVersion{});
-    }
+// "package|token|architecture|locale|version|key" of a manifest's name,
+// "skipped" for a file that is not read.
+std::wstring Identity(const std::wstring& path) {
+    const std::optional<TMumFile> f = TMumFile::FromPath(path);
+    return f ? Format(L"%s|%s|%s|%s|%d.%d.%d.%d|%s", f->FPackage, f->FHash, f->FArchitecture, f->FLocale,
+                      f->FVersion.Major, f->FVersion.Minor, f->FVersion.Build, f->FVersion.Revision,
+                      f->KeyName())
+             : L"skipped";
 }
 
-TEST(MumFile, VersionsReadTheBracketedRevisionAndSkipAFileWithAWrongNumber) {
-    EXPECT_EQ(TMumFile::FromPath(L"A~t~x86~~6.0.6001.0(18000).mum")->FVersion,
-              (TMumVersion{6, 0, 6001, 18000}));
-    EXPECT_EQ(TMumFile::FromPath(L"A~t~x86~~6.0.6001.beta.mum")->FVersion, (TMumVersion{6, 0, 6001, 0}));
-    EXPECT_EQ(TMumFile::FromPath(L"A~t~x86~~6.0.mum")->FVersion, TMumVersion{}) << "two parts stay 0.0.0.0";
-    EXPECT_FALSE(TMumFile::FromPath(L"A~t~x86~~6.x.6001.1.mum"))
-        << "a wrong major, minor or build skips the file";
+} // namespace
+
+// A name of other than five parts is kept with an empty identity that no
+// lookup matches; a wrong major, minor or build skips the file.
+TEST(MumFile, NamesGiveTheIdentityAndVersionsReadTheBracketedRevision) {
+    for (auto [path, identity] : std::initializer_list<std::pair<const wchar_t*, const wchar_t*>>{
+             {L"C:\\Windows\\servicing\\Packages\\Microsoft-Windows-Foundation-Package~31bf3856ad364e35~"
+              L"amd64~en-US~6.1.7601.17514.mum",
+              L"Microsoft-Windows-Foundation-Package|31bf3856ad364e35|amd64|en-US|6.1.7601.17514|"
+              L"Microsoft-Windows-Foundation-Package~31bf3856ad364e35~amd64~en-US~6.1.7601.17514"},
+             {L"C:\\P\\A~b~c~6.1.7601.17514.mum", L"||||0.0.0.0|A~b~c~6.1.7601.17514"},
+             {L"C:\\P\\A~b~c~d~e~6.1.7601.17514.mum", L"||||0.0.0.0|A~b~c~d~e~6.1.7601.17514"},
+             {L"A~t~x86~~6.0.6001.0(18000).mum", L"A|t|x86||6.0.6001.18000|A~t~x86~~6.0.6001.0(18000)"},
+             {L"A~t~x86~~6.0.6001.beta.mum", L"A|t|x86||6.0.6001.0|A~t~x86~~6.0.6001.beta"},
+             {L"A~t~x86~~6.0.mum", L"A|t|x86||0.0.0.0|A~t~x86~~6.0"},
+             {L"A~t~x86~~6.x.6001.1.mum", L"skipped"}})
+        EXPECT_EQ(Identity(path), identity);
 }
 
 TEST(MumFile, OnlyTheNewestManifestOfAnIdentityIsKept) {

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -194,11 +193,7 @@ void TServicingMachine::Clear() {
 std::optional<DWORD> TServicingMachine::UpdateState(const std::wstring& updateName) const {
     TRegKey packages = TRegKey::Open(TRegRoot::LocalMachine, std::wstring(kServicingKey) + L"\\Packages",
                                      KEY_READ, TRegView::x64);
-    // A language-neutral package (empty locale part) first, as the tools look.
-    std::vector<std::wstring> keys = packages.SubKeyNames().ToVector();
-    std::stable_partition(keys.begin(), keys.end(),
-                          [](const std::wstring& key) { return key.find(L"~~") != std::wstring::npos; });
-    for (const std::wstring& key : keys)
+    for (const std::wstring& key : packages.SubKeyNames().ToVector())
         if (std::optional<DWORD> state = packages.OpenSubKey(key + L"\\Updates").ReadNumber(updateName))
             return state;
     return std::nullopt;

@@ -68,8 +68,7 @@ public:
     // and folders this machine created.
     void Clear();
 
-    // The state value of the update in the first package that has one,
-    // language-neutral packages first (as the doubles write it).
+    // The state value of the update in the first package that has one.
     std::optional<DWORD> UpdateState(const std::wstring& updateName) const;
 
 private:

@@ -40,24 +40,35 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
 // that is missing, and the components' registry values: Games and SNMP off,
 // the others on. AccessUtil, NetOC and the two components that name each
 // other as parent have no value of their own: their state is their children's.
-class TSysocMachine {
-public:
-    TSysocMachine() {
+// The manager's double is where the engine's command finds it and writes the
+// command lines it was started with beside it.
+class SysocMachine : public ::testing::Test {
+protected:
+    SysocMachine() {
         for (const auto& [name, text] : Files)
             WriteBytes(InfFolder() + name, text);
         TRegKey key = TRegKey::Create(HKEY_LOCAL_MACHINE, SubcomponentsKey, KEY_ALL_ACCESS, TRegView::x64);
         for (const auto& [name, on] : States)
             key.WriteNumber(name, on);
+        EXPECT_TRUE(CopyFileW((ThisModuleFolder() + L"sysocmgr_double.exe").c_str(), Tool.c_str(), FALSE));
+        DeleteFileW(Calls.c_str());
+        // After the key: the engine opens it once, when it is created.
+        FEngine = MakeCom<TSysocEngine, IFeatures>();
     }
-    ~TSysocMachine() {
+    ~SysocMachine() override {
+        FEngine.reset();
         for (const auto& [name, text] : Files)
             DeleteFileW((InfFolder() + name).c_str());
         TRegKey key = TRegKey::Open(HKEY_LOCAL_MACHINE, SubcomponentsKey, KEY_ALL_ACCESS, TRegView::x64);
         for (const auto& [name, on] : States)
             key.DeleteValue(name);
+        DeleteFileW(Tool.c_str());
+        DeleteFileW(Calls.c_str());
     }
 
-private:
+    const std::wstring Tool = SystemFolder() + L"\\sysocmgr.exe", Calls = Tool + L".calls";
+    TComPtr<IFeatures> FEngine;
+
     static constexpr std::pair<const wchar_t*, const char*> Files[] = {
         {L"sysoc.inf", "[Components]\r\nAccessUtil = ocgen.dll,OcEntry,vt_games.inf,,7\r\n"
                        "NetOC = netoc.dll,NetOcSetupProc,vt_net.inf,,7\r\n"
@@ -83,37 +94,6 @@ private:
     static constexpr std::pair<const wchar_t*, DWORD> States[] = {{L"Games", 0},  {L"Solitaire", 1},
                                                                   {L"Chess", 1},  {L"SNMP", 0},
                                                                   {L"Secret", 1}, {L"TerminalServer", 1}};
-};
-
-// The manager's double where the engine's command finds it, and the command
-// lines it was started with.
-class TManagerDouble {
-public:
-    TManagerDouble() {
-        CopyFileW((ThisModuleFolder() + L"sysocmgr_double.exe").c_str(), FTool.c_str(), FALSE);
-        DeleteFileW(FCalls.c_str());
-    }
-    ~TManagerDouble() {
-        DeleteFileW(FTool.c_str());
-        DeleteFileW(FCalls.c_str());
-    }
-    bool Installed() const { return GetFileAttributesW(FTool.c_str()) != INVALID_FILE_ATTRIBUTES; }
-    std::vector<std::wstring> Calls() const {
-        std::string bytes = Bytes(FCalls);
-        return SplitLines(
-            std::wstring_view(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
-    }
-
-private:
-    const std::wstring FTool = SystemFolder() + L"\\sysocmgr.exe";
-    const std::wstring FCalls = FTool + L".calls";
-};
-
-class SysocMachine : public ::testing::Test {
-protected:
-    // Before the engine: it opens the registry key once, when it is created.
-    TSysocMachine FMachine;
-    TComPtr<IFeatures> FEngine = MakeCom<TSysocEngine, IFeatures>();
 };
 
 } // namespace
@@ -153,8 +133,6 @@ TEST_F(SysocMachine, TheTreeFollowsTheMasterListTheComponentFilesAndTheRegistry)
 // registry change on the next poll, which reads the tree again. A second
 // switch while one runs is dropped.
 TEST_F(SysocMachine, SwitchingRunsTheManagerOneAtATimeAndTheNextPollReadsTheNewState) {
-    TManagerDouble manager;
-    ASSERT_TRUE(manager.Installed());
     const std::wstring answerFile = AppDataFolder() + L"\\Velmora\\Helper\\unattended.txt";
     ASSERT_TRUE(Read(FEngine.get()));
     FEngine->GetStateStamp(); // arms the watch
@@ -181,5 +159,7 @@ TEST_F(SysocMachine, SwitchingRunsTheManagerOneAtATimeAndTheNextPollReadsTheNewS
         0u);
     const std::wstring command = Format(L"\"%s\\sysocmgr.exe\" /q /i:\"%s\" /u:\"%s\"", SystemFolder(),
                                         InfFolder() + L"sysoc.inf", answerFile);
-    EXPECT_EQ(manager.Calls(), (std::vector<std::wstring>{command, command}));
+    const std::string calls = Bytes(Calls);
+    EXPECT_EQ(SplitLines(std::wstring_view(reinterpret_cast<const wchar_t*>(calls.data()), calls.size() / 2)),
+              (std::vector<std::wstring>{command, command}));
 }

@@ -1,5 +1,6 @@
 #include "features/SysOCIniFile.h"
 #include "features/SysocRules.h"
+#include "platform/Format.h"
 
 #include <gtest/gtest.h>
 
@@ -10,22 +11,23 @@
 using namespace velmora;
 
 TEST(SysocRules, MasterListLinesNameTheComponentFileAndWhetherItIsHidden) {
-    TSysocFile games = ParseSysocFile(L"Games", L"ocgen.dll,OcEntry, gam es.inf ,,7", L"C:\\Windows\\Inf\\");
-    EXPECT_EQ(games.FDllName, L"ocgen.dll");
-    EXPECT_EQ(games.FDllEntryPoint, L"OcEntry");
-    EXPECT_EQ(games.FFileName, L"C:\\Windows\\Inf\\games.inf");
-    EXPECT_FALSE(games.FHidden);
-
-    EXPECT_TRUE(ParseSysocFile(L"Secret", L"a.dll,E,secret.inf,HIDE,7", L"").FHidden);
-    EXPECT_TRUE(ParseSysocFile(L"Secret", L"a.dll,E,secret.inf,hide", L"").FHidden);
-    EXPECT_FALSE(ParseSysocFile(L"TerminalServer", L"tsoc.dll,HydraOc,tsoc.inf,hide,2", L"").FHidden);
-
-    TSysocFile shortLine = ParseSysocFile(L"Short", L"a.dll,E,short.inf", L"C:\\Windows\\Inf\\");
-    EXPECT_EQ(shortLine.FComponent, L"Short");
-    EXPECT_TRUE(shortLine.FFileName.empty() && shortLine.FDllName.empty() &&
-                shortLine.FDllEntryPoint.empty());
+    for (auto [component, value, expected] :
+         {std::tuple{L"Games", L"ocgen.dll,OcEntry, gam es.inf ,,7",
+                     L"Games|ocgen.dll|OcEntry|C:\\I\\games.inf|False"},
+          {L"Secret", L"a.dll,E,secret.inf,HIDE,7", L"Secret|a.dll|E|C:\\I\\secret.inf|True"},
+          {L"Secret", L"a.dll,E,secret.inf,hide", L"Secret|a.dll|E|C:\\I\\secret.inf|True"},
+          {L"TerminalServer", L"tsoc.dll,HydraOc,tsoc.inf,hide,2",
+           L"TerminalServer|tsoc.dll|HydraOc|C:\\I\\tsoc.inf|False"},
+          {L"Short", L"a.dll,E,short.inf", L"Short||||False"}}) {
+        const TSysocFile file = ParseSysocFile(component, value, L"C:\\I\\");
+        EXPECT_EQ(Format(L"%s|%s|%s|%s|%d", file.FComponent, file.FDllName, file.FDllEntryPoint,
+                         file.FFileName, file.FHidden),
+                  expected);
+    }
 }
 
+// A substituted text is not searched for tokens again; a component without a
+// section of its own is left out.
 TEST(SysocRules, ComponentTextsAreSubstitutedFromTheStringsTable) {
     TSysOCIniFile ini(L"[Optional Components]\n"
                       L"Games\n"
@@ -44,18 +46,15 @@ TEST(SysocRules, ComponentTextsAreSubstitutedFromTheStringsTable) {
                       L"games_tip = \"Includes \"\"Solitaire\"\" %games_desc%\"\n"
                       L"icon = 47\n"
                       L"parent = AccessUtil\n");
-    std::vector<TSysocComp> comps = ReadSysocComps(ini, L"games.inf");
-    ASSERT_EQ(comps.size(), 2u);
-    EXPECT_EQ(comps[0].FName, L"Games");
-    EXPECT_EQ(comps[0].FDescription, L"Games");
-    // A substituted text is not searched for tokens again.
-    EXPECT_EQ(comps[0].FTip, L"Includes \"\"Solitaire\"\" %games_desc% (Games)");
-    EXPECT_EQ(comps[0].FIconIndex, L"47");
-    EXPECT_EQ(comps[0].FParent, L"%parent%");
-    EXPECT_EQ(comps[0].FSize, L"1048576");
-    EXPECT_EQ(comps[0].FPackage, L"games.inf");
-    EXPECT_EQ(comps[1].FName, L"Pinball");
-    EXPECT_EQ(comps[1].FDescription, L"%unknown%");
+    std::vector<std::wstring> comps;
+    for (const TSysocComp& c : ReadSysocComps(ini, L"games.inf"))
+        comps.push_back(Format(L"%s|%s|%s|%s|%s|%s|%s", c.FName, c.FDescription, c.FTip, c.FIconIndex,
+                               c.FParent, c.FSize, c.FPackage));
+    EXPECT_EQ(
+        comps,
+        (std::vector<std::wstring>{
+            L"Games|Games|Includes \"\"Solitaire\"\" %games_desc% (Games)|47|%parent%|1048576|games.inf",
+            L"Pinball|%unknown%|||||games.inf"}));
 }
 
 TEST(SysocRules, SizesAreThirtyTwoBitNumbersOrNothing) {

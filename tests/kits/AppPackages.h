@@ -23,9 +23,7 @@ struct TTestPackage {
     // Empty: the logo is the manifest's own file name; else only the variant
     // with this qualifier is written (e.g. L"scale-100", L"targetsize-44").
     std::wstring LogoVariant;
-    // Empty: %ProgramFiles%\WindowsApps\<full name>, or with InWindowsFolder
-    // %WINDIR%\SystemApps\<full name>; else this folder.
-    std::wstring InstallFolder;
+    // %ProgramFiles%\WindowsApps\<full name>, or %WINDIR%\SystemApps\<full name>.
     bool InWindowsFolder = false;
     bool Framework = false;
     bool ResourcePackage = false;

@@ -20,12 +20,11 @@ constexpr wchar_t ProvisionedKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Applications";
 constexpr wchar_t LogoName[] = L"Assets\\StoreLogo.png";
 
-constexpr unsigned char Png1x1[] = {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d,
-                                    0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01,
-                                    0x08, 0x06, 0x00, 0x00, 0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00,
-                                    0x0d, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9c, 0x63, 0x50, 0x48, 0x38, 0xf0,
-                                    0x1f, 0x00, 0x04, 0x24, 0x02, 0x40, 0xea, 0xa7, 0x61, 0xc6, 0x00, 0x00,
-                                    0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+// A 1x1 image.
+constexpr std::string_view Png1x1(
+    "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0"
+    "\rIDATx\x9c\x63\x50\x48\x38\xf0\x1f\0\x04\x24\x02\x40\xea\xa7\x61\xc6\0\0\0\0IEND\xae\x42\x60\x82",
+    70);
 
 void Check(bool ok, const std::string& what) {
     if (!ok)
@@ -83,11 +82,9 @@ std::wstring RepositoryText(const TTestPackage& p, const std::wstring& text) {
 } // namespace
 
 std::wstring TTestPackage::Folder() const {
-    if (!InstallFolder.empty())
-        return InstallFolder;
-    if (InWindowsFolder)
-        return WindowsFolder() + L"\\SystemApps\\" + FullName();
-    return ProgramFilesFolder() + L"\\WindowsApps\\" + FullName();
+    return (InWindowsFolder ? WindowsFolder() + L"\\SystemApps\\"
+                            : ProgramFilesFolder() + L"\\WindowsApps\\") +
+           FullName();
 }
 
 std::wstring TTestPackage::LogoFile() const {
@@ -111,7 +108,7 @@ void InstallTestPackage(const TTestPackage& package) {
     WriteFile(folder + L"\\AppxManifest.xml", Narrow(Manifest(package)));
     WriteFile(folder + L"\\AppxSignature.p7x", "PKCX");
     if (package.HasLogo)
-        WriteFile(package.LogoFile(), std::string_view(reinterpret_cast<const char*>(Png1x1), sizeof Png1x1));
+        WriteFile(package.LogoFile(), Png1x1);
 
     const std::wstring fullName = package.FullName();
     const std::wstring repository = RepositoryKey;

@@ -21,8 +21,6 @@ struct TFakeAppData {
     std::wstring Name;
     std::wstring Path;
     bool Framework = false;
-    bool Resource = false;
-    bool Listed = true;
     std::wstring Logo;
 };
 
@@ -44,9 +42,9 @@ public:
     void STDMETHODCALLTYPE GetLogo(BSTR* v) override { SetBstr(v, F.Logo); }
     void STDMETHODCALLTYPE GetAppIds(BSTR* v) override { SetBstr(v, L"App"); }
     bool STDMETHODCALLTYPE IsExcluded1() override { return F.Framework; }
-    bool STDMETHODCALLTYPE IsExcluded2() override { return F.Resource; }
-    bool STDMETHODCALLTYPE IsListed() override { return F.Listed; }
-    bool STDMETHODCALLTYPE IsFeatureListed() override { return !F.Framework && !F.Resource; }
+    bool STDMETHODCALLTYPE IsExcluded2() override { return false; }
+    bool STDMETHODCALLTYPE IsListed() override { return true; }
+    bool STDMETHODCALLTYPE IsFeatureListed() override { return !F.Framework; }
     bool STDMETHODCALLTYPE IsProvisioned() override { return false; }
     void STDMETHODCALLTYPE LoadResourceString(LPCWSTR reference, BSTR* v) override {
         std::wstring text = reference ? reference : L"";
@@ -91,8 +89,8 @@ public:
     uint32_t STDMETHODCALLTYPE GetUpdateTime() override { return UpdateTime; }
     int32_t STDMETHODCALLTYPE GetAppCount() override {
         std::lock_guard lock(FLock);
-        return static_cast<int32_t>(std::ranges::count_if(
-            FData, [](const TFakeAppData& app) { return !app.Framework && !app.Resource; }));
+        return static_cast<int32_t>(
+            std::ranges::count_if(FData, [](const TFakeAppData& app) { return !app.Framework; }));
     }
     void STDMETHODCALLTYPE Update() override { ++Updates; }
     bool STDMETHODCALLTYPE IsLoading() override { return !Loaded; }

@@ -135,36 +135,30 @@ TEST(UsageItemsTest, CountSumsSaturateAndIgnoreNegativeCounts) {
     }
 }
 
-// The launch counters' value layouts and names.
+// The launch counters' value layouts and names: "counter focus-counter
+// focus-time last-run" of a value, "none" for data of another size.
 template <class T> void Put(std::vector<uint8_t>& data, size_t offset, T value) {
     std::memcpy(data.data() + offset, &value, sizeof value);
 }
+std::string Decoded(const std::optional<TUserAssistData>& value) {
+    return value ? testing::PrintToString(
+                       std::tuple(value->Counter, value->FocusCounter, value->FocusTime, value->LastRun))
+                 : "none";
+}
 
 TEST(UserAssistRulesTest, ValueDataIsReadOnlyAtTheSizeOfItsLayout) {
-    std::vector<uint8_t> xp(UserAssistSizeXP, 0xEE);
+    std::vector<uint8_t> xp(UserAssistSizeXP, 0xEE), win7(UserAssistSizeWin7, 0xEE);
     Put<int32_t>(xp, 4, 12);
     Put<uint64_t>(xp, 8, 0x01D9000011112222ULL);
-    const auto old = DecodeUserAssistXP(xp.data(), xp.size());
-    ASSERT_TRUE(old);
-    EXPECT_EQ(old->Counter, 12);
-    EXPECT_EQ(old->LastRun, 0x01D9000011112222ULL);
-    EXPECT_EQ(old->FocusCounter, 0);
-
-    std::vector<uint8_t> win7(UserAssistSizeWin7, 0xEE);
     Put<int32_t>(win7, 4, 7);
     Put<int32_t>(win7, 8, 3);
     Put<int32_t>(win7, 12, 65000);
     Put<uint64_t>(win7, 60, 0x01DA123456789ABCULL);
-    const auto recent = DecodeUserAssistWin7(win7.data(), win7.size());
-    ASSERT_TRUE(recent);
-    EXPECT_EQ(recent->Counter, 7);
-    EXPECT_EQ(recent->FocusCounter, 3);
-    EXPECT_EQ(recent->FocusTime, 65000);
-    EXPECT_EQ(recent->LastRun, 0x01DA123456789ABCULL);
-
-    EXPECT_FALSE(DecodeUserAssistXP(win7.data(), win7.size()));
-    EXPECT_FALSE(DecodeUserAssistWin7(xp.data(), xp.size()));
-    EXPECT_FALSE(DecodeUserAssistWin7(win7.data(), win7.size() - 1));
+    EXPECT_EQ(Decoded(DecodeUserAssistXP(xp.data(), xp.size())), "(12, 0, 0, 133137664270475810)");
+    EXPECT_EQ(Decoded(DecodeUserAssistWin7(win7.data(), win7.size())), "(7, 3, 65000, 133439154959194812)");
+    EXPECT_EQ(Decoded(DecodeUserAssistXP(win7.data(), win7.size())), "none");
+    EXPECT_EQ(Decoded(DecodeUserAssistWin7(xp.data(), xp.size())), "none");
+    EXPECT_EQ(Decoded(DecodeUserAssistWin7(win7.data(), win7.size() - 1)), "none");
 }
 
 using TPaths = std::initializer_list<std::pair<std::wstring, std::wstring>>;
