@@ -15,8 +15,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class DebugLogTest : public LogFolderTest {};
-
 TEST_F(DebugLogTest, RecordLayoutLevelsAndNesting) {
     std::wstring name = UniqueName(L"Layout");
     {

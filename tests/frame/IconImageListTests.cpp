@@ -8,6 +8,7 @@
 
 #include <set>
 #include <thread>
+#include <vector>
 
 using namespace velmora;
 
@@ -65,20 +66,12 @@ void ExpectPaired(TIconImageList& list) {
     EXPECT_EQ(ImageList_GetImageCount(list.SmallIcons()), ImageList_GetImageCount(list.LargeIcons()));
 }
 
-unique_gdiobj MakeBitmap(const TBgraImage& image) {
-    BITMAPINFO format{};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), image.Width, -image.Height, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    unique_gdiobj bitmap(CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-    memcpy(bits, image.Pixels.data(), image.Pixels.size() * 4);
-    return bitmap;
-}
-
-unique_hicon MakeIcon(const TBgraImage& image) {
-    unique_gdiobj colour = MakeBitmap(image);
-    unique_gdiobj mask(CreateBitmap(image.Width, image.Height, 1, 1, nullptr));
-    ICONINFO info{TRUE, 0, 0, static_cast<HBITMAP>(mask.get()), static_cast<HBITMAP>(colour.get())};
-    return unique_hicon(CreateIconIndirect(&info));
+// An opaque icon of one colour.
+unique_hicon MakeIcon(uint32_t colour, int size = 32) {
+    const std::vector<uint32_t> pixels(size * size, colour);
+    const std::vector<BYTE> mask(size * size / 8);
+    return unique_hicon(
+        CreateIcon(nullptr, size, size, 1, 32, mask.data(), reinterpret_cast<const BYTE*>(pixels.data())));
 }
 
 } // namespace
@@ -100,8 +93,7 @@ TEST(IconImageList, FreedIndicesAreReusedLowestFirstInBothListsFixedOnesNeverAnd
 
     // Lists out of step (someone appended to the large list behind the
     // pair's back) raise the image-list error and leave no half entry.
-    unique_gdiobj extra = MakeBitmap(Solid(Red));
-    ASSERT_EQ(ImageList_Add(list.LargeIcons(), static_cast<HBITMAP>(extra.get()), nullptr), 11);
+    ASSERT_EQ(ImageList_ReplaceIcon(list.LargeIcons(), -1, MakeIcon(Red).get()), 11);
     try {
         list.AddImages({}, Solid(Blue));
         ADD_FAILURE() << "no error";
@@ -129,7 +121,7 @@ TEST(IconImageListIcons, IconsKeepEachSizeWithItsAlphaAnIconOfOneSizeServesBothP
     EXPECT_EQ(list.AddShellIcon(ThisModuleFileName()), 2);
     // An icon of one size serves both; none gives -1.
     EXPECT_EQ(list.AddIcon(nullptr, nullptr), -1);
-    unique_hicon small = MakeIcon(Solid(Magenta, 16)), large = MakeIcon(Solid(Green));
+    unique_hicon small = MakeIcon(Magenta, 16), large = MakeIcon(Green);
     ASSERT_EQ(list.AddIcon(small.get(), nullptr), 3);
     EXPECT_EQ(Centre(list.LargeIcons(), 3), Magenta);
     ASSERT_EQ(list.AddIcon(nullptr, large.get()), 4);

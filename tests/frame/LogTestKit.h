@@ -61,7 +61,7 @@ inline std::vector<std::wstring> StatisticsTextsSince(std::streamoff from) {
                        from);
 }
 
-class LogFolderTest : public ::testing::Test {
+class DebugLogTest : public ::testing::Test {
 protected:
     fs::path LogPath(const std::wstring& name) const { return Folder / fs::path(name + L".log"); }
 

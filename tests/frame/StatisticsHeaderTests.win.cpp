@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace velmora::testing {
 namespace {
@@ -32,29 +34,31 @@ struct TTestEntry {
 };
 
 // The dump format itself is the run header's native test; here the places
-// and entries the system's registry holds.
+// and entries the system's registry holds: the machine's in both views, then
+// the user's.
 TEST(StatisticsHeader, DumpsTheUninstallEntriesOfBothRootsAndViews) {
-    std::wstring name = UniqueName(L"VelmoraHeaderTest");
-    TTestEntry machine(TRegRoot::LocalMachine, TRegView::x64, name + L"-machine");
-    TTestEntry machine32(TRegRoot::LocalMachine, TRegView::x32, name + L"-machine32");
-    TTestEntry user(TRegRoot::CurrentUser, TRegView::x64, name + L"-user");
-    ASSERT_TRUE(machine.Key && machine32.Key && user.Key);
+    const std::wstring name = UniqueName(L"VelmoraHeaderTest");
+    std::vector<std::unique_ptr<TTestEntry>> entries;
+    for (auto [root, view] : {std::pair{TRegRoot::LocalMachine, TRegView::x64},
+                              {TRegRoot::LocalMachine, TRegView::x32},
+                              {TRegRoot::CurrentUser, TRegView::x64}}) {
+        entries.push_back(std::make_unique<TTestEntry>(root, view, name + std::to_wstring(entries.size())));
+        ASSERT_TRUE(entries.back()->Key);
+    }
+    const TTestEntry& user = *entries.back();
     ASSERT_TRUE(user.Key.WriteString(L"DisplayName", L"Sample App"));
     ASSERT_TRUE(user.Key.CreateSubKey(L"Child").WriteString(L"Note", L"nested"));
 
     auto from = StatisticsFileEnd();
     StatisticsLog::Reset();
     auto texts = StatisticsTextsSince(from);
-    auto at = [&](const std::wstring& line) {
-        return std::find(texts.begin(), texts.end(), line) - texts.begin();
-    };
-    std::vector<ptrdiff_t> order{
-        at(RegistryKeyToStr(TRegView::x64, TRegRoot::LocalMachine, Uninstall)), at(machine.Text()),
-        at(RegistryKeyToStr(TRegView::x32, TRegRoot::LocalMachine, Uninstall)), at(machine32.Text()),
-        at(RegistryKeyToStr(TRegView::x64, TRegRoot::CurrentUser, Uninstall)),  at(user.Text())};
+    std::vector<ptrdiff_t> order;
+    for (const auto& entry : entries)
+        for (const std::wstring& line :
+             {RegistryKeyToStr(entry->View, entry->Root, Uninstall), entry->Text()})
+            order.push_back(std::find(texts.begin(), texts.end(), line) - texts.begin());
     ASSERT_LT(order.back() + 4, static_cast<ptrdiff_t>(texts.size()));
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
-    EXPECT_EQ(texts[order[0] - 1], std::wstring(80, L'-'));
     EXPECT_THAT(
         std::vector(texts.begin() + order.back() + 1, texts.begin() + order.back() + 5),
         ::testing::ElementsAre(L"DisplayName (REG_SZ) = \"Sample App\"", L"",

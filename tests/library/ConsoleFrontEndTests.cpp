@@ -91,17 +91,14 @@ bool SamePath(const std::string& text, const fs::path& path) {
 
 } // namespace
 
-// The removal registers the process component's agent, as on a user's
-// machine; the prefix's registry is shared with the agent's own tests.
-struct TAgentUnregistration {
-    ~TAgentUnregistration() { RegisterLibrary(ThisModuleFolder() + L"ProcyraHelper.Agent.x64.dll", false); }
-};
-
-// The suite's backup settings as they were, afterwards.
-struct TBackupSettingsKept {
-    ~TBackupSettingsKept() {
+// Afterwards, the suite's backup settings as they were, and the process
+// component's agent unregistered: the removal registers it, as on a user's
+// machine, and the prefix's registry is shared with the agent's own tests.
+struct TMachineKept {
+    ~TMachineKept() {
         RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, WasOn ? 1 : 0);
         RekovaSettings::SetStoreLimit(Limit);
+        RegisterLibrary(ThisModuleFolder() + L"ProcyraHelper.Agent.x64.dll", false);
     }
     const bool WasOn = RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName);
     const int64_t Limit = RekovaSettings::StoreLimit();
@@ -109,8 +106,7 @@ struct TBackupSettingsKept {
 
 TEST(ConsoleFrontEnd, ForceRemovesAProgramPastAFullBackupStoreAndRestoresItsSet) {
     const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
-    const TAgentUnregistration unregisterAfterwards;
-    const TBackupSettingsKept keptSettings;
+    const TMachineKept kept;
     const TProgram alpha;
     RekovaSettings::SetStoreLimit(1024 * 1024);
 

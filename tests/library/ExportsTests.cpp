@@ -18,38 +18,6 @@
 using namespace velmora;
 using namespace velmora::testing;
 
-namespace {
-
-class Exports : public ::testing::Test {
-protected:
-    TLoadedLibrary Library;
-    void SetUp() override {
-        ASSERT_NE(Library.Module(), nullptr) << "VelmoraHelper.dll not found beside the test";
-    }
-};
-
-} // namespace
-
-TEST_F(Exports, RootsShareOneInventoryAndFeatureManagerThroughBothReadKinds) {
-    auto first = Library.NewRoot();
-    auto second = Library.NewRoot();
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->GetReadState(), TReadState::rsNonw) << "nothing is read before Refresh";
-    TComPtr<IFeatures> featuresA, featuresB;
-    first->GetFeatures(featuresA.put());
-    second->GetFeatures(featuresB.put());
-    ASSERT_TRUE(featuresA);
-    EXPECT_EQ(featuresA.get(), featuresB.get());
-
-    first->Refresh();
-    EXPECT_TRUE(WaitUntil([&] { return second->GetReadState() == TReadState::rsLoaded; }));
-    first.reset();
-    second->RefreshProgramList();
-    EXPECT_TRUE(WaitUntil([&] { return second->GetReadState() == TReadState::rsLoading; }));
-    second->Stop();
-    EXPECT_EQ(second->GetReadState(), TReadState::rsLoading) << "Stop keeps the last state";
-}
-
 // Each library hands out only its root (a component's also as IUnknown) and
 // can be unloaded once no object it handed out lives.
 TEST(LibraryExports, EachHandsOutOnlyItsRootAndCanUnloadOnlyWhenNoObjectLives) {

@@ -54,18 +54,25 @@ TEST(Root, FeatureEngineFollowsTheWindowsGeneration) {
     EXPECT_EQ(TVelmora::FeatureManager()->ClassName(), it->second);
 }
 
-// A program-list read runs neither the feature read nor the ARP hook; a full
-// read runs both, the hook's thread at most once per cycle.
+// Root objects share one inventory and one feature manager. A program-list
+// read runs neither the feature read nor the ARP hook, and a stop keeps its
+// state; a full read runs both, the hook's thread at most once per cycle.
 TEST(Root, FeatureReadAndARPCacheRefreshFollowAFullReadOnly) {
     const size_t ended = CountStatisticsLines("End update system ARP Cache.");
-    auto root = MakeCom<TVelmora, IVelmora>();
-    TComPtr<IFeatures> features;
+    auto root = MakeCom<TVelmora, IVelmora>(), other = MakeCom<TVelmora, IVelmora>();
+    EXPECT_EQ(other->GetReadState(), TReadState::rsNonw) << "nothing is read before Refresh";
+    TComPtr<IFeatures> features, othersFeatures;
     root->GetFeatures(features.put());
+    other->GetFeatures(othersFeatures.put());
+    EXPECT_EQ(features.get(), othersFeatures.get());
     root->RequestARPCacheRefresh();
     root->RefreshProgramList();
-    ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoading; }));
+    ASSERT_TRUE(WaitUntil([&] { return other->GetReadState() == TReadState::rsLoading; }));
     EXPECT_EQ(features->GetReadState(), TReadState::rsNonw);
     EXPECT_EQ(TVelmora::ARPRefreshThread(), nullptr);
+    other->Stop();
+    EXPECT_EQ(root->GetReadState(), TReadState::rsLoading) << "Stop keeps the last state";
+    other.reset();
 
     root->Refresh();
     ASSERT_TRUE(WaitUntil([&] { return root->GetReadState() == TReadState::rsLoaded; }));

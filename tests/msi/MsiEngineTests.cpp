@@ -59,14 +59,9 @@ std::vector<std::wstring> ReadRegistryRows(TMsiRegKeyEnumerator& rows) {
     return found;
 }
 
-// The message of the installer error the call throws.
-template <class F> std::wstring ErrorOf(F&& call) {
-    try {
-        call();
-    } catch (const EMsiError& e) {
-        return e.Message();
-    }
-    return L"(no error)";
+// A call that throws the installer error whose message starts with start.
+auto Fails(const char* start) {
+    return ::testing::ThrowsMessage<EMsiError>(::testing::StartsWith(start));
 }
 
 } // namespace
@@ -137,18 +132,17 @@ TEST_F(MsiEngineTest, ListsInstalledProductsAndReadsTheirProperties) {
 }
 
 TEST_F(MsiEngineTest, FailuresCarryTheFailedStepAndTheInstallersError) {
-    using ::testing::StartsWith;
     auto& engine = TMsiEngine::Instance();
     auto missing = engine.CreateProduct(UnknownCode);
-    EXPECT_THAT(ErrorOf([&] { missing->OpenProduct(); }), StartsWith(L"Unable to open product\r\n: 1605"));
+    EXPECT_THAT([&] { missing->OpenProduct(); }, Fails("Unable to open product\r\n: 1605"));
     EXPECT_FALSE(missing->IsOpen());
-    EXPECT_THAT(ErrorOf([&] { missing->EnumRegKeys(); }), StartsWith(L"Unable to open database\r\n"));
+    EXPECT_THAT([&] { missing->EnumRegKeys(); }, Fails("Unable to open database\r\n"));
     // Costing needs the product opened first.
-    EXPECT_THAT(ErrorOf([&] { engine.CreateProduct(TestCode)->CostFiles(); }),
-                StartsWith(L"Unable to cost files\r\nError invalid handle: 6"));
+    EXPECT_THAT([&] { engine.CreateProduct(TestCode)->CostFiles(); },
+                Fails("Unable to cost files\r\nError invalid handle: 6"));
     // This package has no Extension table: the query names a table that is not there.
-    EXPECT_THAT(ErrorOf([&] { Product(TestCode)->EnumExtensions()->Next(); }),
-                StartsWith(L"Unable to open view\r\nSQL query syntax invalid or unsupported: 1615"));
+    EXPECT_THAT([&] { Product(TestCode)->EnumExtensions()->Next(); },
+                Fails("Unable to open view\r\nSQL query syntax invalid or unsupported: 1615"));
 }
 
 TEST_F(MsiEngineTest, ThreadsShareTheEngineWhileTheListIsReRead) {
@@ -182,7 +176,8 @@ TEST_F(MsiEngineTest, FilesResolveByLongNameAndAFreedEngineFailsHeldObjectsClean
     ASSERT_TRUE(files->Next());
 
     TMsiEngine::FreeInstance();
-    EXPECT_EQ(ErrorOf([&] { files->Next(); }), L"Installer engine freed\r\nError invalid handle: 6");
+    EXPECT_THAT([&] { files->Next(); }, ::testing::ThrowsMessage<EMsiError>(::testing::StrEq(
+                                            "Installer engine freed\r\nError invalid handle: 6")));
     files.reset();
     product.reset();
     auto again = Product(TestCode, true);
