@@ -149,6 +149,11 @@ std::set<TFRRequiredAction> Remove(IForceRemove& removal) {
     return asked;
 }
 
+// Paused on that question.
+bool AskedFor(IForceRemove& removal, TFRRequiredAction question) {
+    return removal.GetState() == TFRState::frsPaused && removal.GetRequiredAction() == question;
+}
+
 bool Finishes(IForceRemove& removal) {
     return WaitUntil([&] { return removal.GetState() == TFRState::frsFinished; }, 60s);
 }
@@ -559,6 +564,10 @@ TEST(ForceRemoveDecisions, AFileHeldOpenIsAskedForUntilItIsClosedOrTheController
                 60s));
             EXPECT_THAT(BlockedFiles(*removal), ElementsAre(LowerCase(programs.ADll)));
             EXPECT_EQ(removal->GetState(), TFRState::frsPaused);
+            EXPECT_EQ(removal->GetStateStamp(), 0u);
+            removal->Resume(); // without an answer: asked again
+            ASSERT_TRUE(
+                WaitUntil([&] { return AskedFor(*removal, TFRRequiredAction::frqBlockedFilesDecision); }));
             EXPECT_TRUE(FileExists(programs.AExe)) << "files deleted before the decision";
             if (release) {
                 removal.reset();
@@ -770,7 +779,9 @@ TEST(ForceRemoveBackup, AFullBackupStoreIsAskedAboutAndTheRemovalGoesOnWithoutBa
     RekovaSettings::SetStoreLimit(1024 * 1024);
     TTwoPrograms programs;
     TUninstallEntry entryA{programs.NameA, programs.InstallA, programs.Vendor};
+    // Two files larger than the store: asked about once.
     WriteFile(programs.InstallA + L"large.bin", 2 * 1024 * 1024);
+    WriteFile(programs.InstallA + L"larger.bin", 3 * 1024 * 1024);
     TFrontEnd frontEnd;
     ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
     TComPtr<IForceRemove> removal = frontEnd.ForceRemove(programs.NameA);
@@ -778,14 +789,18 @@ TEST(ForceRemoveBackup, AFullBackupStoreIsAskedAboutAndTheRemovalGoesOnWithoutBa
     ASSERT_TRUE(Scan(*removal));
 
     removal->StartRemove();
-    ASSERT_TRUE(WaitUntil(
-        [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision; }, 60s));
-    EXPECT_EQ(removal->GetState(), TFRState::frsPaused);
+    for (int asked = 0; asked < 2; ++asked) { // Resume without an answer: asked again
+        ASSERT_TRUE(
+            WaitUntil([&] { return AskedFor(*removal, TFRRequiredAction::frqRKFreeSpaceDecision); }, 60s));
+        if (asked == 0)
+            removal->Resume();
+    }
     removal->SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
     removal->Resume();
     ASSERT_TRUE(Finishes(*removal));
     ExpectEveryFileRemoved(*removal);
     EXPECT_FALSE(FileExists(programs.InstallA + L"large.bin"));
+    EXPECT_FALSE(FileExists(programs.InstallA + L"larger.bin"));
     EXPECT_FALSE(entryA.Exists());
 
     TComPtr<IRekovaSet> set = NewestBackupSet();
