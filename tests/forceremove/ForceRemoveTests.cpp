@@ -23,7 +23,8 @@
 using namespace velmora;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using velmora::testing::TNoSharedDlls;
+using velmora::testing::TChangeLines;
+using velmora::testing::TSharedDllMap;
 using velmora::testing::WaitUntil;
 
 namespace {
@@ -65,22 +66,13 @@ struct TMachine {
     }
 };
 
-// Records each change; a backed-up one marks its changes "backed-up" and,
-// when the store is full, asks at each change whether to go on without backup.
-class TRecordingStrategy : public IRemoveStrategy {
+// Records each change on the machine; a backed-up one marks its changes
+// "backed-up" and, when the store is full, asks at each change whether to go
+// on without backup. Read-only files are the machine's.
+class TRecordingStrategy : public TChangeLines {
 public:
     explicit TRecordingStrategy(TMachine& machine, std::function<bool()> storeFull = nullptr)
         : FMachine(machine), FStoreFull(std::move(storeFull)) {}
-    void RemoveDir(const std::wstring& path) override { Change(L"dir " + path); }
-    void RemoveFile(const std::wstring& path) override { Change(L"file " + path); }
-    void RemoveKey(const TFRRegEntry& entry) override { Change(L"key " + entry.FullPath()); }
-    void RemoveValue(TRegRoot, const std::wstring& key, const std::wstring& name) override {
-        Change(L"value " + key + L"\\" + name);
-    }
-    void WriteValue(TRegRoot, const std::wstring& key, uint32_t value, const std::wstring& name) override {
-        Change(L"write " + key + L"\\" + name + L"=" + std::to_wstring(value));
-    }
-    void RemoveService(const std::wstring& name) override { Change(L"service " + name); }
     uint32_t FileGetAttr(const std::wstring& path) override {
         std::lock_guard lock(FMachine.Lock);
         return FMachine.ReadOnly.count(path) ? 0x21 : 0x20;
@@ -92,7 +84,7 @@ public:
     }
 
 private:
-    void Change(const std::wstring& change) {
+    void Change(const std::wstring& change) override {
         if (!FStoreFull)
             return FMachine.Change(change);
         bool skipBackup = false;
@@ -142,7 +134,7 @@ public:
     bool Is64BitWindows() override { return false; }
     std::wstring WindowsFolder() override { return L"C:\\Windows"; }
     const TSharedFolders& SharedFolders() override { return FShared; }
-    std::unique_ptr<TSharedDllCounts> SharedDllCounts() override { return std::make_unique<TNoSharedDlls>(); }
+    std::unique_ptr<TSharedDllCounts> SharedDllCounts() override { return std::make_unique<TSharedDllMap>(); }
     std::wstring PreparePath(const std::wstring& path) override { return path; }
     std::vector<std::unique_ptr<IFRTask>> Scanners(const TFRProduct&, const TFRScanLists& lists,
                                                    TWorkflowCheck check) override {

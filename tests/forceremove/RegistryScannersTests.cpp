@@ -49,7 +49,7 @@ protected:
 
     TFakeRegistry FRegistry;
     TAppFolders FAppFolders{L"C:\\Windows"};
-    TFRSharedDlls FSharedDlls{std::make_unique<TNoSharedDlls>()};
+    TFRSharedDlls FSharedDlls{std::make_unique<TSharedDllMap>()};
     TFRFileList FFileList{FSharedDlls};
     TFRRegList FRegList{true};
     TIDList FAppIDs, FCLSIDs;
