@@ -233,22 +233,19 @@ public:
         WriteShortcut(ToolsLink, Programs.AExe);
         std::ofstream(fs::path(WebLink)) << "[InternetShortcut]\r\nURL=https://example.invalid/\r\n";
         const std::wstring runA = L"\"" + Programs.AExe + L"\" \"%1\"";
-        const bool written =
-            Create(TRegRoot::ClassesRoot, SystemVerb + L"\\command").WriteString(L"", runA) &&
-            Create(TRegRoot::ClassesRoot, SharedProgId).WriteString(L"", L"Shared document") &&
-            Create(TRegRoot::ClassesRoot, SharedProgId + L"\\shell\\open\\command").WriteString(L"", runA) &&
-            Create(TRegRoot::ClassesRoot, SharedProgId + L"\\shell\\print\\command")
-                .WriteString(L"", L"\"" + Programs.BExe + L"\" /p \"%1\"") &&
-            Create(TRegRoot::ClassesRoot, L"AppID\\setup.exe")
-                .WriteString(L"AppID", L"{5C3B7A0E-0C1D-4E55-9A7B-6D2F4E8A1C90}") &&
-            Create(TRegRoot::LocalMachine, std::wstring(AppPathsKey) + L"\\a.exe")
-                .WriteString(L"", Programs.AExe) &&
-            Create(TRegRoot::CurrentUser, std::wstring(AppPathsKey) + L"\\a.exe")
-                .WriteString(L"", L"C:\\Other Tools\\a.exe") &&
-            Create(TRegRoot::ClassesRoot, L"Applications\\a.exe\\shell\\open\\command")
-                .WriteString(L"", runA) &&
-            Create(TRegRoot::LocalMachine, RegisteredApplicationsKey)
-                .WriteString(OtherApplication, L"Software\\Other");
+        const TRegRoot classes = TRegRoot::ClassesRoot;
+        const bool written = WriteStrings({
+            {classes, SystemVerb + L"\\command", L"", runA},
+            {classes, SharedProgId, L"", L"Shared document"},
+            {classes, SharedProgId + L"\\shell\\open\\command", L"", runA},
+            {classes, SharedProgId + L"\\shell\\print\\command", L"",
+             L"\"" + Programs.BExe + L"\" /p \"%1\""},
+            {classes, L"AppID\\setup.exe", L"AppID", L"{5C3B7A0E-0C1D-4E55-9A7B-6D2F4E8A1C90}"},
+            {TRegRoot::LocalMachine, std::wstring(AppPathsKey) + L"\\a.exe", L"", Programs.AExe},
+            {TRegRoot::CurrentUser, std::wstring(AppPathsKey) + L"\\a.exe", L"", L"C:\\Other Tools\\a.exe"},
+            {classes, L"Applications\\a.exe\\shell\\open\\command", L"", runA},
+            {TRegRoot::LocalMachine, RegisteredApplicationsKey, OtherApplication, L"Software\\Other"},
+        });
         if (!written)
             ADD_FAILURE() << "the neighbours' registrations were not written";
     }
@@ -258,7 +255,7 @@ public:
             DeleteKey(TRegRoot::ClassesRoot, key, TRegView::x64);
         for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
             DeleteKey(root, std::wstring(AppPathsKey) + L"\\a.exe", TRegView::x64);
-        Create(TRegRoot::LocalMachine, RegisteredApplicationsKey).DeleteValue(OtherApplication);
+        CreateKey(TRegRoot::LocalMachine, RegisteredApplicationsKey).DeleteValue(OtherApplication);
         std::error_code ignored;
         for (const auto& link : {StartupA, StartupB})
             fs::remove(link, ignored);
@@ -295,9 +292,6 @@ public:
 private:
     static std::wstring Startup() {
         return IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_STARTUP | CSIDL_FLAG_CREATE));
-    }
-    static TRegKey Create(TRegRoot root, const std::wstring& path) {
-        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
     }
 };
 
@@ -634,29 +628,32 @@ public:
         StringFromGUID2(guid, text, 40);
         ClassId = text;
         const BYTE blob[] = {0, 1, 2, 0xFE, 0, 0xFF};
-        const TRegKey machine = Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha");
-        const TRegKey server = Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId + L"\\InProcServer32");
-        const TRegKey openWith = Create(TRegRoot::ClassesRoot, Extension + L"\\OpenWithProgids");
+        const TRegKey machine = CreateKey(TRegRoot::LocalMachine, VendorKey + L"\\Alpha");
+        const TRegKey openWith = CreateKey(TRegRoot::ClassesRoot, Extension + L"\\OpenWithProgids");
+        const TRegRoot classes = TRegRoot::ClassesRoot;
         const bool written =
-            machine.WriteString(L"", L"Alpha") && machine.WriteString(L"Path", Programs.InstallA) &&
             machine.WriteExpandString(L"Data", L"%APPDATA%\\" + Programs.Vendor) &&
             machine.WriteNumber(L"Runs", 7) && machine.WriteQword(L"Installed", 0x0123456789ABCDEFull) &&
             machine.WriteBinary(L"Key", blob, sizeof(blob)) &&
             machine.WriteMultiString(L"Plugins", {L"one", L"two"}) &&
-            Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha\\Settings").WriteNumber(L"Level", 3) &&
-            Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha", TRegView::x32)
+            CreateKey(TRegRoot::LocalMachine, VendorKey + L"\\Alpha\\Settings").WriteNumber(L"Level", 3) &&
+            CreateKey(TRegRoot::LocalMachine, VendorKey + L"\\Alpha", TRegView::x32)
                 .WriteExpandString(L"Home", L"%ProgramFiles%\\App") &&
-            Create(TRegRoot::CurrentUser, VendorKey + L"\\Alpha").WriteString(L"Theme", L"dark") &&
-            Create(TRegRoot::CurrentUser, RunKey)
-                .WriteString(RunValue, L"\"" + Programs.AExe + L"\" /background") &&
-            Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId).WriteString(L"", L"Alpha Document") &&
-            server.WriteString(L"", Programs.ADll) && server.WriteString(L"ThreadingModel", L"Apartment") &&
-            Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId + L"\\ProgID").WriteString(L"", ProgId) &&
-            Create(TRegRoot::ClassesRoot, ProgId).WriteString(L"", L"Alpha document") &&
-            Create(TRegRoot::ClassesRoot, ProgId + L"\\CLSID").WriteString(L"", ClassId) &&
-            Create(TRegRoot::ClassesRoot, Extension).WriteString(L"", OtherProgId) &&
             openWith.WriteValue(ProgId, TRegValue{REG_NONE, {}}) &&
-            openWith.WriteValue(OtherProgId, TRegValue{REG_NONE, {}});
+            openWith.WriteValue(OtherProgId, TRegValue{REG_NONE, {}}) &&
+            WriteStrings({
+                {TRegRoot::LocalMachine, VendorKey + L"\\Alpha", L"", L"Alpha"},
+                {TRegRoot::LocalMachine, VendorKey + L"\\Alpha", L"Path", Programs.InstallA},
+                {TRegRoot::CurrentUser, VendorKey + L"\\Alpha", L"Theme", L"dark"},
+                {TRegRoot::CurrentUser, RunKey, RunValue, L"\"" + Programs.AExe + L"\" /background"},
+                {classes, L"CLSID\\" + ClassId, L"", L"Alpha Document"},
+                {classes, L"CLSID\\" + ClassId + L"\\InProcServer32", L"", Programs.ADll},
+                {classes, L"CLSID\\" + ClassId + L"\\InProcServer32", L"ThreadingModel", L"Apartment"},
+                {classes, L"CLSID\\" + ClassId + L"\\ProgID", L"", ProgId},
+                {classes, ProgId, L"", L"Alpha document"},
+                {classes, ProgId + L"\\CLSID", L"", ClassId},
+                {classes, Extension, L"", OtherProgId},
+            });
         if (!written)
             ADD_FAILURE() << "the registration of " << Narrow(Programs.NameA) << " was not written";
     }
@@ -699,11 +696,6 @@ public:
                        Extension = L"." + LowerCase(Programs.Vendor),
                        OtherProgId = Programs.Vendor + L"Other.Document";
     std::wstring ClassId;
-
-private:
-    static TRegKey Create(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
-        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, view);
-    }
 };
 
 // The newest backup set of the store, as the backup component beside the test sees it.
@@ -863,10 +855,10 @@ class TNeighbour {
 public:
     TNeighbour() {
         for (TRegRoot root : {TRegRoot::CurrentUser, TRegRoot::LocalMachine}) {
-            Create(root, RegisteredApplicationsKey).WriteString(Name, Capabilities);
-            Create(root, Capabilities).WriteString(L"ApplicationName", Name);
+            CreateKey(root, RegisteredApplicationsKey).WriteString(Name, Capabilities);
+            CreateKey(root, Capabilities).WriteString(L"ApplicationName", Name);
         }
-        Create(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview")
+        CreateKey(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview")
             .WriteString(L"", L"Neighbour.Document");
     }
     ~TNeighbour() {
@@ -894,9 +886,6 @@ public:
     }
 
 private:
-    static TRegKey Create(TRegRoot root, const std::wstring& path) {
-        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
-    }
     const std::wstring Name = L"Velmora Neighbour";
     const std::wstring Capabilities = std::wstring(VendorKey) + L"\\Neighbour\\Capabilities";
 };

@@ -61,6 +61,22 @@ public:
     const std::wstring Path;
 };
 
+// The key (in the 64-bit view unless told), made as needed.
+inline TRegKey CreateKey(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
+    return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, view);
+}
+
+// A string value of a machine's table, and the table written; false when a value was not.
+struct TStringRow {
+    TRegRoot Root;
+    std::wstring Key, Name, Data;
+};
+inline bool WriteStrings(const std::vector<TStringRow>& rows) {
+    return std::ranges::all_of(rows, [](const TStringRow& row) {
+        return CreateKey(row.Root, row.Key).WriteString(row.Name, row.Data);
+    });
+}
+
 // Writes a file of `size` bytes (folders made as needed); its full path.
 inline std::wstring WriteFile(const std::wstring& path, size_t size) {
     fs::create_directories(fs::path(path).parent_path());
@@ -441,17 +457,9 @@ inline void Check(UINT code, const wchar_t* step) {
         throw std::runtime_error(Narrow(Format(L"%s failed: %d", step, static_cast<int>(code))));
 }
 
-struct TMsiHandleCloser {
-    MSIHANDLE Handle = 0;
-    ~TMsiHandleCloser() {
-        if (Handle)
-            MsiCloseHandle(Handle);
-    }
-};
-
 inline void AddFileType(const std::wstring& path) {
-    TMsiHandleCloser database;
-    Check(MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_TRANSACT, &database.Handle), L"open package");
+    PMSIHANDLE database;
+    Check(MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_TRANSACT, &database), L"open package");
     for (const wchar_t* sql :
          {L"CREATE TABLE `ProgId` (`ProgId` CHAR(255) NOT NULL, `ProgId_Parent` CHAR(255), `Class_` "
           L"CHAR(38), "
@@ -463,11 +471,11 @@ inline void AddFileType(const std::wstring& path) {
           L"`Component_`)",
           L"INSERT INTO `Extension` (`Extension`, `Component_`, `ProgId_`, `Feature_`) "
           L"VALUES ('vscan', 'ScanFiles', 'VelmoraScanTest.Document', 'Complete')"}) {
-        TMsiHandleCloser view;
-        Check(MsiDatabaseOpenViewW(database.Handle, sql, &view.Handle), sql);
-        Check(MsiViewExecute(view.Handle, 0), sql);
+        PMSIHANDLE view;
+        Check(MsiDatabaseOpenViewW(database, sql, &view), sql);
+        Check(MsiViewExecute(view, 0), sql);
     }
-    Check(MsiDatabaseCommit(database.Handle), L"commit package");
+    Check(MsiDatabaseCommit(database), L"commit package");
 }
 
 } // namespace detail
