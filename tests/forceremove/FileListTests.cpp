@@ -1,7 +1,5 @@
 #include "forceremove/FileList.h"
-#include "forceremove/RemoveStrategy.h"
 #include "forceremove/SharedDlls.h"
-#include "platform/Text.h"
 
 #include "FakeRegistry.h"
 

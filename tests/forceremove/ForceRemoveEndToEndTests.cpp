@@ -213,7 +213,7 @@ inline constexpr wchar_t RegisteredApplicationsKey[] = L"Software\\RegisteredApp
 // link beside A's shortcut in a menu folder of A's own; another program's
 // value in the key where the installer package registers its application.
 // Removed afterwards.
-class TNeighbours {
+class TNeighbours : TMachinePart {
 public:
     explicit TNeighbours(const TVendorMachine& machine)
         : Programs(machine.Programs), SharedProgId(Programs.Vendor + L".Shared"),
@@ -260,8 +260,6 @@ public:
         for (const auto& link : {StartupA, StartupB})
             fs::remove(link, ignored);
     }
-    TNeighbours(const TNeighbours&) = delete;
-    TNeighbours& operator=(const TNeighbours&) = delete;
 
     // The registry entries of A's among them, as the removal lists them.
     std::vector<std::wstring> EntriesOfA() const {
@@ -592,7 +590,7 @@ TEST(ForceRemoveDecisions, AFileHeldOpenIsAskedForUntilItIsClosedOrTheController
 
 // The suite's backup settings for one test: this tool's removals backed up;
 // the settings as they were afterwards.
-class TBackupsOn {
+class TBackupsOn : TMachinePart {
 public:
     TBackupsOn() : FWasOn(RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName)) {
         RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, 1);
@@ -601,8 +599,6 @@ public:
         RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, FWasOn ? 1 : 0);
         RekovaSettings::SetStoreLimit(FLimit);
     }
-    TBackupsOn(const TBackupsOn&) = delete;
-    TBackupsOn& operator=(const TBackupsOn&) = delete;
 
 private:
     const bool FWasOn;
@@ -617,7 +613,7 @@ inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 // type, an autorun value, a class with its ProgID, and an open-with value on
 // an extension another program owns; read-only and hidden files, as some
 // installers leave them. Removed afterwards.
-class TRegisteredProgram {
+class TRegisteredProgram : TMachinePart {
 public:
     TRegisteredProgram() {
         SetFileAttributesW(Programs.ADll.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
@@ -666,8 +662,6 @@ public:
             DeleteKey(TRegRoot::ClassesRoot, key, TRegView::x64);
         SetFileAttributesW(Programs.ADll.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    TRegisteredProgram(const TRegisteredProgram&) = delete;
-    TRegisteredProgram& operator=(const TRegisteredProgram&) = delete;
 
     // Every place the installation touched, and B's folder, as they are now.
     TMachineSnapshot Snapshot() const {
@@ -851,7 +845,7 @@ std::vector<TInstaller> Installers() {
 // Another program's registration beside the installers': its value in both
 // roots' RegisteredApplications, its key below the vendor's, and the machine's
 // extension key of the per-user program's type. Removed afterwards.
-class TNeighbour {
+class TNeighbour : TMachinePart {
 public:
     TNeighbour() {
         for (TRegRoot root : {TRegRoot::CurrentUser, TRegRoot::LocalMachine}) {
@@ -868,8 +862,6 @@ public:
         }
         DeleteKey(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview", TRegView::x64);
     }
-    TNeighbour(const TNeighbour&) = delete;
-    TNeighbour& operator=(const TNeighbour&) = delete;
 
     // The installer's places and the shared keys, as they are now.
     static TMachineSnapshot Snapshot(const TInstaller& installer) {

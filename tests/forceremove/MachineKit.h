@@ -40,17 +40,22 @@ namespace fs = std::filesystem;
 inline constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr wchar_t SharedDllsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
+// What a test sets up on its machine and takes away when it ends: never copied.
+struct TMachinePart {
+    TMachinePart() = default;
+    TMachinePart(const TMachinePart&) = delete;
+    TMachinePart& operator=(const TMachinePart&) = delete;
+};
+
 // A unique key below the machine's Software\VelmoraTests, made in either
 // registry view and deleted from both afterwards.
-class TMachineTestKey {
+class TMachineTestKey : TMachinePart {
 public:
     explicit TMachineTestKey(std::wstring_view stem) : Path(L"Software\\VelmoraTests\\" + UniqueName(stem)) {}
     ~TMachineTestKey() {
         DeleteKey(TRegRoot::LocalMachine, Path, TRegView::x64);
         DeleteKey(TRegRoot::LocalMachine, Path, TRegView::x32);
     }
-    TMachineTestKey(const TMachineTestKey&) = delete;
-    TMachineTestKey& operator=(const TMachineTestKey&) = delete;
 
     // The key, or a subkey of it, in the view.
     TRegKey Create(TRegView view, std::wstring_view subKey = {}) const {
@@ -95,7 +100,7 @@ inline bool Listed(const std::wstring& path) {
 }
 
 // A demand-start service registered for the test, deleted afterwards.
-class TTestService {
+class TTestService : TMachinePart {
 public:
     explicit TTestService(const std::wstring& path) {
         unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -107,8 +112,6 @@ public:
             ADD_FAILURE() << "CreateServiceW failed: " << GetLastError();
     }
     ~TTestService() { Delete(); }
-    TTestService(const TTestService&) = delete;
-    TTestService& operator=(const TTestService&) = delete;
 
     const std::wstring& Name() const { return FName; }
     bool Exists() const {
@@ -129,7 +132,7 @@ private:
 
 // A copy of the waiting console double beside the test, started from a
 // folder; ended afterwards if it still runs.
-class TWaitingProgram {
+class TWaitingProgram : TMachinePart {
 public:
     explicit TWaitingProgram(const std::wstring& folder) : FProgram(folder + L"worker.exe") {
         fs::create_directories(folder);
@@ -146,8 +149,6 @@ public:
             WaitForSingleObject(FChild->Process.get(), 5000);
         }
     }
-    TWaitingProgram(const TWaitingProgram&) = delete;
-    TWaitingProgram& operator=(const TWaitingProgram&) = delete;
 
     // The copy that runs.
     const std::wstring& Program() const { return FProgram; }
@@ -164,7 +165,7 @@ private:
 // An uninstall entry (64-bit view of HKEY_LOCAL_MACHINE, the display name as
 // its key name) whose uninstaller is missing; deleted afterwards. It records
 // a size, so that the inventory does not measure the folder and write one back.
-class TUninstallEntry {
+class TUninstallEntry : TMachinePart {
 public:
     TUninstallEntry(const std::wstring& displayName, const std::wstring& installLocation,
                     const std::wstring& publisher)
@@ -178,15 +179,13 @@ public:
             ADD_FAILURE() << "uninstall entry not written: " << Narrow(KeyPath);
     }
     ~TUninstallEntry() { DeleteKey(TRegRoot::LocalMachine, KeyPath, TRegView::x64); }
-    TUninstallEntry(const TUninstallEntry&) = delete;
-    TUninstallEntry& operator=(const TUninstallEntry&) = delete;
 
     bool Exists() const { return KeyExists(TRegRoot::LocalMachine, KeyPath, TRegView::x64); }
     const std::wstring KeyPath; // below HKEY_LOCAL_MACHINE
 };
 
 // A value of the system's shared-DLL list (64-bit view); deleted afterwards.
-class TSharedDllCount {
+class TSharedDllCount : TMachinePart {
 public:
     TSharedDllCount(std::wstring path, DWORD count) : Path(std::move(path)) {
         if (!TRegKey::Create(TRegRoot::LocalMachine, SharedDllsKey, KEY_WRITE, TRegView::x64)
@@ -196,8 +195,6 @@ public:
     ~TSharedDllCount() {
         TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, KEY_WRITE, TRegView::x64).DeleteValue(Path);
     }
-    TSharedDllCount(const TSharedDllCount&) = delete;
-    TSharedDllCount& operator=(const TSharedDllCount&) = delete;
 
     std::optional<DWORD> Count() const {
         return TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, KEY_READ, TRegView::x64).ReadNumber(Path);
@@ -257,7 +254,7 @@ inline std::wstring In(const std::wstring& base, std::initializer_list<std::wstr
 //   common app data\<vendor>\<NameA in upper case>   (not A's: other letter case)
 // The link is a Unix symbolic link made by the host's own tool (Windows code
 // cannot make one under Wine); it lists as a folder with the reparse-point bit.
-class TTwoPrograms {
+class TTwoPrograms : TMachinePart {
 public:
     TTwoPrograms()
         : Vendor(UniqueName(L"VelmoraScan")), NameA(Vendor + L" Alpha"), NameB(Vendor + L" Beta"),
@@ -287,8 +284,6 @@ public:
              {ProgramFilesFolder(), AppDataFolder(), LocalAppDataFolder(), CommonAppDataFolder()})
             fs::remove_all(fs::path(detail::In(base, {Vendor})), ignored);
     }
-    TTwoPrograms(const TTwoPrograms&) = delete;
-    TTwoPrograms& operator=(const TTwoPrograms&) = delete;
 
     const std::wstring Vendor;
     const std::wstring NameA, NameB;       // display names
@@ -305,7 +300,7 @@ public:
 // its path recorded in upper case, as installers write paths in their own
 // letter case) and one only A holds (count 1), in B's one of B's (count 1).
 // A program is running from A's folder.
-class TVendorMachine {
+class TVendorMachine : TMachinePart {
 public:
     TVendorMachine()
         : EntryA(Programs.NameA, Programs.InstallA, Programs.Vendor),
@@ -331,8 +326,6 @@ public:
             for (const auto& link : *links)
                 fs::remove(link, ignored);
     }
-    TVendorMachine(const TVendorMachine&) = delete;
-    TVendorMachine& operator=(const TVendorMachine&) = delete;
 
     static std::vector<std::wstring> Links(const std::wstring& inMenu, const std::wstring& name) {
         return {inMenu + L".lnk",
