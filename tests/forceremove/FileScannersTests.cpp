@@ -148,20 +148,15 @@ TEST_F(AppFilesScan, SharedFoldersAndFoldersHoldingAnotherProgramAreNeverTheProg
     const std::wstring commonFiles = IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILES_COMMON));
     const std::wstring downloads = KnownFolderPath(L"{374DE290-123F-4565-9164-39C4925E467B}")
                                        .value_or(SpecialFolder(CSIDL_PROFILE) + L"\\Downloads");
-    const std::vector<std::wstring> refused = {programFiles,
-                                               Machine.Vendor,
-                                               SpecialFolder(CSIDL_DESKTOPDIRECTORY),
-                                               SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY),
-                                               SpecialFolder(CSIDL_PERSONAL),
-                                               downloads,
-                                               appData,
-                                               AppDataFolder(),
-                                               local,
-                                               appData + L"\\LocalLow",
-                                               local + L"\\Programs\\",
-                                               TempFolder(),
-                                               commonFiles,
-                                               commonFiles + Machine.Vendor};
+    const std::vector<std::wstring> refused = {
+        // Program files, and a location that is no full path.
+        programFiles, Machine.Vendor,
+        // The user's shell and temporary folders.
+        SpecialFolder(CSIDL_DESKTOPDIRECTORY), SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY),
+        SpecialFolder(CSIDL_PERSONAL), downloads, appData, AppDataFolder(), local, appData + L"\\LocalLow",
+        local + L"\\Programs\\", TempFolder(),
+        // Common files and a vendor folder in it.
+        commonFiles, commonFiles + Machine.Vendor};
     // A third program installed in A's local data folder.
     const TUninstallEntry gamma(Machine.Vendor + L" Gamma", Machine.LocalA + L"Gamma", Machine.Vendor);
     const auto logFrom = StatisticsFileEnd();

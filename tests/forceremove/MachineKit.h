@@ -379,23 +379,20 @@ public:
     // Every value of the key and of its subkeys, or the key's absence.
     void AddKey(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
         const TRegKey key = TRegKey::Open(root, path, KEY_READ, view);
-        const std::wstring name = KeyName(root, path, view);
-        FEntries[L"key " + name] = key ? "" : Absent;
+        FEntries[L"key " + KeyName(root, path, view)] = key ? "" : Absent;
         if (!key)
             return;
-        key.ForEachValue([&](const std::wstring& value, const TRegValue& data) {
-            FEntries[L"value " + name + L"\\" + value] = ValueText(data);
-        });
+        AddValues(root, path, {}, view);
         for (const std::wstring& sub : key.SubKeyNames().ToVector())
             AddKey(root, path + L"\\" + sub, view);
     }
-    // Every value of the key (64-bit view) except those named.
-    void AddValues(TRegRoot root, const std::wstring& path, const std::vector<std::wstring>& except = {}) {
-        TRegKey::Open(root, path, KEY_READ, TRegView::x64)
-            .ForEachValue([&](const auto& name, const auto& data) {
-                if (std::find(except.begin(), except.end(), name) == except.end())
-                    FEntries[L"value " + KeyName(root, path, TRegView::x64) + L"\\" + name] = ValueText(data);
-            });
+    // Every value of the key except those named.
+    void AddValues(TRegRoot root, const std::wstring& path, const std::vector<std::wstring>& except = {},
+                   TRegView view = TRegView::x64) {
+        TRegKey::Open(root, path, KEY_READ, view).ForEachValue([&](const auto& name, const auto& data) {
+            if (std::find(except.begin(), except.end(), name) == except.end())
+                FEntries[L"value " + KeyName(root, path, view) + L"\\" + name] = ValueText(data);
+        });
     }
     // The service's configuration, as the service manager keeps it in the registry.
     void AddService(const std::wstring& name) {

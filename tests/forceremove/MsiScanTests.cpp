@@ -83,10 +83,12 @@ protected:
     const TSharedFolders FSharedFolders = SystemSharedFolders();
 };
 
-// A file with its size, a folder marked, lower-cased.
+// A file with its size on disk, a folder marked, lower-cased.
 std::wstring Sized(const std::wstring& path) {
-    return LowerCase(path) +
-           (path.ends_with(L'\\') ? L" folder" : L" " + std::to_wstring(FileSize(path).value_or(0)));
+    const auto size = FileSize(path);
+    return LowerCase(path) + (path.ends_with(L'\\') ? L" folder"
+                              : size                ? L" " + std::to_wstring(*size)
+                                                    : L" missing");
 }
 
 // Each package's files and the folder they leave empty, not the folder of the
@@ -123,7 +125,8 @@ TEST_F(MsiScanTest, FindsEachProductsFilesRowsInItsViewShortcutsFileTypesAndUpgr
         scanner.Run();
         std::vector<std::wstring> files;
         for (const TFRFile* file : FDataFiles)
-            files.push_back(Sized(file->Path()));
+            files.push_back(LowerCase(file->Path()) +
+                            (file->IsFolder() ? L" folder" : L" " + std::to_wstring(file->Size())));
         EXPECT_EQ(files, c.Files);
         EXPECT_EQ(velmora::testing::Texts(FShortcuts,
                                           [](const TFRShortcut& s) {
