@@ -93,29 +93,22 @@ TEST(Tasks, TheFrontEndPollsProgressWhileTheWorkerRunsAndClears) {
     EXPECT_EQ(tasks.Progress(), 100);
 }
 
+// Each step, the time that passes after it and the time counted then; a
+// second Resume while running loses nothing.
 TEST(TimeCounter, PausedPeriodsDoNotCount) {
     uint64_t now = 1000;
     TTimeCounter timer([&] { return now; });
     EXPECT_EQ(timer.Elapsed(), 0u);
-    timer.Start();
-    now += 300;
-    EXPECT_EQ(timer.Elapsed(), 300u);
-    timer.Suspend();
-    now += 5000;
-    EXPECT_EQ(timer.Elapsed(), 300u);
-    timer.Resume();
-    now += 200;
-    // A second Resume while running loses nothing.
-    timer.Resume();
-    now += 100;
-    EXPECT_EQ(timer.Elapsed(), 600u);
-    timer.Stop();
-    now += 100;
-    EXPECT_EQ(timer.Elapsed(), 600u);
-    timer.Suspend();
-    EXPECT_EQ(timer.Elapsed(), 600u);
-
-    timer.Start();
-    now += 7;
-    EXPECT_EQ(timer.Elapsed(), 7u);
+    const struct {
+        void (TTimeCounter::*Step)();
+        uint64_t Passing, Counted;
+    } steps[] = {{&TTimeCounter::Start, 300, 300},  {&TTimeCounter::Suspend, 5000, 300},
+                 {&TTimeCounter::Resume, 200, 500}, {&TTimeCounter::Resume, 100, 600},
+                 {&TTimeCounter::Stop, 100, 600},   {&TTimeCounter::Suspend, 0, 600},
+                 {&TTimeCounter::Start, 7, 7}};
+    for (const auto& step : steps) {
+        (timer.*step.Step)();
+        now += step.Passing;
+        EXPECT_EQ(timer.Elapsed(), step.Counted);
+    }
 }
