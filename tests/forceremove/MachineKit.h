@@ -114,19 +114,17 @@ public:
     ~TTestService() { Delete(); }
 
     const std::wstring& Name() const { return FName; }
-    bool Exists() const {
-        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        return static_cast<bool>(
-            unique_schandle(OpenServiceW(manager.get(), FName.c_str(), SERVICE_QUERY_STATUS)));
-    }
+    bool Exists() const { return static_cast<bool>(Open(SERVICE_QUERY_STATUS)); }
     void Delete() const {
-        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        unique_schandle service(OpenServiceW(manager.get(), FName.c_str(), DELETE));
-        if (service)
+        if (unique_schandle service = Open(DELETE))
             DeleteService(service.get());
     }
 
 private:
+    unique_schandle Open(DWORD access) const {
+        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        return unique_schandle(OpenServiceW(manager.get(), FName.c_str(), access));
+    }
     const std::wstring FName = UniqueName(L"VelmoraScanTest");
 };
 
