@@ -2,9 +2,12 @@
 // A registry of the test's own for the registry scanners, on 64-bit Windows:
 // a key text without a view names the 64-bit one, and the 32-bit view
 // ("(x32)") holds keys of its own unless the test shares them. Files exist
-// when the test says so; no variable is set. A shared-DLL list that names no
-// file: every file may go. And the texts of a list's items, to compare whole.
+// when the test says so; no variable is set. A shared-DLL list in memory, a
+// remove strategy that records its changes, and the texts of a list's items,
+// to compare whole.
+#include "forceremove/RegList.h"
 #include "forceremove/RegistrySource.h"
+#include "forceremove/RemoveStrategy.h"
 #include "forceremove/SharedDlls.h"
 #include "platform/RegistryKeyText.h"
 #include "platform/Text.h"
@@ -25,10 +28,55 @@ std::vector<std::wstring> Texts(const TList& list, F text = {}) {
     return texts;
 }
 
-class TNoSharedDlls : public TSharedDllCounts {
+// A shared-DLL list held in memory, empty unless given; paths compare without
+// regard to case, as registry value names do.
+class TSharedDllMap : public TSharedDllCounts {
 public:
-    std::vector<std::wstring> Paths() const override { return {}; }
-    std::optional<int64_t> Count(const std::wstring&) const override { return std::nullopt; }
+    struct TTextLess {
+        bool operator()(const std::wstring& a, const std::wstring& b) const { return CompareText(a, b) < 0; }
+    };
+    using TCounts = std::map<std::wstring, std::optional<int64_t>, TTextLess>;
+
+    explicit TSharedDllMap(TCounts counts = {}) : FCounts(std::move(counts)) {}
+    std::vector<std::wstring> Paths() const override {
+        std::vector<std::wstring> paths;
+        for (const auto& entry : FCounts)
+            paths.push_back(entry.first);
+        return paths;
+    }
+    std::optional<int64_t> Count(const std::wstring& path) const override {
+        auto found = FCounts.find(path);
+        return found == FCounts.end() ? std::nullopt : found->second;
+    }
+
+private:
+    TCounts FCounts;
+};
+
+// A remove strategy that changes nothing and hands each change on as a line:
+// "file <path>", "dir <path>", "key <entry>", "value <key>\<name>",
+// "write <key>\<name>=<number>", "service <name>"; every file plainly archived.
+class TChangeLines : public IRemoveStrategy {
+public:
+    void RemoveDir(const std::wstring& path) override { Change(L"dir " + path); }
+    void RemoveFile(const std::wstring& path) override { Change(L"file " + path); }
+    void RemoveKey(const TFRRegEntry& entry) override { Change(L"key " + entry.FullPath()); }
+    void RemoveValue(TRegRoot root, const std::wstring& key, const std::wstring& name) override {
+        Change(L"value " + TRegistryKey{TRegView::Default, root, key}.Text() + L"\\" + name);
+    }
+    void WriteValue(TRegRoot root, const std::wstring& key, uint32_t value,
+                    const std::wstring& name) override {
+        Change(L"write " + TRegistryKey{TRegView::Default, root, key}.Text() + L"\\" + name + L"=" +
+               std::to_wstring(value));
+    }
+    void RemoveService(const std::wstring& name) override { Change(L"service " + name); }
+    uint32_t FileGetAttr(const std::wstring&) override { return 0x20; }
+    void FileSetAttr(const std::wstring&, uint32_t) override {}
+
+    std::vector<std::wstring> Lines; // what Change was handed, unless overridden
+
+protected:
+    virtual void Change(const std::wstring& change) { Lines.push_back(change); }
 };
 
 class TFakeRegistry : public TRegistrySource {

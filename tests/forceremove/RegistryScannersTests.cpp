@@ -25,6 +25,8 @@ const std::wstring B = L"C:\\Program Files\\Vendor\\B\\";
 const std::wstring MachineRun = L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
 const std::wstring UserRun = L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
 const std::wstring AppPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+const std::wstring Classes = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\", Listing = L"(x64)" + Classes;
+const std::wstring UserClasses = L"HKEY_CURRENT_USER\\Software\\Classes\\";
 
 class RegistryScannersTest : public ::testing::Test {
 protected:
@@ -49,7 +51,7 @@ protected:
 
     TFakeRegistry FRegistry;
     TAppFolders FAppFolders{L"C:\\Windows"};
-    TFRSharedDlls FSharedDlls{std::make_unique<TNoSharedDlls>()};
+    TFRSharedDlls FSharedDlls{std::make_unique<TSharedDllMap>()};
     TFRFileList FFileList{FSharedDlls};
     TFRRegList FRegList{true};
     TIDList FAppIDs, FCLSIDs;
@@ -116,8 +118,7 @@ TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyReco
     ListFile(A + L"a.exe");
     ListFile(A + L"setup.exe");
     FRegistry.AddFile(B + L"uninst.exe");
-    const std::wstring classes = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\",
-                       machine = L"HKEY_LOCAL_MACHINE\\";
+    const std::wstring classes = Classes, machine = L"HKEY_LOCAL_MACHINE\\";
     const std::wstring folders =
         machine + L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
     FRegistry.Set({
@@ -145,85 +146,70 @@ TEST_F(RegistryScannersTest, KeysNamedLikeAProgramFileAreListedOnlyWhereTheyReco
     EXPECT_THAT(
         Listed(),
         UnorderedElementsAre(
-            L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{A1}\\",
-            L"(x64)HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe\\",
-            L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\Applications\\a.exe\\",
-            L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\a.exe\\",
-            L"(x64)HKEY_LOCAL_MACHINE\\Software\\Classes\\AppID\\{A0}\\",
+            Listing + L"CLSID\\{A1}\\", L"(x64)HKEY_CURRENT_USER\\" + AppPaths + L"uninst.exe\\",
+            Listing + L"Applications\\a.exe\\", Listing + L"AppID\\a.exe\\", Listing + L"AppID\\{A0}\\",
             L"(x64)HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders\\" +
                 A + L"lib\\"));
 }
 
-// COM classes, ProgIDs and file types of program A, beside program B's.
-class ExtDataTest : public RegistryScannersTest {
-protected:
-    static std::wstring Classes(std::wstring_view path) {
-        return L"HKEY_LOCAL_MACHINE\\Software\\Classes\\" + std::wstring(path);
-    }
-    static std::wstring Listing(std::wstring_view path) { return L"(x64)" + Classes(path); }
-    static std::wstring UserClasses(std::wstring_view path) {
-        return L"HKEY_CURRENT_USER\\Software\\Classes\\" + std::wstring(path);
-    }
-};
-
 // Classes by their server or their AppID; ProgIDs by their class or a verb
 // that runs the program, what extensions record of them and of the classes.
-TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
+TEST_F(RegistryScannersTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
     FAppIDs.Add(L"{A0}");
     FRegistry.AddFile(A + L"ext.dll");
     FRegistry.AddFile(A + L"ext32.dll");
     ListFile(A + L"a.exe");
     ListFile(A + L"uninst.exe");
     FRegistry.Set({
-        {Classes(L"CLSID\\{A1}\\LocalServer32"), L"", L"\"" + A + L"a.exe\" -Embedding"},
-        {Classes(L"CLSID\\{A1}\\InProcServer32"), L"", A + L"ext.dll"},
-        {Classes(L"CLSID\\{A2}\\InProcServer32"), L"", A + L"ext.dll", TType::ExpandString},
-        {Classes(L"CLSID\\{A3}"), L"AppID", L"{a0}"},
-        {L"(x32)" + Classes(L"CLSID\\{A4}\\InProcServer32"), L"", A + L"ext32.dll"},
-        {Classes(L"CLSID\\{B1}\\LocalServer32"), L"", L"\"" + B + L"b.exe\" \"" + A + L"\""},
-        {Classes(L"CLSID\\{B2}"), L"AppID", L"{B0}"},
-        {Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}"},
-        {Classes(L"Vendor.AFile\\Shell\\Open\\Command"), L"", L"\"" + A + L"a.exe\" \"%1\""},
-        {Classes(L"Vendor.BFile\\Shell\\Edit\\Command"), L"", B + L"b.exe \"%1\""},
-        {Classes(L"Vendor.AFile\\DefaultIcon"), L"", A + L"a.exe,0"},
+        {Classes + L"CLSID\\{A1}\\LocalServer32", L"", L"\"" + A + L"a.exe\" -Embedding"},
+        {Classes + L"CLSID\\{A1}\\InProcServer32", L"", A + L"ext.dll"},
+        {Classes + L"CLSID\\{A2}\\InProcServer32", L"", A + L"ext.dll", TType::ExpandString},
+        {Classes + L"CLSID\\{A3}", L"AppID", L"{a0}"},
+        {L"(x32)" + Classes + L"CLSID\\{A4}\\InProcServer32", L"", A + L"ext32.dll"},
+        {Classes + L"CLSID\\{B1}\\LocalServer32", L"", L"\"" + B + L"b.exe\" \"" + A + L"\""},
+        {Classes + L"CLSID\\{B2}", L"AppID", L"{B0}"},
+        {Classes + L"Vendor.ADoc\\CLSID", L"", L"{a1}"},
+        {Classes + L"Vendor.AFile\\Shell\\Open\\Command", L"", L"\"" + A + L"a.exe\" \"%1\""},
+        {Classes + L"Vendor.BFile\\Shell\\Edit\\Command", L"", B + L"b.exe \"%1\""},
+        {Classes + L"Vendor.AFile\\DefaultIcon", L"", A + L"a.exe,0"},
         // Another's type with one verb that runs A: only that verb goes.
-        {Classes(L"Vendor.Shared\\Shell\\Open\\Command"), L"", A + L"a.exe \"%1\""},
-        {Classes(L"Vendor.Shared\\Shell\\Print\\Command"), L"", B + L"b.exe /p \"%1\""},
-        {Classes(L"Vendor.Icon\\Shell\\Open\\Command"), L"", A + L"a.exe"},
-        {Classes(L"Vendor.Icon\\DefaultIcon"), L"", B + L"icons.dll,2"},
-        {Classes(L".msi"), L"", L"Installer.Package"},
+        {Classes + L"Vendor.Shared\\Shell\\Open\\Command", L"", A + L"a.exe \"%1\""},
+        {Classes + L"Vendor.Shared\\Shell\\Print\\Command", L"", B + L"b.exe /p \"%1\""},
+        {Classes + L"Vendor.Icon\\Shell\\Open\\Command", L"", A + L"a.exe"},
+        {Classes + L"Vendor.Icon\\DefaultIcon", L"", B + L"icons.dll,2"},
+        {Classes + L".msi", L"", L"Installer.Package"},
         // The 32-bit view shows the same key again: it is listed once.
-        {L"(x32)" + Classes(L"Vendor.ADoc\\CLSID"), L"", L"{a1}"},
+        {L"(x32)" + Classes + L"Vendor.ADoc\\CLSID", L"", L"{a1}"},
         // .adoc: only A's ProgID value goes; the key and the others' values stay.
-        {Classes(L".adoc\\OpenWithProgIds"), L"Vendor.Shared", L""},
-        {Classes(L".adoc\\OpenWithProgIds"), L"vendor.adoc", L""},
-        {Classes(L".adoc\\OpenWithProgIds"), L"Vendor.BFile", L""},
+        {Classes + L".adoc\\OpenWithProgIds", L"Vendor.Shared", L""},
+        {Classes + L".adoc\\OpenWithProgIds", L"vendor.adoc", L""},
+        {Classes + L".adoc\\OpenWithProgIds", L"Vendor.BFile", L""},
         // Context-menu handlers: by key name, by default value; B's stays.
-        {Classes(L"*\\shellex\\ContextMenuHandlers\\{A1}"), L"", L""},
-        {Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A"), L"", L"{A1}"},
-        {Classes(L".adoc\\shellex\\ContextMenuHandlers\\Vendor B"), L"", L"{B1}"},
+        {Classes + L"*\\shellex\\ContextMenuHandlers\\{A1}", L"", L""},
+        {Classes + L".adoc\\shellex\\ContextMenuHandlers\\Vendor A", L"", L"{A1}"},
+        {Classes + L".adoc\\shellex\\ContextMenuHandlers\\Vendor B", L"", L"{B1}"},
         // Open-with lists, by file name, unless the key records another program's path.
-        {Classes(L".txt\\OpenWithList\\a.exe"), L"", L""},
-        {Classes(L".txt\\OpenWithList\\b.exe"), L"", L""},
-        {Classes(L".log\\OpenWithList\\uninst.exe\\shell\\open\\command"), L"", L"\"" + B + L"uninst.exe\""},
+        {Classes + L".txt\\OpenWithList\\a.exe", L"", L""},
+        {Classes + L".txt\\OpenWithList\\b.exe", L"", L""},
+        {Classes + L".log\\OpenWithList\\uninst.exe\\shell\\open\\command", L"", L"\"" + B + L"uninst.exe\""},
     });
-    FRegistry.Share(Classes(L"Vendor.ADoc"));
+    FRegistry.Share(Classes + L"Vendor.ADoc");
     // The system's own types and protocols, by name or as a system extension's type: nothing of them.
     for (auto system : {L"exefile", L"txtfile", L"http", L"Installer.Package"}) {
-        FRegistry.Set(Classes(system + std::wstring(L"\\Shell\\Open\\Command")), L"", A + L"a.exe");
-        FRegistry.Set(Classes(system + std::wstring(L"\\Shell\\Print\\Command")), L"", B + L"b.exe");
+        FRegistry.Set(Classes + system + L"\\Shell\\Open\\Command", L"", A + L"a.exe");
+        FRegistry.Set(Classes + system + L"\\Shell\\Print\\Command", L"", B + L"b.exe");
     }
 
     RunExtData();
     EXPECT_THAT(Listed(),
                 UnorderedElementsAre(
-                    Listing(L"CLSID\\{A1}\\"), Listing(L"CLSID\\{A2}\\"), Listing(L"CLSID\\{A3}\\"),
-                    L"(x32)" + Classes(L"CLSID\\{A4}\\"), Listing(L"Vendor.ADoc\\"),
-                    Listing(L"Vendor.AFile\\"), Listing(L"Vendor.Shared\\Shell\\Open\\"),
-                    Listing(L"Vendor.Icon\\Shell\\Open\\"), Listing(L".adoc\\OpenWithProgIds\\vendor.adoc"),
-                    Listing(L"*\\shellex\\ContextMenuHandlers\\{A1}\\"),
-                    Listing(L".adoc\\shellex\\ContextMenuHandlers\\Vendor A\\"),
-                    Listing(L".txt\\OpenWithList\\a.exe\\")));
+                    Listing + L"CLSID\\{A1}\\", Listing + L"CLSID\\{A2}\\", Listing + L"CLSID\\{A3}\\",
+                    L"(x32)" + Classes + L"CLSID\\{A4}\\", Listing + L"Vendor.ADoc\\",
+                    Listing + L"Vendor.AFile\\", Listing + L"Vendor.Shared\\Shell\\Open\\",
+                    Listing + L"Vendor.Icon\\Shell\\Open\\", Listing + L".adoc\\OpenWithProgIds\\vendor.adoc",
+                    Listing + L"*\\shellex\\ContextMenuHandlers\\{A1}\\",
+                    Listing + L".adoc\\shellex\\ContextMenuHandlers\\Vendor A\\",
+                    Listing + L".txt\\OpenWithList\\a.exe\\"));
     for (auto clsid : {L"{a1}", L"{A2}", L"{A3}", L"{A4}"})
         EXPECT_TRUE(FCLSIDs.Exists(clsid)) << clsid;
     EXPECT_FALSE(FCLSIDs.Exists(L"{B1}"));
@@ -233,20 +219,20 @@ TEST_F(ExtDataTest, ProgIDsAndWhatExtensionsRecordOfThemAndOfTheClasses) {
 // A per-user program's registration lives in the user's classes, which
 // HKEY_CLASSES_ROOT merges over the machine's: read there, listed there, with
 // the same rules; the machine's keys of the same names are judged on their own.
-TEST_F(ExtDataTest, TheUsersClassesAndDefaultProgramsRegistrationAreListedWhereTheyAre) {
+TEST_F(RegistryScannersTest, TheUsersClassesAndDefaultProgramsRegistrationAreListedWhereTheyAre) {
     ListFile(A + L"a.exe");
     const std::wstring aExe = L"\"" + A + L"a.exe\" \"%1\"";
     const std::wstring registered = L"Software\\RegisteredApplications";
     const std::wstring capabilities = L"Software\\Classes\\Applications\\a.exe\\Capabilities";
     FRegistry.Set({
-        {UserClasses(L"Vendor.AFile\\DefaultIcon"), L"", A + L"a.exe,0"},
-        {UserClasses(L"Vendor.AFile\\shell\\edit\\command"), L"", aExe},
-        {UserClasses(L".afile"), L"", L"Vendor.AFile"},
-        {UserClasses(L".afile\\OpenWithList\\a.exe"), L"", L""},
-        {UserClasses(L".afile\\OpenWithProgids"), L"Vendor.AFile", L""},
-        {UserClasses(L"Applications\\a.exe\\shell\\open\\command"), L"", aExe},
-        {UserClasses(L"Applications\\a.exe\\SupportedTypes"), L".afile", L""},
-        {UserClasses(L"Applications\\a.exe\\Capabilities\\FileAssociations"), L".afile", L"Vendor.AFile"},
+        {UserClasses + L"Vendor.AFile\\DefaultIcon", L"", A + L"a.exe,0"},
+        {UserClasses + L"Vendor.AFile\\shell\\edit\\command", L"", aExe},
+        {UserClasses + L".afile", L"", L"Vendor.AFile"},
+        {UserClasses + L".afile\\OpenWithList\\a.exe", L"", L""},
+        {UserClasses + L".afile\\OpenWithProgids", L"Vendor.AFile", L""},
+        {UserClasses + L"Applications\\a.exe\\shell\\open\\command", L"", aExe},
+        {UserClasses + L"Applications\\a.exe\\SupportedTypes", L".afile", L""},
+        {UserClasses + L"Applications\\a.exe\\Capabilities\\FileAssociations", L".afile", L"Vendor.AFile"},
         {L"HKEY_CURRENT_USER\\" + registered, L"Vendor A", capabilities},
         // Neighbours: another program's registration; the machine's type of
         // the same name running B; extensions naming A's type beside what is
@@ -254,22 +240,22 @@ TEST_F(ExtDataTest, TheUsersClassesAndDefaultProgramsRegistrationAreListedWhereT
         {L"HKEY_CURRENT_USER\\" + registered, L"Other", L"Software\\Other\\Capabilities"},
         {L"HKEY_CURRENT_USER\\" + registered, L"Rooted", L"\\" + capabilities},
         {L"HKEY_LOCAL_MACHINE\\" + registered, L"Vendor A", capabilities},
-        {Classes(L"Vendor.AFile\\shell\\open\\command"), L"", B + L"b.exe \"%1\""},
-        {Classes(L".afile"), L"", L"Vendor.AFile"},
-        {Classes(L".afile\\OpenWithProgids"), L"Vendor.BFile", L""},
+        {Classes + L"Vendor.AFile\\shell\\open\\command", L"", B + L"b.exe \"%1\""},
+        {Classes + L".afile", L"", L"Vendor.AFile"},
+        {Classes + L".afile\\OpenWithProgids", L"Vendor.BFile", L""},
         // The machine's extension of nothing else but the type's name: its
         // type is the machine's Vendor.AFile, B's, not the user's.
-        {Classes(L".bfile"), L"", L"Vendor.AFile"},
-        {UserClasses(L".typed"), L"", L"Vendor.AFile"},
-        {UserClasses(L".typed"), L"PerceivedType", L"text"},
-        {UserClasses(L".listed"), L"", L"Vendor.AFile"},
-        {UserClasses(L".listed\\OpenWithList\\b.exe"), L"", L""},
+        {Classes + L".bfile", L"", L"Vendor.AFile"},
+        {UserClasses + L".typed", L"", L"Vendor.AFile"},
+        {UserClasses + L".typed", L"PerceivedType", L"text"},
+        {UserClasses + L".listed", L"", L"Vendor.AFile"},
+        {UserClasses + L".listed\\OpenWithList\\b.exe", L"", L""},
     });
 
     RunExtData();
     RunAppRegData(L"Vendor A");
     FRegList.Compact();
-    const std::wstring user = L"(x64)" + UserClasses(L"");
+    const std::wstring user = L"(x64)" + UserClasses;
     EXPECT_THAT(Listed(), UnorderedElementsAre(user + L"Vendor.AFile\\", user + L".afile\\",
                                                user + L"Applications\\a.exe\\",
                                                L"(x64)HKEY_CURRENT_USER\\" + registered + L"\\Vendor A"));

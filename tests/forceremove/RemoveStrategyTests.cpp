@@ -124,8 +124,10 @@ TEST_P(RegistryRemovalTest, CountersChangeInThe64BitViewAndAMissingKeyIsLeftAlon
     EXPECT_FALSE(KeyExists(TRegRoot::LocalMachine, missing, TRegView::x64));
 }
 
-// A class key of the user's (HKCU\Software\Classes) goes, and comes back
-// there, while the machine's of the same name (HKLM\Software\Classes) stays.
+// A class key of the user's (HKCU\Software\Classes) goes while the
+// machine's of the same name (HKLM\Software\Classes) stays; that the backup
+// brings it back there, and only there, is checked end to end (a per-user
+// program's file type beside the machine's key of the same name).
 TEST_P(RegistryRemovalTest, AClassesRootEntryReachesTheUsersClassKeyBeforeTheMachines) {
     const std::wstring name = L"VelmoraRemovalTest." + std::to_wstring(GetCurrentProcessId());
     const std::wstring path = L"Software\\Classes\\" + name;
@@ -142,15 +144,6 @@ TEST_P(RegistryRemovalTest, AClassesRootEntryReachesTheUsersClassKeyBeforeTheMac
     FStrategy.RemoveKey(FList.GetItem(FList.Count() - 1));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path));
     EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, path).ReadString(L""), L"machine's");
-    if (!GetParam())
-        return;
-    FBackup.Rekova->EndBackupSet(true);
-    BSTR report = nullptr;
-    EXPECT_EQ(FBackup.Rekova->RestoreSet(FBackup.SetId.c_str(), &report), S_OK);
-    SysFreeString(report);
-    EXPECT_EQ(TRegKey::Open(HKEY_CURRENT_USER, path + L"\\shell").ReadString(L""), L"user's");
-    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, path).ReadString(L""), L"machine's");
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path + L"\\shell"));
 }
 
 // A locked or read-only file and a folder that is not empty raise the

@@ -9,68 +9,58 @@
 using namespace velmora;
 using namespace velmora::testing;
 using ::testing::HasSubstr;
-using ::testing::UnorderedElementsAre;
+using ::testing::UnorderedElementsAreArray;
 
-namespace {
-
-// Two programs of one vendor side by side; program A is being removed.
-class ServiceScanTest : public ::testing::Test {
-protected:
-    ServiceScanTest() {
-        FAppFolders.Add(FAppA);
-        WriteFile(FAppA + L"agent.exe", 300);
-        WriteFile(FAppA + L"empty.exe", 0);
+// Two programs of one vendor side by side; program A is being removed. A
+// service is A's when its program lies in A's folder, also when that program
+// is missing; a file of the same name and size elsewhere is another program's
+// copy of a shared runtime, no evidence. The listed services are deleted, a
+// failure (a service gone meanwhile) recorded on its service; that another
+// program's service stays is checked end to end.
+TEST(ServiceScan, ListsOnlyTheServicesWhoseProgramLiesInTheProgramsFoldersAndDeletesThem) {
+    const TTempFolder scratch{L"velmora-vendor"};
+    const std::wstring appA = scratch.Path.wstring() + L"\\A\\", appB = scratch.Path.wstring() + L"\\B\\",
+                       elsewhere = scratch.Path.wstring() + L"\\Elsewhere\\";
+    WriteFile(appA + L"agent.exe", 300);
+    WriteFile(appA + L"empty.exe", 0);
+    const struct {
+        std::wstring Command;
+        bool Listed;
+    } rows[] = {
+        {L"\"" + appA + L"agent.exe\" -service", true},
+        {appA + L"updater.exe", true}, // deleted before the removal
+        {L"\"" + WriteFile(elsewhere + L"agent.exe", 300) + L"\"", false},
+        {L"\"" + WriteFile(appB + L"agent.exe", 301) + L"\" -service", false},
+        {WriteFile(appB + L"helper.exe", 300), false},
+        {L"\"" + elsewhere + L"empty.exe\"", false},
+    };
+    std::vector<std::unique_ptr<TTestService>> services;
+    std::vector<std::wstring> expected;
+    for (const auto& row : rows) {
+        services.push_back(std::make_unique<TTestService>(row.Command));
+        const std::wstring& name = services.back()->Name();
+        if (row.Listed)
+            expected.push_back(name + L" | " + row.Command + L" | " + name + L" display");
     }
-
+    TAppFolders folders(L"C:\\windows");
+    folders.Add(appA);
+    TFRServiceList listed;
+    TFRServices(folders, listed).Run();
     // Only the services this test made: the machine has others.
-    std::vector<std::wstring> ListedOf(std::initializer_list<const TTestService*> made) const {
-        std::vector<std::wstring> names;
-        for (const auto& service : FServices)
-            for (const TTestService* own : made)
-                if (service->Name() == own->Name())
-                    names.push_back(own->Name());
-        return names;
-    }
-
-    const TTempFolder FScratch{L"velmora-vendor"};
-    const std::wstring FAppA = FScratch.Path.wstring() + L"\\A\\", FAppB = FScratch.Path.wstring() + L"\\B\\",
-                       FElsewhere = FScratch.Path.wstring() + L"\\Elsewhere\\";
-    TAppFolders FAppFolders{L"C:\\windows"};
-    TFRServiceList FServices;
-    TFRServices FScanner{FAppFolders, FServices};
-};
-
-// A file of the same name and size elsewhere is another program's copy of a
-// shared runtime, no evidence. The listed services are deleted, a failure
-// (a service gone meanwhile) recorded on its service; that another program's
-// service stays is checked end to end.
-TEST_F(ServiceScanTest, ListsOnlyTheServicesWhoseProgramLiesInTheProgramsFolders) {
-    TTestService inFolder(L"\"" + FAppA + L"agent.exe\" -service");
-    TTestService vanished(FAppA + L"updater.exe");
-    TTestService sameFile(L"\"" + WriteFile(FElsewhere + L"agent.exe", 300) + L"\"");
-    TTestService otherProgram(L"\"" + WriteFile(FAppB + L"agent.exe", 301) + L"\" -service");
-    TTestService unquotedOther(WriteFile(FAppB + L"helper.exe", 300));
-    TTestService missingProgram(L"\"" + FElsewhere + L"empty.exe\"");
-
-    FScanner.Run();
-
-    EXPECT_THAT(ListedOf({&inFolder, &vanished, &sameFile, &otherProgram, &unquotedOther, &missingProgram}),
-                UnorderedElementsAre(inFolder.Name(), vanished.Name()));
-    std::erase_if(FServices, [&](const auto& service) {
-        return service->Name() != inFolder.Name() && service->Name() != vanished.Name();
+    std::erase_if(listed, [&](const auto& service) {
+        return std::ranges::none_of(services,
+                                    [&](const auto& own) { return own->Name() == service->Name(); });
     });
-    ASSERT_EQ(FServices.size(), 2u);
-    for (const auto& service : FServices)
-        if (service->Name() == inFolder.Name()) {
-            EXPECT_EQ(service->Path(), L"\"" + FAppA + L"agent.exe\" -service");
-            EXPECT_EQ(service->DisplayName(), inFolder.Name() + L" display");
-        }
+    std::vector<std::wstring> found;
+    for (const auto& service : listed)
+        found.push_back(service->Name() + L" | " + service->Path() + L" | " + service->DisplayName());
+    EXPECT_THAT(found, UnorderedElementsAreArray(expected));
+    const TTestService &inFolder = *services[0], &vanished = *services[1];
     vanished.Delete();
 
     TSimpleRemoveStrategy strategy;
-    RemoveServices(FServices, strategy);
-
-    for (const auto& service : FServices) {
+    RemoveServices(listed, strategy);
+    for (const auto& service : listed) {
         const bool gone = service->Name() == vanished.Name();
         EXPECT_EQ(service->Outcome().Removed(), !gone) << service->Name();
         EXPECT_THAT(service->Outcome().ErrorMessage(), HasSubstr(gone ? vanished.Name() : L""));
@@ -84,5 +74,3 @@ TEST_F(ServiceScanTest, ListsOnlyTheServicesWhoseProgramLiesInTheProgramsFolders
         EXPECT_EQ(error.Code(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
     }
 }
-
-} // namespace

@@ -13,24 +13,24 @@ using namespace velmora;
 
 namespace {
 
-// A scan step that reports the progress it is given and records that it ran.
+// A scan step that reports the progress it is given and records that it ran, or fails.
 class TStepTask : public TFRTask {
 public:
-    TStepTask(std::vector<std::string>& log, std::string name, int32_t complexity = 1)
-        : FLog(log), FName(std::move(name)), FComplexity(complexity) {}
+    TStepTask(std::vector<std::string>& log, std::string name, int32_t complexity = 1, bool fails = false)
+        : FLog(log), FName(std::move(name)), FComplexity(complexity), FFails(fails) {}
     int32_t GetComplexity() override { return FComplexity; }
-    void Run() override { FLog.push_back(FName); }
+    void Run() override {
+        if (FFails)
+            throw std::runtime_error("scan failed");
+        FLog.push_back(FName);
+    }
     void Report(int32_t progress) { SetProgress(progress); }
 
 private:
     std::vector<std::string>& FLog;
     std::string FName;
     int32_t FComplexity;
-};
-
-class TFailingTask : public TFRTask {
-public:
-    void Run() override { throw std::runtime_error("scan failed"); }
+    bool FFails;
 };
 
 // Waits in Run until released, so that progress can be polled while it runs.
@@ -48,40 +48,31 @@ public:
 
 } // namespace
 
-TEST(Tasks, ProgressWeighsEachTaskByItsComplexity) {
+// The tasks run in order, each ending complete; a failing one ends the run unfinished.
+TEST(Tasks, ProgressWeighsEachTaskByItsComplexityAndAFailingTaskEndsTheRunUnfinished) {
     std::vector<std::string> log;
-    TStepTask heavy(log, "heavy", 4), light(log, "light", 1), plain(log, "plain");
+    TStepTask heavy(log, "heavy", 4), light(log, "light", 1), plain(log, "plain"),
+        failing(log, "failing", 1, true);
     TFRTasks tasks;
     EXPECT_EQ(tasks.Progress(), 0);
-    tasks.AddOperation(heavy);
-    tasks.AddOperation(light);
-    tasks.AddOperation(plain);
+    for (TStepTask* task : {&heavy, &light, &plain})
+        tasks.AddOperation(*task);
     heavy.Report(50);  // Trunc(4/6 x 50) = 33
     light.Report(100); // Trunc(1/6 x 100) = 16
     plain.Report(5);   // Trunc(1/6 x 5) = 0
     EXPECT_EQ(tasks.Progress(), 49);
-}
+    tasks.Run();
+    EXPECT_EQ(log, (std::vector<std::string>{"heavy", "light", "plain"}));
+    EXPECT_EQ(heavy.GetProgress(), 100);
+    EXPECT_TRUE(tasks.Finished());
 
-TEST(Tasks, AFailingTaskEndsTheRunUnfinished) {
-    std::vector<std::string> log;
-    TFailingTask failing;
-    TStepTask after(log, "after");
-    TFRTasks tasks;
-    tasks.AddOperation(failing);
-    tasks.AddOperation(after);
-    EXPECT_THROW(tasks.Run(), std::runtime_error);
+    log.clear();
+    TFRTasks failingFirst;
+    failingFirst.AddOperation(failing);
+    failingFirst.AddOperation(plain);
+    EXPECT_THROW(failingFirst.Run(), std::runtime_error);
     EXPECT_TRUE(log.empty());
-    EXPECT_FALSE(tasks.Finished());
-
-    // Without the failing one the others run in order and each ends complete.
-    TStepTask first(log, "first", 4);
-    TFRTasks working;
-    working.AddOperation(first);
-    working.AddOperation(after);
-    working.Run();
-    EXPECT_EQ(log, (std::vector<std::string>{"first", "after"}));
-    EXPECT_EQ(first.GetProgress(), 100);
-    EXPECT_TRUE(working.Finished());
+    EXPECT_FALSE(failingFirst.Finished());
 }
 
 TEST(Tasks, TheFrontEndPollsProgressWhileTheWorkerRunsAndClears) {
@@ -102,29 +93,22 @@ TEST(Tasks, TheFrontEndPollsProgressWhileTheWorkerRunsAndClears) {
     EXPECT_EQ(tasks.Progress(), 100);
 }
 
+// Each step, the time that passes after it and the time counted then; a
+// second Resume while running loses nothing.
 TEST(TimeCounter, PausedPeriodsDoNotCount) {
     uint64_t now = 1000;
     TTimeCounter timer([&] { return now; });
     EXPECT_EQ(timer.Elapsed(), 0u);
-    timer.Start();
-    now += 300;
-    EXPECT_EQ(timer.Elapsed(), 300u);
-    timer.Suspend();
-    now += 5000;
-    EXPECT_EQ(timer.Elapsed(), 300u);
-    timer.Resume();
-    now += 200;
-    // A second Resume while running loses nothing.
-    timer.Resume();
-    now += 100;
-    EXPECT_EQ(timer.Elapsed(), 600u);
-    timer.Stop();
-    now += 100;
-    EXPECT_EQ(timer.Elapsed(), 600u);
-    timer.Suspend();
-    EXPECT_EQ(timer.Elapsed(), 600u);
-
-    timer.Start();
-    now += 7;
-    EXPECT_EQ(timer.Elapsed(), 7u);
+    const struct {
+        void (TTimeCounter::*Step)();
+        uint64_t Passing, Counted;
+    } steps[] = {{&TTimeCounter::Start, 300, 300},  {&TTimeCounter::Suspend, 5000, 300},
+                 {&TTimeCounter::Resume, 200, 500}, {&TTimeCounter::Resume, 100, 600},
+                 {&TTimeCounter::Stop, 100, 600},   {&TTimeCounter::Suspend, 0, 600},
+                 {&TTimeCounter::Start, 7, 7}};
+    for (const auto& step : steps) {
+        (timer.*step.Step)();
+        now += step.Passing;
+        EXPECT_EQ(timer.Elapsed(), step.Counted);
+    }
 }
