@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <variant>
 
 namespace velmora {
 namespace {
@@ -74,8 +75,9 @@ protected:
 
 // The uninstall command and install location give the install folder (the
 // uninstaller's own only under Program Files, found as the actions find an
-// unquoted command with blanks) and the actions; the extended pass marks a
-// missing uninstaller or folder. A program in the host's folder offers nothing.
+// unquoted command with blanks) and the actions; the extended pass ends the
+// folder with a separator and marks a missing uninstaller or folder. A program
+// in the host's folder offers nothing.
 TEST_F(ItemProgramRegistry, UninstallCommandGivesTheFolderAndActionsAndTheExtendedPassMarksWhatIsMissing) {
     const testing::TTempFolder programFiles(L"Velmora Test H", ProgramFilesFolder());
     const std::wstring folder = FScratch.Path.wstring(), uninstaller = FScratch.File(L"unins000.exe"),
@@ -85,30 +87,28 @@ TEST_F(ItemProgramRegistry, UninstallCommandGivesTheFolderAndActionsAndTheExtend
     const TPossibleActionsSet listed = ActionBit(paRemoveFromRegistry),
                               plain = ActionBit(paModifyRemove) | listed,
                               offered = ActionBit(paUninstall) | listed;
-    // Folder and actions after the fast read, the folder and mark after the extended pass.
+    // Folder and actions after the fast read.
     const struct {
         const wchar_t* Name;
         std::wstring Location, Uninstall;
         bool NoRepair;
         std::wstring Folder;
         TPossibleActionsSet Actions;
-        std::wstring FolderAfter;
         bool Corrupted;
     } cases[] = {
-        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false, folder, plain, folder + L"\\", false},
+        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false, folder, plain, false},
         // A command without a folder is looked up through the path.
-        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false, L"", plain, L"", false},
-        {L"Gone", folder, folder + L"\\missing.exe /S", false, folder, plain, folder + L"\\", true},
-        {L"NoFolder", folder + L"\\NotThere", uninstaller, false, folder + L"\\NotThere", plain,
-         folder + L"\\NotThere\\", true},
-        {L"Host", host, uninstaller, false, host, 0, host + L"\\", true},
+        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false, L"", plain, false},
+        {L"Gone", folder, folder + L"\\missing.exe /S", false, folder, plain, true},
+        {L"NoFolder", folder + L"\\NotThere", uninstaller, false, folder + L"\\NotThere", plain, true},
+        {L"Host", host, uninstaller, false, host, 0, true},
         // With "NoRepair" only an existing uninstaller is offered; without the
         // file the program ends at the first blank, outside Program Files.
-        {L"Blanks", L"", blanks + L"\\uninst.exe /S", true, blanks, offered, blanks + L"\\", false},
-        {L"BlanksGone", L"", blanks + L"\\gone.exe /S", true, L"", listed, L"", true},
+        {L"Blanks", L"", blanks + L"\\uninst.exe /S", true, blanks, offered, false},
+        {L"BlanksGone", L"", blanks + L"\\gone.exe /S", true, L"", listed, true},
         {L"Quoted", L"", L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT", false,
-         ProgramFilesFolder() + L"\\App", plain, ProgramFilesFolder() + L"\\App\\", true},
-        {L"Outside", L"", L"C:\\Tools\\App\\unins000.exe /SILENT", false, L"", plain, L"", true},
+         ProgramFilesFolder() + L"\\App", plain, true},
+        {L"Outside", L"", L"C:\\Tools\\App\\unins000.exe /SILENT", false, L"", plain, true},
     };
     for (const auto& c : cases) {
         if (c.NoRepair)
@@ -117,7 +117,8 @@ TEST_F(ItemProgramRegistry, UninstallCommandGivesTheFolderAndActionsAndTheExtend
         EXPECT_TRUE(SameText(item->InstallLocation(), c.Folder)) << Narrow(c.Name);
         EXPECT_EQ(item->PossibleActions(), c.Actions) << Narrow(c.Name);
         item->ReadExtendedInfo();
-        EXPECT_TRUE(SameText(item->InstallLocation(), c.FolderAfter)) << Narrow(c.Name);
+        EXPECT_TRUE(SameText(item->InstallLocation(), c.Folder.empty() ? L"" : c.Folder + L"\\"))
+            << Narrow(c.Name);
         EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.Corrupted) << Narrow(c.Name);
     }
 }
@@ -267,19 +268,53 @@ TEST_F(ItemProgramRegistry, UpdateKeepsItsNamesAndBorrowsTheIconOfItsProgram) {
     EXPECT_FALSE(icons->IsUsed(borrowed)) << "a destroyed update gives its icon back";
 }
 
-TEST_F(ItemProgramRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallPropertiesReplaceTheirKey) {
-    auto a = Key(L"A");
-    a.WriteNumber(L"Publisher", 7); // not a string: ignored
-    a.WriteNumber(L"EstimatedSize", 2048);
-    auto b = Key(L"B");
-    b.WriteString(L"Publisher", L"Maker");
-    b.WriteNumber(L"EstimatedSize", 4096);
-    auto item = ReadKeys({L"A", L"B"});
-    EXPECT_EQ(Text(*item, piPublisher), L"Maker");
-    EXPECT_EQ(std::get<int64_t>(item->GetInfo(piEstimatedSize)), 2097152);
+// A value comes from the first key holding it with its type; an
+// "InstallProperties" subkey stands in for its key; a localized name is the
+// description of the file it names (the sample program, built with the
+// tests), a failed read keeps the plain name. The adapter over an item that
+// is gone answers the missing product's defaults.
+TEST_F(ItemProgramRegistry, ValuesComeFromTheFirstKeyHoldingThemAndTheAdapterOutlivesTheItem) {
+    const auto sample = std::filesystem::path(ThisModuleFolder()).parent_path().parent_path().parent_path() /
+                        L"fixtures" / L"editor.exe";
+    ASSERT_TRUE(std::filesystem::exists(sample));
+    const std::tuple<const wchar_t*, const wchar_t*, std::variant<std::wstring, DWORD>> values[] = {
+        {L"A", L"Publisher", 7u}, // not a string: ignored
+        {L"A", L"EstimatedSize", 2048u},
+        {L"B", L"Publisher", L"Maker"},
+        {L"B", L"EstimatedSize", 4096u},
+        {L"C", L"Publisher", L"Outer"},
+        {L"C\\InstallProperties", L"Publisher", L"Inner"},
+        {L"Localized", L"DisplayName_Localized", sample.wstring()},
+        {L"Missing", L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe"},
+    };
+    for (const auto& [key, name, value] : values)
+        if (auto* number = std::get_if<DWORD>(&value))
+            Key(key).WriteNumber(name, *number);
+        else
+            Key(key).WriteString(name, std::get<std::wstring>(value));
+    std::vector<std::wstring> read;
+    for (const auto& keys :
+         std::vector<std::vector<std::wstring>>{{L"A", L"B"}, {L"C"}, {L"Localized"}, {L"Missing"}}) {
+        auto item = ReadKeys(keys);
+        read.push_back(Text(*item, piDisplayName) + L", " + Text(*item, piPublisher) + L", " +
+                       std::to_wstring(std::get<int64_t>(item->GetInfo(piEstimatedSize))));
+    }
+    EXPECT_EQ(read, (std::vector<std::wstring>{L"Native name, Maker, 2097152", L"Native name, Inner, 0",
+                                               L"Velmora Sample Editor, , 0", L"Native name, , 0"}));
 
-    Key(L"B\\InstallProperties").WriteString(L"Publisher", L"Inner");
-    EXPECT_EQ(Text(*ReadKeys({L"B"}), piPublisher), L"Inner");
+    auto item = ReadKeys({L"B"});
+    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(item));
+    VARIANT v;
+    VariantInit(&v);
+    adapter->GetInfo(piPublisher, &v);
+    ASSERT_EQ(v.vt, VT_BSTR);
+    EXPECT_STREQ(v.bstrVal, L"Maker");
+    VariantClear(&v);
+    item.reset();
+    adapter->GetInfo(piPublisher, &v);
+    EXPECT_EQ(v.vt, VT_NULL);
+    EXPECT_EQ(adapter->GetImageIndex(), -1);
+    EXPECT_EQ(adapter->GetPossibleActions(), 0);
 }
 
 TEST_F(ItemProgramRegistry, InstallDateGainsTheKeysTimeOfDay) {
@@ -296,35 +331,6 @@ TEST_F(ItemProgramRegistry, InstallDateGainsTheKeysTimeOfDay) {
             GTEST_SKIP() << "midnight passed between writing and reading the key";
         EXPECT_DOUBLE_EQ(item->FInstallDate, written) << name;
     }
-}
-
-TEST_F(ItemProgramRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults) {
-    Key(L"A").WriteString(L"Publisher", L"Maker");
-    auto item = ReadKeys({L"A"});
-    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(item));
-    VARIANT v;
-    VariantInit(&v);
-    adapter->GetInfo(piPublisher, &v);
-    ASSERT_EQ(v.vt, VT_BSTR);
-    EXPECT_STREQ(v.bstrVal, L"Maker");
-    VariantClear(&v);
-    item.reset();
-    adapter->GetInfo(piPublisher, &v);
-    EXPECT_EQ(v.vt, VT_NULL);
-    EXPECT_EQ(adapter->GetImageIndex(), -1);
-    EXPECT_EQ(adapter->GetPossibleActions(), 0);
-}
-
-// The sample program (built with the tests) carries a version resource.
-TEST_F(ItemProgramRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
-    const auto sample = std::filesystem::path(ThisModuleFolder()).parent_path().parent_path().parent_path() /
-                        L"fixtures" / L"editor.exe";
-    ASSERT_TRUE(std::filesystem::exists(sample));
-    Key(L"Localized").WriteString(L"DisplayName_Localized", sample.wstring());
-    Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
-    EXPECT_EQ(Text(*ReadKeys({L"Localized"}), piDisplayName), L"Velmora Sample Editor");
-    EXPECT_EQ(Text(*ReadKeys({L"Missing"}), piDisplayName), L"Native name")
-        << "a failed read keeps the plain name";
 }
 
 // Each load takes a slot and gives the earlier one back; a failed one keeps the icon.
