@@ -196,32 +196,20 @@ public:
     }
 
 protected:
-    void ReadFastData() override {
-        if (Logged(L"Fast", OnFast))
-            Base::ReadFastData();
-    }
-    void DoReadExtendedInfo() override {
-        if (Logged(L"Ext", nullptr))
-            Base::DoReadExtendedInfo();
-    }
-    void DoReadImages() override {
-        if (Logged(L"Images", nullptr))
-            Base::DoReadImages();
-    }
-    void DoReadSlowInfo() override {
-        if (Logged(L"Slow", OnSlow))
-            Base::DoReadSlowInfo();
-    }
+    // With a log a stage is recorded and runs the test's behaviour; without one the base reads.
+    void ReadFastData() override { Logged(L"Fast", OnFast) ? void() : Base::ReadFastData(); }
+    void DoReadExtendedInfo() override { Logged(L"Ext", nullptr) ? void() : Base::DoReadExtendedInfo(); }
+    void DoReadImages() override { Logged(L"Images", nullptr) ? void() : Base::DoReadImages(); }
+    void DoReadSlowInfo() override { Logged(L"Slow", OnSlow) ? void() : Base::DoReadSlowInfo(); }
 
 private:
-    // Without a log: true, the base reads.
     bool Logged(const wchar_t* stage, const std::function<void()>& behaviour) {
         if (!FLog)
-            return true;
+            return false;
         FLog->Add(FName + L"." + stage);
         if (behaviour)
             behaviour();
-        return false;
+        return true;
     }
 
     std::wstring FName;

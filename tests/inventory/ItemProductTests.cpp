@@ -35,7 +35,8 @@ TPossibleActionsSet Set(std::initializer_list<TPossibleActions> actions) {
 
 } // namespace
 
-TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgainAndAFailedReadCountsAsRead) {
+// A marked item is read again: the location owner's watch loop.
+TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockAndAFailedReadCountsAsRead) {
     TEventLog log;
     auto item = std::make_shared<TTestProgram>(L"P", &log);
     bool lockedDuringRead = false;
@@ -45,11 +46,6 @@ TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockUntilMarkedAgainAndAFa
     EXPECT_EQ(log.CountOf(L"P.Fast"), 1);
     EXPECT_TRUE(lockedDuringRead);
     EXPECT_FALSE(LockedByAnotherThread(*item));
-
-    item->FolderChanged = true;
-    EXPECT_TRUE(item->CheckChange());
-    item->ReadFastInfo();
-    EXPECT_EQ(log.CountOf(L"P.Fast"), 2);
 
     // A failed read is logged and counts as done; an abort passes on and leaves it for later.
     auto failing = std::make_shared<TTestProgram>(L"F", &log);

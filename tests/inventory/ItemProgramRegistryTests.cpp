@@ -15,7 +15,6 @@
 
 #include <cmath>
 #include <fstream>
-#include <variant>
 
 namespace velmora {
 namespace {
@@ -219,7 +218,8 @@ TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
     };
     auto item = Read(L"Undated", {{L"InstallLocation", FScratch.Path.wstring()}});
     const double installed = dateOf(item);
-    ASSERT_GT(installed, 0);
+    ASSERT_DOUBLE_EQ(installed,
+                     *TRegKey::Open(TRegRoot::CurrentUser, FKey.PathOf(L"Undated")).LastWriteDate());
     for (int64_t size : {3001, 8192}) {
         // Each write a second or more after the one before.
         const double before = now();
@@ -277,24 +277,16 @@ TEST_F(ItemProgramRegistry, ValuesComeFromTheFirstKeyHoldingThemAndTheAdapterOut
     const auto sample = std::filesystem::path(ThisModuleFolder()).parent_path().parent_path().parent_path() /
                         L"fixtures" / L"editor.exe";
     ASSERT_TRUE(std::filesystem::exists(sample));
-    const std::tuple<const wchar_t*, const wchar_t*, std::variant<std::wstring, DWORD>> values[] = {
-        {L"A", L"Publisher", 7u}, // not a string: ignored
-        {L"A", L"EstimatedSize", 2048u},
-        {L"B", L"Publisher", L"Maker"},
-        {L"B", L"EstimatedSize", 4096u},
-        {L"C", L"Publisher", L"Outer"},
-        {L"C\\InstallProperties", L"Publisher", L"Inner"},
-        {L"Localized", L"DisplayName_Localized", sample.wstring()},
-        {L"Missing", L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe"},
-    };
-    for (const auto& [key, name, value] : values)
-        if (auto* number = std::get_if<DWORD>(&value))
-            Key(key).WriteNumber(name, *number);
-        else
-            Key(key).WriteString(name, std::get<std::wstring>(value));
+    Key(L"A").WriteNumber(L"Publisher", 7); // not a string: ignored
+    Key(L"A").WriteNumber(L"EstimatedSize", 2048);
+    Key(L"B").WriteString(L"Publisher", L"Maker");
+    Key(L"B").WriteNumber(L"EstimatedSize", 4096);
+    Key(L"C").WriteString(L"Publisher", L"Outer");
+    Key(L"C\\InstallProperties").WriteString(L"Publisher", L"Inner");
+    Key(L"Localized").WriteString(L"DisplayName_Localized", sample.wstring());
+    Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
     std::vector<std::wstring> read;
-    for (const auto& keys :
-         std::vector<std::vector<std::wstring>>{{L"A", L"B"}, {L"C"}, {L"Localized"}, {L"Missing"}}) {
+    for (auto keys : {std::vector<std::wstring>{L"A", L"B"}, {L"C"}, {L"Localized"}, {L"Missing"}}) {
         auto item = ReadKeys(keys);
         read.push_back(Text(*item, piDisplayName) + L", " + Text(*item, piPublisher) + L", " +
                        std::to_wstring(std::get<int64_t>(item->GetInfo(piEstimatedSize))));
@@ -317,20 +309,16 @@ TEST_F(ItemProgramRegistry, ValuesComeFromTheFirstKeyHoldingThemAndTheAdapterOut
     EXPECT_EQ(adapter->GetPossibleActions(), 0);
 }
 
+// A date of the key's day gains the key's time of day.
 TEST_F(ItemProgramRegistry, InstallDateGainsTheKeysTimeOfDay) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    wchar_t date[16];
-    swprintf(date, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
-    Key(L"A").WriteString(L"InstallDate", date);
-    Key(L"NoDate").WriteString(L"Publisher", L"x");
-    for (const wchar_t* name : {L"A", L"NoDate"}) {
-        auto item = ReadKeys({name});
-        double written = *TRegKey::Open(TRegRoot::CurrentUser, FKey.PathOf(name)).LastWriteDate();
-        if (std::trunc(written) != std::trunc(item->FInstallDate))
-            GTEST_SKIP() << "midnight passed between writing and reading the key";
-        EXPECT_DOUBLE_EQ(item->FInstallDate, written) << name;
-    }
+    Key(L"A").WriteString(L"InstallDate", std::to_wstring(now.wYear * 10000 + now.wMonth * 100 + now.wDay));
+    auto item = ReadKeys({L"A"});
+    double written = *TRegKey::Open(TRegRoot::CurrentUser, FKey.PathOf(L"A")).LastWriteDate();
+    if (std::trunc(written) != std::trunc(item->FInstallDate))
+        GTEST_SKIP() << "midnight passed between writing and reading the key";
+    EXPECT_DOUBLE_EQ(item->FInstallDate, written);
 }
 
 // Each load takes a slot and gives the earlier one back; a failed one keeps the icon.
