@@ -10,44 +10,38 @@ namespace {
 
 using namespace testkit;
 
-class ProgramList : public ::testing::Test {
+// The lists of programs and updates; their lookups and re-read marks are
+// the shared list's and item's, checked here on updates.
+class ItemLists : public ::testing::Test {
 protected:
-    void SetUp() override { TItemProgram::Init(); }
-    void TearDown() override { TItemProgram::Done(); }
-
-    std::shared_ptr<TTestProgram> Add(TTypeUninstallLocation* location, const wchar_t* guid,
-                                      const wchar_t* name) {
-        auto item = std::make_shared<TTestProgram>(name, &Log, location);
-        item->FGUID = guid;
-        item->FDisplayNameNative = name;
+    void SetUp() override {
+        TItemProgram::Init();
+        TItemUpdate::Init();
+    }
+    void TearDown() override {
+        TItemUpdate::Done();
+        TItemProgram::Done();
+    }
+    std::shared_ptr<TTestProgram> AddProgram(const wchar_t* name) {
+        auto item = std::make_shared<TTestProgram>(name, &Log, &A);
         TItemProgram::Items().Add(item);
         return item;
     }
+    // Publishes an update as a source does (the name is also the native name).
+    TTestUpdate* AddUpdate(const std::wstring& name, TTypeUninstallLocation* location,
+                           std::wstring packageCode = {}, std::wstring guid = {}) {
+        TTemporaryInfo info{
+            .FGUID = std::move(guid), .FDisplayName = name, .FPackageCode = std::move(packageCode)};
+        auto update = std::make_shared<TTestUpdate>(name, &Log, location, info);
+        TItemUpdate::Items().Add(update);
+        return update.get();
+    }
     TEventLog Log;
-    TTypeUninstallLocation First, Second;
+    TTypeUninstallLocation A, B;
 };
 
-TEST_F(ProgramList, LookupAndReReadKeepToTheirLocation) {
-    auto kept = Add(&First, L"{ab-cd}", L"Alpha Tool");
-    auto other = Add(&Second, L"{ab-cd}", L"Alpha Tool");
-    std::weak_ptr<TTestProgram> gone = Add(&First, L"{G}", L"Gone Program");
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{AB-CD}", L"ALPHA tool", &First), kept);
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool", &Second), other);
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool 2", &First), nullptr);
-
-    // A re-read removes the programs of its location that it did not find again.
-    other->SetMarked(true); // another location's marks are not touched
-    TItemProgram::MarkAllFrom(&First);
-    kept->SetMarked(false);
-    TItemProgram::RemoveMarked(&First);
-    EXPECT_TRUE(gone.expired());
-    EXPECT_EQ(TItemProgram::Items().Count(), 2);
-}
-
-TEST_F(ProgramList, SlowPassKeepsTheRarelyUsedListInStep) {
-    auto old = Add(&First, L"{O}", L"Old");
-    auto older = Add(&First, L"{O2}", L"Older");
-    auto recent = Add(&First, L"{R}", L"Recent");
+TEST_F(ItemLists, SlowPassKeepsTheRarelyUsedListInStep) {
+    auto old = AddProgram(L"Old"), older = AddProgram(L"Older"), recent = AddProgram(L"Recent");
     // The dates their slow passes find, as the usage sources would.
     const double now = NowOleDate();
     double oldUse = now - 183;
@@ -117,28 +111,10 @@ TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
         EXPECT_EQ(IsCommandMissing(command, probe), missing) << Narrow(command);
 }
 
-class ItemUpdateTest : public ::testing::Test {
-protected:
-    void SetUp() override { TItemUpdate::Init(); }
-    void TearDown() override { TItemUpdate::Done(); }
-    // Publishes an update as a source does (the name is also the native name).
-    TTestUpdate* Add(const std::wstring& name, TTypeUninstallLocation* location,
-                     std::wstring packageCode = {}, std::wstring guid = {}) {
-        TTemporaryInfo info{
-            .FGUID = std::move(guid), .FDisplayName = name, .FPackageCode = std::move(packageCode)};
-        auto update = std::make_shared<TTestUpdate>(name, &Log, location, info);
-        TItemUpdate::Items().Add(update);
-        return update.get();
-    }
-
-    TEventLog Log;
-    TTypeUninstallLocation A, B;
-};
-
-TEST_F(ItemUpdateTest, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
-    TTestUpdate* b = Add(L"Security Update KB5000 of B", &B, L"Package_for_KB1~31bf", L"{B}");
-    TTestUpdate* hotfix = Add(L"Hotfix KB77 for A", &A, L"Package_for_KB1~31bf", L"{A1}");
-    TTestUpdate* security = Add(L"Security Update KB5000", &A, L"Package_for_KB2~31bf", L"{A2}");
+TEST_F(ItemLists, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
+    TTestUpdate* b = AddUpdate(L"Security Update KB5000 of B", &B, L"Package_for_KB1~31bf", L"{B}");
+    TTestUpdate* hotfix = AddUpdate(L"Hotfix KB77 for A", &A, L"Package_for_KB1~31bf", L"{A1}");
+    TTestUpdate* security = AddUpdate(L"Security Update KB5000", &A, L"Package_for_KB2~31bf", L"{A2}");
 
     EXPECT_EQ(TItemUpdate::ItemByCode(L"PACKAGE_FOR_KB1~31BF", &A).get(), hotfix);
     EXPECT_EQ(TItemUpdate::ItemByCode(L"Package_for_KB1~31bf", &B).get(), b);
@@ -151,11 +127,11 @@ TEST_F(ItemUpdateTest, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
     EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"kb77", &A), nullptr);
 }
 
-TEST_F(ItemUpdateTest, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
-    TTestUpdate* b1 = Add(L"B1", &B, L"CodeB1");
-    Add(L"A1", &A, L"CodeA1");
-    TTestUpdate* a2 = Add(L"A2", &A, L"CodeA2");
-    Add(L"A3", &A, L"CodeA3");
+TEST_F(ItemLists, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
+    TTestUpdate* b1 = AddUpdate(L"B1", &B, L"CodeB1");
+    AddUpdate(L"A1", &A, L"CodeA1");
+    TTestUpdate* a2 = AddUpdate(L"A2", &A, L"CodeA2");
+    AddUpdate(L"A3", &A, L"CodeA3");
     b1->SetMarked(true);
     const auto mark = StatisticsMark();
 

@@ -1,7 +1,6 @@
 // Servicing packages among the installed updates, read by the library loaded
 // as a front end loads it, on a machine whose servicing folder and registry
-// the test lays out; and a package's removal through the packaging tool
-// double, after which the change watch drops it from the list.
+// the test lays out, and the location's change watch.
 #include "tests/features/ServicingMachine.h"
 #include "tests/kits/LibraryRoot.h"
 
@@ -65,13 +64,13 @@ protected:
         security.DisplayName = L"default";
         security.InstallLocation = InstallFolder;
         security.InstallTime = InstallTime;
-        Security = Machine.AddPackage(security);
+        Machine.AddPackage(security);
 
         TServicingPackage permanent = Package(L"Permanent", L"Update", 0x70);
         permanent.DisplayName = L"Velmora permanent update";
         permanent.Permanence = L"permanent";
         permanent.Owners = {{permanent.Key(), 0x70}};
-        Permanent = Machine.AddPackage(permanent);
+        Machine.AddPackage(permanent);
 
         TServicingPackage staged = Package(L"Staged", L"Update", 0x40);
         staged.Identifier = L"KB2000003";
@@ -104,7 +103,6 @@ protected:
     TServicingMachine Machine;
     static constexpr wchar_t InstallFolder[] = L"C:\\Windows\\servicing\\Velmora";
     static constexpr FILETIME InstallTime{0xd5a3e000, 0x01cb3ad2};
-    std::wstring Security, Permanent;
     TLibraryRoot Lib; // released before the machine is cleared
 };
 
