@@ -108,18 +108,11 @@ TEST(ServicingPackageRules, AManifestGivesItsTextsIdentityAndContainedPackages) 
     ASSERT_TRUE(manifest);
     // Texts, identity (the first one) and package, each of its own attribute.
     const TServicingManifest& m = *manifest;
+    using Text = std::optional<std::wstring>;
     EXPECT_EQ((std::vector{m.DisplayName, m.Company, m.Description, m.SupportInformation, m.Name, m.Version,
                            m.Language, m.Identifier, m.ReleaseType, m.Permanence}),
-              (std::vector<std::optional<std::wstring>>{L"R&D \u4E2D\u20AC",
-                                                        L"Velmora",
-                                                        {},
-                                                        {},
-                                                        L"Rollup",
-                                                        L"6.1.0.0",
-                                                        L"neutral",
-                                                        L"KB1",
-                                                        L"Update",
-                                                        {}}));
+              (std::vector<Text>{L"R&D \u4E2D\u20AC", L"Velmora", std::nullopt, std::nullopt, L"Rollup",
+                                 L"6.1.0.0", L"neutral", L"KB1", L"Update", std::nullopt}));
     EXPECT_EQ(manifest->ContainedPackages, (std::vector<std::wstring>{L"Part", L"Other"}));
 
     for (const char* broken : {"", "<package/>", "<assembly>", "<assembly></package>", "<assembly a=\"1/>",
