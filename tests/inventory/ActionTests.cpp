@@ -1,6 +1,5 @@
-// Product actions under Wine with real uninstaller doubles (each test writes
-// its own "uninstall entry" below HKCU that the double deletes when done), and
-// folder measurement over a tree with a linked folder.
+// Product actions under Wine with real uninstaller doubles, which delete the
+// test's own uninstall entry below HKCU; folder measurement over a linked folder.
 #include "InventoryTestKit.h"
 
 #include "console/Process.h"

@@ -1,7 +1,6 @@
 #pragma once
-// What the inventory tests share: recording test doubles for locations and
-// items that write what is done to them into one event log, and items whose
-// fields a test sets and reads.
+// Recording locations and items for the inventory tests: what is done to them
+// goes into one event log, and their fields are open to the test.
 #include "frame/DebugLog.h"
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"

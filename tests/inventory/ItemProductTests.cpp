@@ -1,6 +1,5 @@
 // Item stages and actions without the operating system, and the product's
-// rules over already-read uninstall data: which actions it offers and the
-// command each runs.
+// action rules over already-read uninstall data.
 #include "InventoryTestKit.h"
 
 #include <future>

@@ -1,5 +1,4 @@
-// Product, program and update items read from uninstall keys written by the
-// test below its own key, and the adapter over a product.
+// Items read from uninstall keys the test writes below its own key.
 #include "InventoryTestKit.h"
 
 #include "frame/IconImageList.h"

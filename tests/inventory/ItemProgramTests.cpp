@@ -1,6 +1,4 @@
-// Program and update items: the library-wide lists, their lookups and re-read
-// marks, the rarely used list, the size job, missing commands and the choice
-// of a program's executable.
+// Program and update lists and the program rules that need no operating system.
 #include "InventoryTestKit.h"
 
 #include "inventory/ExeRules.h"

@@ -1,6 +1,4 @@
-// The background job queue: at most five workers, the sixth item taken by the
-// first worker to finish, WaitQueue on waiting and measured items, Stop during
-// a measurement (folder trees: the folder tests).
+// The background job queue over a measurement the test holds and releases.
 #include "InventoryTestKit.h"
 
 #include "inventory/TaskManager.h"

@@ -1,6 +1,5 @@
 // The executable catalogue under Wine: real shortcuts in a Start-menu folder
-// of the test prefix and Run values written under unique names, all removed
-// again by each test.
+// and Run values, under unique names, removed again by each test.
 #include "inventory/ItemFolder.h"
 #include "locations/LocationExeInfo.h"
 #include "platform/ComObject.h"

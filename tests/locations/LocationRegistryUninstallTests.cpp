@@ -1,8 +1,6 @@
-// The registry uninstall location read from real registry entries: uninstall
-// keys of HKLM (both views) and HKCU, installer product registrations with
-// InstallProperties and patches, and legacy update keys, all written under
-// names unique to the test and deleted afterwards. The prefix holds other
-// entries too, so every check looks only at the test's own items.
+// The registry uninstall location over real registry entries written under
+// names unique to the test; the prefix holds other entries too, so every
+// check looks only at the test's own items.
 #include "locations/LocationRegistryUninstall.h"
 
 #include "frame/DebugLog.h"

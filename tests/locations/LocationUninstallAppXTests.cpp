@@ -1,7 +1,5 @@
 // The store-app location and its items over an app collection of the test's
-// own, whose entries, load state and update time each test sets: the re-read
-// by mark and sweep, the poll rule, the first read's wait for the load, and
-// the uninstall thread's one-at-a-time rule.
+// own, whose entries, load state and update time each test sets.
 #include "locations/ItemAppXProgram.h"
 #include "locations/LocationUninstallAppX.h"
 

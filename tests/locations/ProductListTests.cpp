@@ -1,7 +1,5 @@
-// The registry location's rules: the temporary records (knowledge-base
-// numbers of update keys, the merge of programs into updates), and which
-// recorded servicing package states are listed as installed updates, which
-// of those can be uninstalled, and what their manifests tell.
+// The registry location's rules: its temporary records and the servicing
+// packages' states and manifests.
 #include "locations/ProductList.h"
 #include "locations/ServicingPackageRules.h"
 

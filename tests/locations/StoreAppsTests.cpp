@@ -1,6 +1,5 @@
-// Store apps through the library's public interface, as a front end sees
-// them, over app packages laid out in a Windows 10 prefix. Package names
-// carry the process id; every package is removed again.
+// Store apps through the library's public interface over app packages laid
+// out in a Windows 10 prefix (named with the process id, removed again).
 #include "tests/kits/AppPackages.h"
 #include "tests/kits/LibraryRoot.h"
 

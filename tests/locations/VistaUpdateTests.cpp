@@ -1,6 +1,5 @@
-// Servicing packages among the installed updates, read by the library loaded
-// as a front end loads it, on a machine whose servicing folder and registry
-// the test lays out, and the location's change watch.
+// Servicing packages among the installed updates, on a machine whose
+// servicing folder and registry the test lays out.
 #include "tests/features/ServicingMachine.h"
 #include "tests/kits/LibraryRoot.h"
 
