@@ -39,17 +39,11 @@ protected:
 };
 
 TEST_F(StoreApps, ListsTheUsersAppsWithTheirDetailsAndNotTheOtherPackages) {
-    TTestPackage notes = Package(L"Notes");
-    TTestPackage shell = Package(L"Shell");
-    shell.InWindowsFolder = true;
-    TTestPackage runtime = Package(L"Runtime");
-    runtime.Framework = true;
-    runtime.ApplicationId.clear();
-    TTestPackage language = Package(L"Language");
-    language.ResourcePackage = true;
+    TTestPackage notes = Package(L"Notes"), shell = Package(L"Shell"), runtime = Package(L"Runtime"),
+                 language = Package(L"Language"), hidden = Package(L"Hidden");
+    shell.InWindowsFolder = runtime.Framework = language.ResourcePackage = true;
+    runtime.ApplicationId = language.ApplicationId = L"";
     language.ResourceId = L"split.language-de";
-    language.ApplicationId.clear();
-    TTestPackage hidden = Package(L"Hidden");
     hidden.InAppList = false;
     TInstalledTestPackage installed[] = {TInstalledTestPackage(notes), TInstalledTestPackage(shell),
                                          TInstalledTestPackage(runtime), TInstalledTestPackage(language),
