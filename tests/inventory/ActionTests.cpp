@@ -61,11 +61,6 @@ protected:
         FKey.Create(name).WriteString(L"DisplayName", name);
         return FKey.PathOf(name);
     }
-    void Set(std::wstring uninstall, std::wstring quiet = {}, std::wstring repair = {}) {
-        FProgram->FCmdUninstall = std::move(uninstall);
-        FProgram->FCmdUninstallQuiet = std::move(quiet);
-        FProgram->FCmdRepair = std::move(repair);
-    }
 
     const testing::TUserTestKey FKey{L"A"};
     // Listed in the library's program list.
@@ -140,8 +135,9 @@ class RelaunchTest : public ActionTest, public ::testing::WithParamInterface<TSt
 TEST_P(RelaunchTest, ActionRunsUntilARelaunchedCopyEndsButNotAHelper) {
     const auto [mode, process, waited] = GetParam();
     std::wstring entry = Entry(L"Relaunching"), other = Entry(L"Untouched");
-    Set(Double(std::wstring(mode) + L" " + process + L" \"" + entry + (waited ? L"\" 3000" : L"\" 300000")),
-        {}, Double(L"work \"" + other + L"\" 0"));
+    FProgram->SetCommands(
+        Double(std::wstring(mode) + L" " + process + L" \"" + entry + (waited ? L"\" 3000" : L"\" 300000")),
+        {}, {}, Double(L"work \"" + other + L"\" 0"));
     TPossibleActions action = paUninstall;
     void* top = reinterpret_cast<void*>(1);
     ASSERT_TRUE(FProgram->RunAction(action, top));
@@ -193,7 +189,7 @@ TEST_F(ActionTest, UninstallerNeedingAdministratorRightsAsksForThemUnlessQuiet) 
     });
     FProgram->ShowWindow = true;
     std::wstring entry = Entry(L"Elevated");
-    Set(Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + entry + L"\" 0"));
+    FProgram->SetCommands(Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + entry + L"\" 0"));
     for (TPossibleActions action : {paUninstallQuiet, paUninstall}) {
         void* top = nullptr;
         ASSERT_TRUE(FProgram->RunAction(action, top));
@@ -215,7 +211,7 @@ TEST_F(ActionTest, RootStopEndsTheWaitButLeavesTheUninstallerRunning) {
     TItemProgram::Items().Add(FProgram); // the root's first cycle starts with an empty list
     auto product = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(FProgram));
     std::wstring entry = Entry(L"Stopped");
-    Set(Double(L"work \"" + entry + L"\" 3000"));
+    FProgram->SetCommands(Double(L"work \"" + entry + L"\" 3000"));
     TPossibleActions action = paUninstall;
     HWND top = nullptr;
     ASSERT_TRUE(product->RunAction(&action, &top));

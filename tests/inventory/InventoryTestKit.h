@@ -228,6 +228,15 @@ public:
 
     bool ShowActionWindow() override { return ShowWindow; }
     bool ShowWindow = true;
+
+    // The commands the actions run.
+    void SetCommands(std::wstring uninstall, std::wstring quiet = {}, std::wstring modify = {},
+                     std::wstring repair = {}) {
+        FCmdUninstall = std::move(uninstall);
+        FCmdUninstallQuiet = std::move(quiet);
+        FCmdModify = std::move(modify);
+        FCmdRepair = std::move(repair);
+    }
 };
 
 class TTestUpdate : public TTestItem<TItemUpdate> {

@@ -15,15 +15,6 @@ using enum TPossibleActions;
 bool LockedByAnotherThread(TTestProgram& item) {
     return std::async(std::launch::async, [&] { return !item.TryLock(); }).get();
 }
-std::shared_ptr<TTestProgram> Item(std::wstring uninstall, std::wstring quiet = {}, std::wstring modify = {},
-                                   std::wstring repair = {}) {
-    auto item = std::make_shared<TTestProgram>();
-    item->FCmdUninstall = std::move(uninstall);
-    item->FCmdUninstallQuiet = std::move(quiet);
-    item->FCmdModify = std::move(modify);
-    item->FCmdRepair = std::move(repair);
-    return item;
-}
 
 TPossibleActionsSet Set(std::initializer_list<TPossibleActions> actions) {
     TPossibleActionsSet set = 0;
@@ -137,7 +128,8 @@ TEST(ItemProductActions, OfferedActionsFollowCommandsFlagsAndExistingPrograms) {
         {L"u.exe", L"", L"m.exe", L"r.exe", {}, {L"u.exe"}, Set({paUninstall, paModify, paRepair})},
     };
     for (const auto& c : cases) {
-        auto item = Item(c.uninstall, c.quiet, c.modify, c.repair);
+        auto item = std::make_shared<TTestProgram>();
+        item->SetCommands(c.uninstall, c.quiet, c.modify, c.repair);
         auto exists = [&](const std::wstring& file) { return c.existing.count(file) != 0; };
         item->AddCommandActions(c.flags, exists);
         const auto row = &c - cases;
@@ -147,8 +139,9 @@ TEST(ItemProductActions, OfferedActionsFollowCommandsFlagsAndExistingPrograms) {
 }
 
 TEST(ItemProductCommands, InstallerManagedRunTheInstallerOthersTheirOwnWithTheInstallerAsFallback) {
-    auto managed = Item(L"own.exe", L"own.exe /quiet"),
-         plain = Item(L"unins.exe /x", L"", L"setup.exe /modify");
+    auto managed = std::make_shared<TTestProgram>(), plain = std::make_shared<TTestProgram>();
+    managed->SetCommands(L"own.exe", L"own.exe /quiet");
+    plain->SetCommands(L"unins.exe /x", L"", L"setup.exe /modify");
     managed->FGUID = L"{G}";
     managed->FIsWinInstaller = true;
     plain->FGUID = L"App";

@@ -168,31 +168,31 @@ TEST(ExeRules, UsageRecordsNameExecutables) {
     EXPECT_FALSE(UsageRecordFile(L"UEME_RUNPATH:C:\\Tools\\run.bat", false, desktop));
 }
 
-TEST(ExeRules, ChoiceByShortcutNameNeedsTheFolderForAPartialMatch) {
-    const std::vector<TEntry> byName = {
-        {L"C:\\Other\\other.exe", L"C:\\Menu\\Other.lnk", L"Other"},
-        {L"C:\\Apps\\Suite\\Bin\\editor.exe", L"C:\\Menu\\Editor.lnk", L"Editor"},
-        {L"D:\\Apps\\W\\widget.exe", L"C:\\Menu\\Widget Pro.lnk", L"Widget Pro"},
-    };
-    EXPECT_EQ(Choose(L"WIDGET PRO 2.5.1 (x64 edition)", L"", byName), 2u);
-    // A shortcut name inside the display name needs the install folder as well.
-    EXPECT_EQ(Choose(L"Suite Editor 4", L"C:\\Apps\\Suite", byName), 1u);
-    EXPECT_FALSE(Choose(L"Suite Editor 4", L"C:\\Apps\\Other", byName));
-}
-
-TEST(ExeRules, ChoiceSkipsUninstallersAndPrefersTheBestExtension) {
-    const std::wstring folder = L"C:\\Apps\\Tool\\";
-    std::vector<TEntry> entries = {
-        {folder + L"unins000.exe", L"", L"Tool"}, {folder + L"readme.txt", L"", L"Tool"},
-        {folder + L"tool.dll", L"", L""},         {folder + L"noext", L"", L""},
-        {folder + L"start.bat", L"", L""},        {folder + L"tool.exe", L"", L""},
-        {folder + L"second.exe", L"", L""},
-    };
-    EXPECT_EQ(Choose(L"Tool", folder, entries), 5u);
-    entries.resize(5);
-    EXPECT_EQ(Choose(L"Tool", folder, entries), 4u);
-    entries.resize(4);
-    EXPECT_FALSE(Choose(L"Tool", folder, entries));
+// A shortcut name inside the display name needs the install folder as well;
+// by folder, uninstallers are skipped and the best extension wins.
+TEST(ExeRules, ChoiceByShortcutNameOrFolderSkipsUninstallersAndPrefersTheBestExtension) {
+    const std::wstring tool = L"C:\\Apps\\Tool\\";
+    const std::vector<TEntry>
+        byName = {{L"C:\\Other\\other.exe", L"C:\\Menu\\Other.lnk", L"Other"},
+                  {L"C:\\Apps\\Suite\\Bin\\editor.exe", L"C:\\Menu\\Editor.lnk", L"Editor"},
+                  {L"D:\\Apps\\W\\widget.exe", L"C:\\Menu\\Widget Pro.lnk", L"Widget Pro"}},
+        inFolder = {{tool + L"unins000.exe", L"", L"Tool"}, {tool + L"readme.txt", L"", L"Tool"},
+                    {tool + L"tool.dll", L"", L""},         {tool + L"noext", L"", L""},
+                    {tool + L"start.bat", L"", L""},        {tool + L"tool.exe", L"", L""},
+                    {tool + L"second.exe", L"", L""}};
+    // Display name, install folder, the first entries of a list, the choice.
+    const std::tuple<const wchar_t*, std::wstring, const std::vector<TEntry>*, size_t, std::optional<size_t>>
+        cases[] = {
+            {L"WIDGET PRO 2.5.1 (x64 edition)", L"", &byName, 3, 2},
+            {L"Suite Editor 4", L"C:\\Apps\\Suite", &byName, 3, 1},
+            {L"Suite Editor 4", L"C:\\Apps\\Other", &byName, 3, std::nullopt},
+            {L"Tool", tool, &inFolder, 7, 5},
+            {L"Tool", tool, &inFolder, 5, 4},
+            {L"Tool", tool, &inFolder, 4, std::nullopt},
+        };
+    for (const auto& [name, folder, entries, count, chosen] : cases)
+        EXPECT_EQ(Choose(name, folder, {entries->begin(), entries->begin() + count}), chosen)
+            << Narrow(name) << " " << count;
 }
 
 } // namespace
