@@ -57,11 +57,10 @@ protected:
     // An update read from a new key, under its parent's name.
     std::shared_ptr<TTestUpdate> Update(const std::wstring& name, std::wstring parent) {
         Key(name);
-        TTemporaryInfo info;
-        info.FDisplayName = L"Native " + name;
-        info.FRegistryKeys = {FKey.Entry(name)};
-        info.FParentDisplayName = std::move(parent);
-        auto update = std::make_shared<TTestUpdate>(L"", nullptr, nullptr, info);
+        auto update = std::make_shared<TTestUpdate>(L"", nullptr, nullptr,
+                                                    TTemporaryInfo{.FDisplayName = L"Native " + name,
+                                                                   .FRegistryKeys = {FKey.Entry(name)},
+                                                                   .FParentDisplayName = std::move(parent)});
         TItemUpdate::Items().Add(update);
         update->ReadFastInfo();
         return update;
