@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <regex>
 #include <thread>
 
 namespace velmora::testing {
@@ -164,27 +165,19 @@ TEST(VistaUpdateWatch, EachChangeIsReportedAndThePollsAfterItAreQuiet) {
     }
 }
 
-// The line of the output that shows text, without trailing blanks; empty
-// when none does.
-std::string LineWith(const std::string& output, const std::string& text) {
-    size_t at = output.find(text);
-    if (at == std::string::npos)
-        return {};
-    size_t start = output.rfind('\n', at), end = output.find('\n', at);
-    start = start == std::string::npos ? 0 : start + 1;
-    std::string line = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    return line.substr(0, line.find_last_not_of(" \r") + 1);
-}
-
 TEST_F(VistaUpdates, TheConsoleFrontEndListsThePackagesWithWhetherTheyCanBeUninstalled) {
     // From Windows 7 on the front end's read also starts the feature query,
     // which the list does not wait for: the query's console must not keep
     // this test's output open once the list has ended.
     auto [code, output] = RunProgram(ThisModuleFolder() + L"velmora.exe", L"list --updates");
     EXPECT_EQ(code, 0) << output;
-    // The last column tells whether the package can be uninstalled.
-    EXPECT_TRUE(LineWith(output, Narrow(Prefix) + "Security ").ends_with(" yes")) << output;
-    EXPECT_TRUE(LineWith(output, Narrow(Prefix) + "Permanent ").ends_with(" no")) << output;
+    // The last column of a package's row tells whether it can be uninstalled.
+    auto row = [&](const char* name, const char* last) {
+        return std::regex_search(output,
+                                 std::regex(Narrow(Prefix) + name + " [^\\n]* " + last + "[ \\r]*(\\n|$)"));
+    };
+    EXPECT_TRUE(row("Security", "yes")) << output;
+    EXPECT_TRUE(row("Permanent", "no")) << output;
     EXPECT_EQ(output.find(Narrow(Prefix) + "Part"), std::string::npos) << output;
 }
 
