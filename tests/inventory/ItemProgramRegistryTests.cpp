@@ -9,6 +9,7 @@
 #include "platform/OSError.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
+#include "tests/kits/LibraryRoot.h"
 #include "tests/msi/MsiTestKit.h"
 #include "tests/platform/TestKey.h"
 
@@ -294,15 +295,9 @@ TEST_F(ItemProgramRegistry, ValuesComeFromTheFirstKeyHoldingThemAndTheAdapterOut
 
     auto item = ReadKeys({L"B"});
     auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(item));
-    VARIANT v;
-    VariantInit(&v);
-    adapter->GetInfo(piPublisher, &v);
-    ASSERT_EQ(v.vt, VT_BSTR);
-    EXPECT_STREQ(v.bstrVal, L"Maker");
-    VariantClear(&v);
+    EXPECT_EQ(testing::InfoText(*adapter, piPublisher), L"Maker");
     item.reset();
-    adapter->GetInfo(piPublisher, &v);
-    EXPECT_EQ(v.vt, VT_NULL);
+    EXPECT_TRUE(testing::InfoValue<VT_NULL>(*adapter, piPublisher, [](const VARIANT&) { return true; }));
     EXPECT_EQ(adapter->GetImageIndex(), -1);
     EXPECT_EQ(adapter->GetPossibleActions(), 0);
 }
