@@ -56,6 +56,14 @@ TEST(ItemProductStages, FastInfoIsReadOnceUnderTheItemLockAndAFailedReadCountsAs
     EXPECT_EQ(log.Events(), EventList(L"P.Fast F.Fast F.Slow A.Fast A.Slow A.Slow"));
 }
 
+// A recorded date takes the time of the first key written that day; without
+// one the first key's time stands (the registry's part: the size-write case).
+TEST(ItemProductStages, InstallDateTakesTheTimeOfTheFirstKeyOfItsDay) {
+    EXPECT_EQ(RefinedInstallDate(46000, {std::nullopt, 45999.5, 46000.25, 46000.75}), 46000.25);
+    EXPECT_EQ(RefinedInstallDate(0, {std::nullopt, 45999.5, 46000.25}), 45999.5);
+    EXPECT_EQ(RefinedInstallDate(46000, {45999.5}), 46000);
+}
+
 // No action starts while one runs, not even a remove-from-registry; a stop
 // ends the action thread, and an idle program then leaves the program list
 // without a thread. Destroying an item ends its action thread too.

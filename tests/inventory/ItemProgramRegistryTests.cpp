@@ -13,7 +13,6 @@
 #include "tests/msi/MsiTestKit.h"
 #include "tests/platform/TestKey.h"
 
-#include <cmath>
 #include <fstream>
 
 namespace velmora {
@@ -300,18 +299,6 @@ TEST_F(ItemProgramRegistry, ValuesComeFromTheFirstKeyHoldingThemAndTheAdapterOut
     EXPECT_TRUE(testing::InfoValue<VT_NULL>(*adapter, piPublisher, [](const VARIANT&) { return true; }));
     EXPECT_EQ(adapter->GetImageIndex(), -1);
     EXPECT_EQ(adapter->GetPossibleActions(), 0);
-}
-
-// A date of the key's day gains the key's time of day.
-TEST_F(ItemProgramRegistry, InstallDateGainsTheKeysTimeOfDay) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    Key(L"A").WriteString(L"InstallDate", std::to_wstring(now.wYear * 10000 + now.wMonth * 100 + now.wDay));
-    auto item = ReadKeys({L"A"});
-    double written = *TRegKey::Open(TRegRoot::CurrentUser, FKey.PathOf(L"A")).LastWriteDate();
-    if (std::trunc(written) != std::trunc(item->FInstallDate))
-        GTEST_SKIP() << "midnight passed between writing and reading the key";
-    EXPECT_DOUBLE_EQ(item->FInstallDate, written);
 }
 
 // Each load takes a slot and gives the earlier one back; a failed one keeps the icon.
