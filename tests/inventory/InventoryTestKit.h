@@ -158,10 +158,8 @@ public:
             OnDestroyed();
     }
 
-    using Base::AddCommandActions, Base::FCmdModify, Base::FCmdRepair, Base::FCmdUninstall,
-        Base::FCmdUninstallQuiet, Base::FDisplayNameNative, Base::FEstimatedSize, Base::FGUID,
-        Base::FInstallDate, Base::FInstallLocation, Base::FIsNeedReadSlowInfo, Base::FIsWinInstaller,
-        Base::FRegistryKeys;
+    using Base::AddCommandActions, Base::FDisplayNameNative, Base::FEstimatedSize, Base::FGUID,
+        Base::FInstallLocation, Base::FIsNeedReadSlowInfo, Base::FIsWinInstaller;
 
     // With a log: answered once by the next CheckChange, which then marks the
     // item for reading again as a changed install folder does.
