@@ -48,47 +48,39 @@ TComPtr<IProduct> FindPackage(IProductCollection& updates, const std::wstring& n
     return FindProduct(updates, piUpdateID, Prefix + name, std::equal_to<>());
 }
 
-TServicingPackage Package(const std::wstring& name, const std::wstring& releaseType, DWORD state) {
+TServicingPackage Package(const std::wstring& name, const std::wstring& releaseType, DWORD state,
+                          std::wstring identifier = {}, std::optional<std::wstring> displayName = {}) {
     TServicingPackage package;
     package.Name = Prefix + name;
     package.ReleaseType = releaseType;
     package.CurrentState = state;
+    package.Identifier = std::move(identifier);
+    package.DisplayName = std::move(displayName);
     return package;
 }
 
 class VistaUpdates : public ::testing::Test {
 protected:
     void SetUp() override {
-        TServicingPackage security = Package(L"Security", L"Security Update", 0x70);
-        security.Identifier = L"KB2000001";
-        security.DisplayName = L"default";
+        TServicingPackage security = Package(L"Security", L"Security Update", 0x70, L"KB2000001", L"default"),
+                          permanent =
+                              Package(L"Permanent", L"Update", 0x70, L"", L"Velmora permanent update"),
+                          rollup = Package(L"Rollup", L"Update Rollup", 0x60, L"", L"Velmora rollup"),
+                          foreign = Package(L"ForeignOwner", L"Update", 0x70);
         security.InstallLocation = InstallFolder;
         security.InstallTime = InstallTime;
-        Machine.AddPackage(security);
-
-        TServicingPackage permanent = Package(L"Permanent", L"Update", 0x70);
-        permanent.DisplayName = L"Velmora permanent update";
         permanent.Permanence = L"permanent";
         permanent.Owners = {{permanent.Key(), 0x70}};
-        Machine.AddPackage(permanent);
-
-        TServicingPackage staged = Package(L"Staged", L"Update", 0x40);
-        staged.Identifier = L"KB2000003";
-        Machine.AddPackage(staged);
-
-        TServicingPackage rollup = Package(L"Rollup", L"Update Rollup", 0x60);
-        rollup.DisplayName = L"Velmora rollup";
         rollup.ContainedPackages = {Prefix + std::wstring(L"Part")};
-        Machine.AddPackage(rollup);
-        Machine.AddPackage(Package(L"Part", L"Update", 0x70));
-
-        // Not installed as far as the servicing registry or the manifest tell.
-        TServicingPackage foreign = Package(L"ForeignOwner", L"Update", 0x70);
         foreign.Owners = {{L"Velmora-Other-Package~0123456789abcdef~amd64~~1.0.0.0", 0x70}};
-        Machine.AddPackage(foreign);
-        Machine.AddPackage(Package(L"NoReleaseType", L"", 0x70));
-        Machine.AddPackage(Package(L"NoneReleaseType", L"none", 0x70));
-        Machine.AddPackage(Package(L"UnknownReleaseType", L"Bogus Update", 0x70));
+        // The foreign owner's package and those without a known release type
+        // are not installed as far as the servicing registry or the manifest tell.
+        for (const TServicingPackage& package :
+             {security, permanent, Package(L"Staged", L"Update", 0x40, L"KB2000003"), rollup,
+              Package(L"Part", L"Update", 0x70), foreign, Package(L"NoReleaseType", L"", 0x70),
+              Package(L"NoneReleaseType", L"none", 0x70),
+              Package(L"UnknownReleaseType", L"Bogus Update", 0x70)})
+            Machine.AddPackage(package);
         Machine.InstallDoubles();
 
         ASSERT_TRUE(Lib.Read(std::chrono::seconds(60)));
