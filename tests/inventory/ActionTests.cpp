@@ -1,6 +1,5 @@
-// Product actions under Wine with real uninstaller doubles (each test writes
-// its own "uninstall entry" below HKCU that the double deletes when done), and
-// folder measurement over a tree with a linked folder.
+// Product actions under Wine with real uninstaller doubles, which delete the
+// test's own uninstall entry below HKCU; folder measurement over a linked folder.
 #include "InventoryTestKit.h"
 
 #include "console/Process.h"
@@ -62,11 +61,6 @@ protected:
         FKey.Create(name).WriteString(L"DisplayName", name);
         return FKey.PathOf(name);
     }
-    void Set(std::wstring uninstall, std::wstring quiet = {}, std::wstring repair = {}) {
-        FProgram->FCmdUninstall = std::move(uninstall);
-        FProgram->FCmdUninstallQuiet = std::move(quiet);
-        FProgram->FCmdRepair = std::move(repair);
-    }
 
     const testing::TUserTestKey FKey{L"A"};
     // Listed in the library's program list.
@@ -126,115 +120,87 @@ TEST(RelaunchRule, NewProcessesTheUninstallerStartedNamedLikeACopyOrCopiesOfItRu
     EXPECT_EQ(FindRelaunchedUninstaller({}, {{34, 0, L"Au_.exe"}, {31, 0, L"Un.exe"}}, probe), 0u);
 }
 
-TEST_F(ActionTest, RunningActionAnswersFalseWithItsActionAndStartsNothing) {
-    std::wstring entry = Entry(L"Slow");
-    std::wstring other = Entry(L"Untouched");
-    Set({}, Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + other + L"\" 0"));
+// The double exits at once after starting a program from the temporary
+// folder that deletes the entry later: a copy of itself ("Au_.exe" by its
+// name, "Un.exe" as the uninstaller's own child from %TEMP%) is waited for,
+// a helper it unpacked there (other bytes) runs on after the action. While
+// the action runs, another answers false with the running action and starts
+// nothing.
+struct TStarted {
+    const wchar_t *Mode, *Process;
+    bool Waited;
+};
+class RelaunchTest : public ActionTest, public ::testing::WithParamInterface<TStarted> {};
 
-    TPossibleActions action = paUninstallQuiet;
+TEST_P(RelaunchTest, ActionRunsUntilARelaunchedCopyEndsButNotAHelper) {
+    const auto [mode, process, waited] = GetParam();
+    std::wstring entry = Entry(L"Relaunching"), other = Entry(L"Untouched");
+    FProgram->SetCommands(
+        Double(std::wstring(mode) + L" " + process + L" \"" + entry + (waited ? L"\" 3000" : L"\" 300000")),
+        {}, {}, Double(L"work \"" + other + L"\" 0"));
+    TPossibleActions action = paUninstall;
     void* top = reinterpret_cast<void*>(1);
     ASSERT_TRUE(FProgram->RunAction(action, top));
     EXPECT_EQ(top, nullptr);
-    EXPECT_TRUE(FProgram->IsActionRunning());
-
-    action = paRepair;
-    top = reinterpret_cast<void*>(1);
-    EXPECT_FALSE(FProgram->RunAction(action, top));
-    EXPECT_EQ(action, paUninstallQuiet);
-    ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
-    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry)) << "the quiet uninstaller did its work";
-    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, other)) << "the repair command must not have run";
-}
-
-// The double exits at once after starting its copy, which deletes the entry
-// after 3 s: the action runs until the copy has ended.
-class RelaunchTest : public ActionTest, public ::testing::WithParamInterface<const wchar_t*> {};
-
-TEST_P(RelaunchTest, ActionRunsUntilTheRelaunchedCopyEnds) {
-    std::wstring entry = Entry(L"Relaunching");
-    Set(Double(std::wstring(L"relaunch ") + GetParam() + L" \"" + entry + L"\" 3000"));
-
-    TPossibleActions action = paUninstall;
-    void* top = nullptr;
-    ASSERT_TRUE(FProgram->RunAction(action, top));
-    // The original is gone long before the copy has done its work.
-    ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(GetParam()).empty(); }, kLong));
+    ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(process).empty(); }, kLong));
     ASSERT_TRUE(WaitUntil([&] { return FindProcesses(L"relaunch_double.exe").empty(); }, kLong));
-    EXPECT_TRUE(FProgram->IsActionRunning());
-    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
-
+    if (waited) {
+        // The original is gone long before the copy has done its work.
+        EXPECT_TRUE(FProgram->IsActionRunning());
+        action = paRepair;
+        EXPECT_FALSE(FProgram->RunAction(action, top));
+        EXPECT_EQ(action, paUninstall);
+        EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
+    }
     ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
-    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry)) << "the action ended before the copy did its work";
-    EXPECT_TRUE(FindProcesses(GetParam()).empty());
-}
-
-// "Au_.exe" by its name, "Un.exe" as the uninstaller's own child from %TEMP%.
-INSTANTIATE_TEST_SUITE_P(Copies, RelaunchTest, ::testing::Values(L"Au_.exe", L"Un.exe"));
-
-// A helper the uninstaller unpacks to the temporary folder and starts is no
-// copy of it: the action ends with the uninstaller while the helper runs on.
-TEST_F(ActionTest, HelperStartedFromTheTemporaryFolderIsNotWaitedFor) {
-    std::wstring entry = Entry(L"Helped");
-    Set(Double(L"helper velmora_helper.exe \"" + entry + L"\" 300000"));
-    TPossibleActions action = paUninstall;
-    void* top = nullptr;
-    ASSERT_TRUE(FProgram->RunAction(action, top));
-    ASSERT_TRUE(WaitUntil([&] { return !FindProcesses(L"velmora_helper.exe").empty(); }, kLong));
-    EXPECT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong))
-        << "the action waits for the helper";
-    EXPECT_FALSE(FindProcesses(L"velmora_helper.exe").empty());
-    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
-    for (const auto& helper : FindProcesses(L"velmora_helper.exe")) {
-        unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, helper.ProcessID));
-        if (process && TerminateProcess(process.get(), 1))
-            WaitForSingleObject(process.get(), 10000);
+    EXPECT_EQ(KeyExists(TRegRoot::CurrentUser, entry), !waited) << "the action ended before the copy's work";
+    EXPECT_EQ(FindProcesses(process).empty(), waited);
+    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, other)) << "the repair command must not have run";
+    for (const auto& helper : FindProcesses(process)) {
+        unique_handle running(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, helper.ProcessID));
+        if (running && TerminateProcess(running.get(), 1))
+            WaitForSingleObject(running.get(), 10000);
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(Started, RelaunchTest,
+                         ::testing::Values(TStarted{L"relaunch", L"Au_.exe", true},
+                                           TStarted{L"relaunch", L"Un.exe", true},
+                                           TStarted{L"helper", L"velmora_helper.exe", false}));
+
 // Windows refuses to start a program that needs administrator rights from a
 // process without them; Wine never does, so here the start fails that way.
-std::optional<TChildProcess> StartNeedingRights(const TChildStart&) {
-    SetLastError(ERROR_ELEVATION_REQUIRED);
-    return std::nullopt;
-}
-
+// An uninstall the user sees asks for the rights through the shell and lasts
+// as long as the uninstaller; a quiet one asks nothing and reports the
+// failure (the error's text and the shell's refusals: the console runner's tests).
 TEST_F(ActionTest, UninstallerNeedingAdministratorRightsAsksForThemUnlessQuiet) {
-    testkit::TEventLog elevated, errors;
-    TProcess::SetStarter(
-        {StartNeedingRights, [&](const std::wstring& program, const std::wstring& arguments, WORD show) {
-             elevated.Add(program + L" " + arguments);
-             return StartElevatedChildProcess(program, arguments, show);
-         }});
+    testkit::TEventLog log;
+    TProcess::SetStarter({[](const TChildStart&) -> std::optional<TChildProcess> {
+                              SetLastError(ERROR_ELEVATION_REQUIRED);
+                              return std::nullopt;
+                          },
+                          [&](const std::wstring& program, const std::wstring& arguments, WORD show) {
+                              log.Add(L"elevated " + program + L" " + arguments);
+                              return StartElevatedChildProcess(program, arguments, show);
+                          }});
     TProcess::SetErrorHook([&](const std::wstring& text) {
-        errors.Add(text);
+        log.Add(text.substr(0, text.find(L'\r')) + L" " + text.substr(text.rfind(L'\n') + 1));
         return true;
     });
     FProgram->ShowWindow = true;
     std::wstring entry = Entry(L"Elevated");
-    Set(Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + entry + L"\" 0"));
-    auto run = [&](TPossibleActions action) {
+    FProgram->SetCommands(Double(L"work \"" + entry + L"\" 2500"), Double(L"work \"" + entry + L"\" 0"));
+    for (TPossibleActions action : {paUninstallQuiet, paUninstall}) {
         void* top = nullptr;
         ASSERT_TRUE(FProgram->RunAction(action, top));
         ASSERT_TRUE(WaitUntil([&] { return !FProgram->IsActionRunning(); }, kLong));
-    };
-
-    // A quiet uninstall asks nothing: the failure goes to the error callback.
-    run(paUninstallQuiet);
-    EXPECT_TRUE(elevated.Events().empty());
-    auto reported = errors.Events();
-    ASSERT_EQ(reported.size(), 1u);
-    EXPECT_TRUE(reported[0].starts_with(L"Error: 740\r\n")) << Narrow(reported[0]);
-    EXPECT_TRUE(reported[0].ends_with(L"\r\n" + Double(L"work \"" + entry + L"\" 0"))) << Narrow(reported[0]);
-    EXPECT_TRUE(KeyExists(TRegRoot::CurrentUser, entry));
-
-    // The uninstall starts through the shell and lasts as long as the uninstaller.
-    run(paUninstall);
-    EXPECT_EQ(
-        elevated.Events(),
-        std::vector<std::wstring>{ThisModuleFolder() + L"relaunch_double.exe work \"" + entry + L"\" 2500"});
-    EXPECT_FALSE(KeyExists(TRegRoot::CurrentUser, entry))
-        << "the action ended before the uninstaller did its work";
-    EXPECT_EQ(errors.Events().size(), 1u);
+        EXPECT_EQ(KeyExists(TRegRoot::CurrentUser, entry), action == paUninstallQuiet)
+            << "the action ended before the uninstaller did its work";
+    }
+    EXPECT_EQ(log.Events(),
+              (std::vector<std::wstring>{L"Error: 740 " + Double(L"work \"" + entry + L"\" 0"),
+                                         L"elevated " + ThisModuleFolder() + L"relaunch_double.exe work \"" +
+                                             entry + L"\" 2500"}));
 }
 
 // Through the root object as the front end uses it (its callbacks: the
@@ -245,7 +211,7 @@ TEST_F(ActionTest, RootStopEndsTheWaitButLeavesTheUninstallerRunning) {
     TItemProgram::Items().Add(FProgram); // the root's first cycle starts with an empty list
     auto product = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(FProgram));
     std::wstring entry = Entry(L"Stopped");
-    Set(Double(L"work \"" + entry + L"\" 3000"));
+    FProgram->SetCommands(Double(L"work \"" + entry + L"\" 3000"));
     TPossibleActions action = paUninstall;
     HWND top = nullptr;
     ASSERT_TRUE(product->RunAction(&action, &top));

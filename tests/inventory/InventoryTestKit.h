@@ -1,7 +1,6 @@
 #pragma once
-// What the inventory tests share: recording test doubles for locations and
-// items that write what is done to them into one event log, and items whose
-// fields a test sets and reads.
+// Recording locations and items for the inventory tests: what is done to them
+// goes into one event log, and their fields are open to the test.
 #include "frame/DebugLog.h"
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
@@ -159,10 +158,8 @@ public:
             OnDestroyed();
     }
 
-    using Base::AddCommandActions, Base::FCmdModify, Base::FCmdRepair, Base::FCmdUninstall,
-        Base::FCmdUninstallQuiet, Base::FDisplayNameNative, Base::FEstimatedSize, Base::FGUID,
-        Base::FInstallDate, Base::FInstallLocation, Base::FIsNeedReadSlowInfo, Base::FIsWinInstaller,
-        Base::FRegistryKeys;
+    using Base::AddCommandActions, Base::FDisplayNameNative, Base::FEstimatedSize, Base::FGUID,
+        Base::FInstallLocation, Base::FIsNeedReadSlowInfo, Base::FIsWinInstaller;
 
     // With a log: answered once by the next CheckChange, which then marks the
     // item for reading again as a changed install folder does.
@@ -196,32 +193,20 @@ public:
     }
 
 protected:
-    void ReadFastData() override {
-        if (Logged(L"Fast", OnFast))
-            Base::ReadFastData();
-    }
-    void DoReadExtendedInfo() override {
-        if (Logged(L"Ext", nullptr))
-            Base::DoReadExtendedInfo();
-    }
-    void DoReadImages() override {
-        if (Logged(L"Images", nullptr))
-            Base::DoReadImages();
-    }
-    void DoReadSlowInfo() override {
-        if (Logged(L"Slow", OnSlow))
-            Base::DoReadSlowInfo();
-    }
+    // With a log a stage is recorded and runs the test's behaviour; without one the base reads.
+    void ReadFastData() override { Logged(L"Fast", OnFast) ? void() : Base::ReadFastData(); }
+    void DoReadExtendedInfo() override { Logged(L"Ext", nullptr) ? void() : Base::DoReadExtendedInfo(); }
+    void DoReadImages() override { Logged(L"Images", nullptr) ? void() : Base::DoReadImages(); }
+    void DoReadSlowInfo() override { Logged(L"Slow", OnSlow) ? void() : Base::DoReadSlowInfo(); }
 
 private:
-    // Without a log: true, the base reads.
     bool Logged(const wchar_t* stage, const std::function<void()>& behaviour) {
         if (!FLog)
-            return true;
+            return false;
         FLog->Add(FName + L"." + stage);
         if (behaviour)
             behaviour();
-        return false;
+        return true;
     }
 
     std::wstring FName;
@@ -241,6 +226,15 @@ public:
 
     bool ShowActionWindow() override { return ShowWindow; }
     bool ShowWindow = true;
+
+    // The commands the actions run.
+    void SetCommands(std::wstring uninstall, std::wstring quiet = {}, std::wstring modify = {},
+                     std::wstring repair = {}) {
+        FCmdUninstall = std::move(uninstall);
+        FCmdUninstallQuiet = std::move(quiet);
+        FCmdModify = std::move(modify);
+        FCmdRepair = std::move(repair);
+    }
 };
 
 class TTestUpdate : public TTestItem<TItemUpdate> {

@@ -1,5 +1,4 @@
-// Product, program and update items read from uninstall keys written by the
-// test below its own key, and the adapter over a product.
+// Items read from uninstall keys the test writes below its own key.
 #include "InventoryTestKit.h"
 
 #include "frame/IconImageList.h"
@@ -10,10 +9,10 @@
 #include "platform/OSError.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
+#include "tests/kits/LibraryRoot.h"
 #include "tests/msi/MsiTestKit.h"
 #include "tests/platform/TestKey.h"
 
-#include <cmath>
 #include <fstream>
 
 namespace velmora {
@@ -58,11 +57,10 @@ protected:
     // An update read from a new key, under its parent's name.
     std::shared_ptr<TTestUpdate> Update(const std::wstring& name, std::wstring parent) {
         Key(name);
-        TTemporaryInfo info;
-        info.FDisplayName = L"Native " + name;
-        info.FRegistryKeys = {FKey.Entry(name)};
-        info.FParentDisplayName = std::move(parent);
-        auto update = std::make_shared<TTestUpdate>(L"", nullptr, nullptr, info);
+        auto update = std::make_shared<TTestUpdate>(L"", nullptr, nullptr,
+                                                    TTemporaryInfo{.FDisplayName = L"Native " + name,
+                                                                   .FRegistryKeys = {FKey.Entry(name)},
+                                                                   .FParentDisplayName = std::move(parent)});
         TItemUpdate::Items().Add(update);
         update->ReadFastInfo();
         return update;
@@ -74,8 +72,9 @@ protected:
 
 // The uninstall command and install location give the install folder (the
 // uninstaller's own only under Program Files, found as the actions find an
-// unquoted command with blanks) and the actions; the extended pass marks a
-// missing uninstaller or folder. A program in the host's folder offers nothing.
+// unquoted command with blanks) and the actions; the extended pass ends the
+// folder with a separator and marks a missing uninstaller or folder. A program
+// in the host's folder offers nothing.
 TEST_F(ItemProgramRegistry, UninstallCommandGivesTheFolderAndActionsAndTheExtendedPassMarksWhatIsMissing) {
     const testing::TTempFolder programFiles(L"Velmora Test H", ProgramFilesFolder());
     const std::wstring folder = FScratch.Path.wstring(), uninstaller = FScratch.File(L"unins000.exe"),
@@ -85,30 +84,28 @@ TEST_F(ItemProgramRegistry, UninstallCommandGivesTheFolderAndActionsAndTheExtend
     const TPossibleActionsSet listed = ActionBit(paRemoveFromRegistry),
                               plain = ActionBit(paModifyRemove) | listed,
                               offered = ActionBit(paUninstall) | listed;
-    // Folder and actions after the fast read, the folder and mark after the extended pass.
+    // Folder and actions after the fast read.
     const struct {
         const wchar_t* Name;
         std::wstring Location, Uninstall;
         bool NoRepair;
         std::wstring Folder;
         TPossibleActionsSet Actions;
-        std::wstring FolderAfter;
         bool Corrupted;
     } cases[] = {
-        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false, folder, plain, folder + L"\\", false},
+        {L"Sound", folder, L"\"" + uninstaller + L"\" /S", false, folder, plain, false},
         // A command without a folder is looked up through the path.
-        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false, L"", plain, L"", false},
-        {L"Gone", folder, folder + L"\\missing.exe /S", false, folder, plain, folder + L"\\", true},
-        {L"NoFolder", folder + L"\\NotThere", uninstaller, false, folder + L"\\NotThere", plain,
-         folder + L"\\NotThere\\", true},
-        {L"Host", host, uninstaller, false, host, 0, host + L"\\", true},
+        {L"ByName", L"", L"NoSuchInstaller.exe /X{0}", false, L"", plain, false},
+        {L"Gone", folder, folder + L"\\missing.exe /S", false, folder, plain, true},
+        {L"NoFolder", folder + L"\\NotThere", uninstaller, false, folder + L"\\NotThere", plain, true},
+        {L"Host", host, uninstaller, false, host, 0, true},
         // With "NoRepair" only an existing uninstaller is offered; without the
         // file the program ends at the first blank, outside Program Files.
-        {L"Blanks", L"", blanks + L"\\uninst.exe /S", true, blanks, offered, blanks + L"\\", false},
-        {L"BlanksGone", L"", blanks + L"\\gone.exe /S", true, L"", listed, L"", true},
+        {L"Blanks", L"", blanks + L"\\uninst.exe /S", true, blanks, offered, false},
+        {L"BlanksGone", L"", blanks + L"\\gone.exe /S", true, L"", listed, true},
         {L"Quoted", L"", L"\"" + ProgramFilesFolder() + L"\\App\\unins000.exe\" /SILENT", false,
-         ProgramFilesFolder() + L"\\App", plain, ProgramFilesFolder() + L"\\App\\", true},
-        {L"Outside", L"", L"C:\\Tools\\App\\unins000.exe /SILENT", false, L"", plain, L"", true},
+         ProgramFilesFolder() + L"\\App", plain, true},
+        {L"Outside", L"", L"C:\\Tools\\App\\unins000.exe /SILENT", false, L"", plain, true},
     };
     for (const auto& c : cases) {
         if (c.NoRepair)
@@ -117,7 +114,8 @@ TEST_F(ItemProgramRegistry, UninstallCommandGivesTheFolderAndActionsAndTheExtend
         EXPECT_TRUE(SameText(item->InstallLocation(), c.Folder)) << Narrow(c.Name);
         EXPECT_EQ(item->PossibleActions(), c.Actions) << Narrow(c.Name);
         item->ReadExtendedInfo();
-        EXPECT_TRUE(SameText(item->InstallLocation(), c.FolderAfter)) << Narrow(c.Name);
+        EXPECT_TRUE(SameText(item->InstallLocation(), c.Folder.empty() ? L"" : c.Folder + L"\\"))
+            << Narrow(c.Name);
         EXPECT_EQ(item->IsInstallerMaybeCorrupted(), c.Corrupted) << Narrow(c.Name);
     }
 }
@@ -133,15 +131,15 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
                     .WriteBinary(L"SlowInfoCache", record.data(), record.size()));
 
     auto item = Read(name, {{L"DisplayName", L"Cached"}});
+    auto cached = [&] {
+        return Format(L"%s, %d, %d", item->FSlowExePath, item->FEstimatedSize, item->FUsedFrequencyCount);
+    };
     if (IsWindows7OrLater()) {
         // Windows 7 no longer keeps the cache: it is not read.
-        EXPECT_EQ(item->FSlowExePath, L"");
-        EXPECT_EQ(item->FUsedFrequencyCount, -1);
+        EXPECT_EQ(cached(), L", 0, -1");
         item->ReadSlowInfoCache(name);
     }
-    EXPECT_EQ(item->FSlowExePath, exe);
-    EXPECT_EQ(item->FEstimatedSize, 3 * 1024 * 1024);
-    EXPECT_EQ(item->FUsedFrequencyCount, 9);
+    EXPECT_EQ(cached(), exe + L", 3145728, 9");
     // Local time of that day, whatever the zone.
     EXPECT_NEAR(item->FLastUsedDate, 43831.5, 1.0);
     DeleteKey(TRegRoot::CurrentUser, cachePath);
@@ -218,7 +216,8 @@ TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
     };
     auto item = Read(L"Undated", {{L"InstallLocation", FScratch.Path.wstring()}});
     const double installed = dateOf(item);
-    ASSERT_GT(installed, 0);
+    ASSERT_DOUBLE_EQ(installed,
+                     *TRegKey::Open(TRegRoot::CurrentUser, FKey.PathOf(L"Undated")).LastWriteDate());
     for (int64_t size : {3001, 8192}) {
         // Each write a second or more after the one before.
         const double before = now();
@@ -267,64 +266,39 @@ TEST_F(ItemProgramRegistry, UpdateKeepsItsNamesAndBorrowsTheIconOfItsProgram) {
     EXPECT_FALSE(icons->IsUsed(borrowed)) << "a destroyed update gives its icon back";
 }
 
-TEST_F(ItemProgramRegistry, FirstKeyWinsWrongTypesAreIgnoredAndInstallPropertiesReplaceTheirKey) {
-    auto a = Key(L"A");
-    a.WriteNumber(L"Publisher", 7); // not a string: ignored
-    a.WriteNumber(L"EstimatedSize", 2048);
-    auto b = Key(L"B");
-    b.WriteString(L"Publisher", L"Maker");
-    b.WriteNumber(L"EstimatedSize", 4096);
-    auto item = ReadKeys({L"A", L"B"});
-    EXPECT_EQ(Text(*item, piPublisher), L"Maker");
-    EXPECT_EQ(std::get<int64_t>(item->GetInfo(piEstimatedSize)), 2097152);
-
-    Key(L"B\\InstallProperties").WriteString(L"Publisher", L"Inner");
-    EXPECT_EQ(Text(*ReadKeys({L"B"}), piPublisher), L"Inner");
-}
-
-TEST_F(ItemProgramRegistry, InstallDateGainsTheKeysTimeOfDay) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t date[16];
-    swprintf(date, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
-    Key(L"A").WriteString(L"InstallDate", date);
-    Key(L"NoDate").WriteString(L"Publisher", L"x");
-    for (const wchar_t* name : {L"A", L"NoDate"}) {
-        auto item = ReadKeys({name});
-        double written = *TRegKey::Open(TRegRoot::CurrentUser, FKey.PathOf(name)).LastWriteDate();
-        if (std::trunc(written) != std::trunc(item->FInstallDate))
-            GTEST_SKIP() << "midnight passed between writing and reading the key";
-        EXPECT_DOUBLE_EQ(item->FInstallDate, written) << name;
-    }
-}
-
-TEST_F(ItemProgramRegistry, AdapterOverAGoneItemAnswersTheMissingProductDefaults) {
-    Key(L"A").WriteString(L"Publisher", L"Maker");
-    auto item = ReadKeys({L"A"});
-    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(item));
-    VARIANT v;
-    VariantInit(&v);
-    adapter->GetInfo(piPublisher, &v);
-    ASSERT_EQ(v.vt, VT_BSTR);
-    EXPECT_STREQ(v.bstrVal, L"Maker");
-    VariantClear(&v);
-    item.reset();
-    adapter->GetInfo(piPublisher, &v);
-    EXPECT_EQ(v.vt, VT_NULL);
-    EXPECT_EQ(adapter->GetImageIndex(), -1);
-    EXPECT_EQ(adapter->GetPossibleActions(), 0);
-}
-
-// The sample program (built with the tests) carries a version resource.
-TEST_F(ItemProgramRegistry, LocalizedDisplayNameComesFromTheFileDescription) {
+// A value comes from the first key holding it with its type; an
+// "InstallProperties" subkey stands in for its key; a localized name is the
+// description of the file it names (the sample program, built with the
+// tests), a failed read keeps the plain name. The adapter over an item that
+// is gone answers the missing product's defaults.
+TEST_F(ItemProgramRegistry, ValuesComeFromTheFirstKeyHoldingThemAndTheAdapterOutlivesTheItem) {
     const auto sample = std::filesystem::path(ThisModuleFolder()).parent_path().parent_path().parent_path() /
                         L"fixtures" / L"editor.exe";
     ASSERT_TRUE(std::filesystem::exists(sample));
+    Key(L"A").WriteNumber(L"Publisher", 7); // not a string: ignored
+    Key(L"A").WriteNumber(L"EstimatedSize", 2048);
+    Key(L"B").WriteString(L"Publisher", L"Maker");
+    Key(L"B").WriteNumber(L"EstimatedSize", 4096);
+    Key(L"C").WriteString(L"Publisher", L"Outer");
+    Key(L"C\\InstallProperties").WriteString(L"Publisher", L"Inner");
     Key(L"Localized").WriteString(L"DisplayName_Localized", sample.wstring());
     Key(L"Missing").WriteString(L"DisplayName_Localized", L"C:\\No Such Folder\\nothing.exe");
-    EXPECT_EQ(Text(*ReadKeys({L"Localized"}), piDisplayName), L"Velmora Sample Editor");
-    EXPECT_EQ(Text(*ReadKeys({L"Missing"}), piDisplayName), L"Native name")
-        << "a failed read keeps the plain name";
+    std::vector<std::wstring> read;
+    for (auto keys : {std::vector<std::wstring>{L"A", L"B"}, {L"C"}, {L"Localized"}, {L"Missing"}}) {
+        auto item = ReadKeys(keys);
+        read.push_back(Text(*item, piDisplayName) + L", " + Text(*item, piPublisher) + L", " +
+                       std::to_wstring(std::get<int64_t>(item->GetInfo(piEstimatedSize))));
+    }
+    EXPECT_EQ(read, (std::vector<std::wstring>{L"Native name, Maker, 2097152", L"Native name, Inner, 0",
+                                               L"Velmora Sample Editor, , 0", L"Native name, , 0"}));
+
+    auto item = ReadKeys({L"B"});
+    auto adapter = MakeCom<TItemProductIntf, IProduct>(std::weak_ptr<TItemProduct>(item));
+    EXPECT_EQ(testing::InfoText(*adapter, piPublisher), L"Maker");
+    item.reset();
+    EXPECT_TRUE(testing::InfoValue<VT_NULL>(*adapter, piPublisher, [](const VARIANT&) { return true; }));
+    EXPECT_EQ(adapter->GetImageIndex(), -1);
+    EXPECT_EQ(adapter->GetPossibleActions(), 0);
 }
 
 // Each load takes a slot and gives the earlier one back; a failed one keeps the icon.

@@ -1,6 +1,4 @@
-// Program and update items: the library-wide lists, their lookups and re-read
-// marks, the rarely used list, the size job, missing commands and the choice
-// of a program's executable.
+// Program and update lists and the program rules that need no operating system.
 #include "InventoryTestKit.h"
 
 #include "inventory/ExeRules.h"
@@ -10,44 +8,38 @@ namespace {
 
 using namespace testkit;
 
-class ProgramList : public ::testing::Test {
+// The lists of programs and updates; their lookups and re-read marks are
+// the shared list's and item's, checked here on updates.
+class ItemLists : public ::testing::Test {
 protected:
-    void SetUp() override { TItemProgram::Init(); }
-    void TearDown() override { TItemProgram::Done(); }
-
-    std::shared_ptr<TTestProgram> Add(TTypeUninstallLocation* location, const wchar_t* guid,
-                                      const wchar_t* name) {
-        auto item = std::make_shared<TTestProgram>(name, &Log, location);
-        item->FGUID = guid;
-        item->FDisplayNameNative = name;
+    void SetUp() override {
+        TItemProgram::Init();
+        TItemUpdate::Init();
+    }
+    void TearDown() override {
+        TItemUpdate::Done();
+        TItemProgram::Done();
+    }
+    std::shared_ptr<TTestProgram> AddProgram(const wchar_t* name) {
+        auto item = std::make_shared<TTestProgram>(name, &Log, &A);
         TItemProgram::Items().Add(item);
         return item;
     }
+    // Publishes an update as a source does (the name is also the native name).
+    TTestUpdate* AddUpdate(const std::wstring& name, TTypeUninstallLocation* location,
+                           std::wstring packageCode = {}, std::wstring guid = {}) {
+        TTemporaryInfo info{
+            .FGUID = std::move(guid), .FDisplayName = name, .FPackageCode = std::move(packageCode)};
+        auto update = std::make_shared<TTestUpdate>(name, &Log, location, info);
+        TItemUpdate::Items().Add(update);
+        return update.get();
+    }
     TEventLog Log;
-    TTypeUninstallLocation First, Second;
+    TTypeUninstallLocation A, B;
 };
 
-TEST_F(ProgramList, LookupAndReReadKeepToTheirLocation) {
-    auto kept = Add(&First, L"{ab-cd}", L"Alpha Tool");
-    auto other = Add(&Second, L"{ab-cd}", L"Alpha Tool");
-    std::weak_ptr<TTestProgram> gone = Add(&First, L"{G}", L"Gone Program");
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{AB-CD}", L"ALPHA tool", &First), kept);
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool", &Second), other);
-    EXPECT_EQ(TItemProgram::ItemByGUIDName(L"{ab-cd}", L"Alpha Tool 2", &First), nullptr);
-
-    // A re-read removes the programs of its location that it did not find again.
-    other->SetMarked(true); // another location's marks are not touched
-    TItemProgram::MarkAllFrom(&First);
-    kept->SetMarked(false);
-    TItemProgram::RemoveMarked(&First);
-    EXPECT_TRUE(gone.expired());
-    EXPECT_EQ(TItemProgram::Items().Count(), 2);
-}
-
-TEST_F(ProgramList, SlowPassKeepsTheRarelyUsedListInStep) {
-    auto old = Add(&First, L"{O}", L"Old");
-    auto older = Add(&First, L"{O2}", L"Older");
-    auto recent = Add(&First, L"{R}", L"Recent");
+TEST_F(ItemLists, SlowPassKeepsTheRarelyUsedListInStep) {
+    auto old = AddProgram(L"Old"), older = AddProgram(L"Older"), recent = AddProgram(L"Recent");
     // The dates their slow passes find, as the usage sources would.
     const double now = NowOleDate();
     double oldUse = now - 183;
@@ -117,28 +109,10 @@ TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
         EXPECT_EQ(IsCommandMissing(command, probe), missing) << Narrow(command);
 }
 
-class ItemUpdateTest : public ::testing::Test {
-protected:
-    void SetUp() override { TItemUpdate::Init(); }
-    void TearDown() override { TItemUpdate::Done(); }
-    // Publishes an update as a source does (the name is also the native name).
-    TTestUpdate* Add(const std::wstring& name, TTypeUninstallLocation* location,
-                     std::wstring packageCode = {}, std::wstring guid = {}) {
-        TTemporaryInfo info{
-            .FGUID = std::move(guid), .FDisplayName = name, .FPackageCode = std::move(packageCode)};
-        auto update = std::make_shared<TTestUpdate>(name, &Log, location, info);
-        TItemUpdate::Items().Add(update);
-        return update.get();
-    }
-
-    TEventLog Log;
-    TTypeUninstallLocation A, B;
-};
-
-TEST_F(ItemUpdateTest, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
-    TTestUpdate* b = Add(L"Security Update KB5000 of B", &B, L"Package_for_KB1~31bf", L"{B}");
-    TTestUpdate* hotfix = Add(L"Hotfix KB77 for A", &A, L"Package_for_KB1~31bf", L"{A1}");
-    TTestUpdate* security = Add(L"Security Update KB5000", &A, L"Package_for_KB2~31bf", L"{A2}");
+TEST_F(ItemLists, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
+    TTestUpdate* b = AddUpdate(L"Security Update KB5000 of B", &B, L"Package_for_KB1~31bf", L"{B}");
+    TTestUpdate* hotfix = AddUpdate(L"Hotfix KB77 for A", &A, L"Package_for_KB1~31bf", L"{A1}");
+    TTestUpdate* security = AddUpdate(L"Security Update KB5000", &A, L"Package_for_KB2~31bf", L"{A2}");
 
     EXPECT_EQ(TItemUpdate::ItemByCode(L"PACKAGE_FOR_KB1~31BF", &A).get(), hotfix);
     EXPECT_EQ(TItemUpdate::ItemByCode(L"Package_for_KB1~31bf", &B).get(), b);
@@ -151,11 +125,11 @@ TEST_F(ItemUpdateTest, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
     EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"kb77", &A), nullptr);
 }
 
-TEST_F(ItemUpdateTest, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
-    TTestUpdate* b1 = Add(L"B1", &B, L"CodeB1");
-    Add(L"A1", &A, L"CodeA1");
-    TTestUpdate* a2 = Add(L"A2", &A, L"CodeA2");
-    Add(L"A3", &A, L"CodeA3");
+TEST_F(ItemLists, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
+    TTestUpdate* b1 = AddUpdate(L"B1", &B, L"CodeB1");
+    AddUpdate(L"A1", &A, L"CodeA1");
+    TTestUpdate* a2 = AddUpdate(L"A2", &A, L"CodeA2");
+    AddUpdate(L"A3", &A, L"CodeA3");
     b1->SetMarked(true);
     const auto mark = StatisticsMark();
 
@@ -194,31 +168,31 @@ TEST(ExeRules, UsageRecordsNameExecutables) {
     EXPECT_FALSE(UsageRecordFile(L"UEME_RUNPATH:C:\\Tools\\run.bat", false, desktop));
 }
 
-TEST(ExeRules, ChoiceByShortcutNameNeedsTheFolderForAPartialMatch) {
-    const std::vector<TEntry> byName = {
-        {L"C:\\Other\\other.exe", L"C:\\Menu\\Other.lnk", L"Other"},
-        {L"C:\\Apps\\Suite\\Bin\\editor.exe", L"C:\\Menu\\Editor.lnk", L"Editor"},
-        {L"D:\\Apps\\W\\widget.exe", L"C:\\Menu\\Widget Pro.lnk", L"Widget Pro"},
-    };
-    EXPECT_EQ(Choose(L"WIDGET PRO 2.5.1 (x64 edition)", L"", byName), 2u);
-    // A shortcut name inside the display name needs the install folder as well.
-    EXPECT_EQ(Choose(L"Suite Editor 4", L"C:\\Apps\\Suite", byName), 1u);
-    EXPECT_FALSE(Choose(L"Suite Editor 4", L"C:\\Apps\\Other", byName));
-}
-
-TEST(ExeRules, ChoiceSkipsUninstallersAndPrefersTheBestExtension) {
-    const std::wstring folder = L"C:\\Apps\\Tool\\";
-    std::vector<TEntry> entries = {
-        {folder + L"unins000.exe", L"", L"Tool"}, {folder + L"readme.txt", L"", L"Tool"},
-        {folder + L"tool.dll", L"", L""},         {folder + L"noext", L"", L""},
-        {folder + L"start.bat", L"", L""},        {folder + L"tool.exe", L"", L""},
-        {folder + L"second.exe", L"", L""},
-    };
-    EXPECT_EQ(Choose(L"Tool", folder, entries), 5u);
-    entries.resize(5);
-    EXPECT_EQ(Choose(L"Tool", folder, entries), 4u);
-    entries.resize(4);
-    EXPECT_FALSE(Choose(L"Tool", folder, entries));
+// A shortcut name inside the display name needs the install folder as well;
+// by folder, uninstallers are skipped and the best extension wins.
+TEST(ExeRules, ChoiceByShortcutNameOrFolderSkipsUninstallersAndPrefersTheBestExtension) {
+    const std::wstring tool = L"C:\\Apps\\Tool\\";
+    const std::vector<TEntry>
+        byName = {{L"C:\\Other\\other.exe", L"C:\\Menu\\Other.lnk", L"Other"},
+                  {L"C:\\Apps\\Suite\\Bin\\editor.exe", L"C:\\Menu\\Editor.lnk", L"Editor"},
+                  {L"D:\\Apps\\W\\widget.exe", L"C:\\Menu\\Widget Pro.lnk", L"Widget Pro"}},
+        inFolder = {{tool + L"unins000.exe", L"", L"Tool"}, {tool + L"readme.txt", L"", L"Tool"},
+                    {tool + L"tool.dll", L"", L""},         {tool + L"noext", L"", L""},
+                    {tool + L"start.bat", L"", L""},        {tool + L"tool.exe", L"", L""},
+                    {tool + L"second.exe", L"", L""}};
+    // Display name, install folder, the first entries of a list, the choice.
+    const std::tuple<const wchar_t*, std::wstring, const std::vector<TEntry>*, size_t, std::optional<size_t>>
+        cases[] = {
+            {L"WIDGET PRO 2.5.1 (x64 edition)", L"", &byName, 3, 2},
+            {L"Suite Editor 4", L"C:\\Apps\\Suite", &byName, 3, 1},
+            {L"Suite Editor 4", L"C:\\Apps\\Other", &byName, 3, std::nullopt},
+            {L"Tool", tool, &inFolder, 7, 5},
+            {L"Tool", tool, &inFolder, 5, 4},
+            {L"Tool", tool, &inFolder, 4, std::nullopt},
+        };
+    for (const auto& [name, folder, entries, count, chosen] : cases)
+        EXPECT_EQ(Choose(name, folder, {entries->begin(), entries->begin() + count}), chosen)
+            << Narrow(name) << " " << count;
 }
 
 } // namespace

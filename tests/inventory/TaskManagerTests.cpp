@@ -1,6 +1,4 @@
-// The background job queue: at most five workers, the sixth item taken by the
-// first worker to finish, WaitQueue on waiting and measured items, Stop during
-// a measurement (folder trees: the folder tests).
+// The background job queue over a measurement the test holds and releases.
 #include "InventoryTestKit.h"
 
 #include "inventory/TaskManager.h"
@@ -26,14 +24,15 @@ int64_t Size(TItemProduct& item) {
     return std::get<int64_t>(item.GetInfo(piEstimatedSize));
 }
 
-// A measurement that holds its worker until the test releases the folder (or
-// the worker is asked to stop); the size is the folder name's length.
-struct TBlockingMeasure {
+// The measurement holds its worker until the test releases the folder (or the
+// worker is asked to stop); the size is the folder name's length.
+class TaskManager : public ::testing::Test {
+protected:
     template <class F> auto Locked(F&& f) {
         std::lock_guard lock(FLock);
         return f();
     }
-    int64_t operator()(const std::wstring& folder) {
+    int64_t Measure(const std::wstring& folder) {
         Locked([&] { FStarted.emplace(folder, std::this_thread::get_id()); });
         while (!Locked([&] { return FReleased.count(folder) != 0; })) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -44,9 +43,6 @@ struct TBlockingMeasure {
     void Release(const std::wstring& folder) {
         Locked([&] { FReleased.insert(folder); });
     }
-    size_t Started() {
-        return Locked([&] { return FStarted.size(); });
-    }
     // The worker that measured folder, or none.
     std::optional<std::thread::id> ThreadOf(const std::wstring& folder) {
         return Locked([&] {
@@ -54,30 +50,20 @@ struct TBlockingMeasure {
             return found == FStarted.end() ? std::nullopt : std::optional(found->second);
         });
     }
-
-    std::mutex FLock;
-    std::map<std::wstring, std::thread::id> FStarted;
-    std::set<std::wstring> FReleased;
-};
-
-class TaskManager : public ::testing::Test {
-protected:
     // Queues five items that hold all workers.
     void FillWorkers() {
         for (const wchar_t* folder : {L"B0", L"B1", L"B2", L"B3", L"B4"}) {
             FBusy.push_back(Sized(folder));
             FQueue.Queue(FBusy.back().get());
         }
-        ASSERT_TRUE(WaitUntil([&] { return FMeasure.Started() == 5; }));
-    }
-    void ReleaseAll() {
-        for (auto& item : FBusy)
-            FMeasure.Release(item->InstallLocation());
+        ASSERT_TRUE(WaitUntil([&] { return Locked([&] { return FStarted.size(); }) == 5; }));
     }
 
-    TBlockingMeasure FMeasure;
+    std::mutex FLock;
+    std::map<std::wstring, std::thread::id> FStarted;
+    std::set<std::wstring> FReleased;
     std::vector<std::unique_ptr<TTestProgram>> FBusy;
-    TTaskManager FQueue{[this](const std::wstring& folder) { return FMeasure(folder); }};
+    TTaskManager FQueue{[this](const std::wstring& folder) { return Measure(folder); }};
 };
 
 TEST_F(TaskManager, SixthItemWaitsForTheFirstWorkerToFinishAndWaitQueueWaitsForItsItem) {
@@ -95,20 +81,19 @@ TEST_F(TaskManager, SixthItemWaitsForTheFirstWorkerToFinishAndWaitQueueWaitsForI
         return Size(*FBusy[2]);
     });
     EXPECT_EQ(measured.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
-    EXPECT_FALSE(FMeasure.ThreadOf(L"F555555")) << "the sixth waits for a worker";
-    FMeasure.Release(L"B2");
+    EXPECT_FALSE(ThreadOf(L"F555555")) << "the sixth waits for a worker";
+    Release(L"B2");
     EXPECT_EQ(measured.get(), 2) << "the size is stored before WaitQueue returns";
-    ASSERT_TRUE(WaitUntil([&] { return FMeasure.ThreadOf(L"F555555").has_value(); }));
-    EXPECT_EQ(FMeasure.ThreadOf(L"F555555"), FMeasure.ThreadOf(L"B2")) << "taken by the worker that finished";
+    ASSERT_TRUE(WaitUntil([&] { return ThreadOf(L"F555555").has_value(); }));
+    EXPECT_EQ(ThreadOf(L"F555555"), ThreadOf(L"B2")) << "taken by the worker that finished";
 
-    ReleaseAll();
-    FMeasure.Release(L"F555555");
-    FMeasure.Release(L"Waiting");
+    for (const wchar_t* folder : {L"B0", L"B1", L"B3", L"B4", L"F555555", L"Waiting"})
+        Release(folder);
     // Workers end on their own once the queue is empty.
     ASSERT_TRUE(WaitUntil([&] { return FQueue.ActiveThreads() == 0; }));
     EXPECT_EQ(Size(*sixth), 7);
     EXPECT_TRUE(sixth->TakeChanged());
-    EXPECT_FALSE(FMeasure.ThreadOf(L"Waiting"));
+    EXPECT_FALSE(ThreadOf(L"Waiting"));
     EXPECT_EQ(Size(*waiting), 777);
     EXPECT_FALSE(waiting->TakeChanged());
 }
@@ -123,7 +108,7 @@ TEST_F(TaskManager, StopAbandonsTheMeasurementAndTheQueue) {
     EXPECT_EQ(Size(*FBusy[0]), 0);
     EXPECT_FALSE(FBusy[0]->TakeChanged());
     EXPECT_EQ(Size(*waiting), 512);
-    EXPECT_FALSE(FMeasure.ThreadOf(L"Never"));
+    EXPECT_FALSE(ThreadOf(L"Never"));
 }
 
 } // namespace

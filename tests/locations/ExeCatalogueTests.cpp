@@ -1,6 +1,5 @@
 // The executable catalogue under Wine: real shortcuts in a Start-menu folder
-// of the test prefix and Run values written under unique names, all removed
-// again by each test.
+// and Run values, under unique names, removed again by each test.
 #include "inventory/ItemFolder.h"
 #include "locations/LocationExeInfo.h"
 #include "platform/ComObject.h"
@@ -87,8 +86,8 @@ TEST_F(ExeCatalogue, ScanMatchesTheBareProductNameAndReadsTheVersionOnce) {
     TItemFolder* found = TItemFolder::SearchForExecutable(product + L" 2.5.1 (x64 edition)", L"");
     ASSERT_NE(found, nullptr);
     EXPECT_TRUE(SameText(found->ExecutedFile(), exe)) << found->ExecutedFile();
-    EXPECT_EQ(found->CompanyName(), L"Velmora Catalogue Maker");
-    EXPECT_EQ(found->ProductVersion(), L"2.5.1 catalogue");
+    EXPECT_EQ(found->CompanyName() + L", " + found->ProductVersion(),
+              L"Velmora Catalogue Maker, 2.5.1 catalogue");
     // By folder, the uninstaller in the same folder is passed over.
     EXPECT_EQ(TItemFolder::SearchForExecutable(L"Something else", FFolder), found);
 }
@@ -110,10 +109,9 @@ TEST_F(ExeCatalogue, RunValuesOfBothViewsAddQuotedAndBareExecutables) {
     user.DeleteValue(FName + L"a");
     local.DeleteValue(FName);
     local32.DeleteValue(FName);
-    EXPECT_EQ(EntriesForFile(quoted), 1u);
-    EXPECT_EQ(EntriesForFile(machine), 1u);
-    EXPECT_EQ(EntriesForFile(machine32), 1u);
-    EXPECT_EQ(EntriesForFile(withArgs), 0u);
+    EXPECT_EQ((std::vector{EntriesForFile(quoted), EntriesForFile(machine), EntriesForFile(machine32),
+                           EntriesForFile(withArgs)}),
+              (std::vector<size_t>{1, 1, 1, 0}));
 }
 
 TEST_F(ExeCatalogue, ConcurrentAdditionsKeepOneEntryPerFile) {

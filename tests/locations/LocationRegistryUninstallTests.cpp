@@ -1,8 +1,6 @@
-// The registry uninstall location read from real registry entries: uninstall
-// keys of HKLM (both views) and HKCU, installer product registrations with
-// InstallProperties and patches, and legacy update keys, all written under
-// names unique to the test and deleted afterwards. The prefix holds other
-// entries too, so every check looks only at the test's own items.
+// The registry uninstall location over real registry entries written under
+// names unique to the test; the prefix holds other entries too, so every
+// check looks only at the test's own items.
 #include "locations/LocationRegistryUninstall.h"
 
 #include "frame/DebugLog.h"
@@ -85,10 +83,6 @@ protected:
             else
                 key.WriteMultiString(value, std::get<Texts>(data));
         return key;
-    }
-    // An uninstall entry (place is one of the uninstall keys).
-    TRegKey Entry(const TPlace& place, const std::wstring& keyName, const std::wstring& displayName) {
-        return Key(place, keyName, {{L"DisplayName", displayName}});
     }
     std::wstring Name(const std::wstring& what) const { return what + FTag; }
     static std::wstring Text(const std::shared_ptr<TItemProgram>& item, TProductInfo index) {
@@ -257,39 +251,12 @@ TEST_F(LocationRegistryUninstall, EntriesProductsAndUpdateKeysBecomeProgramsAndU
     EXPECT_EQ(Program(main, Name(L"Main")), mainItem);
 }
 
-// A front-end read and the reading thread share the location's temporary
-// records: a second read waits until the running one has ended, and a stop
-// request ends its wait.
-TEST_F(LocationRegistryUninstall, ReadsOfOneLocationTakeTurns) {
-    Entry(M64, L"App" + FTag, Name(L"App"));
-    auto& location = Location();
-    std::atomic<bool> secondDone{false};
-    std::unique_lock updates(TItemUpdate::Items().Lock());
-    std::thread first([&] { location.Read(); });
-    // Its programs are published: the first read now waits for the update list.
-    EXPECT_TRUE(WaitUntil([&] { return Program(L"", Name(L"App")) != nullptr; }));
-    TFunctionThread stopped([&] { location.ReadPrograms(); });
-    stopped.Start();
-    stopped.Terminate();
-    const bool stoppedWhileWaiting = WaitUntil([&] { return stopped.Finished(); });
-    std::thread second([&] {
-        location.ReadPrograms();
-        secondDone = true;
-    });
-    // A second read that did not wait would end well within this bound.
-    EXPECT_FALSE(WaitUntil([&] { return secondDone.load(); }, std::chrono::milliseconds(500)));
-    updates.unlock();
-    first.join();
-    second.join();
-    EXPECT_TRUE(secondDone);
-    EXPECT_TRUE(stoppedWhileWaiting);
-    EXPECT_TRUE(stopped.Aborted);
-}
-
 // The reads end at a stop request of their thread and pass it on, and so
-// does the wait that lets the writer of a change finish.
-TEST_F(LocationRegistryUninstall, AStopRequestPassesThroughTheReadsAndTheSettleWait) {
-    Entry(M64, L"App" + FTag, Name(L"App"));
+// do the wait that lets the writer of a change finish and the wait of a
+// second read: a front-end read and the reading thread share the location's
+// temporary records, so a second read waits until the running one has ended.
+TEST_F(LocationRegistryUninstall, ReadsTakeTurnsAndAStopRequestPassesThroughTheReadsAndTheWaits) {
+    Key(M64, L"App" + FTag, {{L"DisplayName", Name(L"App")}});
     auto& location = Location();
     for (auto read : {&TLocationRegistryUninstall::ReadPrograms, &TLocationRegistryUninstall::ReadUpdates,
                       &TLocationRegistryUninstall::Read}) {
@@ -314,33 +281,63 @@ TEST_F(LocationRegistryUninstall, AStopRequestPassesThroughTheReadsAndTheSettleW
     watching.WaitFor();
     EXPECT_TRUE(watching.Aborted);
     EXPECT_FALSE(changed);
+
+    std::atomic<bool> secondDone{false};
+    std::unique_lock updates(TItemUpdate::Items().Lock());
+    std::thread first([&] { location.Read(); });
+    // Its programs are published: the first read now waits for the update list.
+    EXPECT_TRUE(WaitUntil([&] { return Program(L"", Name(L"App")) != nullptr; }));
+    TFunctionThread stopped([&] { location.ReadPrograms(); });
+    stopped.Start();
+    stopped.Terminate();
+    const bool stoppedWhileWaiting = WaitUntil([&] { return stopped.Finished(); });
+    std::thread second([&] {
+        location.ReadPrograms();
+        secondDone = true;
+    });
+    // A second read that did not wait would end well within this bound.
+    EXPECT_FALSE(WaitUntil([&] { return secondDone.load(); }, std::chrono::milliseconds(500)));
+    updates.unlock();
+    first.join();
+    second.join();
+    EXPECT_TRUE(secondDone);
+    EXPECT_TRUE(stoppedWhileWaiting);
+    EXPECT_TRUE(stopped.Aborted);
 }
 
-// An upgrade in place writes new values into the product's keys: the item
-// found again is read from its keys afresh, the first key with a value
-// winning as on the first read; a product whose keys did not change keeps
-// what the later stages added.
-TEST_F(LocationRegistryUninstall, AProductWhoseKeysChangedIsReadAfresh) {
+// The run header, the location's records and its items read the registry
+// through one walk of the reading run: each place is walked once, and an item
+// shows what the walk read of its keys, the first key with a value winning.
+// A later read walks anew: after an upgrade in place the item found again is
+// read from its keys afresh; a product whose keys did not change keeps what
+// the later stages added.
+TEST_F(LocationRegistryUninstall, AReadWalksOnceAndAProductWhoseKeysChangedIsReadAfresh) {
     const std::wstring code = NewGUID();
-    const TRegKey entry = Entry(M64, code, Name(L"Editor"));
-    const TRegKey properties =
-        Key({HKLM, X64, SystemUserData}, PackedUpgradeCode(code) + L"\\InstallProperties",
-            {{L"DisplayName", Name(L"Editor")}});
-    // Values of the entry and of the install properties; null deletes.
-    auto write =
-        [&](std::initializer_list<std::tuple<const TRegKey*, const wchar_t*, const wchar_t*>> values) {
-            for (auto [key, name, text] : values)
-                text ? key->WriteString(name, text) : key->DeleteValue(name);
-        };
-    write({{&entry, L"DisplayVersion", L"1.0"},
-           {&entry, L"Publisher", L"Old Maker"},
-           {&entry, L"UninstallString", L"C:\\Old\\uninstall.exe"},
-           {&entry, L"Comments", L"Before the upgrade"},
-           {&properties, L"DisplayVersion", L"0.9"},
-           {&properties, L"HelpLink", L"https://old.example/"}});
-    Entry(M64, L"Stable" + FTag, Name(L"Stable")).WriteString(L"InstallLocation", L"C:\\Stable");
-    Location().ReadPrograms();
-    Location().ReadUpdates();
+    TRegKey entry = Key(M64, code,
+                        {{L"DisplayName", Name(L"Editor")},
+                         {L"DisplayVersion", L"1.0"},
+                         {L"Publisher", L"Old Maker"},
+                         {L"UninstallString", L"C:\\Old\\uninstall.exe"},
+                         {L"Comments", L"Before the upgrade"}});
+    TRegKey properties = Key({HKLM, X64, SystemUserData}, PackedUpgradeCode(code) + L"\\InstallProperties",
+                             {{L"DisplayName", Name(L"Editor")},
+                              {L"DisplayVersion", L"0.9"},
+                              {L"HelpLink", L"https://old.example/"}});
+    Key(M64, L"Stable" + FTag, {{L"DisplayName", Name(L"Stable")}, {L"InstallLocation", L"C:\\Stable"}});
+    std::vector<std::wstring> walked;
+    {
+        TRegistrySnapshot::TScope scope(
+            std::make_shared<TRegistrySnapshot>([&](const TRegistryKey& key, const TRegDescend& descend) {
+                walked.push_back(UpperCase(key.Text()));
+                return WalkRegistryKey(key, descend);
+            }));
+        StatisticsLog::Reset();
+        ASSERT_FALSE(walked.empty());
+        entry.WriteString(L"DisplayVersion", L"2.0");
+        Location().ReadPrograms();
+        Location().ReadUpdates();
+    }
+    EXPECT_EQ(std::set<std::wstring>(walked.begin(), walked.end()).size(), walked.size());
     auto editor = Program(code, Name(L"Editor"));
     ASSERT_NE(editor, nullptr);
     auto shown = [&] {
@@ -357,12 +354,11 @@ TEST_F(LocationRegistryUninstall, AProductWhoseKeysChangedIsReadAfresh) {
     stable->ReadExtendedInfo();
     ASSERT_EQ(Text(stable, piInstallLocation), L"C:\\Stable\\");
 
-    write({{&entry, L"DisplayVersion", L"2.0"},
-           {&entry, L"Publisher", L"New Maker"},
-           {&entry, L"UninstallString", L"C:\\New\\uninstall.exe"},
-           {&entry, L"Comments", nullptr},
-           {&properties, L"DisplayVersion", L"1.9"},
-           {&properties, L"HelpLink", L"https://new.example/"}});
+    entry.WriteString(L"Publisher", L"New Maker");
+    entry.WriteString(L"UninstallString", L"C:\\New\\uninstall.exe");
+    entry.DeleteValue(L"Comments");
+    properties.WriteString(L"DisplayVersion", L"1.9");
+    properties.WriteString(L"HelpLink", L"https://new.example/");
     Location().Read();
     EXPECT_EQ(Program(code, Name(L"Editor")), editor);
     EXPECT_EQ(shown(),
@@ -371,37 +367,10 @@ TEST_F(LocationRegistryUninstall, AProductWhoseKeysChangedIsReadAfresh) {
     EXPECT_EQ(Text(stable, piInstallLocation), L"C:\\Stable\\");
 }
 
-// The run header, the location's records and its items read the registry
-// through one walk of the reading run: each place is walked once, and an
-// item shows what the walk read of its keys without reading them again.
-TEST_F(LocationRegistryUninstall, TheRunHeaderTheRecordsAndTheItemsShareOneWalk) {
-    const std::wstring path = std::wstring(Uninstall) + L"\\App" + FTag;
-    Entry(M64, L"App" + FTag, Name(L"App")).WriteString(L"DisplayVersion", L"1.0");
-    std::vector<std::wstring> walked;
-    {
-        TRegistrySnapshot::TScope scope(
-            std::make_shared<TRegistrySnapshot>([&](const TRegistryKey& key, const TRegDescend& descend) {
-                walked.push_back(UpperCase(key.Text()));
-                return WalkRegistryKey(key, descend);
-            }));
-        StatisticsLog::Reset();
-        ASSERT_FALSE(walked.empty());
-        TRegKey::Open(HKLM, path, KEY_WRITE, X64).WriteString(L"DisplayVersion", L"2.0");
-        Location().ReadPrograms();
-    }
-    EXPECT_EQ(std::set<std::wstring>(walked.begin(), walked.end()).size(), walked.size());
-    auto app = Program(L"", Name(L"App"));
-    EXPECT_EQ(Text(app, piDisplayVersion), L"1.0");
-    // A later read walks anew and finds the key written since.
-    Location().Read();
-    EXPECT_EQ(Program(L"", Name(L"App")), app);
-    EXPECT_EQ(Text(app, piDisplayVersion), L"2.0");
-}
-
 TEST_F(LocationRegistryUninstall, ChangesToWatchedKeysAreReported) {
     // Both views are watched; the 32-bit uninstall key must exist to be armed.
-    Entry(M32, L"Anchor" + FTag, Name(L"Anchor"));
-    Entry(U64, L"Anchor" + FTag, Name(L"Anchor"));
+    Key(M32, L"Anchor" + FTag);
+    Key(U64, L"Anchor" + FTag);
     auto& location = Location();
     EXPECT_FALSE(location.IsChanged());
 

@@ -1,7 +1,5 @@
 // The store-app location and its items over an app collection of the test's
-// own, whose entries, load state and update time each test sets: the re-read
-// by mark and sweep, the poll rule, the first read's wait for the load, and
-// the uninstall thread's one-at-a-time rule.
+// own, whose entries, load state and update time each test sets.
 #include "locations/ItemAppXProgram.h"
 #include "locations/LocationUninstallAppX.h"
 
@@ -76,29 +74,13 @@ TEST_F(LocationUninstallAppX, AReReadKeepsTheItemsFoundAgainAndDropsTheRest) {
     EXPECT_EQ(AppList->Updates, 1);
 }
 
-TEST_F(LocationUninstallAppX, PollAnswersAChangedCountOrAFinishedLoadsNewTime) {
+// The first read renews the list of a finished load and reads until a running
+// load ends; the poll answers another count at once, the same count only once
+// the load that brought it has finished.
+TEST_F(LocationUninstallAppX, FirstReadWaitsForTheLoadAndThePollForTheEndOfALoadOfTheSameCount) {
     AppList->Load({{L"A_1_x64__p", L"A", AppFolder(L"A")}});
-    Location().Read();
     EXPECT_TRUE(Location().IsChanged()) << "the count starts at 0";
     EXPECT_FALSE(Location().IsChanged());
-
-    // A load running with the same count is waited for.
-    AppList->Loaded = false;
-    AppList->Load({{L"B_1_x64__p", L"B", AppFolder(L"B")}});
-    EXPECT_FALSE(Location().IsChanged());
-    EXPECT_FALSE(Location().IsChanged());
-    AppList->Loaded = true;
-    EXPECT_TRUE(Location().IsChanged());
-    EXPECT_FALSE(Location().IsChanged());
-
-    // Another count counts at once, loading or not.
-    AppList->Loaded = false;
-    AppList->Load({});
-    EXPECT_TRUE(Location().IsChanged());
-}
-
-TEST_F(LocationUninstallAppX, FirstReadReloadsALoadedListAndReadsUntilTheLoadEnds) {
-    AppList->Load({{L"A_1_x64__p", L"A", AppFolder(L"A")}});
     Location().ReadPrograms();
     EXPECT_EQ(AppList->Updates, 1) << "the list of a finished load is renewed";
     EXPECT_EQ(Listed(), std::vector<std::wstring>{L"Text of A"});
@@ -112,9 +94,21 @@ TEST_F(LocationUninstallAppX, FirstReadReloadsALoadedListAndReadsUntilTheLoadEnd
         AppList->Loaded = steps == 3;
     };
     Location().ReadPrograms();
+    AppList->OnWait = nullptr;
     EXPECT_EQ(AppList->Updates, 1) << "a running load is not restarted";
     EXPECT_EQ(steps, 3);
     EXPECT_EQ(Listed(), (std::vector<std::wstring>{L"Text of A", L"Text of B"}));
+
+    AppList->Loaded = false;
+    AppList->Load({{L"C_1_x64__p", L"C", AppFolder(L"C")}, {L"D_1_x64__p", L"D", AppFolder(L"D")}});
+    EXPECT_FALSE(Location().IsChanged());
+    EXPECT_FALSE(Location().IsChanged());
+    AppList->Loaded = true;
+    EXPECT_TRUE(Location().IsChanged());
+    EXPECT_FALSE(Location().IsChanged());
+    AppList->Loaded = false;
+    AppList->Load({});
+    EXPECT_TRUE(Location().IsChanged());
 }
 
 TEST_F(LocationUninstallAppX, OneUninstallAtATimeAndNoOtherAction) {

@@ -1,7 +1,5 @@
-// The registry location's rules: the temporary records (knowledge-base
-// numbers of update keys, the merge of programs into updates), and which
-// recorded servicing package states are listed as installed updates, which
-// of those can be uninstalled, and what their manifests tell.
+// The registry location's rules: its temporary records and the servicing
+// packages' states and manifests.
 #include "locations/ProductList.h"
 #include "locations/ServicingPackageRules.h"
 
@@ -106,14 +104,13 @@ TEST(ServicingPackageRules, AManifestGivesItsTextsIdentityAndContainedPackages) 
         "  </package>\r\n</assembly>\r\n";
     std::optional<TServicingManifest> manifest = ParseServicingManifest(text);
     ASSERT_TRUE(manifest);
-    EXPECT_EQ(manifest->DisplayName, L"R&D \u4E2D\u20AC");
-    EXPECT_EQ(manifest->Company, L"Velmora");
-    EXPECT_EQ(manifest->Description, std::nullopt);
-    EXPECT_EQ(manifest->Name, L"Rollup") << "the first identity";
-    EXPECT_EQ(manifest->Version, L"6.1.0.0");
-    EXPECT_EQ(manifest->Identifier, L"KB1");
-    EXPECT_EQ(manifest->ReleaseType, L"Update");
-    EXPECT_EQ(manifest->Permanence, std::nullopt);
+    // Texts, identity (the first one) and package, each of its own attribute.
+    const TServicingManifest& m = *manifest;
+    using Text = std::optional<std::wstring>;
+    EXPECT_EQ((std::vector{m.DisplayName, m.Company, m.Description, m.SupportInformation, m.Name, m.Version,
+                           m.Language, m.Identifier, m.ReleaseType, m.Permanence}),
+              (std::vector<Text>{L"R&D \u4E2D\u20AC", L"Velmora", std::nullopt, std::nullopt, L"Rollup",
+                                 L"6.1.0.0", L"neutral", L"KB1", L"Update", std::nullopt}));
     EXPECT_EQ(manifest->ContainedPackages, (std::vector<std::wstring>{L"Part", L"Other"}));
 
     for (const char* broken : {"", "<package/>", "<assembly>", "<assembly></package>", "<assembly a=\"1/>",

@@ -1,6 +1,5 @@
-// Store apps through the library's public interface, as a front end sees
-// them, over app packages laid out in a Windows 10 prefix. Package names
-// carry the process id; every package is removed again.
+// Store apps through the library's public interface over app packages laid
+// out in a Windows 10 prefix (named with the process id, removed again).
 #include "tests/kits/AppPackages.h"
 #include "tests/kits/LibraryRoot.h"
 
@@ -40,17 +39,11 @@ protected:
 };
 
 TEST_F(StoreApps, ListsTheUsersAppsWithTheirDetailsAndNotTheOtherPackages) {
-    TTestPackage notes = Package(L"Notes");
-    TTestPackage shell = Package(L"Shell");
-    shell.InWindowsFolder = true;
-    TTestPackage runtime = Package(L"Runtime");
-    runtime.Framework = true;
-    runtime.ApplicationId.clear();
-    TTestPackage language = Package(L"Language");
-    language.ResourcePackage = true;
+    TTestPackage notes = Package(L"Notes"), shell = Package(L"Shell"), runtime = Package(L"Runtime"),
+                 language = Package(L"Language"), hidden = Package(L"Hidden");
+    shell.InWindowsFolder = runtime.Framework = language.ResourcePackage = true;
+    runtime.ApplicationId = language.ApplicationId = L"";
     language.ResourceId = L"split.language-de";
-    language.ApplicationId.clear();
-    TTestPackage hidden = Package(L"Hidden");
     hidden.InAppList = false;
     TInstalledTestPackage installed[] = {TInstalledTestPackage(notes), TInstalledTestPackage(shell),
                                          TInstalledTestPackage(runtime), TInstalledTestPackage(language),

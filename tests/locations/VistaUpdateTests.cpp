@@ -1,7 +1,5 @@
-// Servicing packages among the installed updates, read by the library loaded
-// as a front end loads it, on a machine whose servicing folder and registry
-// the test lays out; and a package's removal through the packaging tool
-// double, after which the change watch drops it from the list.
+// Servicing packages among the installed updates, on a machine whose
+// servicing folder and registry the test lays out.
 #include "tests/features/ServicingMachine.h"
 #include "tests/kits/LibraryRoot.h"
 
@@ -15,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <regex>
 #include <thread>
 
 namespace velmora::testing {
@@ -49,47 +48,39 @@ TComPtr<IProduct> FindPackage(IProductCollection& updates, const std::wstring& n
     return FindProduct(updates, piUpdateID, Prefix + name, std::equal_to<>());
 }
 
-TServicingPackage Package(const std::wstring& name, const std::wstring& releaseType, DWORD state) {
+TServicingPackage Package(const std::wstring& name, const std::wstring& releaseType, DWORD state,
+                          std::wstring identifier = {}, std::optional<std::wstring> displayName = {}) {
     TServicingPackage package;
     package.Name = Prefix + name;
     package.ReleaseType = releaseType;
     package.CurrentState = state;
+    package.Identifier = std::move(identifier);
+    package.DisplayName = std::move(displayName);
     return package;
 }
 
 class VistaUpdates : public ::testing::Test {
 protected:
     void SetUp() override {
-        TServicingPackage security = Package(L"Security", L"Security Update", 0x70);
-        security.Identifier = L"KB2000001";
-        security.DisplayName = L"default";
+        TServicingPackage security = Package(L"Security", L"Security Update", 0x70, L"KB2000001", L"default"),
+                          permanent =
+                              Package(L"Permanent", L"Update", 0x70, L"", L"Velmora permanent update"),
+                          rollup = Package(L"Rollup", L"Update Rollup", 0x60, L"", L"Velmora rollup"),
+                          foreign = Package(L"ForeignOwner", L"Update", 0x70);
         security.InstallLocation = InstallFolder;
         security.InstallTime = InstallTime;
-        Security = Machine.AddPackage(security);
-
-        TServicingPackage permanent = Package(L"Permanent", L"Update", 0x70);
-        permanent.DisplayName = L"Velmora permanent update";
         permanent.Permanence = L"permanent";
         permanent.Owners = {{permanent.Key(), 0x70}};
-        Permanent = Machine.AddPackage(permanent);
-
-        TServicingPackage staged = Package(L"Staged", L"Update", 0x40);
-        staged.Identifier = L"KB2000003";
-        Machine.AddPackage(staged);
-
-        TServicingPackage rollup = Package(L"Rollup", L"Update Rollup", 0x60);
-        rollup.DisplayName = L"Velmora rollup";
         rollup.ContainedPackages = {Prefix + std::wstring(L"Part")};
-        Machine.AddPackage(rollup);
-        Machine.AddPackage(Package(L"Part", L"Update", 0x70));
-
-        // Not installed as far as the servicing registry or the manifest tell.
-        TServicingPackage foreign = Package(L"ForeignOwner", L"Update", 0x70);
         foreign.Owners = {{L"Velmora-Other-Package~0123456789abcdef~amd64~~1.0.0.0", 0x70}};
-        Machine.AddPackage(foreign);
-        Machine.AddPackage(Package(L"NoReleaseType", L"", 0x70));
-        Machine.AddPackage(Package(L"NoneReleaseType", L"none", 0x70));
-        Machine.AddPackage(Package(L"UnknownReleaseType", L"Bogus Update", 0x70));
+        // The foreign owner's package and those without a known release type
+        // are not installed as far as the servicing registry or the manifest tell.
+        for (const TServicingPackage& package :
+             {security, permanent, Package(L"Staged", L"Update", 0x40, L"KB2000003"), rollup,
+              Package(L"Part", L"Update", 0x70), foreign, Package(L"NoReleaseType", L"", 0x70),
+              Package(L"NoneReleaseType", L"none", 0x70),
+              Package(L"UnknownReleaseType", L"Bogus Update", 0x70)})
+            Machine.AddPackage(package);
         Machine.InstallDoubles();
 
         ASSERT_TRUE(Lib.Read(std::chrono::seconds(60)));
@@ -104,7 +95,6 @@ protected:
     TServicingMachine Machine;
     static constexpr wchar_t InstallFolder[] = L"C:\\Windows\\servicing\\Velmora";
     static constexpr FILETIME InstallTime{0xd5a3e000, 0x01cb3ad2};
-    std::wstring Security, Permanent;
     TLibraryRoot Lib; // released before the machine is cleared
 };
 
@@ -167,27 +157,19 @@ TEST(VistaUpdateWatch, EachChangeIsReportedAndThePollsAfterItAreQuiet) {
     }
 }
 
-// The line of the output that shows text, without trailing blanks; empty
-// when none does.
-std::string LineWith(const std::string& output, const std::string& text) {
-    size_t at = output.find(text);
-    if (at == std::string::npos)
-        return {};
-    size_t start = output.rfind('\n', at), end = output.find('\n', at);
-    start = start == std::string::npos ? 0 : start + 1;
-    std::string line = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    return line.substr(0, line.find_last_not_of(" \r") + 1);
-}
-
 TEST_F(VistaUpdates, TheConsoleFrontEndListsThePackagesWithWhetherTheyCanBeUninstalled) {
     // From Windows 7 on the front end's read also starts the feature query,
     // which the list does not wait for: the query's console must not keep
     // this test's output open once the list has ended.
     auto [code, output] = RunProgram(ThisModuleFolder() + L"velmora.exe", L"list --updates");
     EXPECT_EQ(code, 0) << output;
-    // The last column tells whether the package can be uninstalled.
-    EXPECT_TRUE(LineWith(output, Narrow(Prefix) + "Security ").ends_with(" yes")) << output;
-    EXPECT_TRUE(LineWith(output, Narrow(Prefix) + "Permanent ").ends_with(" no")) << output;
+    // The last column of a package's row tells whether it can be uninstalled.
+    auto row = [&](const char* name, const char* last) {
+        return std::regex_search(output,
+                                 std::regex(Narrow(Prefix) + name + " [^\\n]* " + last + "[ \\r]*(\\n|$)"));
+    };
+    EXPECT_TRUE(row("Security", "yes")) << output;
+    EXPECT_TRUE(row("Permanent", "no")) << output;
     EXPECT_EQ(output.find(Narrow(Prefix) + "Part"), std::string::npos) << output;
 }
 
