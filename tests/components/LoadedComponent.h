@@ -3,21 +3,13 @@
 // beside the test, as the library loads it, with its exports.
 #include "platform/ComObject.h"
 #include "platform/ComText.h"
-#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
-#include "platform/Text.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <windows.h>
-
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
 
 namespace velmora {
 

@@ -4,21 +4,14 @@
 
 #include "frame/StringsLocalized.h"
 #include "platform/ChildProcess.h"
-#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/OSError.h"
 #include "platform/Thread.h"
-#include "tests/Polling.h"
+#include "tests/TestBase.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
 #include <exception>
 #include <future>
-#include <string>
-#include <vector>
 
 using namespace velmora;
 using velmora::testing::WaitUntil;

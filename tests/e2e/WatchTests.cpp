@@ -2,15 +2,8 @@
 // as the front end loads it (LoadLibrary, DllGetInstance, the public
 // interfaces and nothing else), a read started once and left running while
 // programs come and go.
-#include "tests/Polling.h"
 #include "tests/library/ProgramLookup.h"
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <filesystem>
-#include <string>
-#include <utility>
+#include "tests/TestBase.h"
 
 namespace {
 

@@ -1,9 +1,7 @@
 // Servicing rules: manifest names and versions, the newest manifest, the
 // packaging tool's feature table and the recorded update states.
 #include "features/MumFile.h"
-#include "platform/Format.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

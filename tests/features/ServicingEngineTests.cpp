@@ -9,25 +9,18 @@
 #include "console/Process.h"
 #include "frame/StringsLocalized.h"
 #include "platform/ComText.h"
-#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "platform/XmlDocument.h"
-#include "tests/Polling.h"
 #include "tests/features/FeatureTree.h"
 #include "tests/features/ServicingMachine.h"
 #include "tests/kits/AppPackages.h"
 #include "tests/kits/FakeAppCollection.h"
 #include "tests/library/LibraryHarness.h"
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <thread>
-#include <vector>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 using namespace velmora::testing;

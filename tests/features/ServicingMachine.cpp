@@ -1,17 +1,10 @@
 #include "tests/features/ServicingMachine.h"
 
-#include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
-#include "platform/Text.h"
-#include "tests/Polling.h"
 #include "tests/kits/XmlText.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
+#include "tests/TestBase.h"
 
 namespace velmora::testing {
 

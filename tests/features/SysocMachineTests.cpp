@@ -2,16 +2,12 @@
 // component files in the Inf folder, states in the registry, the manager's double.
 #include "features/SysocEngine.h"
 #include "platform/ComText.h"
-#include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
-#include "platform/Text.h"
 #include "tests/features/FeatureTree.h"
+#include "tests/TestBase.h"
 
-#include <gtest/gtest.h>
-
-#include <fstream>
 #include <iterator>
 
 using namespace velmora;

@@ -1,12 +1,6 @@
 #include "features/SysOCIniFile.h"
 #include "features/SysocRules.h"
-#include "platform/Format.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <tuple>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

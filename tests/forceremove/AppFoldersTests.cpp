@@ -1,8 +1,7 @@
 // The program folders of a removal, and the folders it never takes as one.
 #include "forceremove/AppFolders.h"
 #include "forceremove/SharedFolders.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -5,10 +5,7 @@
 #include "platform/ComText.h"
 #include "platform/Handles.h"
 #include "platform/LiveObjects.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -3,35 +3,23 @@
 // the test's own in the prefix's real system folders and registry, each
 // removed afterwards; two programs of one vendor side by side; snapshots that
 // compare what a program owns; the installer-data scanner's package.
-#include "tests/Polling.h"
 #include "tests/kits/ShortcutKit.h"
 #include "tests/msi/MsiTestKit.h"
 #include "tests/platform/ScratchKit.h"
 
 #include "platform/ChildProcess.h"
 #include "platform/Files.h"
-#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/PathText.h"
 #include "platform/Registry.h"
-#include "platform/Text.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <windows.h>
 
 #include <msiquery.h>
 #include <shlobj.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace velmora::testing {
 

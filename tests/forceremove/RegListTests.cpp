@@ -1,11 +1,7 @@
 #include "FakeRegistry.h"
 #include "forceremove/Msi.h"
 #include "forceremove/RegList.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -1,13 +1,6 @@
 #include "forceremove/Tasks.h"
 #include "forceremove/TimeCounter.h"
-
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <stdexcept>
-#include <string>
-#include <thread>
-#include <vector>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

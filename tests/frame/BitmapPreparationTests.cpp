@@ -1,6 +1,5 @@
 #include "frame/BitmapPreparation.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

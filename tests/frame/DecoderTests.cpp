@@ -1,8 +1,7 @@
 // Decoders of uninstall data and the replaceable display texts.
 #include "frame/Decoders.h"
 #include "frame/StringsLocalized.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 namespace velmora {
 namespace {

@@ -2,12 +2,7 @@
 // reports Windows XP, where named locales have no language name. (The default
 // log folder: the end-to-end action checks read the logs there.)
 #include "frame/Globals.h"
-#include "platform/Format.h"
-#include "platform/Text.h"
-
-#include <gtest/gtest.h>
-
-#include <vector>
+#include "tests/TestBase.h"
 
 namespace velmora::testing {
 namespace {

@@ -3,12 +3,7 @@
 #include "frame/DebugLog.h"
 #include "platform/Module.h"
 #include "platform/OSError.h"
-
-#include <gtest/gtest.h>
-
-#include <set>
-#include <thread>
-#include <vector>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -1,16 +1,9 @@
 #pragma once
 // A scratch log folder, and log files read back as lines.
 #include "frame/DebugLog.h"
-#include "platform/Format.h"
 #include "platform/LogDirectory.h"
 #include "tests/platform/ScratchKit.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
+#include "tests/TestBase.h"
 
 namespace velmora::testing {
 

@@ -3,19 +3,14 @@
 #include "frame/DebugLog.h"
 #include "frame/Globals.h"
 #include "platform/Module.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <barrier>
-#include <stdexcept>
-#include <thread>
-#include <vector>
 
 namespace velmora {
 namespace {
 
 #ifdef VELMORA_TRUSTIKA_MISSING
-
 TEST(GetTrustika, FailsCleanlyWhenTheLibraryIsMissing) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
@@ -68,7 +63,6 @@ TEST(GetTrustika, LoadedOnceCachedUntilFinalized) {
     DLLGlobals::FinalizeInterfaces();
     EXPECT_EQ(CanUnloadNow(), S_OK);
 }
-
 #endif
 
 } // namespace

@@ -5,26 +5,16 @@
 #include "inventory/ItemProgram.h"
 #include "inventory/ItemUpdate.h"
 #include "inventory/LocationOwner.h"
-#include "platform/Format.h"
 #include "platform/LogDirectory.h"
-#include "platform/Text.h"
 #include "platform/Thread.h"
-#include "tests/Polling.h"
 #include "tests/TestThread.h"
 #include "tests/frame/LogTestKit.h"
+#include "tests/TestBase.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <functional>
 #include <iterator>
 #include <mutex>
 #include <sstream>
-#include <tuple>
 
 namespace velmora::testkit {
 

@@ -1,14 +1,11 @@
 #pragma once
 // Shell shortcuts for tests, written through the shell's link object.
 #include "platform/ComObject.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-
-#include <filesystem>
 
 namespace velmora::testing {
 

@@ -6,13 +6,7 @@
 #include "platform/Module.h"
 #include "platform/ChildProcess.h"
 #include "platform/Pipes.h"
-#include "tests/Polling.h"
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <string>
-#include <utility>
+#include "tests/TestBase.h"
 
 namespace velmora::testing {
 

@@ -3,22 +3,14 @@
 #include "inventory/ItemFolder.h"
 #include "locations/LocationExeInfo.h"
 #include "platform/ComObject.h"
-#include "platform/Format.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
-#include "platform/Text.h"
 #include "tests/kits/ShortcutKit.h"
 #include "tests/platform/ScratchKit.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <shlobj.h>
-
-#include <filesystem>
-#include <fstream>
-#include <thread>
-#include <vector>
 
 namespace velmora {
 namespace {

@@ -8,21 +8,14 @@
 #include "msi/MsiRules.h"
 #include "platform/Registry.h"
 #include "platform/RegistrySnapshot.h"
-#include "platform/Text.h"
 #include "tests/TestThread.h"
 #include "tests/inventory/InventoryTestKit.h"
 #include "tests/platform/ScratchKit.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <objbase.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <atomic>
-#include <set>
-#include <thread>
-#include <tuple>
 #include <variant>
 
 namespace velmora {

@@ -3,12 +3,8 @@
 #include "locations/ItemAppXProgram.h"
 #include "locations/LocationUninstallAppX.h"
 
-#include "tests/Polling.h"
 #include "tests/kits/FakeAppCollection.h"
-
-#include <gtest/gtest.h>
-
-#include <vector>
+#include "tests/TestBase.h"
 
 namespace velmora {
 namespace {

@@ -2,8 +2,7 @@
 // packages' states and manifests.
 #include "locations/ProductList.h"
 #include "locations/ServicingPackageRules.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 namespace velmora {
 namespace {

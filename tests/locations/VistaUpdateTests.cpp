@@ -5,16 +5,11 @@
 
 #include "inventory/ItemProgram.h"
 #include "locations/LocationVistaUpdate.h"
-#include "platform/Format.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "tests/TestBase.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <map>
 #include <regex>
-#include <thread>
 
 namespace velmora::testing {
 namespace {

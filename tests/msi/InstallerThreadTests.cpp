@@ -1,9 +1,5 @@
 #include "msi/InstallerThread.h"
-
-#include <gtest/gtest.h>
-
-#include <thread>
-#include <vector>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -4,19 +4,14 @@
 #include "msi/MsiEngine.h"
 #include "tests/msi/MsiTestKit.h"
 
-#include "platform/Format.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
 #include "platform/Paths.h"
-#include "platform/Text.h"
+#include "tests/TestBase.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <mutex>
-#include <set>
-#include <thread>
-#include <vector>
 
 using namespace velmora;
 using velmora::testing::RunMsiexec;

@@ -1,6 +1,5 @@
 #include "msi/MsiError.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

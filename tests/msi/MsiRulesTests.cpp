@@ -1,9 +1,7 @@
 #include "msi/MsiRules.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <climits>
-#include <vector>
 
 using namespace velmora;
 

@@ -4,12 +4,9 @@
 // calling thread's apartment is left as it was.
 #include "platform/AppPackageManager.h"
 #include "platform/OSError.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <objbase.h>
-
-#include <thread>
 
 using namespace velmora;
 

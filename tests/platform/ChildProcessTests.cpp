@@ -4,10 +4,7 @@
 
 #include "platform/Paths.h"
 #include "platform/Pipes.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

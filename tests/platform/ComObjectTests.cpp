@@ -2,12 +2,9 @@
 // thread was in none, S_FALSE in one of that kind, RPC_E_CHANGED_MODE in the
 // other kind.
 #include "platform/ComObject.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <objbase.h>
-
-#include <thread>
 
 using namespace velmora;
 

@@ -4,8 +4,7 @@
 #include "platform/Module.h"
 #include "platform/Sha256.h"
 #include "tests/platform/ScratchKit.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -1,6 +1,5 @@
-#include "platform/Format.h"
 
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -1,7 +1,5 @@
 #include "platform/LibraryGlobal.h"
-#include "tests/Polling.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <future>
 

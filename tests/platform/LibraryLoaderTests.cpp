@@ -1,11 +1,9 @@
 #include "platform/LibraryLoader.h"
 
 #include "platform/ComObject.h"
-#include "platform/Format.h"
 #include "platform/Module.h"
 #include "tests/platform/InstanceTestInterface.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -2,15 +2,10 @@
 // comes in VELMORA_WINE_VERSION, which also picks the prefix.
 #include "platform/OSInfo.h"
 
-#include "platform/Format.h"
 #include "platform/Paths.h"
-#include "platform/Text.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <shlobj.h>
-
-#include <algorithm>
 
 using namespace velmora;
 

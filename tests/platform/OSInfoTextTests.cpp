@@ -1,6 +1,5 @@
 #include "platform/OSInfoText.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

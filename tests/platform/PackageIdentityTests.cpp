@@ -1,9 +1,6 @@
 #include "platform/PackageIdentity.h"
 #include "platform/Sha256.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

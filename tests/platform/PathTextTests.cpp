@@ -1,11 +1,5 @@
 #include "platform/PathText.h"
-
-#include "platform/Text.h"
-
-#include <gtest/gtest.h>
-
-#include <set>
-#include <tuple>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -1,11 +1,8 @@
 #include "platform/Paths.h"
 
 #include "platform/FileVersionInfo.h"
-#include "platform/Format.h"
 #include "platform/Module.h"
-#include "platform/Text.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

@@ -1,8 +1,5 @@
 #include "platform/RegistryKeyText.h"
-
-#include <gtest/gtest.h>
-
-#include <tuple>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

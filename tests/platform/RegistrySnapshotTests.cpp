@@ -4,11 +4,7 @@
 
 #include "platform/Thread.h"
 #include "tests/SnapshotKit.h"
-
-#include <gtest/gtest.h>
-
-#include <thread>
-#include <utility>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 using velmora::testing::SnapshotKey;

@@ -2,11 +2,7 @@
 
 #include "tests/TestThread.h"
 #include "tests/platform/TestKey.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <thread>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

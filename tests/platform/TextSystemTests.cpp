@@ -1,14 +1,9 @@
-#include "platform/Text.h"
 
+#include "tests/TestBase.h"
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstdio>
 #include <numeric>
-#include <string>
-#include <vector>
 
 using namespace velmora;
 

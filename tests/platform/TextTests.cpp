@@ -1,10 +1,5 @@
-#include "platform/Text.h"
-#include "platform/Format.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <tuple>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 

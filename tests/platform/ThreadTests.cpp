@@ -1,11 +1,8 @@
 #include "platform/Thread.h"
 
-#include "tests/Polling.h"
 #include "tests/TestThread.h"
+#include "tests/TestBase.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <future>
 
 using namespace velmora;

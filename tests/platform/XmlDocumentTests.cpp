@@ -5,14 +5,8 @@
 #ifdef _WIN32
 #include "platform/ComObject.h"
 #include "platform/Paths.h"
-
-#include <filesystem>
-#include <fstream>
+#include "tests/TestBase.h"
 #endif
-
-#include <gtest/gtest.h>
-
-#include <string>
 
 using namespace velmora;
 

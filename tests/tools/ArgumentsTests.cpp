@@ -1,8 +1,5 @@
 #include "tools/velmora/Arguments.h"
-
-#include "platform/Format.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 using namespace velmora;
 using namespace velmora::cli;

@@ -1,8 +1,6 @@
 #include "tools/velmora/LeftoverReport.h"
+#include "tests/TestBase.h"
 
-#include "platform/Format.h"
-
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 using namespace velmora::cli;

@@ -2,19 +2,13 @@
 
 #include "tests/kits/PrefetchWriter.h"
 #include "usage/XpressHuffman.h"
+#include "tests/TestBase.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <tuple>
 
 #ifndef _WIN32
-#include "platform/Format.h"
-
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <unistd.h>
 #endif
 

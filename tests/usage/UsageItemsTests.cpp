@@ -1,14 +1,11 @@
 #include "usage/UsageItems.h"
 
-#include "platform/Text.h"
 #include "usage/UserAssistRules.h"
+#include "tests/TestBase.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
-#include <tuple>
 
 namespace velmora {
 namespace {

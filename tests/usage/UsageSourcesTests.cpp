@@ -4,26 +4,18 @@
 // and prefetch files.
 #include "usage/AppUsage.h"
 
-#include "platform/Format.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
-#include "platform/Text.h"
 #include "platform/Volumes.h"
 #include "tests/frame/LogTestKit.h"
 #include "tests/kits/LibraryRoot.h"
 #include "tests/kits/PrefetchWriter.h"
 #include "tests/kits/ShortcutKit.h"
 #include "tests/kits/UsageRecords.h"
-
-#include <gtest/gtest.h>
+#include "tests/TestBase.h"
 
 #include <shlobj.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 
 using namespace velmora;
 using namespace velmora::testing;

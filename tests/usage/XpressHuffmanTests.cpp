@@ -2,14 +2,9 @@
 
 #include "platform/SystemDecompression.h"
 #include "tests/kits/XpressHuffmanEncoder.h"
+#include "tests/TestBase.h"
 
-#include <gtest/gtest.h>
-
-#include <optional>
 #include <random>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace velmora {
 namespace {
