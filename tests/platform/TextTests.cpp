@@ -85,7 +85,7 @@ TEST(TextCase, UpperAndLowerCaseArePairsOfThePlane) {
     for (unsigned code = 0; code <= 0xFFFF; ++code) {
         const std::wstring one(1, static_cast<wchar_t>(code));
         const std::wstring upper = UpperCase(one), lower = LowerCase(one);
-        SCOPED_TRACE(testing::Message() << "U+" << std::hex << code);
+        SCOPED_TRACE(::testing::Message() << "U+" << std::hex << code);
         ASSERT_TRUE(upper == one || lower == one);
         if (upper != one) {
             ++pairs;

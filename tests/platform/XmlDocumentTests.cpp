@@ -1,11 +1,11 @@
 // What an XML file may hold before it is parsed: the rule natively, and
 // under Windows through loading a file.
 #include "platform/XmlDocument.h"
+#include "tests/TestBase.h"
 
 #ifdef _WIN32
 #include "platform/ComObject.h"
 #include "platform/Paths.h"
-#include "tests/TestBase.h"
 #endif
 
 using namespace velmora;
