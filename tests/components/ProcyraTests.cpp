@@ -1,4 +1,4 @@
-// ProcyraHelper.dll and its agent through their exports, against the
+// ProcyraHelper.dll through its exports, against the
 // system's real process list: this test process, and a child started from a
 // temporary folder of its own (a copy of the console double, which waits
 // forever when it has no console).
@@ -117,58 +117,6 @@ TEST(ProcyraProcesses, TheListEndsOthersNotItsCallerAndStaysStillDuringAWalk) {
     EXPECT_EQ(component.CanUnloadNow(), S_FALSE);
     common.reset();
     EXPECT_EQ(component.CanUnloadNow(), S_OK);
-}
-
-// The agent's class as COM finds it, and the machine's class registrations
-// before and after: whether the class key exists, and the number of classes.
-// That registering writes this file's path, and that the library registers
-// it for a run only, is the file unlocker's test (FileUnlocker).
-TEST(ProcyraAgent,
-     RegistrationServesTheManagerThroughComAndUnregistrationLeavesTheRegistryAsBeforeAndOthersAlone) {
-    const TComApartmentGuard apartment;
-    const TLoadedComponent agent{L"ProcyraHelper.Agent.x64.dll"};
-    ASSERT_TRUE(agent.Module) << "ProcyraHelper.Agent.x64.dll not found beside the test";
-    wchar_t clsid[40];
-    StringFromGUID2(CLSID_PYAgentManager, clsid, 40);
-    const std::wstring classes = L"Software\\Classes\\CLSID", classKey = classes + L"\\" + clsid;
-    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, classKey)) << "left by an earlier run";
-    const struct TRemovedAfterwards {
-        const std::wstring& Key;
-        ~TRemovedAfterwards() { DeleteKey(HKEY_LOCAL_MACHINE, Key); }
-    } removedAfterwards{classKey};
-    const auto classCount = [&] { return TRegKey::Open(HKEY_LOCAL_MACHINE, classes).KeyInfo()->SubKeyCount; };
-    const auto countBefore = classCount();
-    auto call = [&](const char* name) { return agent.Function<HRESULT(WINAPI*)()>(name)(); };
-    auto create = [](TComPtr<IPYManager>& manager) {
-        return CoCreateInstance(CLSID_PYAgentManager, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IPYManager),
-                                reinterpret_cast<void**>(manager.put()));
-    };
-
-    ASSERT_EQ(call("DllRegisterServer"), S_OK);
-    {
-        TComPtr<IPYManager> manager;
-        ASSERT_EQ(create(manager), S_OK);
-        TComPtr<IPYProcessList> list;
-        manager->GetProcessList(list.put());
-        ASSERT_TRUE(list);
-        EXPECT_GE(list->IndexOfId(static_cast<int32_t>(GetCurrentProcessId())), 0);
-        EXPECT_EQ(call("DllCanUnloadNow"), S_FALSE);
-    }
-    EXPECT_EQ(call("DllCanUnloadNow"), S_OK);
-
-    ASSERT_EQ(call("DllUnregisterServer"), S_OK);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, classKey));
-    EXPECT_EQ(classCount(), countBefore);
-    TComPtr<IPYManager> manager;
-    EXPECT_EQ(create(manager), REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(call("DllUnregisterServer"), S_OK); // nothing left to remove
-
-    // Another file's registration of the class is left alone.
-    const std::wstring otherFile = L"C:\\Elsewhere\\ProcyraHelper.Agent.x64.dll";
-    ASSERT_TRUE(
-        TRegKey::Create(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32").WriteString(L"", otherFile));
-    EXPECT_EQ(call("DllUnregisterServer"), S_OK);
-    EXPECT_EQ(TRegKey::Open(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32").ReadString(L""), otherFile);
 }
 
 } // namespace

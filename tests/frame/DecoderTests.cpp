@@ -1,6 +1,5 @@
-// Decoders of uninstall data and the replaceable display texts.
+// Decoders of uninstall data.
 #include "frame/Decoders.h"
-#include "frame/StringsLocalized.h"
 #include "tests/TestBase.h"
 
 namespace velmora {
@@ -35,16 +34,6 @@ TEST(Decoders, BracedBarePackedAndSuffixedGuidsOnlyTheBracedOneIsValidText) {
     }
     EXPECT_TRUE(IsValidGUIDText(guid));
     EXPECT_FALSE(IsValidGUIDText(L"D4C3B2A1-F6E5-B8A7-C9D0-E1F2A3B4C5D6"));
-}
-
-TEST(LocalizedStrings, NonEmptyValuesReplaceEmptyOrMissingOnesKeep) {
-    DLLStringsLocalized::SetStrings([](const std::wstring& key) {
-        return key == L"S_HOTFIX" ? std::wstring(L"Hotfix f\u00FCr Windows (%s)") : std::wstring();
-    });
-    EXPECT_EQ(DLLStringsLocalized::Update(), L"Update for Microsoft Windows (%s)");
-    EXPECT_EQ(DLLStringsLocalized::Hotfix(), L"Hotfix f\u00FCr Windows (%s)");
-    DLLStringsLocalized::ResetDefaults();
-    EXPECT_EQ(DLLStringsLocalized::Hotfix(), L"Hotfix for Microsoft Windows (%s)");
 }
 
 } // namespace

@@ -51,22 +51,6 @@ TEST(StatisticsLog, RecordsAndErrorsReachVelmoraStatisticsStopRequestsStaySilent
     EXPECT_NE(lines[1].find(L"] ERROR "), std::wstring::npos) << Narrow(lines[1]);
 }
 
-TEST(RunHeader, AFactThatCouldNotBeReadSkipsOnlyItsLine) {
-    TRunHeaderInfo info{.Time = L"2024.03.07 09:05:02.041",
-                        .Version = L"Windows XP",
-                        .ServicePack = L"",
-                        .ModuleVersions = {{L"shlwapi.dll", 6, 1}},
-                        .IsWow64Process = true,
-                        .UserIsAdmin = false,
-                        .ProgramVersion = L"1.2.3.4"};
-    std::vector<std::wstring> lines;
-    WriteSystemInfo(info, [&](std::wstring_view line) { lines.emplace_back(line); });
-    EXPECT_THAT(lines, ElementsAre(Separator, L"System info at 2024.03.07 09:05:02.041.", Separator,
-                                   L"Version:        Windows XP", L"Service Pack:   ", L"shlwapi.dll: 6.1",
-                                   L"IsWow64Process: True", Separator, L"User is admin   : False",
-                                   L"Program version : 1.2.3.4", Separator));
-}
-
 // The uninstall registry as a walk made up here reads it: each place holds
 // one entry named after the place's position.
 std::shared_ptr<TRegistrySnapshot> MadeUpWalk(std::function<void(const TRegistryKey&)> onWalk = {}) {

@@ -13,43 +13,32 @@ namespace {
 constexpr DWORD NameChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
 constexpr DWORD ChangeLimitMs = 10000;
 
-class FolderWatch : public ::testing::Test {
-protected:
-    void CreateEmptyFile(const std::wstring& name) {
-        unique_file file(CreateFileW((FFolder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(file);
-    }
-
-    const velmora::testing::TTempFolder FScratch{L"VelmoraWatch"};
-    const std::wstring FFolder = FScratch.Path.wstring();
-};
-
 } // namespace
 
-TEST_F(FolderWatch, SignalsEachChangeOnceReArmedButNotForAMissingFolder) {
-    unique_change_notification watch = FolderChangeNotification(FFolder, true, NameChanges);
+TEST(FolderWatch, SignalsEachChangeOnceReArmedButNotForAMissingFolder) {
+    const velmora::testing::TTempFolder scratch{L"VelmoraWatch"};
+    const std::wstring folder = scratch.Path.wstring();
+    unique_change_notification watch = FolderChangeNotification(folder, true, NameChanges);
     ASSERT_TRUE(watch) << GetLastError();
     EXPECT_EQ(WaitForSingleObject(watch.get(), 0), WAIT_TIMEOUT);
 
-    CreateEmptyFile(L"first.txt");
+    scratch.File(L"first.txt");
     ASSERT_EQ(WaitForSingleObject(watch.get(), ChangeLimitMs), WAIT_OBJECT_0);
     ASSERT_TRUE(NextFolderChange(watch.get()));
     EXPECT_EQ(WaitForSingleObject(watch.get(), 0), WAIT_TIMEOUT);
 
-    ASSERT_TRUE(CreateDirectoryW((FFolder + L"\\second").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\second").c_str(), nullptr));
     EXPECT_EQ(WaitForSingleObject(watch.get(), ChangeLimitMs), WAIT_OBJECT_0);
 
     // A missing folder cannot be watched.
     SetLastError(ERROR_SUCCESS);
-    EXPECT_FALSE(FolderChangeNotification(FFolder + L"\\missing", true, NameChanges));
+    EXPECT_FALSE(FolderChangeNotification(folder + L"\\missing", true, NameChanges));
     EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
 }
 
-TEST_F(FolderWatch, FingerprintsTellCopiesFromFilesOfTheSameSize) {
-    auto write = [&](const wchar_t* name, const std::string& content) {
-        return FScratch.File(name, content);
-    };
+TEST(FileFingerprint, FingerprintsTellCopiesFromFilesOfTheSameSize) {
+    const velmora::testing::TTempFolder scratch{L"VelmoraPrint"};
+    auto write = [&](const wchar_t* name, const std::string& content) { return scratch.File(name, content); };
     const std::string content(100'000, 'a');
     auto original = FileFingerprint(write(L"original.exe", content));
     ASSERT_TRUE(original);
@@ -59,9 +48,9 @@ TEST_F(FolderWatch, FingerprintsTellCopiesFromFilesOfTheSameSize) {
     changed[70'000] = 'b'; // past the first chunk read
     EXPECT_NE(FileFingerprint(write(L"other.exe", changed)), original);
     EXPECT_NE(FileFingerprint(write(L"longer.exe", content + "a")), original);
-    // The digest is the file's SHA-256 (the digest's own test has the known values).
+    // The digest is the file's SHA-256 (the package publisher ids check known digests).
     EXPECT_EQ(FileFingerprint(write(L"empty.exe", ""))->Digest, Sha256(""));
-    EXPECT_FALSE(FileFingerprint(FFolder + L"\\missing.exe"));
+    EXPECT_FALSE(FileFingerprint(scratch.Path.wstring() + L"\\missing.exe"));
     // A running program's file can be read.
     EXPECT_TRUE(FileFingerprint(HostExecutableFileName()));
 }
