@@ -27,19 +27,19 @@ TEST(SharedFolders, RootsSystemFoldersAndProfilesAreRefusedOnlyAsTheyStand) {
     // Roots in every form; the system folders and profiles.
     for (const wchar_t* folder : {L"C:\\", L"c:", L"D:/", L"\\", L"\\\\?\\C:\\", L"\\\\server\\share\\",
                                   L"\\\\?\\UNC\\server\\share", L"C:\\Tools\\..\\.."})
-        EXPECT_TRUE(shared.IsShared(folder)) << testing::PrintToString(std::wstring(folder));
+        EXPECT_TRUE(shared.IsShared(folder)) << ::testing::PrintToString(std::wstring(folder));
     for (const wchar_t* folder :
          {L"C:\\Program Files", L"c:\\program files\\", L"C:/Program Files/Vendor/..",
           L"C:\\Program Files\\Common Files\\", L"C:\\ProgramData\\.\\",
           L"C:\\Users\\Ann\\AppData\\Roaming\\", L"C:\\WINDOWS", L"C:\\PROGRA~1", L"C:\\Users\\",
           L"C:\\Users\\Bob", L"c:\\users\\Public\\", L"C:\\Program Files\\Common Files\\Vendor\\"})
-        EXPECT_TRUE(shared.IsShared(folder)) << testing::PrintToString(std::wstring(folder));
+        EXPECT_TRUE(shared.IsShared(folder)) << ::testing::PrintToString(std::wstring(folder));
     for (const wchar_t* folder :
          {L"\\\\server\\share\\Tools", L"D:\\Tools", L"C:\\Program Files\\Vendor\\A\\",
           L"C:\\Program Files Extra", L"C:\\ProgramData\\Vendor",
           L"C:\\Users\\Ann\\AppData\\Roaming\\Vendor\\A", L"C:\\PROGRA~1\\Vendor", L"",
           L"C:\\Users\\Bob\\Tools", L"C:\\UsersData\\Bob", L"C:\\Program Files\\Common Files\\Vendor\\A"})
-        EXPECT_FALSE(shared.IsShared(folder)) << testing::PrintToString(std::wstring(folder));
+        EXPECT_FALSE(shared.IsShared(folder)) << ::testing::PrintToString(std::wstring(folder));
 }
 
 // A program without an install location keeps an empty first entry that
@@ -64,13 +64,13 @@ TEST(AppFolders, AProgramFolderClaimsWhatLiesInItByWholeComponentsAndOnlyAsAFull
          {L"C:\\APPS\\FOO\\bin\\foo.exe", L"C:\\Apps\\Foo", L"\"C:\\ProgramData\\Foo\\svc.exe\" -run",
           L" \"c:/apps/foo/x.exe\"", L"\\??\\C:\\Apps\\Foo\\drv.sys", L"\\\\server\\share\\Tools\\t.exe",
           L"C:\\Apps\\Foo\\x.exe -config C:\\Other"})
-        EXPECT_TRUE(folders.InAppFolder(path)) << testing::PrintToString(std::wstring(path));
+        EXPECT_TRUE(folders.InAppFolder(path)) << ::testing::PrintToString(std::wstring(path));
     for (auto path :
          {L"C:\\Windows\\System32\\Vendor\\driver.sys", L"C:\\Apps\\FooBar\\bar.exe", L"C:\\Apps\\",
           L"D:\\Elsewhere\\x.exe", L"C:\\Apps\\Foo\\..\\Bar\\x.exe", L"C:\\Program Files\\Vendor\\B\\b.exe",
           L"Vendor\\b.exe", L"bin\\tool.exe", L"\\\\?\\C:\\Apps\\Foo\\..\\..\\Windows\\x.exe",
           L"\"C:\\Other\\x.exe\" C:\\Apps\\Foo\\data.ini", L""})
-        EXPECT_FALSE(folders.InAppFolder(path)) << testing::PrintToString(std::wstring(path));
+        EXPECT_FALSE(folders.InAppFolder(path)) << ::testing::PrintToString(std::wstring(path));
 }
 
 // A folder that holds another registered program's install location (a
@@ -82,14 +82,14 @@ TEST(AppFolders, AFolderHoldingAnotherProgramsInstallLocationIsRefused) {
                                          L"C:\\Users\\Ann\\AppData\\Roaming\\Vendor\\B"});
     for (auto folder : {L"C:\\Program Files\\Vendor", L"c:\\program files\\vendor\\b", L"D:\\Shared\\",
                         L"C:\\Users\\Ann\\AppData\\Roaming\\Vendor"}) {
-        EXPECT_TRUE(folders.HoldsOtherProgram(folder)) << testing::PrintToString(std::wstring(folder));
+        EXPECT_TRUE(folders.HoldsOtherProgram(folder)) << ::testing::PrintToString(std::wstring(folder));
         EXPECT_FALSE(AddProgramFolder(folders, folder, shared))
-            << testing::PrintToString(std::wstring(folder));
+            << ::testing::PrintToString(std::wstring(folder));
     }
     for (auto folder : {L"C:\\Program Files\\Vendor\\A", L"C:\\Program Files\\Vendor\\Bravo",
                         L"D:\\SharedData", L"C:\\Tools\\Vendor"})
         EXPECT_TRUE(AddProgramFolder(folders, folder, shared))
-            << testing::PrintToString(std::wstring(folder));
+            << ::testing::PrintToString(std::wstring(folder));
     EXPECT_EQ(folders.Count(), 4u);
     EXPECT_FALSE(folders.InAppFolder(L"C:\\Program Files\\Vendor\\B\\b.exe"));
 }

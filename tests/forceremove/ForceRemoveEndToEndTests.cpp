@@ -24,14 +24,6 @@
 
 #include <set>
 
-// The decision a failing check names.
-static void PrintTo(TFRRequiredAction action, std::ostream* out) {
-    constexpr const char* Names[] = {"frqNone", "frqRKUsageDecision", "frqBlockedFilesDecision",
-                                     "frqRKFreeSpaceDecision"};
-    const auto index = static_cast<size_t>(action);
-    *out << (index < std::size(Names) ? Names[index] : "unknown decision");
-}
-
 using namespace std::chrono_literals;
 using namespace velmora;
 using namespace velmora::testing;

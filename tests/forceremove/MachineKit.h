@@ -35,25 +35,6 @@ struct TMachinePart {
     TMachinePart& operator=(const TMachinePart&) = delete;
 };
 
-// A unique key below the machine's Software\VelmoraTests, made in either
-// registry view and deleted from both afterwards.
-class TMachineTestKey : TMachinePart {
-public:
-    explicit TMachineTestKey(std::wstring_view stem) : Path(L"Software\\VelmoraTests\\" + UniqueName(stem)) {}
-    ~TMachineTestKey() {
-        DeleteKey(TRegRoot::LocalMachine, Path, TRegView::x64);
-        DeleteKey(TRegRoot::LocalMachine, Path, TRegView::x32);
-    }
-
-    // The key, or a subkey of it, in the view.
-    TRegKey Create(TRegView view, std::wstring_view subKey = {}) const {
-        std::wstring path = subKey.empty() ? Path : Path + L"\\" + std::wstring(subKey);
-        return TRegKey::CreateOrThrow(HKEY_LOCAL_MACHINE, path, KEY_READ | KEY_WRITE, view);
-    }
-
-    const std::wstring Path;
-};
-
 // The key (in the 64-bit view unless told), made as needed.
 inline TRegKey CreateKey(TRegRoot root, const std::wstring& path, TRegView view = TRegView::x64) {
     return TRegKey::CreateOrThrow(RootKey(root), path, KEY_READ | KEY_WRITE, view);

@@ -19,16 +19,13 @@
 #include <gmock/gmock.h>
 
 using namespace velmora;
-using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAreArray;
 
 namespace {
 
 using velmora::testing::ScanInstallDir;
 using velmora::testing::ScanPackedUpgradeCode;
-using velmora::testing::ScanProductCode;
 
-constexpr wchar_t UnknownCode[] = L"{9C4E1A7B-2D5F-4B8C-A3E6-0F1D2C3B4A59}";
 constexpr wchar_t ShareProductCode[] = L"{F013FC00-656C-4898-894A-F4F140F1716F}";
 constexpr wchar_t RegisteredApplications[] = L"Software\\RegisteredApplications";
 constexpr wchar_t OtherApplication[] = L"Velmora Other Application";
@@ -70,15 +67,10 @@ protected:
     }
     void SetUp() override { ASSERT_TRUE(SetupError.empty()) << Narrow(SetupError); }
 
-    TFRMsi Scanner(const wchar_t* code, TWorkflowCheck check = {}) {
-        return TFRMsi(code, std::move(check), FDataFiles, FFileList, FShortcuts, FRegList, FSharedFolders);
-    }
-
     static inline std::wstring SetupError;
     TFRSharedDlls FSharedDlls{SystemSharedDllCounts()};
     TFRFileList FFileList{FSharedDlls};
     TFRShortcutList FShortcuts;
-    TFRRegList FRegList{true};
     std::vector<TFRFile*> FDataFiles;
     const TSharedFolders FSharedFolders = SystemSharedFolders();
 };
@@ -139,18 +131,6 @@ TEST_F(MsiScanTest, FindsEachProductsFilesRowsInItsViewShortcutsFileTypesAndUpgr
                     UnorderedElementsAreArray(c.Entries));
     }
     EXPECT_TRUE(FileExists(X86Folder(L"Velmora Shared Parts") + L"shared.txt"));
-}
-
-TEST_F(MsiScanTest, AnUnknownProductCannotBeProcessedAndATerminationEndsTheScanQuietly) {
-    TFRMsi unknown = Scanner(UnknownCode);
-    EXPECT_FALSE(unknown.CanProcess());
-    unknown.Run();
-    EXPECT_EQ(FFileList.Count(), 0u);
-    EXPECT_EQ(FRegList.Count(), 0u);
-
-    Scanner(ScanProductCode, [] { throw EAbort(); }).Run();
-    EXPECT_THAT(FDataFiles, IsEmpty());
-    EXPECT_EQ(FRegList.Count(), 0u);
 }
 
 } // namespace

@@ -6,46 +6,28 @@ using namespace velmora;
 
 namespace {
 
-// A scan step that reports the progress it is given and records that it ran, or fails.
+// A scan step that reports the progress it is given and records that it ran.
 class TStepTask : public TFRTask {
 public:
-    TStepTask(std::vector<std::string>& log, std::string name, int32_t complexity = 1, bool fails = false)
-        : FLog(log), FName(std::move(name)), FComplexity(complexity), FFails(fails) {}
+    TStepTask(std::vector<std::string>& log, std::string name, int32_t complexity = 1)
+        : FLog(log), FName(std::move(name)), FComplexity(complexity) {}
     int32_t GetComplexity() override { return FComplexity; }
-    void Run() override {
-        if (FFails)
-            throw std::runtime_error("scan failed");
-        FLog.push_back(FName);
-    }
+    void Run() override { FLog.push_back(FName); }
     void Report(int32_t progress) { SetProgress(progress); }
 
 private:
     std::vector<std::string>& FLog;
     std::string FName;
     int32_t FComplexity;
-    bool FFails;
-};
-
-// Waits in Run until released, so that progress can be polled while it runs.
-class TGateTask : public TFRTask {
-public:
-    void Run() override {
-        SetProgress(50);
-        FRunning = true;
-        while (!FRelease)
-            std::this_thread::yield();
-    }
-    std::atomic<bool> FRunning{false};
-    std::atomic<bool> FRelease{false};
 };
 
 } // namespace
 
-// The tasks run in order, each ending complete; a failing one ends the run unfinished.
-TEST(Tasks, ProgressWeighsEachTaskByItsComplexityAndAFailingTaskEndsTheRunUnfinished) {
+// The tasks run in order, each ending complete; that a failing one ends the
+// run unfinished is the controller's failed scan (ForceRemoveTests.cpp).
+TEST(Tasks, ProgressWeighsEachTaskByItsComplexity) {
     std::vector<std::string> log;
-    TStepTask heavy(log, "heavy", 4), light(log, "light", 1), plain(log, "plain"),
-        failing(log, "failing", 1, true);
+    TStepTask heavy(log, "heavy", 4), light(log, "light", 1), plain(log, "plain");
     TFRTasks tasks;
     EXPECT_EQ(tasks.Progress(), 0);
     for (TStepTask* task : {&heavy, &light, &plain})
@@ -58,32 +40,6 @@ TEST(Tasks, ProgressWeighsEachTaskByItsComplexityAndAFailingTaskEndsTheRunUnfini
     EXPECT_EQ(log, (std::vector<std::string>{"heavy", "light", "plain"}));
     EXPECT_EQ(heavy.GetProgress(), 100);
     EXPECT_TRUE(tasks.Finished());
-
-    log.clear();
-    TFRTasks failingFirst;
-    failingFirst.AddOperation(failing);
-    failingFirst.AddOperation(plain);
-    EXPECT_THROW(failingFirst.Run(), std::runtime_error);
-    EXPECT_TRUE(log.empty());
-    EXPECT_FALSE(failingFirst.Finished());
-}
-
-TEST(Tasks, TheFrontEndPollsProgressWhileTheWorkerRunsAndClears) {
-    TGateTask gate;
-    TFRTasks tasks;
-    tasks.AddOperation(gate);
-    std::thread worker([&] {
-        tasks.Run();
-        tasks.Clear();
-    });
-    while (!gate.FRunning)
-        std::this_thread::yield();
-    EXPECT_EQ(tasks.Progress(), 50);
-    gate.FRelease = true;
-    while (tasks.Progress() != 100)
-        std::this_thread::yield();
-    worker.join();
-    EXPECT_EQ(tasks.Progress(), 100);
 }
 
 // Each step, the time that passes after it and the time counted then; a
