@@ -55,7 +55,7 @@ TEST(UsageItemsTest, ShortcutsBecomeTheirTargetsAndMergeIntoAnExistingRecord) {
     });
 
     EXPECT_THAT(Names(items), ::testing::ElementsAre(L"C:\\Apps\\Edit.exe", L"C:\\Apps\\View.exe",
-                                                   L"C:\\Users\\Desk\\Broken.lnk"));
+                                                     L"C:\\Users\\Desk\\Broken.lnk"));
     EXPECT_EQ(items.GetItem(0).FCounter, 7);
     EXPECT_EQ(items.GetItem(0).FLastUsed, 20);
 }
