@@ -7,7 +7,6 @@
 #include "features/MumEngineWin8.h"
 
 #include "console/Process.h"
-#include "frame/StringsLocalized.h"
 #include "platform/ComText.h"
 #include "platform/Handles.h"
 #include "platform/Module.h"
@@ -269,21 +268,6 @@ TEST_F(MumEngineTest, AReadWaitsWhileTheToolIsBusyAndStopOrAReleaseReturnPromptl
     WaitUntil([] { return static_cast<bool>(HoldServicingLock()); }); // the tool has let go of the machine
 }
 
-// The console front end picks this engine, lists the tree and switches a feature.
-TEST_F(MumEngineTest, TheConsoleFrontEndListsTheTreeAndSwitchesAFeature) {
-    const std::wstring velmora = ThisModuleFolder() + L"velmora.exe";
-    auto [code, tree] = RunProgram(velmora, L"features --tree");
-    EXPECT_EQ(code, 0) << tree;
-    const size_t games = tree.find("VelmoraGames"), chess = tree.find("VelmoraChess");
-    ASSERT_NE(chess, std::string::npos) << tree;
-    EXPECT_LT(games, chess) << "a child below its parent";
-
-    auto [enabled, output] = RunProgram(velmora, L"feature enable NetFx3");
-    EXPECT_EQ(enabled, 0) << output;
-    EXPECT_EQ(Machine.UpdateState(L"NetFx3"), 1u);
-    EXPECT_EQ(RunProgram(velmora, L"feature enable VelmoraNoSuchFeature").first, 17);
-}
-
 // The engine with its poll in reach.
 class TTestEngine : public TMumEngineWin8 {
 public:
@@ -292,8 +276,6 @@ public:
 };
 
 const TFakeAppData Notes{L"Velmora.Notes_1.0.0.0_x64__v1", L"Notes", L"C:\\Apps\\Notes"};
-const TFakeAppData Atlas{L"Velmora.Atlas_2.1.0.0_x64__v1", L"Atlas", L"C:\\Apps\\Atlas"};
-const TFakeAppData Runtime{L"Velmora.Runtime_1.0.0.0_x64__v1", L"Runtime", L"", true};
 
 // While it lives the system counts as Windows PE.
 struct TWindowsPE {
@@ -319,7 +301,6 @@ protected:
         Engine = MakeCom<TTestEngine, TTestEngine>(TComPtr<IMetroAppCollection>(Apps.get()));
     }
     void TearDown() override {
-        DLLStringsLocalized::ResetDefaults();
         Engine.reset();
         // Children hold their parents: the trees must still let each other go.
         EXPECT_EQ(TLiveCount<TFeature>::Count(), 0);
@@ -331,55 +312,6 @@ protected:
     TComPtr<TFakeAppList> Apps;
     TComPtr<TTestEngine> Engine;
 };
-
-TEST_F(MumEngineWin8Test, TheGroupComesWithTheFirstListedAppAndAppChangesRebuildOnlyIt) {
-    Apps->Load({Runtime});
-    ASSERT_TRUE(Read(Features()));
-    EXPECT_EQ(Outline(Features()), L"VelmoraGames") << "no group without listed apps";
-    TComPtr<IFeature> games = Find(Features(), L"VelmoraGames");
-    Engine->Poll(); // arms the watch
-    EXPECT_FALSE(Engine->Poll()) << "no app counted";
-
-    // A new app: the count changes, the next read rebuilds the group alone.
-    Apps->Load({Runtime, Notes, Atlas});
-    EXPECT_TRUE(Engine->Poll());
-    EXPECT_FALSE(Engine->Poll());
-    ASSERT_TRUE(Read(Features()));
-    EXPECT_EQ(Find(Features(), L"VelmoraGames").get(), games.get()) << "the servicing tree was not read";
-    // The display name from the app's resource; the other details over app
-    // packages: MumEngineWin8PackagesTest.
-    EXPECT_EQ(Outline(Features()), L"VelmoraGames AppX(Atlas,Notes)");
-    EXPECT_EQ(Text(Find(Features(), L"Atlas").get(), &IFeature::GetDisplayName), L"Text of Atlas");
-    TComPtr<IFeature> root = Find(Features(), L"AppX");
-    ASSERT_TRUE(root);
-
-    // The same count with a new time counts once the collection has loaded.
-    Apps->UpdateTime = 100;
-    Apps->Loaded = false;
-    EXPECT_FALSE(Engine->Poll());
-    EXPECT_FALSE(Engine->Poll()) << "nothing was stored";
-    Apps->Loaded = true;
-    EXPECT_TRUE(Engine->Poll());
-    EXPECT_FALSE(Engine->Poll());
-
-    // A new caption is a change of the top level, not a reason to read.
-    uint64_t stamp = Features()->GetStateStamp();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the stamp is a tick count
-    DLLStringsLocalized::SetStrings(
-        [](const std::wstring& key) { return key == L"S_METRO_APP" ? L"Store apps" : L""; });
-    EXPECT_FALSE(Engine->Poll());
-    EXPECT_NE(Features()->GetStateStamp(), stamp);
-    EXPECT_EQ(Text(root.get(), &IFeature::GetDisplayName), L"Store apps");
-
-    // A servicing change outside a read: the next read is a full one.
-    Machine.AddPackage({.Name = L"Velmora-More-Package",
-                        .Updates = {{L"VelmoraMore", L"More games"}},
-                        .States = {{L"VelmoraMore", 0}}});
-    ASSERT_TRUE(WaitUntil([&] { return Engine->Poll(); }));
-    ASSERT_TRUE(Read(Features()));
-    EXPECT_NE(Find(Features(), L"VelmoraGames").get(), games.get());
-    EXPECT_EQ(Outline(Features()), L"VelmoraGames VelmoraMore AppX(Atlas,Notes)");
-}
 
 TEST_F(MumEngineWin8Test, AServicingChangeDuringARunningReadIsReadByOneMorePass) {
     Apps->Load({Notes});
@@ -483,10 +415,9 @@ TEST_F(MumEngineWin8Test, QuietRemovalIsNotOfferedUnderWindowsPEAndRemovesThePro
 // The engine over LaunchetHelper.dll, with app packages laid out by the kit.
 using MumEngineWin8PackagesTest = MumEngineWin8Test;
 
-TEST_F(MumEngineWin8PackagesTest, TheGroupShowsTheUsersAppsAndAQuietRemovalDeprovisionsOne) {
+TEST_F(MumEngineWin8PackagesTest, TheGroupShowsTheUsersAppsInTheTreeAndTheConsole) {
     TTestPackage notes = ProcessPackage(L"Features", L"Notes");
     notes.Description = L"Takes notes";
-    notes.Provisioned = true;
     TTestPackage atlas = ProcessPackage(L"Features", L"Atlas");
     atlas.HasLogo = false;
     TTestPackage hidden = ProcessPackage(L"Features", L"Helper");
@@ -531,17 +462,10 @@ TEST_F(MumEngineWin8PackagesTest, TheGroupShowsTheUsersAppsAndAQuietRemovalDepro
 
     features->Stop();
 
-    // The console front end shows the group and removes the app for all
-    // users: the servicing tool deprovisions it, the user's copy stays.
-    const std::wstring velmora = ThisModuleFolder() + L"velmora.exe";
-    auto [code, tree] = RunProgram(velmora, L"features --tree");
+    // The console front end shows the group.
+    auto [code, tree] = RunProgram(ThisModuleFolder() + L"velmora.exe", L"features --tree");
     EXPECT_EQ(code, 0) << tree;
     EXPECT_LT(tree.find("AppX"), tree.find("Velmora Atlas")) << tree;
-    auto [removed, output] = RunProgram(velmora, L"feature remove \"Velmora Notes\"");
-    EXPECT_EQ(removed, 7) << output;
-    EXPECT_FALSE(
-        KeyExists(HKEY_LOCAL_MACHINE, std::wstring(ProvisionedKey) + notes.FullName(), TRegView::x64));
-    EXPECT_EQ(RunProgram(velmora, L"feature remove VelmoraGames").first, 5) << "no app";
 }
 
 } // namespace

@@ -51,13 +51,6 @@ TEST(SysocRules, ComponentTextsAreSubstitutedFromTheStringsTable) {
             L"Pinball|%unknown%|||||games.inf"}));
 }
 
-TEST(SysocRules, SizesAreThirtyTwoBitNumbersOrNothing) {
-    EXPECT_EQ(SysocInstallSize(L"1048576"), 1048576);
-    EXPECT_EQ(SysocInstallSize(L"-5"), -5);
-    EXPECT_EQ(SysocInstallSize(L"4294967296"), 0);
-    EXPECT_EQ(SysocInstallSize(L"12 MB"), 0);
-}
-
 TEST(SysocRules, NetworkComponentsAreSwitchedInTheirOwnSection) {
     for (auto [name, on, section, line] : {std::tuple{L"SNMP", true, L"[NetOptionalComponents]", L"SNMP=1"},
                                            {L"wins", false, L"[NetOptionalComponents]", L"wins=0"},

@@ -1,67 +1,20 @@
 #include "tests/kits/XpressHuffmanEncoder.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
-#include <functional>
-#include <queue>
 #include <utility>
 
 namespace velmora {
 namespace {
 
 constexpr size_t SymbolCount = 512, BlockInput = 65536, MaxDistance = 65535, MinMatch = 3;
-constexpr unsigned EndOfStream = 256, MaxCodeBits = 15, HashBits = 12, ChainDepth = 24;
+constexpr unsigned EndOfStream = 256, CodeBits = 9, HashBits = 12, ChainDepth = 24;
 
 struct TToken {
     uint16_t Symbol;
     uint32_t Length;   // of a match
     uint16_t Distance; // of a match
 };
-
-using TLengths = std::array<uint8_t, SymbolCount>;
-
-// Huffman code lengths (each merge of the two lightest nodes deepens their
-// symbols); frequencies are halved until no code is longer than 15 bits.
-TLengths CodeLengths(std::array<uint32_t, SymbolCount> freq) {
-    for (;;) {
-        using TNode = std::pair<uint64_t, std::vector<uint16_t>>;
-        std::priority_queue<TNode, std::vector<TNode>, std::greater<>> nodes;
-        for (uint16_t s = 0; s < SymbolCount; ++s)
-            if (freq[s])
-                nodes.push({freq[s], {s}});
-        TLengths lengths{};
-        while (nodes.size() > 1) {
-            TNode a = nodes.top();
-            nodes.pop();
-            a.first += nodes.top().first;
-            a.second.insert(a.second.end(), nodes.top().second.begin(), nodes.top().second.end());
-            nodes.pop();
-            for (uint16_t s : a.second)
-                ++lengths[s];
-            nodes.push(std::move(a));
-        }
-        if (std::ranges::all_of(lengths, [](uint8_t bits) { return bits <= MaxCodeBits; }))
-            return lengths;
-        for (uint32_t& f : freq)
-            f = (f + 1) / 2;
-    }
-}
-
-// Canonical codes: shorter codes first, within one length in symbol order.
-std::array<uint16_t, SymbolCount> CanonicalCodes(const TLengths& lengths) {
-    std::array<uint32_t, MaxCodeBits + 1> count{}, next{};
-    for (uint8_t bits : lengths)
-        ++count[bits];
-    count[0] = 0;
-    for (unsigned bits = 1; bits <= MaxCodeBits; ++bits)
-        next[bits] = (next[bits - 1] + count[bits - 1]) << 1;
-    std::array<uint16_t, SymbolCount> codes{};
-    for (size_t s = 0; s < SymbolCount; ++s)
-        if (lengths[s])
-            codes[s] = static_cast<uint16_t>(next[lengths[s]]++);
-    return codes;
-}
 
 // The bit stream of one block: bits fill 16-bit little-endian words, most
 // significant first. The decoder reads 32 bits ahead, so two word slots are
@@ -137,21 +90,13 @@ std::vector<TToken> Tokens(const uint8_t* data, size_t size, size_t begin, size_
     return tokens;
 }
 
+// Every symbol has a 9-bit code, its own number: a complete table that needs
+// no code lengths worked out, and one the decoder must read like any other.
 void WriteBlock(const std::vector<TToken>& tokens, std::vector<uint8_t>& out) {
-    std::array<uint32_t, SymbolCount> freq{};
-    for (const TToken& t : tokens)
-        ++freq[t.Symbol];
-    // A code of one symbol would leave half the code space unused: give it a partner.
-    if (std::ranges::count_if(freq, [](uint32_t f) { return f != 0; }) < 2)
-        ++freq[freq[0] ? 1 : 0];
-    const TLengths lengths = CodeLengths(freq);
-    const auto codes = CanonicalCodes(lengths);
-    for (size_t i = 0; i < SymbolCount; i += 2)
-        out.push_back(static_cast<uint8_t>(lengths[i] | lengths[i + 1] << 4));
-
+    out.insert(out.end(), SymbolCount / 2, uint8_t(CodeBits | CodeBits << 4));
     TBitWriter writer(out);
     for (const TToken& t : tokens) {
-        writer.Bits(codes[t.Symbol], lengths[t.Symbol]);
+        writer.Bits(t.Symbol, CodeBits);
         if (t.Length == 0)
             continue;
         // A length past 15 in a byte, or (a block's match is shorter than

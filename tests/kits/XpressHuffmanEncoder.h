@@ -1,6 +1,6 @@
 #pragma once
 // XPRESS Huffman streams as the system's routine accepts them: greedy LZ77
-// over a 64 KiB window, one table of codes of at most 15 bits per 64 KiB.
+// over a 64 KiB window, one table of 9-bit codes per 64 KiB.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -36,7 +36,7 @@ TEST(UsageItemsTest, MergeKeepsTheLaterDateAndAppendsCopiesWithoutTheLoadedFiles
     items.Merge(older);
     EXPECT_EQ(own.FLastUsed, 45001.25) << "an older record does not move the date back";
     EXPECT_EQ(own.FCounter, 8);
-    EXPECT_THAT(Names(items), testing::ElementsAre(L"C:\\Tools\\Edit.exe", L"C:\\Tools\\View.exe"));
+    EXPECT_THAT(Names(items), ::testing::ElementsAre(L"C:\\Tools\\Edit.exe", L"C:\\Tools\\View.exe"));
     EXPECT_TRUE(items.GetItem(1).FFiles.empty());
 }
 
@@ -54,26 +54,10 @@ TEST(UsageItemsTest, ShortcutsBecomeTheirTargetsAndMergeIntoAnExistingRecord) {
         return found == targets.end() ? std::wstring() : found->second;
     });
 
-    EXPECT_THAT(Names(items), testing::ElementsAre(L"C:\\Apps\\Edit.exe", L"C:\\Apps\\View.exe",
-                                                   L"C:\\Users\\Desk\\Broken.lnk"));
+    EXPECT_THAT(Names(items), ::testing::ElementsAre(L"C:\\Apps\\Edit.exe", L"C:\\Apps\\View.exe",
+                                                     L"C:\\Users\\Desk\\Broken.lnk"));
     EXPECT_EQ(items.GetItem(0).FCounter, 7);
     EXPECT_EQ(items.GetItem(0).FLastUsed, 20);
-}
-
-TEST(UsageItemsTest, BinarySearchFindsTheFirstRecordNotLessThanTheName) {
-    TUsageItems items;
-    for (const wchar_t* name : {L"d", L"B", L"a", L"c", L"C"})
-        AddRecord(items, name, 0, 0);
-    items.Sort(CompareText);
-    EXPECT_THAT(Names(items), testing::ElementsAre(L"a", L"B", L"c", L"C", L"d"));
-    for (auto [name, found, at] : {std::tuple{L"C", true, 2u}, {L"bb", false, 2u}, {L"e", false, 5u}}) {
-        size_t index = 99;
-        EXPECT_EQ(items.FindBinary(name, index, CompareText), found) << name;
-        EXPECT_EQ(index, at) << name;
-    }
-    size_t index = 99;
-    EXPECT_FALSE(TUsageItems().FindBinary(L"a", index, CompareText));
-    EXPECT_EQ(index, 0u);
 }
 
 TEST(UsageItemsTest, FolderUsageSumsTheRecordsBelowTheFolderAndIsMinusOneWithoutAny) {
@@ -88,7 +72,8 @@ TEST(UsageItemsTest, FolderUsageSumsTheRecordsBelowTheFolderAndIsMinusOneWithout
     for (auto [folder, counter, lastUsed] : {std::tuple{L"c:\\program files\\edit\\", 7, 45010.0},
                                              {L"C:\\Program Files\\Edit", 16, 45020.0},
                                              {L"C:\\Program Files\\Idle\\", 0, 0.0},
-                                             {L"C:\\Program Files\\None\\", -1, 0.0}}) {
+                                             {L"C:\\Program Files\\None\\", -1, 0.0},
+                                             {L"D:\\", -1, 0.0}}) {
         const TUsageData data = items.CollectByFolder(folder);
         EXPECT_EQ(data.Counter, counter) << folder;
         EXPECT_EQ(data.LastUsed, lastUsed) << folder;
@@ -109,7 +94,7 @@ TEST(UsageItemsTest, CountSumsSaturateAndIgnoreNegativeCounts) {
         {{Min}, 0},   {{Min, Min, Max}, Max},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.Counts));
+        SCOPED_TRACE(::testing::PrintToString(row.Counts));
         TUsageItems folder, merged;
         TUsageItem& own = AddRecord(merged, L"C:\\Apps\\Edit.exe", 0, 0);
         own.FCounter = own.FFocusCounter = own.FFocusTime = row.Counts.front();
@@ -138,7 +123,7 @@ template <class T> void Put(std::vector<uint8_t>& data, size_t offset, T value) 
     std::memcpy(data.data() + offset, &value, sizeof value);
 }
 std::string Decoded(const std::optional<TUserAssistData>& value) {
-    return value ? testing::PrintToString(
+    return value ? ::testing::PrintToString(
                        std::tuple(value->Counter, value->FocusCounter, value->FocusTime, value->LastRun))
                  : "none";
 }

@@ -1,10 +1,7 @@
 #include "usage/XpressHuffman.h"
 
-#include "platform/SystemDecompression.h"
 #include "tests/kits/XpressHuffmanEncoder.h"
 #include "tests/TestBase.h"
-
-#include <random>
 
 namespace velmora {
 namespace {
@@ -123,63 +120,6 @@ TEST(XpressHuffmanTest, StopsAtTheRequestedSizeAndRejectsMalformedStreams) {
     ASSERT_EQ(Decode(stream, text.size()), text);
     for (size_t cut = 0; cut + 2 < stream.size(); ++cut)
         EXPECT_EQ(Decode(TBytes(stream.begin(), stream.begin() + cut), text.size()), std::nullopt) << cut;
-}
-
-std::string RandomBytes(size_t size, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::string data(size, '\0');
-    for (char& c : data)
-        c = static_cast<char>(random());
-    return data;
-}
-
-std::string Text(size_t size) {
-    static const char* words[] = {"prefetch", "volume",   "\\DEVICE\\HARDDISKVOLUME2\\",
-                                  "WINDOWS",  "SYSTEM32", ".DLL",
-                                  "program",  "counter",  " ",
-                                  "\r\n"};
-    std::mt19937 random(7);
-    std::string text;
-    while (text.size() < size)
-        text += words[random() % std::size(words)];
-    text.resize(size);
-    return text;
-}
-
-TEST(XpressHuffmanTest, DecodesWhatTheEncoderWrites) {
-    const std::string farPart = RandomBytes(65000, 4);
-    const std::pair<const char*, std::string> cases[] = {
-        {"empty", ""},
-        {"one byte", "x"},
-        {"random", RandomBytes(200000, 1)},
-        {"runs", std::string(70000, '\0') + "aaa" + std::string(300000, 'b') + RandomBytes(5, 2)},
-        {"text", Text(1 << 20)},
-        {"one block", Text(65536)},
-        {"one block and a byte", Text(65537)},
-        {"far matches", farPart + RandomBytes(500, 5) + farPart},
-    };
-    for (const auto& [name, data] : cases) {
-        const TBytes stream = EncodeXpressHuffman(reinterpret_cast<const uint8_t*>(data.data()), data.size());
-        EXPECT_EQ(Decode(stream, data.size()), data) << name;
-    }
-}
-
-TEST(XpressHuffmanTest, DecompressesWithTheSystemOrOurDecoder) {
-    const TBytes stream = Concat({AlphabetTable(), AlphabetBits});
-    std::string out(26, '\0');
-    auto* bytes = reinterpret_cast<uint8_t*>(out.data());
-    ASSERT_TRUE(DecompressXpressHuffman(stream.data(), stream.size(), bytes, out.size()));
-    EXPECT_EQ(out, "abcdefghijklmnopqrstuvwxyz");
-    EXPECT_FALSE(DecompressXpressHuffman(stream.data(), stream.size() - 8, bytes, out.size()));
-
-    // Where the system has the routine (Windows 8 and later) it agrees with ours.
-    std::string system(26, '\0');
-    const std::optional<bool> answer = SystemDecompressXpressHuffman(
-        stream.data(), stream.size(), reinterpret_cast<uint8_t*>(system.data()), system.size());
-    if (answer) {
-        EXPECT_TRUE(*answer);
-        EXPECT_EQ(system, out);
-    }
 }
 
 } // namespace
