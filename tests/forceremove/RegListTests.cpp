@@ -45,7 +45,8 @@ TEST(RegList, AProtectedKeyOrAWholeRootIsRefusedButAKeyBelowItOrAProgramsOwnKeyI
 }
 
 // On 64-bit Windows a key without a view is in the 64-bit one, a 32-bit
-// program's rows in the 32-bit view.
+// program's rows in the 32-bit view; on 32-bit Windows (the x86 build) a
+// root's keys are in the 32-bit view.
 TEST(RegList, OneEntryPerKeyAndValueHoweverTheKeyIsWrittenInTheViewOfTheRowsBitness) {
     TFRRegList list(true);
     EXPECT_TRUE(list.Add(L"HKEY_CURRENT_USER\\Software\\App", L""));
@@ -70,6 +71,13 @@ TEST(RegList, OneEntryPerKeyAndValueHoweverTheKeyIsWrittenInTheViewOfTheRowsBitn
               L"(x32)HKEY_LOCAL_MACHINE\\Software\\App");
     EXPECT_EQ(list.KeyText(TRegRoot::LocalMachine, L"Software\\App"),
               L"(x64)HKEY_LOCAL_MACHINE\\Software\\App");
+    TFRRegList list32(false);
+    EXPECT_EQ(list32.KeyText(TRegRoot::LocalMachine, L"Software\\App", true),
+              L"(x32)HKEY_LOCAL_MACHINE\\Software\\App");
+    ASSERT_TRUE(list32.Add(TRegRoot::LocalMachine, L"Software\\App", L""));
+    ASSERT_TRUE(list32.Add(L"HKEY_LOCAL_MACHINE\\Software\\App", L""));
+    EXPECT_EQ(EntriesOf(list32), (std::vector<std::wstring>{L"(x32)HKEY_LOCAL_MACHINE\\Software\\App\\",
+                                                            L"HKEY_LOCAL_MACHINE\\Software\\App\\"}));
 }
 
 TEST(RegList, CompactKeepsAKeyAndDropsWhatItsTextContainsInTheSameRootAndView) {
