@@ -29,6 +29,7 @@ constexpr wchar_t Uninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 constexpr wchar_t UserProducts[] = L"Software\\Microsoft\\Installer\\Products";
 constexpr wchar_t SystemUserData[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products";
+constexpr wchar_t Updates[] = L"Software\\Microsoft\\Updates";
 constexpr wchar_t HotFix[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\HotFix";
 
 std::wstring NewGUID() {
@@ -130,8 +131,8 @@ const TPlace M64{HKLM, X64, Uninstall}, M32{HKLM, X32, Uninstall}, U64{HKCU, X64
 // One machine of uninstall entries, installer products and update keys, read
 // as the reading thread reads (programs, then updates) and again as a re-read
 // does. The 32-bit view, per-user entries, a system component joining its
-// program, "ProductCodes", install properties, patches and "ARPLink" are the
-// end-to-end inventory check's.
+// program, "ProductCodes", install properties and patches are the end-to-end
+// inventory check's.
 TEST_F(LocationRegistryUninstall, EntriesProductsAndUpdateKeysBecomeProgramsAndUpdates) {
     const std::wstring coded = NewGUID(), hidden = NewGUID();
     const std::wstring kb =
@@ -160,8 +161,13 @@ TEST_F(LocationRegistryUninstall, EntriesProductsAndUpdateKeysBecomeProgramsAndU
          L"ParentKey" + FTag,
          {{L"DisplayName", Name(L"ParentKey")}, {L"ParentKeyName", L"SomeProduct"}}},
         {M64, L"Unknown" + FTag, {{L"DisplayName", Name(L"Unknown")}, {L"ReleaseType", L"Nonsense"}}},
-        // Update keys claim entries in a re-read, here by a knowledge-base number.
+        // Update keys claim entries in a re-read, by a link matched as a
+        // suffix of the entry's key text, or by a knowledge-base number.
+        {M64, L"Linked" + FTag, {{L"DisplayName", Name(L"Linked")}}},
         {M64, L"Numbered" + FTag, {{L"DisplayName", Name(L"Hotfix (KB" + kb + L")")}}},
+        {{HKLM, X64, Updates},
+         L"Group" + FTag + L"\\Linked",
+         {{L"ARPLink", L"CurrentVersion\\Uninstall\\Linked" + FTag}}},
         {{HKLM, X64, HotFix}, L"KB" + kb + L"-v2"},
     };
     for (const auto& row : machine)
@@ -176,6 +182,7 @@ TEST_F(LocationRegistryUninstall, EntriesProductsAndUpdateKeysBecomeProgramsAndU
         L"update Typed: (x64)HKLM\\Uninstall\\Typed",
         L"update Patch3: (x64)HKLM\\Uninstall\\Patch3",
         L"update ParentKey: (x64)HKLM\\Uninstall\\ParentKey",
+        L"program Linked: (x64)HKLM\\Uninstall\\Linked",
         L"program Hotfix (KB" + kb + L"): (x64)HKLM\\Uninstall\\Numbered",
     };
     std::ranges::sort(expected);
@@ -185,6 +192,7 @@ TEST_F(LocationRegistryUninstall, EntriesProductsAndUpdateKeysBecomeProgramsAndU
     auto codedItem = Program(coded, Name(L"Coded"));
 
     // Entries claimed by an update key in a full read stay programs as well.
+    expected.push_back(L"update Linked: (x64)HKLM\\Uninstall\\Linked (x64)HKLM\\Updates\\Group\\Linked");
     expected.push_back(L"update Hotfix (KB" + kb + L"): (x64)HKLM\\Uninstall\\Numbered (x64)HKLM\\Windows " +
                        L"NT\\CurrentVersion\\HotFix\\KB" + kb + L"-v2");
     std::ranges::sort(expected);

@@ -4,8 +4,13 @@
 #include "tests/kits/LibraryRoot.h"
 
 #include "platform/Format.h"
+#include "platform/LogDirectory.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
 
 using namespace velmora;
 using namespace velmora::testing;
@@ -72,6 +77,36 @@ TEST_F(StoreApps, AnAppAddedOrRemovedWhileTheLibraryWatchesIsPickedUp) {
     TInstalledTestPackage lateInstalled(late);
     earlyInstalled.Remove();
     EXPECT_TRUE(WaitUntil([&] { return Listed(late.FullName()) && !Listed(early.FullName()); }, ReadLimit));
+}
+
+// Wine has no package manager: the removal fails, is logged, and the app stays.
+TEST_F(StoreApps, AnUninstallWindowsRefusesIsLoggedAndTheAppStays) {
+    TTestPackage app = Package(L"Kept");
+    TInstalledTestPackage installed(app);
+    const std::filesystem::path log = std::filesystem::path(LogDirectory()) /
+                                      std::filesystem::path(ThisModuleFileName()).stem().concat(L".log");
+    std::error_code none;
+    const auto logStart = static_cast<std::streamoff>(std::filesystem::file_size(log, none));
+    {
+        ASSERT_NO_FATAL_FAILURE(Read());
+        TComPtr<IProduct> product = Program(app.FullName());
+        ASSERT_TRUE(product);
+        TPossibleActions uninstall = TPossibleActions::paUninstall;
+        HWND window = nullptr;
+        EXPECT_TRUE(product->RunAction(&uninstall, &window));
+        EXPECT_TRUE(WaitUntil([&] { return !product->IsActionRunning(); }));
+        // The collection reloads after the attempt; the owner polls once a second.
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        EXPECT_TRUE(Listed(app.FullName()));
+        product.reset();
+        Lib.Release();
+    }
+    // The library writes its diagnostic log out when it is unloaded.
+    Lib.Library.reset();
+    std::ifstream in(log, std::ios::binary);
+    in.seekg(logStart);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Removing metro App: "), std::string::npos) << text;
 }
 
 } // namespace

@@ -111,6 +111,14 @@ TEST_F(MsiEngineTest, ListsInstalledProductsAndReadsTheirProperties) {
     auto product = engine.ProductByGUID(LowerCase(TestCode));
     ASSERT_TRUE(product);
     EXPECT_FALSE(engine.ProductByGUID(UnknownCode));
+    // A product that does not exist and a bad query (this package has no
+    // Extension table) fail with the installer's error and the failed step.
+    auto fails = [](auto call, const char* message) {
+        EXPECT_THAT(call, ::testing::ThrowsMessage<EMsiError>(::testing::StartsWith(message)));
+    };
+    fails([&] { engine.CreateProduct(UnknownCode)->OpenProduct(); }, "Unable to open product\r\n: 1605");
+    fails([&] { Product(TestCode)->EnumExtensions()->Next(); },
+          "Unable to open view\r\nSQL query syntax invalid or unsupported: 1615");
     // Refresh reads the list anew and keeps the objects of products still installed.
     engine.Refresh();
     EXPECT_EQ(engine.ProductByGUID(TestCode), product);

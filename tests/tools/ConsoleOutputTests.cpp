@@ -23,27 +23,3 @@ TEST(ConsoleOutput, DetailsAndTablesShowNamesAndAlignColumns) {
                                         L"Alpha         1.0\n"
                                         L"A very lo...\n");
 }
-
-// A store app without a recorded launch has its package's date as its last
-// use; people are told so, and nowhere else is a date changed.
-TEST(ConsoleOutput, AStoreAppsPackageDateIsNotShownAsALaunch) {
-    const struct {
-        int64_t UsedType;
-        double LastUsed;
-        bool StoreApp;
-        const wchar_t* Shown;
-    } rows[] = {
-        {0, 45000.5, true, L"2023-03-15T12:00:00 (installed or updated)"},
-        {0, 0.0, true, L""},
-        {1, 45000.5, true, L"2023-03-15T12:00:00"},
-        {0, 45000.5, false, L"2023-03-15T12:00:00"},
-    };
-    for (const auto& row : rows) {
-        TRecord record = {{L"usedType", L"Usage", TNamedValue{row.UsedType, L""}},
-                          {L"lastUsedDate", L"Last used", row.LastUsed},
-                          {L"storeApp", L"Store app", row.StoreApp}};
-        ExplainUsage(record);
-        EXPECT_EQ(ValueText(record[1].Value), row.Shown)
-            << row.UsedType << " " << row.LastUsed << " " << row.StoreApp;
-    }
-}
