@@ -6,7 +6,6 @@
 #include "msi/MsiEngine.h"
 #include "platform/ComObject.h"
 #include "platform/Module.h"
-#include "platform/OSError.h"
 #include "platform/OSInfo.h"
 #include "platform/Paths.h"
 #include "tests/kits/LibraryRoot.h"
@@ -145,20 +144,6 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
     DeleteKey(TRegRoot::CurrentUser, cachePath);
 }
 
-// The test runs next to the reputation component's stand-in: files under a
-// "risky" folder are risky, all else is unknown.
-TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFile) {
-    auto rate = [&](const wchar_t* name, const wchar_t* slowExe) {
-        auto item = Read(name, {{L"Publisher", L"Maker"}});
-        item->FSlowExePath = slowExe;
-        item->ReadSlowInfo();
-        EXPECT_FALSE(item->IsNeedReadSlowInfo());
-        return static_cast<TSoftwareRating>(std::get<int32_t>(item->GetInfo(piSoftwareRating)));
-    };
-    EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe"), TSoftwareRating::stRisky);
-    EXPECT_EQ(rate(L"PlainFile", L"C:\\Apps\\plain\\a.exe"), TSoftwareRating::stUnknown);
-}
-
 // A changed install folder marks the program for reading again (the owner's
 // watch loop reads it then; a fast read starts afresh from the keys: the
 // registry location's upgrade test).
@@ -239,7 +224,6 @@ TEST_F(ItemProgramRegistry, SizeWrittenIntoTheKeyLeavesTheInstallDate) {
 TEST_F(ItemProgramRegistry, UpdateKeepsItsNamesAndBorrowsTheIconOfItsProgram) {
     auto patch = Update(L"Patch", L"Editor");
     EXPECT_EQ(Text(*patch, piDisplayName), L"Native Patch") << "the native name, as for programs";
-    EXPECT_EQ(patch->FParentDisplayName, L"Editor");
     // The test runs in a Windows 7 prefix and in one reporting Windows XP x64.
     EXPECT_EQ(Update(L"Orphan", L"")->FParentDisplayName,
               IsWindowsVistaOrLater() ? L"Windows 7" : L"Windows XP");
@@ -299,27 +283,6 @@ TEST_F(ItemProgramRegistry, ValuesComeFromTheFirstKeyHoldingThemAndTheAdapterOut
     EXPECT_TRUE(testing::InfoValue<VT_NULL>(*adapter, piPublisher, [](const VARIANT&) { return true; }));
     EXPECT_EQ(adapter->GetImageIndex(), -1);
     EXPECT_EQ(adapter->GetPossibleActions(), 0);
-}
-
-// Each load takes a slot and gives the earlier one back; a failed one keeps the icon.
-TEST(ItemProductIcons, ReferencesAndLibraryImagesTakeASlotAndGiveTheEarlierOneBack) {
-    TIconImageList icons;
-    TTestProgram item;
-    EXPECT_TRUE(item.LoadIconFromReference(icons, L"%SystemRoot%\\system32\\shell32.dll,-5"));
-    int32_t earlier = item.IconIndex();
-    ASSERT_GE(earlier, 0);
-    // No icon 9999: icon 0 is taken instead.
-    EXPECT_TRUE(item.LoadIconFromReference(icons, L"\"C:\\windows\\system32\\shell32.dll\",9999"));
-    EXPECT_FALSE(icons.IsUsed(earlier));
-    earlier = item.IconIndex();
-    EXPECT_TRUE(item.LoadPngIcon(icons, L"RATING_TRUST"));
-    EXPECT_FALSE(icons.IsUsed(earlier));
-    EXPECT_TRUE(icons.IsUsed(item.IconIndex()));
-
-    const int32_t kept = item.IconIndex();
-    EXPECT_FALSE(item.LoadIconFromReference(icons, L"C:\\No Such Folder\\missing.exe,0"));
-    EXPECT_THROW(item.LoadPngIcon(icons, L"NO_SUCH_IMAGE"), EOSError);
-    EXPECT_EQ(item.IconIndex(), kept);
 }
 
 } // namespace

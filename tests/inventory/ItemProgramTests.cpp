@@ -8,8 +8,8 @@ namespace {
 
 using namespace testkit;
 
-// The lists of programs and updates; their lookups and re-read marks are
-// the shared list's and item's, checked here on updates.
+// The lists of programs and updates; their re-read marks are the shared
+// list's and item's, checked here on updates.
 class ItemLists : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -26,10 +26,8 @@ protected:
         return item;
     }
     // Publishes an update as a source does (the name is also the native name).
-    TTestUpdate* AddUpdate(const std::wstring& name, TTypeUninstallLocation* location,
-                           std::wstring packageCode = {}, std::wstring guid = {}) {
-        TTemporaryInfo info{
-            .FGUID = std::move(guid), .FDisplayName = name, .FPackageCode = std::move(packageCode)};
+    TTestUpdate* AddUpdate(const std::wstring& name, TTypeUninstallLocation* location, std::wstring code) {
+        TTemporaryInfo info{.FDisplayName = name, .FPackageCode = std::move(code)};
         auto update = std::make_shared<TTestUpdate>(name, &Log, location, info);
         TItemUpdate::Items().Add(update);
         return update.get();
@@ -63,14 +61,6 @@ TEST_F(ItemLists, SlowPassKeepsTheRarelyUsedListInStep) {
     TItemProgram::Items().Remove(older.get());
     older.reset();
     EXPECT_EQ(unused.Count(), 0);
-}
-
-TEST(RarelyUsed, OnlyMoreThan182WholeDaysAgo) {
-    const double now = 46000.75;
-    EXPECT_FALSE(IsRarelyUsed(now - 182, now));
-    EXPECT_FALSE(IsRarelyUsed(now - 182.75, now)) << "182 whole days and some hours";
-    EXPECT_TRUE(IsRarelyUsed(now - 183, now));
-    EXPECT_FALSE(IsRarelyUsed(0, now)) << "never used";
 }
 
 TEST(SizeJob, OnlyUnmeasuredFoldersOutsideTheSystemAndProgramsRoots) {
@@ -109,29 +99,12 @@ TEST(CommandMissing, OnlyAProgramWithAFolderThatIsNotThereIsMissing) {
         EXPECT_EQ(IsCommandMissing(command, probe), missing) << Narrow(command);
 }
 
-TEST_F(ItemLists, LookupsMatchOnlyTheItemsOfTheLocationAsked) {
-    TTestUpdate* b = AddUpdate(L"Security Update KB5000 of B", &B, L"Package_for_KB1~31bf", L"{B}");
-    TTestUpdate* hotfix = AddUpdate(L"Hotfix KB77 for A", &A, L"Package_for_KB1~31bf", L"{A1}");
-    TTestUpdate* security = AddUpdate(L"Security Update KB5000", &A, L"Package_for_KB2~31bf", L"{A2}");
-
-    EXPECT_EQ(TItemUpdate::ItemByCode(L"PACKAGE_FOR_KB1~31BF", &A).get(), hotfix);
-    EXPECT_EQ(TItemUpdate::ItemByCode(L"Package_for_KB1~31bf", &B).get(), b);
-    EXPECT_EQ(TItemUpdate::ItemByGUIDName(L"{a1}", L"HOTFIX kb77 FOR A", &A).get(), hotfix);
-    EXPECT_EQ(TItemUpdate::ItemByGUIDName(L"{A1}", L"Security Update KB5000", &A), nullptr)
-        << "both must match";
-    // A knowledge-base number is a case-sensitive substring of the native name.
-    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB5000", &A).get(), security);
-    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"KB7", &A).get(), hotfix);
-    EXPECT_EQ(TItemUpdate::ItemByKBIdent(L"kb77", &A), nullptr);
-}
-
 TEST_F(ItemLists, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
     TTestUpdate* b1 = AddUpdate(L"B1", &B, L"CodeB1");
     AddUpdate(L"A1", &A, L"CodeA1");
     TTestUpdate* a2 = AddUpdate(L"A2", &A, L"CodeA2");
     AddUpdate(L"A3", &A, L"CodeA3");
     b1->SetMarked(true);
-    const auto mark = StatisticsMark();
 
     TItemUpdate::MarkAllItems(&A);
     a2->SetMarked(false); // seen again
@@ -142,8 +115,6 @@ TEST_F(ItemLists, SweepDeletesTheUnseenItemsOfItsLocationFromTheLastOne) {
     EXPECT_FALSE(Log.Has(L"A2.Destroyed"));
     ASSERT_TRUE(Log.Has(L"A1.Destroyed"));
     EXPECT_LT(Log.IndexOf(L"A3.Destroyed"), Log.IndexOf(L"A1.Destroyed"));
-    EXPECT_TRUE(LoggedSince(mark, L"NativeName: A1, PackageCode: CodeA1"));
-    EXPECT_FALSE(LoggedSince(mark, L"NativeName: A2"));
 }
 
 struct TEntry {

@@ -98,17 +98,4 @@ TEST_F(TaskManager, SixthItemWaitsForTheFirstWorkerToFinishAndWaitQueueWaitsForI
     EXPECT_FALSE(waiting->TakeChanged());
 }
 
-TEST_F(TaskManager, StopAbandonsTheMeasurementAndTheQueue) {
-    FillWorkers();
-    auto waiting = Sized(L"Never", 512);
-    FQueue.Queue(waiting.get());
-
-    FQueue.Stop();
-    EXPECT_EQ(FQueue.ActiveThreads(), 0) << "Stop returns after the workers have ended";
-    EXPECT_EQ(Size(*FBusy[0]), 0);
-    EXPECT_FALSE(FBusy[0]->TakeChanged());
-    EXPECT_EQ(Size(*waiting), 512);
-    EXPECT_FALSE(ThreadOf(L"Never"));
-}
-
 } // namespace

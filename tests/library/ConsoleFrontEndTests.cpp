@@ -3,7 +3,6 @@
 
 #include "api/Interfaces.Rekova.h"
 #include "tests/kits/ShortcutKit.h"
-#include "tests/platform/ScratchKit.h"
 
 #include "platform/ComText.h"
 #include "platform/Format.h"
@@ -24,21 +23,6 @@
 using namespace velmora;
 using namespace velmora::testing;
 namespace fs = std::filesystem;
-
-TEST(ConsoleFrontEnd, UsageErrorsAndAMissingLibraryExitWithTheirCodesAndExplain) {
-    const std::wstring exe = ThisModuleFolder() + L"velmora.exe";
-    auto [code, output] = RunProgram(exe, L"list --bogus");
-    EXPECT_EQ(code, 2);
-    EXPECT_NE(output.find("Unknown option \"--bogus\" for \"list\"."), std::string::npos) << output;
-    EXPECT_NE(output.find("Usage: velmora"), std::string::npos);
-
-    const TTempFolder alone(L"velmora-nolib");
-    const std::wstring copy = (alone.Path / L"velmora.exe").wstring();
-    ASSERT_TRUE(CopyFileW(exe.c_str(), copy.c_str(), FALSE));
-    std::tie(code, output) = RunProgram(copy, L"list");
-    EXPECT_EQ(code, 3);
-    EXPECT_NE(output.find("Cannot load"), std::string::npos) << output;
-}
 
 namespace {
 

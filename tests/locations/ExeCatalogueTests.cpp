@@ -106,27 +106,5 @@ TEST_F(ExeCatalogue, RunValuesOfBothViewsAddQuotedAndBareExecutables) {
               (std::vector<size_t>{1, 1, 1, 0}));
 }
 
-TEST_F(ExeCatalogue, ConcurrentAdditionsKeepOneEntryPerFile) {
-    std::vector<std::wstring> files;
-    for (int i = 0; i < 12; ++i)
-        files.push_back(FProgram.File(Format(L"program%d.exe", i)));
-    for (int i = 0; i < 4; ++i) {
-        files.push_back(Format(L"%s\\Link%d.lnk", FMenu, i));
-        WriteShortcut(files.back(), files[i]);
-    }
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&files, t] {
-            for (size_t i = 0; i < files.size(); ++i) {
-                TItemFolder::AddItem(files[(i + t * 3) % files.size()]);
-                TItemFolder::SearchForExecutable(L"Unrelated", L"C:\\Nowhere");
-            }
-        });
-    for (auto& thread : threads)
-        thread.join();
-    for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(EntriesForFile(files[i]), 1u) << i;
-}
-
 } // namespace
 } // namespace velmora

@@ -95,7 +95,7 @@ TEST(ServicingPackageRules, AManifestGivesItsTextsIdentityAndContainedPackages) 
         "company='Velmora'>\r\n  <assemblyIdentity name=\"Rollup\" version=\"6.1.0.0\" "
         "language=\"neutral\"/>\r\n"
         "  <assemblyIdentity name=\"Second\"/>\r\n"
-        "  <package identifier=\"KB1\" releaseType=\"Update\">\r\n"
+        "  <package identifier=\"KB1\" releaseType=\"Update\" permanence=\"permanent\">\r\n"
         "    <update name=\"a\"><package integrate=\"hidden\"><assemblyIdentity "
         "name=\"Part\"/></package></update>\r\n"
         "    <UPDATE name=\"b\"><package><assemblyIdentity name=\"Other\"/></package></UPDATE>\r\n"
@@ -109,7 +109,7 @@ TEST(ServicingPackageRules, AManifestGivesItsTextsIdentityAndContainedPackages) 
     EXPECT_EQ((std::vector{m.DisplayName, m.Company, m.Description, m.SupportInformation, m.Name, m.Version,
                            m.Language, m.Identifier, m.ReleaseType, m.Permanence}),
               (std::vector<Text>{L"R&D \u4E2D\u20AC", L"Velmora", std::nullopt, std::nullopt, L"Rollup",
-                                 L"6.1.0.0", L"neutral", L"KB1", L"Update", std::nullopt}));
+                                 L"6.1.0.0", L"neutral", L"KB1", L"Update", L"permanent"}));
     EXPECT_EQ(manifest->ContainedPackages, (std::vector<std::wstring>{L"Part", L"Other"}));
 
     for (const char* broken : {"", "<package/>", "<assembly>", "<assembly></package>", "<assembly a=\"1/>",

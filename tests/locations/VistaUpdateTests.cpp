@@ -58,20 +58,16 @@ class VistaUpdates : public ::testing::Test {
 protected:
     void SetUp() override {
         TServicingPackage security = Package(L"Security", L"Security Update", 0x70, L"KB2000001", L"default"),
-                          permanent =
-                              Package(L"Permanent", L"Update", 0x70, L"", L"Velmora permanent update"),
                           rollup = Package(L"Rollup", L"Update Rollup", 0x60, L"", L"Velmora rollup"),
                           foreign = Package(L"ForeignOwner", L"Update", 0x70);
         security.InstallLocation = InstallFolder;
         security.InstallTime = InstallTime;
-        permanent.Permanence = L"permanent";
-        permanent.Owners = {{permanent.Key(), 0x70}};
         rollup.ContainedPackages = {Prefix + std::wstring(L"Part")};
         foreign.Owners = {{L"Velmora-Other-Package~0123456789abcdef~amd64~~1.0.0.0", 0x70}};
         // The foreign owner's package and those without a known release type
         // are not installed as far as the servicing registry or the manifest tell.
         for (const TServicingPackage& package :
-             {security, permanent, Package(L"Staged", L"Update", 0x40, L"KB2000003"), rollup,
+             {security, Package(L"Staged", L"Update", 0x40, L"KB2000003"), rollup,
               Package(L"Part", L"Update", 0x70), foreign, Package(L"NoReleaseType", L"", 0x70),
               Package(L"NoneReleaseType", L"none", 0x70),
               Package(L"UnknownReleaseType", L"Bogus Update", 0x70)})
@@ -99,7 +95,6 @@ TEST_F(VistaUpdates, InstalledPackagesAreListedWithNamesAndWhetherTheyCanBeUnins
     // contains are not listed.
     EXPECT_EQ(ListedPackages(*Lib.Updates),
               (std::map<std::wstring, TListed>{
-                  {L"Permanent", {L"Velmora permanent update", false}},
                   {L"Rollup", {L"Velmora rollup", true}},
                   {L"Security", {L"Security Update for Microsoft Windows (KB2000001)", true}},
                   {L"Staged", {L"Update for Microsoft Windows (KB2000003)", false}},
@@ -164,7 +159,7 @@ TEST_F(VistaUpdates, TheConsoleFrontEndListsThePackagesWithWhetherTheyCanBeUnins
                                  std::regex(Narrow(Prefix) + name + " [^\\n]* " + last + "[ \\r]*(\\n|$)"));
     };
     EXPECT_TRUE(row("Security", "yes")) << output;
-    EXPECT_TRUE(row("Permanent", "no")) << output;
+    EXPECT_TRUE(row("Staged", "no")) << output;
     EXPECT_EQ(output.find(Narrow(Prefix) + "Part"), std::string::npos) << output;
 }
 
