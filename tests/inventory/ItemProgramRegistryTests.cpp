@@ -144,6 +144,20 @@ TEST_F(ItemProgramRegistry, CacheEntryOfTheKeyNameIsMerged) {
     DeleteKey(TRegRoot::CurrentUser, cachePath);
 }
 
+// The test runs next to the reputation component's stand-in: files under a
+// "risky" folder are risky, all else is unknown.
+TEST_F(ItemProgramRegistry, SlowPassRatesTheProgramFile) {
+    auto rate = [&](const wchar_t* name, const wchar_t* slowExe) {
+        auto item = Read(name, {{L"Publisher", L"Maker"}});
+        item->FSlowExePath = slowExe;
+        item->ReadSlowInfo();
+        EXPECT_FALSE(item->IsNeedReadSlowInfo());
+        return static_cast<TSoftwareRating>(std::get<int32_t>(item->GetInfo(piSoftwareRating)));
+    };
+    EXPECT_EQ(rate(L"RiskyFile", L"C:\\Apps\\risky\\a.exe"), TSoftwareRating::stRisky);
+    EXPECT_EQ(rate(L"PlainFile", L"C:\\Apps\\plain\\a.exe"), TSoftwareRating::stUnknown);
+}
+
 // A changed install folder marks the program for reading again (the owner's
 // watch loop reads it then; a fast read starts afresh from the keys: the
 // registry location's upgrade test).
