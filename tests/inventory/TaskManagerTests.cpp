@@ -2,6 +2,7 @@
 #include "InventoryTestKit.h"
 
 #include "inventory/TaskManager.h"
+#include "platform/Thread.h"
 
 #include <future>
 #include <map>
@@ -96,6 +97,8 @@ TEST_F(TaskManager, SixthItemWaitsForTheFirstWorkerToFinishAndWaitQueueWaitsForI
     EXPECT_FALSE(ThreadOf(L"Waiting"));
     EXPECT_EQ(Size(*waiting), 777);
     EXPECT_FALSE(waiting->TakeChanged());
+    // A worker that ended on its own is joined at the next count: none is left.
+    EXPECT_TRUE(WaitUntil([] { return LibraryThreadCount() == 0; }));
 }
 
 } // namespace
