@@ -263,4 +263,17 @@ inline std::vector<uint8_t> CacheRecord(uint32_t hasName, int64_t size, uint64_t
     return data;
 }
 
+// A test with the program and update lists set up, taken down after it.
+class TItemListsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TItemProgram::Init();
+        TItemUpdate::Init();
+    }
+    void TearDown() override {
+        TItemUpdate::Done();
+        TItemProgram::Done();
+    }
+};
+
 } // namespace velmora::testkit

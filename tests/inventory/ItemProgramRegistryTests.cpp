@@ -21,16 +21,8 @@ using testkit::Text;
 using testkit::TTestProgram;
 using testkit::TTestUpdate;
 
-class ItemProgramRegistry : public ::testing::Test {
+class ItemProgramRegistry : public testkit::TItemListsTest {
 protected:
-    void SetUp() override {
-        TItemProgram::Init();
-        TItemUpdate::Init();
-    }
-    void TearDown() override {
-        TItemUpdate::Done();
-        TItemProgram::Done();
-    }
     TRegKey Key(const std::wstring& name) { return FKey.Create(name); }
     // Writes the texts that are not empty into a new key and reads a program from it.
     std::shared_ptr<TTestProgram>

@@ -10,16 +10,8 @@ using namespace testkit;
 
 // The lists of programs and updates; their re-read marks are the shared
 // list's and item's, checked here on updates.
-class ItemLists : public ::testing::Test {
+class ItemLists : public TItemListsTest {
 protected:
-    void SetUp() override {
-        TItemProgram::Init();
-        TItemUpdate::Init();
-    }
-    void TearDown() override {
-        TItemUpdate::Done();
-        TItemProgram::Done();
-    }
     std::shared_ptr<TTestProgram> AddProgram(const wchar_t* name) {
         auto item = std::make_shared<TTestProgram>(name, &Log, &A);
         TItemProgram::Items().Add(item);
